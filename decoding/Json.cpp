@@ -1,0 +1,1 @@
+#include "decoding/Json.h"

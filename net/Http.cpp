@@ -1,0 +1,1 @@
+#include "net/Http.h"

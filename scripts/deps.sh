@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests and the benchmarks need; does nothing when all are present.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config clang-format
+  qt6-base-dev qt6-base-dev-tools qt6-declarative-dev qt6-declarative-dev-tools qt6-tools-dev qt6-tools-dev-tools
+  qt6-l10n-tools libqt6svg6 qt6-qpa-plugins libgl-dev
+  qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-qtquick-window
+  qml6-module-qtquick-templates qml6-module-qtqml-workerscript qml6-module-qtquick-dialogs qml6-module-qtqml
+  qml6-module-qtquick-shapes
+  libcurl4-openssl-dev zlib1g-dev libxml2-dev libcpp-httplib-dev libssl-dev
+  libmpv-dev libplist-dev
+  libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev rapidjson-dev
+  dbus dbus-x11 xvfb x11-apps imagemagick curl
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO=sudo
+else
+  SUDO=
+fi
+echo "Installing: ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

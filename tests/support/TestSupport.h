@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <mutex>
+
+// Shared helpers of the test executables.
+namespace TestSupport {
+
+// Path of a file under tests/data.
+QString dataPath(const QString &name);
+QByteArray readData(const QString &name);
+
+// Collects the log lines written while it lives.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines() const;
+    int count(const QString &line) const;
+
+private:
+    mutable std::mutex m_mutex;
+    QStringList m_lines;
+    std::function<void(const QString &)> m_previous;
+};
+
+// Spins the event loop until `done` holds or `timeoutMs` passes; returns whether it held.
+bool waitFor(const std::function<bool()> &done, int timeoutMs = 10000);
+
+} // namespace TestSupport
