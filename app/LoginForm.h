@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include "screens/ProgressOverlay.h"
+class Settings;
+
+// The login screen: e-mail and password, the one button that signs in or out, the automatic sign-in, the data
+// reset and the two notices. Alerts are asked for through alertRequested and answered through
+// alertViewClickedButtonAtIndex; the view only draws.
+class LoginForm : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString loginInput READ loginInput WRITE setLoginInput NOTIFY loginInputChanged)
+    Q_PROPERTY(QString passwordInput READ passwordInput WRITE setPasswordInput NOTIFY passwordInputChanged)
+    Q_PROPERTY(bool loginButtonEnabled READ loginButtonEnabled NOTIFY loginButtonEnabledChanged)
+    Q_PROPERTY(QString loginButtonImage READ loginButtonImage NOTIFY loginButtonImageChanged)
+    Q_PROPERTY(ProgressOverlay *hud READ hud NOTIFY hudChanged)
+
+public:
+    static constexpr int resetChoiceTag = 1;
+
+    explicit LoginForm(QObject *parent = nullptr);
+    // Uses `settings` instead of the program's store (tests).
+    explicit LoginForm(Settings *settings, QObject *parent = nullptr);
+    ~LoginForm() override;
+
+    QString loginInput() const { return m_loginInput; }
+    void setLoginInput(const QString &text);
+    QString passwordInput() const { return m_passwordInput; }
+    void setPasswordInput(const QString &text);
+    bool loginButtonEnabled() const { return m_loginButtonEnabled; }
+    QString loginButtonImage() const { return m_loginButtonImage; }
+    ProgressOverlay *hud() const { return m_hud; }
+
+    // The view has been loaded: fill the fields, and sign in when "auto_login" is set.
+    Q_INVOKABLE void viewDidLoad();
+    Q_INVOKABLE void loginButtonPressed();
+    Q_INVOKABLE void prefsButtonPressed();
+    Q_INVOKABLE void infoButtonPressed();
+    Q_INVOKABLE void copyrightsButtonPressed();
+    Q_INVOKABLE void textFieldReturn();
+    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+
+Q_SIGNALS:
+    void loginInputChanged();
+    void passwordInputChanged();
+    void loginButtonEnabledChanged();
+    void loginButtonImageChanged();
+    void hudChanged();
+    // Show an alert: no title/message when empty; the answer comes back with `tag` (0: a notice, no answer).
+    void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
+    // The return key of a field: the field gives up the input focus.
+    void keyboardDismissed();
+    // The sign-in or sign-out has ended and its overlay is gone.
+    void operationFinished();
+
+private:
+    // Background operations under the overlay `hud`.
+    void doingVkEnter(ProgressOverlay *hud, const QString &email, const QString &password);
+    void doingVkExit(ProgressOverlay *hud);
+    void hudWasHidden();
+    void setLoginButtonImage(const QString &image); // any thread
+    Settings &settings() const;
+
+    Settings *m_settings = nullptr;
+    QString m_loginInput;
+    QString m_passwordInput;
+    bool m_loginButtonEnabled = true;
+    QString m_loginButtonImage = QStringLiteral("Login_button.png");
+    QPointer<ProgressOverlay> m_hud;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// The window's shell: what the tab bar and the title show, and the QML type registration.
+class Shell : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(int queueBadge READ queueBadge NOTIFY queueBadgeChanged)
+    Q_PROPERTY(QString windowTitle READ windowTitle NOTIFY queueBadgeChanged)
+    Q_PROPERTY(QString sandboxHint READ sandboxHint CONSTANT)
+
+public:
+    explicit Shell(QObject *parent = nullptr);
+
+    // Registers the controllers under the QML module "Melodrop" 1.0, with `shell` as its Shell singleton.
+    static void registerQmlTypes(Shell *shell);
+
+    int queueBadge() const { return m_queueBadge; }
+    // Sets the badge of the queue tab (index 3) and the title; 0 hides it.
+    void setQueueBadge(int count);
+    QString windowTitle() const;
+
+    // Shown on the login screen when the program runs against the local stand-in.
+    QString sandboxHint() const { return m_sandboxHint; }
+    void setSandboxHint(const QString &hint) { m_sandboxHint = hint; }
+
+Q_SIGNALS:
+    void queueBadgeChanged();
+
+private:
+    int m_queueBadge = 0;
+    QString m_sandboxHint;
+};

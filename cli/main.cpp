@@ -1,1 +1,165 @@
-int main() { return 0; }
+// melodrop-cli: the core without screens, for scripts and end-to-end tests.
+#include "Cli.h"
+
+#include "app/GlobalData.h"
+#include "decoding/Json.h"
+#include "decoding/Log.h"
+#include "net/Http.h"
+#include "service/ServiceEndpoints.h"
+#include "service/Session.h"
+#include "service/VKontakteWorks.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+
+namespace Cli {
+
+void printLine(const QString &line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+QString jsonString(const QString &text)
+{
+    return Json::Value::string(text).toCompactJson();
+}
+
+QString jsonArray(const QStringList &texts)
+{
+    Json::Value array = Json::Value::array();
+    for (const QString &text : texts)
+        array.append(Json::Value::string(text));
+    return array.toCompactJson();
+}
+
+namespace {
+
+int usage(const QString &problem = QString())
+{
+    if (!problem.isEmpty())
+        std::fprintf(stderr, "melodrop-cli: %s\n", problem.toUtf8().constData());
+    QString text = QStringLiteral("usage: melodrop-cli [--service-base URL] [--root DIR] "
+                                  "[--sid SID --uid UID | --email E --password P] COMMAND ARGS\ncommands:\n");
+    for (const Command &command : commands())
+        text += QStringLiteral("  %1 %2\n").arg(QString::fromUtf8(command.name), QString::fromUtf8(command.usage));
+    std::fputs(text.toUtf8().constData(), stderr);
+    return UsageError;
+}
+
+int login(const QStringList &args, const Options &)
+{
+    if (args.size() != 2)
+        return usage(QStringLiteral("login needs EMAIL and PASSWORD"));
+    const Session::SignInResult result = Session::signIn(args.at(0), args.at(1));
+    if (result.outcome == Session::SignInResult::Unreachable) {
+        Log::line(QStringLiteral("Ошибка: %1").arg(Session::unreachableDetails()));
+        return SignInFailed;
+    }
+    if (result.outcome == Session::SignInResult::Failed) {
+        Log::line(QStringLiteral("Ошибка: Не удалось выполнить вход"));
+        return SignInFailed;
+    }
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    printLine(QStringLiteral("{\"vksid\": %1, \"vkuid\": %2}").arg(jsonString(global->vksid), jsonString(global->vkuid)));
+    return Ok;
+}
+
+int parseJson(const QStringList &args, const Options &)
+{
+    if (args.size() != 1)
+        return usage(QStringLiteral("parse-json needs FILE (or - for standard input)"));
+    QFile file;
+    bool opened = false;
+    if (args.at(0) == QLatin1String("-")) {
+        opened = file.open(stdin, QIODevice::ReadOnly);
+    } else {
+        file.setFileName(args.at(0));
+        opened = file.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        std::fprintf(stderr, "melodrop-cli: cannot read %s\n", args.at(0).toUtf8().constData());
+        return IoFailure;
+    }
+    const std::optional<Json::Value> value = JSONValue(QString::fromUtf8(file.readAll()));
+    if (!value)
+        return IoFailure;
+    printLine(value->toCompactJson());
+    return Ok;
+}
+
+} // namespace
+
+QList<Command> commands()
+{
+    return {
+        {"login", "EMAIL PASSWORD", false, login},
+        {"parse-json", "FILE|-", false, parseJson},
+    };
+}
+
+} // namespace Cli
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Melodrop"));
+    QCoreApplication::setApplicationName(QStringLiteral("Melodrop"));
+
+    QStringList args = QCoreApplication::arguments().mid(1);
+    Cli::Options options;
+    // Global options come before the command.
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
+        const QString option = args.takeFirst();
+        if (option == QLatin1String("--help"))
+            return Cli::usage();
+        if (args.isEmpty())
+            return Cli::usage(QStringLiteral("%1 needs a value").arg(option));
+        const QString value = args.takeFirst();
+        if (option == QLatin1String("--service-base"))
+            options.serviceBase = value;
+        else if (option == QLatin1String("--root"))
+            options.root = value;
+        else if (option == QLatin1String("--sid"))
+            options.sid = value, options.hasSid = true;
+        else if (option == QLatin1String("--uid"))
+            options.uid = value;
+        else if (option == QLatin1String("--email"))
+            options.email = value, options.hasCredentials = true;
+        else if (option == QLatin1String("--password"))
+            options.password = value;
+        else
+            return Cli::usage(QStringLiteral("unknown option %1").arg(option));
+    }
+    if (args.isEmpty())
+        return Cli::usage(QStringLiteral("no command given"));
+    if (options.hasSid && options.hasCredentials)
+        return Cli::usage(QStringLiteral("give either --sid/--uid or --email/--password"));
+    if (!options.serviceBase.isEmpty() && !ServiceEndpoints::useServiceBase(options.serviceBase))
+        return Cli::usage(QStringLiteral("--service-base needs an http URL"));
+    if (!options.root.isEmpty())
+        VKontakteWorks::setRootDir(options.root);
+
+    const QString name = args.takeFirst();
+    for (const Cli::Command &command : Cli::commands()) {
+        if (name != QLatin1String(command.name))
+            continue;
+        GlobalData *global = GlobalData::sharedGlobalData();
+        if (options.hasSid) {
+            GlobalData::replace(global->vksid, options.sid);
+            GlobalData::replace(global->vkuid, options.uid);
+        } else if (command.needsSession) {
+            if (!options.hasCredentials)
+                return Cli::usage(QStringLiteral("%1 needs a session: --sid/--uid or --email/--password").arg(name));
+            if (Session::signIn(options.email, options.password).outcome != Session::SignInResult::SignedIn)
+                return Cli::SignInFailed;
+        }
+        QDir().mkpath(VKontakteWorks::getRootDir());
+        return command.run(args, options);
+    }
+    return Cli::usage(QStringLiteral("unknown command %1").arg(name));
+}

@@ -53,13 +53,20 @@ public:
     QString toCompactJson() const;
 
 private:
+    friend struct Reader;
+    struct Members; // the member list plus, for big objects, a key index
+
+    // Containers are shared between copies and copied before a change while shared.
+    void detach();
+    void writeJson(QString &out) const;
+
     Type m_type = Type::Null;
     bool m_bool = false;
     qint64 m_int = 0;
     double m_double = 0.0;
-    QString m_text;
+    QString m_text; // String, and the exact text of a Decimal
     std::shared_ptr<std::vector<Value>> m_items;
-    std::shared_ptr<std::vector<std::pair<QString, Value>>> m_members;
+    std::shared_ptr<Members> m_members;
 };
 
 // The strict streaming reader: a tokeniser over UTF-8 bytes driven by a state machine; the top level must be an
@@ -75,6 +82,8 @@ public:
     const QString &error() const { return m_error; }
 
 private:
+    std::optional<Value> parse(const char *begin, const char *end);
+
     QString m_error;
 };
 

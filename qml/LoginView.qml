@@ -1,2 +1,127 @@
 import QtQuick
-Item {}
+import QtQuick.Controls
+import QtQuick.Layouts
+import Melodrop
+
+Item {
+    id: view
+    property alias form: loginForm
+
+    LoginForm {
+        id: loginForm
+        objectName: "loginForm"
+        onAlertRequested: (title, message, buttons, tag) => alert.ask(title, message, buttons, tag)
+        onKeyboardDismissed: view.forceActiveFocus()
+    }
+    Component.onCompleted: loginForm.viewDidLoad()
+
+    Flickable {
+        id: scroller
+        anchors.fill: parent
+        contentHeight: column.implicitHeight + 48
+        clip: true
+
+        ColumnLayout {
+            id: column
+            x: 24
+            y: 24
+            width: scroller.width - 48
+            spacing: 14
+
+            Label {
+                Layout.fillWidth: true
+                Layout.topMargin: 24
+                text: "Melodrop"
+                font.pixelSize: 34
+                font.bold: true
+                color: "#4a76a8"
+                horizontalAlignment: Text.AlignHCenter
+            }
+            Label {
+                Layout.fillWidth: true
+                text: qsTr("Музыка и видео ВКонтакте")
+                color: "#777777"
+                horizontalAlignment: Text.AlignHCenter
+                Layout.bottomMargin: 12
+            }
+            TextField {
+                id: loginInput
+                objectName: "loginInput"
+                Layout.fillWidth: true
+                placeholderText: qsTr("E-mail")
+                inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoAutoUppercase
+                text: loginForm.loginInput
+                onTextEdited: loginForm.loginInput = text
+                onAccepted: loginForm.textFieldReturn()
+                enabled: loginForm.loginButtonImage === "Login_button.png"
+            }
+            TextField {
+                id: passwordInput
+                objectName: "passwordInput"
+                Layout.fillWidth: true
+                placeholderText: qsTr("Пароль")
+                echoMode: TextInput.Password
+                text: loginForm.passwordInput
+                onTextEdited: loginForm.passwordInput = text
+                onAccepted: loginForm.textFieldReturn()
+                enabled: loginForm.loginButtonImage === "Login_button.png"
+            }
+            Button {
+                id: loginButton
+                objectName: "loginButton"
+                Layout.fillWidth: true
+                highlighted: true
+                enabled: loginForm.loginButtonEnabled
+                text: loginForm.loginButtonImage === "Logout_button.png" ? qsTr("Выйти") : qsTr("Войти")
+                onClicked: loginForm.loginButtonPressed()
+            }
+            Label {
+                Layout.fillWidth: true
+                visible: Shell.sandboxHint.length > 0
+                text: Shell.sandboxHint
+                wrapMode: Text.WordWrap
+                font.pixelSize: 12
+                color: "#888888"
+                horizontalAlignment: Text.AlignHCenter
+            }
+            Item { Layout.preferredHeight: 24 }
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+                Button {
+                    objectName: "infoButton"
+                    text: qsTr("О программе")
+                    flat: true
+                    onClicked: loginForm.infoButtonPressed()
+                }
+                Item { Layout.fillWidth: true }
+                Button {
+                    objectName: "prefsButton"
+                    text: qsTr("Сброс данных")
+                    flat: true
+                    onClicked: loginForm.prefsButtonPressed()
+                }
+            }
+            Button {
+                objectName: "copyrightsButton"
+                Layout.alignment: Qt.AlignHCenter
+                text: qsTr("Правообладателям")
+                flat: true
+                font.pixelSize: 12
+                onClicked: loginForm.copyrightsButtonPressed()
+            }
+        }
+    }
+
+    ProgressOverlayView {
+        anchors.fill: parent
+        hud: loginForm.hud
+    }
+
+    AlertDialog {
+        id: alert
+        objectName: "alert"
+        parent: Overlay.overlay
+        onAnswered: (tag, index) => loginForm.alertViewClickedButtonAtIndex(tag, index)
+    }
+}

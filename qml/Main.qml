@@ -1,2 +1,67 @@
 import QtQuick
-Item {}
+import QtQuick.Controls
+import QtQuick.Controls.Material
+import QtQuick.Layouts
+import Melodrop
+
+ApplicationWindow {
+    id: window
+    width: 400
+    height: 740
+    minimumWidth: 320
+    minimumHeight: 520
+    visible: true
+    title: Shell.windowTitle
+    Material.theme: Material.Light
+    Material.accent: "#4a76a8"
+    Material.primary: "#4a76a8"
+
+    StackLayout {
+        anchors.fill: parent
+        currentIndex: tabBar.currentIndex
+
+        LoginView {}
+        PendingView {
+            heading: qsTr("Аудио")
+            message: qsTr("Поиск и списки аудиозаписей, плеер и медиатека появятся в следующих версиях Melodrop.")
+        }
+        PendingView {
+            heading: qsTr("Видео")
+            message: qsTr("Поиск и списки видеозаписей и видеоплеер появятся в следующих версиях Melodrop.")
+        }
+        PendingView {
+            heading: qsTr("Загрузки")
+            message: qsTr("Очередь загрузок появится в следующей версии Melodrop.")
+        }
+    }
+
+    footer: TabBar {
+        id: tabBar
+        objectName: "tabBar"
+        Repeater {
+            model: [qsTr("Вход"), qsTr("Аудио"), qsTr("Видео"), qsTr("Загрузки")]
+            TabButton {
+                text: modelData
+                // The queue tab (index 3) carries the queue badge.
+                Rectangle {
+                    visible: index === 3 && Shell.queueBadge > 0
+                    anchors.top: parent.top
+                    anchors.right: parent.right
+                    anchors.margins: 6
+                    width: Math.max(18, badgeText.implicitWidth + 8)
+                    height: 18
+                    radius: 9
+                    color: "#e64646"
+                    Text {
+                        id: badgeText
+                        anchors.centerIn: parent
+                        text: Shell.queueBadge
+                        color: "white"
+                        font.pixelSize: 11
+                        font.bold: true
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,2 +1,144 @@
 import QtQuick
-Item {}
+import QtQuick.Controls
+import QtQuick.Shapes
+
+// Draws a ProgressOverlay: a modal layer with a rounded translucent box holding an indicator and two labels.
+// All timing and state live in the controller; this item follows its alpha and texts.
+Item {
+    id: root
+
+    property var hud: null
+
+    readonly property int mode: hud ? hud.mode : 0
+    readonly property real boxMargin: hud ? hud.margin : 20
+    readonly property real indicatorSize: 37
+
+    anchors.fill: parent
+    opacity: hud ? hud.alpha : 0
+    visible: hud !== null && opacity > 0
+
+    Behavior on opacity {
+        enabled: root.hud !== null && root.hud.animated
+        NumberAnimation { duration: 300; easing.type: Easing.InOutQuad }
+    }
+
+    // Modal: nothing behind the overlay receives pointer or wheel input while it is up.
+    MouseArea {
+        objectName: "progressOverlayBlocker"
+        anchors.fill: parent
+        hoverEnabled: true
+        preventStealing: true
+        acceptedButtons: Qt.AllButtons
+        onWheel: function(wheel) { wheel.accepted = true }
+    }
+
+    Rectangle {
+        objectName: "progressOverlayDim"
+        anchors.fill: parent
+        visible: root.hud !== null && root.hud.dimBackground
+        gradient: Gradient {
+            GradientStop { position: 0.0; color: Qt.rgba(0, 0, 0, 0.35) }
+            GradientStop { position: 0.5; color: Qt.rgba(0, 0, 0, 0.55) }
+            GradientStop { position: 1.0; color: Qt.rgba(0, 0, 0, 0.35) }
+        }
+    }
+
+    Rectangle {
+        id: box
+        objectName: "progressOverlayBox"
+
+        // Room for the texts: the window minus the box's padding and an equal gap to the window edge.
+        readonly property real maxContentWidth: Math.max(0, root.width - 4 * root.boxMargin)
+
+        width: Math.max(content.width + 2 * root.boxMargin, root.mode === 2 ? 0 : content.height + 2 * root.boxMargin)
+        height: content.height + 2 * root.boxMargin
+        x: Math.round((root.width - width) / 2 + (root.hud ? root.hud.xOffset : 0))
+        y: Math.round((root.height - height) / 2 + (root.hud ? root.hud.yOffset : 0))
+        radius: 10
+        color: Qt.rgba(0, 0, 0, root.hud ? root.hud.opacity : 0.8)
+
+        Column {
+            id: content
+            anchors.centerIn: parent
+            spacing: 4
+
+            BusyIndicator {
+                objectName: "progressOverlayBusyIndicator"
+                anchors.horizontalCenter: parent.horizontalCenter
+                visible: root.mode === 0
+                running: visible && root.visible
+                width: root.indicatorSize
+                height: root.indicatorSize
+                palette.dark: "white"
+            }
+
+            Shape {
+                id: ring
+                objectName: "progressOverlayProgress"
+                anchors.horizontalCenter: parent.horizontalCenter
+                visible: root.mode === 1
+                width: root.indicatorSize
+                height: root.indicatorSize
+                preferredRendererType: Shape.CurveRenderer
+
+                readonly property real progress: root.hud ? root.hud.progress : 0
+                readonly property real radius: width / 2 - 2
+
+                ShapePath {
+                    fillColor: "transparent"
+                    strokeColor: "white"
+                    strokeWidth: 2
+                    PathAngleArc {
+                        centerX: ring.width / 2
+                        centerY: ring.height / 2
+                        radiusX: ring.radius
+                        radiusY: ring.radius
+                        startAngle: 0
+                        sweepAngle: 360
+                    }
+                }
+                ShapePath {
+                    fillColor: "white"
+                    strokeColor: "transparent"
+                    startX: ring.width / 2
+                    startY: ring.height / 2
+                    PathAngleArc {
+                        moveToStart: false
+                        centerX: ring.width / 2
+                        centerY: ring.height / 2
+                        radiusX: ring.radius - 3
+                        radiusY: ring.radius - 3
+                        startAngle: -90
+                        sweepAngle: 360 * ring.progress
+                    }
+                }
+            }
+
+            Text {
+                objectName: "progressOverlayLabel"
+                anchors.horizontalCenter: parent.horizontalCenter
+                visible: text.length > 0
+                width: Math.min(implicitWidth, box.maxContentWidth)
+                text: root.hud ? root.hud.labelText : ""
+                color: "white"
+                font.bold: true
+                font.pixelSize: 16
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+            }
+
+            Text {
+                objectName: "progressOverlayDetailsLabel"
+                anchors.horizontalCenter: parent.horizontalCenter
+                visible: text.length > 0
+                width: Math.min(implicitWidth, box.maxContentWidth)
+                text: root.hud ? root.hud.detailsLabelText : ""
+                color: "white"
+                font.bold: true
+                font.pixelSize: 12
+                wrapMode: Text.Wrap
+                horizontalAlignment: Text.AlignHCenter
+            }
+        }
+    }
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+} // namespace httplib
+
+// Our stand-in of the service on a loopback port: the pages and answers the client expects, seeded data and
+// fault switches for tests. Routes are grouped in modules (one .cpp each) that register on the one server.
+class Sandbox
+{
+public:
+    struct Account
+    {
+        std::string email;
+        std::string password;
+        std::string uid;
+    };
+
+    // The account every sandbox knows (see README).
+    static Account defaultAccount();
+
+    // Shared state of the routes; every access goes through `mutex`.
+    struct State
+    {
+        std::mutex mutex;
+        std::vector<Account> accounts;
+        std::map<std::string, std::string> sessions;      // remixsid -> uid
+        std::map<std::string, std::string> pendingLogins; // between the hops of a login: token -> uid
+        int probeStatus = 200;
+        std::vector<std::string> requestLog; // "METHOD path?query" of every request, in order
+        std::string lastLoginQuery;           // the raw query text of the last login request
+        std::string lastLogoutSid;
+    };
+
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox &) = delete;
+    Sandbox &operator=(const Sandbox &) = delete;
+
+    // Listens on `host`:`port` (0 picks a free port) on a thread of its own; false when it cannot bind.
+    bool start(int port = 0, const std::string &host = "127.0.0.1");
+    void stop();
+    int port() const { return m_port; }
+    // "http://127.0.0.1:<port>"
+    std::string baseUrl() const;
+
+    State &state() { return m_state; }
+
+    // Fault switches.
+    void setProbeStatus(int status);
+
+    // Copies of what the routes saw.
+    std::vector<std::string> requestLog();
+    std::string lastLoginQuery();
+    bool hasSession(const std::string &sid);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    State m_state;
+    int m_port = 0;
+    std::string m_host;
+};
+
+// Route modules.
+namespace SandboxRoutes {
+void registerAuth(httplib::Server &server, Sandbox::State &state);
+} // namespace SandboxRoutes

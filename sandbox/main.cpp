@@ -1,1 +1,60 @@
-int main() { return 0; }
+// melodrop-sandbox: the local stand-in of the service as a standalone server.
+#include "sandbox/Sandbox.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+namespace {
+volatile std::sig_atomic_t stopRequested = 0;
+void onSignal(int)
+{
+    stopRequested = 1;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: melodrop-sandbox [--host ADDR] [--port N] [--probe-status CODE]\n");
+    return 2;
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::string host = "127.0.0.1";
+    int port = 0;
+    int probeStatus = 200;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc)
+            return usage();
+        if (arg == "--host")
+            host = argv[++i];
+        else if (arg == "--port")
+            port = std::atoi(argv[++i]);
+        else if (arg == "--probe-status")
+            probeStatus = std::atoi(argv[++i]);
+        else
+            return usage();
+    }
+    Sandbox sandbox;
+    sandbox.setProbeStatus(probeStatus);
+    if (!sandbox.start(port, host)) {
+        std::fprintf(stderr, "melodrop-sandbox: cannot listen on %s:%d\n", host.c_str(), port);
+        return 1;
+    }
+    const Sandbox::Account account = Sandbox::defaultAccount();
+    std::printf("%s\n", sandbox.baseUrl().c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "Sandbox listening on %s (account %s / %s)\n", sandbox.baseUrl().c_str(),
+                 account.email.c_str(), account.password.c_str());
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    while (!stopRequested)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    sandbox.stop();
+    return 0;
+}

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 
 class QTimer;
@@ -103,4 +105,52 @@ Q_SIGNALS:
     void hudWasHidden(ProgressOverlay *hud);
     // Emitted after hudWasHidden when removeFromSuperViewOnHide is set: the view should drop the overlay.
     void removeFromViewRequested(ProgressOverlay *hud);
+
+private:
+    void applyMode(int mode);
+    void applyLabelText(const QString &text);
+    void applyDetailsLabelText(const QString &text);
+    void applyProgress(float progress);
+    // Runs `apply` now on the overlay's thread, otherwise queues it there (in call order, without waiting).
+    void applyOnOwnerThread(std::function<void()> apply);
+
+    void appear(bool animated);
+    void fadeOut(bool animated);
+    void fadeEnded();
+    void operationReturned();
+    void setAlpha(float alpha, bool animated);
+    void setTaskInProgress(bool inProgress);
+
+    QObject *m_view = nullptr;
+
+    // Written on the overlay's thread only; the lock lets the operation read them from its own thread.
+    mutable QMutex m_stateMutex;
+    int m_mode = Indeterminate;
+    QString m_labelText;
+    QString m_detailsLabelText;
+    float m_progress = 0.0f;
+
+    float m_opacity = 0.8f;
+    float m_margin = 20.0f;
+    float m_xOffset = 0.0f;
+    float m_yOffset = 0.0f;
+    bool m_dimBackground = false;
+    float m_graceTime = 0.0f;
+    float m_minShowTime = 0.0f;
+    bool m_removeFromSuperViewOnHide = false;
+
+    bool m_taskInProgress = false;
+    float m_alpha = 0.0f;
+    bool m_animated = false;
+    bool m_finished = false;
+    // The animation flag of the last show/hide, used when a deferred step (grace, minimum show time) runs.
+    bool m_useAnimation = false;
+    // The animation flag given to showWhileExecuting; the hide after the operation uses it.
+    bool m_taskAnimated = false;
+    QElapsedTimer m_showStarted;
+
+    QTimer *m_graceTimer = nullptr;
+    QTimer *m_minShowTimer = nullptr;
+    QTimer *m_fadeTimer = nullptr;
+    std::shared_ptr<std::function<void()>> m_operation;
 };

@@ -9,7 +9,7 @@ packages=(
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-qtquick-window
   qml6-module-qtquick-templates qml6-module-qtqml-workerscript qml6-module-qtquick-dialogs qml6-module-qtqml
   qml6-module-qtquick-shapes
-  libcurl4-openssl-dev zlib1g-dev libxml2-dev libcpp-httplib-dev libssl-dev
+  libcurl4-openssl-dev zlib1g-dev libxml2-dev libcpp-httplib-dev libssl-dev libbrotli-dev
   libmpv-dev libplist-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev rapidjson-dev
   dbus dbus-x11 xvfb x11-apps imagemagick curl

@@ -1,1 +1,47 @@
 #include "service/ServiceEndpoints.h"
+
+#include <QUrl>
+
+ServiceEndpoints ServiceEndpoints::defaults()
+{
+    ServiceEndpoints e;
+    e.webHost = QStringLiteral("vk.com");
+    e.probeUrl = QStringLiteral("http://vk.com");
+    e.loginBase = QStringLiteral("https://login.vk.com");
+    e.logoutHost = QStringLiteral("login.userapi.com");
+    e.riaaUrl = QStringLiteral("http://files.melodrop.org/RIAA.txt");
+    e.lastfmBase = QStringLiteral("http://ws.audioscrobbler.com");
+    return e;
+}
+
+bool ServiceEndpoints::fromServiceBase(const QString &baseUrl, ServiceEndpoints *out)
+{
+    QString base = baseUrl;
+    while (base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    const QUrl url(base);
+    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) ||
+        url.host().isEmpty())
+        return false;
+    QString hostPort = url.host();
+    if (url.port() != -1)
+        hostPort += QLatin1Char(':') + QString::number(url.port());
+    out->webHost = hostPort;
+    out->probeUrl = base;
+    out->loginBase = base + QStringLiteral("/login");
+    out->logoutHost = hostPort + QStringLiteral("/logout");
+    out->riaaUrl = base + QStringLiteral("/RIAA.txt");
+    out->lastfmBase = base + QStringLiteral("/lastfm");
+    return true;
+}
+
+ServiceEndpoints &ServiceEndpoints::current()
+{
+    static ServiceEndpoints endpoints = defaults();
+    return endpoints;
+}
+
+bool ServiceEndpoints::useServiceBase(const QString &baseUrl)
+{
+    return fromServiceBase(baseUrl, &current());
+}

@@ -1,1 +1,80 @@
 #include "service/Session.h"
+
+#include "app/GlobalData.h"
+#include "decoding/Log.h"
+#include "decoding/Text.h"
+#include "net/Http.h"
+#include "service/ServiceEndpoints.h"
+
+#include <QCoreApplication>
+
+namespace Session {
+
+const char *const errorLogLine = "Отлавливай ошибки, будь мужиком, блеать!";
+
+QString loginUrl(const QString &email, const QString &password)
+{
+    return ServiceEndpoints::current().loginBase + QStringLiteral("?act=login&q=1&al_frame=1&email=%1&pass=%2")
+                                                       .arg(Text::escapeQuery(email), Text::escapeQuery(password));
+}
+
+QString unreachableDetails()
+{
+    QString host = ServiceEndpoints::current().webHost;
+    const qsizetype dot = host.indexOf(QLatin1Char('.'));
+    const qsizetype firstLabel = dot < 0 ? host.size() : dot;
+    host = host.left(firstLabel).toUpper() + host.mid(firstLabel);
+    return host + QCoreApplication::translate("Melodrop", " недоступен на вашем устройстве");
+}
+
+SignInResult signIn(const QString &email, const QString &password)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    SignInResult result;
+    try {
+        const ServiceEndpoints &endpoints = ServiceEndpoints::current();
+        result.probeCode = Http::head(endpoints.probeUrl, 60);
+        Log::line(QStringLiteral("Код ответа для %1: %2").arg(endpoints.webHost).arg(result.probeCode));
+        if (result.probeCode != 200) {
+            result.outcome = SignInResult::Unreachable;
+            return result;
+        }
+        Http::deleteAllCookies();
+        Http::get(loginUrl(email, password), {}, 120, true);
+
+        GlobalData::replace(global->vksid, QString());
+        for (const Http::Cookie &cookie : Http::cookies()) {
+            if (cookie.name == QLatin1String("remixsid"))
+                GlobalData::replace(global->vksid, cookie.value);
+            else if (cookie.name == QLatin1String("l"))
+                GlobalData::replace(global->vkuid, cookie.value);
+        }
+    } catch (...) {
+        Log::line(QString::fromUtf8(errorLogLine));
+        Http::deleteAllCookies();
+        GlobalData::replace(global->vksid, QString());
+        GlobalData::replace(global->vkuid, QString());
+    }
+    Log::line(QStringLiteral("SID: %1").arg(global->vksid));
+    Log::line(QStringLiteral("UID: %1").arg(global->vkuid));
+    result.outcome = global->vksid.isEmpty() ? SignInResult::Failed : SignInResult::SignedIn;
+    return result;
+}
+
+void signOut()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    try {
+        Http::get(QStringLiteral("http://%1/auth?login=logout&site=2&sid=%2")
+                      .arg(ServiceEndpoints::current().logoutHost, global->vksid),
+                  {}, 5, true);
+    } catch (...) {
+        Log::line(QString::fromUtf8(errorLogLine));
+    }
+    Http::deleteAllCookies();
+    GlobalData::replace(global->vksid, QString());
+    GlobalData::replace(global->vkuid, QString());
+    Log::line(QStringLiteral("Оффлайн"));
+}
+
+} // namespace Session

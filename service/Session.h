@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// Sign-in and sign-out against the service's web login, keeping the session cookie `remixsid` and the user
+// number cookie `l` in the shared state. Both block their caller.
+namespace Session {
+
+struct SignInResult
+{
+    enum Outcome { Unreachable, Failed, SignedIn };
+    Outcome outcome = Failed;
+    long probeCode = 0;
+};
+
+// Probes the service, empties the cookie store, sends the login request and scans the cookies. Logs
+// "Код ответа для <host>: <code>", then (unless unreachable) "SID: <sid>" and "UID: <uid>".
+SignInResult signIn(const QString &email, const QString &password);
+
+// Sends the logout request, empties the cookie store and the session; logs "Оффлайн". Always ends signed out.
+void signOut();
+
+// "<HOST>.rest недоступен на вашем устройстве": the overlay's details when the probe fails.
+QString unreachableDetails();
+
+// The login request's address for these credentials (both escaped in two stages).
+QString loginUrl(const QString &email, const QString &password);
+
+extern const char *const errorLogLine;
+
+} // namespace Session

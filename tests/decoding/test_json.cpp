@@ -1,0 +1,611 @@
+#include "decoding/Json.h"
+
+#include "../support/TestSupport.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cmath>
+#include <random>
+#include <string>
+
+namespace {
+
+using Json::Value;
+
+struct Outcome
+{
+    std::optional<Value> value;
+    QString error;
+};
+
+Outcome parseBytes(const QByteArray &bytes)
+{
+    Json::Parser parser;
+    Outcome out;
+    out.value = parser.objectWithData(&bytes);
+    out.error = parser.error();
+    return out;
+}
+
+Outcome parse(const char *utf8)
+{
+    return parseBytes(QByteArray(utf8));
+}
+
+QByteArray nested(int depth)
+{
+    return QByteArray(depth, '[') + QByteArray(depth, ']');
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Rejected input: every failure names its cause exactly.
+
+struct Rejection
+{
+    const char *name;
+    QByteArray input;
+    const char *error;
+};
+
+void PrintTo(const Rejection &r, std::ostream *os)
+{
+    *os << r.name;
+}
+
+class JsonRejects : public ::testing::TestWithParam<Rejection>
+{};
+
+TEST_P(JsonRejects, WithExactMessage)
+{
+    const Rejection &r = GetParam();
+    const Outcome out = parseBytes(r.input);
+    EXPECT_FALSE(out.value.has_value()) << out.value->toCompactJson().toStdString();
+    EXPECT_EQ(out.error.toStdString(), std::string(r.error));
+}
+
+const Rejection kNumberRejections[] = {
+    {"leading_zero", "[01]", "Leading zero is illegal in number at offset 1"},
+    {"leading_zero_negative", "{\"a\": -012}", "Leading zero is illegal in number at offset 6"},
+    {"lone_minus", "[-]", "No digits after initial minus"},
+    {"minus_then_letter", "[-a]", "No digits after initial minus"},
+    {"trailing_point", "[1.]", "No digits after decimal point at offset 1"},
+    {"trailing_point_later", "[10, 2.,3]", "No digits after decimal point at offset 5"},
+    {"exponent_without_digits", "[1e]", "No digits after exponent mark at offset 1"},
+    {"signed_exponent_without_digits", "[ 2.5E+]", "No digits after exponent mark at offset 2"},
+    {"leading_plus", "[+1]", "Leading + is illegal in numbers at offset 1"},
+    {"point_first", "[.5]", "Unrecognised leading character at offset 1"},
+    {"hex_is_not_a_number", "[0x10]", "Unrecognised leading character at offset 2"},
+};
+INSTANTIATE_TEST_SUITE_P(Numbers, JsonRejects, ::testing::ValuesIn(kNumberRejections),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+const Rejection kTokenRejections[] = {
+    {"unrecognised_character", "[x]", "Unrecognised leading character at offset 1"},
+    {"single_quotes", "{\"a\": 'b'}", "Unrecognised leading character at offset 6"},
+    // Offsets count UTF-8 bytes: "ж" takes two.
+    {"offset_after_multibyte", "[\"\xD0\xB6\", x]", "Unrecognised leading character at offset 7"},
+    {"embedded_nul", QByteArray("[1,\0]", 5), "Unrecognised leading character at offset 3"},
+    {"keyword_cut_by_bracket", "[tru]", "Expected 'true' but found 'tru]'."},
+    {"keyword_cut_by_end", "[tru", "Expected 'true' but found 'tru'."},
+    {"false_misspelt", "[fals]", "Expected 'false' but found 'fals]'."},
+    {"null_misspelt", "{\"a\":nothing}", "Expected 'null' but found 'noth'."},
+    {"keyword_capitalised", "[True]", "Unrecognised leading character at offset 1"},
+};
+INSTANTIATE_TEST_SUITE_P(Tokens, JsonRejects, ::testing::ValuesIn(kTokenRejections),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+const Rejection kStringRejections[] = {
+    {"unescaped_tab", "[\"a\tb\"]", "Unescaped control char 0x09"},
+    {"unescaped_newline", "[\"a\nb\"]", "Unescaped control char 0x0A"},
+    {"unescaped_unit_separator", "[\"\x1F\"]", "Unescaped control char 0x1F"},
+    {"unescaped_nul", QByteArray("[\"a\0\"]", 5), "Unescaped control char 0x00"},
+    {"broken_escape", "[\"ab\\x\"]", "Broken escape character at index 4 in token starting at offset 1"},
+    {"broken_escape_later", "{\"k\": \"\\q\"}", "Broken escape character at index 2 in token starting at offset 6"},
+    {"vertical_tab_escape", "[\"\\v\"]", "Broken escape character at index 2 in token starting at offset 1"},
+    {"bad_hex_quad", "[\"\\u12G4\"]", "Missing hex quad"},
+    {"short_hex_quad", "[\"\\u12\"]", "Missing hex quad"},
+    {"lone_high_surrogate", "[\"\\ud834\"]", "Missing low character in surrogate pair"},
+    {"high_surrogate_then_text", "[\"\\uD834abc\"]", "Missing low character in surrogate pair"},
+    {"high_surrogate_then_other_escape", "[\"\\ud834\\n\"]", "Missing low character in surrogate pair"},
+    {"high_surrogate_then_bad_quad", "[\"\\ud834\\uZZZZ\"]", "Missing low character in surrogate pair"},
+    {"high_surrogate_then_non_low", "[\"\\ud834\\u0041\"]", "Invalid low surrogate char"},
+    {"two_high_surrogates", "[\"\\ud834\\ud834\"]", "Invalid low surrogate char"},
+    {"lone_low_surrogate", "[\"\\udd1e\"]", "Invalid high character in surrogate pair"},
+};
+INSTANTIATE_TEST_SUITE_P(Strings, JsonRejects, ::testing::ValuesIn(kStringRejections),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+const Rejection kGrammarRejections[] = {
+    {"top_level_string", "\"abc\"", "Token 'string' not expected before outer-most array or object"},
+    {"top_level_number", "42", "Token 'number' not expected before outer-most array or object"},
+    {"top_level_true", " true ", "Token 'boolean' not expected before outer-most array or object"},
+    {"top_level_null", "null", "Token 'null' not expected before outer-most array or object"},
+    {"top_level_close", "]", "Token 'end of array' not expected before outer-most array or object"},
+    {"top_level_separator", ",[]", "Token 'value separator' not expected before outer-most array or object"},
+    {"missing_separator", "[1 2]", "Token 'number' not expected after array value"},
+    {"leading_separator", "[,1]", "Token 'value separator' not expected at array start"},
+    {"trailing_separator", "[1,]", "Token 'end of array' not expected as array value"},
+    {"colon_in_array", "[1:2]", "Token 'key-value separator' not expected after array value"},
+    {"array_closed_by_brace", "[1}", "Token 'end of object' not expected after array value"},
+    {"number_key", "{1:2}", "Token 'number' not expected at beginning of object"},
+    {"missing_colon", "{\"a\" 1}", "Token 'number' not expected after object key"},
+    {"missing_value", "{\"a\":}", "Token 'end of object' not expected as object value"},
+    {"trailing_member_separator", "{\"a\":1,}", "Token 'end of object' not expected in place of object key"},
+    {"null_key", "{\"a\":1,null:2}", "Token 'null' not expected in place of object key"},
+    {"missing_member_separator", "{\"a\":1 \"b\":2}", "Token 'string' not expected after object value"},
+    {"object_closed_by_bracket", "{\"a\":[1]]", "Token 'end of array' not expected after object value"},
+};
+INSTANTIATE_TEST_SUITE_P(Grammar, JsonRejects, ::testing::ValuesIn(kGrammarRejections),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Input that stops before the outermost value closes; a token cut by the end counts as unfinished.
+const Rejection kEofRejections[] = {
+    {"empty", "", "Didn't find full object before EOF"},
+    {"only_space", " \t\r\n\f\v", "Didn't find full object before EOF"},
+    {"open_array", "[", "Didn't find full object before EOF"},
+    {"open_object_after_value", "{\"a\":1", "Didn't find full object before EOF"},
+    {"open_string", "[\"abc", "Didn't find full object before EOF"},
+    {"string_ends_in_backslash", "[\"abc\\", "Didn't find full object before EOF"},
+    {"cut_hex_quad", "[\"\\u00", "Didn't find full object before EOF"},
+    {"cut_after_high_surrogate", "[\"\\ud834", "Didn't find full object before EOF"},
+    {"cut_low_surrogate", "[\"\\ud834\\udd", "Didn't find full object before EOF"},
+    {"after_separator", "[1,", "Didn't find full object before EOF"},
+    {"number_at_end", "[12", "Didn't find full object before EOF"},
+    {"minus_at_end", "[-", "Didn't find full object before EOF"},
+    {"point_at_end", "[1.", "Didn't find full object before EOF"},
+    {"exponent_at_end", "[1e-", "Didn't find full object before EOF"},
+    {"inner_closed_outer_open", "[[],{}", "Didn't find full object before EOF"},
+};
+INSTANTIATE_TEST_SUITE_P(EndOfInput, JsonRejects, ::testing::ValuesIn(kEofRejections),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------------------------
+// Structure
+
+TEST(JsonStructure, TopLevelEmptyContainersAreAccepted)
+{
+    const Outcome list = parse(" [ ] ");
+    ASSERT_TRUE(list.value) << list.error.toStdString();
+    EXPECT_TRUE(list.value->isArray());
+    EXPECT_EQ(list.value->size(), 0u);
+    EXPECT_TRUE(list.error.isEmpty());
+
+    const Outcome map = parse("\f\v{}");
+    ASSERT_TRUE(map.value) << map.error.toStdString();
+    EXPECT_TRUE(map.value->isObject());
+    EXPECT_EQ(map.value->size(), 0u);
+}
+
+TEST(JsonStructure, TextAfterTheOutermostValueIsIgnored)
+{
+    const Outcome map = parse("{\"a\": [1, {\"b\": null}]} trailing garbage ] } \"unterminated");
+    ASSERT_TRUE(map.value) << map.error.toStdString();
+    EXPECT_EQ(map.value->toCompactJson(), QStringLiteral("{\"a\":[1,{\"b\":null}]}"));
+
+    const Outcome list = parse("[true]]]]");
+    ASSERT_TRUE(list.value) << list.error.toStdString();
+    EXPECT_EQ(list.value->toCompactJson(), QStringLiteral("[true]"));
+}
+
+TEST(JsonStructure, NestedValuesLandInTheirParents)
+{
+    const Outcome out = parse("{\"list\": [1, [2, 3], {\"x\": false}], \"map\": {\"y\": [], \"z\": {}}, \"s\": \"t\"}");
+    ASSERT_TRUE(out.value) << out.error.toStdString();
+    const Value &root = *out.value;
+    ASSERT_EQ(root.size(), 3u);
+    const Value *list = root.value(QStringLiteral("list"));
+    ASSERT_TRUE(list && list->isArray());
+    ASSERT_EQ(list->size(), 3u);
+    EXPECT_EQ(list->items()[0].toInteger(), 1);
+    EXPECT_EQ(list->items()[1].items()[1].toInteger(), 3);
+    ASSERT_NE(list->items()[2].value(QStringLiteral("x")), nullptr);
+    EXPECT_EQ(list->items()[2].value(QStringLiteral("x"))->type(), Value::Type::Boolean);
+    EXPECT_FALSE(list->items()[2].value(QStringLiteral("x"))->toBool());
+    const Value *map = root.value(QStringLiteral("map"));
+    ASSERT_TRUE(map && map->isObject());
+    EXPECT_TRUE(map->value(QStringLiteral("y"))->isArray());
+    EXPECT_TRUE(map->value(QStringLiteral("z"))->isObject());
+    EXPECT_EQ(root.value(QStringLiteral("s"))->toString(), QStringLiteral("t"));
+    EXPECT_EQ(root.value(QStringLiteral("missing")), nullptr);
+    EXPECT_EQ(list->value(QStringLiteral("list")), nullptr); // not an object
+}
+
+TEST(JsonStructure, DepthLimit)
+{
+    const Outcome ok = parseBytes(nested(512));
+    ASSERT_TRUE(ok.value) << ok.error.toStdString();
+    const Value *v = &*ok.value;
+    int depth = 1;
+    while (v->size() == 1) {
+        v = &v->items()[0];
+        ++depth;
+    }
+    EXPECT_EQ(depth, 512);
+
+    const Outcome deep = parseBytes(nested(513));
+    EXPECT_FALSE(deep.value);
+    EXPECT_EQ(deep.error, QStringLiteral("Parser exceeded max depth of 512"));
+
+    // Objects count the same as arrays, and the limit is checked before the input runs out.
+    QByteArray mixed;
+    for (int i = 0; i < 513; ++i)
+        mixed += (i % 2) ? "{\"k\":" : "[";
+    EXPECT_EQ(parseBytes(mixed).error, QStringLiteral("Parser exceeded max depth of 512"));
+}
+
+TEST(JsonStructure, DepthLimitIsAdjustable)
+{
+    Json::Parser parser;
+    parser.maxDepth = 2;
+    const QByteArray two = nested(2);
+    EXPECT_TRUE(parser.objectWithData(&two));
+    const QByteArray three = nested(3);
+    EXPECT_FALSE(parser.objectWithData(&three));
+    EXPECT_EQ(parser.error(), QStringLiteral("Parser exceeded max depth of 2"));
+}
+
+TEST(JsonStructure, DuplicateKeyKeepsFirstPlaceAndLastValue)
+{
+    const Outcome out = parse("{\"a\":1,\"b\":2,\"a\":3,\"c\":4,\"b\":\"x\"}");
+    ASSERT_TRUE(out.value) << out.error.toStdString();
+    const auto &members = out.value->members();
+    ASSERT_EQ(members.size(), 3u);
+    EXPECT_EQ(members[0].first, QStringLiteral("a"));
+    EXPECT_EQ(members[0].second.toInteger(), 3);
+    EXPECT_EQ(members[1].first, QStringLiteral("b"));
+    EXPECT_EQ(members[1].second.toString(), QStringLiteral("x"));
+    EXPECT_EQ(members[2].first, QStringLiteral("c"));
+    // A key spelt with an escape is the same key.
+    const Outcome escaped = parse("{\"ab\":1,\"a\\u0062\":2}");
+    ASSERT_TRUE(escaped.value);
+    ASSERT_EQ(escaped.value->size(), 1u);
+    EXPECT_EQ(escaped.value->value(QStringLiteral("ab"))->toInteger(), 2);
+}
+
+TEST(JsonStructure, DuplicateKeysInLargeObjects)
+{
+    // Large enough that lookups no longer scan the members one by one.
+    QByteArray text = "{";
+    for (int i = 0; i < 300; ++i)
+        text += "\"k" + QByteArray::number(i) + "\":" + QByteArray::number(i) + ",";
+    for (int i = 0; i < 300; i += 7)
+        text += "\"k" + QByteArray::number(i) + "\":" + QByteArray::number(-i) + ",";
+    text += "\"last\":true}";
+    const Outcome out = parseBytes(text);
+    ASSERT_TRUE(out.value) << out.error.toStdString();
+    const auto &members = out.value->members();
+    ASSERT_EQ(members.size(), 301u);
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_EQ(members[i].first, QStringLiteral("k%1").arg(i));
+        EXPECT_EQ(members[i].second.toInteger(), i % 7 == 0 ? -i : i) << i;
+        EXPECT_EQ(out.value->value(QStringLiteral("k%1").arg(i)), &members[i].second);
+    }
+    EXPECT_EQ(members[300].first, QStringLiteral("last"));
+}
+
+TEST(JsonStructure, ObjectBuiltByHandAcrossTheIndexThreshold)
+{
+    Value object = Value::object();
+    for (int i = 0; i < 40; ++i)
+        object.insert(QStringLiteral("key%1").arg(i), Value::integer(i));
+    for (int i = 0; i < 40; i += 3)
+        object.insert(QStringLiteral("key%1").arg(i), Value::string(QStringLiteral("v%1").arg(i)));
+    ASSERT_EQ(object.size(), 40u);
+    for (int i = 0; i < 40; ++i) {
+        const Value *v = object.value(QStringLiteral("key%1").arg(i));
+        ASSERT_NE(v, nullptr) << i;
+        if (i % 3 == 0)
+            EXPECT_EQ(v->toString(), QStringLiteral("v%1").arg(i));
+        else
+            EXPECT_EQ(v->toInteger(), i);
+        EXPECT_EQ(object.members()[i].first, QStringLiteral("key%1").arg(i));
+    }
+}
+
+TEST(JsonStructure, CopiesDoNotShareLaterChanges)
+{
+    const Outcome out = parse("{\"list\":[1,2],\"n\":0}");
+    ASSERT_TRUE(out.value);
+    Value copy = *out.value;
+    copy.insert(QStringLiteral("n"), Value::integer(5));
+    copy.insert(QStringLiteral("new"), Value());
+    Value list = *copy.value(QStringLiteral("list"));
+    list.append(Value::integer(3));
+    list.items()[0] = Value::boolean(true);
+    EXPECT_EQ(out.value->toCompactJson(), QStringLiteral("{\"list\":[1,2],\"n\":0}"));
+    EXPECT_EQ(copy.toCompactJson(), QStringLiteral("{\"list\":[1,2],\"n\":5,\"new\":null}"));
+    EXPECT_EQ(list.toCompactJson(), QStringLiteral("[true,2,3]"));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Strings
+
+TEST(JsonStrings, EscapesDecode)
+{
+    const Outcome out = parse(R"(["\"\\\/\b\f\n\r\t", "\u0041\u00e9\u0416\u20AC", "a\u0000b", "plain"])");
+    ASSERT_TRUE(out.value) << out.error.toStdString();
+    const auto &items = out.value->items();
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[0].toString(), QStringLiteral("\"\\/\b\f\n\r\t"));
+    EXPECT_EQ(items[1].toString(), QString::fromUtf8("A\xC3\xA9\xD0\x96\xE2\x82\xAC"));
+    EXPECT_EQ(items[2].toString(), QString(QChar(u'a')) + QChar(u'\0') + QChar(u'b'));
+    EXPECT_EQ(items[2].toString().size(), 3);
+    EXPECT_EQ(items[3].toString(), QStringLiteral("plain"));
+}
+
+TEST(JsonStrings, SurrogatePairBecomesOneAstralCharacter)
+{
+    for (const char *text : {R"(["\ud834\udd1e"])", R"(["\uD834\uDD1E"])", "[\"\xF0\x9D\x84\x9E\"]"}) {
+        const Outcome out = parse(text);
+        ASSERT_TRUE(out.value) << text << ": " << out.error.toStdString();
+        const QString s = out.value->items().at(0).toString();
+        ASSERT_EQ(s.size(), 2) << text;
+        EXPECT_EQ(s.toUcs4(), QList<uint>{0x1D11Eu}) << text;
+    }
+}
+
+TEST(JsonStrings, RawUtf8AndKeysDecode)
+{
+    const Outcome out = parse("{\"\xD0\xB8\xD1\x81\xD0\xBF\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\","
+                              "\"t\\u00eftle\":\"x\"}");
+    ASSERT_TRUE(out.value) << out.error.toStdString();
+    EXPECT_EQ(out.value->members()[0].first, QString::fromUtf8("\xD0\xB8\xD1\x81\xD0\xBF"));
+    EXPECT_EQ(out.value->members()[0].second.toString(), QString::fromUtf8("\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE"));
+    EXPECT_EQ(out.value->members()[1].first, QString::fromUtf8("t\xC3\xAFtle"));
+}
+
+TEST(JsonStrings, RepeatedKeysAcrossObjectsStayDistinct)
+{
+    // Keys are decoded once and reused; neighbouring keys that share a hash slot must still read back right.
+    QByteArray text = "[";
+    for (int i = 0; i < 200; ++i)
+        text += "{\"id\":" + QByteArray::number(i) + ",\"k" + QByteArray::number(i % 70) + "\":1},";
+    text += "{}]";
+    const Outcome out = parseBytes(text);
+    ASSERT_TRUE(out.value) << out.error.toStdString();
+    for (int i = 0; i < 200; ++i) {
+        const auto &members = out.value->items()[i].members();
+        ASSERT_EQ(members.size(), 2u);
+        EXPECT_EQ(members[0].first, QStringLiteral("id"));
+        EXPECT_EQ(members[0].second.toInteger(), i);
+        EXPECT_EQ(members[1].first, QStringLiteral("k%1").arg(i % 70));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Numbers: short integers and short fractions become machine numbers, everything longer stays exact.
+
+struct NumberCase
+{
+    const char *token;
+    Value::Type type;
+    qint64 integer;    // for Integer
+    double floating;   // for Double
+    const char *text;  // toString()
+};
+
+class JsonNumbers : public ::testing::TestWithParam<NumberCase>
+{};
+
+TEST_P(JsonNumbers, KindAndValue)
+{
+    const NumberCase &c = GetParam();
+    const Outcome out = parseBytes(QByteArray("[") + c.token + "]");
+    ASSERT_TRUE(out.value) << out.error.toStdString();
+    const Value &v = out.value->items().at(0);
+    EXPECT_TRUE(v.isNumber());
+    ASSERT_EQ(int(v.type()), int(c.type)) << c.token;
+    if (c.type == Value::Type::Integer)
+        EXPECT_EQ(v.toInteger(), c.integer);
+    if (c.type == Value::Type::Double) {
+        if (std::isinf(c.floating))
+            EXPECT_EQ(v.toDouble(), c.floating);
+        else
+            EXPECT_DOUBLE_EQ(v.toDouble(), c.floating);
+    }
+    EXPECT_EQ(v.toString().toStdString(), std::string(c.text));
+}
+
+const NumberCase kNumbers[] = {
+    {"0", Value::Type::Integer, 0, 0, "0"},
+    {"-0", Value::Type::Integer, 0, 0, "0"},
+    {"12345678901", Value::Type::Integer, 12345678901LL, 0, "12345678901"},
+    {"-1234567890", Value::Type::Integer, -1234567890LL, 0, "-1234567890"},
+    {"123456789012", Value::Type::Decimal, 0, 0, "123456789012"},
+    {"-12345678901", Value::Type::Decimal, 0, 0, "-12345678901"},
+    {"123456789012345678901234567890", Value::Type::Decimal, 0, 0, "123456789012345678901234567890"},
+    {"1.2345", Value::Type::Double, 0, 1.2345, "1.2345"},
+    {"-0.125", Value::Type::Double, 0, -0.125, "-0.125"},
+    {"1.5e10", Value::Type::Double, 0, 1.5e10, "1.5e+10"},
+    {"1E2", Value::Type::Double, 0, 100.0, "100"},
+    {"1e400", Value::Type::Double, 0, HUGE_VAL, "inf"},
+    {"1e-400", Value::Type::Double, 0, 0.0, "0"},
+    {"1.23456", Value::Type::Decimal, 0, 0, "1.23456"},
+    {"1.2345678", Value::Type::Decimal, 0, 0, "1.2345678"},
+    {"1.50e+1", Value::Type::Decimal, 0, 0, "15"},
+    {"123456.7890", Value::Type::Decimal, 0, 0, "123456.789"},
+    {"1.2345678e3", Value::Type::Decimal, 0, 0, "1234.5678"},
+    {"12345678e-10", Value::Type::Decimal, 0, 0, "0.0012345678"},
+    {"-0.00000100", Value::Type::Decimal, 0, 0, "-0.000001"},
+    {"-0.0000000", Value::Type::Decimal, 0, 0, "0"},
+    {"1234567E+10", Value::Type::Decimal, 0, 0, "12345670000000000"},
+    {"1.25e999999999", Value::Type::Decimal, 0, 0, "1.25e999999999"},
+};
+INSTANTIATE_TEST_SUITE_P(Kinds, JsonNumbers, ::testing::ValuesIn(kNumbers),
+                         [](const auto &info) {
+                             std::string name;
+                             for (const char *p = info.param.token; *p; ++p)
+                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return name + "_" + std::to_string(info.index);
+                         });
+
+TEST(JsonNumberUse, DecimalConvertsToMachineNumbers)
+{
+    const Outcome out = parse("[123456789012, 1.2345678, 99999999999999999999999]");
+    ASSERT_TRUE(out.value);
+    const auto &items = out.value->items();
+    EXPECT_EQ(items[0].toInteger(), 123456789012LL);
+    EXPECT_DOUBLE_EQ(items[1].toDouble(), 1.2345678);
+    EXPECT_EQ(items[1].toInteger(), 1);
+    EXPECT_EQ(items[2].toInteger(), std::numeric_limits<qint64>::max());
+}
+
+TEST(JsonNumberUse, NumberBeforeEveryDelimiter)
+{
+    const Outcome out = parse("{\"a\":1,\"b\":-2.5}");
+    ASSERT_TRUE(out.value);
+    EXPECT_EQ(out.value->value(QStringLiteral("a"))->toInteger(), 1);
+    EXPECT_EQ(out.value->value(QStringLiteral("b"))->toDouble(), -2.5);
+    const Outcome spaced = parse("[1\t,2\n,3 ]");
+    ASSERT_TRUE(spaced.value);
+    EXPECT_EQ(spaced.value->toCompactJson(), QStringLiteral("[1,2,3]"));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Entry points
+
+TEST(JsonEntryPoints, MissingInput)
+{
+    Json::Parser parser;
+    EXPECT_FALSE(parser.objectWithString(nullptr));
+    EXPECT_EQ(parser.error(), QStringLiteral("Input was 'nil'"));
+    EXPECT_FALSE(parser.objectWithData(nullptr));
+    EXPECT_EQ(parser.error(), QStringLiteral("Input was 'nil'"));
+}
+
+TEST(JsonEntryPoints, ErrorClearsAfterSuccess)
+{
+    Json::Parser parser;
+    const QString bad = QStringLiteral("[01]");
+    EXPECT_FALSE(parser.objectWithString(&bad));
+    EXPECT_FALSE(parser.error().isEmpty());
+    const QString good = QString::fromUtf8("{\"\xD0\xB6\":[1]}");
+    const auto v = parser.objectWithString(&good);
+    ASSERT_TRUE(v);
+    EXPECT_TRUE(parser.error().isEmpty());
+    EXPECT_EQ(v->value(QString::fromUtf8("\xD0\xB6"))->items().at(0).toInteger(), 1);
+}
+
+TEST(JsonEntryPoints, StringOffsetsCountUtf8Bytes)
+{
+    Json::Parser parser;
+    const QString text = QString::fromUtf8("[\"\xD0\xB6\xD0\xB6\", 01]");
+    EXPECT_FALSE(parser.objectWithString(&text));
+    EXPECT_EQ(parser.error(), QStringLiteral("Leading zero is illegal in number at offset 9"));
+}
+
+TEST(JsonEntryPoints, JSONValueLogsFailures)
+{
+    TestSupport::LogCapture log;
+    EXPECT_FALSE(JSONValue(QStringLiteral("\"just text\"")));
+    EXPECT_FALSE(JSONValue(QStringLiteral("[1,")));
+    EXPECT_EQ(log.lines(),
+              QStringList({QStringLiteral("-JSONValue failed. Error is: Token 'string' not expected before outer-most "
+                                          "array or object"),
+                           QStringLiteral("-JSONValue failed. Error is: Didn't find full object before EOF")}));
+
+    const auto ok = JSONValue(QStringLiteral("{\"response\":[1]}"));
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(ok->value(QStringLiteral("response"))->size(), 1u);
+    EXPECT_EQ(log.lines().size(), 2); // success logs nothing
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Compact output
+
+TEST(JsonCompactOutput, RoundTrip)
+{
+    const char *input = "{ \"name\" : \"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE \\\"q\\\" \\\\ \\/ \\t\\n\\u0001\\u001f\" ,\n"
+                        "  \"n\": [0, -7, 1.5, 1e2, 123456789012, 1.2345678, true, false, null],\n"
+                        "  \"astral\": \"\\ud834\\udd1e\", \"empty\": {}, \"list\": [[], [{}]] }";
+    const Outcome out = parse(input);
+    ASSERT_TRUE(out.value) << out.error.toStdString();
+    const QString expected =
+        QString::fromUtf8("{\"name\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE \\\"q\\\" \\\\ / \\t\\n\\u0001\\u001f\","
+                          "\"n\":[0,-7,1.5,100,123456789012,1.2345678,true,false,null],"
+                          "\"astral\":\"\xF0\x9D\x84\x9E\",\"empty\":{},\"list\":[[],[{}]]}");
+    EXPECT_EQ(out.value->toCompactJson(), expected);
+
+    // The output reads back to the same tree.
+    const Outcome again = parseBytes(expected.toUtf8());
+    ASSERT_TRUE(again.value) << again.error.toStdString();
+    EXPECT_EQ(again.value->toCompactJson(), expected);
+}
+
+TEST(JsonCompactOutput, ValuesMadeInCode)
+{
+    Value list = Value::array();
+    list.append(Value::floating(0.1));
+    list.append(Value::floating(-2.0));
+    list.append(Value::floating(1e300 * 1e300));
+    list.append(Value::string(QString(QChar(0xD800)) + QStringLiteral("\b\f\r\x7f")));
+    list.append(Value::decimal(QStringLiteral("12345678901234567890")));
+    list.append(Value::boolean(true));
+    list.append(Value());
+    EXPECT_EQ(list.toCompactJson(), QStringLiteral("[0.1,-2,1e999,\"\\ud800\\b\\f\\r\x7f\",12345678901234567890,true,null]"));
+    EXPECT_EQ(Value().toCompactJson(), QStringLiteral("null"));
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// Robustness: damaged input fails cleanly.
+
+TEST(JsonRobustness, EveryTruncationFails)
+{
+    const QByteArray doc = R"({"a":[1,-2.5e3,"x\u00e9\ud834\udd1e\n",true,false,null,{"b":{}}],"c":"d"})";
+    ASSERT_TRUE(parseBytes(doc).value);
+    for (qsizetype n = 0; n < doc.size(); ++n) {
+        const Outcome out = parseBytes(doc.left(n));
+        EXPECT_FALSE(out.value) << n;
+        EXPECT_FALSE(out.error.isEmpty()) << n;
+    }
+}
+
+TEST(JsonRobustness, RandomDamageNeverCrashes)
+{
+    const QByteArray doc = R"([{"artist":"Кино","title":"Группа \"крови\"","id":123,"d":1.5},[true,null,-0.5e-3]])";
+    std::mt19937 random(1234);
+    const char interesting[] = "[]{}\",:\\u0e-+.tfn \x01\xD0\xFF";
+    int accepted = 0;
+    for (int round = 0; round < 5000; ++round) {
+        QByteArray damaged = doc;
+        const int edits = 1 + int(random() % 3);
+        for (int e = 0; e < edits; ++e) {
+            const qsizetype at = qsizetype(random() % damaged.size());
+            const char c = interesting[random() % (sizeof interesting - 1)];
+            switch (random() % 3) {
+            case 0:
+                damaged[at] = c;
+                break;
+            case 1:
+                damaged.insert(at, c);
+                break;
+            default:
+                damaged.remove(at, 1);
+                break;
+            }
+        }
+        const Outcome out = parseBytes(damaged);
+        if (out.value) {
+            ++accepted;
+            EXPECT_TRUE(out.error.isEmpty());
+            // Whatever was accepted prints as JSON that reads back. A printed short double may come back as an
+            // exact decimal, so the text is stable from the second print on.
+            const QString printed = out.value->toCompactJson();
+            const Outcome again = parseBytes(printed.toUtf8());
+            ASSERT_TRUE(again.value) << printed.toStdString();
+            const QString reprinted = again.value->toCompactJson();
+            const Outcome third = parseBytes(reprinted.toUtf8());
+            ASSERT_TRUE(third.value) << reprinted.toStdString();
+            EXPECT_EQ(third.value->toCompactJson(), reprinted);
+        } else {
+            EXPECT_FALSE(out.error.isEmpty()) << damaged.toStdString();
+        }
+    }
+    EXPECT_GT(accepted, 0);
+}
+
+} // namespace

@@ -1,0 +1,449 @@
+#include "screens/ProgressOverlay.h"
+
+#include "../support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QSemaphore>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+using TestSupport::waitFor;
+
+namespace {
+
+// What an overlay did, as seen from the main thread, with times relative to `clock`.
+struct HudLog
+{
+    explicit HudLog(ProgressOverlay &hud)
+    {
+        clock.start();
+        QObject::connect(&hud, &ProgressOverlay::alphaChanged, &hud, [this, &hud] {
+            if (hud.alpha() != lastAlpha) {
+                lastAlpha = hud.alpha();
+                alphas << lastAlpha;
+                (lastAlpha == 1.0f ? shownAt : fadeStartedAt) = clock.elapsed();
+            }
+        });
+        QObject::connect(&hud, &ProgressOverlay::hudWasHidden, &hud, [this, &hud](ProgressOverlay *sender) {
+            ++hiddenCount;
+            hiddenAt = clock.elapsed();
+            hiddenSender = sender;
+            hiddenOnMainThread = QThread::currentThread() == qApp->thread();
+            finishedWhenHidden = hud.finished();
+            taskInProgressWhenHidden = hud.taskInProgress();
+            events << QStringLiteral("hidden");
+        });
+        QObject::connect(&hud, &ProgressOverlay::removeFromViewRequested, &hud, [this](ProgressOverlay *sender) {
+            removeSender = sender;
+            events << QStringLiteral("remove");
+        });
+    }
+
+    QElapsedTimer clock;
+    float lastAlpha = 0.0f;
+    QList<float> alphas;
+    qint64 shownAt = -1;
+    qint64 fadeStartedAt = -1;
+    qint64 hiddenAt = -1;
+    int hiddenCount = 0;
+    ProgressOverlay *hiddenSender = nullptr;
+    ProgressOverlay *removeSender = nullptr;
+    bool hiddenOnMainThread = false;
+    bool finishedWhenHidden = false;
+    bool taskInProgressWhenHidden = true;
+    QStringList events;
+};
+
+} // namespace
+
+TEST(ProgressOverlayCreation, StartsWithDocumentedValues)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    EXPECT_EQ(hud.view(), &view);
+    EXPECT_EQ(hud.mode(), ProgressOverlay::Indeterminate);
+    EXPECT_TRUE(hud.labelText().isEmpty());
+    EXPECT_TRUE(hud.detailsLabelText().isEmpty());
+    EXPECT_FLOAT_EQ(hud.progress(), 0.0f);
+    EXPECT_FLOAT_EQ(hud.opacity(), 0.8f);
+    EXPECT_FLOAT_EQ(hud.margin(), 20.0f);
+    EXPECT_FLOAT_EQ(hud.xOffset(), 0.0f);
+    EXPECT_FLOAT_EQ(hud.yOffset(), 0.0f);
+    EXPECT_FALSE(hud.dimBackground());
+    EXPECT_FLOAT_EQ(hud.graceTime(), 0.0f);
+    EXPECT_FLOAT_EQ(hud.minShowTime(), 0.0f);
+    EXPECT_FALSE(hud.removeFromSuperViewOnHide());
+    EXPECT_FALSE(hud.taskInProgress());
+    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
+    EXPECT_FALSE(hud.finished());
+    EXPECT_EQ(hud.shownForMs(), -1);
+}
+
+TEST(ProgressOverlayCreation, MissingViewThrowsWithReason)
+{
+    try {
+        ProgressOverlay hud(nullptr);
+        FAIL() << "no exception for a missing view";
+    } catch (const ProgressOverlayViewIsNilException &e) {
+        EXPECT_STREQ(e.what(), "The view used in the ProgressOverlay initializer is nil.");
+        EXPECT_STREQ(ProgressOverlayViewIsNilException::name(), "ProgressOverlayViewIsNilException");
+    }
+    EXPECT_THROW(ProgressOverlay(nullptr), std::invalid_argument);
+}
+
+TEST(ProgressOverlayProperties, MainThreadChangesApplyAtOnce)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    int labelSignals = 0, appearanceSignals = 0;
+    QObject::connect(&hud, &ProgressOverlay::labelTextChanged, [&] { ++labelSignals; });
+    QObject::connect(&hud, &ProgressOverlay::appearanceChanged, [&] { ++appearanceSignals; });
+
+    hud.setLabelText(QStringLiteral("Вход"));
+    EXPECT_EQ(hud.labelText(), QStringLiteral("Вход"));
+    EXPECT_EQ(labelSignals, 1);
+    hud.setLabelText(QStringLiteral("Вход"));
+    EXPECT_EQ(labelSignals, 1) << "an unchanged value must not notify";
+
+    hud.setMode(ProgressOverlay::CustomView);
+    hud.setDetailsLabelText(QStringLiteral("details"));
+    EXPECT_EQ(hud.mode(), ProgressOverlay::CustomView);
+    EXPECT_EQ(hud.detailsLabelText(), QStringLiteral("details"));
+
+    hud.setOpacity(0.5f);
+    hud.setMargin(10.0f);
+    hud.setYOffset(-30.0f);
+    hud.setDimBackground(true);
+    EXPECT_EQ(appearanceSignals, 4);
+    EXPECT_FLOAT_EQ(hud.opacity(), 0.5f);
+    EXPECT_FLOAT_EQ(hud.margin(), 10.0f);
+    EXPECT_FLOAT_EQ(hud.yOffset(), -30.0f);
+    EXPECT_TRUE(hud.dimBackground());
+}
+
+TEST(ProgressOverlayProperties, ProgressStaysAFraction)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    hud.setProgress(0.25f);
+    EXPECT_FLOAT_EQ(hud.progress(), 0.25f);
+    hud.setProgress(1.5f);
+    EXPECT_FLOAT_EQ(hud.progress(), 1.0f);
+    hud.setProgress(-0.1f);
+    EXPECT_FLOAT_EQ(hud.progress(), 0.0f);
+}
+
+TEST(ProgressOverlayTask, MinimumShowTimeKeepsOverlayUpAndHiddenFollowsFade)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    hud.setMinShowTime(1.0f);
+    HudLog log(hud);
+    std::atomic<qint64> returnedAt{-1};
+
+    hud.showWhileExecuting(
+        [&] {
+            QThread::msleep(200);
+            returnedAt = log.clock.elapsed();
+        },
+        true);
+    EXPECT_TRUE(hud.taskInProgress());
+    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f) << "without grace time the overlay appears at once";
+    EXPECT_TRUE(hud.animated());
+
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
+    EXPECT_GE(returnedAt.load(), 200);
+    EXPECT_GE(log.fadeStartedAt, 1000) << "hidden before the minimum show time";
+    EXPECT_LT(log.fadeStartedAt, 4000);
+    EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration) << "hudWasHidden before the fade";
+    EXPECT_LT(log.hiddenAt, 6000);
+    EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
+
+    EXPECT_EQ(log.hiddenSender, &hud);
+    EXPECT_TRUE(log.hiddenOnMainThread);
+    EXPECT_TRUE(log.finishedWhenHidden);
+    EXPECT_FALSE(log.taskInProgressWhenHidden);
+    EXPECT_EQ(hud.shownForMs(), -1);
+
+    // Exactly one hide notification, also after the timers had every chance to fire again.
+    waitFor([] { return false; }, 400);
+    EXPECT_EQ(log.hiddenCount, 1);
+}
+
+TEST(ProgressOverlayTask, HiddenComesAfterALongOperationWithItsResults)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    hud.setMinShowTime(0.1f);
+    HudLog log(hud);
+    std::atomic<qint64> returnedAt{-1};
+    int result = 0;
+    int resultSeenWhenHidden = -1;
+    QObject::connect(&hud, &ProgressOverlay::hudWasHidden, [&] { resultSeenWhenHidden = result; });
+
+    hud.showWhileExecuting(
+        [&] {
+            QThread::msleep(500);
+            result = 42;
+            returnedAt = log.clock.elapsed();
+        },
+        true);
+
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
+    EXPECT_GE(returnedAt.load(), 500);
+    EXPECT_GE(log.fadeStartedAt, returnedAt.load());
+    EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration);
+    EXPECT_EQ(resultSeenWhenHidden, 42);
+}
+
+TEST(ProgressOverlayTask, OperationRunsOnItsOwnThreadWhichIsReleased)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    HudLog log(hud);
+    QThread *mainThread = QThread::currentThread();
+    std::atomic<bool> onOtherThread{false};
+    QPointer<QThread> worker;
+
+    hud.showWhileExecuting(
+        [&] {
+            onOtherThread = QThread::currentThread() != mainThread;
+            worker = QThread::currentThread();
+        },
+        false);
+
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
+    EXPECT_TRUE(onOtherThread.load());
+    EXPECT_TRUE(waitFor([&] { return worker.isNull(); }, 5000)) << "the worker thread object leaked";
+
+    // A second run gets a thread of its own and shows the overlay again.
+    QThread *secondWorker = nullptr;
+    hud.showWhileExecuting([&] { secondWorker = QThread::currentThread(); }, false);
+    EXPECT_FALSE(hud.finished());
+    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 1; }, 10000));
+    EXPECT_NE(secondWorker, mainThread);
+    EXPECT_NE(secondWorker, nullptr);
+}
+
+TEST(ProgressOverlayTask, OverlayMayBeDroppedWhileTheOperationRuns)
+{
+    QObject view;
+    auto *hud = new ProgressOverlay(&view);
+    QSemaphore started, release;
+    std::atomic<bool> returned{false};
+    QPointer<QThread> worker;
+    int hidden = 0;
+    QObject::connect(hud, &ProgressOverlay::hudWasHidden, [&] { ++hidden; });
+
+    hud->showWhileExecuting(
+        [&] {
+            worker = QThread::currentThread();
+            started.release();
+            release.acquire();
+            returned = true;
+        },
+        true);
+    ASSERT_TRUE(started.tryAcquire(1, 5000));
+    delete hud;
+    release.release();
+
+    ASSERT_TRUE(waitFor([&] { return returned.load() && worker.isNull(); }, 5000));
+    waitFor([] { return false; }, 200);
+    EXPECT_EQ(hidden, 0);
+}
+
+TEST(ProgressOverlayThreads, ChangesFromTheOperationArriveOnTheMainThreadInOrder)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    HudLog log(hud);
+    QStringList labels, details;
+    bool allOnMainThread = true;
+    QObject::connect(&hud, &ProgressOverlay::labelTextChanged, [&] {
+        allOnMainThread &= QThread::currentThread() == qApp->thread();
+        labels << hud.labelText();
+    });
+    QObject::connect(&hud, &ProgressOverlay::detailsLabelTextChanged, [&] {
+        allOnMainThread &= QThread::currentThread() == qApp->thread();
+        details << hud.detailsLabelText();
+    });
+    QStringList expectedLabels, expectedDetails;
+    for (int i = 1; i <= 30; ++i) {
+        expectedLabels << QStringLiteral("step %1").arg(i);
+        expectedDetails << QStringLiteral("detail %1").arg(i);
+    }
+
+    hud.showWhileExecuting(
+        [&] {
+            for (int i = 0; i < expectedLabels.size(); ++i) {
+                hud.setLabelText(expectedLabels[i]);
+                hud.setDetailsLabelText(expectedDetails[i]);
+                if (i % 10 == 0)
+                    QThread::msleep(10);
+            }
+            hud.setProgress(0.75f);
+            hud.setMode(ProgressOverlay::CustomView);
+        },
+        false);
+
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
+    EXPECT_TRUE(allOnMainThread);
+    EXPECT_EQ(labels, expectedLabels);
+    EXPECT_EQ(details, expectedDetails);
+    EXPECT_EQ(hud.mode(), ProgressOverlay::CustomView);
+    EXPECT_FLOAT_EQ(hud.progress(), 0.75f);
+}
+
+TEST(ProgressOverlayThreads, ChangesFromTheOperationAreQueuedNotWaitedFor)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    hud.setLabelText(QStringLiteral("before"));
+    QSemaphore changesMade;
+    QString seenByOperation;
+
+    hud.showWhileExecuting(
+        [&] {
+            hud.setLabelText(QStringLiteral("after"));
+            hud.setMode(ProgressOverlay::Determinate);
+            hud.setProgress(0.5f);
+            seenByOperation = hud.labelText();
+            changesMade.release();
+        },
+        false);
+
+    // The main thread processes no events meanwhile: a setter that waited for it would never return.
+    ASSERT_TRUE(changesMade.tryAcquire(1, 5000)) << "a setter blocked the operation";
+    EXPECT_EQ(seenByOperation, QStringLiteral("before"));
+    EXPECT_EQ(hud.labelText(), QStringLiteral("before"));
+    EXPECT_EQ(hud.mode(), ProgressOverlay::Indeterminate);
+
+    ASSERT_TRUE(waitFor([&] { return hud.finished(); }, 10000));
+    EXPECT_EQ(hud.labelText(), QStringLiteral("after"));
+    EXPECT_EQ(hud.mode(), ProgressOverlay::Determinate);
+    EXPECT_FLOAT_EQ(hud.progress(), 0.5f);
+}
+
+TEST(ProgressOverlayGraceTime, TaskEndingWithinGraceTimeNeverShows)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    hud.setGraceTime(0.5f);
+    HudLog log(hud);
+
+    hud.showWhileExecuting([] { QThread::msleep(50); }, true);
+    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
+
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
+    EXPECT_LT(log.hiddenAt, 500 + ProgressOverlay::fadeDuration) << "waited for a fade that never started";
+    // Past the grace time: the timer must not bring the overlay up after all.
+    waitFor([] { return false; }, 700);
+    EXPECT_TRUE(log.alphas.isEmpty()) << "the overlay flashed up";
+    EXPECT_EQ(log.hiddenCount, 1);
+    EXPECT_TRUE(log.finishedWhenHidden);
+}
+
+TEST(ProgressOverlayGraceTime, LongTaskShowsAfterGraceTime)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    hud.setGraceTime(0.2f);
+    HudLog log(hud);
+
+    hud.showWhileExecuting([] { QThread::msleep(700); }, false);
+    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
+
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
+    EXPECT_GE(log.shownAt, 200);
+    EXPECT_LT(log.shownAt, 700);
+    EXPECT_GE(log.fadeStartedAt, 700);
+    EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
+}
+
+TEST(ProgressOverlayHiding, NotAnimatedHidesWithoutFadeDelay)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    HudLog log(hud);
+
+    hud.show(false);
+    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
+    EXPECT_FALSE(hud.animated());
+    EXPECT_GE(hud.shownForMs(), 0);
+    hud.hide(false);
+    EXPECT_EQ(log.hiddenCount, 1) << "a hide without animation must not wait for a fade";
+    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
+    EXPECT_TRUE(hud.finished());
+}
+
+TEST(ProgressOverlayHiding, AnimatedHideWaitsForTheFade)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    HudLog log(hud);
+
+    hud.show(true);
+    hud.hide(true);
+    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f) << "the fade starts at once";
+    EXPECT_TRUE(hud.animated());
+    EXPECT_EQ(log.hiddenCount, 0);
+    EXPECT_FALSE(hud.finished());
+    const qint64 hideCalledAt = log.clock.elapsed();
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
+    EXPECT_GE(log.hiddenAt - hideCalledAt, ProgressOverlay::fadeDuration);
+    EXPECT_LT(log.hiddenAt - hideCalledAt, 3000);
+}
+
+TEST(ProgressOverlayHiding, DirectHideHonoursMinimumShowTime)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    hud.setMinShowTime(0.5f);
+    HudLog log(hud);
+
+    hud.show(false);
+    hud.hide(false);
+    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
+    EXPECT_EQ(log.hiddenCount, 0);
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
+    EXPECT_GE(log.hiddenAt, 500);
+    EXPECT_LT(log.hiddenAt, 3000);
+}
+
+TEST(ProgressOverlayHiding, RemovalIsRequestedOnlyWhenAskedFor)
+{
+    QObject view;
+    ProgressOverlay kept(&view);
+    ProgressOverlay removed(&view);
+    removed.setRemoveFromSuperViewOnHide(true);
+    HudLog keptLog(kept);
+    HudLog removedLog(removed);
+
+    kept.show(false);
+    kept.hide(false);
+    removed.show(false);
+    removed.hide(false);
+
+    EXPECT_EQ(keptLog.events, QStringList{QStringLiteral("hidden")});
+    EXPECT_EQ(removedLog.events, (QStringList{QStringLiteral("hidden"), QStringLiteral("remove")}));
+    EXPECT_EQ(removedLog.removeSender, &removed);
+}
+
+TEST(ProgressOverlayHiding, ReceiverMayDeleteTheOverlayWhenHidden)
+{
+    QObject view;
+    auto *hud = new ProgressOverlay(&view);
+    hud->setRemoveFromSuperViewOnHide(true);
+    QPointer<ProgressOverlay> watch(hud);
+    QObject::connect(hud, &ProgressOverlay::hudWasHidden, [](ProgressOverlay *sender) { delete sender; });
+
+    hud->showWhileExecuting([] {}, true);
+    ASSERT_TRUE(waitFor([&] { return watch.isNull(); }, 5000));
+}
