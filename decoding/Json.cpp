@@ -928,7 +928,7 @@ Token Reader::matchString()
             return Token::String;
         }
         if (c < 0x20)
-            return fail(QString::asprintf("Unescaped control char 0x%0.2X", unsigned(c)));
+            return fail(QString::asprintf("Unescaped control char 0x%.2X", unsigned(c)));
 
         // A backslash.
         m_tokenEscaped = true;

@@ -15,10 +15,10 @@ Item {
 
     anchors.fill: parent
     opacity: hud ? hud.alpha : 0
-    visible: hud !== null && opacity > 0
+    visible: !!hud && opacity > 0
 
     Behavior on opacity {
-        enabled: root.hud !== null && root.hud.animated
+        enabled: root.hud ? root.hud.animated : false
         NumberAnimation { duration: 300; easing.type: Easing.InOutQuad }
     }
 
@@ -35,7 +35,7 @@ Item {
     Rectangle {
         objectName: "progressOverlayDim"
         anchors.fill: parent
-        visible: root.hud !== null && root.hud.dimBackground
+        visible: root.hud ? root.hud.dimBackground : false
         gradient: Gradient {
             GradientStop { position: 0.0; color: Qt.rgba(0, 0, 0, 0.35) }
             GradientStop { position: 0.5; color: Qt.rgba(0, 0, 0, 0.55) }
@@ -66,7 +66,7 @@ Item {
                 objectName: "progressOverlayBusyIndicator"
                 anchors.horizontalCenter: parent.horizontalCenter
                 visible: root.mode === 0
-                running: visible && root.visible
+                running: root.mode === 0 && root.visible
                 width: root.indicatorSize
                 height: root.indicatorSize
                 palette.dark: "white"
@@ -79,7 +79,6 @@ Item {
                 visible: root.mode === 1
                 width: root.indicatorSize
                 height: root.indicatorSize
-                preferredRendererType: Shape.CurveRenderer
 
                 readonly property real progress: root.hud ? root.hud.progress : 0
                 readonly property real radius: width / 2 - 2

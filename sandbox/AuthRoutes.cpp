@@ -57,7 +57,8 @@ void SandboxRoutes::registerAuth(httplib::Server &server, Sandbox::State &state)
             response.set_redirect("/login/done?fail=1");
             return;
         }
-        response.set_header("Set-Cookie", "l=" + pending->second + "; path=/");
+        if (state.loginSetsUserCookie)
+            response.set_header("Set-Cookie", "l=" + pending->second + "; path=/");
         response.set_redirect("/login/session?token=" + token);
     });
 

@@ -29,6 +29,7 @@ Sandbox::Sandbox() : m_impl(std::make_unique<Impl>())
         m_state.requestLog.push_back(line);
     });
     SandboxRoutes::registerAuth(server, m_state);
+    SandboxRoutes::registerDiagnostics(server, m_state);
 }
 
 Sandbox::~Sandbox()
@@ -73,6 +74,12 @@ void Sandbox::setProbeStatus(int status)
 {
     std::lock_guard lock(m_state.mutex);
     m_state.probeStatus = status;
+}
+
+void Sandbox::setLoginSetsUserCookie(bool sets)
+{
+    std::lock_guard lock(m_state.mutex);
+    m_state.loginSetsUserCookie = sets;
 }
 
 std::vector<std::string> Sandbox::requestLog()

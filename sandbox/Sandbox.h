@@ -36,6 +36,7 @@ public:
         std::map<std::string, std::string> sessions;      // remixsid -> uid
         std::map<std::string, std::string> pendingLogins; // between the hops of a login: token -> uid
         int probeStatus = 200;
+        bool loginSetsUserCookie = true; // fault switch: a login that sets remixsid but no l
         std::vector<std::string> requestLog; // "METHOD path?query" of every request, in order
         std::string lastLoginQuery;           // the raw query text of the last login request
         std::string lastLogoutSid;
@@ -57,6 +58,7 @@ public:
 
     // Fault switches.
     void setProbeStatus(int status);
+    void setLoginSetsUserCookie(bool sets);
 
     // Copies of what the routes saw.
     std::vector<std::string> requestLog();
@@ -74,4 +76,5 @@ private:
 // Route modules.
 namespace SandboxRoutes {
 void registerAuth(httplib::Server &server, Sandbox::State &state);
+void registerDiagnostics(httplib::Server &server, Sandbox::State &state);
 } // namespace SandboxRoutes

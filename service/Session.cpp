@@ -12,6 +12,15 @@ namespace Session {
 
 const char *const errorLogLine = "Отлавливай ошибки, будь мужиком, блеать!";
 
+namespace {
+std::function<void()> beforeCookieScan;
+} // namespace
+
+void setBeforeCookieScan(std::function<void()> hook)
+{
+    beforeCookieScan = std::move(hook);
+}
+
 QString loginUrl(const QString &email, const QString &password)
 {
     return ServiceEndpoints::current().loginBase + QStringLiteral("?act=login&q=1&al_frame=1&email=%1&pass=%2")
@@ -42,6 +51,8 @@ SignInResult signIn(const QString &email, const QString &password)
         Http::deleteAllCookies();
         Http::get(loginUrl(email, password), {}, 120, true);
 
+        if (beforeCookieScan)
+            beforeCookieScan();
         GlobalData::replace(global->vksid, QString());
         for (const Http::Cookie &cookie : Http::cookies()) {
             if (cookie.name == QLatin1String("remixsid"))

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Sign-in and sign-out against the service's web login, keeping the session cookie `remixsid` and the user
 // number cookie `l` in the shared state. Both block their caller.
 namespace Session {
@@ -27,5 +29,9 @@ QString unreachableDetails();
 QString loginUrl(const QString &email, const QString &password);
 
 extern const char *const errorLogLine;
+
+// Called inside the sign-in's guarded steps, right before the cookie scan; tests use it to raise an exception
+// there. nullptr removes it.
+void setBeforeCookieScan(std::function<void()> hook);
 
 } // namespace Session

@@ -399,13 +399,12 @@ TEST_P(JsonNumbers, KindAndValue)
     const Value &v = out.value->items().at(0);
     EXPECT_TRUE(v.isNumber());
     ASSERT_EQ(int(v.type()), int(c.type)) << c.token;
-    if (c.type == Value::Type::Integer)
+    if (c.type == Value::Type::Integer) {
         EXPECT_EQ(v.toInteger(), c.integer);
-    if (c.type == Value::Type::Double) {
-        if (std::isinf(c.floating))
-            EXPECT_EQ(v.toDouble(), c.floating);
-        else
-            EXPECT_DOUBLE_EQ(v.toDouble(), c.floating);
+    } else if (c.type == Value::Type::Double && std::isinf(c.floating)) {
+        EXPECT_EQ(v.toDouble(), c.floating);
+    } else if (c.type == Value::Type::Double) {
+        EXPECT_DOUBLE_EQ(v.toDouble(), c.floating);
     }
     EXPECT_EQ(v.toString().toStdString(), std::string(c.text));
 }

@@ -173,6 +173,7 @@ TEST(TextControl, RemovesU0000ToU0019Only)
 {
     EXPECT_EQ(Text::removeControlCharacters(u("a\tb\nc\rd")), u("abcd"));
     EXPECT_EQ(Text::removeControlCharacters(u("x\x1Fy\x1A")), u("x\x1Fy\x1A"));
+    EXPECT_EQ(Text::removeControlCharacters(u("\x1A\x1F a\x19\x1Bb\x0B\x1E")), u("\x1A\x1F a\x1Bb\x1E"));
     EXPECT_EQ(Text::removeControlCharacters(QStringView(u"\0\x01\x19я\x7F", 5).toString()), u("я\x7F"));
     EXPECT_EQ(Text::removeControlCharacters(u("\n\n\n")), QString(""));
     EXPECT_EQ(Text::removeControlCharacters(u("nothing to drop")), u("nothing to drop"));

@@ -1,0 +1,85 @@
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class HttpTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        base = QString::fromStdString(sandbox.baseUrl());
+        Http::deleteAllCookies();
+    }
+    Sandbox sandbox;
+    QString base;
+};
+
+TEST_F(HttpTest, ServicePageSendsTheThreeFieldsAndDecodesGzipAnd1251)
+{
+    const QString echoed = Http::servicePage(base + "/test/headers", QStringLiteral("abc123"));
+    EXPECT_TRUE(echoed.contains("Cookie: remixsid=abc123\n")) << echoed.toStdString();
+    EXPECT_TRUE(echoed.contains("X-Requested-With: XMLHttpRequest\n"));
+    EXPECT_TRUE(echoed.contains("Accept-Encoding: gzip\n"));
+
+    // The sandbox compresses the UTF-8 bytes; decoding them as 1251 must not be confused by the compression.
+    const Http::Response gz = Http::get(base + "/test/gzip?text=hello%20world", {{"Accept-Encoding", "gzip"}}, 10);
+    EXPECT_TRUE(gz.received);
+    EXPECT_EQ(gz.body, QByteArray("hello world"));
+    EXPECT_EQ(Http::servicePage(base + "/test/gzip?text=plain", QString()), QStringLiteral("plain"));
+
+    EXPECT_EQ(Http::servicePage(base + "/test/cp1251", QString()), QStringLiteral("Привет, мир"));
+}
+
+TEST_F(HttpTest, StatusIsIgnoredButAFailedRequestGivesNoBody)
+{
+    const Http::Response notFound = Http::get(base + "/test/status/404", {}, 10);
+    EXPECT_TRUE(notFound.received);
+    EXPECT_EQ(notFound.status, 404);
+    EXPECT_EQ(Http::servicePage(base + "/test/status/500", QString()), QStringLiteral("status body"));
+
+    sandbox.stop();
+    const Http::Response refused = Http::get(base + "/test/status/200", {}, 5);
+    EXPECT_FALSE(refused.received);
+    EXPECT_TRUE(refused.body.isEmpty());
+    EXPECT_TRUE(Http::servicePage(base + "/test/cp1251", QString()).isEmpty());
+}
+
+TEST_F(HttpTest, HeadGivesTheStatusOrZeroWithoutAnAnswer)
+{
+    EXPECT_EQ(Http::head(base), 200);
+    sandbox.setProbeStatus(503);
+    EXPECT_EQ(Http::head(base), 503);
+    EXPECT_EQ(Http::head(base + "/test/status/404"), 404);
+    sandbox.stop();
+    EXPECT_EQ(Http::head(base, 5), 0);
+}
+
+TEST_F(HttpTest, CookieStoreCollectsEveryRedirectHopAndEmpties)
+{
+    const Http::Response response = Http::get(base + "/test/cookies/1", {}, 10, true);
+    ASSERT_TRUE(response.received);
+    // The last hop saw the cookies of the two before it.
+    EXPECT_TRUE(response.body.contains("first=1"));
+    EXPECT_TRUE(response.body.contains("second=2"));
+
+    QStringList names;
+    for (const Http::Cookie &cookie : Http::cookies()) {
+        names << cookie.name;
+        EXPECT_EQ(cookie.domain, QStringLiteral("127.0.0.1"));
+    }
+    names.sort();
+    EXPECT_EQ(names, QStringList({"first", "second", "third"}));
+
+    // Requests outside the store neither send nor collect cookies.
+    const Http::Response plain = Http::get(base + "/test/cookies/3", {}, 10, false);
+    EXPECT_TRUE(plain.body.isEmpty());
+
+    Http::deleteAllCookies();
+    EXPECT_TRUE(Http::cookies().isEmpty());
+}
+
+} // namespace

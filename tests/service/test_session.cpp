@@ -1,0 +1,157 @@
+#include "../support/TestSupport.h"
+
+#include "app/GlobalData.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+#include "service/ServiceEndpoints.h"
+#include "service/Session.h"
+
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+
+class SessionTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        global = GlobalData::sharedGlobalData();
+        global->vksid.clear();
+        global->vkuid.clear();
+        Http::deleteAllCookies();
+    }
+    void TearDown() override { Session::setBeforeCookieScan(nullptr); }
+
+    QString host() const { return ServiceEndpoints::current().webHost; }
+    QString email() const { return QString::fromStdString(Sandbox::defaultAccount().email); }
+    QString password() const { return QString::fromStdString(Sandbox::defaultAccount().password); }
+
+    Sandbox sandbox;
+    GlobalData *global = nullptr;
+};
+
+TEST_F(SessionTest, SignInKeepsTheSessionAndUserCookiesAndLogsThem)
+{
+    TestSupport::LogCapture log;
+    const Session::SignInResult result = Session::signIn(email(), password());
+    EXPECT_EQ(result.outcome, Session::SignInResult::SignedIn);
+    EXPECT_EQ(result.probeCode, 200);
+    EXPECT_EQ(global->vksid.size(), 32);
+    EXPECT_TRUE(sandbox.hasSession(global->vksid.toStdString()));
+    EXPECT_EQ(global->vkuid, QString::fromStdString(Sandbox::defaultAccount().uid));
+    EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Код ответа для %1: 200").arg(host()),
+                                        QStringLiteral("SID: %1").arg(global->vksid),
+                                        QStringLiteral("UID: %1").arg(global->vkuid)}));
+
+    const QString sid = global->vksid;
+    Session::signOut();
+    EXPECT_TRUE(global->vksid.isEmpty());
+    EXPECT_TRUE(global->vkuid.isEmpty());
+    EXPECT_FALSE(sandbox.hasSession(sid.toStdString()));
+    EXPECT_TRUE(Http::cookies().isEmpty());
+    EXPECT_EQ(log.lines().last(), QStringLiteral("Оффлайн"));
+}
+
+TEST_F(SessionTest, WrongPasswordEndsSignedOutWithAnEmptiedStore)
+{
+    GlobalData::replace(global->vksid, QStringLiteral("stale"));
+    Http::get(QString::fromStdString(sandbox.baseUrl()) + "/test/cookies/3", {}, 5, true); // a cookie to lose
+    ASSERT_FALSE(Http::cookies().isEmpty());
+
+    TestSupport::LogCapture log;
+    const Session::SignInResult result = Session::signIn(email(), QStringLiteral("wrong"));
+    EXPECT_EQ(result.outcome, Session::SignInResult::Failed);
+    EXPECT_TRUE(global->vksid.isEmpty());
+    for (const Http::Cookie &cookie : Http::cookies())
+        EXPECT_NE(cookie.name, QStringLiteral("third"));
+    EXPECT_TRUE(log.lines().contains(QStringLiteral("SID: ")));
+}
+
+TEST_F(SessionTest, FailingProbeChangesNothing)
+{
+    Http::get(QString::fromStdString(sandbox.baseUrl()) + "/test/cookies/3", {}, 5, true);
+    const int cookiesBefore = int(Http::cookies().size());
+    GlobalData::replace(global->vkuid, QStringLiteral("42"));
+
+    sandbox.setProbeStatus(503);
+    TestSupport::LogCapture log;
+    Session::SignInResult result = Session::signIn(email(), password());
+    EXPECT_EQ(result.outcome, Session::SignInResult::Unreachable);
+    EXPECT_EQ(result.probeCode, 503);
+    EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Код ответа для %1: 503").arg(host())}));
+    EXPECT_EQ(int(Http::cookies().size()), cookiesBefore);
+    EXPECT_EQ(global->vkuid, QStringLiteral("42"));
+    EXPECT_TRUE(global->vksid.isEmpty());
+
+    sandbox.stop(); // no answer at all: code 0
+    result = Session::signIn(email(), password());
+    EXPECT_EQ(result.outcome, Session::SignInResult::Unreachable);
+    EXPECT_EQ(result.probeCode, 0);
+    EXPECT_EQ(int(Http::cookies().size()), cookiesBefore);
+}
+
+TEST_F(SessionTest, UnreachableDetailsCapitaliseTheFirstLabel)
+{
+    ServiceEndpoints saved = ServiceEndpoints::current();
+    ServiceEndpoints::current().webHost = QStringLiteral("vk.com");
+    EXPECT_EQ(Session::unreachableDetails(), QStringLiteral("VK.com недоступен на вашем устройстве"));
+    ServiceEndpoints::current().webHost = QStringLiteral("localhost:8080");
+    EXPECT_EQ(Session::unreachableDetails(), QStringLiteral("LOCALHOST:8080 недоступен на вашем устройстве"));
+    ServiceEndpoints::current() = saved;
+}
+
+TEST_F(SessionTest, AnExceptionDuringSignInEndsSignedOutWithTheLogLine)
+{
+    GlobalData::replace(global->vkuid, QStringLiteral("42"));
+    Session::setBeforeCookieScan([] { throw std::runtime_error("broken cookie store"); });
+    TestSupport::LogCapture log;
+    const Session::SignInResult result = Session::signIn(email(), password());
+    EXPECT_EQ(result.outcome, Session::SignInResult::Failed);
+    EXPECT_TRUE(global->vksid.isEmpty());
+    EXPECT_TRUE(global->vkuid.isEmpty());
+    EXPECT_TRUE(Http::cookies().isEmpty());
+    EXPECT_EQ(log.count(errorLine), 1);
+    EXPECT_EQ(log.lines().mid(log.lines().size() - 2), QStringList({"SID: ", "UID: "}));
+}
+
+TEST_F(SessionTest, CredentialsAreEscapedInTwoStages)
+{
+    Session::signIn(QStringLiteral("a+b@mail.ru"), QStringLiteral("p w&%41я"));
+    const QString query = QString::fromStdString(sandbox.lastLoginQuery());
+    EXPECT_EQ(query, QStringLiteral("act=login&q=1&al_frame=1&email=a%2Bb%40mail.ru&pass=p%20w%26%2541%D1%8F"));
+
+    Session::signIn(QString(), QString());
+    EXPECT_EQ(QString::fromStdString(sandbox.lastLoginQuery()), QStringLiteral("act=login&q=1&al_frame=1&email=&pass="));
+}
+
+TEST_F(SessionTest, NoUserCookieKeepsThePreviousUserNumber)
+{
+    sandbox.setLoginSetsUserCookie(false);
+    GlobalData::replace(global->vkuid, QStringLiteral("777"));
+    EXPECT_EQ(Session::signIn(email(), password()).outcome, Session::SignInResult::SignedIn);
+    EXPECT_EQ(global->vkuid, QStringLiteral("777"));
+    Session::signOut();
+    EXPECT_EQ(Session::signIn(email(), password()).outcome, Session::SignInResult::SignedIn);
+    EXPECT_TRUE(global->vkuid.isEmpty());
+}
+
+TEST_F(SessionTest, SignOutWithoutTheServiceStillEndsSignedOut)
+{
+    ASSERT_EQ(Session::signIn(email(), password()).outcome, Session::SignInResult::SignedIn);
+    sandbox.stop();
+    TestSupport::LogCapture log;
+    Session::signOut();
+    EXPECT_TRUE(global->vksid.isEmpty());
+    EXPECT_TRUE(global->vkuid.isEmpty());
+    EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Оффлайн")}));
+}
+
+} // namespace
