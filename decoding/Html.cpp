@@ -8,8 +8,8 @@
 
 namespace {
 
-// HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING: bad markup must never stop a page from being
-// read, and libxml2 must not print its complaints to stderr.
+// HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING: bad markup must never stop a page from
+// being read, and libxml2 must not print its complaints to stderr.
 constexpr int ParseOptions = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING;
 static_assert(ParseOptions == 97);
 
@@ -34,8 +34,8 @@ bool attributeMatches(const xmlNode *node, const char *attribute, const char *wa
     return false;
 }
 
-// Pre-order walk below `root` (the root itself is not tested). Iterative, so a deeply nested page cannot exhaust
-// the stack. Returns as soon as `onHit` asks to stop.
+// Pre-order walk below `root` (the root itself is not tested). Iterative, so a deeply nested page cannot
+// exhaust the stack. Returns as soon as `onHit` asks to stop.
 template <typename OnHit>
 void searchBelow(xmlNode *root, const char *attribute, const QString &value, bool allowPartial, OnHit onHit)
 {
@@ -78,7 +78,8 @@ QList<HTMLNode> HTMLNode::findChildrenWithAttribute(const char *attribute, const
     return hits;
 }
 
-HTMLNode HTMLNode::findChildWithAttribute(const char *attribute, const QString &value, bool allowPartial) const
+HTMLNode HTMLNode::findChildWithAttribute(const char *attribute, const QString &value,
+                                          bool allowPartial) const
 {
     HTMLNode first;
     searchBelow(m_node, attribute, value, allowPartial, [&first](::xmlNode *hit) {
@@ -95,8 +96,8 @@ QString HTMLNode::rawContents() const
     xmlBuffer *buffer = xmlBufferCreateSize(DumpBufferSize);
     if (buffer == nullptr)
         return {};
-    // No encoder on the output: the bytes land as the tree holds them, which is UTF-8. Non-ASCII text of an HTML
-    // document is written out as it is, not as character references.
+    // No encoder on the output: the bytes land as the tree holds them, which is UTF-8. Non-ASCII text of an
+    // HTML document is written out as it is, not as character references.
     xmlOutputBuffer *output = xmlOutputBufferCreateBuffer(buffer, nullptr);
     if (output == nullptr) {
         xmlBufferFree(buffer);

@@ -281,6 +281,113 @@ struct Value::Members
     }
 };
 
+Value::Value(const Value &other) : m_type(other.m_type)
+{
+    copyFrom(other);
+}
+
+Value::Value(Value &&other) noexcept : m_type(other.m_type)
+{
+    moveFrom(other);
+}
+
+Value &Value::operator=(const Value &other)
+{
+    if (this != &other) {
+        Value copy(other); // `other` may live inside this value
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+Value &Value::operator=(Value &&other) noexcept
+{
+    if (this != &other) {
+        Value taken(std::move(other)); // `other` may live inside this value
+        destroy();
+        m_type = taken.m_type;
+        moveFrom(taken);
+    }
+    return *this;
+}
+
+Value::~Value()
+{
+    destroy();
+}
+
+void Value::destroy() noexcept
+{
+    switch (m_type) {
+    case Type::String:
+    case Type::Decimal:
+        m_text.~QString();
+        break;
+    case Type::Array:
+        m_items.~shared_ptr();
+        break;
+    case Type::Object:
+        m_members.~shared_ptr();
+        break;
+    default:
+        break;
+    }
+    m_type = Type::Null;
+    m_int = 0;
+}
+
+void Value::copyFrom(const Value &other)
+{
+    switch (other.m_type) {
+    case Type::String:
+    case Type::Decimal:
+        new (&m_text) QString(other.m_text);
+        break;
+    case Type::Array:
+        new (&m_items) std::shared_ptr<std::vector<Value>>(other.m_items);
+        break;
+    case Type::Object:
+        new (&m_members) std::shared_ptr<Members>(other.m_members);
+        break;
+    case Type::Boolean:
+        m_bool = other.m_bool;
+        break;
+    case Type::Double:
+        m_double = other.m_double;
+        break;
+    default:
+        m_int = other.m_int;
+        break;
+    }
+}
+
+// Leaves `other` null.
+void Value::moveFrom(Value &other) noexcept
+{
+    switch (other.m_type) {
+    case Type::String:
+    case Type::Decimal:
+        new (&m_text) QString(std::move(other.m_text));
+        break;
+    case Type::Array:
+        new (&m_items) std::shared_ptr<std::vector<Value>>(std::move(other.m_items));
+        break;
+    case Type::Object:
+        new (&m_members) std::shared_ptr<Members>(std::move(other.m_members));
+        break;
+    case Type::Boolean:
+        m_bool = other.m_bool;
+        break;
+    case Type::Double:
+        m_double = other.m_double;
+        break;
+    default:
+        m_int = other.m_int;
+        break;
+    }
+    other.destroy();
+}
+
 Value Value::boolean(bool b)
 {
     Value v;
@@ -308,32 +415,32 @@ Value Value::floating(double d)
 Value Value::decimal(const QString &normalisedText)
 {
     Value v;
+    new (&v.m_text) QString(normalisedText);
     v.m_type = Type::Decimal;
-    v.m_text = normalisedText;
     return v;
 }
 
 Value Value::string(const QString &s)
 {
     Value v;
+    new (&v.m_text) QString(s);
     v.m_type = Type::String;
-    v.m_text = s;
     return v;
 }
 
 Value Value::array()
 {
     Value v;
+    new (&v.m_items) std::shared_ptr<std::vector<Value>>(std::make_shared<std::vector<Value>>());
     v.m_type = Type::Array;
-    v.m_items = std::make_shared<std::vector<Value>>();
     return v;
 }
 
 Value Value::object()
 {
     Value v;
+    new (&v.m_members) std::shared_ptr<Members>(std::make_shared<Members>());
     v.m_type = Type::Object;
-    v.m_members = std::make_shared<Members>();
     return v;
 }
 
@@ -1100,8 +1207,8 @@ Value Reader::numberToken() const
         v.m_type = Value::Type::Double;
         v.m_double = parseDouble(begin, end);
     } else {
+        new (&v.m_text) QString(normaliseDecimal(begin, end));
         v.m_type = Value::Type::Decimal;
-        v.m_text = normaliseDecimal(begin, end);
     }
     return v;
 }
@@ -1114,8 +1221,8 @@ void Reader::closeArray()
                                                       std::make_move_iterator(m_values.end()));
     m_values.erase(m_values.begin() + start, m_values.end());
     Value &v = m_values.emplace_back();
+    new (&v.m_items) std::shared_ptr<std::vector<Value>>(std::move(items));
     v.m_type = Value::Type::Array;
-    v.m_items = std::move(items);
 }
 
 void Reader::closeObject()
@@ -1130,8 +1237,8 @@ void Reader::closeObject()
     m_keys.erase(m_keys.begin() + frame.keys, m_keys.end());
     m_values.erase(m_values.begin() + frame.values, m_values.end());
     Value &v = m_values.emplace_back();
+    new (&v.m_members) std::shared_ptr<Value::Members>(std::move(members));
     v.m_type = Value::Type::Object;
-    v.m_members = std::move(members);
 }
 
 std::optional<Value> Reader::run()
@@ -1200,8 +1307,8 @@ std::optional<Value> Reader::run()
             } else {
                 QString text = stringToken(false);
                 Value &v = m_values.emplace_back();
+                new (&v.m_text) QString(std::move(text));
                 v.m_type = Value::Type::String;
-                v.m_text = std::move(text);
             }
             break;
         case Token::Number:

@@ -17,7 +17,12 @@ class Value
 public:
     enum class Type { Null, Boolean, Integer, Double, Decimal, String, Array, Object };
 
-    Value() = default; // null
+    Value() noexcept {} // null
+    Value(const Value &other);
+    Value(Value &&other) noexcept;
+    Value &operator=(const Value &other);
+    Value &operator=(Value &&other) noexcept;
+    ~Value();
     static Value boolean(bool b);
     static Value integer(qint64 n);
     static Value floating(double d);
@@ -59,14 +64,20 @@ private:
     // Containers are shared between copies and copied before a change while shared.
     void detach();
     void writeJson(QString &out) const;
+    void destroy() noexcept;
+    void copyFrom(const Value &other);
+    void moveFrom(Value &other) noexcept;
 
+    // Only the member that m_type names is alive; parsed trees hold many values, so they are kept small.
     Type m_type = Type::Null;
-    bool m_bool = false;
-    qint64 m_int = 0;
-    double m_double = 0.0;
-    QString m_text; // String, and the exact text of a Decimal
-    std::shared_ptr<std::vector<Value>> m_items;
-    std::shared_ptr<Members> m_members;
+    union {
+        qint64 m_int = 0;
+        bool m_bool;
+        double m_double;
+        QString m_text; // String, and the exact text of a Decimal
+        std::shared_ptr<std::vector<Value>> m_items;
+        std::shared_ptr<Members> m_members;
+    };
 };
 
 // The strict streaming reader: a tokeniser over UTF-8 bytes driven by a state machine; the top level must be an

@@ -45,8 +45,9 @@ void appendCodePoint(QString &out, char32_t cp)
     }
 }
 
-// Tries to read one character reference starting at `amp` (which holds '&'). On success returns the index just
-// past the terminating ';' and stores the code point; otherwise returns -1 and the '&' is kept literally.
+// Tries to read one character reference starting at `amp` (which holds '&'). On success returns the index
+// just past the terminating ';' and stores the code point; otherwise returns -1 and the '&' is kept
+// literally.
 qsizetype readReference(const QString &text, qsizetype amp, char32_t *cp)
 {
     const qsizetype size = text.size();
@@ -61,7 +62,8 @@ qsizetype readReference(const QString &text, qsizetype amp, char32_t *cp)
         char32_t value = 0;
         bool overflow = false;
         for (; i < size; ++i) {
-            const int digit = hex ? hexValue(data[i]) : (data[i] >= u'0' && data[i] <= u'9' ? data[i] - u'0' : -1);
+            const int digit =
+                hex ? hexValue(data[i]) : (data[i] >= u'0' && data[i] <= u'9' ? data[i] - u'0' : -1);
             if (digit < 0)
                 break;
             value = value * (hex ? 16 : 10) + char32_t(digit);
@@ -114,8 +116,8 @@ constexpr std::array<bool, 128> makeUriSafeTable(bool keepReserved)
 }
 
 constexpr std::array<bool, 128> UriSafe = makeUriSafeTable(true);
-// The second stage turns exactly the ten reserved characters into escapes and never touches a '%', so both stages
-// together equal one pass that keeps only the unreserved characters.
+// The second stage turns exactly the ten reserved characters into escapes and never touches a '%', so both
+// stages together equal one pass that keeps only the unreserved characters.
 constexpr std::array<bool, 128> QuerySafe = makeUriSafeTable(false);
 
 void appendEscapedByte(QString &out, unsigned char byte)

@@ -62,14 +62,49 @@ Item {
             anchors.centerIn: parent
             spacing: 4
 
+            // Drawn here rather than by the style, so it stays white on the dark box under any style.
             BusyIndicator {
+                id: spinner
                 objectName: "progressOverlayBusyIndicator"
                 anchors.horizontalCenter: parent.horizontalCenter
                 visible: root.mode === 0
                 running: root.mode === 0 && root.visible
                 width: root.indicatorSize
                 height: root.indicatorSize
-                palette.dark: "white"
+                padding: 0
+
+                contentItem: Item {
+                    id: spokes
+                    property int step: 0
+                    implicitWidth: root.indicatorSize
+                    implicitHeight: root.indicatorSize
+                    rotation: step * 30
+
+                    Repeater {
+                        model: 12
+                        Rectangle {
+                            required property int index
+                            x: (spokes.width - width) / 2
+                            width: 3
+                            height: spokes.height * 0.28
+                            radius: width / 2
+                            color: "white"
+                            opacity: 0.2 + 0.8 * index / 11
+                            transform: Rotation {
+                                origin.x: 1.5
+                                origin.y: spokes.height / 2
+                                angle: index * 30
+                            }
+                        }
+                    }
+
+                    Timer {
+                        interval: 83
+                        repeat: true
+                        running: spinner.running
+                        onTriggered: spokes.step = (spokes.step + 1) % 12
+                    }
+                }
             }
 
             Shape {

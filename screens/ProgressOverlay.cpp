@@ -2,9 +2,9 @@
 
 #include <QMutexLocker>
 #include <QPointer>
+#include <QtGlobal>
 #include <QThread>
 #include <QTimer>
-#include <QtGlobal>
 
 #include <cmath>
 #include <exception>
@@ -267,7 +267,7 @@ void ProgressOverlay::appear(bool animated)
         Q_EMIT finishedChanged();
     }
     m_showStarted.start();
-    setAlpha(1.0f, animated);
+    setAlpha(1.0f, false);
 }
 
 void ProgressOverlay::fadeOut(bool animated)

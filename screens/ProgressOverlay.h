@@ -15,21 +15,24 @@ class QTimer;
 class ProgressOverlayViewIsNilException : public std::invalid_argument
 {
 public:
-    ProgressOverlayViewIsNilException() : std::invalid_argument("The view used in the ProgressOverlay initializer is nil.") {}
+    ProgressOverlayViewIsNilException()
+        : std::invalid_argument("The view used in the ProgressOverlay initializer is nil.")
+    {}
     static const char *name() { return "ProgressOverlayViewIsNilException"; }
 };
 
 // The modal progress overlay: runs one operation on a background thread while it is shown, hides when the
 // operation has returned (not before its minimum show time), and emits hudWasHidden once the fade has ended.
 // Text, mode and progress may be set from any thread; changes made off the main thread are applied on the
-// main thread in the order they were made. Drawing is the QML view's job (qml/ProgressOverlayView.qml): it shows
-// the box while `alpha` is 1 and animates alpha changes over fadeDuration when `animated` is set.
+// main thread in the order they were made. Drawing is the QML view's job (qml/ProgressOverlayView.qml): it
+// shows the box while `alpha` is 1 and animates alpha changes over fadeDuration when `animated` is set.
 class ProgressOverlay : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(int mode READ mode WRITE setMode NOTIFY modeChanged)
     Q_PROPERTY(QString labelText READ labelText WRITE setLabelText NOTIFY labelTextChanged)
-    Q_PROPERTY(QString detailsLabelText READ detailsLabelText WRITE setDetailsLabelText NOTIFY detailsLabelTextChanged)
+    Q_PROPERTY(QString detailsLabelText READ detailsLabelText WRITE setDetailsLabelText NOTIFY
+                   detailsLabelTextChanged)
     Q_PROPERTY(float progress READ progress WRITE setProgress NOTIFY progressChanged)
     Q_PROPERTY(float opacity READ opacity WRITE setOpacity NOTIFY appearanceChanged)
     Q_PROPERTY(float margin READ margin WRITE setMargin NOTIFY appearanceChanged)

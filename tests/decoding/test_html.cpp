@@ -34,7 +34,8 @@ const char *const RowClass = "audios_row clear_fix";
 
 } // namespace
 
-// ---- parsing -----------------------------------------------------------------------------------------------------
+// ---- parsing
+// -----------------------------------------------------------------------------------------------------
 
 TEST(HtmlParser, EmptyInputGivesNoDocumentAndAnError)
 {
@@ -79,7 +80,8 @@ TEST(HtmlParser, MalformedMarkupRecovers)
         const char *html;
         QStringList rows;
     } cases[] = {
-        {"<div class=\"audios_row clear_fix\" id=\"r1\"><span>unclosed <b>bold<div class=\"audios_row clear_fix\" "
+        {"<div class=\"audios_row clear_fix\" id=\"r1\"><span>unclosed <b>bold<div class=\"audios_row "
+         "clear_fix\" "
          "id=\"r2\">",
          {"r1", "r2"}},
         {"</p></div></table><div class=\"audios_row clear_fix\" id=\"r1\">x</i></div><div class=audios_row "
@@ -103,7 +105,8 @@ TEST(HtmlParser, MalformedMarkupRecovers)
     }
 }
 
-// ---- attribute search ------------------------------------------------------------------------------------------
+// ---- attribute search
+// ------------------------------------------------------------------------------------------
 
 TEST(HtmlSearch, PreOrderNestedHitsParentFirst)
 {
@@ -186,7 +189,8 @@ TEST(HtmlSearch, OnlyTheFirstAttributeOfTheNameCounts)
 
     EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("class", u(RowClass), true)), QStringList({"pieces"}));
     EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("class", u(RowClass), false)), QStringList({"pieces"}));
-    EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("class", u("plain"), false)), QStringList({"twice", "pieces"}));
+    EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("class", u("plain"), false)),
+              QStringList({"twice", "pieces"}));
     // The pieces are not joined before comparing.
     EXPECT_TRUE(doc.findChildWithAttribute("class", u("plainaudios_row"), true).isNull());
 }
@@ -202,7 +206,8 @@ TEST(HtmlSearch, NullNodeAndMissingAttributeName)
     EXPECT_TRUE(parser.doc().findChildrenWithAttribute(nullptr, u("x"), true).isEmpty());
 }
 
-// ---- serialisation ---------------------------------------------------------------------------------------------
+// ---- serialisation
+// ---------------------------------------------------------------------------------------------
 
 TEST(HtmlRawContents, KeepsTheMarkersRowsAreCutBy)
 {
@@ -218,12 +223,13 @@ TEST(HtmlRawContents, KeepsTheMarkersRowsAreCutBy)
     const QString raw = row.rawContents();
 
     // Own tag included, and tag names as libxml2 prints them.
-    EXPECT_TRUE(raw.startsWith(u("<div class=\"audio audios_row clear_fix\" id=\"audio1_2\">"))) << raw.toStdString();
+    EXPECT_TRUE(raw.startsWith(u("<div class=\"audio audios_row clear_fix\" id=\"audio1_2\">")))
+        << raw.toStdString();
     EXPECT_TRUE(raw.endsWith(u("</div>"))) << raw.toStdString();
     EXPECT_FALSE(raw.contains(u("id=\"page\"")));
     for (const char *marker : {"value=\"http://x/1.mp3,245\"", "class=\"audio_title_wrap fl_l\"", "a href=\"",
-                               "<span class=\"title\">", "<span class=\"match\">ангел</span>", "class=\"actions\"",
-                               "aid: 123, oid: 456,"})
+                               "<span class=\"title\">", "<span class=\"match\">ангел</span>",
+                               "class=\"actions\"", "aid: 123, oid: 456,"})
         EXPECT_TRUE(raw.contains(u(marker))) << marker << "\n" << raw.toStdString();
     // Cyrillic text stays raw UTF-8, not character references; named references in text come back from the
     // printer as the character itself.

@@ -14,7 +14,8 @@ QString u(const char *utf8)
 
 } // namespace
 
-// ---- character references ------------------------------------------------------------------------------------
+// ---- character references
+// ------------------------------------------------------------------------------------
 
 TEST(TextEntities, NamedReferencesFromTheHtml4Table)
 {
@@ -42,13 +43,23 @@ TEST(TextEntities, NumericDecimalAndHexadecimal)
 TEST(TextEntities, UnknownUnterminatedAndInvalidStayLiteral)
 {
     const char *literal[] = {
-        "&nosuchname;", "&amp", "&#65", "&#x41", "&#;", "&#x;", "& amp;", "&;", "&#xZZ;", "&#12a;",
-        "&#0;",            // not a character
-        "&#xD800;",        // a lone surrogate
-        "&#x110000;",      // past the Unicode range
+        "&nosuchname;",
+        "&amp",
+        "&#65",
+        "&#x41",
+        "&#;",
+        "&#x;",
+        "& amp;",
+        "&;",
+        "&#xZZ;",
+        "&#12a;",
+        "&#0;",                    // not a character
+        "&#xD800;",                // a lone surrogate
+        "&#x110000;",              // past the Unicode range
         "&#99999999999999999999;", // would overflow a 32-bit accumulator
         "&abcdefghijklmnopqrstuvwxyzabcdefghijklmnop;",
-        "&", "trailing &",
+        "&",
+        "trailing &",
     };
     for (const char *text : literal)
         EXPECT_EQ(Text::decodeHtmlEntities(u(text)), u(text)) << text;
@@ -66,13 +77,13 @@ TEST(TextEntities, SinglePassAndPercentUntouched)
     EXPECT_EQ(Text::decodeHtmlEntities(QString()), QString());
 }
 
-// ---- trimming ------------------------------------------------------------------------------------------------
+// ---- trimming
+// ------------------------------------------------------------------------------------------------
 
 TEST(TextTrim, CharacterClasses)
 {
-    const char16_t trimmable[] = {u' ',    u'\t',   0x000A, 0x000B, 0x000C, 0x000D, 0x0085,
-                                  0x00A0, 0x1680, 0x2000, 0x2003, 0x200A, 0x2028, 0x2029,
-                                  0x202F, 0x205F, 0x3000};
+    const char16_t trimmable[] = {u' ',   u'\t',  0x000A, 0x000B, 0x000C, 0x000D, 0x0085, 0x00A0, 0x1680,
+                                  0x2000, 0x2003, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
     for (char16_t c : trimmable)
         EXPECT_TRUE(Text::isTrimmable(QChar(c))) << std::hex << int(c);
 
@@ -93,7 +104,8 @@ TEST(TextTrim, BothEndsOnly)
     EXPECT_TRUE(Text::trimmed(QString()).isEmpty());
 }
 
-// ---- query escaping ------------------------------------------------------------------------------------------
+// ---- query escaping
+// ------------------------------------------------------------------------------------------
 
 TEST(TextEscape, FirstStage)
 {
@@ -139,7 +151,8 @@ TEST(TextEscape, QueryEqualsFirstStageThenOrderedReplacements)
     }
 }
 
-// ---- Windows-1251 ----------------------------------------------------------------------------------------------
+// ---- Windows-1251
+// ----------------------------------------------------------------------------------------------
 
 TEST(TextWindows1251, CyrillicAlphabet)
 {
@@ -159,21 +172,27 @@ TEST(TextWindows1251, AsciiPunctuationAndUndefinedByte)
 {
     const QByteArray ascii("<div class=\"x\">Hello, 123!</div>\t\r\n");
     EXPECT_EQ(Text::decodeWindows1251(ascii), QString::fromLatin1(ascii));
-    EXPECT_EQ(Text::decodeWindows1251(QByteArray("\x85\x88\x96\x97\xAB\xBB\xB9\xA0\x99")), u("…€–—«»№\u00A0™"));
-    EXPECT_EQ(Text::decodeWindows1251(QByteArray("\x80\x90\xA5\xB4\xB2\xB3\xAA\xBA\xAF\xBF")), u("ЂђҐґІіЄєЇї"));
+    EXPECT_EQ(Text::decodeWindows1251(QByteArray("\x85\x88\x96\x97\xAB\xBB\xB9\xA0\x99")),
+              u("…€–—«»№\u00A0™"));
+    EXPECT_EQ(Text::decodeWindows1251(QByteArray("\x80\x90\xA5\xB4\xB2\xB3\xAA\xBA\xAF\xBF")),
+              u("ЂђҐґІіЄєЇї"));
     EXPECT_EQ(Text::decodeWindows1251(QByteArray("a\x98z")), u("a\uFFFDz"));
     // Embedded NUL bytes are data like any other.
     EXPECT_EQ(Text::decodeWindows1251(QByteArray("a\0b", 3)), QStringView(u"a\0b", 3).toString());
     EXPECT_TRUE(Text::decodeWindows1251(QByteArray()).isEmpty());
 }
 
-// ---- control characters -----------------------------------------------------------------------------------------
+// ---- control characters
+// -----------------------------------------------------------------------------------------
 
 TEST(TextControl, RemovesU0000ToU0019Only)
 {
     EXPECT_EQ(Text::removeControlCharacters(u("a\tb\nc\rd")), u("abcd"));
     EXPECT_EQ(Text::removeControlCharacters(u("x\x1Fy\x1A")), u("x\x1Fy\x1A"));
-    EXPECT_EQ(Text::removeControlCharacters(u("\x1A\x1F a\x19\x1Bb\x0B\x1E")), u("\x1A\x1F a\x1Bb\x1E"));
+    EXPECT_EQ(Text::removeControlCharacters(u("\x1A\x1F a\x19\x1B"
+                                              "b\x0B\x1E")),
+              u("\x1A\x1F a\x1B"
+                "b\x1E"));
     EXPECT_EQ(Text::removeControlCharacters(QStringView(u"\0\x01\x19я\x7F", 5).toString()), u("я\x7F"));
     EXPECT_EQ(Text::removeControlCharacters(u("\n\n\n")), QString(""));
     EXPECT_EQ(Text::removeControlCharacters(u("nothing to drop")), u("nothing to drop"));

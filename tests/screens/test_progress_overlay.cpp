@@ -39,10 +39,11 @@ struct HudLog
             taskInProgressWhenHidden = hud.taskInProgress();
             events << QStringLiteral("hidden");
         });
-        QObject::connect(&hud, &ProgressOverlay::removeFromViewRequested, &hud, [this](ProgressOverlay *sender) {
-            removeSender = sender;
-            events << QStringLiteral("remove");
-        });
+        QObject::connect(&hud, &ProgressOverlay::removeFromViewRequested, &hud,
+                         [this](ProgressOverlay *sender) {
+                             removeSender = sender;
+                             events << QStringLiteral("remove");
+                         });
     }
 
     QElapsedTimer clock;
@@ -161,7 +162,8 @@ TEST(ProgressOverlayTask, MinimumShowTimeKeepsOverlayUpAndHiddenFollowsFade)
     EXPECT_GE(returnedAt.load(), 200);
     EXPECT_GE(log.fadeStartedAt, 1000) << "hidden before the minimum show time";
     EXPECT_LT(log.fadeStartedAt, 4000);
-    EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration) << "hudWasHidden before the fade";
+    EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration)
+        << "hudWasHidden before the fade";
     EXPECT_LT(log.hiddenAt, 6000);
     EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
 
