@@ -159,7 +159,18 @@ void LoginForm::hudWasHidden()
     }
     m_loginButtonEnabled = true;
     Q_EMIT loginButtonEnabledChanged();
+    Q_EMIT sessionTextChanged();
     Q_EMIT operationFinished();
+}
+
+QString LoginForm::sessionText() const
+{
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->vksid.isEmpty())
+        return QString();
+    if (global->vkuid.isEmpty())
+        return tr("Вход выполнен");
+    return tr("Вход выполнен, номер пользователя %1").arg(global->vkuid);
 }
 
 void LoginForm::prefsButtonPressed()

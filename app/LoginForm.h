@@ -19,6 +19,7 @@ class LoginForm : public QObject
     Q_PROPERTY(bool loginButtonEnabled READ loginButtonEnabled NOTIFY loginButtonEnabledChanged)
     Q_PROPERTY(QString loginButtonImage READ loginButtonImage NOTIFY loginButtonImageChanged)
     Q_PROPERTY(ProgressOverlay *hud READ hud NOTIFY hudChanged)
+    Q_PROPERTY(QString sessionText READ sessionText NOTIFY sessionTextChanged)
 
 public:
     static constexpr int resetChoiceTag = 1;
@@ -35,6 +36,8 @@ public:
     bool loginButtonEnabled() const { return m_loginButtonEnabled; }
     QString loginButtonImage() const { return m_loginButtonImage; }
     ProgressOverlay *hud() const { return m_hud; }
+    // Who is signed in, for the line under the button; empty when signed out.
+    QString sessionText() const;
 
     // The view has been loaded: fill the fields, and sign in when "auto_login" is set.
     Q_INVOKABLE void viewDidLoad();
@@ -51,6 +54,7 @@ Q_SIGNALS:
     void loginButtonEnabledChanged();
     void loginButtonImageChanged();
     void hudChanged();
+    void sessionTextChanged();
     // Show an alert: no title/message when empty; the answer comes back with `tag` (0: a notice, no answer).
     void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
     // The return key of a field: the field gives up the input focus.

@@ -446,9 +446,9 @@ Value Value::object()
 
 void Value::detach()
 {
-    if (m_items && m_items.use_count() > 1)
+    if (m_type == Type::Array && m_items.use_count() > 1)
         m_items = std::make_shared<std::vector<Value>>(*m_items);
-    if (m_members && m_members.use_count() > 1)
+    else if (m_type == Type::Object && m_members.use_count() > 1)
         m_members = std::make_shared<Members>(*m_members);
 }
 

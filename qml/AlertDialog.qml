@@ -31,16 +31,18 @@ Dialog {
             text: dialog.message
             wrapMode: Text.WordWrap
         }
+        // With several buttons the first one cancels; it is drawn last, as a plain one, keeping its index.
         Repeater {
-            model: dialog.buttons
+            model: dialog.buttons.length > 1 ? dialog.buttons.slice(1).concat([dialog.buttons[0]]) : dialog.buttons
             Button {
-                objectName: "alertButton" + index
+                readonly property int answerIndex: dialog.buttons.length > 1 ? (index + 1) % dialog.buttons.length : index
+                objectName: "alertButton" + answerIndex
                 Layout.fillWidth: true
                 text: modelData
-                flat: index === 0 && dialog.buttons.length > 1
+                flat: dialog.buttons.length > 1 && answerIndex === 0
                 onClicked: {
                     dialog.close()
-                    dialog.answered(dialog.tag, index)
+                    dialog.answered(dialog.tag, answerIndex)
                 }
             }
         }

@@ -76,6 +76,14 @@ Item {
                 onClicked: loginForm.loginButtonPressed()
             }
             Label {
+                objectName: "sessionText"
+                Layout.fillWidth: true
+                visible: text.length > 0
+                text: loginForm.sessionText
+                color: "#2e7d32"
+                horizontalAlignment: Text.AlignHCenter
+            }
+            Label {
                 Layout.fillWidth: true
                 visible: Shell.sandboxHint.length > 0
                 text: Shell.sandboxHint

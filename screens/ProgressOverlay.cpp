@@ -38,7 +38,7 @@ ProgressOverlay::ProgressOverlay(QObject *view)
     : QObject(nullptr), m_view(requireView(view)), m_graceTimer(makeOneShot(this)),
       m_minShowTimer(makeOneShot(this)), m_fadeTimer(makeOneShot(this))
 {
-    m_fadeTimer->setInterval(fadeDuration);
+    m_fadeTimer->setInterval(0);
     connect(m_graceTimer, &QTimer::timeout, this, [this] {
         // A task that has already returned must not flash the overlay.
         if (m_taskInProgress)
@@ -267,7 +267,7 @@ void ProgressOverlay::appear(bool animated)
         Q_EMIT finishedChanged();
     }
     m_showStarted.start();
-    setAlpha(1.0f, false);
+    setAlpha(1.0f, animated);
 }
 
 void ProgressOverlay::fadeOut(bool animated)

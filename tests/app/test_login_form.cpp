@@ -118,6 +118,7 @@ TEST_F(LoginFormTest, SignInAndSignOutThroughTheButton)
     EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Logout_button.png"));
     EXPECT_TRUE(form->loginButtonEnabled());
     EXPECT_EQ(form->hud(), nullptr);
+    EXPECT_TRUE(form->sessionText().endsWith(QString::fromStdString(Sandbox::defaultAccount().uid)));
     EXPECT_EQ(settings->stringValue("settings_login"), email());
     EXPECT_EQ(settings->stringValue("settings_password"), password());
 
@@ -126,6 +127,7 @@ TEST_F(LoginFormTest, SignInAndSignOutThroughTheButton)
     EXPECT_EQ(recorder.details, QStringList({"Выход успешно выполнен"}));
     EXPECT_TRUE(global->vksid.isEmpty());
     EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Login_button.png"));
+    EXPECT_TRUE(form->sessionText().isEmpty());
 }
 
 TEST_F(LoginFormTest, FailuresShowTheirTexts)

@@ -187,12 +187,19 @@ TEST(ProgressOverlayTask, HiddenComesAfterALongOperationWithItsResults)
     std::atomic<qint64> returnedAt{-1};
     int result = 0;
     int resultSeenWhenHidden = -1;
-    QObject::connect(&hud, &ProgressOverlay::hudWasHidden, [&] { resultSeenWhenHidden = result; });
+    // Stands for what the operation holds on to (its target and argument).
+    auto held = std::make_shared<int>(0);
+    std::weak_ptr<int> heldWatch = held;
+    bool releasedWhenHidden = false;
+    QObject::connect(&hud, &ProgressOverlay::hudWasHidden, [&] {
+        resultSeenWhenHidden = result;
+        releasedWhenHidden = heldWatch.expired();
+    });
 
     hud.showWhileExecuting(
-        [&] {
+        [&, held = std::move(held)] {
             QThread::msleep(500);
-            result = 42;
+            result = 42 + *held;
             returnedAt = log.clock.elapsed();
         },
         true);
@@ -202,6 +209,7 @@ TEST(ProgressOverlayTask, HiddenComesAfterALongOperationWithItsResults)
     EXPECT_GE(log.fadeStartedAt, returnedAt.load());
     EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration);
     EXPECT_EQ(resultSeenWhenHidden, 42);
+    EXPECT_TRUE(releasedWhenHidden) << "the overlay still holds the operation";
 }
 
 TEST(ProgressOverlayTask, OperationRunsOnItsOwnThreadWhichIsReleased)
@@ -367,6 +375,19 @@ TEST(ProgressOverlayGraceTime, LongTaskShowsAfterGraceTime)
     EXPECT_LT(log.shownAt, 700);
     EXPECT_GE(log.fadeStartedAt, 700);
     EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
+}
+
+TEST(ProgressOverlayGraceTime, PlainShowWithGraceTimeWaitsForATask)
+{
+    QObject view;
+    ProgressOverlay hud(&view);
+    hud.setGraceTime(0.1f);
+    HudLog log(hud);
+
+    hud.show(false);
+    waitFor([] { return false; }, 400);
+    EXPECT_TRUE(log.alphas.isEmpty()) << "appeared although no task was running";
+    EXPECT_EQ(log.hiddenCount, 0);
 }
 
 TEST(ProgressOverlayHiding, NotAnimatedHidesWithoutFadeDelay)
