@@ -271,8 +271,11 @@ public:
                 continue;
             Mean &mean = m_means[run.run_name.str()];
             const bool isMean = run.run_type == Run::RT_Aggregate && run.aggregate_name == "mean";
-            if (isMean)
-                mean = Mean{.aggregate = true}; // with repetitions the library's own mean replaces the runs
+            if (isMean) {
+                // With repetitions the library's own mean replaces the single runs.
+                mean = Mean();
+                mean.aggregate = true;
+            }
             if (isMean || (run.run_type == Run::RT_Iteration && !mean.aggregate)) {
                 mean.values["real"] += run.GetAdjustedRealTime();
                 mean.values["cpu"] += run.GetAdjustedCPUTime();

@@ -19,11 +19,13 @@ namespace {
 // Cyrillic, some with escapes.
 QByteArray makeDocument(int entries)
 {
-    static const char *const artists[] = {"Кино", "Queen", "ДДТ", "Radiohead", "Сплин", "Daft Punk", "Аквариум",
-                                          "Massive Attack", "Земфира", "The \\\"Beatles\\\""};
-    static const char *const titles[] = {"Группа крови",  "Bohemian Rhapsody", "Что такое осень", "Karma Police",
-                                         "Выхода нет",    "One More Time",     "Город золотой",   "Teardrop",
-                                         "Хочешь?",       "Let It Be",         "Rock \\u0026 Roll", "Звезда по имени Солнце"};
+    static const char *const artists[] = {
+        "Кино",     "Queen",          "ДДТ",     "Radiohead",          "Сплин", "Daft Punk",
+        "Аквариум", "Massive Attack", "Земфира", "The \\\"Beatles\\\""};
+    static const char *const titles[] = {"Группа крови",  "Bohemian Rhapsody", "Что такое осень",
+                                         "Karma Police",  "Выхода нет",        "One More Time",
+                                         "Город золотой", "Teardrop",          "Хочешь?",
+                                         "Let It Be",     "Rock \\u0026 Roll", "Звезда по имени Солнце"};
     std::mt19937 random(42);
     QByteArray out;
     out.reserve(entries * 260);
@@ -36,17 +38,20 @@ QByteArray makeDocument(int entries)
         const QByteArray artist = artists[random() % std::size(artists)];
         const QByteArray title = titles[random() % std::size(titles)];
         const QByteArray duration = QByteArray::number(int(random() % 600));
-        const QByteArray url = "https:\\/\\/cs" + QByteArray::number(int(random() % 9000)) + ".userapi.com\\/p" +
-                               QByteArray::number(int(random() % 99999)) + "\\/u" + id + "\\/audios\\/" +
-                               QByteArray::number(quint64(random()) * 7919u, 16) + ".mp3?extra=" +
-                               QByteArray::number(quint64(random()), 36);
-        const QByteArray hash = QByteArray::number(quint64(random()) * 2654435761u, 16);
+        const QByteArray url = "https:\\/\\/cs" + QByteArray::number(int(random() % 9000)) +
+                               ".userapi.com\\/p" + QByteArray::number(int(random() % 99999)) + "\\/u" + id +
+                               "\\/audios\\/" + QByteArray::number(quint64(random()) * 7919u, 16) +
+                               ".mp3?extra=" + QByteArray::number(quint64(random()) * random(), 36) + "_" +
+                               QByteArray::number(quint64(random()) * random(), 36);
+        const QByteArray hash = QByteArray::number(quint64(random()) * 2654435761u, 16) +
+                                QByteArray::number(quint64(random()) * 2654435761u, 16);
         if (i % 2 == 0) {
-            out += "{\"id\":\"" + id + "\",\"owner\":\"" + owner + "\",\"artist\":\"" + artist + "\",\"title\":\"" +
-                   title + "\",\"duration\":\"" + duration + "\",\"url\":\"" + url + "\",\"hash\":\"" + hash + "\"}";
+            out += "{\"id\":\"" + id + "\",\"owner\":\"" + owner + "\",\"artist\":\"" + artist +
+                   "\",\"title\":\"" + title + "\",\"duration\":\"" + duration + "\",\"url\":\"" + url +
+                   "\",\"hash\":\"" + hash + "\"}";
         } else {
-            out += "[\"" + id + "\",\"" + owner + "\",\"" + artist + "\",\"" + title + "\",\"" + duration + "\",\"" +
-                   url + "\",\"" + hash + "\"]";
+            out += "[\"" + id + "\",\"" + owner + "\",\"" + artist + "\",\"" + title + "\",\"" + duration +
+                   "\",\"" + url + "\",\"" + hash + "\"]";
         }
     }
     out += ']';

@@ -183,8 +183,12 @@ QString normaliseDecimal(const char *p, const char *end)
 void appendHex4(QString &out, char16_t unit)
 {
     static const char hex[] = "0123456789abcdef";
-    const QChar chars[6] = {u'\\', u'u', QLatin1Char(hex[(unit >> 12) & 0xF]), QLatin1Char(hex[(unit >> 8) & 0xF]),
-                            QLatin1Char(hex[(unit >> 4) & 0xF]), QLatin1Char(hex[unit & 0xF])};
+    const QChar chars[6] = {u'\\',
+                            u'u',
+                            QLatin1Char(hex[(unit >> 12) & 0xF]),
+                            QLatin1Char(hex[(unit >> 8) & 0xF]),
+                            QLatin1Char(hex[(unit >> 4) & 0xF]),
+                            QLatin1Char(hex[unit & 0xF])};
     out.append(chars, 6);
 }
 
@@ -695,22 +699,23 @@ constexpr quint16 bit(Token t)
     return quint16(1u << unsigned(t));
 }
 
-constexpr quint16 kValueTokens = bit(Token::String) | bit(Token::Number) | bit(Token::True) | bit(Token::False) |
-                                 bit(Token::Null) | bit(Token::ObjectStart) | bit(Token::ArrayStart);
+constexpr quint16 kValueTokens = bit(Token::String) | bit(Token::Number) | bit(Token::True) |
+                                 bit(Token::False) | bit(Token::Null) | bit(Token::ObjectStart) |
+                                 bit(Token::ArrayStart);
 
 // Tokens each state accepts, indexed by State.
 constexpr quint16 kAccepts[] = {
-    bit(Token::ObjectStart) | bit(Token::ArrayStart), // Start
-    0,                                                // Complete
-    0,                                                // Error
-    bit(Token::String) | bit(Token::ObjectEnd),       // ObjectStart
-    bit(Token::KeyValueSeparator),                    // ObjectGotKey
-    kValueTokens,                                     // ObjectSeparator
+    bit(Token::ObjectStart) | bit(Token::ArrayStart),   // Start
+    0,                                                  // Complete
+    0,                                                  // Error
+    bit(Token::String) | bit(Token::ObjectEnd),         // ObjectStart
+    bit(Token::KeyValueSeparator),                      // ObjectGotKey
+    kValueTokens,                                       // ObjectSeparator
     bit(Token::ValueSeparator) | bit(Token::ObjectEnd), // ObjectGotValue
-    bit(Token::String),                               // ObjectNeedKey
-    kValueTokens | bit(Token::ArrayEnd),              // ArrayStart
-    bit(Token::ValueSeparator) | bit(Token::ArrayEnd), // ArrayGotValue
-    kValueTokens,                                     // ArrayNeedValue
+    bit(Token::String),                                 // ObjectNeedKey
+    kValueTokens | bit(Token::ArrayEnd),                // ArrayStart
+    bit(Token::ValueSeparator) | bit(Token::ArrayEnd),  // ArrayGotValue
+    kValueTokens,                                       // ArrayNeedValue
 };
 
 QLatin1String tokenName(Token t)
@@ -837,6 +842,32 @@ void appendUtf8(std::string &out, char32_t cp)
     }
 }
 
+// The scratch stack of the reader. It grows in fixed blocks instead of reallocating: freeing a big buffer
+// makes glibc consolidate its free lists and return the heap top to the system, which the next parse must
+// then fault in again page by page. Slots at or above size() are always empty, as values are moved out when
+// popped.
+template <typename T> class BlockStack
+{
+public:
+    std::size_t size() const { return m_size; }
+    T &operator[](std::size_t i) { return m_blocks[i / kBlock][i % kBlock]; }
+    T &back() { return (*this)[m_size - 1]; }
+    T &emplace_back()
+    {
+        if (m_size == m_blocks.size() * kBlock)
+            m_blocks.push_back(std::make_unique<T[]>(kBlock));
+        return (*this)[m_size++];
+    }
+    void push_back(T &&v) { emplace_back() = std::move(v); }
+    // Drops the slots from `n` on; their contents must have been moved out.
+    void truncate(std::size_t n) { m_size = n; }
+
+private:
+    static constexpr std::size_t kBlock = 16384 / sizeof(T);
+    std::vector<std::unique_ptr<T[]>> m_blocks;
+    std::size_t m_size = 0;
+};
+
 // Repeated keys ("artist", "title", ...) decode once and then share one QString.
 class KeyCache
 {
@@ -874,10 +905,10 @@ private:
 struct Reader
 {
     Reader(const char *begin, const char *end, std::size_t maxDepth, QString &error)
-        : m_begin(reinterpret_cast<const unsigned char *>(begin)), m_end(reinterpret_cast<const unsigned char *>(end)),
-          m_p(m_begin), m_maxDepth(maxDepth), m_error(error)
-    {
-    }
+        : m_begin(reinterpret_cast<const unsigned char *>(begin)),
+          m_end(reinterpret_cast<const unsigned char *>(end)), m_p(m_begin), m_maxDepth(maxDepth),
+          m_error(error)
+    {}
 
     std::optional<Value> run();
 
@@ -910,17 +941,17 @@ private:
 
     const unsigned char *const m_begin;
     const unsigned char *const m_end;
-    const unsigned char *m_p;       // where the next token is looked for
-    const unsigned char *m_token;   // start of the current token
-    bool m_tokenEscaped = false;    // the current string token holds escapes
-    bool m_tokenFractional = false; // the current number token has a fraction or exponent
+    const unsigned char *m_p;               // where the next token is looked for
+    const unsigned char *m_token = nullptr; // start of the current token
+    bool m_tokenEscaped = false;            // the current string token holds escapes
+    bool m_tokenFractional = false;         // the current number token has a fraction or exponent
     const std::size_t m_maxDepth;
     QString &m_error;
 
     std::vector<State> m_states;
     std::vector<Frame> m_frames;
-    std::vector<Value> m_values; // finished values of the open containers
-    std::vector<QString> m_keys; // keys of the open objects, matching their values
+    BlockStack<Value> m_values; // finished values of the open containers
+    BlockStack<QString> m_keys; // keys of the open objects, matching their values
     std::string m_scratch;
     KeyCache m_keyCache;
 };
@@ -981,7 +1012,8 @@ Token Reader::matchKeyword(const char *word, std::size_t length, Token token)
         m_p = m_token + length;
         return token;
     }
-    // The text found is what a C "%.Ns" would print: at most the keyword's length, cut at the input's end or a NUL.
+    // The text found is what a C "%.Ns" would print: at most the keyword's length, cut at the input's end or
+    // a NUL.
     const char *found = reinterpret_cast<const char *>(m_token);
     const std::size_t shown = strnlen(found, available);
     return fail(QStringLiteral("Expected '%1' but found '%2'.")
@@ -1015,8 +1047,9 @@ Token Reader::matchString()
         const __m128i control = _mm_set1_epi8(0x1F);
         while (end - p >= 16) {
             const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-            const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
-                                             _mm_cmpeq_epi8(_mm_min_epu8(v, control), v));
+            const __m128i hit =
+                _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
+                             _mm_cmpeq_epi8(_mm_min_epu8(v, control), v));
             const int mask = _mm_movemask_epi8(hit);
             if (mask != 0) {
                 p += __builtin_ctz(unsigned(mask));
@@ -1063,7 +1096,7 @@ Token Reader::matchString()
             p += 4;
             if (isHighSurrogate(high)) {
                 int low = -1;
-                if (p == end || (p[0] == '\\' && end - p < 2))
+                if (p == end)
                     low = kCutOff;
                 else if (p[0] == '\\' && p[1] == 'u')
                     low = readHexQuad(p + 2);
@@ -1102,7 +1135,8 @@ Token Reader::matchNumber()
     if (*p == '0') {
         ++p;
         if (p < end && isDigit(*p))
-            return fail(QStringLiteral("Leading zero is illegal in number at offset %1").arg(offset(m_token)));
+            return fail(
+                QStringLiteral("Leading zero is illegal in number at offset %1").arg(offset(m_token)));
     }
     while (p < end && isDigit(*p))
         ++p;
@@ -1196,7 +1230,8 @@ Value Reader::numberToken() const
     const std::size_t length = std::size_t(end - begin);
     Value v;
     if (!m_tokenFractional && length <= 11) {
-        // At most 11 characters always fits; leading zeros are already rejected, so base detection reads decimal.
+        // At most 11 characters always fits; leading zeros are already rejected, so base detection reads
+        // decimal.
         const bool negative = *begin == '-';
         qint64 n = 0;
         for (const char *p = negative ? begin + 1 : begin; p < end; ++p)
@@ -1217,9 +1252,11 @@ void Reader::closeArray()
 {
     const std::size_t start = m_frames.back().values;
     m_frames.pop_back();
-    auto items = std::make_shared<std::vector<Value>>(std::make_move_iterator(m_values.begin() + start),
-                                                      std::make_move_iterator(m_values.end()));
-    m_values.erase(m_values.begin() + start, m_values.end());
+    auto items = std::make_shared<std::vector<Value>>();
+    items->reserve(m_values.size() - start);
+    for (std::size_t i = start; i < m_values.size(); ++i)
+        items->push_back(std::move(m_values[i]));
+    m_values.truncate(start);
     Value &v = m_values.emplace_back();
     new (&v.m_items) std::shared_ptr<std::vector<Value>>(std::move(items));
     v.m_type = Value::Type::Array;
@@ -1234,8 +1271,8 @@ void Reader::closeObject()
     members->list.reserve(count);
     for (std::size_t i = 0; i < count; ++i)
         members->insert(std::move(m_keys[frame.keys + i]), std::move(m_values[frame.values + i]));
-    m_keys.erase(m_keys.begin() + frame.keys, m_keys.end());
-    m_values.erase(m_values.begin() + frame.values, m_values.end());
+    m_keys.truncate(frame.keys);
+    m_values.truncate(frame.values);
     Value &v = m_values.emplace_back();
     new (&v.m_members) std::shared_ptr<Value::Members>(std::move(members));
     v.m_type = Value::Type::Object;
@@ -1245,8 +1282,6 @@ std::optional<Value> Reader::run()
 {
     m_states.reserve(64);
     m_frames.reserve(64);
-    m_values.reserve(256);
-    m_keys.reserve(64);
     m_states.push_back(State::Start);
 
     for (;;) {
@@ -1287,7 +1322,7 @@ std::optional<Value> Reader::run()
                 // The outermost value is complete; whatever follows it is not read.
                 m_states.back() = State::Complete;
                 Value result = std::move(m_values.back());
-                m_values.pop_back();
+                m_values.truncate(0);
                 return result;
             }
             break;

@@ -36,7 +36,10 @@ public:
     bool isString() const { return m_type == Type::String; }
     bool isArray() const { return m_type == Type::Array; }
     bool isObject() const { return m_type == Type::Object; }
-    bool isNumber() const { return m_type == Type::Integer || m_type == Type::Double || m_type == Type::Decimal; }
+    bool isNumber() const
+    {
+        return m_type == Type::Integer || m_type == Type::Double || m_type == Type::Decimal;
+    }
 
     bool toBool() const;
     qint64 toInteger() const;
@@ -47,7 +50,8 @@ public:
     // Arrays.
     const std::vector<Value> &items() const;
     std::vector<Value> &items();
-    // Objects, in the order their keys first appeared; a repeated key keeps its first place and its last value.
+    // Objects, in the order their keys first appeared; a repeated key keeps its first place and its last
+    // value.
     const std::vector<std::pair<QString, Value>> &members() const;
     const Value *value(const QString &key) const; // nullptr when absent or not an object
     void insert(const QString &key, Value v);
@@ -80,8 +84,8 @@ private:
     };
 };
 
-// The strict streaming reader: a tokeniser over UTF-8 bytes driven by a state machine; the top level must be an
-// object or an array, text after the outermost value is not examined.
+// The strict streaming reader: a tokeniser over UTF-8 bytes driven by a state machine; the top level must be
+// an object or an array, text after the outermost value is not examined.
 class Parser
 {
 public:

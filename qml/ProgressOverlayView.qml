@@ -66,6 +66,8 @@ Item {
             BusyIndicator {
                 id: spinner
                 objectName: "progressOverlayBusyIndicator"
+                property int step: 0
+
                 anchors.horizontalCenter: parent.horizontalCenter
                 visible: root.mode === 0
                 running: root.mode === 0 && root.visible
@@ -74,36 +76,35 @@ Item {
                 padding: 0
 
                 contentItem: Item {
-                    id: spokes
-                    property int step: 0
                     implicitWidth: root.indicatorSize
                     implicitHeight: root.indicatorSize
-                    rotation: step * 30
+                    rotation: spinner.step * 30
 
                     Repeater {
                         model: 12
-                        Rectangle {
+                        Item {
                             required property int index
-                            x: (spokes.width - width) / 2
-                            width: 3
-                            height: spokes.height * 0.28
-                            radius: width / 2
-                            color: "white"
+                            width: parent.width
+                            height: parent.height
+                            rotation: index * 30
                             opacity: 0.2 + 0.8 * index / 11
-                            transform: Rotation {
-                                origin.x: 1.5
-                                origin.y: spokes.height / 2
-                                angle: index * 30
+
+                            Rectangle {
+                                x: (parent.width - width) / 2
+                                width: 3
+                                height: parent.height * 0.28
+                                radius: width / 2
+                                color: "white"
                             }
                         }
                     }
+                }
 
-                    Timer {
-                        interval: 83
-                        repeat: true
-                        running: spinner.running
-                        onTriggered: spokes.step = (spokes.step + 1) % 12
-                    }
+                Timer {
+                    interval: 83
+                    repeat: true
+                    running: spinner.running
+                    onTriggered: spinner.step = (spinner.step + 1) % 12
                 }
             }
 

@@ -38,7 +38,7 @@ ProgressOverlay::ProgressOverlay(QObject *view)
     : QObject(nullptr), m_view(requireView(view)), m_graceTimer(makeOneShot(this)),
       m_minShowTimer(makeOneShot(this)), m_fadeTimer(makeOneShot(this))
 {
-    m_fadeTimer->setInterval(0);
+    m_fadeTimer->setInterval(fadeDuration);
     connect(m_graceTimer, &QTimer::timeout, this, [this] {
         // A task that has already returned must not flash the overlay.
         if (m_taskInProgress)
@@ -239,7 +239,8 @@ void ProgressOverlay::showWhileExecuting(std::function<void()> operation, bool a
         } catch (...) {
             qWarning("ProgressOverlay: the operation threw an unknown exception");
         }
-        // The main thread owns the last reference, so the work's captures are released there.
+        // Dropped here rather than with the thread object, whenever that goes: the main thread then holds the
+        // last reference and releases the work's captures in the clean-up.
         operation.reset();
     });
     // finished is emitted on the worker after the operation, so this queues the clean-up behind any changes

@@ -57,7 +57,8 @@ void PrintTo(const Rejection &r, std::ostream *os)
 }
 
 class JsonRejects : public ::testing::TestWithParam<Rejection>
-{};
+{
+};
 
 TEST_P(JsonRejects, WithExactMessage)
 {
@@ -104,7 +105,8 @@ const Rejection kStringRejections[] = {
     {"unescaped_unit_separator", "[\"\x1F\"]", "Unescaped control char 0x1F"},
     {"unescaped_nul", QByteArray("[\"a\0\"]", 5), "Unescaped control char 0x00"},
     {"broken_escape", "[\"ab\\x\"]", "Broken escape character at index 4 in token starting at offset 1"},
-    {"broken_escape_later", "{\"k\": \"\\q\"}", "Broken escape character at index 2 in token starting at offset 6"},
+    {"broken_escape_later", "{\"k\": \"\\q\"}",
+     "Broken escape character at index 2 in token starting at offset 6"},
     {"vertical_tab_escape", "[\"\\v\"]", "Broken escape character at index 2 in token starting at offset 1"},
     {"bad_hex_quad", "[\"\\u12G4\"]", "Missing hex quad"},
     {"short_hex_quad", "[\"\\u12\"]", "Missing hex quad"},
@@ -193,7 +195,8 @@ TEST(JsonStructure, TextAfterTheOutermostValueIsIgnored)
 
 TEST(JsonStructure, NestedValuesLandInTheirParents)
 {
-    const Outcome out = parse("{\"list\": [1, [2, 3], {\"x\": false}], \"map\": {\"y\": [], \"z\": {}}, \"s\": \"t\"}");
+    const Outcome out =
+        parse("{\"list\": [1, [2, 3], {\"x\": false}], \"map\": {\"y\": [], \"z\": {}}, \"s\": \"t\"}");
     ASSERT_TRUE(out.value) << out.error.toStdString();
     const Value &root = *out.value;
     ASSERT_EQ(root.size(), 3u);
@@ -354,7 +357,8 @@ TEST(JsonStrings, RawUtf8AndKeysDecode)
                               "\"t\\u00eftle\":\"x\"}");
     ASSERT_TRUE(out.value) << out.error.toStdString();
     EXPECT_EQ(out.value->members()[0].first, QString::fromUtf8("\xD0\xB8\xD1\x81\xD0\xBF"));
-    EXPECT_EQ(out.value->members()[0].second.toString(), QString::fromUtf8("\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE"));
+    EXPECT_EQ(out.value->members()[0].second.toString(),
+              QString::fromUtf8("\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE"));
     EXPECT_EQ(out.value->members()[1].first, QString::fromUtf8("t\xC3\xAFtle"));
 }
 
@@ -383,13 +387,14 @@ struct NumberCase
 {
     const char *token;
     Value::Type type;
-    qint64 integer;    // for Integer
-    double floating;   // for Double
-    const char *text;  // toString()
+    qint64 integer;   // for Integer
+    double floating;  // for Double
+    const char *text; // toString()
 };
 
 class JsonNumbers : public ::testing::TestWithParam<NumberCase>
-{};
+{
+};
 
 TEST_P(JsonNumbers, KindAndValue)
 {
@@ -434,13 +439,12 @@ const NumberCase kNumbers[] = {
     {"1234567E+10", Value::Type::Decimal, 0, 0, "12345670000000000"},
     {"1.25e999999999", Value::Type::Decimal, 0, 0, "1.25e999999999"},
 };
-INSTANTIATE_TEST_SUITE_P(Kinds, JsonNumbers, ::testing::ValuesIn(kNumbers),
-                         [](const auto &info) {
-                             std::string name;
-                             for (const char *p = info.param.token; *p; ++p)
-                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-                             return name + "_" + std::to_string(info.index);
-                         });
+INSTANTIATE_TEST_SUITE_P(Kinds, JsonNumbers, ::testing::ValuesIn(kNumbers), [](const auto &info) {
+    std::string name;
+    for (const char *p = info.param.token; *p; ++p)
+        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+    return name + "_" + std::to_string(info.index);
+});
 
 TEST(JsonNumberUse, DecimalConvertsToMachineNumbers)
 {
@@ -502,10 +506,12 @@ TEST(JsonEntryPoints, JSONValueLogsFailures)
     TestSupport::LogCapture log;
     EXPECT_FALSE(JSONValue(QStringLiteral("\"just text\"")));
     EXPECT_FALSE(JSONValue(QStringLiteral("[1,")));
-    EXPECT_EQ(log.lines(),
-              QStringList({QStringLiteral("-JSONValue failed. Error is: Token 'string' not expected before outer-most "
-                                          "array or object"),
-                           QStringLiteral("-JSONValue failed. Error is: Didn't find full object before EOF")}));
+    EXPECT_EQ(
+        log.lines(),
+        QStringList(
+            {QStringLiteral("-JSONValue failed. Error is: Token 'string' not expected before outer-most "
+                            "array or object"),
+             QStringLiteral("-JSONValue failed. Error is: Didn't find full object before EOF")}));
 
     const auto ok = JSONValue(QStringLiteral("{\"response\":[1]}"));
     ASSERT_TRUE(ok);
@@ -518,15 +524,16 @@ TEST(JsonEntryPoints, JSONValueLogsFailures)
 
 TEST(JsonCompactOutput, RoundTrip)
 {
-    const char *input = "{ \"name\" : \"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE \\\"q\\\" \\\\ \\/ \\t\\n\\u0001\\u001f\" ,\n"
-                        "  \"n\": [0, -7, 1.5, 1e2, 123456789012, 1.2345678, true, false, null],\n"
-                        "  \"astral\": \"\\ud834\\udd1e\", \"empty\": {}, \"list\": [[], [{}]] }";
+    const char *input =
+        "{ \"name\" : \"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE \\\"q\\\" \\\\ \\/ \\t\\n\\u0001\\u001f\" ,\n"
+        "  \"n\": [0, -7, 1.5, 1e2, 123456789012, 1.2345678, true, false, null],\n"
+        "  \"astral\": \"\\ud834\\udd1e\", \"empty\": {}, \"list\": [[], [{}]] }";
     const Outcome out = parse(input);
     ASSERT_TRUE(out.value) << out.error.toStdString();
-    const QString expected =
-        QString::fromUtf8("{\"name\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE \\\"q\\\" \\\\ / \\t\\n\\u0001\\u001f\","
-                          "\"n\":[0,-7,1.5,100,123456789012,1.2345678,true,false,null],"
-                          "\"astral\":\"\xF0\x9D\x84\x9E\",\"empty\":{},\"list\":[[],[{}]]}");
+    const QString expected = QString::fromUtf8(
+        "{\"name\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE \\\"q\\\" \\\\ / \\t\\n\\u0001\\u001f\","
+        "\"n\":[0,-7,1.5,100,123456789012,1.2345678,true,false,null],"
+        "\"astral\":\"\xF0\x9D\x84\x9E\",\"empty\":{},\"list\":[[],[{}]]}");
     EXPECT_EQ(out.value->toCompactJson(), expected);
 
     // The output reads back to the same tree.
@@ -545,7 +552,8 @@ TEST(JsonCompactOutput, ValuesMadeInCode)
     list.append(Value::decimal(QStringLiteral("12345678901234567890")));
     list.append(Value::boolean(true));
     list.append(Value());
-    EXPECT_EQ(list.toCompactJson(), QStringLiteral("[0.1,-2,1e999,\"\\ud800\\b\\f\\r\x7f\",12345678901234567890,true,null]"));
+    EXPECT_EQ(list.toCompactJson(),
+              QStringLiteral("[0.1,-2,1e999,\"\\ud800\\b\\f\\r\x7f\",12345678901234567890,true,null]"));
     EXPECT_EQ(Value().toCompactJson(), QStringLiteral("null"));
 }
 
@@ -565,7 +573,8 @@ TEST(JsonRobustness, EveryTruncationFails)
 
 TEST(JsonRobustness, RandomDamageNeverCrashes)
 {
-    const QByteArray doc = R"([{"artist":"Кино","title":"Группа \"крови\"","id":123,"d":1.5},[true,null,-0.5e-3]])";
+    const QByteArray doc =
+        R"([{"artist":"Кино","title":"Группа \"крови\"","id":123,"d":1.5},[true,null,-0.5e-3]])";
     std::mt19937 random(1234);
     const char interesting[] = "[]{}\",:\\u0e-+.tfn \x01\xD0\xFF";
     int accepted = 0;
@@ -591,8 +600,8 @@ TEST(JsonRobustness, RandomDamageNeverCrashes)
         if (out.value) {
             ++accepted;
             EXPECT_TRUE(out.error.isEmpty());
-            // Whatever was accepted prints as JSON that reads back. A printed short double may come back as an
-            // exact decimal, so the text is stable from the second print on.
+            // Whatever was accepted prints as JSON that reads back. A printed short double may come back as
+            // an exact decimal, so the text is stable from the second print on.
             const QString printed = out.value->toCompactJson();
             const Outcome again = parseBytes(printed.toUtf8());
             ASSERT_TRUE(again.value) << printed.toStdString();

@@ -20,7 +20,7 @@ QString u(const char *utf8)
 TEST(TextEntities, NamedReferencesFromTheHtml4Table)
 {
     EXPECT_EQ(Text::decodeHtmlEntities(u("Tom &amp; Jerry")), u("Tom & Jerry"));
-    EXPECT_EQ(Text::decodeHtmlEntities(u("&lt;b&gt; &quot;x&quot;")), u("<b> \"x\""));
+    EXPECT_EQ(Text::decodeHtmlEntities(u("&lt;b&gt; &quot;x&quot; &apos;y&apos;")), u("<b> \"x\" 'y'"));
     EXPECT_EQ(Text::decodeHtmlEntities(u("a&nbsp;b")), u("a\u00A0b"));
     EXPECT_EQ(Text::decodeHtmlEntities(u("&laquo;Песня&raquo; &mdash; &copy;&euro;")), u("«Песня» — ©€"));
     // Names are case-sensitive: "&Auml;" and "&auml;" are different letters, "&AMP;" is not in the table.
