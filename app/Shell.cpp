@@ -1,11 +1,20 @@
 #include "app/Shell.h"
 
 #include "app/LoginForm.h"
+#include "media/Badges.h"
 #include "screens/ProgressOverlay.h"
 
 #include <QQmlEngine>
 
-Shell::Shell(QObject *parent) : QObject(parent) {}
+Shell::Shell(QObject *parent) : QObject(parent)
+{
+    connect(&Badges::shared(), &Badges::queueCountChanged, this, &Shell::queueBadgeChanged);
+}
+
+int Shell::queueBadge() const
+{
+    return Badges::shared().queueCount();
+}
 
 void Shell::registerQmlTypes(Shell *shell)
 {
@@ -15,15 +24,7 @@ void Shell::registerQmlTypes(Shell *shell)
                                                 QStringLiteral("An overlay belongs to its screen"));
 }
 
-void Shell::setQueueBadge(int count)
-{
-    if (count == m_queueBadge)
-        return;
-    m_queueBadge = count;
-    Q_EMIT queueBadgeChanged();
-}
-
 QString Shell::windowTitle() const
 {
-    return m_queueBadge > 0 ? QStringLiteral("Melodrop (%1)").arg(m_queueBadge) : QStringLiteral("Melodrop");
+    return queueBadge() > 0 ? QStringLiteral("Melodrop (%1)").arg(queueBadge()) : QStringLiteral("Melodrop");
 }

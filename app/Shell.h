@@ -17,9 +17,8 @@ public:
     // Registers the controllers under the QML module "Melodrop" 1.0, with `shell` as its Shell singleton.
     static void registerQmlTypes(Shell *shell);
 
-    int queueBadge() const { return m_queueBadge; }
-    // Sets the badge of the queue tab (index 3) and the title; 0 hides it.
-    void setQueueBadge(int count);
+    // The badge of the queue tab (index 3), following Badges; 0 hides it.
+    int queueBadge() const;
     QString windowTitle() const;
 
     // Shown on the login screen when the program runs against the local stand-in.
@@ -30,6 +29,5 @@ Q_SIGNALS:
     void queueBadgeChanged();
 
 private:
-    int m_queueBadge = 0;
     QString m_sandboxHint;
 };

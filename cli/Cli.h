@@ -37,7 +37,10 @@ QString jsonString(const QString &text);
 // One JSON array of texts.
 QString jsonArray(const QStringList &texts);
 
-// The commands of this build.
+// The commands of this build, and the groups they come from.
 QList<Command> commands();
+QList<Command> audioCommands();
+QList<Command> downloadCommands();
+int usage(const QString &problem = QString());
 
 } // namespace Cli

@@ -37,9 +37,7 @@ QString jsonArray(const QStringList &texts)
     return array.toCompactJson();
 }
 
-namespace {
-
-int usage(const QString &problem = QString())
+int usage(const QString &problem)
 {
     if (!problem.isEmpty())
         std::fprintf(stderr, "melodrop-cli: %s\n", problem.toUtf8().constData());
@@ -50,6 +48,8 @@ int usage(const QString &problem = QString())
     std::fputs(text.toUtf8().constData(), stderr);
     return UsageError;
 }
+
+namespace {
 
 int login(const QStringList &args, const Options &)
 {
@@ -96,10 +96,13 @@ int parseJson(const QStringList &args, const Options &)
 
 QList<Command> commands()
 {
-    return {
+    QList<Command> all{
         {"login", "EMAIL PASSWORD", false, login},
         {"parse-json", "FILE|-", false, parseJson},
     };
+    all += audioCommands();
+    all += downloadCommands();
+    return all;
 }
 
 } // namespace Cli

@@ -30,6 +30,8 @@ Sandbox::Sandbox() : m_impl(std::make_unique<Impl>())
     });
     SandboxRoutes::registerAuth(server, m_state);
     SandboxRoutes::registerDiagnostics(server, m_state);
+    SandboxRoutes::registerAudio(server, m_state);
+    SandboxRoutes::registerStorage(server, m_state);
 }
 
 Sandbox::~Sandbox()

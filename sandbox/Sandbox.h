@@ -28,6 +28,16 @@ public:
     // The account every sandbox knows (see README).
     static Account defaultAccount();
 
+    // Fault switches of the storage host; read by the transfer code without the lock.
+    struct StorageFaults
+    {
+        std::atomic<long long> dropAfterBytes{-1};        // close the connection after this many body bytes
+        std::atomic<bool> ignoreRange{false};              // answer a Range request with the whole file (200)
+        std::atomic<int> errorStatus{0};                   // answer every file request with this status
+        std::atomic<long long> throttleBytesPerSecond{0};  // 0: as fast as possible
+        std::atomic<long long> bytesServed{0};             // body bytes sent by the storage host so far
+    };
+
     // Shared state of the routes; every access goes through `mutex`.
     struct State
     {
@@ -40,6 +50,8 @@ public:
         std::vector<std::string> requestLog; // "METHOD path?query" of every request, in order
         std::string lastLoginQuery;           // the raw query text of the last login request
         std::string lastLogoutSid;
+        std::shared_ptr<struct SandboxAudio> audio; // the seeded catalogue and the users' lists (AudioRoutes.cpp)
+        StorageFaults storage;
     };
 
     Sandbox();
@@ -55,6 +67,7 @@ public:
     std::string baseUrl() const;
 
     State &state() { return m_state; }
+    StorageFaults &storageFaults() { return m_state.storage; }
 
     // Fault switches.
     void setProbeStatus(int status);
@@ -77,4 +90,8 @@ private:
 namespace SandboxRoutes {
 void registerAuth(httplib::Server &server, Sandbox::State &state);
 void registerDiagnostics(httplib::Server &server, Sandbox::State &state);
+// The audio pages: search, lists, recommendations, tokens, add and delete, the rights-holder list.
+void registerAudio(httplib::Server &server, Sandbox::State &state);
+// The storage host: generated MP3 files and plain byte files, with Range and fault switches.
+void registerStorage(httplib::Server &server, Sandbox::State &state);
 } // namespace SandboxRoutes

@@ -155,6 +155,8 @@ const Rejection kEofRejections[] = {
     {"cut_hex_quad", "[\"\\u00", "Didn't find full object before EOF"},
     {"cut_after_high_surrogate", "[\"\\ud834", "Didn't find full object before EOF"},
     {"cut_low_surrogate", "[\"\\ud834\\udd", "Didn't find full object before EOF"},
+    {"cut_after_surrogate_backslash", "[\"\\ud834\\", "Didn't find full object before EOF"},
+    {"cut_after_surrogate_u", "[\"\\ud834\\u", "Didn't find full object before EOF"},
     {"after_separator", "[1,", "Didn't find full object before EOF"},
     {"number_at_end", "[12", "Didn't find full object before EOF"},
     {"minus_at_end", "[-", "Didn't find full object before EOF"},
@@ -391,6 +393,11 @@ struct NumberCase
     double floating;  // for Double
     const char *text; // toString()
 };
+
+void PrintTo(const NumberCase &c, std::ostream *os)
+{
+    *os << c.token;
+}
 
 class JsonNumbers : public ::testing::TestWithParam<NumberCase>
 {

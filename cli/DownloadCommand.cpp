@@ -1,0 +1,6 @@
+#include "Cli.h"
+
+QList<Cli::Command> Cli::downloadCommands()
+{
+    return {};
+}
