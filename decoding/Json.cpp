@@ -1096,7 +1096,7 @@ Token Reader::matchString()
             p += 4;
             if (isHighSurrogate(high)) {
                 int low = -1;
-                if (p == end)
+                if (p == end || (p[0] == '\\' && end - p < 2))
                     low = kCutOff;
                 else if (p[0] == '\\' && p[1] == 'u')
                     low = readHexQuad(p + 2);

@@ -9,6 +9,8 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -24,9 +26,14 @@ struct Outcome
 
 Outcome parseBytes(const QByteArray &bytes)
 {
+    // An exact-size copy without the terminating NUL a QByteArray keeps, so that a read past the end is
+    // caught by the address sanitizer instead of finding a zero.
+    const std::unique_ptr<char[]> exact(new char[std::size_t(bytes.size())]);
+    std::memcpy(exact.get(), bytes.constData(), std::size_t(bytes.size()));
+    const QByteArray view = QByteArray::fromRawData(exact.get(), bytes.size());
     Json::Parser parser;
     Outcome out;
-    out.value = parser.objectWithData(&bytes);
+    out.value = parser.objectWithData(&view);
     out.error = parser.error();
     return out;
 }

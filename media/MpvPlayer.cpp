@@ -1,0 +1,159 @@
+#include "media/MpvPlayer.h"
+
+#include <QMetaObject>
+
+#include <clocale>
+
+#include <mpv/client.h>
+
+namespace {
+
+void onWakeup(void *context)
+{
+    // Called on an mpv thread: hand the event reading to the player's own thread.
+    QMetaObject::invokeMethod(static_cast<MpvPlayer *>(context), "handleEventsQueued", Qt::QueuedConnection);
+}
+
+} // namespace
+
+MpvPlayer::MpvPlayer(QObject *parent) : QObject(parent)
+{
+    std::setlocale(LC_NUMERIC, "C"); // libmpv refuses to start under a locale with a decimal comma
+    m_mpv = mpv_create();
+    if (!m_mpv)
+        return;
+    mpv_set_option_string(m_mpv, "vo", "null");
+    mpv_set_option_string(m_mpv, "vid", "no");
+    mpv_set_option_string(m_mpv, "terminal", "no");
+    mpv_set_option_string(m_mpv, "ytdl", "no");
+    mpv_set_option_string(m_mpv, "idle", "yes");
+    mpv_set_option_string(m_mpv, "input-default-bindings", "no");
+    const QByteArray ao = qgetenv("MELODROP_MPV_AO");
+    if (!ao.isEmpty())
+        mpv_set_option_string(m_mpv, "ao", ao.constData());
+    if (mpv_initialize(m_mpv) < 0) {
+        mpv_terminate_destroy(m_mpv);
+        m_mpv = nullptr;
+        return;
+    }
+    mpv_observe_property(m_mpv, 1, "time-pos", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, 2, "duration", MPV_FORMAT_DOUBLE);
+    mpv_observe_property(m_mpv, 3, "pause", MPV_FORMAT_FLAG);
+    mpv_set_wakeup_callback(m_mpv, onWakeup, this);
+}
+
+MpvPlayer::~MpvPlayer()
+{
+    if (m_mpv) {
+        mpv_set_wakeup_callback(m_mpv, nullptr, nullptr);
+        mpv_terminate_destroy(m_mpv);
+    }
+}
+
+void MpvPlayer::load(const QString &url, bool loop)
+{
+    if (!m_mpv)
+        return;
+    mpv_set_property_string(m_mpv, "loop-file", loop ? "inf" : "no");
+    mpv_set_property_string(m_mpv, "pause", "no");
+    const QByteArray address = url.toUtf8();
+    const char *command[] = {"loadfile", address.constData(), "replace", nullptr};
+    mpv_command(m_mpv, command);
+    m_loading = true;
+    Q_EMIT loadingChanged();
+}
+
+void MpvPlayer::play()
+{
+    if (m_mpv)
+        mpv_set_property_string(m_mpv, "pause", "no");
+}
+
+void MpvPlayer::pause()
+{
+    if (m_mpv)
+        mpv_set_property_string(m_mpv, "pause", "yes");
+}
+
+void MpvPlayer::togglePause()
+{
+    if (m_playing)
+        pause();
+    else
+        play();
+}
+
+void MpvPlayer::stop()
+{
+    if (!m_mpv)
+        return;
+    const char *command[] = {"stop", nullptr};
+    mpv_command(m_mpv, command);
+    setPlaying(false);
+}
+
+void MpvPlayer::seek(double seconds)
+{
+    if (!m_mpv)
+        return;
+    const QByteArray target = QByteArray::number(seconds, 'f', 3);
+    const char *command[] = {"seek", target.constData(), "absolute", nullptr};
+    mpv_command(m_mpv, command);
+}
+
+void MpvPlayer::setPlaying(bool playing)
+{
+    if (playing == m_playing)
+        return;
+    m_playing = playing;
+    Q_EMIT playingChanged();
+}
+
+void MpvPlayer::handleEvents()
+{
+    while (m_mpv) {
+        mpv_event *event = mpv_wait_event(m_mpv, 0);
+        if (event->event_id == MPV_EVENT_NONE)
+            break;
+        switch (event->event_id) {
+        case MPV_EVENT_PROPERTY_CHANGE: {
+            auto *property = static_cast<mpv_event_property *>(event->data);
+            if (property->format == MPV_FORMAT_DOUBLE && property->data) {
+                const double value = *static_cast<double *>(property->data);
+                if (event->reply_userdata == 1) {
+                    m_position = value;
+                    Q_EMIT positionChanged();
+                } else if (event->reply_userdata == 2) {
+                    m_duration = value;
+                    Q_EMIT durationChanged();
+                }
+            } else if (property->format == MPV_FORMAT_FLAG && property->data && event->reply_userdata == 3) {
+                if (!m_loading)
+                    setPlaying(!*static_cast<int *>(property->data));
+            }
+            break;
+        }
+        case MPV_EVENT_FILE_LOADED: {
+            m_loading = false;
+            Q_EMIT loadingChanged();
+            int paused = 0;
+            mpv_get_property(m_mpv, "pause", MPV_FORMAT_FLAG, &paused);
+            setPlaying(!paused);
+            break;
+        }
+        case MPV_EVENT_END_FILE: {
+            auto *end = static_cast<mpv_event_end_file *>(event->data);
+            if (m_loading) {
+                m_loading = false;
+                Q_EMIT loadingChanged();
+            }
+            setPlaying(false);
+            if (end->reason == MPV_END_FILE_REASON_EOF || end->reason == MPV_END_FILE_REASON_ERROR)
+                Q_EMIT endOfFile(end->reason == MPV_END_FILE_REASON_ERROR);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+}

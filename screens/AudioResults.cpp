@@ -1,0 +1,474 @@
+#include "screens/AudioResults.h"
+
+#include "app/GlobalData.h"
+#include "app/PropertyList.h"
+#include "media/AudioPlayer.h"
+#include "media/Badges.h"
+#include "service/VKontakteWorks.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <QThreadPool>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Melodrop", text);
+}
+
+void pause(int seconds)
+{
+    QThread::sleep(seconds);
+}
+
+} // namespace
+
+AudioResults::AudioResults(Kind kind, QObject *parent)
+    : QObject(parent), m_kind(kind), m_model(new AudioRecordModel(&list(), this))
+{
+}
+
+AudioResults::~AudioResults()
+{
+    closePreview();
+}
+
+QList<AudioRecord> &AudioResults::list() const
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    switch (m_kind) {
+    case Personal:
+        return global->audioPersonalArray;
+    case Group:
+        return global->audioGroupArray;
+    case Recommended:
+        return global->audioRecommendedArray;
+    case Search:
+        break;
+    }
+    return global->audioFoundArray;
+}
+
+QString AudioResults::requestFile() const
+{
+    static const char *const names[] = {"AudioSearchRequest.tune", "AudioPersonalRequest.tune",
+                                        "AudioGroupRequest.tune", "AudioRecommendedRequest.tune"};
+    return VKontakteWorks::getRootDir() + QLatin1Char('/') + QString::fromLatin1(names[m_kind]);
+}
+
+void AudioResults::setTitle(const QString &title)
+{
+    if (title == m_title)
+        return;
+    m_title = title;
+    Q_EMIT titleChanged();
+}
+
+void AudioResults::setSearchText(const QString &text)
+{
+    if (text == m_searchText)
+        return;
+    m_searchText = text;
+    Q_EMIT searchTextChanged();
+}
+
+void AudioResults::setSortIndex(int index)
+{
+    if (index == m_sortIndex)
+        return;
+    m_sortIndex = index;
+    Q_EMIT sortIndexChanged();
+}
+
+void AudioResults::setPlaceholder(const QString &text)
+{
+    if (text == m_placeholder)
+        return;
+    m_placeholder = text;
+    Q_EMIT placeholderChanged();
+}
+
+void AudioResults::setInputEnabled(bool enabled)
+{
+    if (enabled == m_inputEnabled)
+        return;
+    m_inputEnabled = enabled;
+    Q_EMIT inputEnabledChanged();
+}
+
+void AudioResults::setSearchBusy(bool busy)
+{
+    m_searchBusy = busy;
+    Q_EMIT busyChanged();
+}
+
+void AudioResults::setTableBusy(bool busy)
+{
+    m_tableBusy = busy;
+    Q_EMIT busyChanged();
+}
+
+void AudioResults::setAddingRecords(bool adding)
+{
+    if (adding == m_addingRecords)
+        return;
+    m_addingRecords = adding;
+    Q_EMIT addingRecordsChanged();
+}
+
+void AudioResults::onMainThread(const std::function<void()> &work)
+{
+    // Lists and the table belong to the main thread; a background task hands its changes over and waits.
+    if (QThread::currentThread() == thread())
+        work();
+    else
+        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+}
+
+void AudioResults::viewDidLoad()
+{
+    m_selectedSong = AudioRecord{};
+}
+
+void AudioResults::viewWillAppear()
+{
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    auto restoreRequest = [this] {
+        if (const std::optional<QString> text = PropertyList::readRequest(requestFile()))
+            setSearchText(*text);
+    };
+    auto selfPlaceholder = [this, global] {
+        setPlaceholder(global->vksid.isEmpty() ? tr("ID пользователя (ваш - неизвестен)")
+                                               : tr("ID пользователя (ваш - %1)").arg(global->vkuid));
+    };
+    switch (m_kind) {
+    case Search:
+        restoreRequest();
+        if (m_title != tr("Поиск")) {
+            // Album mode: the list holds an album's tracks, found by the album screen.
+            setInputEnabled(false);
+            setSearchText(QString());
+            setPlaceholder(tr("Альбом: %1").arg(m_title));
+        }
+        reloadAudioTable();
+        setAddingRecords(false);
+        m_sortEnabled = true;
+        Q_EMIT sortEnabledChanged();
+        break;
+    case Personal:
+    case Recommended:
+        reloadAudioTable();
+        selfPlaceholder();
+        restoreRequest();
+        break;
+    case Group:
+        reloadAudioTable();
+        restoreRequest();
+        break;
+    }
+}
+
+void AudioResults::viewWillDisappear()
+{
+    // The overlay's callback stays connected: it only clears this screen's busy flags, and Qt drops it by
+    // itself should the screen be gone, so a screen left while an overlay is up is not locked afterwards.
+}
+
+void AudioResults::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
+                               std::function<void(ProgressOverlay *)> operation)
+{
+    auto *hud = new ProgressOverlay(this);
+    hud->setMinShowTime(minShowTime);
+    if (textOnly)
+        hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(label);
+    if (!details.isEmpty())
+        hud->setDetailsLabelText(details);
+    connect(hud, &ProgressOverlay::hudWasHidden, this, &AudioResults::hudWasHidden);
+    m_hud = hud;
+    Q_EMIT hudChanged();
+    hud->showWhileExecuting([hud, operation = std::move(operation)] { operation(hud); }, true);
+}
+
+void AudioResults::hudWasHidden(ProgressOverlay *hud)
+{
+    if (hud == m_hud) {
+        m_hud = nullptr;
+        Q_EMIT hudChanged();
+    }
+    hud->deleteLater();
+    setSearchBusy(false);
+    setTableBusy(false);
+}
+
+void AudioResults::searchBarSearchButtonClicked()
+{
+    Q_EMIT keyboardDismissed();
+    if (m_searchBusy)
+        return;
+    setSearchBusy(true);
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->vksid.isEmpty()) {
+        showOverlay(tr("Ошибка"), tr("Не выполнен вход"), 2.0f, true, [](ProgressOverlay *) { pause(1); });
+        return;
+    }
+    if (m_kind == Group || m_kind == Recommended) {
+        list().clear();
+        m_model->reload();
+    }
+    const QString text = m_searchText;
+    const int sort = m_sortIndex;
+    showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
+                [this, text, sort](ProgressOverlay *hud) { doAudioSearch(hud, text, sort); });
+    PropertyList::writeRequest(requestFile(), text);
+}
+
+void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int sort)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    if (m_kind == Search) {
+        const std::optional<QStringList> riaa = VKontakteWorks::getRiaaList();
+        bool refused = false;
+        onMainThread([&] {
+            global->audioRiaaArray.clear();
+            if (riaa)
+                global->audioRiaaArray.append(*riaa);
+            list().clear();
+            m_model->reload();
+            global->audioSearchOffset = 0;
+            refused = !global->audioRiaaArray.isEmpty() && VKontakteWorks::riaaRefuses(global->audioRiaaArray, text);
+        });
+        if (refused) {
+            pause(1);
+            hud->setMode(ProgressOverlay::CustomView);
+            hud->setLabelText(tr("Ошибка"));
+            hud->setDetailsLabelText(tr("Поиск ограничен правообладателями"));
+            pause(1);
+            onMainThread([this] { reloadAudioTable(); });
+            return;
+        }
+        const QList<AudioRecord> found = VKontakteWorks::searchAudioWithOffset(text, 0, sort).value_or(QList<AudioRecord>());
+        onMainThread([&] {
+            if (found.size() % 100 != 0)
+                global->audioSearchOffset = 10; // a short page is the last one
+            list().append(found);
+            reloadAudioTable();
+        });
+        return;
+    }
+
+    onMainThread([this] {
+        list().clear();
+        m_model->reload();
+    });
+    const int requestKind = m_kind == Personal ? 0 : m_kind == Group ? 1 : 2;
+    const QList<AudioRecord> loaded =
+        VKontakteWorks::getAudioWithJSON(text, requestKind).value_or(QList<AudioRecord>());
+    qsizetype count = 0;
+    onMainThread([&] {
+        list().append(loaded);
+        count = list().size();
+    });
+    if (m_kind == Recommended) {
+        onMainThread([this] { reloadAudioTable(); });
+        return;
+    }
+    pause(1);
+    hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(tr("Завершено"));
+    hud->setDetailsLabelText(tr("Найдено аудиозаписей: %1").arg(count));
+    pause(1);
+    onMainThread([this] { reloadAudioTable(); });
+}
+
+void AudioResults::doAudioSearchOffset(const QString &text, int sort)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    int offset = 0;
+    onMainThread([&] { offset = global->audioSearchOffset; });
+    const QList<AudioRecord> found =
+        VKontakteWorks::searchAudioWithOffset(text, offset * 100, sort).value_or(QList<AudioRecord>());
+    onMainThread([&] {
+        if (found.size() % 100 != 0)
+            global->audioSearchOffset = 10;
+        list().append(found);
+    });
+    pause(1);
+    onMainThread([this] {
+        m_model->reload();
+        setAddingRecords(false);
+    });
+}
+
+void AudioResults::reloadAudioTable()
+{
+    m_model->reload();
+    if (!list().isEmpty())
+        Q_EMIT scrollToRow(0, Top, m_kind != Search);
+}
+
+void AudioResults::cellShown(int row)
+{
+    if (m_kind != Search || row != list().size() - 1)
+        return;
+    GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->audioSearchOffset >= 9 || !m_inputEnabled || m_addingRecords)
+        return;
+    setAddingRecords(true);
+    global->audioSearchOffset += 1;
+    const QString text = m_searchText;
+    const int sort = m_sortIndex;
+    showOverlay(tr("Добавление записей..."), QString(), 1.0f, false,
+                [this, text, sort](ProgressOverlay *) { doAudioSearchOffset(text, sort); });
+}
+
+bool AudioResults::isOwnRecord(const AudioRecord &record)
+{
+    return record.oid == GlobalData::sharedGlobalData()->vkuid;
+}
+
+void AudioResults::rowSelected(int row)
+{
+    if (row < 0 || row >= list().size())
+        return;
+    if (AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer)
+        player->pause();
+    Q_EMIT scrollToRow(row, Middle, true);
+    m_selectedSong = list().at(row);
+    closePreview();
+    m_miniPlayer = new MpvPlayer(this);
+    m_miniPlayer->load(m_selectedSong.url, true);
+    Q_EMIT miniPlayerChanged();
+    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(m_selectedSong.title), m_selectedSong.artist,
+                          {tr("Закрыть"), isOwnRecord(m_selectedSong) ? tr("Удалить") : tr("Добавить")},
+                          PreviewAlert);
+}
+
+void AudioResults::closePreview()
+{
+    if (!m_miniPlayer)
+        return;
+    MpvPlayer *player = m_miniPlayer;
+    m_miniPlayer = nullptr;
+    player->stop();
+    Q_EMIT miniPlayerChanged();
+    player->deleteLater();
+}
+
+void AudioResults::alertViewClickedButtonAtIndex(int tag, int index)
+{
+    if (tag == PreviewAlert) {
+        if (index == 1) {
+            const bool own = isOwnRecord(m_selectedSong);
+            Q_EMIT alertRequested(
+                tr("Предупреждение"),
+                own ? tr("Вы уверены, что хотите удалить запись со своей страницы ВКонтакте? Это действие не удаляет "
+                         "запись из устройства.")
+                    : tr("Вы уверены, что хотите добавить запись к себе на страницу ВКонтакте? Это действие не "
+                         "сохраняет запись в устройство."),
+                {tr("Отмена"), tr("Да, уверен")}, ConfirmationAlert);
+        }
+        closePreview();
+        return;
+    }
+    if (tag == ConfirmationAlert && index == 1) {
+        const AudioRecord record = m_selectedSong;
+        const bool own = isOwnRecord(record);
+        QPointer<AudioResults> self(this);
+        // Sent without an overlay: the screen stays usable while the request runs.
+        QThreadPool::globalInstance()->start([record, own, self] {
+            if (own)
+                VKontakteWorks::delAudio(record.aid, record.oid);
+            else
+                VKontakteWorks::addAudio(record.aid, record.oid);
+            QMetaObject::invokeMethod(
+                qApp, [self] {
+                    if (self)
+                        Q_EMIT self->pageChangeSent();
+                },
+                Qt::QueuedConnection);
+        });
+    }
+}
+
+QueueItem AudioResults::queueItemFor(const AudioRecord &record) const
+{
+    QueueItem item;
+    item.name = QStringLiteral("%1 - %2").arg(record.artist, record.title);
+    item.url = record.url;
+    item.tag = record.tag;
+    return item;
+}
+
+void AudioResults::accessoryButtonTapped(int row)
+{
+    if (m_tableBusy || row < 0 || row >= list().size())
+        return;
+    setTableBusy(true);
+    Q_EMIT scrollToRow(row, Middle, true);
+    showOverlay(tr("Уведомление"), tr("Запись добавлена в очередь"), 1.0f, true, [](ProgressOverlay *) { pause(1); });
+    GlobalData::sharedGlobalData()->audioQueueArray.append(queueItemFor(list().at(row)));
+    m_model->removeRecord(row);
+    Badges::shared().updateBadges();
+}
+
+void AudioResults::addAllRecordsToQueue()
+{
+    if (m_tableBusy)
+        return;
+    setTableBusy(true);
+    showOverlay(tr("Уведомление"), tr("Все записи добавлены в очередь"), 1.0f, true,
+                [](ProgressOverlay *) { pause(1); });
+    QList<QueueItem> &queue = GlobalData::sharedGlobalData()->audioQueueArray;
+    for (const AudioRecord &record : std::as_const(list()))
+        queue.append(queueItemFor(record));
+    list().clear();
+    m_model->reload();
+    Badges::shared().updateBadges();
+}
+
+void AudioResults::clearRecordsTable()
+{
+    list().clear();
+    m_model->reload();
+}
+
+void AudioResults::setSelfId()
+{
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->vksid.isEmpty())
+        return;
+    setSearchText(global->vkuid);
+    searchBarSearchButtonClicked();
+}
+
+void AudioResults::searchBarTextDidBeginEditing()
+{
+    if (m_kind != Search || m_sortVisible)
+        return;
+    m_sortVisible = true;
+    Q_EMIT sortVisibleChanged();
+}
+
+void AudioResults::searchBarTextDidEndEditing()
+{
+    if (m_kind != Search || !m_sortVisible)
+        return;
+    m_sortVisible = false;
+    Q_EMIT sortVisibleChanged();
+}
+
+void AudioResults::searchBarCancelButtonClicked()
+{
+    Q_EMIT keyboardDismissed();
+}
+
+void AudioResults::scrollViewDidEndDecelerating(qreal offsetX)
+{
+    const int page = offsetX > 0 ? 1 : 0;
+    if (page == m_pageIndex)
+        return;
+    m_pageIndex = page;
+    Q_EMIT pageIndexChanged();
+}
