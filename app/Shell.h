@@ -10,6 +10,7 @@ class Shell : public QObject
     Q_PROPERTY(int queueBadge READ queueBadge NOTIFY queueBadgeChanged)
     Q_PROPERTY(QString windowTitle READ windowTitle NOTIFY queueBadgeChanged)
     Q_PROPERTY(QString sandboxHint READ sandboxHint CONSTANT)
+    Q_PROPERTY(bool rotationAllowed READ shouldAutorotate CONSTANT)
 
 public:
     explicit Shell(QObject *parent = nullptr);
@@ -20,6 +21,10 @@ public:
     // The badge of the queue tab (index 3), following Badges; 0 hides it.
     int queueBadge() const;
     QString windowTitle() const;
+
+    // The tab bar's rotation rule: follows "settings_rotation" (true when absent, written on first read) for
+    // every orientation alike.
+    bool shouldAutorotate() const;
 
     // Shown on the login screen when the program runs against the local stand-in.
     QString sandboxHint() const { return m_sandboxHint; }

@@ -8,6 +8,8 @@ Dialog {
     property string message
     property var buttons: []
     property int tag: 0
+    // A preview player drawn in the space the title leaves at the top (the controller's MpvPlayer).
+    property var player: null
     signal answered(int tag, int index)
 
     function ask(title, message, buttons, tag) {
@@ -25,6 +27,34 @@ Dialog {
 
     contentItem: ColumnLayout {
         spacing: 8
+        RowLayout {
+            Layout.fillWidth: true
+            visible: dialog.player !== null
+            spacing: 6
+            ToolButton {
+                objectName: "previewPlayButton"
+                text: dialog.player && dialog.player.playing ? "❚❚" : "▶"
+                enabled: dialog.player !== null
+                onClicked: dialog.player.togglePause()
+            }
+            Slider {
+                Layout.fillWidth: true
+                from: 0
+                to: dialog.player && dialog.player.duration > 0 ? dialog.player.duration : 1
+                value: dialog.player ? dialog.player.position : 0
+                onMoved: dialog.player.seek(value)
+            }
+            Label {
+                text: dialog.player ? Math.floor(dialog.player.position / 60) + ":" + ("0" + Math.floor(dialog.player.position % 60)).slice(-2) : ""
+                font.pixelSize: 12
+            }
+            BusyIndicator {
+                running: dialog.player !== null && dialog.player.loading
+                visible: running
+                Layout.preferredWidth: 24
+                Layout.preferredHeight: 24
+            }
+        }
         Label {
             Layout.fillWidth: true
             visible: dialog.message.length > 0
@@ -41,6 +71,7 @@ Dialog {
                 text: modelData
                 flat: dialog.buttons.length > 1 && answerIndex === 0
                 onClicked: {
+                    dialog.player = null
                     dialog.close()
                     dialog.answered(dialog.tag, answerIndex)
                 }

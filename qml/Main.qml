@@ -16,15 +16,15 @@ ApplicationWindow {
     Material.accent: "#4a76a8"
     Material.primary: "#4a76a8"
 
+    // On a screen that turns (tablets, convertibles) the content follows only when rotation is allowed.
+    contentOrientation: Shell.rotationAllowed ? Screen.orientation : Screen.primaryOrientation
+
     StackLayout {
         anchors.fill: parent
         currentIndex: tabBar.currentIndex
 
         LoginView {}
-        PendingView {
-            heading: qsTr("Аудио")
-            message: qsTr("Поиск и списки аудиозаписей, плеер и медиатека появятся в следующих версиях Melodrop.")
-        }
+        AudioTab {}
         PendingView {
             heading: qsTr("Видео")
             message: qsTr("Поиск и списки видеозаписей и видеоплеер появятся в следующих версиях Melodrop.")

@@ -1,1 +1,116 @@
+// Audio lists: a user's, a community's and the recommended audio, read from the object the service's page
+// script would evaluate.
+#include "app/GlobalData.h"
+#include "decoding/Json.h"
+#include "decoding/Log.h"
+#include "net/Http.h"
+#include "service/AudioSearchPage.h"
+#include "service/Session.h"
 #include "service/VKontakteWorks.h"
+
+#include <stdexcept>
+
+namespace {
+
+// An entry carries at least owner, audio, address, (unused), play time, performer, title.
+constexpr std::size_t EntryFields = 7;
+
+struct UnreadableEntry : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+QString listUrl(const QString &host, const QString &owner, int kind)
+{
+    switch (kind) {
+    case 0:
+        return QStringLiteral("http://") + host + QStringLiteral("/audio?act=load_audios_silent&al=1&edit=0&gid=0&id=") +
+               owner;
+    case 1:
+        return QStringLiteral("http://") + host + QStringLiteral("/audio?act=load_audios_silent&al=1&edit=0&id=0&gid=") +
+               owner;
+    case 2:
+        return QStringLiteral("http://") + host +
+               QStringLiteral("/audio?act=get_recommendations&al=1&offset=0&id=") + owner;
+    default:
+        return QString();
+    }
+}
+
+// Numbers and the address stay the service's texts; a number written without quotes is kept as its digits.
+QString entryText(const Json::Value &value)
+{
+    if (value.isString() || value.isNumber())
+        return value.toString();
+    throw UnreadableEntry("entry field is no text");
+}
+
+QString entryDisplayText(const Json::Value &value)
+{
+    if (!value.isString())
+        throw UnreadableEntry("title or performer is no text");
+    return VKontakteWorks::cleanText(value.toString());
+}
+
+} // namespace
+
+std::optional<QList<AudioRecord>> VKontakteWorks::getAudioWithJSON(const QString &owner, int kind)
+{
+    try {
+        const GlobalData *global = GlobalData::sharedGlobalData();
+        const QString url = listUrl(global->domain, owner, kind);
+        if (url.isEmpty())
+            return QList<AudioRecord>(); // no such list: nothing to ask for
+
+        const QString body = Http::servicePage(url, global->vksid);
+        if (body.isEmpty())
+            return QList<AudioRecord>();
+        QString text = stringByRemovingCharactersInSet(controlCharacters(), body);
+
+        // The recommendations answer carries other objects before the list; only this marker finds it.
+        if (kind == 2) {
+            const qsizetype marker = text.indexOf(u"<!>{\"all\":");
+            if (marker < 0)
+                return QList<AudioRecord>();
+            text = text.mid(marker);
+        }
+        QString object = AudioPage::upTo(AudioPage::from(text, u"{"), u"<!>").toString();
+        // The object's texts are single-quoted script strings; as JSON they need double quotes.
+        object.replace(QLatin1Char('\''), QLatin1Char('"'));
+        if (object == QLatin1String("{}"))
+            return QList<AudioRecord>();
+
+        const std::optional<Json::Value> value = JSONValue(object);
+        if (!value)
+            return QList<AudioRecord>();
+        if (!value->isObject())
+            throw UnreadableEntry("the list is no map");
+        const Json::Value *all = value->value(QStringLiteral("all"));
+        if (all == nullptr)
+            return QList<AudioRecord>();
+        if (!all->isArray())
+            throw UnreadableEntry("\"all\" is no list");
+
+        QList<AudioRecord> records;
+        records.reserve(qsizetype(all->size()));
+        GlobalData *shared = GlobalData::sharedGlobalData();
+        for (const Json::Value &entry : all->items()) {
+            if (!entry.isArray() || entry.size() < EntryFields)
+                throw UnreadableEntry("short entry");
+            const std::vector<Json::Value> &fields = entry.items();
+            AudioRecord record;
+            record.duration = entryText(fields[4]);
+            record.url = entryText(fields[2]);
+            record.title = entryDisplayText(fields[6]);
+            record.artist = entryDisplayText(fields[5]);
+            record.aid = entryText(fields[1]);
+            record.oid = entryText(fields[0]);
+            record.tag = QString::number(shared->nextFileTag());
+            records.append(record);
+        }
+        return records;
+    } catch (...) {
+        Log::line(QString::fromUtf8(Session::errorLogLine));
+        return std::nullopt;
+    }
+}

@@ -1,1 +1,154 @@
+// Audio search: the service's background search page, cut apart row by row.
+#include "app/GlobalData.h"
+#include "decoding/Html.h"
+#include "decoding/Log.h"
+#include "decoding/Text.h"
+#include "net/Http.h"
+#include "service/AudioSearchPage.h"
+#include "service/Session.h"
 #include "service/VKontakteWorks.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+
+namespace {
+
+// The service never sends more than one page of hits; anything beyond is not ours to show.
+constexpr qsizetype MaxRowsPerPage = 100;
+
+const QString RowClass = QStringLiteral("audios_row clear_fix");
+const QString TitleClass = QStringLiteral("audio_title_wrap");
+const QString ActionsClass = QStringLiteral("actions");
+
+// The service's highlighting of the matched words; removed before anything is cut.
+const QString MatchOpen = QStringLiteral("<span class=\"match\">");
+const QString SpanClose = QStringLiteral("</span>");
+
+QString serialisedFirst(const QString &fragment, const QString &className)
+{
+    const HTMLParser parser(fragment);
+    return parser.doc().findChildWithAttribute("class", className, true).rawContents();
+}
+
+AudioRecord readRow(const HTMLNode &rowNode)
+{
+    using namespace AudioPage;
+    QString rowText = rowNode.rawContents();
+    rowText.remove(MatchOpen);
+    rowText.remove(SpanClose);
+
+    QStringView row = after(rowText, u"value=\"");
+    AudioRecord record;
+    record.url = upTo(row, u",").toString();
+    row = after(row, u",");
+    record.duration = VKontakteWorks::secondsToTime(upTo(row, u"\"").toString());
+    const QString rest = row.toString();
+
+    // The title and the actions elements, each from its own parse of the rest of the row.
+    const QString titleText = serialisedFirst(rest, TitleClass);
+    QStringView title = after(titleText, u"a href=\"");
+    title = after(title, u">");
+    record.artist = VKontakteWorks::cleanText(upTo(title, u"<").toString());
+
+    title = after(title, u"\"title");
+    title = after(title, u">");
+    QStringView rawTitle;
+    if (rest.contains(u".showLyrics(")) {
+        // The title is a link that opens the lyrics: its text is the title.
+        QStringView lyrics = after(rest, u"showLyrics");
+        lyrics = after(lyrics, u">");
+        rawTitle = upTo(lyrics, u"<");
+    } else {
+        rawTitle = upTo(title, u"<");
+    }
+    record.title = VKontakteWorks::cleanText(rawTitle.toString());
+
+    const QString actionsText = serialisedFirst(rest, ActionsClass);
+    QStringView actions = after(actionsText, u"aid:");
+    record.aid = upTo(actions, u",").toString();
+    actions = after(actions, u"oid:");
+    record.oid = upTo(actions, u",").toString();
+
+    record.tag = QString::number(GlobalData::sharedGlobalData()->nextFileTag());
+    return record;
+}
+
+} // namespace
+
+namespace AudioPage {
+
+QStringView after(QStringView text, QStringView marker)
+{
+    const qsizetype at = text.indexOf(marker);
+    if (at < 0)
+        throw MissingMarker(marker.toString());
+    return text.mid(at + marker.size());
+}
+
+QStringView upTo(QStringView text, QStringView marker)
+{
+    const qsizetype at = text.indexOf(marker);
+    if (at < 0)
+        throw MissingMarker(marker.toString());
+    return text.left(at);
+}
+
+QStringView from(QStringView text, QStringView marker)
+{
+    const qsizetype at = text.indexOf(marker);
+    if (at < 0)
+        throw MissingMarker(marker.toString());
+    return text.mid(at);
+}
+
+} // namespace AudioPage
+
+std::optional<QList<AudioRecord>> parseAudioSearchPage(const QString &body)
+{
+    if (body.isEmpty())
+        return QList<AudioRecord>();
+    try {
+        const QString text =
+            VKontakteWorks::stringByRemovingCharactersInSet(VKontakteWorks::controlCharacters(), body);
+        const HTMLParser parser(text);
+        const QList<HTMLNode> rows = parser.doc().findChildrenWithAttribute("class", RowClass, true);
+        const qsizetype count = std::min(rows.size(), MaxRowsPerPage);
+        QList<AudioRecord> records;
+        records.reserve(count);
+        for (qsizetype i = 0; i < count; ++i)
+            records.append(readRow(rows.at(i)));
+        return records;
+    } catch (...) {
+        // One bad row loses the whole page; the tags its earlier rows took stay used.
+        Log::line(QString::fromUtf8(Session::errorLogLine));
+        return std::nullopt;
+    }
+}
+
+QString VKontakteWorks::cleanText(const QString &raw)
+{
+    const QString text = Text::trimmed(Text::decodeHtmlEntities(raw));
+    if (text.isEmpty())
+        return QCoreApplication::translate("Melodrop", "Неизвестно");
+    return text;
+}
+
+std::optional<QList<AudioRecord>> VKontakteWorks::searchAudioWithOffset(const QString &text, int offset, int sort)
+{
+    QString body;
+    try {
+        const GlobalData *global = GlobalData::sharedGlobalData();
+        // Concatenated, not QString::arg: the escaped text is full of "%xx" that arg would take for
+        // placeholders.
+        const QString url = QStringLiteral("http://") + global->domain +
+                            QStringLiteral("/al_search.php?al=1&c[section]=audio&c[q]=") + Text::escapeQuery(text) +
+                            QStringLiteral("&offset=") + QString::number(offset) + QStringLiteral("&c[sort]=") +
+                            QString::number(sort);
+        body = Http::servicePage(url, global->vksid);
+    } catch (...) {
+        Log::line(QString::fromUtf8(Session::errorLogLine));
+        return std::nullopt;
+    }
+    return parseAudioSearchPage(body);
+}

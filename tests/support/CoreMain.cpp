@@ -6,6 +6,11 @@
 int main(int argc, char **argv)
 {
     QStandardPaths::setTestModeEnabled(true);
+    if (qEnvironmentVariableIsEmpty("MELODROP_CLI"))
+        qputenv("MELODROP_CLI", MELODROP_CLI_PATH);
+    if (qEnvironmentVariableIsEmpty("MELODROP_SANDBOX"))
+        qputenv("MELODROP_SANDBOX", MELODROP_SANDBOX_PATH);
+    qputenv("MELODROP_MPV_AO", "null"); // tests never make sound
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -6,7 +6,15 @@
 int main(int argc, char **argv)
 {
     QStandardPaths::setTestModeEnabled(true);
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
+    if (qEnvironmentVariableIsEmpty("MELODROP_CLI"))
+        qputenv("MELODROP_CLI", MELODROP_CLI_PATH);
+    if (qEnvironmentVariableIsEmpty("MELODROP_SANDBOX"))
+        qputenv("MELODROP_SANDBOX", MELODROP_SANDBOX_PATH);
+    qputenv("MELODROP_MPV_AO", "null"); // tests never make sound
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,815 @@
+#include "net/DownloadEngine.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Large blocks keep the system calls few: libcurl reads up to its maximum at once and the file gets 1 MiB
+// writes. Both buffers are fixed, so memory does not grow with the file.
+constexpr long curlBufferSize = 512 * 1024;
+constexpr size_t fileBufferSize = 1024 * 1024;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Melodrop", text);
+}
+
+bool writeAll(int fd, const char *data, size_t size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= size_t(written);
+    }
+    return true;
+}
+
+// "bytes 100-199/1000" → {100, 1000}; the total is -1 when given as "*". "bytes */1000" → {-1, 1000}.
+struct ContentRange
+{
+    long long first = -1;
+    long long total = -1;
+    bool valid = false;
+};
+
+ContentRange parseContentRange(const QByteArray &value)
+{
+    ContentRange range;
+    QByteArray text = value.trimmed();
+    if (!text.toLower().startsWith("bytes"))
+        return range;
+    text = text.mid(5).trimmed();
+    const int slash = text.indexOf('/');
+    if (slash < 0)
+        return range;
+    const QByteArray span = text.left(slash).trimmed();
+    const QByteArray total = text.mid(slash + 1).trimmed();
+    bool ok = true;
+    if (total != "*") {
+        range.total = total.toLongLong(&ok);
+        if (!ok)
+            return range;
+    }
+    if (span != "*") {
+        const int dash = span.indexOf('-');
+        if (dash <= 0)
+            return range;
+        range.first = span.left(dash).toLongLong(&ok);
+        if (!ok)
+            return range;
+    }
+    range.valid = true;
+    return range;
+}
+
+// The engine-wide receive rate: bytes counted into quarter-second buckets over the last five seconds.
+class Bandwidth
+{
+public:
+    void add(quint64 bytes, Clock::time_point now)
+    {
+        if (bytes == 0)
+            return;
+        std::lock_guard lock(m_mutex);
+        if (!m_started) {
+            m_started = true;
+            m_start = now;
+        }
+        Bucket &bucket = bucketFor(now);
+        bucket.bytes += bytes;
+    }
+
+    quint64 average(Clock::time_point now) const
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_started)
+            return 0;
+        const long long current = period(now);
+        quint64 sum = 0;
+        for (const Bucket &bucket : m_buckets) {
+            if (bucket.period >= 0 && current - bucket.period < static_cast<long long>(m_buckets.size()))
+                sum += bucket.bytes;
+        }
+        // Until five seconds have passed, the average is over the time since the first byte.
+        const double window = std::clamp(std::chrono::duration<double>(now - m_start).count(), 1.0,
+                                          double(m_buckets.size()) * periodMs / 1000.0);
+        return quint64(double(sum) / window);
+    }
+
+private:
+    static constexpr int periodMs = 250;
+    struct Bucket
+    {
+        long long period = -1;
+        quint64 bytes = 0;
+    };
+    long long period(Clock::time_point now) const
+    {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(now - m_start).count() / periodMs;
+    }
+    Bucket &bucketFor(Clock::time_point now)
+    {
+        const long long current = period(now);
+        Bucket &bucket = m_buckets[size_t(current % static_cast<long long>(m_buckets.size()))];
+        if (bucket.period != current)
+            bucket = {current, 0};
+        return bucket;
+    }
+
+    mutable std::mutex m_mutex;
+    bool m_started = false;
+    Clock::time_point m_start;
+    std::array<Bucket, 20> m_buckets;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------------------------
+// DownloadRequest
+
+DownloadRequest::DownloadRequest(Options options, Callbacks callbacks)
+    : m_options(std::move(options)), m_callbacks(std::move(callbacks)), m_context(m_callbacks.context)
+{
+}
+
+std::shared_ptr<DownloadRequest> DownloadRequest::create(Options options, Callbacks callbacks)
+{
+    return std::shared_ptr<DownloadRequest>(new DownloadRequest(std::move(options), std::move(callbacks)));
+}
+
+DownloadRequest::Error DownloadRequest::error() const
+{
+    std::lock_guard lock(m_errorMutex);
+    return m_error;
+}
+
+QString DownloadRequest::errorDescription() const
+{
+    std::lock_guard lock(m_errorMutex);
+    return m_errorDescription;
+}
+
+void DownloadRequest::setError(Error error, const QString &description)
+{
+    std::lock_guard lock(m_errorMutex);
+    m_error = error;
+    m_errorDescription = description;
+}
+
+void DownloadRequest::cancel()
+{
+    if (m_engine)
+        m_engine->cancelRequest(this);
+    else
+        m_cancelled.store(true);
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// One running transfer, owned by the transfer thread.
+
+struct DownloadTransfer
+{
+    DownloadRequestPtr request;
+    struct DownloadWorker *worker = nullptr;
+    CURL *easy = nullptr;
+    int fd = -1;
+    std::unique_ptr<char[]> buffer;
+    size_t buffered = 0;
+    char errorText[CURL_ERROR_SIZE] = {};
+    QByteArray rangeText;
+
+    quint64 offset = 0;    // bytes already on disk when this attempt began (the Range start)
+    quint64 fileBytes = 0; // bytes of the file now, buffered ones included
+    int retriesUsed = 0;
+
+    // The answer being read; redirects and interim answers reset it.
+    long status = 0;
+    long long contentLengthHeader = -1;
+    QByteArray contentRangeHeader;
+    bool hasLocation = false;
+    bool finalAnswer = false;     // the body of this answer is the file
+    bool alreadyComplete = false; // 416 for a Range that starts at the end of a complete file
+    long long expectedBody = -1;
+    quint64 bodyBytes = 0;
+
+    DownloadRequest::Error failure = DownloadRequest::Error::None;
+    QString failureText;
+
+    quint64 unreported = 0; // received since the last report to the main thread
+    Clock::time_point lastReport;
+
+    const DownloadRequest::Options &options() const { return request->options(); }
+
+    void fail(DownloadRequest::Error error, const QString &text)
+    {
+        if (failure == DownloadRequest::Error::None) {
+            failure = error;
+            failureText = text;
+        }
+    }
+
+    QString fileError(const QString &path, int error) const
+    {
+        return tr("Не удалось записать файл %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
+    }
+
+    bool flush()
+    {
+        if (buffered == 0)
+            return true;
+        const bool ok = writeAll(fd, buffer.get(), buffered);
+        buffered = 0;
+        if (!ok)
+            fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
+        return ok;
+    }
+
+    bool append(const char *data, size_t size)
+    {
+        if (buffered + size > fileBufferSize && !flush())
+            return false;
+        if (size >= fileBufferSize) {
+            if (!writeAll(fd, data, size)) {
+                fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
+                return false;
+            }
+            return true;
+        }
+        std::memcpy(buffer.get() + buffered, data, size);
+        buffered += size;
+        return true;
+    }
+
+    void closeFile()
+    {
+        if (fd >= 0) {
+            flush();
+            ::close(fd);
+            fd = -1;
+        }
+    }
+
+    // Where an attempt starts: at the end of what is on disk when resuming, else at 0. The file itself is only
+    // opened once an answer with the file arrives, so a refused connection or an error answer leaves none.
+    bool prepareAttempt()
+    {
+        if (!flush())
+            return false;
+        quint64 size = 0;
+        struct stat info{};
+        if (fd >= 0) {
+            if (::fstat(fd, &info) != 0) {
+                fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
+                return false;
+            }
+            size = quint64(info.st_size);
+        } else if (::stat(QFile::encodeName(options().temporaryPath).constData(), &info) == 0) {
+            size = quint64(info.st_size);
+        }
+        offset = options().allowResume ? size : 0;
+        fileBytes = offset;
+        request->m_totalBytesRead.store(fileBytes);
+        return true;
+    }
+
+    // Opens the temporary file, keeping its first `keep` bytes, and places the writes after them.
+    bool openFile(quint64 keep)
+    {
+        if (fd < 0) {
+            buffer = std::make_unique<char[]>(fileBufferSize);
+            const QByteArray path = QFile::encodeName(options().temporaryPath);
+            fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            if (fd < 0) {
+                fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
+                return false;
+            }
+        }
+        if (::ftruncate(fd, off_t(keep)) != 0 || ::lseek(fd, off_t(keep), SEEK_SET) < 0) {
+            fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
+            return false;
+        }
+        offset = keep;
+        fileBytes = keep;
+        request->m_totalBytesRead.store(fileBytes);
+        return true;
+    }
+
+    // The answer whose headers just ended: decides whether its body is the file, and where it goes.
+    bool beginAnswer()
+    {
+        if (status < 200)
+            return true; // interim answer
+        if (status >= 300 && status < 400 && hasLocation)
+            return true; // libcurl follows it; its body is not ours
+        finalAnswer = true;
+        if (status >= 400) {
+            // A Range from the end of a complete file has nothing left to send.
+            const ContentRange range = parseContentRange(contentRangeHeader);
+            if (status == 416 && offset > 0 && range.valid && range.total == (long long)offset) {
+                alreadyComplete = true;
+                request->m_contentLength.store(offset);
+                return true;
+            }
+            fail(DownloadRequest::Error::HttpStatus,
+                 tr("Сервер ответил кодом %1: %2").arg(status).arg(options().url));
+            return false;
+        }
+        if (offset > 0 && status == 206) {
+            const ContentRange range = parseContentRange(contentRangeHeader);
+            if (!range.valid || range.first != (long long)offset) {
+                fail(DownloadRequest::Error::Connection,
+                     tr("Сервер прислал не ту часть файла: %1").arg(QString::fromLatin1(contentRangeHeader)));
+                return false;
+            }
+            if (!openFile(offset))
+                return false;
+            expectedBody = contentLengthHeader;
+            const long long total = range.total >= 0 ? range.total
+                                    : contentLengthHeader >= 0 ? (long long)offset + contentLengthHeader
+                                                               : 0;
+            request->m_contentLength.store(quint64(total));
+            return true;
+        }
+        // A whole file: the first answer, or a server that sent everything instead of the rest. Either way
+        // the file starts again from its first byte.
+        if (!openFile(0))
+            return false;
+        expectedBody = contentLengthHeader;
+        request->m_contentLength.store(contentLengthHeader > 0 ? quint64(contentLengthHeader) : 0);
+        return true;
+    }
+
+    void resetAnswer()
+    {
+        status = 0;
+        contentLengthHeader = -1;
+        contentRangeHeader.clear();
+        hasLocation = false;
+        finalAnswer = false;
+        alreadyComplete = false;
+        expectedBody = -1;
+        bodyBytes = 0;
+    }
+
+    static size_t onHeader(char *data, size_t size, size_t count, void *user)
+    {
+        auto *self = static_cast<DownloadTransfer *>(user);
+        const size_t length = size * count;
+        const QByteArray line = QByteArray(data, qsizetype(length)).trimmed();
+        if (line.startsWith("HTTP/")) {
+            self->resetAnswer();
+            const QList<QByteArray> parts = line.split(' ');
+            self->status = parts.size() > 1 ? parts.at(1).toLong() : 0;
+        } else if (line.isEmpty()) {
+            if (!self->beginAnswer())
+                return 0; // stops the transfer; the failure is already recorded
+        } else {
+            const int colon = line.indexOf(':');
+            if (colon > 0) {
+                const QByteArray name = line.left(colon).trimmed().toLower();
+                const QByteArray value = line.mid(colon + 1).trimmed();
+                if (name == "content-length") {
+                    bool ok = false;
+                    const long long value64 = value.toLongLong(&ok);
+                    self->contentLengthHeader = ok && value64 >= 0 ? value64 : -1;
+                } else if (name == "content-range") {
+                    self->contentRangeHeader = value;
+                } else if (name == "location") {
+                    self->hasLocation = true;
+                }
+            }
+        }
+        return length;
+    }
+
+    static size_t onBody(char *data, size_t size, size_t count, void *user);
+};
+
+// ---------------------------------------------------------------------------------------------------------------
+// The transfer thread.
+
+struct DownloadWorker
+{
+    DownloadEngine *engine = nullptr;
+    CURLM *multi = nullptr;
+    std::thread thread;
+    Bandwidth bandwidth;
+
+    // Handed over by the main thread.
+    std::mutex mutex;
+    std::deque<DownloadRequestPtr> incoming;
+    int limit = 3;
+    bool cancelPending = false;
+    bool stopping = false;
+
+    // The transfer thread's own.
+    std::deque<DownloadRequestPtr> waiting;
+    std::vector<std::unique_ptr<DownloadTransfer>> running;
+    quint64 receivedSinceSample = 0;
+
+    void wake() { curl_multi_wakeup(multi); }
+
+    void post(const DownloadRequestPtr &request, bool ended, bool finished)
+    {
+        DownloadEngine *target = engine;
+        if (ended) {
+            QMetaObject::invokeMethod(
+                target, [target, request, finished] { target->deliverEnd(request, finished); },
+                Qt::QueuedConnection);
+        } else {
+            QMetaObject::invokeMethod(
+                target, [target, request] { target->deliverProgress(request); }, Qt::QueuedConnection);
+        }
+    }
+
+    // Hands the bytes counted so far to the main thread; at most one progress call is on its way per request.
+    void report(DownloadTransfer &transfer, Clock::time_point now)
+    {
+        transfer.lastReport = now;
+        if (transfer.unreported == 0)
+            return;
+        const quint64 bytes = transfer.unreported;
+        transfer.unreported = 0;
+        if (transfer.request->m_unreportedBytes.fetch_add(bytes) == 0)
+            post(transfer.request, false, false);
+    }
+
+    void end(const DownloadRequestPtr &request, DownloadRequest::Error error, const QString &text)
+    {
+        const bool finished = error == DownloadRequest::Error::None;
+        if (!finished)
+            request->setError(error, text);
+        request->m_executing.store(false);
+        request->m_finished.store(true);
+        post(request, true, finished);
+    }
+
+    bool startAttempt(DownloadTransfer &transfer)
+    {
+        transfer.resetAnswer();
+        transfer.errorText[0] = 0;
+        if (!transfer.prepareAttempt())
+            return false;
+        transfer.request->m_attempts.fetch_add(1);
+        if (!transfer.easy) {
+            transfer.easy = curl_easy_init();
+            if (!transfer.easy) {
+                transfer.fail(DownloadRequest::Error::Connection, tr("Не удалось начать загрузку"));
+                return false;
+            }
+        }
+        CURL *easy = transfer.easy;
+        const DownloadRequest::Options &options = transfer.options();
+        const long timeout = std::max(1, options.timeoutSeconds);
+        curl_easy_setopt(easy, CURLOPT_URL, options.url.toUtf8().constData());
+        curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+        curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(easy, CURLOPT_USERAGENT, "Melodrop/" MELODROP_VERSION);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, timeout);
+        // The time-out is for silence, not for the whole file: no byte for this long ends the attempt.
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, timeout);
+        curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, curlBufferSize);
+        curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L);
+        curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorText);
+        curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &DownloadTransfer::onHeader);
+        curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+        curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &DownloadTransfer::onBody);
+        curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+        curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer);
+        // A plain Range header rather than libcurl's resume option: that one refuses a 200 answer, and a
+        // 200 answer is still the whole file, which we take.
+        if (transfer.offset > 0) {
+            transfer.rangeText = QByteArray::number(transfer.offset) + '-';
+            curl_easy_setopt(easy, CURLOPT_RANGE, transfer.rangeText.constData());
+        } else {
+            curl_easy_setopt(easy, CURLOPT_RANGE, nullptr);
+        }
+        if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+            transfer.fail(DownloadRequest::Error::Connection, tr("Не удалось начать загрузку"));
+            return false;
+        }
+        return true;
+    }
+
+    void start(const DownloadRequestPtr &request)
+    {
+        if (request->isCancelled()) {
+            end(request, DownloadRequest::Error::Cancelled, tr("Загрузка отменена"));
+            return;
+        }
+        auto transfer = std::make_unique<DownloadTransfer>();
+        transfer->request = request;
+        transfer->worker = this;
+        request->m_executing.store(true);
+        if (!startAttempt(*transfer)) {
+            finishTransfer(*transfer, false);
+            return;
+        }
+        running.push_back(std::move(transfer));
+    }
+
+    // Closes the transfer's handle and file and reports its end (nothing when the engine is going away).
+    void finishTransfer(DownloadTransfer &transfer, bool inMulti, bool notify = true)
+    {
+        if (transfer.easy) {
+            if (inMulti)
+                curl_multi_remove_handle(multi, transfer.easy);
+            curl_easy_cleanup(transfer.easy);
+            transfer.easy = nullptr;
+        }
+        transfer.closeFile();
+        if (!notify) {
+            transfer.request->m_executing.store(false);
+            return;
+        }
+        report(transfer, Clock::now());
+        if (transfer.failure == DownloadRequest::Error::None) {
+            const QByteArray from = QFile::encodeName(transfer.options().temporaryPath);
+            const QByteArray to = QFile::encodeName(transfer.options().destinationPath);
+            // rename(2) replaces an existing destination in one step.
+            if (::rename(from.constData(), to.constData()) != 0)
+                transfer.fail(DownloadRequest::Error::File,
+                              tr("Не удалось переместить файл в %1: %2")
+                                  .arg(transfer.options().destinationPath,
+                                       QString::fromLocal8Bit(std::strerror(errno))));
+        }
+        end(transfer.request, transfer.failure, transfer.failureText);
+    }
+
+    // A transfer libcurl has ended: finished, retried after a time-out, or failed.
+    void completed(DownloadTransfer &transfer, CURLcode result)
+    {
+        if (transfer.failure == DownloadRequest::Error::None) {
+            if (result == CURLE_OK) {
+                if (!transfer.finalAnswer)
+                    transfer.fail(DownloadRequest::Error::Connection, tr("Сервер не прислал файл: %1")
+                                                                          .arg(transfer.options().url));
+                else if (!transfer.alreadyComplete && transfer.expectedBody >= 0 &&
+                         transfer.bodyBytes != quint64(transfer.expectedBody))
+                    transfer.fail(DownloadRequest::Error::Incomplete,
+                                  tr("Передача оборвалась: получено %1 из %2 байт")
+                                      .arg(transfer.bodyBytes)
+                                      .arg(transfer.expectedBody));
+            } else if (result == CURLE_OPERATION_TIMEDOUT) {
+                if (transfer.retriesUsed < transfer.options().retriesOnTimeout) {
+                    ++transfer.retriesUsed;
+                    curl_multi_remove_handle(multi, transfer.easy);
+                    if (startAttempt(transfer))
+                        return;
+                    finishTransfer(transfer, false);
+                    return;
+                }
+                transfer.fail(DownloadRequest::Error::TimedOut,
+                              tr("Превышено время ожидания ответа: %1").arg(transfer.options().url));
+            } else if (result == CURLE_PARTIAL_FILE) {
+                transfer.fail(DownloadRequest::Error::Incomplete,
+                              tr("Передача оборвалась: получено %1 из %2 байт")
+                                  .arg(transfer.bodyBytes)
+                                  .arg(transfer.expectedBody));
+            } else {
+                const QString detail = transfer.errorText[0] ? QString::fromUtf8(transfer.errorText)
+                                                             : QString::fromUtf8(curl_easy_strerror(result));
+                transfer.fail(DownloadRequest::Error::Connection,
+                              tr("Ошибка соединения: %1 (%2)").arg(detail, transfer.options().url));
+            }
+        }
+        finishTransfer(transfer, true);
+    }
+
+    void run()
+    {
+        for (;;) {
+            bool cancelScan = false;
+            {
+                std::lock_guard lock(mutex);
+                if (stopping)
+                    break;
+                while (!incoming.empty()) {
+                    waiting.push_back(std::move(incoming.front()));
+                    incoming.pop_front();
+                }
+                cancelScan = cancelPending;
+                cancelPending = false;
+            }
+            if (cancelScan)
+                cancelMarked();
+            schedule();
+
+            int stillRunning = 0;
+            curl_multi_perform(multi, &stillRunning);
+            bool ended = false;
+            int left = 0;
+            while (CURLMsg *message = curl_multi_info_read(multi, &left)) {
+                if (message->msg != CURLMSG_DONE)
+                    continue;
+                DownloadTransfer *transfer = nullptr;
+                curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &transfer);
+                const CURLcode result = message->data.result;
+                completed(*transfer, result);
+                ended = true;
+            }
+            if (ended)
+                dropEnded();
+
+            const Clock::time_point now = Clock::now();
+            for (auto &transfer : running) {
+                if (now - transfer->lastReport >= std::chrono::milliseconds(DownloadEngine::progressIntervalMs))
+                    report(*transfer, now);
+            }
+            bandwidth.add(receivedSinceSample, now);
+            receivedSinceSample = 0;
+            if (ended)
+                continue; // free slots: start the next ones right away
+            curl_multi_poll(multi, nullptr, 0, running.empty() ? 1000 : DownloadEngine::progressIntervalMs,
+                            nullptr);
+        }
+        for (auto &transfer : running)
+            finishTransfer(*transfer, true, false);
+        running.clear();
+    }
+
+    void schedule()
+    {
+        while (int(running.size()) < limitValue() && !waiting.empty()) {
+            DownloadRequestPtr request = std::move(waiting.front());
+            waiting.pop_front();
+            start(request);
+        }
+    }
+
+    int limitValue()
+    {
+        std::lock_guard lock(mutex);
+        return std::max(1, limit);
+    }
+
+    void cancelMarked()
+    {
+        for (auto it = waiting.begin(); it != waiting.end();) {
+            if ((*it)->isCancelled()) {
+                end(*it, DownloadRequest::Error::Cancelled, tr("Загрузка отменена"));
+                it = waiting.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        for (auto &transfer : running) {
+            if (transfer->request->isCancelled() && transfer->easy) {
+                transfer->fail(DownloadRequest::Error::Cancelled, tr("Загрузка отменена"));
+                finishTransfer(*transfer, true);
+            }
+        }
+        dropEnded();
+    }
+
+    void dropEnded()
+    {
+        running.erase(std::remove_if(running.begin(), running.end(),
+                                     [](const std::unique_ptr<DownloadTransfer> &t) { return !t->easy; }),
+                      running.end());
+    }
+};
+
+size_t DownloadTransfer::onBody(char *data, size_t size, size_t count, void *user)
+{
+    auto *self = static_cast<DownloadTransfer *>(user);
+    const size_t length = size * count;
+    if (self->failure != DownloadRequest::Error::None)
+        return 0;
+    if (!self->finalAnswer || self->alreadyComplete)
+        return length; // the body of a redirect or of the 416 is not part of the file
+    if (!self->append(data, length))
+        return 0;
+    self->bodyBytes += length;
+    self->fileBytes += length;
+    self->unreported += length;
+    self->worker->receivedSinceSample += length;
+    self->request->m_totalBytesRead.store(self->fileBytes);
+    self->request->m_bytesReceived.fetch_add(length);
+    return length;
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// DownloadEngine
+
+DownloadEngine::DownloadEngine(QObject *parent) : QObject(parent), m_worker(std::make_unique<DownloadWorker>())
+{
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    m_worker->engine = this;
+    m_worker->multi = curl_multi_init();
+    m_worker->thread = std::thread([worker = m_worker.get()] { worker->run(); });
+}
+
+DownloadEngine::~DownloadEngine()
+{
+    {
+        std::lock_guard lock(m_worker->mutex);
+        m_worker->stopping = true;
+    }
+    m_worker->wake();
+    m_worker->thread.join();
+    curl_multi_cleanup(m_worker->multi);
+    for (const DownloadRequestPtr &request : std::as_const(m_operations))
+        request->m_engine = nullptr;
+}
+
+void DownloadEngine::setMaxConcurrentOperationCount(int count)
+{
+    m_maxConcurrent = std::max(1, count);
+    {
+        std::lock_guard lock(m_worker->mutex);
+        m_worker->limit = m_maxConcurrent;
+    }
+    m_worker->wake();
+}
+
+void DownloadEngine::addOperation(const DownloadRequestPtr &request)
+{
+    if (!request || request->m_engine || request->isFinished())
+        return; // a request runs once
+    request->m_engine = this;
+    m_operations.append(request);
+    {
+        std::lock_guard lock(m_worker->mutex);
+        m_worker->incoming.push_back(request);
+    }
+    m_worker->wake();
+}
+
+void DownloadEngine::cancel(const DownloadRequestPtr &request)
+{
+    if (request)
+        request->cancel();
+}
+
+void DownloadEngine::cancelAllOperations()
+{
+    for (const DownloadRequestPtr &request : std::as_const(m_operations))
+        request->cancel();
+}
+
+void DownloadEngine::cancelRequest(DownloadRequest *request)
+{
+    if (request->isFinished() || request->m_cancelled.exchange(true))
+        return;
+    {
+        std::lock_guard lock(m_worker->mutex);
+        m_worker->cancelPending = true;
+    }
+    m_worker->wake();
+}
+
+quint64 DownloadEngine::averageBandwidthUsedPerSecond() const
+{
+    return m_worker->bandwidth.average(Clock::now());
+}
+
+void DownloadEngine::deliverProgress(const DownloadRequestPtr &request)
+{
+    const quint64 bytes = request->m_unreportedBytes.exchange(0);
+    if (bytes == 0)
+        return;
+    const DownloadRequest::Callbacks &callbacks = request->m_callbacks;
+    if (callbacks.receivedBytes && (!callbacks.context || request->m_context))
+        callbacks.receivedBytes(*request, bytes);
+}
+
+void DownloadEngine::deliverEnd(const DownloadRequestPtr &request, bool finished)
+{
+    deliverProgress(request); // the last bytes come before the end
+    m_operations.removeOne(request);
+    request->m_engine = nullptr;
+    const DownloadRequest::Callbacks &callbacks = request->m_callbacks;
+    if (callbacks.context && !request->m_context)
+        return;
+    if (finished && callbacks.finished)
+        callbacks.finished(*request);
+    else if (!finished && callbacks.failed)
+        callbacks.failed(*request);
+}

@@ -1,0 +1,680 @@
+#include "../support/TestSupport.h"
+
+#include "net/DownloadEngine.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+#include <mpv/client.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+}
+
+// What a request reported, in the order it reported it.
+struct Recorder
+{
+    QObject context;
+    quint64 bytes = 0;
+    int progressCalls = 0;
+    bool finished = false;
+    bool failed = false;
+    bool progressAfterEnd = false;
+    quint64 lastContentLength = 0;
+    quint64 lastTotal = 0;
+
+    DownloadRequest::Callbacks callbacks()
+    {
+        DownloadRequest::Callbacks callbacks;
+        callbacks.context = &context;
+        callbacks.receivedBytes = [this](DownloadRequest &request, quint64 count) {
+            progressAfterEnd = progressAfterEnd || finished || failed;
+            bytes += count;
+            ++progressCalls;
+            lastContentLength = request.contentLength();
+            lastTotal = request.totalBytesRead();
+        };
+        callbacks.finished = [this](DownloadRequest &) { finished = true; };
+        callbacks.failed = [this](DownloadRequest &) { failed = true; };
+        return callbacks;
+    }
+    bool ended() const { return finished || failed; }
+};
+
+class DownloadEngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(dir.isValid());
+        base = QString::fromStdString(sandbox.baseUrl());
+    }
+
+    QString bytesUrl(qint64 size, const QString &name) const
+    {
+        return QStringLiteral("%1/storage/bytes/%2/%3.bin").arg(base).arg(size).arg(name);
+    }
+
+    // The file as the storage host serves it without faults.
+    QByteArray reference(const QString &url)
+    {
+        Sandbox::StorageFaults &faults = sandbox.storageFaults();
+        const long long served = faults.bytesServed.load();
+        const Http::Response response = Http::get(url, {}, 10);
+        faults.bytesServed.store(served); // the reference copy does not count as the engine's traffic
+        return response.body;
+    }
+
+    DownloadRequestPtr request(Recorder &recorder, const QString &url, const QString &name, bool resume = true)
+    {
+        DownloadRequest::Options options;
+        options.url = url;
+        options.destinationPath = dir.filePath(name);
+        options.temporaryPath = dir.filePath(name + ".7.temp");
+        options.tag = 7;
+        options.timeoutSeconds = 10;
+        options.retriesOnTimeout = 2;
+        options.allowResume = resume;
+        return DownloadRequest::create(options, recorder.callbacks());
+    }
+
+    Sandbox sandbox;
+    QTemporaryDir dir;
+    QString base;
+};
+
+TEST_F(DownloadEngineTest, WholeFileReplacesTheDestinationAndEveryByteIsReportedOnce)
+{
+    const QString url = bytesUrl(300000, "whole");
+    const QByteArray expected = reference(url);
+    ASSERT_EQ(expected.size(), 300000);
+    writeFile(dir.filePath("whole.bin"), "an older file of that name");
+
+    DownloadEngine engine;
+    Recorder recorder;
+    const DownloadRequestPtr r = request(recorder, url, "whole.bin");
+    engine.addOperation(r);
+    EXPECT_EQ(engine.operations().size(), 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }));
+
+    EXPECT_TRUE(recorder.finished) << r->errorDescription().toStdString();
+    EXPECT_EQ(readFile(dir.filePath("whole.bin")), expected);
+    EXPECT_FALSE(QFile::exists(r->options().temporaryPath));
+    EXPECT_EQ(recorder.bytes, 300000u);
+    EXPECT_EQ(quint64(sandbox.storageFaults().bytesServed.load()), recorder.bytes);
+    EXPECT_FALSE(recorder.progressAfterEnd);
+    EXPECT_EQ(recorder.lastContentLength, 300000u);
+    EXPECT_EQ(recorder.lastTotal, 300000u);
+    EXPECT_EQ(r->error(), DownloadRequest::Error::None);
+    EXPECT_TRUE(engine.operations().isEmpty());
+    EXPECT_GT(engine.averageBandwidthUsedPerSecond(), 0u);
+    EXPECT_LE(engine.averageBandwidthUsedPerSecond(), 300000u); // averaged over at least a second
+}
+
+TEST_F(DownloadEngineTest, ProgressOfAFastTransferIsCoalescedWithoutLosingBytes)
+{
+    const qint64 size = 24 * 1024 * 1024;
+    DownloadEngine engine;
+    Recorder recorder;
+    const auto started = std::chrono::steady_clock::now();
+    engine.addOperation(request(recorder, bytesUrl(size, "fast"), "fast.bin"));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }, 30000));
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+
+    ASSERT_TRUE(recorder.finished);
+    EXPECT_EQ(recorder.bytes, quint64(size));
+    EXPECT_EQ(QFileInfo(dir.filePath("fast.bin")).size(), size);
+    // One report per interval at most, plus the first block and the last remainder.
+    EXPECT_LE(recorder.progressCalls, 2 + int(elapsed.count() / DownloadEngine::progressIntervalMs) + 1);
+}
+
+TEST_F(DownloadEngineTest, AtMostThreeRunAndTheRestWaitInOrder)
+{
+    sandbox.storageFaults().throttleBytesPerSecond = 40000;
+    DownloadEngine engine;
+    EXPECT_EQ(engine.maxConcurrentOperationCount(), 3);
+    Recorder recorders[5];
+    std::vector<DownloadRequestPtr> requests;
+    for (int i = 0; i < 5; ++i) {
+        DownloadRequest::Options options;
+        options.url = bytesUrl(60000, QStringLiteral("five%1").arg(i));
+        options.destinationPath = dir.filePath(QStringLiteral("five%1.bin").arg(i));
+        options.temporaryPath = options.destinationPath + ".temp";
+        options.tag = 100 + i;
+        requests.push_back(DownloadRequest::create(options, recorders[i].callbacks()));
+        engine.addOperation(requests.back());
+    }
+    ASSERT_TRUE(TestSupport::waitFor([&] { return recorders[0].bytes > 0 && recorders[1].bytes > 0 && recorders[2].bytes > 0; }));
+    EXPECT_TRUE(requests[0]->isExecuting() && requests[1]->isExecuting() && requests[2]->isExecuting());
+    EXPECT_FALSE(requests[3]->isExecuting());
+    EXPECT_FALSE(requests[4]->isExecuting());
+    EXPECT_EQ(recorders[3].bytes + recorders[4].bytes, 0u);
+    QList<int> tags;
+    for (const DownloadRequestPtr &operation : engine.operations())
+        tags << operation->tag();
+    EXPECT_EQ(tags, QList<int>({100, 101, 102, 103, 104}));
+
+    sandbox.storageFaults().throttleBytesPerSecond = 0;
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        for (const Recorder &recorder : recorders)
+            if (!recorder.finished)
+                return false;
+        return true;
+    }));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(QFileInfo(dir.filePath(QStringLiteral("five%1.bin").arg(i))).size(), 60000);
+}
+
+TEST_F(DownloadEngineTest, DroppedConnectionFailsKeepsItsDataAndResumesWithARange)
+{
+    const QString url = bytesUrl(300000, "dropped");
+    const QByteArray expected = reference(url);
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    faults.dropAfterBytes = 100000;
+
+    DownloadEngine engine;
+    Recorder first;
+    const DownloadRequestPtr r1 = request(first, url, "dropped.bin");
+    engine.addOperation(r1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return first.ended(); }));
+    EXPECT_TRUE(first.failed);
+    EXPECT_EQ(r1->error(), DownloadRequest::Error::Incomplete) << r1->errorDescription().toStdString();
+    EXPECT_FALSE(r1->errorDescription().isEmpty());
+    EXPECT_FALSE(QFile::exists(dir.filePath("dropped.bin")));
+    EXPECT_EQ(readFile(r1->options().temporaryPath), expected.left(100000));
+
+    faults.dropAfterBytes = -1;
+    Recorder second;
+    const DownloadRequestPtr r2 = request(second, url, "dropped.bin");
+    engine.addOperation(r2);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return second.ended(); }));
+    ASSERT_TRUE(second.finished) << r2->errorDescription().toStdString();
+    EXPECT_EQ(readFile(dir.filePath("dropped.bin")), expected);
+    // Only the missing part came again, and the item's counts speak of the whole file.
+    EXPECT_EQ(faults.bytesServed.load(), 300000);
+    EXPECT_EQ(second.bytes, 200000u);
+    EXPECT_EQ(r2->contentLength(), 300000u);
+    EXPECT_EQ(r2->totalBytesRead(), 300000u);
+    EXPECT_EQ(first.bytes + second.bytes, 300000u);
+}
+
+TEST_F(DownloadEngineTest, ResumeAnsweredWithTheWholeFileStartsTheFileAgain)
+{
+    const QString url = bytesUrl(200000, "norange");
+    const QByteArray expected = reference(url);
+    writeFile(dir.filePath("norange.bin.7.temp"), expected.left(50000));
+    sandbox.storageFaults().ignoreRange = true;
+
+    DownloadEngine engine;
+    Recorder recorder;
+    const DownloadRequestPtr r = request(recorder, url, "norange.bin");
+    engine.addOperation(r);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }));
+    ASSERT_TRUE(recorder.finished) << r->errorDescription().toStdString();
+    EXPECT_EQ(readFile(dir.filePath("norange.bin")), expected);
+    EXPECT_EQ(recorder.bytes, 200000u);
+    EXPECT_EQ(r->contentLength(), 200000u);
+}
+
+TEST_F(DownloadEngineTest, WithoutResumeAnOldTemporaryFileIsOverwritten)
+{
+    const QString url = bytesUrl(70000, "fresh");
+    const QByteArray expected = reference(url);
+    writeFile(dir.filePath("fresh.bin.7.temp"), QByteArray(90000, 'x'));
+
+    DownloadEngine engine;
+    Recorder recorder;
+    engine.addOperation(request(recorder, url, "fresh.bin", false));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }));
+    ASSERT_TRUE(recorder.finished);
+    EXPECT_EQ(readFile(dir.filePath("fresh.bin")), expected);
+}
+
+TEST_F(DownloadEngineTest, ACompleteTemporaryFileFinishesWithoutData)
+{
+    const QString url = bytesUrl(40000, "complete");
+    const QByteArray expected = reference(url);
+    writeFile(dir.filePath("complete.bin.7.temp"), expected);
+
+    DownloadEngine engine;
+    Recorder recorder;
+    const DownloadRequestPtr r = request(recorder, url, "complete.bin");
+    engine.addOperation(r);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }));
+    ASSERT_TRUE(recorder.finished) << r->errorDescription().toStdString();
+    EXPECT_EQ(readFile(dir.filePath("complete.bin")), expected);
+    EXPECT_EQ(recorder.bytes, 0u);
+}
+
+TEST_F(DownloadEngineTest, ErrorAnswerIsAFailureAndLeavesTheFilesAsTheyWere)
+{
+    sandbox.storageFaults().errorStatus = 404;
+    DownloadEngine engine;
+    Recorder fresh;
+    const DownloadRequestPtr r1 = request(fresh, bytesUrl(1000, "missing"), "missing.bin");
+    engine.addOperation(r1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return fresh.ended(); }));
+    EXPECT_TRUE(fresh.failed);
+    EXPECT_EQ(r1->error(), DownloadRequest::Error::HttpStatus);
+    EXPECT_TRUE(r1->errorDescription().contains("404"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("missing.bin")));
+    EXPECT_FALSE(QFile::exists(r1->options().temporaryPath)); // the error page is not saved anywhere
+    EXPECT_EQ(fresh.bytes, 0u);
+
+    // A partial file survives an error answer to its resume.
+    sandbox.storageFaults().errorStatus = 503;
+    writeFile(dir.filePath("partial.bin.7.temp"), "first part");
+    Recorder resumed;
+    engine.addOperation(request(resumed, bytesUrl(1000, "partial"), "partial.bin"));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return resumed.ended(); }));
+    EXPECT_TRUE(resumed.failed);
+    EXPECT_EQ(readFile(dir.filePath("partial.bin.7.temp")), QByteArray("first part"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("partial.bin")));
+}
+
+TEST_F(DownloadEngineTest, RefusedConnectionAndUnwritableFolderAreFailures)
+{
+    DownloadEngine engine;
+    Recorder refused;
+    const DownloadRequestPtr r1 = request(refused, "http://127.0.0.1:1/nothing.bin", "refused.bin");
+    engine.addOperation(r1);
+    Recorder unwritable;
+    DownloadRequest::Options options;
+    options.url = bytesUrl(1000, "nowhere");
+    options.temporaryPath = dir.filePath("no/such/folder/file.temp");
+    options.destinationPath = dir.filePath("no/such/folder/file");
+    const DownloadRequestPtr r2 = DownloadRequest::create(options, unwritable.callbacks());
+    engine.addOperation(r2);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return refused.ended() && unwritable.ended(); }));
+    EXPECT_TRUE(refused.failed);
+    EXPECT_EQ(r1->error(), DownloadRequest::Error::Connection);
+    EXPECT_TRUE(unwritable.failed);
+    EXPECT_EQ(r2->error(), DownloadRequest::Error::File);
+    EXPECT_TRUE(r2->errorDescription().contains("no/such/folder"));
+}
+
+TEST_F(DownloadEngineTest, CancelStopsRunningAndWaitingRequestsAndKeepsTheData)
+{
+    sandbox.storageFaults().throttleBytesPerSecond = 50000;
+    DownloadEngine engine;
+    engine.setMaxConcurrentOperationCount(1);
+    Recorder running;
+    Recorder waiting;
+    const DownloadRequestPtr r1 = request(running, bytesUrl(500000, "slow"), "slow.bin");
+    DownloadRequest::Options options = r1->options();
+    options.url = bytesUrl(500000, "queued");
+    options.temporaryPath = dir.filePath("queued.temp");
+    options.destinationPath = dir.filePath("queued.bin");
+    const DownloadRequestPtr r2 = DownloadRequest::create(options, waiting.callbacks());
+    engine.addOperation(r1);
+    engine.addOperation(r2);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return running.bytes >= 10000; }));
+
+    engine.cancel(r2);
+    r1->cancel();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return running.ended() && waiting.ended(); }));
+    EXPECT_TRUE(running.failed);
+    EXPECT_TRUE(waiting.failed);
+    EXPECT_EQ(r1->error(), DownloadRequest::Error::Cancelled);
+    EXPECT_EQ(r2->error(), DownloadRequest::Error::Cancelled);
+    EXPECT_FALSE(r1->errorDescription().isEmpty());
+    // Every byte that arrived is in the temporary file, ready for a resume.
+    EXPECT_EQ(quint64(QFileInfo(r1->options().temporaryPath).size()), running.bytes);
+    EXPECT_GE(running.bytes, 10000u);
+    EXPECT_FALSE(QFile::exists(r1->options().destinationPath));
+    EXPECT_FALSE(QFile::exists(options.temporaryPath));
+    EXPECT_TRUE(engine.operations().isEmpty());
+
+    // Cancel all ends everything, each with a failure.
+    Recorder a, b;
+    engine.addOperation(request(a, bytesUrl(500000, "a"), "a.bin"));
+    engine.addOperation(request(b, bytesUrl(500000, "b"), "b.bin"));
+    engine.cancelAllOperations();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return a.ended() && b.ended(); }));
+    EXPECT_TRUE(a.failed && b.failed);
+}
+
+TEST_F(DownloadEngineTest, CallbacksOfAGoneContextAreDropped)
+{
+    DownloadEngine engine;
+    auto recorder = std::make_unique<Recorder>();
+    bool called = false;
+    DownloadRequest::Callbacks callbacks = recorder->callbacks();
+    callbacks.finished = [&called](DownloadRequest &) { called = true; };
+    DownloadRequest::Options options;
+    options.url = bytesUrl(1000, "gone");
+    options.temporaryPath = dir.filePath("gone.temp");
+    options.destinationPath = dir.filePath("gone.bin");
+    const DownloadRequestPtr r = DownloadRequest::create(options, callbacks);
+    engine.addOperation(r);
+    recorder.reset();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return engine.operations().isEmpty(); }));
+    EXPECT_FALSE(called);
+    EXPECT_TRUE(QFile::exists(dir.filePath("gone.bin")));
+}
+
+// A server that stalls: it sends the headers and the first half of the body, then nothing, for the first
+// `stalls` connections; later connections get an honest answer (206 for a Range).
+class StallingServer
+{
+public:
+    StallingServer(QByteArray body, int stalls) : m_body(std::move(body)), m_stalls(stalls)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::listen(m_listener, 8);
+        socklen_t length = sizeof address;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~StallingServer()
+    {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_listener);
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/stall.bin").arg(m_port); }
+    int connections() const { return m_connections.load(); }
+    QStringList ranges() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_ranges;
+    }
+
+private:
+    void run()
+    {
+        std::vector<int> open;
+        while (!m_stop) {
+            pollfd listener{m_listener, POLLIN, 0};
+            if (::poll(&listener, 1, 20) > 0) {
+                const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+                if (client >= 0) {
+                    serve(client, m_connections.fetch_add(1) < m_stalls);
+                    open.push_back(client);
+                }
+            }
+        }
+        for (int fd : open)
+            ::close(fd);
+    }
+
+    void serve(int client, bool stall)
+    {
+        QByteArray request;
+        char buffer[4096];
+        while (!request.contains("\r\n\r\n")) {
+            const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                return;
+            request.append(buffer, n);
+        }
+        qsizetype from = 0;
+        for (const QByteArray &line : request.split('\n')) {
+            if (line.toLower().startsWith("range:")) {
+                const QByteArray value = line.mid(6).trimmed();
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_ranges << QString::fromLatin1(value);
+                }
+                from = value.mid(6, value.indexOf('-') - 6).toLongLong();
+            }
+        }
+        const QByteArray rest = m_body.mid(from);
+        QByteArray head = from > 0 ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
+        head += "Content-Length: " + QByteArray::number(rest.size()) + "\r\n";
+        if (from > 0)
+            head += "Content-Range: bytes " + QByteArray::number(from) + "-" + QByteArray::number(m_body.size() - 1) +
+                    "/" + QByteArray::number(m_body.size()) + "\r\n";
+        head += "\r\n";
+        const QByteArray answer = head + (stall ? rest.left(rest.size() / 2) : rest);
+        ::send(client, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL);
+    }
+
+    QByteArray m_body;
+    int m_stalls;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_connections{0};
+    mutable std::mutex m_mutex;
+    QStringList m_ranges;
+    std::thread m_thread;
+};
+
+TEST_F(DownloadEngineTest, TimeOutRestartsFromWhereTheDataStoppedUntilTheRetriesRunOut)
+{
+    QByteArray body(64000, '\0');
+    for (int i = 0; i < body.size(); ++i)
+        body[i] = char(i * 7 + i / 256);
+
+    {
+        StallingServer server(body, 2);
+        DownloadEngine engine;
+        Recorder recorder;
+        DownloadRequest::Options options;
+        options.url = server.url();
+        options.temporaryPath = dir.filePath("stall.temp");
+        options.destinationPath = dir.filePath("stall.bin");
+        options.timeoutSeconds = 1;
+        options.retriesOnTimeout = 2;
+        options.allowResume = true;
+        const DownloadRequestPtr r = DownloadRequest::create(options, recorder.callbacks());
+        engine.addOperation(r);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }, 20000));
+        ASSERT_TRUE(recorder.finished) << r->errorDescription().toStdString();
+        EXPECT_EQ(readFile(options.destinationPath), body);
+        EXPECT_EQ(r->attempts(), 3);
+        EXPECT_EQ(server.ranges(), QStringList({"bytes=32000-", "bytes=48000-"}));
+        EXPECT_EQ(recorder.bytes, 64000u);
+    }
+    {
+        StallingServer server(body, 5);
+        DownloadEngine engine;
+        Recorder recorder;
+        DownloadRequest::Options options;
+        options.url = server.url();
+        options.temporaryPath = dir.filePath("stall2.temp");
+        options.destinationPath = dir.filePath("stall2.bin");
+        options.timeoutSeconds = 1;
+        options.retriesOnTimeout = 0;
+        options.allowResume = true;
+        const DownloadRequestPtr r = DownloadRequest::create(options, recorder.callbacks());
+        engine.addOperation(r);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }, 20000));
+        EXPECT_TRUE(recorder.failed);
+        EXPECT_EQ(r->error(), DownloadRequest::Error::TimedOut);
+        EXPECT_EQ(server.connections(), 1);
+        EXPECT_EQ(readFile(options.temporaryPath), body.left(32000));
+        EXPECT_FALSE(QFile::exists(options.destinationPath));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------------
+// The storage host the tests above download from.
+
+struct Fetched
+{
+    long status = 0;
+    QByteArray headers;
+    QByteArray body;
+    QByteArray header(const QByteArray &name) const
+    {
+        for (const QByteArray &line : headers.split('\n')) {
+            const int colon = line.indexOf(':');
+            if (colon > 0 && line.left(colon).trimmed().toLower() == name)
+                return line.mid(colon + 1).trimmed();
+        }
+        return {};
+    }
+};
+
+Fetched fetch(const QString &url, const QByteArray &range = {}, bool head = false)
+{
+    Fetched fetched;
+    CURL *easy = curl_easy_init();
+    const QByteArray address = url.toUtf8();
+    curl_easy_setopt(easy, CURLOPT_URL, address.constData());
+    if (!range.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_RANGE, range.constData());
+    curl_easy_setopt(easy, CURLOPT_NOBODY, head ? 1L : 0L);
+    const auto append = +[](char *data, size_t size, size_t count, void *user) {
+        static_cast<QByteArray *>(user)->append(data, qsizetype(size * count));
+        return size * count;
+    };
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, append);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &fetched.body);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, append);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &fetched.headers);
+    curl_easy_perform(easy);
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &fetched.status);
+    curl_easy_cleanup(easy);
+    return fetched;
+}
+
+using StorageHostTest = DownloadEngineTest;
+
+TEST_F(StorageHostTest, BytesAreDeterministicPerNameAndRangesCutTheSameBytes)
+{
+    const Fetched whole = fetch(bytesUrl(10000, "alpha"));
+    EXPECT_EQ(whole.status, 200);
+    EXPECT_EQ(whole.body.size(), 10000);
+    EXPECT_EQ(whole.header("content-length"), "10000");
+    EXPECT_EQ(fetch(bytesUrl(10000, "alpha")).body, whole.body);
+    EXPECT_NE(fetch(bytesUrl(10000, "beta")).body, whole.body);
+    EXPECT_EQ(fetch(bytesUrl(4000, "alpha")).body, whole.body.left(4000)); // the size only cuts
+
+    const Fetched middle = fetch(bytesUrl(10000, "alpha"), "1234-5677");
+    EXPECT_EQ(middle.status, 206);
+    EXPECT_EQ(middle.header("content-range"), "bytes 1234-5677/10000");
+    EXPECT_EQ(middle.body, whole.body.mid(1234, 4444));
+    const Fetched open = fetch(bytesUrl(10000, "alpha"), "9999-");
+    EXPECT_EQ(open.status, 206);
+    EXPECT_EQ(open.body, whole.body.right(1));
+    const Fetched suffix = fetch(bytesUrl(10000, "alpha"), "-10");
+    EXPECT_EQ(suffix.body, whole.body.right(10));
+    const Fetched beyond = fetch(bytesUrl(10000, "alpha"), "10000-");
+    EXPECT_EQ(beyond.status, 416);
+    EXPECT_EQ(beyond.header("content-range"), "bytes */10000");
+
+    const Fetched head = fetch(bytesUrl(10000, "alpha"), {}, true);
+    EXPECT_EQ(head.status, 200);
+    EXPECT_EQ(head.header("content-length"), "10000");
+    EXPECT_TRUE(head.body.isEmpty());
+    EXPECT_EQ(fetch(bytesUrl(0, "empty")).status, 200);
+    EXPECT_EQ(fetch(base + "/storage/bytes/x/alpha.bin").status, 404);
+}
+
+TEST_F(StorageHostTest, FaultSwitchesShapeTheAnswers)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    const QByteArray whole = fetch(bytesUrl(50000, "faults")).body;
+    EXPECT_EQ(faults.bytesServed.load(), 50000);
+
+    faults.ignoreRange = true;
+    const Fetched ignored = fetch(bytesUrl(50000, "faults"), "100-");
+    EXPECT_EQ(ignored.status, 200);
+    EXPECT_EQ(ignored.body, whole);
+    faults.ignoreRange = false;
+
+    faults.dropAfterBytes = 30000;
+    const Fetched dropped = fetch(bytesUrl(50000, "faults"));
+    EXPECT_EQ(dropped.body, whole.left(30000));
+    faults.dropAfterBytes = -1;
+
+    faults.errorStatus = 500;
+    EXPECT_EQ(fetch(bytesUrl(50000, "faults")).status, 500);
+    faults.errorStatus = 0;
+
+    faults.throttleBytesPerSecond = 100000;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(fetch(bytesUrl(50000, "faults")).body, whole);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(400));
+    faults.throttleBytesPerSecond = 0;
+    EXPECT_EQ(faults.bytesServed.load(), 50000 + 50000 + 30000 + 50000);
+}
+
+TEST_F(StorageHostTest, Mp3IsAChainOfLayerThreeFramesThatDecodesToTheRightLength)
+{
+    const QString url = base + "/storage/mp3/3/1000001_42.mp3";
+    const Fetched mp3 = fetch(url);
+    EXPECT_EQ(mp3.status, 200);
+    EXPECT_EQ(mp3.header("content-type"), "audio/mpeg");
+    // 3 s at 48 kHz in frames of 1152 samples, 384 bytes each.
+    ASSERT_EQ(mp3.body.size(), 125 * 384);
+    for (int offset = 0; offset < mp3.body.size(); offset += 384) {
+        ASSERT_EQ(quint8(mp3.body[offset]), 0xFF) << offset;
+        ASSERT_EQ(quint8(mp3.body[offset + 1]), 0xFB) << offset; // MPEG-1 Layer III, no CRC
+        ASSERT_EQ(quint8(mp3.body[offset + 2]), 0x94) << offset; // 128 kbit/s, 48 kHz
+    }
+    EXPECT_NE(fetch(base + "/storage/mp3/3/1000001_43.mp3").body, mp3.body);
+    EXPECT_EQ(fetch(url, "1000-2000").body, mp3.body.mid(1000, 1001));
+
+    const QString path = dir.filePath("check.mp3");
+    writeFile(path, mp3.body);
+    mpv_handle *mpv = mpv_create();
+    ASSERT_NE(mpv, nullptr);
+    mpv_set_option_string(mpv, "ao", "null");
+    mpv_set_option_string(mpv, "ao-null-untimed", "yes");
+    mpv_set_option_string(mpv, "vo", "null");
+    mpv_set_option_string(mpv, "config", "no");
+    ASSERT_EQ(mpv_initialize(mpv), 0);
+    const QByteArray file = path.toUtf8();
+    const char *command[] = {"loadfile", file.constData(), nullptr};
+    ASSERT_EQ(mpv_command(mpv, command), 0);
+    double duration = 0;
+    int endReason = -1;
+    QString codec;
+    for (int i = 0; i < 1000 && endReason < 0; ++i) {
+        mpv_event *event = mpv_wait_event(mpv, 5);
+        if (event->event_id == MPV_EVENT_FILE_LOADED) {
+            mpv_get_property(mpv, "duration", MPV_FORMAT_DOUBLE, &duration);
+            if (char *name = mpv_get_property_string(mpv, "audio-codec-name")) {
+                codec = QString::fromUtf8(name);
+                mpv_free(name);
+            }
+        } else if (event->event_id == MPV_EVENT_END_FILE) {
+            endReason = static_cast<mpv_event_end_file *>(event->data)->reason;
+        }
+    }
+    mpv_terminate_destroy(mpv);
+    EXPECT_TRUE(codec.startsWith("mp3")) << codec.toStdString();
+    EXPECT_NEAR(duration, 3.0, 0.1);
+    EXPECT_EQ(endReason, MPV_END_FILE_REASON_EOF);
+}
+
+} // namespace

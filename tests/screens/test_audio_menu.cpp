@@ -1,0 +1,96 @@
+#include "app/GlobalData.h"
+#include "app/Settings.h"
+#include "screens/AudioMenu.h"
+#include "service/VKontakteWorks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void touch(const QString &path)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+}
+
+class AudioMenuTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        VKontakteWorks::setRootDir(root.path());
+        settings = std::make_unique<Settings>(root.filePath("Melodrop.conf"));
+        GlobalData *global = GlobalData::sharedGlobalData();
+        global->audioFoundArray.clear();
+        global->audioPlaylistArray.clear();
+    }
+    QTemporaryDir root;
+    std::unique_ptr<Settings> settings;
+};
+
+TEST_F(AudioMenuTest, ListCountersFollowTheSharedListsEachTimeTheMenuShows)
+{
+    Audio menu(settings.get());
+    ASSERT_EQ(menu.rowCount(), 9);
+    menu.viewWillAppear();
+    EXPECT_EQ(menu.counter(0), 0);
+
+    GlobalData *global = GlobalData::sharedGlobalData();
+    global->audioFoundArray.append(AudioRecord{});
+    EXPECT_EQ(menu.counter(0), 0); // read only when the menu shows
+    QSignalSpy changed(&menu, &QAbstractItemModel::dataChanged);
+    menu.viewWillAppear();
+    EXPECT_EQ(menu.counter(0), 1);
+    EXPECT_EQ(menu.data(menu.index(0), Audio::CounterRole).toInt(), 1);
+    EXPECT_EQ(changed.count(), 1);
+    global->audioPlaylistArray.append(PlaylistEntry{});
+    global->audioPlaylistArray.append(PlaylistEntry{});
+    menu.viewWillAppear();
+    EXPECT_EQ(menu.counter(6), 2);
+}
+
+TEST_F(AudioMenuTest, FileCountersWalkSubFoldersAndIgnoreCase)
+{
+    QDir(root.path()).mkpath("audio/Импортированные/deeper");
+    touch(root.filePath("audio/a.mp3"));
+    touch(root.filePath("audio/B.MP3"));
+    touch(root.filePath("audio/Импортированные/deeper/c.Mp3"));
+    touch(root.filePath("audio/d.mp3.7.temp"));
+    touch(root.filePath("audio/notes.txt"));
+
+    Audio menu(settings.get());
+    menu.viewWillAppear();
+    EXPECT_EQ(menu.counter(5), 3);
+    EXPECT_EQ(menu.counter(7), 3);
+    EXPECT_TRUE(settings->contains("count_audio")); // the default was written on the first read
+
+    settings->setBool("count_audio", false);
+    menu.viewWillAppear();
+    EXPECT_EQ(menu.counter(5), 0);
+    EXPECT_EQ(menu.counter(7), 0);
+}
+
+TEST_F(AudioMenuTest, RowsOpenTheirScreensWithTheRightTitles)
+{
+    Audio menu(settings.get());
+    QSignalSpy open(&menu, &Audio::openScreen);
+    menu.rowSelected(0);
+    menu.rowSelected(5);
+    menu.rowSelected(9);
+    ASSERT_EQ(open.count(), 2);
+    EXPECT_EQ(open.at(0).at(1).toString(), QStringLiteral("Audio_Search"));
+    EXPECT_EQ(open.at(0).at(2).toString(), QStringLiteral("Поиск"));
+    EXPECT_EQ(open.at(1).at(1).toString(), QStringLiteral("Audio_Library"));
+    EXPECT_TRUE(open.at(1).at(2).toString().isEmpty());
+    const QStringList names = {"Поиск",     "Частные", "Общие",  "Рекомендуемые",  "Альбомы",
+                               "Медиатека", "Аудиоплеер", "Экспорт", "Друзья и группы"};
+    for (int row = 0; row < 9; ++row)
+        EXPECT_EQ(menu.data(menu.index(row), Audio::NameRole).toString(), names.at(row));
+}
+
+} // namespace

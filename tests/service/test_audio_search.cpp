@@ -1,0 +1,369 @@
+#include "../support/TestSupport.h"
+
+#include "app/GlobalData.h"
+#include "decoding/Text.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+#include "sandbox/SandboxAudio.h"
+#include "service/AudioSearchPage.h"
+#include "service/ServiceEndpoints.h"
+#include "service/Session.h"
+#include "service/VKontakteWorks.h"
+
+#include <QRegularExpression>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+const QString unknown = QStringLiteral("Неизвестно");
+
+QString fixture(const char *name)
+{
+    return Text::decodeWindows1251(TestSupport::readData(QStringLiteral("audio/") + QLatin1String(name)));
+}
+
+std::string searchTarget(const QString &escaped, int offset = 0, int sort = 0)
+{
+    // Concatenated: the escapes would pass for QString::arg placeholders.
+    return "/al_search.php?al=1&c[section]=audio&c[q]=" + escaped.toStdString() +
+           "&offset=" + std::to_string(offset) + "&c[sort]=" + std::to_string(sort);
+}
+
+QStringList fields(const AudioRecord &r)
+{
+    return {r.duration, r.url, r.title, r.artist, r.tag, r.aid, r.oid};
+}
+
+// ---- the page reader on fixture pages ---------------------------------------------------------------------
+
+TEST(AudioSearchPage, ReadsTheFirstHundredOfMoreRows)
+{
+    const QString page = fixture("search_150_rows.html");
+    ASSERT_FALSE(page.isEmpty());
+    TestSupport::LogCapture log;
+    const int tagBefore = GlobalData::sharedGlobalData()->fileTag();
+    const auto records = parseAudioSearchPage(page);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_EQ(records->size(), 100);
+    for (int i = 0; i < 100; ++i) {
+        const AudioRecord &r = records->at(i);
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r.artist, QStringLiteral("Исполнитель %1").arg(i));
+        EXPECT_EQ(r.title, QStringLiteral("Песня номер %1").arg(i));
+        EXPECT_EQ(r.url, QStringLiteral("http://cs%1.example/u%2/audio/%3.mp3").arg(i % 9).arg(i).arg(7000 + i));
+        EXPECT_EQ(r.duration, VKontakteWorks::secondsToTime(QString::number(60 + i)));
+        // The numbers are cut after "aid:" and "oid:" and kept untrimmed.
+        EXPECT_EQ(r.aid, QStringLiteral(" %1").arg(7000 + i));
+        EXPECT_EQ(r.oid, QStringLiteral(" %1").arg(3000 + i));
+        EXPECT_EQ(r.tag.toInt(), tagBefore + 1 + i);
+    }
+    EXPECT_EQ(GlobalData::sharedGlobalData()->fileTag(), tagBefore + 100);
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST(AudioSearchPage, RowCases)
+{
+    TestSupport::LogCapture log;
+    const auto records = parseAudioSearchPage(fixture("search_rows_mixed.html"));
+    ASSERT_TRUE(records.has_value());
+    ASSERT_EQ(records->size(), 6);
+    const int tag = records->at(0).tag.toInt();
+    const auto t = [tag](int k) { return QString::number(tag + k); };
+
+    // Seconds 245 read 4:05; the lyrics link's text is the title; the highlighting is gone.
+    EXPECT_EQ(fields(records->at(0)), QStringList({"4:05", "http://cs1.example/a.mp3", "Группа крови", "Кино", t(0),
+                                                   " 6", " 5"}));
+    // References decoded, per cent signs left alone.
+    EXPECT_EQ(fields(records->at(1)), QStringList({"0:05", "http://cs2.example/b.mp3", "Don't Stop 100%41 & more",
+                                                   "Simon & Garfunkel", t(1), " 8", " 7"}));
+    // Blank texts become "Неизвестно"; minutes are not limited.
+    EXPECT_EQ(fields(records->at(2)),
+              QStringList({"60:00", "http://cs3.example/c.mp3", unknown, unknown, t(2), " 10", " 9"}));
+    // A further class on the row; named and numeric references; a negative owner kept as sent.
+    EXPECT_EQ(fields(records->at(3)), QStringList({"1:01", "http://cs4.example/d.mp3", "Café del Mar", "Beyoncé",
+                                                   t(3), " 77", " -12"}));
+    // Line breaks and tabs inside the title are dropped with the other control characters, then trimmed.
+    EXPECT_EQ(fields(records->at(4)), QStringList({"10:00", "http://cs5.example/e.mp3", "Nothing Else Matters",
+                                                   "AC/DC", t(4), " 14", " 13"}));
+    EXPECT_EQ(records->at(5).title, QStringLiteral("<Untitled> %D0%B0"));
+    EXPECT_EQ(records->at(5).artist, QStringLiteral("Ария"));
+    EXPECT_EQ(records->at(5).duration, QStringLiteral("0:59"));
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST(AudioSearchPage, ARowWithoutItsOwnerLosesThePageWithOneLogLine)
+{
+    TestSupport::LogCapture log;
+    const int tagBefore = GlobalData::sharedGlobalData()->fileTag();
+    const auto records = parseAudioSearchPage(fixture("search_row_without_oid.html"));
+    EXPECT_FALSE(records.has_value());
+    EXPECT_EQ(log.lines(), QStringList({errorLine}));
+    // The first row was read before the second failed: its tag stays used.
+    EXPECT_EQ(GlobalData::sharedGlobalData()->fileTag(), tagBefore + 1);
+}
+
+TEST(AudioSearchPage, MissingMarkersAnywhereInARowLoseThePage)
+{
+    const QString good = QStringLiteral(
+        "<div class=\"audios_row clear_fix\"><input type=\"hidden\" value=\"http://a/b.mp3,61\">"
+        "<div class=\"audio_title_wrap\"><a href=\"/x\">Artist</a> <span class=\"title\">Song</span></div>"
+        "<div class=\"actions\" onclick=\"f({aid: 1, oid: 2, x: 3})\"></div></div>");
+    ASSERT_TRUE(parseAudioSearchPage(good).has_value());
+    ASSERT_EQ(parseAudioSearchPage(good)->size(), 1);
+
+    const struct
+    {
+        const char *what;
+        QString from;
+        QString to;
+    } cases[] = {
+        {"no hidden value", "value=\"", "data=\""},
+        {"no title element", "audio_title_wrap", "other_wrap"},
+        {"no artist link", "a href=", "b data="},
+        {"no title span", "class=\"title\"", "class=\"name\""},
+        {"no actions element", "\"actions\"", "\"buttons\""},
+        {"no audio number", "aid:", "id:"},
+        {"no comma after the owner", "oid: 2, x: 3", "oid: 2"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QString page = good;
+        page.replace(c.from, c.to);
+        TestSupport::LogCapture log;
+        EXPECT_FALSE(parseAudioSearchPage(page).has_value());
+        EXPECT_EQ(log.lines(), QStringList({errorLine}));
+    }
+}
+
+TEST(AudioSearchPage, EmptyAndRowlessPagesGiveAnEmptyListWithoutLogLine)
+{
+    TestSupport::LogCapture log;
+    const int tagBefore = GlobalData::sharedGlobalData()->fileTag();
+    for (const QString &page : {QString(), fixture("search_no_rows.html"), QStringLiteral("   "),
+                                QStringLiteral("<div class=\"audios_row\">not a result row</div>")}) {
+        const auto records = parseAudioSearchPage(page);
+        ASSERT_TRUE(records.has_value());
+        EXPECT_TRUE(records->isEmpty());
+    }
+    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_EQ(GlobalData::sharedGlobalData()->fileTag(), tagBefore);
+}
+
+// ---- the whole operation against the sandbox ------------------------------------------------------------
+
+class AudioSearchTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(base()));
+        global = GlobalData::sharedGlobalData();
+        GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        TestSupport::LogCapture quiet;
+        ASSERT_EQ(Session::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password))
+                      .outcome,
+                  Session::SignInResult::SignedIn);
+    }
+
+    QString base() const { return QString::fromStdString(sandbox.baseUrl()); }
+    std::string lastTarget() { return SandboxAudio::lastRequest(sandbox, "search").value_or(SandboxRequest{}).target; }
+
+    Sandbox sandbox;
+    GlobalData *global = nullptr;
+};
+
+TEST_F(AudioSearchTest, HitsMatchTheQueryAndAddressTheStorageHost)
+{
+    TestSupport::LogCapture log;
+    const auto records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("кИнО"), 0, 0);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_FALSE(records->isEmpty());
+    const QRegularExpression stream(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(base()) + QStringLiteral("/storage/mp3/(\\d+)/(-?\\d+)_(\\d+)\\.mp3")));
+    for (const AudioRecord &r : *records) {
+        SCOPED_TRACE(r.url.toStdString());
+        EXPECT_TRUE(r.artist.contains(QStringLiteral("кино"), Qt::CaseInsensitive) ||
+                    r.title.contains(QStringLiteral("кино"), Qt::CaseInsensitive));
+        const QRegularExpressionMatch m = stream.match(r.url);
+        ASSERT_TRUE(m.hasMatch());
+        EXPECT_EQ(r.duration, VKontakteWorks::secondsToTime(m.captured(1)));
+        EXPECT_EQ(r.oid, QLatin1Char(' ') + m.captured(2));
+        EXPECT_EQ(r.aid, QLatin1Char(' ') + m.captured(3));
+        EXPECT_FALSE(r.title.contains(QLatin1Char('<')));
+    }
+    EXPECT_TRUE(log.lines().isEmpty());
+
+    // The service page request's header fields.
+    const SandboxRequest request = SandboxAudio::lastRequest(sandbox, "search").value();
+    std::map<std::string, std::string> headers(request.headers.begin(), request.headers.end());
+    EXPECT_EQ(headers["Cookie"], "remixsid=" + global->vksid.toStdString());
+    EXPECT_EQ(headers["X-Requested-With"], "XMLHttpRequest");
+    EXPECT_EQ(headers["Accept-Encoding"], "gzip");
+}
+
+TEST_F(AudioSearchTest, PagesOfAHundredFollowTheOffset)
+{
+    const int catalogue = int(SandboxAudio::catalogueOf(sandbox).size());
+    ASSERT_GT(catalogue, 300);
+    QSet<QString> seen;
+    int total = 0;
+    for (int offset = 0; offset <= catalogue; offset += 100) {
+        const auto page = VKontakteWorks::searchAudioWithOffset(QString(), offset, 0);
+        ASSERT_TRUE(page.has_value());
+        EXPECT_EQ(page->size(), std::min(100, catalogue - offset)) << "offset " << offset;
+        EXPECT_EQ(lastTarget(), searchTarget(QString(), offset));
+        for (const AudioRecord &r : *page)
+            seen.insert(r.oid + QLatin1Char('_') + r.aid);
+        total += int(page->size());
+    }
+    EXPECT_EQ(total, catalogue);
+    EXPECT_EQ(seen.size(), catalogue);
+
+    const auto beyond = VKontakteWorks::searchAudioWithOffset(QString(), catalogue + 100, 0);
+    ASSERT_TRUE(beyond.has_value());
+    EXPECT_TRUE(beyond->isEmpty());
+}
+
+TEST_F(AudioSearchTest, SortCodeIsPassedOn)
+{
+    const auto records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("a"), 0, 1);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_GT(records->size(), 10);
+    EXPECT_EQ(lastTarget(), searchTarget("a", 0, 1));
+    // The sandbox's code 1 orders by play time.
+    const auto seconds = [](const AudioRecord &r) { return r.url.section('/', -2, -2).toInt(); };
+    for (qsizetype i = 1; i < records->size(); ++i)
+        EXPECT_LE(seconds(records->at(i - 1)), seconds(records->at(i)));
+
+    VKontakteWorks::searchAudioWithOffset(QStringLiteral("a"), 200, -7);
+    EXPECT_EQ(lastTarget(), searchTarget("a", 200, -7));
+}
+
+TEST_F(AudioSearchTest, TheQueryIsEscapedInTwoStagesAndArrivesIntact)
+{
+    const struct
+    {
+        QString text;
+        QString sent;
+    } cases[] = {
+        {QStringLiteral("a b"), QStringLiteral("a%20b")},
+        {QStringLiteral("Simon & Garfunkel"), QStringLiteral("Simon%20%26%20Garfunkel")},
+        {QStringLiteral("Ж"), QStringLiteral("%D0%96")},
+        {QStringLiteral("100%"), QStringLiteral("100%25")},
+        {QStringLiteral("AC/DC"), QStringLiteral("AC%2FDC")},
+        {QStringLiteral("a+b=c?d;e:f@g$h,i"), QStringLiteral("a%2Bb%3Dc%3Fd%3Be%3Af%40g%24h%2Ci")},
+        {QStringLiteral(" Don't [x]#"), QStringLiteral("%20Don't%20%5Bx%5D%23")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        ASSERT_TRUE(VKontakteWorks::searchAudioWithOffset(c.text, 0, 0).has_value());
+        EXPECT_EQ(lastTarget(), searchTarget(c.sent));
+        EXPECT_EQ(SandboxAudio::lastSearchText(sandbox), c.text.toStdString());
+    }
+}
+
+TEST_F(AudioSearchTest, TextsKeepTheirReferencesDecodedAndPercentSignsAlone)
+{
+    auto records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("garfunkel"), 0, 0);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_FALSE(records->isEmpty());
+    for (const AudioRecord &r : *records)
+        EXPECT_EQ(r.artist, QStringLiteral("Simon & Garfunkel"));
+
+    // "é" is outside code page 1251: the page carries a numeric reference for it.
+    records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("café"), 0, 0);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_FALSE(records->isEmpty());
+    for (const AudioRecord &r : *records)
+        EXPECT_EQ(r.title, QStringLiteral("Café del Mar"));
+
+    records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("%D0"), 0, 0);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_FALSE(records->isEmpty());
+    for (const AudioRecord &r : *records)
+        EXPECT_EQ(r.title, QStringLiteral("Mix %D0%B0"));
+
+    records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("guns n'"), 0, 0);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_FALSE(records->isEmpty());
+    for (const AudioRecord &r : *records)
+        EXPECT_EQ(r.artist, QStringLiteral("Guns N' Roses"));
+
+    records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("<untitled>"), 0, 0);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_FALSE(records->isEmpty());
+    EXPECT_EQ(records->first().title, QStringLiteral("<Untitled>"));
+}
+
+TEST_F(AudioSearchTest, FixturePagesThroughTheWholeRequest)
+{
+    SandboxAudio::setCannedAnswer(sandbox, searchTarget("fixture"),
+                                  TestSupport::readData("audio/search_rows_mixed.html").toStdString());
+    SandboxAudio::setCannedAnswer(sandbox, searchTarget("broken"),
+                                  TestSupport::readData("audio/search_row_without_oid.html").toStdString());
+    SandboxAudio::setCannedAnswer(sandbox, searchTarget("empty"), std::string());
+
+    TestSupport::LogCapture log;
+    auto records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("fixture"), 0, 0);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_EQ(records->size(), 6);
+    EXPECT_EQ(records->at(0).title, QStringLiteral("Группа крови"));
+    EXPECT_EQ(records->at(1).artist, QStringLiteral("Simon & Garfunkel"));
+    EXPECT_TRUE(log.lines().isEmpty());
+
+    records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("empty"), 0, 0);
+    ASSERT_TRUE(records.has_value());
+    EXPECT_TRUE(records->isEmpty());
+    EXPECT_TRUE(log.lines().isEmpty());
+
+    records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("broken"), 0, 0);
+    EXPECT_FALSE(records.has_value());
+    EXPECT_EQ(log.lines(), QStringList({errorLine}));
+}
+
+TEST_F(AudioSearchTest, TagsAdvanceByOnePerRecord)
+{
+    const auto first = VKontakteWorks::searchAudioWithOffset(QStringLiteral("queen"), 0, 0);
+    const auto second = VKontakteWorks::searchAudioWithOffset(QStringLiteral("muse"), 0, 0);
+    ASSERT_TRUE(first && second);
+    ASSERT_GT(first->size(), 1);
+    ASSERT_GT(second->size(), 1);
+    QList<AudioRecord> all = *first + *second;
+    for (qsizetype i = 1; i < all.size(); ++i)
+        EXPECT_EQ(all.at(i).tag.toInt(), all.at(i - 1).tag.toInt() + 1);
+    EXPECT_EQ(all.last().tag.toInt(), global->fileTag());
+}
+
+TEST_F(AudioSearchTest, NoSessionOrNoServiceGivesAnEmptyListWithoutLogLine)
+{
+    TestSupport::LogCapture log;
+    GlobalData::replace(global->vksid, QStringLiteral("not-a-session"));
+    auto records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("кино"), 0, 0);
+    ASSERT_TRUE(records.has_value());
+    EXPECT_TRUE(records->isEmpty());
+
+    sandbox.stop();
+    records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("кино"), 0, 0);
+    ASSERT_TRUE(records.has_value());
+    EXPECT_TRUE(records->isEmpty());
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST(AudioCleanText, DecodesTrimsAndNamesTheUnknown)
+{
+    EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("  AC&amp;DC\n")), QStringLiteral("AC&DC"));
+    EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("100%20&#37;")), QStringLiteral("100%20%"));
+    EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("&#x41a;&#1080;&#1085;&#1086;")), QStringLiteral("Кино"));
+    EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("&amp;amp;")), QStringLiteral("&amp;"));
+    EXPECT_EQ(VKontakteWorks::cleanText(QString()), unknown);
+    EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral(" \t\r\n")), unknown);
+    EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("&nbsp;")), unknown);
+    EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("&bogus; x")), QStringLiteral("&bogus; x"));
+}
+
+} // namespace
