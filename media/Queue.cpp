@@ -103,10 +103,20 @@ QVariant QueueRowModel::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> QueueRowModel::roleNames() const
 {
-    return {{KindRole, "kind"},         {TitleRole, "title"},     {NameRole, "name"},
-            {StatusRole, "status"},     {ProgressRole, "progress"}, {IconRole, "icon"},
-            {SectionRole, "section"},   {RowRole, "row"},         {TagRole, "tag"},
+    return {{KindRole, "kind"},          {TitleRole, "title"},       {NameRole, "name"},
+            {StatusRole, "status"},      {ProgressRole, "progress"}, {IconRole, "icon"},
+            {SectionRole, "section"},    {RowRole, "row"},           {TagRole, "tag"},
             {RemovableRole, "removable"}};
+}
+
+int QueueRowModel::indexOf(int section, int row) const
+{
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        const Row &candidate = m_rows[i];
+        if (candidate.section == section && (candidate.header ? row == -1 : candidate.row == row))
+            return int(i);
+    }
+    return -1;
 }
 
 void QueueRowModel::setRows(std::vector<Row> rows)
@@ -136,9 +146,7 @@ void QueueRowModel::setRows(std::vector<Row> rows)
 // ---------------------------------------------------------------------------------------------------------------
 // Queue
 
-Queue::Queue(QObject *parent) : QObject(parent), m_rows(this)
-{
-}
+Queue::Queue(QObject *parent) : QObject(parent), m_rows(this) {}
 
 Queue::~Queue()
 {
@@ -158,7 +166,8 @@ QString Queue::finalPath(const QueueItem &item, bool video)
 {
     const QString folder = video ? VKontakteWorks::getVideoDir() : VKontakteWorks::getAudioDir();
     const QString name = Storage::clearDownloadFileName(item.name);
-    return folder + QLatin1Char('/') + (video ? QStringLiteral("%1.mp4") : QStringLiteral("%1.mp3")).arg(name);
+    return folder + QLatin1Char('/') +
+           (video ? QStringLiteral("%1.mp4") : QStringLiteral("%1.mp3")).arg(name);
 }
 
 QString Queue::temporaryPath(const QString &finalPath, int tag)
@@ -252,7 +261,8 @@ void Queue::trafficButtonPressed()
     const GlobalData *global = GlobalData::sharedGlobalData();
     const float megabytes = global->totalTraffic * 0x1p-20f;
     const quint64 bandwidth = m_pool ? m_pool->averageBandwidthUsedPerSecond() : 0;
-    const QString format = text("Объём данных, полученный с момента запуска приложения:\n\n%.2f Мб (@ ~%.f Кбит/с)");
+    const QString format =
+        text("Объём данных, полученный с момента запуска приложения:\n\n%.2f Мб (@ ~%.f Кбит/с)");
     const QString message =
         QString::asprintf(format.toUtf8().constData(), double(megabytes), double(bandwidth >> 7));
     Q_EMIT alertRequested(QString(), message, {text("Готово")}, 0);
@@ -473,7 +483,8 @@ void Queue::didReceiveMemoryWarning()
     } catch (...) {
         Q_EMIT alertRequested(
             text("Ошибка"),
-            text("Нехватка оперативной памяти. Завершите все прочие приложения или перезагрузите устройство."),
+            text(
+                "Нехватка оперативной памяти. Завершите все прочие приложения или перезагрузите устройство."),
             {text("Готово")}, 0);
     }
 }

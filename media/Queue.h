@@ -56,6 +56,8 @@ public:
     QHash<int, QByteArray> roleNames() const override;
 
     const std::vector<Row> &rows() const { return m_rows; }
+    // The model row of the item at `row` of `section`, or of the section's header for row -1; -1 if none.
+    Q_INVOKABLE int indexOf(int section, int row) const;
     // Replaces the rows: changed values are announced row by row while the layout stays, else as a reset.
     void setRows(std::vector<Row> rows);
 
@@ -64,7 +66,8 @@ private:
 };
 
 // The download queue screen's controller: starts, follows and removes the transfers of the two queue lists
-// (GlobalData::audioQueueArray and videoQueueArray), counts the traffic and keeps the badges. Main thread only.
+// (GlobalData::audioQueueArray and videoQueueArray), counts the traffic and keeps the badges. Main thread
+// only.
 class Queue : public QObject
 {
     Q_OBJECT
@@ -122,7 +125,10 @@ public:
     static QString temporaryPath(const QString &finalPath, int tag);
 
     // Tells whether the application is in the foreground (default: the GUI application's state, else yes).
-    void setApplicationActiveProvider(std::function<bool()> provider) { m_activeProvider = std::move(provider); }
+    void setApplicationActiveProvider(std::function<bool()> provider)
+    {
+        m_activeProvider = std::move(provider);
+    }
 
 Q_SIGNALS:
     // Show an alert: no title when empty; tag 0, no answer expected.

@@ -114,7 +114,7 @@ public:
         }
         // Until five seconds have passed, the average is over the time since the first byte.
         const double window = std::clamp(std::chrono::duration<double>(now - m_start).count(), 1.0,
-                                          double(m_buckets.size()) * periodMs / 1000.0);
+                                         double(m_buckets.size()) * periodMs / 1000.0);
         return quint64(double(sum) / window);
     }
 
@@ -151,8 +151,7 @@ private:
 
 DownloadRequest::DownloadRequest(Options options, Callbacks callbacks)
     : m_options(std::move(options)), m_callbacks(std::move(callbacks)), m_context(m_callbacks.context)
-{
-}
+{}
 
 std::shared_ptr<DownloadRequest> DownloadRequest::create(Options options, Callbacks callbacks)
 {
@@ -219,6 +218,7 @@ struct DownloadTransfer
 
     quint64 unreported = 0; // received since the last report to the main thread
     Clock::time_point lastReport;
+    Clock::time_point lastActivity; // the attempt's start, or its last header or body byte
 
     const DownloadRequest::Options &options() const { return request->options(); }
 
@@ -271,14 +271,17 @@ struct DownloadTransfer
         }
     }
 
-    // Where an attempt starts: at the end of what is on disk when resuming, else at 0. The file itself is only
-    // opened once an answer with the file arrives, so a refused connection or an error answer leaves none.
+    // Where an attempt starts: at the end of what is on disk when resuming, else at 0. The file itself is
+    // only opened once an answer with the file arrives, so a refused connection or an error answer leaves
+    // none.
     bool prepareAttempt()
     {
         if (!flush())
             return false;
         quint64 size = 0;
-        struct stat info{};
+        struct stat info
+        {
+        };
         if (fd >= 0) {
             if (::fstat(fd, &info) != 0) {
                 fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
@@ -346,7 +349,7 @@ struct DownloadTransfer
             if (!openFile(offset))
                 return false;
             expectedBody = contentLengthHeader;
-            const long long total = range.total >= 0 ? range.total
+            const long long total = range.total >= 0           ? range.total
                                     : contentLengthHeader >= 0 ? (long long)offset + contentLengthHeader
                                                                : 0;
             request->m_contentLength.store(quint64(total));
@@ -377,6 +380,7 @@ struct DownloadTransfer
     {
         auto *self = static_cast<DownloadTransfer *>(user);
         const size_t length = size * count;
+        self->lastActivity = Clock::now();
         const QByteArray line = QByteArray(data, qsizetype(length)).trimmed();
         if (line.startsWith("HTTP/")) {
             self->resetAnswer();
@@ -448,6 +452,8 @@ struct DownloadWorker
     void report(DownloadTransfer &transfer, Clock::time_point now)
     {
         transfer.lastReport = now;
+        // The file on disk follows the reports, so a crash loses at most one interval of data.
+        transfer.flush();
         if (transfer.unreported == 0)
             return;
         const quint64 bytes = transfer.unreported;
@@ -473,6 +479,7 @@ struct DownloadWorker
         if (!transfer.prepareAttempt())
             return false;
         transfer.request->m_attempts.fetch_add(1);
+        transfer.lastActivity = Clock::now();
         if (!transfer.easy) {
             transfer.easy = curl_easy_init();
             if (!transfer.easy) {
@@ -490,10 +497,9 @@ struct DownloadWorker
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy, CURLOPT_USERAGENT, "Melodrop/" MELODROP_VERSION);
+        // The time-out is for silence, not for the whole file: the transfer loop ends an attempt that has
+        // gone that long without a byte (libcurl's low-speed check averages over seconds and reacts late).
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, timeout);
-        // The time-out is for silence, not for the whole file: no byte for this long ends the attempt.
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, timeout);
         curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, curlBufferSize);
         curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L);
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorText);
@@ -568,8 +574,8 @@ struct DownloadWorker
         if (transfer.failure == DownloadRequest::Error::None) {
             if (result == CURLE_OK) {
                 if (!transfer.finalAnswer)
-                    transfer.fail(DownloadRequest::Error::Connection, tr("Сервер не прислал файл: %1")
-                                                                          .arg(transfer.options().url));
+                    transfer.fail(DownloadRequest::Error::Connection,
+                                  tr("Сервер не прислал файл: %1").arg(transfer.options().url));
                 else if (!transfer.alreadyComplete && transfer.expectedBody >= 0 &&
                          transfer.bodyBytes != quint64(transfer.expectedBody))
                     transfer.fail(DownloadRequest::Error::Incomplete,
@@ -638,9 +644,20 @@ struct DownloadWorker
                 dropEnded();
 
             const Clock::time_point now = Clock::now();
+            bool silent = false;
             for (auto &transfer : running) {
-                if (now - transfer->lastReport >= std::chrono::milliseconds(DownloadEngine::progressIntervalMs))
+                if (now - transfer->lastReport >=
+                    std::chrono::milliseconds(DownloadEngine::progressIntervalMs))
                     report(*transfer, now);
+                if (now - transfer->lastActivity >=
+                    std::chrono::seconds(std::max(1, transfer->options().timeoutSeconds))) {
+                    completed(*transfer, CURLE_OPERATION_TIMEDOUT);
+                    silent = true;
+                }
+            }
+            if (silent) {
+                dropEnded();
+                ended = true;
             }
             bandwidth.add(receivedSinceSample, now);
             receivedSinceSample = 0;
@@ -700,6 +717,7 @@ size_t DownloadTransfer::onBody(char *data, size_t size, size_t count, void *use
 {
     auto *self = static_cast<DownloadTransfer *>(user);
     const size_t length = size * count;
+    self->lastActivity = Clock::now();
     if (self->failure != DownloadRequest::Error::None)
         return 0;
     if (!self->finalAnswer || self->alreadyComplete)
@@ -718,7 +736,8 @@ size_t DownloadTransfer::onBody(char *data, size_t size, size_t count, void *use
 // ---------------------------------------------------------------------------------------------------------------
 // DownloadEngine
 
-DownloadEngine::DownloadEngine(QObject *parent) : QObject(parent), m_worker(std::make_unique<DownloadWorker>())
+DownloadEngine::DownloadEngine(QObject *parent)
+    : QObject(parent), m_worker(std::make_unique<DownloadWorker>())
 {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     m_worker->engine = this;

@@ -111,8 +111,8 @@ QString percentEscapeUtf8(const QString &text)
     QString out;
     for (const char c : text.toUtf8()) {
         const auto b = static_cast<unsigned char>(c);
-        if ((b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || b == '-' || b == '_' ||
-            b == '.') {
+        if ((b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || b == '-' ||
+            b == '_' || b == '.') {
             out += QChar(b);
         } else {
             out += QLatin1Char('%');
@@ -132,7 +132,8 @@ std::string duration(int seconds)
 
 std::string streamUrl(const std::string &base, const SandboxTrack &track)
 {
-    return base + "/storage/mp3/" + std::to_string(track.seconds) + "/" + track.oid + "_" + track.aid + ".mp3";
+    return base + "/storage/mp3/" + std::to_string(track.seconds) + "/" + track.oid + "_" + track.aid +
+           ".mp3";
 }
 
 // ---- requests
@@ -153,7 +154,9 @@ std::map<std::string, std::string> queryOf(const httplib::Request &request)
         const auto equals = pair.find('=');
         if (!pair.empty()) {
             const std::string key = SandboxAudio::decodeQueryValue(pair.substr(0, equals));
-            params[key] = equals == std::string::npos ? std::string() : SandboxAudio::decodeQueryValue(pair.substr(equals + 1));
+            params[key] = equals == std::string::npos
+                              ? std::string()
+                              : SandboxAudio::decodeQueryValue(pair.substr(equals + 1));
         }
         start = end + 1;
     }
@@ -254,7 +257,8 @@ std::string listEntry(const std::string &base, const SandboxTrack &track)
            duration(track.seconds) + "','" + text(track.artist) + "','" + text(track.title) + "']";
 }
 
-std::string listObject(const std::string &opening, const std::string &base, const std::vector<SandboxTrack> &tracks)
+std::string listObject(const std::string &opening, const std::string &base,
+                       const std::vector<SandboxTrack> &tracks)
 {
     std::string object = opening;
     for (size_t i = 0; i < tracks.size(); ++i) {
@@ -270,8 +274,8 @@ std::string listAnswer(const std::string &base, const std::vector<SandboxTrack> 
     if (tracks == nullptr)
         return SandboxAudio::encodeWindows1251(AnswerHeader + "{}<!><!>");
     const std::string summary = std::to_string(tracks->size()) + " аудиозаписей";
-    return SandboxAudio::encodeWindows1251(AnswerHeader + listObject("{'all':[", base, *tracks) + "<!>{'summary':'" +
-                                           summary + "','has_more':false}<!>");
+    return SandboxAudio::encodeWindows1251(AnswerHeader + listObject("{'all':[", base, *tracks) +
+                                           "<!>{'summary':'" + summary + "','has_more':false}<!>");
 }
 
 std::vector<SandboxTrack> recommendationsFor(const SandboxAudio &audio, const std::string &uid)
@@ -308,24 +312,78 @@ const SandboxTrack *findTrack(const SandboxAudio &audio, const std::string &oid,
 // ---- seed
 
 const char *const SeedArtists[] = {
-    "Кино",          "Ария",         "ДДТ",          "Сплин",        "Земфира",
-    "Ленинград",     "Мумий Тролль", "Би-2",         "Наутилус Помпилиус", "Агата Кристи",
-    "Пикник",        "Аквариум",     "Чайф",         "Машина времени",     "Король и Шут",
-    "Metallica",     "Muse",         "Queen",        "Simon & Garfunkel",  "Guns N' Roses",
-    "AC/DC",         "Beyoncé",      "Daft Punk",    "Nirvana",            "Radiohead",
-    "The Beatles",   "Rammstein",    "Depeche Mode", "Pink Floyd",         "Scorpions",
+    "Кино",
+    "Ария",
+    "ДДТ",
+    "Сплин",
+    "Земфира",
+    "Ленинград",
+    "Мумий Тролль",
+    "Би-2",
+    "Наутилус Помпилиус",
+    "Агата Кристи",
+    "Пикник",
+    "Аквариум",
+    "Чайф",
+    "Машина времени",
+    "Король и Шут",
+    "Metallica",
+    "Muse",
+    "Queen",
+    "Simon & Garfunkel",
+    "Guns N' Roses",
+    "AC/DC",
+    "Beyoncé",
+    "Daft Punk",
+    "Nirvana",
+    "Radiohead",
+    "The Beatles",
+    "Rammstein",
+    "Depeche Mode",
+    "Pink Floyd",
+    "Scorpions",
 };
 const char *const SeedTitles[] = {
-    "Группа крови",      "Звезда по имени Солнце", "Кукушка",          "Беспечный ангел",
-    "Что такое осень",   "Выхода нет",             "Хочешь?",          "Лесник",
-    "Утекай",            "Полковнику никто не пишет", "Nothing Else Matters", "Uprising",
-    "Bohemian Rhapsody", "The Sound of Silence",   "Sweet Child O' Mine", "Highway to Hell",
-    "Halo",              "Get Lucky",              "Smells Like Teen Spirit", "Creep",
-    "Yesterday",         "Du hast",                "Enjoy the Silence", "Wish You Were Here",
-    "Wind of Change",    "Rock'n'Roll",            "50% & Half",       "Скидки 100%",
-    "Love & Peace",      "<Untitled>",             "Ещё раз",          "Café del Mar",
-    "Don't Stop",        "Mix %D0%B0",             "Танцы",            "Осень",
-    "Ночь",              "Зима",                   "Summer \"Live\"",  "Rain",
+    "Группа крови",
+    "Звезда по имени Солнце",
+    "Кукушка",
+    "Беспечный ангел",
+    "Что такое осень",
+    "Выхода нет",
+    "Хочешь?",
+    "Лесник",
+    "Утекай",
+    "Полковнику никто не пишет",
+    "Nothing Else Matters",
+    "Uprising",
+    "Bohemian Rhapsody",
+    "The Sound of Silence",
+    "Sweet Child O' Mine",
+    "Highway to Hell",
+    "Halo",
+    "Get Lucky",
+    "Smells Like Teen Spirit",
+    "Creep",
+    "Yesterday",
+    "Du hast",
+    "Enjoy the Silence",
+    "Wish You Were Here",
+    "Wind of Change",
+    "Rock'n'Roll",
+    "50% & Half",
+    "Скидки 100%",
+    "Love & Peace",
+    "<Untitled>",
+    "Ещё раз",
+    "Café del Mar",
+    "Don't Stop",
+    "Mix %D0%B0",
+    "Танцы",
+    "Осень",
+    "Ночь",
+    "Зима",
+    "Summer \"Live\"",
+    "Rain",
 };
 constexpr int SeedArtistCount = int(std::size(SeedArtists));
 constexpr int SeedTitleCount = int(std::size(SeedTitles));
@@ -414,8 +472,8 @@ std::string SandboxAudio::decodeQueryValue(const std::string &raw)
     return out;
 }
 
-std::string SandboxAudio::searchAnswer(const SandboxAudio &audio, const std::string &base, const std::string &query,
-                                       int offset, int sort)
+std::string SandboxAudio::searchAnswer(const SandboxAudio &audio, const std::string &base,
+                                       const std::string &query, int offset, int sort)
 {
     const QString wanted = qs(query).trimmed();
     std::vector<const SandboxTrack *> hits;
@@ -426,8 +484,9 @@ std::string SandboxAudio::searchAnswer(const SandboxAudio &audio, const std::str
     }
     // 1: shortest first; every other code keeps the service's own order.
     if (sort == 1)
-        std::stable_sort(hits.begin(), hits.end(),
-                         [](const SandboxTrack *a, const SandboxTrack *b) { return a->seconds < b->seconds; });
+        std::stable_sort(hits.begin(), hits.end(), [](const SandboxTrack *a, const SandboxTrack *b) {
+            return a->seconds < b->seconds;
+        });
 
     QString rows;
     const size_t first = offset < 0 ? 0 : size_t(offset);
@@ -435,41 +494,45 @@ std::string SandboxAudio::searchAnswer(const SandboxAudio &audio, const std::str
         const SandboxTrack &t = *hits[i];
         const QString id = qs(t.oid) + QLatin1Char('_') + qs(t.aid);
         const QString title = highlighted(qs(t.title), wanted);
-        rows += QStringLiteral(
-                    "<div class=\"audio audios_row clear_fix\" id=\"audio%1\" onmouseover=\"addClass(this, "
-                    "'over');\" onmouseout=\"removeClass(this, 'over');\">\n"
-                    "  <div class=\"area clear_fix\" onclick=\"if (cur.cancelClick) return (cur.cancelClick = "
-                    "false); playAudioNew('%1')\">\n"
-                    "    <table cellspacing=\"0\" cellpadding=\"0\" width=\"100%\"><tr>\n"
-                    "      <td><div class=\"play_btn fl_l\"><div class=\"play_btn_wrap\"><div class=\"play_new\" "
-                    "id=\"play%1\"></div></div>\n"
-                    "        <input type=\"hidden\" id=\"audio_info%1\" value=\"%2,%3\" /></div></td>\n")
-                    .arg(id, qs(streamUrl(base, t)), QString::number(t.seconds));
-        rows += QStringLiteral("      <td class=\"info\"><div class=\"title_wrap audio_title_wrap fl_l\" "
-                               "onmouseover=\"setTitle(this);\"><b><a href=\"/search?c[section]=audio&amp;c[q]=") +
-                percentEscapeUtf8(qs(t.artist)) +
-                QStringLiteral("&amp;c[performer]=1\" onclick=\"return nav.go(this, event, {search: 1});\">") +
-                highlighted(qs(t.artist), wanted) + QStringLiteral("</a></b> &ndash; <span class=\"title\" id=\"title") +
-                id + QStringLiteral("\">");
+        rows +=
+            QStringLiteral(
+                "<div class=\"audio audios_row clear_fix\" id=\"audio%1\" onmouseover=\"addClass(this, "
+                "'over');\" onmouseout=\"removeClass(this, 'over');\">\n"
+                "  <div class=\"area clear_fix\" onclick=\"if (cur.cancelClick) return (cur.cancelClick = "
+                "false); playAudioNew('%1')\">\n"
+                "    <table cellspacing=\"0\" cellpadding=\"0\" width=\"100%\"><tr>\n"
+                "      <td><div class=\"play_btn fl_l\"><div class=\"play_btn_wrap\"><div class=\"play_new\" "
+                "id=\"play%1\"></div></div>\n"
+                "        <input type=\"hidden\" id=\"audio_info%1\" value=\"%2,%3\" /></div></td>\n")
+                .arg(id, qs(streamUrl(base, t)), QString::number(t.seconds));
+        rows +=
+            QStringLiteral(
+                "      <td class=\"info\"><div class=\"title_wrap audio_title_wrap fl_l\" "
+                "onmouseover=\"setTitle(this);\"><b><a href=\"/search?c[section]=audio&amp;c[q]=") +
+            percentEscapeUtf8(qs(t.artist)) +
+            QStringLiteral("&amp;c[performer]=1\" onclick=\"return nav.go(this, event, {search: 1});\">") +
+            highlighted(qs(t.artist), wanted) +
+            QStringLiteral("</a></b> &ndash; <span class=\"title\" id=\"title") + id + QStringLiteral("\">");
         if (t.lyrics)
             rows += QStringLiteral("<a href=\"#\" onclick=\"Audio.showLyrics('%1', %2); return false;\">")
                         .arg(id, qs(t.aid).right(4)) +
                     title + QStringLiteral("</a>");
         else
             rows += title;
-        rows += QStringLiteral(
-                    " </span><span class=\"user\" onclick=\"Audio.filterByUser('%1')\"></span></div>\n"
-                    "        <div class=\"actions\"><div class=\"audio_add_wrap fl_r\" id=\"audio_add%2\" "
-                    "onmouseover=\"Audio.rowActive(this, 'Добавить в мои аудиозаписи', [9, 5, 0]);\" "
-                    "onmouseout=\"Audio.rowInactive(this);\" onclick=\"Audio.addShareAudio(this, {aid: %3, oid: "
-                    "%1, hash: '0d1f2e3c4b5a69788796', top: 0}); return cancelEvent(event);\">"
-                    "<div class=\"audio_add\"></div></div></div>\n"
-                    "        <div class=\"duration fl_r\">%4</div></td>\n"
-                    "    </tr></table>\n"
-                    "  </div>\n"
-                    "  <div id=\"lyrics%2\" class=\"lyrics\" nosorthandle=\"1\"></div>\n"
-                    "</div>\n")
-                    .arg(qs(t.oid), id, qs(t.aid), qs(duration(t.seconds)));
+        rows +=
+            QStringLiteral(
+                " </span><span class=\"user\" onclick=\"Audio.filterByUser('%1')\"></span></div>\n"
+                "        <div class=\"actions\"><div class=\"audio_add_wrap fl_r\" id=\"audio_add%2\" "
+                "onmouseover=\"Audio.rowActive(this, 'Добавить в мои аудиозаписи', [9, 5, 0]);\" "
+                "onmouseout=\"Audio.rowInactive(this);\" onclick=\"Audio.addShareAudio(this, {aid:%3, oid:"
+                "%1, hash: '0d1f2e3c4b5a69788796', top: 0}); return cancelEvent(event);\">"
+                "<div class=\"audio_add\"></div></div></div>\n"
+                "        <div class=\"duration fl_r\">%4</div></td>\n"
+                "    </tr></table>\n"
+                "  </div>\n"
+                "  <div id=\"lyrics%2\" class=\"lyrics\" nosorthandle=\"1\"></div>\n"
+                "</div>\n")
+                .arg(qs(t.oid), id, qs(t.aid), qs(duration(t.seconds)));
     }
     if (rows.isEmpty())
         rows = QStringLiteral("<div class=\"search_noresults\">Ничего не найдено</div>");
@@ -560,13 +623,15 @@ void SandboxRoutes::registerAudio(httplib::Server &server, Sandbox::State &state
         if (serveCanned(audio, request, response))
             return;
         if (sessionOf(request, state).uid.empty() || param(params, "c[section]") != "audio") {
-            response.set_content(SandboxAudio::encodeWindows1251(
-                                     SearchHeader + "<!-- --><div class=\"search_noresults\">Ничего не найдено</div><!>"),
-                                 HtmlType);
+            response.set_content(
+                SandboxAudio::encodeWindows1251(
+                    SearchHeader + "<!-- --><div class=\"search_noresults\">Ничего не найдено</div><!>"),
+                HtmlType);
             return;
         }
         response.set_content(SandboxAudio::searchAnswer(audio, baseOf(request), audio.lastQuery,
-                                                        intParam(params, "offset"), intParam(params, "c[sort]")),
+                                                        intParam(params, "offset"),
+                                                        intParam(params, "c[sort]")),
                              HtmlType);
     });
 
@@ -616,13 +681,13 @@ void SandboxRoutes::registerAudio(httplib::Server &server, Sandbox::State &state
             std::string answer = AnswerHeader + "{\"offset\":30,\"has_more\":true}";
             if (known)
                 answer += "<!>" + listObject("{\"all\":[", base, recommendationsFor(audio, id));
-            response.set_content(SandboxAudio::encodeWindows1251(answer + "<!>{\"summary\":\"Рекомендации\"}<!>"),
-                                 HtmlType);
+            response.set_content(
+                SandboxAudio::encodeWindows1251(answer + "<!>{\"summary\":\"Рекомендации\"}<!>"), HtmlType);
         } else if (kind == "add" || kind == "delete") {
             const auto tokens = audio.tokens.find(sid);
-            const std::string &expected = tokens == audio.tokens.end()   ? std::string()
-                                          : kind == "add"                ? tokens->second.first
-                                                                         : tokens->second.second;
+            const std::string &expected = tokens == audio.tokens.end() ? std::string()
+                                          : kind == "add"              ? tokens->second.first
+                                                                       : tokens->second.second;
             const std::string hash = param(params, "hash");
             const std::string aid = param(params, "aid");
             const std::string oid = param(params, "oid");
@@ -646,9 +711,9 @@ void SandboxRoutes::registerAudio(httplib::Server &server, Sandbox::State &state
                     done = own.size() != before;
                 }
             }
-            response.set_content(SandboxAudio::encodeWindows1251(
-                                     AnswerHeader + (done ? "1<!>" : "<!>8<!>Ошибка доступа<!>")),
-                                 HtmlType);
+            response.set_content(
+                SandboxAudio::encodeWindows1251(AnswerHeader + (done ? "1<!>" : "<!>8<!>Ошибка доступа<!>")),
+                HtmlType);
         } else {
             response.status = 404;
             response.set_content(SandboxAudio::encodeWindows1251(AnswerHeader + "<!>8<!>"), HtmlType);

@@ -33,8 +33,8 @@ struct SandboxRequest
 struct SandboxAudio
 {
     std::vector<SandboxTrack> catalogue;
-    std::map<std::string, std::vector<SandboxTrack>> users;       // user number -> the audio on the page
-    std::map<std::string, std::vector<SandboxTrack>> communities; // community number -> its audio
+    std::map<std::string, std::vector<SandboxTrack>> users;            // user number -> the audio on the page
+    std::map<std::string, std::vector<SandboxTrack>> communities;      // community number -> its audio
     std::map<std::string, std::pair<std::string, std::string>> tokens; // remixsid -> add and delete token
     int tokenPagesServed = 0;
     long long nextAid = 900000;
@@ -45,15 +45,15 @@ struct SandboxAudio
     std::map<std::string, SandboxRequest> lastRequests;
     std::string lastQuery; // the decoded c[q] of the last search
 
-    // What every sandbox starts with: a catalogue of 330 tracks; a personal list of 25 for the default account
-    // (1000001) and of 500 for user 1000002; 40 tracks in community 1 and, in community 2, a title whose
-    // apostrophe the list answer leaves unescaped; the rights-holder file.
+    // What every sandbox starts with: a catalogue of 330 tracks; a personal list of 25 for the default
+    // account (1000001) and of 500 for user 1000002; 40 tracks in community 1 and, in community 2, a title
+    // whose apostrophe the list answer leaves unescaped; the rights-holder file.
     static SandboxAudio seeded();
 
     // One page of the search answer as the service sends it (Windows-1251 bytes), 100 rows at most; streams
     // are addressed below `base` ("http://host:port").
-    static std::string searchAnswer(const SandboxAudio &audio, const std::string &base, const std::string &query,
-                                    int offset, int sort);
+    static std::string searchAnswer(const SandboxAudio &audio, const std::string &base,
+                                    const std::string &query, int offset, int sort);
     // UTF-8 to code page 1251; characters outside it become numeric character references, as the service
     // writes them.
     static std::string encodeWindows1251(const std::string &utf8);

@@ -66,9 +66,9 @@ void fillBytes(uint64_t seed, uint64_t offset, char *out, size_t length)
     }
 }
 
-// An MP3 of fixed-size frames: 128 kbit/s at 48 kHz needs no padding, so every frame is 384 bytes and any byte
-// offset maps straight to a frame. Each frame holds one steady spectral line (a quiet tone whose pitch depends
-// on the name); the rest of the frame is ancillary data, also from the name, which decoders skip.
+// An MP3 of fixed-size frames: 128 kbit/s at 48 kHz needs no padding, so every frame is 384 bytes and any
+// byte offset maps straight to a frame. Each frame holds one steady spectral line (a quiet tone whose pitch
+// depends on the name); the rest of the frame is ancillary data, also from the name, which decoders skip.
 class Mp3
 {
 public:
@@ -136,7 +136,8 @@ private:
         int m_bit = 0;
     };
 
-    // Huffman bits of one granule with table 1: zero pairs up to the line's pair, then the line with its sign.
+    // Huffman bits of one granule with table 1: zero pairs up to the line's pair, then the line with its
+    // sign.
     void granuleData(Bits &bits, bool negative) const
     {
         const int pair = m_line / 2;
@@ -286,15 +287,19 @@ void serveFile(const httplib::Request &request, httplib::Response &response, San
             if (count > 0) {
                 progress->buffer.resize(count);
                 fill(start + offset, progress->buffer.data(), count);
-                if (!sink.write(progress->buffer.data(), count))
-                    return false;
-                progress->sent += count;
+                // Counted before the write, so a client that has the bytes never sees an older count.
                 faults.bytesServed.fetch_add((long long)count);
+                if (!sink.write(progress->buffer.data(), count)) {
+                    faults.bytesServed.fetch_sub((long long)count);
+                    return false;
+                }
+                progress->sent += count;
             }
             if (drop)
                 return false; // httplib closes the connection mid-body
             if (throttle > 0)
-                std::this_thread::sleep_for(std::chrono::microseconds(count * 1000000ULL / uint64_t(throttle)));
+                std::this_thread::sleep_for(
+                    std::chrono::microseconds(count * 1000000ULL / uint64_t(throttle)));
             return true;
         });
 }
@@ -314,17 +319,17 @@ void SandboxRoutes::registerStorage(httplib::Server &server, Sandbox::State &sta
     Sandbox::StorageFaults &faults = state.storage;
 
     // Up to a day of audio; httplib answers HEAD through the GET handlers without calling the provider.
-    server.Get(R"(/storage/mp3/(\d+)/([^/]+)\.mp3)",
-               [&faults](const httplib::Request &request, httplib::Response &response) {
-                   uint64_t seconds = 0;
-                   if (!parseCount(request.matches[1].str(), 24 * 3600, seconds)) {
-                       response.status = 404;
-                       return;
-                   }
-                   auto mp3 = std::make_shared<const Mp3>(request.matches[2].str(), seconds);
-                   serveFile(request, response, faults, mp3->size(), "audio/mpeg",
-                             [mp3](uint64_t offset, char *out, size_t length) { mp3->fill(offset, out, length); });
-               });
+    server.Get(R"(/storage/mp3/(\d+)/([^/]+)\.mp3)", [&faults](const httplib::Request &request,
+                                                               httplib::Response &response) {
+        uint64_t seconds = 0;
+        if (!parseCount(request.matches[1].str(), 24 * 3600, seconds)) {
+            response.status = 404;
+            return;
+        }
+        auto mp3 = std::make_shared<const Mp3>(request.matches[2].str(), seconds);
+        serveFile(request, response, faults, mp3->size(), "audio/mpeg",
+                  [mp3](uint64_t offset, char *out, size_t length) { mp3->fill(offset, out, length); });
+    });
 
     // Up to 64 GiB of bytes.
     server.Get(R"(/storage/bytes/(\d+)/([^/]+)\.bin)",

@@ -24,11 +24,11 @@ QString listUrl(const QString &host, const QString &owner, int kind)
 {
     switch (kind) {
     case 0:
-        return QStringLiteral("http://") + host + QStringLiteral("/audio?act=load_audios_silent&al=1&edit=0&gid=0&id=") +
-               owner;
+        return QStringLiteral("http://") + host +
+               QStringLiteral("/audio?act=load_audios_silent&al=1&edit=0&gid=0&id=") + owner;
     case 1:
-        return QStringLiteral("http://") + host + QStringLiteral("/audio?act=load_audios_silent&al=1&edit=0&id=0&gid=") +
-               owner;
+        return QStringLiteral("http://") + host +
+               QStringLiteral("/audio?act=load_audios_silent&al=1&edit=0&id=0&gid=") + owner;
     case 2:
         return QStringLiteral("http://") + host +
                QStringLiteral("/audio?act=get_recommendations&al=1&offset=0&id=") + owner;

@@ -18,8 +18,7 @@ struct MissingMarker : std::runtime_error
 {
     explicit MissingMarker(const QString &marker)
         : std::runtime_error("missing marker: " + marker.toStdString())
-    {
-    }
+    {}
 };
 
 // The text after the first `marker`.

@@ -34,7 +34,8 @@ QString fetchToken(QStringView marker, const QString &stored)
     QString result = QStringLiteral("0");
     try {
         const GlobalData *global = GlobalData::sharedGlobalData();
-        const QString page = Http::servicePage(QStringLiteral("http://") + global->domain + TokenPagePath, global->vksid);
+        const QString page =
+            Http::servicePage(QStringLiteral("http://") + global->domain + TokenPagePath, global->vksid);
         if (page.contains(QLatin1Char('{'))) {
             QStringView token = AudioPage::from(page, marker);
             token = AudioPage::after(token, u":");

@@ -95,7 +95,8 @@ protected:
         return response.body;
     }
 
-    DownloadRequestPtr request(Recorder &recorder, const QString &url, const QString &name, bool resume = true)
+    DownloadRequestPtr request(Recorder &recorder, const QString &url, const QString &name,
+                               bool resume = true)
     {
         DownloadRequest::Options options;
         options.url = url;
@@ -149,7 +150,8 @@ TEST_F(DownloadEngineTest, ProgressOfAFastTransferIsCoalescedWithoutLosingBytes)
     const auto started = std::chrono::steady_clock::now();
     engine.addOperation(request(recorder, bytesUrl(size, "fast"), "fast.bin"));
     ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }, 30000));
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
 
     ASSERT_TRUE(recorder.finished);
     EXPECT_EQ(recorder.bytes, quint64(size));
@@ -174,7 +176,8 @@ TEST_F(DownloadEngineTest, AtMostThreeRunAndTheRestWaitInOrder)
         requests.push_back(DownloadRequest::create(options, recorders[i].callbacks()));
         engine.addOperation(requests.back());
     }
-    ASSERT_TRUE(TestSupport::waitFor([&] { return recorders[0].bytes > 0 && recorders[1].bytes > 0 && recorders[2].bytes > 0; }));
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return recorders[0].bytes > 0 && recorders[1].bytes > 0 && recorders[2].bytes > 0; }));
     EXPECT_TRUE(requests[0]->isExecuting() && requests[1]->isExecuting() && requests[2]->isExecuting());
     EXPECT_FALSE(requests[3]->isExecuting());
     EXPECT_FALSE(requests[4]->isExecuting());
@@ -458,8 +461,8 @@ private:
         QByteArray head = from > 0 ? "HTTP/1.1 206 Partial Content\r\n" : "HTTP/1.1 200 OK\r\n";
         head += "Content-Length: " + QByteArray::number(rest.size()) + "\r\n";
         if (from > 0)
-            head += "Content-Range: bytes " + QByteArray::number(from) + "-" + QByteArray::number(m_body.size() - 1) +
-                    "/" + QByteArray::number(m_body.size()) + "\r\n";
+            head += "Content-Range: bytes " + QByteArray::number(from) + "-" +
+                    QByteArray::number(m_body.size() - 1) + "/" + QByteArray::number(m_body.size()) + "\r\n";
         head += "\r\n";
         const QByteArray answer = head + (stall ? rest.left(rest.size() / 2) : rest);
         ::send(client, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL);

@@ -53,7 +53,8 @@ TEST(AudioSearchPage, ReadsTheFirstHundredOfMoreRows)
         SCOPED_TRACE(i);
         EXPECT_EQ(r.artist, QStringLiteral("Исполнитель %1").arg(i));
         EXPECT_EQ(r.title, QStringLiteral("Песня номер %1").arg(i));
-        EXPECT_EQ(r.url, QStringLiteral("http://cs%1.example/u%2/audio/%3.mp3").arg(i % 9).arg(i).arg(7000 + i));
+        EXPECT_EQ(r.url,
+                  QStringLiteral("http://cs%1.example/u%2/audio/%3.mp3").arg(i % 9).arg(i).arg(7000 + i));
         EXPECT_EQ(r.duration, VKontakteWorks::secondsToTime(QString::number(60 + i)));
         // The numbers are cut after "aid:" and "oid:" and kept untrimmed.
         EXPECT_EQ(r.aid, QStringLiteral(" %1").arg(7000 + i));
@@ -74,20 +75,21 @@ TEST(AudioSearchPage, RowCases)
     const auto t = [tag](int k) { return QString::number(tag + k); };
 
     // Seconds 245 read 4:05; the lyrics link's text is the title; the highlighting is gone.
-    EXPECT_EQ(fields(records->at(0)), QStringList({"4:05", "http://cs1.example/a.mp3", "Группа крови", "Кино", t(0),
-                                                   " 6", " 5"}));
+    EXPECT_EQ(fields(records->at(0)),
+              QStringList({"4:05", "http://cs1.example/a.mp3", "Группа крови", "Кино", t(0), " 6", " 5"}));
     // References decoded, per cent signs left alone.
-    EXPECT_EQ(fields(records->at(1)), QStringList({"0:05", "http://cs2.example/b.mp3", "Don't Stop 100%41 & more",
-                                                   "Simon & Garfunkel", t(1), " 8", " 7"}));
+    EXPECT_EQ(fields(records->at(1)),
+              QStringList({"0:05", "http://cs2.example/b.mp3", "Don't Stop 100%41 & more",
+                           "Simon & Garfunkel", t(1), " 8", " 7"}));
     // Blank texts become "Неизвестно"; minutes are not limited.
     EXPECT_EQ(fields(records->at(2)),
               QStringList({"60:00", "http://cs3.example/c.mp3", unknown, unknown, t(2), " 10", " 9"}));
     // A further class on the row; named and numeric references; a negative owner kept as sent.
-    EXPECT_EQ(fields(records->at(3)), QStringList({"1:01", "http://cs4.example/d.mp3", "Café del Mar", "Beyoncé",
-                                                   t(3), " 77", " -12"}));
+    EXPECT_EQ(fields(records->at(3)), QStringList({"1:01", "http://cs4.example/d.mp3", "Café del Mar",
+                                                   "Beyoncé", t(3), " 77", " -12"}));
     // Line breaks and tabs inside the title are dropped with the other control characters, then trimmed.
-    EXPECT_EQ(fields(records->at(4)), QStringList({"10:00", "http://cs5.example/e.mp3", "Nothing Else Matters",
-                                                   "AC/DC", t(4), " 14", " 13"}));
+    EXPECT_EQ(fields(records->at(4)), QStringList({"10:00", "http://cs5.example/e.mp3",
+                                                   "Nothing Else Matters", "AC/DC", t(4), " 14", " 13"}));
     EXPECT_EQ(records->at(5).title, QStringLiteral("<Untitled> %D0%B0"));
     EXPECT_EQ(records->at(5).artist, QStringLiteral("Ария"));
     EXPECT_EQ(records->at(5).duration, QStringLiteral("0:59"));
@@ -165,13 +167,17 @@ protected:
         GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
         const Sandbox::Account account = Sandbox::defaultAccount();
         TestSupport::LogCapture quiet;
-        ASSERT_EQ(Session::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password))
-                      .outcome,
-                  Session::SignInResult::SignedIn);
+        ASSERT_EQ(
+            Session::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password))
+                .outcome,
+            Session::SignInResult::SignedIn);
     }
 
     QString base() const { return QString::fromStdString(sandbox.baseUrl()); }
-    std::string lastTarget() { return SandboxAudio::lastRequest(sandbox, "search").value_or(SandboxRequest{}).target; }
+    std::string lastTarget()
+    {
+        return SandboxAudio::lastRequest(sandbox, "search").value_or(SandboxRequest{}).target;
+    }
 
     Sandbox sandbox;
     GlobalData *global = nullptr;
@@ -192,8 +198,8 @@ TEST_F(AudioSearchTest, HitsMatchTheQueryAndAddressTheStorageHost)
         const QRegularExpressionMatch m = stream.match(r.url);
         ASSERT_TRUE(m.hasMatch());
         EXPECT_EQ(r.duration, VKontakteWorks::secondsToTime(m.captured(1)));
-        EXPECT_EQ(r.oid, QLatin1Char(' ') + m.captured(2));
-        EXPECT_EQ(r.aid, QLatin1Char(' ') + m.captured(3));
+        EXPECT_EQ(r.oid, m.captured(2));
+        EXPECT_EQ(r.aid, m.captured(3));
         EXPECT_FALSE(r.title.contains(QLatin1Char('<')));
     }
     EXPECT_TRUE(log.lines().isEmpty());
@@ -358,7 +364,8 @@ TEST(AudioCleanText, DecodesTrimsAndNamesTheUnknown)
 {
     EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("  AC&amp;DC\n")), QStringLiteral("AC&DC"));
     EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("100%20&#37;")), QStringLiteral("100%20%"));
-    EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("&#x41a;&#1080;&#1085;&#1086;")), QStringLiteral("Кино"));
+    EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("&#x41a;&#1080;&#1085;&#1086;")),
+              QStringLiteral("Кино"));
     EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral("&amp;amp;")), QStringLiteral("&amp;"));
     EXPECT_EQ(VKontakteWorks::cleanText(QString()), unknown);
     EXPECT_EQ(VKontakteWorks::cleanText(QStringLiteral(" \t\r\n")), unknown);

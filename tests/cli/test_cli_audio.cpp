@@ -1,0 +1,218 @@
+#include "sandbox/Sandbox.h"
+#include "sandbox/SandboxAudio.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun cli(const QStringList &args)
+{
+    QProcess process;
+    process.start(qEnvironmentVariable("MELODROP_CLI"), args);
+    if (!process.waitForStarted(10000))
+        return {};
+    process.closeWriteChannel();
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+// Every output line must be one JSON array of seven texts.
+QList<QStringList> records(const CliRun &run)
+{
+    QList<QStringList> result;
+    for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        EXPECT_TRUE(document.isArray()) << line.toStdString();
+        QStringList texts;
+        for (const QJsonValue &value : document.array()) {
+            EXPECT_TRUE(value.isString());
+            texts << value.toString();
+        }
+        EXPECT_EQ(texts.size(), 7) << line.toStdString();
+        result << texts;
+    }
+    return result;
+}
+
+class CliAudioTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(qEnvironmentVariable("MELODROP_CLI").isEmpty());
+        ASSERT_TRUE(sandbox.start());
+        base = QString::fromStdString(sandbox.baseUrl());
+    }
+    QStringList signedIn(const QStringList &args) const
+    {
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        return QStringList({"--service-base", base, "--root", root.path(), "--email",
+                            QString::fromStdString(account.email), "--password",
+                            QString::fromStdString(account.password)}) +
+               args;
+    }
+    QStringList withBase(const QStringList &args) const
+    {
+        return QStringList({"--service-base", base, "--root", root.path()}) + args;
+    }
+
+    Sandbox sandbox;
+    QString base;
+    QTemporaryDir root;
+};
+
+TEST_F(CliAudioTest, SearchPrintsOneRecordPerLineInPageOrder)
+{
+    CliRun run = cli(signedIn({"search-audio", "кино"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QList<QStringList> found = records(run);
+    ASSERT_FALSE(found.isEmpty());
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        const QStringList &r = found.at(i);
+        EXPECT_TRUE(r.at(2).contains("кино", Qt::CaseInsensitive) ||
+                    r.at(3).contains("кино", Qt::CaseInsensitive));
+        EXPECT_TRUE(r.at(1).startsWith(base + "/storage/mp3/"));
+        if (i > 0) {
+            EXPECT_EQ(r.at(4).toInt(), found.at(i - 1).at(4).toInt() + 1);
+        }
+    }
+    EXPECT_EQ(found.first().at(4), QStringLiteral("1")); // the first record of a run
+
+    const int catalogue = int(SandboxAudio::catalogueOf(sandbox).size());
+    run = cli(signedIn({"search-audio", "", "--offset", "300", "--sort", "1"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(records(run).size(), catalogue - 300);
+    EXPECT_NE(SandboxAudio::lastRequest(sandbox, "search")->target.find("&offset=300&c[sort]=1"),
+              std::string::npos);
+
+    // Nothing found is success.
+    run = cli(signedIn({"search-audio", "такого нет ни у кого"}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.isEmpty());
+}
+
+TEST_F(CliAudioTest, ListsOfEachKind)
+{
+    const std::string uid = Sandbox::defaultAccount().uid;
+    CliRun run = cli(signedIn({"audio-list", QString::fromStdString(uid), "--kind", "0"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QList<QStringList> own = records(run);
+    const std::vector<SandboxTrack> tracks = SandboxAudio::userAudio(sandbox, uid);
+    ASSERT_EQ(own.size(), qsizetype(tracks.size()));
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        EXPECT_EQ(own.at(qsizetype(i)).at(2), QString::fromStdString(tracks[i].title));
+        EXPECT_EQ(own.at(qsizetype(i)).at(5), QString::fromStdString(tracks[i].aid));
+    }
+
+    run = cli(signedIn({"audio-list", "--kind", "1", "1"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(records(run).size(), 40);
+
+    run = cli(signedIn({"audio-list", QString::fromStdString(uid), "--kind", "2"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(records(run).size(), 30);
+
+    // A list the client cannot read prints nothing and still succeeds; the reason is on standard error.
+    run = cli(signedIn({"audio-list", "2", "--kind", "1"}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains("-JSONValue failed. Error is: ")) << run.err.toStdString();
+}
+
+TEST_F(CliAudioTest, RiaaPrintsTheLinesAsJsonStringsWithoutSignIn)
+{
+    SandboxAudio::setRiaaText(sandbox, "Ленинград\nRammstein\r\n");
+    const CliRun run = cli(withBase({"riaa"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(run.out, QStringLiteral("\"Ленинград\"\n\"Rammstein\\r\"\n\"\"\n"));
+    EXPECT_FALSE(SandboxAudio::lastRequest(sandbox, "riaa")->target.empty());
+}
+
+TEST_F(CliAudioTest, AddAndDeleteChangeTheUsersPage)
+{
+    const std::string uid = Sandbox::defaultAccount().uid;
+    const SandboxTrack track = SandboxAudio::catalogueOf(sandbox).at(42);
+    const size_t before = SandboxAudio::userAudio(sandbox, uid).size();
+
+    CliRun run =
+        cli(signedIn({"add-audio", QString::fromStdString(track.aid), QString::fromStdString(track.oid)}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Хэш добавления аудио: "))) << run.err.toStdString();
+    std::vector<SandboxTrack> own = SandboxAudio::userAudio(sandbox, uid);
+    ASSERT_EQ(own.size(), before + 1);
+    EXPECT_EQ(own.front().title, track.title);
+
+    run =
+        cli(signedIn({"delete-audio", QString::fromStdString(own.front().aid), QString::fromStdString(uid)}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Хэш удаления аудио: "))) << run.err.toStdString();
+    EXPECT_EQ(SandboxAudio::userAudio(sandbox, uid).size(), before);
+}
+
+TEST_F(CliAudioTest, BadArgumentsAreUsageErrors)
+{
+    const QList<QStringList> bad = {
+        {"search-audio"},
+        {"search-audio", "a", "b"},
+        {"search-audio", "a", "--offset"},
+        {"search-audio", "a", "--offset", "ten"},
+        {"search-audio", "a", "--sort", "99999999999"},
+        {"search-audio", "a", "--page", "1"},
+        {"audio-list", "1"},
+        {"audio-list", "1", "--kind", "3"},
+        {"audio-list", "--kind", "0"},
+        {"riaa", "extra"},
+        {"add-audio", "1"},
+        {"delete-audio", "1", "2", "3"},
+    };
+    for (const QStringList &args : bad) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const CliRun run = cli(signedIn(args));
+        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    // A search text that starts with dashes after "--".
+    const CliRun dashes = cli(signedIn({"search-audio", "--", "--x"}));
+    EXPECT_EQ(dashes.exitCode, 0) << dashes.err.toStdString();
+    EXPECT_EQ(SandboxAudio::lastSearchText(sandbox), "--x");
+}
+
+TEST_F(CliAudioTest, SessionCommandsNeedASession)
+{
+    EXPECT_EQ(cli(withBase({"search-audio", "кино"})).exitCode, 2);
+    EXPECT_EQ(cli(withBase({"add-audio", "1", "2"})).exitCode, 2);
+
+    CliRun run = cli(
+        withBase({"--email", "demo@melodrop.test", "--password", "wrong", "audio-list", "1", "--kind", "1"}));
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.out.isEmpty());
+
+    // A session given directly.
+    run = cli(withBase({"login", "demo@melodrop.test", "melodrop"}));
+    ASSERT_EQ(run.exitCode, 0);
+    const QString sid = QJsonDocument::fromJson(run.out.toUtf8()).object().value("vksid").toString();
+    run = cli(withBase({"--sid", sid, "--uid", "1000001", "audio-list", "1", "--kind", "1"}));
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(records(run).size(), 40);
+}
+
+} // namespace

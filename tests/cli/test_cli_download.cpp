@@ -1,0 +1,112 @@
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct CliRun
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+CliRun cli(const QStringList &args)
+{
+    QProcess process;
+    process.start(qEnvironmentVariable("MELODROP_CLI"), args);
+    if (!process.waitForStarted(10000))
+        return {};
+    process.closeWriteChannel();
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class CliDownloadTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(qEnvironmentVariable("MELODROP_CLI").isEmpty());
+        ASSERT_TRUE(sandbox.start());
+        base = QString::fromStdString(sandbox.baseUrl());
+    }
+    QStringList withRoot(const QStringList &args) const
+    {
+        return QStringList({"--root", root.path()}) + args;
+    }
+
+    Sandbox sandbox;
+    QString base;
+    QTemporaryDir root;
+};
+
+TEST_F(CliDownloadTest, AudioIsSavedUnderItsCleanNameAndThePathPrinted)
+{
+    const QString url = base + "/storage/mp3/4/1000001_5.mp3";
+    const QByteArray expected = Http::get(url, {}, 10).body;
+    ASSERT_FALSE(expected.isEmpty());
+
+    const CliRun run = cli(withRoot({"download", "Artist/Band - Song: Title?", url}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString path = QDir(root.path()).filePath("audio/ArtistBand - Song Title.mp3");
+    EXPECT_EQ(run.out, path + "\n");
+    EXPECT_EQ(readFile(path), expected);
+    EXPECT_EQ(QDir(root.path() + "/audio").entryList(QDir::Files),
+              QStringList({"ArtistBand - Song Title.mp3"}));
+}
+
+TEST_F(CliDownloadTest, VideoGoesToTheVideoFolder)
+{
+    const CliRun run = cli(withRoot({"download", "--video", "Clip", base + "/storage/bytes/12345/clip.bin"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString path = QDir(root.path()).filePath("video/Clip.mp4");
+    EXPECT_EQ(run.out, path + "\n");
+    EXPECT_EQ(QFile(path).size(), 12345);
+}
+
+TEST_F(CliDownloadTest, FailureIsLoggedExitsWithOneAndSavesNothing)
+{
+    sandbox.storageFaults().errorStatus = 404;
+    CliRun run = cli(withRoot({"download", "Missing", base + "/storage/mp3/4/0_0.mp3"}));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains("404")) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(root.path() + "/audio/Missing.mp3"));
+
+    // A connection cut short keeps what arrived in the temporary file.
+    sandbox.storageFaults().errorStatus = 0;
+    sandbox.storageFaults().dropAfterBytes = 5000;
+    run = cli(withRoot({"download", "Cut", base + "/storage/bytes/20000/cut.bin"}));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(QFile::exists(root.path() + "/audio/Cut.mp3"));
+    const QStringList temporary = QDir(root.path() + "/audio").entryList({"Cut.mp3.*.temp"}, QDir::Files);
+    ASSERT_EQ(temporary.size(), 1);
+    EXPECT_EQ(QFile(root.path() + "/audio/" + temporary.first()).size(), 5000);
+}
+
+TEST_F(CliDownloadTest, WrongArgumentsAreUsageErrors)
+{
+    EXPECT_EQ(cli(withRoot({"download", "Only a name"})).exitCode, 2);
+    EXPECT_EQ(cli(withRoot({"download", "--video", "Name"})).exitCode, 2);
+    const CliRun notHttp = cli(withRoot({"download", "Name", "file:///etc/passwd"}));
+    EXPECT_EQ(notHttp.exitCode, 2);
+    EXPECT_TRUE(notHttp.err.contains("http"));
+    EXPECT_FALSE(QDir(root.path() + "/audio").exists());
+}
+
+} // namespace

@@ -1,0 +1,331 @@
+#include "../support/TestSupport.h"
+
+#include "app/GlobalData.h"
+#include "app/PropertyList.h"
+#include "media/Badges.h"
+#include "net/Http.h"
+#include "sandbox/SandboxAudio.h"
+#include "screens/AudioResults.h"
+#include "service/ServiceEndpoints.h"
+#include "service/Session.h"
+#include "service/VKontakteWorks.h"
+
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every label and details text an overlay of the screen showed, in order.
+struct OverlayLog
+{
+    QStringList labels;
+    QStringList details;
+    QList<float> minShowTimes;
+};
+
+class AudioScreensTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        VKontakteWorks::setRootDir(root.path());
+        global = GlobalData::sharedGlobalData();
+        GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
+        global->vksid.clear();
+        global->vkuid.clear();
+        global->audioFoundArray.clear();
+        global->audioPersonalArray.clear();
+        global->audioQueueArray.clear();
+        global->videoQueueArray.clear();
+        GlobalData::replace(global->addAudioHash, QStringLiteral("0"));
+        GlobalData::replace(global->delAudioHash, QStringLiteral("0"));
+        Http::deleteAllCookies();
+    }
+
+    void signIn()
+    {
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        ASSERT_EQ(Session::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password)).outcome,
+                  Session::SignInResult::SignedIn);
+    }
+
+    void watch(AudioResults &screen)
+    {
+        QObject::connect(&screen, &AudioResults::hudChanged, [this, &screen] {
+            ProgressOverlay *hud = screen.hud();
+            if (!hud)
+                return;
+            log.labels << hud->labelText();
+            log.minShowTimes << hud->minShowTime();
+            QObject::connect(hud, &ProgressOverlay::labelTextChanged, [this, hud] { log.labels << hud->labelText(); });
+            QObject::connect(hud, &ProgressOverlay::detailsLabelTextChanged, [this, hud] {
+                if (!hud->detailsLabelText().isEmpty())
+                    log.details << hud->detailsLabelText();
+            });
+            if (!hud->detailsLabelText().isEmpty())
+                log.details << hud->detailsLabelText();
+        });
+    }
+
+    static bool idle(const AudioResults &screen)
+    {
+        return !screen.hud() && !screen.searchBusy() && !screen.tableBusy() && !screen.addingRecords();
+    }
+    static void waitIdle(const AudioResults &screen)
+    {
+        ASSERT_TRUE(TestSupport::waitFor([&] { return idle(screen); }, 30000));
+    }
+
+    Sandbox sandbox;
+    QTemporaryDir root;
+    GlobalData *global = nullptr;
+    OverlayLog log;
+};
+
+TEST_F(AudioScreensTest, SearchWithoutSessionSaysSoAndSendsNothing)
+{
+    Audio_Search screen;
+    screen.setTitle("Поиск");
+    watch(screen);
+    screen.viewDidLoad();
+    screen.viewWillAppear();
+    screen.setSearchText("Кино");
+    screen.searchBarSearchButtonClicked();
+    EXPECT_TRUE(screen.searchBusy());
+    screen.searchBarSearchButtonClicked(); // busy: ignored
+    waitIdle(screen);
+    EXPECT_EQ(log.labels, QStringList({"Ошибка"}));
+    EXPECT_EQ(log.details, QStringList({"Не выполнен вход"}));
+    EXPECT_EQ(log.minShowTimes, QList<float>({2.0f}));
+    EXPECT_FALSE(QFileInfo::exists(screen.requestFile()));
+    EXPECT_FALSE(SandboxAudio::lastRequest(sandbox, "search").has_value());
+}
+
+TEST_F(AudioScreensTest, SearchPagesUntilAShortPageAndRemembersTheRequest)
+{
+    signIn();
+    // The sandbox is the oracle for how many hits a query has.
+    const QString query = QStringLiteral("a");
+    const int firstPage = int(VKontakteWorks::searchAudioWithOffset(query, 0, 0).value_or(QList<AudioRecord>()).size());
+    const int secondPage = int(VKontakteWorks::searchAudioWithOffset(query, 100, 0).value_or(QList<AudioRecord>()).size());
+    ASSERT_EQ(firstPage, 100) << "the seeded catalogue needs more than 100 hits for this query";
+
+    Audio_Search screen;
+    screen.setTitle("Поиск");
+    watch(screen);
+    screen.viewWillAppear();
+    screen.setSearchText(query);
+    QSignalSpy scrolled(&screen, &AudioResults::scrollToRow);
+    screen.searchBarSearchButtonClicked();
+    waitIdle(screen);
+    EXPECT_EQ(log.labels.first(), QStringLiteral("Выполняется поиск..."));
+    EXPECT_EQ(global->audioFoundArray.size(), 100);
+    EXPECT_EQ(screen.records()->rowCount(), 100);
+    EXPECT_EQ(global->audioSearchOffset, 0);
+    ASSERT_GE(scrolled.count(), 1);
+    EXPECT_EQ(scrolled.last().at(0).toInt(), 0);
+    EXPECT_EQ(PropertyList::readRequest(screen.requestFile()).value_or(QString()), query);
+
+    screen.cellShown(50); // not the last row
+    EXPECT_FALSE(screen.addingRecords());
+    screen.cellShown(99);
+    EXPECT_TRUE(screen.addingRecords());
+    EXPECT_EQ(global->audioSearchOffset, 1);
+    screen.cellShown(99); // already loading: nothing new
+    EXPECT_EQ(global->audioSearchOffset, 1);
+    waitIdle(screen);
+    EXPECT_EQ(log.labels.last(), QStringLiteral("Добавление записей..."));
+    EXPECT_EQ(global->audioFoundArray.size(), 100 + secondPage);
+    EXPECT_EQ(SandboxAudio::lastRequest(sandbox, "search")->target.find("offset=100") != std::string::npos, true);
+
+    if (secondPage % 100 != 0) {
+        EXPECT_EQ(global->audioSearchOffset, 10);
+        screen.cellShown(int(global->audioFoundArray.size()) - 1);
+        EXPECT_FALSE(screen.addingRecords());
+    }
+
+    // A restart shows the last request in the field.
+    Audio_Search again;
+    again.setTitle("Поиск");
+    again.viewWillAppear();
+    EXPECT_EQ(again.searchText(), query);
+}
+
+TEST_F(AudioScreensTest, RightsHoldersRefuseTrimmedExactTexts)
+{
+    signIn();
+    SandboxAudio::setRiaaText(sandbox, "Запретная песня\r\nДругое\n");
+    Audio_Search screen;
+    screen.setTitle("Поиск");
+    watch(screen);
+    screen.viewWillAppear();
+    screen.setSearchText("a");
+    screen.searchBarSearchButtonClicked();
+    waitIdle(screen);
+    ASSERT_FALSE(global->audioFoundArray.isEmpty());
+
+    screen.setSearchText("  Запретная песня ");
+    screen.searchBarSearchButtonClicked();
+    waitIdle(screen);
+    EXPECT_EQ(log.labels.last(), QStringLiteral("Ошибка"));
+    EXPECT_EQ(log.details.last(), QStringLiteral("Поиск ограничен правообладателями"));
+    EXPECT_TRUE(global->audioFoundArray.isEmpty());
+    EXPECT_EQ(global->audioRiaaArray.size(), 3);
+    EXPECT_NE(SandboxAudio::lastSearchText(sandbox), "  Запретная песня ");
+
+    screen.setSearchText("запретная песня"); // case counts
+    const int detailsBefore = int(log.details.size());
+    screen.searchBarSearchButtonClicked();
+    waitIdle(screen);
+    EXPECT_EQ(int(log.details.size()), detailsBefore);
+    EXPECT_EQ(SandboxAudio::lastSearchText(sandbox), "запретная песня");
+}
+
+TEST_F(AudioScreensTest, QueueOneAndQueueAllMoveRecordsToTheQueue)
+{
+    signIn();
+    Audio_Search screen;
+    screen.setTitle("Поиск");
+    screen.viewWillAppear();
+    screen.setSearchText("a");
+    screen.searchBarSearchButtonClicked();
+    waitIdle(screen);
+    const QList<AudioRecord> before = global->audioFoundArray;
+    ASSERT_GE(before.size(), 4);
+
+    screen.accessoryButtonTapped(2);
+    screen.accessoryButtonTapped(0); // the table is busy while the notice shows
+    ASSERT_EQ(global->audioQueueArray.size(), 1);
+    const QueueItem &item = global->audioQueueArray.first();
+    EXPECT_EQ(item.name, before.at(2).artist + " - " + before.at(2).title);
+    EXPECT_EQ(item.url, before.at(2).url);
+    EXPECT_EQ(item.tag, before.at(2).tag);
+    EXPECT_EQ(item.state, QStringLiteral("-1"));
+    EXPECT_EQ(item.received, QStringLiteral("-1"));
+    EXPECT_EQ(global->audioFoundArray.size(), before.size() - 1);
+    EXPECT_EQ(global->audioFoundArray.at(2).tag, before.at(3).tag);
+    EXPECT_EQ(global->audioFoundArray.at(1).tag, before.at(1).tag);
+    EXPECT_EQ(Badges::shared().queueCount(), 1);
+    waitIdle(screen);
+
+    screen.addAllRecordsToQueue();
+    EXPECT_TRUE(global->audioFoundArray.isEmpty());
+    EXPECT_EQ(global->audioQueueArray.size(), before.size());
+    EXPECT_EQ(Badges::shared().queueCount(), before.size());
+    waitIdle(screen);
+    screen.addAllRecordsToQueue(); // an empty list queues nothing
+    EXPECT_EQ(global->audioQueueArray.size(), before.size());
+    waitIdle(screen);
+}
+
+TEST_F(AudioScreensTest, PersonalScreenLoadsTheOwnListAndReportsTheCount)
+{
+    Audio_Personal screen;
+    screen.setTitle("Частные");
+    watch(screen);
+    screen.viewWillAppear();
+    EXPECT_EQ(screen.placeholder(), QStringLiteral("ID пользователя (ваш - неизвестен)"));
+    screen.setSelfId(); // signed out: nothing
+    EXPECT_FALSE(screen.searchBusy());
+
+    signIn();
+    screen.viewWillAppear();
+    EXPECT_EQ(screen.placeholder(), QStringLiteral("ID пользователя (ваш - 1000001)"));
+    screen.setSelfId();
+    waitIdle(screen);
+    const int own = int(SandboxAudio::userAudio(sandbox, "1000001").size());
+    EXPECT_EQ(global->audioPersonalArray.size(), own);
+    EXPECT_EQ(log.labels, QStringList({"Выполняется поиск...", "Завершено"}));
+    EXPECT_EQ(log.details, QStringList({QStringLiteral("Найдено аудиозаписей: %1").arg(own)}));
+    EXPECT_EQ(PropertyList::readRequest(screen.requestFile()).value_or(QString()), QStringLiteral("1000001"));
+
+    screen.setSearchText("10 01"); // a blank makes no address: an empty list and a count of 0
+    screen.searchBarSearchButtonClicked();
+    waitIdle(screen);
+    EXPECT_TRUE(global->audioPersonalArray.isEmpty());
+    EXPECT_EQ(log.details.last(), QStringLiteral("Найдено аудиозаписей: 0"));
+}
+
+TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
+{
+    signIn();
+    Audio_Search screen;
+    screen.setTitle("Поиск");
+    screen.viewWillAppear();
+    screen.setSearchText("a");
+    screen.searchBarSearchButtonClicked();
+    waitIdle(screen);
+    ASSERT_FALSE(global->audioFoundArray.isEmpty());
+    const AudioRecord foreign = global->audioFoundArray.first();
+    ASSERT_NE(foreign.oid, global->vkuid);
+    const size_t ownBefore = SandboxAudio::userAudio(sandbox, "1000001").size();
+
+    QSignalSpy alerts(&screen, &AudioResults::alertRequested);
+    screen.rowSelected(0);
+    ASSERT_EQ(alerts.count(), 1);
+    EXPECT_EQ(alerts.at(0).at(0).toString(), "\n\n" + foreign.title);
+    EXPECT_EQ(alerts.at(0).at(1).toString(), foreign.artist);
+    EXPECT_EQ(alerts.at(0).at(2).toStringList(), QStringList({"Закрыть", "Добавить"}));
+    EXPECT_EQ(alerts.at(0).at(3).toInt(), 1);
+    EXPECT_NE(screen.miniPlayer(), nullptr);
+
+    // Closing the preview sends nothing.
+    screen.alertViewClickedButtonAtIndex(1, 0);
+    EXPECT_EQ(screen.miniPlayer(), nullptr);
+    EXPECT_EQ(alerts.count(), 1);
+
+    screen.rowSelected(0);
+    screen.alertViewClickedButtonAtIndex(1, 1);
+    ASSERT_EQ(alerts.count(), 3);
+    EXPECT_EQ(alerts.at(2).at(0).toString(), QStringLiteral("Предупреждение"));
+    EXPECT_TRUE(alerts.at(2).at(1).toString().startsWith("Вы уверены, что хотите добавить запись"));
+    EXPECT_EQ(alerts.at(2).at(2).toStringList(), QStringList({"Отмена", "Да, уверен"}));
+    screen.alertViewClickedButtonAtIndex(2, 0); // "Отмена": no token, no request
+    EXPECT_EQ(SandboxAudio::tokenPageFetches(sandbox), 0);
+
+    QSignalSpy sent(&screen, &AudioResults::pageChangeSent);
+    screen.alertViewClickedButtonAtIndex(2, 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return sent.count() == 1; }, 20000));
+    const std::vector<SandboxTrack> own = SandboxAudio::userAudio(sandbox, "1000001");
+    ASSERT_EQ(own.size(), ownBefore + 1);
+    EXPECT_EQ(global->audioFoundArray.first().tag, foreign.tag); // the list is left as it was
+
+    // The added record, listed on the own page, is offered for deletion.
+    Audio_Personal personal;
+    personal.setTitle("Частные");
+    personal.viewWillAppear();
+    personal.setSelfId();
+    waitIdle(personal);
+    const int row = int(global->audioPersonalArray.size()) - 1;
+    QSignalSpy personalAlerts(&personal, &AudioResults::alertRequested);
+    personal.rowSelected(row);
+    EXPECT_EQ(personalAlerts.at(0).at(2).toStringList(), QStringList({"Закрыть", "Удалить"}));
+    personal.alertViewClickedButtonAtIndex(1, 1);
+    EXPECT_TRUE(personalAlerts.at(1).at(1).toString().startsWith("Вы уверены, что хотите удалить запись"));
+    QSignalSpy deleted(&personal, &AudioResults::pageChangeSent);
+    personal.alertViewClickedButtonAtIndex(2, 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return deleted.count() == 1; }, 20000));
+    EXPECT_EQ(SandboxAudio::userAudio(sandbox, "1000001").size(), own.size() - 1);
+}
+
+TEST_F(AudioScreensTest, AlbumModeLocksTheFieldAndLoadsNoPages)
+{
+    global->audioFoundArray.append(AudioRecord{"1:00", "http://x/1.mp3", "T", "A", "1", "1", "2"});
+    Audio_Search screen;
+    screen.setTitle("Best of");
+    PropertyList::writeRequest(screen.requestFile(), "old query");
+    screen.viewWillAppear();
+    EXPECT_FALSE(screen.inputEnabled());
+    EXPECT_TRUE(screen.searchText().isEmpty());
+    EXPECT_EQ(screen.placeholder(), QStringLiteral("Альбом: Best of"));
+    screen.cellShown(0);
+    EXPECT_FALSE(screen.addingRecords());
+    EXPECT_EQ(screen.records()->rowCount(), 1);
+}
+
+} // namespace

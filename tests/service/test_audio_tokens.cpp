@@ -1,0 +1,275 @@
+#include "../support/TestSupport.h"
+
+#include "app/GlobalData.h"
+#include "sandbox/Sandbox.h"
+#include "sandbox/SandboxAudio.h"
+#include "service/ServiceEndpoints.h"
+#include "service/Session.h"
+#include "service/VKontakteWorks.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+const std::string tokenTarget = "/audio?act=load_audios_silent&al=1&gid=0&id=9999999999&edit=0";
+
+// The header fields a request carried, without the ones libcurl adds by itself.
+std::map<std::string, std::string> ownHeaders(const SandboxRequest &request)
+{
+    std::map<std::string, std::string> headers;
+    for (const auto &[name, value] : request.headers) {
+        if (name != "Host" && name != "User-Agent" && name != "Accept")
+            headers[name] = value;
+    }
+    return headers;
+}
+
+class AudioTokensTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        global = GlobalData::sharedGlobalData();
+        GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
+        GlobalData::replace(global->addAudioHash, QStringLiteral("0"));
+        GlobalData::replace(global->delAudioHash, QStringLiteral("0"));
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        TestSupport::LogCapture quiet;
+        ASSERT_EQ(
+            Session::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password))
+                .outcome,
+            Session::SignInResult::SignedIn);
+        uid = account.uid;
+        sid = global->vksid.toStdString();
+    }
+
+    std::vector<std::string> ownAids()
+    {
+        std::vector<std::string> aids;
+        for (const SandboxTrack &t : SandboxAudio::userAudio(sandbox, uid))
+            aids.push_back(t.aid);
+        return aids;
+    }
+    void serveTokenPage(const char *fixture)
+    {
+        SandboxAudio::setCannedAnswer(
+            sandbox, tokenTarget,
+            TestSupport::readData(QStringLiteral("audio/") + QLatin1String(fixture)).toStdString());
+    }
+
+    Sandbox sandbox;
+    GlobalData *global = nullptr;
+    std::string uid;
+    std::string sid;
+};
+
+TEST_F(AudioTokensTest, AddFetchesItsTokenOnceAndPutsTheTrackOnTheUsersPage)
+{
+    const std::vector<SandboxTrack> catalogue = SandboxAudio::catalogueOf(sandbox);
+    const SandboxTrack &first = catalogue.at(10);
+    const SandboxTrack &second = catalogue.at(20);
+    const size_t before = SandboxAudio::userAudio(sandbox, uid).size();
+
+    TestSupport::LogCapture log;
+    VKontakteWorks::addAudio(QString::fromStdString(first.aid), QString::fromStdString(first.oid));
+    const std::string addToken = SandboxAudio::tokensOf(sandbox, sid).first;
+    ASSERT_FALSE(addToken.empty());
+    EXPECT_EQ(SandboxAudio::tokenPageFetches(sandbox), 1);
+    EXPECT_EQ(global->addAudioHash.toStdString(), addToken); // stored without its quotes
+    EXPECT_EQ(log.lines(),
+              QStringList({QStringLiteral("Хэш добавления аудио: %1").arg(global->addAudioHash)}));
+    EXPECT_EQ(SandboxAudio::lastRequest(sandbox, "add")->target,
+              "/audio?act=add&al=1&aid=" + first.aid + "&oid=" + first.oid + "&hash=" + addToken);
+
+    VKontakteWorks::addAudio(QString::fromStdString(second.aid), QString::fromStdString(second.oid));
+    EXPECT_EQ(SandboxAudio::tokenPageFetches(sandbox), 1);
+    EXPECT_EQ(log.lines().size(), 1);
+    EXPECT_EQ(SandboxAudio::lastRequest(sandbox, "add")->target,
+              "/audio?act=add&al=1&aid=" + second.aid + "&oid=" + second.oid + "&hash=" + addToken);
+
+    const std::vector<SandboxTrack> own = SandboxAudio::userAudio(sandbox, uid);
+    ASSERT_EQ(own.size(), before + 2);
+    EXPECT_EQ(own[0].title, second.title); // the newest first, as the service lists them
+    EXPECT_EQ(own[1].title, first.title);
+    EXPECT_EQ(own[0].oid, uid);
+}
+
+TEST_F(AudioTokensTest, TheAddRequestCarriesOnlyTheCookieAndTheEncoding)
+{
+    const SandboxTrack track = SandboxAudio::catalogueOf(sandbox).at(3);
+    VKontakteWorks::addAudio(QString::fromStdString(track.aid), QString::fromStdString(track.oid));
+    const auto expected =
+        std::map<std::string, std::string>{{"Cookie", "remixsid=" + sid}, {"Accept-Encoding", "gzip"}};
+    EXPECT_EQ(ownHeaders(SandboxAudio::lastRequest(sandbox, "add").value()), expected);
+
+    // The token page is a page request like any other.
+    const auto page = ownHeaders(SandboxAudio::lastRequest(sandbox, "tokens").value());
+    EXPECT_EQ(page.count("X-Requested-With"), 1u);
+
+    const std::vector<std::string> aids = ownAids();
+    VKontakteWorks::delAudio(QString::fromStdString(aids.front()), QString::fromStdString(uid));
+    EXPECT_EQ(ownHeaders(SandboxAudio::lastRequest(sandbox, "delete").value()), expected);
+}
+
+TEST_F(AudioTokensTest, DeleteUsesItsOwnTokenAndRemovesTheRecord)
+{
+    const SandboxTrack track = SandboxAudio::catalogueOf(sandbox).at(7);
+    VKontakteWorks::addAudio(QString::fromStdString(track.aid), QString::fromStdString(track.oid));
+    const std::string added = ownAids().front();
+
+    TestSupport::LogCapture log;
+    VKontakteWorks::delAudio(QString::fromStdString(added), QString::fromStdString(uid));
+    const auto [addToken, deleteToken] = SandboxAudio::tokensOf(sandbox, sid);
+    EXPECT_NE(addToken, deleteToken);
+    EXPECT_EQ(SandboxAudio::tokenPageFetches(sandbox), 2);
+    EXPECT_EQ(global->delAudioHash.toStdString(), deleteToken);
+    EXPECT_EQ(global->addAudioHash.toStdString(), addToken);
+    EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Хэш удаления аудио: %1").arg(global->delAudioHash)}));
+    EXPECT_EQ(SandboxAudio::lastRequest(sandbox, "delete")->target,
+              "/audio?act=delete_audio&al=1&aid=" + added + "&oid=" + uid + "&hash=" + deleteToken);
+    const std::vector<std::string> aids = ownAids();
+    EXPECT_EQ(std::count(aids.begin(), aids.end(), added), 0);
+
+    // A second delete sends the stored token without asking again.
+    const std::string next = aids.front();
+    VKontakteWorks::delAudio(QString::fromStdString(next), QString::fromStdString(uid));
+    EXPECT_EQ(SandboxAudio::tokenPageFetches(sandbox), 2);
+    EXPECT_EQ(ownAids().size(), aids.size() - 1);
+}
+
+TEST_F(AudioTokensTest, AStaleTokenIsSentAsStoredAndChangesNothing)
+{
+    GlobalData::replace(global->addAudioHash, QStringLiteral("stale"));
+    const std::vector<std::string> before = ownAids();
+    const SandboxTrack track = SandboxAudio::catalogueOf(sandbox).at(1);
+    TestSupport::LogCapture log;
+    VKontakteWorks::addAudio(QString::fromStdString(track.aid), QString::fromStdString(track.oid));
+    EXPECT_EQ(SandboxAudio::tokenPageFetches(sandbox), 0);
+    EXPECT_NE(SandboxAudio::lastRequest(sandbox, "add")->target.find("&hash=stale"), std::string::npos);
+    EXPECT_EQ(ownAids(), before);
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST_F(AudioTokensTest, APageWithoutBraceGivesZeroAndIsAskedAgain)
+{
+    serveTokenPage("tokens_without_brace.txt");
+    TestSupport::LogCapture log;
+    EXPECT_EQ(VKontakteWorks::getAddAudioHash(), QStringLiteral("0"));
+    EXPECT_EQ(VKontakteWorks::getDelAudioHash(), QStringLiteral("0"));
+    EXPECT_TRUE(log.lines().isEmpty());
+
+    VKontakteWorks::addAudio(QStringLiteral("1"), QStringLiteral("2"));
+    EXPECT_EQ(global->addAudioHash, QStringLiteral("0"));
+    EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Хэш добавления аудио: 0")}));
+    EXPECT_EQ(SandboxAudio::lastRequest(sandbox, "add")->target, "/audio?act=add&al=1&aid=1&oid=2&hash=0");
+    VKontakteWorks::addAudio(QStringLiteral("1"), QStringLiteral("2"));
+    EXPECT_EQ(SandboxAudio::tokenPageFetches(sandbox), 4);
+}
+
+TEST_F(AudioTokensTest, SignedOutThePageHasNoTokens)
+{
+    GlobalData::replace(global->vksid, QStringLiteral("nobody"));
+    TestSupport::LogCapture log;
+    EXPECT_EQ(VKontakteWorks::getAddAudioHash(), QStringLiteral("0"));
+    EXPECT_EQ(VKontakteWorks::getDelAudioHash(), QStringLiteral("0"));
+    EXPECT_TRUE(log.lines().isEmpty());
+
+    sandbox.stop();
+    EXPECT_EQ(VKontakteWorks::getAddAudioHash(), QStringLiteral("0"));
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST_F(AudioTokensTest, APageWithoutTheMarkerFallsBackToTheStoredToken)
+{
+    serveTokenPage("tokens_without_marker.txt");
+    TestSupport::LogCapture log;
+    GlobalData::replace(global->addAudioHash, QStringLiteral("kept-add"));
+    GlobalData::replace(global->delAudioHash, QStringLiteral("kept-delete"));
+    EXPECT_EQ(VKontakteWorks::getAddAudioHash(), QStringLiteral("kept-add"));
+    EXPECT_EQ(VKontakteWorks::getDelAudioHash(), QStringLiteral("kept-delete"));
+    EXPECT_EQ(log.lines(), QStringList({errorLine, errorLine}));
+
+    // On the first attempt the stored token is still "0", and that is what the request sends.
+    GlobalData::replace(global->delAudioHash, QStringLiteral("0"));
+    TestSupport::LogCapture second;
+    VKontakteWorks::delAudio(QStringLiteral("5"), QString::fromStdString(uid));
+    EXPECT_EQ(second.lines(), QStringList({errorLine, QStringLiteral("Хэш удаления аудио: 0")}));
+    EXPECT_EQ(SandboxAudio::lastRequest(sandbox, "delete")->target,
+              "/audio?act=delete_audio&al=1&aid=5&oid=" + uid + "&hash=0");
+}
+
+TEST_F(AudioTokensTest, TokensAreCutUpToTheNextComma)
+{
+    serveTokenPage("tokens_unquoted.txt");
+    EXPECT_EQ(VKontakteWorks::getAddAudioHash(), QStringLiteral("a1b2c3"));
+    EXPECT_EQ(VKontakteWorks::getDelAudioHash(), QStringLiteral("d4e5f6"));
+}
+
+TEST_F(AudioTokensTest, ARecordThatIsNoAddressPartSendsNothing)
+{
+    // A number text holding a blank (the fields are taken untrimmed from the page) forms no address.
+    TestSupport::LogCapture log;
+    VKontakteWorks::addAudio(QStringLiteral(" 456001"), QStringLiteral(" 2000001"));
+    EXPECT_EQ(SandboxAudio::tokenPageFetches(sandbox), 1);
+    EXPECT_FALSE(SandboxAudio::lastRequest(sandbox, "add").has_value());
+    EXPECT_EQ(log.lines().size(), 1); // the token line only
+}
+
+// ---- the rights-holder list
+// ----------------------------------------------------------------------------------
+
+class RiaaTest : public AudioTokensTest
+{
+};
+
+TEST_F(RiaaTest, TheFileIsSplitAtLineFeedsKeepingCarriageReturnsAndTheLastEmptyLine)
+{
+    SandboxAudio::setRiaaText(sandbox, "Ленинград\nRammstein\r\n  Мумий Тролль \n\nМетал\n");
+    const auto lines = VKontakteWorks::getRiaaList();
+    ASSERT_TRUE(lines.has_value());
+    EXPECT_EQ(*lines, QStringList({"Ленинград", "Rammstein\r", "  Мумий Тролль ", "", "Метал", ""}));
+
+    // No cookie and no page-request field, even while signed in.
+    const auto expected = std::map<std::string, std::string>{{"Accept-Encoding", "gzip"}};
+    EXPECT_EQ(ownHeaders(SandboxAudio::lastRequest(sandbox, "riaa").value()), expected);
+}
+
+TEST_F(RiaaTest, RefusalComparesTrimmedTextsExactly)
+{
+    SandboxAudio::setRiaaText(sandbox, "Ленинград\nRammstein\r\nМумий Тролль\n");
+    const QStringList list = VKontakteWorks::getRiaaList().value();
+    EXPECT_TRUE(VKontakteWorks::riaaRefuses(list, QStringLiteral("  Rammstein \t")));
+    EXPECT_TRUE(VKontakteWorks::riaaRefuses(list, QStringLiteral("Ленинград")));
+    EXPECT_TRUE(VKontakteWorks::riaaRefuses(list, QStringLiteral("Мумий Тролль\n")));
+    EXPECT_FALSE(VKontakteWorks::riaaRefuses(list, QStringLiteral("rammstein")));
+    EXPECT_FALSE(VKontakteWorks::riaaRefuses(list, QStringLiteral("Ленин")));
+    EXPECT_FALSE(VKontakteWorks::riaaRefuses(list, QStringLiteral("Мумий  Тролль")));
+    // The empty last line refuses only a blank search.
+    EXPECT_TRUE(VKontakteWorks::riaaRefuses(list, QString()));
+    EXPECT_TRUE(VKontakteWorks::riaaRefuses(list, QStringLiteral("  ")));
+
+    SandboxAudio::setRiaaText(sandbox, "Rammstein");
+    const QStringList noBlank = VKontakteWorks::getRiaaList().value();
+    EXPECT_FALSE(VKontakteWorks::riaaRefuses(noBlank, QStringLiteral(" ")));
+    EXPECT_FALSE(VKontakteWorks::riaaRefuses({}, QString()));
+}
+
+TEST_F(RiaaTest, AnUnreachableHostGivesOneEmptyLine)
+{
+    sandbox.stop();
+    TestSupport::LogCapture log;
+    const auto lines = VKontakteWorks::getRiaaList();
+    ASSERT_TRUE(lines.has_value());
+    EXPECT_EQ(*lines, QStringList({QString()}));
+    EXPECT_TRUE(VKontakteWorks::riaaRefuses(*lines, QStringLiteral(" ")));
+    EXPECT_FALSE(VKontakteWorks::riaaRefuses(*lines, QStringLiteral("Rammstein")));
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+} // namespace
