@@ -279,9 +279,7 @@ struct DownloadTransfer
         if (!flush())
             return false;
         quint64 size = 0;
-        struct stat info
-        {
-        };
+        struct stat info = {};
         if (fd >= 0) {
             if (::fstat(fd, &info) != 0) {
                 fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
