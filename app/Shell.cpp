@@ -9,7 +9,7 @@
 
 #include <QQmlEngine>
 
-Shell::Shell(QObject *parent) : QObject(parent)
+Shell::Shell(QObject *parent) : QObject(parent), m_queue(new Queue(this))
 {
     connect(&Badges::shared(), &Badges::queueCountChanged, this, &Shell::queueBadgeChanged);
 }
@@ -31,6 +31,7 @@ void Shell::registerQmlTypes(Shell *shell)
     qmlRegisterType<Audio_Recommended>("Melodrop", 1, 0, "Audio_Recommended");
     qmlRegisterUncreatableType<AudioRecordModel>("Melodrop", 1, 0, "AudioRecordModel", QStringLiteral("Owned by a screen"));
     qmlRegisterUncreatableType<MpvPlayer>("Melodrop", 1, 0, "MpvPlayer", QStringLiteral("Owned by a screen"));
+    qmlRegisterUncreatableType<Queue>("Melodrop", 1, 0, "Queue", QStringLiteral("The shell owns the queue"));
     qmlRegisterUncreatableType<ProgressOverlay>("Melodrop", 1, 0, "ProgressOverlay",
                                                 QStringLiteral("An overlay belongs to its screen"));
 }

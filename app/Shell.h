@@ -1,5 +1,7 @@
 #pragma once
 
+#include "media/Queue.h"
+
 #include <QObject>
 #include <QString>
 
@@ -11,6 +13,7 @@ class Shell : public QObject
     Q_PROPERTY(QString windowTitle READ windowTitle NOTIFY queueBadgeChanged)
     Q_PROPERTY(QString sandboxHint READ sandboxHint CONSTANT)
     Q_PROPERTY(bool rotationAllowed READ shouldAutorotate CONSTANT)
+    Q_PROPERTY(Queue *queue READ queue CONSTANT)
 
 public:
     explicit Shell(QObject *parent = nullptr);
@@ -21,6 +24,9 @@ public:
     // The badge of the queue tab (index 3), following Badges; 0 hides it.
     int queueBadge() const;
     QString windowTitle() const;
+
+    // The download queue: one per run, so transfers outlive its view.
+    Queue *queue() const { return m_queue; }
 
     // The tab bar's rotation rule: follows "settings_rotation" (true when absent, written on first read) for
     // every orientation alike.
@@ -35,4 +41,5 @@ Q_SIGNALS:
 
 private:
     QString m_sandboxHint;
+    Queue *m_queue = nullptr;
 };

@@ -1,8 +1,11 @@
 #include "media/MpvPlayer.h"
 
+#include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QMetaObject>
 
 #include <clocale>
+#include <cmath>
 
 #include <mpv/client.h>
 
@@ -28,6 +31,8 @@ MpvPlayer::MpvPlayer(QObject *parent) : QObject(parent)
     mpv_set_option_string(m_mpv, "ytdl", "no");
     mpv_set_option_string(m_mpv, "idle", "yes");
     mpv_set_option_string(m_mpv, "input-default-bindings", "no");
+    // Without a working sound device the track still plays (silently), so time and end of track go on.
+    mpv_set_option_string(m_mpv, "audio-fallback-to-null", "yes");
     const QByteArray ao = qgetenv("MELODROP_MPV_AO");
     if (!ao.isEmpty())
         mpv_set_option_string(m_mpv, "ao", ao.constData());
@@ -63,6 +68,82 @@ void MpvPlayer::load(const QString &url, bool loop)
     Q_EMIT loadingChanged();
 }
 
+bool MpvPlayer::open(const QString &path, int timeoutMs)
+{
+    if (!m_mpv || !QFileInfo(path).isFile())
+        return false;
+    // Opened paused, as a player that has been created but not yet told to play.
+    mpv_set_property_string(m_mpv, "loop-file", "no");
+    mpv_set_property_string(m_mpv, "pause", "yes");
+    const QByteArray file = path.toUtf8();
+    const char *command[] = {"loadfile", file.constData(), "replace", nullptr};
+    if (mpv_command(m_mpv, command) < 0)
+        return false;
+    m_loading = true;
+    Q_EMIT loadingChanged();
+
+    // The events are read here rather than on the event loop: the caller wants the answer now. Whatever arrives
+    // meanwhile is handled as it would have been.
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        const mpv_event *event = mpv_wait_event(m_mpv, double(deadline.remainingTime()) / 1000.0);
+        if (event->event_id == MPV_EVENT_NONE)
+            continue;
+        const bool ended = event->event_id == MPV_EVENT_END_FILE &&
+                           static_cast<mpv_event_end_file *>(event->data)->reason != MPV_END_FILE_REASON_STOP;
+        const bool ready = event->event_id == MPV_EVENT_FILE_LOADED;
+        handleEvent(event);
+        if (ended)
+            return false;
+        if (!ready)
+            continue;
+        int64_t audioTrack = 0;
+        if (mpv_get_property(m_mpv, "current-tracks/audio/id", MPV_FORMAT_INT64, &audioTrack) < 0) {
+            stop(); // a picture or some other stream, nothing to hear
+            return false;
+        }
+        double duration = 0;
+        if (mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration != m_duration) {
+            m_duration = duration;
+            Q_EMIT durationChanged();
+        }
+        return true;
+    }
+    stop();
+    return false;
+}
+
+bool MpvPlayer::playingNow() const
+{
+    if (!m_mpv || !m_loaded)
+        return false;
+    int paused = 1;
+    mpv_get_property(m_mpv, "pause", MPV_FORMAT_FLAG, &paused);
+    return !paused;
+}
+
+double MpvPlayer::currentTime() const
+{
+    if (!m_mpv || !m_loaded)
+        return 0;
+    if (!std::isnan(m_seekTarget))
+        return m_seekTarget;
+    double position = 0;
+    if (mpv_get_property(m_mpv, "time-pos", MPV_FORMAT_DOUBLE, &position) < 0)
+        return 0;
+    return position;
+}
+
+void MpvPlayer::setCurrentTime(double seconds)
+{
+    if (!m_mpv || !m_loaded)
+        return;
+    const QByteArray target = QByteArray::number(seconds, 'f', 6);
+    const char *command[] = {"seek", target.constData(), "absolute+exact", nullptr};
+    if (mpv_command(m_mpv, command) >= 0)
+        m_seekTarget = seconds;
+}
+
 void MpvPlayer::play()
 {
     if (m_mpv)
@@ -89,6 +170,9 @@ void MpvPlayer::stop()
         return;
     const char *command[] = {"stop", nullptr};
     mpv_command(m_mpv, command);
+    // Nothing is open from here on, even before libmpv reports the end.
+    m_loaded = false;
+    m_seekTarget = std::numeric_limits<double>::quiet_NaN();
     setPlaying(false);
 }
 
@@ -112,48 +196,63 @@ void MpvPlayer::setPlaying(bool playing)
 void MpvPlayer::handleEvents()
 {
     while (m_mpv) {
-        mpv_event *event = mpv_wait_event(m_mpv, 0);
+        const mpv_event *event = mpv_wait_event(m_mpv, 0);
         if (event->event_id == MPV_EVENT_NONE)
             break;
-        switch (event->event_id) {
-        case MPV_EVENT_PROPERTY_CHANGE: {
-            auto *property = static_cast<mpv_event_property *>(event->data);
-            if (property->format == MPV_FORMAT_DOUBLE && property->data) {
-                const double value = *static_cast<double *>(property->data);
-                if (event->reply_userdata == 1) {
-                    m_position = value;
-                    Q_EMIT positionChanged();
-                } else if (event->reply_userdata == 2) {
-                    m_duration = value;
-                    Q_EMIT durationChanged();
-                }
-            } else if (property->format == MPV_FORMAT_FLAG && property->data && event->reply_userdata == 3) {
-                if (!m_loading)
-                    setPlaying(!*static_cast<int *>(property->data));
+        handleEvent(event);
+    }
+}
+
+void MpvPlayer::handleEvent(const mpv_event *event)
+{
+    switch (event->event_id) {
+    case MPV_EVENT_PROPERTY_CHANGE: {
+        auto *property = static_cast<mpv_event_property *>(event->data);
+        if (property->format == MPV_FORMAT_DOUBLE && property->data) {
+            const double value = *static_cast<double *>(property->data);
+            if (event->reply_userdata == 1) {
+                m_position = value;
+                Q_EMIT positionChanged();
+            } else if (event->reply_userdata == 2) {
+                m_duration = value;
+                Q_EMIT durationChanged();
             }
-            break;
+        } else if (property->format == MPV_FORMAT_FLAG && property->data && event->reply_userdata == 3) {
+            // Unpausing with nothing open plays nothing.
+            if (!m_loading && m_loaded)
+                setPlaying(!*static_cast<int *>(property->data));
         }
-        case MPV_EVENT_FILE_LOADED: {
+        break;
+    }
+    case MPV_EVENT_FILE_LOADED: {
+        m_loading = false;
+        m_loaded = true;
+        Q_EMIT loadingChanged();
+        int paused = 0;
+        mpv_get_property(m_mpv, "pause", MPV_FORMAT_FLAG, &paused);
+        setPlaying(!paused);
+        break;
+    }
+    case MPV_EVENT_PLAYBACK_RESTART:
+        if (!std::isnan(m_seekTarget)) {
+            m_seekTarget = std::numeric_limits<double>::quiet_NaN();
+            Q_EMIT seeked();
+        }
+        break;
+    case MPV_EVENT_END_FILE: {
+        auto *end = static_cast<mpv_event_end_file *>(event->data);
+        if (m_loading) {
             m_loading = false;
             Q_EMIT loadingChanged();
-            int paused = 0;
-            mpv_get_property(m_mpv, "pause", MPV_FORMAT_FLAG, &paused);
-            setPlaying(!paused);
-            break;
         }
-        case MPV_EVENT_END_FILE: {
-            auto *end = static_cast<mpv_event_end_file *>(event->data);
-            if (m_loading) {
-                m_loading = false;
-                Q_EMIT loadingChanged();
-            }
-            setPlaying(false);
-            if (end->reason == MPV_END_FILE_REASON_EOF || end->reason == MPV_END_FILE_REASON_ERROR)
-                Q_EMIT endOfFile(end->reason == MPV_END_FILE_REASON_ERROR);
-            break;
-        }
-        default:
-            break;
-        }
+        m_loaded = false;
+        m_seekTarget = std::numeric_limits<double>::quiet_NaN();
+        setPlaying(false);
+        if (end->reason == MPV_END_FILE_REASON_EOF || end->reason == MPV_END_FILE_REASON_ERROR)
+            Q_EMIT endOfFile(end->reason == MPV_END_FILE_REASON_ERROR);
+        break;
+    }
+    default:
+        break;
     }
 }

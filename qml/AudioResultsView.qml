@@ -79,8 +79,8 @@ Item {
                 currentIndex: view.controller.sortIndex
                 onCurrentIndexChanged: view.controller.sortIndex = currentIndex
                 TabButton { text: qsTr("Популярные") }
-                TabButton { text: qsTr("По длительности") }
-                TabButton { text: qsTr("По названию") }
+                TabButton { text: qsTr("Длина") }
+                TabButton { text: qsTr("Название") }
             }
         }
 

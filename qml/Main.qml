@@ -16,9 +16,6 @@ ApplicationWindow {
     Material.accent: "#4a76a8"
     Material.primary: "#4a76a8"
 
-    // On a screen that turns (tablets, convertibles) the content follows only when rotation is allowed.
-    contentOrientation: Shell.rotationAllowed ? Screen.orientation : Screen.primaryOrientation
-
     StackLayout {
         anchors.fill: parent
         currentIndex: tabBar.currentIndex
@@ -29,9 +26,8 @@ ApplicationWindow {
             heading: qsTr("Видео")
             message: qsTr("Поиск и списки видеозаписей и видеоплеер появятся в следующих версиях Melodrop.")
         }
-        PendingView {
-            heading: qsTr("Загрузки")
-            message: qsTr("Очередь загрузок появится в следующей версии Melodrop.")
+        QueueView {
+            queue: Shell.queue
         }
     }
 

@@ -17,7 +17,8 @@ void onSignal(int)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: melodrop-sandbox [--host ADDR] [--port N] [--probe-status CODE]\n");
+    std::fprintf(stderr, "usage: melodrop-sandbox [--host ADDR] [--port N] [--probe-status CODE] [--throttle BYTES_PER_S]\n"
+                         "                        [--drop-after BYTES] [--error-status CODE] [--ignore-range]\n");
     return 2;
 }
 } // namespace
@@ -27,8 +28,16 @@ int main(int argc, char **argv)
     std::string host = "127.0.0.1";
     int port = 0;
     int probeStatus = 200;
+    long long throttle = 0;
+    long long dropAfter = -1;
+    int errorStatus = 0;
+    bool ignoreRange = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
+        if (arg == "--ignore-range") {
+            ignoreRange = true;
+            continue;
+        }
         if (i + 1 >= argc)
             return usage();
         if (arg == "--host")
@@ -37,11 +46,21 @@ int main(int argc, char **argv)
             port = std::atoi(argv[++i]);
         else if (arg == "--probe-status")
             probeStatus = std::atoi(argv[++i]);
+        else if (arg == "--throttle")
+            throttle = std::atoll(argv[++i]);
+        else if (arg == "--drop-after")
+            dropAfter = std::atoll(argv[++i]);
+        else if (arg == "--error-status")
+            errorStatus = std::atoi(argv[++i]);
         else
             return usage();
     }
     Sandbox sandbox;
     sandbox.setProbeStatus(probeStatus);
+    sandbox.storageFaults().throttleBytesPerSecond = throttle;
+    sandbox.storageFaults().dropAfterBytes = dropAfter;
+    sandbox.storageFaults().errorStatus = errorStatus;
+    sandbox.storageFaults().ignoreRange = ignoreRange;
     if (!sandbox.start(port, host)) {
         std::fprintf(stderr, "melodrop-sandbox: cannot listen on %s:%d\n", host.c_str(), port);
         return 1;

@@ -1,0 +1,261 @@
+#include "app/Lifecycle.h"
+
+#include "app/GlobalData.h"
+#include "app/Settings.h"
+#include "app/Storage.h"
+#include "decoding/Log.h"
+#include "decoding/Text.h"
+#include "media/AudioPlayer.h"
+#include "media/Badges.h"
+#include "media/LibraryBrowser.h"
+#include "media/PlaylistFile.h"
+#include "service/VKontakteWorks.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QWindow>
+
+#include <csignal>
+#include <cstdio>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+QString localized(const char *text)
+{
+    return QCoreApplication::translate("Melodrop", text);
+}
+
+// The write end is used from the signal handler, which may only make async-signal-safe calls.
+int signalPipe[2] = {-1, -1};
+const Lifecycle *signalWatcher = nullptr;
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[0], &byte, 1);
+}
+
+void deleteUnfinishedDownloads(const QString &folder)
+{
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        // Only files: a folder of the user's that happens to be named "….temp" is not a partial download.
+        if (LibraryBrowser::pathExtension(entry.fileName()) == QLatin1String("temp"))
+            QFile::remove(entry.filePath());
+    }
+}
+
+} // namespace
+
+Lifecycle::Lifecycle(Settings *settings, QObject *parent) : QObject(parent), m_settings(settings) {}
+
+Lifecycle::~Lifecycle()
+{
+    if (signalWatcher != this)
+        return;
+    // Nobody is left to turn the signals into an orderly exit: let them end the process as usual again.
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGINT, SIG_DFL);
+    ::close(signalPipe[0]);
+    ::close(signalPipe[1]);
+    signalPipe[0] = signalPipe[1] = -1;
+    signalWatcher = nullptr;
+}
+
+Settings &Lifecycle::settings() const
+{
+    return m_settings ? *m_settings : Settings::shared();
+}
+
+QString Lifecycle::autosavedPlaylistPath()
+{
+    return VKontakteWorks::getRootDir() + QStringLiteral("/AudioAutosavedPlaylist.tune");
+}
+
+QString Lifecycle::importFolder(const QString &mediaDir)
+{
+    return mediaDir + QLatin1Char('/') + localized("Импортированные");
+}
+
+bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
+{
+    if (settings().boolValue(QStringLiteral("auto_sleep"), true)) {
+        if (steps.disableIdleTimer)
+            steps.disableIdleTimer();
+        else
+            m_idle.inhibit(localized("Melodrop не даёт экрану гаснуть"));
+    }
+    if (steps.showWindow)
+        steps.showWindow();
+
+    GlobalData *global = GlobalData::sharedGlobalData();
+    Badges::shared().setApplicationBadge(int(global->audioQueueArray.size() + global->videoQueueArray.size()));
+
+    if (const std::optional<QList<PlaylistEntry>> saved = PlaylistFile::read(autosavedPlaylistPath());
+        saved && !saved->isEmpty()) {
+        global->audioPlaylistArray.clear();
+        for (PlaylistEntry entry : *saved) {
+            entry.current = QStringLiteral("0"); // a restored playlist has no current track
+            global->audioPlaylistArray.append(entry);
+        }
+        Q_EMIT PlayerEvents::shared().playlistChanged();
+    }
+
+    if (steps.audioSession)
+        steps.audioSession();
+    if (steps.remoteControl)
+        steps.remoteControl();
+    return true;
+}
+
+void Lifecycle::saveAutosavedPlaylist()
+{
+    if (!PlaylistFile::write(autosavedPlaylistPath(), GlobalData::sharedGlobalData()->audioPlaylistArray))
+        Log::line(QStringLiteral("The playlist could not be saved to %1").arg(autosavedPlaylistPath()));
+}
+
+void Lifecycle::applicationDidEnterBackground()
+{
+    saveAutosavedPlaylist();
+}
+
+void Lifecycle::applicationWillTerminate()
+{
+    saveAutosavedPlaylist();
+    deleteUnfinishedDownloads(VKontakteWorks::getAudioDir());
+    deleteUnfinishedDownloads(VKontakteWorks::getVideoDir());
+    Badges::shared().setApplicationBadge(0);
+}
+
+void Lifecycle::windowVisibilityChanged(int visibility)
+{
+    if (visibility == QWindow::Minimized || visibility == QWindow::Hidden)
+        applicationDidEnterBackground();
+}
+
+void Lifecycle::applicationStateChanged(Qt::ApplicationState state)
+{
+    if (state == Qt::ApplicationHidden || state == Qt::ApplicationSuspended)
+        applicationDidEnterBackground();
+}
+
+QString Lifecycle::importedFileName(const QUrl &url)
+{
+    QString encoded = url.path(QUrl::FullyEncoded);
+    while (encoded.endsWith(QLatin1Char('/')))
+        encoded.chop(1);
+    QString name = encoded.mid(encoded.lastIndexOf(QLatin1Char('/')) + 1);
+    name = QUrl::fromPercentEncoding(name.toUtf8());
+    name = Text::trimmed(Text::decodeHtmlEntities(name));
+    // Escapes and references can spell a separator ("%2F", "&#47;"): only the part after the last one is a
+    // name, so that the copy cannot land outside the import folder.
+    name = Text::trimmed(name.mid(name.lastIndexOf(QLatin1Char('/')) + 1));
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QChar(0)))
+        return {};
+    return name;
+}
+
+bool Lifecycle::handleOpenURL(const QUrl &url)
+{
+    if (!url.isValid() || !url.isLocalFile())
+        return true;
+    const QString extension = LibraryBrowser::pathExtension(QFileInfo(url.path()).fileName()).toLower();
+    if (extension == QLatin1String("mp3"))
+        import(url, VKontakteWorks::getAudioDir(), QStringLiteral("\\audio"), false);
+    else if (extension == QLatin1String("mp4"))
+        import(url, VKontakteWorks::getVideoDir(), QStringLiteral("\\video"), true);
+    return true;
+}
+
+void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &displayFolder, bool logName)
+{
+    const QString name = importedFileName(url);
+    if (name.isEmpty()) {
+        Q_EMIT alertRequested(localized("Ошибка"), localized("Файл не импортирован: в его адресе нет имени файла"),
+                              {localized("Готово")}, 0);
+        return;
+    }
+    Storage::ensureFolder(mediaDir);
+    const QString folder = importFolder(mediaDir);
+    Storage::ensureFolder(folder);
+    // QFile::copy never replaces an existing file, and it writes through a temporary file and a rename.
+    QFile::copy(url.toLocalFile(), folder + QLatin1Char('/') + name);
+    if (logName)
+        Log::line(name);
+    Q_EMIT alertRequested(localized("Уведомление"), localized("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder),
+                          {localized("Готово")}, 0);
+}
+
+QString Lifecycle::copyToInbox(const QString &path)
+{
+    const QString inbox = VKontakteWorks::getInboxDir();
+    const QFileInfo source(path);
+    if (QFileInfo(source.absolutePath()) == QFileInfo(inbox))
+        return source.absoluteFilePath();
+    if (!Storage::ensureFolder(inbox))
+        return {};
+    // A file handed over again replaces the earlier copy; the Inbox only stages files for the import.
+    const QString target = inbox + QLatin1Char('/') + source.fileName();
+    const QString partial = inbox + QStringLiteral("/.%1.%2.part").arg(source.fileName()).arg(QCoreApplication::applicationPid());
+    QFile::remove(partial);
+    if (!QFile::copy(path, partial))
+        return {};
+    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0) {
+        QFile::remove(partial);
+        return {};
+    }
+    return target;
+}
+
+void Lifecycle::openArguments(const QStringList &arguments, const QString &workingDirectory)
+{
+    for (const QString &argument : arguments) {
+        const QUrl url = QUrl::fromUserInput(argument, workingDirectory, QUrl::AssumeLocalFile);
+        if (!url.isLocalFile()) {
+            handleOpenURL(url);
+            continue;
+        }
+        const QString path = url.toLocalFile();
+        const QString extension = LibraryBrowser::pathExtension(QFileInfo(path).fileName()).toLower();
+        if (extension != QLatin1String("mp3") && extension != QLatin1String("mp4"))
+            continue; // would be ignored anyway: not worth a copy
+        if (!QFileInfo(path).isFile()) {
+            Log::line(QStringLiteral("Not a file: %1").arg(path));
+            continue;
+        }
+        const QString staged = copyToInbox(path);
+        if (staged.isEmpty()) {
+            Log::line(QStringLiteral("Could not copy %1 into the Inbox folder").arg(path));
+            continue;
+        }
+        handleOpenURL(QUrl::fromLocalFile(staged));
+    }
+}
+
+void Lifecycle::watchTerminationSignals()
+{
+    if (signalWatcher)
+        return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return;
+    signalWatcher = this;
+    auto *notifier = new QSocketNotifier(signalPipe[1], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t received = ::read(signalPipe[1], &byte, 1);
+        Q_EMIT terminationRequested();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
