@@ -1,3 +1,5 @@
+#include "../support/TestSupport.h"
+
 #include "sandbox/Sandbox.h"
 
 #include <QFile>
@@ -10,24 +12,11 @@
 
 namespace {
 
-struct CliRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using TestSupport::CliRun;
 
 CliRun cli(const QStringList &args, const QByteArray &input = QByteArray())
 {
-    QProcess process;
-    process.start(qEnvironmentVariable("MELODROP_CLI"), args);
-    if (!process.waitForStarted(10000))
-        return {};
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    return TestSupport::runCli(args, input);
 }
 
 class CliTest : public ::testing::Test

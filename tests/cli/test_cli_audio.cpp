@@ -1,3 +1,5 @@
+#include "../support/TestSupport.h"
+
 #include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
 
@@ -11,24 +13,11 @@
 
 namespace {
 
-struct CliRun
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using TestSupport::CliRun;
 
 CliRun cli(const QStringList &args)
 {
-    QProcess process;
-    process.start(qEnvironmentVariable("MELODROP_CLI"), args);
-    if (!process.waitForStarted(10000))
-        return {};
-    process.closeWriteChannel();
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return TestSupport::runCli(args);
 }
 
 // Every output line must be one JSON array of seven texts.

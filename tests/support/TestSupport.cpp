@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QProcess>
 #include <QThread>
 
 namespace TestSupport {
@@ -45,6 +46,19 @@ int LogCapture::count(const QString &line) const
 {
     std::lock_guard lock(m_mutex);
     return int(m_lines.count(line));
+}
+
+CliRun runCli(const QStringList &args, const QByteArray &input)
+{
+    QProcess process;
+    process.start(qEnvironmentVariable("MELODROP_CLI"), args);
+    if (!process.waitForStarted(10000))
+        return {};
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
 }
 
 bool waitFor(const std::function<bool()> &done, int timeoutMs)

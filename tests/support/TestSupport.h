@@ -29,6 +29,15 @@ private:
     std::function<void(const QString &)> m_previous;
 };
 
+// One run of the command-line client (MELODROP_CLI) with `args` and `input` on its standard input.
+struct CliRun
+{
+    int exitCode = -1; // -1 when it did not start or crashed
+    QString out;
+    QString err;
+};
+CliRun runCli(const QStringList &args, const QByteArray &input = QByteArray());
+
 // Spins the event loop until `done` holds or `timeoutMs` passes; returns whether it held.
 bool waitFor(const std::function<bool()> &done, int timeoutMs = 10000);
 
