@@ -23,7 +23,9 @@ void Shell::registerQmlTypes(Shell *shell)
 {
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "Shell", shell);
     qmlRegisterType<LoginForm>("Melodrop", 1, 0, "LoginForm");
+    qmlRegisterUncreatableType<CatalogueMenu>("Melodrop", 1, 0, "CatalogueMenu", QStringLiteral("Use Audio or Video"));
     qmlRegisterType<Audio>("Melodrop", 1, 0, "Audio");
+    qmlRegisterType<Video>("Melodrop", 1, 0, "Video");
     qmlRegisterUncreatableType<AudioResults>("Melodrop", 1, 0, "AudioResults", QStringLiteral("Use one of the screens"));
     qmlRegisterType<Audio_Search>("Melodrop", 1, 0, "Audio_Search");
     qmlRegisterType<Audio_Personal>("Melodrop", 1, 0, "Audio_Personal");

@@ -7,12 +7,12 @@ Page {
     id: page
     signal openRequested(string screen, string title, string name)
     property string tappedName
-    title: qsTr("Аудио")
+    // The tab's menu controller (Audio or Video).
+    property CatalogueMenu menu
 
-    Audio {
-        id: menu
-        objectName: "audioMenu"
-        onOpenScreen: (row, screen, title) => page.openRequested(screen, title, page.tappedName)
+    Connections {
+        target: page.menu
+        function onOpenScreen(row, screen, title) { page.openRequested(screen, title, page.tappedName) }
     }
     StackView.onActivating: menu.viewWillAppear()
     Component.onCompleted: menu.viewWillAppear()

@@ -31,6 +31,8 @@ StackView {
     }
 
     initialItem: AudioMenuView {
+        title: qsTr("Аудио")
+        menu: Audio { objectName: "audioMenu" }
         onOpenRequested: (screen, title, name) => stack.open(screen, title, name)
     }
 }

@@ -22,10 +22,7 @@ ApplicationWindow {
 
         LoginView {}
         AudioTab {}
-        PendingView {
-            heading: qsTr("Видео")
-            message: qsTr("Поиск и списки видеозаписей и видеоплеер появятся в следующих версиях Melodrop.")
-        }
+        VideoTab {}
         QueueView {
             queue: Shell.queue
         }

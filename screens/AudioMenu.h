@@ -1,22 +1,30 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QList>
 #include <QString>
 
 class Settings;
 
-// The audio tab's menu (`Audio`): nine rows leading to the audio screens, each with the number of records or
-// files waiting there. Counters are read anew each time the menu is shown.
-class Audio : public QAbstractListModel
+// A tab's menu: rows leading to the tab's screens, each with the number of records or files waiting there.
+// Counters are read anew each time the menu is shown.
+class CatalogueMenu : public QAbstractListModel
 {
     Q_OBJECT
 public:
     enum Role { NameRole = Qt::UserRole + 1, DescriptionRole, IconRole, CounterRole, ScreenRole, TitleRole, AvailableRole };
-    static constexpr int rowCountTotal = 9;
 
-    explicit Audio(QObject *parent = nullptr);
-    // Reads the counting switch from `settings` instead of the program's store (tests).
-    explicit Audio(Settings *settings, QObject *parent = nullptr);
+    struct Row
+    {
+        const char *name;
+        const char *description;
+        const char *icon;
+        const char *screen;
+        bool titled;    // the opened screen takes the row's name as its title
+        bool available; // the screen exists in this build
+    };
+
+    CatalogueMenu(const QList<Row> &rows, Settings *settings, QObject *parent);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -29,14 +37,45 @@ public:
 
     // Counter of a row as shown (0: no counter).
     int counter(int row) const;
-    // MP3 entries below `folder`, sub-folders included, the extension compared in lower case.
+    // Entries below `folder`, sub-folders included, whose extension in lower case is `extension`.
     static int countFiles(const QString &folder, const QString &extension);
 
 Q_SIGNALS:
     // `screen` is the screen's class name; `title` is empty where the screen keeps its own.
     void openScreen(int row, const QString &screen, const QString &title);
 
+protected:
+    virtual QList<int> counters(Settings &settings) const = 0;
+
 private:
+    QList<Row> m_rows;
     Settings *m_settings = nullptr;
-    int m_counters[rowCountTotal] = {};
+    QList<int> m_counters;
+};
+
+// The audio tab's menu (`Audio`): nine rows.
+class Audio : public CatalogueMenu
+{
+    Q_OBJECT
+public:
+    static constexpr int rowCountTotal = 9;
+    explicit Audio(QObject *parent = nullptr);
+    // Reads the counting switch from `settings` instead of the program's store (tests).
+    explicit Audio(Settings *settings, QObject *parent = nullptr);
+
+protected:
+    QList<int> counters(Settings &settings) const override;
+};
+
+// The video tab's menu (`Video`): seven rows.
+class Video : public CatalogueMenu
+{
+    Q_OBJECT
+public:
+    static constexpr int rowCountTotal = 7;
+    explicit Video(QObject *parent = nullptr);
+    explicit Video(Settings *settings, QObject *parent = nullptr);
+
+protected:
+    QList<int> counters(Settings &settings) const override;
 };

@@ -94,3 +94,28 @@ TEST_F(AudioMenuTest, RowsOpenTheirScreensWithTheRightTitles)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(AudioMenuTest, VideoMenuCountsMp4FilesUnderItsOwnSwitch)
+{
+    QDir(root.path()).mkpath("video/sub");
+    touch(root.filePath("video/a.mp4"));
+    touch(root.filePath("video/sub/B.MP4"));
+    touch(root.filePath("video/c.mp3"));
+    GlobalData::sharedGlobalData()->videoFoundArray.append(VideoRecord{});
+
+    Video menu(settings.get());
+    ASSERT_EQ(menu.rowCount(), 7);
+    menu.viewWillAppear();
+    EXPECT_EQ(menu.counter(0), 1);
+    EXPECT_EQ(menu.counter(4), 2);
+    EXPECT_EQ(menu.counter(5), 2);
+    EXPECT_TRUE(settings->contains("count_video"));
+    settings->setBool("count_video", false);
+    menu.viewWillAppear();
+    EXPECT_EQ(menu.counter(4), 0);
+    GlobalData::sharedGlobalData()->videoFoundArray.clear();
+}
+
+} // namespace

@@ -1,0 +1,27 @@
+import QtQuick
+import QtQuick.Controls
+import Melodrop
+
+// The video tab: the menu, and the screens it opens on a navigation stack.
+StackView {
+    id: stack
+    objectName: "videoStack"
+
+    Component { id: pendingView; PendingPage {} }
+
+    function open(screen, title, name) {
+        const factory = stack.factories()[screen]
+        if (factory)
+            factory(title)
+        else
+            stack.push(pendingView, { heading: name, stack: stack })
+    }
+    // Screens that exist in this build, by class name; filled in as they arrive.
+    function factories() { return ({}) }
+
+    initialItem: AudioMenuView {
+        title: qsTr("Видео")
+        menu: Video { objectName: "videoMenu" }
+        onOpenRequested: (screen, title, name) => stack.open(screen, title, name)
+    }
+}
