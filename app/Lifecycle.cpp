@@ -96,7 +96,8 @@ bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
         steps.showWindow();
 
     GlobalData *global = GlobalData::sharedGlobalData();
-    Badges::shared().setApplicationBadge(int(global->audioQueueArray.size() + global->videoQueueArray.size()));
+    Badges::shared().setApplicationBadge(
+        int(global->audioQueueArray.size() + global->videoQueueArray.size()));
 
     if (const std::optional<QList<PlaylistEntry>> saved = PlaylistFile::read(autosavedPlaylistPath());
         saved && !saved->isEmpty()) {
@@ -157,7 +158,8 @@ QString Lifecycle::importedFileName(const QUrl &url)
     // Escapes and references can spell a separator ("%2F", "&#47;"): only the part after the last one is a
     // name, so that the copy cannot land outside the import folder.
     name = Text::trimmed(name.mid(name.lastIndexOf(QLatin1Char('/')) + 1));
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QChar(0)))
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
+        name.contains(QChar(0)))
         return {};
     return name;
 }
@@ -178,7 +180,8 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
 {
     const QString name = importedFileName(url);
     if (name.isEmpty()) {
-        Q_EMIT alertRequested(localized("Ошибка"), localized("Файл не импортирован: в его адресе нет имени файла"),
+        Q_EMIT alertRequested(localized("Ошибка"),
+                              localized("Файл не импортирован: в его адресе нет имени файла"),
                               {localized("Готово")}, 0);
         return;
     }
@@ -189,7 +192,8 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
     QFile::copy(url.toLocalFile(), folder + QLatin1Char('/') + name);
     if (logName)
         Log::line(name);
-    Q_EMIT alertRequested(localized("Уведомление"), localized("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder),
+    Q_EMIT alertRequested(localized("Уведомление"),
+                          localized("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder),
                           {localized("Готово")}, 0);
 }
 
@@ -203,7 +207,8 @@ QString Lifecycle::copyToInbox(const QString &path)
         return {};
     // A file handed over again replaces the earlier copy; the Inbox only stages files for the import.
     const QString target = inbox + QLatin1Char('/') + source.fileName();
-    const QString partial = inbox + QStringLiteral("/.%1.%2.part").arg(source.fileName()).arg(QCoreApplication::applicationPid());
+    const QString partial =
+        inbox + QStringLiteral("/.%1.%2.part").arg(source.fileName()).arg(QCoreApplication::applicationPid());
     QFile::remove(partial);
     if (!QFile::copy(path, partial))
         return {};

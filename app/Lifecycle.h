@@ -12,8 +12,8 @@
 class Settings;
 
 // The program's answers to start-up, moving to the background, exit and files handed over by other programs:
-// the idle switch, the launcher badge, the autosaved playlist, the removal of unfinished downloads and the import
-// of MP3 and MP4 files into the library's import folders.
+// the idle switch, the launcher badge, the autosaved playlist, the removal of unfinished downloads and the
+// import of MP3 and MP4 files into the library's import folders.
 class Lifecycle : public QObject
 {
     Q_OBJECT
@@ -22,9 +22,9 @@ public:
     // The launch steps that belong to other parts of the program, run in their place in the order.
     struct LaunchSteps
     {
-        std::function<void()> showWindow;      // step 2: the tab bar shown in the main window
-        std::function<void()> audioSession;    // step 5: audio session and route-change listener
-        std::function<void()> remoteControl;   // step 6: remote-control reception
+        std::function<void()> showWindow;       // step 2: the tab bar shown in the main window
+        std::function<void()> audioSession;     // step 5: audio session and route-change listener
+        std::function<void()> remoteControl;    // step 6: remote-control reception
         std::function<void()> disableIdleTimer; // step 1 when "auto_sleep" holds; empty: the idle inhibitor
     };
 
@@ -35,8 +35,8 @@ public:
     static QString autosavedPlaylistPath();
     // The import folder inside `mediaDir`.
     static QString importFolder(const QString &mediaDir);
-    // The name a received file is stored under: the last component of the URL's text, percent escapes and HTML
-    // references decoded, trimmed, and reduced to a plain file name. Empty when nothing usable is left.
+    // The name a received file is stored under: the last component of the URL's text, percent escapes and
+    // HTML references decoded, trimmed, and reduced to a plain file name. Empty when nothing usable is left.
     static QString importedFileName(const QUrl &url);
 
     // Launch finished: returns true.
@@ -48,16 +48,17 @@ public:
     // A file handed over by another program: MP3 and MP4 files are copied into an import folder. Always true.
     bool handleOpenURL(const QUrl &url);
 
-    // Files from the command line or a second start: paths (relative to `workingDirectory`) or URLs. Local files
-    // are copied into the Inbox folder first, as the program receives every handed-over file, then opened.
+    // Files from the command line or a second start: paths (relative to `workingDirectory`) or URLs. Local
+    // files are copied into the Inbox folder first, as the program receives every handed-over file, then
+    // opened.
     void openArguments(const QStringList &arguments, const QString &workingDirectory);
 
     // The window was minimised or hidden (QWindow::Visibility): that is the desktop's "background".
     Q_INVOKABLE void windowVisibilityChanged(int visibility);
     void applicationStateChanged(Qt::ApplicationState state);
 
-    // SIGTERM and SIGINT become terminationRequested on the main thread, so that exit runs its steps. One object
-    // of the process watches; its destruction gives the signals their default action back.
+    // SIGTERM and SIGINT become terminationRequested on the main thread, so that exit runs its steps. One
+    // object of the process watches; its destruction gives the signals their default action back.
     void watchTerminationSignals();
 
     Portals::IdleInhibitor *idleInhibitor() { return &m_idle; }

@@ -13,7 +13,7 @@
 
 namespace {
 
-QString tr(const char *text)
+QString localized(const char *text)
 {
     return QCoreApplication::translate("Melodrop", text);
 }
@@ -29,7 +29,7 @@ QString noticeText(const char *key)
         return QStringLiteral("Для копирайтеров\n\nMelodrop не хранит и не распространяет чужие записи: программа "
                               "показывает то, что открыто на сайте сервиса его пользователям. Правообладатели могут "
                               "добавить запросы в список ограниченных поиском, написав разработчикам.");
-    return tr(key);
+    return localized(key);
 }
 
 void pause(int seconds)
@@ -86,7 +86,7 @@ void LoginForm::loginButtonPressed()
     const bool signIn = GlobalData::sharedGlobalData()->vksid.isEmpty();
     m_hud = new ProgressOverlay(this);
     m_hud->setMinShowTime(2.0f);
-    m_hud->setLabelText(signIn ? tr("Выполняется вход...") : tr("Выполняется выход..."));
+    m_hud->setLabelText(signIn ? localized("Выполняется вход...") : localized("Выполняется выход..."));
     connect(m_hud, &ProgressOverlay::hudWasHidden, this, &LoginForm::hudWasHidden);
     Q_EMIT hudChanged();
     if (signIn) {
@@ -109,18 +109,18 @@ void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const Q
     const Session::SignInResult result = Session::signIn(email, password);
     hud->setMode(ProgressOverlay::CustomView);
     if (result.outcome == Session::SignInResult::Unreachable) {
-        hud->setLabelText(tr("Ошибка"));
+        hud->setLabelText(localized("Ошибка"));
         hud->setDetailsLabelText(Session::unreachableDetails());
         pause(2);
         return;
     }
     if (result.outcome == Session::SignInResult::SignedIn) {
-        hud->setLabelText(tr("Готово"));
-        hud->setDetailsLabelText(tr("Вход успешно выполнен"));
+        hud->setLabelText(localized("Готово"));
+        hud->setDetailsLabelText(localized("Вход успешно выполнен"));
         setLoginButtonImage(QStringLiteral("Logout_button.png"));
     } else {
-        hud->setLabelText(tr("Ошибка"));
-        hud->setDetailsLabelText(tr("Не удалось выполнить вход"));
+        hud->setLabelText(localized("Ошибка"));
+        hud->setDetailsLabelText(localized("Не удалось выполнить вход"));
     }
     pause(1);
 }
@@ -130,8 +130,8 @@ void LoginForm::doingVkExit(ProgressOverlay *hud)
     pause(1);
     Session::signOut();
     hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(tr("Готово"));
-    hud->setDetailsLabelText(tr("Выход успешно выполнен"));
+    hud->setLabelText(localized("Готово"));
+    hud->setDetailsLabelText(localized("Выход успешно выполнен"));
     setLoginButtonImage(QStringLiteral("Login_button.png"));
     pause(1);
 }
@@ -169,14 +169,14 @@ QString LoginForm::sessionText() const
     if (global->vksid.isEmpty())
         return QString();
     if (global->vkuid.isEmpty())
-        return tr("Вход выполнен");
-    return tr("Вход выполнен, номер пользователя %1").arg(global->vkuid);
+        return localized("Вход выполнен");
+    return localized("Вход выполнен, номер пользователя %1").arg(global->vkuid);
 }
 
 void LoginForm::prefsButtonPressed()
 {
     Q_EMIT alertRequested(QString(), QString(),
-                          {tr("Отмена"), tr("Очистить все данные"), tr("Удалить весь контент")}, resetChoiceTag);
+                          {localized("Отмена"), localized("Очистить все данные"), localized("Удалить весь контент")}, resetChoiceTag);
 }
 
 void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
@@ -197,12 +197,12 @@ void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
 
 void LoginForm::infoButtonPressed()
 {
-    Q_EMIT alertRequested(QStringLiteral("Melodrop 1.8.1"), noticeText("Авторы:"), {tr("Готово")}, 0);
+    Q_EMIT alertRequested(QStringLiteral("Melodrop 1.8.1"), noticeText("Авторы:"), {localized("Готово")}, 0);
 }
 
 void LoginForm::copyrightsButtonPressed()
 {
-    Q_EMIT alertRequested(QString(), noticeText("Для копирайтеров"), {tr("Готово")}, 0);
+    Q_EMIT alertRequested(QString(), noticeText("Для копирайтеров"), {localized("Готово")}, 0);
 }
 
 void LoginForm::textFieldReturn()

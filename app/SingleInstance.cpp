@@ -17,9 +17,9 @@ constexpr int clientTimeoutMs = 5000;
 
 } // namespace
 
-SingleInstance::SingleInstance(const QString &serverName, QObject *parent) : QObject(parent), m_serverName(serverName)
-{
-}
+SingleInstance::SingleInstance(const QString &serverName, QObject *parent)
+    : QObject(parent), m_serverName(serverName)
+{}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -29,7 +29,8 @@ QString SingleInstance::serverNameFor(const QString &rootDir)
     if (runtime.isEmpty())
         runtime = QDir::tempPath();
     const QString root = QDir(rootDir).absolutePath();
-    const QByteArray digest = QCryptographicHash::hash(root.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    const QByteArray digest =
+        QCryptographicHash::hash(root.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
     return runtime + QStringLiteral("/melodrop-%1.socket").arg(QString::fromLatin1(digest));
 }
 
@@ -55,7 +56,8 @@ bool SingleInstance::sendToRunningInstance(const QStringList &arguments, const Q
     socket.write(message);
     if (!socket.waitForBytesWritten(timeoutMs))
         return false;
-    // Wait for the running program to take the files, so that they are not lost should it be ending right now.
+    // Wait for the running program to take the files, so that they are not lost should it be ending right
+    // now.
     while (socket.bytesAvailable() < 1) {
         if (!socket.waitForReadyRead(timeoutMs))
             return false;
@@ -79,15 +81,17 @@ bool SingleInstance::listen()
         m_server->setMaxPendingConnections(8);
         connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
     }
-    if (m_server->listen(m_serverName))
-        return true;
-    if (m_server->serverError() != QAbstractSocket::AddressInUseError)
-        return false;
-    // The socket file is there: either a program answers on it, or a crashed one left it behind.
+    // Asked first: with access options set, listen() renames its socket over an existing one, which would
+    // take the name from a program that is still running.
     QLocalSocket probe;
     probe.connectToServer(m_serverName);
     if (probe.waitForConnected(1000))
         return false;
+    if (m_server->listen(m_serverName))
+        return true;
+    if (m_server->serverError() != QAbstractSocket::AddressInUseError)
+        return false;
+    // Nobody answers on the socket file: a program that crashed left it behind.
     QLocalServer::removeServer(m_serverName);
     return m_server->listen(m_serverName);
 }

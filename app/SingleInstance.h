@@ -25,7 +25,8 @@ public:
 
     // Hands `arguments` (with the directory they are relative to) to a running program and waits until it has
     // taken them. False when no program answers.
-    bool sendToRunningInstance(const QStringList &arguments, const QString &workingDirectory, int timeoutMs = 5000);
+    bool sendToRunningInstance(const QStringList &arguments, const QString &workingDirectory,
+                               int timeoutMs = 5000);
     // Becomes the running program; false when the socket cannot be set up (another one was quicker).
     bool listen();
     bool isListening() const;

@@ -1,6 +1,11 @@
 // melodrop: the desktop program.
 #include "app/GlobalData.h"
+#include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "app/SingleInstance.h"
+#include "media/AudioRoute.h"
+#include "media/Mpris.h"
+#include "media/RemoteControl.h"
 #include "sandbox/Sandbox.h"
 #include "service/ServiceEndpoints.h"
 #include "service/VKontakteWorks.h"
@@ -10,6 +15,8 @@
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTimer>
 
 #include <cstdio>
 #include <memory>
@@ -34,6 +41,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption rootOption(QStringLiteral("root"), QStringLiteral("Documents folder of the program."),
                                         QStringLiteral("DIR"));
     parser.addOptions({sandboxOption, baseOption, rootOption});
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("MP3 or MP4 files to import."),
+                                 QStringLiteral("[files...]"));
     parser.process(app);
 
     std::unique_ptr<Sandbox> sandbox;
@@ -58,16 +67,60 @@ int main(int argc, char *argv[])
     if (parser.isSet(rootOption))
         VKontakteWorks::setRootDir(parser.value(rootOption));
     QDir().mkpath(VKontakteWorks::getRootDir()); // the documents root always exists
+
+    // One program per documents folder: a second start hands its files over and ends.
+    SingleInstance instance(SingleInstance::serverNameFor(VKontakteWorks::getRootDir()));
+    if (instance.sendToRunningInstance(parser.positionalArguments(), QDir::currentPath()))
+        return 0;
+    instance.listen();
+
     GlobalData::sharedGlobalData();
 
+    customMainAppClass remote;
+    app.installEventFilter(&remote); // media keys in the window, held seek keys included
+    Mpris mpris(&remote);
+    AudioRouteMonitor route;
+    Lifecycle lifecycle;
+
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL); // the video picture is drawn through OpenGL
     QQuickStyle::setStyle(QStringLiteral("Material"));
     Shell::registerQmlTypes(&shell);
+    qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", &lifecycle);
     QQmlApplicationEngine engine;
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);
     engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-    if (engine.rootObjects().isEmpty())
+    auto *window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    if (!window)
         return 1;
+
+    auto raise = [window] {
+        window->show();
+        window->raise();
+        window->requestActivate();
+    };
+    QObject::connect(&mpris, &Mpris::raiseRequested, window, raise);
+    QObject::connect(window, &QWindow::visibilityChanged, &lifecycle,
+                     [&lifecycle](QWindow::Visibility visibility) { lifecycle.windowVisibilityChanged(visibility); });
+    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &lifecycle, &Lifecycle::applicationStateChanged);
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &lifecycle, &Lifecycle::applicationWillTerminate);
+    lifecycle.watchTerminationSignals();
+    QObject::connect(&lifecycle, &Lifecycle::terminationRequested, &app, &QCoreApplication::quit);
+
+    Lifecycle::LaunchSteps steps;
+    steps.showWindow = [window] { window->show(); };
+    steps.audioSession = [&route] { route.start(); };
+    steps.remoteControl = [&mpris] { mpris.start(); }; // no session bus: media keys in the window still work
+    lifecycle.didFinishLaunching(steps);
+
+    QObject::connect(&instance, &SingleInstance::messageReceived, &lifecycle,
+                     [&lifecycle, raise](const QStringList &arguments, const QString &workingDirectory) {
+                         lifecycle.openArguments(arguments, workingDirectory);
+                         raise();
+                     });
+    // Files from the command line once the window can show the import notices.
+    const QStringList files = parser.positionalArguments();
+    QTimer::singleShot(0, &lifecycle, [&lifecycle, files] { lifecycle.openArguments(files, QDir::currentPath()); });
     return app.exec();
 }

@@ -48,7 +48,8 @@ namespace {
 
 void onWakeup(void *context)
 {
-    QMetaObject::invokeMethod(static_cast<AudioRouteMonitor *>(context), "handleEvents", Qt::QueuedConnection);
+    QMetaObject::invokeMethod(static_cast<AudioRouteMonitor *>(context), "handleEvents",
+                              Qt::QueuedConnection);
 }
 
 QStringList deviceNames(const mpv_node &list)

@@ -3,8 +3,8 @@
 #include "media/LibraryBrowser.h"
 #include "media/Portals.h"
 
-// What both export screens do: browse a media folder like the library and hand the chosen file to a program the
-// user picks, or to a new e-mail as its attachment.
+// What both export screens do: browse a media folder like the library and hand the chosen file to a program
+// the user picks, or to a new e-mail as its attachment.
 class MediaExport : public LibraryBrowser
 {
     Q_OBJECT
@@ -56,5 +56,7 @@ class Audio_Export : public MediaExport
 public:
     explicit Audio_Export(QObject *parent = nullptr) : MediaExport(AudioMedia, nullptr, parent) {}
     // `settings` replaces the program's store (tests).
-    explicit Audio_Export(Settings *settings, QObject *parent = nullptr) : MediaExport(AudioMedia, settings, parent) {}
+    explicit Audio_Export(Settings *settings, QObject *parent = nullptr)
+        : MediaExport(AudioMedia, settings, parent)
+    {}
 };

@@ -6,9 +6,9 @@
 
 #include <QPointer>
 
-// The audio library screen: browses the audio folder, previews a file in a small player inside an alert, appends
-// one file or the folder's MP3 files to the current playlist, and deletes entries, pruning the playlist of tracks
-// whose files are gone.
+// The audio library screen: browses the audio folder, previews a file in a small player inside an alert,
+// appends one file or the folder's MP3 files to the current playlist, and deletes entries, pruning the
+// playlist of tracks whose files are gone.
 class Audio_Library : public LibraryBrowser
 {
     Q_OBJECT
@@ -53,7 +53,8 @@ private:
     void hudWasHidden(ProgressOverlay *hud);
     void setTableBusy(bool busy);
     void closePreview();
-    // Removes, from the last entry to the first, every playlist entry whose file is gone; the playing one stops.
+    // Removes, from the last entry to the first, every playlist entry whose file is gone; the playing one
+    // stops.
     static void prunePlaylist();
 
     bool m_tableBusy = false;

@@ -2,6 +2,7 @@
 
 #include "app/GlobalData.h"
 #include "app/Storage.h"
+#include "media/Audio_Playlists.h"
 #include "media/AudioPlayer.h"
 #include "media/LibraryPlayer.h"
 #include "media/PlaylistFile.h"
@@ -38,7 +39,8 @@ QVariant PlaylistRowModel::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> PlaylistRowModel::roleNames() const
 {
-    return {{TitleRole, "title"}, {IconRole, "icon"}, {CurrentRole, "current"}, {BackgroundRole, "background"}};
+    return {
+        {TitleRole, "title"}, {IconRole, "icon"}, {CurrentRole, "current"}, {BackgroundRole, "background"}};
 }
 
 void PlaylistRowModel::setRows(std::vector<Row> rows)
@@ -93,8 +95,7 @@ Audio_Playlist::Audio_Playlist(QObject *parent)
     : QObject(parent), m_title(tr(defaultTitle)), m_elapsed(QString::fromLatin1(zeroTime)),
       m_total(QString::fromLatin1(zeroTime)), m_rows(new PlaylistRowModel(this)),
       m_random([] { return QRandomGenerator::global()->generate(); })
-{
-}
+{}
 
 Audio_Playlist::~Audio_Playlist()
 {
@@ -123,12 +124,14 @@ void Audio_Playlist::pause()
 
 QString Audio_Playlist::randomButtonImage() const
 {
-    return playRandomMusic() ? QStringLiteral("playlist_shuffle_active.png") : QStringLiteral("playlist_shuffle.png");
+    return playRandomMusic() ? QStringLiteral("playlist_shuffle_active.png")
+                             : QStringLiteral("playlist_shuffle.png");
 }
 
 QString Audio_Playlist::repeatButtonImage() const
 {
-    return playRepeatMusic() ? QStringLiteral("playlist_repeat_active.png") : QStringLiteral("playlist_repeat.png");
+    return playRepeatMusic() ? QStringLiteral("playlist_repeat_active.png")
+                             : QStringLiteral("playlist_repeat.png");
 }
 
 bool Audio_Playlist::playRandomMusic() const
@@ -339,10 +342,10 @@ void Audio_Playlist::repeatButtonPressed()
 
 void Audio_Playlist::additionButtonPressed()
 {
-    Q_EMIT alertRequested(QString(), QString(),
-                          {tr("Отмена"), tr("Сохранить плейлист как..."), tr("Загрузить плейлист"),
-                           tr("Очистить плейлист")},
-                          MenuAlert);
+    Q_EMIT alertRequested(
+        QString(), QString(),
+        {tr("Отмена"), tr("Сохранить плейлист как..."), tr("Загрузить плейлист"), tr("Очистить плейлист")},
+        MenuAlert);
 }
 
 void Audio_Playlist::editPlaylist()
@@ -376,8 +379,8 @@ void Audio_Playlist::alertViewClickedButtonAtIndex(int tag, int index)
 void Audio_Playlist::savePlaylist()
 {
     setPlaylistNameToSave(m_playlistName);
-    Q_EMIT alertRequested(tr("Сохранить плейлист как..."), QStringLiteral(" \n "), {tr("Отмена"), tr("Сохранить")},
-                          SaveAlert);
+    Q_EMIT alertRequested(tr("Сохранить плейлист как..."), QStringLiteral(" \n "),
+                          {tr("Отмена"), tr("Сохранить")}, SaveAlert);
 }
 
 void Audio_Playlist::savePlaylistAs()
@@ -435,6 +438,11 @@ void Audio_Playlist::moveRow(int from, int to)
     else
         reloadTable();
     Q_EMIT PlayerEvents::shared().playlistChanged();
+}
+
+QObject *Audio_Playlist::newPlaylistsScreen() const
+{
+    return new Audio_Playlists;
 }
 
 void Audio_Playlist::updateTime()

@@ -18,8 +18,7 @@ class QTimer;
 
 // Takes the element at `from` out of `list` and puts it at `to`, or at the end when `to` is no longer inside
 // the shortened list. Equal indexes, or a `from` outside the list, change nothing.
-template <typename T>
-void moveObjectFromIndex(QList<T> &list, qsizetype from, qsizetype to)
+template <typename T> void moveObjectFromIndex(QList<T> &list, qsizetype from, qsizetype to)
 {
     if (from == to || from < 0 || from >= list.size() || to < 0)
         return;
@@ -149,6 +148,8 @@ public:
     // Edit mode: delete the entry at `row`, or move it (its mark moves with it).
     Q_INVOKABLE void deleteRow(int row);
     Q_INVOKABLE void moveRow(int from, int to);
+    // A new controller for the saved playlists screen, owned by whoever takes it (the view's engine).
+    Q_INVOKABLE QObject *newPlaylistsScreen() const;
 
     // The one-second tick: the time display while visible, then any pending request from outside.
     Q_INVOKABLE void updateTime();

@@ -1,8 +1,8 @@
 #include "media/Audio_Playlists.h"
 
 #include "app/GlobalData.h"
-#include "media/AudioPlayer.h"
 #include "media/Audio_Playlist.h"
+#include "media/AudioPlayer.h"
 #include "media/PlaylistFile.h"
 #include "service/VKontakteWorks.h"
 

@@ -50,8 +50,8 @@ QVariant LibraryEntries::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> LibraryEntries::roleNames() const
 {
-    return {{NameRole, "name"},          {FolderRole, "folder"},       {DetailRole, "detail"},
-            {IconRole, "icon"},          {AccessoryRole, "accessory"}, {DeleteTitleRole, "deleteTitle"}};
+    return {{NameRole, "name"}, {FolderRole, "folder"},       {DetailRole, "detail"},
+            {IconRole, "icon"}, {AccessoryRole, "accessory"}, {DeleteTitleRole, "deleteTitle"}};
 }
 
 void LibraryEntries::setRows(QList<Row> rows)
@@ -62,9 +62,9 @@ void LibraryEntries::setRows(QList<Row> rows)
 }
 
 LibraryBrowser::LibraryBrowser(Media media, Screen screen, Settings *settings, QObject *parent)
-    : QObject(parent), m_media(media), m_screen(screen), m_settings(settings), m_entries(new LibraryEntries(this))
-{
-}
+    : QObject(parent), m_media(media), m_screen(screen), m_settings(settings),
+      m_entries(new LibraryEntries(this))
+{}
 
 QString LibraryBrowser::mediaDir() const
 {
@@ -123,14 +123,6 @@ float LibraryBrowser::megabytes(qint64 bytes)
     return float(bytes) * (1.0f / 1048576.0f);
 }
 
-void LibraryBrowser::viewDidLoad()
-{
-    if (m_pathToDir.isEmpty())
-        return;
-    m_pathToDir.clear();
-    Q_EMIT folderChanged();
-}
-
 void LibraryBrowser::viewWillAppear()
 {
     reloadLibrary();
@@ -139,7 +131,8 @@ void LibraryBrowser::viewWillAppear()
 void LibraryBrowser::reloadLibrary()
 {
     const QString folder = currentFolder();
-    // Sorted by name: ext4 and most Linux file systems hand entries back in hash order, which reads as random.
+    // Sorted by name: ext4 and most Linux file systems hand entries back in hash order, which reads as
+    // random.
     const QStringList names = QDir(folder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
 
@@ -174,12 +167,13 @@ void LibraryBrowser::reloadLibrary()
 
 void LibraryBrowser::updateTitle()
 {
-    const bool counting =
-        settings().boolValue(m_media == AudioMedia ? QStringLiteral("count_audio") : QStringLiteral("count_video"), true);
+    const bool counting = settings().boolValue(
+        m_media == AudioMedia ? QStringLiteral("count_audio") : QStringLiteral("count_video"), true);
     QString title;
     if (counting) {
         const float size = megabytes(mediaBytesBelow(currentFolder(), mediaExtension()));
-        title = (m_pathToDir.isEmpty() ? localized("Всего: %1 Мб") : localized("Папка: %1 Мб")).arg(double(size), 0, 'f', 1);
+        title = (m_pathToDir.isEmpty() ? localized("Всего: %1 Мб") : localized("Папка: %1 Мб"))
+                    .arg(double(size), 0, 'f', 1);
     } else if (m_pathToDir.isEmpty()) {
         title = m_screen == ExportScreen ? localized("Экспорт") : localized("Медиатека");
     } else {

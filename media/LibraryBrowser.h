@@ -13,7 +13,14 @@ class LibraryEntries : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    enum Role { NameRole = Qt::UserRole + 1, FolderRole, DetailRole, IconRole, AccessoryRole, DeleteTitleRole };
+    enum Role {
+        NameRole = Qt::UserRole + 1,
+        FolderRole,
+        DetailRole,
+        IconRole,
+        AccessoryRole,
+        DeleteTitleRole
+    };
 
     struct Row
     {
@@ -38,10 +45,10 @@ private:
     QList<Row> m_rows;
 };
 
-// What the library and export screens share: the current folder below the audio or video folder, its listing into
-// the shared library list, the title with the sizes, walking into sub-folders and back, and deleting entries.
-// The listing goes into GlobalData's audioLibraryArray / videoLibraryArray, which the library and export screens
-// share: whichever listed last owns their content, and row numbers refer to it.
+// What the library and export screens share: the current folder below the audio or video folder, its listing
+// into the shared library list, the title with the sizes, walking into sub-folders and back, and deleting
+// entries. The listing goes into GlobalData's audioLibraryArray / videoLibraryArray, which the library and
+// export screens share: whichever listed last owns their content, and row numbers refer to it.
 class LibraryBrowser : public QObject
 {
     Q_OBJECT
@@ -83,12 +90,14 @@ public:
 
     // The text after the last dot of `name`, unless the dot opens the name; empty when there is none.
     static QString pathExtension(const QString &name);
-    // Total size of the files below `folder` (sub-folders included) whose extension is `extension` in any case.
+    // Total size of the files below `folder` (sub-folders included) whose extension is `extension` in any
+    // case.
     static qint64 mediaBytesBelow(const QString &folder, const QString &extension);
     // Size as the rows and titles show it: bytes × 2^-20 in single precision.
     static float megabytes(qint64 bytes);
 
-    Q_INVOKABLE void viewDidLoad();
+    // Lists the current folder. The folder itself is kept while the screen is left and entered again: a new
+    // screen object starts at the top.
     Q_INVOKABLE void viewWillAppear();
     Q_INVOKABLE void reloadLibrary();
     Q_INVOKABLE void toParentFolder();

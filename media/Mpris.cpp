@@ -1,8 +1,8 @@
 #include "media/Mpris.h"
 
 #include "app/GlobalData.h"
-#include "media/AudioPlayer.h"
 #include "media/Audio_Playlist.h"
+#include "media/AudioPlayer.h"
 #include "media/RemoteControl.h"
 #include "service/VKontakteWorks.h"
 
@@ -81,8 +81,8 @@ QVariantMap Mpris::metadata() const
     const GlobalData *global = GlobalData::sharedGlobalData();
     const int index = Audio_Playlist::currentIndex();
     if (index < 0)
-        return {{QStringLiteral("mpris:trackid"),
-                 QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack")))}};
+        return {{QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(QStringLiteral(
+                                                      "/org/mpris/MediaPlayer2/TrackList/NoTrack")))}};
     const QString file = global->audioPlaylistArray.at(index).file;
     const QString name = Audio_Playlist::displayName(file);
     QVariantMap map;

@@ -24,7 +24,8 @@ public:
     static constexpr const char *baseServiceName = "org.mpris.MediaPlayer2.melodrop";
 
     // `remote` receives the events; `connection` is the bus to serve on (the session bus by default).
-    explicit Mpris(customMainAppClass *remote, const QDBusConnection &connection = QDBusConnection::sessionBus(),
+    explicit Mpris(customMainAppClass *remote,
+                   const QDBusConnection &connection = QDBusConnection::sessionBus(),
                    QObject *parent = nullptr);
     ~Mpris() override;
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMetaObject>
 
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 
@@ -82,8 +83,8 @@ bool MpvPlayer::open(const QString &path, int timeoutMs)
     m_loading = true;
     Q_EMIT loadingChanged();
 
-    // The events are read here rather than on the event loop: the caller wants the answer now. Whatever arrives
-    // meanwhile is handled as it would have been.
+    // The events are read here rather than on the event loop: the caller wants the answer now. Whatever
+    // arrives meanwhile is handled as it would have been.
     const QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         const mpv_event *event = mpv_wait_event(m_mpv, double(deadline.remainingTime()) / 1000.0);
@@ -103,11 +104,24 @@ bool MpvPlayer::open(const QString &path, int timeoutMs)
             return false;
         }
         double duration = 0;
-        if (mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration != m_duration) {
+        if (mpv_get_property(m_mpv, "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 &&
+            duration != m_duration) {
             m_duration = duration;
             Q_EMIT durationChanged();
         }
-        return true;
+        // Loading ends with a restart of playback; taken here, it cannot be mistaken later for the end of a
+        // jump asked for through setCurrentTime.
+        const QDeadlineTimer settle(std::min<qint64>(1000, deadline.remainingTime()));
+        while (m_loaded && !settle.hasExpired()) {
+            const mpv_event *next = mpv_wait_event(m_mpv, double(settle.remainingTime()) / 1000.0);
+            if (next->event_id == MPV_EVENT_NONE)
+                continue;
+            const bool restarted = next->event_id == MPV_EVENT_PLAYBACK_RESTART;
+            handleEvent(next);
+            if (restarted)
+                break;
+        }
+        return m_loaded;
     }
     stop();
     return false;
@@ -137,6 +151,10 @@ double MpvPlayer::currentTime() const
 void MpvPlayer::setCurrentTime(double seconds)
 {
     if (!m_mpv || !m_loaded)
+        return;
+    // Restarts reported before this jump belong to earlier ones.
+    handleEvents();
+    if (!m_loaded)
         return;
     const QByteArray target = QByteArray::number(seconds, 'f', 6);
     const char *command[] = {"seek", target.constData(), "absolute+exact", nullptr};

@@ -24,8 +24,8 @@ public:
 
     // Starts playing `url` (a file path or an address); `loop` repeats it without end.
     Q_INVOKABLE void load(const QString &url, bool loop = false);
-    // Opens a local file paused and waits until it is ready: false when it cannot be opened, holds no audio or
-    // does not answer within `timeoutMs`. The duration is known as soon as this returns true.
+    // Opens a local file paused and waits until it is ready: false when it cannot be opened, holds no audio
+    // or does not answer within `timeoutMs`. The duration is known as soon as this returns true.
     bool open(const QString &path, int timeoutMs = 5000);
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();

@@ -57,8 +57,8 @@ QString nextToken()
     return QStringLiteral("melodrop%1").arg(++counter);
 }
 
-// The portal names a request object after the caller's unique bus name and the token it was given; watching that
-// path before the call leaves no window in which the answer could be missed.
+// The portal names a request object after the caller's unique bus name and the token it was given; watching
+// that path before the call leaves no window in which the answer could be missed.
 QString requestPath(const QDBusConnection &bus, const QString &token)
 {
     QString sender = bus.baseService();
@@ -277,7 +277,8 @@ void composeEmail(const Email &email, QObject *context, std::function<void(MailR
     callPortal(
         message, token, context,
         [done](uint code) {
-            // The portal only knows that the composer was handed the message, which is as far as we can follow it.
+            // The portal only knows that the composer was handed the message, which is as far as we can
+            // follow it.
             done(code == 0 ? MailResult::Sent : code == 1 ? MailResult::Cancelled : MailResult::Failed);
         },
         [email, guard, done](const QDBusError &error) {
@@ -296,7 +297,7 @@ IdleInhibitor::IdleInhibitor(QObject *parent) : QObject(parent) {}
 
 IdleInhibitor::~IdleInhibitor()
 {
-    release();
+    endInhibition();
 }
 
 void IdleInhibitor::setState(State state)
@@ -378,6 +379,12 @@ void IdleInhibitor::tryScreenSaver(const QString &reason)
 
 void IdleInhibitor::release()
 {
+    endInhibition();
+    setState(Released);
+}
+
+void IdleInhibitor::endInhibition()
+{
     ++m_generation;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (m_state == ThroughPortal && bus.isConnected()) {
@@ -392,7 +399,6 @@ void IdleInhibitor::release()
     }
     m_portalHandle = QDBusObjectPath();
     m_screenSaverCookie = 0;
-    setState(Released);
 }
 
 } // namespace Portals

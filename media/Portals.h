@@ -6,8 +6,8 @@
 
 #include <functional>
 
-// Desktop services behind the export screens and the idle switch, through the XDG desktop portals on the session
-// bus, falling back to the freedesktop tools when no portal answers:
+// Desktop services behind the export screens and the idle switch, through the XDG desktop portals on the
+// session bus, falling back to the freedesktop tools when no portal answers:
 //   open with another program:  OpenURI.OpenFile (ask = true)      else xdg-open, else QDesktopServices
 //   compose an e-mail:          Email.ComposeEmail (attachment_fds) else xdg-email --attach
 //   keep the screen awake:      Inhibit.Inhibit (flag 8, idle)      else org.freedesktop.ScreenSaver.Inhibit
@@ -50,6 +50,8 @@ Q_SIGNALS:
 private:
     void setState(State state);
     void tryScreenSaver(const QString &reason);
+    // Ends whatever inhibition is held or on its way, without telling anyone.
+    void endInhibition();
 
     State m_state = Released;
     QDBusObjectPath m_portalHandle;

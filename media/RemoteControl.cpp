@@ -1,8 +1,8 @@
 #include "media/RemoteControl.h"
 
 #include "app/GlobalData.h"
-#include "media/AudioPlayer.h"
 #include "media/Audio_Playlist.h"
+#include "media/AudioPlayer.h"
 
 #include <QKeyEvent>
 #include <QThread>
@@ -27,8 +27,7 @@ struct customMainAppClass::SeekState
 
 customMainAppClass::customMainAppClass(QObject *parent)
     : QObject(parent), m_state(std::make_shared<SeekState>()), m_stepper(new QObject(this))
-{
-}
+{}
 
 customMainAppClass::~customMainAppClass()
 {
@@ -134,7 +133,8 @@ int customMainAppClass::subtypeForKey(const QKeyEvent &event)
 bool customMainAppClass::eventFilter(QObject *watched, QEvent *event)
 {
     // A key event travels from the window to its items; it is taken once, where it enters the window.
-    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWindowType()) {
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
+        watched->isWindowType()) {
         const int subtype = subtypeForKey(*static_cast<QKeyEvent *>(event));
         if (subtype != 0)
             return sendEvent(RemoteControlEventType, subtype);
@@ -186,7 +186,8 @@ void customMainAppClass::startSeekingLoop(bool forward)
     QThread *thread = QThread::create([state, stepper, forward] {
         while (state->flag(forward).load()) {
             // The player belongs to the main thread: the step is carried out there.
-            QMetaObject::invokeMethod(stepper, [forward] { seekStep(forward); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                stepper, [forward] { seekStep(forward); }, Qt::QueuedConnection);
             std::unique_lock lock(state->mutex);
             state->wake.wait_for(lock, std::chrono::milliseconds(state->intervalMs.load()),
                                  [&] { return !state->flag(forward).load(); });

@@ -37,8 +37,8 @@ public:
     // Ends the seeking loops and waits for their threads.
     ~customMainAppClass() override;
 
-    // Dispatches one event. Remote-control events (type 2) are consumed, known subtype or not: true. Any other
-    // type is not ours: false, for the caller to pass it on.
+    // Dispatches one event. Remote-control events (type 2) are consumed, known subtype or not: true. Any
+    // other type is not ours: false, for the caller to pass it on.
     bool sendEvent(int type, int subtype);
 
     // Media keys pressed in the program's windows, as remote-control events. Install on the application.

@@ -9,5 +9,7 @@ class Video_Export : public MediaExport
 public:
     explicit Video_Export(QObject *parent = nullptr) : MediaExport(VideoMedia, nullptr, parent) {}
     // `settings` replaces the program's store (tests).
-    explicit Video_Export(Settings *settings, QObject *parent = nullptr) : MediaExport(VideoMedia, settings, parent) {}
+    explicit Video_Export(Settings *settings, QObject *parent = nullptr)
+        : MediaExport(VideoMedia, settings, parent)
+    {}
 };

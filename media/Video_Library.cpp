@@ -26,7 +26,6 @@ void Video_Library::rowSelected(int row)
         enterFolder(name);
         return;
     }
-    Q_EMIT rowDeselected(row);
     Q_EMIT videoPlayerRequested(fullPath(name), QStringLiteral("library"));
 }
 

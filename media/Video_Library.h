@@ -25,5 +25,4 @@ public:
 Q_SIGNALS:
     // Present Video_Player full screen with these properties.
     void videoPlayerRequested(const QString &fileName, const QString &refererType);
-    void rowDeselected(int row);
 };

@@ -44,13 +44,16 @@ VideoEngine::VideoEngine(bool withPicture, QObject *parent) : QObject(parent), m
     mpv_handle *mpv = mpv_create();
     if (!mpv)
         return;
-    // "libmpv" waits for a render context made by VideoSurface; "null" plays on without a picture.
-    mpv_set_option_string(mpv, "vo", withPicture ? "libmpv" : "null");
+    // "libmpv" draws through the render context VideoSurface makes; should a file open before there is one,
+    // mpv falls back to "null" and plays on instead of ending the file with an error.
+    mpv_set_option_string(mpv, "vo", withPicture ? "libmpv,null" : "null");
     mpv_set_option_string(mpv, "terminal", "no");
     mpv_set_option_string(mpv, "ytdl", "no");
     mpv_set_option_string(mpv, "idle", "yes");
     mpv_set_option_string(mpv, "input-default-bindings", "no");
     mpv_set_option_string(mpv, "osc", "no");
+    mpv_set_option_string(mpv, "gpu-hwdec-interop",
+                          "no"); // decoding is in software: no probing of GPU drivers
     const QByteArray ao = qgetenv("MELODROP_MPV_AO");
     if (!ao.isEmpty())
         mpv_set_option_string(mpv, "ao", ao.constData());
@@ -168,7 +171,8 @@ void VideoEngine::handleEvents()
         }
         case MPV_EVENT_FILE_LOADED: {
             double duration = 0;
-            if (mpv_get_property(m_mpv.get(), "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 && duration != m_duration) {
+            if (mpv_get_property(m_mpv.get(), "duration", MPV_FORMAT_DOUBLE, &duration) >= 0 &&
+                duration != m_duration) {
                 m_duration = duration;
                 Q_EMIT durationChanged();
             }
@@ -230,6 +234,11 @@ QString Video_Player::contentAddress() const
         return QUrl(m_fileName).toString(QUrl::FullyEncoded);
     // A path is never parsed as an address: spaces, "#" and "%" in it stay part of the name.
     return QUrl::fromLocalFile(m_fileName).toString(QUrl::FullyEncoded);
+}
+
+QString Video_Player::clockText(double seconds)
+{
+    return VKontakteWorks::secondsToTime(QString::asprintf("%.0f", seconds));
 }
 
 int Video_Player::displayCount() const
@@ -314,7 +323,7 @@ void Video_Player::loadPlayer()
         return;
     m_player->stop();
     if (m_pictureExpected && !m_surfaceReady) {
-        // mpv gives up the picture for good when a file opens before the render context exists.
+        // A file opened before the render context exists plays without a picture until it is opened again.
         m_loadPending = true;
         m_surfaceWait->start();
         return;
@@ -390,8 +399,8 @@ void Video_Player::updateTime()
 {
     if (displayCount() < 2 || !m_player)
         return;
-    m_videoTimeLabel = VKontakteWorks::secondsToTime(QString::asprintf("%.0f", m_player->playableDuration()));
-    m_videoTimeLabelCurrent = VKontakteWorks::secondsToTime(QString::asprintf("%.0f", m_player->position()));
+    m_videoTimeLabel = clockText(m_player->playableDuration());
+    m_videoTimeLabelCurrent = clockText(m_player->position());
     Q_EMIT timeLabelsChanged();
     setSliderValue(m_player->position());
 }
@@ -501,7 +510,9 @@ public:
             return;
         QOpenGLFramebufferObject *fbo = framebufferObject();
         mpv_opengl_fbo target{int(fbo->handle()), fbo->width(), fbo->height(), 0};
-        int flipY = 0; // the item mirrors the texture instead
+        // mpv writes the top row first; Qt presents the texture with OpenGL's bottom-left origin, which shows
+        // it the right way up.
+        int flipY = 0;
         mpv_render_param params[] = {
             {MPV_RENDER_PARAM_OPENGL_FBO, &target},
             {MPV_RENDER_PARAM_FLIP_Y, &flipY},
@@ -532,7 +543,6 @@ VideoSurface::VideoSurface(QQuickItem *parent)
     : QQuickFramebufferObject(parent), m_relay(std::make_shared<VideoUpdateRelay>())
 {
     m_relay->item = this;
-    setMirrorVertically(true);
 }
 
 VideoSurface::~VideoSurface()
@@ -543,6 +553,11 @@ VideoSurface::~VideoSurface()
 
 bool VideoSurface::renderingSupported()
 {
+    // graphicsApi() names the hardware API even when QT_QUICK_BACKEND chose the software renderer.
+    const QString backend = QQuickWindow::sceneGraphBackend();
+    const QString requested = qEnvironmentVariable("QT_QUICK_BACKEND");
+    if (backend == QLatin1String("software") || requested == QLatin1String("software"))
+        return false;
     return QQuickWindow::graphicsApi() == QSGRendererInterface::OpenGL;
 }
 

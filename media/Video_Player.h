@@ -65,9 +65,9 @@ private:
     double m_cacheEnd = -1;
 };
 
-// The video player screen: plays one remote address ("search") or library file ("library") in a loop until it is
-// closed, pausing the music meanwhile. With a second display the picture goes there and the screen shows its own
-// play, pause and position controls, which a one-second timer keeps up to date.
+// The video player screen: plays one remote address ("search") or library file ("library") in a loop until it
+// is closed, pausing the music meanwhile. With a second display the picture goes there and the screen shows
+// its own play, pause and position controls, which a one-second timer keeps up to date.
 class Video_Player : public QObject
 {
     Q_OBJECT
@@ -78,14 +78,15 @@ class Video_Player : public QObject
     Q_PROPERTY(QString errorText READ errorText NOTIFY errorTextChanged)
     Q_PROPERTY(bool externalDisplay READ externalDisplay NOTIFY externalDisplayChanged)
     Q_PROPERTY(int externalScreenIndex READ externalScreenIndex NOTIFY externalDisplayChanged)
-    Q_PROPERTY(bool externalControlsVisible READ externalControlsVisible NOTIFY externalControlsVisibleChanged)
+    Q_PROPERTY(
+        bool externalControlsVisible READ externalControlsVisible NOTIFY externalControlsVisibleChanged)
     Q_PROPERTY(double sliderMaximum READ sliderMaximum NOTIFY sliderChanged)
     Q_PROPERTY(double sliderValue READ sliderValue NOTIFY sliderChanged)
     Q_PROPERTY(QString videoTimeLabel READ videoTimeLabel NOTIFY timeLabelsChanged)
     Q_PROPERTY(QString videoTimeLabelCurrent READ videoTimeLabelCurrent NOTIFY timeLabelsChanged)
 
 public:
-    static constexpr int timerInterval = 1000;   // milliseconds
+    static constexpr int timerInterval = 1000; // milliseconds
     static constexpr int surfaceWaitMs = 3000; // how long a load waits for the picture surface
 
     explicit Video_Player(QObject *parent = nullptr);
@@ -109,6 +110,8 @@ public:
 
     // What the player is given: an address for "search", a file address made from the path otherwise.
     QString contentAddress() const;
+    // Seconds rounded to whole ones as the time labels show them ("1:05").
+    Q_INVOKABLE static QString clockText(double seconds);
 
     // Connected displays; the application's screens unless set (tests).
     int displayCount() const;

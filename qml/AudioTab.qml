@@ -13,8 +13,26 @@ StackView {
     Component { id: recommendedScreen; Audio_Recommended {} }
     Component { id: resultsView; AudioResultsView {} }
     Component { id: pendingView; PendingPage {} }
+    Component { id: libraryView; LibraryView {} }
+    Component { id: exportView; ExportView {} }
+    Component { id: playlistView; PlaylistView {} }
+    // Screens that keep their place (folder, player) for the whole run.
+    Audio_Library { id: audioLibrary }
+    Audio_Export { id: audioExport }
 
     function open(screen, title, name) {
+        if (screen === "Audio_Library") {
+            stack.push(libraryView, { controller: audioLibrary, stack: stack })
+            return
+        }
+        if (screen === "Audio_Export") {
+            stack.push(exportView, { controller: audioExport, stack: stack })
+            return
+        }
+        if (screen === "Audio_Playlist") {
+            stack.push(playlistView, { controller: Audio_Playlist, stack: stack })
+            return
+        }
         const factories = {
             "Audio_Search": searchScreen,
             "Audio_Personal": personalScreen,

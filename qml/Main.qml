@@ -10,7 +10,7 @@ ApplicationWindow {
     height: 740
     minimumWidth: 320
     minimumHeight: 520
-    visible: true
+    visible: false // shown by the launch steps
     title: Shell.windowTitle
     Material.theme: Material.Light
     Material.accent: "#4a76a8"
@@ -26,6 +26,16 @@ ApplicationWindow {
         QueueView {
             queue: Shell.queue
         }
+    }
+
+    Connections {
+        target: Lifecycle
+        function onAlertRequested(title, message, buttons, tag) { notice.ask(title, message, buttons, tag) }
+    }
+    AlertDialog {
+        id: notice
+        objectName: "importNotice"
+        parent: Overlay.overlay
     }
 
     footer: TabBar {

@@ -8,6 +8,10 @@ StackView {
     objectName: "videoStack"
 
     Component { id: pendingView; PendingPage {} }
+    Component { id: libraryView; LibraryView {} }
+    Component { id: exportView; ExportView {} }
+    Video_Library { id: videoLibrary }
+    Video_Export { id: videoExport }
 
     function open(screen, title, name) {
         const factory = stack.factories()[screen]
@@ -17,7 +21,12 @@ StackView {
             stack.push(pendingView, { heading: name, stack: stack })
     }
     // Screens that exist in this build, by class name; filled in as they arrive.
-    function factories() { return ({}) }
+    function factories() {
+        return {
+            "Video_Library": () => stack.push(libraryView, { controller: videoLibrary, stack: stack }),
+            "Video_Export": () => stack.push(exportView, { controller: videoExport, stack: stack })
+        }
+    }
 
     initialItem: AudioMenuView {
         title: qsTr("Видео")

@@ -32,7 +32,7 @@ const QList<CatalogueMenu::Row> videoRows = {
     {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false, false},
 };
 
-QString tr(const char *text)
+QString localized(const char *text)
 {
     return QCoreApplication::translate("Melodrop", text);
 }
@@ -56,9 +56,9 @@ QVariant CatalogueMenu::data(const QModelIndex &index, int role) const
     const Row &row = m_rows.at(index.row());
     switch (role) {
     case NameRole:
-        return tr(row.name);
+        return localized(row.name);
     case DescriptionRole:
-        return tr(row.description);
+        return localized(row.description);
     case IconRole:
         return QString::fromLatin1(row.icon);
     case CounterRole:
@@ -66,7 +66,7 @@ QVariant CatalogueMenu::data(const QModelIndex &index, int role) const
     case ScreenRole:
         return QString::fromLatin1(row.screen);
     case TitleRole:
-        return row.titled ? tr(row.name) : QString();
+        return row.titled ? localized(row.name) : QString();
     case AvailableRole:
         return row.available;
     default:
@@ -112,7 +112,7 @@ void CatalogueMenu::rowSelected(int row)
     if (row < 0 || row >= m_rows.size())
         return;
     const Row &r = m_rows.at(row);
-    Q_EMIT openScreen(row, QString::fromLatin1(r.screen), r.titled ? tr(r.name) : QString());
+    Q_EMIT openScreen(row, QString::fromLatin1(r.screen), r.titled ? localized(r.name) : QString());
 }
 
 Audio::Audio(QObject *parent) : CatalogueMenu(audioRows, nullptr, parent) {}

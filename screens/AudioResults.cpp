@@ -12,7 +12,7 @@
 
 namespace {
 
-QString tr(const char *text)
+QString localized(const char *text)
 {
     return QCoreApplication::translate("Melodrop", text);
 }
@@ -139,17 +139,17 @@ void AudioResults::viewWillAppear()
             setSearchText(*text);
     };
     auto selfPlaceholder = [this, global] {
-        setPlaceholder(global->vksid.isEmpty() ? tr("ID пользователя (ваш - неизвестен)")
-                                               : tr("ID пользователя (ваш - %1)").arg(global->vkuid));
+        setPlaceholder(global->vksid.isEmpty() ? localized("ID пользователя (ваш - неизвестен)")
+                                               : localized("ID пользователя (ваш - %1)").arg(global->vkuid));
     };
     switch (m_kind) {
     case Search:
         restoreRequest();
-        if (m_title != tr("Поиск")) {
+        if (m_title != localized("Поиск")) {
             // Album mode: the list holds an album's tracks, found by the album screen.
             setInputEnabled(false);
             setSearchText(QString());
-            setPlaceholder(tr("Альбом: %1").arg(m_title));
+            setPlaceholder(localized("Альбом: %1").arg(m_title));
         }
         reloadAudioTable();
         setAddingRecords(false);
@@ -210,7 +210,7 @@ void AudioResults::searchBarSearchButtonClicked()
     setSearchBusy(true);
     const GlobalData *global = GlobalData::sharedGlobalData();
     if (global->vksid.isEmpty()) {
-        showOverlay(tr("Ошибка"), tr("Не выполнен вход"), 2.0f, true, [](ProgressOverlay *) { pause(1); });
+        showOverlay(localized("Ошибка"), localized("Не выполнен вход"), 2.0f, true, [](ProgressOverlay *) { pause(1); });
         return;
     }
     if (m_kind == Group || m_kind == Recommended) {
@@ -219,7 +219,7 @@ void AudioResults::searchBarSearchButtonClicked()
     }
     const QString text = m_searchText;
     const int sort = m_sortIndex;
-    showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
+    showOverlay(localized("Выполняется поиск..."), QString(), 1.0f, false,
                 [this, text, sort](ProgressOverlay *hud) { doAudioSearch(hud, text, sort); });
     PropertyList::writeRequest(requestFile(), text);
 }
@@ -242,8 +242,8 @@ void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int 
         if (refused) {
             pause(1);
             hud->setMode(ProgressOverlay::CustomView);
-            hud->setLabelText(tr("Ошибка"));
-            hud->setDetailsLabelText(tr("Поиск ограничен правообладателями"));
+            hud->setLabelText(localized("Ошибка"));
+            hud->setDetailsLabelText(localized("Поиск ограничен правообладателями"));
             pause(1);
             onMainThread([this] { reloadAudioTable(); });
             return;
@@ -276,8 +276,8 @@ void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int 
     }
     pause(1);
     hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(tr("Завершено"));
-    hud->setDetailsLabelText(tr("Найдено аудиозаписей: %1").arg(count));
+    hud->setLabelText(localized("Завершено"));
+    hud->setDetailsLabelText(localized("Найдено аудиозаписей: %1").arg(count));
     pause(1);
     onMainThread([this] { reloadAudioTable(); });
 }
@@ -319,7 +319,7 @@ void AudioResults::cellShown(int row)
     global->audioSearchOffset += 1;
     const QString text = m_searchText;
     const int sort = m_sortIndex;
-    showOverlay(tr("Добавление записей..."), QString(), 1.0f, false,
+    showOverlay(localized("Добавление записей..."), QString(), 1.0f, false,
                 [this, text, sort](ProgressOverlay *) { doAudioSearchOffset(text, sort); });
 }
 
@@ -341,7 +341,7 @@ void AudioResults::rowSelected(int row)
     m_miniPlayer->load(m_selectedSong.url, true);
     Q_EMIT miniPlayerChanged();
     Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(m_selectedSong.title), m_selectedSong.artist,
-                          {tr("Закрыть"), isOwnRecord(m_selectedSong) ? tr("Удалить") : tr("Добавить")},
+                          {localized("Закрыть"), isOwnRecord(m_selectedSong) ? localized("Удалить") : localized("Добавить")},
                           PreviewAlert);
 }
 
@@ -362,12 +362,12 @@ void AudioResults::alertViewClickedButtonAtIndex(int tag, int index)
         if (index == 1) {
             const bool own = isOwnRecord(m_selectedSong);
             Q_EMIT alertRequested(
-                tr("Предупреждение"),
-                own ? tr("Вы уверены, что хотите удалить запись со своей страницы ВКонтакте? Это действие не удаляет "
+                localized("Предупреждение"),
+                own ? localized("Вы уверены, что хотите удалить запись со своей страницы ВКонтакте? Это действие не удаляет "
                          "запись из устройства.")
-                    : tr("Вы уверены, что хотите добавить запись к себе на страницу ВКонтакте? Это действие не "
+                    : localized("Вы уверены, что хотите добавить запись к себе на страницу ВКонтакте? Это действие не "
                          "сохраняет запись в устройство."),
-                {tr("Отмена"), tr("Да, уверен")}, ConfirmationAlert);
+                {localized("Отмена"), localized("Да, уверен")}, ConfirmationAlert);
         }
         closePreview();
         return;
@@ -407,7 +407,7 @@ void AudioResults::accessoryButtonTapped(int row)
         return;
     setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
-    showOverlay(tr("Уведомление"), tr("Запись добавлена в очередь"), 1.0f, true, [](ProgressOverlay *) { pause(1); });
+    showOverlay(localized("Уведомление"), localized("Запись добавлена в очередь"), 1.0f, true, [](ProgressOverlay *) { pause(1); });
     GlobalData::sharedGlobalData()->audioQueueArray.append(queueItemFor(list().at(row)));
     m_model->removeRecord(row);
     Badges::shared().updateBadges();
@@ -418,7 +418,7 @@ void AudioResults::addAllRecordsToQueue()
     if (m_tableBusy)
         return;
     setTableBusy(true);
-    showOverlay(tr("Уведомление"), tr("Все записи добавлены в очередь"), 1.0f, true,
+    showOverlay(localized("Уведомление"), localized("Все записи добавлены в очередь"), 1.0f, true,
                 [](ProgressOverlay *) { pause(1); });
     QList<QueueItem> &queue = GlobalData::sharedGlobalData()->audioQueueArray;
     for (const AudioRecord &record : std::as_const(list()))

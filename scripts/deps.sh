@@ -12,7 +12,7 @@ packages=(
   libcurl4-openssl-dev zlib1g-dev libxml2-dev libcpp-httplib-dev libssl-dev libbrotli-dev
   libmpv-dev libplist-dev
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev rapidjson-dev
-  dbus dbus-x11 xvfb x11-apps imagemagick curl
+  dbus dbus-x11 playerctl xvfb x11-apps imagemagick curl
 )
 
 missing=()

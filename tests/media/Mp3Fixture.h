@@ -7,8 +7,8 @@
 #include <QString>
 
 // Silent MP3 files for the player tests: MPEG-1 Layer III frames at 128 kbit/s and 44.1 kHz whose side
-// information and main data are all zero. Each frame holds 1152 samples; padding bytes are spread as an encoder
-// spreads them, so the stream keeps exactly 128 kbit/s and its length is what was asked for.
+// information and main data are all zero. Each frame holds 1152 samples; padding bytes are spread as an
+// encoder spreads them, so the stream keeps exactly 128 kbit/s and its length is what was asked for.
 namespace Mp3Fixture {
 
 inline QByteArray silence(double seconds)

@@ -1,0 +1,183 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Melodrop
+
+// The audio or video export screen (Audio_Export / Video_Export): browse the folder, pick a file, hand it to a
+// program or to an e-mail.
+Item {
+    id: view
+    property var controller
+    property StackView stack
+
+    // A folder, a note or a film frame, drawn so that no icon font is needed.
+    component EntryIcon: Item {
+        property bool folder
+        property bool audio
+        implicitWidth: 28
+        implicitHeight: 24
+        Rectangle {
+            visible: parent.folder
+            x: 2; y: 3; width: 11; height: 5; radius: 1
+            color: "#e0b040"
+        }
+        Rectangle {
+            visible: parent.folder
+            x: 2; y: 6; width: 24; height: 16; radius: 2
+            color: "#f0c850"
+        }
+        Rectangle {
+            visible: !parent.folder
+            anchors.centerIn: parent
+            width: 22; height: 22; radius: 4
+            color: parent.audio ? "#4a76a8" : "#5b8a3c"
+            Text {
+                anchors.centerIn: parent
+                text: parent.parent.audio ? "♪" : "▶"
+                color: "white"
+                font.pixelSize: 13
+            }
+        }
+    }
+
+    // The controller belongs to whoever opened the view (one per tab), so that the folder is kept between visits.
+    StackView.onActivating: controller.viewWillAppear()
+
+    Connections {
+        target: view.controller
+        function onAlertRequested(title, message, buttons, tag) {
+            alert.ask(title, message, buttons, tag)
+        }
+        function onScrollToRow(row, position, animated) {
+            table.positionViewAtIndex(row, position === 0 ? ListView.Beginning : ListView.Center)
+        }
+        function onSlideRequested(from) {
+            slideIn.from = from * 50
+            slideIn.restart()
+        }
+        function onActionSheetRequested(buttons, cancelButton) {
+            sheet.buttons = buttons
+            sheet.cancelButton = cancelButton
+            sheet.open()
+        }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        NavigationBar {
+            Layout.fillWidth: true
+            title: view.controller.title
+            actionText: "⟳"
+            onBack: view.controller.backButtonVisible ? view.controller.toParentFolder() : view.stack.pop()
+            onAction: view.controller.reloadLibrary()
+        }
+
+        ListView {
+            id: table
+            objectName: "exportTable"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            model: view.controller.entries
+            ScrollBar.vertical: ScrollBar {}
+
+            transform: Translate { id: shift }
+            ParallelAnimation {
+                id: slideIn
+                property real from: 0
+                NumberAnimation { target: shift; property: "x"; from: slideIn.from; to: 0; duration: 500 }
+                NumberAnimation { target: table; property: "opacity"; from: 0; to: 1; duration: 500 }
+            }
+
+            delegate: ItemDelegate {
+                width: ListView.view.width
+                height: 56
+                onClicked: view.controller.rowSelected(index)
+                contentItem: RowLayout {
+                    spacing: 10
+                    EntryIcon {
+                        folder: model.folder
+                        audio: view.controller.audio
+                    }
+                    ColumnLayout {
+                        Layout.fillWidth: true
+                        spacing: 2
+                        Label {
+                            Layout.fillWidth: true
+                            text: model.name
+                            elide: Text.ElideMiddle
+                            font.family: "Helvetica"
+                            font.pixelSize: 15
+                        }
+                        Label {
+                            Layout.fillWidth: true
+                            visible: text.length > 0
+                            text: model.detail
+                            color: "#666666"
+                            font.family: "Helvetica"
+                            font.pixelSize: 12
+                        }
+                    }
+                    Label {
+                        visible: model.folder
+                        text: "›"
+                        font.pixelSize: 22
+                        color: "#999999"
+                    }
+                }
+            }
+
+            Label {
+                anchors.centerIn: parent
+                visible: table.count === 0
+                text: qsTr("Нет файлов")
+                color: "#999999"
+            }
+        }
+    }
+
+    // The choice sheet: one button per choice, the cancel button last; indices go back as the controller gave them.
+    Dialog {
+        id: sheet
+        objectName: "exportSheet"
+        property var buttons: []
+        property string cancelButton
+        parent: Overlay.overlay
+        modal: true
+        width: parent ? Math.min(parent.width - 20, 400) : 320
+        x: parent ? (parent.width - width) / 2 : 0
+        y: parent ? parent.height - height - 10 : 0
+        contentItem: ColumnLayout {
+            spacing: 6
+            Repeater {
+                model: sheet.buttons
+                Button {
+                    objectName: "sheetButton" + index
+                    Layout.fillWidth: true
+                    text: modelData
+                    onClicked: {
+                        sheet.close()
+                        view.controller.actionSheetClickedButtonAtIndex(index)
+                    }
+                }
+            }
+            Button {
+                objectName: "sheetCancelButton"
+                Layout.fillWidth: true
+                flat: true
+                text: sheet.cancelButton
+                onClicked: {
+                    sheet.close()
+                    view.controller.actionSheetClickedButtonAtIndex(sheet.buttons.length)
+                }
+            }
+        }
+    }
+
+    AlertDialog {
+        id: alert
+        parent: Overlay.overlay
+    }
+}

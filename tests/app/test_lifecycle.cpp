@@ -1,0 +1,365 @@
+#include "../support/TestSupport.h"
+
+#include "app/GlobalData.h"
+#include "app/Lifecycle.h"
+#include "app/PropertyList.h"
+#include "app/Settings.h"
+#include "media/Badges.h"
+#include "media/PlaylistFile.h"
+#include "service/VKontakteWorks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+struct Notice
+{
+    QString title;
+    QString message;
+    QStringList buttons;
+};
+
+class LifecycleTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        VKontakteWorks::setRootDir(root.path());
+        settings = std::make_unique<Settings>(root.filePath(QStringLiteral("settings.conf")));
+        lifecycle = std::make_unique<Lifecycle>(settings.get());
+        QObject::connect(
+            lifecycle.get(), &Lifecycle::alertRequested,
+            [this](const QString &title, const QString &message, const QStringList &buttons, int) {
+                notices.append(Notice{title, message, buttons});
+            });
+        global = GlobalData::sharedGlobalData();
+        global->audioPlaylistArray.clear();
+        global->audioQueueArray.clear();
+        global->videoQueueArray.clear();
+        inbox = VKontakteWorks::getInboxDir();
+        ASSERT_TRUE(QDir().mkpath(inbox));
+    }
+    void TearDown() override
+    {
+        lifecycle.reset();
+        global->audioPlaylistArray.clear();
+        global->audioQueueArray.clear();
+        global->videoQueueArray.clear();
+        Badges::shared().setApplicationBadge(0);
+        VKontakteWorks::setRootDir(QString());
+    }
+
+    static void writeFile(const QString &path, const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    static QByteArray readFile(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    QString audioImport() const { return VKontakteWorks::getAudioDir() + QStringLiteral("/Импортированные"); }
+    QString videoImport() const { return VKontakteWorks::getVideoDir() + QStringLiteral("/Импортированные"); }
+    QString autosaved() const { return root.filePath(QStringLiteral("AudioAutosavedPlaylist.tune")); }
+
+    // The autosaved file as written: each entry's two texts, joined by "|".
+    QStringList savedEntries() const
+    {
+        QStringList entries;
+        const std::optional<QVariant> saved = PropertyList::read(autosaved());
+        if (!saved)
+            return {QStringLiteral("<unreadable>")};
+        for (const QVariant &entry : saved->toList()) {
+            QStringList texts;
+            for (const QVariant &text : entry.toList())
+                texts << text.toString();
+            entries << texts.join(QLatin1Char('|'));
+        }
+        return entries;
+    }
+    void playlistOfThreeWithTheSecondPlaying()
+    {
+        global->audioPlaylistArray = {{QStringLiteral("a.mp3"), QStringLiteral("0")},
+                                      {QStringLiteral("Rock/b.mp3"), QStringLiteral("1")},
+                                      {QStringLiteral("c.mp3"), QStringLiteral("0")}};
+    }
+
+    QTemporaryDir root;
+    std::unique_ptr<Settings> settings;
+    std::unique_ptr<Lifecycle> lifecycle;
+    GlobalData *global = nullptr;
+    QString inbox;
+    QList<Notice> notices;
+};
+
+TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
+{
+    ASSERT_TRUE(PlaylistFile::write(autosaved(), {{QStringLiteral("a.mp3"), QStringLiteral("0")},
+                                                  {QStringLiteral("Rock/b.mp3"), QStringLiteral("0")},
+                                                  {QStringLiteral("c.mp3"), QStringLiteral("0")}}));
+    global->audioQueueArray.append(QueueItem{});
+    global->videoQueueArray.append(QueueItem{});
+    Badges::shared().setApplicationBadge(9);
+    QStringList steps;
+    Lifecycle::LaunchSteps launch;
+    launch.disableIdleTimer = [&] { steps << QStringLiteral("idle"); };
+    // The badge is set after the window is shown.
+    launch.showWindow = [&] {
+        steps << QStringLiteral("window") + QString::number(Badges::shared().queueCount());
+    };
+    launch.audioSession = [&] {
+        steps << QStringLiteral("session") + QString::number(global->audioPlaylistArray.size());
+    };
+    launch.remoteControl = [&] { steps << QStringLiteral("remote"); };
+
+    EXPECT_FALSE(settings->contains(QStringLiteral("auto_sleep")));
+    EXPECT_TRUE(lifecycle->didFinishLaunching(launch));
+    EXPECT_TRUE(settings->contains(QStringLiteral("auto_sleep"))); // the default is written on first use
+    EXPECT_EQ(steps, (QStringList{QStringLiteral("idle"), QStringLiteral("window9"),
+                                  QStringLiteral("session3"), QStringLiteral("remote")}));
+    EXPECT_EQ(Badges::shared().queueCount(), 2);
+    ASSERT_EQ(global->audioPlaylistArray.size(), 3);
+    EXPECT_EQ(global->audioPlaylistArray[1].file, QStringLiteral("Rock/b.mp3"));
+    for (const PlaylistEntry &entry : std::as_const(global->audioPlaylistArray))
+        EXPECT_EQ(entry.current, QStringLiteral("0"));
+
+    // With "auto_sleep" off the idle timer is left alone.
+    settings->setBool(QStringLiteral("auto_sleep"), false);
+    steps.clear();
+    Lifecycle second(settings.get());
+    second.didFinishLaunching(launch);
+    EXPECT_EQ(steps.first(), QStringLiteral("window2"));
+}
+
+TEST_F(LifecycleTest, LaunchKeepsThePlaylistWhenTheSavedOneIsMissingEmptyOrDamaged)
+{
+    const QList<PlaylistEntry> before{{QStringLiteral("kept.mp3"), QStringLiteral("0")}};
+    Lifecycle::LaunchSteps none;
+    none.disableIdleTimer = [] {}; // the test leaves the desktop's screen saver alone
+
+    global->audioPlaylistArray = before;
+    lifecycle->didFinishLaunching(none); // no file
+    EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+
+    ASSERT_TRUE(PlaylistFile::write(autosaved(), {}));
+    lifecycle->didFinishLaunching(none);
+    EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+
+    writeFile(autosaved(), QByteArray("<?xml version=\"1.0\"?><plist><array><array><string>x"));
+    lifecycle->didFinishLaunching(none);
+    ASSERT_EQ(global->audioPlaylistArray.size(), 1);
+    EXPECT_EQ(global->audioPlaylistArray[0].file, QStringLiteral("kept.mp3"));
+
+    writeFile(autosaved(), QByteArray(4096, '\xff'));
+    lifecycle->didFinishLaunching(none);
+    EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+}
+
+TEST_F(LifecycleTest, HidingTheWindowSavesThePlaylistWithEveryMarkCleared)
+{
+    playlistOfThreeWithTheSecondPlaying();
+    lifecycle->windowVisibilityChanged(QWindow::Windowed);
+    lifecycle->windowVisibilityChanged(QWindow::Maximized);
+    EXPECT_FALSE(QFile::exists(autosaved()));
+
+    lifecycle->windowVisibilityChanged(QWindow::Minimized);
+    EXPECT_EQ(savedEntries(), (QStringList{QStringLiteral("a.mp3|0"), QStringLiteral("Rock/b.mp3|0"),
+                                           QStringLiteral("c.mp3|0")}));
+
+    global->audioPlaylistArray.removeFirst();
+    lifecycle->applicationStateChanged(Qt::ApplicationSuspended);
+    EXPECT_EQ(savedEntries().size(), 2);
+    global->audioPlaylistArray.removeFirst();
+    lifecycle->windowVisibilityChanged(QWindow::Hidden);
+    EXPECT_EQ(savedEntries(), QStringList{QStringLiteral("c.mp3|0")});
+    global->audioPlaylistArray.clear();
+    lifecycle->applicationDidEnterBackground();
+    EXPECT_TRUE(savedEntries().isEmpty());
+
+    // What the next launch reads back.
+    playlistOfThreeWithTheSecondPlaying();
+    lifecycle->applicationDidEnterBackground();
+    global->audioPlaylistArray.clear();
+    Lifecycle next(settings.get());
+    Lifecycle::LaunchSteps none;
+    none.disableIdleTimer = [] {};
+    next.didFinishLaunching(none);
+    ASSERT_EQ(global->audioPlaylistArray.size(), 3);
+    EXPECT_EQ(global->audioPlaylistArray[2].file, QStringLiteral("c.mp3"));
+}
+
+TEST_F(LifecycleTest, ExitSavesThePlaylistRemovesTopLevelTemporaryFilesAndClearsTheBadge)
+{
+    const QString audio = VKontakteWorks::getAudioDir();
+    const QString video = VKontakteWorks::getVideoDir();
+    writeFile(audio + QStringLiteral("/song.mp3.4.temp"), "x");
+    writeFile(audio + QStringLiteral("/song.mp3"), "x");
+    writeFile(audio + QStringLiteral("/upper.TEMP"), "x");
+    writeFile(audio + QStringLiteral("/Sub/inner.mp3.5.temp"), "x");
+    writeFile(audio + QStringLiteral("/Folder.temp/kept.mp3"), "x");
+    writeFile(video + QStringLiteral("/clip.mp4.6.temp"), "x");
+    writeFile(video + QStringLiteral("/clip.mp4"), "x");
+    playlistOfThreeWithTheSecondPlaying();
+    Badges::shared().setApplicationBadge(4);
+
+    lifecycle->applicationWillTerminate();
+
+    EXPECT_FALSE(QFile::exists(audio + QStringLiteral("/song.mp3.4.temp")));
+    EXPECT_FALSE(QFile::exists(video + QStringLiteral("/clip.mp4.6.temp")));
+    EXPECT_TRUE(QFile::exists(audio + QStringLiteral("/song.mp3")));
+    EXPECT_TRUE(QFile::exists(video + QStringLiteral("/clip.mp4")));
+    EXPECT_TRUE(QFile::exists(audio + QStringLiteral("/upper.TEMP")));
+    EXPECT_TRUE(QFile::exists(audio + QStringLiteral("/Sub/inner.mp3.5.temp")));
+    EXPECT_TRUE(QFile::exists(audio + QStringLiteral("/Folder.temp/kept.mp3")));
+    EXPECT_EQ(savedEntries().size(), 3);
+    EXPECT_EQ(savedEntries().at(1), QStringLiteral("Rock/b.mp3|0"));
+    EXPECT_EQ(Badges::shared().queueCount(), 0);
+
+    // No media folders yet: nothing to delete, nothing created.
+    QDir(audio).removeRecursively();
+    QDir(video).removeRecursively();
+    lifecycle->applicationWillTerminate();
+    EXPECT_FALSE(QFileInfo::exists(audio));
+}
+
+TEST_F(LifecycleTest, ReceivedMp3AndMp4FilesGoToTheImportFoldersWithANotice)
+{
+    TestSupport::LogCapture log;
+    writeFile(inbox + QStringLiteral("/LOUD.MP3"), "mp3 data");
+    EXPECT_TRUE(lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/LOUD.MP3"))));
+    EXPECT_EQ(readFile(audioImport() + QStringLiteral("/LOUD.MP3")), QByteArray("mp3 data"));
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0].title, QStringLiteral("Уведомление"));
+    EXPECT_EQ(notices[0].message, QStringLiteral("Файл LOUD.MP3 помещён в папку \\audio\\Импортированные"));
+    EXPECT_EQ(notices[0].buttons, QStringList{QStringLiteral("Готово")});
+    EXPECT_TRUE(QFile::exists(inbox + QStringLiteral("/LOUD.MP3"))); // the received file stays in the Inbox
+
+    // A per cent escaped space and an HTML reference in the name are decoded.
+    writeFile(inbox + QStringLiteral("/My Song.mp3"), "spaced");
+    writeFile(inbox + QStringLiteral("/Rock &amp; Roll.mp3"), "amp");
+    lifecycle->handleOpenURL(QUrl(QStringLiteral("file://") + inbox + QStringLiteral("/My%20Song.mp3")));
+    lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/Rock &amp; Roll.mp3")));
+    EXPECT_EQ(readFile(audioImport() + QStringLiteral("/My Song.mp3")), QByteArray("spaced"));
+    EXPECT_EQ(readFile(audioImport() + QStringLiteral("/Rock & Roll.mp3")), QByteArray("amp"));
+    EXPECT_EQ(notices.last().message,
+              QStringLiteral("Файл Rock & Roll.mp3 помещён в папку \\audio\\Импортированные"));
+
+    // MP4: the video import folder, and the name goes to the log.
+    writeFile(inbox + QStringLiteral("/clip.mp4"), "mp4 data");
+    lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/clip.mp4")));
+    EXPECT_EQ(readFile(videoImport() + QStringLiteral("/clip.mp4")), QByteArray("mp4 data"));
+    EXPECT_EQ(notices.last().message,
+              QStringLiteral("Файл clip.mp4 помещён в папку \\video\\Импортированные"));
+    EXPECT_EQ(log.count(QStringLiteral("clip.mp4")), 1);
+}
+
+TEST_F(LifecycleTest, AnExistingImportKeepsItsContentAndTheNoticeIsStillShown)
+{
+    writeFile(audioImport() + QStringLiteral("/song.mp3"), "old");
+    writeFile(inbox + QStringLiteral("/song.mp3"), "new");
+    lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/song.mp3")));
+    EXPECT_EQ(readFile(audioImport() + QStringLiteral("/song.mp3")), QByteArray("old"));
+    EXPECT_EQ(notices.size(), 1);
+    EXPECT_EQ(QDir(audioImport()).entryList(QDir::Files | QDir::Hidden).size(), 1); // no stray temporary file
+}
+
+TEST_F(LifecycleTest, OtherFilesAndWebAddressesAreIgnoredWithoutANotice)
+{
+    writeFile(inbox + QStringLiteral("/notes.txt"), "x");
+    writeFile(inbox + QStringLiteral("/song.ogg"), "x");
+    writeFile(inbox + QStringLiteral("/mp3"), "x");
+    EXPECT_TRUE(lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/notes.txt"))));
+    EXPECT_TRUE(lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/song.ogg"))));
+    EXPECT_TRUE(lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/mp3"))));
+    EXPECT_TRUE(lifecycle->handleOpenURL(QUrl(QStringLiteral("https://example.org/song.mp3"))));
+    EXPECT_TRUE(lifecycle->handleOpenURL(QUrl()));
+    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(VKontakteWorks::getAudioDir()));
+    EXPECT_FALSE(QFileInfo::exists(VKontakteWorks::getVideoDir()));
+}
+
+TEST_F(LifecycleTest, ANameThatTriesToLeaveTheImportFolderStaysInIt)
+{
+    // "%2F" in the address is a separator once decoded: the source resolves two folders up, the name must
+    // not.
+    writeFile(root.filePath(QStringLiteral("escape.mp3")), "outside");
+    ASSERT_TRUE(QDir().mkpath(inbox + QStringLiteral("/x")));
+    const QUrl climbing(QStringLiteral("file://") + inbox + QStringLiteral("/x/..%2F..%2Fescape.mp3"));
+    ASSERT_TRUE(climbing.isLocalFile());
+    EXPECT_EQ(Lifecycle::importedFileName(climbing), QStringLiteral("escape.mp3"));
+    lifecycle->handleOpenURL(climbing);
+    EXPECT_EQ(readFile(audioImport() + QStringLiteral("/escape.mp3")), QByteArray("outside"));
+    EXPECT_FALSE(QFileInfo::exists(VKontakteWorks::getAudioDir() + QStringLiteral("/escape.mp3")));
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0].message, QStringLiteral("Файл escape.mp3 помещён в папку \\audio\\Импортированные"));
+
+    // A separator spelt as an HTML reference in a real file name.
+    writeFile(inbox + QStringLiteral("/a&#47;..&#47;..&#47;up.mp3"), "ref");
+    lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/a&#47;..&#47;..&#47;up.mp3")));
+    EXPECT_EQ(readFile(audioImport() + QStringLiteral("/up.mp3")), QByteArray("ref"));
+    EXPECT_FALSE(QFileInfo::exists(root.filePath(QStringLiteral("up.mp3"))));
+
+    EXPECT_TRUE(Lifecycle::importedFileName(QUrl(QStringLiteral("file:///in/evil.mp3%2F.."))).isEmpty());
+    EXPECT_TRUE(Lifecycle::importedFileName(QUrl(QStringLiteral("file:///in/%20%2E%20"))).isEmpty());
+    EXPECT_TRUE(Lifecycle::importedFileName(QUrl(QStringLiteral("file:///in/a%00b.mp3"))).isEmpty());
+}
+
+TEST_F(LifecycleTest, CommandLineFilesAreStagedInTheInboxThenImported)
+{
+    QTemporaryDir elsewhere;
+    writeFile(elsewhere.filePath(QStringLiteral("Track one.mp3")), "first");
+    writeFile(elsewhere.filePath(QStringLiteral("film.mp4")), "film");
+    writeFile(elsewhere.filePath(QStringLiteral("readme.txt")), "text");
+
+    lifecycle->openArguments({QStringLiteral("Track one.mp3"),
+                              QUrl::fromLocalFile(elsewhere.filePath(QStringLiteral("film.mp4"))).toString(),
+                              QStringLiteral("readme.txt"), QStringLiteral("missing.mp3"),
+                              QStringLiteral("https://example.org/a.mp3")},
+                             elsewhere.path());
+
+    EXPECT_EQ(readFile(inbox + QStringLiteral("/Track one.mp3")), QByteArray("first"));
+    EXPECT_EQ(readFile(audioImport() + QStringLiteral("/Track one.mp3")), QByteArray("first"));
+    EXPECT_EQ(readFile(videoImport() + QStringLiteral("/film.mp4")), QByteArray("film"));
+    EXPECT_FALSE(QFile::exists(inbox + QStringLiteral("/readme.txt")));
+    EXPECT_EQ(notices.size(), 2);
+    EXPECT_TRUE(QFile::exists(elsewhere.filePath(QStringLiteral("Track one.mp3")))); // copied, not moved
+
+    // Handed over again with new content: the Inbox copy is replaced, the imported file is kept.
+    writeFile(elsewhere.filePath(QStringLiteral("Track one.mp3")), "second");
+    lifecycle->openArguments({elsewhere.filePath(QStringLiteral("Track one.mp3"))}, QString());
+    EXPECT_EQ(readFile(inbox + QStringLiteral("/Track one.mp3")), QByteArray("second"));
+    EXPECT_EQ(readFile(audioImport() + QStringLiteral("/Track one.mp3")), QByteArray("first"));
+    EXPECT_EQ(notices.size(), 3);
+    EXPECT_EQ(QDir(inbox).entryList(QDir::Files | QDir::Hidden).size(), 2); // no partial copies left
+}
+
+TEST_F(LifecycleTest, TerminationSignalsBecomeAnOrderlyExitRequest)
+{
+    QSignalSpy requests(lifecycle.get(), &Lifecycle::terminationRequested);
+    lifecycle->watchTerminationSignals();
+    std::raise(SIGTERM);
+    ASSERT_TRUE(requests.wait(2000));
+    std::raise(SIGINT);
+    ASSERT_TRUE(requests.wait(2000));
+    EXPECT_EQ(requests.size(), 2);
+
+    lifecycle.reset();
+    struct sigaction current = {};
+    sigaction(SIGTERM, nullptr, &current);
+    EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+} // namespace
