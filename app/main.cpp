@@ -12,6 +12,8 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
@@ -21,8 +23,45 @@
 #include <cstdio>
 #include <memory>
 
+
+namespace {
+
+// Resident memory of this process in kilobytes, from /proc.
+long residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// MELODROP_STARTUP_PROBE=1: report the time to the first drawn frame and the resident memory after three idle
+// seconds on standard error, then quit (bench/startup.sh).
+void probeStartup(QQuickWindow *window, const QElapsedTimer &sinceStart)
+{
+    auto reported = std::make_shared<bool>(false);
+    QObject::connect(window, &QQuickWindow::frameSwapped, window, [reported, &sinceStart] {
+        if (*reported)
+            return;
+        *reported = true;
+        std::fprintf(stderr, "first frame after %lld ms\n", static_cast<long long>(sinceStart.elapsed()));
+        QTimer::singleShot(3000, qApp, [] {
+            std::fprintf(stderr, "idle resident memory %.1f MB\n", residentKilobytes() / 1024.0);
+            QCoreApplication::quit();
+        });
+    });
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    QElapsedTimer sinceStart;
+    sinceStart.start();
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Melodrop"));
     QGuiApplication::setApplicationName(QStringLiteral("Melodrop"));
@@ -107,6 +146,9 @@ int main(int argc, char *argv[])
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &lifecycle, &Lifecycle::applicationWillTerminate);
     lifecycle.watchTerminationSignals();
     QObject::connect(&lifecycle, &Lifecycle::terminationRequested, &app, &QCoreApplication::quit);
+
+    if (qEnvironmentVariableIsSet("MELODROP_STARTUP_PROBE"))
+        probeStartup(window, sinceStart);
 
     Lifecycle::LaunchSteps steps;
     steps.showWindow = [window] { window->show(); };
