@@ -5,8 +5,7 @@
 GlobalData::GlobalData()
     : domain(ServiceEndpoints::current().webHost), addAudioHash(QStringLiteral("0")),
       delAudioHash(QStringLiteral("0"))
-{
-}
+{}
 
 GlobalData *GlobalData::sharedGlobalData()
 {

@@ -26,9 +26,10 @@ QString noticeText(const char *key)
         return QStringLiteral("Авторы:\nКоманда Melodrop\n\nКлиент музыки и видео ВКонтакте для Linux.\n"
                               "Qt, libcurl, libxml2, libmpv и libplist — с благодарностью их авторам.");
     if (k == QStringLiteral("Для копирайтеров"))
-        return QStringLiteral("Для копирайтеров\n\nMelodrop не хранит и не распространяет чужие записи: программа "
-                              "показывает то, что открыто на сайте сервиса его пользователям. Правообладатели могут "
-                              "добавить запросы в список ограниченных поиском, написав разработчикам.");
+        return QStringLiteral(
+            "Для копирайтеров\n\nMelodrop не хранит и не распространяет чужие записи: программа "
+            "показывает то, что открыто на сайте сервиса его пользователям. Правообладатели могут "
+            "добавить запросы в список ограниченных поиском, написав разработчикам.");
     return localized(key);
 }
 
@@ -175,8 +176,10 @@ QString LoginForm::sessionText() const
 
 void LoginForm::prefsButtonPressed()
 {
-    Q_EMIT alertRequested(QString(), QString(),
-                          {localized("Отмена"), localized("Очистить все данные"), localized("Удалить весь контент")}, resetChoiceTag);
+    Q_EMIT alertRequested(
+        QString(), QString(),
+        {localized("Отмена"), localized("Очистить все данные"), localized("Удалить весь контент")},
+        resetChoiceTag);
 }
 
 void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)

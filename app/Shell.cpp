@@ -30,29 +30,38 @@ void Shell::registerQmlTypes(Shell *shell)
 {
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "Shell", shell);
     qmlRegisterType<LoginForm>("Melodrop", 1, 0, "LoginForm");
-    qmlRegisterUncreatableType<CatalogueMenu>("Melodrop", 1, 0, "CatalogueMenu", QStringLiteral("Use Audio or Video"));
+    qmlRegisterUncreatableType<CatalogueMenu>("Melodrop", 1, 0, "CatalogueMenu",
+                                              QStringLiteral("Use Audio or Video"));
     qmlRegisterType<Audio>("Melodrop", 1, 0, "Audio");
     qmlRegisterType<Video>("Melodrop", 1, 0, "Video");
-    qmlRegisterUncreatableType<AudioResults>("Melodrop", 1, 0, "AudioResults", QStringLiteral("Use one of the screens"));
+    qmlRegisterUncreatableType<AudioResults>("Melodrop", 1, 0, "AudioResults",
+                                             QStringLiteral("Use one of the screens"));
     qmlRegisterType<Audio_Search>("Melodrop", 1, 0, "Audio_Search");
     qmlRegisterType<Audio_Personal>("Melodrop", 1, 0, "Audio_Personal");
     qmlRegisterType<Audio_Group>("Melodrop", 1, 0, "Audio_Group");
     qmlRegisterType<Audio_Recommended>("Melodrop", 1, 0, "Audio_Recommended");
-    qmlRegisterUncreatableType<AudioRecordModel>("Melodrop", 1, 0, "AudioRecordModel", QStringLiteral("Owned by a screen"));
+    qmlRegisterUncreatableType<AudioRecordModel>("Melodrop", 1, 0, "AudioRecordModel",
+                                                 QStringLiteral("Owned by a screen"));
     qmlRegisterUncreatableType<MpvPlayer>("Melodrop", 1, 0, "MpvPlayer", QStringLiteral("Owned by a screen"));
-    qmlRegisterUncreatableType<LibraryBrowser>("Melodrop", 1, 0, "LibraryBrowser", QStringLiteral("Use one of the screens"));
-    qmlRegisterUncreatableType<LibraryEntries>("Melodrop", 1, 0, "LibraryEntries", QStringLiteral("Owned by a screen"));
-    qmlRegisterUncreatableType<MediaExport>("Melodrop", 1, 0, "MediaExport", QStringLiteral("Use one of the screens"));
+    qmlRegisterUncreatableType<LibraryBrowser>("Melodrop", 1, 0, "LibraryBrowser",
+                                               QStringLiteral("Use one of the screens"));
+    qmlRegisterUncreatableType<LibraryEntries>("Melodrop", 1, 0, "LibraryEntries",
+                                               QStringLiteral("Owned by a screen"));
+    qmlRegisterUncreatableType<MediaExport>("Melodrop", 1, 0, "MediaExport",
+                                            QStringLiteral("Use one of the screens"));
     qmlRegisterType<Audio_Library>("Melodrop", 1, 0, "Audio_Library");
     qmlRegisterType<Video_Library>("Melodrop", 1, 0, "Video_Library");
     qmlRegisterType<Audio_Export>("Melodrop", 1, 0, "Audio_Export");
     qmlRegisterType<Video_Export>("Melodrop", 1, 0, "Video_Export");
     qmlRegisterType<Video_Player>("Melodrop", 1, 0, "Video_Player");
-    qmlRegisterUncreatableType<VideoEngine>("Melodrop", 1, 0, "VideoEngine", QStringLiteral("Owned by the video player"));
+    qmlRegisterUncreatableType<VideoEngine>("Melodrop", 1, 0, "VideoEngine",
+                                            QStringLiteral("Owned by the video player"));
     qmlRegisterType<VideoSurface>("Melodrop", 1, 0, "VideoSurface");
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "Audio_Playlist", Audio_Playlist::shared());
-    qmlRegisterUncreatableType<PlaylistRowModel>("Melodrop", 1, 0, "PlaylistRowModel", QStringLiteral("Owned by the player screen"));
-    qmlRegisterUncreatableType<Audio_Playlists>("Melodrop", 1, 0, "Audio_Playlists", QStringLiteral("Made by the player screen"));
+    qmlRegisterUncreatableType<PlaylistRowModel>("Melodrop", 1, 0, "PlaylistRowModel",
+                                                 QStringLiteral("Owned by the player screen"));
+    qmlRegisterUncreatableType<Audio_Playlists>("Melodrop", 1, 0, "Audio_Playlists",
+                                                QStringLiteral("Made by the player screen"));
     qmlRegisterUncreatableType<Queue>("Melodrop", 1, 0, "Queue", QStringLiteral("The shell owns the queue"));
     qmlRegisterUncreatableType<ProgressOverlay>("Melodrop", 1, 0, "ProgressOverlay",
                                                 QStringLiteral("An overlay belongs to its screen"));

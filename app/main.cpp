@@ -23,7 +23,6 @@
 #include <cstdio>
 #include <memory>
 
-
 namespace {
 
 // Resident memory of this process in kilobytes, from /proc.
@@ -72,13 +71,13 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral("Music and video of VKontakte on the desktop"));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption sandboxOption(QStringLiteral("sandbox"),
-                                           QStringLiteral("Run against the built-in local stand-in of the service."));
+    const QCommandLineOption sandboxOption(
+        QStringLiteral("sandbox"), QStringLiteral("Run against the built-in local stand-in of the service."));
     const QCommandLineOption baseOption(QStringLiteral("service-base"),
                                         QStringLiteral("Point every service address at one server."),
                                         QStringLiteral("URL"));
-    const QCommandLineOption rootOption(QStringLiteral("root"), QStringLiteral("Documents folder of the program."),
-                                        QStringLiteral("DIR"));
+    const QCommandLineOption rootOption(
+        QStringLiteral("root"), QStringLiteral("Documents folder of the program."), QStringLiteral("DIR"));
     parser.addOptions({sandboxOption, baseOption, rootOption});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("MP3 or MP4 files to import."),
                                  QStringLiteral("[files...]"));
@@ -96,7 +95,8 @@ int main(int argc, char *argv[])
         const Sandbox::Account account = Sandbox::defaultAccount();
         shell.setSandboxHint(QStringLiteral("Песочница %1 — %2 / %3")
                                  .arg(QString::fromStdString(sandbox->baseUrl()),
-                                      QString::fromStdString(account.email), QString::fromStdString(account.password)));
+                                      QString::fromStdString(account.email),
+                                      QString::fromStdString(account.password)));
     } else if (parser.isSet(baseOption)) {
         if (!ServiceEndpoints::useServiceBase(parser.value(baseOption))) {
             std::fprintf(stderr, "melodrop: --service-base needs an http URL\n");
@@ -130,7 +130,8 @@ int main(int argc, char *argv[])
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);
     engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-    auto *window = engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    auto *window =
+        engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     if (!window)
         return 1;
 
@@ -140,9 +141,11 @@ int main(int argc, char *argv[])
         window->requestActivate();
     };
     QObject::connect(&mpris, &Mpris::raiseRequested, window, raise);
-    QObject::connect(window, &QWindow::visibilityChanged, &lifecycle,
-                     [&lifecycle](QWindow::Visibility visibility) { lifecycle.windowVisibilityChanged(visibility); });
-    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &lifecycle, &Lifecycle::applicationStateChanged);
+    QObject::connect(
+        window, &QWindow::visibilityChanged, &lifecycle,
+        [&lifecycle](QWindow::Visibility visibility) { lifecycle.windowVisibilityChanged(visibility); });
+    QObject::connect(&app, &QGuiApplication::applicationStateChanged, &lifecycle,
+                     &Lifecycle::applicationStateChanged);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &lifecycle, &Lifecycle::applicationWillTerminate);
     lifecycle.watchTerminationSignals();
     QObject::connect(&lifecycle, &Lifecycle::terminationRequested, &app, &QCoreApplication::quit);
@@ -163,6 +166,7 @@ int main(int argc, char *argv[])
                      });
     // Files from the command line once the window can show the import notices.
     const QStringList files = parser.positionalArguments();
-    QTimer::singleShot(0, &lifecycle, [&lifecycle, files] { lifecycle.openArguments(files, QDir::currentPath()); });
+    QTimer::singleShot(0, &lifecycle,
+                       [&lifecycle, files] { lifecycle.openArguments(files, QDir::currentPath()); });
     return app.exec();
 }

@@ -1,5 +1,6 @@
 // Listing a library folder and the recursive MP3 count and size sum, each against find/du over the same tree
-// in the same run. Both sides are timed alternately inside one loop so that a busy machine weighs on them alike.
+// in the same run. Both sides are timed alternately inside one loop so that a busy machine weighs on them
+// alike.
 #include "app/Settings.h"
 #include "media/LibraryBrowser.h"
 #include "screens/AudioMenu.h"

@@ -44,7 +44,8 @@ int usage(const QString &problem)
     QString text = QStringLiteral("usage: melodrop-cli [--service-base URL] [--root DIR] "
                                   "[--sid SID --uid UID | --email E --password P] COMMAND ARGS\ncommands:\n");
     for (const Command &command : commands())
-        text += QStringLiteral("  %1 %2\n").arg(QString::fromUtf8(command.name), QString::fromUtf8(command.usage));
+        text += QStringLiteral("  %1 %2\n")
+                    .arg(QString::fromUtf8(command.name), QString::fromUtf8(command.usage));
     std::fputs(text.toUtf8().constData(), stderr);
     return UsageError;
 }
@@ -65,7 +66,8 @@ int login(const QStringList &args, const Options &)
         return SignInFailed;
     }
     const GlobalData *global = GlobalData::sharedGlobalData();
-    printLine(QStringLiteral("{\"vksid\": %1, \"vkuid\": %2}").arg(jsonString(global->vksid), jsonString(global->vkuid)));
+    printLine(QStringLiteral("{\"vksid\": %1, \"vkuid\": %2}")
+                  .arg(jsonString(global->vksid), jsonString(global->vkuid)));
     return Ok;
 }
 
@@ -157,7 +159,8 @@ int main(int argc, char *argv[])
             GlobalData::replace(global->vkuid, options.uid);
         } else if (command.needsSession) {
             if (!options.hasCredentials)
-                return Cli::usage(QStringLiteral("%1 needs a session: --sid/--uid or --email/--password").arg(name));
+                return Cli::usage(
+                    QStringLiteral("%1 needs a session: --sid/--uid or --email/--password").arg(name));
             if (Session::signIn(options.email, options.password).outcome != Session::SignInResult::SignedIn)
                 return Cli::SignInFailed;
         }

@@ -19,7 +19,8 @@ public:
 
     // Descendants (the node itself is not tested) in pre-order whose first attribute named `attribute` has a
     // text piece equal to `value`, or containing it when `allowPartial` is set.
-    QList<HTMLNode> findChildrenWithAttribute(const char *attribute, const QString &value, bool allowPartial) const;
+    QList<HTMLNode> findChildrenWithAttribute(const char *attribute, const QString &value,
+                                              bool allowPartial) const;
     // The first such descendant, or a null node.
     HTMLNode findChildWithAttribute(const char *attribute, const QString &value, bool allowPartial) const;
 

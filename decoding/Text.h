@@ -7,8 +7,8 @@
 namespace Text {
 
 // Decodes HTML character references: named ones from libxml2's HTML entity table ("&amp;") and numeric ones
-// ("&#1072;", "&#x430;"). A reference that is unknown, unterminated or names an invalid code point stays as it is.
-// Per cent signs are never touched.
+// ("&#1072;", "&#x430;"). A reference that is unknown, unterminated or names an invalid code point stays as
+// it is. Per cent signs are never touched.
 QString decodeHtmlEntities(const QString &text);
 
 // White space and line breaks as the trim rule sees them: Unicode space separators (category Z), the tab,
@@ -17,11 +17,12 @@ bool isTrimmable(QChar c);
 QString trimmed(const QString &text);
 
 // First stage of the query escaping: every character RFC 2396 does not allow in a URI becomes the per cent
-// escapes of its UTF-8 bytes with upper-case hexadecimal digits. ASCII letters, digits, the marks - _ . ! ~ * ' ( )
-// and the reserved characters ; / ? : @ & = + $ , stay as they are ('#', '[' and ']' are escaped).
+// escapes of its UTF-8 bytes with upper-case hexadecimal digits. ASCII letters, digits, the marks - _ . ! ~ *
+// ' ( ) and the reserved characters ; / ? : @ & = + $ , stay as they are ('#', '[' and ']' are escaped).
 QString percentEscape(const QString &text);
 
-// Both stages: percentEscape, then "$" "&" "+" "," "/" ":" ";" "=" "?" "@" replaced in this order by their escapes.
+// Both stages: percentEscape, then "$" "&" "+" "," "/" ":" ";" "=" "?" "@" replaced in this order by their
+// escapes.
 QString escapeQuery(const QString &text);
 
 // Windows-1251 (code page 1251) bytes to text; bytes the code page leaves undefined (0x98) become U+FFFD.

@@ -16,8 +16,7 @@ QString localized(const char *text)
 
 MediaExport::MediaExport(Media media, Settings *settings, QObject *parent)
     : LibraryBrowser(media, ExportScreen, settings, parent)
-{
-}
+{}
 
 void MediaExport::rowSelected(int row)
 {
@@ -32,7 +31,8 @@ void MediaExport::rowSelected(int row)
         return;
     }
     Q_EMIT scrollToRow(row, Middle, true);
-    Q_EMIT actionSheetRequested({localized("Открыть с помощью..."), localized("Отправить по e-mail")}, localized("Отмена"));
+    Q_EMIT actionSheetRequested({localized("Открыть с помощью..."), localized("Отправить по e-mail")},
+                                localized("Отмена"));
 }
 
 void MediaExport::actionSheetClickedButtonAtIndex(int index)
@@ -49,8 +49,8 @@ bool MediaExport::fileReadable()
     if (info.isFile() && info.isReadable())
         return true;
     // The file went away or cannot be read since it was listed: say so instead of handing on nothing.
-    Q_EMIT alertRequested(localized("Ошибка"), localized("Не удалось прочитать файл %1").arg(m_fileName), {localized("Готово")},
-                          ErrorAlert);
+    Q_EMIT alertRequested(localized("Ошибка"), localized("Не удалось прочитать файл %1").arg(m_fileName),
+                          {localized("Готово")}, ErrorAlert);
     return false;
 }
 
@@ -60,9 +60,10 @@ void MediaExport::presentOpenInMenu()
         return;
     Portals::openFile(m_filePath, this, [this](Portals::OpenResult result) {
         if (result == Portals::OpenResult::NoApplication)
-            Q_EMIT alertRequested(localized("Ошибка"),
-                                  localized("Не найдено ни одного подходящего приложения для экспорта данного типа файлов"),
-                                  {localized("Готово")}, ErrorAlert);
+            Q_EMIT alertRequested(
+                localized("Ошибка"),
+                localized("Не найдено ни одного подходящего приложения для экспорта данного типа файлов"),
+                {localized("Готово")}, ErrorAlert);
         Q_EMIT openFinished(int(result));
     });
 }
@@ -75,8 +76,8 @@ void MediaExport::presentMailComposer()
     email.subject = m_fileName;
     email.body = localized("Файл отправлен из приложения ВКонтакте Melodrop iOS");
     email.attachmentPath = m_filePath;
-    Portals::composeEmail(email, this,
-                          [this](Portals::MailResult result) { mailComposeControllerDidFinish(int(result)); });
+    Portals::composeEmail(
+        email, this, [this](Portals::MailResult result) { mailComposeControllerDidFinish(int(result)); });
 }
 
 QString MediaExport::mailResultLine(int result)

@@ -18,8 +18,7 @@ QString localized(const char *text)
 
 Audio_Library::Audio_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(AudioMedia, LibraryScreen, settings, parent)
-{
-}
+{}
 
 Audio_Library::~Audio_Library()
 {
@@ -50,7 +49,8 @@ void Audio_Library::rowSelected(int row)
     m_miniPlayer = new MpvPlayer(this);
     m_miniPlayer->load(fullPath(name), true);
     Q_EMIT miniPlayerChanged();
-    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(name), QString(), {localized("Закрыть")}, PreviewAlert);
+    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(name), QString(), {localized("Закрыть")},
+                          PreviewAlert);
 }
 
 void Audio_Library::closePreview()
@@ -96,7 +96,8 @@ void Audio_Library::accessoryButtonTapped(int row)
     setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
     showNotice(localized("Запись добавлена в плейлист"), 0.5f);
-    GlobalData::sharedGlobalData()->audioPlaylistArray.append(PlaylistEntry{relativePath(name), QStringLiteral("0")});
+    GlobalData::sharedGlobalData()->audioPlaylistArray.append(
+        PlaylistEntry{relativePath(name), QStringLiteral("0")});
     Q_EMIT PlayerEvents::shared().playlistChanged();
 }
 
@@ -146,10 +147,11 @@ void Audio_Library::prunePlaylist()
 
 void Audio_Library::clearMedia()
 {
-    Q_EMIT alertRequested(localized("Предупреждение"),
-                          localized("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
-                             "из памяти устройства."),
-                          {localized("Отмена"), localized("Очистить")}, ClearAlert);
+    Q_EMIT alertRequested(
+        localized("Предупреждение"),
+        localized("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
+                  "из памяти устройства."),
+        {localized("Отмена"), localized("Очистить")}, ClearAlert);
 }
 
 void Audio_Library::alertViewClickedButtonAtIndex(int tag, int index)

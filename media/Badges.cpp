@@ -31,7 +31,8 @@ void Badges::setApplicationBadge(int count)
     QDBusMessage signal = QDBusMessage::createSignal(QStringLiteral("/org/melodrop/Melodrop"),
                                                      QStringLiteral("com.canonical.Unity.LauncherEntry"),
                                                      QStringLiteral("Update"));
-    const QVariantMap properties{{QStringLiteral("count"), qint64(count)}, {QStringLiteral("count-visible"), count > 0}};
+    const QVariantMap properties{{QStringLiteral("count"), qint64(count)},
+                                 {QStringLiteral("count-visible"), count > 0}};
     signal << QStringLiteral("application://melodrop.desktop") << properties;
     bus.send(signal);
 }

@@ -2,8 +2,8 @@
 
 #include <QObject>
 
-// The queue badges: the queue tab's badge (index 3) and the launcher entry's count, both the number of items in
-// the audio and video queues. Main thread only.
+// The queue badges: the queue tab's badge (index 3) and the launcher entry's count, both the number of items
+// in the audio and video queues. Main thread only.
 class Badges : public QObject
 {
     Q_OBJECT

@@ -23,7 +23,8 @@ std::optional<QList<PlaylistEntry>> read(const QString &path)
     QList<PlaylistEntry> entries;
     for (const QVariant &item : root->toList()) {
         const QVariantList pair = item.toList();
-        if (pair.size() < 2 || pair.at(0).typeId() != QMetaType::QString || pair.at(1).typeId() != QMetaType::QString)
+        if (pair.size() < 2 || pair.at(0).typeId() != QMetaType::QString ||
+            pair.at(1).typeId() != QMetaType::QString)
             continue; // not an entry: skipped rather than failing the whole list
         entries.append(PlaylistEntry{pair.at(0).toString(), pair.at(1).toString()});
     }

@@ -7,8 +7,9 @@
 
 #include <optional>
 
-// Saved playlists (".tuneplaylist") and the autosaved playlist ("AudioAutosavedPlaylist.tune"): an XML property
-// list whose root array holds, per entry, an array of the relative path and "0". Marks are never saved.
+// Saved playlists (".tuneplaylist") and the autosaved playlist ("AudioAutosavedPlaylist.tune"): an XML
+// property list whose root array holds, per entry, an array of the relative path and "0". Marks are never
+// saved.
 namespace PlaylistFile {
 
 // Writes atomically; an empty list writes an empty array.

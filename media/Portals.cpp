@@ -98,7 +98,9 @@ class RequestWatcher : public QObject
 {
     Q_OBJECT
 public:
-    RequestWatcher(std::function<void(uint)> done, QObject *context) : QObject(context), m_done(std::move(done)) {}
+    RequestWatcher(std::function<void(uint)> done, QObject *context)
+        : QObject(context), m_done(std::move(done))
+    {}
 
     void watch(const QString &path)
     {
@@ -132,12 +134,13 @@ namespace {
 
 // Sends one portal request. `onResponse` gets the request's response code (0 done, 1 cancelled, 2 other);
 // `onError` the error when the call itself failed.
-void callPortal(QDBusMessage message, const QString &token, QObject *context, std::function<void(uint)> onResponse,
-                std::function<void(const QDBusError &)> onError)
+void callPortal(QDBusMessage message, const QString &token, QObject *context,
+                std::function<void(uint)> onResponse, std::function<void(const QDBusError &)> onError)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        later(context, [onError] { onError(QDBusError(QDBusError::Disconnected, QStringLiteral("no session bus"))); });
+        later(context,
+              [onError] { onError(QDBusError(QDBusError::Disconnected, QStringLiteral("no session bus"))); });
         return;
     }
     auto *watcher = new RequestWatcher(std::move(onResponse), context);
@@ -160,7 +163,8 @@ void callPortal(QDBusMessage message, const QString &token, QObject *context, st
 
 // Runs `program` with `arguments`; `done` gets whether it ran and exited with 0. The process is not tied to
 // `context`: leaving the screen must not kill the program it started.
-void runTool(const QString &program, const QStringList &arguments, QObject *context, std::function<void(bool)> done)
+void runTool(const QString &program, const QStringList &arguments, QObject *context,
+             std::function<void(bool)> done)
 {
     auto *process = new QProcess;
     process->setProcessChannelMode(QProcess::ForwardedChannels);
@@ -174,8 +178,9 @@ void runTool(const QString &program, const QStringList &arguments, QObject *cont
         if (guard)
             done(ok);
     };
-    QObject::connect(process, &QProcess::finished, process,
-                     [finish](int code, QProcess::ExitStatus status) { finish(status == QProcess::NormalExit && code == 0); });
+    QObject::connect(process, &QProcess::finished, process, [finish](int code, QProcess::ExitStatus status) {
+        finish(status == QProcess::NormalExit && code == 0);
+    });
     QObject::connect(process, &QProcess::errorOccurred, process, [finish](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             finish(false);
@@ -227,16 +232,18 @@ void openFile(const QString &path, QObject *context, std::function<void(OpenResu
         return;
     }
     const QString token = nextToken();
-    QDBusMessage message =
-        QDBusMessage::createMethodCall(portalService, portalPath, QStringLiteral("org.freedesktop.portal.OpenURI"),
-                                       QStringLiteral("OpenFile"));
+    QDBusMessage message = QDBusMessage::createMethodCall(portalService, portalPath,
+                                                          QStringLiteral("org.freedesktop.portal.OpenURI"),
+                                                          QStringLiteral("OpenFile"));
     message << QString() << QVariant::fromValue(descriptor)
             << QVariantMap{{QStringLiteral("handle_token"), token}, {QStringLiteral("ask"), true}};
     QPointer<QObject> guard(context);
     callPortal(
         message, token, context,
         [done](uint code) {
-            done(code == 0 ? OpenResult::Opened : code == 1 ? OpenResult::Cancelled : OpenResult::NoApplication);
+            done(code == 0   ? OpenResult::Opened
+                 : code == 1 ? OpenResult::Cancelled
+                             : OpenResult::NoApplication);
         },
         [path, guard, done](const QDBusError &error) {
             if (!guard)
@@ -263,10 +270,12 @@ void composeEmail(const Email &email, QObject *context, std::function<void(MailR
         later(context, [done] { done(MailResult::Failed); });
         return;
     }
-    [[maybe_unused]] static const QMetaType registered = qDBusRegisterMetaType<QList<QDBusUnixFileDescriptor>>();
+    [[maybe_unused]] static const QMetaType registered =
+        qDBusRegisterMetaType<QList<QDBusUnixFileDescriptor>>();
     const QString token = nextToken();
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        portalService, portalPath, QStringLiteral("org.freedesktop.portal.Email"), QStringLiteral("ComposeEmail"));
+    QDBusMessage message = QDBusMessage::createMethodCall(portalService, portalPath,
+                                                          QStringLiteral("org.freedesktop.portal.Email"),
+                                                          QStringLiteral("ComposeEmail"));
     message << QString()
             << QVariantMap{{QStringLiteral("handle_token"), token},
                            {QStringLiteral("subject"), email.subject},
@@ -319,8 +328,9 @@ void IdleInhibitor::inhibit(const QString &reason)
     }
     setState(Requesting);
     const int generation = m_generation;
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        portalService, portalPath, QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
+    QDBusMessage message = QDBusMessage::createMethodCall(portalService, portalPath,
+                                                          QStringLiteral("org.freedesktop.portal.Inhibit"),
+                                                          QStringLiteral("Inhibit"));
     constexpr uint idle = 8;
     message << QString() << idle
             << QVariantMap{{QStringLiteral("handle_token"), nextToken()}, {QStringLiteral("reason"), reason}};
@@ -350,8 +360,9 @@ void IdleInhibitor::tryScreenSaver(const QString &reason)
     QDBusMessage message = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
         QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("Inhibit"));
-    const QString application =
-        QCoreApplication::applicationName().isEmpty() ? QStringLiteral("Melodrop") : QCoreApplication::applicationName();
+    const QString application = QCoreApplication::applicationName().isEmpty()
+                                    ? QStringLiteral("Melodrop")
+                                    : QCoreApplication::applicationName();
     message << application << reason;
     auto *call = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(message), this);
     connect(call, &QDBusPendingCallWatcher::finished, this, [this, call, generation] {
@@ -360,7 +371,8 @@ void IdleInhibitor::tryScreenSaver(const QString &reason)
         if (generation != m_generation) {
             if (!reply.isError()) {
                 QDBusMessage undo = QDBusMessage::createMethodCall(
-                    QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),
+                    QStringLiteral("org.freedesktop.ScreenSaver"),
+                    QStringLiteral("/org/freedesktop/ScreenSaver"),
                     QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("UnInhibit"));
                 undo << reply.value();
                 QDBusConnection::sessionBus().asyncCall(undo);
@@ -368,7 +380,8 @@ void IdleInhibitor::tryScreenSaver(const QString &reason)
             return;
         }
         if (reply.isError()) {
-            Log::line(QStringLiteral("The screen may dim: no idle inhibition is available (%1)").arg(reply.error().message()));
+            Log::line(QStringLiteral("The screen may dim: no idle inhibition is available (%1)")
+                          .arg(reply.error().message()));
             setState(Unavailable);
             return;
         }
@@ -388,8 +401,8 @@ void IdleInhibitor::endInhibition()
     ++m_generation;
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (m_state == ThroughPortal && bus.isConnected()) {
-        bus.asyncCall(
-            QDBusMessage::createMethodCall(portalService, m_portalHandle.path(), requestInterface, QStringLiteral("Close")));
+        bus.asyncCall(QDBusMessage::createMethodCall(portalService, m_portalHandle.path(), requestInterface,
+                                                     QStringLiteral("Close")));
     } else if (m_state == ThroughScreenSaver && bus.isConnected()) {
         QDBusMessage undo = QDBusMessage::createMethodCall(
             QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("/org/freedesktop/ScreenSaver"),

@@ -14,8 +14,7 @@ QString localized(const char *text)
 
 Video_Library::Video_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(VideoMedia, LibraryScreen, settings, parent)
-{
-}
+{}
 
 void Video_Library::rowSelected(int row)
 {
@@ -42,10 +41,11 @@ void Video_Library::deleteRow(int row)
 
 void Video_Library::clearMedia()
 {
-    Q_EMIT alertRequested(localized("Предупреждение"),
-                          localized("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
-                             "из памяти устройства."),
-                          {localized("Отмена"), localized("Очистить")}, ClearAlert);
+    Q_EMIT alertRequested(
+        localized("Предупреждение"),
+        localized("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
+                  "из памяти устройства."),
+        {localized("Отмена"), localized("Очистить")}, ClearAlert);
 }
 
 void Video_Library::alertViewClickedButtonAtIndex(int tag, int index)

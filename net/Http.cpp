@@ -188,8 +188,8 @@ QList<Cookie> cookies()
             QByteArray domain = fields.at(0);
             if (domain.startsWith("#HttpOnly_"))
                 domain = domain.mid(10);
-            result.append({QString::fromUtf8(domain), QString::fromUtf8(fields.at(2)), QString::fromUtf8(fields.at(5)),
-                           QString::fromUtf8(fields.at(6))});
+            result.append({QString::fromUtf8(domain), QString::fromUtf8(fields.at(2)),
+                           QString::fromUtf8(fields.at(5)), QString::fromUtf8(fields.at(6))});
         }
     }
     curl_slist_free_all(list);

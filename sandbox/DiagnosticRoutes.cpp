@@ -41,7 +41,8 @@ void SandboxRoutes::registerDiagnostics(httplib::Server &server, Sandbox::State 
     });
     // "Привет, мир" in code page 1251.
     server.Get("/test/cp1251", [](const httplib::Request &, httplib::Response &response) {
-        response.set_content(std::string("\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0"), "text/plain; charset=windows-1251");
+        response.set_content(std::string("\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0"),
+                             "text/plain; charset=windows-1251");
     });
     server.Get(R"(/test/status/(\d+))", [](const httplib::Request &request, httplib::Response &response) {
         response.status = std::stoi(request.matches[1]);

@@ -32,10 +32,10 @@ public:
     struct StorageFaults
     {
         std::atomic<long long> dropAfterBytes{-1};        // close the connection after this many body bytes
-        std::atomic<bool> ignoreRange{false};              // answer a Range request with the whole file (200)
-        std::atomic<int> errorStatus{0};                   // answer every file request with this status
-        std::atomic<long long> throttleBytesPerSecond{0};  // 0: as fast as possible
-        std::atomic<long long> bytesServed{0};             // body bytes sent by the storage host so far
+        std::atomic<bool> ignoreRange{false};             // answer a Range request with the whole file (200)
+        std::atomic<int> errorStatus{0};                  // answer every file request with this status
+        std::atomic<long long> throttleBytesPerSecond{0}; // 0: as fast as possible
+        std::atomic<long long> bytesServed{0};            // body bytes sent by the storage host so far
     };
 
     // Shared state of the routes; every access goes through `mutex`.
@@ -46,11 +46,12 @@ public:
         std::map<std::string, std::string> sessions;      // remixsid -> uid
         std::map<std::string, std::string> pendingLogins; // between the hops of a login: token -> uid
         int probeStatus = 200;
-        bool loginSetsUserCookie = true; // fault switch: a login that sets remixsid but no l
+        bool loginSetsUserCookie = true;     // fault switch: a login that sets remixsid but no l
         std::vector<std::string> requestLog; // "METHOD path?query" of every request, in order
-        std::string lastLoginQuery;           // the raw query text of the last login request
+        std::string lastLoginQuery;          // the raw query text of the last login request
         std::string lastLogoutSid;
-        std::shared_ptr<struct SandboxAudio> audio; // the seeded catalogue and the users' lists (AudioRoutes.cpp)
+        std::shared_ptr<struct SandboxAudio>
+            audio; // the seeded catalogue and the users' lists (AudioRoutes.cpp)
         StorageFaults storage;
     };
 

@@ -17,8 +17,10 @@ void onSignal(int)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: melodrop-sandbox [--host ADDR] [--port N] [--probe-status CODE] [--throttle BYTES_PER_S]\n"
-                         "                        [--drop-after BYTES] [--error-status CODE] [--ignore-range]\n");
+    std::fprintf(
+        stderr,
+        "usage: melodrop-sandbox [--host ADDR] [--port N] [--probe-status CODE] [--throttle BYTES_PER_S]\n"
+        "                        [--drop-after BYTES] [--error-status CODE] [--ignore-range]\n");
     return 2;
 }
 } // namespace

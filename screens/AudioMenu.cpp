@@ -19,7 +19,8 @@ const QList<CatalogueMenu::Row> audioRows = {
     {"Медиатека", "хранилище записей", "icon_base.png", "Audio_Library", false, true},
     {"Аудиоплеер", "проигрываемые записи", "icon_playlist.png", "Audio_Playlist", true, true},
     {"Экспорт", "отправка в другие приложения", "icon_export.png", "Audio_Export", false, true},
-    {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false, false},
+    {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false,
+     false},
 };
 
 const QList<CatalogueMenu::Row> videoRows = {
@@ -29,7 +30,8 @@ const QList<CatalogueMenu::Row> videoRows = {
     {"Рекомендуемые", "рекомендуемые видеозаписи", "icon_recommended.png", "Video_Recommended", true, false},
     {"Медиатека", "хранилище записей", "icon_base.png", "Video_Library", false, true},
     {"Экспорт", "отправка в другие приложения", "icon_export.png", "Video_Export", false, true},
-    {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false, false},
+    {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false,
+     false},
 };
 
 QString localized(const char *text)
@@ -41,8 +43,7 @@ QString localized(const char *text)
 
 CatalogueMenu::CatalogueMenu(const QList<Row> &rows, Settings *settings, QObject *parent)
     : QAbstractListModel(parent), m_rows(rows), m_settings(settings), m_counters(rows.size(), 0)
-{
-}
+{}
 
 int CatalogueMenu::rowCount(const QModelIndex &parent) const
 {
@@ -76,8 +77,8 @@ QVariant CatalogueMenu::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> CatalogueMenu::roleNames() const
 {
-    return {{NameRole, "name"},       {DescriptionRole, "description"}, {IconRole, "icon"},
-            {CounterRole, "counter"}, {ScreenRole, "screen"},           {TitleRole, "title"},
+    return {{NameRole, "name"},          {DescriptionRole, "description"}, {IconRole, "icon"},
+            {CounterRole, "counter"},    {ScreenRole, "screen"},           {TitleRole, "title"},
             {AvailableRole, "available"}};
 }
 
@@ -125,9 +126,9 @@ QList<int> Audio::counters(Settings &settings) const
     const int files = settings.boolValue(QStringLiteral("count_audio"), true)
                           ? countFiles(VKontakteWorks::getAudioDir(), QStringLiteral("mp3"))
                           : 0;
-    return {int(global->audioFoundArray.size()), int(global->audioPersonalArray.size()),
-            int(global->audioGroupArray.size()), int(global->audioRecommendedArray.size()),
-            int(global->audioAlbumsArray.size()), files,
+    return {int(global->audioFoundArray.size()),    int(global->audioPersonalArray.size()),
+            int(global->audioGroupArray.size()),    int(global->audioRecommendedArray.size()),
+            int(global->audioAlbumsArray.size()),   files,
             int(global->audioPlaylistArray.size()), files,
             int(global->friendsGroupsArray.size())};
 }
@@ -142,7 +143,11 @@ QList<int> Video::counters(Settings &settings) const
     const int files = settings.boolValue(QStringLiteral("count_video"), true)
                           ? countFiles(VKontakteWorks::getVideoDir(), QStringLiteral("mp4"))
                           : 0;
-    return {int(global->videoFoundArray.size()), int(global->videoPersonalArray.size()),
-            int(global->videoGroupArray.size()), int(global->videoRecommendedArray.size()),
-            files, files, int(global->friendsGroupsArray.size())};
+    return {int(global->videoFoundArray.size()),
+            int(global->videoPersonalArray.size()),
+            int(global->videoGroupArray.size()),
+            int(global->videoRecommendedArray.size()),
+            files,
+            files,
+            int(global->friendsGroupsArray.size())};
 }

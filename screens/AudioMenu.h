@@ -12,7 +12,15 @@ class CatalogueMenu : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    enum Role { NameRole = Qt::UserRole + 1, DescriptionRole, IconRole, CounterRole, ScreenRole, TitleRole, AvailableRole };
+    enum Role {
+        NameRole = Qt::UserRole + 1,
+        DescriptionRole,
+        IconRole,
+        CounterRole,
+        ScreenRole,
+        TitleRole,
+        AvailableRole
+    };
 
     struct Row
     {

@@ -2,8 +2,7 @@
 
 AudioRecordModel::AudioRecordModel(QList<AudioRecord> *records, QObject *parent)
     : QAbstractListModel(parent), m_records(records)
-{
-}
+{}
 
 int AudioRecordModel::rowCount(const QModelIndex &parent) const
 {

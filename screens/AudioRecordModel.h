@@ -4,8 +4,8 @@
 
 #include <QAbstractListModel>
 
-// The table of a result screen over one record list of the shared state. The list itself is the data; the model
-// only tells the view when it changed. Main thread only.
+// The table of a result screen over one record list of the shared state. The list itself is the data; the
+// model only tells the view when it changed. Main thread only.
 class AudioRecordModel : public QAbstractListModel
 {
     Q_OBJECT

@@ -26,8 +26,7 @@ void pause(int seconds)
 
 AudioResults::AudioResults(Kind kind, QObject *parent)
     : QObject(parent), m_kind(kind), m_model(new AudioRecordModel(&list(), this))
-{
-}
+{}
 
 AudioResults::~AudioResults()
 {
@@ -210,7 +209,8 @@ void AudioResults::searchBarSearchButtonClicked()
     setSearchBusy(true);
     const GlobalData *global = GlobalData::sharedGlobalData();
     if (global->vksid.isEmpty()) {
-        showOverlay(localized("Ошибка"), localized("Не выполнен вход"), 2.0f, true, [](ProgressOverlay *) { pause(1); });
+        showOverlay(localized("Ошибка"), localized("Не выполнен вход"), 2.0f, true,
+                    [](ProgressOverlay *) { pause(1); });
         return;
     }
     if (m_kind == Group || m_kind == Recommended) {
@@ -237,7 +237,8 @@ void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int 
             list().clear();
             m_model->reload();
             global->audioSearchOffset = 0;
-            refused = !global->audioRiaaArray.isEmpty() && VKontakteWorks::riaaRefuses(global->audioRiaaArray, text);
+            refused = !global->audioRiaaArray.isEmpty() &&
+                      VKontakteWorks::riaaRefuses(global->audioRiaaArray, text);
         });
         if (refused) {
             pause(1);
@@ -248,7 +249,8 @@ void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int 
             onMainThread([this] { reloadAudioTable(); });
             return;
         }
-        const QList<AudioRecord> found = VKontakteWorks::searchAudioWithOffset(text, 0, sort).value_or(QList<AudioRecord>());
+        const QList<AudioRecord> found =
+            VKontakteWorks::searchAudioWithOffset(text, 0, sort).value_or(QList<AudioRecord>());
         onMainThread([&] {
             if (found.size() % 100 != 0)
                 global->audioSearchOffset = 10; // a short page is the last one
@@ -340,9 +342,10 @@ void AudioResults::rowSelected(int row)
     m_miniPlayer = new MpvPlayer(this);
     m_miniPlayer->load(m_selectedSong.url, true);
     Q_EMIT miniPlayerChanged();
-    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(m_selectedSong.title), m_selectedSong.artist,
-                          {localized("Закрыть"), isOwnRecord(m_selectedSong) ? localized("Удалить") : localized("Добавить")},
-                          PreviewAlert);
+    Q_EMIT alertRequested(
+        QStringLiteral("\n\n%1").arg(m_selectedSong.title), m_selectedSong.artist,
+        {localized("Закрыть"), isOwnRecord(m_selectedSong) ? localized("Удалить") : localized("Добавить")},
+        PreviewAlert);
 }
 
 void AudioResults::closePreview()
@@ -361,13 +364,14 @@ void AudioResults::alertViewClickedButtonAtIndex(int tag, int index)
     if (tag == PreviewAlert) {
         if (index == 1) {
             const bool own = isOwnRecord(m_selectedSong);
-            Q_EMIT alertRequested(
-                localized("Предупреждение"),
-                own ? localized("Вы уверены, что хотите удалить запись со своей страницы ВКонтакте? Это действие не удаляет "
-                         "запись из устройства.")
-                    : localized("Вы уверены, что хотите добавить запись к себе на страницу ВКонтакте? Это действие не "
-                         "сохраняет запись в устройство."),
-                {localized("Отмена"), localized("Да, уверен")}, ConfirmationAlert);
+            Q_EMIT alertRequested(localized("Предупреждение"),
+                                  own ? localized("Вы уверены, что хотите удалить запись со своей страницы "
+                                                  "ВКонтакте? Это действие не удаляет "
+                                                  "запись из устройства.")
+                                      : localized("Вы уверены, что хотите добавить запись к себе на страницу "
+                                                  "ВКонтакте? Это действие не "
+                                                  "сохраняет запись в устройство."),
+                                  {localized("Отмена"), localized("Да, уверен")}, ConfirmationAlert);
         }
         closePreview();
         return;
@@ -383,7 +387,8 @@ void AudioResults::alertViewClickedButtonAtIndex(int tag, int index)
             else
                 VKontakteWorks::addAudio(record.aid, record.oid);
             QMetaObject::invokeMethod(
-                qApp, [self] {
+                qApp,
+                [self] {
                     if (self)
                         Q_EMIT self->pageChangeSent();
                 },
@@ -407,7 +412,8 @@ void AudioResults::accessoryButtonTapped(int row)
         return;
     setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
-    showOverlay(localized("Уведомление"), localized("Запись добавлена в очередь"), 1.0f, true, [](ProgressOverlay *) { pause(1); });
+    showOverlay(localized("Уведомление"), localized("Запись добавлена в очередь"), 1.0f, true,
+                [](ProgressOverlay *) { pause(1); });
     GlobalData::sharedGlobalData()->audioQueueArray.append(queueItemFor(list().at(row)));
     m_model->removeRecord(row);
     Badges::shared().updateBadges();

@@ -13,9 +13,9 @@
 #include <functional>
 
 // The family of audio result screens: search, a user's audio, a community's audio and recommendations. Each
-// shows one record list of the shared state, fills it on a background task under the progress overlay, previews
-// a record, adds it to or deletes it from the user's page, and queues one or all records for download.
-// Alerts are asked for through alertRequested and answered through alertViewClickedButtonAtIndex.
+// shows one record list of the shared state, fills it on a background task under the progress overlay,
+// previews a record, adds it to or deletes it from the user's page, and queues one or all records for
+// download. Alerts are asked for through alertRequested and answered through alertViewClickedButtonAtIndex.
 class AudioResults : public QObject
 {
     Q_OBJECT

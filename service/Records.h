@@ -38,7 +38,7 @@ struct QueueItem
 
 struct PlaylistEntry
 {
-    QString file;                       // path relative to the audio folder
+    QString file;                          // path relative to the audio folder
     QString current = QStringLiteral("0"); // "1" for the track now playing
 };
 

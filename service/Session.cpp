@@ -23,8 +23,9 @@ void setBeforeCookieScan(std::function<void()> hook)
 
 QString loginUrl(const QString &email, const QString &password)
 {
-    return ServiceEndpoints::current().loginBase + QStringLiteral("?act=login&q=1&al_frame=1&email=%1&pass=%2")
-                                                       .arg(Text::escapeQuery(email), Text::escapeQuery(password));
+    return ServiceEndpoints::current().loginBase +
+           QStringLiteral("?act=login&q=1&al_frame=1&email=%1&pass=%2")
+               .arg(Text::escapeQuery(email), Text::escapeQuery(password));
 }
 
 QString unreachableDetails()

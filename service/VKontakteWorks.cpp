@@ -74,7 +74,8 @@ QString VKontakteWorks::secondsToTime(const QString &seconds)
     // Reads like C's atoi: leading blanks, an optional sign, then digits up to the first other character.
     qsizetype i = 0;
     const qsizetype n = seconds.size();
-    while (i < n && (seconds.at(i) == QLatin1Char(' ') || (seconds.at(i).unicode() >= 9 && seconds.at(i).unicode() <= 13)))
+    while (i < n && (seconds.at(i) == QLatin1Char(' ') ||
+                     (seconds.at(i).unicode() >= 9 && seconds.at(i).unicode() <= 13)))
         ++i;
     bool negative = false;
     if (i < n && (seconds.at(i) == QLatin1Char('+') || seconds.at(i) == QLatin1Char('-'))) {

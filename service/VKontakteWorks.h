@@ -38,8 +38,8 @@ public:
     // Whole seconds as "m:ss"; minutes are not limited (3600 gives "60:00").
     static QString secondsToTime(const QString &seconds);
 
-    // Audio side. Every operation blocks its caller (never the main thread). "Nothing" (std::nullopt) means the
-    // answer could not be read and the error line was logged; callers treat it like an empty list.
+    // Audio side. Every operation blocks its caller (never the main thread). "Nothing" (std::nullopt) means
+    // the answer could not be read and the error line was logged; callers treat it like an empty list.
 
     // Titles and artists: references decoded, trimmed, "Неизвестно" when nothing is left.
     static QString cleanText(const QString &raw);

@@ -51,7 +51,8 @@ protected:
             recorder = {};
             recorder.labels << hud->labelText();
             recorder.minShowTime = hud->minShowTime();
-            QObject::connect(hud, &ProgressOverlay::labelTextChanged, [this, hud] { recorder.labels << hud->labelText(); });
+            QObject::connect(hud, &ProgressOverlay::labelTextChanged,
+                             [this, hud] { recorder.labels << hud->labelText(); });
             QObject::connect(hud, &ProgressOverlay::detailsLabelTextChanged,
                              [this, hud] { recorder.details << hud->detailsLabelText(); });
             QObject::connect(hud, &ProgressOverlay::alphaChanged, [this, hud] {
@@ -143,8 +144,8 @@ TEST_F(LoginFormTest, FailuresShowTheirTexts)
     sandbox.setProbeStatus(500);
     pressAndWait();
     EXPECT_EQ(recorder.labels.last(), QStringLiteral("Ошибка"));
-    EXPECT_EQ(recorder.details,
-              QStringList({ServiceEndpoints::current().webHost + QStringLiteral(" недоступен на вашем устройстве")}));
+    EXPECT_EQ(recorder.details, QStringList({ServiceEndpoints::current().webHost +
+                                             QStringLiteral(" недоступен на вашем устройстве")}));
     EXPECT_TRUE(global->vksid.isEmpty());
     EXPECT_TRUE(form->loginButtonEnabled());
 }

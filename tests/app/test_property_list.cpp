@@ -54,8 +54,9 @@ TEST(PropertyList, GarbageAndWrongShapesGiveNothing)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("broken.tune");
-    for (const QByteArray &content : {QByteArray("not a plist at all"), QByteArray("<?xml version=\"1.0\"?><plist><array>"),
-                                      QByteArray("bplist00\x01\x02"), QByteArray()}) {
+    for (const QByteArray &content :
+         {QByteArray("not a plist at all"), QByteArray("<?xml version=\"1.0\"?><plist><array>"),
+          QByteArray("bplist00\x01\x02"), QByteArray()}) {
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(content);

@@ -19,13 +19,15 @@ namespace {
 
 TEST(FileNames, DownloadAndPlaylistCleaners)
 {
-    EXPECT_EQ(Storage::clearDownloadFileName("Artist/Band - Song: Title?"), QStringLiteral("ArtistBand - Song Title"));
+    EXPECT_EQ(Storage::clearDownloadFileName("Artist/Band - Song: Title?"),
+              QStringLiteral("ArtistBand - Song Title"));
     EXPECT_EQ(Storage::clearDownloadFileName(" \\/:*?\"<>| \t"), QStringLiteral("Неизвестно"));
     EXPECT_EQ(Storage::clearPlaylistFileName(" \\/:*?\"<>| "), QStringLiteral("Без названия"));
     EXPECT_EQ(Storage::clearDownloadFileName(QString()), QStringLiteral("Неизвестно"));
 
     // The cut comes first, then the removal and the trim: the result can be shorter than the limit.
-    const QString longName = QString(127, QLatin1Char('a')) + QStringLiteral(" bcd") + QString(69, QLatin1Char('e'));
+    const QString longName =
+        QString(127, QLatin1Char('a')) + QStringLiteral(" bcd") + QString(69, QLatin1Char('e'));
     EXPECT_EQ(Storage::clearDownloadFileName(longName), QString(127, QLatin1Char('a')));
     EXPECT_EQ(Storage::clearDownloadFileName(QString(200, QLatin1Char('x'))).size(), 128);
     EXPECT_EQ(Storage::clearPlaylistFileName(QString(100, QLatin1Char('y'))), QString(64, QLatin1Char('y')));
@@ -40,11 +42,12 @@ TEST(FileNames, DownloadAndPlaylistCleaners)
 TEST(Clock, SecondsToTime)
 {
     const std::vector<std::pair<const char *, const char *>> cases = {
-        {"0", "0:00"},   {"9", "0:09"},    {"10", "0:10"},  {"65", "1:05"},  {"245", "4:05"},
-        {"3600", "60:00"}, {"abc", "0:00"}, {"", "0:00"},    {"  125x", "2:05"}, {"+61", "1:01"},
+        {"0", "0:00"},     {"9", "0:09"},   {"10", "0:10"}, {"65", "1:05"},     {"245", "4:05"},
+        {"3600", "60:00"}, {"abc", "0:00"}, {"", "0:00"},   {"  125x", "2:05"}, {"+61", "1:01"},
     };
     for (const auto &[input, expected] : cases)
-        EXPECT_EQ(VKontakteWorks::secondsToTime(QString::fromUtf8(input)), QString::fromUtf8(expected)) << input;
+        EXPECT_EQ(VKontakteWorks::secondsToTime(QString::fromUtf8(input)), QString::fromUtf8(expected))
+            << input;
 }
 
 TEST(Clock, ControlCharacterRemoval)
@@ -156,12 +159,13 @@ protected:
     void SetUp() override
     {
         root = dir.path();
-        for (const char *folder : {"audio", "audio/Импортированные", "audio/sub", "video", "Inbox", "playlists"})
+        for (const char *folder :
+             {"audio", "audio/Импортированные", "audio/sub", "video", "Inbox", "playlists"})
             ASSERT_TRUE(QDir(root).mkpath(folder));
-        for (const char *file : {"AudioSearchRequest.tune", "AudioAutosavedPlaylist.tune", "playlists/Утро.tuneplaylist",
-                                 "audio/song.mp3", "audio/sub/deep.tune", "audio/UPPER.TUNE", "video/clip.mp4",
-                                 "video/clip.mp4.3.temp", "Inbox/received.mp3", "audio/Импортированные/x.mp3",
-                                 "notes.tune.txt"})
+        for (const char *file :
+             {"AudioSearchRequest.tune", "AudioAutosavedPlaylist.tune", "playlists/Утро.tuneplaylist",
+              "audio/song.mp3", "audio/sub/deep.tune", "audio/UPPER.TUNE", "video/clip.mp4",
+              "video/clip.mp4.3.temp", "Inbox/received.mp3", "audio/Импортированные/x.mp3", "notes.tune.txt"})
             touch(root + "/" + QString::fromUtf8(file));
     }
     static void touch(const QString &path)
@@ -170,7 +174,10 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("x");
     }
-    bool exists(const char *relative) const { return QFileInfo::exists(root + "/" + QString::fromUtf8(relative)); }
+    bool exists(const char *relative) const
+    {
+        return QFileInfo::exists(root + "/" + QString::fromUtf8(relative));
+    }
 
     QTemporaryDir dir;
     QString root;

@@ -40,7 +40,8 @@ protected:
 TEST_F(CliTest, LoginPrintsTheSessionAndLogsOnStandardError)
 {
     const Sandbox::Account account = Sandbox::defaultAccount();
-    const CliRun run = cli(withBase({"login", QString::fromStdString(account.email), QString::fromStdString(account.password)}));
+    const CliRun run = cli(
+        withBase({"login", QString::fromStdString(account.email), QString::fromStdString(account.password)}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 1);
@@ -94,7 +95,8 @@ TEST_F(CliTest, ParseJsonPrintsCompactJsonOrTheReadersError)
     run = cli({"parse-json", path});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.out.isEmpty());
-    EXPECT_TRUE(run.err.contains("Token 'string' not expected before outer-most array or object")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("Token 'string' not expected before outer-most array or object"))
+        << run.err.toStdString();
 
     run = cli({"parse-json", "-"}, "[01]");
     EXPECT_EQ(run.exitCode, 1);

@@ -26,7 +26,8 @@ TEST_F(HttpTest, ServicePageSendsTheThreeFieldsAndDecodesGzipAnd1251)
     EXPECT_TRUE(echoed.contains("Accept-Encoding: gzip\n"));
 
     // The sandbox compresses the UTF-8 bytes; decoding them as 1251 must not be confused by the compression.
-    const Http::Response gz = Http::get(base + "/test/gzip?text=hello%20world", {{"Accept-Encoding", "gzip"}}, 10);
+    const Http::Response gz =
+        Http::get(base + "/test/gzip?text=hello%20world", {{"Accept-Encoding", "gzip"}}, 10);
     EXPECT_TRUE(gz.received);
     EXPECT_EQ(gz.body, QByteArray("hello world"));
     EXPECT_EQ(Http::servicePage(base + "/test/gzip?text=plain", QString()), QStringLiteral("plain"));

@@ -87,7 +87,7 @@ TEST_F(AudioMenuTest, RowsOpenTheirScreensWithTheRightTitles)
     EXPECT_EQ(open.at(0).at(2).toString(), QStringLiteral("Поиск"));
     EXPECT_EQ(open.at(1).at(1).toString(), QStringLiteral("Audio_Library"));
     EXPECT_TRUE(open.at(1).at(2).toString().isEmpty());
-    const QStringList names = {"Поиск",     "Частные", "Общие",  "Рекомендуемые",  "Альбомы",
+    const QStringList names = {"Поиск",     "Частные",    "Общие",   "Рекомендуемые",  "Альбомы",
                                "Медиатека", "Аудиоплеер", "Экспорт", "Друзья и группы"};
     for (int row = 0; row < 9; ++row)
         EXPECT_EQ(menu.data(menu.index(row), Audio::NameRole).toString(), names.at(row));

@@ -50,8 +50,10 @@ protected:
     void signIn()
     {
         const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_EQ(Session::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password)).outcome,
-                  Session::SignInResult::SignedIn);
+        ASSERT_EQ(
+            Session::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password))
+                .outcome,
+            Session::SignInResult::SignedIn);
     }
 
     void watch(AudioResults &screen)
@@ -62,7 +64,8 @@ protected:
                 return;
             log.labels << hud->labelText();
             log.minShowTimes << hud->minShowTime();
-            QObject::connect(hud, &ProgressOverlay::labelTextChanged, [this, hud] { log.labels << hud->labelText(); });
+            QObject::connect(hud, &ProgressOverlay::labelTextChanged,
+                             [this, hud] { log.labels << hud->labelText(); });
             QObject::connect(hud, &ProgressOverlay::detailsLabelTextChanged, [this, hud] {
                 if (!hud->detailsLabelText().isEmpty())
                     log.details << hud->detailsLabelText();
@@ -111,8 +114,10 @@ TEST_F(AudioScreensTest, SearchPagesUntilAShortPageAndRemembersTheRequest)
     signIn();
     // The sandbox is the oracle for how many hits a query has.
     const QString query = QStringLiteral("a");
-    const int firstPage = int(VKontakteWorks::searchAudioWithOffset(query, 0, 0).value_or(QList<AudioRecord>()).size());
-    const int secondPage = int(VKontakteWorks::searchAudioWithOffset(query, 100, 0).value_or(QList<AudioRecord>()).size());
+    const int firstPage =
+        int(VKontakteWorks::searchAudioWithOffset(query, 0, 0).value_or(QList<AudioRecord>()).size());
+    const int secondPage =
+        int(VKontakteWorks::searchAudioWithOffset(query, 100, 0).value_or(QList<AudioRecord>()).size());
     ASSERT_EQ(firstPage, 100) << "the seeded catalogue needs more than 100 hits for this query";
 
     Audio_Search screen;
@@ -141,7 +146,8 @@ TEST_F(AudioScreensTest, SearchPagesUntilAShortPageAndRemembersTheRequest)
     waitIdle(screen);
     EXPECT_EQ(log.labels.last(), QStringLiteral("Добавление записей..."));
     EXPECT_EQ(global->audioFoundArray.size(), 100 + secondPage);
-    EXPECT_EQ(SandboxAudio::lastRequest(sandbox, "search")->target.find("offset=100") != std::string::npos, true);
+    EXPECT_EQ(SandboxAudio::lastRequest(sandbox, "search")->target.find("offset=100") != std::string::npos,
+              true);
 
     if (secondPage % 100 != 0) {
         EXPECT_EQ(global->audioSearchOffset, 10);

@@ -126,10 +126,12 @@ TEST_F(SessionTest, CredentialsAreEscapedInTwoStages)
 {
     Session::signIn(QStringLiteral("a+b@mail.ru"), QStringLiteral("p w&%41я"));
     const QString query = QString::fromStdString(sandbox.lastLoginQuery());
-    EXPECT_EQ(query, QStringLiteral("act=login&q=1&al_frame=1&email=a%2Bb%40mail.ru&pass=p%20w%26%2541%D1%8F"));
+    EXPECT_EQ(query,
+              QStringLiteral("act=login&q=1&al_frame=1&email=a%2Bb%40mail.ru&pass=p%20w%26%2541%D1%8F"));
 
     Session::signIn(QString(), QString());
-    EXPECT_EQ(QString::fromStdString(sandbox.lastLoginQuery()), QStringLiteral("act=login&q=1&al_frame=1&email=&pass="));
+    EXPECT_EQ(QString::fromStdString(sandbox.lastLoginQuery()),
+              QStringLiteral("act=login&q=1&al_frame=1&email=&pass="));
 }
 
 TEST_F(SessionTest, NoUserCookieKeepsThePreviousUserNumber)
