@@ -24,12 +24,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
+using Text::localized;
 
-QString localized(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
+namespace {
 
 // The write end is used from the signal handler, which may only make async-signal-safe calls.
 int signalPipe[2] = {-1, -1};

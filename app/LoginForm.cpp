@@ -4,6 +4,7 @@
 #include "app/GlobalData.h"
 #include "app/Settings.h"
 #include "decoding/Log.h"
+#include "decoding/Text.h"
 #include "screens/ProgressOverlay.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
@@ -11,12 +12,9 @@
 #include <QCoreApplication>
 #include <QThread>
 
-namespace {
+using Text::localized;
 
-QString localized(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
+namespace {
 
 // The localisation table's texts for the two notices; other keys show as they are.
 QString noticeText(const char *key)

@@ -1,5 +1,7 @@
 #include "decoding/Text.h"
 
+#include <QCoreApplication>
+
 #include <libxml/HTMLparser.h>
 
 #include <array>
@@ -287,3 +289,8 @@ QString removeControlCharacters(const QString &text)
 }
 
 } // namespace Text
+
+QString Text::localized(const char *text)
+{
+    return QCoreApplication::translate("Melodrop", text);
+}

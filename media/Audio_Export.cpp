@@ -1,18 +1,12 @@
 #include "media/Audio_Export.h"
 
 #include "decoding/Log.h"
+#include "decoding/Text.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
-namespace {
-
-QString localized(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
-
-} // namespace
+using Text::localized;
 
 MediaExport::MediaExport(Media media, Settings *settings, QObject *parent)
     : LibraryBrowser(media, ExportScreen, settings, parent)

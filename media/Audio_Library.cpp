@@ -1,20 +1,14 @@
 #include "media/Audio_Library.h"
 
 #include "app/GlobalData.h"
+#include "decoding/Text.h"
 #include "media/AudioPlayer.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
-namespace {
-
-QString localized(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
-
-} // namespace
+using Text::localized;
 
 Audio_Library::Audio_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(AudioMedia, LibraryScreen, settings, parent)

@@ -2,6 +2,7 @@
 
 #include "app/GlobalData.h"
 #include "app/Settings.h"
+#include "decoding/Text.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
@@ -10,14 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace {
-
-QString localized(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
-
-} // namespace
+using Text::localized;
 
 int LibraryEntries::rowCount(const QModelIndex &parent) const
 {

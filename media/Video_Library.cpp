@@ -1,16 +1,11 @@
 #include "media/Video_Library.h"
 
+#include "decoding/Text.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
-namespace {
-
-QString localized(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
-
-} // namespace
+using Text::localized;
 
 Video_Library::Video_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(VideoMedia, LibraryScreen, settings, parent)

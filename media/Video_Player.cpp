@@ -1,6 +1,7 @@
 #include "media/Video_Player.h"
 
 #include "app/GlobalData.h"
+#include "decoding/Text.h"
 #include "media/AudioPlayer.h"
 #include "service/VKontakteWorks.h"
 
@@ -21,12 +22,9 @@
 #include <mpv/client.h>
 #include <mpv/render_gl.h>
 
-namespace {
+using Text::localized;
 
-QString localized(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
+namespace {
 
 enum Observed : uint64_t { TimePos = 1, Duration, Pause, CacheTime };
 

@@ -2,11 +2,14 @@
 
 #include "app/GlobalData.h"
 #include "app/Settings.h"
+#include "decoding/Text.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QFileInfo>
+
+using Text::localized;
 
 namespace {
 
@@ -33,11 +36,6 @@ const QList<CatalogueMenu::Row> videoRows = {
     {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false,
      false},
 };
-
-QString localized(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
 
 } // namespace
 

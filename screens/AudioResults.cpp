@@ -2,6 +2,7 @@
 
 #include "app/GlobalData.h"
 #include "app/PropertyList.h"
+#include "decoding/Text.h"
 #include "media/AudioPlayer.h"
 #include "media/Badges.h"
 #include "service/VKontakteWorks.h"
@@ -10,12 +11,9 @@
 #include <QThread>
 #include <QThreadPool>
 
-namespace {
+using Text::localized;
 
-QString localized(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
+namespace {
 
 void pause(int seconds)
 {
