@@ -49,13 +49,8 @@ void Audio_Library::rowSelected(int row)
 
 void Audio_Library::closePreview()
 {
-    if (!m_miniPlayer)
-        return;
-    MpvPlayer *player = m_miniPlayer;
-    m_miniPlayer = nullptr;
-    player->stop();
-    Q_EMIT miniPlayerChanged();
-    player->deleteLater();
+    if (MpvPlayer::release(m_miniPlayer))
+        Q_EMIT miniPlayerChanged();
 }
 
 void Audio_Library::showNotice(const QString &details, float minShowTime)

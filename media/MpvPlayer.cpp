@@ -274,3 +274,14 @@ void MpvPlayer::handleEvent(const mpv_event *event)
         break;
     }
 }
+
+bool MpvPlayer::release(QPointer<MpvPlayer> &player)
+{
+    if (!player)
+        return false;
+    MpvPlayer *released = player;
+    player = nullptr;
+    released->stop();
+    released->deleteLater();
+    return true;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <limits>
@@ -32,6 +33,9 @@ public:
     Q_INVOKABLE void togglePause();
     Q_INVOKABLE void stop();
     Q_INVOKABLE void seek(double seconds);
+
+    // Stops a preview player, clears the pointer and deletes the player later; false when there was none.
+    static bool release(QPointer<MpvPlayer> &player);
 
     bool isValid() const { return m_mpv != nullptr; }
     bool playing() const { return m_playing; }

@@ -348,13 +348,8 @@ void AudioResults::rowSelected(int row)
 
 void AudioResults::closePreview()
 {
-    if (!m_miniPlayer)
-        return;
-    MpvPlayer *player = m_miniPlayer;
-    m_miniPlayer = nullptr;
-    player->stop();
-    Q_EMIT miniPlayerChanged();
-    player->deleteLater();
+    if (MpvPlayer::release(m_miniPlayer))
+        Q_EMIT miniPlayerChanged();
 }
 
 void AudioResults::alertViewClickedButtonAtIndex(int tag, int index)

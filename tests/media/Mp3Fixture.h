@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/GlobalData.h"
+#include "media/AudioPlayer.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -54,6 +57,19 @@ inline bool writeBroken(const QString &path)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     return file.write("<html><body>404 Not Found</body></html>\n") >= 0;
+}
+
+// Puts the shared player state back as a fresh start has it: no player, an empty playlist, no flags.
+inline void resetPlayerState()
+{
+    AudioPlayer::dropShared();
+    GlobalData *global = GlobalData::sharedGlobalData();
+    global->audioPlaylistArray.clear();
+    global->audioChangingFlag = 0;
+    global->playRandomMusic = false;
+    global->playRepeatMusic = false;
+    global->nowYouMayUpdatePlayer = false;
+    global->iJustSelectedPlaylist = false;
 }
 
 } // namespace Mp3Fixture

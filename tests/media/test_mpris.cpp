@@ -143,14 +143,7 @@ protected:
         VKontakteWorks::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
-    void reset()
-    {
-        AudioPlayer::dropShared();
-        global->audioPlaylistArray.clear();
-        global->audioChangingFlag = 0;
-        global->playRepeatMusic = false;
-        global->playRandomMusic = false;
-    }
+    void reset() { Mp3Fixture::resetPlayerState(); }
     void makePlaylist(const QStringList &files, double seconds = 60)
     {
         for (const QString &file : files) {

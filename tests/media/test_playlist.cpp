@@ -57,16 +57,7 @@ protected:
         VKontakteWorks::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
-    void resetShared()
-    {
-        AudioPlayer::dropShared();
-        global->audioPlaylistArray.clear();
-        global->audioChangingFlag = 0;
-        global->playRandomMusic = false;
-        global->playRepeatMusic = false;
-        global->nowYouMayUpdatePlayer = false;
-        global->iJustSelectedPlaylist = false;
-    }
+    void resetShared() { Mp3Fixture::resetPlayerState(); }
 
     // Files of `seconds` each under the audio folder, and the playlist naming them in order.
     void makePlaylist(const QStringList &files, double seconds = 60)

@@ -50,10 +50,8 @@ protected:
     void signIn()
     {
         const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_EQ(
-            Session::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password))
-                .outcome,
-            Session::SignInResult::SignedIn);
+        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
+                                        QString::fromStdString(account.password)));
     }
 
     void watch(AudioResults &screen)

@@ -41,11 +41,8 @@ protected:
         global = GlobalData::sharedGlobalData();
         GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
         const Sandbox::Account account = Sandbox::defaultAccount();
-        TestSupport::LogCapture quiet;
-        ASSERT_EQ(
-            Session::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password))
-                .outcome,
-            Session::SignInResult::SignedIn);
+        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
+                                        QString::fromStdString(account.password)));
     }
 
     QString base() const { return QString::fromStdString(sandbox.baseUrl()); }

@@ -40,11 +40,8 @@ protected:
         GlobalData::replace(global->addAudioHash, QStringLiteral("0"));
         GlobalData::replace(global->delAudioHash, QStringLiteral("0"));
         const Sandbox::Account account = Sandbox::defaultAccount();
-        TestSupport::LogCapture quiet;
-        ASSERT_EQ(
-            Session::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password))
-                .outcome,
-            Session::SignInResult::SignedIn);
+        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
+                                        QString::fromStdString(account.password)));
         uid = account.uid;
         sid = global->vksid.toStdString();
     }

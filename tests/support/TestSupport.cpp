@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "decoding/Log.h"
+#include "service/Session.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -60,6 +61,12 @@ CliRun runCli(const QStringList &args, const QByteArray &input)
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromUtf8(process.readAllStandardOutput()),
             QString::fromUtf8(process.readAllStandardError())};
+}
+
+bool signIn(const QString &email, const QString &password)
+{
+    LogCapture quiet;
+    return Session::signIn(email, password).outcome == Session::SignInResult::SignedIn;
 }
 
 bool waitFor(const std::function<bool()> &done, int timeoutMs)

@@ -38,6 +38,9 @@ struct CliRun
 };
 CliRun runCli(const QStringList &args, const QByteArray &input = QByteArray());
 
+// Signs in with these credentials (the log lines it writes are swallowed); true when a session came back.
+bool signIn(const QString &email, const QString &password);
+
 // Spins the event loop until `done` holds or `timeoutMs` passes; returns whether it held.
 bool waitFor(const std::function<bool()> &done, int timeoutMs = 10000);
 
