@@ -4,4 +4,4 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/build.sh melodrop melodrop-cli melodrop-sandbox >&2
-exec "${MELODROP_BUILD_DIR:-build}/app/melodrop" "$@"
+exec "${MELODROP_BUILD_DIR:-build}/bin/melodrop" "$@"

@@ -1,14 +1,15 @@
 #include "app/Lifecycle.h"
 
-#include "app/GlobalData.h"
-#include "app/Settings.h"
-#include "app/Storage.h"
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "core/Storage.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
-#include "media/AudioPlayer.h"
-#include "media/Badges.h"
-#include "media/LibraryBrowser.h"
-#include "media/PlaylistFile.h"
+#include "desktop/Badges.h"
+#include "library/LibraryBrowser.h"
+#include "library/PlaylistFile.h"
+#include "playback/AudioPlayer.h"
+#include "playback/PlayerEvents.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>

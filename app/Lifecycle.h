@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/Portals.h"
+#include "desktop/Portals.h"
 
 #include <QObject>
 #include <QString>

@@ -1,18 +1,23 @@
 #include "app/Shell.h"
 
-#include "app/LoginForm.h"
-#include "app/Settings.h"
-#include "media/Audio_Export.h"
-#include "media/Audio_Library.h"
-#include "media/Audio_Playlist.h"
-#include "media/Audio_Playlists.h"
-#include "media/Badges.h"
-#include "media/Video_Export.h"
-#include "media/Video_Library.h"
-#include "media/Video_Player.h"
+#include "core/Settings.h"
+#include "desktop/Badges.h"
+#include "playback/VideoSurface.h"
+#include "screens/Audio_Export.h"
+#include "screens/Audio_Group.h"
+#include "screens/Audio_Library.h"
+#include "screens/Audio_Personal.h"
+#include "screens/Audio_Playlist.h"
+#include "screens/Audio_Recommended.h"
+#include "screens/Audio_Search.h"
 #include "screens/AudioMenu.h"
-#include "screens/AudioResults.h"
+#include "screens/LoginForm.h"
 #include "screens/ProgressOverlay.h"
+#include "screens/SavedPlaylists.h"
+#include "screens/Video_Export.h"
+#include "screens/Video_Library.h"
+#include "screens/Video_Player.h"
+#include "screens/VideoMenu.h"
 
 #include <QQmlEngine>
 
@@ -56,12 +61,14 @@ void Shell::registerQmlTypes(Shell *shell)
     qmlRegisterType<Video_Player>("Melodrop", 1, 0, "Video_Player");
     qmlRegisterUncreatableType<VideoEngine>("Melodrop", 1, 0, "VideoEngine",
                                             QStringLiteral("Owned by the video player"));
+    qmlRegisterUncreatableType<VideoPictureSource>("Melodrop", 1, 0, "VideoPictureSource",
+                                                   QStringLiteral("Use Video_Player"));
     qmlRegisterType<VideoSurface>("Melodrop", 1, 0, "VideoSurface");
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "Audio_Playlist", Audio_Playlist::shared());
     qmlRegisterUncreatableType<PlaylistRowModel>("Melodrop", 1, 0, "PlaylistRowModel",
                                                  QStringLiteral("Owned by the player screen"));
-    qmlRegisterUncreatableType<Audio_Playlists>("Melodrop", 1, 0, "Audio_Playlists",
-                                                QStringLiteral("Made by the player screen"));
+    qmlRegisterUncreatableType<SavedPlaylists>("Melodrop", 1, 0, "SavedPlaylists",
+                                               QStringLiteral("Made by the player screen"));
     qmlRegisterUncreatableType<Queue>("Melodrop", 1, 0, "Queue", QStringLiteral("The shell owns the queue"));
     qmlRegisterUncreatableType<ProgressOverlay>("Melodrop", 1, 0, "ProgressOverlay",
                                                 QStringLiteral("An overlay belongs to its screen"));

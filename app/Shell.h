@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/Queue.h"
+#include "downloads/Queue.h"
 
 #include <QObject>
 #include <QString>

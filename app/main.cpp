@@ -1,12 +1,12 @@
 // melodrop: the desktop program.
-#include "app/GlobalData.h"
 #include "app/Lifecycle.h"
+#include "app/SandboxProcess.h"
 #include "app/Shell.h"
-#include "app/SingleInstance.h"
-#include "media/AudioRoute.h"
-#include "media/Mpris.h"
-#include "media/RemoteControl.h"
-#include "sandbox/Sandbox.h"
+#include "core/GlobalData.h"
+#include "desktop/Mpris.h"
+#include "desktop/RemoteControl.h"
+#include "desktop/SingleInstance.h"
+#include "playback/AudioRoute.h"
 #include "service/ServiceEndpoints.h"
 #include "service/VKontakteWorks.h"
 
@@ -83,20 +83,16 @@ int main(int argc, char *argv[])
                                  QStringLiteral("[files...]"));
     parser.process(app);
 
-    std::unique_ptr<Sandbox> sandbox;
+    SandboxProcess sandbox;
     Shell shell;
     if (parser.isSet(sandboxOption)) {
-        sandbox = std::make_unique<Sandbox>();
-        if (!sandbox->start()) {
-            std::fprintf(stderr, "melodrop: the sandbox could not start\n");
+        QString error;
+        if (!sandbox.start(&error)) {
+            std::fprintf(stderr, "melodrop: the sandbox could not start: %s\n", qPrintable(error));
             return 1;
         }
-        ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox->baseUrl()));
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        shell.setSandboxHint(QStringLiteral("Песочница %1 — %2 / %3")
-                                 .arg(QString::fromStdString(sandbox->baseUrl()),
-                                      QString::fromStdString(account.email),
-                                      QString::fromStdString(account.password)));
+        ServiceEndpoints::useServiceBase(sandbox.baseUrl());
+        shell.setSandboxHint(QStringLiteral("Песочница %1 — %2").arg(sandbox.baseUrl(), sandbox.account()));
     } else if (parser.isSet(baseOption)) {
         if (!ServiceEndpoints::useServiceBase(parser.value(baseOption))) {
             std::fprintf(stderr, "melodrop: --service-base needs an http URL\n");

@@ -259,7 +259,7 @@ bool startSandbox()
     }
     QString program = qEnvironmentVariable("MELODROP_SANDBOX");
     if (program.isEmpty())
-        program = QCoreApplication::applicationDirPath() + "/../sandbox/melodrop-sandbox";
+        program = QCoreApplication::applicationDirPath() + "/../bin/melodrop-sandbox";
     auto *sandbox = new QProcess;
     sandbox->start(program, {});
     if (!sandbox->waitForStarted(5000) || !sandbox->waitForReadyRead(5000)) {

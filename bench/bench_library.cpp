@@ -1,9 +1,10 @@
 // Listing a library folder and the recursive MP3 count and size sum, each against find/du over the same tree
 // in the same run. Both sides are timed alternately inside one loop so that a busy machine weighs on them
 // alike.
-#include "app/Settings.h"
-#include "media/LibraryBrowser.h"
+#include "core/Settings.h"
+#include "library/LibraryBrowser.h"
 #include "screens/AudioMenu.h"
+#include "screens/VideoMenu.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>

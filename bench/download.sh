@@ -17,5 +17,5 @@ command -v curl >/dev/null || { echo "download.sh: curl is needed for the compar
 ./scripts/build.sh bench_download melodrop-sandbox >&2
 dir=$(mktemp -d /tmp/melodrop-bench.XXXXXX)
 trap 'rm -rf "$dir"' EXIT
-MELODROP_BENCH_MB=$size_mb MELODROP_BENCH_DIR=$dir MELODROP_SANDBOX="$BUILD_DIR/sandbox/melodrop-sandbox" \
+MELODROP_BENCH_MB=$size_mb MELODROP_BENCH_DIR=$dir MELODROP_SANDBOX="$BUILD_DIR/bin/melodrop-sandbox" \
   "$BUILD_DIR/bench/bench_download" "$@"

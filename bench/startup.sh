@@ -16,7 +16,7 @@ trap 'rm -rf "$root"' EXIT
   echo '</array></plist>'
 } > "$root/AudioAutosavedPlaylist.tune"
 run() {
-  MELODROP_STARTUP_PROBE=1 XDG_CONFIG_HOME="$root/config" "${MELODROP_BUILD_DIR:-build}/app/melodrop" --root "$root" 2>&1 |
+  MELODROP_STARTUP_PROBE=1 XDG_CONFIG_HOME="$root/config" "${MELODROP_BUILD_DIR:-build}/bin/melodrop" --root "$root" 2>&1 |
     grep -E 'first frame|idle resident'
 }
 if [ -z "${DISPLAY:-}" ]; then

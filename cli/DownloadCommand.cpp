@@ -1,8 +1,8 @@
 #include "Cli.h"
 
-#include "app/GlobalData.h"
+#include "core/GlobalData.h"
 #include "decoding/Log.h"
-#include "media/Queue.h"
+#include "downloads/Queue.h"
 
 #include <QEventLoop>
 #include <QUrl>

@@ -1,7 +1,7 @@
 // melodrop-cli: the core without screens, for scripts and end-to-end tests.
 #include "Cli.h"
 
-#include "app/GlobalData.h"
+#include "core/GlobalData.h"
 #include "decoding/Json.h"
 #include "decoding/Log.h"
 #include "net/Http.h"

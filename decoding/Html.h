@@ -1,35 +1,10 @@
 #pragma once
 
-#include <QByteArray>
-#include <QList>
+#include "decoding/HTMLNode.h"
+
 #include <QString>
 
-struct _xmlNode;
 struct _xmlDoc;
-
-// A non-owning view of one node of an HTMLParser's document; valid only while that parser lives.
-class HTMLNode
-{
-public:
-    HTMLNode() = default;
-    explicit HTMLNode(_xmlNode *node) : m_node(node) {}
-
-    bool isNull() const { return m_node == nullptr; }
-    _xmlNode *xmlNode() const { return m_node; }
-
-    // Descendants (the node itself is not tested) in pre-order whose first attribute named `attribute` has a
-    // text piece equal to `value`, or containing it when `allowPartial` is set.
-    QList<HTMLNode> findChildrenWithAttribute(const char *attribute, const QString &value,
-                                              bool allowPartial) const;
-    // The first such descendant, or a null node.
-    HTMLNode findChildWithAttribute(const char *attribute, const QString &value, bool allowPartial) const;
-
-    // The node serialised by libxml2's HTML dump (own tag included); a null QString when the dump is empty.
-    QString rawContents() const;
-
-private:
-    _xmlNode *m_node = nullptr;
-};
 
 struct HTMLParserError
 {

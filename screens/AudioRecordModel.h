@@ -1,6 +1,6 @@
 #pragma once
 
-#include "service/Records.h"
+#include "core/Records.h"
 
 #include <QAbstractListModel>
 

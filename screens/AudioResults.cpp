@@ -1,10 +1,10 @@
 #include "screens/AudioResults.h"
 
-#include "app/GlobalData.h"
-#include "app/PropertyList.h"
+#include "core/GlobalData.h"
+#include "core/PropertyList.h"
 #include "decoding/Text.h"
-#include "media/AudioPlayer.h"
-#include "media/Badges.h"
+#include "desktop/Badges.h"
+#include "playback/AudioPlayer.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>

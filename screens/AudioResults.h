@@ -1,9 +1,9 @@
 #pragma once
 
-#include "media/MpvPlayer.h"
+#include "core/Records.h"
+#include "playback/MpvPlayer.h"
 #include "screens/AudioRecordModel.h"
 #include "screens/ProgressOverlay.h"
-#include "service/Records.h"
 
 #include <QObject>
 #include <QPointer>
@@ -146,32 +146,4 @@ private:
     QPointer<ProgressOverlay> m_hud;
     QPointer<MpvPlayer> m_miniPlayer;
     AudioRecord m_selectedSong;
-};
-
-class Audio_Search : public AudioResults
-{
-    Q_OBJECT
-public:
-    explicit Audio_Search(QObject *parent = nullptr) : AudioResults(Search, parent) {}
-};
-
-class Audio_Personal : public AudioResults
-{
-    Q_OBJECT
-public:
-    explicit Audio_Personal(QObject *parent = nullptr) : AudioResults(Personal, parent) {}
-};
-
-class Audio_Group : public AudioResults
-{
-    Q_OBJECT
-public:
-    explicit Audio_Group(QObject *parent = nullptr) : AudioResults(Group, parent) {}
-};
-
-class Audio_Recommended : public AudioResults
-{
-    Q_OBJECT
-public:
-    explicit Audio_Recommended(QObject *parent = nullptr) : AudioResults(Recommended, parent) {}
 };

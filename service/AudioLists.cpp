@@ -1,6 +1,6 @@
 // Audio lists: a user's, a community's and the recommended audio, read from the object the service's page
 // script would evaluate.
-#include "app/GlobalData.h"
+#include "core/GlobalData.h"
 #include "decoding/Json.h"
 #include "decoding/Log.h"
 #include "net/Http.h"

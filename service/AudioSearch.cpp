@@ -1,5 +1,5 @@
 // Audio search: the service's background search page, cut apart row by row.
-#include "app/GlobalData.h"
+#include "core/GlobalData.h"
 #include "decoding/Html.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"

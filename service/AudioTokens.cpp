@@ -1,5 +1,5 @@
 // The add and delete tokens of the service's pages, and the requests that use them.
-#include "app/GlobalData.h"
+#include "core/GlobalData.h"
 #include "decoding/Log.h"
 #include "net/Http.h"
 #include "service/AudioSearchPage.h"

@@ -1,11 +1,13 @@
 #include "service/ServiceEndpoints.h"
 
+#include "core/GlobalData.h"
+
 #include <QUrl>
 
 ServiceEndpoints ServiceEndpoints::defaults()
 {
     ServiceEndpoints e;
-    e.webHost = QStringLiteral("vk.com");
+    e.webHost = QString::fromLatin1(GlobalData::defaultDomain);
     e.probeUrl = QStringLiteral("http://vk.com");
     e.loginBase = QStringLiteral("https://login.vk.com");
     e.logoutHost = QStringLiteral("login.userapi.com");
@@ -43,5 +45,8 @@ ServiceEndpoints &ServiceEndpoints::current()
 
 bool ServiceEndpoints::useServiceBase(const QString &baseUrl)
 {
-    return fromServiceBase(baseUrl, &current());
+    if (!fromServiceBase(baseUrl, &current()))
+        return false;
+    GlobalData::replace(GlobalData::sharedGlobalData()->domain, current().webHost);
+    return true;
 }

@@ -1,6 +1,6 @@
 #include "service/Session.h"
 
-#include "app/GlobalData.h"
+#include "core/GlobalData.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
 #include "net/Http.h"

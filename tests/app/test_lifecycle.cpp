@@ -1,11 +1,11 @@
 #include "../support/TestSupport.h"
 
-#include "app/GlobalData.h"
 #include "app/Lifecycle.h"
-#include "app/PropertyList.h"
-#include "app/Settings.h"
-#include "media/Badges.h"
-#include "media/PlaylistFile.h"
+#include "core/GlobalData.h"
+#include "core/PropertyList.h"
+#include "core/Settings.h"
+#include "desktop/Badges.h"
+#include "library/PlaylistFile.h"
 #include "service/VKontakteWorks.h"
 
 #include <QDir>

@@ -1,6 +1,7 @@
-#include "app/GlobalData.h"
-#include "app/Settings.h"
+#include "core/GlobalData.h"
+#include "core/Settings.h"
 #include "screens/AudioMenu.h"
+#include "screens/VideoMenu.h"
 #include "service/VKontakteWorks.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "../support/TestSupport.h"
 
-#include "app/GlobalData.h"
+#include "core/GlobalData.h"
 #include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
 #include "service/ServiceEndpoints.h"

@@ -1,6 +1,6 @@
 #include "../support/TestSupport.h"
 
-#include "app/GlobalData.h"
+#include "core/GlobalData.h"
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "service/ServiceEndpoints.h"

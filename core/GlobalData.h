@@ -1,0 +1,75 @@
+#pragma once
+
+#include "core/Records.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+
+class QTimer;
+class AudioPlayer;
+
+// The one process-wide state object. Strings and lists are changed in place and never replaced, so a
+// reference taken once stays valid; only the two hash tokens are replaced once fetched.
+class GlobalData
+{
+public:
+    static GlobalData *sharedGlobalData();
+
+    // The service's web host, `domain` until start-up points the program at another server.
+    static constexpr const char *defaultDomain = "vk.com";
+
+    GlobalData(const GlobalData &) = delete;
+    GlobalData &operator=(const GlobalData &) = delete;
+
+    // Session and host.
+    QString vksid;
+    QString vkuid;
+    QString domain;
+    QString addAudioHash;
+    QString delAudioHash;
+
+    // Record lists of the catalogue screens, queues, library listings and the playlist.
+    QList<AudioRecord> audioFoundArray;
+    QList<AudioRecord> audioPersonalArray;
+    QList<AudioRecord> audioGroupArray;
+    QList<QueueItem> audioQueueArray;
+    QStringList audioLibraryArray;
+    QList<PlaylistEntry> audioPlaylistArray;
+    QList<AlbumRecord> audioAlbumsArray;
+    QList<AudioRecord> audioRecommendedArray;
+    QStringList audioRiaaArray;
+    QStringList videoLibraryArray;
+    QList<VideoRecord> videoFoundArray;
+    QList<VideoRecord> videoPersonalArray;
+    QList<VideoRecord> videoRecommendedArray;
+    QList<VideoRecord> videoGroupArray;
+    QList<QueueItem> videoQueueArray;
+    QStringList friendsGroupsArray;
+
+    // Counters and flags.
+    int fileTag() const { return m_fileTag.load(); }
+    // Advances the record tag counter by one and returns the new value, as one atomic step.
+    int nextFileTag() { return m_fileTag.fetch_add(1) + 1; }
+    int audioSearchOffset = 0;
+    int videoSearchOffset = 0;
+    int audioChangingFlag = 0;
+    float totalTraffic = 0.0f;
+    AudioPlayer *audioPlayer = nullptr;
+    bool playRandomMusic = false;
+    bool playRepeatMusic = false;
+    bool nowYouMayUpdatePlayer = false;
+    bool nowYouMayUpdateQueue = false;
+    bool iJustSelectedPlaylist = false;
+    QTimer *playbackTimer = nullptr;
+    QTimer *queueUpdateTimer = nullptr;
+
+    // Replaces the whole text of a string field, keeping the object.
+    static void replace(QString &field, const QString &text) { field = text; }
+
+private:
+    GlobalData();
+    std::atomic<int> m_fileTag{0};
+};

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "library/LibraryEntries.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class Settings;
+
+// What the library and export screens share: the current folder below the audio or video folder, its listing
+// into the shared library list, the title with the sizes, walking into sub-folders and back, and deleting
+// entries. The listing goes into GlobalData's audioLibraryArray / videoLibraryArray, which the library and
+// export screens share: whichever listed last owns their content, and row numbers refer to it.
+class LibraryBrowser : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString title READ title NOTIFY titleChanged)
+    Q_PROPERTY(bool backButtonVisible READ backButtonVisible NOTIFY titleChanged)
+    Q_PROPERTY(int dirLevel READ dirLevel NOTIFY folderChanged)
+    Q_PROPERTY(QStringList pathToDir READ pathToDir NOTIFY folderChanged)
+    Q_PROPERTY(LibraryEntries *entries READ entries CONSTANT)
+    Q_PROPERTY(bool audio READ isAudio CONSTANT)
+
+public:
+    enum Media { AudioMedia, VideoMedia };
+    enum Screen { LibraryScreen, ExportScreen };
+    Q_ENUM(Media)
+    // Where the table slides in from after a folder change (the view animates 50 points over slideDuration).
+    enum Slide { FromLeft = -1, FromRight = 1 };
+    Q_ENUM(Slide)
+    enum ScrollPosition { Top = 0, Middle = 1 };
+    static constexpr int slideDuration = 500; // milliseconds
+    static constexpr int slideDistance = 50;
+
+    // `settings` replaces the program's store (tests); it must outlive the screen.
+    LibraryBrowser(Media media, Screen screen, Settings *settings, QObject *parent);
+
+    QString title() const { return m_title; }
+    bool backButtonVisible() const { return !m_pathToDir.isEmpty(); }
+    int dirLevel() const { return int(m_pathToDir.size()); }
+    QStringList pathToDir() const { return m_pathToDir; }
+    LibraryEntries *entries() const { return m_entries; }
+    bool isAudio() const { return m_media == AudioMedia; }
+
+    // The audio or video folder, and the folder now shown below it.
+    QString mediaDir() const;
+    QString currentFolder() const;
+    // The shared listing this screen fills.
+    QStringList &list() const;
+    // "mp3" or "mp4": the files shown and counted.
+    QString mediaExtension() const;
+
+    // The text after the last dot of `name`, unless the dot opens the name; empty when there is none.
+    static QString pathExtension(const QString &name);
+    // Total size of the files below `folder` (sub-folders included) whose extension is `extension` in any
+    // case.
+    static qint64 mediaBytesBelow(const QString &folder, const QString &extension);
+    // Size as the rows and titles show it: bytes × 2^-20 in single precision.
+    static float megabytes(qint64 bytes);
+
+    // Lists the current folder. The folder itself is kept while the screen is left and entered again: a new
+    // screen object starts at the top.
+    Q_INVOKABLE void viewWillAppear();
+    Q_INVOKABLE void reloadLibrary();
+    Q_INVOKABLE void toParentFolder();
+    // A row tap; what a file does is the screen's own.
+    Q_INVOKABLE virtual void rowSelected(int row) = 0;
+
+Q_SIGNALS:
+    void titleChanged();
+    void folderChanged();
+    void slideRequested(int from);
+    void scrollToRow(int row, int position, bool animated);
+    void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
+    // The listing has been rebuilt (tests and views wait for it).
+    void listed();
+
+protected:
+    // The listed name at `row`; empty when out of range.
+    QString entryName(int row) const;
+    QString fullPath(const QString &name) const;
+    // The path below the media folder: the names of pathToDir, then `name`.
+    QString relativePath(const QString &name) const;
+    void enterFolder(const QString &name);
+    void returnToTop();
+    Settings &settings() const;
+    // Removes `path`: a folder with everything in it, a link as a link. Errors are ignored.
+    static void removeEntry(const QString &path);
+    // Removes everything below `folder`, leaving the folder itself.
+    static void removeEverythingBelow(const QString &folder);
+
+    virtual bool scrollsToTopAfterListing() const { return m_screen == LibraryScreen; }
+    virtual bool rowsHaveAccessory() const { return false; }
+
+    const Media m_media;
+    const Screen m_screen;
+
+private:
+    void updateTitle();
+    LibraryEntries::Row rowFor(const QString &name) const;
+
+    Settings *m_settings = nullptr;
+    QStringList m_pathToDir;
+    QString m_title;
+    LibraryEntries *m_entries = nullptr;
+};

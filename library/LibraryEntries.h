@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QString>
+
+// The rows of a media folder as the table draws them: computed when the folder is listed.
+class LibraryEntries : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    enum Role {
+        NameRole = Qt::UserRole + 1,
+        FolderRole,
+        DetailRole,
+        IconRole,
+        AccessoryRole,
+        DeleteTitleRole
+    };
+
+    struct Row
+    {
+        QString name;
+        bool folder = false; // drawn and handled as a folder: the name has no extension
+        QString detail;      // "Размер: … Мб" for files, empty for folders
+        QString icon;
+        bool accessory = false;
+        QString deleteTitle;
+    };
+
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    void setRows(QList<Row> rows);
+    const QList<Row> &rows() const { return m_rows; }
+
+private:
+    QList<Row> m_rows;
+};

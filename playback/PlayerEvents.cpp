@@ -1,0 +1,7 @@
+#include "playback/PlayerEvents.h"
+
+PlayerEvents &PlayerEvents::shared()
+{
+    static PlayerEvents *instance = new PlayerEvents;
+    return *instance;
+}

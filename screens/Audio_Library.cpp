@@ -1,0 +1,157 @@
+#include "screens/Audio_Library.h"
+
+#include "core/GlobalData.h"
+#include "decoding/Text.h"
+#include "playback/AudioPlayer.h"
+#include "playback/PlayerEvents.h"
+#include "service/VKontakteWorks.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+using Text::localized;
+
+Audio_Library::Audio_Library(Settings *settings, QObject *parent)
+    : LibraryBrowser(AudioMedia, LibraryScreen, settings, parent)
+{}
+
+Audio_Library::~Audio_Library()
+{
+    closePreview();
+}
+
+void Audio_Library::setTableBusy(bool busy)
+{
+    if (busy == m_tableBusy)
+        return;
+    m_tableBusy = busy;
+    Q_EMIT tableBusyChanged();
+}
+
+void Audio_Library::rowSelected(int row)
+{
+    const QString name = entryName(row);
+    if (name.isEmpty())
+        return;
+    if (pathExtension(name).isEmpty()) {
+        enterFolder(name);
+        return;
+    }
+    if (AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer)
+        player->pause();
+    Q_EMIT scrollToRow(row, Middle, true);
+    closePreview();
+    m_miniPlayer = new MpvPlayer(this);
+    m_miniPlayer->load(fullPath(name), true);
+    Q_EMIT miniPlayerChanged();
+    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(name), QString(), {localized("Закрыть")},
+                          PreviewAlert);
+}
+
+void Audio_Library::closePreview()
+{
+    if (MpvPlayer::release(m_miniPlayer))
+        Q_EMIT miniPlayerChanged();
+}
+
+void Audio_Library::showNotice(const QString &details, float minShowTime)
+{
+    auto *hud = new ProgressOverlay(this);
+    hud->setMode(ProgressOverlay::CustomView);
+    hud->setMinShowTime(minShowTime);
+    hud->setLabelText(localized("Уведомление"));
+    hud->setDetailsLabelText(details);
+    connect(hud, &ProgressOverlay::hudWasHidden, this, &Audio_Library::hudWasHidden);
+    m_hud = hud;
+    Q_EMIT hudChanged();
+    // Nothing to wait for: the minimum show time keeps the notice readable.
+    hud->showWhileExecuting([] {}, true);
+}
+
+void Audio_Library::hudWasHidden(ProgressOverlay *hud)
+{
+    if (hud == m_hud) {
+        m_hud = nullptr;
+        Q_EMIT hudChanged();
+    }
+    hud->deleteLater();
+    setTableBusy(false);
+}
+
+void Audio_Library::accessoryButtonTapped(int row)
+{
+    const QString name = entryName(row);
+    if (m_tableBusy || name.isEmpty())
+        return;
+    setTableBusy(true);
+    Q_EMIT scrollToRow(row, Middle, true);
+    showNotice(localized("Запись добавлена в плейлист"), 0.5f);
+    GlobalData::sharedGlobalData()->audioPlaylistArray.append(
+        PlaylistEntry{relativePath(name), QStringLiteral("0")});
+    Q_EMIT PlayerEvents::shared().playlistChanged();
+}
+
+void Audio_Library::addAllRecordsToPlaylist()
+{
+    if (m_tableBusy)
+        return;
+    setTableBusy(true);
+    showNotice(localized("Все записи добавлены в плейлист"), 1.0f);
+    QList<PlaylistEntry> &playlist = GlobalData::sharedGlobalData()->audioPlaylistArray;
+    for (const QString &name : std::as_const(list())) {
+        if (pathExtension(name).toLower() == mediaExtension())
+            playlist.append(PlaylistEntry{relativePath(name), QStringLiteral("0")});
+    }
+    Q_EMIT PlayerEvents::shared().playlistChanged();
+}
+
+void Audio_Library::deleteRow(int row)
+{
+    const QString name = entryName(row);
+    if (name.isEmpty())
+        return;
+    const QFileInfo info(fullPath(name));
+    if (info.exists() || info.isSymLink())
+        removeEntry(info.filePath());
+    prunePlaylist();
+    reloadLibrary();
+}
+
+void Audio_Library::prunePlaylist()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    QList<PlaylistEntry> &playlist = global->audioPlaylistArray;
+    const QString audioDir = VKontakteWorks::getAudioDir();
+    bool removed = false;
+    for (qsizetype i = playlist.size() - 1; i >= 0; --i) {
+        if (QFileInfo::exists(audioDir + QLatin1Char('/') + playlist.at(i).file))
+            continue;
+        if (playlist.at(i).current == QLatin1String("1"))
+            AudioPlayer::dropShared();
+        playlist.removeAt(i);
+        removed = true;
+    }
+    if (removed)
+        Q_EMIT PlayerEvents::shared().playlistChanged();
+}
+
+void Audio_Library::clearMedia()
+{
+    Q_EMIT alertRequested(
+        localized("Предупреждение"),
+        localized("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
+                  "из памяти устройства."),
+        {localized("Отмена"), localized("Очистить")}, ClearAlert);
+}
+
+void Audio_Library::alertViewClickedButtonAtIndex(int tag, int index)
+{
+    if (tag == PreviewAlert) {
+        closePreview();
+        return;
+    }
+    if (tag == ClearAlert && index == 1) {
+        removeEverythingBelow(mediaDir());
+        returnToTop();
+    }
+}

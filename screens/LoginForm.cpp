@@ -1,0 +1,212 @@
+#include "screens/LoginForm.h"
+
+#include "core/DataReset.h"
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "decoding/Log.h"
+#include "decoding/Text.h"
+#include "screens/ProgressOverlay.h"
+#include "service/Session.h"
+#include "service/VKontakteWorks.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+using Text::localized;
+
+namespace {
+
+// The localisation table's texts for the two notices; other keys show as they are.
+QString noticeText(const char *key)
+{
+    const QString k = QString::fromUtf8(key);
+    if (k == QStringLiteral("Авторы:"))
+        return QStringLiteral("Авторы:\nКоманда Melodrop\n\nКлиент музыки и видео ВКонтакте для Linux.\n"
+                              "Qt, libcurl, libxml2, libmpv и libplist — с благодарностью их авторам.");
+    if (k == QStringLiteral("Для копирайтеров"))
+        return QStringLiteral(
+            "Для копирайтеров\n\nMelodrop не хранит и не распространяет чужие записи: программа "
+            "показывает то, что открыто на сайте сервиса его пользователям. Правообладатели могут "
+            "добавить запросы в список ограниченных поиском, написав разработчикам.");
+    return localized(key);
+}
+
+void pause(int seconds)
+{
+    QThread::sleep(seconds);
+}
+
+} // namespace
+
+LoginForm::LoginForm(QObject *parent) : QObject(parent) {}
+
+LoginForm::LoginForm(Settings *settings, QObject *parent) : QObject(parent), m_settings(settings) {}
+
+LoginForm::~LoginForm() = default;
+
+Settings &LoginForm::settings() const
+{
+    return m_settings ? *m_settings : Settings::shared();
+}
+
+void LoginForm::setLoginInput(const QString &text)
+{
+    if (text == m_loginInput)
+        return;
+    m_loginInput = text;
+    Q_EMIT loginInputChanged();
+}
+
+void LoginForm::setPasswordInput(const QString &text)
+{
+    if (text == m_passwordInput)
+        return;
+    m_passwordInput = text;
+    Q_EMIT passwordInputChanged();
+}
+
+void LoginForm::viewDidLoad()
+{
+    setLoginInput(settings().stringValue(QStringLiteral("settings_login")));
+    setPasswordInput(settings().stringValue(QStringLiteral("settings_password")));
+    if (settings().boolValue(QStringLiteral("auto_login"), false)) {
+        Log::line(QStringLiteral("Автологин включен"));
+        loginButtonPressed();
+    }
+}
+
+void LoginForm::loginButtonPressed()
+{
+    if (!m_loginButtonEnabled)
+        return; // the button is disabled while an operation runs
+    m_loginButtonEnabled = false;
+    Q_EMIT loginButtonEnabledChanged();
+
+    const bool signIn = GlobalData::sharedGlobalData()->vksid.isEmpty();
+    m_hud = new ProgressOverlay(this);
+    m_hud->setMinShowTime(2.0f);
+    m_hud->setLabelText(signIn ? localized("Выполняется вход...") : localized("Выполняется выход..."));
+    connect(m_hud, &ProgressOverlay::hudWasHidden, this, &LoginForm::hudWasHidden);
+    Q_EMIT hudChanged();
+    if (signIn) {
+        const QString email = m_loginInput;
+        const QString password = m_passwordInput;
+        ProgressOverlay *hud = m_hud;
+        hud->showWhileExecuting([this, hud, email, password] { doingVkEnter(hud, email, password); }, true);
+    } else {
+        ProgressOverlay *hud = m_hud;
+        hud->showWhileExecuting([this, hud] { doingVkExit(hud); }, true);
+    }
+}
+
+void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const QString &password)
+{
+    pause(1);
+    settings().setString(QStringLiteral("settings_login"), email);
+    settings().setString(QStringLiteral("settings_password"), password);
+
+    const Session::SignInResult result = Session::signIn(email, password);
+    hud->setMode(ProgressOverlay::CustomView);
+    if (result.outcome == Session::SignInResult::Unreachable) {
+        hud->setLabelText(localized("Ошибка"));
+        hud->setDetailsLabelText(Session::unreachableDetails());
+        pause(2);
+        return;
+    }
+    if (result.outcome == Session::SignInResult::SignedIn) {
+        hud->setLabelText(localized("Готово"));
+        hud->setDetailsLabelText(localized("Вход успешно выполнен"));
+        setLoginButtonImage(QStringLiteral("Logout_button.png"));
+    } else {
+        hud->setLabelText(localized("Ошибка"));
+        hud->setDetailsLabelText(localized("Не удалось выполнить вход"));
+    }
+    pause(1);
+}
+
+void LoginForm::doingVkExit(ProgressOverlay *hud)
+{
+    pause(1);
+    Session::signOut();
+    hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(localized("Готово"));
+    hud->setDetailsLabelText(localized("Выход успешно выполнен"));
+    setLoginButtonImage(QStringLiteral("Login_button.png"));
+    pause(1);
+}
+
+void LoginForm::setLoginButtonImage(const QString &image)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, image] {
+            if (image == m_loginButtonImage)
+                return;
+            m_loginButtonImage = image;
+            Q_EMIT loginButtonImageChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+void LoginForm::hudWasHidden()
+{
+    if (m_hud) {
+        ProgressOverlay *hud = m_hud;
+        m_hud = nullptr;
+        Q_EMIT hudChanged();
+        hud->deleteLater();
+    }
+    m_loginButtonEnabled = true;
+    Q_EMIT loginButtonEnabledChanged();
+    Q_EMIT sessionTextChanged();
+    Q_EMIT operationFinished();
+}
+
+QString LoginForm::sessionText() const
+{
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->vksid.isEmpty())
+        return QString();
+    if (global->vkuid.isEmpty())
+        return localized("Вход выполнен");
+    return localized("Вход выполнен, номер пользователя %1").arg(global->vkuid);
+}
+
+void LoginForm::prefsButtonPressed()
+{
+    Q_EMIT alertRequested(
+        QString(), QString(),
+        {localized("Отмена"), localized("Очистить все данные"), localized("Удалить весь контент")},
+        resetChoiceTag);
+}
+
+void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
+{
+    if (tag != resetChoiceTag)
+        return;
+    if (index == 1) {
+        DataReset::deletePlaylistsAndRequests(VKontakteWorks::getRootDir());
+        settings().setString(QStringLiteral("settings_login"), QString());
+        settings().setString(QStringLiteral("settings_password"), QString());
+        setLoginInput(QString());
+        setPasswordInput(QString());
+    } else if (index == 2) {
+        DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
+                                    VKontakteWorks::getInboxDir());
+    }
+}
+
+void LoginForm::infoButtonPressed()
+{
+    Q_EMIT alertRequested(QStringLiteral("Melodrop 1.8.1"), noticeText("Авторы:"), {localized("Готово")}, 0);
+}
+
+void LoginForm::copyrightsButtonPressed()
+{
+    Q_EMIT alertRequested(QString(), noticeText("Для копирайтеров"), {localized("Готово")}, 0);
+}
+
+void LoginForm::textFieldReturn()
+{
+    Q_EMIT keyboardDismissed();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// The Audio_Playlists screen: the saved playlists, opened from the player screen's menu. Lists the
+// ".tuneplaylist" files of the playlists folder, loads one into the current playlist or deletes one.
+class SavedPlaylists : public QObject
+{
+    Q_OBJECT
+    // The file names found (with extension), in listing order.
+    Q_PROPERTY(QStringList playlistsArray READ playlistsArray NOTIFY playlistsChanged)
+    // The names as the rows show them, without extension.
+    Q_PROPERTY(QStringList names READ names NOTIFY playlistsChanged)
+
+public:
+    explicit SavedPlaylists(QObject *parent = nullptr);
+
+    QStringList playlistsArray() const { return m_playlistsArray; }
+    QStringList names() const;
+
+    // Lists the folder anew.
+    Q_INVOKABLE void viewWillAppear();
+    // Loads the playlist of `row` in place of the current one; no track starts.
+    Q_INVOKABLE void rowSelected(int row);
+    // Deletes the file of `row`.
+    Q_INVOKABLE void deleteRow(int row);
+
+Q_SIGNALS:
+    void playlistsChanged();
+    // Go back to the player screen.
+    void returnRequested();
+
+private:
+    QStringList m_playlistsArray;
+};

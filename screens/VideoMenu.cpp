@@ -1,0 +1,39 @@
+#include "screens/VideoMenu.h"
+
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "service/VKontakteWorks.h"
+
+namespace {
+
+const QList<CatalogueMenu::Row> videoRows = {
+    {"Поиск", "все видеозаписи ресурса", "icon_search.png", "Video_Search", true, false},
+    {"Частные", "видеозаписи пользователя", "icon_user.png", "Video_Personal", true, false},
+    {"Общие", "видеозаписи группы", "icon_group.png", "Video_Group", true, false},
+    {"Рекомендуемые", "рекомендуемые видеозаписи", "icon_recommended.png", "Video_Recommended", true, false},
+    {"Медиатека", "хранилище записей", "icon_base.png", "Video_Library", false, true},
+    {"Экспорт", "отправка в другие приложения", "icon_export.png", "Video_Export", false, true},
+    {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false,
+     false},
+};
+
+} // namespace
+
+Video::Video(QObject *parent) : CatalogueMenu(videoRows, nullptr, parent) {}
+
+Video::Video(Settings *settings, QObject *parent) : CatalogueMenu(videoRows, settings, parent) {}
+
+QList<int> Video::counters(Settings &settings) const
+{
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    const int files = settings.boolValue(QStringLiteral("count_video"), true)
+                          ? countFiles(VKontakteWorks::getVideoDir(), QStringLiteral("mp4"))
+                          : 0;
+    return {int(global->videoFoundArray.size()),
+            int(global->videoPersonalArray.size()),
+            int(global->videoGroupArray.size()),
+            int(global->videoRecommendedArray.size()),
+            files,
+            files,
+            int(global->friendsGroupsArray.size())};
+}

@@ -1,0 +1,52 @@
+#include "screens/Video_Library.h"
+
+#include "decoding/Text.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+using Text::localized;
+
+Video_Library::Video_Library(Settings *settings, QObject *parent)
+    : LibraryBrowser(VideoMedia, LibraryScreen, settings, parent)
+{}
+
+void Video_Library::rowSelected(int row)
+{
+    const QString name = entryName(row);
+    if (name.isEmpty())
+        return;
+    if (pathExtension(name).isEmpty()) {
+        enterFolder(name);
+        return;
+    }
+    Q_EMIT videoPlayerRequested(fullPath(name), QStringLiteral("library"));
+}
+
+void Video_Library::deleteRow(int row)
+{
+    const QString name = entryName(row);
+    if (name.isEmpty())
+        return;
+    const QFileInfo info(fullPath(name));
+    if (info.exists() || info.isSymLink())
+        removeEntry(info.filePath());
+    reloadLibrary();
+}
+
+void Video_Library::clearMedia()
+{
+    Q_EMIT alertRequested(
+        localized("Предупреждение"),
+        localized("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
+                  "из памяти устройства."),
+        {localized("Отмена"), localized("Очистить")}, ClearAlert);
+}
+
+void Video_Library::alertViewClickedButtonAtIndex(int tag, int index)
+{
+    if (tag == ClearAlert && index == 1) {
+        removeEverythingBelow(mediaDir());
+        returnToTop();
+    }
+}

@@ -1,0 +1,211 @@
+#include "core/DataReset.h"
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "core/Storage.h"
+#include "service/VKontakteWorks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+TEST(FileNames, DownloadAndPlaylistCleaners)
+{
+    EXPECT_EQ(Storage::clearDownloadFileName("Artist/Band - Song: Title?"),
+              QStringLiteral("ArtistBand - Song Title"));
+    EXPECT_EQ(Storage::clearDownloadFileName(" \\/:*?\"<>| \t"), QStringLiteral("Неизвестно"));
+    EXPECT_EQ(Storage::clearPlaylistFileName(" \\/:*?\"<>| "), QStringLiteral("Без названия"));
+    EXPECT_EQ(Storage::clearDownloadFileName(QString()), QStringLiteral("Неизвестно"));
+
+    // The cut comes first, then the removal and the trim: the result can be shorter than the limit.
+    const QString longName =
+        QString(127, QLatin1Char('a')) + QStringLiteral(" bcd") + QString(69, QLatin1Char('e'));
+    EXPECT_EQ(Storage::clearDownloadFileName(longName), QString(127, QLatin1Char('a')));
+    EXPECT_EQ(Storage::clearDownloadFileName(QString(200, QLatin1Char('x'))).size(), 128);
+    EXPECT_EQ(Storage::clearPlaylistFileName(QString(100, QLatin1Char('y'))), QString(64, QLatin1Char('y')));
+    const QString slashes = QString(60, QLatin1Char('z')) + QStringLiteral("////abc");
+    EXPECT_EQ(Storage::clearPlaylistFileName(slashes), QString(60, QLatin1Char('z')));
+
+    // Inner spaces stay; Unicode spaces and U+0085 at the ends go.
+    EXPECT_EQ(Storage::clearDownloadFileName(QStringLiteral("\u00a0Кино – Группа крови\u0085")),
+              QStringLiteral("Кино – Группа крови"));
+}
+
+TEST(Clock, SecondsToTime)
+{
+    const std::vector<std::pair<const char *, const char *>> cases = {
+        {"0", "0:00"},     {"9", "0:09"},   {"10", "0:10"}, {"65", "1:05"},     {"245", "4:05"},
+        {"3600", "60:00"}, {"abc", "0:00"}, {"", "0:00"},   {"  125x", "2:05"}, {"+61", "1:01"},
+    };
+    for (const auto &[input, expected] : cases)
+        EXPECT_EQ(VKontakteWorks::secondsToTime(QString::fromUtf8(input)), QString::fromUtf8(expected))
+            << input;
+}
+
+TEST(Clock, ControlCharacterRemoval)
+{
+    const QString text = QStringLiteral("a\tb\nc\rd") + QChar(0x19) + QChar(0x1a) + QChar(0x1f) + QChar(0);
+    EXPECT_EQ(VKontakteWorks::stringByRemovingCharactersInSet(VKontakteWorks::controlCharacters(), text),
+              QStringLiteral("abcd") + QChar(0x1a) + QChar(0x1f));
+}
+
+TEST(Folders, FollowTheRoot)
+{
+    QTemporaryDir dir;
+    qputenv("MELODROP_ROOT", dir.path().toUtf8());
+    VKontakteWorks::setRootDir(QString());
+    EXPECT_EQ(VKontakteWorks::getRootDir(), dir.path());
+    EXPECT_EQ(VKontakteWorks::getAudioDir(), dir.path() + "/audio");
+    EXPECT_EQ(VKontakteWorks::getVideoDir(), dir.path() + "/video");
+    EXPECT_EQ(VKontakteWorks::getPlaylistsDir(), dir.path() + "/playlists");
+    EXPECT_EQ(VKontakteWorks::getInboxDir(), dir.path() + "/Inbox");
+    EXPECT_FALSE(QFileInfo::exists(VKontakteWorks::getAudioDir())); // paths only
+
+    // --root wins over the environment.
+    QTemporaryDir other;
+    VKontakteWorks::setRootDir(other.path());
+    EXPECT_EQ(VKontakteWorks::getVideoDir(), other.path() + "/video");
+    VKontakteWorks::setRootDir(QString());
+    qunsetenv("MELODROP_ROOT");
+    EXPECT_TRUE(VKontakteWorks::getRootDir().endsWith("/Melodrop"));
+}
+
+TEST(Folders, AtomicWriteReplacesWholeFiles)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("AudioSearchRequest.tune");
+    ASSERT_TRUE(Storage::writeAtomically(path, "first"));
+    ASSERT_TRUE(Storage::writeAtomically(path, "second"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("second"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"AudioSearchRequest.tune"}));
+    EXPECT_FALSE(Storage::writeAtomically(dir.filePath("missing/x.tune"), "x"));
+}
+
+TEST(SharedState, InitialValuesAndTheTagCounter)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    EXPECT_EQ(global, GlobalData::sharedGlobalData());
+    EXPECT_EQ(global->domain, QStringLiteral("vk.com"));
+    EXPECT_EQ(global->addAudioHash, QStringLiteral("0"));
+    EXPECT_EQ(global->delAudioHash, QStringLiteral("0"));
+    EXPECT_TRUE(global->audioFoundArray.isEmpty() && global->audioQueueArray.isEmpty() &&
+                global->videoQueueArray.isEmpty() && global->audioPlaylistArray.isEmpty() &&
+                global->friendsGroupsArray.isEmpty() && global->audioRiaaArray.isEmpty());
+    EXPECT_EQ(global->audioSearchOffset, 0);
+    EXPECT_EQ(global->audioChangingFlag, 0);
+    EXPECT_EQ(global->totalTraffic, 0.0f);
+    EXPECT_FALSE(global->playRandomMusic || global->playRepeatMusic || global->nowYouMayUpdatePlayer ||
+                 global->nowYouMayUpdateQueue || global->iJustSelectedPlaylist);
+    EXPECT_EQ(global->audioPlayer, nullptr);
+
+    const int start = global->fileTag();
+    EXPECT_EQ(global->nextFileTag(), start + 1);
+    EXPECT_EQ(global->nextFileTag(), start + 2);
+
+    // Four tasks taking tags at once never get the same one.
+    std::vector<std::vector<int>> taken(4);
+    std::vector<std::thread> threads;
+    for (auto &list : taken)
+        threads.emplace_back([&list, global] {
+            for (int i = 0; i < 5000; ++i)
+                list.push_back(global->nextFileTag());
+        });
+    for (auto &thread : threads)
+        thread.join();
+    std::vector<int> all;
+    for (const auto &list : taken)
+        all.insert(all.end(), list.begin(), list.end());
+    std::sort(all.begin(), all.end());
+    EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
+    EXPECT_EQ(all.front(), start + 3);
+    EXPECT_EQ(all.back(), start + 2 + 20000);
+}
+
+TEST(Settings, BooleanDefaultsAreWrittenOnFirstReadAndTheFileIsPrivate)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("config/Melodrop/Melodrop.conf");
+    {
+        Settings settings(path);
+        EXPECT_FALSE(settings.contains("auto_login"));
+        EXPECT_FALSE(settings.boolValue("auto_login", false));
+        EXPECT_TRUE(settings.contains("auto_login"));
+        EXPECT_TRUE(settings.boolValue("count_audio", true));
+        settings.setString("settings_password", "секрет");
+        EXPECT_EQ(settings.stringValue("settings_login"), QString());
+    }
+    EXPECT_EQ(QFile::permissions(path) & 0x0077, 0); // no group or other bits (Qt's 0x00XX are group/other)
+    EXPECT_TRUE(QFile::permissions(path) & QFileDevice::ReadOwner);
+    Settings again(path);
+    // The stored default is what a later read sees, whatever default that caller passes.
+    EXPECT_FALSE(again.boolValue("auto_login", true));
+    EXPECT_TRUE(again.boolValue("count_audio", false));
+    EXPECT_EQ(again.stringValue("settings_password"), QStringLiteral("секрет"));
+}
+
+class DataResetTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        root = dir.path();
+        for (const char *folder :
+             {"audio", "audio/Импортированные", "audio/sub", "video", "Inbox", "playlists"})
+            ASSERT_TRUE(QDir(root).mkpath(folder));
+        for (const char *file :
+             {"AudioSearchRequest.tune", "AudioAutosavedPlaylist.tune", "playlists/Утро.tuneplaylist",
+              "audio/song.mp3", "audio/sub/deep.tune", "audio/UPPER.TUNE", "video/clip.mp4",
+              "video/clip.mp4.3.temp", "Inbox/received.mp3", "audio/Импортированные/x.mp3", "notes.tune.txt"})
+            touch(root + "/" + QString::fromUtf8(file));
+    }
+    static void touch(const QString &path)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    bool exists(const char *relative) const
+    {
+        return QFileInfo::exists(root + "/" + QString::fromUtf8(relative));
+    }
+
+    QTemporaryDir dir;
+    QString root;
+};
+
+TEST_F(DataResetTest, ClearAllDataRemovesOnlyPlaylistAndRequestFiles)
+{
+    EXPECT_EQ(DataReset::deletePlaylistsAndRequests(root), 4);
+    EXPECT_FALSE(exists("AudioSearchRequest.tune"));
+    EXPECT_FALSE(exists("AudioAutosavedPlaylist.tune"));
+    EXPECT_FALSE(exists("playlists/Утро.tuneplaylist"));
+    EXPECT_FALSE(exists("audio/sub/deep.tune"));
+    EXPECT_TRUE(exists("audio/UPPER.TUNE"));
+    EXPECT_TRUE(exists("notes.tune.txt"));
+    EXPECT_TRUE(exists("audio/song.mp3"));
+    EXPECT_TRUE(exists("playlists"));
+}
+
+TEST_F(DataResetTest, DeleteAllContentEmptiesTheMediaFoldersOnly)
+{
+    DataReset::deleteAllContent(root + "/audio", root + "/video", root + "/Inbox");
+    for (const char *folder : {"audio", "video", "Inbox"}) {
+        EXPECT_TRUE(exists(folder));
+        EXPECT_TRUE(QDir(root + "/" + folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+            << folder;
+    }
+    EXPECT_TRUE(exists("playlists/Утро.tuneplaylist"));
+    EXPECT_TRUE(exists("AudioSearchRequest.tune"));
+}
+
+} // namespace

@@ -1,0 +1,324 @@
+#include "../support/Mp3Fixture.h"
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "desktop/Mpris.h"
+#include "desktop/RemoteControl.h"
+#include "playback/AudioPlayer.h"
+#include "playback/LibraryPlayer.h"
+#include "screens/Audio_Playlist.h"
+#include "service/VKontakteWorks.h"
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMetaType>
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using TestSupport::waitFor;
+
+// Collects the signals the service sends, as a desktop shell would receive them.
+class BusListener : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QVariantMap> changes;
+    QList<qlonglong> jumps;
+
+    // The last announced value of `property`, or an invalid variant.
+    QVariant lastValue(const QString &property) const
+    {
+        for (qsizetype i = changes.size() - 1; i >= 0; --i) {
+            if (changes.at(i).contains(property))
+                return changes.at(i).value(property);
+        }
+        return {};
+    }
+
+public Q_SLOTS:
+    void propertiesChanged(const QString &interface, const QVariantMap &changed,
+                           const QStringList &invalidated)
+    {
+        Q_UNUSED(invalidated);
+        if (interface == QLatin1String("org.mpris.MediaPlayer2.Player"))
+            changes << changed;
+    }
+    void seeked(qlonglong position) { jumps << position; }
+};
+
+namespace {
+
+struct Result
+{
+    int code = -1;
+    QString out;
+};
+
+// A session bus of the test's own, so that nothing on the machine's bus is touched or needed.
+class PrivateBus
+{
+public:
+    bool start()
+    {
+        m_daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+        if (!m_daemon.waitForStarted(5000))
+            return false;
+        if (!waitFor([&] { return m_daemon.canReadLine(); }, 5000))
+            return false;
+        address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        return !address.isEmpty();
+    }
+    ~PrivateBus()
+    {
+        m_daemon.terminate();
+        if (!m_daemon.waitForFinished(3000))
+            m_daemon.kill();
+    }
+
+    // Runs a bus client against this bus, the event loop turning meanwhile so that the service can answer.
+    Result run(const QString &program, const QStringList &arguments) const
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        process.setProcessEnvironment(environment);
+        process.start(program, arguments);
+        if (!process.waitForStarted(5000))
+            return {};
+        if (!waitFor([&] { return process.state() == QProcess::NotRunning; }, 10000)) {
+            process.kill();
+            process.waitForFinished();
+            return {};
+        }
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
+    }
+
+    QString address;
+
+private:
+    QProcess m_daemon;
+};
+
+class MprisTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        bus = new PrivateBus;
+        ASSERT_TRUE(bus->start()) << "dbus-daemon could not start a private bus";
+    }
+    static void TearDownTestSuite()
+    {
+        delete bus;
+        bus = nullptr;
+    }
+    void SetUp() override
+    {
+        ASSERT_NE(bus, nullptr);
+        ASSERT_TRUE(root.isValid());
+        VKontakteWorks::setRootDir(root.path());
+        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        global = GlobalData::sharedGlobalData();
+        reset();
+        static int serial = 0;
+        connectionName = QStringLiteral("mpris-test-%1").arg(++serial);
+        connection =
+            std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(bus->address, connectionName));
+        ASSERT_TRUE(connection->isConnected());
+        mpris = std::make_unique<Mpris>(&remote, *connection);
+        ASSERT_TRUE(mpris->start());
+    }
+    void TearDown() override
+    {
+        mpris.reset();
+        connection.reset();
+        QDBusConnection::disconnectFromBus(connectionName);
+        reset();
+        VKontakteWorks::setRootDir(QString());
+        Settings::setSharedPath(QString());
+    }
+    void reset() { Mp3Fixture::resetPlayerState(); }
+    void makePlaylist(const QStringList &files, double seconds = 60)
+    {
+        for (const QString &file : files) {
+            ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + file, seconds));
+            global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
+        }
+    }
+    Result call(const QString &method)
+    {
+        return bus->run(QStringLiteral("dbus-send"),
+                        {"--session", "--print-reply", "--dest=" + mpris->serviceName(), Mpris::objectPath,
+                         "org.mpris.MediaPlayer2.Player." + method});
+    }
+    Result get(const QString &interface, const QString &property)
+    {
+        return bus->run(QStringLiteral("dbus-send"),
+                        {"--session", "--print-reply", "--dest=" + mpris->serviceName(), Mpris::objectPath,
+                         "org.freedesktop.DBus.Properties.Get", "string:" + interface, "string:" + property});
+    }
+    Result playerctl(const QStringList &arguments)
+    {
+        return bus->run(QStringLiteral("playerctl"), QStringList{"--player=melodrop"} + arguments);
+    }
+    QString playingFile() const
+    {
+        auto *player = qobject_cast<LibraryPlayer *>(global->audioPlayer);
+        return player ? QDir(VKontakteWorks::getAudioDir()).relativeFilePath(player->path()) : QString();
+    }
+
+    static PrivateBus *bus;
+    QTemporaryDir root;
+    GlobalData *global = nullptr;
+    customMainAppClass remote;
+    Audio_Playlist screen;
+    QString connectionName;
+    std::unique_ptr<QDBusConnection> connection;
+    std::unique_ptr<Mpris> mpris;
+};
+
+PrivateBus *MprisTest::bus = nullptr;
+
+TEST_F(MprisTest, TakesTheNameOrFallsBackToAnInstanceName)
+{
+    EXPECT_EQ(mpris->serviceName(), QStringLiteral("org.mpris.MediaPlayer2.melodrop"));
+    QDBusConnection other = QDBusConnection::connectToBus(bus->address, QStringLiteral("mpris-second"));
+    {
+        Mpris second(&remote, other);
+        ASSERT_TRUE(second.start());
+        EXPECT_EQ(second.serviceName(), QStringLiteral("org.mpris.MediaPlayer2.melodrop.instance%1")
+                                            .arg(QCoreApplication::applicationPid()));
+        const Result names = bus->run(QStringLiteral("dbus-send"),
+                                      {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                       "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"});
+        EXPECT_TRUE(names.out.contains(QStringLiteral("\"org.mpris.MediaPlayer2.melodrop\"")));
+        EXPECT_TRUE(names.out.contains(second.serviceName()));
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-second"));
+
+    const Result identity = get(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Identity"));
+    EXPECT_EQ(identity.code, 0);
+    EXPECT_TRUE(identity.out.contains(QStringLiteral("\"Melodrop\""))) << identity.out.toStdString();
+    const Result status =
+        get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("PlaybackStatus"));
+    EXPECT_TRUE(status.out.contains(QStringLiteral("\"Stopped\""))) << status.out.toStdString();
+}
+
+TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
+{
+    makePlaylist({QStringLiteral("Artist - First.mp3"), QStringLiteral("Second.mp3")});
+    const Result none = playerctl({"status"});
+    EXPECT_EQ(none.out, QStringLiteral("Stopped"));
+    EXPECT_EQ(call(QStringLiteral("Next")).code, 0);
+    EXPECT_EQ(global->audioChangingFlag, 1) << "the request is made even while nothing plays";
+    global->audioChangingFlag = 0;
+
+    screen.playSound(0);
+    AudioPlayer *player = global->audioPlayer;
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Playing"));
+    EXPECT_EQ(playerctl({"metadata", "--format", "{{artist}}|{{title}}|{{mpris:length}}"}).out,
+              QStringLiteral("Artist|First|%1").arg(qlonglong(player->duration() * 1e6)));
+
+    // Pause and Play twice each: they set the state rather than toggle it.
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(call(QStringLiteral("Pause")).code, 0);
+        EXPECT_FALSE(player->isPlaying());
+    }
+    EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Paused"));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(call(QStringLiteral("Play")).code, 0);
+        EXPECT_TRUE(player->isPlaying());
+    }
+    EXPECT_EQ(playerctl({"play-pause"}).code, 0);
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_EQ(call(QStringLiteral("PlayPause")).code, 0);
+    EXPECT_TRUE(player->isPlaying());
+    EXPECT_EQ(call(QStringLiteral("Stop")).code, 0);
+    EXPECT_FALSE(player->isPlaying()) << "stop pauses";
+    EXPECT_EQ(global->audioPlayer, player);
+
+    // Microseconds; a paused output reports its position less what it holds buffered, hence the margin.
+    player->setCurrentTime(12);
+    const Result position = get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("Position"));
+    const qsizetype number = position.out.indexOf(QStringLiteral("int64 "));
+    ASSERT_GE(number, 0) << position.out.toStdString();
+    EXPECT_NEAR(position.out.mid(number + 6).toDouble(), 12e6, 0.3e6);
+
+    EXPECT_EQ(playerctl({"next"}).code, 0);
+    EXPECT_EQ(global->audioChangingFlag, 1);
+    EXPECT_EQ(call(QStringLiteral("Previous")).code, 0);
+    EXPECT_EQ(global->audioChangingFlag, 1) << "a pending change holds the other buttons back";
+    screen.updateTime();
+    EXPECT_EQ(playingFile(), QStringLiteral("Second.mp3"));
+    EXPECT_EQ(playerctl({"metadata", "title"}).out, QStringLiteral("Second"));
+    EXPECT_EQ(call(QStringLiteral("Previous")).code, 0);
+    EXPECT_EQ(global->audioChangingFlag, -1);
+    screen.updateTime();
+    EXPECT_EQ(playingFile(), QStringLiteral("Artist - First.mp3"));
+
+    const Result canSeek = get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("CanSeek"));
+    EXPECT_TRUE(canSeek.out.contains(QStringLiteral("boolean false")));
+    const double before = global->audioPlayer->currentTime();
+    const Result seek = bus->run(QStringLiteral("dbus-send"),
+                                 {"--session", "--print-reply", "--dest=" + mpris->serviceName(),
+                                  Mpris::objectPath, "org.mpris.MediaPlayer2.Player.Seek", "int64:20000000"});
+    EXPECT_EQ(seek.code, 0);
+    EXPECT_LT(global->audioPlayer->currentTime() - before, 5) << "no jump without CanSeek";
+}
+
+TEST_F(MprisTest, ChangesAreAnnouncedAndJumpsReported)
+{
+    QDBusConnection watcher = QDBusConnection::connectToBus(bus->address, QStringLiteral("mpris-watcher"));
+    BusListener listener;
+    ASSERT_TRUE(watcher.connect(mpris->serviceName(), Mpris::objectPath,
+                                QStringLiteral("org.freedesktop.DBus.Properties"),
+                                QStringLiteral("PropertiesChanged"), &listener,
+                                SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+    ASSERT_TRUE(watcher.connect(mpris->serviceName(), Mpris::objectPath,
+                                QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("Seeked"),
+                                &listener, SLOT(seeked(qlonglong))));
+    makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
+
+    screen.playSound(0);
+    ASSERT_TRUE(
+        waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Playing"; }, 5000));
+    EXPECT_EQ(listener.lastValue(QStringLiteral("CanGoNext")), true);
+    EXPECT_EQ(listener.lastValue(QStringLiteral("CanPlay")), true);
+    const QVariantMap metadata =
+        qdbus_cast<QVariantMap>(listener.lastValue(QStringLiteral("Metadata")).value<QDBusArgument>());
+    EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("One"));
+    EXPECT_GT(metadata.value(QStringLiteral("mpris:length")).toLongLong(), 59'000'000);
+
+    Audio_Playlist::pause();
+    ASSERT_TRUE(
+        waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Paused"; }, 5000));
+
+    screen.audioSliderMoved(30);
+    ASSERT_TRUE(waitFor([&] { return !listener.jumps.isEmpty(); }, 5000));
+    EXPECT_NEAR(double(listener.jumps.last()), 30e6, 0.3e6);
+
+    // Repeat starts the same track again: the metadata stays, the jump back to the start is reported.
+    global->playRepeatMusic = true;
+    listener.jumps.clear();
+    screen.forwardButtonPressed();
+    ASSERT_TRUE(waitFor([&] { return !listener.jumps.isEmpty(); }, 5000));
+    EXPECT_LT(listener.jumps.last(), 1'000'000);
+
+    screen.clearPlaylist();
+    ASSERT_TRUE(
+        waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Stopped"; }, 5000));
+    EXPECT_EQ(listener.lastValue(QStringLiteral("CanGoNext")), false);
+    EXPECT_EQ(listener.lastValue(QStringLiteral("CanPlay")), false);
+    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-watcher"));
+}
+
+} // namespace
+
+#include "test_mpris.moc"

@@ -1,0 +1,372 @@
+#include "../support/Mp3Fixture.h"
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "desktop/RemoteControl.h"
+#include "playback/AudioPlayer.h"
+#include "playback/AudioRoute.h"
+#include "playback/LibraryPlayer.h"
+#include "screens/Audio_Playlist.h"
+#include "service/VKontakteWorks.h"
+
+#include <QDir>
+#include <QKeyEvent>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <limits>
+
+#include <gtest/gtest.h>
+
+using TestSupport::waitFor;
+
+namespace {
+
+void pump(int ms)
+{
+    waitFor([] { return false; }, ms);
+}
+
+// A player whose clock the test sets, recording what is done to it.
+class FakePlayer : public AudioPlayer
+{
+public:
+    void play() override
+    {
+        playing = true;
+        calls << QStringLiteral("play");
+    }
+    void pause() override
+    {
+        playing = false;
+        calls << QStringLiteral("pause");
+    }
+    void stop() override { playing = false; }
+    bool isPlaying() const override { return playing; }
+    void prepareToPlay() override { calls << QStringLiteral("prepare"); }
+    double currentTime() const override { return position; }
+    void setCurrentTime(double seconds) override
+    {
+        position = seconds;
+        positions << seconds;
+        calls << QStringLiteral("set");
+    }
+    double duration() const override { return length; }
+
+    bool playing = false;
+    double position = 0;
+    double length = 0;
+    QList<double> positions;
+    QStringList calls;
+};
+
+class RemoteControlTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        VKontakteWorks::setRootDir(root.path());
+        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        global = GlobalData::sharedGlobalData();
+        reset();
+        remote.setSeekInterval(20);
+    }
+    void TearDown() override
+    {
+        remote.sendEvent(2, customMainAppClass::RemoteControlEndSeekingForward);
+        remote.sendEvent(2, customMainAppClass::RemoteControlEndSeekingBackward);
+        waitFor([&] { return remote.runningSeekLoops() == 0; }, 2000);
+        if (global->audioPlayer == &fake)
+            global->audioPlayer = nullptr;
+        reset();
+        VKontakteWorks::setRootDir(QString());
+        Settings::setSharedPath(QString());
+    }
+    void reset() { Mp3Fixture::resetPlayerState(); }
+    void makePlaylist(const QStringList &files, double seconds = 60)
+    {
+        for (const QString &file : files) {
+            ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + file, seconds));
+            global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
+        }
+    }
+    bool send(int subtype) { return remote.sendEvent(customMainAppClass::RemoteControlEventType, subtype); }
+    // Holds a seek key until `done` holds (or two seconds pass), then releases it and waits for its loop.
+    bool hold(bool forward, const std::function<bool()> &done)
+    {
+        send(forward ? customMainAppClass::RemoteControlBeginSeekingForward
+                     : customMainAppClass::RemoteControlBeginSeekingBackward);
+        const bool reached = waitFor(done, 10000); // generous: a loaded machine seeks slowly
+        send(forward ? customMainAppClass::RemoteControlEndSeekingForward
+                     : customMainAppClass::RemoteControlEndSeekingBackward);
+        return waitFor([&] { return remote.runningSeekLoops() == 0; }, 10000) && reached;
+    }
+    QString playingFile() const
+    {
+        auto *player = qobject_cast<LibraryPlayer *>(global->audioPlayer);
+        return player ? QDir(VKontakteWorks::getAudioDir()).relativeFilePath(player->path()) : QString();
+    }
+
+    QTemporaryDir root;
+    GlobalData *global = nullptr;
+    customMainAppClass remote;
+    Audio_Playlist screen;
+    FakePlayer fake;
+};
+
+TEST_F(RemoteControlTest, TrackEventsDriveThePlayerOnlyWhileNoChangeIsPending)
+{
+    makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3"), QStringLiteral("C.mp3")});
+    EXPECT_TRUE(send(customMainAppClass::RemoteControlPlay)); // no player: nothing, and no crash
+    screen.playSound(0);
+    AudioPlayer *player = global->audioPlayer;
+    ASSERT_NE(player, nullptr);
+
+    send(customMainAppClass::RemoteControlPause);
+    EXPECT_FALSE(player->isPlaying());
+    send(customMainAppClass::RemoteControlPlay);
+    EXPECT_TRUE(player->isPlaying());
+    send(customMainAppClass::RemoteControlTogglePlayPause);
+    EXPECT_FALSE(player->isPlaying());
+    send(customMainAppClass::RemoteControlTogglePlayPause);
+    EXPECT_TRUE(player->isPlaying());
+    player->setCurrentTime(25);
+    send(customMainAppClass::RemoteControlStop);
+    EXPECT_FALSE(player->isPlaying());
+    EXPECT_NEAR(player->currentTime(), 25, 0.5) << "stop pauses where it is";
+    EXPECT_EQ(global->audioPlayer, player);
+
+    // Two next events before the player's tick: one track further, not two.
+    send(customMainAppClass::RemoteControlNextTrack);
+    EXPECT_EQ(global->audioChangingFlag, 1);
+    send(customMainAppClass::RemoteControlNextTrack);
+    send(customMainAppClass::RemoteControlPreviousTrack);
+    send(customMainAppClass::RemoteControlPlay);
+    send(customMainAppClass::RemoteControlTogglePlayPause);
+    EXPECT_EQ(global->audioChangingFlag, 1);
+    EXPECT_FALSE(player->isPlaying()) << "play waits while a change is pending";
+    screen.updateTime();
+    screen.updateTime();
+    EXPECT_EQ(playingFile(), QStringLiteral("B.mp3"));
+    EXPECT_EQ(global->audioChangingFlag, 0);
+
+    send(customMainAppClass::RemoteControlPreviousTrack);
+    EXPECT_EQ(global->audioChangingFlag, -1);
+    screen.updateTime();
+    EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
+}
+
+TEST_F(RemoteControlTest, OtherEventsPassOnAndUnknownSubtypesAreSwallowed)
+{
+    fake.playing = false;
+    fake.length = 100;
+    global->audioPlayer = &fake;
+    EXPECT_FALSE(remote.sendEvent(1, customMainAppClass::RemoteControlPlay)) << "not ours: passed on";
+    EXPECT_FALSE(remote.sendEvent(0, customMainAppClass::RemoteControlNextTrack));
+    for (int subtype : {0, 99, 110, 200, -5}) {
+        EXPECT_TRUE(remote.sendEvent(2, subtype)) << subtype;
+    }
+    EXPECT_TRUE(fake.calls.isEmpty());
+    EXPECT_FALSE(remote.seekingForward());
+    EXPECT_FALSE(remote.seekingBackward());
+    EXPECT_EQ(global->audioChangingFlag, 0);
+}
+
+TEST_F(RemoteControlTest, SeekingForwardStepsAThirtiethAndStopsShortOfTheEnd)
+{
+    fake.length = 300;
+    fake.position = 250;
+    fake.playing = true;
+    global->audioPlayer = &fake;
+    ASSERT_TRUE(hold(true, [&] { return fake.calls.count(QStringLiteral("pause")) >= 8; }));
+    EXPECT_EQ(fake.positions, (QList<double>{260, 270, 280, 290})) << "300 itself is never reached";
+    EXPECT_EQ(fake.position, 290);
+    EXPECT_TRUE(fake.playing) << "a playing track plays on";
+    // Every step: pause, jump, prepare, play again.
+    EXPECT_EQ(fake.calls.mid(0, 4), (QStringList{"pause", "set", "prepare", "play"}));
+    EXPECT_EQ(fake.calls.mid(16, 3), (QStringList{"pause", "prepare", "play"}));
+    EXPECT_FALSE(remote.seekingForward());
+
+    // A track whose length is not a whole multiple of 30: the steps stay in single precision.
+    fake.length = 7;
+    fake.position = 0;
+    fake.positions.clear();
+    ASSERT_TRUE(hold(true, [&] { return fake.positions.size() >= 3; }));
+    EXPECT_EQ(float(fake.positions.at(0)), 7.0f / 30.0f);
+    EXPECT_EQ(float(fake.positions.at(2)), 7.0f / 30.0f + 7.0f / 30.0f + 7.0f / 30.0f);
+}
+
+TEST_F(RemoteControlTest, SeekingBackwardStopsAtZeroAndKeepsAPausedTrackPaused)
+{
+    fake.length = 300;
+    fake.position = 15;
+    fake.playing = false;
+    global->audioPlayer = &fake;
+    ASSERT_TRUE(hold(false, [&] { return fake.positions.size() >= 3; }));
+    EXPECT_EQ(fake.positions.mid(0, 3), (QList<double>{5, 0, 0}));
+    EXPECT_FALSE(fake.calls.contains(QStringLiteral("play")));
+
+    fake.position = std::numeric_limits<double>::quiet_NaN();
+    fake.positions.clear();
+    ASSERT_TRUE(hold(false, [&] { return !fake.positions.isEmpty(); }));
+    EXPECT_EQ(fake.positions.at(0), 0) << "a position that is not a number goes to the start";
+}
+
+TEST_F(RemoteControlTest, SeekingWithoutATrackLengthChangesNothingUntilReleased)
+{
+    send(customMainAppClass::RemoteControlBeginSeekingForward);
+    EXPECT_TRUE(remote.seekingForward());
+    pump(100);
+    EXPECT_EQ(remote.runningSeekLoops(), 1) << "no player: the loop keeps waiting";
+    for (double length : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN()}) {
+        fake.length = length;
+        global->audioPlayer = &fake;
+        pump(80);
+        EXPECT_TRUE(fake.calls.isEmpty()) << length;
+    }
+    EXPECT_EQ(remote.runningSeekLoops(), 1);
+    send(customMainAppClass::RemoteControlEndSeekingForward);
+    EXPECT_TRUE(waitFor([&] { return remote.runningSeekLoops() == 0; }, 1000));
+
+    // Two presses without a release run two loops; one release ends both.
+    fake.length = 300;
+    send(customMainAppClass::RemoteControlBeginSeekingBackward);
+    send(customMainAppClass::RemoteControlBeginSeekingBackward);
+    EXPECT_EQ(remote.runningSeekLoops(), 2);
+    send(customMainAppClass::RemoteControlEndSeekingBackward);
+    EXPECT_TRUE(waitFor([&] { return remote.runningSeekLoops() == 0; }, 1000));
+}
+
+TEST_F(RemoteControlTest, HoldingSeekMovesARealTrack)
+{
+    makePlaylist({QStringLiteral("Long.mp3")}, 300);
+    screen.playSound(0);
+    AudioPlayer *player = global->audioPlayer;
+    ASSERT_NE(player, nullptr);
+    EXPECT_NEAR(player->duration(), 300, 0.1);
+    player->pause();
+    remote.setSeekInterval(150);
+    ASSERT_TRUE(hold(true, [&] { return player->currentTime() >= 29.9; }));
+    pump(100);
+    const double position = player->currentTime();
+    // The reported time trails the seek target by the audio output's buffer (a fraction of a second).
+    EXPECT_NEAR(position, 10 * std::round(position / 10), 1.0) << "whole steps of 10 s";
+    EXPECT_GE(position, 29.9);
+    EXPECT_LT(position, 100); // the release stops the loop within a step or two
+    EXPECT_FALSE(player->isPlaying());
+
+    ASSERT_TRUE(hold(false, [&] { return player->currentTime() < 0.5; }));
+    EXPECT_NEAR(player->currentTime(), 0, 0.5);
+}
+
+TEST(RemoteControlKeys, MediaKeysMapToRemoteControlSubtypes)
+{
+    const auto press = [](int key, bool repeat = false) {
+        return customMainAppClass::subtypeForKey(
+            QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat));
+    };
+    const auto release = [](int key, bool repeat = false) {
+        return customMainAppClass::subtypeForKey(
+            QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, QString(), repeat));
+    };
+    EXPECT_EQ(press(Qt::Key_MediaPlay), 100);
+    EXPECT_EQ(press(Qt::Key_MediaPause), 101);
+    EXPECT_EQ(press(Qt::Key_MediaStop), 102);
+    EXPECT_EQ(press(Qt::Key_MediaTogglePlayPause), 103);
+    EXPECT_EQ(press(Qt::Key_MediaNext), 104);
+    EXPECT_EQ(press(Qt::Key_MediaPrevious), 105);
+    EXPECT_EQ(press(Qt::Key_AudioRewind), 106);
+    EXPECT_EQ(release(Qt::Key_AudioRewind), 107);
+    EXPECT_EQ(press(Qt::Key_AudioForward), 108);
+    EXPECT_EQ(release(Qt::Key_AudioForward), 109);
+    // A held key repeats: only the first press and the last release count.
+    EXPECT_EQ(press(Qt::Key_AudioForward, true), 0);
+    EXPECT_EQ(release(Qt::Key_AudioForward, true), 0);
+    EXPECT_EQ(press(Qt::Key_MediaNext, true), 0);
+    EXPECT_EQ(release(Qt::Key_MediaNext), 0);
+    EXPECT_EQ(press(Qt::Key_Space), 0);
+    EXPECT_EQ(press(Qt::Key_Right), 0);
+
+    // Only events entering a window are taken; the same event handed on to an item is not taken twice.
+    customMainAppClass remote;
+    QObject item;
+    QKeyEvent next(QEvent::KeyPress, Qt::Key_MediaNext, Qt::NoModifier);
+    GlobalData::sharedGlobalData()->audioChangingFlag = 0;
+    EXPECT_FALSE(remote.eventFilter(&item, &next));
+    EXPECT_EQ(GlobalData::sharedGlobalData()->audioChangingFlag, 0);
+}
+
+class AudioRouteTest : public RemoteControlTest
+{
+protected:
+    void playFake()
+    {
+        fake.playing = true;
+        global->audioPlayer = &fake;
+    }
+    static QVariantMap reason(int value) { return {{QLatin1String(AudioRoute::reasonKey), value}}; }
+};
+
+TEST_F(AudioRouteTest, ADeviceGoneAwayPausesUnlessAutopauseIsOff)
+{
+    playFake();
+    AudioRoute::audioRouteChangeListener(0x12345678, reason(2));
+    EXPECT_TRUE(fake.playing) << "another property";
+    AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(1));
+    EXPECT_TRUE(fake.playing) << "plugging in never pauses";
+    EXPECT_FALSE(Settings::shared().contains(QStringLiteral("settings_autopause")));
+
+    AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(2));
+    EXPECT_FALSE(fake.playing);
+    EXPECT_TRUE(Settings::shared().contains(QStringLiteral("settings_autopause")));
+    EXPECT_TRUE(Settings::shared().boolValue(QStringLiteral("settings_autopause"), false))
+        << "written as true";
+
+    Settings::shared().setBool(QStringLiteral("settings_autopause"), false);
+    playFake();
+    AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(2));
+    EXPECT_TRUE(fake.playing);
+
+    global->audioPlayer = nullptr;
+    Settings::shared().setBool(QStringLiteral("settings_autopause"), true);
+    AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty,
+                                         reason(2)); // no player: nothing to do
+}
+
+TEST_F(AudioRouteTest, DeviceListChangesGiveTheirReasons)
+{
+    const QStringList speakers{"auto", "pulse/speakers"};
+    const QStringList both{"auto", "pulse/speakers", "pulse/headset"};
+    EXPECT_EQ(AudioRoute::reasonForChange(both, speakers, "auto"), 2);
+    EXPECT_EQ(AudioRoute::reasonForChange(speakers, both, "auto"), 1);
+    EXPECT_EQ(AudioRoute::reasonForChange(both, both, "auto"), 0);
+    EXPECT_EQ(AudioRoute::reasonForChange(both, speakers, "pulse/headset"), 2);
+    EXPECT_EQ(AudioRoute::reasonForChange(both, speakers, "pulse/speakers"), 0) << "a device not in use";
+    EXPECT_EQ(AudioRoute::reasonForChange(both, {"auto", "pulse/headset", "pulse/hdmi"}, "auto"), 2)
+        << "one gone and one new at once: the loss counts";
+
+    AudioRouteMonitor monitor;
+    QSignalSpy changes(&monitor, &AudioRouteMonitor::routeChanged);
+    playFake();
+    monitor.devicesChanged(both); // the first list is only taken note of
+    EXPECT_TRUE(changes.isEmpty());
+    monitor.devicesChanged(speakers);
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_EQ(changes.at(0).at(0).toInt(), 2);
+    EXPECT_FALSE(fake.playing);
+    playFake();
+    monitor.devicesChanged(both);
+    EXPECT_EQ(changes.last().at(0).toInt(), 1);
+    EXPECT_TRUE(fake.playing);
+
+    // The monitor over libmpv starts and learns the current list.
+    AudioRouteMonitor live;
+    ASSERT_TRUE(live.start());
+    EXPECT_EQ(live.deviceInUse(), QStringLiteral("auto"));
+    EXPECT_TRUE(waitFor([&] { return live.devices().contains(QStringLiteral("auto")); }, 5000));
+}
+
+} // namespace

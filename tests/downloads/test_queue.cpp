@@ -1,0 +1,509 @@
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "desktop/Badges.h"
+#include "downloads/Queue.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+#include "service/VKontakteWorks.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class QueueTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(root.isValid());
+        VKontakteWorks::setRootDir(root.path());
+        base = QString::fromStdString(sandbox.baseUrl());
+        global = GlobalData::sharedGlobalData();
+        global->audioQueueArray.clear();
+        global->videoQueueArray.clear();
+        global->totalTraffic = 0;
+        global->nowYouMayUpdateQueue = false;
+        Badges::shared().updateBadges();
+    }
+    void TearDown() override
+    {
+        global->audioQueueArray.clear();
+        global->videoQueueArray.clear();
+        VKontakteWorks::setRootDir(QString());
+    }
+
+    QString mp3Url(int seconds, const QString &name) const
+    {
+        return QStringLiteral("%1/storage/mp3/%2/%3.mp3").arg(base).arg(seconds).arg(name);
+    }
+    QString bytesUrl(qint64 size, const QString &name) const
+    {
+        return QStringLiteral("%1/storage/bytes/%2/%3.bin").arg(base).arg(size).arg(name);
+    }
+    QByteArray reference(const QString &url)
+    {
+        const long long served = sandbox.storageFaults().bytesServed.load();
+        const QByteArray body = Http::get(url, {}, 10).body;
+        sandbox.storageFaults().bytesServed.store(served);
+        return body;
+    }
+
+    // Queues an item the way the catalogue screens do; returns its tag.
+    int add(QList<QueueItem> &list, const QString &name, const QString &url, const QString &state = "-1",
+            const QString &received = "-1")
+    {
+        QueueItem item;
+        item.name = name;
+        item.url = url;
+        item.tag = QString::number(global->nextFileTag());
+        item.state = state;
+        item.received = received;
+        list.append(item);
+        Badges::shared().updateBadges();
+        return item.tag.toInt();
+    }
+    const QueueItem *find(const QList<QueueItem> &list, int tag) const
+    {
+        for (const QueueItem &item : list)
+            if (item.tag.toInt() == tag)
+                return &item;
+        return nullptr;
+    }
+    QString state(int tag) const
+    {
+        const QueueItem *item = find(global->audioQueueArray, tag);
+        if (!item)
+            item = find(global->videoQueueArray, tag);
+        return item ? item->state : QStringLiteral("gone");
+    }
+    QList<int> operationTags(const Queue &queue) const
+    {
+        QList<int> tags;
+        if (queue.transferPool())
+            for (const DownloadRequestPtr &operation : queue.transferPool()->operations())
+                tags << operation->tag();
+        return tags;
+    }
+    bool queueEmpty() const { return global->audioQueueArray.isEmpty() && global->videoQueueArray.isEmpty(); }
+    QString audioFile(const QString &name) const { return VKontakteWorks::getAudioDir() + "/" + name; }
+
+    Sandbox sandbox;
+    QTemporaryDir root;
+    QString base;
+    GlobalData *global = nullptr;
+};
+
+TEST_F(QueueTest, ADownloadIsSavedUnderItsCleanNameAndLeavesTheQueue)
+{
+    const QString url = mp3Url(5, "1000001_1");
+    const QByteArray expected = reference(url);
+    Queue queue;
+    const int tag = add(global->audioQueueArray, "Artist/Band - Song: Title?", url);
+    EXPECT_EQ(Badges::shared().queueCount(), 1);
+    EXPECT_FALSE(QDir(VKontakteWorks::getAudioDir()).exists());
+    QSignalSpy finished(&queue, &Queue::transferFinished);
+
+    queue.startAll();
+    EXPECT_EQ(state(tag), "0");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    EXPECT_EQ(readFile(audioFile("ArtistBand - Song Title.mp3")), expected);
+    EXPECT_FALSE(QFile::exists(audioFile(QStringLiteral("ArtistBand - Song Title.mp3.%1.temp").arg(tag))));
+    ASSERT_TRUE(TestSupport::waitFor([] { return Badges::shared().queueCount() == 0; }));
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished.at(0).at(1).toString(), audioFile("ArtistBand - Song Title.mp3"));
+    // The traffic counter holds exactly the bytes that came.
+    EXPECT_EQ(global->totalTraffic, float(expected.size()));
+
+    // Video goes to the video folder as .mp4.
+    add(global->videoQueueArray, "Clip", bytesUrl(5000, "clip"));
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    EXPECT_EQ(QFileInfo(VKontakteWorks::getVideoDir() + "/Clip.mp4").size(), 5000);
+}
+
+TEST_F(QueueTest, FiveStartedRunThreeAtATimeAndTheOthersShowStarted)
+{
+    sandbox.storageFaults().throttleBytesPerSecond = 40000;
+    Queue queue;
+    QList<int> tags;
+    for (int i = 0; i < 5; ++i)
+        tags << add(global->audioQueueArray, QStringLiteral("Song %1").arg(i),
+                    bytesUrl(60000, QString::number(i)));
+    EXPECT_EQ(Badges::shared().queueCount(), 5);
+
+    queue.startAll();
+    for (int tag : tags)
+        EXPECT_EQ(state(tag), "0");
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return state(tags[0]) != "0" && state(tags[1]) != "0" && state(tags[2]) != "0"; }));
+    EXPECT_EQ(state(tags[0]), "60000");
+    EXPECT_EQ(state(tags[3]), "0");
+    EXPECT_EQ(state(tags[4]), "0");
+    EXPECT_EQ(queue.transferPool()->maxConcurrentOperationCount(), 3);
+    int executing = 0;
+    for (const DownloadRequestPtr &operation : queue.transferPool()->operations())
+        executing += operation->isExecuting() ? 1 : 0;
+    EXPECT_EQ(executing, 3);
+
+    queue.reloadTable();
+    const auto &rows = queue.rows()->rows();
+    ASSERT_EQ(rows.size(), 7u); // two headers and five items
+    EXPECT_EQ(rows[4].status, "сохранение запущено");
+    EXPECT_EQ(rows[5].status, "сохранение запущено");
+    EXPECT_TRUE(rows[1].status.startsWith("осталось ")) << rows[1].status.toStdString();
+
+    sandbox.storageFaults().throttleBytesPerSecond = 0;
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(QFileInfo(audioFile(QStringLiteral("Song %1.mp3").arg(i))).size(), 60000);
+    ASSERT_TRUE(TestSupport::waitFor([] { return Badges::shared().queueCount() == 0; }));
+}
+
+TEST_F(QueueTest, StartAllStartsExactlyTheWaitingAndTheFailedAndLowMemoryFailsThemAgain)
+{
+    sandbox.storageFaults().throttleBytesPerSecond = 20000;
+    Queue queue;
+    const int waiting = add(global->audioQueueArray, "Waiting", bytesUrl(200000, "w"));
+    const int failed = add(global->audioQueueArray, "Failed", bytesUrl(200000, "f"), "-2", "100");
+    const int started = add(global->videoQueueArray, "Started", bytesUrl(200000, "s"), "0", "-1");
+    const int sized = add(global->videoQueueArray, "Sized", bytesUrl(200000, "z"), "200000", "5000");
+
+    queue.startAll();
+    queue.startAll(); // a second press starts nothing twice
+    EXPECT_EQ(operationTags(queue), QList<int>({waiting, failed}));
+    EXPECT_EQ(state(started), "0");
+    EXPECT_EQ(state(sized), "200000");
+    ASSERT_TRUE(
+        TestSupport::waitFor([&] { return state(waiting) == "200000" && state(failed) == "200000"; }));
+
+    TestSupport::LogCapture log;
+    queue.didReceiveMemoryWarning();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return operationTags(queue).isEmpty(); }));
+    EXPECT_EQ(state(waiting), "-2");
+    EXPECT_EQ(state(failed), "-2");
+    EXPECT_EQ(state(started), "0");
+    EXPECT_EQ(log.lines().size(), 2); // each failure logs its description
+    EXPECT_EQ(global->audioQueueArray.size() + global->videoQueueArray.size(), 4);
+}
+
+TEST_F(QueueTest, DroppedConnectionFailsAndATapResumesToAnIdenticalFile)
+{
+    const QString url = mp3Url(10, "1000001_7");
+    const QByteArray expected = reference(url);
+    ASSERT_GT(expected.size(), 150000);
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    faults.dropAfterBytes = 100000;
+    Queue queue;
+    const int tag = add(global->audioQueueArray, "Dropped", url);
+    TestSupport::LogCapture log;
+
+    queue.rowTapped(0, 0);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return state(tag) == "-2"; }));
+    const QString temporary = audioFile(QStringLiteral("Dropped.mp3.%1.temp").arg(tag));
+    EXPECT_EQ(readFile(temporary), expected.left(100000));
+    EXPECT_FALSE(QFile::exists(audioFile("Dropped.mp3")));
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_FALSE(log.lines().first().isEmpty());
+    EXPECT_EQ(Queue::statusText(global->audioQueueArray.first()), "обрыв связи, нажмите для запуска");
+
+    faults.dropAfterBytes = -1;
+    QSignalSpy scroll(&queue, &Queue::scrollToRowRequested);
+    queue.rowTapped(0, 0);
+    EXPECT_EQ(scroll.size(), 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    EXPECT_EQ(readFile(audioFile("Dropped.mp3")), expected);
+    EXPECT_FALSE(QFile::exists(temporary));
+    // The second transfer asked only for the rest, and the traffic counts each byte once.
+    EXPECT_EQ(faults.bytesServed.load(), expected.size());
+    EXPECT_EQ(global->totalTraffic, float(expected.size()));
+}
+
+TEST_F(QueueTest, ResumeAnsweredWithTheWholeFileGivesAnIdenticalFile)
+{
+    const QString url = bytesUrl(300000, "whole-again");
+    const QByteArray expected = reference(url);
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    faults.dropAfterBytes = 120000;
+    Queue queue;
+    const int tag = add(global->audioQueueArray, "Again", url);
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return state(tag) == "-2"; }));
+
+    faults.dropAfterBytes = -1;
+    faults.ignoreRange = true;
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    EXPECT_EQ(readFile(audioFile("Again.mp3")), expected);
+    EXPECT_EQ(global->totalTraffic, float(120000 + 300000));
+}
+
+TEST_F(QueueTest, ErrorAnswerMarksTheItemFailedAndSavesNothing)
+{
+    sandbox.storageFaults().errorStatus = 404;
+    Queue queue;
+    const int tag = add(global->audioQueueArray, "Missing", mp3Url(3, "0_0"));
+    TestSupport::LogCapture log;
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return state(tag) == "-2"; }));
+    EXPECT_FALSE(QFile::exists(audioFile("Missing.mp3")));
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines().first().contains("404"));
+    EXPECT_EQ(global->audioQueueArray.size(), 1);
+    EXPECT_EQ(Badges::shared().queueCount(), 1);
+}
+
+TEST_F(QueueTest, RemovingAStartedItemCancelsItKeepsItsDataAndItsLateFailureChangesNothing)
+{
+    sandbox.storageFaults().throttleBytesPerSecond = 30000;
+    Queue queue;
+    const int removed = add(global->audioQueueArray, "Removed", bytesUrl(300000, "r"));
+    const int kept = add(global->audioQueueArray, "Kept", bytesUrl(300000, "k"));
+    const int waiting = add(global->videoQueueArray, "Never started", bytesUrl(300000, "n"));
+    queue.startItem(0, 0);
+    queue.startItem(0, 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return state(removed) != "0" && state(kept) != "0"; }));
+
+    TestSupport::LogCapture log;
+    queue.removeButton(removed);
+    EXPECT_EQ(state(removed), "gone");
+    EXPECT_EQ(operationTags(queue).size(), 2); // the cancelled one is still on its way out
+    ASSERT_TRUE(TestSupport::waitFor([&] { return operationTags(queue) == QList<int>({kept}); }));
+    const QString temporary = audioFile(QStringLiteral("Removed.mp3.%1.temp").arg(removed));
+    EXPECT_GT(QFileInfo(temporary).size(), 0);
+    EXPECT_FALSE(QFile::exists(audioFile("Removed.mp3")));
+    EXPECT_EQ(log.lines().size(), 1); // the cancellation's failure was logged and found no item
+    EXPECT_NE(state(kept), "-2");
+    EXPECT_EQ(state(waiting), "-1");
+
+    // A waiting item just leaves.
+    queue.removeButton(waiting);
+    EXPECT_EQ(state(waiting), "gone");
+    ASSERT_TRUE(TestSupport::waitFor([] { return Badges::shared().queueCount() == 1; }));
+}
+
+TEST_F(QueueTest, CallbacksForATagWithoutItemChangeNothing)
+{
+    Queue queue;
+    const int tag = add(global->audioQueueArray, "Stays", bytesUrl(10, "x"), "-2");
+    const int other = add(global->videoQueueArray, "Also stays", bytesUrl(10, "y"), "1000", "10");
+    DownloadRequest::Options options;
+    options.tag = 424242;
+    const DownloadRequestPtr stray = DownloadRequest::create(options, {});
+
+    queue.requestFailed(*stray);
+    queue.requestDone(*stray);
+    queue.request(*stray, 64);
+    EXPECT_EQ(state(tag), "-2");
+    EXPECT_EQ(state(other), "1000");
+    EXPECT_EQ(find(global->videoQueueArray, other)->received, "10");
+    EXPECT_EQ(global->audioQueueArray.size() + global->videoQueueArray.size(), 2);
+    EXPECT_EQ(global->totalTraffic, 64.0f); // traffic counts whatever arrived
+}
+
+TEST_F(QueueTest, AnItemInBothListsIsUpdatedAndRemovedInBoth)
+{
+    Queue queue;
+    const int tag = add(global->audioQueueArray, "Twin", bytesUrl(8000, "twin"));
+    QueueItem twin = global->audioQueueArray.first();
+    twin.name = "Twin video";
+    global->videoQueueArray.append(twin);
+    sandbox.storageFaults().dropAfterBytes = 3000;
+    queue.startItem(0, 0);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return global->audioQueueArray.first().state == "-2"; }));
+    EXPECT_EQ(global->videoQueueArray.first().state, "-2");
+    EXPECT_EQ(global->videoQueueArray.first().received, "3000");
+
+    sandbox.storageFaults().dropAfterBytes = -1;
+    queue.startItem(0, 0);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    EXPECT_FALSE(QFile::exists(VKontakteWorks::getVideoDir() + "/Twin video.mp4"));
+    EXPECT_EQ(QFileInfo(audioFile("Twin.mp3")).size(), 8000);
+    (void)tag;
+}
+
+TEST_F(QueueTest, ClearInactiveRemovesOnlyTheWaiting)
+{
+    Queue queue;
+    add(global->audioQueueArray, "Waiting", bytesUrl(1, "a"));
+    const int failed = add(global->audioQueueArray, "Failed", bytesUrl(1, "b"), "-2");
+    add(global->videoQueueArray, "Waiting too", bytesUrl(1, "c"));
+    const int started = add(global->videoQueueArray, "Started", bytesUrl(1, "d"), "0");
+    const int sized = add(global->videoQueueArray, "Sized", bytesUrl(1, "e"), "100", "50");
+    EXPECT_EQ(Badges::shared().queueCount(), 5);
+
+    queue.clearInactive();
+    ASSERT_EQ(global->audioQueueArray.size(), 1);
+    EXPECT_EQ(global->audioQueueArray.first().tag.toInt(), failed);
+    ASSERT_EQ(global->videoQueueArray.size(), 2);
+    EXPECT_EQ(global->videoQueueArray.at(0).tag.toInt(), started);
+    EXPECT_EQ(global->videoQueueArray.at(1).tag.toInt(), sized);
+    ASSERT_TRUE(TestSupport::waitFor([] { return Badges::shared().queueCount() == 3; }));
+}
+
+TEST_F(QueueTest, TwoItemsOfOneNameDownloadSideBySideIntoTheirOwnTemporaryFiles)
+{
+    sandbox.storageFaults().throttleBytesPerSecond = 40000;
+    const QString first = mp3Url(4, "1_1");
+    const QString second = mp3Url(4, "2_2");
+    const QByteArray firstContent = reference(first);
+    const QByteArray secondContent = reference(second);
+    Queue queue;
+    const int a = add(global->audioQueueArray, "Same", first);
+    const int b = add(global->audioQueueArray, "Same", second);
+    queue.startAll();
+    const QString tempA = audioFile(QStringLiteral("Same.mp3.%1.temp").arg(a));
+    const QString tempB = audioFile(QStringLiteral("Same.mp3.%1.temp").arg(b));
+    ASSERT_TRUE(
+        TestSupport::waitFor([&] { return QFileInfo(tempA).size() > 0 && QFileInfo(tempB).size() > 0; }));
+
+    sandbox.storageFaults().throttleBytesPerSecond = 0;
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    const QByteArray saved = readFile(audioFile("Same.mp3"));
+    EXPECT_TRUE(saved == firstContent || saved == secondContent);
+    EXPECT_FALSE(QFile::exists(tempA));
+    EXPECT_FALSE(QFile::exists(tempB));
+}
+
+TEST_F(QueueTest, RowsShowEachStateAsTheTableSays)
+{
+    Queue queue;
+    add(global->audioQueueArray, "Waiting", "u", "-1", "-1");
+    add(global->audioQueueArray, "Failed", "u", "-2", "12");
+    add(global->audioQueueArray, "Started", "u", "0", "-1");
+    const int half = add(global->videoQueueArray, "Half", "u", "1048576", "524288");
+    const int done = add(global->videoQueueArray, "Done", "u", "3000000", "3000000");
+    queue.reloadTable();
+
+    const auto &rows = queue.rows()->rows();
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_TRUE(rows[0].header);
+    EXPECT_EQ(rows[0].title, "Очередь аудиозаписей");
+    EXPECT_TRUE(rows[4].header);
+    EXPECT_EQ(rows[4].title, "Очередь видеозаписей");
+    EXPECT_EQ(rows[1].status, "нажмите для запуска");
+    EXPECT_EQ(rows[2].status, "обрыв связи, нажмите для запуска");
+    EXPECT_EQ(rows[3].status, "сохранение запущено");
+    EXPECT_EQ(rows[5].status, "осталось 0.50 Мб (всего 1.00 Мб)");
+    EXPECT_EQ(rows[6].status, "сохранение завершено");
+    EXPECT_EQ(rows[1].icon, "icon_audio.png");
+    EXPECT_EQ(rows[5].icon, "icon_video.png");
+    EXPECT_EQ(rows[5].section, 1);
+    EXPECT_EQ(rows[5].row, 0);
+    EXPECT_EQ(rows[5].tag, half);
+    EXPECT_DOUBLE_EQ(rows[2].progress, 0.0);
+    EXPECT_DOUBLE_EQ(rows[5].progress, 0.5);
+    EXPECT_DOUBLE_EQ(rows[6].progress, 1.0);
+    EXPECT_TRUE(rows[1].removable && rows[2].removable && rows[3].removable && rows[5].removable);
+    EXPECT_FALSE(rows[6].removable);
+
+    // The model hands the same to the view through its roles.
+    QueueRowModel *model = queue.rows();
+    EXPECT_EQ(model->data(model->index(5), QueueRowModel::StatusRole).toString(), rows[5].status);
+    EXPECT_EQ(model->data(model->index(4), QueueRowModel::KindRole).toString(), "header");
+    EXPECT_TRUE(model->roleNames().values().contains("removable"));
+
+    // A finished row's button does nothing; the item leaves when its transfer reports.
+    queue.removeButton(done);
+    EXPECT_EQ(global->videoQueueArray.size(), 2);
+    // Tapping a started or sized row starts nothing.
+    queue.rowTapped(0, 2);
+    queue.rowTapped(1, 0);
+    queue.rowTapped(1, 7); // beyond the list
+    EXPECT_TRUE(operationTags(queue).isEmpty());
+}
+
+TEST_F(QueueTest, TrafficAlertGivesMegabytesAndTheAverageRate)
+{
+    Queue queue;
+    QSignalSpy alerts(&queue, &Queue::alertRequested);
+    global->totalTraffic = 3.0f * 1048576.0f + 524288.0f;
+    queue.trafficButtonPressed();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.at(0).at(0).toString().isEmpty());
+    EXPECT_EQ(alerts.at(0).at(1).toString(),
+              "Объём данных, полученный с момента запуска приложения:\n\n3.50 Мб (@ ~0 Кбит/с)");
+    EXPECT_EQ(alerts.at(0).at(2).toStringList(), QStringList({"Готово"}));
+
+    // After a transfer the rate is the engine's recent average in kilobits.
+    add(global->audioQueueArray, "Rate", bytesUrl(400000, "rate"));
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    queue.trafficButtonPressed();
+    const QString message = alerts.at(1).at(1).toString();
+    const QRegularExpressionMatch match =
+        QRegularExpression(
+            R"(^Объём данных, полученный с момента запуска приложения:\n\n3\.88 Мб \(@ ~(\d+) Кбит/с\)$)")
+            .match(message);
+    ASSERT_TRUE(match.hasMatch()) << message.toStdString();
+    EXPECT_GT(match.captured(1).toInt(), 0);
+    EXPECT_LE(match.captured(1).toLongLong(), 400000 / 128);
+}
+
+TEST_F(QueueTest, TimerRedrawsOnlyWhileTheScreenIsShownAndTheProgramActive)
+{
+    QPointer<QTimer> old = new QTimer;
+    global->queueUpdateTimer = old;
+    old->start(1000);
+    Queue queue;
+    queue.viewDidLoad();
+    ASSERT_NE(global->queueUpdateTimer, nullptr);
+    EXPECT_NE(global->queueUpdateTimer, old.data());
+    EXPECT_TRUE(global->queueUpdateTimer->isActive());
+    EXPECT_EQ(global->queueUpdateTimer->interval(), 1000);
+    EXPECT_FALSE(old->isActive()); // the old one was invalidated
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(old.isNull());
+
+    bool active = true;
+    queue.setApplicationActiveProvider([&active] { return active; });
+    queue.viewWillAppear();
+    EXPECT_EQ(queue.rows()->rowCount(), 2); // two headers
+    add(global->audioQueueArray, "New", "u");
+    queue.updateQueue(); // not shown yet
+    EXPECT_EQ(queue.rows()->rowCount(), 2);
+    queue.viewDidAppear();
+    EXPECT_TRUE(global->nowYouMayUpdateQueue);
+    active = false;
+    queue.updateQueue();
+    EXPECT_EQ(queue.rows()->rowCount(), 2);
+    active = true;
+    queue.updateQueue();
+    EXPECT_EQ(queue.rows()->rowCount(), 3);
+
+    // Progress changes rows in place; the layout stays.
+    QSignalSpy resets(queue.rows(), &QAbstractItemModel::modelReset);
+    QSignalSpy changes(queue.rows(), &QAbstractItemModel::dataChanged);
+    global->audioQueueArray.first().state = "0";
+    queue.updateQueue();
+    EXPECT_EQ(resets.size(), 0);
+    EXPECT_EQ(changes.size(), 1);
+
+    queue.viewWillDisappear();
+    EXPECT_FALSE(global->nowYouMayUpdateQueue);
+    add(global->audioQueueArray, "Another", "u");
+    queue.updateQueue();
+    EXPECT_EQ(queue.rows()->rowCount(), 3);
+    // The tick runs by itself once a second.
+    queue.viewDidAppear();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return queue.rows()->rowCount() == 4; }, 3000));
+    queue.viewWillDisappear();
+}
+
+} // namespace

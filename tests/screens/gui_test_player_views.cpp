@@ -1,0 +1,228 @@
+#include "../support/Mp3Fixture.h"
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "library/PlaylistFile.h"
+#include "playback/AudioPlayer.h"
+#include "playback/LibraryPlayer.h"
+#include "screens/Audio_Playlist.h"
+#include "service/VKontakteWorks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using TestSupport::waitFor;
+
+namespace {
+
+// The player screen as the audio tab shows it: pushed onto a navigation stack.
+const QByteArray shellQml = R"(
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+ApplicationWindow {
+    Material.theme: Material.Light
+    Material.accent: "#4a76a8"
+    Material.primary: "#4a76a8"
+    width: 400
+    height: 700
+    visible: true
+    property alias stack: stack
+    StackView { id: stack; anchors.fill: parent; initialItem: Item {} }
+    function openPlayer(controller) { stack.push("qrc:/qml/PlaylistView.qml", { controller: controller, stack: stack }) }
+}
+)";
+
+class PlayerViewTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite() { QQuickStyle::setStyle(QStringLiteral("Material")); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        VKontakteWorks::setRootDir(root.path());
+        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        global = GlobalData::sharedGlobalData();
+        reset();
+        for (const QString &file :
+             {QStringLiteral("Artist - One.mp3"), QStringLiteral("Two.mp3"), QStringLiteral("Three.mp3")}) {
+            ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + file, 60));
+            global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
+        }
+
+        QQmlComponent component(&engine);
+        component.setData(shellQml, QUrl());
+        window.reset(qobject_cast<QQuickWindow *>(component.create()));
+        ASSERT_TRUE(window) << qPrintable(component.errorString());
+        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
+        QMetaObject::invokeMethod(window.get(), "openPlayer",
+                                  Q_ARG(QVariant, QVariant::fromValue<QObject *>(&screen)));
+        ASSERT_TRUE(waitFor([&] { return global->nowYouMayUpdatePlayer; }, 5000))
+            << "the screen never appeared";
+    }
+    void TearDown() override
+    {
+        window.reset();
+        reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        VKontakteWorks::setRootDir(QString());
+        Settings::setSharedPath(QString());
+    }
+    void reset()
+    {
+        AudioPlayer::dropShared();
+        global->audioPlaylistArray.clear();
+        global->audioChangingFlag = 0;
+        global->nowYouMayUpdatePlayer = false;
+        global->iJustSelectedPlaylist = false;
+    }
+
+    // Searches the drawn items: pages on a StackView and dialogs in the overlay are not QObject children.
+    static QQuickItem *findItem(QQuickItem *item, const QString &name)
+    {
+        if (item->objectName() == name)
+            return item;
+        for (QQuickItem *child : item->childItems()) {
+            if (QQuickItem *found = findItem(child, name))
+                return found;
+        }
+        return nullptr;
+    }
+    QQuickItem *find(const QString &name) const { return findItem(window->contentItem(), name); }
+    QQuickItem *findInOverlay(const QString &name) const { return find(name); }
+    // The window as drawn, kept for a look (as the other view tests keep theirs).
+    QImage grab(const QString &name) const
+    {
+        waitFor([] { return false; }, 400); // transitions end first
+        const QImage image = window->grabWindow();
+        QDir().mkpath(QStringLiteral("/tmp/melodrop-shots"));
+        image.save(QStringLiteral("/tmp/melodrop-shots/") + name);
+        return image;
+    }
+    // Presses a button through its own signal, as a click would.
+    static bool press(QQuickItem *button) { return button && QMetaObject::invokeMethod(button, "clicked"); }
+    int depth() const { return window->property("stack").value<QObject *>()->property("depth").toInt(); }
+    QString playingFile() const
+    {
+        auto *player = qobject_cast<LibraryPlayer *>(global->audioPlayer);
+        return player ? QDir(VKontakteWorks::getAudioDir()).relativeFilePath(player->path()) : QString();
+    }
+
+    QTemporaryDir root;
+    GlobalData *global = nullptr;
+    Audio_Playlist screen;
+    QQmlEngine engine;
+    std::unique_ptr<QQuickWindow> window;
+};
+
+TEST_F(PlayerViewTest, DrawsTheControllerAndSendsItTheTaps)
+{
+    EXPECT_NE(global->playbackTimer, nullptr) << "loading the view starts the tick";
+    QQuickItem *row = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (row = find(QStringLiteral("playlistRow1"))) != nullptr; }, 3000));
+
+    ASSERT_TRUE(QMetaObject::invokeMethod(row, "clicked"));
+    EXPECT_EQ(playingFile(), QStringLiteral("Two.mp3"));
+    EXPECT_EQ(find(QStringLiteral("audioTimeLabel"))->property("text").toString(), QStringLiteral("0:00"));
+    ASSERT_TRUE(
+        waitFor([&] { return find(QStringLiteral("audioTimeLabel"))->property("text") == "1:00"; }, 3000))
+        << "the tick reaches the label";
+    const QImage shot = grab(QStringLiteral("player-screen.png"));
+    const QPointF inRow = row->mapToScene(QPointF(row->width() - 4, row->height() / 2));
+    EXPECT_EQ(QColor(shot.pixel(inRow.toPoint())), QColor(228, 234, 240)) << "the current row's colour";
+
+    ASSERT_TRUE(press(find(QStringLiteral("forwardButton"))));
+    EXPECT_EQ(playingFile(), QStringLiteral("Three.mp3"));
+    ASSERT_TRUE(press(find(QStringLiteral("pauseButton"))));
+    EXPECT_FALSE(global->audioPlayer->isPlaying());
+    ASSERT_TRUE(press(find(QStringLiteral("playButton"))));
+    EXPECT_TRUE(global->audioPlayer->isPlaying());
+    ASSERT_TRUE(press(find(QStringLiteral("randomButton"))));
+    EXPECT_TRUE(global->playRandomMusic);
+    EXPECT_DOUBLE_EQ(find(QStringLiteral("randomButton"))->opacity(), 1.0);
+    ASSERT_TRUE(press(find(QStringLiteral("randomButton"))));
+
+    // Edit mode: delete the playing entry after confirming.
+    ASSERT_TRUE(press(find(QStringLiteral("actionButton"))));
+    EXPECT_TRUE(screen.editing());
+    QQuickItem *last = find(QStringLiteral("playlistRow2"));
+    ASSERT_NE(last, nullptr);
+    ASSERT_TRUE(press(findItem(last, QStringLiteral("deleteBadge"))));
+    grab(QStringLiteral("player-screen-editing.png"));
+    QQuickItem *confirm = findItem(last, QStringLiteral("deleteButton"));
+    ASSERT_NE(confirm, nullptr);
+    EXPECT_TRUE(confirm->isVisible());
+    EXPECT_EQ(confirm->property("text").toString(), QStringLiteral("Удалить"));
+    ASSERT_TRUE(press(confirm));
+    EXPECT_EQ(global->audioPlaylistArray.size(), 2);
+    EXPECT_EQ(global->audioPlayer, nullptr);
+    EXPECT_EQ(find(QStringLiteral("audioTimeLabelCurrent"))->property("text").toString(),
+              QStringLiteral("0:00"));
+}
+
+TEST_F(PlayerViewTest, MenuSavesThroughTheDialogAndLoadsFromTheSavedPlaylists)
+{
+    ASSERT_TRUE(press(find(QStringLiteral("additionButton"))));
+    QQuickItem *saveChoice = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] { return (saveChoice = findInOverlay(QStringLiteral("alertButton1"))) != nullptr; }, 3000));
+    EXPECT_EQ(saveChoice->property("text").toString(), QStringLiteral("Сохранить плейлист как..."));
+    grab(QStringLiteral("player-menu.png"));
+    ASSERT_TRUE(press(saveChoice));
+
+    QQuickItem *field = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            field = findInOverlay(QStringLiteral("playlistNameField"));
+            return field && field->isVisible() && field->hasActiveFocus();
+        },
+        3000))
+        << "the field takes the focus when the dialog opens";
+    for (char c : QByteArray("Evening"))
+        QTest::keyClick(window.get(), c);
+    grab(QStringLiteral("player-save-dialog.png"));
+    EXPECT_EQ(screen.playlistNameToSave(), QStringLiteral("Evening"));
+    ASSERT_TRUE(press(findInOverlay(QStringLiteral("saveButton"))));
+    const QString saved = VKontakteWorks::getPlaylistsDir() + QStringLiteral("/Evening.tuneplaylist");
+    ASSERT_TRUE(waitFor([&] { return QFile::exists(saved); }, 3000));
+    EXPECT_EQ(PlaylistFile::read(saved).value_or(QList<PlaylistEntry>{}).size(), 3);
+
+    // Load it back through the saved playlists screen.
+    screen.playSound(0);
+    global->audioPlaylistArray.removeLast();
+    ASSERT_TRUE(press(find(QStringLiteral("additionButton"))));
+    QQuickItem *loadChoice = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            loadChoice = findInOverlay(QStringLiteral("alertButton2"));
+            return loadChoice && loadChoice->isVisible();
+        },
+        3000));
+    ASSERT_TRUE(press(loadChoice));
+    ASSERT_TRUE(waitFor([&] { return depth() == 3 && !global->nowYouMayUpdatePlayer; }, 3000));
+    QQuickItem *row = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (row = find(QStringLiteral("playlistsRow0"))) != nullptr; }, 3000));
+    grab(QStringLiteral("saved-playlists-screen.png"));
+    ASSERT_TRUE(QMetaObject::invokeMethod(row, "clicked"));
+    ASSERT_TRUE(waitFor([&] { return depth() == 2 && global->nowYouMayUpdatePlayer; }, 3000));
+    EXPECT_EQ(global->audioPlaylistArray.size(), 3);
+    EXPECT_EQ(global->audioPlayer, nullptr);
+    EXPECT_EQ(screen.title(), QStringLiteral("Аудиоплеер"));
+}
+
+} // namespace

@@ -1,0 +1,464 @@
+#include "../support/LibraryMp3.h"
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "playback/AudioPlayer.h"
+#include "screens/Audio_Export.h"
+#include "screens/Audio_Library.h"
+#include "screens/Video_Library.h"
+#include "service/VKontakteWorks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Stands in for the playlist's player: records what the library does to it.
+class FakeMusic : public AudioPlayer
+{
+public:
+    void play() override
+    {
+        playing = true;
+        ++plays;
+    }
+    void pause() override
+    {
+        playing = false;
+        ++pauses;
+    }
+    void stop() override
+    {
+        playing = false;
+        ++stops;
+    }
+    bool isPlaying() const override { return playing; }
+
+    bool playing = true;
+    int plays = 0;
+    int pauses = 0;
+    int stops = 0;
+};
+
+struct Alert
+{
+    QString title;
+    QString message;
+    QStringList buttons;
+    int tag = 0;
+};
+
+class LibraryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        VKontakteWorks::setRootDir(root.path());
+        settings = std::make_unique<Settings>(root.filePath(QStringLiteral("settings.conf")));
+        global = GlobalData::sharedGlobalData();
+        global->audioLibraryArray.clear();
+        global->videoLibraryArray.clear();
+        global->audioPlaylistArray.clear();
+        global->audioPlayer = nullptr;
+        audioDir = VKontakteWorks::getAudioDir();
+        videoDir = VKontakteWorks::getVideoDir();
+        ASSERT_TRUE(QDir().mkpath(audioDir));
+        ASSERT_TRUE(QDir().mkpath(videoDir));
+    }
+    void TearDown() override
+    {
+        global->audioPlaylistArray.clear();
+        global->audioPlayer = nullptr;
+        VKontakteWorks::setRootDir(QString());
+    }
+
+    static void writeFile(const QString &path, qint64 bytes)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(bytes));
+    }
+    static void writeMp3(const QString &path, double seconds = 1.0)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        ASSERT_TRUE(LibraryMp3::write(path, seconds));
+    }
+    static void captureAlerts(LibraryBrowser &screen, QList<Alert> &alerts)
+    {
+        QObject::connect(
+            &screen, &LibraryBrowser::alertRequested,
+            [&alerts](const QString &title, const QString &message, const QStringList &buttons, int tag) {
+                alerts.append(Alert{title, message, buttons, tag});
+            });
+    }
+    static QStringList files(const QList<PlaylistEntry> &playlist)
+    {
+        QStringList names;
+        for (const PlaylistEntry &entry : playlist)
+            names << entry.file + QLatin1Char('|') + entry.current;
+        return names;
+    }
+    // A player the shared state holds, as the playlist screen would set it.
+    FakeMusic *installMusic()
+    {
+        auto *music = new FakeMusic;
+        global->audioPlayer = music;
+        return music;
+    }
+
+    QTemporaryDir root;
+    std::unique_ptr<Settings> settings;
+    GlobalData *global = nullptr;
+    QString audioDir;
+    QString videoDir;
+};
+
+TEST_F(LibraryTest, ListsFoldersFirstThenTheMediaFilesOfTheCurrentFolderOnly)
+{
+    writeMp3(audioDir + QStringLiteral("/b song.mp3"));
+    writeMp3(audioDir + QStringLiteral("/A Song.MP3"));
+    writeFile(audioDir + QStringLiteral("/cover.jpg"), 10);
+    writeFile(audioDir + QStringLiteral("/README"), 10);
+    writeFile(audioDir + QStringLiteral("/clip.mp4"), 10);
+    writeFile(audioDir + QStringLiteral("/song.mp3.12.temp"), 10);
+    QDir(audioDir).mkpath(QStringLiteral("Rock"));
+    QDir(audioDir).mkpath(QStringLiteral("Live.2020"));
+    QDir(audioDir).mkpath(QStringLiteral("Album.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Rock/inner.mp3"));
+
+    Audio_Library screen(settings.get());
+    screen.viewWillAppear();
+
+    EXPECT_EQ(global->audioLibraryArray,
+              (QStringList{QStringLiteral("Album.mp3"), QStringLiteral("Live.2020"), QStringLiteral("Rock"),
+                           QStringLiteral("A Song.MP3"), QStringLiteral("b song.mp3")}));
+    const QList<LibraryEntries::Row> &rows = screen.entries()->rows();
+    ASSERT_EQ(rows.size(), 5);
+    // A folder whose name has a dot is listed with the folders but drawn and handled as a file.
+    EXPECT_FALSE(rows[0].folder);
+    EXPECT_FALSE(rows[1].folder);
+    EXPECT_TRUE(rows[1].accessory);
+    EXPECT_EQ(rows[1].deleteTitle, QStringLiteral("Удалить файл"));
+    EXPECT_TRUE(rows[2].folder);
+    EXPECT_FALSE(rows[2].accessory);
+    EXPECT_TRUE(rows[2].detail.isEmpty());
+    EXPECT_EQ(rows[2].icon, QStringLiteral("icon_folder.png"));
+    EXPECT_EQ(rows[2].deleteTitle, QStringLiteral("Удалить папку"));
+    EXPECT_EQ(rows[3].icon, QStringLiteral("icon_audio.png"));
+    EXPECT_TRUE(rows[3].accessory);
+}
+
+TEST_F(LibraryTest, TitleSumsTheMediaBelowTheFolderAndFollowsTheCountingSetting)
+{
+    writeFile(audioDir + QStringLiteral("/one.mp3"), 1048576 + 524288); // 1.5 MB
+    writeFile(audioDir + QStringLiteral("/Sub/two.MP3"), 2 * 1048576);
+    writeFile(audioDir + QStringLiteral("/Sub/Deeper/three.mp3"), 1048576);
+    writeFile(audioDir + QStringLiteral("/Sub/big.wav"), 8 * 1048576); // not counted
+    writeFile(audioDir + QStringLiteral("/small.mp3"), 5243);          // 0.005 MB
+
+    Audio_Library screen(settings.get());
+    EXPECT_FALSE(settings->contains(QStringLiteral("count_audio")));
+    screen.viewWillAppear();
+    EXPECT_TRUE(settings->contains(QStringLiteral("count_audio"))); // the default is written on first use
+    EXPECT_EQ(screen.title(), QStringLiteral("Всего: 4.5 Мб"));
+    EXPECT_FALSE(screen.backButtonVisible());
+    const int oneRow = int(global->audioLibraryArray.indexOf(QStringLiteral("one.mp3")));
+    EXPECT_EQ(screen.entries()->rows().at(oneRow).detail, QStringLiteral("Размер: 1.50 Мб"));
+    const int smallRow = int(global->audioLibraryArray.indexOf(QStringLiteral("small.mp3")));
+    EXPECT_EQ(screen.entries()->rows().at(smallRow).detail, QStringLiteral("Размер: 0.01 Мб"));
+
+    screen.rowSelected(int(global->audioLibraryArray.indexOf(QStringLiteral("Sub"))));
+    EXPECT_EQ(screen.title(), QStringLiteral("Папка: 3.0 Мб"));
+    EXPECT_TRUE(screen.backButtonVisible());
+
+    settings->setBool(QStringLiteral("count_audio"), false);
+    screen.reloadLibrary();
+    EXPECT_EQ(screen.title(), QStringLiteral("..\\Sub"));
+    screen.toParentFolder();
+    EXPECT_EQ(screen.title(), QStringLiteral("Медиатека"));
+
+    Video_Library videos(settings.get());
+    writeFile(videoDir + QStringLiteral("/clip.mp4"), 3 * 1048576);
+    writeFile(videoDir + QStringLiteral("/song.mp3"), 1048576);
+    videos.viewWillAppear();
+    EXPECT_EQ(videos.title(), QStringLiteral("Всего: 3.0 Мб"));
+    EXPECT_EQ(global->videoLibraryArray, QStringList{QStringLiteral("clip.mp4")});
+    EXPECT_EQ(videos.entries()->rows().at(0).icon, QStringLiteral("icon_video.png"));
+    EXPECT_FALSE(videos.entries()->rows().at(0).accessory);
+}
+
+TEST_F(LibraryTest, WalksIntoFoldersAndBackWithTheSlideAndListsAgain)
+{
+    writeMp3(audioDir + QStringLiteral("/top.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Rock/Metal/deep.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Rock/rock.mp3"));
+
+    Audio_Library screen(settings.get());
+    QSignalSpy slides(&screen, &LibraryBrowser::slideRequested);
+    QSignalSpy scrolls(&screen, &LibraryBrowser::scrollToRow);
+    screen.viewWillAppear();
+    ASSERT_EQ(scrolls.size(), 1);
+    EXPECT_EQ(scrolls.at(0).at(0).toInt(), 0);
+    EXPECT_EQ(scrolls.at(0).at(1).toInt(), int(LibraryBrowser::Top));
+
+    screen.rowSelected(0); // Rock
+    EXPECT_EQ(screen.pathToDir(), QStringList{QStringLiteral("Rock")});
+    EXPECT_EQ(screen.dirLevel(), 1);
+    EXPECT_EQ(global->audioLibraryArray, (QStringList{QStringLiteral("Metal"), QStringLiteral("rock.mp3")}));
+    screen.rowSelected(0); // Metal
+    EXPECT_EQ(screen.currentFolder(), audioDir + QStringLiteral("/Rock/Metal"));
+    EXPECT_EQ(global->audioLibraryArray, QStringList{QStringLiteral("deep.mp3")});
+    ASSERT_EQ(slides.size(), 2);
+    EXPECT_EQ(slides.at(1).at(0).toInt(), int(LibraryBrowser::FromRight));
+
+    screen.toParentFolder();
+    EXPECT_EQ(screen.pathToDir(), QStringList{QStringLiteral("Rock")});
+    EXPECT_EQ(slides.last().at(0).toInt(), int(LibraryBrowser::FromLeft));
+    screen.viewWillAppear(); // left and entered again: still in the same folder
+    EXPECT_EQ(screen.pathToDir(), QStringList{QStringLiteral("Rock")});
+    EXPECT_EQ(global->audioLibraryArray, (QStringList{QStringLiteral("Metal"), QStringLiteral("rock.mp3")}));
+    screen.toParentFolder();
+    EXPECT_EQ(global->audioLibraryArray, (QStringList{QStringLiteral("Rock"), QStringLiteral("top.mp3")}));
+    const qsizetype slidesAtTop = slides.size();
+    screen.toParentFolder(); // already at the top: nothing happens
+    EXPECT_EQ(slides.size(), slidesAtTop);
+    EXPECT_EQ(screen.dirLevel(), 0);
+
+    // An empty folder is not scrolled; a folder that vanished lists as empty.
+    QDir(audioDir).mkpath(QStringLiteral("Empty"));
+    screen.reloadLibrary();
+    scrolls.clear();
+    screen.rowSelected(int(global->audioLibraryArray.indexOf(QStringLiteral("Empty"))));
+    EXPECT_TRUE(global->audioLibraryArray.isEmpty());
+    EXPECT_TRUE(scrolls.isEmpty());
+    QDir(audioDir + QStringLiteral("/Empty")).removeRecursively();
+    screen.reloadLibrary();
+    EXPECT_TRUE(global->audioLibraryArray.isEmpty());
+    EXPECT_EQ(screen.title(), QStringLiteral("Папка: 0.0 Мб"));
+}
+
+TEST_F(LibraryTest, PreviewPausesTheMusicAndPlaysTheFileInTheAlertUntilItIsClosed)
+{
+    writeMp3(audioDir + QStringLiteral("/Sub/Preview me.mp3"), 3.0);
+    FakeMusic *music = installMusic();
+    Audio_Library screen(settings.get());
+    QList<Alert> alerts;
+    captureAlerts(screen, alerts);
+    QSignalSpy scrolls(&screen, &LibraryBrowser::scrollToRow);
+    screen.viewWillAppear();
+    screen.rowSelected(0);
+    scrolls.clear();
+    screen.rowSelected(0);
+
+    EXPECT_EQ(music->pauses, 1);
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, QStringLiteral("\n\nPreview me.mp3"));
+    EXPECT_TRUE(alerts[0].message.isEmpty());
+    EXPECT_EQ(alerts[0].buttons, QStringList{QStringLiteral("Закрыть")});
+    EXPECT_EQ(alerts[0].tag, int(Audio_Library::PreviewAlert));
+    ASSERT_EQ(scrolls.size(), 1);
+    EXPECT_EQ(scrolls.at(0).at(1).toInt(), int(LibraryBrowser::Middle));
+    QPointer<MpvPlayer> preview = screen.miniPlayer();
+    ASSERT_TRUE(preview);
+    ASSERT_TRUE(preview->isValid());
+    EXPECT_TRUE(TestSupport::waitFor([&] { return preview->playing() && preview->position() > 0.2; }));
+    EXPECT_NEAR(preview->duration(), 3.0, 0.2);
+
+    screen.alertViewClickedButtonAtIndex(Audio_Library::PreviewAlert, 0);
+    EXPECT_EQ(screen.miniPlayer(), nullptr);
+    EXPECT_TRUE(TestSupport::waitFor([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return preview.isNull();
+    }));
+    EXPECT_EQ(music->plays, 0); // the music stays paused
+    delete music;
+}
+
+TEST_F(LibraryTest, AppendingAddsRelativePathsWithoutDuplicateCheckOneNoticeAtATime)
+{
+    writeMp3(audioDir + QStringLiteral("/Rock/a.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Rock/B.MP3"));
+    writeMp3(audioDir + QStringLiteral("/Rock/Inner/c.mp3"));
+    Audio_Library screen(settings.get());
+    screen.viewWillAppear();
+    screen.rowSelected(0);
+    ASSERT_EQ(global->audioLibraryArray,
+              (QStringList{QStringLiteral("Inner"), QStringLiteral("a.mp3"), QStringLiteral("B.MP3")}));
+
+    QStringList labels;
+    QObject::connect(&screen, &Audio_Library::hudChanged, [&] {
+        if (ProgressOverlay *hud = screen.hud())
+            labels << hud->labelText() + QLatin1Char('/') + hud->detailsLabelText() + QLatin1Char('/') +
+                          QString::number(hud->minShowTime());
+    });
+    screen.accessoryButtonTapped(1);
+    EXPECT_TRUE(screen.tableBusy());
+    screen.accessoryButtonTapped(2);  // ignored while the notice is up
+    screen.addAllRecordsToPlaylist(); // ignored too
+    EXPECT_EQ(files(global->audioPlaylistArray), QStringList{QStringLiteral("Rock/a.mp3|0")});
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.tableBusy(); }));
+    EXPECT_EQ(labels, QStringList{QStringLiteral("Уведомление/Запись добавлена в плейлист/0.5")});
+
+    screen.accessoryButtonTapped(1); // the same file again
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.tableBusy(); }));
+    screen.addAllRecordsToPlaylist();
+    EXPECT_EQ(labels.last(), QStringLiteral("Уведомление/Все записи добавлены в плейлист/1"));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.tableBusy(); }));
+    // Only the folder's own MP3 entries, in list order; nothing from Inner.
+    EXPECT_EQ(files(global->audioPlaylistArray),
+              (QStringList{QStringLiteral("Rock/a.mp3|0"), QStringLiteral("Rock/a.mp3|0"),
+                           QStringLiteral("Rock/a.mp3|0"), QStringLiteral("Rock/B.MP3|0")}));
+
+    // A folder without MP3 files: the notice, and no change.
+    screen.rowSelected(0); // into Inner, then leave it without MP3 files
+    QFile::remove(audioDir + QStringLiteral("/Rock/Inner/c.mp3"));
+    screen.reloadLibrary();
+    const qsizetype before = global->audioPlaylistArray.size();
+    screen.addAllRecordsToPlaylist();
+    EXPECT_TRUE(screen.tableBusy());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.tableBusy(); }));
+    EXPECT_EQ(global->audioPlaylistArray.size(), before);
+}
+
+TEST_F(LibraryTest, DeletingPrunesThePlaylistOfEveryEntryWhoseFileIsGone)
+{
+    writeMp3(audioDir + QStringLiteral("/playing.mp3"));
+    writeMp3(audioDir + QStringLiteral("/other.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Album/one.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Album/Disc 2/two.mp3"));
+    global->audioPlaylistArray = {{QStringLiteral("playing.mp3"), QStringLiteral("0")},
+                                  {QStringLiteral("other.mp3"), QStringLiteral("0")},
+                                  {QStringLiteral("playing.mp3"), QStringLiteral("1")},
+                                  {QStringLiteral("Album/Disc 2/two.mp3"), QStringLiteral("0")},
+                                  {QStringLiteral("Album/one.mp3"), QStringLiteral("0")}};
+    QPointer<FakeMusic> music = installMusic();
+
+    Audio_Library screen(settings.get());
+    screen.viewWillAppear();
+    ASSERT_EQ(global->audioLibraryArray, (QStringList{QStringLiteral("Album"), QStringLiteral("other.mp3"),
+                                                      QStringLiteral("playing.mp3")}));
+    screen.deleteRow(2);
+
+    EXPECT_FALSE(QFile::exists(audioDir + QStringLiteral("/playing.mp3")));
+    EXPECT_EQ(global->audioPlayer, nullptr);
+    ASSERT_TRUE(music);
+    EXPECT_EQ(music->stops, 1);
+    EXPECT_EQ(files(global->audioPlaylistArray),
+              (QStringList{QStringLiteral("other.mp3|0"), QStringLiteral("Album/Disc 2/two.mp3|0"),
+                           QStringLiteral("Album/one.mp3|0")}));
+    EXPECT_EQ(global->audioLibraryArray, (QStringList{QStringLiteral("Album"), QStringLiteral("other.mp3")}));
+
+    // A folder goes with everything in it; the player is left alone when no current track went.
+    QPointer<FakeMusic> second = installMusic();
+    screen.deleteRow(0);
+    EXPECT_FALSE(QFileInfo::exists(audioDir + QStringLiteral("/Album")));
+    EXPECT_EQ(files(global->audioPlaylistArray), QStringList{QStringLiteral("other.mp3|0")});
+    EXPECT_EQ(global->audioPlayer, second.data());
+    EXPECT_EQ(second->stops, 0);
+    screen.deleteRow(7); // out of range: nothing
+    EXPECT_EQ(global->audioLibraryArray, QStringList{QStringLiteral("other.mp3")});
+    global->audioPlayer = nullptr;
+    delete second;
+}
+
+TEST_F(LibraryTest, DeletingALinkRemovesTheLinkNotWhatItPointsTo)
+{
+    QTemporaryDir outside;
+    writeMp3(outside.filePath(QStringLiteral("keep.mp3")));
+    ASSERT_TRUE(QFile::link(outside.path(), audioDir + QStringLiteral("/Linked")));
+    Audio_Library screen(settings.get());
+    screen.viewWillAppear();
+    ASSERT_EQ(global->audioLibraryArray, QStringList{QStringLiteral("Linked")});
+    screen.deleteRow(0);
+    EXPECT_TRUE(global->audioLibraryArray.isEmpty());
+    EXPECT_TRUE(QFile::exists(outside.filePath(QStringLiteral("keep.mp3"))));
+}
+
+TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop)
+{
+    writeMp3(audioDir + QStringLiteral("/a.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Sub/b.mp3"));
+    writeFile(audioDir + QStringLiteral("/.hidden"), 5);
+    writeFile(videoDir + QStringLiteral("/untouched.mp4"), 10);
+    global->audioPlaylistArray = {{QStringLiteral("a.mp3"), QStringLiteral("0")}};
+
+    Audio_Library screen(settings.get());
+    QList<Alert> alerts;
+    captureAlerts(screen, alerts);
+    screen.viewWillAppear();
+    screen.rowSelected(0); // into Sub
+    screen.clearMedia();
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts[0].title, QStringLiteral("Предупреждение"));
+    EXPECT_EQ(alerts[0].message,
+              QStringLiteral("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они "
+                             "также будут удалены из памяти устройства."));
+    EXPECT_EQ(alerts[0].buttons, (QStringList{QStringLiteral("Отмена"), QStringLiteral("Очистить")}));
+
+    screen.alertViewClickedButtonAtIndex(alerts[0].tag, 0);
+    EXPECT_TRUE(QFile::exists(audioDir + QStringLiteral("/a.mp3")));
+    EXPECT_EQ(screen.dirLevel(), 1);
+
+    screen.alertViewClickedButtonAtIndex(alerts[0].tag, 1);
+    EXPECT_TRUE(QDir(audioDir).exists());
+    EXPECT_TRUE(QDir(audioDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_EQ(screen.dirLevel(), 0);
+    EXPECT_EQ(screen.title(), QStringLiteral("Всего: 0.0 Мб"));
+    EXPECT_EQ(global->audioPlaylistArray.size(), 1); // left to the playlist
+    EXPECT_TRUE(QFile::exists(videoDir + QStringLiteral("/untouched.mp4")));
+
+    Video_Library videos(settings.get());
+    QList<Alert> videoAlerts;
+    captureAlerts(videos, videoAlerts);
+    videos.viewWillAppear();
+    videos.clearMedia();
+    ASSERT_EQ(videoAlerts.size(), 1);
+    EXPECT_EQ(videoAlerts[0].buttons, alerts[0].buttons);
+    videos.alertViewClickedButtonAtIndex(videoAlerts[0].tag, 1);
+    EXPECT_FALSE(QFile::exists(videoDir + QStringLiteral("/untouched.mp4")));
+}
+
+TEST_F(LibraryTest, VideoFileOpensThePlayerWithItsPathAndDeletesWithoutAPlaylist)
+{
+    writeFile(videoDir + QStringLiteral("/My Clips/first clip.mp4"), 100);
+    writeFile(videoDir + QStringLiteral("/My Clips/second.MP4"), 100);
+    global->audioPlaylistArray = {{QStringLiteral("gone.mp3"), QStringLiteral("0")}};
+    Video_Library screen(settings.get());
+    QSignalSpy requests(&screen, &Video_Library::videoPlayerRequested);
+    screen.viewWillAppear();
+    screen.rowSelected(0);
+    EXPECT_TRUE(requests.isEmpty());
+    screen.rowSelected(0);
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests.at(0).at(0).toString(), videoDir + QStringLiteral("/My Clips/first clip.mp4"));
+    EXPECT_EQ(requests.at(0).at(1).toString(), QStringLiteral("library"));
+
+    screen.deleteRow(1);
+    EXPECT_EQ(global->videoLibraryArray, QStringList{QStringLiteral("first clip.mp4")});
+    EXPECT_EQ(global->audioPlaylistArray.size(), 1); // there is no video playlist to prune
+}
+
+TEST_F(LibraryTest, LibraryAndExportShareTheListingAndTheLibraryListsAgainWhenShown)
+{
+    writeMp3(audioDir + QStringLiteral("/top.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Sub/inner.mp3"));
+    Audio_Library library(settings.get());
+    Audio_Export exporter(settings.get());
+    library.viewWillAppear();
+    exporter.viewWillAppear();
+    exporter.rowSelected(0);
+    EXPECT_EQ(global->audioLibraryArray, QStringList{QStringLiteral("inner.mp3")});
+    library.viewWillAppear();
+    EXPECT_EQ(global->audioLibraryArray, (QStringList{QStringLiteral("Sub"), QStringLiteral("top.mp3")}));
+}
+
+} // namespace

@@ -1,0 +1,215 @@
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+#include "screens/LoginForm.h"
+#include "screens/ProgressOverlay.h"
+#include "service/ServiceEndpoints.h"
+#include "service/VKontakteWorks.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// What the view would have drawn: every label and details text the overlay showed, in order.
+struct OverlayRecorder
+{
+    QStringList labels;
+    QStringList details;
+    float minShowTime = -1;
+    QElapsedTimer sinceShown;
+    qint64 visibleMs = -1;
+};
+
+class LoginFormTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        VKontakteWorks::setRootDir(root.path());
+        settings = std::make_unique<Settings>(root.filePath("config/Melodrop.conf"));
+        global = GlobalData::sharedGlobalData();
+        global->vksid.clear();
+        global->vkuid.clear();
+        Http::deleteAllCookies();
+        form = std::make_unique<LoginForm>(settings.get());
+        QObject::connect(form.get(), &LoginForm::hudChanged, [this] {
+            ProgressOverlay *hud = form->hud();
+            if (!hud)
+                return;
+            recorder = {};
+            recorder.labels << hud->labelText();
+            recorder.minShowTime = hud->minShowTime();
+            QObject::connect(hud, &ProgressOverlay::labelTextChanged,
+                             [this, hud] { recorder.labels << hud->labelText(); });
+            QObject::connect(hud, &ProgressOverlay::detailsLabelTextChanged,
+                             [this, hud] { recorder.details << hud->detailsLabelText(); });
+            QObject::connect(hud, &ProgressOverlay::alphaChanged, [this, hud] {
+                if (hud->alpha() > 0)
+                    recorder.sinceShown.start();
+            });
+            QObject::connect(hud, &ProgressOverlay::hudWasHidden,
+                             [this] { recorder.visibleMs = recorder.sinceShown.elapsed(); });
+        });
+    }
+
+    // Presses the button as a tap would and waits until the overlay is gone.
+    void pressAndWait()
+    {
+        QSignalSpy finished(form.get(), &LoginForm::operationFinished);
+        form->loginButtonPressed();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
+    }
+
+    QString email() const { return QString::fromStdString(Sandbox::defaultAccount().email); }
+    QString password() const { return QString::fromStdString(Sandbox::defaultAccount().password); }
+
+    Sandbox sandbox;
+    QTemporaryDir root;
+    std::unique_ptr<Settings> settings;
+    GlobalData *global = nullptr;
+    std::unique_ptr<LoginForm> form;
+    OverlayRecorder recorder;
+};
+
+TEST_F(LoginFormTest, LoadingFillsTheFieldsAndDoesNotSignInByDefault)
+{
+    LoginForm &screen = *form;
+    settings->setString("settings_login", "me@example.com");
+    settings->setString("settings_password", "pw");
+    screen.viewDidLoad();
+    EXPECT_EQ(screen.loginInput(), QStringLiteral("me@example.com"));
+    EXPECT_EQ(screen.passwordInput(), QStringLiteral("pw"));
+    EXPECT_TRUE(settings->contains("auto_login"));
+    EXPECT_FALSE(settings->boolValue("auto_login", true));
+    EXPECT_EQ(screen.hud(), nullptr);
+    EXPECT_TRUE(screen.loginButtonEnabled());
+}
+
+TEST_F(LoginFormTest, SignInAndSignOutThroughTheButton)
+{
+    form->setLoginInput(email());
+    form->setPasswordInput(password());
+    QElapsedTimer clock;
+    clock.start();
+    form->loginButtonPressed();
+    EXPECT_FALSE(form->loginButtonEnabled());
+    form->loginButtonPressed(); // ignored while disabled: one operation at a time
+    QSignalSpy finished(form.get(), &LoginForm::operationFinished);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
+    EXPECT_EQ(finished.count(), 1);
+
+    EXPECT_EQ(recorder.labels, QStringList({"Выполняется вход...", "Готово"}));
+    EXPECT_EQ(recorder.details, QStringList({"Вход успешно выполнен"}));
+    EXPECT_FLOAT_EQ(recorder.minShowTime, 2.0f);
+    EXPECT_GE(recorder.visibleMs, 2000);
+    EXPECT_GE(clock.elapsed(), 2000); // one second before and one after the request
+    EXPECT_FALSE(global->vksid.isEmpty());
+    EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Logout_button.png"));
+    EXPECT_TRUE(form->loginButtonEnabled());
+    EXPECT_EQ(form->hud(), nullptr);
+    EXPECT_TRUE(form->sessionText().endsWith(QString::fromStdString(Sandbox::defaultAccount().uid)));
+    EXPECT_EQ(settings->stringValue("settings_login"), email());
+    EXPECT_EQ(settings->stringValue("settings_password"), password());
+
+    pressAndWait();
+    EXPECT_EQ(recorder.labels, QStringList({"Выполняется выход...", "Готово"}));
+    EXPECT_EQ(recorder.details, QStringList({"Выход успешно выполнен"}));
+    EXPECT_TRUE(global->vksid.isEmpty());
+    EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Login_button.png"));
+    EXPECT_TRUE(form->sessionText().isEmpty());
+}
+
+TEST_F(LoginFormTest, FailuresShowTheirTexts)
+{
+    form->setLoginInput(email());
+    form->setPasswordInput(QStringLiteral("wrong"));
+    pressAndWait();
+    EXPECT_EQ(recorder.labels.last(), QStringLiteral("Ошибка"));
+    EXPECT_EQ(recorder.details, QStringList({"Не удалось выполнить вход"}));
+    EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Login_button.png"));
+    EXPECT_EQ(settings->stringValue("settings_password"), QStringLiteral("wrong"));
+
+    sandbox.setProbeStatus(500);
+    pressAndWait();
+    EXPECT_EQ(recorder.labels.last(), QStringLiteral("Ошибка"));
+    EXPECT_EQ(recorder.details, QStringList({ServiceEndpoints::current().webHost +
+                                             QStringLiteral(" недоступен на вашем устройстве")}));
+    EXPECT_TRUE(global->vksid.isEmpty());
+    EXPECT_TRUE(form->loginButtonEnabled());
+}
+
+TEST_F(LoginFormTest, AutomaticSignInWhenChosen)
+{
+    settings->setBool("auto_login", true);
+    settings->setString("settings_login", email());
+    settings->setString("settings_password", password());
+    TestSupport::LogCapture log;
+    QSignalSpy finished(form.get(), &LoginForm::operationFinished);
+    form->viewDidLoad();
+    EXPECT_EQ(log.lines().value(0), QStringLiteral("Автологин включен"));
+    ASSERT_NE(form->hud(), nullptr);
+    EXPECT_EQ(form->hud()->labelText(), QStringLiteral("Выполняется вход..."));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
+    EXPECT_FALSE(global->vksid.isEmpty());
+}
+
+TEST_F(LoginFormTest, ResetChoiceAndNotices)
+{
+    QSignalSpy alerts(form.get(), &LoginForm::alertRequested);
+    form->prefsButtonPressed();
+    ASSERT_EQ(alerts.count(), 1);
+    EXPECT_EQ(alerts.at(0).at(0).toString(), QString());
+    EXPECT_EQ(alerts.at(0).at(1).toString(), QString());
+    EXPECT_EQ(alerts.at(0).at(2).toStringList(),
+              QStringList({"Отмена", "Очистить все данные", "Удалить весь контент"}));
+    EXPECT_EQ(alerts.at(0).at(3).toInt(), 1);
+
+    QDir(root.path()).mkpath("audio/sub");
+    QDir(root.path()).mkpath("playlists");
+    QFile(root.filePath("AudioSearchRequest.tune")).open(QIODevice::WriteOnly);
+    QFile(root.filePath("audio/sub/song.mp3")).open(QIODevice::WriteOnly);
+    settings->setString("settings_login", "me");
+    form->setLoginInput("me");
+    form->setPasswordInput("pw");
+
+    form->alertViewClickedButtonAtIndex(1, 0); // cancel
+    form->alertViewClickedButtonAtIndex(2, 1); // another alert's answer
+    EXPECT_TRUE(QFileInfo::exists(root.filePath("AudioSearchRequest.tune")));
+    EXPECT_EQ(form->loginInput(), QStringLiteral("me"));
+
+    form->alertViewClickedButtonAtIndex(1, 1);
+    EXPECT_FALSE(QFileInfo::exists(root.filePath("AudioSearchRequest.tune")));
+    EXPECT_TRUE(QFileInfo::exists(root.filePath("audio/sub/song.mp3")));
+    EXPECT_TRUE(form->loginInput().isEmpty());
+    EXPECT_TRUE(form->passwordInput().isEmpty());
+    EXPECT_TRUE(settings->stringValue("settings_login").isEmpty());
+    EXPECT_TRUE(settings->contains("settings_login"));
+
+    form->alertViewClickedButtonAtIndex(1, 2);
+    EXPECT_FALSE(QFileInfo::exists(root.filePath("audio/sub")));
+    EXPECT_TRUE(QFileInfo::exists(root.filePath("audio")));
+    EXPECT_TRUE(QFileInfo::exists(root.filePath("playlists")));
+
+    form->infoButtonPressed();
+    form->copyrightsButtonPressed();
+    ASSERT_EQ(alerts.count(), 3);
+    EXPECT_EQ(alerts.at(1).at(0).toString(), QStringLiteral("Melodrop 1.8.1"));
+    EXPECT_TRUE(alerts.at(1).at(1).toString().startsWith(QStringLiteral("Авторы:")));
+    EXPECT_EQ(alerts.at(1).at(2).toStringList(), QStringList({"Готово"}));
+    EXPECT_EQ(alerts.at(2).at(0).toString(), QString());
+    EXPECT_EQ(alerts.at(2).at(2).toStringList(), QStringList({"Готово"}));
+}
+
+} // namespace

@@ -1,0 +1,209 @@
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "playback/AudioPlayer.h"
+#include "screens/Video_Player.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FakeMusic : public AudioPlayer
+{
+public:
+    void play() override { ++plays; }
+    void pause() override { ++pauses; }
+    void stop() override {}
+    bool isPlaying() const override { return false; }
+    int plays = 0;
+    int pauses = 0;
+};
+
+// The player without a picture surface (as under the software scene graph): mpv draws to vo=null.
+class VideoPlayerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(folder.isValid());
+        clip = folder.filePath(QStringLiteral("my videos/clip #1 100%.mp4"));
+        ASSERT_TRUE(QDir().mkpath(folder.filePath(QStringLiteral("my videos"))));
+        ASSERT_TRUE(QFile::copy(TestSupport::dataPath(QStringLiteral("media/tiny.mp4")), clip));
+        GlobalData::sharedGlobalData()->audioPlayer = &music;
+    }
+    void TearDown() override { GlobalData::sharedGlobalData()->audioPlayer = nullptr; }
+
+    static bool waitLoaded(const Video_Player &screen)
+    {
+        return TestSupport::waitFor([&] { return !screen.loading(); });
+    }
+
+    QTemporaryDir folder;
+    QString clip;
+    FakeMusic music;
+};
+
+TEST_F(VideoPlayerTest, ALibraryFileWithAnAwkwardPathPlaysAndTheMusicStaysPaused)
+{
+    Video_Player screen;
+    screen.setFileName(clip);
+    screen.setRefererType(QStringLiteral("library"));
+    EXPECT_EQ(QUrl(screen.contentAddress()).toLocalFile(), clip);
+    EXPECT_TRUE(screen.loading());
+
+    screen.viewDidLoad();
+    EXPECT_EQ(music.pauses, 1);
+    EXPECT_TRUE(screen.timerActive());
+    ASSERT_NE(screen.player(), nullptr);
+    ASSERT_TRUE(screen.player()->isValid());
+    ASSERT_TRUE(waitLoaded(screen));
+    EXPECT_TRUE(screen.errorText().isEmpty());
+    EXPECT_TRUE(screen.player()->playing());
+    EXPECT_NEAR(screen.player()->duration(), 1.0, 0.15);
+
+    screen.viewWillDisappear();
+    EXPECT_FALSE(screen.timerActive());
+    QSignalSpy dismissed(&screen, &Video_Player::dismissRequested);
+    screen.closeWindow();
+    EXPECT_EQ(dismissed.size(), 1);
+    EXPECT_EQ(screen.player(), nullptr);
+    EXPECT_EQ(music.plays, 0); // not resumed after the video
+}
+
+TEST_F(VideoPlayerTest, ASearchAddressIsPlayedAsTheAddressItIs)
+{
+    Video_Player screen;
+    const QString address = QUrl::fromLocalFile(clip).toString(QUrl::FullyEncoded);
+    screen.setFileName(address);
+    screen.setRefererType(QStringLiteral("search"));
+    EXPECT_EQ(screen.contentAddress(), address);
+    screen.viewDidLoad();
+    ASSERT_TRUE(waitLoaded(screen));
+    EXPECT_TRUE(screen.errorText().isEmpty());
+}
+
+TEST_F(VideoPlayerTest, TheVideoStartsAgainAtItsEndUntilClosed)
+{
+    Video_Player screen;
+    screen.setFileName(clip);
+    screen.setRefererType(QStringLiteral("library"));
+    screen.viewDidLoad();
+    ASSERT_TRUE(waitLoaded(screen));
+    double furthest = 0;
+    bool wrapped = false;
+    QObject::connect(screen.player(), &VideoEngine::positionChanged, [&] {
+        const double position = screen.player()->position();
+        if (furthest > 0.6 && position < furthest - 0.4)
+            wrapped = true;
+        furthest = std::max(furthest, position);
+    });
+    EXPECT_TRUE(TestSupport::waitFor([&] { return wrapped; }, 8000));
+    EXPECT_TRUE(screen.player()->playing());
+    EXPECT_TRUE(screen.errorText().isEmpty());
+}
+
+TEST_F(VideoPlayerTest, WithOneDisplayTheExternalControlsAreNeitherShownNorUpdated)
+{
+    Video_Player screen;
+    screen.setDisplayCount(1);
+    screen.setFileName(clip);
+    screen.setRefererType(QStringLiteral("library"));
+    screen.viewDidLoad();
+    screen.viewWillAppear();
+    ASSERT_TRUE(waitLoaded(screen));
+    EXPECT_FALSE(screen.externalDisplay());
+    EXPECT_EQ(screen.externalScreenIndex(), -1);
+    TestSupport::waitFor([] { return false; }, 1300);
+    EXPECT_FALSE(screen.externalControlsVisible());
+    EXPECT_TRUE(screen.videoTimeLabel().isEmpty());
+    EXPECT_TRUE(screen.videoTimeLabelCurrent().isEmpty());
+    EXPECT_EQ(screen.sliderMaximum(), 0);
+}
+
+TEST_F(VideoPlayerTest, WithASecondDisplayTheScreenShowsAndDrivesItsOwnControls)
+{
+    Video_Player screen;
+    screen.setDisplayCount(2);
+    screen.setScreenWidths({1280, 1920});
+    screen.setFileName(clip);
+    screen.setRefererType(QStringLiteral("library"));
+    screen.viewDidLoad();
+    screen.viewWillAppear();
+    EXPECT_TRUE(screen.externalDisplay());
+    EXPECT_EQ(screen.externalScreenIndex(), 1);
+    ASSERT_TRUE(waitLoaded(screen));
+    EXPECT_TRUE(screen.externalControlsVisible());
+    EXPECT_NEAR(screen.sliderMaximum(), 1.0, 0.15);
+
+    QSignalSpy labels(&screen, &Video_Player::timeLabelsChanged);
+    ASSERT_TRUE(labels.wait(2500));
+    EXPECT_EQ(screen.videoTimeLabel(), QStringLiteral("0:01"));
+    EXPECT_TRUE(screen.videoTimeLabelCurrent() == QStringLiteral("0:00") ||
+                screen.videoTimeLabelCurrent() == QStringLiteral("0:01"));
+
+    screen.pauseButtonPressed();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.player()->playing(); }));
+    screen.playButtonPressed();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return screen.player()->playing(); }));
+
+    // Moving the slider jumps there and plays on.
+    screen.pauseButtonPressed();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.player()->playing(); }));
+    screen.videoSliderMoved(0.8);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return screen.player()->playing(); }));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return screen.player()->position() >= 0.75; }, 2000));
+
+    // Reloading starts from the beginning with the slider back at 0.
+    screen.refreshWindow();
+    EXPECT_EQ(screen.sliderValue(), 0);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return screen.player()->playing(); }));
+
+    screen.setScreenWidths({1920, 1280, 3840, 3840});
+    screen.setDisplayCount(4);
+    EXPECT_EQ(screen.externalScreenIndex(), 2);
+    screen.setScreenWidths({1920, 0});
+    screen.setDisplayCount(2);
+    EXPECT_EQ(screen.externalScreenIndex(), 1);
+}
+
+TEST_F(VideoPlayerTest, AFileThatCannotBePlayedIsReportedInsteadOfLoadingForEver)
+{
+    Video_Player screen;
+    screen.setFileName(folder.filePath(QStringLiteral("missing.mp4")));
+    screen.setRefererType(QStringLiteral("library"));
+    screen.viewDidLoad();
+    ASSERT_TRUE(waitLoaded(screen));
+    EXPECT_EQ(screen.errorText(), QStringLiteral("Не удалось воспроизвести видео"));
+
+    QFile broken(folder.filePath(QStringLiteral("broken.mp4")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray(4096, 'x'));
+    broken.close();
+    Video_Player second;
+    second.setFileName(broken.fileName());
+    second.setRefererType(QStringLiteral("library"));
+    second.viewDidLoad();
+    ASSERT_TRUE(waitLoaded(second));
+    EXPECT_FALSE(second.errorText().isEmpty());
+}
+
+TEST_F(VideoPlayerTest, APictureSurfaceThatNeverComesDelaysTheLoadOnlyBriefly)
+{
+    Video_Player screen;
+    screen.expectPictureSurface(); // as a VideoSurface does under OpenGL
+    screen.setFileName(clip);
+    screen.setRefererType(QStringLiteral("library"));
+    screen.viewDidLoad();
+    TestSupport::waitFor([] { return false; }, 500);
+    EXPECT_TRUE(screen.loading()); // waiting for the render context
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.loading(); }, Video_Player::surfaceWaitMs + 5000));
+    EXPECT_TRUE(screen.errorText().isEmpty());
+}
+
+} // namespace
