@@ -1,6 +1,7 @@
 #include "screens/AudioResults.h"
 
 #include "core/GlobalData.h"
+#include "core/Pacing.h"
 #include "core/PropertyList.h"
 #include "decoding/Text.h"
 #include "desktop/Badges.h"
@@ -13,14 +14,7 @@
 
 using Text::localized;
 
-namespace {
-
-void pause(int seconds)
-{
-    QThread::sleep(seconds);
-}
-
-} // namespace
+namespace {} // namespace
 
 AudioResults::AudioResults(Kind kind, QObject *parent)
     : QObject(parent), m_kind(kind), m_model(new AudioRecordModel(&list(), this))
@@ -208,7 +202,7 @@ void AudioResults::searchBarSearchButtonClicked()
     const GlobalData *global = GlobalData::sharedGlobalData();
     if (global->vksid.isEmpty()) {
         showOverlay(localized("Ошибка"), localized("Не выполнен вход"), 2.0f, true,
-                    [](ProgressOverlay *) { pause(1); });
+                    [](ProgressOverlay *) { Pacing::pause(1); });
         return;
     }
     if (m_kind == Group || m_kind == Recommended) {
@@ -239,11 +233,11 @@ void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int 
                       VKontakteWorks::riaaRefuses(global->audioRiaaArray, text);
         });
         if (refused) {
-            pause(1);
+            Pacing::pause(1);
             hud->setMode(ProgressOverlay::CustomView);
             hud->setLabelText(localized("Ошибка"));
             hud->setDetailsLabelText(localized("Поиск ограничен правообладателями"));
-            pause(1);
+            Pacing::pause(1);
             onMainThread([this] { reloadAudioTable(); });
             return;
         }
@@ -274,11 +268,11 @@ void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int 
         onMainThread([this] { reloadAudioTable(); });
         return;
     }
-    pause(1);
+    Pacing::pause(1);
     hud->setMode(ProgressOverlay::CustomView);
     hud->setLabelText(localized("Завершено"));
     hud->setDetailsLabelText(localized("Найдено аудиозаписей: %1").arg(count));
-    pause(1);
+    Pacing::pause(1);
     onMainThread([this] { reloadAudioTable(); });
 }
 
@@ -294,7 +288,7 @@ void AudioResults::doAudioSearchOffset(const QString &text, int sort)
             global->audioSearchOffset = 10;
         list().append(found);
     });
-    pause(1);
+    Pacing::pause(1);
     onMainThread([this] {
         m_model->reload();
         setAddingRecords(false);
@@ -406,7 +400,7 @@ void AudioResults::accessoryButtonTapped(int row)
     setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
     showOverlay(localized("Уведомление"), localized("Запись добавлена в очередь"), 1.0f, true,
-                [](ProgressOverlay *) { pause(1); });
+                [](ProgressOverlay *) { Pacing::pause(1); });
     GlobalData::sharedGlobalData()->audioQueueArray.append(queueItemFor(list().at(row)));
     m_model->removeRecord(row);
     Badges::shared().updateBadges();
@@ -418,7 +412,7 @@ void AudioResults::addAllRecordsToQueue()
         return;
     setTableBusy(true);
     showOverlay(localized("Уведомление"), localized("Все записи добавлены в очередь"), 1.0f, true,
-                [](ProgressOverlay *) { pause(1); });
+                [](ProgressOverlay *) { Pacing::pause(1); });
     QList<QueueItem> &queue = GlobalData::sharedGlobalData()->audioQueueArray;
     for (const AudioRecord &record : std::as_const(list()))
         queue.append(queueItemFor(record));

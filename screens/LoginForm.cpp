@@ -2,6 +2,7 @@
 
 #include "core/DataReset.h"
 #include "core/GlobalData.h"
+#include "core/Pacing.h"
 #include "core/Settings.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
@@ -29,11 +30,6 @@ QString noticeText(const char *key)
             "показывает то, что открыто на сайте сервиса его пользователям. Правообладатели могут "
             "добавить запросы в список ограниченных поиском, написав разработчикам.");
     return localized(key);
-}
-
-void pause(int seconds)
-{
-    QThread::sleep(seconds);
 }
 
 } // namespace
@@ -101,7 +97,7 @@ void LoginForm::loginButtonPressed()
 
 void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const QString &password)
 {
-    pause(1);
+    Pacing::pause(1);
     settings().setString(QStringLiteral("settings_login"), email);
     settings().setString(QStringLiteral("settings_password"), password);
 
@@ -110,7 +106,7 @@ void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const Q
     if (result.outcome == Session::SignInResult::Unreachable) {
         hud->setLabelText(localized("Ошибка"));
         hud->setDetailsLabelText(Session::unreachableDetails());
-        pause(2);
+        Pacing::pause(2);
         return;
     }
     if (result.outcome == Session::SignInResult::SignedIn) {
@@ -121,18 +117,18 @@ void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const Q
         hud->setLabelText(localized("Ошибка"));
         hud->setDetailsLabelText(localized("Не удалось выполнить вход"));
     }
-    pause(1);
+    Pacing::pause(1);
 }
 
 void LoginForm::doingVkExit(ProgressOverlay *hud)
 {
-    pause(1);
+    Pacing::pause(1);
     Session::signOut();
     hud->setMode(ProgressOverlay::CustomView);
     hud->setLabelText(localized("Готово"));
     hud->setDetailsLabelText(localized("Выход успешно выполнен"));
     setLoginButtonImage(QStringLiteral("Login_button.png"));
-    pause(1);
+    Pacing::pause(1);
 }
 
 void LoginForm::setLoginButtonImage(const QString &image)

@@ -1,5 +1,7 @@
 #include "ProgressOverlay.h"
 
+#include "core/Pacing.h"
+
 #include <QMutexLocker>
 #include <QPointer>
 #include <QtGlobal>
@@ -29,7 +31,7 @@ QTimer *makeOneShot(QObject *parent)
 
 int secondsToMs(float seconds)
 {
-    return int(std::ceil(double(seconds) * 1000.0));
+    return Pacing::milliseconds(double(seconds));
 }
 
 } // namespace

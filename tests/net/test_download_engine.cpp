@@ -527,46 +527,4 @@ TEST_F(DownloadEngineTest, TimeOutRestartsFromWhereTheDataStoppedUntilTheRetries
     }
 }
 
-// ---------------------------------------------------------------------------------------------------------------
-// The storage host the tests above download from.
-
-struct Fetched
-{
-    long status = 0;
-    QByteArray headers;
-    QByteArray body;
-    QByteArray header(const QByteArray &name) const
-    {
-        for (const QByteArray &line : headers.split('\n')) {
-            const int colon = line.indexOf(':');
-            if (colon > 0 && line.left(colon).trimmed().toLower() == name)
-                return line.mid(colon + 1).trimmed();
-        }
-        return {};
-    }
-};
-
-Fetched fetch(const QString &url, const QByteArray &range = {}, bool head = false)
-{
-    Fetched fetched;
-    CURL *easy = curl_easy_init();
-    const QByteArray address = url.toUtf8();
-    curl_easy_setopt(easy, CURLOPT_URL, address.constData());
-    if (!range.isEmpty())
-        curl_easy_setopt(easy, CURLOPT_RANGE, range.constData());
-    curl_easy_setopt(easy, CURLOPT_NOBODY, head ? 1L : 0L);
-    const auto append = +[](char *data, size_t size, size_t count, void *user) {
-        static_cast<QByteArray *>(user)->append(data, qsizetype(size * count));
-        return size * count;
-    };
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, append);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &fetched.body);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, append);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &fetched.headers);
-    curl_easy_perform(easy);
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &fetched.status);
-    curl_easy_cleanup(easy);
-    return fetched;
-}
-
 } // namespace

@@ -1,3 +1,4 @@
+#include "core/Pacing.h"
 #include "screens/ProgressOverlay.h"
 
 #include "../support/TestSupport.h"
@@ -62,6 +63,14 @@ struct HudLog
 };
 
 } // namespace
+
+// The overlay's grace and minimum show times are what these tests measure: they run at the real pace.
+class RealPace : public ::testing::Environment
+{
+public:
+    void SetUp() override { Pacing::setScale(1); }
+};
+const auto *const realPace = ::testing::AddGlobalTestEnvironment(new RealPace);
 
 TEST(ProgressOverlayCreation, StartsWithDocumentedValues)
 {

@@ -1,3 +1,5 @@
+#include "core/Pacing.h"
+
 #include <QCoreApplication>
 #include <QStandardPaths>
 
@@ -11,6 +13,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("MELODROP_SANDBOX"))
         qputenv("MELODROP_SANDBOX", MELODROP_SANDBOX_PATH);
     qputenv("MELODROP_MPV_AO", "null"); // tests never make sound
+    Pacing::setScale(0);                // the deliberate pauses are the product's, not the suite's
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

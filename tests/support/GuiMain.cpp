@@ -1,4 +1,6 @@
+#include "core/Pacing.h"
 #include <QGuiApplication>
+
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,7 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("MELODROP_SANDBOX"))
         qputenv("MELODROP_SANDBOX", MELODROP_SANDBOX_PATH);
     qputenv("MELODROP_MPV_AO", "null"); // tests never make sound
+    Pacing::setScale(0);                // the deliberate pauses are the product's, not the suite's
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

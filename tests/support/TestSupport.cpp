@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "core/Pacing.h"
 #include "decoding/Log.h"
 #include "service/Session.h"
 
@@ -79,6 +80,16 @@ bool waitFor(const std::function<bool()> &done, int timeoutMs)
         QThread::msleep(5);
     }
     return true;
+}
+
+PacingScope::PacingScope(double scale) : m_previous(Pacing::scale())
+{
+    Pacing::setScale(scale);
+}
+
+PacingScope::~PacingScope()
+{
+    Pacing::setScale(m_previous);
 }
 
 } // namespace TestSupport

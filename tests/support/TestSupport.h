@@ -41,6 +41,19 @@ CliRun runCli(const QStringList &args, const QByteArray &input = QByteArray());
 // Signs in with these credentials (the log lines it writes are swallowed); true when a session came back.
 bool signIn(const QString &email, const QString &password);
 
+// Runs the program's deliberate pauses at `scale` while it lives (the suite's default is 0: no pauses).
+class PacingScope
+{
+public:
+    explicit PacingScope(double scale);
+    ~PacingScope();
+    PacingScope(const PacingScope &) = delete;
+    PacingScope &operator=(const PacingScope &) = delete;
+
+private:
+    double m_previous;
+};
+
 // Spins the event loop until `done` holds or `timeoutMs` passes; returns whether it held.
 bool waitFor(const std::function<bool()> &done, int timeoutMs = 10000);
 
