@@ -67,7 +67,7 @@ int login(const QStringList &args, const Options &)
     }
     const GlobalData *global = GlobalData::sharedGlobalData();
     printLine(QStringLiteral("{\"vksid\": %1, \"vkuid\": %2}")
-                  .arg(jsonString(global->vksid), jsonString(global->vkuid)));
+                  .arg(jsonString(global->vksid()), jsonString(global->vkuid())));
     return Ok;
 }
 
@@ -155,8 +155,8 @@ int main(int argc, char *argv[])
             continue;
         GlobalData *global = GlobalData::sharedGlobalData();
         if (options.hasSid) {
-            GlobalData::replace(global->vksid, options.sid);
-            GlobalData::replace(global->vkuid, options.uid);
+            global->setVksid(options.sid);
+            global->setVkuid(options.uid);
         } else if (command.needsSession) {
             if (!options.hasCredentials)
                 return Cli::usage(

@@ -11,3 +11,27 @@ GlobalData *GlobalData::sharedGlobalData()
     static GlobalData *instance = new GlobalData;
     return instance;
 }
+
+QString GlobalData::vksid() const
+{
+    std::lock_guard lock(m_sessionMutex);
+    return m_vksid;
+}
+
+void GlobalData::setVksid(const QString &sid)
+{
+    std::lock_guard lock(m_sessionMutex);
+    m_vksid = sid;
+}
+
+QString GlobalData::vkuid() const
+{
+    std::lock_guard lock(m_sessionMutex);
+    return m_vkuid;
+}
+
+void GlobalData::setVkuid(const QString &uid)
+{
+    std::lock_guard lock(m_sessionMutex);
+    m_vkuid = uid;
+}

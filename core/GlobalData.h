@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <atomic>
+#include <mutex>
 
 class QTimer;
 class AudioPlayer;
@@ -24,9 +25,15 @@ public:
     GlobalData(const GlobalData &) = delete;
     GlobalData &operator=(const GlobalData &) = delete;
 
-    // Session and host.
-    QString vksid;
-    QString vkuid;
+    // The session: the `remixsid` cookie's value (empty when signed out) and the user's number. Service
+    // requests read them on background threads while sign-in and sign-out write them, so they are read and
+    // written whole, under a lock.
+    QString vksid() const;
+    void setVksid(const QString &sid);
+    QString vkuid() const;
+    void setVkuid(const QString &uid);
+
+    // The host.
     QString domain;
     QString addAudioHash;
     QString delAudioHash;
@@ -71,5 +78,8 @@ public:
 
 private:
     GlobalData();
+    mutable std::mutex m_sessionMutex;
+    QString m_vksid;
+    QString m_vkuid;
     std::atomic<int> m_fileTag{0};
 };

@@ -130,8 +130,9 @@ void AudioResults::viewWillAppear()
             setSearchText(*text);
     };
     auto selfPlaceholder = [this, global] {
-        setPlaceholder(global->vksid.isEmpty() ? localized("ID пользователя (ваш - неизвестен)")
-                                               : localized("ID пользователя (ваш - %1)").arg(global->vkuid));
+        setPlaceholder(global->vksid().isEmpty()
+                           ? localized("ID пользователя (ваш - неизвестен)")
+                           : localized("ID пользователя (ваш - %1)").arg(global->vkuid()));
     };
     switch (m_kind) {
     case Search:
@@ -200,7 +201,7 @@ void AudioResults::searchBarSearchButtonClicked()
         return;
     setSearchBusy(true);
     const GlobalData *global = GlobalData::sharedGlobalData();
-    if (global->vksid.isEmpty()) {
+    if (global->vksid().isEmpty()) {
         showOverlay(localized("Ошибка"), localized("Не выполнен вход"), 2.0f, true,
                     [](ProgressOverlay *) { Pacing::pause(1); });
         return;
@@ -319,7 +320,7 @@ void AudioResults::cellShown(int row)
 
 bool AudioResults::isOwnRecord(const AudioRecord &record)
 {
-    return record.oid == GlobalData::sharedGlobalData()->vkuid;
+    return record.oid == GlobalData::sharedGlobalData()->vkuid();
 }
 
 void AudioResults::rowSelected(int row)
@@ -430,9 +431,9 @@ void AudioResults::clearRecordsTable()
 void AudioResults::setSelfId()
 {
     const GlobalData *global = GlobalData::sharedGlobalData();
-    if (global->vksid.isEmpty())
+    if (global->vksid().isEmpty())
         return;
-    setSearchText(global->vkuid);
+    setSearchText(global->vkuid());
     searchBarSearchButtonClicked();
 }
 

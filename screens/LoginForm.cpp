@@ -78,7 +78,7 @@ void LoginForm::loginButtonPressed()
     m_loginButtonEnabled = false;
     Q_EMIT loginButtonEnabledChanged();
 
-    const bool signIn = GlobalData::sharedGlobalData()->vksid.isEmpty();
+    const bool signIn = GlobalData::sharedGlobalData()->vksid().isEmpty();
     m_hud = new ProgressOverlay(this);
     m_hud->setMinShowTime(2.0f);
     m_hud->setLabelText(signIn ? localized("Выполняется вход...") : localized("Выполняется выход..."));
@@ -161,11 +161,11 @@ void LoginForm::hudWasHidden()
 QString LoginForm::sessionText() const
 {
     const GlobalData *global = GlobalData::sharedGlobalData();
-    if (global->vksid.isEmpty())
+    if (global->vksid().isEmpty())
         return QString();
-    if (global->vkuid.isEmpty())
+    if (global->vkuid().isEmpty())
         return localized("Вход выполнен");
-    return localized("Вход выполнен, номер пользователя %1").arg(global->vkuid);
+    return localized("Вход выполнен, номер пользователя %1").arg(global->vkuid());
 }
 
 void LoginForm::prefsButtonPressed()

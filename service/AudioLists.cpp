@@ -62,7 +62,7 @@ std::optional<QList<AudioRecord>> VKontakteWorks::getAudioWithJSON(const QString
         if (url.isEmpty())
             return QList<AudioRecord>(); // no such list: nothing to ask for
 
-        const QString body = Http::servicePage(url, global->vksid);
+        const QString body = Http::servicePage(url, global->vksid());
         if (body.isEmpty())
             return QList<AudioRecord>();
         QString text = stringByRemovingCharactersInSet(controlCharacters(), body);

@@ -147,7 +147,7 @@ std::optional<QList<AudioRecord>> VKontakteWorks::searchAudioWithOffset(const QS
                             QStringLiteral("/al_search.php?al=1&c[section]=audio&c[q]=") +
                             Text::escapeQuery(text) + QStringLiteral("&offset=") + QString::number(offset) +
                             QStringLiteral("&c[sort]=") + QString::number(sort);
-        body = Http::servicePage(url, global->vksid);
+        body = Http::servicePage(url, global->vksid());
     } catch (...) {
         Log::line(QString::fromUtf8(Session::errorLogLine));
         return std::nullopt;

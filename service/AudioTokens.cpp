@@ -35,7 +35,7 @@ QString fetchToken(QStringView marker, const QString &stored)
     try {
         const GlobalData *global = GlobalData::sharedGlobalData();
         const QString page =
-            Http::servicePage(QStringLiteral("http://") + global->domain + TokenPagePath, global->vksid);
+            Http::servicePage(QStringLiteral("http://") + global->domain + TokenPagePath, global->vksid());
         if (page.contains(QLatin1Char('{'))) {
             QStringView token = AudioPage::from(page, marker);
             token = AudioPage::after(token, u":");
@@ -64,7 +64,7 @@ void sendWithToken(QString &stored, QString (*fetch)(), const QString &logFormat
                             QStringLiteral("&hash=") + storedToken(stored);
         // Unlike the page requests, no X-Requested-With: the service takes these as plain navigations.
         const Http::Headers headers{
-            {"Cookie", "remixsid=" + global->vksid.toUtf8()},
+            {"Cookie", "remixsid=" + global->vksid().toUtf8()},
             {"Accept-Encoding", "gzip"},
         };
         Http::get(url, headers, 120);

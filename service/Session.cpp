@@ -54,22 +54,22 @@ SignInResult signIn(const QString &email, const QString &password)
 
         if (beforeCookieScan)
             beforeCookieScan();
-        GlobalData::replace(global->vksid, QString());
+        global->setVksid(QString());
         for (const Http::Cookie &cookie : Http::cookies()) {
             if (cookie.name == QLatin1String("remixsid"))
-                GlobalData::replace(global->vksid, cookie.value);
+                global->setVksid(cookie.value);
             else if (cookie.name == QLatin1String("l"))
-                GlobalData::replace(global->vkuid, cookie.value);
+                global->setVkuid(cookie.value);
         }
     } catch (...) {
         Log::line(QString::fromUtf8(errorLogLine));
         Http::deleteAllCookies();
-        GlobalData::replace(global->vksid, QString());
-        GlobalData::replace(global->vkuid, QString());
+        global->setVksid(QString());
+        global->setVkuid(QString());
     }
-    Log::line(QStringLiteral("SID: %1").arg(global->vksid));
-    Log::line(QStringLiteral("UID: %1").arg(global->vkuid));
-    result.outcome = global->vksid.isEmpty() ? SignInResult::Failed : SignInResult::SignedIn;
+    Log::line(QStringLiteral("SID: %1").arg(global->vksid()));
+    Log::line(QStringLiteral("UID: %1").arg(global->vkuid()));
+    result.outcome = global->vksid().isEmpty() ? SignInResult::Failed : SignInResult::SignedIn;
     return result;
 }
 
@@ -78,14 +78,14 @@ void signOut()
     GlobalData *global = GlobalData::sharedGlobalData();
     try {
         Http::get(QStringLiteral("http://%1/auth?login=logout&site=2&sid=%2")
-                      .arg(ServiceEndpoints::current().logoutHost, global->vksid),
+                      .arg(ServiceEndpoints::current().logoutHost, global->vksid()),
                   {}, 5, true);
     } catch (...) {
         Log::line(QString::fromUtf8(errorLogLine));
     }
     Http::deleteAllCookies();
-    GlobalData::replace(global->vksid, QString());
-    GlobalData::replace(global->vkuid, QString());
+    global->setVksid(QString());
+    global->setVkuid(QString());
     Log::line(QStringLiteral("Оффлайн"));
 }
 

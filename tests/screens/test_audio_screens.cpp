@@ -39,8 +39,8 @@ protected:
         VKontakteWorks::setRootDir(root.path());
         global = GlobalData::sharedGlobalData();
         GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
-        global->vksid.clear();
-        global->vkuid.clear();
+        global->vksid().clear();
+        global->vkuid().clear();
         global->audioFoundArray.clear();
         global->audioPersonalArray.clear();
         global->audioQueueArray.clear();
@@ -269,7 +269,7 @@ TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
     waitIdle(screen);
     ASSERT_FALSE(global->audioFoundArray.isEmpty());
     const AudioRecord foreign = global->audioFoundArray.first();
-    ASSERT_NE(foreign.oid, global->vkuid);
+    ASSERT_NE(foreign.oid, global->vkuid());
     const size_t ownBefore = SandboxAudio::userAudio(sandbox, "1000001").size();
 
     QSignalSpy alerts(&screen, &AudioResults::alertRequested);

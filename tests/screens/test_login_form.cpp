@@ -41,8 +41,8 @@ protected:
         VKontakteWorks::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("config/Melodrop.conf"));
         global = GlobalData::sharedGlobalData();
-        global->vksid.clear();
-        global->vkuid.clear();
+        global->vksid().clear();
+        global->vkuid().clear();
         Http::deleteAllCookies();
         form = std::make_unique<LoginForm>(settings.get());
         QObject::connect(form.get(), &LoginForm::hudChanged, [this] {
@@ -119,7 +119,7 @@ TEST_F(LoginFormTest, SignInAndSignOutThroughTheButton)
     EXPECT_FLOAT_EQ(recorder.minShowTime, 2.0f);
     EXPECT_GE(recorder.visibleMs, Pacing::milliseconds(2));
     EXPECT_GE(clock.elapsed(), Pacing::milliseconds(2)); // one second before and one after the request
-    EXPECT_FALSE(global->vksid.isEmpty());
+    EXPECT_FALSE(global->vksid().isEmpty());
     EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Logout_button.png"));
     EXPECT_TRUE(form->loginButtonEnabled());
     EXPECT_EQ(form->hud(), nullptr);
@@ -130,7 +130,7 @@ TEST_F(LoginFormTest, SignInAndSignOutThroughTheButton)
     pressAndWait();
     EXPECT_EQ(recorder.labels, QStringList({"Выполняется выход...", "Готово"}));
     EXPECT_EQ(recorder.details, QStringList({"Выход успешно выполнен"}));
-    EXPECT_TRUE(global->vksid.isEmpty());
+    EXPECT_TRUE(global->vksid().isEmpty());
     EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Login_button.png"));
     EXPECT_TRUE(form->sessionText().isEmpty());
 }
@@ -150,7 +150,7 @@ TEST_F(LoginFormTest, FailuresShowTheirTexts)
     EXPECT_EQ(recorder.labels.last(), QStringLiteral("Ошибка"));
     EXPECT_EQ(recorder.details, QStringList({ServiceEndpoints::current().webHost +
                                              QStringLiteral(" недоступен на вашем устройстве")}));
-    EXPECT_TRUE(global->vksid.isEmpty());
+    EXPECT_TRUE(global->vksid().isEmpty());
     EXPECT_TRUE(form->loginButtonEnabled());
 }
 
@@ -166,7 +166,7 @@ TEST_F(LoginFormTest, AutomaticSignInWhenChosen)
     ASSERT_NE(form->hud(), nullptr);
     EXPECT_EQ(form->hud()->labelText(), QStringLiteral("Выполняется вход..."));
     ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
-    EXPECT_FALSE(global->vksid.isEmpty());
+    EXPECT_FALSE(global->vksid().isEmpty());
 }
 
 TEST_F(LoginFormTest, ResetChoiceAndNotices)

@@ -92,7 +92,7 @@ TEST_F(AudioListsTest, EachKindAsksForItsOwnPage)
     // The page request's three header fields.
     const SandboxRequest request = SandboxAudio::lastRequest(sandbox, "recommendations").value();
     std::map<std::string, std::string> headers(request.headers.begin(), request.headers.end());
-    EXPECT_EQ(headers["Cookie"], "remixsid=" + global->vksid.toStdString());
+    EXPECT_EQ(headers["Cookie"], "remixsid=" + global->vksid().toStdString());
     EXPECT_EQ(headers["X-Requested-With"], "XMLHttpRequest");
     EXPECT_EQ(headers["Accept-Encoding"], "gzip");
 
@@ -211,7 +211,7 @@ TEST_F(AudioListsTest, UnreadableEntriesLoseTheListWithTheErrorLine)
     }
 
     // Signed out, the page has no object at all.
-    GlobalData::replace(global->vksid, QStringLiteral("nobody"));
+    global->setVksid(QStringLiteral("nobody"));
     TestSupport::LogCapture log;
     EXPECT_FALSE(VKontakteWorks::getAudioWithJSON(QString::fromStdString(Sandbox::defaultAccount().uid), 0));
     EXPECT_EQ(log.lines(), QStringList({errorLine}));

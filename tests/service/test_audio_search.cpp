@@ -204,7 +204,7 @@ TEST_F(AudioSearchTest, HitsMatchTheQueryAndAddressTheStorageHost)
     // The service page request's header fields.
     const SandboxRequest request = SandboxAudio::lastRequest(sandbox, "search").value();
     std::map<std::string, std::string> headers(request.headers.begin(), request.headers.end());
-    EXPECT_EQ(headers["Cookie"], "remixsid=" + global->vksid.toStdString());
+    EXPECT_EQ(headers["Cookie"], "remixsid=" + global->vksid().toStdString());
     EXPECT_EQ(headers["X-Requested-With"], "XMLHttpRequest");
     EXPECT_EQ(headers["Accept-Encoding"], "gzip");
 }
@@ -345,7 +345,7 @@ TEST_F(AudioSearchTest, TagsAdvanceByOnePerRecord)
 TEST_F(AudioSearchTest, NoSessionOrNoServiceGivesAnEmptyListWithoutLogLine)
 {
     TestSupport::LogCapture log;
-    GlobalData::replace(global->vksid, QStringLiteral("not-a-session"));
+    global->setVksid(QStringLiteral("not-a-session"));
     auto records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("кино"), 0, 0);
     ASSERT_TRUE(records.has_value());
     EXPECT_TRUE(records->isEmpty());

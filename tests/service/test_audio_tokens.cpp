@@ -43,7 +43,7 @@ protected:
         ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
                                         QString::fromStdString(account.password)));
         uid = account.uid;
-        sid = global->vksid.toStdString();
+        sid = global->vksid().toStdString();
     }
 
     std::vector<std::string> ownAids()
@@ -171,7 +171,7 @@ TEST_F(AudioTokensTest, APageWithoutBraceGivesZeroAndIsAskedAgain)
 
 TEST_F(AudioTokensTest, SignedOutThePageHasNoTokens)
 {
-    GlobalData::replace(global->vksid, QStringLiteral("nobody"));
+    global->setVksid(QStringLiteral("nobody"));
     TestSupport::LogCapture log;
     EXPECT_EQ(VKontakteWorks::getAddAudioHash(), QStringLiteral("0"));
     EXPECT_EQ(VKontakteWorks::getDelAudioHash(), QStringLiteral("0"));

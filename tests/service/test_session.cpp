@@ -24,8 +24,8 @@ protected:
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         global = GlobalData::sharedGlobalData();
-        global->vksid.clear();
-        global->vkuid.clear();
+        global->vksid().clear();
+        global->vkuid().clear();
         Http::deleteAllCookies();
     }
     void TearDown() override { Session::setBeforeCookieScan(nullptr); }
@@ -44,17 +44,17 @@ TEST_F(SessionTest, SignInKeepsTheSessionAndUserCookiesAndLogsThem)
     const Session::SignInResult result = Session::signIn(email(), password());
     EXPECT_EQ(result.outcome, Session::SignInResult::SignedIn);
     EXPECT_EQ(result.probeCode, 200);
-    EXPECT_EQ(global->vksid.size(), 32);
-    EXPECT_TRUE(sandbox.hasSession(global->vksid.toStdString()));
-    EXPECT_EQ(global->vkuid, QString::fromStdString(Sandbox::defaultAccount().uid));
+    EXPECT_EQ(global->vksid().size(), 32);
+    EXPECT_TRUE(sandbox.hasSession(global->vksid().toStdString()));
+    EXPECT_EQ(global->vkuid(), QString::fromStdString(Sandbox::defaultAccount().uid));
     EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Код ответа для %1: 200").arg(host()),
-                                        QStringLiteral("SID: %1").arg(global->vksid),
-                                        QStringLiteral("UID: %1").arg(global->vkuid)}));
+                                        QStringLiteral("SID: %1").arg(global->vksid()),
+                                        QStringLiteral("UID: %1").arg(global->vkuid())}));
 
-    const QString sid = global->vksid;
+    const QString sid = global->vksid();
     Session::signOut();
-    EXPECT_TRUE(global->vksid.isEmpty());
-    EXPECT_TRUE(global->vkuid.isEmpty());
+    EXPECT_TRUE(global->vksid().isEmpty());
+    EXPECT_TRUE(global->vkuid().isEmpty());
     EXPECT_FALSE(sandbox.hasSession(sid.toStdString()));
     EXPECT_TRUE(Http::cookies().isEmpty());
     EXPECT_EQ(log.lines().last(), QStringLiteral("Оффлайн"));
@@ -62,14 +62,14 @@ TEST_F(SessionTest, SignInKeepsTheSessionAndUserCookiesAndLogsThem)
 
 TEST_F(SessionTest, WrongPasswordEndsSignedOutWithAnEmptiedStore)
 {
-    GlobalData::replace(global->vksid, QStringLiteral("stale"));
+    global->setVksid(QStringLiteral("stale"));
     Http::get(QString::fromStdString(sandbox.baseUrl()) + "/test/cookies/3", {}, 5, true); // a cookie to lose
     ASSERT_FALSE(Http::cookies().isEmpty());
 
     TestSupport::LogCapture log;
     const Session::SignInResult result = Session::signIn(email(), QStringLiteral("wrong"));
     EXPECT_EQ(result.outcome, Session::SignInResult::Failed);
-    EXPECT_TRUE(global->vksid.isEmpty());
+    EXPECT_TRUE(global->vksid().isEmpty());
     for (const Http::Cookie &cookie : Http::cookies())
         EXPECT_NE(cookie.name, QStringLiteral("third"));
     EXPECT_TRUE(log.lines().contains(QStringLiteral("SID: ")));
@@ -79,7 +79,7 @@ TEST_F(SessionTest, FailingProbeChangesNothing)
 {
     Http::get(QString::fromStdString(sandbox.baseUrl()) + "/test/cookies/3", {}, 5, true);
     const int cookiesBefore = int(Http::cookies().size());
-    GlobalData::replace(global->vkuid, QStringLiteral("42"));
+    global->setVkuid(QStringLiteral("42"));
 
     sandbox.setProbeStatus(503);
     TestSupport::LogCapture log;
@@ -88,8 +88,8 @@ TEST_F(SessionTest, FailingProbeChangesNothing)
     EXPECT_EQ(result.probeCode, 503);
     EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Код ответа для %1: 503").arg(host())}));
     EXPECT_EQ(int(Http::cookies().size()), cookiesBefore);
-    EXPECT_EQ(global->vkuid, QStringLiteral("42"));
-    EXPECT_TRUE(global->vksid.isEmpty());
+    EXPECT_EQ(global->vkuid(), QStringLiteral("42"));
+    EXPECT_TRUE(global->vksid().isEmpty());
 
     sandbox.stop(); // no answer at all: code 0
     result = Session::signIn(email(), password());
@@ -110,13 +110,13 @@ TEST_F(SessionTest, UnreachableDetailsCapitaliseTheFirstLabel)
 
 TEST_F(SessionTest, AnExceptionDuringSignInEndsSignedOutWithTheLogLine)
 {
-    GlobalData::replace(global->vkuid, QStringLiteral("42"));
+    global->setVkuid(QStringLiteral("42"));
     Session::setBeforeCookieScan([] { throw std::runtime_error("broken cookie store"); });
     TestSupport::LogCapture log;
     const Session::SignInResult result = Session::signIn(email(), password());
     EXPECT_EQ(result.outcome, Session::SignInResult::Failed);
-    EXPECT_TRUE(global->vksid.isEmpty());
-    EXPECT_TRUE(global->vkuid.isEmpty());
+    EXPECT_TRUE(global->vksid().isEmpty());
+    EXPECT_TRUE(global->vkuid().isEmpty());
     EXPECT_TRUE(Http::cookies().isEmpty());
     EXPECT_EQ(log.count(errorLine), 1);
     EXPECT_EQ(log.lines().mid(log.lines().size() - 2), QStringList({"SID: ", "UID: "}));
@@ -137,12 +137,12 @@ TEST_F(SessionTest, CredentialsAreEscapedInTwoStages)
 TEST_F(SessionTest, NoUserCookieKeepsThePreviousUserNumber)
 {
     sandbox.setLoginSetsUserCookie(false);
-    GlobalData::replace(global->vkuid, QStringLiteral("777"));
+    global->setVkuid(QStringLiteral("777"));
     EXPECT_EQ(Session::signIn(email(), password()).outcome, Session::SignInResult::SignedIn);
-    EXPECT_EQ(global->vkuid, QStringLiteral("777"));
+    EXPECT_EQ(global->vkuid(), QStringLiteral("777"));
     Session::signOut();
     EXPECT_EQ(Session::signIn(email(), password()).outcome, Session::SignInResult::SignedIn);
-    EXPECT_TRUE(global->vkuid.isEmpty());
+    EXPECT_TRUE(global->vkuid().isEmpty());
 }
 
 TEST_F(SessionTest, SignOutWithoutTheServiceStillEndsSignedOut)
@@ -151,8 +151,8 @@ TEST_F(SessionTest, SignOutWithoutTheServiceStillEndsSignedOut)
     sandbox.stop();
     TestSupport::LogCapture log;
     Session::signOut();
-    EXPECT_TRUE(global->vksid.isEmpty());
-    EXPECT_TRUE(global->vkuid.isEmpty());
+    EXPECT_TRUE(global->vksid().isEmpty());
+    EXPECT_TRUE(global->vkuid().isEmpty());
     EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Оффлайн")}));
 }
 
