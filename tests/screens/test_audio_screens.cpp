@@ -39,8 +39,8 @@ protected:
         VKontakteWorks::setRootDir(root.path());
         global = GlobalData::sharedGlobalData();
         GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
-        global->vksid().clear();
-        global->vkuid().clear();
+        global->setVksid(QString());
+        global->setVkuid(QString());
         global->audioFoundArray.clear();
         global->audioPersonalArray.clear();
         global->audioQueueArray.clear();

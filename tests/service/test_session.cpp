@@ -24,8 +24,8 @@ protected:
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         global = GlobalData::sharedGlobalData();
-        global->vksid().clear();
-        global->vkuid().clear();
+        global->setVksid(QString());
+        global->setVkuid(QString());
         Http::deleteAllCookies();
     }
     void TearDown() override { Session::setBeforeCookieScan(nullptr); }
