@@ -1,5 +1,6 @@
 #include "screens/LoginForm.h"
 
+#include "core/Credentials.h"
 #include "core/DataReset.h"
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
@@ -34,9 +35,11 @@ QString noticeText(const char *key)
 
 } // namespace
 
-LoginForm::LoginForm(QObject *parent) : QObject(parent) {}
+LoginForm::LoginForm(QObject *parent) : LoginForm(nullptr, parent) {}
 
-LoginForm::LoginForm(Settings *settings, QObject *parent) : QObject(parent), m_settings(settings) {}
+LoginForm::LoginForm(Settings *settings, QObject *parent)
+    : QObject(parent), m_settings(settings), m_credentials(new Credentials(this->settings(), this))
+{}
 
 LoginForm::~LoginForm() = default;
 
@@ -57,22 +60,39 @@ void LoginForm::setPasswordInput(const QString &text)
 {
     if (text == m_passwordInput)
         return;
+    ++m_passwordEdits;
     m_passwordInput = text;
     Q_EMIT passwordInputChanged();
 }
 
 void LoginForm::viewDidLoad()
 {
-    setLoginInput(settings().stringValue(QStringLiteral("settings_login")));
-    setPasswordInput(settings().stringValue(QStringLiteral("settings_password")));
-    if (settings().boolValue(QStringLiteral("auto_login"), false)) {
+    const quint64 load = ++m_load;
+    const QString email = settings().stringValue(QStringLiteral("settings_login"));
+    setLoginInput(email);
+    m_passwordEditsAtLoad = m_passwordEdits;
+    m_autoLoginPending = settings().boolValue(QStringLiteral("auto_login"), false);
+    if (m_autoLoginPending)
         Log::line(QStringLiteral("Автологин включен"));
-        loginButtonPressed();
+    m_credentials->restore(
+        email, [this, load, email](const QString &password) { passwordRestored(load, email, password); });
+}
+
+void LoginForm::passwordRestored(quint64 load, const QString &email, const QString &password)
+{
+    if (load != m_load)
+        return;
+    // Typed meanwhile: the user's text wins, and the password found may belong to another account.
+    if (m_passwordEdits == m_passwordEditsAtLoad && m_loginInput == email) {
+        setPasswordInput(password);
     }
+    if (m_autoLoginPending)
+        loginButtonPressed(); // exactly as a tap would
 }
 
 void LoginForm::loginButtonPressed()
 {
+    m_autoLoginPending = false; // a tap before the password arrived takes the automatic sign-in's place
     if (!m_loginButtonEnabled)
         return; // the button is disabled while an operation runs
     m_loginButtonEnabled = false;
@@ -98,8 +118,14 @@ void LoginForm::loginButtonPressed()
 void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const QString &password)
 {
     Pacing::pause(1);
+    const QString previousEmail = settings().stringValue(QStringLiteral("settings_login"));
     settings().setString(QStringLiteral("settings_login"), email);
-    settings().setString(QStringLiteral("settings_password"), password);
+    // The secret store answers on the main thread's event loop; this thread does not wait for it.
+    Credentials *credentials = m_credentials;
+    QMetaObject::invokeMethod(
+        credentials,
+        [credentials, email, password, previousEmail] { credentials->save(email, password, previousEmail); },
+        Qt::QueuedConnection);
 
     const Session::SignInResult result = Session::signIn(email, password);
     hud->setMode(ProgressOverlay::CustomView);
@@ -182,8 +208,11 @@ void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
         return;
     if (index == 1) {
         DataReset::deletePlaylistsAndRequests(VKontakteWorks::getRootDir());
+        const QString email = settings().stringValue(QStringLiteral("settings_login"));
         settings().setString(QStringLiteral("settings_login"), QString());
-        settings().setString(QStringLiteral("settings_password"), QString());
+        m_credentials->forget(email); // the secret store's entry, and "settings_password"
+        ++m_load;                     // a password still on its way stays out of the emptied field
+        m_autoLoginPending = false;
         setLoginInput(QString());
         setPasswordInput(QString());
     } else if (index == 2) {

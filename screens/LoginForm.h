@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "screens/ProgressOverlay.h"
+class Credentials;
 class Settings;
 
 // The login screen: e-mail and password, the one button that signs in or out, the automatic sign-in, the data
@@ -39,7 +40,9 @@ public:
     // Who is signed in, for the line under the button; empty when signed out.
     QString sessionText() const;
 
-    // The view has been loaded: fill the fields, and sign in when "auto_login" is set.
+    // The view has been loaded: fill the fields, and sign in when "auto_login" is set. The password may come
+    // from the desktop's secret store: the field is filled, and the automatic sign-in starts, when it
+    // arrives.
     Q_INVOKABLE void viewDidLoad();
     Q_INVOKABLE void loginButtonPressed();
     Q_INVOKABLE void prefsButtonPressed();
@@ -69,8 +72,16 @@ private:
     void hudWasHidden();
     void setLoginButtonImage(const QString &image); // any thread
     Settings &settings() const;
+    void passwordRestored(quint64 load, const QString &email, const QString &password);
 
     Settings *m_settings = nullptr;
+    Credentials *m_credentials = nullptr;
+    // Which view load a restored password belongs to; a reset or a later load makes older answers stale.
+    quint64 m_load = 0;
+    // Edits of the password field, so that a password arriving late does not overwrite what was typed.
+    quint64 m_passwordEdits = 0;
+    quint64 m_passwordEditsAtLoad = 0;
+    bool m_autoLoginPending = false;
     QString m_loginInput;
     QString m_passwordInput;
     bool m_loginButtonEnabled = true;

@@ -41,8 +41,8 @@ protected:
         VKontakteWorks::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("config/Melodrop.conf"));
         global = GlobalData::sharedGlobalData();
-        global->vksid().clear();
-        global->vkuid().clear();
+        global->setVksid(QString());
+        global->setVkuid(QString());
         Http::deleteAllCookies();
         form = std::make_unique<LoginForm>(settings.get());
         QObject::connect(form.get(), &LoginForm::hudChanged, [this] {
@@ -125,7 +125,10 @@ TEST_F(LoginFormTest, SignInAndSignOutThroughTheButton)
     EXPECT_EQ(form->hud(), nullptr);
     EXPECT_TRUE(form->sessionText().endsWith(QString::fromStdString(Sandbox::defaultAccount().uid)));
     EXPECT_EQ(settings->stringValue("settings_login"), email());
-    EXPECT_EQ(settings->stringValue("settings_password"), password());
+    // No secret store answers in this test (the test main points the session bus nowhere): the password
+    // goes into the settings file.
+    EXPECT_TRUE(
+        TestSupport::waitFor([&] { return settings->stringValue("settings_password") == password(); }));
 
     pressAndWait();
     EXPECT_EQ(recorder.labels, QStringList({"Выполняется выход...", "Готово"}));
@@ -143,7 +146,7 @@ TEST_F(LoginFormTest, FailuresShowTheirTexts)
     EXPECT_EQ(recorder.labels.last(), QStringLiteral("Ошибка"));
     EXPECT_EQ(recorder.details, QStringList({"Не удалось выполнить вход"}));
     EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Login_button.png"));
-    EXPECT_EQ(settings->stringValue("settings_password"), QStringLiteral("wrong"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return settings->stringValue("settings_password") == "wrong"; }));
 
     sandbox.setProbeStatus(500);
     pressAndWait();
@@ -152,6 +155,34 @@ TEST_F(LoginFormTest, FailuresShowTheirTexts)
                                              QStringLiteral(" недоступен на вашем устройстве")}));
     EXPECT_TRUE(global->vksid().isEmpty());
     EXPECT_TRUE(form->loginButtonEnabled());
+}
+
+TEST_F(LoginFormTest, WithoutASecretStoreThePasswordStaysInTheSettingsFileAndTheLogSaysSoOnce)
+{
+    const auto fallbackLines = [](const TestSupport::LogCapture &log) {
+        int count = 0;
+        for (const QString &line : log.lines())
+            count += line.contains(QStringLiteral("пароль хранится в файле настроек")) ? 1 : 0;
+        return count;
+    };
+    TestSupport::LogCapture log;
+    form->setLoginInput(email());
+    form->setPasswordInput(QStringLiteral("first"));
+    pressAndWait();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return settings->stringValue("settings_password") == "first"; }));
+    form->setPasswordInput(password());
+    pressAndWait();
+    ASSERT_TRUE(
+        TestSupport::waitFor([&] { return settings->stringValue("settings_password") == password(); }));
+    EXPECT_FALSE(global->vksid().isEmpty());
+    EXPECT_EQ(fallbackLines(log), 1);
+    for (const QString &line : log.lines())
+        EXPECT_FALSE(line.contains(password())) << line.toStdString();
+
+    // The next start finds it there and fills the field at once.
+    LoginForm again(settings.get());
+    again.viewDidLoad();
+    EXPECT_EQ(again.passwordInput(), password());
 }
 
 TEST_F(LoginFormTest, AutomaticSignInWhenChosen)

@@ -1,4 +1,5 @@
 #include "core/Pacing.h"
+#include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <QStandardPaths>
@@ -8,6 +9,7 @@
 int main(int argc, char **argv)
 {
     QStandardPaths::setTestModeEnabled(true);
+    TestSupport::isolateSessionBus();
     if (qEnvironmentVariableIsEmpty("MELODROP_CLI"))
         qputenv("MELODROP_CLI", MELODROP_CLI_PATH);
     if (qEnvironmentVariableIsEmpty("MELODROP_SANDBOX"))

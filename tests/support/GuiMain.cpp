@@ -1,4 +1,5 @@
 #include "core/Pacing.h"
+#include "TestSupport.h"
 #include <QGuiApplication>
 
 #include <QStandardPaths>
@@ -8,6 +9,7 @@
 int main(int argc, char **argv)
 {
     QStandardPaths::setTestModeEnabled(true);
+    TestSupport::isolateSessionBus();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))

@@ -70,6 +70,12 @@ bool signIn(const QString &email, const QString &password)
     return Session::signIn(email, password).outcome == Session::SignInResult::SignedIn;
 }
 
+void isolateSessionBus()
+{
+    if (qEnvironmentVariableIsEmpty("MELODROP_TEST_OWN_BUS"))
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/melodrop-test-bus");
+}
+
 bool waitFor(const std::function<bool()> &done, int timeoutMs)
 {
     QDeadlineTimer deadline(timeoutMs);

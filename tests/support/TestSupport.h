@@ -54,6 +54,11 @@ private:
     double m_previous;
 };
 
+// Keeps the test off the session bus of whoever runs it (a real keyring above all): the bus address points
+// nowhere, unless the test runs on a bus of its own (tests/support/with-secret-service.sh says so through
+// MELODROP_TEST_OWN_BUS). Tests that need a bus start one.
+void isolateSessionBus();
+
 // Spins the event loop until `done` holds or `timeoutMs` passes; returns whether it held.
 bool waitFor(const std::function<bool()> &done, int timeoutMs = 10000);
 

@@ -1,0 +1,68 @@
+#include "core/Credentials.h"
+
+#include "core/SecretStore.h"
+#include "core/Settings.h"
+#include "decoding/Log.h"
+
+namespace {
+
+const QString passwordKey = QStringLiteral("settings_password");
+
+} // namespace
+
+Credentials::Credentials(Settings &settings, QObject *parent)
+    : QObject(parent), m_settings(settings), m_store(new SecretStore(QStringLiteral("Melodrop"), this))
+{}
+
+Credentials::~Credentials() = default;
+
+void Credentials::restore(const QString &email, std::function<void(const QString &)> done)
+{
+    const QString filed = m_settings.stringValue(passwordKey);
+    if (!filed.isEmpty()) {
+        save(email, filed);
+        done(filed);
+        return;
+    }
+    m_store->read(email, [this, done = std::move(done)](SecretStore::Status status, const QString &secret) {
+        // Without a store the file is where a password would be; it was empty a moment ago, but a save may
+        // have filled it since.
+        done(status == SecretStore::Status::Unavailable ? m_settings.stringValue(passwordKey) : secret);
+    });
+}
+
+void Credentials::save(const QString &email, const QString &password, const QString &previousEmail)
+{
+    const quint64 generation = m_generation;
+    m_store->write(email, password, [=, this](SecretStore::Status status) {
+        if (status != SecretStore::Status::Done) {
+            if (generation == m_generation)
+                keepInSettingsFile(password);
+            Q_EMIT saved(false);
+            return;
+        }
+        m_settings.setString(passwordKey, QString());
+        if (!previousEmail.isEmpty() && previousEmail != email)
+            m_store->remove(previousEmail, [](SecretStore::Status) {});
+        Q_EMIT saved(true);
+    });
+}
+
+void Credentials::forget(const QString &email)
+{
+    ++m_generation;
+    m_settings.setString(passwordKey, QString());
+    m_store->remove(email, [this](SecretStore::Status) { Q_EMIT forgotten(); });
+}
+
+void Credentials::keepInSettingsFile(const QString &password)
+{
+    m_settings.setString(passwordKey, password);
+    if (m_fallbackLogged)
+        return;
+    m_fallbackLogged = true;
+    const QString problem = m_store->lastProblem();
+    Log::line(
+        QStringLiteral("Хранилище паролей недоступно%1: пароль хранится в файле настроек %2")
+            .arg(problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem), m_settings.path()));
+}

@@ -1,0 +1,232 @@
+// The login screen against a real Secret Service: a keyring daemon on the test's own session bus
+// (tests/support/with-secret-service.sh). What is in the store is checked with secret-tool, another client of
+// the same service, so that the checks do not go through the code under test.
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+#include "screens/LoginForm.h"
+#include "service/ServiceEndpoints.h"
+#include "service/VKontakteWorks.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <optional>
+
+namespace {
+
+struct Lookup
+{
+    bool found = false;
+    QString secret;
+};
+
+// secret-tool with `arguments` and `input`; the event loop turns meanwhile so that the product's own answers
+// can arrive.
+std::optional<QProcess::ExitStatus> secretTool(const QStringList &arguments, const QByteArray &input,
+                                               int *exitCode, QByteArray *out)
+{
+    QProcess process;
+    process.start(QStringLiteral("secret-tool"), arguments);
+    if (!process.waitForStarted(5000))
+        return std::nullopt;
+    process.write(input);
+    process.closeWriteChannel();
+    if (!TestSupport::waitFor([&] { return process.state() == QProcess::NotRunning; }, 15000))
+        return std::nullopt;
+    *exitCode = process.exitCode();
+    *out = process.readAllStandardOutput();
+    return process.exitStatus();
+}
+
+// The password kept for `account` under the service "Melodrop", as the Secret Service has it.
+Lookup lookup(const QString &account)
+{
+    int code = -1;
+    QByteArray out;
+    secretTool({"lookup", "user", account, "server", "Melodrop"}, {}, &code, &out);
+    return {code == 0, QString::fromUtf8(out)};
+}
+
+bool store(const QString &account, const QString &secret)
+{
+    int code = -1;
+    QByteArray out;
+    secretTool({"store", "--label=Melodrop", "user", account, "server", "Melodrop", "type", "plaintext"},
+               secret.toUtf8(), &code, &out);
+    return code == 0;
+}
+
+void clear(const QString &account)
+{
+    int code = -1;
+    QByteArray out;
+    secretTool({"clear", "user", account, "server", "Melodrop"}, {}, &code, &out);
+}
+
+class LoginSecretServiceTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_FALSE(qEnvironmentVariableIsEmpty("MELODROP_TEST_OWN_BUS"))
+            << "run through tests/support/with-secret-service.sh";
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        VKontakteWorks::setRootDir(root.path());
+        settings = std::make_unique<Settings>(root.filePath("config/Melodrop.conf"));
+        global = GlobalData::sharedGlobalData();
+        global->setVksid(QString());
+        global->setVkuid(QString());
+        Http::deleteAllCookies();
+        clear(email());
+        clear(otherEmail);
+        form = std::make_unique<LoginForm>(settings.get());
+    }
+
+    void pressAndWait()
+    {
+        QSignalSpy finished(form.get(), &LoginForm::operationFinished);
+        form->loginButtonPressed();
+        ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
+    }
+
+    // The value of "settings_password" as the settings file has it on disk, for anyone who reads the file.
+    QByteArray filedPassword() const
+    {
+        QFile file(settings->path());
+        if (!file.open(QIODevice::ReadOnly))
+            return "(no file)";
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (line.startsWith("settings_password="))
+                return line.mid(qsizetype(std::strlen("settings_password=")));
+        }
+        return "(no key)";
+    }
+
+    QString email() const { return QString::fromStdString(Sandbox::defaultAccount().email); }
+    QString password() const { return QString::fromStdString(Sandbox::defaultAccount().password); }
+
+    const QString otherEmail = QStringLiteral("someone.else@melodrop.test");
+    Sandbox sandbox;
+    QTemporaryDir root;
+    std::unique_ptr<Settings> settings;
+    GlobalData *global = nullptr;
+    std::unique_ptr<LoginForm> form;
+};
+
+TEST_F(LoginSecretServiceTest, SignInKeepsThePasswordInTheStoreAndNotInTheFile)
+{
+    // An earlier sign-in as another account left its password; only the last attempt's is kept.
+    ASSERT_TRUE(store(otherEmail, "old-password"));
+    settings->setString("settings_login", otherEmail);
+
+    form->setLoginInput(email());
+    form->setPasswordInput(password());
+    pressAndWait();
+    ASSERT_FALSE(global->vksid().isEmpty());
+
+    ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()).secret == password(); }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(otherEmail).found; }));
+    EXPECT_EQ(settings->stringValue("settings_login"), email());
+    EXPECT_EQ(filedPassword(), QByteArray());
+
+    // Signing out keeps the credentials, as it always did.
+    pressAndWait();
+    EXPECT_TRUE(global->vksid().isEmpty());
+    EXPECT_EQ(lookup(email()).secret, password());
+}
+
+TEST_F(LoginSecretServiceTest, RestartWithAutomaticSignInUsesTheStoredSecret)
+{
+    ASSERT_TRUE(store(email(), password()));
+    settings->setString("settings_login", email());
+    settings->setBool("auto_login", true);
+
+    TestSupport::LogCapture log;
+    QSignalSpy finished(form.get(), &LoginForm::operationFinished);
+    form->viewDidLoad();
+    // The store answers later, on the event loop: loading the screen did not wait for it.
+    EXPECT_EQ(form->loginInput(), email());
+    EXPECT_TRUE(form->passwordInput().isEmpty());
+    EXPECT_EQ(form->hud(), nullptr);
+    EXPECT_EQ(log.lines().value(0), QStringLiteral("Автологин включен"));
+
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
+    EXPECT_EQ(form->passwordInput(), password());
+    EXPECT_FALSE(global->vksid().isEmpty());
+    EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Logout_button.png"));
+    for (const QString &line : log.lines())
+        EXPECT_FALSE(line.contains(password())) << line.toStdString();
+}
+
+TEST_F(LoginSecretServiceTest, WhatTheUserTypesBeforeTheSecretArrivesStays)
+{
+    ASSERT_TRUE(store(email(), password()));
+    settings->setString("settings_login", email());
+    settings->setBool("auto_login", true);
+    QSignalSpy finished(form.get(), &LoginForm::operationFinished);
+    form->viewDidLoad();
+    form->setPasswordInput(QStringLiteral("typed"));
+    // The automatic sign-in starts once the store has answered, and goes with what the field holds.
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
+    EXPECT_EQ(form->passwordInput(), QStringLiteral("typed"));
+    EXPECT_TRUE(global->vksid().isEmpty());
+}
+
+TEST_F(LoginSecretServiceTest, ClearingAllDataDeletesTheSecret)
+{
+    ASSERT_TRUE(store(email(), password()));
+    settings->setString("settings_login", email());
+    form->viewDidLoad();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return form->passwordInput() == password(); }));
+
+    form->alertViewClickedButtonAtIndex(LoginForm::resetChoiceTag, 1);
+    EXPECT_TRUE(form->loginInput().isEmpty());
+    EXPECT_TRUE(form->passwordInput().isEmpty());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(email()).found; }));
+    EXPECT_TRUE(settings->stringValue("settings_password").isEmpty());
+
+    // A restart shows both fields empty (the automatic sign-in tells when the store has answered).
+    settings->setBool("auto_login", true);
+    LoginForm again(settings.get());
+    QSignalSpy finished(&again, &LoginForm::operationFinished);
+    again.viewDidLoad();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
+    EXPECT_TRUE(again.loginInput().isEmpty());
+    EXPECT_TRUE(again.passwordInput().isEmpty());
+}
+
+TEST_F(LoginSecretServiceTest, APasswordLeftInTheSettingsFileMovesIntoTheStore)
+{
+    settings->setString("settings_login", email());
+    settings->setString("settings_password", password());
+    settings->setBool("auto_login", true);
+
+    QSignalSpy finished(form.get(), &LoginForm::operationFinished);
+    TestSupport::LogCapture log;
+    form->viewDidLoad();
+    EXPECT_EQ(form->passwordInput(), password()); // known at once: no need to wait for the store
+    ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()).secret == password(); }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return settings->stringValue("settings_password").isEmpty(); }));
+    EXPECT_EQ(filedPassword(), QByteArray());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
+    EXPECT_FALSE(global->vksid().isEmpty());
+    // With a store there, nothing says the password is in the file.
+    for (const QString &line : log.lines())
+        EXPECT_FALSE(line.contains(QStringLiteral("файле настроек"))) << line.toStdString();
+}
+
+} // namespace
