@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 // The command-line client's shared pieces: options, output and exit codes.
 namespace Cli {
@@ -20,6 +21,8 @@ struct Options
     QString password;
     bool hasSid = false;
     bool hasCredentials = false;
+    bool hasPassword = false;       // --password P
+    bool passwordFromStdin = false; // --password -
 };
 
 struct Command
@@ -42,5 +45,12 @@ QList<Command> commands();
 QList<Command> audioCommands();
 QList<Command> downloadCommands();
 int usage(const QString &problem = QString());
+
+// One line of standard input without its line end (the terminal's echo off meanwhile); nothing at end of
+// input.
+std::optional<QString> readPasswordLine();
+// The password the options give: --password - (standard input), --password P, else the environment variable
+// MELODROP_PASSWORD; nothing when none of them does.
+std::optional<QString> password(const Options &options);
 
 } // namespace Cli

@@ -41,8 +41,11 @@ int usage(const QString &problem)
 {
     if (!problem.isEmpty())
         std::fprintf(stderr, "melodrop-cli: %s\n", problem.toUtf8().constData());
-    QString text = QStringLiteral("usage: melodrop-cli [--service-base URL] [--root DIR] "
-                                  "[--sid SID --uid UID | --email E --password P] COMMAND ARGS\ncommands:\n");
+    QString text =
+        QStringLiteral("usage: melodrop-cli [--service-base URL] [--root DIR] "
+                       "[--sid SID --uid UID | --email E [--password -|P]] COMMAND ARGS\n"
+                       "--password - reads the password from standard input; without --password it "
+                       "comes from MELODROP_PASSWORD\ncommands:\n");
     for (const Command &command : commands())
         text += QStringLiteral("  %1 %2\n")
                     .arg(QString::fromUtf8(command.name), QString::fromUtf8(command.usage));
@@ -52,11 +55,22 @@ int usage(const QString &problem)
 
 namespace {
 
-int login(const QStringList &args, const Options &)
+// login EMAIL PASSWORD; PASSWORD "-" reads it from standard input, and without it (or without both, given
+// --email) it comes from the options.
+int login(const QStringList &args, const Options &options)
 {
-    if (args.size() != 2)
+    if (args.size() > 2 || (args.isEmpty() && !options.hasCredentials))
         return usage(QStringLiteral("login needs EMAIL and PASSWORD"));
-    const Session::SignInResult result = Session::signIn(args.at(0), args.at(1));
+    const QString email = args.isEmpty() ? options.email : args.at(0);
+    std::optional<QString> password;
+    if (args.size() == 2)
+        password = args.at(1) == QLatin1String("-") ? readPasswordLine() : std::optional<QString>(args.at(1));
+    else
+        password = Cli::password(options);
+    if (!password)
+        return usage(
+            QStringLiteral("login needs a password: - (standard input), --password or MELODROP_PASSWORD"));
+    const Session::SignInResult result = Session::signIn(email, *password);
     if (result.outcome == Session::SignInResult::Unreachable) {
         Log::line(QStringLiteral("Ошибка: %1").arg(Session::unreachableDetails()));
         return SignInFailed;
@@ -99,7 +113,7 @@ int parseJson(const QStringList &args, const Options &)
 QList<Command> commands()
 {
     QList<Command> all{
-        {"login", "EMAIL PASSWORD", false, login},
+        {"login", "EMAIL [PASSWORD|-]", false, login},
         {"parse-json", "FILE|-", false, parseJson},
     };
     all += audioCommands();
@@ -135,8 +149,10 @@ int main(int argc, char *argv[])
             options.uid = value;
         else if (option == QLatin1String("--email"))
             options.email = value, options.hasCredentials = true;
+        else if (option == QLatin1String("--password") && value == QLatin1String("-"))
+            options.passwordFromStdin = true;
         else if (option == QLatin1String("--password"))
-            options.password = value;
+            options.password = value, options.hasPassword = true;
         else
             return Cli::usage(QStringLiteral("unknown option %1").arg(option));
     }
@@ -161,7 +177,9 @@ int main(int argc, char *argv[])
             if (!options.hasCredentials)
                 return Cli::usage(
                     QStringLiteral("%1 needs a session: --sid/--uid or --email/--password").arg(name));
-            if (Session::signIn(options.email, options.password).outcome != Session::SignInResult::SignedIn)
+            // Without any password the sign-in goes ahead with an empty one, and fails as such.
+            const QString password = Cli::password(options).value_or(QString());
+            if (Session::signIn(options.email, password).outcome != Session::SignInResult::SignedIn)
                 return Cli::SignInFailed;
         }
         QDir().mkpath(VKontakteWorks::getRootDir());

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace {
 
 using TestSupport::CliRun;
@@ -67,6 +69,86 @@ TEST_F(CliTest, FailedSignInExitsWithThree)
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_TRUE(run.err.contains(": 503\n"));
     EXPECT_TRUE(run.err.contains("недоступен на вашем устройстве"));
+}
+
+// Sets an environment variable for the programs started while it lives.
+class EnvironmentScope
+{
+public:
+    EnvironmentScope(const char *name, const QByteArray &value) : m_name(name) { qputenv(name, value); }
+    ~EnvironmentScope() { qunsetenv(m_name); }
+
+private:
+    const char *m_name;
+};
+
+TEST_F(CliTest, ThePasswordComesFromStandardInputTheEnvironmentOrTheCommandLine)
+{
+    const QString email = QString::fromStdString(Sandbox::defaultAccount().email);
+    const QByteArray right = QByteArray::fromStdString(Sandbox::defaultAccount().password);
+    // Not the account's password, but one that would stand out in any output.
+    const QByteArray wrong = "Wr0ng-Pa55word-7f3e";
+    struct Case
+    {
+        const char *name;
+        QStringList args;
+        QByteArray input;       // standard input
+        QByteArray environment; // MELODROP_PASSWORD, when not empty
+        bool useRight;          // the placeholder P in args/input/environment is the right password
+    };
+    const QList<Case> cases = {
+        {"login reads standard input", {"login", email, "-"}, "P\n", {}, true},
+        {"login takes the environment", {"login", email}, {}, "P", true},
+        {"login with --email and --password -",
+         {"--email", email, "--password", "-", "login"},
+         "P\r\n",
+         {},
+         true},
+        {"a command signs in from standard input",
+         {"--email", email, "--password", "-", "search-audio", "x"},
+         "P\n",
+         {},
+         true},
+        {"a command signs in from the environment", {"--email", email, "search-audio", "x"}, {}, "P", true},
+        {"a command signs in with --password P",
+         {"--email", email, "--password", "P", "search-audio", "x"},
+         {},
+         {},
+         true},
+        {"login EMAIL PASSWORD", {"login", email, "P"}, {}, {}, true},
+    };
+    for (const bool useRight : {true, false}) {
+        const QByteArray secret = useRight ? right : wrong;
+        for (const Case &c : cases) {
+            QStringList args;
+            for (const QString &arg : c.args)
+                args << (arg == QLatin1String("P") ? QString::fromUtf8(secret) : arg);
+            QByteArray input = c.input;
+            input.replace("P", secret);
+            std::optional<EnvironmentScope> environment;
+            if (!c.environment.isEmpty())
+                environment.emplace("MELODROP_PASSWORD", secret);
+            const CliRun run = cli(withBase(args), input);
+            EXPECT_EQ(run.exitCode, useRight ? 0 : 3) << c.name << ": " << run.err.toStdString();
+            if (!useRight) {
+                // Neither the result nor any log line repeats the password.
+                EXPECT_FALSE(run.out.contains(QString::fromUtf8(wrong))) << c.name;
+                EXPECT_FALSE(run.err.contains(QString::fromUtf8(wrong))) << c.name;
+            } else if (args.contains("login")) {
+                EXPECT_TRUE(run.out.startsWith("{\"vksid\": ")) << c.name;
+            }
+        }
+    }
+}
+
+TEST_F(CliTest, APasswordThatIsNowhereIsAUsageError)
+{
+    const QString email = QString::fromStdString(Sandbox::defaultAccount().email);
+    EXPECT_EQ(cli(withBase({"login", email, "-"})).exitCode, 2); // standard input ends at once
+    EXPECT_EQ(cli(withBase({"--email", email, "--password", "-", "login"})).exitCode, 2);
+    EXPECT_EQ(cli(withBase({"login"})).exitCode, 2);
+    // An empty line is an empty password: the sign-in is tried, and fails.
+    EXPECT_EQ(cli(withBase({"login", email, "-"}), "\n").exitCode, 3);
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwo)

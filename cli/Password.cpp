@@ -1,0 +1,75 @@
+// Where the command-line client takes the password from. A password on the command line is readable by every
+// user of the machine in the process list, so standard input and the environment come first.
+#include "Cli.h"
+
+#include <cstdio>
+#include <string>
+
+#include <termios.h>
+#include <unistd.h>
+
+namespace Cli {
+
+namespace {
+
+// Turns the terminal's echo off while it lives, when standard input is a terminal.
+class HiddenInput
+{
+public:
+    HiddenInput()
+    {
+        if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &m_saved) != 0)
+            return;
+        termios quiet = m_saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        m_active = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        if (m_active)
+            std::fputs("Password: ", stderr);
+    }
+    ~HiddenInput()
+    {
+        if (!m_active)
+            return;
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
+        std::fputs("\n", stderr);
+    }
+    HiddenInput(const HiddenInput &) = delete;
+    HiddenInput &operator=(const HiddenInput &) = delete;
+
+private:
+    termios m_saved{};
+    bool m_active = false;
+};
+
+} // namespace
+
+std::optional<QString> readPasswordLine()
+{
+    const HiddenInput hidden;
+    std::string line;
+    bool gotAnything = false;
+    for (int c = std::getc(stdin); c != EOF; c = std::getc(stdin)) {
+        gotAnything = true;
+        if (c == '\n')
+            break;
+        line.push_back(char(c));
+    }
+    if (!gotAnything)
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromStdString(line);
+}
+
+std::optional<QString> password(const Options &options)
+{
+    if (options.passwordFromStdin)
+        return readPasswordLine();
+    if (options.hasPassword)
+        return options.password;
+    if (qEnvironmentVariableIsSet("MELODROP_PASSWORD"))
+        return qEnvironmentVariable("MELODROP_PASSWORD");
+    return std::nullopt;
+}
+
+} // namespace Cli
