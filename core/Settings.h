@@ -7,8 +7,8 @@
 
 class QSettings;
 
-// The user-defaults store: booleans and strings by key in ~/.config/Melodrop/Melodrop.conf. The file holds
-// the password, so it is kept readable by its owner only.
+// The user-defaults store: booleans and strings by key in ~/.config/Melodrop/Melodrop.conf. Where no secret
+// store answers, the file holds the password (Credentials), so it is kept readable by its owner only.
 class Settings
 {
 public:
