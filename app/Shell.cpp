@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "desktop/Badges.h"
 #include "playback/VideoSurface.h"
+#include "screens/Audio_Albums.h"
 #include "screens/Audio_Export.h"
 #include "screens/Audio_Group.h"
 #include "screens/Audio_Library.h"
@@ -11,6 +12,7 @@
 #include "screens/Audio_Recommended.h"
 #include "screens/Audio_Search.h"
 #include "screens/AudioMenu.h"
+#include "screens/Friends_and_Groups.h"
 #include "screens/LoginForm.h"
 #include "screens/ProgressOverlay.h"
 #include "screens/SavedPlaylists.h"
@@ -59,6 +61,12 @@ void Shell::registerQmlTypes(Shell *shell)
     qmlRegisterType<Audio_Export>("Melodrop", 1, 0, "Audio_Export");
     qmlRegisterType<Video_Export>("Melodrop", 1, 0, "Video_Export");
     qmlRegisterType<Video_Player>("Melodrop", 1, 0, "Video_Player");
+    qmlRegisterType<Audio_Albums>("Melodrop", 1, 0, "Audio_Albums");
+    qmlRegisterUncreatableType<AlbumRecordModel>("Melodrop", 1, 0, "AlbumRecordModel",
+                                                 QStringLiteral("Owned by the album screen"));
+    qmlRegisterType<Friends_and_Groups>("Melodrop", 1, 0, "Friends_and_Groups");
+    qmlRegisterUncreatableType<FriendsGroupsModel>("Melodrop", 1, 0, "FriendsGroupsModel",
+                                                   QStringLiteral("Owned by the friends screen"));
     qmlRegisterUncreatableType<VideoEngine>("Melodrop", 1, 0, "VideoEngine",
                                             QStringLiteral("Owned by the video player"));
     qmlRegisterUncreatableType<VideoPictureSource>("Melodrop", 1, 0, "VideoPictureSource",

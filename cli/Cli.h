@@ -44,6 +44,8 @@ QString jsonArray(const QStringList &texts);
 QList<Command> commands();
 QList<Command> audioCommands();
 QList<Command> downloadCommands();
+QList<Command> friendsCommands();
+QList<Command> albumCommands();
 int usage(const QString &problem = QString());
 
 // One line of standard input without its line end (the terminal's echo off meanwhile); nothing at end of

@@ -118,6 +118,8 @@ QList<Command> commands()
     };
     all += audioCommands();
     all += downloadCommands();
+    all += friendsCommands();
+    all += albumCommands();
     return all;
 }
 

@@ -235,6 +235,47 @@ QString escapeQuery(const QString &text)
     return escape(text, QuerySafe);
 }
 
+std::optional<QString> decodePercentEscapes(const QString &text)
+{
+    if (!text.contains(u'%'))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    QByteArray run;
+    const qsizetype size = text.size();
+    const char16_t *data = reinterpret_cast<const char16_t *>(text.constData());
+    auto flushRun = [&out, &run]() -> bool {
+        if (run.isEmpty())
+            return true;
+        // A byte order mark is a character like any other here, so it is kept.
+        QStringDecoder utf8(QStringConverter::Utf8,
+                            QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+        const QString decoded = utf8.decode(run);
+        run.clear();
+        if (utf8.hasError())
+            return false;
+        out += decoded;
+        return true;
+    };
+    for (qsizetype i = 0; i < size; ++i) {
+        if (data[i] != u'%') {
+            if (!flushRun())
+                return std::nullopt;
+            out += QChar(data[i]);
+            continue;
+        }
+        const int high = i + 2 < size ? hexValue(data[i + 1]) : -1;
+        const int low = i + 2 < size ? hexValue(data[i + 2]) : -1;
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        run += char(high * 16 + low);
+        i += 2;
+    }
+    if (!flushRun())
+        return std::nullopt;
+    return out;
+}
+
 QString decodeWindows1251(const QByteArray &bytes)
 {
     QStringDecoder decoder("windows-1251");

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 // Text helpers shared by the service client, the storage naming and the import.
 namespace Text {
 
@@ -24,6 +26,10 @@ QString percentEscape(const QString &text);
 // Both stages: percentEscape, then "$" "&" "+" "," "/" ":" ";" "=" "?" "@" replaced in this order by their
 // escapes.
 QString escapeQuery(const QString &text);
+
+// Per cent escapes ("%D0%B0") decoded: each run of escapes is read as UTF-8 bytes, other characters stay.
+// Nothing when a "%" is not followed by two hexadecimal digits or a run is no valid UTF-8.
+std::optional<QString> decodePercentEscapes(const QString &text);
 
 // Windows-1251 (code page 1251) bytes to text; bytes the code page leaves undefined (0x98) become U+FFFD.
 QString decodeWindows1251(const QByteArray &bytes);

@@ -476,8 +476,10 @@ std::string SandboxAudio::searchAnswer(const SandboxAudio &audio, const std::str
     const QString wanted = qs(query).trimmed();
     std::vector<const SandboxTrack *> hits;
     for (const SandboxTrack &track : audio.catalogue) {
+        // "artist - title" finds the track too, as the album screen asks for it.
         if (qs(track.artist).contains(wanted, Qt::CaseInsensitive) ||
-            qs(track.title).contains(wanted, Qt::CaseInsensitive))
+            qs(track.title).contains(wanted, Qt::CaseInsensitive) ||
+            qs(track.artist + " - " + track.title).contains(wanted, Qt::CaseInsensitive))
             hits.push_back(&track);
     }
     // 1: shortest first; every other code keeps the service's own order.

@@ -32,6 +32,8 @@ Sandbox::Sandbox() : m_impl(std::make_unique<Impl>())
     SandboxRoutes::registerDiagnostics(server, m_state);
     SandboxRoutes::registerAudio(server, m_state);
     SandboxRoutes::registerStorage(server, m_state);
+    SandboxRoutes::registerFriends(server, m_state);
+    SandboxRoutes::registerLastfm(server, m_state);
 }
 
 Sandbox::~Sandbox()

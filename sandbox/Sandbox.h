@@ -53,6 +53,8 @@ public:
         std::shared_ptr<struct SandboxAudio>
             audio; // the seeded catalogue and the users' lists (AudioRoutes.cpp)
         StorageFaults storage;
+        std::shared_ptr<struct SandboxFriends> friends; // friends, communities (FriendsRoutes.cpp)
+        std::shared_ptr<struct SandboxLastfm> lastfm;   // the Last.fm stand-in (LastfmRoutes.cpp)
     };
 
     Sandbox();
@@ -95,4 +97,8 @@ void registerDiagnostics(httplib::Server &server, Sandbox::State &state);
 void registerAudio(httplib::Server &server, Sandbox::State &state);
 // The storage host: generated MP3 files and plain byte files, with Range and fault switches.
 void registerStorage(httplib::Server &server, Sandbox::State &state);
+// The friends and communities pages and their pictures.
+void registerFriends(httplib::Server &server, Sandbox::State &state);
+// The Last.fm stand-in below "/lastfm": album search and album track lists.
+void registerLastfm(httplib::Server &server, Sandbox::State &state);
 } // namespace SandboxRoutes

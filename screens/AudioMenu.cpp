@@ -11,12 +11,12 @@ const QList<CatalogueMenu::Row> audioRows = {
     {"Частные", "аудиозаписи пользователя", "icon_user.png", "Audio_Personal", true, true},
     {"Общие", "аудиозаписи группы", "icon_group.png", "Audio_Group", true, true},
     {"Рекомендуемые", "рекомендуемые аудиозаписи", "icon_recommended.png", "Audio_Recommended", true, true},
-    {"Альбомы", "поиск музыкальных альбомов", "icon_albums.png", "Audio_Albums", true, false},
+    {"Альбомы", "поиск музыкальных альбомов", "icon_albums.png", "Audio_Albums", true, true},
     {"Медиатека", "хранилище записей", "icon_base.png", "Audio_Library", false, true},
     {"Аудиоплеер", "проигрываемые записи", "icon_playlist.png", "Audio_Playlist", true, true},
     {"Экспорт", "отправка в другие приложения", "icon_export.png", "Audio_Export", false, true},
     {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false,
-     false},
+     true},
 };
 
 } // namespace

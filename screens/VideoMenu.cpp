@@ -14,7 +14,7 @@ const QList<CatalogueMenu::Row> videoRows = {
     {"Медиатека", "хранилище записей", "icon_base.png", "Video_Library", false, true},
     {"Экспорт", "отправка в другие приложения", "icon_export.png", "Video_Export", false, true},
     {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false,
-     false},
+     true},
 };
 
 } // namespace

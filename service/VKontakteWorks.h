@@ -35,4 +35,9 @@ public:
     static std::optional<QStringList> getRiaaList();
     // Whether `searchText` is on `list` (both trimmed, exact and case-sensitive).
     static bool riaaRefuses(const QStringList &list, const QString &searchText);
+
+    // The signed-in user's friends and communities as three-line records (name, number, picture address),
+    // sorted by character code; nothing after an unreadable answer.
+    static std::optional<QStringList> getSelfFriends();
+    static std::optional<QStringList> getSelfGroups();
 };

@@ -197,3 +197,34 @@ TEST(TextControl, RemovesU0000ToU0019Only)
     EXPECT_EQ(Text::removeControlCharacters(u("\n\n\n")), QString(""));
     EXPECT_EQ(Text::removeControlCharacters(u("nothing to drop")), u("nothing to drop"));
 }
+
+TEST(TextPercentDecoding, RunsOfEscapesAreUtf8)
+{
+    struct Case
+    {
+        QString in;
+        std::optional<QString> out;
+    };
+    const Case cases[] = {
+        {"no escapes", QStringLiteral("no escapes")},
+        {"a%20b", QStringLiteral("a b")},
+        {"%D0%9A%D0%B8%D0%BD%D0%BE", QStringLiteral("Кино")},
+        {"%e2%82%ac 5", QStringLiteral("€ 5")},    // lower-case digits
+        {"%EF%BB%BFx", QStringLiteral("\uFEFFx")}, // a leading mark is kept
+        {"%F0%9F%98%80", QString::fromUtf8("\xF0\x9F\x98\x80")},
+        {"+%2B+", QStringLiteral("+++")}, // plus signs are not spaces here
+        {"&#37;20", QStringLiteral("&#37;20")},
+        {"50%", std::nullopt},       // cut-off escape
+        {"%4", std::nullopt},        // one digit
+        {"100% Pure", std::nullopt}, // no digits
+        {"%ZZ", std::nullopt},       // no hexadecimal digits
+        {"%C3", std::nullopt},       // a lead byte alone
+        {"%C3x%A9", std::nullopt},   // a sequence broken by a plain character
+        {"%80", std::nullopt},       // a continuation byte alone
+        {"%C0%AF", std::nullopt},    // overlong form
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.in.toStdString());
+        EXPECT_EQ(Text::decodePercentEscapes(c.in), c.out);
+    }
+}

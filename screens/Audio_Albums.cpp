@@ -1,0 +1,217 @@
+#include "screens/Audio_Albums.h"
+
+#include "core/GlobalData.h"
+#include "core/Pacing.h"
+#include "core/PropertyList.h"
+#include "decoding/Log.h"
+#include "decoding/Text.h"
+#include "service/LastFm.h"
+#include "service/Session.h"
+#include "service/VKontakteWorks.h"
+
+#include <QThread>
+
+using Text::localized;
+
+Audio_Albums::Audio_Albums(QObject *parent)
+    : QObject(parent), m_model(new AlbumRecordModel(&GlobalData::sharedGlobalData()->audioAlbumsArray, this))
+{}
+
+QString Audio_Albums::requestFile() const
+{
+    return VKontakteWorks::getRootDir() + QStringLiteral("/AudioAlbumsRequest.tune");
+}
+
+void Audio_Albums::setTitle(const QString &title)
+{
+    if (title == m_title)
+        return;
+    m_title = title;
+    Q_EMIT titleChanged();
+}
+
+void Audio_Albums::setSearchText(const QString &text)
+{
+    if (text == m_searchText)
+        return;
+    m_searchText = text;
+    Q_EMIT searchTextChanged();
+}
+
+void Audio_Albums::setSearchBusy(bool busy)
+{
+    m_searchBusy = busy;
+    Q_EMIT busyChanged();
+}
+
+void Audio_Albums::setTableBusy(bool busy)
+{
+    m_tableBusy = busy;
+    Q_EMIT busyChanged();
+}
+
+void Audio_Albums::onMainThread(const std::function<void()> &work)
+{
+    // The shared lists and the table belong to the main thread; a background task hands its changes over and
+    // waits for them.
+    if (QThread::currentThread() == thread())
+        work();
+    else
+        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+}
+
+void Audio_Albums::viewDidLoad() {}
+
+void Audio_Albums::viewWillAppear()
+{
+    if (const std::optional<QString> text = PropertyList::readRequest(requestFile()))
+        setSearchText(*text);
+    m_model->reload();
+}
+
+void Audio_Albums::viewWillDisappear()
+{
+    // The overlay stays connected: the album's tracks open the search screen while the overlay is still up,
+    // and its end must still clear the busy flags for the user's return here.
+}
+
+void Audio_Albums::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
+                               std::function<void(ProgressOverlay *)> operation)
+{
+    auto *hud = new ProgressOverlay(this);
+    hud->setMinShowTime(minShowTime);
+    if (textOnly)
+        hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(label);
+    if (!details.isEmpty())
+        hud->setDetailsLabelText(details);
+    connect(hud, &ProgressOverlay::hudWasHidden, this, &Audio_Albums::hudWasHidden);
+    m_hud = hud;
+    Q_EMIT hudChanged();
+    hud->showWhileExecuting([hud, operation = std::move(operation)] { operation(hud); }, true);
+}
+
+void Audio_Albums::hudWasHidden(ProgressOverlay *hud)
+{
+    if (hud == m_hud) {
+        m_hud = nullptr;
+        Q_EMIT hudChanged();
+    }
+    hud->deleteLater();
+    setSearchBusy(false);
+    setTableBusy(false);
+}
+
+void Audio_Albums::searchBarSearchButtonClicked()
+{
+    Q_EMIT keyboardDismissed();
+    if (m_searchBusy)
+        return;
+    setSearchBusy(true);
+    if (GlobalData::sharedGlobalData()->vksid().isEmpty()) {
+        showOverlay(localized("Ошибка"), localized("Не выполнен вход"), 2.0f, true,
+                    [](ProgressOverlay *) { Pacing::pause(1); });
+        return;
+    }
+    GlobalData::sharedGlobalData()->audioAlbumsArray.clear();
+    m_model->reload();
+    const QString query = m_searchText;
+    showOverlay(localized("Выполняется поиск..."), QString(), 1.0f, false,
+                [this, query](ProgressOverlay *hud) { doAlbumsSearch(hud, query); });
+    PropertyList::writeRequest(requestFile(), query);
+}
+
+void Audio_Albums::searchBarCancelButtonClicked()
+{
+    Q_EMIT keyboardDismissed();
+}
+
+void Audio_Albums::doAlbumsSearch(ProgressOverlay *hud, const QString &query)
+{
+    QList<AlbumRecord> found;
+    try {
+        const QString answer = LastFm::albumSearchAnswer(query);
+        Pacing::pause(1);
+        hud->setLabelText(localized("Разбор данных..."));
+        found = LastFm::readAlbums(answer);
+    } catch (...) {
+        // Whatever went wrong, the albums read so far go with it and the search ends as usual.
+        Log::line(QString::fromUtf8(Session::errorLogLine));
+        found.clear();
+    }
+    qsizetype count = 0;
+    onMainThread([&] {
+        QList<AlbumRecord> &albums = GlobalData::sharedGlobalData()->audioAlbumsArray;
+        albums.clear();
+        albums.append(found);
+        count = albums.size();
+    });
+    Pacing::pause(1);
+    hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(localized("Завершено"));
+    hud->setDetailsLabelText(localized("Найдено муз. альбомов: %1").arg(count));
+    Pacing::pause(1);
+    onMainThread([this] { reloadAudioTable(); });
+}
+
+void Audio_Albums::reloadAudioTable()
+{
+    m_model->reload();
+    if (m_model->rowCount() > 0)
+        Q_EMIT scrollToRow(0, Top, true);
+}
+
+void Audio_Albums::rowSelected(int row)
+{
+    const QList<AlbumRecord> &albums = GlobalData::sharedGlobalData()->audioAlbumsArray;
+    // A second look-up while one runs would fill the search screen's list twice over at once.
+    if (row < 0 || row >= albums.size() || m_tableBusy)
+        return;
+    setTableBusy(true);
+    m_selectedAlbumName = albums.at(row).name;
+    m_selectedAlbumId = albums.at(row).albumId;
+    Q_EMIT scrollToRow(row, Middle, true);
+    m_albumAudioArray.clear();
+    const QString albumId = m_selectedAlbumId;
+    showOverlay(localized("Выполняется поиск..."), QString(), 1.0f, false,
+                [this, albumId](ProgressOverlay *hud) { doAlbumAudioSearch(hud, albumId); });
+}
+
+void Audio_Albums::doAlbumAudioSearch(ProgressOverlay *hud, const QString &albumId)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    try {
+        const QString answer = LastFm::trackListAnswer(albumId);
+        Pacing::pause(1);
+        hud->setLabelText(localized("Разбор данных..."));
+        const QStringList tracks = LastFm::readTracks(answer);
+        onMainThread([&] { m_albumAudioArray = tracks; });
+        Pacing::pause(1);
+
+        LastFm::TrackSearchSteps steps;
+        steps.searching = [this, hud, global](int k, int n) {
+            onMainThread([global] { global->audioFoundArray.clear(); });
+            hud->setLabelText(localized("Поиск: %1 из %2").arg(k).arg(n));
+        };
+        steps.found = [this, global](const QList<AudioRecord> &hits) {
+            onMainThread([global, &hits] { global->audioFoundArray.append(hits); });
+        };
+        const QList<AudioRecord> tempSongsArray = LastFm::findTracks(tracks, steps);
+        Pacing::pause(1);
+        onMainThread([&] {
+            global->audioFoundArray.clear();
+            global->audioFoundArray.append(tempSongsArray);
+        });
+    } catch (...) {
+        Log::line(QString::fromUtf8(Session::errorLogLine));
+        onMainThread([global] { global->audioFoundArray.clear(); });
+    }
+    // Posted: the search screen opens while this overlay is still fading.
+    QMetaObject::invokeMethod(
+        this, [this] { goToFoundAlbum(); }, Qt::QueuedConnection);
+}
+
+void Audio_Albums::goToFoundAlbum()
+{
+    Q_EMIT openFoundAlbum(m_selectedAlbumName);
+}

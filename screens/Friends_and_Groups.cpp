@@ -1,0 +1,146 @@
+#include "screens/Friends_and_Groups.h"
+
+#include "core/GlobalData.h"
+#include "core/Pacing.h"
+#include "decoding/Text.h"
+#include "service/VKontakteWorks.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QThread>
+
+using Text::localized;
+
+Friends_and_Groups::Friends_and_Groups(QObject *parent)
+    : QObject(parent), m_model(new FriendsGroupsModel(this))
+{}
+
+void Friends_and_Groups::setBusy(bool busy)
+{
+    m_busy = busy;
+    Q_EMIT busyChanged();
+}
+
+void Friends_and_Groups::onMainThread(const std::function<void()> &work)
+{
+    // The shared list and the table belong to the main thread; the load hands its changes over and waits.
+    if (QThread::currentThread() == thread())
+        work();
+    else
+        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+}
+
+void Friends_and_Groups::viewDidLoad()
+{
+    if (m_pasteboard)
+        return;
+    // Without a GUI application (a command-line host) there is no clipboard to fill.
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr)
+        m_pasteboard = [](const QString &text) { QGuiApplication::clipboard()->setText(text); };
+}
+
+void Friends_and_Groups::viewWillAppear()
+{
+    reloadTable();
+}
+
+void Friends_and_Groups::viewWillDisappear()
+{
+    // The overlay stays connected: its end only clears this screen's busy flag, and Qt drops the connection
+    // by itself should the screen be gone, so a screen left while an overlay is up is not locked afterwards.
+}
+
+void Friends_and_Groups::showOverlay(const QString &label, const QString &details, bool textOnly,
+                                     std::function<void(ProgressOverlay *)> operation)
+{
+    auto *hud = new ProgressOverlay(this);
+    hud->setMinShowTime(1.0f);
+    if (textOnly)
+        hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(label);
+    if (!details.isEmpty())
+        hud->setDetailsLabelText(details);
+    connect(hud, &ProgressOverlay::hudWasHidden, this, &Friends_and_Groups::hudWasHidden);
+    m_hud = hud;
+    Q_EMIT hudChanged();
+    hud->showWhileExecuting([hud, operation = std::move(operation)] { operation(hud); }, true);
+}
+
+void Friends_and_Groups::hudWasHidden(ProgressOverlay *hud)
+{
+    if (hud == m_hud) {
+        m_hud = nullptr;
+        Q_EMIT hudChanged();
+    }
+    hud->deleteLater();
+    setBusy(false);
+}
+
+void Friends_and_Groups::getFriends()
+{
+    load(true);
+}
+
+void Friends_and_Groups::getGroups()
+{
+    load(false);
+}
+
+void Friends_and_Groups::load(bool friends)
+{
+    if (m_busy)
+        return;
+    setBusy(true);
+    if (GlobalData::sharedGlobalData()->vksid().isEmpty()) {
+        showOverlay(localized("Ошибка"), localized("Не выполнен вход"), true,
+                    [](ProgressOverlay *) { Pacing::pause(1); });
+        return;
+    }
+    showOverlay(localized("Выполняется поиск..."), QString(), false, [this, friends](ProgressOverlay *) {
+        const std::optional<QStringList> records =
+            friends ? VKontakteWorks::getSelfFriends() : VKontakteWorks::getSelfGroups();
+        onMainThread([&records] {
+            QStringList &list = GlobalData::sharedGlobalData()->friendsGroupsArray;
+            list.clear();
+            if (records)
+                list.append(*records);
+        });
+        Pacing::pause(1);
+        onMainThread([this] { reloadTable(); });
+    });
+}
+
+void Friends_and_Groups::reloadTable()
+{
+    const QStringList &records = GlobalData::sharedGlobalData()->friendsGroupsArray;
+    const QStringList alphabet = FriendsGroupsModel::alphabetOf(records);
+    if (alphabet != m_alphabet) {
+        m_alphabet = alphabet;
+        Q_EMIT alphabetChanged();
+    }
+    m_model->reload(records, m_alphabet);
+    const QString title = localized("Всего: %1").arg(records.size());
+    if (title != m_title) {
+        m_title = title;
+        Q_EMIT titleChanged();
+    }
+    if (!m_alphabet.isEmpty() && m_model->rowsInSection(0) > 0)
+        Q_EMIT scrollToRow(0, Top, true);
+}
+
+void Friends_and_Groups::accessoryButtonTapped(int row)
+{
+    if (m_busy || row < 0 || row >= m_model->rowCount())
+        return;
+    setBusy(true);
+    Q_EMIT scrollToRow(row, Middle, true);
+    showOverlay(localized("Уведомление"), localized("ID скопирован в буфер"), true,
+                [](ProgressOverlay *) { Pacing::pause(1); });
+    if (m_pasteboard)
+        m_pasteboard(FriendsGroupsModel::number(m_model->record(row)));
+}
+
+int Friends_and_Groups::sectionForSectionIndexTitle(int section) const
+{
+    return m_model->firstRowOfSection(section);
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "screens/FriendsGroupsModel.h"
+#include "screens/ProgressOverlay.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The friends-and-groups screen: loads the user's friends or communities into the shared list, shows them in
+// sections by first letter with a side index, and copies a row's number to the clipboard.
+class Friends_and_Groups : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString title READ title NOTIFY titleChanged)
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    Q_PROPERTY(QStringList alphabet READ alphabet NOTIFY alphabetChanged)
+    Q_PROPERTY(FriendsGroupsModel *rows READ rows CONSTANT)
+    Q_PROPERTY(ProgressOverlay *hud READ hud NOTIFY hudChanged)
+
+public:
+    enum ScrollPosition { Top = 0, Middle = 1 };
+    // Where a copied number goes; the system clipboard unless set otherwise.
+    using Pasteboard = std::function<void(const QString &text)>;
+
+    explicit Friends_and_Groups(QObject *parent = nullptr);
+
+    QString title() const { return m_title; }
+    bool busy() const { return m_busy; }
+    QStringList alphabet() const { return m_alphabet; }
+    FriendsGroupsModel *rows() const { return m_model; }
+    ProgressOverlay *hud() const { return m_hud; }
+    void setPasteboard(Pasteboard pasteboard) { m_pasteboard = std::move(pasteboard); }
+
+    Q_INVOKABLE void viewDidLoad();
+    Q_INVOKABLE void viewWillAppear();
+    Q_INVOKABLE void viewWillDisappear();
+    Q_INVOKABLE void getFriends();
+    Q_INVOKABLE void getGroups();
+    // The row's button: its number goes to the clipboard.
+    Q_INVOKABLE void accessoryButtonTapped(int row);
+    // The side index: the row a tap on the section's letter shows (-1: none).
+    Q_INVOKABLE int sectionForSectionIndexTitle(int section) const;
+
+Q_SIGNALS:
+    void titleChanged();
+    void busyChanged();
+    void alphabetChanged();
+    void hudChanged();
+    void scrollToRow(int row, int position, bool animated);
+
+private:
+    void load(bool friends);
+    void showOverlay(const QString &label, const QString &details, bool textOnly,
+                     std::function<void(ProgressOverlay *)> operation);
+    void hudWasHidden(ProgressOverlay *hud);
+    void reloadTable();
+    void onMainThread(const std::function<void()> &work);
+    void setBusy(bool busy);
+
+    QString m_title;
+    bool m_busy = false;
+    QStringList m_alphabet;
+    FriendsGroupsModel *m_model = nullptr;
+    QPointer<ProgressOverlay> m_hud;
+    Pasteboard m_pasteboard;
+};

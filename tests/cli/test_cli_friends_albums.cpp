@@ -1,0 +1,180 @@
+#include "../support/TestSupport.h"
+
+#include "sandbox/Sandbox.h"
+#include "sandbox/SandboxAudio.h"
+#include "sandbox/SandboxFriends.h"
+#include "sandbox/SandboxLastfm.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+using TestSupport::CliRun;
+
+const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+const std::string key = "5a1f0c2e9b7d4e3f8a6b2c1d0e9f8a7b";
+
+// Every output line must be one JSON array of `width` texts.
+QList<QStringList> arrays(const CliRun &run, int width)
+{
+    QList<QStringList> result;
+    for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
+        EXPECT_TRUE(document.isArray()) << line.toStdString();
+        QStringList texts;
+        for (const QJsonValue &value : document.array()) {
+            EXPECT_TRUE(value.isString());
+            texts << value.toString();
+        }
+        EXPECT_EQ(texts.size(), width) << line.toStdString();
+        result << texts;
+    }
+    return result;
+}
+
+// Every output line must be one JSON string.
+QStringList strings(const CliRun &run)
+{
+    QStringList result;
+    for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonDocument document = QJsonDocument::fromJson("[" + line.toUtf8() + "]");
+        EXPECT_TRUE(document.isArray() && document.array().size() == 1 && document.array().at(0).isString())
+            << line.toStdString();
+        result << document.array().at(0).toString();
+    }
+    return result;
+}
+
+class CliFriendsAlbumsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        base = QString::fromStdString(sandbox.baseUrl());
+    }
+    QStringList signedIn(const QStringList &args) const
+    {
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        return QStringList({"--service-base", base, "--root", root.path(), "--email",
+                            QString::fromStdString(account.email), "--password",
+                            QString::fromStdString(account.password)}) +
+               args;
+    }
+    QStringList withBase(const QStringList &args) const
+    {
+        return QStringList({"--service-base", base, "--root", root.path()}) + args;
+    }
+    QStringList expectedPeople(const std::vector<SandboxPerson> &people) const
+    {
+        QStringList records;
+        for (const SandboxPerson &p : people) {
+            const QString name = QString::fromStdString(p.name).trimmed();
+            records << (name.isEmpty() ? QStringLiteral("Неизвестно") : name) + "\n" +
+                           QString::fromStdString(p.id) + "\n" + base + QString::fromStdString(p.picture);
+        }
+        std::sort(records.begin(), records.end());
+        return records;
+    }
+
+    Sandbox sandbox;
+    QString base;
+    QTemporaryDir root;
+};
+
+TEST_F(CliFriendsAlbumsTest, FriendsAndGroupsPrintTheThreeLineRecords)
+{
+    const std::string uid = Sandbox::defaultAccount().uid;
+    CliRun run = TestSupport::runCli(signedIn({"friends"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(strings(run), expectedPeople(SandboxFriends::friendsOf(sandbox, uid)));
+
+    run = TestSupport::runCli(signedIn({"groups"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(strings(run), expectedPeople(SandboxFriends::groupsOf(sandbox, uid)));
+
+    // A page without the list: nothing printed, the error line on standard error, still success.
+    SandboxFriends::setCannedAnswer(sandbox, "/al_groups.php?act=get_list&al=1&tab=groups&mid=" + uid,
+                                    "<!--18035<!><!>0<!>6546<!>0<!>");
+    run = TestSupport::runCli(signedIn({"groups"}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains(errorLine)) << run.err.toStdString();
+}
+
+TEST_F(CliFriendsAlbumsTest, AlbumsPrintNameArtistAndNumber)
+{
+    CliRun run = TestSupport::runCli(withBase({"albums", "Greatest"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    QList<QStringList> expected;
+    for (const SandboxAlbum &a : SandboxLastfm::albumsOf(sandbox)) {
+        if (a.name == "Greatest Hits")
+            expected << QStringList({QString::fromStdString(a.name), QString::fromStdString(a.artist),
+                                     QString::fromStdString(a.id)});
+    }
+    ASSERT_EQ(expected.size(), 3);
+    EXPECT_EQ(arrays(run, 3), expected);
+
+    run = TestSupport::runCli(withBase({"albums", "AC/DC & Friends"}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_NE(
+        SandboxLastfm::lastRequest(sandbox, "album.search")->target.find("&album=AC%2FDC%20%26%20Friends"),
+        std::string::npos);
+
+    SandboxLastfm::setCannedAnswer(sandbox,
+                                   "/2.0/?format=json&method=album.search&api_key=" + key + "&album=x",
+                                   "{\"results\":{\"albummatches\":{\"album\":{\"name\":\"A\"}}}}");
+    run = TestSupport::runCli(withBase({"albums", "x"}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains(errorLine)) << run.err.toStdString();
+}
+
+TEST_F(CliFriendsAlbumsTest, AlbumTracksPrintTheRecordsFoundInTrackOrder)
+{
+    const SandboxAlbum queen = SandboxLastfm::albumsOf(sandbox).front();
+    CliRun run = TestSupport::runCli(signedIn({"album-tracks", QString::fromStdString(queen.id)}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QList<QStringList> records = arrays(run, 7);
+    ASSERT_EQ(records.size(), qsizetype(queen.tracks.size()));
+    for (size_t k = 0; k < queen.tracks.size(); ++k) {
+        EXPECT_EQ(records.at(qsizetype(k)).at(3), QString::fromStdString(queen.tracks[k].first));
+        EXPECT_EQ(records.at(qsizetype(k)).at(2), QString::fromStdString(queen.tracks[k].second));
+        EXPECT_TRUE(records.at(qsizetype(k)).at(1).startsWith(base + "/storage/mp3/"));
+    }
+
+    for (const char *empty : {"2006", "999"}) { // no tracks; an unknown album (an error answer)
+        run = TestSupport::runCli(signedIn({"album-tracks", empty}));
+        EXPECT_EQ(run.exitCode, 0) << empty;
+        EXPECT_TRUE(run.out.isEmpty()) << empty;
+        EXPECT_FALSE(run.err.contains(errorLine)) << empty;
+    }
+}
+
+TEST_F(CliFriendsAlbumsTest, UsageAndSessions)
+{
+    const QList<QStringList> bad = {{"friends", "x"},     {"groups", "x"},  {"albums"},
+                                    {"albums", "a", "b"}, {"album-tracks"}, {"album-tracks", "1", "2"}};
+    for (const QStringList &args : bad) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const CliRun run = TestSupport::runCli(signedIn(args));
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    EXPECT_EQ(TestSupport::runCli(withBase({"friends"})).exitCode, 2);
+    EXPECT_EQ(TestSupport::runCli(withBase({"album-tracks", "2001"})).exitCode, 2);
+    EXPECT_EQ(
+        TestSupport::runCli(withBase({"--email", "demo@melodrop.test", "--password", "wrong", "groups"}))
+            .exitCode,
+        3);
+}
+
+} // namespace

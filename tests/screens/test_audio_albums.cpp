@@ -1,0 +1,290 @@
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "core/PropertyList.h"
+#include "decoding/Text.h"
+#include "desktop/Badges.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+#include "sandbox/SandboxAudio.h"
+#include "sandbox/SandboxLastfm.h"
+#include "screens/Audio_Albums.h"
+#include "screens/Audio_Search.h"
+#include "service/ServiceEndpoints.h"
+#include "service/VKontakteWorks.h"
+
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+const std::string key = "5a1f0c2e9b7d4e3f8a6b2c1d0e9f8a7b";
+
+class AudioAlbumsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        VKontakteWorks::setRootDir(root.path());
+        global = GlobalData::sharedGlobalData();
+        global->setVksid(QString());
+        global->setVkuid(QString());
+        global->audioAlbumsArray.clear();
+        global->audioFoundArray.clear();
+        global->audioQueueArray.clear();
+        global->videoQueueArray.clear();
+        Http::deleteAllCookies();
+        screen.setTitle(QStringLiteral("Альбомы"));
+        QObject::connect(&screen, &Audio_Albums::hudChanged, [this] {
+            ProgressOverlay *hud = screen.hud();
+            if (!hud)
+                return;
+            labels << hud->labelText();
+            minShowTimes << hud->minShowTime();
+            if (!hud->detailsLabelText().isEmpty())
+                details << hud->detailsLabelText();
+            QObject::connect(hud, &ProgressOverlay::labelTextChanged,
+                             [this, hud] { labels << hud->labelText(); });
+            QObject::connect(hud, &ProgressOverlay::detailsLabelTextChanged,
+                             [this, hud] { details << hud->detailsLabelText(); });
+        });
+        screen.viewDidLoad();
+        screen.viewWillAppear();
+    }
+    void signIn()
+    {
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
+                                        QString::fromStdString(account.password)));
+    }
+    void waitIdle()
+    {
+        ASSERT_TRUE(TestSupport::waitFor(
+            [this] { return !screen.searchBusy() && !screen.tableBusy() && !screen.hud(); }, 30000));
+    }
+    void search(const QString &query)
+    {
+        screen.setSearchText(query);
+        screen.searchBarSearchButtonClicked();
+        waitIdle();
+    }
+    int albumRow(const QString &id) const
+    {
+        for (int i = 0; i < global->audioAlbumsArray.size(); ++i) {
+            if (global->audioAlbumsArray.at(i).albumId == id)
+                return i;
+        }
+        return -1;
+    }
+
+    Sandbox sandbox;
+    QTemporaryDir root;
+    GlobalData *global = nullptr;
+    Audio_Albums screen;
+    QStringList labels;
+    QStringList details;
+    QList<float> minShowTimes;
+};
+
+TEST_F(AudioAlbumsTest, SignedOutSeesTheErrorAndTheQueryIsNotWritten)
+{
+    global->audioAlbumsArray.append(AlbumRecord{"Старый", "Альбом", "1"});
+    screen.setSearchText(QStringLiteral("Greatest"));
+    screen.searchBarSearchButtonClicked();
+    EXPECT_TRUE(screen.searchBusy());
+    screen.searchBarSearchButtonClicked(); // busy: ignored
+    waitIdle();
+    EXPECT_EQ(labels, QStringList({"Ошибка"}));
+    EXPECT_EQ(details, QStringList({"Не выполнен вход"}));
+    EXPECT_EQ(minShowTimes, QList<float>({2.0f}));
+    EXPECT_FALSE(QFileInfo::exists(screen.requestFile()));
+    EXPECT_FALSE(SandboxLastfm::lastRequest(sandbox, "album.search").has_value());
+    EXPECT_EQ(global->audioAlbumsArray.size(), 1); // nothing else happens
+}
+
+TEST_F(AudioAlbumsTest, SearchListsTheAlbumsAndRemembersTheQuery)
+{
+    signIn();
+    QSignalSpy scrolled(&screen, &Audio_Albums::scrollToRow);
+    search(QStringLiteral("Greatest"));
+    EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Завершено"}));
+    EXPECT_EQ(details, QStringList({"Найдено муз. альбомов: 3"}));
+    EXPECT_EQ(minShowTimes, QList<float>({1.0f}));
+    ASSERT_EQ(global->audioAlbumsArray.size(), 3);
+    EXPECT_EQ(screen.albums()->rowCount(), 3);
+    EXPECT_EQ(screen.albums()->data(screen.albums()->index(1), AlbumRecordModel::ArtistRole).toString(),
+              global->audioAlbumsArray.at(1).artist);
+    ASSERT_EQ(scrolled.count(), 1);
+    EXPECT_EQ(scrolled.at(0), QVariantList({0, int(Audio_Albums::Top), true}));
+    EXPECT_EQ(PropertyList::readRequest(screen.requestFile()).value_or(QString()),
+              QStringLiteral("Greatest"));
+
+    // A restart shows the last query in the field.
+    Audio_Albums again;
+    again.viewWillAppear();
+    EXPECT_EQ(again.searchText(), QStringLiteral("Greatest"));
+}
+
+TEST_F(AudioAlbumsTest, ErrorsZeroResultsAndBrokenAnswersShowNoAlbums)
+{
+    signIn();
+    SandboxLastfm::setCannedAnswer(sandbox,
+                                   "/2.0/?format=json&method=album.search&api_key=" + key + "&album=broken",
+                                   "{\"results\":{\"opensearch:totalResults\":\"2\",\"albummatches\":{"
+                                   "\"album\":[{\"name\":\"A\",\"artist\":"
+                                   "\"B\",\"id\":\"1\"},{\"name\":\"C\",\"id\":\"2\"}]}}}");
+    struct Case
+    {
+        QString query;
+        int errorLines;
+    };
+    const Case cases[] = {{"", 0}, {"ничего похожего", 0}, {"broken", 1}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.query.toStdString());
+        global->audioAlbumsArray.append(AlbumRecord{"Старый", "Альбом", "1"});
+        details.clear();
+        TestSupport::LogCapture log;
+        search(c.query);
+        EXPECT_TRUE(global->audioAlbumsArray.isEmpty());
+        EXPECT_EQ(details, QStringList({"Найдено муз. альбомов: 0"}));
+        EXPECT_EQ(log.count(errorLine), c.errorLines);
+    }
+}
+
+TEST_F(AudioAlbumsTest, AnAlbumsTracksOpenTheSearchScreenInAlbumMode)
+{
+    signIn();
+    search(QStringLiteral("Greatest"));
+    const int row = albumRow(QStringLiteral("2001"));
+    ASSERT_GE(row, 0);
+    const SandboxAlbum queen = SandboxLastfm::albumsOf(sandbox).front();
+    ASSERT_EQ(queen.id, "2001");
+    labels.clear();
+    QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
+    QSignalSpy scrolled(&screen, &Audio_Albums::scrollToRow);
+    screen.rowSelected(row);
+    screen.rowSelected(row); // one look-up at a time
+    ASSERT_TRUE(TestSupport::waitFor([&] { return opened.count() == 1; }, 30000));
+    waitIdle();
+    EXPECT_EQ(opened.count(), 1);
+    EXPECT_EQ(opened.at(0).at(0).toString(), QStringLiteral("Greatest Hits"));
+    EXPECT_EQ(scrolled.at(0), QVariantList({row, int(Audio_Albums::Middle), true}));
+    EXPECT_EQ(screen.selectedAlbumId(), QStringLiteral("2001"));
+
+    QStringList expectedLabels = {"Выполняется поиск...", "Разбор данных..."};
+    QStringList tracks;
+    for (size_t k = 0; k < queen.tracks.size(); ++k) {
+        expectedLabels << QStringLiteral("Поиск: %1 из %2").arg(k + 1).arg(queen.tracks.size());
+        tracks << QString::fromStdString(queen.tracks[k].first + " - " + queen.tracks[k].second);
+    }
+    EXPECT_EQ(labels, expectedLabels);
+    EXPECT_EQ(screen.albumAudioArray(), tracks);
+    QStringList found;
+    for (const AudioRecord &r : std::as_const(global->audioFoundArray))
+        found << r.artist + " - " + r.title;
+    EXPECT_EQ(found, tracks);
+
+    // The search screen shows them as an album: queue one, then all.
+    Audio_Search search;
+    search.setTitle(opened.at(0).at(0).toString());
+    search.viewWillAppear();
+    EXPECT_FALSE(search.inputEnabled());
+    EXPECT_EQ(search.placeholder(), QStringLiteral("Альбом: Greatest Hits"));
+    ASSERT_EQ(search.records()->rowCount(), tracks.size());
+    search.cellShown(int(tracks.size()) - 1);
+    EXPECT_FALSE(search.addingRecords()); // no further pages of an album
+    search.accessoryButtonTapped(0);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !search.tableBusy() && !search.hud(); }));
+    search.addAllRecordsToQueue();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !search.tableBusy() && !search.hud(); }));
+    ASSERT_EQ(global->audioQueueArray.size(), tracks.size());
+    for (qsizetype i = 0; i < tracks.size(); ++i)
+        EXPECT_EQ(global->audioQueueArray.at(i).name, tracks.at(i));
+    EXPECT_EQ(Badges::shared().queueCount(), tracks.size());
+}
+
+TEST_F(AudioAlbumsTest, AnAlbumWithoutTracksOpensAnEmptyList)
+{
+    signIn();
+    search(QStringLiteral("Тишина"));
+    ASSERT_EQ(global->audioAlbumsArray.size(), 1);
+    global->audioFoundArray.append(AudioRecord{"1:00", "http://x/1.mp3", "T", "A", "1", "1", "2"});
+    QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
+    labels.clear();
+    TestSupport::LogCapture log;
+    screen.rowSelected(0);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return opened.count() == 1; }, 30000));
+    waitIdle();
+    EXPECT_EQ(opened.at(0).at(0).toString(), QStringLiteral("Тишина"));
+    EXPECT_TRUE(global->audioFoundArray.isEmpty());
+    EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных..."}));
+    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_FALSE(SandboxAudio::lastRequest(sandbox, "search").has_value());
+}
+
+TEST_F(AudioAlbumsTest, TwoExactMatchesTakeTheLaterAndAMissingTrackAddsNothing)
+{
+    signIn();
+    const std::string tracks =
+        "/2.0/?format=json&method=playlist.fetch&playlistURL=lastfm://playlist/album/77&api_key=" + key;
+    SandboxLastfm::setCannedAnswer(
+        sandbox, tracks,
+        "{\"playlist\":{\"trackList\":{\"track\":[{\"title\":\"Twin\",\"creator\":\"Band\"},"
+        "{\"title\":\"Nowhere\",\"creator\":\"Band\"},{\"title\":\"Close\",\"creator\":\"Band\"}]}}}");
+    // The service's answers for the three look-ups: two exact hits; none; a near hit after another one.
+    SandboxAudio hits;
+    hits.catalogue = {{"-5", "101", "Band", "Twin", 100, false, false},
+                      {"-5", "102", "Other", "Twin", 100, false, false},
+                      {"-5", "103", "Band", "Twin", 100, false, false}};
+    const std::string base = sandbox.baseUrl();
+    const auto searchTarget = [](const QString &text) {
+        return "/al_search.php?al=1&c[section]=audio&c[q]=" + Text::escapeQuery(text).toStdString() +
+               "&offset=0&c[sort]=2";
+    };
+    SandboxAudio::setCannedAnswer(sandbox, searchTarget("Band - Twin"),
+                                  SandboxAudio::searchAnswer(hits, base, "", 0, 0));
+    SandboxAudio near;
+    near.catalogue = {{"-5", "201", "Someone", "Close Call", 100, false, false},
+                      {"-5", "202", "band", "close", 100, false, false}};
+    SandboxAudio::setCannedAnswer(sandbox, searchTarget("Band - Close"),
+                                  SandboxAudio::searchAnswer(near, base, "", 0, 0));
+
+    global->audioAlbumsArray.append(AlbumRecord{"Pairs", "Band", "77"});
+    screen.viewWillAppear();
+    QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
+    screen.rowSelected(0);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return opened.count() == 1; }, 30000));
+    waitIdle();
+    QStringList aids;
+    for (const AudioRecord &r : std::as_const(global->audioFoundArray))
+        aids << r.aid;
+    EXPECT_EQ(aids, QStringList({"103", "201"}));
+}
+
+TEST_F(AudioAlbumsTest, AnUnreadableTrackListOpensAnEmptyListAfterOneLogLine)
+{
+    signIn();
+    SandboxLastfm::setCannedAnswer(
+        sandbox,
+        "/2.0/?format=json&method=playlist.fetch&playlistURL=lastfm://playlist/album/78&api_key=" + key,
+        "{\"playlist\":{\"trackList\":{\"track\":[{\"title\":\"A\",\"creator\":\"B\"},{\"title\":\"C\"}]}}}");
+    global->audioAlbumsArray.append(AlbumRecord{"Broken", "Band", "78"});
+    global->audioFoundArray.append(AudioRecord{"1:00", "http://x/1.mp3", "T", "A", "1", "1", "2"});
+    screen.viewWillAppear();
+    QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
+    TestSupport::LogCapture log;
+    screen.rowSelected(0);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return opened.count() == 1; }, 30000));
+    waitIdle();
+    EXPECT_TRUE(global->audioFoundArray.isEmpty());
+    EXPECT_EQ(log.count(errorLine), 1);
+    EXPECT_EQ(opened.at(0).at(0).toString(), QStringLiteral("Broken"));
+}
+
+} // namespace

@@ -1,0 +1,221 @@
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+#include "sandbox/SandboxFriends.h"
+#include "screens/Friends_and_Groups.h"
+#include "service/ServiceEndpoints.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+
+class FriendsAndGroupsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        global = GlobalData::sharedGlobalData();
+        global->setVksid(QString());
+        global->setVkuid(QString());
+        global->friendsGroupsArray.clear();
+        Http::deleteAllCookies();
+        screen.setPasteboard([this](const QString &text) { pasteboard << text; });
+        QObject::connect(&screen, &Friends_and_Groups::hudChanged, [this] {
+            if (ProgressOverlay *hud = screen.hud()) {
+                labels << hud->labelText();
+                details << hud->detailsLabelText();
+                minShowTimes << hud->minShowTime();
+                modes << hud->mode();
+            }
+        });
+        screen.viewDidLoad();
+    }
+    void signIn()
+    {
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
+                                        QString::fromStdString(account.password)));
+    }
+    void waitIdle()
+    {
+        ASSERT_TRUE(TestSupport::waitFor([this] { return !screen.busy() && !screen.hud(); }, 20000));
+    }
+    // Names row by row as the table shows them, with their section letters.
+    QStringList table() const
+    {
+        QStringList rows;
+        FriendsGroupsModel *model = screen.rows();
+        for (int i = 0; i < model->rowCount(); ++i) {
+            const QModelIndex index = model->index(i);
+            rows << model->data(index, FriendsGroupsModel::SectionRole).toString() + ":" +
+                        model->data(index, FriendsGroupsModel::NameRole).toString();
+        }
+        return rows;
+    }
+    static QString record(const QString &name, const QString &number)
+    {
+        return name + "\n" + number + "\nhttp://pics.example/" + number + ".png";
+    }
+
+    Sandbox sandbox;
+    GlobalData *global = nullptr;
+    Friends_and_Groups screen;
+    QStringList pasteboard;
+    QStringList labels;
+    QStringList details;
+    QList<float> minShowTimes;
+    QList<int> modes;
+};
+
+TEST_F(FriendsAndGroupsTest, SignedOutSaysSoAndLeavesTheListAlone)
+{
+    global->friendsGroupsArray << record("Кто-то", "5");
+    screen.getFriends();
+    EXPECT_TRUE(screen.busy());
+    screen.getGroups(); // busy: ignored
+    waitIdle();
+    EXPECT_EQ(labels, QStringList({"Ошибка"}));
+    EXPECT_EQ(details, QStringList({"Не выполнен вход"}));
+    EXPECT_EQ(minShowTimes, QList<float>({1.0f}));
+    EXPECT_EQ(modes, QList<int>({ProgressOverlay::CustomView}));
+    EXPECT_EQ(global->friendsGroupsArray, QStringList({record("Кто-то", "5")}));
+    EXPECT_FALSE(SandboxFriends::lastRequest(sandbox, "friends").has_value());
+    EXPECT_FALSE(SandboxFriends::lastRequest(sandbox, "groups").has_value());
+}
+
+TEST_F(FriendsAndGroupsTest, FriendsThenCommunitiesReplaceTheList)
+{
+    signIn();
+    QSignalSpy scrolled(&screen, &Friends_and_Groups::scrollToRow);
+    screen.viewWillAppear();
+    EXPECT_EQ(screen.title(), QStringLiteral("Всего: 0"));
+    EXPECT_EQ(scrolled.count(), 0); // nothing to scroll to
+
+    screen.getFriends();
+    waitIdle();
+    const qsizetype friends =
+        qsizetype(SandboxFriends::friendsOf(sandbox, Sandbox::defaultAccount().uid).size());
+    EXPECT_EQ(labels, QStringList({"Выполняется поиск..."}));
+    EXPECT_EQ(modes, QList<int>({ProgressOverlay::Indeterminate}));
+    EXPECT_EQ(global->friendsGroupsArray.size(), friends);
+    EXPECT_EQ(screen.title(), QStringLiteral("Всего: %1").arg(friends));
+    EXPECT_EQ(screen.rows()->rowCount(), friends); // every record in exactly one section
+    ASSERT_EQ(scrolled.count(), 1);
+    EXPECT_EQ(scrolled.at(0), QVariantList({0, int(Friends_and_Groups::Top), true}));
+
+    screen.getGroups();
+    waitIdle();
+    const qsizetype groups =
+        qsizetype(SandboxFriends::groupsOf(sandbox, Sandbox::defaultAccount().uid).size());
+    EXPECT_EQ(global->friendsGroupsArray.size(), groups);
+    EXPECT_EQ(screen.title(), QStringLiteral("Всего: %1").arg(groups));
+    EXPECT_EQ(screen.rows()->rowCount(), groups);
+}
+
+TEST_F(FriendsAndGroupsTest, SectionsByCapitalisedFirstLetterInOrderOfFirstOccurrence)
+{
+    struct Case
+    {
+        const char *what;
+        QStringList names; // as the service lists them
+        QStringList sorted;
+        QStringList alphabet;
+        QStringList table; // section:name, row by row
+    };
+    const QString unknown = QStringLiteral("Неизвестно");
+    const Case cases[] = {
+        {"Latin capitals before small letters before Cyrillic",
+         {"Бета", "alpha", "Beta"},
+         {"Beta", "alpha", "Бета"},
+         {"B", "A", "Б"},
+         {"B:Beta", "A:alpha", "Б:Бета"}},
+        {"small and capital a share a section",
+         {"alpha", "Beta", "Alpha", "", "ёлка", "Ёж"},
+         {"Alpha", "Beta", "alpha", "Ёж", unknown, "ёлка"},
+         {"A", "B", "Ё", "Н"},
+         {"A:Alpha", "A:alpha", "B:Beta", "Ё:Ёж", "Ё:ёлка", "Н:" + unknown}},
+        {"digits and signs are letters too",
+         {"2Pac", "<b>", "Émile"},
+         {"2Pac", "<b>", "Émile"},
+         {"2", "<", "É"},
+         {"2:2Pac", "<:<b>", "É:Émile"}},
+    };
+    signIn();
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<SandboxPerson> people;
+        int n = 0;
+        for (const QString &name : c.names) {
+            ++n;
+            people.push_back(
+                {std::to_string(n), name.toStdString(), "/avatars/u" + std::to_string(n) + ".png"});
+        }
+        SandboxFriends::setFriends(sandbox, Sandbox::defaultAccount().uid, people);
+        screen.getFriends();
+        waitIdle();
+        QStringList sorted;
+        for (const QString &r : std::as_const(global->friendsGroupsArray))
+            sorted << r.section('\n', 0, 0);
+        EXPECT_EQ(sorted, c.sorted);
+        EXPECT_EQ(screen.alphabet(), c.alphabet);
+        EXPECT_EQ(table(), c.table);
+        // The side index leads to each section's first row.
+        for (int s = 0; s < c.alphabet.size(); ++s) {
+            const int row = screen.sectionForSectionIndexTitle(s);
+            ASSERT_GE(row, 0);
+            EXPECT_TRUE(table().at(row).startsWith(c.alphabet.at(s) + ":"));
+            if (row > 0) {
+                EXPECT_FALSE(table().at(row - 1).startsWith(c.alphabet.at(s) + ":"));
+            }
+        }
+    }
+}
+
+TEST_F(FriendsAndGroupsTest, TheRowButtonCopiesTheNumber)
+{
+    global->friendsGroupsArray << record("Beta", "1") << record("alpha", "22") << record("Бета", "333");
+    screen.viewWillAppear();
+    QSignalSpy scrolled(&screen, &Friends_and_Groups::scrollToRow);
+    screen.accessoryButtonTapped(1); // "alpha", the row of section A
+    screen.accessoryButtonTapped(0); // busy while the notice shows
+    EXPECT_EQ(pasteboard, QStringList({"22"}));
+    ASSERT_EQ(scrolled.count(), 1);
+    EXPECT_EQ(scrolled.at(0), QVariantList({1, int(Friends_and_Groups::Middle), true}));
+    waitIdle();
+    EXPECT_EQ(labels, QStringList({"Уведомление"}));
+    EXPECT_EQ(details, QStringList({"ID скопирован в буфер"}));
+    EXPECT_EQ(minShowTimes, QList<float>({1.0f}));
+
+    screen.accessoryButtonTapped(0);
+    waitIdle();
+    EXPECT_EQ(pasteboard, QStringList({"22", "1"}));
+    screen.accessoryButtonTapped(3); // no such row
+    EXPECT_FALSE(screen.busy());
+    EXPECT_EQ(pasteboard.size(), 2);
+}
+
+TEST_F(FriendsAndGroupsTest, AnUnreadablePageShowsAnEmptyList)
+{
+    signIn();
+    global->friendsGroupsArray << record("Старый", "9");
+    SandboxFriends::setCannedAnswer(
+        sandbox, "/al_friends.php?act=load_friends_silent&al=1&gid=0&id=" + Sandbox::defaultAccount().uid,
+        "<!--18035<!><!>0<!>6546<!>0<!><div>no list</div>");
+    TestSupport::LogCapture log;
+    screen.getFriends();
+    waitIdle();
+    EXPECT_EQ(log.count(errorLine), 1);
+    EXPECT_TRUE(global->friendsGroupsArray.isEmpty());
+    EXPECT_EQ(screen.title(), QStringLiteral("Всего: 0"));
+    EXPECT_TRUE(screen.alphabet().isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,369 @@
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "decoding/Text.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+#include "sandbox/SandboxAudio.h"
+#include "sandbox/SandboxLastfm.h"
+#include "service/LastFm.h"
+#include "service/ServiceEndpoints.h"
+#include "service/VKontakteWorks.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+const QString unknown = QStringLiteral("Неизвестно");
+const std::string key = "5a1f0c2e9b7d4e3f8a6b2c1d0e9f8a7b";
+
+QStringList fields(const AlbumRecord &a)
+{
+    return {a.name, a.artist, a.albumId};
+}
+
+QList<QStringList> albumFields(const QList<AlbumRecord> &albums)
+{
+    QList<QStringList> result;
+    for (const AlbumRecord &a : albums)
+        result << fields(a);
+    return result;
+}
+
+QString searchAnswer(const QString &albumMatches, const QString &total = QStringLiteral("2"))
+{
+    return QStringLiteral(
+               "{\"results\":{\"opensearch:Query\":{\"#text\":\"\"},\"opensearch:totalResults\":\"") +
+           total + QStringLiteral("\",\"albummatches\":") + albumMatches + QStringLiteral("}}");
+}
+
+QString album(const QString &name, const QString &artist, const QString &id)
+{
+    return QStringLiteral("{\"name\":\"%1\",\"artist\":\"%2\",\"id\":\"%3\",\"streamable\":\"0\"}")
+        .arg(name, artist, id);
+}
+
+QString trackAnswer(const QString &tracks)
+{
+    return QStringLiteral("{\"playlist\":{\"title\":\"x\",\"trackList\":") + tracks + QStringLiteral("}}");
+}
+
+QString track(const QString &title, const QString &creator)
+{
+    return QStringLiteral("{\"title\":\"%1\",\"creator\":\"%2\",\"duration\":\"1\"}").arg(title, creator);
+}
+
+AudioRecord hit(const QString &artist, const QString &title, const QString &aid)
+{
+    AudioRecord r;
+    r.artist = artist;
+    r.title = title;
+    r.aid = aid;
+    return r;
+}
+
+// ---- reading album search answers
+
+TEST(LastFmAlbums, ListsAndSingleObjects)
+{
+    TestSupport::LogCapture log;
+    const QString list = searchAnswer("{\"album\":[" + album("Greatest Hits", "Queen", "11") + "," +
+                                      album("Лучшее", "Кино", "12") + "]}");
+    EXPECT_EQ(albumFields(LastFm::readAlbums(list)),
+              QList<QStringList>({{"Greatest Hits", "Queen", "11"}, {"Лучшее", "Кино", "12"}}));
+    const QString single = searchAnswer("{\"album\":" + album("Один", "Одна", "7") + "}", "1");
+    EXPECT_EQ(albumFields(LastFm::readAlbums(single)), QList<QStringList>({{"Один", "Одна", "7"}}));
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST(LastFmAlbums, NamesArtistsAndNumbersAreCleanedUp)
+{
+    struct Case
+    {
+        const char *what;
+        QString name, artist, id;
+        QStringList inList;   // the record when the album is one of a list
+        QStringList asSingle; // and when it is the only one
+    };
+    const Case cases[] = {
+        {"plus signs",
+         "Greatest+Hits",
+         "Simon+&amp;+Garfunkel",
+         "1+2",
+         {"Greatest Hits", "Simon & Garfunkel", "1 2"},
+         {"Greatest Hits", "Simon & Garfunkel", "1 2"}},
+        {"quotes removed",
+         "\\\"Live\\\" at Home",
+         "\\\"",
+         "\\\"5\\\"",
+         {"Live at Home", unknown, "5"},
+         {"Live at Home", unknown, "5"}},
+        {"escapes",
+         "100%25+Pure",
+         "%D0%9A%D0%B8%D0%BD%D0%BE",
+         "%33",
+         {"100%25 Pure", "%D0%9A%D0%B8%D0%BD%D0%BE", "3"},
+         {"100% Pure", "Кино", "3"}},
+        {"references after escapes",
+         "Rock &#43; Roll",
+         "&lt;Unknown&gt;",
+         "&#52;2",
+         {"Rock + Roll", "<Unknown>", "42"},
+         {"Rock + Roll", "<Unknown>", "42"}},
+        {"blanks", "  \\n ", "", "  ", {unknown, unknown, "0"}, {unknown, unknown, "0"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString one = album(c.name, c.artist, c.id);
+        const auto list = LastFm::readAlbums(searchAnswer("{\"album\":[" + one + "," + one + "]}"));
+        ASSERT_EQ(list.size(), 2);
+        EXPECT_EQ(fields(list.at(0)), c.inList);
+        const auto single = LastFm::readAlbums(searchAnswer("{\"album\":" + one + "}", "1"));
+        ASSERT_EQ(single.size(), 1);
+        EXPECT_EQ(fields(single.at(0)), c.asSingle);
+    }
+}
+
+TEST(LastFmAlbums, EmptyErrorAndZeroAnswersEndQuietly)
+{
+    const QStringList answers = {
+        QString(),
+        QStringLiteral("{\"error\":6,\"message\":\"Album not found\",\"links\":[]}"),
+        QStringLiteral("{\"error\":10,\"message\":\"Invalid API key\"}"),
+        searchAnswer("\"\\n\"", "0"),
+        QStringLiteral("{\"results\":{\"opensearch:totalResults\":0}}"),
+        searchAnswer("{\"album\":[]}", "5"),
+    };
+    for (const QString &answer : answers) {
+        SCOPED_TRACE(answer.toStdString());
+        TestSupport::LogCapture log;
+        EXPECT_TRUE(LastFm::readAlbums(answer).isEmpty());
+        EXPECT_EQ(log.count(errorLine), 0);
+    }
+}
+
+TEST(LastFmAlbums, UnreadableAnswersThrow)
+{
+    const QStringList answers = {
+        // A member missing from the second album: the first goes too.
+        searchAnswer("{\"album\":[" + album("A", "B", "1") + ",{\"name\":\"C\",\"id\":\"2\"}]}"),
+        searchAnswer("{\"album\":[" + album("A", "B", "1") + ",{\"name\":\"C\",\"artist\":\"D\",\"id\":2}]}"),
+        searchAnswer("{\"album\":" + album("A", "50%", "1") + "}", "1"), // a lone album decodes escapes
+        searchAnswer("{\"album\":[" + album("A", "B", "%zz") + "]}"),    // ids always do
+        searchAnswer("\"\\n\"", "3"),                                    // results said, none given
+        QStringLiteral("<html>Service Temporarily Unavailable</html>"),
+        QStringLiteral("[1,2,3]"),
+    };
+    for (const QString &answer : answers) {
+        SCOPED_TRACE(answer.toStdString());
+        EXPECT_THROW(LastFm::readAlbums(answer), LastFm::Unreadable);
+    }
+}
+
+// ---- reading track lists
+
+TEST(LastFmTracks, CreatorAndTitleOfEachTrack)
+{
+    EXPECT_EQ(LastFm::readTracks(trackAnswer("{\"track\":[" + track("Creep", "Radiohead") + "," +
+                                             track("Группа+крови", "%D0%9A%D0%B8%D0%BD%D0%BE") + "," +
+                                             track("", " ") + "]}")),
+              QStringList({"Radiohead - Creep", "Кино - Группа крови", unknown + " - " + unknown}));
+    EXPECT_EQ(LastFm::readTracks(trackAnswer("{\"track\":" + track("Halo", "Beyonc&#233;") + "}")),
+              QStringList({"Beyoncé - Halo"}));
+}
+
+TEST(LastFmTracks, EmptyErrorAndTracklessAnswersEndQuietly)
+{
+    const QStringList answers = {
+        QString(),
+        QStringLiteral("{\"error\":6,\"message\":\"Album not found\"}"),
+        trackAnswer("\"\\n\""),
+    };
+    for (const QString &answer : answers) {
+        SCOPED_TRACE(answer.toStdString());
+        TestSupport::LogCapture log;
+        EXPECT_TRUE(LastFm::readTracks(answer).isEmpty());
+        EXPECT_TRUE(log.lines().isEmpty());
+    }
+    const QStringList unreadable = {
+        trackAnswer("{\"track\":[" + track("A", "B") + ",{\"title\":\"C\"}]}"),
+        trackAnswer("{\"track\":" + track("100% Pure", "B") + "}"),
+        trackAnswer("\"\""),
+        QStringLiteral("{\"playlist\":{}}"),
+    };
+    for (const QString &answer : unreadable) {
+        SCOPED_TRACE(answer.toStdString());
+        EXPECT_THROW(LastFm::readTracks(answer), LastFm::Unreadable);
+    }
+}
+
+// ---- the record picked for a track
+
+TEST(LastFmPick, TheLastExactMatchElseTheFirstHit)
+{
+    struct Case
+    {
+        const char *what;
+        QList<AudioRecord> hits;
+        QString picked; // aid; empty: nothing
+    };
+    const Case cases[] = {
+        {"two exact matches",
+         {hit("Q", "x", "1"), hit("Queen", "Creep", "2"), hit("Queen", "Creep", "3")},
+         "3"},
+        {"one exact match after others",
+         {hit("Q", "x", "1"), hit("Queen", "Creep", "2"), hit("Z", "z", "4")},
+         "2"},
+        {"only other case", {hit("queen", "creep", "5"), hit("Queen ", "Creep", "6")}, "5"},
+        {"no hits", {}, ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::optional<AudioRecord> picked = LastFm::pickRecord(QStringLiteral("Queen - Creep"), c.hits);
+        EXPECT_EQ(picked.has_value(), !c.picked.isEmpty());
+        if (picked) {
+            EXPECT_EQ(picked->aid, c.picked);
+        }
+    }
+}
+
+// ---- against the sandbox
+
+class LastFmTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        global = GlobalData::sharedGlobalData();
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
+                                        QString::fromStdString(account.password)));
+    }
+    std::string lastTarget(const char *method)
+    {
+        return SandboxLastfm::lastRequest(sandbox, method).value_or(SandboxRequest{}).target;
+    }
+
+    Sandbox sandbox;
+    GlobalData *global = nullptr;
+};
+
+TEST_F(LastFmTest, TheRequestsAddressKeyEscapingAndHeaders)
+{
+    EXPECT_TRUE(LastFm::searchAlbums(QStringLiteral("AC/DC & Friends")).value().isEmpty());
+    EXPECT_EQ(lastTarget("album.search"), "/lastfm/2.0/?format=json&method=album.search&api_key=" + key +
+                                              "&album=AC%2FDC%20%26%20Friends");
+    const SandboxRequest request = SandboxLastfm::lastRequest(sandbox, "album.search").value();
+    std::map<std::string, std::string> headers(request.headers.begin(), request.headers.end());
+    EXPECT_EQ(headers["Accept-Encoding"], "gzip");
+    // Signed in, yet nothing of the service's session goes to Last.fm.
+    ASSERT_FALSE(Http::cookies().isEmpty());
+    EXPECT_EQ(headers.count("Cookie"), 0u);
+    EXPECT_EQ(headers.count("X-Requested-With"), 0u);
+
+    LastFm::albumTracks(QStringLiteral("2001"));
+    EXPECT_EQ(
+        lastTarget("playlist.fetch"),
+        "/lastfm/2.0/?format=json&method=playlist.fetch&playlistURL=lastfm://playlist/album/2001&api_key=" +
+            key);
+}
+
+TEST_F(LastFmTest, SearchesFindTheStandInsAlbums)
+{
+    const auto many = LastFm::searchAlbums(QStringLiteral("greatest"));
+    ASSERT_TRUE(many.has_value());
+    ASSERT_EQ(many->size(), 3);
+    for (const AlbumRecord &a : *many)
+        EXPECT_EQ(a.name, QStringLiteral("Greatest Hits"));
+
+    // A single match comes as an object, with a reference in its name.
+    const auto one = LastFm::searchAlbums(QStringLiteral("loud"));
+    ASSERT_TRUE(one.has_value());
+    EXPECT_EQ(albumFields(*one), QList<QStringList>({{"Live & Loud", "Metallica", "2005"}}));
+
+    TestSupport::LogCapture log;
+    EXPECT_TRUE(LastFm::searchAlbums(QStringLiteral("нет такого")).value().isEmpty()); // zero results
+    EXPECT_TRUE(LastFm::searchAlbums(QString()).value().isEmpty());                    // an error answer
+    EXPECT_EQ(log.count(errorLine), 0);
+}
+
+TEST_F(LastFmTest, AnswersInUtf8OrCodePage1251)
+{
+    const std::string target =
+        "/2.0/?format=json&method=album.search&api_key=" + key + "&album=%D0%BA%D0%B8%D0%BD%D0%BE";
+    const std::string json =
+        searchAnswer("{\"album\":" + album("Звезда по имени Солнце", "Кино", "9") + "}", "1").toStdString();
+    SandboxLastfm::setCannedAnswer(sandbox, target, json);
+    EXPECT_EQ(albumFields(LastFm::searchAlbums(QStringLiteral("кино")).value()),
+              QList<QStringList>({{"Звезда по имени Солнце", "Кино", "9"}}));
+    SandboxLastfm::setCannedAnswer(sandbox, target, SandboxAudio::encodeWindows1251(json));
+    EXPECT_EQ(albumFields(LastFm::searchAlbums(QStringLiteral("кино")).value()),
+              QList<QStringList>({{"Звезда по имени Солнце", "Кино", "9"}}));
+}
+
+TEST_F(LastFmTest, FailuresLogOnceAndGiveNothing)
+{
+    const std::string target = "/2.0/?format=json&method=album.search&api_key=" + key + "&album=broken";
+    SandboxLastfm::setCannedAnswer(
+        sandbox, target,
+        searchAnswer("{\"album\":[" + album("A", "B", "1") + ",{\"name\":\"C\"}]}").toStdString());
+    TestSupport::LogCapture log;
+    EXPECT_FALSE(LastFm::searchAlbums(QStringLiteral("broken")).has_value());
+    EXPECT_EQ(log.lines(), QStringList({errorLine}));
+
+    // No answer at all is an error too (unlike an empty one).
+    sandbox.stop();
+    TestSupport::LogCapture offline;
+    EXPECT_FALSE(LastFm::searchAlbums(QStringLiteral("greatest")).has_value());
+    EXPECT_FALSE(LastFm::albumTracks(QStringLiteral("2001")).has_value());
+    EXPECT_EQ(offline.count(errorLine), 2);
+}
+
+TEST_F(LastFmTest, AnAlbumsTracksFoundInTheServicesSearch)
+{
+    const std::vector<SandboxAlbum> albums = SandboxLastfm::albumsOf(sandbox);
+    for (const SandboxAlbum &a : albums) {
+        SCOPED_TRACE(a.id);
+        const auto tracks = LastFm::albumTracks(QString::fromStdString(a.id));
+        ASSERT_TRUE(tracks.has_value());
+        ASSERT_EQ(tracks->size(), qsizetype(a.tracks.size()));
+        QList<int> searched;
+        int hitsSeen = 0;
+        LastFm::TrackSearchSteps steps;
+        steps.searching = [&](int k, int n) {
+            searched << k;
+            EXPECT_EQ(n, int(a.tracks.size()));
+        };
+        steps.found = [&](const QList<AudioRecord> &hits) { hitsSeen += int(hits.size()); };
+        const QList<AudioRecord> records = LastFm::findTracks(*tracks, steps);
+        QList<int> expectedSteps;
+        for (int k = 1; k <= int(a.tracks.size()); ++k)
+            expectedSteps << k;
+        EXPECT_EQ(searched, expectedSteps);
+        EXPECT_GE(hitsSeen, int(records.size()));
+        // Every track the catalogue holds is found under its own artist and title, in track order; the others
+        // are left out.
+        QStringList expectedNames;
+        for (const auto &[creator, title] : a.tracks) {
+            for (const SandboxTrack &t : SandboxAudio::catalogueOf(sandbox)) {
+                if (QString::fromStdString(t.artist).compare(QString::fromStdString(creator),
+                                                             Qt::CaseInsensitive) == 0 &&
+                    t.title == title) {
+                    expectedNames << QString::fromStdString(t.artist + " - " + t.title);
+                    break;
+                }
+            }
+        }
+        QStringList names;
+        for (const AudioRecord &r : records)
+            names << r.artist + " - " + r.title;
+        EXPECT_EQ(names, expectedNames);
+    }
+    const std::string search = SandboxAudio::lastRequest(sandbox, "search").value().target;
+    EXPECT_NE(search.find("&offset=0&c[sort]=2"), std::string::npos) << search;
+}
+
+} // namespace
