@@ -8,6 +8,7 @@
 #include "desktop/Badges.h"
 #include "library/LibraryBrowser.h"
 #include "library/PlaylistFile.h"
+#include "net/Http.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlayerEvents.h"
 #include "service/VKontakteWorks.h"
@@ -127,6 +128,8 @@ void Lifecycle::applicationDidEnterBackground()
 
 void Lifecycle::applicationWillTerminate()
 {
+    // Requests still waiting for the service end now instead of holding the exit up to their time-out.
+    Http::abortAll();
     saveAutosavedPlaylist();
     deleteUnfinishedDownloads(VKontakteWorks::getAudioDir());
     deleteUnfinishedDownloads(VKontakteWorks::getVideoDir());
@@ -186,8 +189,19 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
     Storage::ensureFolder(mediaDir);
     const QString folder = importFolder(mediaDir);
     Storage::ensureFolder(folder);
-    // QFile::copy never replaces an existing file, and it writes through a temporary file and a rename.
-    QFile::copy(url.toLocalFile(), folder + QLatin1Char('/') + name);
+    const QString target = folder + QLatin1Char('/') + name;
+    // QFile::copy never replaces an existing file, and it writes through a temporary file and a rename. A
+    // file of that name already there stays, and the notice still shows; any other failed copy is an error.
+    const bool existed = QFileInfo::exists(target);
+    QFile source(url.toLocalFile());
+    if (!existed && !source.copy(target)) {
+        Log::line(QStringLiteral("Import of ") + url.toLocalFile() + QStringLiteral(" failed: ") +
+                  source.errorString());
+        Q_EMIT alertRequested(localized("Ошибка"),
+                              localized("Файл %1 не импортирован: %2").arg(name, source.errorString()),
+                              {localized("Готово")}, 0);
+        return;
+    }
     if (logName)
         Log::line(name);
     Q_EMIT alertRequested(localized("Уведомление"),
@@ -205,8 +219,8 @@ QString Lifecycle::copyToInbox(const QString &path)
         return {};
     // A file handed over again replaces the earlier copy; the Inbox only stages files for the import.
     const QString target = inbox + QLatin1Char('/') + source.fileName();
-    const QString partial =
-        inbox + QStringLiteral("/.%1.%2.part").arg(source.fileName()).arg(QCoreApplication::applicationPid());
+    const QString partial = inbox + QStringLiteral("/.") + source.fileName() + QLatin1Char('.') +
+                            QString::number(QCoreApplication::applicationPid()) + QStringLiteral(".part");
     QFile::remove(partial);
     if (!QFile::copy(path, partial))
         return {};

@@ -33,8 +33,9 @@ struct Command
     std::function<int(const QStringList &args, const Options &options)> run;
 };
 
-// Writes one line to standard output (UTF-8).
+// Writes one line to standard output (UTF-8) once the command has ended (see main's dispatcher).
 void printLine(const QString &line);
+void flushOutput();
 // A JSON string literal of `text`.
 QString jsonString(const QString &text);
 // One JSON array of texts.

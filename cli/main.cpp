@@ -17,11 +17,25 @@
 
 namespace Cli {
 
+namespace {
+// A command's output is held until it has ended: a command whose requests got no answer prints nothing.
+QByteArray &pendingOutput()
+{
+    static QByteArray output;
+    return output;
+}
+} // namespace
+
 void printLine(const QString &line)
 {
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    pendingOutput() += line.toUtf8() + '\n';
+}
+
+void flushOutput()
+{
+    std::fwrite(pendingOutput().constData(), 1, size_t(pendingOutput().size()), stdout);
     std::fflush(stdout);
+    pendingOutput().clear();
 }
 
 QString jsonString(const QString &text)
@@ -184,8 +198,19 @@ int main(int argc, char *argv[])
             if (Session::signIn(options.email, password).outcome != Session::SignInResult::SignedIn)
                 return Cli::SignInFailed;
         }
-        QDir().mkpath(VKontakteWorks::getRootDir());
-        return command.run(args, options);
+        if (!QDir().mkpath(VKontakteWorks::getRootDir())) {
+            Log::line(QStringLiteral("Не удалось создать папку ") + VKontakteWorks::getRootDir());
+            return Cli::IoFailure;
+        }
+        const int code = command.run(args, options);
+        // One rule for every command (see net/Http.h): a request that got no answer at all is a failure, not
+        // an empty result.
+        if (code == Cli::Ok && Http::unansweredRequests() > 0) {
+            Log::line(QStringLiteral("Нет ответа сервиса: ") + Http::firstUnansweredCause());
+            return Cli::IoFailure;
+        }
+        Cli::flushOutput();
+        return code;
     }
     return Cli::usage(QStringLiteral("unknown command %1").arg(name));
 }

@@ -118,7 +118,11 @@ std::optional<QVariant> read(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QByteArray data = file.readAll();
+    return fromData(file.readAll());
+}
+
+std::optional<QVariant> fromData(const QByteArray &data)
+{
     if (data.isEmpty() || data.size() > 64 * 1024 * 1024)
         return std::nullopt;
     plist_t plist = nullptr;

@@ -12,6 +12,8 @@ namespace PropertyList {
 bool write(const QString &path, const QVariant &root);
 // Nothing when the file is missing or is no property list.
 std::optional<QVariant> read(const QString &path);
+// The same for the bytes of a file.
+std::optional<QVariant> fromData(const QByteArray &data);
 
 // The request-state files: an array holding one string.
 bool writeRequest(const QString &path, const QString &text);

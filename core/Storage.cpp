@@ -13,6 +13,9 @@ QString clearFileName(const QString &name, int limit, const QString &fallback)
 {
     try {
         QString result = name.left(limit);
+        // Half a pair is no character: it would turn into a replacement mark in the file name.
+        if (result.size() == limit && limit > 0 && result.back().isHighSurrogate())
+            result.chop(1);
         static const char16_t forbidden[] = u"\\/:*?\"<>|";
         for (const char16_t c : std::u16string_view(forbidden))
             result.remove(QChar(c));
@@ -21,6 +24,30 @@ QString clearFileName(const QString &name, int limit, const QString &fallback)
     } catch (...) {
         return fallback;
     }
+}
+
+QString cutToUtf8Bytes(const QString &name, int maxBytes)
+{
+    int bytes = 0;
+    qsizetype end = 0;
+    while (end < name.size()) {
+        const char32_t code =
+            name.at(end).isHighSurrogate() && end + 1 < name.size() && name.at(end + 1).isLowSurrogate()
+                ? QChar::surrogateToUcs4(name.at(end), name.at(end + 1))
+                : char32_t(name.at(end).unicode());
+        const int units = code > 0xFFFF ? 2 : 1;
+        const int length = code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
+        if (bytes + length > maxBytes)
+            break;
+        bytes += length;
+        end += units;
+    }
+    if (end == name.size())
+        return name;
+    QString result = name.left(end);
+    while (!result.isEmpty() && Text::trimmed(result.right(1)).isEmpty())
+        result.chop(1);
+    return result;
 }
 
 QString clearDownloadFileName(const QString &name)

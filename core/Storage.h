@@ -8,8 +8,12 @@ namespace Storage {
 constexpr int downloadNameLimit = 128;
 constexpr int playlistNameLimit = 64;
 
-// Cuts `name` to `limit` UTF-16 code units, removes \ / : * ? " < > |, trims; empty gives `fallback`.
+// Cuts `name` to `limit` UTF-16 code units (one less when the cut would split a surrogate pair), removes \ /
+// : * ? " < > |, trims; empty gives `fallback`.
 QString clearFileName(const QString &name, int limit, const QString &fallback);
+// The longest prefix of `name` whose UTF-8 form takes at most `maxBytes`, cut between characters (never
+// inside a surrogate pair), with white space trimmed from its end.
+QString cutToUtf8Bytes(const QString &name, int maxBytes);
 // The download queue's variant: fallback "Неизвестно".
 QString clearDownloadFileName(const QString &name);
 // The playlist screen's variant: fallback "Без названия".

@@ -8,11 +8,14 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <exception>
 
@@ -80,17 +83,36 @@ Queue::~Queue()
     delete m_pool.data();
 }
 
-QString Queue::finalPath(const QueueItem &item, bool video)
+QString Queue::finalPath(const QueueItem &item, bool video, int copy)
 {
+    // Names and paths are joined, never put through a format: a title may itself hold "%1".
     const QString folder = video ? StorageLayout::getVideoDir() : StorageLayout::getAudioDir();
-    const QString name = Storage::clearDownloadFileName(item.name);
-    return folder + QLatin1Char('/') +
-           (video ? QStringLiteral("%1.mp4") : QStringLiteral("%1.mp3")).arg(name);
+    const QString extension = video ? QStringLiteral(".mp4") : QStringLiteral(".mp3");
+    const QString suffix =
+        copy > 1 ? QStringLiteral(" (") + QString::number(copy) + QLatin1Char(')') : QString();
+    // The longest name is that of the temporary file: "name (2).mp3.TAG.temp".
+    const QString temporaryTail =
+        QLatin1Char('.') + QString::number(intValue(item.tag)) + QStringLiteral(".temp");
+    const int budget = maxFileNameBytes - int((suffix + extension + temporaryTail).toUtf8().size());
+    const QString name = Storage::cutToUtf8Bytes(Storage::clearDownloadFileName(item.name), budget);
+    return folder + QLatin1Char('/') + name + suffix + extension;
 }
 
 QString Queue::temporaryPath(const QString &finalPath, int tag)
 {
-    return QStringLiteral("%1.%2.temp").arg(finalPath).arg(tag);
+    return finalPath + QLatin1Char('.') + QString::number(tag) + QStringLiteral(".temp");
+}
+
+QString Queue::claimFinalPath(const QueueItem &item, bool video, int tag)
+{
+    for (int copy = 1;; ++copy) {
+        const QString path = finalPath(item, video, copy);
+        const auto claim = m_claimedPaths.constFind(path);
+        if (claim == m_claimedPaths.constEnd() || claim.value() == tag) {
+            m_claimedPaths.insert(path, tag);
+            return path;
+        }
+    }
 }
 
 DownloadEngine *Queue::pool()
@@ -107,7 +129,9 @@ void Queue::startItem(QList<QueueItem> &list, int index, bool video)
     QueueItem &item = list[index];
     GlobalData::replace(item.state, QStringLiteral("0"));
     const int tag = intValue(item.tag);
-    const QString destination = finalPath(item, video);
+    m_info[tag].failure.clear();
+    // Two items of one name never overwrite each other's file: the second is saved as "name (2).mp3".
+    const QString destination = claimFinalPath(item, video, tag);
     const QString temporary = temporaryPath(destination, tag);
     Storage::ensureFolder(video ? StorageLayout::getVideoDir() : StorageLayout::getAudioDir());
 
@@ -169,8 +193,13 @@ void Queue::clearInactive()
 {
     GlobalData *global = GlobalData::sharedGlobalData();
     const auto waiting = [](const QueueItem &item) { return floatValue(item.state) == -1.0f; };
-    global->audioQueueArray.removeIf(waiting);
-    global->videoQueueArray.removeIf(waiting);
+    for (QList<QueueItem> *list : {&global->audioQueueArray, &global->videoQueueArray}) {
+        for (const QueueItem &item : std::as_const(*list)) {
+            if (waiting(item))
+                m_info.remove(intValue(item.tag));
+        }
+        list->removeIf(waiting);
+    }
     postUpdateBadges();
 }
 
@@ -221,6 +250,9 @@ void Queue::removeButton(int tag)
 
 void Queue::removeButtonNotStarted(int tag)
 {
+    m_info.remove(tag);
+    m_claimedPaths.removeIf(
+        [tag](const QHash<QString, int>::iterator &claim) { return claim.value() == tag; });
     GlobalData *global = GlobalData::sharedGlobalData();
     removeFirstWithTag(global->audioQueueArray, tag);
     removeFirstWithTag(global->videoQueueArray, tag);
@@ -276,9 +308,13 @@ bool Queue::applicationActive() const
 {
     if (m_activeProvider)
         return m_activeProvider();
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
-        return QGuiApplication::applicationState() == Qt::ApplicationActive;
-    return true;
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return true;
+    // On a desktop the program stays "active" while its window can be seen, focused or not.
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    return std::any_of(windows.begin(), windows.end(), [](const QWindow *window) {
+        return window->isVisible() && !(window->windowStates() & Qt::WindowMinimized);
+    });
 }
 
 void Queue::updateQueue()
@@ -293,12 +329,38 @@ void Queue::updateQueue()
     }
 }
 
-QString Queue::statusText(const QueueItem &item)
+QString Queue::failureReason(const DownloadRequest &request)
+{
+    switch (request.error()) {
+    case DownloadRequest::Error::File:
+        switch (request.systemError()) {
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG:
+            return text("нет места на диске");
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return text("нет доступа к папке");
+        default:
+            return text("ошибка записи файла");
+        }
+    case DownloadRequest::Error::HttpStatus:
+        return text("ошибка сервера %1").arg(request.httpStatus());
+    default:
+        return text("обрыв связи");
+    }
+}
+
+QString Queue::statusText(const QueueItem &item, const QString &failure)
 {
     const float size = floatValue(item.state);
     const float received = floatValue(item.received);
-    if (size == -2.0f)
-        return text("обрыв связи, нажмите для запуска");
+    if (size == -2.0f) {
+        if (failure.isEmpty() || failure == text("обрыв связи"))
+            return text("обрыв связи, нажмите для запуска");
+        return failure + text(", нажмите для запуска");
+    }
     if (size == -1.0f)
         return text("нажмите для запуска");
     if (size == 0.0f)
@@ -312,9 +374,12 @@ QString Queue::statusText(const QueueItem &item)
     return QString();
 }
 
-double Queue::progress(const QueueItem &item)
+double Queue::progress(const QueueItem &item, quint64 knownSize)
 {
-    const float size = floatValue(item.state);
+    float size = floatValue(item.state);
+    // A failed or restarted item keeps showing the part of its file that is on disk.
+    if ((size == -2.0f || size == 0.0f) && knownSize > 0 && floatValue(item.received) > 0)
+        size = float(knownSize);
     if (size <= 0)
         return 0;
     return std::clamp(double(floatValue(item.received) / size), 0.0, 1.0);
@@ -338,8 +403,9 @@ void Queue::reloadTable()
             const QueueItem &item = lists[section]->at(i);
             QueueRowModel::Row row;
             row.name = item.name;
-            row.status = statusText(item);
-            row.progress = progress(item);
+            const ItemInfo info = m_info.value(intValue(item.tag));
+            row.status = statusText(item, info.failure);
+            row.progress = progress(item, info.lastSize);
             row.icon = section == 0 ? QStringLiteral("icon_audio.png") : QStringLiteral("icon_video.png");
             row.section = section;
             row.row = i;
@@ -358,6 +424,8 @@ void Queue::request(DownloadRequest &request, quint64 bytes)
         global->totalTraffic = global->totalTraffic + float(bytes);
         const QString size = QString::asprintf("%llu", (unsigned long long)request.contentLength());
         const QString received = QString::asprintf("%llu", (unsigned long long)request.totalBytesRead());
+        if (request.contentLength() > 0)
+            m_info[request.tag()].lastSize = request.contentLength();
         for (QList<QueueItem> *list : {&global->audioQueueArray, &global->videoQueueArray}) {
             const int index = indexOfTag(*list, request.tag());
             if (index < 0)
@@ -376,13 +444,18 @@ void Queue::requestDone(DownloadRequest &request)
     GlobalData *global = GlobalData::sharedGlobalData();
     removeFirstWithTag(global->audioQueueArray, request.tag());
     removeFirstWithTag(global->videoQueueArray, request.tag());
+    m_info.remove(request.tag());
+    const QString saved =
+        request.finalPath().isEmpty() ? request.options().destinationPath : request.finalPath();
+    m_claimedPaths.insert(saved, request.tag()); // the file of this run stays this item's
     postUpdateBadges();
-    Q_EMIT transferFinished(request.tag(), request.options().destinationPath);
+    Q_EMIT transferFinished(request.tag(), saved);
 }
 
 void Queue::requestFailed(DownloadRequest &request)
 {
     Log::line(request.errorDescription());
+    m_info[request.tag()].failure = failureReason(request);
     GlobalData *global = GlobalData::sharedGlobalData();
     for (QList<QueueItem> *list : {&global->audioQueueArray, &global->videoQueueArray}) {
         const int index = indexOfTag(*list, request.tag());
@@ -422,8 +495,9 @@ void Queue::watchMemoryPressure()
 #ifdef __linux__
     if (m_pressure)
         return;
-    // The kernel's pressure stall information stands in for a phone's low-memory warning: it wakes us when
-    // every runnable task has waited for memory 0.3 s within 2 s (unprivileged triggers need a 2 s window).
+    // The kernel's pressure stall information wakes us when every runnable task has waited for memory 0.3 s
+    // within 2 s (unprivileged triggers need a 2 s window); only when little memory is left then
+    // (isLowMemory) does that count as a phone's low-memory warning.
     const int fd = ::open("/proc/pressure/memory", O_RDWR | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return;
@@ -434,6 +508,29 @@ void Queue::watchMemoryPressure()
     }
     m_pressureFd = fd;
     m_pressure = new QSocketNotifier(qintptr(fd), QSocketNotifier::Exception, this);
-    connect(m_pressure, &QSocketNotifier::activated, this, &Queue::didReceiveMemoryWarning);
+    connect(m_pressure, &QSocketNotifier::activated, this, &Queue::memoryPressure);
 #endif
+}
+
+void Queue::memoryPressure()
+{
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (meminfo.open(QIODevice::ReadOnly) && isLowMemory(meminfo.readAll()))
+        didReceiveMemoryWarning();
+}
+
+bool Queue::isLowMemory(const QByteArray &meminfo)
+{
+    qint64 total = -1;
+    qint64 available = -1;
+    for (const QByteArray &line : meminfo.split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 2)
+            continue;
+        if (fields.at(0) == "MemTotal:")
+            total = fields.at(1).toLongLong();
+        else if (fields.at(0) == "MemAvailable:")
+            available = fields.at(1).toLongLong();
+    }
+    return total > 0 && available >= 0 && available * lowMemoryShare < total;
 }

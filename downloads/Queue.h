@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <QHash>
+
 #include <functional>
 #include <vector>
 
@@ -68,18 +70,32 @@ public:
 
     // Reloads the rows from the lists.
     void reloadTable();
-    // The status text and progress of an item, as its row shows them.
-    static QString statusText(const QueueItem &item);
-    static double progress(const QueueItem &item);
-    // Where an item is saved and where its data go meanwhile.
-    static QString finalPath(const QueueItem &item, bool video);
+    // The status text and progress of an item, as its row shows them. A failed item names its cause when it
+    // is known (`failure`, from failureReason) and keeps the share of the file already on disk (`knownSize`:
+    // the size the item had before it failed, 0 when unknown).
+    static QString statusText(const QueueItem &item, const QString &failure = QString());
+    static double progress(const QueueItem &item, quint64 knownSize = 0);
+    // The cause of a failed transfer in the words of the row: "нет места на диске", "нет доступа к папке",
+    // "ошибка сервера NNN", else "обрыв связи".
+    static QString failureReason(const DownloadRequest &request);
+    // Where an item is saved (`copy` 2, 3, … adds " (2)" … before the extension) and where its data go
+    // meanwhile. The name is cut so that the temporary file's name fits the file system's 255 bytes.
+    static QString finalPath(const QueueItem &item, bool video, int copy = 1);
     static QString temporaryPath(const QString &finalPath, int tag);
+    static constexpr int maxFileNameBytes = 255;
 
-    // Tells whether the application is in the foreground (default: the GUI application's state, else yes).
+    // Tells whether the queue may redraw: the program's window is shown and not minimised (default: asks the
+    // GUI application's windows; without a GUI, yes).
     void setApplicationActiveProvider(std::function<bool()> provider)
     {
         m_activeProvider = std::move(provider);
     }
+
+    // A low-memory signal is real when the memory still available is below this share of all memory (1/32,
+    // about 3 %): the kernel's pressure reports wake us for less, and ordinary pressure (a full page cache,
+    // a large build) must not cancel downloads. `meminfo` is the text of /proc/meminfo.
+    static constexpr int lowMemoryShare = 32;
+    static bool isLowMemory(const QByteArray &meminfo);
 
 Q_SIGNALS:
     // Show an alert: no title when empty; tag 0, no answer expected.
@@ -98,6 +114,17 @@ private:
     void postUpdateBadges();
     bool applicationActive() const;
     void watchMemoryPressure();
+    void memoryPressure();
+    // The first of "name.ext", "name (2).ext", … that no other item of this run has claimed.
+    QString claimFinalPath(const QueueItem &item, bool video, int tag);
+
+    struct ItemInfo
+    {
+        QString failure;      // the row's cause of the last failure
+        quint64 lastSize = 0; // the size the item showed last
+    };
+    QHash<int, ItemInfo> m_info;        // by tag
+    QHash<QString, int> m_claimedPaths; // final path → the tag that saves (or saved) there in this run
 
     QueueRowModel m_rows;
     QPointer<DownloadEngine> m_pool;

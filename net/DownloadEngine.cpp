@@ -1,5 +1,9 @@
 #include "net/DownloadEngine.h"
 
+#include "net/FileOrigin.h"
+#include "net/FileSink.h"
+#include "net/FileWriter.h"
+
 #include <QCoreApplication>
 #include <QFile>
 
@@ -9,6 +13,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
@@ -22,28 +27,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Large blocks keep the system calls few: libcurl reads up to its maximum at once and the file gets 1 MiB
-// writes. Both buffers are fixed, so memory does not grow with the file.
+// writes (FileSink). Both are bounded, so memory does not grow with the file.
 constexpr long curlBufferSize = 512 * 1024;
-constexpr size_t fileBufferSize = 1024 * 1024;
 
 QString tr(const char *text)
 {
     return QCoreApplication::translate("Melodrop", text);
-}
-
-bool writeAll(int fd, const char *data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
 }
 
 // "bytes 100-199/1000" → {100, 1000}; the total is -1 when given as "*". "bytes */1000" → {-1, 1000}.
@@ -170,11 +159,31 @@ QString DownloadRequest::errorDescription() const
     return m_errorDescription;
 }
 
-void DownloadRequest::setError(Error error, const QString &description)
+int DownloadRequest::systemError() const
+{
+    std::lock_guard lock(m_errorMutex);
+    return m_systemError;
+}
+
+long DownloadRequest::httpStatus() const
+{
+    std::lock_guard lock(m_errorMutex);
+    return m_httpStatus;
+}
+
+QString DownloadRequest::finalPath() const
+{
+    std::lock_guard lock(m_errorMutex);
+    return m_finalPath;
+}
+
+void DownloadRequest::setError(Error error, const QString &description, int systemError, long httpStatus)
 {
     std::lock_guard lock(m_errorMutex);
     m_error = error;
     m_errorDescription = description;
+    m_systemError = systemError;
+    m_httpStatus = httpStatus;
 }
 
 void DownloadRequest::cancel()
@@ -193,123 +202,120 @@ struct DownloadTransfer
     DownloadRequestPtr request;
     struct DownloadWorker *worker = nullptr;
     CURL *easy = nullptr;
-    int fd = -1;
-    std::unique_ptr<char[]> buffer;
-    size_t buffered = 0;
+    std::shared_ptr<FileSink> sink; // opened when a file answer arrives (or when an existing file is found)
+    FileSink::Placement placement;
     char errorText[CURL_ERROR_SIZE] = {};
     QByteArray rangeText;
+    curl_slist *headers = nullptr;
+    bool paused = false; // waiting for the disk thread to hand a block back
 
-    quint64 offset = 0;    // bytes already on disk when this attempt began (the Range start)
-    quint64 fileBytes = 0; // bytes of the file now, buffered ones included
+    quint64 offset = 0;    // bytes already in the file when this attempt began (the Range start)
+    quint64 fileBytes = 0; // bytes of the file now, the ones still on their way to the disk included
+    QByteArray validator;  // the recorded validator of the part on disk, sent as If-Range
     int retriesUsed = 0;
+    bool firstAttempt = true;
+    bool startFresh = false;     // the part on disk is not to be continued
+    bool restartedFresh = false; // a fresh start after an unusable 416 happened already
 
     // The answer being read; redirects and interim answers reset it.
     long status = 0;
     long long contentLengthHeader = -1;
     QByteArray contentRangeHeader;
+    QByteArray etag;
+    QByteArray lastModified;
     bool hasLocation = false;
     bool finalAnswer = false;     // the body of this answer is the file
-    bool alreadyComplete = false; // 416 for a Range that starts at the end of a complete file
+    bool alreadyComplete = false; // 416 for a Range that starts at the end of our complete file
+    bool restartWanted = false;   // 416 that does not fit the file on disk: start again from zero
     long long expectedBody = -1;
     quint64 bodyBytes = 0;
 
     DownloadRequest::Error failure = DownloadRequest::Error::None;
     QString failureText;
+    int failureErrno = 0;
+    long failureStatus = 0;
 
     quint64 unreported = 0; // received since the last report to the main thread
     Clock::time_point lastReport;
     Clock::time_point lastActivity; // the attempt's start, or its last header or body byte
 
+    ~DownloadTransfer() { curl_slist_free_all(headers); }
+
     const DownloadRequest::Options &options() const { return request->options(); }
 
-    void fail(DownloadRequest::Error error, const QString &text)
+    void fail(DownloadRequest::Error error, const QString &text, int systemError = 0, long httpStatus = 0)
     {
         if (failure == DownloadRequest::Error::None) {
             failure = error;
             failureText = text;
+            failureErrno = systemError;
+            failureStatus = httpStatus;
         }
     }
 
-    QString fileError(const QString &path, int error) const
+    void failFile(int error)
     {
-        return tr("Не удалось записать файл %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(error)));
+        fail(DownloadRequest::Error::File,
+             tr("Не удалось записать файл %1: %2")
+                 .arg(options().temporaryPath, QString::fromLocal8Bit(std::strerror(error))),
+             error);
     }
 
-    bool flush()
-    {
-        if (buffered == 0)
-            return true;
-        const bool ok = writeAll(fd, buffer.get(), buffered);
-        buffered = 0;
-        if (!ok)
-            fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
-        return ok;
-    }
+    // Opens the temporary file; false (the failure recorded) when it cannot be, or another download has it.
+    bool openSink(bool create);
 
-    bool append(const char *data, size_t size)
-    {
-        if (buffered + size > fileBufferSize && !flush())
-            return false;
-        if (size >= fileBufferSize) {
-            if (!writeAll(fd, data, size)) {
-                fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
-                return false;
-            }
-            return true;
-        }
-        std::memcpy(buffer.get() + buffered, data, size);
-        buffered += size;
-        return true;
-    }
-
-    void closeFile()
-    {
-        if (fd >= 0) {
-            flush();
-            ::close(fd);
-            fd = -1;
-        }
-    }
-
-    // Where an attempt starts: at the end of what is on disk when resuming, else at 0. The file itself is
-    // only opened once an answer with the file arrives, so a refused connection or an error answer leaves
-    // none.
+    // Where an attempt starts. The first attempt looks at a temporary file left on disk: it is continued
+    // only when its recorded origin is this address, else the answer's data replace it. Later attempts
+    // (after a time-out) continue what this request wrote.
     bool prepareAttempt()
     {
-        if (!flush())
-            return false;
-        quint64 size = 0;
-        struct stat info = {};
-        if (fd >= 0) {
-            if (::fstat(fd, &info) != 0) {
-                fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
-                return false;
+        offset = 0;
+        if (firstAttempt) {
+            firstAttempt = false;
+            const QByteArray destination = QFile::encodeName(options().destinationPath);
+            struct stat info = {};
+            if (::stat(destination.constData(), &info) == 0) {
+                placement.destinationExisted = true;
+                placement.destinationDevice = info.st_dev;
+                placement.destinationInode = info.st_ino;
             }
-            size = quint64(info.st_size);
-        } else if (::stat(QFile::encodeName(options().temporaryPath).constData(), &info) == 0) {
-            size = quint64(info.st_size);
+            placement.destination = options().destinationPath;
+            const QByteArray temporary = QFile::encodeName(options().temporaryPath);
+            if (::stat(temporary.constData(), &info) == 0) {
+                // Taken now, so that nobody else writes into it while the answer is on its way.
+                if (!openSink(false))
+                    return false;
+                if (options().allowResume && sink->sizeOnOpen() > 0) {
+                    const FileOrigin::Recorded origin = FileOrigin::read(sink->fd());
+                    const bool ours = origin.attributesSupported ? origin.url == options().url
+                                                                 : FileOrigin::createdHere(sink->fd());
+                    if (ours) {
+                        offset = sink->sizeOnOpen();
+                        validator = origin.validator;
+                    }
+                }
+            }
+        } else if (sink && options().allowResume && !startFresh) {
+            offset = fileBytes;
         }
-        offset = options().allowResume ? size : 0;
+        if (startFresh)
+            offset = 0;
         fileBytes = offset;
         request->m_totalBytesRead.store(fileBytes);
         return true;
     }
 
-    // Opens the temporary file, keeping its first `keep` bytes, and places the writes after them.
+    // Starts the file's data at byte `keep` (0: the whole file comes again) and records where it came from.
     bool openFile(quint64 keep)
     {
-        if (fd < 0) {
-            buffer = std::make_unique<char[]>(fileBufferSize);
-            const QByteArray path = QFile::encodeName(options().temporaryPath);
-            fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-            if (fd < 0) {
-                fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
-                return false;
-            }
-        }
-        if (::ftruncate(fd, off_t(keep)) != 0 || ::lseek(fd, off_t(keep), SEEK_SET) < 0) {
-            fail(DownloadRequest::Error::File, fileError(options().temporaryPath, errno));
+        if (!openSink(true))
             return false;
+        sink->truncate(keep);
+        if (keep == 0 || !etag.isEmpty() || !lastModified.isEmpty()) {
+            // A weak ETag cannot be used in If-Range; the date can.
+            const QByteArray strongTag = etag.startsWith("W/") ? QByteArray() : etag;
+            const QByteArray answerValidator = strongTag.isEmpty() ? lastModified : strongTag;
+            FileOrigin::write(sink->fd(), options().url, answerValidator);
         }
         offset = keep;
         fileBytes = keep;
@@ -326,15 +332,20 @@ struct DownloadTransfer
             return true; // libcurl follows it; its body is not ours
         finalAnswer = true;
         if (status >= 400) {
-            // A Range from the end of a complete file has nothing left to send.
-            const ContentRange range = parseContentRange(contentRangeHeader);
-            if (status == 416 && offset > 0 && range.valid && range.total == (long long)offset) {
-                alreadyComplete = true;
-                request->m_contentLength.store(offset);
-                return true;
+            if (status == 416 && offset > 0) {
+                // A Range from the end of our complete file has nothing left to send. Any other 416 means
+                // the file on disk does not fit the one behind the address: it starts again.
+                const ContentRange range = parseContentRange(contentRangeHeader);
+                if (range.valid && range.total == (long long)offset) {
+                    alreadyComplete = true;
+                    request->m_contentLength.store(offset);
+                    return true;
+                }
+                restartWanted = true;
+                return false;
             }
             fail(DownloadRequest::Error::HttpStatus,
-                 tr("Сервер ответил кодом %1: %2").arg(status).arg(options().url));
+                 tr("Сервер ответил кодом %1: %2").arg(QString::number(status), options().url), 0, status);
             return false;
         }
         if (offset > 0 && status == 206) {
@@ -353,8 +364,8 @@ struct DownloadTransfer
             request->m_contentLength.store(quint64(total));
             return true;
         }
-        // A whole file: the first answer, or a server that sent everything instead of the rest. Either way
-        // the file starts again from its first byte.
+        // A whole file: the first answer, a server that sent everything instead of the rest, or one whose
+        // file changed (If-Range). Either way the file starts again from its first byte.
         if (!openFile(0))
             return false;
         expectedBody = contentLengthHeader;
@@ -367,9 +378,12 @@ struct DownloadTransfer
         status = 0;
         contentLengthHeader = -1;
         contentRangeHeader.clear();
+        etag.clear();
+        lastModified.clear();
         hasLocation = false;
         finalAnswer = false;
         alreadyComplete = false;
+        restartWanted = false;
         expectedBody = -1;
         bodyBytes = 0;
     }
@@ -400,6 +414,10 @@ struct DownloadTransfer
                     self->contentRangeHeader = value;
                 } else if (name == "location") {
                     self->hasLocation = true;
+                } else if (name == "etag") {
+                    self->etag = value;
+                } else if (name == "last-modified") {
+                    self->lastModified = value;
                 }
             }
         }
@@ -418,6 +436,7 @@ struct DownloadWorker
     CURLM *multi = nullptr;
     std::thread thread;
     Bandwidth bandwidth;
+    std::unique_ptr<FileWriter> disk;
 
     // Handed over by the main thread.
     std::mutex mutex;
@@ -431,6 +450,7 @@ struct DownloadWorker
     std::vector<std::unique_ptr<DownloadTransfer>> running;
     quint64 receivedSinceSample = 0;
 
+    FileWriter &writer() { return *disk; }
     void wake() { curl_multi_wakeup(multi); }
 
     void post(const DownloadRequestPtr &request, bool ended, bool finished)
@@ -451,7 +471,8 @@ struct DownloadWorker
     {
         transfer.lastReport = now;
         // The file on disk follows the reports, so a crash loses at most one interval of data.
-        transfer.flush();
+        if (transfer.sink)
+            transfer.sink->flush();
         if (transfer.unreported == 0)
             return;
         const quint64 bytes = transfer.unreported;
@@ -460,11 +481,17 @@ struct DownloadWorker
             post(transfer.request, false, false);
     }
 
-    void end(const DownloadRequestPtr &request, DownloadRequest::Error error, const QString &text)
+    // Called on any thread: the end goes to the main thread after the file work is done.
+    void end(const DownloadRequestPtr &request, DownloadRequest::Error error, const QString &text,
+             int systemError = 0, long httpStatus = 0, const QString &finalPath = QString())
     {
         const bool finished = error == DownloadRequest::Error::None;
         if (!finished)
-            request->setError(error, text);
+            request->setError(error, text, systemError, httpStatus);
+        {
+            std::lock_guard lock(request->m_errorMutex);
+            request->m_finalPath = finalPath;
+        }
         request->m_executing.store(false);
         request->m_finished.store(true);
         post(request, true, finished);
@@ -474,6 +501,7 @@ struct DownloadWorker
     {
         transfer.resetAnswer();
         transfer.errorText[0] = 0;
+        transfer.paused = false;
         if (!transfer.prepareAttempt())
             return false;
         transfer.request->m_attempts.fetch_add(1);
@@ -495,6 +523,13 @@ struct DownloadWorker
         curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy, CURLOPT_USERAGENT, "Melodrop/" MELODROP_VERSION);
+        // A proxy's own "200 Connection established" must never be taken for the file's answer: that would
+        // start a resumed file again from zero.
+        curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+        if (!options.proxy.isEmpty()) {
+            curl_easy_setopt(easy, CURLOPT_PROXY, options.proxy.toUtf8().constData());
+            curl_easy_setopt(easy, CURLOPT_HTTPPROXYTUNNEL, 1L);
+        }
         // The time-out is for silence, not for the whole file: the transfer loop ends an attempt that has
         // gone that long without a byte (libcurl's low-speed check averages over seconds and reacts late).
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, timeout);
@@ -508,12 +543,19 @@ struct DownloadWorker
         curl_easy_setopt(easy, CURLOPT_PRIVATE, &transfer);
         // A plain Range header rather than libcurl's resume option: that one refuses a 200 answer, and a
         // 200 answer is still the whole file, which we take.
+        curl_slist_free_all(transfer.headers);
+        transfer.headers = nullptr;
         if (transfer.offset > 0) {
             transfer.rangeText = QByteArray::number(transfer.offset) + '-';
             curl_easy_setopt(easy, CURLOPT_RANGE, transfer.rangeText.constData());
+            // The rest of the file only if it is still the file we have the start of; else the whole new one.
+            if (!transfer.validator.isEmpty())
+                transfer.headers =
+                    curl_slist_append(transfer.headers, ("If-Range: " + transfer.validator).constData());
         } else {
             curl_easy_setopt(easy, CURLOPT_RANGE, nullptr);
         }
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.headers);
         if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
             transfer.fail(DownloadRequest::Error::Connection, tr("Не удалось начать загрузку"));
             return false;
@@ -538,7 +580,8 @@ struct DownloadWorker
         running.push_back(std::move(transfer));
     }
 
-    // Closes the transfer's handle and file and reports its end (nothing when the engine is going away).
+    // Closes the transfer's handle and file and reports its end once the disk thread is through with the
+    // file (nothing is reported when the engine is going away).
     void finishTransfer(DownloadTransfer &transfer, bool inMulti, bool notify = true)
     {
         if (transfer.easy) {
@@ -547,28 +590,59 @@ struct DownloadWorker
             curl_easy_cleanup(transfer.easy);
             transfer.easy = nullptr;
         }
-        transfer.closeFile();
         if (!notify) {
+            if (transfer.sink)
+                transfer.sink->close(nullptr, {});
+            transfer.sink.reset();
             transfer.request->m_executing.store(false);
             return;
         }
         report(transfer, Clock::now());
-        if (transfer.failure == DownloadRequest::Error::None) {
-            const QByteArray from = QFile::encodeName(transfer.options().temporaryPath);
-            const QByteArray to = QFile::encodeName(transfer.options().destinationPath);
-            // rename(2) replaces an existing destination in one step.
-            if (::rename(from.constData(), to.constData()) != 0)
-                transfer.fail(DownloadRequest::Error::File,
-                              tr("Не удалось переместить файл в %1: %2")
-                                  .arg(transfer.options().destinationPath,
-                                       QString::fromLocal8Bit(std::strerror(errno))));
+        if (transfer.failure == DownloadRequest::Error::None && !transfer.sink)
+            transfer.fail(DownloadRequest::Error::File,
+                          tr("Сервер не прислал файл: %1").arg(transfer.options().url));
+        if (!transfer.sink) {
+            end(transfer.request, transfer.failure, transfer.failureText, transfer.failureErrno,
+                transfer.failureStatus);
+            return;
         }
-        end(transfer.request, transfer.failure, transfer.failureText);
+        const bool complete = transfer.failure == DownloadRequest::Error::None;
+        auto closed = [this, request = transfer.request, failure = transfer.failure,
+                       text = transfer.failureText, failureErrno = transfer.failureErrno,
+                       status = transfer.failureStatus](int error, const QString &description,
+                                                        const QString &finalPath) {
+            if (failure != DownloadRequest::Error::None)
+                end(request, failure, text, failureErrno, status);
+            else if (error != 0)
+                end(request, DownloadRequest::Error::File, description, error);
+            else
+                end(request, DownloadRequest::Error::None, QString(), 0, 0, finalPath);
+        };
+        transfer.sink->close(complete ? &transfer.placement : nullptr, std::move(closed));
+        transfer.sink.reset();
+    }
+
+    // Starts the transfer again without a Range; false when that is not possible.
+    bool restart(DownloadTransfer &transfer)
+    {
+        curl_multi_remove_handle(multi, transfer.easy);
+        return startAttempt(transfer);
     }
 
     // A transfer libcurl has ended: finished, retried after a time-out, or failed.
     void completed(DownloadTransfer &transfer, CURLcode result)
     {
+        if (transfer.restartWanted && !transfer.restartedFresh &&
+            transfer.failure == DownloadRequest::Error::None) {
+            transfer.restartedFresh = true;
+            transfer.startFresh = true;
+            if (restart(transfer))
+                return;
+            finishTransfer(transfer, false);
+            return;
+        }
+        if (transfer.failure == DownloadRequest::Error::None && transfer.sink && transfer.sink->error() != 0)
+            transfer.failFile(transfer.sink->error());
         if (transfer.failure == DownloadRequest::Error::None) {
             if (result == CURLE_OK) {
                 if (!transfer.finalAnswer)
@@ -578,13 +652,12 @@ struct DownloadWorker
                          transfer.bodyBytes != quint64(transfer.expectedBody))
                     transfer.fail(DownloadRequest::Error::Incomplete,
                                   tr("Передача оборвалась: получено %1 из %2 байт")
-                                      .arg(transfer.bodyBytes)
-                                      .arg(transfer.expectedBody));
+                                      .arg(QString::number(transfer.bodyBytes),
+                                           QString::number(transfer.expectedBody)));
             } else if (result == CURLE_OPERATION_TIMEDOUT) {
                 if (transfer.retriesUsed < transfer.options().retriesOnTimeout) {
                     ++transfer.retriesUsed;
-                    curl_multi_remove_handle(multi, transfer.easy);
-                    if (startAttempt(transfer))
+                    if (restart(transfer))
                         return;
                     finishTransfer(transfer, false);
                     return;
@@ -592,10 +665,10 @@ struct DownloadWorker
                 transfer.fail(DownloadRequest::Error::TimedOut,
                               tr("Превышено время ожидания ответа: %1").arg(transfer.options().url));
             } else if (result == CURLE_PARTIAL_FILE) {
-                transfer.fail(DownloadRequest::Error::Incomplete,
-                              tr("Передача оборвалась: получено %1 из %2 байт")
-                                  .arg(transfer.bodyBytes)
-                                  .arg(transfer.expectedBody));
+                transfer.fail(
+                    DownloadRequest::Error::Incomplete,
+                    tr("Передача оборвалась: получено %1 из %2 байт")
+                        .arg(QString::number(transfer.bodyBytes), QString::number(transfer.expectedBody)));
             } else {
                 const QString detail = transfer.errorText[0] ? QString::fromUtf8(transfer.errorText)
                                                              : QString::fromUtf8(curl_easy_strerror(result));
@@ -624,6 +697,7 @@ struct DownloadWorker
             if (cancelScan)
                 cancelMarked();
             schedule();
+            resumePaused();
 
             int stillRunning = 0;
             curl_multi_perform(multi, &stillRunning);
@@ -644,9 +718,13 @@ struct DownloadWorker
             const Clock::time_point now = Clock::now();
             bool silent = false;
             for (auto &transfer : running) {
+                if (!transfer->easy)
+                    continue;
                 if (now - transfer->lastReport >=
                     std::chrono::milliseconds(DownloadEngine::progressIntervalMs))
                     report(*transfer, now);
+                if (transfer->paused)
+                    transfer->lastActivity = now; // waiting for the disk is not silence of the network
                 if (now - transfer->lastActivity >=
                     std::chrono::seconds(std::max(1, transfer->options().timeoutSeconds))) {
                     completed(*transfer, CURLE_OPERATION_TIMEDOUT);
@@ -667,6 +745,26 @@ struct DownloadWorker
         for (auto &transfer : running)
             finishTransfer(*transfer, true, false);
         running.clear();
+    }
+
+    // Transfers that waited for the disk go on once a block is free again (or end when the disk failed).
+    void resumePaused()
+    {
+        bool ended = false;
+        for (auto &transfer : running) {
+            if (!transfer->paused || !transfer->easy || !transfer->sink)
+                continue;
+            if (transfer->sink->error() != 0) {
+                transfer->failFile(transfer->sink->error());
+                finishTransfer(*transfer, true);
+                ended = true;
+            } else if (transfer->sink->hasRoom()) {
+                transfer->paused = false;
+                curl_easy_pause(transfer->easy, CURLPAUSE_CONT);
+            }
+        }
+        if (ended)
+            dropEnded();
     }
 
     void schedule()
@@ -711,6 +809,24 @@ struct DownloadWorker
     }
 };
 
+bool DownloadTransfer::openSink(bool create)
+{
+    if (sink && sink->isOpen())
+        return true;
+    sink = std::make_shared<FileSink>(worker->writer(), options().temporaryPath);
+    if (sink->open(create))
+        return true;
+    const int error = errno;
+    sink.reset();
+    if (error == EWOULDBLOCK) {
+        fail(DownloadRequest::Error::File, tr("Файл %1 занят другой загрузкой").arg(options().temporaryPath),
+             error);
+    } else {
+        failFile(error);
+    }
+    return false;
+}
+
 size_t DownloadTransfer::onBody(char *data, size_t size, size_t count, void *user)
 {
     auto *self = static_cast<DownloadTransfer *>(user);
@@ -720,8 +836,17 @@ size_t DownloadTransfer::onBody(char *data, size_t size, size_t count, void *use
         return 0;
     if (!self->finalAnswer || self->alreadyComplete)
         return length; // the body of a redirect or of the 416 is not part of the file
-    if (!self->append(data, length))
+    switch (self->sink->append(data, length)) {
+    case FileSink::Append::Ok:
+        break;
+    case FileSink::Append::Full:
+        // The disk is behind: libcurl keeps these bytes and hands them again once the transfer goes on.
+        self->paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    case FileSink::Append::Failed:
+        self->failFile(self->sink->error());
         return 0;
+    }
     self->bodyBytes += length;
     self->fileBytes += length;
     self->unreported += length;
@@ -740,6 +865,9 @@ DownloadEngine::DownloadEngine(QObject *parent)
     curl_global_init(CURL_GLOBAL_DEFAULT);
     m_worker->engine = this;
     m_worker->multi = curl_multi_init();
+    m_worker->disk = std::make_unique<FileWriter>([worker = m_worker.get()] { worker->wake(); });
+    // A file-size limit (RLIMIT_FSIZE) must end a download with an error, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     m_worker->thread = std::thread([worker = m_worker.get()] { worker->run(); });
 }
 
@@ -751,6 +879,7 @@ DownloadEngine::~DownloadEngine()
     }
     m_worker->wake();
     m_worker->thread.join();
+    m_worker->disk.reset(); // writes what arrived, so that the temporary files keep it
     curl_multi_cleanup(m_worker->multi);
     for (const DownloadRequestPtr &request : std::as_const(m_operations))
         request->m_engine = nullptr;

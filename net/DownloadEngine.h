@@ -21,13 +21,21 @@ public:
     struct Options
     {
         QString url;
-        QString temporaryPath;   // data go here while the transfer runs
-        QString destinationPath; // the temporary file is renamed to this (replacing it) when complete
+        QString temporaryPath; // data go here while the transfer runs
+        // The temporary file is renamed to this when complete. It replaces the file of that name that was
+        // there when the download began; a file that appeared there meanwhile (another download of the same
+        // name) stays, and this one is saved as "name (2).ext" (or the next free number): see finalPath().
+        QString destinationPath;
         int tag = 0;
         int timeoutSeconds = 120; // connect time-out, and the longest stretch without a single byte
         bool keepRunningInBackground = false; // accepted for completeness: a desktop process keeps running
         int retriesOnTimeout = 0;             // a time-out restarts the transfer this many times
-        bool allowResume = false;             // continue an existing temporary file with a Range request
+        // Continue an existing temporary file with a Range request, but only one whose recorded origin is
+        // this address (see FileOrigin.h), with If-Range when the server named a validator; any other
+        // temporary file of that name starts again from its first byte.
+        bool allowResume = false;
+        // A proxy ("http://host:port") to tunnel through with CONNECT; empty: libcurl's usual environment.
+        QString proxy;
     };
 
     struct Callbacks
@@ -45,7 +53,7 @@ public:
         Connection, // libcurl's own failures: refused, reset, closed early, …
         HttpStatus, // an answer of 400 or more
         Incomplete, // the answer ended short of its length
-        File,       // the temporary or final file could not be written
+        File,       // the temporary or final file could not be written (systemError() tells why)
     };
 
     static std::shared_ptr<DownloadRequest> create(Options options, Callbacks callbacks);
@@ -68,6 +76,11 @@ public:
     Error error() const;
     // A localised description of the failure; empty while none.
     QString errorDescription() const;
+    // The file system's errno behind an Error::File, the answer's status behind an Error::HttpStatus; else 0.
+    int systemError() const;
+    long httpStatus() const;
+    // Where the finished file was saved: the destination, or its numbered variant. Empty until finished.
+    QString finalPath() const;
 
     // Stops the transfer (through its engine once added); the failure callback follows.
     void cancel();
@@ -80,7 +93,7 @@ private:
     friend struct DownloadTransfer;
     friend struct DownloadWorker;
     DownloadRequest(Options options, Callbacks callbacks);
-    void setError(Error error, const QString &description);
+    void setError(Error error, const QString &description, int systemError, long httpStatus);
 
     const Options m_options;
     Callbacks m_callbacks;
@@ -96,6 +109,9 @@ private:
     mutable std::mutex m_errorMutex;
     Error m_error = Error::None;
     QString m_errorDescription;
+    int m_systemError = 0;
+    long m_httpStatus = 0;
+    QString m_finalPath;
     DownloadEngine *m_engine = nullptr; // main thread only
 };
 

@@ -3,9 +3,10 @@
 #include "decoding/Text.h"
 
 #include <curl/curl.h>
-#include <zlib.h>
 
 #include <array>
+#include <atomic>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -45,51 +46,57 @@ SharedStore &store()
 struct Transfer
 {
     QByteArray body;
-    QByteArray contentEncoding; // of the last answer: redirects reset it
+    bool tooLarge = false;
 };
+
+std::atomic<bool> aborting{false};
+std::atomic<int> unanswered{0};
+std::mutex causeMutex;
+QString firstCause;
+
+void recordUnanswered(const QString &cause)
+{
+    if (aborting.load())
+        return; // the program is quitting: nobody asks
+    if (unanswered.fetch_add(1) == 0) {
+        std::lock_guard lock(causeMutex);
+        firstCause = cause;
+    }
+}
 
 size_t onBody(char *data, size_t size, size_t count, void *user)
 {
-    static_cast<Transfer *>(user)->body.append(data, qsizetype(size * count));
-    return size * count;
+    auto *transfer = static_cast<Transfer *>(user);
+    const size_t length = size * count;
+    // libcurl hands us decoded data, so the limit holds for what a compressed body inflates to.
+    if (transfer->body.size() + qsizetype(length) > Http::maxBodyBytes) {
+        transfer->tooLarge = true;
+        return 0;
+    }
+    transfer->body.append(data, qsizetype(length));
+    return length;
 }
 
 size_t onHeader(char *data, size_t size, size_t count, void *user)
 {
-    auto *transfer = static_cast<Transfer *>(user);
-    const QByteArray line = QByteArray(data, qsizetype(size * count)).trimmed();
-    if (line.startsWith("HTTP/")) {
-        transfer->contentEncoding.clear();
-        transfer->body.clear(); // a redirect's own body is not the answer
-    } else if (line.toLower().startsWith("content-encoding:")) {
-        transfer->contentEncoding = line.mid(17).trimmed().toLower();
-    }
+    if (size * count >= 5 && std::memcmp(data, "HTTP/", 5) == 0)
+        static_cast<Transfer *>(user)->body.clear(); // a redirect's own body is not the answer
     return size * count;
 }
 
-// Inflates a gzip or zlib body; gives the input back when it is not compressed after all.
-QByteArray inflateBody(const QByteArray &compressed)
+// Lets abortAll() end a request that is waiting for an answer.
+int onProgress(void *, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    z_stream stream{};
-    if (inflateInit2(&stream, 15 + 32) != Z_OK)
-        return compressed;
-    QByteArray out;
-    std::array<char, 64 * 1024> chunk;
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(compressed.constData()));
-    stream.avail_in = uInt(compressed.size());
-    int rc = Z_OK;
-    while (rc == Z_OK) {
-        stream.next_out = reinterpret_cast<Bytef *>(chunk.data());
-        stream.avail_out = uInt(chunk.size());
-        rc = inflate(&stream, Z_NO_FLUSH);
-        out.append(chunk.data(), qsizetype(chunk.size() - stream.avail_out));
-        if (rc == Z_BUF_ERROR && stream.avail_in == 0)
-            break; // truncated answer: keep what was decoded
+    return aborting.load() ? 1 : 0;
+}
+
+bool hasHeader(const Http::Headers &headers, const QByteArray &name)
+{
+    for (const auto &header : headers) {
+        if (header.first.compare(name, Qt::CaseInsensitive) == 0)
+            return true;
     }
-    inflateEnd(&stream);
-    if (rc != Z_STREAM_END && out.isEmpty())
-        return compressed;
-    return out;
+    return false;
 }
 
 CURL *newHandle(const QString &url, int timeoutSeconds, bool useCookieStore)
@@ -104,6 +111,8 @@ CURL *newHandle(const QString &url, int timeoutSeconds, bool useCookieStore)
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 20L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, long(timeoutSeconds));
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "Mozilla/5.0 (X11; Linux x86_64) Melodrop/" MELODROP_VERSION);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onProgress);
     if (useCookieStore) {
         curl_easy_setopt(curl, CURLOPT_SHARE, store().share);
         curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // turns the cookie engine on without reading a file
@@ -118,26 +127,42 @@ namespace Http {
 Response get(const QString &url, const Headers &headers, int timeoutSeconds, bool useCookieStore)
 {
     Response response;
+    if (aborting.load())
+        return response;
     CURL *curl = newHandle(url, timeoutSeconds, useCookieStore);
     if (!curl)
         return response;
     curl_slist *list = nullptr;
     for (const auto &[name, value] : headers)
         list = curl_slist_append(list, (name + ": " + value).constData());
+    // Decoding is libcurl's. It sends the Accept-Encoding field only when the caller asked for one (the
+    // caller's own field, in its place), yet decodes a compressed answer either way.
+    curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    if (!hasHeader(headers, "Accept-Encoding"))
+        list = curl_slist_append(list, "Accept-Encoding:");
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
+    // An announced length over the limit ends the request before any of the body is read.
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(maxBodyBytes));
     Transfer transfer;
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    char errorText[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
 
-    if (curl_easy_perform(curl) == CURLE_OK) {
+    const CURLcode result = curl_easy_perform(curl);
+    if (result == CURLE_OK) {
         response.received = true;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
-        const QByteArray &encoding = transfer.contentEncoding;
-        response.body = (encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate")
-                            ? inflateBody(transfer.body)
-                            : std::move(transfer.body);
+        response.body = std::move(transfer.body);
+    } else if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
+        recordUnanswered(
+            QStringLiteral("ответ больше %1 МБ (%2)").arg(QString::number(maxBodyBytes >> 20), url));
+    } else {
+        const QString detail =
+            errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
+        recordUnanswered(detail + QStringLiteral(" (") + url + QLatin1Char(')'));
     }
     curl_slist_free_all(list);
     curl_easy_cleanup(curl);
@@ -151,8 +176,12 @@ long head(const QString &url, int timeoutSeconds)
         return 0;
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     long status = 0;
-    if (curl_easy_perform(curl) == CURLE_OK)
+    const CURLcode result = aborting.load() ? CURLE_ABORTED_BY_CALLBACK : curl_easy_perform(curl);
+    if (result == CURLE_OK)
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    else
+        recordUnanswered(QString::fromUtf8(curl_easy_strerror(result)) + QStringLiteral(" (") + url +
+                         QLatin1Char(')'));
     curl_easy_cleanup(curl);
     return status;
 }
@@ -168,6 +197,22 @@ QString servicePage(const QString &url, const QString &sid)
     if (!response.received)
         return {};
     return Text::decodeWindows1251(response.body);
+}
+
+int unansweredRequests()
+{
+    return unanswered.load();
+}
+
+QString firstUnansweredCause()
+{
+    std::lock_guard lock(causeMutex);
+    return firstCause;
+}
+
+void abortAll()
+{
+    aborting.store(true);
 }
 
 QList<Cookie> cookies()

@@ -7,6 +7,14 @@
 
 // The program's one HTTP layer over libcurl: synchronous requests that block their caller (never call them on
 // the main thread) and the one shared cookie store.
+//
+// Requests that got no answer at all. Service operations turn a failed request into an empty result, as the
+// service client's callers expect; a caller that must tell "nothing found" from "nobody answered" asks this
+// layer instead of every operation growing its own flag. Each request without an answer (refused or reset
+// connection, time-out, unknown host, a body over the limit) is counted for the whole process together with
+// its cause; an answer of any status, an empty body included, is not. melodrop-cli's dispatcher reads this
+// after a command has run and turns a success into exit 1 with the line "Нет ответа сервиса: <cause>", so a
+// command needs no code of its own for it: it only has to make its requests through this layer.
 namespace Http {
 
 using Headers = QList<QPair<QByteArray, QByteArray>>;
@@ -26,8 +34,13 @@ struct Response
     QByteArray body; // gzip already decoded; empty when nothing arrived
 };
 
-// GET with the given header fields in their order, following redirects. A "gzip" content encoding is decoded.
-// With `useCookieStore` the request sends the store's cookies and every hop's cookies are collected into it.
+// The largest body `get` accepts, after decoding: a larger one (or a compressed one that inflates past it) is
+// a failed request, as if nothing had arrived.
+constexpr qsizetype maxBodyBytes = 64 * 1024 * 1024;
+
+// GET with the given header fields in their order, following redirects. A "gzip" or "deflate" content
+// encoding is decoded by libcurl. With `useCookieStore` the request sends the store's cookies and every hop's
+// cookies are collected into it.
 Response get(const QString &url, const Headers &headers, int timeoutSeconds, bool useCookieStore = false);
 
 // HEAD; the status of the final answer, 0 when no answer arrived. Uses the cookie store, as a browser would.
@@ -37,6 +50,14 @@ long head(const QString &url, int timeoutSeconds = 60);
 // "Accept-Encoding: gzip", 120 s; the body decoded as Windows-1251. The status is not looked at; a failed
 // request gives the empty text.
 QString servicePage(const QString &url, const QString &sid);
+
+// Requests of this process that got no answer at all, and the cause of the first of them (empty while none).
+int unansweredRequests();
+QString firstUnansweredCause();
+
+// Ends every request under way and every later one at once, as failed requests: the program is quitting and
+// must not wait for a service that does not answer. Cannot be undone.
+void abortAll();
 
 // The shared cookie store, in its own order.
 QList<Cookie> cookies();

@@ -5,6 +5,10 @@
 #include <httplib.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <memory>
+#include <string>
+
 namespace {
 
 std::string gzip(const std::string &plain)
@@ -38,6 +42,56 @@ void SandboxRoutes::registerDiagnostics(httplib::Server &server, Sandbox::State 
         // A type the server does not compress by itself, so the body is gzipped exactly once.
         response.set_header("Content-Encoding", "gzip");
         response.set_content(gzip(text), "application/octet-stream");
+    });
+    // Bodies past the client's limit: /test/large/<MB> sends that many megabytes plainly (its length
+    // announced or not); /test/bomb/<MB> sends that many megabytes of zeros gzipped into a few hundred
+    // kilobytes.
+    server.Get(R"(/test/large/(\d+))", [](const httplib::Request &request, httplib::Response &response) {
+        const size_t bytes = std::min<size_t>(std::stoul(request.matches[1]), 256) << 20;
+        const bool chunked = request.has_param("chunked");
+        auto provider = [bytes](size_t offset, size_t, httplib::DataSink &sink) {
+            static const std::string block(64 * 1024, 'x');
+            const size_t count = std::min(block.size(), bytes - offset);
+            return sink.write(block.data(), count);
+        };
+        if (chunked) {
+            auto sent = std::make_shared<size_t>(0);
+            response.set_chunked_content_provider(
+                "application/octet-stream", [bytes, sent](size_t, httplib::DataSink &sink) {
+                    static const std::string block(64 * 1024, 'x');
+                    if (*sent >= bytes) {
+                        sink.done();
+                        return true;
+                    }
+                    const size_t count = std::min(block.size(), bytes - *sent);
+                    *sent += count;
+                    return sink.write(block.data(), count);
+                });
+        } else {
+            response.set_content_provider(bytes, "application/octet-stream", provider);
+        }
+    });
+    server.Get(R"(/test/bomb/(\d+))", [](const httplib::Request &request, httplib::Response &response) {
+        const size_t megabytes = std::min<size_t>(std::stoul(request.matches[1]), 1024);
+        z_stream stream{};
+        deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+        const std::string zeros(1 << 20, '\0');
+        std::string out;
+        std::string chunk(64 * 1024, '\0');
+        for (size_t i = 0; i < megabytes; ++i) {
+            stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(zeros.data()));
+            stream.avail_in = uInt(zeros.size());
+            const int flush = i + 1 == megabytes ? Z_FINISH : Z_NO_FLUSH;
+            do {
+                stream.next_out = reinterpret_cast<Bytef *>(chunk.data());
+                stream.avail_out = uInt(chunk.size());
+                deflate(&stream, flush);
+                out.append(chunk.data(), chunk.size() - stream.avail_out);
+            } while (stream.avail_out == 0);
+        }
+        deflateEnd(&stream);
+        response.set_header("Content-Encoding", "gzip");
+        response.set_content(out, "application/octet-stream");
     });
     // "Привет, мир" in code page 1251.
     server.Get("/test/cp1251", [](const httplib::Request &, httplib::Response &response) {

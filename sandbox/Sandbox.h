@@ -36,6 +36,9 @@ public:
         std::atomic<int> errorStatus{0};                  // answer every file request with this status
         std::atomic<long long> throttleBytesPerSecond{0}; // 0: as fast as possible
         std::atomic<long long> bytesServed{0};            // body bytes sent by the storage host so far
+        std::atomic<int> fileVersion{0}; // another number gives other bytes behind the same addresses
+        std::atomic<bool> validators{
+            false}; // send ETag and Last-Modified (both follow the version), obey If-Range
     };
 
     // Shared state of the routes; every access goes through `mutex`.

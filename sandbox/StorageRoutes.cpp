@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -229,8 +230,15 @@ RangeKind parseRange(const std::string &header, uint64_t size, ByteRange &range)
     return RangeKind::Satisfiable;
 }
 
+// The name a file's bytes are made from: a new version of the file is another name behind the same address.
+std::string versioned(const std::string &name, const Sandbox::StorageFaults &faults)
+{
+    const int version = faults.fileVersion.load();
+    return version == 0 ? name : name + "~" + std::to_string(version);
+}
+
 void serveFile(const httplib::Request &request, httplib::Response &response, Sandbox::StorageFaults &faults,
-               uint64_t size, const std::string &contentType, Filler fill)
+               uint64_t size, const std::string &contentType, Filler fill, const std::string &name)
 {
     if (const int status = faults.errorStatus.load(); status != 0) {
         response.status = status;
@@ -242,7 +250,21 @@ void serveFile(const httplib::Request &request, httplib::Response &response, San
 
     ByteRange range{0, size == 0 ? 0 : size - 1};
     RangeKind kind = RangeKind::None;
-    if (!faults.ignoreRange.load())
+    bool rangeAllowed = !faults.ignoreRange.load();
+    if (faults.validators.load()) {
+        char etag[32];
+        std::snprintf(etag, sizeof etag, "\"%016llx\"", (unsigned long long)fnv1a(versioned(name, faults)));
+        const std::string modified =
+            "Mon, " + std::to_string(1 + faults.fileVersion.load() % 28) + " Jan 2024 10:00:00 GMT";
+        response.set_header("ETag", etag);
+        response.set_header("Last-Modified", modified);
+        // If-Range: the rest only of the same file; another file is sent whole.
+        if (request.has_header("If-Range")) {
+            const std::string condition = request.get_header_value("If-Range");
+            rangeAllowed = rangeAllowed && (condition == etag || condition == modified);
+        }
+    }
+    if (rangeAllowed)
         kind = parseRange(request.get_header_value("Range"), size, range);
     response.set_header("Accept-Ranges", "bytes");
     if (kind == RangeKind::Unsatisfiable) {
@@ -326,23 +348,26 @@ void SandboxRoutes::registerStorage(httplib::Server &server, Sandbox::State &sta
             response.status = 404;
             return;
         }
-        auto mp3 = std::make_shared<const Mp3>(request.matches[2].str(), seconds);
-        serveFile(request, response, faults, mp3->size(), "audio/mpeg",
-                  [mp3](uint64_t offset, char *out, size_t length) { mp3->fill(offset, out, length); });
+        const std::string name = request.matches[2].str();
+        auto mp3 = std::make_shared<const Mp3>(versioned(name, faults), seconds);
+        serveFile(
+            request, response, faults, mp3->size(), "audio/mpeg",
+            [mp3](uint64_t offset, char *out, size_t length) { mp3->fill(offset, out, length); }, name);
     });
 
     // Up to 64 GiB of bytes.
-    server.Get(R"(/storage/bytes/(\d+)/([^/]+)\.bin)",
-               [&faults](const httplib::Request &request, httplib::Response &response) {
-                   uint64_t size = 0;
-                   if (!parseCount(request.matches[1].str(), 64ULL << 30, size)) {
-                       response.status = 404;
-                       return;
-                   }
-                   const uint64_t seed = fnv1a(request.matches[2].str());
-                   serveFile(request, response, faults, size, "application/octet-stream",
-                             [seed](uint64_t offset, char *out, size_t length) {
-                                 fillBytes(seed, offset, out, length);
-                             });
-               });
+    server.Get(R"(/storage/bytes/(\d+)/([^/]+)\.bin)", [&faults](const httplib::Request &request,
+                                                                 httplib::Response &response) {
+        uint64_t size = 0;
+        if (!parseCount(request.matches[1].str(), 64ULL << 30, size)) {
+            response.status = 404;
+            return;
+        }
+        const std::string name = request.matches[2].str();
+        const uint64_t seed = fnv1a(versioned(name, faults));
+        serveFile(
+            request, response, faults, size, "application/octet-stream",
+            [seed](uint64_t offset, char *out, size_t length) { fillBytes(seed, offset, out, length); },
+            name);
+    });
 }

@@ -1,4 +1,5 @@
 // melodrop-sandbox: the local stand-in of the service as a standalone server.
+#include "sandbox/ConnectProxy.h"
 #include "sandbox/Sandbox.h"
 
 #include <csignal>
@@ -20,7 +21,8 @@ int usage()
     std::fprintf(
         stderr,
         "usage: melodrop-sandbox [--host ADDR] [--port N] [--probe-status CODE] [--throttle BYTES_PER_S]\n"
-        "                        [--drop-after BYTES] [--error-status CODE] [--ignore-range]\n");
+        "                        [--drop-after BYTES] [--error-status CODE] [--ignore-range]\n"
+        "                        [--file-version N] [--validators] [--connect-proxy PORT]\n");
     return 2;
 }
 } // namespace
@@ -34,10 +36,17 @@ int main(int argc, char **argv)
     long long dropAfter = -1;
     int errorStatus = 0;
     bool ignoreRange = false;
+    bool validators = false;
+    int fileVersion = 0;
+    int proxyPort = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--ignore-range") {
             ignoreRange = true;
+            continue;
+        }
+        if (arg == "--validators") {
+            validators = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -54,6 +63,10 @@ int main(int argc, char **argv)
             dropAfter = std::atoll(argv[++i]);
         else if (arg == "--error-status")
             errorStatus = std::atoi(argv[++i]);
+        else if (arg == "--file-version")
+            fileVersion = std::atoi(argv[++i]);
+        else if (arg == "--connect-proxy")
+            proxyPort = std::atoi(argv[++i]);
         else
             return usage();
     }
@@ -63,6 +76,8 @@ int main(int argc, char **argv)
     sandbox.storageFaults().dropAfterBytes = dropAfter;
     sandbox.storageFaults().errorStatus = errorStatus;
     sandbox.storageFaults().ignoreRange = ignoreRange;
+    sandbox.storageFaults().validators = validators;
+    sandbox.storageFaults().fileVersion = fileVersion;
     if (!sandbox.start(port, host)) {
         std::fprintf(stderr, "melodrop-sandbox: cannot listen on %s:%d\n", host.c_str(), port);
         return 1;
@@ -72,6 +87,14 @@ int main(int argc, char **argv)
     std::fflush(stdout);
     std::fprintf(stderr, "Sandbox listening on %s (account %s / %s)\n", sandbox.baseUrl().c_str(),
                  account.email.c_str(), account.password.c_str());
+    ConnectProxy proxy;
+    if (proxyPort >= 0) {
+        if (!proxy.start(proxyPort)) {
+            std::fprintf(stderr, "melodrop-sandbox: cannot listen for the proxy on port %d\n", proxyPort);
+            return 1;
+        }
+        std::fprintf(stderr, "Tunnelling proxy on %s\n", proxy.url().c_str());
+    }
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
     while (!stopRequested)

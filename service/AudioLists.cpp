@@ -4,6 +4,7 @@
 #include "decoding/Json.h"
 #include "decoding/Log.h"
 #include "net/Http.h"
+#include "service/AudioListPage.h"
 #include "service/AudioSearchPage.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
@@ -56,16 +57,27 @@ QString entryDisplayText(const Json::Value &value)
 
 std::optional<QList<AudioRecord>> VKontakteWorks::getAudioWithJSON(const QString &owner, int kind)
 {
+    QString body;
     try {
         const GlobalData *global = GlobalData::sharedGlobalData();
         const QString url = listUrl(global->domain, owner, kind);
         if (url.isEmpty())
             return QList<AudioRecord>(); // no such list: nothing to ask for
+        body = Http::servicePage(url, global->vksid());
+    } catch (...) {
+        Log::line(QString::fromUtf8(Session::errorLogLine));
+        return std::nullopt;
+    }
+    return parseAudioListPage(body, kind);
+}
 
-        const QString body = Http::servicePage(url, global->vksid());
+std::optional<QList<AudioRecord>> parseAudioListPage(const QString &body, int kind)
+{
+    try {
         if (body.isEmpty())
             return QList<AudioRecord>();
-        QString text = stringByRemovingCharactersInSet(controlCharacters(), body);
+        QString text =
+            VKontakteWorks::stringByRemovingCharactersInSet(VKontakteWorks::controlCharacters(), body);
 
         // The recommendations answer carries other objects before the list; only this marker finds it.
         if (kind == 2) {

@@ -44,7 +44,8 @@ SignInResult signIn(const QString &email, const QString &password)
     try {
         const ServiceEndpoints &endpoints = ServiceEndpoints::current();
         result.probeCode = Http::head(endpoints.probeUrl, 60);
-        Log::line(QStringLiteral("Код ответа для %1: %2").arg(endpoints.webHost).arg(result.probeCode));
+        Log::line(QStringLiteral("Код ответа для %1: %2")
+                      .arg(endpoints.webHost, QString::number(result.probeCode)));
         if (result.probeCode != 200) {
             result.outcome = SignInResult::Unreachable;
             return result;
@@ -67,7 +68,9 @@ SignInResult signIn(const QString &email, const QString &password)
         global->setVksid(QString());
         global->setVkuid(QString());
     }
-    Log::line(QStringLiteral("SID: %1").arg(global->vksid()));
+    // The session identifier is a password in all but name: the log shows only enough to tell two apart.
+    const QString sid = global->vksid();
+    Log::line(QStringLiteral("SID: ") + (sid.size() > 4 ? sid.left(4) + QStringLiteral("…") : sid));
     Log::line(QStringLiteral("UID: %1").arg(global->vkuid()));
     result.outcome = global->vksid().isEmpty() ? SignInResult::Failed : SignInResult::SignedIn;
     return result;

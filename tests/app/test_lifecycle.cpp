@@ -266,6 +266,16 @@ TEST_F(LifecycleTest, ReceivedMp3AndMp4FilesGoToTheImportFoldersWithANotice)
     EXPECT_EQ(log.count(QStringLiteral("clip.mp4")), 1);
 }
 
+TEST_F(LifecycleTest, ACopyThatFailsIsReportedAsAnErrorAndNoFileAppears)
+{
+    // Nothing to copy: the handed-over file is gone before the import runs.
+    lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/vanished.mp3")));
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0].title, QStringLiteral("Ошибка"));
+    EXPECT_TRUE(notices[0].message.contains(QStringLiteral("vanished.mp3")));
+    EXPECT_FALSE(QFile::exists(audioImport() + QStringLiteral("/vanished.mp3")));
+}
+
 TEST_F(LifecycleTest, AnExistingImportKeepsItsContentAndTheNoticeIsStillShown)
 {
     writeFile(audioImport() + QStringLiteral("/song.mp3"), "old");

@@ -21,6 +21,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -268,6 +269,11 @@ TEST_F(DownloadEngineTest, ACompleteTemporaryFileFinishesWithoutData)
     const QString url = bytesUrl(40000, "complete");
     const QByteArray expected = reference(url);
     writeFile(dir.filePath("complete.bin.7.temp"), expected);
+    // Left by an earlier run of this download: its origin is recorded with it.
+    const QByteArray address = url.toUtf8();
+    ASSERT_EQ(::setxattr(QFile::encodeName(dir.filePath("complete.bin.7.temp")).constData(),
+                         "user.xdg.origin.url", address.constData(), size_t(address.size()), 0),
+              0);
 
     DownloadEngine engine;
     Recorder recorder;

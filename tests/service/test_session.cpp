@@ -47,9 +47,11 @@ TEST_F(SessionTest, SignInKeepsTheSessionAndUserCookiesAndLogsThem)
     EXPECT_EQ(global->vksid().size(), 32);
     EXPECT_TRUE(sandbox.hasSession(global->vksid().toStdString()));
     EXPECT_EQ(global->vkuid(), QString::fromStdString(Sandbox::defaultAccount().uid));
-    EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Код ответа для %1: 200").arg(host()),
-                                        QStringLiteral("SID: %1").arg(global->vksid()),
-                                        QStringLiteral("UID: %1").arg(global->vkuid())}));
+    EXPECT_EQ(log.lines(),
+              QStringList({QStringLiteral("Код ответа для %1: 200").arg(host()),
+                           // Only the start of the session identifier reaches the log.
+                           QStringLiteral("SID: ") + global->vksid().left(4) + QStringLiteral("…"),
+                           QStringLiteral("UID: %1").arg(global->vkuid())}));
 
     const QString sid = global->vksid();
     Session::signOut();

@@ -1,0 +1,232 @@
+// The queue names what it saves so that the file system takes it, keeps apart items of one name, and tells in
+// the row why an item failed without losing what it already has.
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "desktop/Badges.h"
+#include "downloads/Queue.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+#include "service/VKontakteWorks.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class QueueFailureTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(root.isValid());
+        VKontakteWorks::setRootDir(root.path());
+        base = QString::fromStdString(sandbox.baseUrl());
+        global = GlobalData::sharedGlobalData();
+        global->audioQueueArray.clear();
+        global->videoQueueArray.clear();
+    }
+    void TearDown() override
+    {
+        global->audioQueueArray.clear();
+        global->videoQueueArray.clear();
+        VKontakteWorks::setRootDir(QString());
+    }
+
+    QString bytesUrl(qint64 size, const QString &name) const
+    {
+        return base + QStringLiteral("/storage/bytes/") + QString::number(size) + QLatin1Char('/') + name +
+               QStringLiteral(".bin");
+    }
+    QByteArray reference(const QString &url)
+    {
+        const long long served = sandbox.storageFaults().bytesServed.load();
+        const QByteArray body = Http::get(url, {}, 10).body;
+        sandbox.storageFaults().bytesServed.store(served);
+        return body;
+    }
+    int add(const QString &name, const QString &url)
+    {
+        QueueItem item;
+        item.name = name;
+        item.url = url;
+        item.tag = QString::number(global->nextFileTag());
+        item.state = QStringLiteral("-1");
+        item.received = QStringLiteral("-1");
+        global->audioQueueArray.append(item);
+        return item.tag.toInt();
+    }
+    // The row of the item with `tag`; a default row when there is none.
+    QueueRowModel::Row row(Queue &queue, int tag)
+    {
+        queue.reloadTable();
+        for (const QueueRowModel::Row &row : queue.rows()->rows())
+            if (!row.header && row.tag == tag)
+                return row;
+        return {};
+    }
+    bool queueEmpty() const { return global->audioQueueArray.isEmpty(); }
+    bool failed(int tag) const
+    {
+        for (const QueueItem &item : global->audioQueueArray)
+            if (item.tag.toInt() == tag)
+                return item.state == QLatin1String("-2");
+        return false;
+    }
+
+    Sandbox sandbox;
+    QTemporaryDir root;
+    QString base;
+    GlobalData *global = nullptr;
+};
+
+TEST_F(QueueFailureTest, TitlesWithFormatMarksAndLongCyrillicTitlesAreSavedUnderTheirOwnNames)
+{
+    const QString cyrillic = QString(125, QChar(0x0416)); // "ЖЖЖ…", 250 bytes in UTF-8
+    const QString emoji = QString::fromUtf8("😀").repeated(70);
+    const QStringList titles = {"Top 100%1 hits", "A %2 B", "%L1 live", "100%% pure", cyrillic, emoji};
+    Queue queue;
+    QList<int> tags;
+    QStringList urls;
+    for (int i = 0; i < titles.size(); ++i) {
+        urls << bytesUrl(5000 + i, QStringLiteral("title%1").arg(i));
+        tags << add(titles.at(i), urls.last());
+    }
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }, 20000));
+
+    const QStringList saved = QDir(VKontakteWorks::getAudioDir()).entryList(QDir::Files, QDir::Name);
+    EXPECT_EQ(saved.size(), titles.size()) << saved.join(" | ").toStdString();
+    for (int i = 0; i < titles.size(); ++i) {
+        SCOPED_TRACE(titles.at(i).left(20).toStdString());
+        const QString expectedName = titles.at(i);
+        if (i < 4) {
+            EXPECT_TRUE(saved.contains(expectedName + ".mp3"));
+            EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/" + expectedName + ".mp3"),
+                      reference(urls.at(i)));
+            continue;
+        }
+        // Cut to whole characters so that "name.mp3.TAG.temp" fits 255 bytes.
+        QString found;
+        for (const QString &name : saved)
+            if (name.startsWith(titles.at(i).left(10)))
+                found = name;
+        ASSERT_FALSE(found.isEmpty());
+        EXPECT_TRUE(found.endsWith(".mp3"));
+        const QString stem = found.chopped(4);
+        EXPECT_TRUE(titles.at(i).startsWith(stem));
+        EXPECT_FALSE(stem.toUtf8().contains("\xEF\xBF\xBD")); // no replacement mark from a split character
+        const int temporaryBytes = int((found + "." + QString::number(tags.at(i)) + ".temp").toUtf8().size());
+        EXPECT_LE(temporaryBytes, 255);
+        EXPECT_GT(temporaryBytes, 245); // as much of the title as fits, not far less
+        EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/" + found), reference(urls.at(i)));
+    }
+}
+
+TEST_F(QueueFailureTest, AFailedItemSaysWhyAndKeepsTheProgressOfWhatItHas)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    Queue queue;
+
+    faults.dropAfterBytes = 50000;
+    const int dropped = add("Dropped", bytesUrl(200000, "dropped"));
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return failed(dropped); }));
+    const QueueRowModel::Row broken = row(queue, dropped);
+    EXPECT_EQ(broken.status, "обрыв связи, нажмите для запуска");
+    EXPECT_DOUBLE_EQ(broken.progress, 0.25);
+
+    faults.dropAfterBytes = -1;
+    faults.errorStatus = 503;
+    const int refused = add("Refused", bytesUrl(1000, "refused"));
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return failed(refused) && failed(dropped); }));
+    EXPECT_EQ(row(queue, refused).status, "ошибка сервера 503, нажмите для запуска");
+    // The resume of the dropped one met the error too: its part is still shown.
+    EXPECT_DOUBLE_EQ(row(queue, dropped).progress, 0.25);
+    faults.errorStatus = 0;
+
+    // A full disk: the process may write no file past 100 kB.
+    rlimit previous{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+    rlimit small = previous;
+    small.rlim_cur = 100000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int big = add("Big", bytesUrl(300000, "big"));
+    queue.startAll();
+    const bool ended = TestSupport::waitFor([&] { return failed(big); });
+    ::setrlimit(RLIMIT_FSIZE, &previous);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(row(queue, big).status, "нет места на диске, нажмите для запуска");
+    EXPECT_FALSE(QFile::exists(VKontakteWorks::getAudioDir() + "/Big.mp3"));
+
+    // Every one of them still completes to the right bytes afterwards.
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/Dropped.mp3"),
+              reference(bytesUrl(200000, "dropped")));
+    EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/Big.mp3"), reference(bytesUrl(300000, "big")));
+}
+
+TEST_F(QueueFailureTest, AFolderThatCannotBeWrittenIsNamedInTheRow)
+{
+    // Root ignores permission bits; an immutable folder stops even root.
+    QDir().mkpath(VKontakteWorks::getAudioDir());
+    const int fd =
+        ::open(QFile::encodeName(VKontakteWorks::getAudioDir()).constData(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    int flags = 0;
+    const bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                           (flags |= FS_IMMUTABLE_FL, ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (!immutable) {
+        ::close(fd);
+        GTEST_SKIP() << "this file system or user cannot make a folder immutable";
+    }
+    Queue queue;
+    const int tag = add("Locked", bytesUrl(1000, "locked"));
+    queue.startAll();
+    const bool ended = TestSupport::waitFor([&] { return failed(tag); });
+    flags &= ~FS_IMMUTABLE_FL;
+    ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    ::close(fd);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(row(queue, tag).status, "нет доступа к папке, нажмите для запуска");
+}
+
+TEST_F(QueueFailureTest, OnlyARealShortageOfMemoryCountsAsALowMemoryWarning)
+{
+    const struct
+    {
+        const char *meminfo;
+        bool low;
+    } cases[] = {
+        {"MemTotal:       24000000 kB\nMemFree:  100000 kB\nMemAvailable:   20000000 kB\n", false},
+        // A page cache that fills memory is still available memory.
+        {"MemTotal:       24000000 kB\nMemFree:   50000 kB\nMemAvailable:    1000000 kB\n", false},
+        {"MemTotal:       24000000 kB\nMemFree:   20000 kB\nMemAvailable:     700000 kB\n", true},
+        {"MemTotal: 1000 kB\nMemAvailable: 0 kB\n", true},
+        {"MemTotal: 1000 kB\n", false}, // no figure: no warning
+        {"", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Queue::isLowMemory(c.meminfo), c.low) << c.meminfo;
+}
+
+} // namespace

@@ -1,0 +1,307 @@
+// A download never saves bytes that are not the file behind its address: temporary files left by someone
+// else, files that changed on the server, other downloads of the same name, proxies.
+#include "../support/TestSupport.h"
+
+#include "net/DownloadEngine.h"
+#include "net/FileOrigin.h"
+#include "net/Http.h"
+#include "sandbox/ConnectProxy.h"
+#include "sandbox/Sandbox.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/xattr.h>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &data, const QString &origin = QString())
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+    file.close();
+    if (!origin.isEmpty()) {
+        const QByteArray url = origin.toUtf8();
+        ASSERT_EQ(::setxattr(QFile::encodeName(path).constData(), FileOrigin::urlAttribute, url.constData(),
+                             size_t(url.size()), 0),
+                  0);
+    }
+}
+
+QByteArray originOf(const QString &path)
+{
+    char value[1024];
+    const ssize_t length =
+        ::getxattr(QFile::encodeName(path).constData(), FileOrigin::urlAttribute, value, sizeof value);
+    return length < 0 ? QByteArray() : QByteArray(value, length);
+}
+
+struct Outcome
+{
+    QObject context;
+    bool finished = false;
+    bool failed = false;
+    quint64 bytes = 0;
+    bool ended() const { return finished || failed; }
+    DownloadRequest::Callbacks callbacks()
+    {
+        DownloadRequest::Callbacks callbacks;
+        callbacks.context = &context;
+        callbacks.receivedBytes = [this](DownloadRequest &, quint64 count) { bytes += count; };
+        callbacks.finished = [this](DownloadRequest &) { finished = true; };
+        callbacks.failed = [this](DownloadRequest &) { failed = true; };
+        return callbacks;
+    }
+};
+
+class DownloadOriginTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(dir.isValid());
+        base = QString::fromStdString(sandbox.baseUrl());
+    }
+    void TearDown() override { FileOrigin::setAttributesDisabledForTesting(false); }
+
+    QString bytesUrl(qint64 size, const QString &name) const
+    {
+        return base + QStringLiteral("/storage/bytes/") + QString::number(size) + QLatin1Char('/') + name +
+               QStringLiteral(".bin");
+    }
+    QByteArray reference(const QString &url)
+    {
+        Sandbox::StorageFaults &faults = sandbox.storageFaults();
+        const long long served = faults.bytesServed.load();
+        const QByteArray body = Http::get(url, {}, 10).body;
+        faults.bytesServed.store(served);
+        return body;
+    }
+    QString temporary(const QString &name) const { return dir.filePath(name + QStringLiteral(".1.temp")); }
+
+    DownloadRequestPtr run(Outcome &outcome, const QString &url, const QString &name,
+                           const QString &proxy = QString())
+    {
+        DownloadRequest::Options options;
+        options.url = url;
+        options.destinationPath = dir.filePath(name);
+        options.temporaryPath = temporary(name);
+        options.tag = 1;
+        options.timeoutSeconds = 10;
+        options.allowResume = true;
+        options.proxy = proxy;
+        DownloadRequestPtr request = DownloadRequest::create(options, outcome.callbacks());
+        engine.addOperation(request);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return outcome.ended(); }, 20000));
+        return request;
+    }
+
+    Sandbox sandbox;
+    QTemporaryDir dir;
+    QString base;
+    DownloadEngine engine;
+};
+
+// A temporary file of the same name that another download left (an earlier run, a crash, another process)
+// is never continued: whatever its size, the file is fetched whole.
+TEST_F(DownloadOriginTest, ForeignTemporaryFilesOfEverySizeAreStartedAgain)
+{
+    const QString url = bytesUrl(100000, "song");
+    const QByteArray expected = reference(url);
+    const struct
+    {
+        const char *what;
+        QByteArray content;
+        QString origin;
+    } cases[] = {
+        {"shorter, no origin", QByteArray(30000, 'x'), QString()},
+        {"exactly the remote size, other bytes", QByteArray(100000, 'y'), QString()},
+        {"longer than the remote file", QByteArray(150000, 'z'), QString()},
+        {"shorter, another address", expected.left(30000), bytesUrl(100000, "other")},
+        {"the remote size, another address", QByteArray(100000, 'w'), bytesUrl(100000, "other")},
+    };
+    int index = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString name = QStringLiteral("song%1.bin").arg(index++);
+        writeFile(temporary(name), c.content, c.origin);
+        sandbox.storageFaults().bytesServed = 0;
+        Outcome outcome;
+        const DownloadRequestPtr request = run(outcome, url, name);
+        ASSERT_TRUE(outcome.finished) << request->errorDescription().toStdString();
+        EXPECT_EQ(readFile(dir.filePath(name)), expected);
+        EXPECT_EQ(outcome.bytes, 100000u);
+        EXPECT_EQ(sandbox.storageFaults().bytesServed.load(), 100000);
+        // The saved file keeps where it came from, as a browser's download does.
+        EXPECT_EQ(originOf(dir.filePath(name)), url.toUtf8());
+    }
+}
+
+TEST_F(DownloadOriginTest, OurOwnPartFromAnEarlierRunIsContinuedAndAnOverlongOneStartsAgain)
+{
+    const QString url = bytesUrl(100000, "mine");
+    const QByteArray expected = reference(url);
+
+    writeFile(temporary("part.bin"), expected.left(40000), url);
+    sandbox.storageFaults().bytesServed = 0;
+    Outcome part;
+    run(part, url, "part.bin");
+    ASSERT_TRUE(part.finished);
+    EXPECT_EQ(readFile(dir.filePath("part.bin")), expected);
+    EXPECT_EQ(sandbox.storageFaults().bytesServed.load(), 60000); // only the rest came
+
+    // Recorded as ours, but longer than the file now is: the 416 does not fit, the file comes again.
+    writeFile(temporary("long.bin"), expected + QByteArray(5000, 'q'), url);
+    Outcome overlong;
+    const DownloadRequestPtr request = run(overlong, url, "long.bin");
+    ASSERT_TRUE(overlong.finished) << request->errorDescription().toStdString();
+    EXPECT_EQ(readFile(dir.filePath("long.bin")), expected);
+}
+
+TEST_F(DownloadOriginTest, AFileChangedOnTheServerIsFetchedWholeThroughIfRange)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    faults.validators = true;
+    const QString url = bytesUrl(200000, "changing");
+    faults.dropAfterBytes = 80000;
+    Outcome first;
+    run(first, url, "changing.bin");
+    ASSERT_TRUE(first.failed);
+    ASSERT_EQ(QFileInfo(temporary("changing.bin")).size(), 80000);
+
+    faults.dropAfterBytes = -1;
+    faults.fileVersion = 1; // a new file, and a new validator, behind the same address
+    const QByteArray changed = reference(url);
+    ASSERT_NE(changed.left(80000), readFile(temporary("changing.bin")));
+    Outcome second;
+    const DownloadRequestPtr request = run(second, url, "changing.bin");
+    ASSERT_TRUE(second.finished) << request->errorDescription().toStdString();
+    EXPECT_EQ(readFile(dir.filePath("changing.bin")), changed);
+    EXPECT_EQ(request->contentLength(), 200000u);
+
+    // The same file still there: only the rest comes.
+    faults.dropAfterBytes = 50000;
+    Outcome broken;
+    run(broken, bytesUrl(200000, "steady"), "steady.bin");
+    ASSERT_TRUE(broken.failed);
+    faults.dropAfterBytes = -1;
+    faults.bytesServed = 0;
+    Outcome resumed;
+    run(resumed, bytesUrl(200000, "steady"), "steady.bin");
+    ASSERT_TRUE(resumed.finished);
+    EXPECT_EQ(faults.bytesServed.load(), 150000);
+    EXPECT_EQ(readFile(dir.filePath("steady.bin")), reference(bytesUrl(200000, "steady")));
+}
+
+TEST_F(DownloadOriginTest, WithoutExtendedAttributesOnlyThisProcesssOwnPartsAreContinued)
+{
+    FileOrigin::setAttributesDisabledForTesting(true);
+    const QString url = bytesUrl(120000, "plain");
+    const QByteArray expected = reference(url);
+
+    writeFile(temporary("foreign.bin"), expected.left(20000) + QByteArray(20000, 'x'));
+    Outcome foreign;
+    run(foreign, url, "foreign.bin");
+    ASSERT_TRUE(foreign.finished);
+    EXPECT_EQ(readFile(dir.filePath("foreign.bin")), expected);
+
+    sandbox.storageFaults().dropAfterBytes = 50000;
+    Outcome broken;
+    run(broken, url, "own.bin");
+    ASSERT_TRUE(broken.failed);
+    sandbox.storageFaults().dropAfterBytes = -1;
+    sandbox.storageFaults().bytesServed = 0;
+    Outcome resumed;
+    run(resumed, url, "own.bin");
+    ASSERT_TRUE(resumed.finished);
+    EXPECT_EQ(sandbox.storageFaults().bytesServed.load(), 70000);
+    EXPECT_EQ(readFile(dir.filePath("own.bin")), expected);
+}
+
+TEST_F(DownloadOriginTest, TwoDownloadsUnderOneNameNeverShareAFileNorOverwriteEachOther)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    faults.throttleBytesPerSecond = 200000;
+    const QString first = bytesUrl(60000, "first");
+    const QString second = bytesUrl(60000, "second");
+    const QByteArray firstContent = reference(first);
+    const QByteArray secondContent = reference(second);
+
+    // One temporary name for both (another process numbers its items from 1 too): the second is refused
+    // with a reason instead of writing into the first one's file.
+    Outcome a, b;
+    DownloadRequest::Options options;
+    options.url = first;
+    options.destinationPath = dir.filePath("same.bin");
+    options.temporaryPath = temporary("same.bin");
+    options.tag = 1;
+    options.allowResume = true;
+    const DownloadRequestPtr ra = DownloadRequest::create(options, a.callbacks());
+    engine.addOperation(ra);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return a.bytes > 0; }));
+    options.url = second;
+    DownloadEngine other;
+    const DownloadRequestPtr rb = DownloadRequest::create(options, b.callbacks());
+    other.addOperation(rb);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return a.ended() && b.ended(); }));
+    EXPECT_TRUE(a.finished);
+    EXPECT_TRUE(b.failed);
+    EXPECT_EQ(rb->error(), DownloadRequest::Error::File);
+    EXPECT_TRUE(rb->errorDescription().contains(QStringLiteral("занят")))
+        << rb->errorDescription().toStdString();
+    EXPECT_EQ(readFile(dir.filePath("same.bin")), firstContent);
+
+    // Different temporary names, one destination: the file that appeared meanwhile stays.
+    faults.throttleBytesPerSecond = 0;
+    Outcome c;
+    DownloadRequest::Options late = options;
+    late.temporaryPath = dir.filePath("same.bin.2.temp");
+    late.url = second;
+    QFile::remove(dir.filePath("same.bin"));
+    // Begun before the first one is saved: "same.bin" is not there yet when it starts.
+    faults.throttleBytesPerSecond = 100000;
+    const DownloadRequestPtr rc = DownloadRequest::create(late, c.callbacks());
+    Outcome d;
+    options.url = first;
+    options.temporaryPath = dir.filePath("same.bin.3.temp");
+    const DownloadRequestPtr rd = DownloadRequest::create(options, d.callbacks());
+    engine.addOperation(rd);
+    other.addOperation(rc);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return c.ended() && d.ended(); }));
+    ASSERT_TRUE(c.finished && d.finished);
+    EXPECT_NE(rc->finalPath(), rd->finalPath());
+    EXPECT_EQ(readFile(rc->finalPath()), secondContent);
+    EXPECT_EQ(readFile(rd->finalPath()), firstContent);
+    const QStringList saved = {QFileInfo(rc->finalPath()).fileName(), QFileInfo(rd->finalPath()).fileName()};
+    EXPECT_TRUE(saved.contains("same.bin") && saved.contains("same (2).bin"))
+        << saved.join(", ").toStdString();
+}
+
+TEST_F(DownloadOriginTest, AProxysConnectAnswerNeverRestartsAResumedFile)
+{
+    ConnectProxy proxy;
+    ASSERT_TRUE(proxy.start());
+    const QString url = bytesUrl(90000, "tunnel");
+    const QByteArray expected = reference(url);
+    writeFile(temporary("tunnel.bin"), expected.left(30000), url);
+    sandbox.storageFaults().bytesServed = 0;
+    Outcome outcome;
+    const DownloadRequestPtr request = run(outcome, url, "tunnel.bin", QString::fromStdString(proxy.url()));
+    ASSERT_TRUE(outcome.finished) << request->errorDescription().toStdString();
+    EXPECT_GE(proxy.tunnelsOpened(), 1);
+    EXPECT_EQ(readFile(dir.filePath("tunnel.bin")), expected);
+    EXPECT_EQ(sandbox.storageFaults().bytesServed.load(), 60000);
+}
+
+} // namespace
