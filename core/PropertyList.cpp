@@ -69,11 +69,10 @@ QVariant fromPlist(plist_t node, int depth = 0)
         return map;
     }
     case PLIST_STRING: {
-        char *text = nullptr;
-        plist_get_string_val(node, &text);
-        const QString result = QString::fromUtf8(text);
-        free(text);
-        return result;
+        // By pointer and length: libplist's copying getter aborts the program on a string holding a NUL.
+        uint64_t length = 0;
+        const char *text = plist_get_string_ptr(node, &length);
+        return QString::fromUtf8(text, qsizetype(length));
     }
     case PLIST_BOOLEAN: {
         uint8_t b = 0;

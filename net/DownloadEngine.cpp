@@ -316,6 +316,7 @@ struct DownloadTransfer
             const QByteArray strongTag = etag.startsWith("W/") ? QByteArray() : etag;
             const QByteArray answerValidator = strongTag.isEmpty() ? lastModified : strongTag;
             FileOrigin::write(sink->fd(), options().url, answerValidator);
+            validator = answerValidator; // a retry after a time-out asks for the rest of this very file
         }
         offset = keep;
         fileBytes = keep;

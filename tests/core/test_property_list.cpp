@@ -70,3 +70,20 @@ TEST(PropertyList, GarbageAndWrongShapesGiveNothing)
 }
 
 } // namespace
+
+namespace {
+
+// Inputs the fuzzer found to crash the reader; each must read (or be refused) without ending the program.
+TEST(PropertyList, FuzzerFindingsAreReadWithoutCrashing)
+{
+    const QString folder = QStringLiteral(MELODROP_TEST_DATA "/fuzz/property_list");
+    // A string holding a NUL byte made libplist's copying getter abort.
+    QFile file(folder + QStringLiteral("/string-with-nul.plist"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const std::optional<QVariant> value = PropertyList::fromData(file.readAll());
+    ASSERT_TRUE(value.has_value());
+    ASSERT_EQ(value->toList().size(), 1);
+    EXPECT_TRUE(value->toList().first().toString().contains(QChar(0)));
+}
+
+} // namespace
