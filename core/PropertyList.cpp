@@ -128,6 +128,20 @@ std::optional<QVariant> fromData(const QByteArray &data)
     plist_from_memory(data.constData(), uint32_t(data.size()), &plist);
     if (!plist)
         return std::nullopt;
+    if (data.startsWith("bplist")) {
+        // A binary document's dictionary key may hold a NUL, and libplist aborts the program when such a key
+        // is read. Written out as XML and read back, the key ends at the NUL instead.
+        char *xml = nullptr;
+        uint32_t length = 0;
+        plist_to_xml(plist, &xml, &length);
+        plist_free(plist);
+        plist = nullptr;
+        if (xml)
+            plist_from_xml(xml, length, &plist);
+        free(xml);
+        if (!plist)
+            return std::nullopt;
+    }
     QVariant value = fromPlist(plist);
     plist_free(plist);
     if (!value.isValid())

@@ -84,6 +84,13 @@ TEST(PropertyList, FuzzerFindingsAreReadWithoutCrashing)
     ASSERT_TRUE(value.has_value());
     ASSERT_EQ(value->toList().size(), 1);
     EXPECT_TRUE(value->toList().first().toString().contains(QChar(0)));
+
+    // A dictionary key holding a NUL in a binary document made libplist abort while the key was read.
+    QFile binary(folder + QStringLiteral("/binary-key-with-nul.bplist"));
+    ASSERT_TRUE(binary.open(QIODevice::ReadOnly));
+    const std::optional<QVariant> nested = PropertyList::fromData(binary.readAll());
+    ASSERT_TRUE(nested.has_value());
+    EXPECT_EQ(nested->toList().size(), 2);
 }
 
 } // namespace
