@@ -1,7 +1,10 @@
 #include "app/Shell.h"
 
+#include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "desktop/Badges.h"
+#include "desktop/ColorScheme.h"
+#include "desktop/DesktopNotifier.h"
 #include "playback/VideoSurface.h"
 #include "screens/Audio_Albums.h"
 #include "screens/Audio_Export.h"
@@ -12,6 +15,8 @@
 #include "screens/Audio_Recommended.h"
 #include "screens/Audio_Search.h"
 #include "screens/AudioMenu.h"
+#include "screens/DownloadsFinished.h"
+#include "screens/NowPlaying.h"
 #include "screens/Friends_and_Groups.h"
 #include "screens/LoginForm.h"
 #include "screens/ProgressOverlay.h"
@@ -22,10 +27,53 @@
 #include "screens/VideoMenu.h"
 
 #include <QQmlEngine>
+#include <QUrl>
 
-Shell::Shell(QObject *parent) : QObject(parent), m_queue(new Queue(this))
+Shell::Shell(QObject *parent)
+    : QObject(parent), m_queue(new Queue(this)), m_colorScheme(new ColorScheme(this)),
+      m_nowPlaying(new NowPlaying(this)), m_notifier(new DesktopNotifier(this)),
+      m_downloadsFinished(new DownloadsFinished(m_queue, this))
 {
     connect(&Badges::shared(), &Badges::queueCountChanged, this, &Shell::queueBadgeChanged);
+    connect(m_downloadsFinished, &DownloadsFinished::noticeRequested, m_notifier, &DesktopNotifier::notify);
+}
+
+Shell::~Shell() = default;
+
+bool Shell::downloadsRunning()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    for (const QList<QueueItem> *list : {&global->audioQueueArray, &global->videoQueueArray}) {
+        for (const QueueItem &item : *list) {
+            const double size = item.state.toDouble();
+            const double received = item.received.toDouble();
+            // "0": started, no data yet; a size: running until everything arrived.
+            if (size == 0 || (size > 0 && received < size))
+                return true;
+        }
+    }
+    return false;
+}
+
+bool Shell::requestQuit()
+{
+    if (m_quitConfirmed || !downloadsRunning()) {
+        m_quitConfirmed = true;
+        Q_EMIT quitConfirmedChanged();
+        Q_EMIT quitRequested();
+        return true;
+    }
+    Q_EMIT alertRequested(QString(), tr("Загрузки ещё идут. Выйти?"), {tr("Отмена"), tr("Выйти")}, QuitAlert);
+    return false;
+}
+
+void Shell::alertViewClickedButtonAtIndex(int tag, int index)
+{
+    if (tag != QuitAlert || index != 1)
+        return;
+    m_quitConfirmed = true;
+    Q_EMIT quitConfirmedChanged();
+    Q_EMIT quitRequested();
 }
 
 int Shell::queueBadge() const
@@ -36,6 +84,8 @@ int Shell::queueBadge() const
 void Shell::registerQmlTypes(Shell *shell)
 {
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "Shell", shell);
+    qmlRegisterSingletonInstance("Melodrop", 1, 0, "ColorScheme", shell->colorScheme());
+    qmlRegisterSingletonInstance("Melodrop", 1, 0, "NowPlaying", shell->nowPlaying());
     qmlRegisterType<LoginForm>("Melodrop", 1, 0, "LoginForm");
     qmlRegisterUncreatableType<CatalogueMenu>("Melodrop", 1, 0, "CatalogueMenu",
                                               QStringLiteral("Use Audio or Video"));

@@ -2,6 +2,11 @@
 
 #include "downloads/Queue.h"
 
+class ColorScheme;
+class DesktopNotifier;
+class DownloadsFinished;
+class NowPlaying;
+
 #include <QObject>
 #include <QString>
 
@@ -14,9 +19,14 @@ class Shell : public QObject
     Q_PROPERTY(QString sandboxHint READ sandboxHint CONSTANT)
     Q_PROPERTY(bool rotationAllowed READ shouldAutorotate CONSTANT)
     Q_PROPERTY(Queue *queue READ queue CONSTANT)
+    Q_PROPERTY(bool quitConfirmed READ quitConfirmed NOTIFY quitConfirmedChanged)
 
 public:
+    enum AlertTag { QuitAlert = 1 };
+    Q_ENUM(AlertTag)
+
     explicit Shell(QObject *parent = nullptr);
+    ~Shell() override;
 
     // Registers the controllers under the QML module "Melodrop" 1.0, with `shell` as its Shell singleton.
     static void registerQmlTypes(Shell *shell);
@@ -36,10 +46,34 @@ public:
     QString sandboxHint() const { return m_sandboxHint; }
     void setSandboxHint(const QString &hint) { m_sandboxHint = hint; }
 
+    // The desktop's light or dark preference; start() it once the application object exists.
+    ColorScheme *colorScheme() const { return m_colorScheme; }
+    NowPlaying *nowPlaying() const { return m_nowPlaying; }
+    DesktopNotifier *notifier() const { return m_notifier; }
+
+    // Whether a transfer of the queue has started and not ended: quitting would break it off.
+    static bool downloadsRunning();
+
+    // Asked before the window closes: true when it may close now. While downloads run the answer is false and
+    // the question "Загрузки ещё идут. Выйти?" goes out through alertRequested; its answer comes back through
+    // alertViewClickedButtonAtIndex, and "Выйти" confirms (quitRequested follows).
+    Q_INVOKABLE bool requestQuit();
+    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+    bool quitConfirmed() const { return m_quitConfirmed; }
+
 Q_SIGNALS:
     void queueBadgeChanged();
+    void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
+    void quitConfirmedChanged();
+    // The user chose to quit (or nothing stood in the way): the program ends.
+    void quitRequested();
 
 private:
     QString m_sandboxHint;
     Queue *m_queue = nullptr;
+    ColorScheme *m_colorScheme = nullptr;
+    NowPlaying *m_nowPlaying = nullptr;
+    DesktopNotifier *m_notifier = nullptr;
+    DownloadsFinished *m_downloadsFinished = nullptr;
+    bool m_quitConfirmed = false;
 };

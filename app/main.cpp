@@ -2,7 +2,11 @@
 #include "app/Lifecycle.h"
 #include "app/SandboxProcess.h"
 #include "app/Shell.h"
+#include "app/Translations.h"
+#include "app/WindowState.h"
 #include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "desktop/ColorScheme.h"
 #include "desktop/Mpris.h"
 #include "desktop/RemoteControl.h"
 #include "desktop/SingleInstance.h"
@@ -15,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
 #include <QQuickWindow>
@@ -66,6 +71,8 @@ int main(int argc, char *argv[])
     QGuiApplication::setApplicationName(QStringLiteral("Melodrop"));
     QGuiApplication::setApplicationVersion(QStringLiteral(MELODROP_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("melodrop"));
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/melodrop.svg")));
+    Translations::install(QLocale::system());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Music and video of VKontakte on the desktop"));
@@ -119,6 +126,7 @@ int main(int argc, char *argv[])
 
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL); // the video picture is drawn through OpenGL
     QQuickStyle::setStyle(QStringLiteral("Material"));
+    shell.colorScheme()->start();
     Shell::registerQmlTypes(&shell);
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", &lifecycle);
     QQmlApplicationEngine engine;
@@ -130,6 +138,14 @@ int main(int argc, char *argv[])
         engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     if (!window)
         return 1;
+
+    WindowState windowState(Settings::defaultPath());
+    windowState.attach(window);
+    QObject::connect(&shell, &Shell::quitRequested, &app, [&windowState] {
+        windowState.save();
+        QCoreApplication::quit();
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &windowState, &WindowState::save);
 
     auto raise = [window] {
         window->show();

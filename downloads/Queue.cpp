@@ -385,8 +385,21 @@ double Queue::progress(const QueueItem &item, quint64 knownSize)
     return std::clamp(double(floatValue(item.received) / size), 0.0, 1.0);
 }
 
+void Queue::setPointerHeld(bool held)
+{
+    m_pointerHeld = held;
+    if (!held && m_reloadDeferred) {
+        m_reloadDeferred = false;
+        reloadTable();
+    }
+}
+
 void Queue::reloadTable()
 {
+    if (m_pointerHeld) {
+        m_reloadDeferred = true;
+        return;
+    }
     const GlobalData *global = GlobalData::sharedGlobalData();
     std::vector<QueueRowModel::Row> rows;
     rows.reserve(size_t(global->audioQueueArray.size() + global->videoQueueArray.size() + 2));

@@ -45,6 +45,10 @@ public:
     void removeButtonNotStarted(int tag);
     void removeButtonStarted(int tag);
     Q_INVOKABLE void rowTapped(int section, int row);
+    // While a pointer is pressed on the table its rows stay where they are, so that the row released on is the
+    // row pressed on; the redraws held back meanwhile happen at the release.
+    Q_INVOKABLE void setPointerHeld(bool held);
+    bool pointerHeld() const { return m_pointerHeld; }
 
     // Screen lifecycle.
     Q_INVOKABLE void viewDidLoad();
@@ -131,5 +135,7 @@ private:
     QPointer<QTimer> m_timer;
     std::function<bool()> m_activeProvider;
     int m_pressureFd = -1;
+    bool m_pointerHeld = false;
+    bool m_reloadDeferred = false;
     QSocketNotifier *m_pressure = nullptr;
 };

@@ -20,6 +20,12 @@ public:
     virtual double currentTime() const { return 0; }
     virtual void setCurrentTime(double seconds) { Q_UNUSED(seconds); }
     virtual double duration() const { return 0; }
+    // Output volume in per cent; players without a volume of their own ignore it.
+    virtual void setVolume(double percent) { Q_UNUSED(percent); }
+
+    // The volume every shared player takes when created, and the one playing now is set to.
+    static double sharedVolume();
+    static void setSharedVolume(double percent);
 
     // Stops the shared player, clears GlobalData::audioPlayer and deletes the player once control is back in
     // the event loop. Use this to drop it: whoever drops the shared player owns its end.

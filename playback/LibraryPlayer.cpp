@@ -19,6 +19,7 @@ LibraryPlayer::LibraryPlayer(MpvPlayer *mpv, const QString &path, QObject *paren
     connect(m_mpv, &MpvPlayer::endOfFile, this, [this](bool error) { Q_EMIT didFinishPlaying(!error); });
     connect(m_mpv, &MpvPlayer::playingChanged, this, &AudioPlayer::stateChanged);
     connect(m_mpv, &MpvPlayer::seeked, this, [this] { Q_EMIT seeked(m_mpv->currentTime()); });
+    m_mpv->setVolume(sharedVolume());
 }
 
 void LibraryPlayer::play()
@@ -55,4 +56,9 @@ double LibraryPlayer::duration() const
 {
     // Kept after the end of the track, as the track's length does not change.
     return m_mpv->duration();
+}
+
+void LibraryPlayer::setVolume(double percent)
+{
+    m_mpv->setVolume(percent);
 }

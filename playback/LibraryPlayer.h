@@ -22,6 +22,7 @@ public:
     double currentTime() const override;
     void setCurrentTime(double seconds) override;
     double duration() const override;
+    void setVolume(double percent) override;
 
     QString path() const { return m_path; }
 

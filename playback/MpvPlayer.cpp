@@ -174,6 +174,14 @@ void MpvPlayer::pause()
         mpv_set_property_string(m_mpv, "pause", "yes");
 }
 
+void MpvPlayer::setVolume(double percent)
+{
+    if (!m_mpv)
+        return;
+    double volume = qBound(0.0, percent, 100.0);
+    mpv_set_property(m_mpv, "volume", MPV_FORMAT_DOUBLE, &volume);
+}
+
 void MpvPlayer::togglePause()
 {
     if (m_playing)

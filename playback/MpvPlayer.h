@@ -33,6 +33,8 @@ public:
     Q_INVOKABLE void togglePause();
     Q_INVOKABLE void stop();
     Q_INVOKABLE void seek(double seconds);
+    // Output volume in per cent (0 to 100).
+    void setVolume(double percent);
 
     // Stops a preview player, clears the pointer and deletes the player later; false when there was none.
     static bool release(QPointer<MpvPlayer> &player);

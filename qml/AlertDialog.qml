@@ -20,6 +20,20 @@ Dialog {
         open()
     }
 
+    // Escape gives the cancel answer (the first button), as it closes any dialog.
+    function cancel() {
+        if (!dialog.opened)
+            return
+        dialog.player = null
+        dialog.close()
+        dialog.answered(dialog.tag, 0)
+    }
+    Shortcut {
+        sequence: "Escape"
+        enabled: dialog.opened
+        onActivated: dialog.cancel()
+    }
+
     anchors.centerIn: Overlay.overlay
     width: Math.min(parent ? parent.width - 40 : 320, 360)
     modal: true
@@ -33,12 +47,14 @@ Dialog {
             spacing: 6
             ToolButton {
                 objectName: "previewPlayButton"
-                text: dialog.player && dialog.player.playing ? "❚❚" : "▶"
+                icon.source: dialog.player && dialog.player.playing ? "qrc:/icons/pause.svg" : "qrc:/icons/play.svg"
+                Accessible.name: dialog.player && dialog.player.playing ? qsTr("Пауза") : qsTr("Играть")
                 enabled: dialog.player !== null
                 onClicked: dialog.player.togglePause()
             }
             Slider {
                 Layout.fillWidth: true
+                Accessible.name: qsTr("Позиция")
                 from: 0
                 to: dialog.player && dialog.player.duration > 0 ? dialog.player.duration : 1
                 value: dialog.player ? dialog.player.position : 0

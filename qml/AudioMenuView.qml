@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
@@ -9,6 +10,15 @@ Page {
     property string tappedName
     // The tab's menu controller (Audio or Video).
     property CatalogueMenu menu
+
+    // The row's icon image name ("icon_search.png") to the drawn icon's name.
+    function iconFor(image) {
+        const names = { "icon_search.png": "search", "icon_user.png": "user", "icon_group.png": "group",
+                        "icon_recommended.png": "recommended", "icon_albums.png": "albums",
+                        "icon_base.png": "library", "icon_playlist.png": "playlist", "icon_export.png": "export",
+                        "icon_friends_groups.png": "friends" }
+        return names[image] || "audio"
+    }
 
     Connections {
         target: page.menu
@@ -35,23 +45,26 @@ Page {
         delegate: ItemDelegate {
             width: ListView.view.width
             height: 64
+            objectName: "menuRow" + index
+            Accessible.role: Accessible.ListItem
+            Accessible.name: model.name + ", " + model.description + (model.counter > 0 ? ", " + model.counter : "")
             onClicked: {
                 page.tappedName = model.name
                 menu.rowSelected(index)
             }
             contentItem: RowLayout {
                 spacing: 12
+                // One drawn icon per row kind; the same kind looks the same in the audio and video menus.
                 Rectangle {
                     Layout.preferredWidth: 40
                     Layout.preferredHeight: 40
                     radius: 8
-                    color: Qt.hsla((index * 0.11) % 1, 0.45, 0.5, 1)
-                    Label {
+                    color: Qt.alpha(Material.accentColor, 0.15)
+                    Icon {
+                        objectName: "menuImage"
                         anchors.centerIn: parent
-                        text: model.name.charAt(0)
-                        color: "white"
-                        font.bold: true
-                        font.pixelSize: 18
+                        name: page.iconFor(model.icon)
+                        color: Material.accentColor
                     }
                 }
                 ColumnLayout {
@@ -62,18 +75,20 @@ Page {
                         text: model.name
                         font.pixelSize: 16
                         font.bold: true
+                        elide: Text.ElideRight
                     }
                     Label {
                         Layout.fillWidth: true
                         text: model.description
-                        color: "#777777"
+                        color: Material.secondaryTextColor
+                        elide: Text.ElideRight
                         font.pixelSize: 12
                     }
                 }
                 Rectangle {
                     visible: model.counter > 0
                     radius: 10
-                    color: "#4a76a8"
+                    color: Material.accentColor
                     Layout.preferredHeight: 22
                     Layout.preferredWidth: Math.max(28, counterText.implicitWidth + 14)
                     Label {
@@ -85,10 +100,9 @@ Page {
                         font.bold: true
                     }
                 }
-                Label {
-                    text: "›"
-                    font.pixelSize: 22
-                    color: "#aaaaaa"
+                Icon {
+                    name: "chevron"
+                    color: Material.hintTextColor
                 }
             }
         }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
@@ -8,6 +9,15 @@ Item {
     id: view
     property AudioResults controller
     property StackView stack
+    // Ctrl+F focuses it.
+    property alias searchField: searchBar
+    readonly property bool wide: width >= 640
+
+    function rowActions(index) {
+        return [{ id: "preview", text: qsTr("Прослушать"), icon: "play", run: () => view.controller.rowSelected(index) },
+                { id: "queue", text: qsTr("В очередь загрузок"), icon: "download",
+                  run: () => view.controller.accessoryButtonTapped(index) }]
+    }
 
     Component.onCompleted: controller.viewDidLoad()
     StackView.onActivating: controller.viewWillAppear()
@@ -55,7 +65,10 @@ Item {
                 onAccepted: view.controller.searchBarSearchButtonClicked()
                 onActiveFocusChanged: activeFocus ? view.controller.searchBarTextDidBeginEditing()
                                                   : view.controller.searchBarTextDidEndEditing()
-                Keys.onEscapePressed: view.controller.searchBarCancelButtonClicked()
+                Keys.onEscapePressed: {
+                    view.controller.searchBarCancelButtonClicked()
+                    view.forceActiveFocus()
+                }
             }
             Button {
                 objectName: "searchButton"
@@ -78,6 +91,7 @@ Item {
                 enabled: view.controller.sortEnabled
                 currentIndex: view.controller.sortIndex
                 onCurrentIndexChanged: view.controller.sortIndex = currentIndex
+                objectName: "sortSelector"
                 TabButton { text: qsTr("Популярные") }
                 TabButton { text: qsTr("Длина") }
                 TabButton { text: qsTr("Название") }
@@ -119,41 +133,94 @@ Item {
             clip: true
             model: view.controller.records
             ScrollBar.vertical: ScrollBar {}
-            delegate: ItemDelegate {
+            keyNavigationEnabled: true
+            activeFocusOnTab: true
+            currentIndex: -1
+            highlightMoveDuration: 0
+            Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
+            Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+            highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
+
+            header: Item {
+                visible: view.wide
                 width: ListView.view.width
-                height: 60
+                height: view.wide ? 28 : 0
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.leftMargin: 16
+                    anchors.rightMargin: 64
+                    spacing: 10
+                    Label { Layout.fillWidth: true; Layout.preferredWidth: 3; text: qsTr("Название"); font.pixelSize: 12; color: Material.hintTextColor }
+                    Label { Layout.fillWidth: true; Layout.preferredWidth: 2; text: qsTr("Исполнитель"); font.pixelSize: 12; color: Material.hintTextColor }
+                    Label { Layout.preferredWidth: 56; text: qsTr("Время"); font.pixelSize: 12; color: Material.hintTextColor; horizontalAlignment: Text.AlignRight }
+                }
+            }
+
+            delegate: ItemDelegate {
+                id: row
+                objectName: "resultRow" + index
+                width: ListView.view.width
+                height: view.wide ? 44 : 60
+                Accessible.role: Accessible.ListItem
+                Accessible.name: model.title + ", " + model.artist + ", " + model.duration
                 Component.onCompleted: view.controller.cellShown(index)
-                onClicked: view.controller.rowSelected(index)
+                onClicked: {
+                    table.currentIndex = index
+                    view.controller.rowSelected(index)
+                }
+                TapHandler {
+                    acceptedButtons: Qt.RightButton
+                    onTapped: (point) => {
+                        table.currentIndex = index
+                        rowMenu.openFor(row, point.position.x, point.position.y, view.rowActions(index))
+                    }
+                }
                 contentItem: RowLayout {
                     spacing: 10
+                    // Narrow: title over artist. Wide: title, artist and duration in columns.
                     ColumnLayout {
                         Layout.fillWidth: true
+                        Layout.preferredWidth: 3
                         spacing: 2
                         Label {
                             Layout.fillWidth: true
                             text: model.title
                             elide: Text.ElideRight
                             font.pixelSize: 15
-                            font.bold: true
+                            font.bold: !view.wide
                         }
                         Label {
                             Layout.fillWidth: true
+                            visible: !view.wide
                             text: model.artist
                             elide: Text.ElideRight
-                            color: "#666666"
+                            color: Material.secondaryTextColor
                             font.pixelSize: 13
                         }
                     }
                     Label {
+                        visible: view.wide
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 2
+                        text: model.artist
+                        elide: Text.ElideRight
+                        color: Material.secondaryTextColor
+                        font.pixelSize: 14
+                    }
+                    Label {
+                        Layout.preferredWidth: view.wide ? 56 : implicitWidth
+                        horizontalAlignment: Text.AlignRight
                         text: model.duration
-                        color: "#888888"
+                        color: Material.secondaryTextColor
                         font.pixelSize: 12
                     }
                     ToolButton {
                         objectName: "queueButton"
-                        text: "⬇"
-                        font.pixelSize: 18
+                        icon.source: "qrc:/icons/download.svg"
                         onClicked: view.controller.accessoryButtonTapped(index)
+                        Accessible.name: qsTr("В очередь загрузок")
+                        ToolTip.visible: hovered
+                        ToolTip.text: Accessible.name
                     }
                 }
             }
@@ -161,10 +228,12 @@ Item {
                 anchors.centerIn: parent
                 visible: table.count === 0
                 text: qsTr("Нет записей")
-                color: "#999999"
+                color: Material.hintTextColor
             }
         }
     }
+
+    RowMenu { id: rowMenu; objectName: "rowMenu" }
 
     ProgressOverlayView {
         anchors.fill: parent

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
@@ -10,34 +11,12 @@ Item {
     property var controller
     property StackView stack
 
-    // A folder, a note or a film frame, drawn so that no icon font is needed.
-    component EntryIcon: Item {
+    // A folder, a note or a film frame.
+    component EntryIcon: Icon {
         property bool folder
         property bool audio
-        implicitWidth: 28
-        implicitHeight: 24
-        Rectangle {
-            visible: parent.folder
-            x: 2; y: 3; width: 11; height: 5; radius: 1
-            color: "#e0b040"
-        }
-        Rectangle {
-            visible: parent.folder
-            x: 2; y: 6; width: 24; height: 16; radius: 2
-            color: "#f0c850"
-        }
-        Rectangle {
-            visible: !parent.folder
-            anchors.centerIn: parent
-            width: 22; height: 22; radius: 4
-            color: parent.audio ? "#4a76a8" : "#5b8a3c"
-            Text {
-                anchors.centerIn: parent
-                text: parent.parent.audio ? "♪" : "▶"
-                color: "white"
-                font.pixelSize: 13
-            }
-        }
+        name: folder ? "folder" : (audio ? "audio" : "video")
+        color: folder ? "#d9a030" : Material.accentColor
     }
 
     // The controller belongs to whoever opened the view (one per tab), so that the folder is kept between visits.
@@ -69,7 +48,8 @@ Item {
         NavigationBar {
             Layout.fillWidth: true
             title: view.controller.title
-            actionText: "⟳"
+            actionIcon: "refresh"
+            actionName: qsTr("Обновить")
             onBack: view.controller.backButtonVisible ? view.controller.toParentFolder() : view.stack.pop()
             onAction: view.controller.reloadLibrary()
         }
@@ -107,7 +87,7 @@ Item {
                         Label {
                             Layout.fillWidth: true
                             text: model.name
-                            elide: Text.ElideMiddle
+                            elide: Text.ElideRight
                             font.family: "Helvetica"
                             font.pixelSize: 15
                         }
@@ -115,7 +95,7 @@ Item {
                             Layout.fillWidth: true
                             visible: text.length > 0
                             text: model.detail
-                            color: "#666666"
+                            color: Material.secondaryTextColor
                             font.family: "Helvetica"
                             font.pixelSize: 12
                         }
@@ -124,7 +104,7 @@ Item {
                         visible: model.folder
                         text: "›"
                         font.pixelSize: 22
-                        color: "#999999"
+                        color: Material.hintTextColor
                     }
                 }
             }
@@ -133,7 +113,7 @@ Item {
                 anchors.centerIn: parent
                 visible: table.count === 0
                 text: qsTr("Нет файлов")
-                color: "#999999"
+                color: Material.hintTextColor
             }
         }
     }

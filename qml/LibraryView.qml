@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
@@ -10,37 +11,32 @@ Item {
     property var controller
     property StackView stack
 
-    // A folder, a note or a film frame, drawn so that no icon font is needed.
-    component EntryIcon: Item {
+    // A folder, a note or a film frame.
+    component EntryIcon: Icon {
         property bool folder
         property bool audio
-        implicitWidth: 28
-        implicitHeight: 24
-        Rectangle {
-            visible: parent.folder
-            x: 2; y: 3; width: 11; height: 5; radius: 1
-            color: "#e0b040"
-        }
-        Rectangle {
-            visible: parent.folder
-            x: 2; y: 6; width: 24; height: 16; radius: 2
-            color: "#f0c850"
-        }
-        Rectangle {
-            visible: !parent.folder
-            anchors.centerIn: parent
-            width: 22; height: 22; radius: 4
-            color: parent.audio ? "#4a76a8" : "#5b8a3c"
-            Text {
-                anchors.centerIn: parent
-                text: parent.parent.audio ? "♪" : "▶"
-                color: "white"
-                font.pixelSize: 13
-            }
-        }
+        name: folder ? "folder" : (audio ? "audio" : "video")
+        color: folder ? "#d9a030" : Material.accentColor
     }
 
     readonly property bool audio: controller ? controller.audio : true
+    // Wide pages show the name and the size in columns.
+    readonly property bool wide: width >= 640
+
+    // The actions of a row, for its context menu.
+    function rowActions(index) {
+        const list = [{ id: "play", text: view.audio ? qsTr("Прослушать") : qsTr("Смотреть"), icon: "play",
+                        run: () => view.controller.rowSelected(index) }]
+        if (view.audio)
+            list.push({ id: "append", text: qsTr("Добавить в плейлист"), icon: "add",
+                        run: () => view.controller.accessoryButtonTapped(index) })
+        list.push({ id: "delete", text: qsTr("Удалить"), icon: "delete", run: () => view.controller.deleteRow(index) })
+        return list
+    }
+    function deleteCurrent() {
+        if (table.currentIndex >= 0 && table.currentIndex < table.count)
+            view.controller.deleteRow(table.currentIndex)
+    }
 
     // The controller belongs to whoever opened the view (one per tab), so that the folder is kept between visits.
     StackView.onActivating: controller.viewWillAppear()
@@ -64,7 +60,11 @@ Item {
         }
         function onVideoPlayerRequested(fileName, refererType) {
             const player = videoPlayerScreen.createObject(null, { fileName: fileName, refererType: refererType })
-            view.stack.push(videoPlayerView, { controller: player, stack: view.stack })
+            const window = ApplicationWindow.window
+            if (window && window.openVideoPlayer)
+                window.openVideoPlayer(player)
+            else
+                view.stack.push(videoPlayerView, { controller: player, stack: view.stack })
         }
     }
 
@@ -75,7 +75,8 @@ Item {
         NavigationBar {
             Layout.fillWidth: true
             title: view.controller.title
-            actionText: "⟳"
+            actionIcon: "refresh"
+            actionName: qsTr("Обновить")
             // Inside a sub-folder the left button goes one folder up; at the top it leaves the screen.
             onBack: view.controller.backButtonVisible ? view.controller.toParentFolder() : view.stack.pop()
             onAction: view.controller.reloadLibrary()
@@ -124,14 +125,48 @@ Item {
                 NumberAnimation { target: table; property: "opacity"; from: 0; to: 1; duration: 500 }
             }
 
+            keyNavigationEnabled: true
+            activeFocusOnTab: true
+            currentIndex: -1
+            highlightMoveDuration: 0
+            Keys.onDeletePressed: view.deleteCurrent()
+            Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
+            Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+            highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
+
+            header: Rectangle {
+                visible: view.wide
+                width: ListView.view.width
+                height: view.wide ? 28 : 0
+                color: "transparent"
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.leftMargin: 52
+                    anchors.rightMargin: 100
+                    Label { Layout.fillWidth: true; text: qsTr("Название"); font.pixelSize: 12; color: Material.hintTextColor }
+                    Label { Layout.preferredWidth: 120; text: qsTr("Размер"); font.pixelSize: 12; color: Material.hintTextColor }
+                }
+            }
+
             delegate: SwipeDelegate {
                 id: row
+                objectName: "libraryRow" + index
                 width: ListView.view.width
-                height: 56
+                height: view.wide ? 44 : 56
                 highlighted: false
+                Accessible.role: Accessible.ListItem
+                Accessible.name: model.name + (model.detail.length > 0 ? ", " + model.detail : "")
                 onClicked: {
                     swipe.close()
+                    table.currentIndex = index
                     view.controller.rowSelected(index)
+                }
+                TapHandler {
+                    acceptedButtons: Qt.RightButton
+                    onTapped: (point) => {
+                        table.currentIndex = index
+                        rowMenu.openFor(row, point.position.x, point.position.y, view.rowActions(index))
+                    }
                 }
 
                 contentItem: RowLayout {
@@ -146,37 +181,48 @@ Item {
                         Label {
                             Layout.fillWidth: true
                             text: model.name
-                            elide: Text.ElideMiddle
+                            elide: Text.ElideRight
                             font.family: "Helvetica"
                             font.pixelSize: 15
                         }
                         Label {
                             Layout.fillWidth: true
-                            visible: text.length > 0
+                            visible: !view.wide && text.length > 0
                             text: model.detail
-                            color: "#666666"
+                            color: Material.secondaryTextColor
                             font.family: "Helvetica"
                             font.pixelSize: 12
                         }
                     }
+                    Label {
+                        visible: view.wide
+                        Layout.preferredWidth: 120
+                        text: model.detail.replace(/^[^:]*:\s*/, "")
+                        color: Material.secondaryTextColor
+                        font.pixelSize: 13
+                    }
                     ToolButton {
                         objectName: "appendButton"
                         visible: model.accessory
-                        text: "+"
-                        font.pixelSize: 20
+                        icon.source: "qrc:/icons/add.svg"
                         onClicked: view.controller.accessoryButtonTapped(index)
+                        Accessible.name: qsTr("Добавить в плейлист")
+                        ToolTip.visible: hovered
+                        ToolTip.text: Accessible.name
                     }
                     // Deleting takes two taps: this one uncovers the delete button.
                     ToolButton {
                         objectName: "deleteToggle"
-                        text: "✕"
+                        icon.source: "qrc:/icons/delete.svg"
                         onClicked: row.swipe.position < 0 ? row.swipe.close() : row.swipe.open(SwipeDelegate.Right)
+                        Accessible.name: model.deleteTitle
+                        ToolTip.visible: hovered
+                        ToolTip.text: Accessible.name
                     }
-                    Label {
+                    Icon {
                         visible: model.folder
-                        text: "›"
-                        font.pixelSize: 22
-                        color: "#999999"
+                        name: "chevron"
+                        color: Material.hintTextColor
                     }
                 }
 
@@ -195,6 +241,8 @@ Item {
                         id: deleteArea
                         objectName: "deleteButton"
                         anchors.fill: parent
+                        Accessible.role: Accessible.Button
+                        Accessible.name: model.deleteTitle
                         onClicked: {
                             row.swipe.close()
                             view.controller.deleteRow(index)
@@ -207,10 +255,12 @@ Item {
                 anchors.centerIn: parent
                 visible: table.count === 0
                 text: qsTr("Нет файлов")
-                color: "#999999"
+                color: Material.hintTextColor
             }
         }
     }
+
+    RowMenu { id: rowMenu; objectName: "rowMenu" }
 
     ProgressOverlayView {
         anchors.fill: parent

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
@@ -23,9 +24,10 @@ Item {
 
         ColumnLayout {
             id: column
-            x: 24
+            // A readable column in a wide window, the whole width in a narrow one.
+            width: Math.min(scroller.width - 48, 440)
+            x: (scroller.width - width) / 2
             y: 24
-            width: scroller.width - 48
             spacing: 14
 
             Label {
@@ -34,13 +36,13 @@ Item {
                 text: "Melodrop"
                 font.pixelSize: 34
                 font.bold: true
-                color: "#4a76a8"
+                color: Material.accentColor
                 horizontalAlignment: Text.AlignHCenter
             }
             Label {
                 Layout.fillWidth: true
                 text: qsTr("Музыка и видео ВКонтакте")
-                color: "#777777"
+                color: Material.secondaryTextColor
                 horizontalAlignment: Text.AlignHCenter
                 Layout.bottomMargin: 12
             }
@@ -52,7 +54,7 @@ Item {
                 inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoAutoUppercase
                 text: loginForm.loginInput
                 onTextEdited: loginForm.loginInput = text
-                onAccepted: loginForm.textFieldReturn()
+                onAccepted: loginForm.returnPressed()
                 enabled: loginForm.loginButtonImage === "Login_button.png"
             }
             TextField {
@@ -63,7 +65,7 @@ Item {
                 echoMode: TextInput.Password
                 text: loginForm.passwordInput
                 onTextEdited: loginForm.passwordInput = text
-                onAccepted: loginForm.textFieldReturn()
+                onAccepted: loginForm.returnPressed()
                 enabled: loginForm.loginButtonImage === "Login_button.png"
             }
             Button {
@@ -80,7 +82,7 @@ Item {
                 Layout.fillWidth: true
                 visible: text.length > 0
                 text: loginForm.sessionText
-                color: "#2e7d32"
+                color: Material.theme === Material.Dark ? "#81c784" : "#2e7d32"
                 horizontalAlignment: Text.AlignHCenter
             }
             Label {
@@ -89,7 +91,7 @@ Item {
                 text: Shell.sandboxHint
                 wrapMode: Text.WordWrap
                 font.pixelSize: 12
-                color: "#888888"
+                color: Material.hintTextColor
                 horizontalAlignment: Text.AlignHCenter
             }
             Item { Layout.preferredHeight: 24 }

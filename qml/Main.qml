@@ -6,25 +6,118 @@ import Melodrop
 
 ApplicationWindow {
     id: window
-    width: 400
-    height: 740
+    // The window shell places and sizes the window from the remembered state before it is shown.
+    width: 1100
+    height: 720
     minimumWidth: 320
     minimumHeight: 520
     visible: false // shown by the launch steps
     title: Shell.windowTitle
-    Material.theme: Material.Light
-    Material.accent: "#4a76a8"
+    Material.theme: ColorScheme.dark ? Material.Dark : Material.Light
+    Material.accent: ColorScheme.dark ? "#8fb4e3" : "#4a76a8"
     Material.primary: "#4a76a8"
 
-    StackLayout {
-        anchors.fill: parent
-        currentIndex: tabBar.currentIndex
+    // Wide windows get the sidebar and the now-playing bar; narrow ones keep the tab bar at the bottom.
+    readonly property bool wide: width >= 900
+    property int section: 0
+    readonly property var sectionNames: [qsTr("Вход"), qsTr("Аудио"), qsTr("Видео"), qsTr("Загрузки")]
+    readonly property var sectionIcons: ["login", "audio", "video", "queue"]
+    // The full-window video player, while one is open.
+    property Item videoPlayer: null
+    property int visibilityBeforeFullScreen: Window.Windowed
 
-        LoginView {}
-        AudioTab {}
-        VideoTab {}
-        QueueView {
-            queue: Shell.queue
+    onSectionChanged: tabBar.currentIndex = section
+
+    function stackOf(index) {
+        return index === 1 ? audioTab : index === 2 ? videoTab : null
+    }
+    // Ctrl+F: the search field of the page shown now, if it has one.
+    function focusSearch() {
+        const stack = stackOf(section)
+        const page = stack ? stack.currentItem : null
+        if (page && page.searchField) {
+            page.searchField.forceActiveFocus()
+            page.searchField.selectAll()
+        }
+    }
+    // Space belongs to text fields and buttons that have the focus; elsewhere it plays and pauses.
+    function spaceIsFree() {
+        const item = window.activeFocusItem
+        if (!item)
+            return true
+        if (item.cursorPosition !== undefined)
+            return false
+        return !(item instanceof AbstractButton)
+    }
+    function openPlayerScreen() {
+        section = 1
+        audioTab.open("Audio_Playlist", "", "")
+    }
+    // Opens the video player over the whole window; `controller` is a Video_Player it takes over.
+    function openVideoPlayer(controller) {
+        videoPlayerHost.open()
+        window.videoPlayer = videoPlayerComponent.createObject(videoPlayerHost.contentItem, { controller: controller })
+    }
+    function closeVideoPlayer() {
+        if (window.visibility === Window.FullScreen)
+            window.visibility = window.visibilityBeforeFullScreen
+        if (window.videoPlayer) {
+            window.videoPlayer.destroy()
+            window.videoPlayer = null
+        }
+        videoPlayerHost.close()
+    }
+    function toggleFullScreen() {
+        if (window.visibility === Window.FullScreen) {
+            window.visibility = window.visibilityBeforeFullScreen
+        } else {
+            window.visibilityBeforeFullScreen = window.visibility === Window.Maximized ? Window.Maximized : Window.Windowed
+            window.visibility = Window.FullScreen
+        }
+    }
+
+    onClosing: (close) => { close.accepted = Shell.requestQuit() }
+
+    Shortcut { sequences: ["Ctrl+1"]; onActivated: window.section = 0 }
+    Shortcut { sequences: ["Ctrl+2"]; onActivated: window.section = 1 }
+    Shortcut { sequences: ["Ctrl+3"]; onActivated: window.section = 2 }
+    Shortcut { sequences: ["Ctrl+4"]; onActivated: window.section = 3 }
+    Shortcut { sequences: [StandardKey.Quit, "Ctrl+Q"]; onActivated: window.close() }
+    Shortcut { sequences: [StandardKey.Find]; onActivated: window.focusSearch() }
+    Shortcut {
+        sequence: "Space"
+        enabled: window.videoPlayer === null && window.spaceIsFree()
+        onActivated: NowPlaying.togglePlayPause()
+    }
+
+    RowLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Sidebar {
+            id: sidebar
+            objectName: "sidebar"
+            visible: window.wide
+            Layout.fillHeight: true
+            Layout.preferredWidth: 220
+            names: window.sectionNames
+            icons: window.sectionIcons
+            current: window.section
+            onSelected: (index) => window.section = index
+        }
+
+        StackLayout {
+            id: pages
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            currentIndex: window.section
+
+            LoginView {}
+            AudioTab { id: audioTab }
+            VideoTab { id: videoTab }
+            QueueView {
+                queue: Shell.queue
+            }
         }
     }
 
@@ -37,31 +130,83 @@ ApplicationWindow {
         objectName: "importNotice"
         parent: Overlay.overlay
     }
+    Connections {
+        target: Shell
+        function onAlertRequested(title, message, buttons, tag) { quitQuestion.ask(title, message, buttons, tag) }
+    }
+    AlertDialog {
+        id: quitQuestion
+        objectName: "quitQuestion"
+        parent: Overlay.overlay
+        onAnswered: (tag, index) => Shell.alertViewClickedButtonAtIndex(tag, index)
+    }
 
-    footer: TabBar {
-        id: tabBar
-        objectName: "tabBar"
-        Repeater {
-            model: [qsTr("Вход"), qsTr("Аудио"), qsTr("Видео"), qsTr("Загрузки")]
-            TabButton {
-                text: modelData
-                // The queue tab (index 3) carries the queue badge.
-                Rectangle {
-                    visible: index === 3 && Shell.queueBadge > 0
-                    anchors.top: parent.top
-                    anchors.right: parent.right
-                    anchors.margins: 6
-                    width: Math.max(18, badgeText.implicitWidth + 8)
-                    height: 18
-                    radius: 9
-                    color: "#e64646"
-                    Text {
-                        id: badgeText
-                        anchors.centerIn: parent
-                        text: Shell.queueBadge
-                        color: "white"
-                        font.pixelSize: 11
-                        font.bold: true
+    // The video player covers the whole window, sidebar and bars included, until it is closed.
+    Popup {
+        id: videoPlayerHost
+        objectName: "videoPlayerHost"
+        parent: Overlay.overlay
+        x: 0
+        y: 0
+        width: parent ? parent.width : 0
+        height: parent ? parent.height : 0
+        modal: true
+        closePolicy: Popup.NoAutoClose
+        padding: 0
+        background: Rectangle { color: "black" }
+    }
+    Component {
+        id: videoPlayerComponent
+        VideoPlayerView {
+            anchors.fill: parent
+            onCloseRequested: window.closeVideoPlayer()
+            onFullScreenToggled: window.toggleFullScreen()
+            fullScreen: window.visibility === Window.FullScreen
+        }
+    }
+
+    footer: ColumnLayout {
+        spacing: 0
+        NowPlayingBar {
+            objectName: "nowPlayingBar"
+            visible: window.wide
+            Layout.fillWidth: true
+            onOpenPlayerRequested: window.openPlayerScreen()
+        }
+        TabBar {
+            id: tabBar
+            objectName: "tabBar"
+            visible: !window.wide
+            Layout.fillWidth: true
+            onCurrentIndexChanged: window.section = currentIndex
+            Repeater {
+                model: window.sectionNames
+                TabButton {
+                    id: tab
+                    objectName: "tab" + index
+                    Accessible.name: modelData + (index === 3 && Shell.queueBadge > 0 ? " (" + Shell.queueBadge + ")" : "")
+                    // The badge sits beside the name, so that it never hides it.
+                    contentItem: Item {
+                        implicitHeight: tabRow.implicitHeight
+                        Row {
+                            id: tabRow
+                            anchors.centerIn: parent
+                            spacing: 4
+                            Label {
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: Math.min(implicitWidth, tab.availableWidth - (badge.visible ? badge.width + 4 : 0))
+                                text: modelData
+                                elide: Text.ElideRight
+                                color: tab.checked ? tab.Material.accentColor : tab.Material.foreground
+                                font: tab.font
+                            }
+                            QueueBadge {
+                                id: badge
+                                anchors.verticalCenter: parent.verticalCenter
+                                visible: index === 3 && Shell.queueBadge > 0
+                                count: Shell.queueBadge
+                            }
+                        }
                     }
                 }
             }

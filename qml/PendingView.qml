@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 
 // A tab whose screen is not there yet says so plainly.
@@ -23,7 +24,7 @@ Item {
             text: message
             wrapMode: Text.WordWrap
             horizontalAlignment: Text.AlignHCenter
-            color: "#666666"
+            color: Material.secondaryTextColor
         }
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 
 // The audio player screen: the current track's times and position, the transport and mode buttons, the
@@ -9,6 +10,15 @@ Item {
     id: view
     property var controller
     property StackView stack
+
+    function rowActions(index) {
+        return [{ id: "play", text: qsTr("Играть"), icon: "play", run: () => view.controller.playSound(index) },
+                { id: "up", text: qsTr("Переместить выше"), icon: "up", enabled: index > 0,
+                  run: () => view.controller.moveRow(index, index - 1) },
+                { id: "down", text: qsTr("Переместить ниже"), icon: "down", enabled: index < table.count - 1,
+                  run: () => view.controller.moveRow(index, index + 1) },
+                { id: "remove", text: qsTr("Убрать из плейлиста"), icon: "delete", run: () => view.controller.deleteRow(index) }]
+    }
 
     Component.onCompleted: controller.viewDidLoad()
     StackView.onActivating: controller.viewWillAppear()
@@ -104,47 +114,47 @@ Item {
             spacing: 2
             ToolButton {
                 objectName: "randomButton"
-                text: "⇄"
-                font.pixelSize: 20
+                icon.source: "qrc:/icons/shuffle.svg"
+                Accessible.name: qsTr("Случайный порядок")
                 // playlist_shuffle_active.png / playlist_shuffle.png
                 opacity: view.controller.randomButtonImage.indexOf("_active") >= 0 ? 1.0 : 0.35
                 onClicked: view.controller.randomButtonPressed()
             }
             ToolButton {
                 objectName: "backwardButton"
-                text: "◀◀"
-                font.pixelSize: 22
+                icon.source: "qrc:/icons/previous.svg"
+                Accessible.name: qsTr("Предыдущая")
                 onClicked: view.controller.backwardButtonPressed()
             }
             ToolButton {
                 objectName: "playButton"
-                text: "▶"
-                font.pixelSize: 22
+                icon.source: "qrc:/icons/play.svg"
+                Accessible.name: qsTr("Играть")
                 onClicked: view.controller.playButtonPressed()
             }
             ToolButton {
                 objectName: "pauseButton"
-                text: "❚❚"
-                font.pixelSize: 22
+                icon.source: "qrc:/icons/pause.svg"
+                Accessible.name: qsTr("Пауза")
                 onClicked: view.controller.pauseButtonPressed()
             }
             ToolButton {
                 objectName: "forwardButton"
-                text: "▶▶"
-                font.pixelSize: 22
+                icon.source: "qrc:/icons/next.svg"
+                Accessible.name: qsTr("Следующая")
                 onClicked: view.controller.forwardButtonPressed()
             }
             ToolButton {
                 objectName: "repeatButton"
-                text: "↻"
-                font.pixelSize: 20
+                icon.source: "qrc:/icons/repeat.svg"
+                Accessible.name: qsTr("Повтор")
                 opacity: view.controller.repeatButtonImage.indexOf("_active") >= 0 ? 1.0 : 0.35
                 onClicked: view.controller.repeatButtonPressed()
             }
             ToolButton {
                 objectName: "additionButton"
-                text: "☰"
-                font.pixelSize: 20
+                icon.source: "qrc:/icons/menu.svg"
+                Accessible.name: qsTr("Меню плейлиста")
                 onClicked: view.controller.additionButtonPressed()
             }
         }
@@ -159,6 +169,14 @@ Item {
             ScrollBar.vertical: ScrollBar {}
             remove: Transition { NumberAnimation { property: "opacity"; to: 0; duration: 250 } }
             displaced: Transition { NumberAnimation { property: "y"; duration: 200 } }
+            keyNavigationEnabled: true
+            activeFocusOnTab: true
+            currentIndex: -1
+            highlightMoveDuration: 0
+            highlight: Rectangle { z: 2; color: "transparent"; border.width: table.activeFocus ? 2 : 0; border.color: Material.accentColor }
+            Keys.onDeletePressed: if (currentIndex >= 0) view.controller.deleteRow(currentIndex)
+            Keys.onReturnPressed: if (currentIndex >= 0) view.controller.playSound(currentIndex)
+            Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
 
             delegate: ItemDelegate {
                 id: row
@@ -167,16 +185,31 @@ Item {
                 width: ListView.view.width
                 height: 48
                 hoverEnabled: false
+                Accessible.role: Accessible.ListItem
+                Accessible.name: model.title
+                TapHandler {
+                    acceptedButtons: Qt.RightButton
+                    onTapped: (point) => {
+                        table.currentIndex = index
+                        rowMenu.openFor(row, point.position.x, point.position.y, view.rowActions(index))
+                    }
+                }
                 background: Rectangle {
-                    color: model.background
+                    // The current track's row: the given tint in a light window, the accent's in a dark one.
+                    color: model.current ? (row.Material.theme === Material.Dark ? Qt.alpha(row.Material.accentColor, 0.25)
+                                                                                 : model.background)
+                                         : "transparent"
                     Rectangle {
                         anchors.bottom: parent.bottom
                         width: parent.width
                         height: 1
-                        color: "#e0e0e0"
+                        color: row.Material.dividerColor
                     }
                 }
-                onClicked: view.controller.playSound(index)
+                onClicked: {
+                    table.currentIndex = index
+                    view.controller.playSound(index)
+                }
                 onCanceled: row.confirming = false
 
                 contentItem: RowLayout {
@@ -185,15 +218,15 @@ Item {
                         objectName: "deleteBadge"
                         visible: view.controller.editing
                         text: "⊖"
+                        Accessible.name: qsTr("Удалить")
                         font.pixelSize: 18
                         palette.buttonText: "#d9342b"
                         onClicked: row.confirming = !row.confirming
                     }
                     // icon_audio_active.png / icon_audio.png
-                    Label {
-                        text: "♪"
-                        font.pixelSize: 18
-                        color: model.current ? "#4a76a8" : "#9aa5b1"
+                    Icon {
+                        name: "audio"
+                        color: model.current ? row.Material.accentColor : row.Material.hintTextColor
                     }
                     Label {
                         Layout.fillWidth: true
@@ -217,14 +250,16 @@ Item {
                         objectName: "moveUpButton"
                         visible: view.controller.editing && !row.confirming
                         enabled: index > 0
-                        text: "▲"
+                        icon.source: "qrc:/icons/up.svg"
+                        Accessible.name: qsTr("Переместить выше")
                         onClicked: view.controller.moveRow(index, index - 1)
                     }
                     ToolButton {
                         objectName: "moveDownButton"
                         visible: view.controller.editing && !row.confirming
                         enabled: index < table.count - 1
-                        text: "▼"
+                        icon.source: "qrc:/icons/down.svg"
+                        Accessible.name: qsTr("Переместить ниже")
                         onClicked: view.controller.moveRow(index, index + 1)
                     }
                 }
@@ -234,10 +269,12 @@ Item {
                 anchors.centerIn: parent
                 visible: table.count === 0
                 text: qsTr("Плейлист пуст")
-                color: "#999999"
+                color: Material.hintTextColor
             }
         }
     }
+
+    RowMenu { id: rowMenu; objectName: "rowMenu" }
 
     AlertDialog {
         id: alert
@@ -275,8 +312,8 @@ Item {
                 onTextEdited: view.controller.playlistNameToSave = text
                 onAccepted: saveDialog.answer(1)
                 background: Rectangle {
-                    color: "white"
-                    border.color: nameField.activeFocus ? "#4a76a8" : "#b0b0b0"
+                    color: nameField.Material.dialogColor
+                    border.color: nameField.activeFocus ? nameField.Material.accentColor : nameField.Material.hintTextColor
                     radius: 6
                 }
                 ToolButton {
@@ -284,8 +321,8 @@ Item {
                     objectName: "clearFieldButton"
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
-                    text: "✕"
-                    font.pixelSize: 12
+                    icon.source: "qrc:/icons/close.svg"
+                    Accessible.name: qsTr("Очистить поле")
                     onClicked: {
                         nameField.clear()
                         view.controller.playlistNameToSave = ""

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 
 // The saved playlists screen: one row per playlist file; a tap loads it and goes back to the player, a swipe
@@ -8,6 +9,11 @@ Item {
     id: view
     property var controller
     property StackView stack
+
+    function rowActions(index) {
+        return [{ id: "load", text: qsTr("Загрузить"), icon: "playlist", run: () => view.controller.rowSelected(index) },
+                { id: "delete", text: qsTr("Удалить"), icon: "delete", run: () => view.controller.deleteRow(index) }]
+    }
 
     StackView.onActivating: controller.viewWillAppear()
     StackView.onRemoved: controller.destroy()
@@ -35,6 +41,14 @@ Item {
             clip: true
             model: view.controller.names
             ScrollBar.vertical: ScrollBar {}
+            keyNavigationEnabled: true
+            activeFocusOnTab: true
+            currentIndex: -1
+            highlightMoveDuration: 0
+            highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
+            Keys.onDeletePressed: if (currentIndex >= 0) view.controller.deleteRow(currentIndex)
+            Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
+            Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
 
             delegate: SwipeDelegate {
                 id: row
@@ -42,14 +56,22 @@ Item {
                 width: ListView.view.width
                 height: 48
                 hoverEnabled: false
+                Accessible.role: Accessible.ListItem
+                Accessible.name: modelData
                 onClicked: view.controller.rowSelected(index)
+                TapHandler {
+                    acceptedButtons: Qt.RightButton
+                    onTapped: (point) => {
+                        table.currentIndex = index
+                        rowMenu.openFor(row, point.position.x, point.position.y, view.rowActions(index))
+                    }
+                }
                 contentItem: RowLayout {
                     spacing: 10
                     // icon_playlists.png
-                    Label {
-                        text: "☰"
-                        font.pixelSize: 18
-                        color: "#4a76a8"
+                    Icon {
+                        name: "playlist"
+                        color: row.Material.accentColor
                     }
                     Label {
                         Layout.fillWidth: true
@@ -77,8 +99,10 @@ Item {
                 anchors.centerIn: parent
                 visible: table.count === 0
                 text: qsTr("Нет сохранённых плейлистов")
-                color: "#999999"
+                color: Material.hintTextColor
             }
         }
     }
+
+    RowMenu { id: rowMenu; objectName: "rowMenu" }
 }

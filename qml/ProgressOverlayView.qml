@@ -55,7 +55,9 @@ Item {
         x: Math.round((root.width - width) / 2 + (root.hud ? root.hud.xOffset : 0))
         y: Math.round((root.height - height) / 2 + (root.hud ? root.hud.yOffset : 0))
         radius: 10
-        color: Qt.rgba(0, 0, 0, root.hud ? root.hud.opacity : 0.8)
+        // Opaque, so that nothing behind competes with the texts.
+        color: "#2b2b2b"
+        border.color: "#4a4a4a"
 
         Column {
             id: content

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 
 // The download queue screen. It draws the controller's rows (`queue.rows`) and hands every button and tap to
@@ -11,6 +12,19 @@ Item {
     property var queue: null
 
     property bool loaded: false
+    readonly property bool wide: width >= 640
+
+    function rowActions(entry) {
+        return [{ id: "start", text: qsTr("Начать загрузку"), icon: "download", enabled: entry.status.length > 0,
+                  run: () => view.queue.rowTapped(entry.section, entry.row) },
+                { id: "remove", text: qsTr("Убрать из очереди"), icon: "delete", enabled: entry.removable,
+                  run: () => view.queue.removeButton(entry.tag) }]
+    }
+    function removeCurrent() {
+        const item = table.currentItem
+        if (item && item.kind !== "header" && item.removable)
+            view.queue.removeButton(item.tag)
+    }
 
     function appear() {
         if (!queue)
@@ -69,6 +83,21 @@ Item {
             model: view.queue ? view.queue.rows : null
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar {}
+            keyNavigationEnabled: true
+            activeFocusOnTab: true
+            currentIndex: -1
+            highlightMoveDuration: 0
+            highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
+            Keys.onDeletePressed: view.removeCurrent()
+            Keys.onReturnPressed: if (currentItem && currentItem.kind !== "header") view.queue.rowTapped(currentItem.section, currentItem.row)
+            Keys.onMenuPressed: if (currentItem && currentItem.kind !== "header") rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentItem))
+
+            // Rows hold still from press to release.
+            PointHandler {
+                id: holder
+                acceptedButtons: Qt.LeftButton | Qt.RightButton
+                onActiveChanged: if (view.queue) view.queue.setPointerHeld(active)
+            }
 
             NumberAnimation {
                 id: scroll
@@ -91,6 +120,8 @@ Item {
                 required property bool removable
 
                 width: ListView.view.width
+                Accessible.role: kind === "header" ? Accessible.Heading : Accessible.ListItem
+                Accessible.name: kind === "header" ? title : name + ", " + status
                 sourceComponent: kind === "header" ? headerRow : itemRow
             }
         }
@@ -128,13 +159,13 @@ Item {
         id: headerRow
         Rectangle {
             implicitHeight: 32
-            color: "#eef2f7"
+            color: Qt.alpha(Material.accentColor, 0.12)
             Label {
                 anchors.verticalCenter: parent.verticalCenter
                 x: 12
                 text: parent.parent.title
                 font.bold: true
-                color: "#4a76a8"
+                color: Material.accentColor
             }
         }
     }
@@ -144,12 +175,19 @@ Item {
         Item {
             id: cell
             readonly property var entry: parent
-            implicitHeight: 72
+            implicitHeight: view.wide ? 52 : 72
 
             // A tap starts a waiting or failed item; rows are never highlighted.
             MouseArea {
                 anchors.fill: parent
-                onClicked: view.queue.rowTapped(cell.entry.section, cell.entry.row)
+                acceptedButtons: Qt.LeftButton | Qt.RightButton
+                onClicked: (mouse) => {
+                    table.currentIndex = view.queue.rows.indexOf(cell.entry.section, cell.entry.row)
+                    if (mouse.button === Qt.RightButton)
+                        rowMenu.openFor(cell, mouse.x, mouse.y, view.rowActions(cell.entry))
+                    else
+                        view.queue.rowTapped(cell.entry.section, cell.entry.row)
+                }
             }
 
             RowLayout {
@@ -158,16 +196,14 @@ Item {
                 anchors.rightMargin: 4
                 spacing: 10
 
-                Label {
+                Icon {
                     objectName: "fileImage"
-                    text: cell.entry.icon === "icon_video.png" ? "\u25B6" : "\u266B"
-                    font.pixelSize: 22
-                    color: "#4a76a8"
-                    Layout.preferredWidth: 24
-                    horizontalAlignment: Text.AlignHCenter
+                    name: cell.entry.icon === "icon_video.png" ? "video" : "audio"
+                    color: Material.accentColor
                 }
                 ColumnLayout {
                     Layout.fillWidth: true
+                    Layout.preferredWidth: 3
                     spacing: 3
                     Label {
                         objectName: "fileName"
@@ -177,26 +213,49 @@ Item {
                         font.bold: true
                     }
                     Label {
-                        objectName: "fileStatus"
+                        visible: !view.wide
                         Layout.fillWidth: true
                         text: cell.entry.status
                         elide: Text.ElideRight
                         font.pixelSize: 12
-                        color: "#666666"
+                        color: Material.secondaryTextColor
                     }
                     ProgressBar {
-                        objectName: "fileProgress"
+                        visible: !view.wide
                         Layout.fillWidth: true
                         from: 0
                         to: 1
                         value: cell.entry.progress
                     }
                 }
+                // Wide: the bar and the state in columns of their own.
+                ProgressBar {
+                    objectName: "fileProgress"
+                    visible: view.wide
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 2
+                    from: 0
+                    to: 1
+                    value: cell.entry.progress
+                }
+                Label {
+                    objectName: "fileStatus"
+                    visible: view.wide
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 2
+                    text: cell.entry.status
+                    elide: Text.ElideRight
+                    font.pixelSize: 12
+                    color: Material.secondaryTextColor
+                }
                 ToolButton {
                     objectName: "removeButton"
-                    text: "\u2715"
+                    icon.source: "qrc:/icons/close.svg"
                     enabled: cell.entry.removable
                     onClicked: view.queue.removeButton(cell.entry.tag)
+                    Accessible.name: qsTr("Убрать из очереди")
+                    ToolTip.visible: hovered
+                    ToolTip.text: Accessible.name
                 }
             }
 
@@ -204,10 +263,12 @@ Item {
                 anchors.bottom: parent.bottom
                 width: parent.width
                 height: 1
-                color: "#e3e3e3"
+                color: Material.dividerColor
             }
         }
     }
+
+    RowMenu { id: rowMenu; objectName: "rowMenu" }
 
     AlertDialog {
         id: alert

@@ -1,33 +1,75 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 import QtQuick.Window
 import Melodrop
 
-// The video player (Video_Player): the picture over the whole screen with its own controls, or, with a second
-// display, the picture there and play, pause and position controls here.
-Item {
+// The video player (Video_Player), shown over the whole window: the picture, kept in its aspect ratio, with
+// controls that hide after three seconds without pointer movement; or, with a second display, the picture
+// there and play, pause and position controls here. F or a double click toggle full screen; Escape leaves full
+// screen first, then closes the player.
+FocusScope {
     id: view
     property var controller
-    property StackView stack
+    property bool fullScreen: false
+    signal closeRequested()
+    signal fullScreenToggled()
 
     readonly property var engine: controller ? controller.player : null
     readonly property bool external: controller ? controller.externalDisplay : false
+    property bool controlsShown: true
+
+    focus: true
+    Material.theme: Material.Dark
+    Accessible.role: Accessible.Pane
+    Accessible.name: qsTr("Видеоплеер")
 
     Component.onCompleted: {
         controller.viewDidLoad()
         controller.viewWillAppear()
+        forceActiveFocus()
     }
-    StackView.onActivating: controller.viewWillAppear()
-    StackView.onDeactivating: controller.viewWillDisappear()
-    StackView.onRemoved: controller.destroy()
+    Component.onDestruction: {
+        if (controller) {
+            controller.viewWillDisappear()
+            controller.destroy()
+        }
+    }
+
+    function showControls() {
+        controlsShown = true
+        hideTimer.restart()
+    }
+    function escape() {
+        if (view.fullScreen)
+            view.fullScreenToggled()
+        else
+            view.controller.closeWindow()
+    }
+
+    Keys.onEscapePressed: view.escape()
+    Keys.onPressed: (event) => {
+        if (event.key === Qt.Key_F || event.key === Qt.Key_F11) {
+            view.fullScreenToggled()
+            event.accepted = true
+        } else if (event.key === Qt.Key_Space && view.engine) {
+            view.engine.togglePause()
+            view.showControls()
+            event.accepted = true
+        }
+    }
+
+    Timer {
+        id: hideTimer
+        interval: 3000
+        running: true
+        onTriggered: view.controlsShown = false
+    }
 
     Connections {
         target: view.controller
-        function onDismissRequested() {
-            if (view.stack && view.stack.currentItem === view)
-                view.stack.pop()
-        }
+        function onDismissRequested() { view.closeRequested() }
     }
 
     Rectangle {
@@ -75,52 +117,99 @@ Item {
         font.pixelSize: 16
     }
 
-    // Close and reload.
-    RowLayout {
+    // Pointer movement shows the controls; a double click toggles full screen.
+    MouseArea {
+        objectName: "videoPointerArea"
+        anchors.fill: parent
+        hoverEnabled: true
+        acceptedButtons: Qt.LeftButton
+        cursorShape: view.controlsShown ? Qt.ArrowCursor : Qt.BlankCursor
+        onPositionChanged: view.showControls()
+        onPressed: view.showControls()
+        onDoubleClicked: view.fullScreenToggled()
+    }
+
+    // Close, reload and full screen along the top.
+    Rectangle {
+        objectName: "topControls"
         anchors.top: parent.top
         anchors.left: parent.left
         anchors.right: parent.right
-        anchors.margins: 8
-        Button {
-            objectName: "closeButton"
-            text: qsTr("Готово")
-            onClicked: view.controller.closeWindow()
+        height: 56
+        opacity: view.controlsShown ? 1 : 0
+        visible: opacity > 0
+        Behavior on opacity { NumberAnimation { duration: 200 } }
+        gradient: Gradient {
+            GradientStop { position: 0; color: Qt.rgba(0, 0, 0, 0.7) }
+            GradientStop { position: 1; color: "transparent" }
         }
-        Item { Layout.fillWidth: true }
-        Button {
-            objectName: "refreshButton"
-            text: "⟳"
-            onClicked: view.controller.refreshWindow()
+        RowLayout {
+            anchors.fill: parent
+            anchors.margins: 8
+            ToolButton {
+                objectName: "closeButton"
+                text: qsTr("Готово")
+                icon.source: "qrc:/icons/close.svg"
+                onClicked: view.controller.closeWindow()
+                Accessible.name: qsTr("Закрыть видео")
+            }
+            Item { Layout.fillWidth: true }
+            ToolButton {
+                objectName: "refreshButton"
+                icon.source: "qrc:/icons/refresh.svg"
+                onClicked: view.controller.refreshWindow()
+                Accessible.name: qsTr("Начать сначала")
+                ToolTip.visible: hovered
+                ToolTip.text: Accessible.name
+            }
+            ToolButton {
+                objectName: "fullScreenButton"
+                icon.source: view.fullScreen ? "qrc:/icons/fullscreen-exit.svg" : "qrc:/icons/fullscreen.svg"
+                onClicked: view.fullScreenToggled()
+                Accessible.name: view.fullScreen ? qsTr("Выйти из полноэкранного режима") : qsTr("Во весь экран")
+                ToolTip.visible: hovered
+                ToolTip.text: Accessible.name
+            }
         }
     }
 
     // The player's own controls, with one display.
     Rectangle {
         objectName: "embeddedControls"
-        visible: !view.external && view.engine !== null && !view.controller.loading
+        visible: !view.external && view.engine !== null && !view.controller.loading && opacity > 0
+        opacity: view.controlsShown ? 1 : 0
+        Behavior on opacity { NumberAnimation { duration: 200 } }
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        height: 52
-        color: Qt.rgba(0, 0, 0, 0.6)
+        height: 60
+        gradient: Gradient {
+            GradientStop { position: 0; color: "transparent" }
+            GradientStop { position: 1; color: Qt.rgba(0, 0, 0, 0.75) }
+        }
         RowLayout {
             anchors.fill: parent
             anchors.leftMargin: 8
             anchors.rightMargin: 8
             ToolButton {
-                text: view.engine && view.engine.playing ? "❚❚" : "▶"
+                objectName: "videoPlayPause"
+                icon.source: view.engine && view.engine.playing ? "qrc:/icons/pause.svg" : "qrc:/icons/play.svg"
+                icon.color: "white"
                 onClicked: view.engine.togglePause()
+                Accessible.name: view.engine && view.engine.playing ? qsTr("Пауза") : qsTr("Играть")
             }
             Label {
                 text: view.controller.clockText(view.engine ? view.engine.position : 0)
                 color: "white"
             }
             Slider {
+                objectName: "videoSeek"
                 Layout.fillWidth: true
                 from: 0
                 to: view.engine && view.engine.duration > 0 ? view.engine.duration : 1
                 value: view.engine ? view.engine.position : 0
                 onMoved: view.engine.seek(value)
+                Accessible.name: qsTr("Позиция")
             }
             Label {
                 text: view.controller.clockText(view.engine ? view.engine.duration : 0)

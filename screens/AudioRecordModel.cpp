@@ -35,7 +35,19 @@ QHash<int, QByteArray> AudioRecordModel::roleNames() const
 
 void AudioRecordModel::reload()
 {
+    QStringList tags;
+    tags.reserve(m_records->size());
+    for (const AudioRecord &record : *m_records)
+        tags.append(record.tag);
+    const qsizetype shown = m_shownTags.size();
+    if (shown > 0 && tags.size() > shown && tags.mid(0, shown) == m_shownTags) {
+        beginInsertRows(QModelIndex(), int(shown), int(tags.size() - 1));
+        m_shownTags = tags;
+        endInsertRows();
+        return;
+    }
     beginResetModel();
+    m_shownTags = tags;
     endResetModel();
 }
 
@@ -45,5 +57,7 @@ void AudioRecordModel::removeRecord(int row)
         return;
     beginRemoveRows(QModelIndex(), row, row);
     m_records->removeAt(row);
+    if (row < m_shownTags.size())
+        m_shownTags.removeAt(row);
     endRemoveRows();
 }

@@ -18,11 +18,14 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    // The list changed as a whole.
+    // The list changed. When it only grew at its end (a further page), the new rows are inserted and the view
+    // keeps its place; any other change redraws the table.
     void reload();
     // Row `row` leaves the list and the table.
     void removeRecord(int row);
 
 private:
     QList<AudioRecord> *m_records;
+    // The tags of the rows the view was last given, to tell growth from replacement.
+    QStringList m_shownTags;
 };

@@ -263,6 +263,11 @@ void Audio_Playlist::alertViewClickedButtonAtIndex(int tag, int index)
         else if (index == 2)
             QMetaObject::invokeMethod(this, &Audio_Playlist::openPlaylistsRequested, Qt::QueuedConnection);
         else if (index == 3)
+            QMetaObject::invokeMethod(this, &Audio_Playlist::clearPlaylistAsked, Qt::QueuedConnection);
+        return;
+    }
+    if (tag == ClearAlert) {
+        if (index == 1)
             QMetaObject::invokeMethod(this, &Audio_Playlist::clearPlaylist, Qt::QueuedConnection);
         return;
     }
@@ -273,6 +278,18 @@ void Audio_Playlist::alertViewClickedButtonAtIndex(int tag, int index)
             QMetaObject::invokeMethod(this, &Audio_Playlist::savePlaylistAs, Qt::QueuedConnection);
         }
     }
+}
+
+void Audio_Playlist::clearPlaylistAsked()
+{
+    // A single entry is quickly added again; a longer playlist is worth a question.
+    const qsizetype entries = GlobalData::sharedGlobalData()->audioPlaylistArray.size();
+    if (entries <= 1) {
+        clearPlaylist();
+        return;
+    }
+    Q_EMIT alertRequested(tr("Очистить плейлист"), tr("Удалить из плейлиста все записи (%1)?").arg(entries),
+                          {tr("Отмена"), tr("Очистить")}, ClearAlert);
 }
 
 void Audio_Playlist::savePlaylist()

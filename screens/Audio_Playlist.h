@@ -56,7 +56,7 @@ class Audio_Playlist : public QObject
     Q_PROPERTY(PlaylistRowModel *rows READ rows CONSTANT)
 
 public:
-    enum AlertTag { MenuAlert = 1, SaveAlert = 2 };
+    enum AlertTag { MenuAlert = 1, SaveAlert = 2, ClearAlert = 3 };
     Q_ENUM(AlertTag)
 
     explicit Audio_Playlist(QObject *parent = nullptr);
@@ -110,6 +110,8 @@ public:
     Q_INVOKABLE void savePlaylist();
     Q_INVOKABLE void savePlaylistAs();
     Q_INVOKABLE void clearPlaylist();
+    // The menu's clear: asks first when more than one entry would go.
+    Q_INVOKABLE void clearPlaylistAsked();
     // Edit mode: delete the entry at `row`, or move it (its mark moves with it).
     Q_INVOKABLE void deleteRow(int row);
     Q_INVOKABLE void moveRow(int from, int to);

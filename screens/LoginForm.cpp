@@ -204,6 +204,12 @@ void LoginForm::prefsButtonPressed()
 
 void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
 {
+    if (tag == deleteContentTag) {
+        if (index == 1)
+            DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
+                                        VKontakteWorks::getInboxDir());
+        return;
+    }
     if (tag != resetChoiceTag)
         return;
     if (index == 1) {
@@ -216,8 +222,9 @@ void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
         setLoginInput(QString());
         setPasswordInput(QString());
     } else if (index == 2) {
-        DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
-                                    VKontakteWorks::getInboxDir());
+        Q_EMIT alertRequested(localized("Удалить весь контент"),
+                              localized("Все загруженные аудио- и видеозаписи будут удалены с диска."),
+                              {localized("Отмена"), localized("Удалить")}, deleteContentTag);
     }
 }
 
@@ -234,4 +241,11 @@ void LoginForm::copyrightsButtonPressed()
 void LoginForm::textFieldReturn()
 {
     Q_EMIT keyboardDismissed();
+}
+
+void LoginForm::returnPressed()
+{
+    textFieldReturn();
+    if (m_loginButtonEnabled && m_loginButtonImage == QLatin1String("Login_button.png"))
+        loginButtonPressed();
 }

@@ -24,6 +24,8 @@ class LoginForm : public QObject
 
 public:
     static constexpr int resetChoiceTag = 1;
+    // Deleting every downloaded file cannot be undone, so the choice is asked once more.
+    static constexpr int deleteContentTag = 3;
 
     explicit LoginForm(QObject *parent = nullptr);
     // Uses `settings` instead of the program's store (tests).
@@ -49,6 +51,9 @@ public:
     Q_INVOKABLE void infoButtonPressed();
     Q_INVOKABLE void copyrightsButtonPressed();
     Q_INVOKABLE void textFieldReturn();
+    // Enter in either field: hides the keyboard, then signs in as the button would, when signed out and the
+    // button takes taps; signed in, Enter never signs out.
+    Q_INVOKABLE void returnPressed();
     Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
 
 Q_SIGNALS:

@@ -507,3 +507,38 @@ TEST_F(QueueTest, TimerRedrawsOnlyWhileTheScreenIsShownAndTheProgramActive)
 }
 
 } // namespace
+
+namespace {
+
+// A pressed pointer keeps the rows where they are: the row released on is the row pressed on.
+TEST(QueueHold, RowsStayPutWhilePressedAndCatchUpAtTheRelease)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    global->audioQueueArray.clear();
+    global->videoQueueArray.clear();
+    for (const char *tag : {"1", "2", "3"})
+        global->audioQueueArray.append(QueueItem{QStringLiteral("A - %1").arg(tag), QStringLiteral("http://x/a"),
+                                                 QString::fromLatin1(tag)});
+    global->nowYouMayUpdateQueue = true;
+    Queue queue;
+    queue.updateQueue();
+    const auto tags = [&] {
+        QList<int> list;
+        for (const auto &row : queue.rows()->rows())
+            if (!row.header)
+                list.append(row.tag);
+        return list;
+    };
+    ASSERT_EQ(tags(), (QList<int>{1, 2, 3}));
+
+    queue.setPointerHeld(true);
+    global->audioQueueArray.removeFirst(); // the first item finished meanwhile
+    queue.updateQueue();
+    EXPECT_EQ(tags(), (QList<int>{1, 2, 3})) << "nothing moves under a pressed pointer";
+    queue.setPointerHeld(false);
+    EXPECT_EQ(tags(), (QList<int>{2, 3}));
+    global->audioQueueArray.clear();
+    global->nowYouMayUpdateQueue = false;
+}
+
+} // namespace

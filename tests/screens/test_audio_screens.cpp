@@ -336,3 +336,50 @@ TEST_F(AudioScreensTest, AlbumModeLocksTheFieldAndLoadsNoPages)
 }
 
 } // namespace
+
+namespace {
+
+// A further page grows the table at its end without redrawing it, so the list keeps its scroll position; a new
+// list redraws it.
+TEST(AudioRecordModel, AFurtherPageInsertsRowsANewListResetsThem)
+{
+    QList<AudioRecord> records;
+    const auto record = [](int tag) {
+        AudioRecord r;
+        r.title = QStringLiteral("T%1").arg(tag);
+        r.tag = QString::number(tag);
+        return r;
+    };
+    for (int tag = 1; tag <= 100; ++tag)
+        records.append(record(tag));
+    AudioRecordModel model(&records);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
+    model.reload();
+    EXPECT_EQ(resets.count(), 1);
+
+    for (int tag = 101; tag <= 200; ++tag)
+        records.append(record(tag));
+    model.reload();
+    EXPECT_EQ(resets.count(), 1);
+    ASSERT_EQ(inserts.count(), 1);
+    EXPECT_EQ(inserts.at(0).at(1).toInt(), 100);
+    EXPECT_EQ(inserts.at(0).at(2).toInt(), 199);
+
+    model.removeRecord(0); // queued from the table
+    records.append(record(201));
+    model.reload();
+    EXPECT_EQ(resets.count(), 1) << "a removal followed by growth is still growth";
+    EXPECT_EQ(inserts.count(), 2);
+
+    records.clear();
+    records.append(record(300)); // a new search
+    model.reload();
+    EXPECT_EQ(resets.count(), 2);
+    records.append(record(301));
+    records[0] = record(302); // same length plus one, but the first row changed
+    model.reload();
+    EXPECT_EQ(resets.count(), 3);
+}
+
+} // namespace

@@ -138,6 +138,24 @@ TEST_F(LoginFormTest, SignInAndSignOutThroughTheButton)
     EXPECT_TRUE(form->sessionText().isEmpty());
 }
 
+TEST_F(LoginFormTest, EnterSignsInButNeverSignsOut)
+{
+    form->setLoginInput(email());
+    form->setPasswordInput(password());
+    QSignalSpy dismissed(form.get(), &LoginForm::keyboardDismissed);
+    QSignalSpy finished(form.get(), &LoginForm::operationFinished);
+    form->returnPressed();
+    EXPECT_EQ(dismissed.count(), 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
+    EXPECT_FALSE(global->vksid().isEmpty());
+
+    form->returnPressed(); // signed in: Enter only hides the keyboard
+    EXPECT_EQ(dismissed.count(), 2);
+    EXPECT_EQ(form->hud(), nullptr);
+    EXPECT_FALSE(global->vksid().isEmpty());
+    pressAndWait(); // sign out for the next test
+}
+
 TEST_F(LoginFormTest, FailuresShowTheirTexts)
 {
     form->setLoginInput(email());
@@ -232,19 +250,28 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
     EXPECT_TRUE(settings->stringValue("settings_login").isEmpty());
     EXPECT_TRUE(settings->contains("settings_login"));
 
+    // Deleting the content is asked once more; only the second answer deletes.
     form->alertViewClickedButtonAtIndex(1, 2);
+    ASSERT_EQ(alerts.count(), 2);
+    EXPECT_EQ(alerts.at(1).at(3).toInt(), LoginForm::deleteContentTag);
+    EXPECT_EQ(alerts.at(1).at(2).toStringList(), QStringList({"Отмена", "Удалить"}));
+    EXPECT_TRUE(QFileInfo::exists(root.filePath("audio/sub/song.mp3")));
+    form->alertViewClickedButtonAtIndex(LoginForm::deleteContentTag, 0);
+    EXPECT_TRUE(QFileInfo::exists(root.filePath("audio/sub/song.mp3")));
+    form->alertViewClickedButtonAtIndex(LoginForm::deleteContentTag, 1);
     EXPECT_FALSE(QFileInfo::exists(root.filePath("audio/sub")));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("audio")));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("playlists")));
 
+    alerts.clear();
     form->infoButtonPressed();
     form->copyrightsButtonPressed();
-    ASSERT_EQ(alerts.count(), 3);
-    EXPECT_EQ(alerts.at(1).at(0).toString(), QStringLiteral("Melodrop 1.8.1"));
-    EXPECT_TRUE(alerts.at(1).at(1).toString().startsWith(QStringLiteral("Авторы:")));
+    ASSERT_EQ(alerts.count(), 2);
+    EXPECT_EQ(alerts.at(0).at(0).toString(), QStringLiteral("Melodrop 1.8.1"));
+    EXPECT_TRUE(alerts.at(0).at(1).toString().startsWith(QStringLiteral("Авторы:")));
+    EXPECT_EQ(alerts.at(0).at(2).toStringList(), QStringList({"Готово"}));
+    EXPECT_EQ(alerts.at(1).at(0).toString(), QString());
     EXPECT_EQ(alerts.at(1).at(2).toStringList(), QStringList({"Готово"}));
-    EXPECT_EQ(alerts.at(2).at(0).toString(), QString());
-    EXPECT_EQ(alerts.at(2).at(2).toStringList(), QStringList({"Готово"}));
 }
 
 } // namespace

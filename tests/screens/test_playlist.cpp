@@ -490,6 +490,15 @@ TEST_F(PlaylistTest, ClearingDropsThePlayerAndEmptiesThePlaylist)
 
     screen.alertViewClickedButtonAtIndex(Audio_Playlist::MenuAlert, 3);
     EXPECT_EQ(global->audioPlaylistArray.size(), 2) << "the action waits until the alert is gone";
+    // Two entries: the clear is asked once more, and a cancel keeps everything.
+    ASSERT_TRUE(waitFor([&] { return alerts.count() == 2; }, 2000));
+    EXPECT_EQ(alerts.at(1).at(3).toInt(), int(Audio_Playlist::ClearAlert));
+    EXPECT_EQ(alerts.at(1).at(2).toStringList(), (QStringList{"Отмена", "Очистить"}));
+    screen.alertViewClickedButtonAtIndex(Audio_Playlist::ClearAlert, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(global->audioPlaylistArray.size(), 2);
+    EXPECT_NE(global->audioPlayer, nullptr);
+    screen.alertViewClickedButtonAtIndex(Audio_Playlist::ClearAlert, 1);
     ASSERT_TRUE(waitFor([&] { return global->audioPlaylistArray.isEmpty(); }, 2000));
     EXPECT_EQ(global->audioPlayer, nullptr);
     EXPECT_EQ(screen.title(), QStringLiteral("Аудиоплеер"));
@@ -500,7 +509,16 @@ TEST_F(PlaylistTest, ClearingDropsThePlayerAndEmptiesThePlaylist)
     EXPECT_TRUE(waitFor([&] { return open.count() == 1; }, 2000));
     screen.alertViewClickedButtonAtIndex(Audio_Playlist::MenuAlert, 0);
     QCoreApplication::processEvents();
-    EXPECT_EQ(alerts.count(), 1) << "cancel does nothing";
+    EXPECT_EQ(alerts.count(), 2) << "cancel does nothing";
+}
+
+TEST_F(PlaylistTest, ClearingASingleEntryAsksNothing)
+{
+    makePlaylist({QStringLiteral("A.mp3")});
+    QSignalSpy alerts(&screen, &Audio_Playlist::alertRequested);
+    screen.alertViewClickedButtonAtIndex(Audio_Playlist::MenuAlert, 3);
+    ASSERT_TRUE(waitFor([&] { return global->audioPlaylistArray.isEmpty(); }, 2000));
+    EXPECT_EQ(alerts.count(), 0);
 }
 
 class SavedPlaylistTest : public PlaylistTest

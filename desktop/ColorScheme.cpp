@@ -1,0 +1,106 @@
+#include "desktop/ColorScheme.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QGuiApplication>
+#include <QPalette>
+
+namespace {
+
+const char portalService[] = "org.freedesktop.portal.Desktop";
+const char portalPath[] = "/org/freedesktop/portal/desktop";
+const char settingsInterface[] = "org.freedesktop.portal.Settings";
+const char appearance[] = "org.freedesktop.appearance";
+const char colorSchemeKey[] = "color-scheme";
+
+// Read() answers a variant holding the value's variant; a newer portal may answer the value itself.
+QVariant unwrap(QVariant value)
+{
+    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
+        value = value.value<QDBusVariant>().variant();
+    return value;
+}
+
+} // namespace
+
+ColorScheme::ColorScheme(QObject *parent)
+    : QObject(parent), m_override(overrideFrom(qEnvironmentVariable("MELODROP_COLOR_SCHEME")))
+{
+    m_dark = m_override >= 0 ? m_override == 1 : paletteDark();
+}
+
+bool ColorScheme::darkFor(uint portalValue, bool paletteDark)
+{
+    if (portalValue == PreferDark)
+        return true;
+    if (portalValue == PreferLight)
+        return false;
+    return paletteDark;
+}
+
+int ColorScheme::overrideFrom(const QString &text)
+{
+    const QString word = text.trimmed().toLower();
+    if (word == QLatin1String("dark"))
+        return 1;
+    if (word == QLatin1String("light"))
+        return 0;
+    return -1;
+}
+
+bool ColorScheme::paletteDark()
+{
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return false;
+    const QPalette palette = QGuiApplication::palette();
+    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}
+
+void ColorScheme::start()
+{
+    if (m_override >= 0)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    bus.connect(QLatin1String(portalService), QLatin1String(portalPath), QLatin1String(settingsInterface),
+                QStringLiteral("SettingChanged"), this,
+                SLOT(settingChanged(QString, QString, QDBusVariant)));
+    QDBusMessage read = QDBusMessage::createMethodCall(
+        QLatin1String(portalService), QLatin1String(portalPath), QLatin1String(settingsInterface),
+        QStringLiteral("Read"));
+    read << QLatin1String(appearance) << QLatin1String(colorSchemeKey);
+    // Asynchronous: a missing portal must not hold up the first frame.
+    bus.callWithCallback(read, this, SLOT(readAnswered(QDBusVariant)), nullptr);
+}
+
+void ColorScheme::applyPortalValue(uint value)
+{
+    if (m_override >= 0)
+        return;
+    setDark(darkFor(value, paletteDark()));
+}
+
+void ColorScheme::settingChanged(const QString &nameSpace, const QString &key, const QDBusVariant &value)
+{
+    if (nameSpace != QLatin1String(appearance) || key != QLatin1String(colorSchemeKey))
+        return;
+    bool ok = false;
+    const uint scheme = unwrap(value.variant()).toUInt(&ok);
+    if (ok)
+        applyPortalValue(scheme);
+}
+
+void ColorScheme::readAnswered(const QDBusVariant &value)
+{
+    settingChanged(QLatin1String(appearance), QLatin1String(colorSchemeKey), value);
+}
+
+void ColorScheme::setDark(bool dark)
+{
+    if (m_dark == dark)
+        return;
+    m_dark = dark;
+    Q_EMIT darkChanged();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDBusVariant>
+#include <QObject>
+
+// Light or dark, as the desktop prefers it: the Settings portal's org.freedesktop.appearance color-scheme,
+// followed while the program runs. Without a portal (or with "no preference") the platform palette decides.
+// MELODROP_COLOR_SCHEME=dark|light overrides both, for a session without a desktop.
+class ColorScheme : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool dark READ dark NOTIFY darkChanged)
+
+public:
+    // The portal's values: 0 no preference, 1 prefer dark, 2 prefer light.
+    enum Preference : uint { NoPreference = 0, PreferDark = 1, PreferLight = 2 };
+
+    explicit ColorScheme(QObject *parent = nullptr);
+
+    // Reads the portal once and subscribes to its changes; without a session bus only the palette is used.
+    void start();
+
+    bool dark() const { return m_dark; }
+
+    // The scheme for a portal value; an unknown value or "no preference" leaves it to `paletteDark`.
+    static bool darkFor(uint portalValue, bool paletteDark);
+    // An override given as text ("dark", "light"); -1 when the text names neither.
+    static int overrideFrom(const QString &text);
+
+    // Applies a value the portal reported (at start or on a change).
+    void applyPortalValue(uint value);
+
+Q_SIGNALS:
+    void darkChanged();
+
+private Q_SLOTS:
+    void settingChanged(const QString &nameSpace, const QString &key, const QDBusVariant &value);
+    void readAnswered(const QDBusVariant &value);
+
+private:
+    static bool paletteDark();
+    void setDark(bool dark);
+
+    bool m_dark = false;
+    int m_override = -1;
+};

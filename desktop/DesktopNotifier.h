@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// Desktop notifications: org.freedesktop.Notifications on the session bus, or the Notification portal when the
+// program runs inside a sandbox (Flatpak, Snap), where the portal is the way out. Fire and forget: a desktop
+// without a notification service simply shows nothing.
+class DesktopNotifier : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DesktopNotifier(QObject *parent = nullptr);
+
+    // Shows `summary` with `body` under the program's name and icon; false when no session bus is there.
+    bool notify(const QString &summary, const QString &body);
+
+    // Whether this process runs inside a Flatpak or Snap sandbox.
+    static bool sandboxed();
+
+    void setUsePortal(bool usePortal) { m_usePortal = usePortal; }
+
+Q_SIGNALS:
+    // Every notification handed to the bus, for whoever logs or tests it.
+    void notified(const QString &summary, const QString &body);
+
+private:
+    bool m_usePortal;
+};

@@ -1,0 +1,151 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+import QtQuick.Layouts
+import Melodrop
+
+// The bar along the bottom of a wide window: the current track, the transport, the position and the volume of
+// the player the player screen drives.
+Pane {
+    id: bar
+    signal openPlayerRequested()
+
+    padding: 8
+    Material.elevation: 4
+    Accessible.role: Accessible.ToolBar
+    Accessible.name: qsTr("Сейчас играет")
+
+    RowLayout {
+        anchors.fill: parent
+        spacing: 8
+
+        // The track: a click opens the player screen.
+        ItemDelegate {
+            objectName: "nowPlayingTrack"
+            Layout.preferredWidth: Math.min(320, bar.width * 0.28)
+            Layout.fillHeight: true
+            padding: 4
+            Accessible.name: NowPlaying.hasTrack ? NowPlaying.title + ", " + NowPlaying.artist : qsTr("Ничего не играет")
+            onClicked: bar.openPlayerRequested()
+            contentItem: RowLayout {
+                spacing: 10
+                Rectangle {
+                    Layout.preferredWidth: 40
+                    Layout.preferredHeight: 40
+                    radius: 6
+                    color: Material.accentColor
+                    Icon {
+                        anchors.centerIn: parent
+                        name: "audio"
+                        color: "white"
+                    }
+                }
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 0
+                    Label {
+                        objectName: "nowPlayingTitle"
+                        Layout.fillWidth: true
+                        text: NowPlaying.hasTrack ? NowPlaying.title : qsTr("Ничего не играет")
+                        elide: Text.ElideRight
+                        font.bold: true
+                    }
+                    Label {
+                        objectName: "nowPlayingArtist"
+                        Layout.fillWidth: true
+                        visible: text.length > 0
+                        text: NowPlaying.artist
+                        elide: Text.ElideRight
+                        font.pixelSize: 12
+                        color: Material.secondaryTextColor
+                    }
+                }
+            }
+        }
+
+        ToolButton {
+            objectName: "nowPlayingShuffle"
+            icon.source: "qrc:/icons/shuffle.svg"
+            checkable: true
+            checked: Audio_Playlist.playRandomMusic
+            onClicked: Audio_Playlist.randomButtonPressed()
+            Accessible.name: qsTr("Случайный порядок")
+            ToolTip.visible: hovered
+            ToolTip.text: Accessible.name
+        }
+        ToolButton {
+            objectName: "nowPlayingPrevious"
+            icon.source: "qrc:/icons/previous.svg"
+            onClicked: NowPlaying.previous()
+            Accessible.name: qsTr("Предыдущая")
+        }
+        RoundButton {
+            objectName: "nowPlayingPlayPause"
+            highlighted: true
+            enabled: NowPlaying.canPlay
+            icon.source: NowPlaying.playing ? "qrc:/icons/pause.svg" : "qrc:/icons/play.svg"
+            onClicked: NowPlaying.togglePlayPause()
+            Accessible.name: NowPlaying.playing ? qsTr("Пауза") : qsTr("Играть")
+        }
+        ToolButton {
+            objectName: "nowPlayingNext"
+            icon.source: "qrc:/icons/next.svg"
+            onClicked: NowPlaying.next()
+            Accessible.name: qsTr("Следующая")
+        }
+        ToolButton {
+            objectName: "nowPlayingRepeat"
+            icon.source: "qrc:/icons/repeat.svg"
+            checkable: true
+            checked: Audio_Playlist.playRepeatMusic
+            onClicked: Audio_Playlist.repeatButtonPressed()
+            Accessible.name: qsTr("Повтор")
+            ToolTip.visible: hovered
+            ToolTip.text: Accessible.name
+        }
+
+        Label {
+            objectName: "nowPlayingElapsed"
+            text: NowPlaying.elapsedText
+            font.pixelSize: 12
+        }
+        Slider {
+            id: seek
+            objectName: "nowPlayingSeek"
+            Layout.fillWidth: true
+            Layout.maximumWidth: 520
+            from: 0
+            to: Math.max(NowPlaying.duration, 0.001)
+            enabled: NowPlaying.canPlay
+            onMoved: NowPlaying.seek(value)
+            Accessible.name: qsTr("Позиция")
+        }
+        Binding {
+            target: seek
+            property: "value"
+            value: NowPlaying.position
+            when: !seek.pressed
+            restoreMode: Binding.RestoreNone
+        }
+        Label {
+            objectName: "nowPlayingTotal"
+            text: NowPlaying.totalText
+            font.pixelSize: 12
+        }
+
+        Icon {
+            name: "volume"
+            Layout.leftMargin: 8
+            color: Material.secondaryTextColor
+        }
+        Slider {
+            objectName: "nowPlayingVolume"
+            Layout.preferredWidth: 110
+            from: 0
+            to: 100
+            value: NowPlaying.volume
+            onMoved: NowPlaying.volume = value
+            Accessible.name: qsTr("Громкость")
+        }
+    }
+}

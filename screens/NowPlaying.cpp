@@ -1,0 +1,113 @@
+#include "screens/NowPlaying.h"
+
+#include "core/GlobalData.h"
+#include "core/StorageLayout.h"
+#include "playback/AudioPlayer.h"
+#include "playback/MusicPlayer.h"
+#include "playback/PlayerEvents.h"
+#include "screens/Audio_Playlist.h"
+
+
+NowPlaying::NowPlaying(QObject *parent) : QObject(parent)
+{
+    m_timer.setInterval(500);
+    connect(&m_timer, &QTimer::timeout, this, &NowPlaying::refresh);
+    m_timer.start();
+    connect(&PlayerEvents::shared(), &PlayerEvents::sharedPlayerChanged, this, &NowPlaying::refresh);
+    connect(&PlayerEvents::shared(), &PlayerEvents::playlistChanged, this, &NowPlaying::refresh);
+    refresh();
+}
+
+QPair<QString, QString> NowPlaying::splitDisplayName(const QString &displayName)
+{
+    const qsizetype dash = displayName.indexOf(QLatin1String(" - "));
+    if (dash <= 0)
+        return {displayName, QString()};
+    return {displayName.mid(dash + 3).trimmed(), displayName.left(dash).trimmed()};
+}
+
+void NowPlaying::refresh()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    const int current = MusicPlayer::currentIndex();
+    QString title;
+    QString artist;
+    if (current >= 0 && current < global->audioPlaylistArray.size()) {
+        const auto parts = splitDisplayName(MusicPlayer::displayName(global->audioPlaylistArray.at(current).file));
+        title = parts.first;
+        artist = parts.second;
+    }
+    if (title != m_title || artist != m_artist) {
+        m_title = title;
+        m_artist = artist;
+        Q_EMIT trackChanged();
+    }
+    AudioPlayer *player = global->audioPlayer;
+    const bool playing = player && player->isPlaying();
+    const bool canPlay = player != nullptr;
+    if (playing != m_playing || canPlay != m_canPlay) {
+        m_playing = playing;
+        m_canPlay = canPlay;
+        Q_EMIT stateChanged();
+    }
+    const double position = player ? player->currentTime() : 0;
+    const double duration = player ? player->duration() : 0;
+    if (position != m_position || duration != m_duration) {
+        m_position = position;
+        m_duration = duration;
+        Q_EMIT timeChanged();
+    }
+}
+
+QString NowPlaying::elapsedText() const
+{
+    return StorageLayout::secondsToTime(QString::asprintf("%0.f", m_position));
+}
+
+QString NowPlaying::totalText() const
+{
+    return StorageLayout::secondsToTime(QString::asprintf("%0.f", m_duration));
+}
+
+double NowPlaying::volume() const
+{
+    return AudioPlayer::sharedVolume();
+}
+
+void NowPlaying::setVolume(double percent)
+{
+    if (qFuzzyCompare(percent, AudioPlayer::sharedVolume()))
+        return;
+    AudioPlayer::setSharedVolume(percent);
+    Q_EMIT volumeChanged();
+}
+
+void NowPlaying::togglePlayPause()
+{
+    AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer;
+    if (!player)
+        return;
+    if (player->isPlaying())
+        Audio_Playlist::pause();
+    else
+        Audio_Playlist::play();
+    refresh();
+}
+
+void NowPlaying::previous()
+{
+    Audio_Playlist::shared()->backwardButtonPressed();
+    refresh();
+}
+
+void NowPlaying::next()
+{
+    Audio_Playlist::shared()->forwardButtonPressed();
+    refresh();
+}
+
+void NowPlaying::seek(double seconds)
+{
+    Audio_Playlist::shared()->audioSliderMoved(seconds);
+    refresh();
+}

@@ -1,0 +1,276 @@
+// The window as a desktop user meets it: wide and narrow layouts, keyboard shortcuts, context menus and the
+// confirmations, driven with real key presses and clicks at the items' places.
+#include "../support/Mp3Fixture.h"
+#include "../support/TestSupport.h"
+
+#include "app/Lifecycle.h"
+#include "app/Shell.h"
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "playback/AudioPlayer.h"
+#include "screens/Audio_Playlist.h"
+#include "service/VKontakteWorks.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using TestSupport::waitFor;
+
+QStringList qmlWarnings;
+
+void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
+        qmlWarnings << message;
+}
+
+class DesktopWindowTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+        shell = new Shell;
+        lifecycle = new Lifecycle;
+        Shell::registerQmlTypes(shell);
+        qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        VKontakteWorks::setRootDir(root.path());
+        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        global = GlobalData::sharedGlobalData();
+        qmlWarnings.clear();
+        previousHandler = qInstallMessageHandler(collectWarnings);
+        engine = std::make_unique<QQmlApplicationEngine>();
+        engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+        ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
+        window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
+        ASSERT_NE(window, nullptr);
+        window->resize(1280, 800);
+        window->show();
+        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
+    }
+    void TearDown() override
+    {
+        global->audioQueueArray.clear();
+        global->videoQueueArray.clear();
+        AudioPlayer::dropShared();
+        global->audioPlaylistArray.clear();
+        engine.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        qInstallMessageHandler(previousHandler);
+        EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
+        VKontakteWorks::setRootDir(QString());
+        Settings::setSharedPath(QString());
+    }
+
+    // Items on stack pages and in popups are not QObject children: walk the drawn tree.
+    static QQuickItem *findItem(QQuickItem *item, const QString &name)
+    {
+        if (!item)
+            return nullptr;
+        if (item->objectName() == name && item->isVisible())
+            return item;
+        for (QQuickItem *child : item->childItems()) {
+            if (QQuickItem *found = findItem(child, name))
+                return found;
+        }
+        return nullptr;
+    }
+    QQuickItem *find(const QString &name) const
+    {
+        return findItem(window->contentItem()->parentItem() ? window->contentItem()->parentItem()
+                                                            : window->contentItem(),
+                        name);
+    }
+    QQuickItem *waitForItem(const QString &name) const
+    {
+        QQuickItem *item = nullptr;
+        waitFor([&] { return (item = find(name)) != nullptr; }, 5000);
+        return item;
+    }
+    // A real click in the middle of the item (or at `at` inside it).
+    void click(QQuickItem *item, Qt::MouseButton button = Qt::LeftButton, QPointF at = QPointF(-1, -1))
+    {
+        ASSERT_NE(item, nullptr);
+        if (at.x() < 0)
+            at = QPointF(item->width() / 2, item->height() / 2);
+        QTest::mouseClick(window, button, Qt::NoModifier, item->mapToScene(at).toPoint());
+    }
+    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(window, Qt::Key(key), modifiers);
+    }
+    void settle() { waitFor([] { return false; }, 300); }
+
+    static inline Shell *shell = nullptr;
+    static inline Lifecycle *lifecycle = nullptr;
+    QTemporaryDir root;
+    GlobalData *global = nullptr;
+    QtMessageHandler previousHandler = nullptr;
+    std::unique_ptr<QQmlApplicationEngine> engine;
+    QQuickWindow *window = nullptr;
+};
+
+TEST_F(DesktopWindowTest, WideWindowsGetTheSidebarAndTheBarNarrowOnesTheTabs)
+{
+    settle();
+    EXPECT_NE(find(QStringLiteral("sidebar")), nullptr);
+    EXPECT_NE(find(QStringLiteral("nowPlayingBar")), nullptr);
+    EXPECT_EQ(find(QStringLiteral("tabBar")), nullptr);
+
+    // The sidebar's sections switch pages.
+    click(find(QStringLiteral("sidebarSection3")));
+    EXPECT_EQ(window->property("section").toInt(), 3);
+
+    window->resize(420, 740);
+    settle();
+    EXPECT_EQ(find(QStringLiteral("sidebar")), nullptr);
+    EXPECT_EQ(find(QStringLiteral("nowPlayingBar")), nullptr);
+    ASSERT_NE(find(QStringLiteral("tabBar")), nullptr);
+    click(find(QStringLiteral("tab1")));
+    EXPECT_EQ(window->property("section").toInt(), 1);
+    EXPECT_NE(find(QStringLiteral("menuRow0")), nullptr);
+}
+
+TEST_F(DesktopWindowTest, ControlNumbersSwitchSectionsAndEnterSignsIn)
+{
+    settle();
+    for (int index : {2, 4, 3, 1}) {
+        key(Qt::Key_0 + index, Qt::ControlModifier);
+        EXPECT_EQ(window->property("section").toInt(), index - 1);
+    }
+    QQuickItem *password = find(QStringLiteral("passwordInput"));
+    ASSERT_NE(password, nullptr);
+    click(find(QStringLiteral("loginInput")));
+    QTest::keyClicks(window, QStringLiteral("demo@melodrop.test"));
+    click(password);
+    QTest::keyClicks(window, QStringLiteral("secret"));
+    auto *form = window->findChild<QObject *>(QStringLiteral("loginForm"));
+    ASSERT_NE(form, nullptr);
+    EXPECT_EQ(form->property("hud").value<QObject *>(), nullptr);
+    key(Qt::Key_Return);
+    // The sign-in started: its overlay is up with its text.
+    ASSERT_TRUE(waitFor([&] { return form->property("hud").value<QObject *>() != nullptr; }, 3000));
+    EXPECT_EQ(form->property("hud").value<QObject *>()->property("labelText").toString(),
+              QStringLiteral("Выполняется вход..."));
+    waitFor([&] { return form->property("hud").value<QObject *>() == nullptr; }, 10000);
+}
+
+TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
+{
+    settle();
+    QSignalSpy quits(shell, &Shell::quitRequested);
+    global->audioQueueArray.append(QueueItem{QStringLiteral("A - B"), QStringLiteral("http://127.0.0.1:9/a.mp3"),
+                                             QStringLiteral("5"), QStringLiteral("0"), QStringLiteral("-1")});
+    // Ctrl+Q while a download runs asks first; Escape is the cancel.
+    key(Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_NE(waitForItem(QStringLiteral("alertButton1")), nullptr);
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("alertButton1")) == nullptr; }, 3000));
+    EXPECT_EQ(quits.count(), 0);
+    EXPECT_TRUE(window->isVisible());
+
+    // Asked again, "Выйти" quits.
+    key(Qt::Key_Q, Qt::ControlModifier);
+    QQuickItem *quit = waitForItem(QStringLiteral("alertButton1"));
+    ASSERT_NE(quit, nullptr);
+    EXPECT_EQ(quit->property("text").toString(), QStringLiteral("Выйти"));
+    settle();
+    click(quit);
+    EXPECT_TRUE(waitFor([&] { return quits.count() == 1; }, 3000));
+
+    // The data-reset choice of the login page closes with Escape too, deleting nothing.
+    window->show();
+    key(Qt::Key_1, Qt::ControlModifier);
+    QDir(VKontakteWorks::getAudioDir()).mkpath(QStringLiteral("."));
+    QFile keep(VKontakteWorks::getAudioDir() + QStringLiteral("/keep.mp3"));
+    ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
+    keep.close();
+    click(find(QStringLiteral("prefsButton")));
+    ASSERT_NE(waitForItem(QStringLiteral("alertButton2")), nullptr);
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("alertButton2")) == nullptr; }, 3000));
+    EXPECT_TRUE(QFileInfo::exists(keep.fileName()));
+}
+
+TEST_F(DesktopWindowTest, SpaceTogglesPlaybackAndTheBarShowsTheTrack)
+{
+    ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/Singer - Song.mp3"), 60));
+    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("Singer - Song.mp3"), QStringLiteral("0")});
+    Audio_Playlist::shared()->playSound(0);
+    ASSERT_NE(global->audioPlayer, nullptr);
+    ASSERT_TRUE(waitFor([&] { return global->audioPlayer->isPlaying(); }, 5000));
+    QQuickItem *title = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        title = find(QStringLiteral("nowPlayingTitle"));
+        return title && title->property("text").toString() == QStringLiteral("Song");
+    }, 3000));
+    EXPECT_EQ(find(QStringLiteral("nowPlayingArtist"))->property("text").toString(), QStringLiteral("Singer"));
+
+    window->contentItem()->forceActiveFocus();
+    key(Qt::Key_Space);
+    EXPECT_TRUE(waitFor([&] { return !global->audioPlayer->isPlaying(); }, 3000));
+    key(Qt::Key_Space);
+    EXPECT_TRUE(waitFor([&] { return global->audioPlayer->isPlaying(); }, 3000));
+
+    // In a text field Space is a space.
+    click(find(QStringLiteral("loginInput")));
+    key(Qt::Key_Space);
+    settle();
+    EXPECT_TRUE(global->audioPlayer->isPlaying());
+
+    // The bar's own button pauses the same player.
+    click(find(QStringLiteral("nowPlayingPlayPause")));
+    EXPECT_TRUE(waitFor([&] { return !global->audioPlayer->isPlaying(); }, 3000));
+}
+
+TEST_F(DesktopWindowTest, TheLibraryRowsContextMenuDeletesThatRow)
+{
+    for (const QString &name : {QStringLiteral("First.mp3"), QStringLiteral("Second.mp3")})
+        ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + name, 5));
+    key(Qt::Key_2, Qt::ControlModifier);
+    settle();
+    click(waitForItem(QStringLiteral("menuRow5"))); // Медиатека
+    QQuickItem *row = waitForItem(QStringLiteral("libraryRow1"));
+    ASSERT_NE(row, nullptr);
+    settle();
+    click(row, Qt::RightButton, QPointF(40, row->height() / 2));
+    QQuickItem *remove = waitForItem(QStringLiteral("menuItem_delete"));
+    ASSERT_NE(remove, nullptr);
+    settle();
+    click(remove);
+    ASSERT_TRUE(waitFor([&] { return QDir(VKontakteWorks::getAudioDir()).entryList({"*.mp3"}).size() == 1; },
+                        3000));
+
+    // Delete removes the selected row.
+    QQuickItem *first = waitForItem(QStringLiteral("libraryRow0"));
+    ASSERT_NE(first, nullptr);
+    click(first, Qt::RightButton, QPointF(40, first->height() / 2));
+    ASSERT_NE(waitForItem(QStringLiteral("menuItem_delete")), nullptr);
+    key(Qt::Key_Escape);
+    settle();
+    QQuickItem *table = find(QStringLiteral("audioTable"));
+    ASSERT_NE(table, nullptr);
+    table->forceActiveFocus();
+    key(Qt::Key_Delete);
+    EXPECT_TRUE(waitFor([&] { return QDir(VKontakteWorks::getAudioDir()).entryList({"*.mp3"}).isEmpty(); }, 3000));
+}
+
+} // namespace
