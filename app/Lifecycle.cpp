@@ -26,7 +26,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-using Text::localized;
 
 namespace {
 
@@ -80,7 +79,7 @@ QString Lifecycle::autosavedPlaylistPath()
 
 QString Lifecycle::importFolder(const QString &mediaDir)
 {
-    return mediaDir + QLatin1Char('/') + localized("Импортированные");
+    return mediaDir + QLatin1Char('/') + tr("Импортированные");
 }
 
 bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
@@ -89,7 +88,7 @@ bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
         if (steps.disableIdleTimer)
             steps.disableIdleTimer();
         else
-            m_idle.inhibit(localized("Melodrop не даёт экрану гаснуть"));
+            m_idle.inhibit(tr("Melodrop не даёт экрану гаснуть"));
     }
     if (steps.showWindow)
         steps.showWindow();
@@ -181,9 +180,9 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
 {
     const QString name = importedFileName(url);
     if (name.isEmpty()) {
-        Q_EMIT alertRequested(localized("Ошибка"),
-                              localized("Файл не импортирован: в его адресе нет имени файла"),
-                              {localized("Готово")}, 0);
+        Q_EMIT alertRequested(tr("Ошибка"),
+                              tr("Файл не импортирован: в его адресе нет имени файла"),
+                              {tr("Готово")}, 0);
         return;
     }
     Storage::ensureFolder(mediaDir);
@@ -204,9 +203,9 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
     }
     if (logName)
         Log::line(name);
-    Q_EMIT alertRequested(localized("Уведомление"),
-                          localized("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder),
-                          {localized("Готово")}, 0);
+    Q_EMIT alertRequested(tr("Уведомление"),
+                          tr("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder),
+                          {tr("Готово")}, 0);
 }
 
 QString Lifecycle::copyToInbox(const QString &path)

@@ -1,6 +1,5 @@
 #include "decoding/Text.h"
 
-#include <QCoreApplication>
 #include <QStringDecoder>
 
 #include <libxml/HTMLparser.h>
@@ -310,7 +309,3 @@ QString removeControlCharacters(const QString &text)
 
 } // namespace Text
 
-QString Text::localized(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}

@@ -34,9 +34,6 @@ std::optional<QString> decodePercentEscapes(const QString &text);
 // Windows-1251 (code page 1251) bytes to text; bytes the code page leaves undefined (0x98) become U+FFFD.
 QString decodeWindows1251(const QByteArray &bytes);
 
-// A user-visible text through the localisation table; the Russian text itself is the key.
-QString localized(const char *text);
-
 // Removes every UTF-16 code unit from U+0000 to U+0019 (U+001A..U+001F stay).
 QString removeControlCharacters(const QString &text);
 

@@ -26,11 +26,6 @@
 
 namespace {
 
-QString text(const char *source)
-{
-    return QCoreApplication::translate("Melodrop", source);
-}
-
 // Numbers in items are texts read the way the rest of the program reads them: the leading number, 0 if none.
 float floatValue(const QString &value)
 {
@@ -209,10 +204,10 @@ void Queue::trafficButtonPressed()
     const float megabytes = global->totalTraffic * 0x1p-20f;
     const quint64 bandwidth = m_pool ? m_pool->averageBandwidthUsedPerSecond() : 0;
     const QString format =
-        text("Объём данных, полученный с момента запуска приложения:\n\n%.2f Мб (@ ~%.f Кбит/с)");
+        tr("Объём данных, полученный с момента запуска приложения:\n\n%.2f Мб (@ ~%.f Кбит/с)");
     const QString message =
         QString::asprintf(format.toUtf8().constData(), double(megabytes), double(bandwidth >> 7));
-    Q_EMIT alertRequested(QString(), message, {text("Готово")}, 0);
+    Q_EMIT alertRequested(QString(), message, {tr("Готово")}, 0);
 }
 
 Queue::Removal Queue::removalFor(const QueueItem &item)
@@ -337,18 +332,18 @@ QString Queue::failureReason(const DownloadRequest &request)
         case ENOSPC:
         case EDQUOT:
         case EFBIG:
-            return text("нет места на диске");
+            return tr("нет места на диске");
         case EACCES:
         case EPERM:
         case EROFS:
-            return text("нет доступа к папке");
+            return tr("нет доступа к папке");
         default:
-            return text("ошибка записи файла");
+            return tr("ошибка записи файла");
         }
     case DownloadRequest::Error::HttpStatus:
-        return text("ошибка сервера %1").arg(request.httpStatus());
+        return tr("ошибка сервера %1").arg(request.httpStatus());
     default:
-        return text("обрыв связи");
+        return tr("обрыв связи");
     }
 }
 
@@ -357,18 +352,18 @@ QString Queue::statusText(const QueueItem &item, const QString &failure)
     const float size = floatValue(item.state);
     const float received = floatValue(item.received);
     if (size == -2.0f) {
-        if (failure.isEmpty() || failure == text("обрыв связи"))
-            return text("обрыв связи, нажмите для запуска");
-        return failure + text(", нажмите для запуска");
+        if (failure.isEmpty() || failure == tr("обрыв связи"))
+            return tr("обрыв связи, нажмите для запуска");
+        return failure + tr(", нажмите для запуска");
     }
     if (size == -1.0f)
-        return text("нажмите для запуска");
+        return tr("нажмите для запуска");
     if (size == 0.0f)
-        return text("сохранение запущено");
+        return tr("сохранение запущено");
     if (size > 0 && received >= size)
-        return text("сохранение завершено");
+        return tr("сохранение завершено");
     if (size > 0) {
-        return QString::asprintf(text("осталось %.2f Мб (всего %.2f Мб)").toUtf8().constData(),
+        return QString::asprintf(tr("осталось %.2f Мб (всего %.2f Мб)").toUtf8().constData(),
                                  double((size - received) * 0x1p-20f), double(size * 0x1p-20f));
     }
     return QString();
@@ -404,11 +399,12 @@ void Queue::reloadTable()
     std::vector<QueueRowModel::Row> rows;
     rows.reserve(size_t(global->audioQueueArray.size() + global->videoQueueArray.size() + 2));
     const QList<QueueItem> *lists[2] = {&global->audioQueueArray, &global->videoQueueArray};
-    const char *headers[2] = {"Очередь аудиозаписей", "Очередь видеозаписей"};
+    const char *headers[2] = {QT_TRANSLATE_NOOP("Queue", "Очередь аудиозаписей"),
+                              QT_TRANSLATE_NOOP("Queue", "Очередь видеозаписей")};
     for (int section = 0; section < 2; ++section) {
         QueueRowModel::Row header;
         header.header = true;
-        header.title = text(headers[section]);
+        header.title = tr(headers[section]);
         header.section = section;
         header.tag = -1;
         rows.push_back(header);
@@ -486,10 +482,9 @@ void Queue::didReceiveMemoryWarning()
             m_pool->cancelAllOperations();
     } catch (...) {
         Q_EMIT alertRequested(
-            text("Ошибка"),
-            text(
-                "Нехватка оперативной памяти. Завершите все прочие приложения или перезагрузите устройство."),
-            {text("Готово")}, 0);
+            tr("Ошибка"),
+            tr("Нехватка оперативной памяти. Завершите все прочие приложения или перезагрузите устройство."),
+            {tr("Готово")}, 0);
     }
 }
 

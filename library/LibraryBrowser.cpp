@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-using Text::localized;
 
 LibraryBrowser::LibraryBrowser(Media media, Screen screen, Settings *settings, QObject *parent)
     : QObject(parent), m_media(media), m_screen(screen), m_settings(settings),
@@ -124,10 +123,10 @@ void LibraryBrowser::updateTitle()
     QString title;
     if (counting) {
         const float size = megabytes(mediaBytesBelow(currentFolder(), mediaExtension()));
-        title = (m_pathToDir.isEmpty() ? localized("Всего: %1 Мб") : localized("Папка: %1 Мб"))
+        title = (m_pathToDir.isEmpty() ? tr("Всего: %1 Мб") : tr("Папка: %1 Мб"))
                     .arg(double(size), 0, 'f', 1);
     } else if (m_pathToDir.isEmpty()) {
-        title = m_screen == ExportScreen ? localized("Экспорт") : localized("Медиатека");
+        title = m_screen == ExportScreen ? tr("Экспорт") : tr("Медиатека");
     } else {
         title = QStringLiteral("..\\%1").arg(m_pathToDir.constLast());
     }
@@ -142,15 +141,15 @@ LibraryEntries::Row LibraryBrowser::rowFor(const QString &name) const
     row.folder = pathExtension(name).isEmpty();
     if (row.folder) {
         row.icon = QStringLiteral("icon_folder.png");
-        row.deleteTitle = localized("Удалить папку");
+        row.deleteTitle = tr("Удалить папку");
         return row;
     }
     row.icon = m_media == AudioMedia ? QStringLiteral("icon_audio.png") : QStringLiteral("icon_video.png");
     const QFileInfo info(fullPath(name));
     const qint64 bytes = info.exists() ? info.size() : 0;
-    row.detail = localized("Размер: %1 Мб").arg(double(megabytes(bytes)), 0, 'f', 2);
+    row.detail = tr("Размер: %1 Мб").arg(double(megabytes(bytes)), 0, 'f', 2);
     row.accessory = rowsHaveAccessory();
-    row.deleteTitle = localized("Удалить файл");
+    row.deleteTitle = tr("Удалить файл");
     return row;
 }
 

@@ -30,11 +30,6 @@ using Clock = std::chrono::steady_clock;
 // writes (FileSink). Both are bounded, so memory does not grow with the file.
 constexpr long curlBufferSize = 512 * 1024;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
-
 // "bytes 100-199/1000" → {100, 1000}; the total is -1 when given as "*". "bytes */1000" → {-1, 1000}.
 struct ContentRange
 {
@@ -256,7 +251,7 @@ struct DownloadTransfer
     void failFile(int error)
     {
         fail(DownloadRequest::Error::File,
-             tr("Не удалось записать файл %1: %2")
+             QCoreApplication::translate("Melodrop", "Не удалось записать файл %1: %2")
                  .arg(options().temporaryPath, QString::fromLocal8Bit(std::strerror(error))),
              error);
     }
@@ -346,14 +341,17 @@ struct DownloadTransfer
                 return false;
             }
             fail(DownloadRequest::Error::HttpStatus,
-                 tr("Сервер ответил кодом %1: %2").arg(QString::number(status), options().url), 0, status);
+                 QCoreApplication::translate("Melodrop", "Сервер ответил кодом %1: %2")
+                     .arg(QString::number(status), options().url),
+                 0, status);
             return false;
         }
         if (offset > 0 && status == 206) {
             const ContentRange range = parseContentRange(contentRangeHeader);
             if (!range.valid || range.first != (long long)offset) {
                 fail(DownloadRequest::Error::Connection,
-                     tr("Сервер прислал не ту часть файла: %1").arg(QString::fromLatin1(contentRangeHeader)));
+                     QCoreApplication::translate("Melodrop", "Сервер прислал не ту часть файла: %1")
+                         .arg(QString::fromLatin1(contentRangeHeader)));
                 return false;
             }
             if (!openFile(offset))
@@ -510,7 +508,8 @@ struct DownloadWorker
         if (!transfer.easy) {
             transfer.easy = curl_easy_init();
             if (!transfer.easy) {
-                transfer.fail(DownloadRequest::Error::Connection, tr("Не удалось начать загрузку"));
+                transfer.fail(DownloadRequest::Error::Connection,
+                              QCoreApplication::translate("Melodrop", "Не удалось начать загрузку"));
                 return false;
             }
         }
@@ -558,7 +557,8 @@ struct DownloadWorker
         }
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer.headers);
         if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
-            transfer.fail(DownloadRequest::Error::Connection, tr("Не удалось начать загрузку"));
+            transfer.fail(DownloadRequest::Error::Connection,
+                          QCoreApplication::translate("Melodrop", "Не удалось начать загрузку"));
             return false;
         }
         return true;
@@ -567,7 +567,8 @@ struct DownloadWorker
     void start(const DownloadRequestPtr &request)
     {
         if (request->isCancelled()) {
-            end(request, DownloadRequest::Error::Cancelled, tr("Загрузка отменена"));
+            end(request, DownloadRequest::Error::Cancelled,
+                QCoreApplication::translate("Melodrop", "Загрузка отменена"));
             return;
         }
         auto transfer = std::make_unique<DownloadTransfer>();
@@ -601,7 +602,8 @@ struct DownloadWorker
         report(transfer, Clock::now());
         if (transfer.failure == DownloadRequest::Error::None && !transfer.sink)
             transfer.fail(DownloadRequest::Error::File,
-                          tr("Сервер не прислал файл: %1").arg(transfer.options().url));
+                          QCoreApplication::translate("Melodrop", "Сервер не прислал файл: %1")
+                              .arg(transfer.options().url));
         if (!transfer.sink) {
             end(transfer.request, transfer.failure, transfer.failureText, transfer.failureErrno,
                 transfer.failureStatus);
@@ -648,13 +650,15 @@ struct DownloadWorker
             if (result == CURLE_OK) {
                 if (!transfer.finalAnswer)
                     transfer.fail(DownloadRequest::Error::Connection,
-                                  tr("Сервер не прислал файл: %1").arg(transfer.options().url));
+                                  QCoreApplication::translate("Melodrop", "Сервер не прислал файл: %1")
+                                      .arg(transfer.options().url));
                 else if (!transfer.alreadyComplete && transfer.expectedBody >= 0 &&
                          transfer.bodyBytes != quint64(transfer.expectedBody))
-                    transfer.fail(DownloadRequest::Error::Incomplete,
-                                  tr("Передача оборвалась: получено %1 из %2 байт")
-                                      .arg(QString::number(transfer.bodyBytes),
-                                           QString::number(transfer.expectedBody)));
+                    transfer.fail(
+                        DownloadRequest::Error::Incomplete,
+                        QCoreApplication::translate("Melodrop", "Передача оборвалась: получено %1 из %2 байт")
+                            .arg(QString::number(transfer.bodyBytes),
+                                 QString::number(transfer.expectedBody)));
             } else if (result == CURLE_OPERATION_TIMEDOUT) {
                 if (transfer.retriesUsed < transfer.options().retriesOnTimeout) {
                     ++transfer.retriesUsed;
@@ -664,17 +668,19 @@ struct DownloadWorker
                     return;
                 }
                 transfer.fail(DownloadRequest::Error::TimedOut,
-                              tr("Превышено время ожидания ответа: %1").arg(transfer.options().url));
+                              QCoreApplication::translate("Melodrop", "Превышено время ожидания ответа: %1")
+                                  .arg(transfer.options().url));
             } else if (result == CURLE_PARTIAL_FILE) {
                 transfer.fail(
                     DownloadRequest::Error::Incomplete,
-                    tr("Передача оборвалась: получено %1 из %2 байт")
+                    QCoreApplication::translate("Melodrop", "Передача оборвалась: получено %1 из %2 байт")
                         .arg(QString::number(transfer.bodyBytes), QString::number(transfer.expectedBody)));
             } else {
                 const QString detail = transfer.errorText[0] ? QString::fromUtf8(transfer.errorText)
                                                              : QString::fromUtf8(curl_easy_strerror(result));
                 transfer.fail(DownloadRequest::Error::Connection,
-                              tr("Ошибка соединения: %1 (%2)").arg(detail, transfer.options().url));
+                              QCoreApplication::translate("Melodrop", "Ошибка соединения: %1 (%2)")
+                                  .arg(detail, transfer.options().url));
             }
         }
         finishTransfer(transfer, true);
@@ -787,7 +793,8 @@ struct DownloadWorker
     {
         for (auto it = waiting.begin(); it != waiting.end();) {
             if ((*it)->isCancelled()) {
-                end(*it, DownloadRequest::Error::Cancelled, tr("Загрузка отменена"));
+                end(*it, DownloadRequest::Error::Cancelled,
+                    QCoreApplication::translate("Melodrop", "Загрузка отменена"));
                 it = waiting.erase(it);
             } else {
                 ++it;
@@ -795,7 +802,8 @@ struct DownloadWorker
         }
         for (auto &transfer : running) {
             if (transfer->request->isCancelled() && transfer->easy) {
-                transfer->fail(DownloadRequest::Error::Cancelled, tr("Загрузка отменена"));
+                transfer->fail(DownloadRequest::Error::Cancelled,
+                               QCoreApplication::translate("Melodrop", "Загрузка отменена"));
                 finishTransfer(*transfer, true);
             }
         }
@@ -820,7 +828,9 @@ bool DownloadTransfer::openSink(bool create)
     const int error = errno;
     sink.reset();
     if (error == EWOULDBLOCK) {
-        fail(DownloadRequest::Error::File, tr("Файл %1 занят другой загрузкой").arg(options().temporaryPath),
+        fail(DownloadRequest::Error::File,
+             QCoreApplication::translate("Melodrop", "Файл %1 занят другой загрузкой")
+                 .arg(options().temporaryPath),
              error);
     } else {
         failFile(error);

@@ -4,19 +4,36 @@
 #include "core/Settings.h"
 #include "service/VKontakteWorks.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 const QList<CatalogueMenu::Row> audioRows = {
-    {"Поиск", "все аудиозаписи ресурса", "icon_search.png", "Audio_Search", true, true},
-    {"Частные", "аудиозаписи пользователя", "icon_user.png", "Audio_Personal", true, true},
-    {"Общие", "аудиозаписи группы", "icon_group.png", "Audio_Group", true, true},
-    {"Рекомендуемые", "рекомендуемые аудиозаписи", "icon_recommended.png", "Audio_Recommended", true, true},
-    {"Альбомы", "поиск музыкальных альбомов", "icon_albums.png", "Audio_Albums", true, true},
-    {"Медиатека", "хранилище записей", "icon_base.png", "Audio_Library", false, true},
-    {"Аудиоплеер", "проигрываемые записи", "icon_playlist.png", "Audio_Playlist", true, true},
-    {"Экспорт", "отправка в другие приложения", "icon_export.png", "Audio_Export", false, true},
-    {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false,
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Поиск"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "все аудиозаписи ресурса"), "icon_search.png", "Audio_Search", true,
      true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Частные"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "аудиозаписи пользователя"), "icon_user.png", "Audio_Personal", true,
+     true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Общие"), QT_TRANSLATE_NOOP("CatalogueMenu", "аудиозаписи группы"),
+     "icon_group.png", "Audio_Group", true, true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Рекомендуемые"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "рекомендуемые аудиозаписи"), "icon_recommended.png",
+     "Audio_Recommended", true, true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Альбомы"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "поиск музыкальных альбомов"), "icon_albums.png", "Audio_Albums",
+     true, true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Медиатека"), QT_TRANSLATE_NOOP("CatalogueMenu", "хранилище записей"),
+     "icon_base.png", "Audio_Library", false, true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Аудиоплеер"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "проигрываемые записи"), "icon_playlist.png", "Audio_Playlist", true,
+     true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Экспорт"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "отправка в другие приложения"), "icon_export.png", "Audio_Export",
+     false, true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Друзья и группы"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "список ваших друзей и групп"), "icon_friends_groups.png",
+     "Friends_and_Groups", false, true},
 };
 
 } // namespace

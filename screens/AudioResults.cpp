@@ -12,7 +12,6 @@
 #include <QThread>
 #include <QThreadPool>
 
-using Text::localized;
 
 namespace {} // namespace
 
@@ -131,17 +130,17 @@ void AudioResults::viewWillAppear()
     };
     auto selfPlaceholder = [this, global] {
         setPlaceholder(global->vksid().isEmpty()
-                           ? localized("ID пользователя (ваш - неизвестен)")
-                           : localized("ID пользователя (ваш - %1)").arg(global->vkuid()));
+                           ? tr("ID пользователя (ваш - неизвестен)")
+                           : tr("ID пользователя (ваш - %1)").arg(global->vkuid()));
     };
     switch (m_kind) {
     case Search:
         restoreRequest();
-        if (m_title != localized("Поиск")) {
+        if (m_title != QCoreApplication::translate("CatalogueMenu", "Поиск")) {
             // Album mode: the list holds an album's tracks, found by the album screen.
             setInputEnabled(false);
             setSearchText(QString());
-            setPlaceholder(localized("Альбом: %1").arg(m_title));
+            setPlaceholder(tr("Альбом: %1").arg(m_title));
         }
         reloadAudioTable();
         setAddingRecords(false);
@@ -202,7 +201,7 @@ void AudioResults::searchBarSearchButtonClicked()
     setSearchBusy(true);
     const GlobalData *global = GlobalData::sharedGlobalData();
     if (global->vksid().isEmpty()) {
-        showOverlay(localized("Ошибка"), localized("Не выполнен вход"), 2.0f, true,
+        showOverlay(tr("Ошибка"), tr("Не выполнен вход"), 2.0f, true,
                     [](ProgressOverlay *) { Pacing::pause(1); });
         return;
     }
@@ -212,7 +211,7 @@ void AudioResults::searchBarSearchButtonClicked()
     }
     const QString text = m_searchText;
     const int sort = m_sortIndex;
-    showOverlay(localized("Выполняется поиск..."), QString(), 1.0f, false,
+    showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
                 [this, text, sort](ProgressOverlay *hud) { doAudioSearch(hud, text, sort); });
     PropertyList::writeRequest(requestFile(), text);
 }
@@ -236,8 +235,8 @@ void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int 
         if (refused) {
             Pacing::pause(1);
             hud->setMode(ProgressOverlay::CustomView);
-            hud->setLabelText(localized("Ошибка"));
-            hud->setDetailsLabelText(localized("Поиск ограничен правообладателями"));
+            hud->setLabelText(tr("Ошибка"));
+            hud->setDetailsLabelText(tr("Поиск ограничен правообладателями"));
             Pacing::pause(1);
             onMainThread([this] { reloadAudioTable(); });
             return;
@@ -271,8 +270,8 @@ void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int 
     }
     Pacing::pause(1);
     hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(localized("Завершено"));
-    hud->setDetailsLabelText(localized("Найдено аудиозаписей: %1").arg(count));
+    hud->setLabelText(tr("Завершено"));
+    hud->setDetailsLabelText(tr("Найдено аудиозаписей: %1").arg(count));
     Pacing::pause(1);
     onMainThread([this] { reloadAudioTable(); });
 }
@@ -314,7 +313,7 @@ void AudioResults::cellShown(int row)
     global->audioSearchOffset += 1;
     const QString text = m_searchText;
     const int sort = m_sortIndex;
-    showOverlay(localized("Добавление записей..."), QString(), 1.0f, false,
+    showOverlay(tr("Добавление записей..."), QString(), 1.0f, false,
                 [this, text, sort](ProgressOverlay *) { doAudioSearchOffset(text, sort); });
 }
 
@@ -337,7 +336,7 @@ void AudioResults::rowSelected(int row)
     Q_EMIT miniPlayerChanged();
     Q_EMIT alertRequested(
         QStringLiteral("\n\n%1").arg(m_selectedSong.title), m_selectedSong.artist,
-        {localized("Закрыть"), isOwnRecord(m_selectedSong) ? localized("Удалить") : localized("Добавить")},
+        {tr("Закрыть"), isOwnRecord(m_selectedSong) ? tr("Удалить") : tr("Добавить")},
         PreviewAlert);
 }
 
@@ -352,14 +351,14 @@ void AudioResults::alertViewClickedButtonAtIndex(int tag, int index)
     if (tag == PreviewAlert) {
         if (index == 1) {
             const bool own = isOwnRecord(m_selectedSong);
-            Q_EMIT alertRequested(localized("Предупреждение"),
-                                  own ? localized("Вы уверены, что хотите удалить запись со своей страницы "
+            Q_EMIT alertRequested(tr("Предупреждение"),
+                                  own ? tr("Вы уверены, что хотите удалить запись со своей страницы "
                                                   "ВКонтакте? Это действие не удаляет "
                                                   "запись из устройства.")
-                                      : localized("Вы уверены, что хотите добавить запись к себе на страницу "
+                                      : tr("Вы уверены, что хотите добавить запись к себе на страницу "
                                                   "ВКонтакте? Это действие не "
                                                   "сохраняет запись в устройство."),
-                                  {localized("Отмена"), localized("Да, уверен")}, ConfirmationAlert);
+                                  {tr("Отмена"), tr("Да, уверен")}, ConfirmationAlert);
         }
         closePreview();
         return;
@@ -400,7 +399,7 @@ void AudioResults::accessoryButtonTapped(int row)
         return;
     setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
-    showOverlay(localized("Уведомление"), localized("Запись добавлена в очередь"), 1.0f, true,
+    showOverlay(tr("Уведомление"), tr("Запись добавлена в очередь"), 1.0f, true,
                 [](ProgressOverlay *) { Pacing::pause(1); });
     GlobalData::sharedGlobalData()->audioQueueArray.append(queueItemFor(list().at(row)));
     m_model->removeRecord(row);
@@ -412,7 +411,7 @@ void AudioResults::addAllRecordsToQueue()
     if (m_tableBusy)
         return;
     setTableBusy(true);
-    showOverlay(localized("Уведомление"), localized("Все записи добавлены в очередь"), 1.0f, true,
+    showOverlay(tr("Уведомление"), tr("Все записи добавлены в очередь"), 1.0f, true,
                 [](ProgressOverlay *) { Pacing::pause(1); });
     QList<QueueItem> &queue = GlobalData::sharedGlobalData()->audioQueueArray;
     for (const AudioRecord &record : std::as_const(list()))

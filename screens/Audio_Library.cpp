@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-using Text::localized;
 
 Audio_Library::Audio_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(AudioMedia, LibraryScreen, settings, parent)
@@ -44,7 +43,7 @@ void Audio_Library::rowSelected(int row)
     m_miniPlayer = new MpvPlayer(this);
     m_miniPlayer->load(fullPath(name), true);
     Q_EMIT miniPlayerChanged();
-    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(name), QString(), {localized("Закрыть")},
+    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(name), QString(), {tr("Закрыть")},
                           PreviewAlert);
 }
 
@@ -59,7 +58,7 @@ void Audio_Library::showNotice(const QString &details, float minShowTime)
     auto *hud = new ProgressOverlay(this);
     hud->setMode(ProgressOverlay::CustomView);
     hud->setMinShowTime(minShowTime);
-    hud->setLabelText(localized("Уведомление"));
+    hud->setLabelText(tr("Уведомление"));
     hud->setDetailsLabelText(details);
     connect(hud, &ProgressOverlay::hudWasHidden, this, &Audio_Library::hudWasHidden);
     m_hud = hud;
@@ -85,7 +84,7 @@ void Audio_Library::accessoryButtonTapped(int row)
         return;
     setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
-    showNotice(localized("Запись добавлена в плейлист"), 0.5f);
+    showNotice(tr("Запись добавлена в плейлист"), 0.5f);
     GlobalData::sharedGlobalData()->audioPlaylistArray.append(
         PlaylistEntry{relativePath(name), QStringLiteral("0")});
     Q_EMIT PlayerEvents::shared().playlistChanged();
@@ -96,7 +95,7 @@ void Audio_Library::addAllRecordsToPlaylist()
     if (m_tableBusy)
         return;
     setTableBusy(true);
-    showNotice(localized("Все записи добавлены в плейлист"), 1.0f);
+    showNotice(tr("Все записи добавлены в плейлист"), 1.0f);
     QList<PlaylistEntry> &playlist = GlobalData::sharedGlobalData()->audioPlaylistArray;
     for (const QString &name : std::as_const(list())) {
         if (pathExtension(name).toLower() == mediaExtension())
@@ -138,10 +137,10 @@ void Audio_Library::prunePlaylist()
 void Audio_Library::clearMedia()
 {
     Q_EMIT alertRequested(
-        localized("Предупреждение"),
-        localized("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
+        tr("Предупреждение"),
+        tr("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
                   "из памяти устройства."),
-        {localized("Отмена"), localized("Очистить")}, ClearAlert);
+        {tr("Отмена"), tr("Очистить")}, ClearAlert);
 }
 
 void Audio_Library::alertViewClickedButtonAtIndex(int tag, int index)

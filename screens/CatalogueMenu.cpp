@@ -9,7 +9,6 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
-using Text::localized;
 
 CatalogueMenu::CatalogueMenu(const QList<Row> &rows, Settings *settings, QObject *parent)
     : QAbstractListModel(parent), m_rows(rows), m_settings(settings), m_counters(rows.size(), 0)
@@ -27,9 +26,9 @@ QVariant CatalogueMenu::data(const QModelIndex &index, int role) const
     const Row &row = m_rows.at(index.row());
     switch (role) {
     case NameRole:
-        return localized(row.name);
+        return tr(row.name);
     case DescriptionRole:
-        return localized(row.description);
+        return tr(row.description);
     case IconRole:
         return QString::fromLatin1(row.icon);
     case CounterRole:
@@ -37,7 +36,7 @@ QVariant CatalogueMenu::data(const QModelIndex &index, int role) const
     case ScreenRole:
         return QString::fromLatin1(row.screen);
     case TitleRole:
-        return row.titled ? localized(row.name) : QString();
+        return row.titled ? tr(row.name) : QString();
     case AvailableRole:
         return row.available;
     default:
@@ -83,5 +82,5 @@ void CatalogueMenu::rowSelected(int row)
     if (row < 0 || row >= m_rows.size())
         return;
     const Row &r = m_rows.at(row);
-    Q_EMIT openScreen(row, QString::fromLatin1(r.screen), r.titled ? localized(r.name) : QString());
+    Q_EMIT openScreen(row, QString::fromLatin1(r.screen), r.titled ? tr(r.name) : QString());
 }

@@ -14,13 +14,16 @@
 #include <QCoreApplication>
 #include <QThread>
 
-using Text::localized;
 
 namespace {
 
 // The localisation table's texts for the two notices; other keys show as they are.
 QString noticeText(const char *key)
 {
+    // A translation of the key is the notice itself; without one the built-in Russian text is shown.
+    const QString translated = QCoreApplication::translate("LoginForm", key);
+    if (translated != QString::fromUtf8(key))
+        return translated;
     const QString k = QString::fromUtf8(key);
     if (k == QStringLiteral("Авторы:"))
         return QStringLiteral("Авторы:\nКоманда Melodrop\n\nКлиент музыки и видео ВКонтакте для Linux.\n"
@@ -30,7 +33,7 @@ QString noticeText(const char *key)
             "Для копирайтеров\n\nMelodrop не хранит и не распространяет чужие записи: программа "
             "показывает то, что открыто на сайте сервиса его пользователям. Правообладатели могут "
             "добавить запросы в список ограниченных поиском, написав разработчикам.");
-    return localized(key);
+    return QCoreApplication::translate("LoginForm", key);
 }
 
 } // namespace
@@ -101,7 +104,7 @@ void LoginForm::loginButtonPressed()
     const bool signIn = GlobalData::sharedGlobalData()->vksid().isEmpty();
     m_hud = new ProgressOverlay(this);
     m_hud->setMinShowTime(2.0f);
-    m_hud->setLabelText(signIn ? localized("Выполняется вход...") : localized("Выполняется выход..."));
+    m_hud->setLabelText(signIn ? tr("Выполняется вход...") : tr("Выполняется выход..."));
     connect(m_hud, &ProgressOverlay::hudWasHidden, this, &LoginForm::hudWasHidden);
     Q_EMIT hudChanged();
     if (signIn) {
@@ -130,18 +133,18 @@ void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const Q
     const Session::SignInResult result = Session::signIn(email, password);
     hud->setMode(ProgressOverlay::CustomView);
     if (result.outcome == Session::SignInResult::Unreachable) {
-        hud->setLabelText(localized("Ошибка"));
+        hud->setLabelText(tr("Ошибка"));
         hud->setDetailsLabelText(Session::unreachableDetails());
         Pacing::pause(2);
         return;
     }
     if (result.outcome == Session::SignInResult::SignedIn) {
-        hud->setLabelText(localized("Готово"));
-        hud->setDetailsLabelText(localized("Вход успешно выполнен"));
+        hud->setLabelText(tr("Готово"));
+        hud->setDetailsLabelText(tr("Вход успешно выполнен"));
         setLoginButtonImage(QStringLiteral("Logout_button.png"));
     } else {
-        hud->setLabelText(localized("Ошибка"));
-        hud->setDetailsLabelText(localized("Не удалось выполнить вход"));
+        hud->setLabelText(tr("Ошибка"));
+        hud->setDetailsLabelText(tr("Не удалось выполнить вход"));
     }
     Pacing::pause(1);
 }
@@ -151,8 +154,8 @@ void LoginForm::doingVkExit(ProgressOverlay *hud)
     Pacing::pause(1);
     Session::signOut();
     hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(localized("Готово"));
-    hud->setDetailsLabelText(localized("Выход успешно выполнен"));
+    hud->setLabelText(tr("Готово"));
+    hud->setDetailsLabelText(tr("Выход успешно выполнен"));
     setLoginButtonImage(QStringLiteral("Login_button.png"));
     Pacing::pause(1);
 }
@@ -190,15 +193,15 @@ QString LoginForm::sessionText() const
     if (global->vksid().isEmpty())
         return QString();
     if (global->vkuid().isEmpty())
-        return localized("Вход выполнен");
-    return localized("Вход выполнен, номер пользователя %1").arg(global->vkuid());
+        return tr("Вход выполнен");
+    return tr("Вход выполнен, номер пользователя %1").arg(global->vkuid());
 }
 
 void LoginForm::prefsButtonPressed()
 {
     Q_EMIT alertRequested(
         QString(), QString(),
-        {localized("Отмена"), localized("Очистить все данные"), localized("Удалить весь контент")},
+        {tr("Отмена"), tr("Очистить все данные"), tr("Удалить весь контент")},
         resetChoiceTag);
 }
 
@@ -222,20 +225,20 @@ void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
         setLoginInput(QString());
         setPasswordInput(QString());
     } else if (index == 2) {
-        Q_EMIT alertRequested(localized("Удалить весь контент"),
-                              localized("Все загруженные аудио- и видеозаписи будут удалены с диска."),
-                              {localized("Отмена"), localized("Удалить")}, deleteContentTag);
+        Q_EMIT alertRequested(tr("Удалить весь контент"),
+                              tr("Все загруженные аудио- и видеозаписи будут удалены с диска."),
+                              {tr("Отмена"), tr("Удалить")}, deleteContentTag);
     }
 }
 
 void LoginForm::infoButtonPressed()
 {
-    Q_EMIT alertRequested(QStringLiteral("Melodrop 1.8.1"), noticeText("Авторы:"), {localized("Готово")}, 0);
+    Q_EMIT alertRequested(QStringLiteral("Melodrop 1.8.1"), noticeText(QT_TRANSLATE_NOOP("LoginForm", "Авторы:")), {tr("Готово")}, 0);
 }
 
 void LoginForm::copyrightsButtonPressed()
 {
-    Q_EMIT alertRequested(QString(), noticeText("Для копирайтеров"), {localized("Готово")}, 0);
+    Q_EMIT alertRequested(QString(), noticeText(QT_TRANSLATE_NOOP("LoginForm", "Для копирайтеров")), {tr("Готово")}, 0);
 }
 
 void LoginForm::textFieldReturn()

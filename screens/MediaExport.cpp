@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-using Text::localized;
 
 MediaExport::MediaExport(Media media, Settings *settings, QObject *parent)
     : LibraryBrowser(media, ExportScreen, settings, parent)
@@ -25,8 +24,8 @@ void MediaExport::rowSelected(int row)
         return;
     }
     Q_EMIT scrollToRow(row, Middle, true);
-    Q_EMIT actionSheetRequested({localized("Открыть с помощью..."), localized("Отправить по e-mail")},
-                                localized("Отмена"));
+    Q_EMIT actionSheetRequested({tr("Открыть с помощью..."), tr("Отправить по e-mail")},
+                                tr("Отмена"));
 }
 
 void MediaExport::actionSheetClickedButtonAtIndex(int index)
@@ -43,8 +42,8 @@ bool MediaExport::fileReadable()
     if (info.isFile() && info.isReadable())
         return true;
     // The file went away or cannot be read since it was listed: say so instead of handing on nothing.
-    Q_EMIT alertRequested(localized("Ошибка"), localized("Не удалось прочитать файл %1").arg(m_fileName),
-                          {localized("Готово")}, ErrorAlert);
+    Q_EMIT alertRequested(tr("Ошибка"), tr("Не удалось прочитать файл %1").arg(m_fileName),
+                          {tr("Готово")}, ErrorAlert);
     return false;
 }
 
@@ -55,9 +54,9 @@ void MediaExport::presentOpenInMenu()
     Portals::openFile(m_filePath, this, [this](Portals::OpenResult result) {
         if (result == Portals::OpenResult::NoApplication)
             Q_EMIT alertRequested(
-                localized("Ошибка"),
-                localized("Не найдено ни одного подходящего приложения для экспорта данного типа файлов"),
-                {localized("Готово")}, ErrorAlert);
+                tr("Ошибка"),
+                tr("Не найдено ни одного подходящего приложения для экспорта данного типа файлов"),
+                {tr("Готово")}, ErrorAlert);
         Q_EMIT openFinished(int(result));
     });
 }
@@ -68,7 +67,7 @@ void MediaExport::presentMailComposer()
         return;
     Portals::Email email;
     email.subject = m_fileName;
-    email.body = localized("Файл отправлен из приложения ВКонтакте Melodrop iOS");
+    email.body = tr("Файл отправлен из приложения ВКонтакте Melodrop iOS");
     email.attachmentPath = m_filePath;
     Portals::composeEmail(
         email, this, [this](Portals::MailResult result) { mailComposeControllerDidFinish(int(result)); });

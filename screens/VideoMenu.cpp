@@ -4,17 +4,30 @@
 #include "core/Settings.h"
 #include "service/VKontakteWorks.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 const QList<CatalogueMenu::Row> videoRows = {
-    {"Поиск", "все видеозаписи ресурса", "icon_search.png", "Video_Search", true, false},
-    {"Частные", "видеозаписи пользователя", "icon_user.png", "Video_Personal", true, false},
-    {"Общие", "видеозаписи группы", "icon_group.png", "Video_Group", true, false},
-    {"Рекомендуемые", "рекомендуемые видеозаписи", "icon_recommended.png", "Video_Recommended", true, false},
-    {"Медиатека", "хранилище записей", "icon_base.png", "Video_Library", false, true},
-    {"Экспорт", "отправка в другие приложения", "icon_export.png", "Video_Export", false, true},
-    {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false,
-     true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Поиск"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "все видеозаписи ресурса"), "icon_search.png", "Video_Search", true,
+     false},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Частные"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "видеозаписи пользователя"), "icon_user.png", "Video_Personal", true,
+     false},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Общие"), QT_TRANSLATE_NOOP("CatalogueMenu", "видеозаписи группы"),
+     "icon_group.png", "Video_Group", true, false},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Рекомендуемые"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "рекомендуемые видеозаписи"), "icon_recommended.png",
+     "Video_Recommended", true, false},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Медиатека"), QT_TRANSLATE_NOOP("CatalogueMenu", "хранилище записей"),
+     "icon_base.png", "Video_Library", false, true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Экспорт"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "отправка в другие приложения"), "icon_export.png", "Video_Export",
+     false, true},
+    {QT_TRANSLATE_NOOP("CatalogueMenu", "Друзья и группы"),
+     QT_TRANSLATE_NOOP("CatalogueMenu", "список ваших друзей и групп"), "icon_friends_groups.png",
+     "Friends_and_Groups", false, true},
 };
 
 } // namespace

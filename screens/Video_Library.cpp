@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-using Text::localized;
 
 Video_Library::Video_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(VideoMedia, LibraryScreen, settings, parent)
@@ -37,10 +36,10 @@ void Video_Library::deleteRow(int row)
 void Video_Library::clearMedia()
 {
     Q_EMIT alertRequested(
-        localized("Предупреждение"),
-        localized("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
+        tr("Предупреждение"),
+        tr("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
                   "из памяти устройства."),
-        {localized("Отмена"), localized("Очистить")}, ClearAlert);
+        {tr("Отмена"), tr("Очистить")}, ClearAlert);
 }
 
 void Video_Library::alertViewClickedButtonAtIndex(int tag, int index)

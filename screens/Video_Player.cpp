@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <QUrl>
 
-using Text::localized;
 
 Video_Player::Video_Player(QObject *parent)
     : VideoPictureSource(parent), m_playbackTimer(new QTimer(this)), m_surfaceWait(new QTimer(this))
@@ -211,7 +210,7 @@ void Video_Player::moviePlayerFailed()
 {
     // Said plainly instead of leaving the indicator turning for ever.
     setLoading(false);
-    m_errorText = localized("Не удалось воспроизвести видео");
+    m_errorText = tr("Не удалось воспроизвести видео");
     Q_EMIT errorTextChanged();
 }
 
