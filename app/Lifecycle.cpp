@@ -26,7 +26,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-
 namespace {
 
 // The write end is used from the signal handler, which may only make async-signal-safe calls.
@@ -180,8 +179,7 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
 {
     const QString name = importedFileName(url);
     if (name.isEmpty()) {
-        Q_EMIT alertRequested(tr("Ошибка"),
-                              tr("Файл не импортирован: в его адресе нет имени файла"),
+        Q_EMIT alertRequested(tr("Ошибка"), tr("Файл не импортирован: в его адресе нет имени файла"),
                               {tr("Готово")}, 0);
         return;
     }

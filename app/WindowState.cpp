@@ -9,7 +9,8 @@ namespace {
 const QString group = QStringLiteral("window");
 }
 
-WindowState::WindowState(const QString &settingsPath, QObject *parent) : QObject(parent), m_path(settingsPath) {}
+WindowState::WindowState(const QString &settingsPath, QObject *parent) : QObject(parent), m_path(settingsPath)
+{}
 
 QRect WindowState::initialRect(const std::optional<QRect> &saved, const QRect &available)
 {

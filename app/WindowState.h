@@ -21,8 +21,9 @@ public:
     // `settingsPath`: the settings file (Settings::defaultPath() in the program).
     explicit WindowState(const QString &settingsPath, QObject *parent = nullptr);
 
-    // Where the window opens on a screen whose free area is `available`: the remembered rectangle when it still
-    // fits there (shrunk to the area when larger, moved in when it lies outside), else the default size centred.
+    // Where the window opens on a screen whose free area is `available`: the remembered rectangle when it
+    // still fits there (shrunk to the area when larger, moved in when it lies outside), else the default size
+    // centred.
     static QRect initialRect(const std::optional<QRect> &saved, const QRect &available);
 
     std::optional<QRect> savedRect() const;

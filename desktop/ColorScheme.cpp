@@ -65,11 +65,10 @@ void ColorScheme::start()
     if (!bus.isConnected())
         return;
     bus.connect(QLatin1String(portalService), QLatin1String(portalPath), QLatin1String(settingsInterface),
-                QStringLiteral("SettingChanged"), this,
-                SLOT(settingChanged(QString, QString, QDBusVariant)));
-    QDBusMessage read = QDBusMessage::createMethodCall(
-        QLatin1String(portalService), QLatin1String(portalPath), QLatin1String(settingsInterface),
-        QStringLiteral("Read"));
+                QStringLiteral("SettingChanged"), this, SLOT(settingChanged(QString, QString, QDBusVariant)));
+    QDBusMessage read =
+        QDBusMessage::createMethodCall(QLatin1String(portalService), QLatin1String(portalPath),
+                                       QLatin1String(settingsInterface), QStringLiteral("Read"));
     read << QLatin1String(appearance) << QLatin1String(colorSchemeKey);
     // Asynchronous: a missing portal must not hold up the first frame.
     bus.callWithCallback(read, this, SLOT(readAnswered(QDBusVariant)), nullptr);

@@ -20,9 +20,10 @@ bool DesktopNotifier::notify(const QString &summary, const QString &body)
         return false;
     QDBusMessage call;
     if (m_usePortal) {
-        call = QDBusMessage::createMethodCall(
-            QStringLiteral("org.freedesktop.portal.Desktop"), QStringLiteral("/org/freedesktop/portal/desktop"),
-            QStringLiteral("org.freedesktop.portal.Notification"), QStringLiteral("AddNotification"));
+        call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.portal.Desktop"),
+                                              QStringLiteral("/org/freedesktop/portal/desktop"),
+                                              QStringLiteral("org.freedesktop.portal.Notification"),
+                                              QStringLiteral("AddNotification"));
         QVariantMap notification;
         notification.insert(QStringLiteral("title"), summary);
         notification.insert(QStringLiteral("body"), body);

@@ -3,9 +3,9 @@
 #include <QObject>
 #include <QString>
 
-// Desktop notifications: org.freedesktop.Notifications on the session bus, or the Notification portal when the
-// program runs inside a sandbox (Flatpak, Snap), where the portal is the way out. Fire and forget: a desktop
-// without a notification service simply shows nothing.
+// Desktop notifications: org.freedesktop.Notifications on the session bus, or the Notification portal when
+// the program runs inside a sandbox (Flatpak, Snap), where the portal is the way out. Fire and forget: a
+// desktop without a notification service simply shows nothing.
 class DesktopNotifier : public QObject
 {
     Q_OBJECT

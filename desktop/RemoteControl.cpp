@@ -110,7 +110,8 @@ int customMainAppClass::subtypeForKey(const QKeyEvent &event)
         return 0;
     switch (event.key()) {
     case Qt::Key_MediaPlay:
-        return RemoteControlPlay;
+        // Keyboards label their one play key "play/pause" but send XF86AudioPlay: it toggles.
+        return RemoteControlTogglePlayPause;
     case Qt::Key_MediaPause:
         return RemoteControlPause;
     case Qt::Key_MediaStop:

@@ -45,8 +45,8 @@ public:
     void removeButtonNotStarted(int tag);
     void removeButtonStarted(int tag);
     Q_INVOKABLE void rowTapped(int section, int row);
-    // While a pointer is pressed on the table its rows stay where they are, so that the row released on is the
-    // row pressed on; the redraws held back meanwhile happen at the release.
+    // While a pointer is pressed on the table its rows stay where they are, so that the row released on is
+    // the row pressed on; the redraws held back meanwhile happen at the release.
     Q_INVOKABLE void setPointerHeld(bool held);
     bool pointerHeld() const { return m_pointerHeld; }
 

@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-
 LibraryBrowser::LibraryBrowser(Media media, Screen screen, Settings *settings, QObject *parent)
     : QObject(parent), m_media(media), m_screen(screen), m_settings(settings),
       m_entries(new LibraryEntries(this))
@@ -123,8 +122,8 @@ void LibraryBrowser::updateTitle()
     QString title;
     if (counting) {
         const float size = megabytes(mediaBytesBelow(currentFolder(), mediaExtension()));
-        title = (m_pathToDir.isEmpty() ? tr("Всего: %1 Мб") : tr("Папка: %1 Мб"))
-                    .arg(double(size), 0, 'f', 1);
+        title =
+            (m_pathToDir.isEmpty() ? tr("Всего: %1 Мб") : tr("Папка: %1 Мб")).arg(double(size), 0, 'f', 1);
     } else if (m_pathToDir.isEmpty()) {
         title = m_screen == ExportScreen ? tr("Экспорт") : tr("Медиатека");
     } else {

@@ -39,13 +39,27 @@ Page {
     }
 
     ListView {
+        id: list
+        objectName: "menuList"
         anchors.fill: parent
         model: menu
         clip: true
+        keyNavigationEnabled: true
+        activeFocusOnTab: true
+        currentIndex: -1
+        highlightMoveDuration: 0
+        highlight: Rectangle { color: list.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
+        Keys.onReturnPressed: {
+            if (currentIndex < 0)
+                return
+            page.tappedName = currentItem.rowName
+            menu.rowSelected(currentIndex)
+        }
         delegate: ItemDelegate {
             width: ListView.view.width
             height: 64
             objectName: "menuRow" + index
+            readonly property string rowName: model.name
             Accessible.role: Accessible.ListItem
             Accessible.name: model.name + ", " + model.description + (model.counter > 0 ? ", " + model.counter : "")
             onClicked: {

@@ -126,6 +126,16 @@ Item {
         property string cancelButton
         parent: Overlay.overlay
         modal: true
+        // Escape is its cancel button.
+        closePolicy: Popup.NoAutoClose
+        Shortcut {
+            sequence: "Escape"
+            enabled: sheet.opened
+            onActivated: {
+                sheet.close()
+                view.controller.actionSheetClickedButtonAtIndex(sheet.buttons.length)
+            }
+        }
         width: parent ? Math.min(parent.width - 20, 400) : 320
         x: parent ? (parent.width - width) / 2 : 0
         y: parent ? parent.height - height - 10 : 0

@@ -42,7 +42,6 @@ Item {
     StackView.onActivating: controller.viewWillAppear()
 
     Component { id: videoPlayerScreen; Video_Player {} }
-    Component { id: videoPlayerView; VideoPlayerView {} }
 
     Connections {
         target: view.controller
@@ -60,11 +59,8 @@ Item {
         }
         function onVideoPlayerRequested(fileName, refererType) {
             const player = videoPlayerScreen.createObject(null, { fileName: fileName, refererType: refererType })
-            const window = ApplicationWindow.window
-            if (window && window.openVideoPlayer)
-                window.openVideoPlayer(player)
-            else
-                view.stack.push(videoPlayerView, { controller: player, stack: view.stack })
+            // The window shows it over everything, sidebar and bars included.
+            ApplicationWindow.window.openVideoPlayer(player)
         }
     }
 

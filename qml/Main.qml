@@ -56,7 +56,7 @@ ApplicationWindow {
     // Opens the video player over the whole window; `controller` is a Video_Player it takes over.
     function openVideoPlayer(controller) {
         videoPlayerHost.open()
-        window.videoPlayer = videoPlayerComponent.createObject(videoPlayerHost.contentItem, { controller: controller })
+        window.videoPlayer = videoPlayerComponent.createObject(videoPlayerSlot, { controller: controller })
     }
     function closeVideoPlayer() {
         if (window.visibility === Window.FullScreen)
@@ -82,7 +82,7 @@ ApplicationWindow {
     Shortcut { sequences: ["Ctrl+2"]; onActivated: window.section = 1 }
     Shortcut { sequences: ["Ctrl+3"]; onActivated: window.section = 2 }
     Shortcut { sequences: ["Ctrl+4"]; onActivated: window.section = 3 }
-    Shortcut { sequences: [StandardKey.Quit, "Ctrl+Q"]; onActivated: window.close() }
+    Shortcut { sequence: "Ctrl+Q"; onActivated: window.close() }
     Shortcut { sequences: [StandardKey.Find]; onActivated: window.focusSearch() }
     Shortcut {
         sequence: "Space"
@@ -151,9 +151,11 @@ ApplicationWindow {
         width: parent ? parent.width : 0
         height: parent ? parent.height : 0
         modal: true
+        focus: true
         closePolicy: Popup.NoAutoClose
         padding: 0
         background: Rectangle { color: "black" }
+        contentItem: Item { id: videoPlayerSlot }
     }
     Component {
         id: videoPlayerComponent

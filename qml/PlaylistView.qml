@@ -297,6 +297,11 @@ Item {
             close()
             view.controller.alertViewClickedButtonAtIndex(2, index)
         }
+        Shortcut {
+            sequence: "Escape"
+            enabled: saveDialog.opened
+            onActivated: saveDialog.answer(0)
+        }
 
         contentItem: ColumnLayout {
             spacing: 12

@@ -12,7 +12,6 @@
 #include <QThread>
 #include <QThreadPool>
 
-
 namespace {} // namespace
 
 AudioResults::AudioResults(Kind kind, QObject *parent)
@@ -129,9 +128,8 @@ void AudioResults::viewWillAppear()
             setSearchText(*text);
     };
     auto selfPlaceholder = [this, global] {
-        setPlaceholder(global->vksid().isEmpty()
-                           ? tr("ID пользователя (ваш - неизвестен)")
-                           : tr("ID пользователя (ваш - %1)").arg(global->vkuid()));
+        setPlaceholder(global->vksid().isEmpty() ? tr("ID пользователя (ваш - неизвестен)")
+                                                 : tr("ID пользователя (ваш - %1)").arg(global->vkuid()));
     };
     switch (m_kind) {
     case Search:
@@ -334,10 +332,9 @@ void AudioResults::rowSelected(int row)
     m_miniPlayer = new MpvPlayer(this);
     m_miniPlayer->load(m_selectedSong.url, true);
     Q_EMIT miniPlayerChanged();
-    Q_EMIT alertRequested(
-        QStringLiteral("\n\n%1").arg(m_selectedSong.title), m_selectedSong.artist,
-        {tr("Закрыть"), isOwnRecord(m_selectedSong) ? tr("Удалить") : tr("Добавить")},
-        PreviewAlert);
+    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(m_selectedSong.title), m_selectedSong.artist,
+                          {tr("Закрыть"), isOwnRecord(m_selectedSong) ? tr("Удалить") : tr("Добавить")},
+                          PreviewAlert);
 }
 
 void AudioResults::closePreview()
@@ -353,11 +350,11 @@ void AudioResults::alertViewClickedButtonAtIndex(int tag, int index)
             const bool own = isOwnRecord(m_selectedSong);
             Q_EMIT alertRequested(tr("Предупреждение"),
                                   own ? tr("Вы уверены, что хотите удалить запись со своей страницы "
-                                                  "ВКонтакте? Это действие не удаляет "
-                                                  "запись из устройства.")
+                                           "ВКонтакте? Это действие не удаляет "
+                                           "запись из устройства.")
                                       : tr("Вы уверены, что хотите добавить запись к себе на страницу "
-                                                  "ВКонтакте? Это действие не "
-                                                  "сохраняет запись в устройство."),
+                                           "ВКонтакте? Это действие не "
+                                           "сохраняет запись в устройство."),
                                   {tr("Отмена"), tr("Да, уверен")}, ConfirmationAlert);
         }
         closePreview();

@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-
 Audio_Library::Audio_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(AudioMedia, LibraryScreen, settings, parent)
 {}
@@ -43,8 +42,7 @@ void Audio_Library::rowSelected(int row)
     m_miniPlayer = new MpvPlayer(this);
     m_miniPlayer->load(fullPath(name), true);
     Q_EMIT miniPlayerChanged();
-    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(name), QString(), {tr("Закрыть")},
-                          PreviewAlert);
+    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(name), QString(), {tr("Закрыть")}, PreviewAlert);
 }
 
 void Audio_Library::closePreview()
@@ -139,7 +137,7 @@ void Audio_Library::clearMedia()
     Q_EMIT alertRequested(
         tr("Предупреждение"),
         tr("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
-                  "из памяти устройства."),
+           "из памяти устройства."),
         {tr("Отмена"), tr("Очистить")}, ClearAlert);
 }
 

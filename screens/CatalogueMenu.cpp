@@ -9,7 +9,6 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
-
 CatalogueMenu::CatalogueMenu(const QList<Row> &rows, Settings *settings, QObject *parent)
     : QAbstractListModel(parent), m_rows(rows), m_settings(settings), m_counters(rows.size(), 0)
 {}

@@ -6,8 +6,8 @@
 class Queue;
 
 // Tells the desktop when the download queue has emptied through finished transfers: one notification per run
-// of the queue, saying how many files were saved since the queue last emptied. A queue emptied only by removals
-// says nothing.
+// of the queue, saying how many files were saved since the queue last emptied. A queue emptied only by
+// removals says nothing.
 class DownloadsFinished : public QObject
 {
     Q_OBJECT

@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QThread>
 
-
 namespace {
 
 // The localisation table's texts for the two notices; other keys show as they are.
@@ -199,10 +198,9 @@ QString LoginForm::sessionText() const
 
 void LoginForm::prefsButtonPressed()
 {
-    Q_EMIT alertRequested(
-        QString(), QString(),
-        {tr("Отмена"), tr("Очистить все данные"), tr("Удалить весь контент")},
-        resetChoiceTag);
+    Q_EMIT alertRequested(QString(), QString(),
+                          {tr("Отмена"), tr("Очистить все данные"), tr("Удалить весь контент")},
+                          resetChoiceTag);
 }
 
 void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
@@ -233,12 +231,14 @@ void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
 
 void LoginForm::infoButtonPressed()
 {
-    Q_EMIT alertRequested(QStringLiteral("Melodrop 1.8.1"), noticeText(QT_TRANSLATE_NOOP("LoginForm", "Авторы:")), {tr("Готово")}, 0);
+    Q_EMIT alertRequested(QStringLiteral("Melodrop 1.8.1"),
+                          noticeText(QT_TRANSLATE_NOOP("LoginForm", "Авторы:")), {tr("Готово")}, 0);
 }
 
 void LoginForm::copyrightsButtonPressed()
 {
-    Q_EMIT alertRequested(QString(), noticeText(QT_TRANSLATE_NOOP("LoginForm", "Для копирайтеров")), {tr("Готово")}, 0);
+    Q_EMIT alertRequested(QString(), noticeText(QT_TRANSLATE_NOOP("LoginForm", "Для копирайтеров")),
+                          {tr("Готово")}, 0);
 }
 
 void LoginForm::textFieldReturn()

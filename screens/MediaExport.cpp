@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-
 MediaExport::MediaExport(Media media, Settings *settings, QObject *parent)
     : LibraryBrowser(media, ExportScreen, settings, parent)
 {}
@@ -24,8 +23,7 @@ void MediaExport::rowSelected(int row)
         return;
     }
     Q_EMIT scrollToRow(row, Middle, true);
-    Q_EMIT actionSheetRequested({tr("Открыть с помощью..."), tr("Отправить по e-mail")},
-                                tr("Отмена"));
+    Q_EMIT actionSheetRequested({tr("Открыть с помощью..."), tr("Отправить по e-mail")}, tr("Отмена"));
 }
 
 void MediaExport::actionSheetClickedButtonAtIndex(int index)
@@ -42,8 +40,8 @@ bool MediaExport::fileReadable()
     if (info.isFile() && info.isReadable())
         return true;
     // The file went away or cannot be read since it was listed: say so instead of handing on nothing.
-    Q_EMIT alertRequested(tr("Ошибка"), tr("Не удалось прочитать файл %1").arg(m_fileName),
-                          {tr("Готово")}, ErrorAlert);
+    Q_EMIT alertRequested(tr("Ошибка"), tr("Не удалось прочитать файл %1").arg(m_fileName), {tr("Готово")},
+                          ErrorAlert);
     return false;
 }
 

@@ -7,7 +7,6 @@
 #include "playback/PlayerEvents.h"
 #include "screens/Audio_Playlist.h"
 
-
 NowPlaying::NowPlaying(QObject *parent) : QObject(parent)
 {
     m_timer.setInterval(500);
@@ -33,7 +32,8 @@ void NowPlaying::refresh()
     QString title;
     QString artist;
     if (current >= 0 && current < global->audioPlaylistArray.size()) {
-        const auto parts = splitDisplayName(MusicPlayer::displayName(global->audioPlaylistArray.at(current).file));
+        const auto parts =
+            splitDisplayName(MusicPlayer::displayName(global->audioPlaylistArray.at(current).file));
         title = parts.first;
         artist = parts.second;
     }

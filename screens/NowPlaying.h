@@ -4,9 +4,10 @@
 #include <QString>
 #include <QTimer>
 
-// The now-playing bar of the wide window: the current playlist entry (the one marked "1") as title and artist,
-// the shared player's times, play/pause, previous and next through the player screen's own operations, seeking
-// and the output volume. It follows the shared player whichever screen is shown. Main thread only.
+// The now-playing bar of the wide window: the current playlist entry (the one marked "1") as title and
+// artist, the shared player's times, play/pause, previous and next through the player screen's own
+// operations, seeking and the output volume. It follows the shared player whichever screen is shown. Main
+// thread only.
 class NowPlaying : public QObject
 {
     Q_OBJECT

@@ -5,7 +5,6 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 
-
 Video_Library::Video_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(VideoMedia, LibraryScreen, settings, parent)
 {}
@@ -38,7 +37,7 @@ void Video_Library::clearMedia()
     Q_EMIT alertRequested(
         tr("Предупреждение"),
         tr("Вы уверены, что хотите удалить все файлы из медиатеки? Учтите, они также будут удалены "
-                  "из памяти устройства."),
+           "из памяти устройства."),
         {tr("Отмена"), tr("Очистить")}, ClearAlert);
 }
 

@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <QUrl>
 
-
 Video_Player::Video_Player(QObject *parent)
     : VideoPictureSource(parent), m_playbackTimer(new QTimer(this)), m_surfaceWait(new QTimer(this))
 {

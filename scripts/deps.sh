@@ -13,7 +13,8 @@ packages=(
   libmpv-dev libplist-dev
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libsecret-tools libglib2.0-bin
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev rapidjson-dev
-  dbus dbus-x11 playerctl xvfb x11-apps imagemagick curl
+  dbus dbus-x11 playerctl xvfb x11-apps imagemagick curl xdotool
+  desktop-file-utils appstream
 )
 
 missing=()

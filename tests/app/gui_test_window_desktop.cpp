@@ -5,6 +5,7 @@
 
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "app/Translations.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "playback/AudioPlayer.h"
@@ -49,7 +50,8 @@ protected:
         qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
     }
 
-    void SetUp() override
+    void SetUp() override { load(); }
+    void load()
     {
         ASSERT_TRUE(root.isValid());
         VKontakteWorks::setRootDir(root.path());
@@ -117,7 +119,10 @@ protected:
     {
         QTest::keyClick(window, Qt::Key(key), modifiers);
     }
-    void settle() { waitFor([] { return false; }, 300); }
+    void settle()
+    {
+        waitFor([] { return false; }, 300);
+    }
 
     static inline Shell *shell = nullptr;
     static inline Lifecycle *lifecycle = nullptr;
@@ -177,8 +182,9 @@ TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
 {
     settle();
     QSignalSpy quits(shell, &Shell::quitRequested);
-    global->audioQueueArray.append(QueueItem{QStringLiteral("A - B"), QStringLiteral("http://127.0.0.1:9/a.mp3"),
-                                             QStringLiteral("5"), QStringLiteral("0"), QStringLiteral("-1")});
+    global->audioQueueArray.append(QueueItem{QStringLiteral("A - B"),
+                                             QStringLiteral("http://127.0.0.1:9/a.mp3"), QStringLiteral("5"),
+                                             QStringLiteral("0"), QStringLiteral("-1")});
     // Ctrl+Q while a download runs asks first; Escape is the cancel.
     key(Qt::Key_Q, Qt::ControlModifier);
     ASSERT_NE(waitForItem(QStringLiteral("alertButton1")), nullptr);
@@ -213,16 +219,20 @@ TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
 TEST_F(DesktopWindowTest, SpaceTogglesPlaybackAndTheBarShowsTheTrack)
 {
     ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/Singer - Song.mp3"), 60));
-    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("Singer - Song.mp3"), QStringLiteral("0")});
+    global->audioPlaylistArray.append(
+        PlaylistEntry{QStringLiteral("Singer - Song.mp3"), QStringLiteral("0")});
     Audio_Playlist::shared()->playSound(0);
     ASSERT_NE(global->audioPlayer, nullptr);
     ASSERT_TRUE(waitFor([&] { return global->audioPlayer->isPlaying(); }, 5000));
     QQuickItem *title = nullptr;
-    ASSERT_TRUE(waitFor([&] {
-        title = find(QStringLiteral("nowPlayingTitle"));
-        return title && title->property("text").toString() == QStringLiteral("Song");
-    }, 3000));
-    EXPECT_EQ(find(QStringLiteral("nowPlayingArtist"))->property("text").toString(), QStringLiteral("Singer"));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            title = find(QStringLiteral("nowPlayingTitle"));
+            return title && title->property("text").toString() == QStringLiteral("Song");
+        },
+        3000));
+    EXPECT_EQ(find(QStringLiteral("nowPlayingArtist"))->property("text").toString(),
+              QStringLiteral("Singer"));
 
     window->contentItem()->forceActiveFocus();
     key(Qt::Key_Space);
@@ -256,8 +266,8 @@ TEST_F(DesktopWindowTest, TheLibraryRowsContextMenuDeletesThatRow)
     ASSERT_NE(remove, nullptr);
     settle();
     click(remove);
-    ASSERT_TRUE(waitFor([&] { return QDir(VKontakteWorks::getAudioDir()).entryList({"*.mp3"}).size() == 1; },
-                        3000));
+    ASSERT_TRUE(
+        waitFor([&] { return QDir(VKontakteWorks::getAudioDir()).entryList({"*.mp3"}).size() == 1; }, 3000));
 
     // Delete removes the selected row.
     QQuickItem *first = waitForItem(QStringLiteral("libraryRow0"));
@@ -270,7 +280,51 @@ TEST_F(DesktopWindowTest, TheLibraryRowsContextMenuDeletesThatRow)
     ASSERT_NE(table, nullptr);
     table->forceActiveFocus();
     key(Qt::Key_Delete);
-    EXPECT_TRUE(waitFor([&] { return QDir(VKontakteWorks::getAudioDir()).entryList({"*.mp3"}).isEmpty(); }, 3000));
+    EXPECT_TRUE(
+        waitFor([&] { return QDir(VKontakteWorks::getAudioDir()).entryList({"*.mp3"}).isEmpty(); }, 3000));
+}
+
+class EnglishWindowTest : public DesktopWindowTest
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Translations::install(QLocale(QStringLiteral("en_US"))));
+        load();
+    }
+    void TearDown() override
+    {
+        DesktopWindowTest::TearDown();
+        EXPECT_FALSE(Translations::install(QLocale(QStringLiteral("ru_RU"))));
+        EXPECT_TRUE(Translations::installedLanguage().isEmpty());
+    }
+};
+
+TEST_F(EnglishWindowTest, AnEnglishLocaleGetsTheEnglishTexts)
+{
+    EXPECT_EQ(Translations::installedLanguage(), QStringLiteral("en"));
+    EXPECT_EQ(window->property("sectionNames").toStringList(),
+              (QStringList{"Sign in", "Audio", "Video", "Downloads"}));
+    EXPECT_EQ(find(QStringLiteral("loginButton"))->property("text").toString(), QStringLiteral("Sign in"));
+    // Texts made by the controllers too.
+    auto *menu =
+        qobject_cast<QAbstractItemModel *>(window->findChild<QObject *>(QStringLiteral("audioMenu")));
+    ASSERT_NE(menu, nullptr);
+    const int nameRole = menu->roleNames().key("name");
+    EXPECT_EQ(menu->index(0, 0).data(nameRole).toString(), QStringLiteral("Search"));
+    EXPECT_EQ(menu->index(5, 0).data(nameRole).toString(), QStringLiteral("Library"));
+    EXPECT_EQ(QCoreApplication::translate("DownloadsFinished", "Сохранено файлов: %n", nullptr, 3),
+              QStringLiteral("3 files saved"));
+}
+
+TEST(Translations, OnlyEnglishLocalesLeaveRussian)
+{
+    EXPECT_FALSE(Translations::install(QLocale(QStringLiteral("de_DE"))));
+    EXPECT_FALSE(Translations::install(QLocale(QStringLiteral("ru_RU"))));
+    EXPECT_TRUE(Translations::install(QLocale(QStringLiteral("en_GB"))));
+    EXPECT_FALSE(Translations::install(QLocale(QStringLiteral("ru_UA"))));
+    EXPECT_EQ(QCoreApplication::translate("Shell", "Загрузки ещё идут. Выйти?"),
+              QStringLiteral("Загрузки ещё идут. Выйти?"));
 }
 
 } // namespace

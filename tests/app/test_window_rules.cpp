@@ -33,8 +33,10 @@ TEST(WindowState, OpensWhereItWasUnlessThatNoLongerFitsTheScreen)
         {"first start on a small screen: never larger", std::nullopt, small, QRect(0, 0, 800, 600)},
         {"remembered place kept", QRect(40, 50, 900, 600), laptop, QRect(40, 50, 900, 600)},
         {"too large for this screen: shrunk", QRect(0, 0, 1900, 1000), laptop, QRect(0, 0, 1366, 768)},
-        {"hanging off the right edge: pulled in", QRect(1000, 100, 900, 600), laptop, QRect(466, 100, 900, 600)},
-        {"on a screen that is gone: centred default", QRect(3000, 100, 900, 600), laptop, QRect(133, 24, 1100, 720)},
+        {"hanging off the right edge: pulled in", QRect(1000, 100, 900, 600), laptop,
+         QRect(466, 100, 900, 600)},
+        {"on a screen that is gone: centred default", QRect(3000, 100, 900, 600), laptop,
+         QRect(133, 24, 1100, 720)},
         {"under a panel: moved below it", QRect(10, 0, 900, 600), panelled, QRect(10, 32, 900, 600)},
     };
     for (const Case &c : cases)
@@ -77,8 +79,10 @@ protected:
     }
     static void queue(const QString &state, const QString &received, bool video = false)
     {
-        QueueItem item{QStringLiteral("A - B"), QStringLiteral("http://x/a.mp3"), QStringLiteral("7"), state, received};
-        (video ? GlobalData::sharedGlobalData()->videoQueueArray : GlobalData::sharedGlobalData()->audioQueueArray)
+        QueueItem item{QStringLiteral("A - B"), QStringLiteral("http://x/a.mp3"), QStringLiteral("7"), state,
+                       received};
+        (video ? GlobalData::sharedGlobalData()->videoQueueArray
+               : GlobalData::sharedGlobalData()->audioQueueArray)
             .append(item);
     }
 };

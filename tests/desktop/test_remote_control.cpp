@@ -272,7 +272,7 @@ TEST(RemoteControlKeys, MediaKeysMapToRemoteControlSubtypes)
         return customMainAppClass::subtypeForKey(
             QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, QString(), repeat));
     };
-    EXPECT_EQ(press(Qt::Key_MediaPlay), 100);
+    EXPECT_EQ(press(Qt::Key_MediaPlay), 103) << "the keyboard's play key toggles";
     EXPECT_EQ(press(Qt::Key_MediaPause), 101);
     EXPECT_EQ(press(Qt::Key_MediaStop), 102);
     EXPECT_EQ(press(Qt::Key_MediaTogglePlayPause), 103);

@@ -517,8 +517,8 @@ TEST(QueueHold, RowsStayPutWhilePressedAndCatchUpAtTheRelease)
     global->audioQueueArray.clear();
     global->videoQueueArray.clear();
     for (const char *tag : {"1", "2", "3"})
-        global->audioQueueArray.append(QueueItem{QStringLiteral("A - %1").arg(tag), QStringLiteral("http://x/a"),
-                                                 QString::fromLatin1(tag)});
+        global->audioQueueArray.append(QueueItem{QStringLiteral("A - %1").arg(tag),
+                                                 QStringLiteral("http://x/a"), QString::fromLatin1(tag)});
     global->nowYouMayUpdateQueue = true;
     Queue queue;
     queue.updateQueue();

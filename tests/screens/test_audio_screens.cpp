@@ -339,8 +339,8 @@ TEST_F(AudioScreensTest, AlbumModeLocksTheFieldAndLoadsNoPages)
 
 namespace {
 
-// A further page grows the table at its end without redrawing it, so the list keeps its scroll position; a new
-// list redraws it.
+// A further page grows the table at its end without redrawing it, so the list keeps its scroll position; a
+// new list redraws it.
 TEST(AudioRecordModel, AFurtherPageInsertsRowsANewListResetsThem)
 {
     QList<AudioRecord> records;
