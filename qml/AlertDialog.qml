@@ -21,23 +21,20 @@ Dialog {
     }
 
     // Escape gives the cancel answer (the first button), as it closes any dialog.
-    function cancel() {
-        if (!dialog.opened)
+    property bool answeredByButton: false
+    onAboutToShow: answeredByButton = false
+    onClosed: {
+        if (answeredByButton)
             return
         dialog.player = null
-        dialog.close()
         dialog.answered(dialog.tag, 0)
-    }
-    Shortcut {
-        sequence: "Escape"
-        enabled: dialog.opened
-        onActivated: dialog.cancel()
     }
 
     anchors.centerIn: Overlay.overlay
     width: Math.min(parent ? parent.width - 40 : 320, 360)
     modal: true
-    closePolicy: Popup.NoAutoClose
+    focus: true
+    closePolicy: Popup.CloseOnEscape
 
     contentItem: ColumnLayout {
         spacing: 8
@@ -88,6 +85,7 @@ Dialog {
                 flat: dialog.buttons.length > 1 && answerIndex === 0
                 onClicked: {
                     dialog.player = null
+                    dialog.answeredByButton = true
                     dialog.close()
                     dialog.answered(dialog.tag, answerIndex)
                 }

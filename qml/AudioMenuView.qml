@@ -29,6 +29,11 @@ Page {
     onVisibleChanged: if (visible) menu.viewWillAppear()
 
     header: ToolBar {
+        Material.foreground: "white"
+        background: Rectangle {
+            implicitHeight: 48
+            color: page.Material.theme === Material.Dark ? "#2f4f75" : "#4a76a8"
+        }
         Label {
             anchors.centerIn: parent
             text: page.title
@@ -77,7 +82,7 @@ Page {
                     Icon {
                         objectName: "menuImage"
                         anchors.centerIn: parent
-                        name: page.iconFor(model.icon)
+                        glyph: page.iconFor(model.icon)
                         color: Material.accentColor
                     }
                 }
@@ -115,7 +120,7 @@ Page {
                     }
                 }
                 Icon {
-                    name: "chevron"
+                    glyph: "chevron"
                     color: Material.hintTextColor
                 }
             }

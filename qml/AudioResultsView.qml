@@ -56,6 +56,7 @@ Item {
                 id: searchBar
                 objectName: "searchBar"
                 Layout.fillWidth: true
+                Accessible.name: placeholderText
                 enabled: view.controller.inputEnabled
                 placeholderText: view.controller.placeholder.length > 0 ? view.controller.placeholder
                                : (view.controller.kind === 0 ? qsTr("Исполнитель или название") : qsTr("ID группы"))
@@ -168,11 +169,13 @@ Item {
                     table.currentIndex = index
                     view.controller.rowSelected(index)
                 }
-                TapHandler {
+                // The right button opens the row's menu and nothing else (the row's own click is the left button's).
+                MouseArea {
+                    anchors.fill: parent
                     acceptedButtons: Qt.RightButton
-                    onTapped: (point) => {
+                    onClicked: (mouse) => {
                         table.currentIndex = index
-                        rowMenu.openFor(row, point.position.x, point.position.y, view.rowActions(index))
+                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
                     }
                 }
                 contentItem: RowLayout {

@@ -15,7 +15,7 @@ Item {
     component EntryIcon: Icon {
         property bool folder
         property bool audio
-        name: folder ? "folder" : (audio ? "audio" : "video")
+        glyph: folder ? "folder" : (audio ? "audio" : "video")
         color: folder ? "#d9a030" : Material.accentColor
     }
 
@@ -75,6 +75,8 @@ Item {
                 width: ListView.view.width
                 height: 56
                 onClicked: view.controller.rowSelected(index)
+                Accessible.role: Accessible.ListItem
+                Accessible.name: model.name + (model.detail.length > 0 ? ", " + model.detail : "")
                 contentItem: RowLayout {
                     spacing: 10
                     EntryIcon {
@@ -127,15 +129,11 @@ Item {
         parent: Overlay.overlay
         modal: true
         // Escape is its cancel button.
-        closePolicy: Popup.NoAutoClose
-        Shortcut {
-            sequence: "Escape"
-            enabled: sheet.opened
-            onActivated: {
-                sheet.close()
-                view.controller.actionSheetClickedButtonAtIndex(sheet.buttons.length)
-            }
-        }
+        focus: true
+        closePolicy: Popup.CloseOnEscape
+        property bool answered: false
+        onAboutToShow: answered = false
+        onClosed: if (!answered) view.controller.actionSheetClickedButtonAtIndex(sheet.buttons.length)
         width: parent ? Math.min(parent.width - 20, 400) : 320
         x: parent ? (parent.width - width) / 2 : 0
         y: parent ? parent.height - height - 10 : 0
@@ -148,6 +146,7 @@ Item {
                     Layout.fillWidth: true
                     text: modelData
                     onClicked: {
+                        sheet.answered = true
                         sheet.close()
                         view.controller.actionSheetClickedButtonAtIndex(index)
                     }
@@ -159,6 +158,7 @@ Item {
                 flat: true
                 text: sheet.cancelButton
                 onClicked: {
+                    sheet.answered = true
                     sheet.close()
                     view.controller.actionSheetClickedButtonAtIndex(sheet.buttons.length)
                 }

@@ -15,7 +15,7 @@ Item {
     component EntryIcon: Icon {
         property bool folder
         property bool audio
-        name: folder ? "folder" : (audio ? "audio" : "video")
+        glyph: folder ? "folder" : (audio ? "audio" : "video")
         color: folder ? "#d9a030" : Material.accentColor
     }
 
@@ -157,11 +157,13 @@ Item {
                     table.currentIndex = index
                     view.controller.rowSelected(index)
                 }
-                TapHandler {
+                // The right button opens the row's menu and nothing else (the row's own click is the left button's).
+                MouseArea {
+                    anchors.fill: parent
                     acceptedButtons: Qt.RightButton
-                    onTapped: (point) => {
+                    onClicked: (mouse) => {
                         table.currentIndex = index
-                        rowMenu.openFor(row, point.position.x, point.position.y, view.rowActions(index))
+                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
                     }
                 }
 
@@ -217,7 +219,7 @@ Item {
                     }
                     Icon {
                         visible: model.folder
-                        name: "chevron"
+                        glyph: "chevron"
                         color: Material.hintTextColor
                     }
                 }

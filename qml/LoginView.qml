@@ -51,6 +51,7 @@ Item {
                 objectName: "loginInput"
                 Layout.fillWidth: true
                 placeholderText: qsTr("E-mail")
+                Accessible.name: placeholderText
                 inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoAutoUppercase
                 text: loginForm.loginInput
                 onTextEdited: loginForm.loginInput = text
@@ -62,6 +63,7 @@ Item {
                 objectName: "passwordInput"
                 Layout.fillWidth: true
                 placeholderText: qsTr("Пароль")
+                Accessible.name: placeholderText
                 echoMode: TextInput.Password
                 text: loginForm.passwordInput
                 onTextEdited: loginForm.passwordInput = text

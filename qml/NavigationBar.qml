@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 
 ToolBar {
@@ -12,6 +13,12 @@ ToolBar {
     signal back()
     signal action()
 
+    // The program's blue in both schemes (darker in the dark one), with white text and icons.
+    Material.foreground: "white"
+    background: Rectangle {
+        implicitHeight: 48
+        color: bar.Material.theme === Material.Dark ? "#2f4f75" : "#4a76a8"
+    }
     Accessible.role: Accessible.ToolBar
     Accessible.name: bar.title
 

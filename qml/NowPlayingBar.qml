@@ -36,7 +36,7 @@ Pane {
                     color: Material.accentColor
                     Icon {
                         anchors.centerIn: parent
-                        name: "audio"
+                        glyph: "audio"
                         color: "white"
                     }
                 }
@@ -134,7 +134,7 @@ Pane {
         }
 
         Icon {
-            name: "volume"
+            glyph: "volume"
             Layout.leftMargin: 8
             color: Material.secondaryTextColor
         }

@@ -187,11 +187,13 @@ Item {
                 hoverEnabled: false
                 Accessible.role: Accessible.ListItem
                 Accessible.name: model.title
-                TapHandler {
+                // The right button opens the row's menu and nothing else (the row's own click is the left button's).
+                MouseArea {
+                    anchors.fill: parent
                     acceptedButtons: Qt.RightButton
-                    onTapped: (point) => {
+                    onClicked: (mouse) => {
                         table.currentIndex = index
-                        rowMenu.openFor(row, point.position.x, point.position.y, view.rowActions(index))
+                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
                     }
                 }
                 background: Rectangle {
@@ -225,7 +227,7 @@ Item {
                     }
                     // icon_audio_active.png / icon_audio.png
                     Icon {
-                        name: "audio"
+                        glyph: "audio"
                         color: model.current ? row.Material.accentColor : row.Material.hintTextColor
                     }
                     Label {
@@ -289,19 +291,20 @@ Item {
         anchors.centerIn: Overlay.overlay
         width: Math.min(parent ? parent.width - 40 : 320, 320)
         modal: true
-        closePolicy: Popup.NoAutoClose
+        focus: true
+        closePolicy: Popup.CloseOnEscape
         title: qsTr("Сохранить плейлист как...")
         onOpened: nameField.forceActiveFocus()
 
         function answer(index) {
+            answered = true
             close()
             view.controller.alertViewClickedButtonAtIndex(2, index)
         }
-        Shortcut {
-            sequence: "Escape"
-            enabled: saveDialog.opened
-            onActivated: saveDialog.answer(0)
-        }
+        // Escape closes it as its cancel button would.
+        property bool answered: false
+        onAboutToShow: answered = false
+        onClosed: if (!answered) view.controller.alertViewClickedButtonAtIndex(2, 0)
 
         contentItem: ColumnLayout {
             spacing: 12
@@ -310,6 +313,7 @@ Item {
                 objectName: "playlistNameField"
                 Layout.fillWidth: true
                 placeholderText: qsTr("Без названия")
+                Accessible.name: saveDialog.title
                 text: view.controller.playlistNameToSave
                 inputMethodHints: Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText
                 EnterKey.type: Qt.EnterKeyDone

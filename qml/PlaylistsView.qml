@@ -59,18 +59,20 @@ Item {
                 Accessible.role: Accessible.ListItem
                 Accessible.name: modelData
                 onClicked: view.controller.rowSelected(index)
-                TapHandler {
+                // The right button opens the row's menu and nothing else (the row's own click is the left button's).
+                MouseArea {
+                    anchors.fill: parent
                     acceptedButtons: Qt.RightButton
-                    onTapped: (point) => {
+                    onClicked: (mouse) => {
                         table.currentIndex = index
-                        rowMenu.openFor(row, point.position.x, point.position.y, view.rowActions(index))
+                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
                     }
                 }
                 contentItem: RowLayout {
                     spacing: 10
                     // icon_playlists.png
                     Icon {
-                        name: "playlist"
+                        glyph: "playlist"
                         color: row.Material.accentColor
                     }
                     Label {

@@ -198,7 +198,7 @@ Item {
 
                 Icon {
                     objectName: "fileImage"
-                    name: cell.entry.icon === "icon_video.png" ? "video" : "audio"
+                    glyph: cell.entry.icon === "icon_video.png" ? "video" : "audio"
                     color: Material.accentColor
                 }
                 ColumnLayout {

@@ -56,7 +56,7 @@ Pane {
                 contentItem: RowLayout {
                     spacing: 12
                     Icon {
-                        name: sidebar.icons[index]
+                        glyph: sidebar.icons[index]
                         color: entry.highlighted ? entry.Material.accentColor : entry.Material.foreground
                     }
                     Label {

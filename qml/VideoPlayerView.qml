@@ -41,14 +41,14 @@ FocusScope {
         controlsShown = true
         hideTimer.restart()
     }
-    function escape() {
+    function leaveOrClose() {
         if (view.fullScreen)
             view.fullScreenToggled()
         else
             view.controller.closeWindow()
     }
 
-    Keys.onEscapePressed: view.escape()
+    Keys.onEscapePressed: view.leaveOrClose()
     Keys.onPressed: (event) => {
         if (event.key === Qt.Key_F || event.key === Qt.Key_F11) {
             view.fullScreenToggled()

@@ -9,7 +9,9 @@
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "playback/AudioPlayer.h"
+#include "sandbox/Sandbox.h"
 #include "screens/Audio_Playlist.h"
+#include "service/ServiceEndpoints.h"
 #include "service/VKontakteWorks.h"
 
 #include <QDir>
@@ -43,6 +45,8 @@ class DesktopWindowTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
+        if (shell)
+            return; // one registration for every suite of this program
         QQuickStyle::setStyle(QStringLiteral("Material"));
         shell = new Shell;
         lifecycle = new Lifecycle;
@@ -50,8 +54,8 @@ protected:
         qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
     }
 
-    void SetUp() override { load(); }
-    void load()
+    // One engine for the whole program: the singletons belong to the first engine that uses them.
+    void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
         VKontakteWorks::setRootDir(root.path());
@@ -59,14 +63,18 @@ protected:
         global = GlobalData::sharedGlobalData();
         qmlWarnings.clear();
         previousHandler = qInstallMessageHandler(collectWarnings);
-        engine = std::make_unique<QQmlApplicationEngine>();
-        engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-        ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
+        if (!engine) {
+            engine = new QQmlApplicationEngine;
+            engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
+        }
         window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
         ASSERT_NE(window, nullptr);
+        window->setProperty("section", 0);
         window->resize(1280, 800);
         window->show();
         ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
+        settle();
     }
     void TearDown() override
     {
@@ -74,8 +82,8 @@ protected:
         global->videoQueueArray.clear();
         AudioPlayer::dropShared();
         global->audioPlaylistArray.clear();
-        engine.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QTest::keyClick(window, Qt::Key_Escape); // whatever dialog a failed test left open
+        settle();
         qInstallMessageHandler(previousHandler);
         EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
         VKontakteWorks::setRootDir(QString());
@@ -119,6 +127,11 @@ protected:
     {
         QTest::keyClick(window, Qt::Key(key), modifiers);
     }
+    void type(const QString &text)
+    {
+        for (const QChar c : text)
+            QTest::keyClick(window, c.toLatin1());
+    }
     void settle()
     {
         waitFor([] { return false; }, 300);
@@ -129,7 +142,7 @@ protected:
     QTemporaryDir root;
     GlobalData *global = nullptr;
     QtMessageHandler previousHandler = nullptr;
-    std::unique_ptr<QQmlApplicationEngine> engine;
+    static inline QQmlApplicationEngine *engine = nullptr;
     QQuickWindow *window = nullptr;
 };
 
@@ -161,21 +174,31 @@ TEST_F(DesktopWindowTest, ControlNumbersSwitchSectionsAndEnterSignsIn)
         key(Qt::Key_0 + index, Qt::ControlModifier);
         EXPECT_EQ(window->property("section").toInt(), index - 1);
     }
+    Sandbox sandbox;
+    ASSERT_TRUE(sandbox.start());
+    ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
     QQuickItem *password = find(QStringLiteral("passwordInput"));
     ASSERT_NE(password, nullptr);
     click(find(QStringLiteral("loginInput")));
-    QTest::keyClicks(window, QStringLiteral("demo@melodrop.test"));
+    type(QString::fromStdString(Sandbox::defaultAccount().email));
     click(password);
-    QTest::keyClicks(window, QStringLiteral("secret"));
+    type(QString::fromStdString(Sandbox::defaultAccount().password));
     auto *form = window->findChild<QObject *>(QStringLiteral("loginForm"));
     ASSERT_NE(form, nullptr);
-    EXPECT_EQ(form->property("hud").value<QObject *>(), nullptr);
     key(Qt::Key_Return);
-    // The sign-in started: its overlay is up with its text.
-    ASSERT_TRUE(waitFor([&] { return form->property("hud").value<QObject *>() != nullptr; }, 3000));
-    EXPECT_EQ(form->property("hud").value<QObject *>()->property("labelText").toString(),
-              QStringLiteral("Выполняется вход..."));
-    waitFor([&] { return form->property("hud").value<QObject *>() == nullptr; }, 10000);
+    // Signed in, and the button now signs out.
+    ASSERT_TRUE(waitFor([&] { return !global->vksid().isEmpty(); }, 15000));
+    ASSERT_TRUE(waitFor([&] { return form->property("hud").value<QObject *>() == nullptr; }, 15000));
+    EXPECT_EQ(form->property("loginButtonImage").toString(), QStringLiteral("Logout_button.png"));
+    // Enter again never signs out.
+    click(password);
+    key(Qt::Key_Return);
+    settle();
+    EXPECT_FALSE(global->vksid().isEmpty());
+    click(find(QStringLiteral("loginButton")));
+    EXPECT_TRUE(waitFor([&] { return global->vksid().isEmpty(); }, 15000));
+    waitFor([&] { return form->property("hud").value<QObject *>() == nullptr; }, 15000);
+    ServiceEndpoints::current() = ServiceEndpoints::defaults();
 }
 
 TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
@@ -203,7 +226,7 @@ TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
     EXPECT_TRUE(waitFor([&] { return quits.count() == 1; }, 3000));
 
     // The data-reset choice of the login page closes with Escape too, deleting nothing.
-    window->show();
+    settle(); // the question's closing transition
     key(Qt::Key_1, Qt::ControlModifier);
     QDir(VKontakteWorks::getAudioDir()).mkpath(QStringLiteral("."));
     QFile keep(VKontakteWorks::getAudioDir() + QStringLiteral("/keep.mp3"));
@@ -289,14 +312,17 @@ class EnglishWindowTest : public DesktopWindowTest
 protected:
     void SetUp() override
     {
+        DesktopWindowTest::SetUp();
         ASSERT_TRUE(Translations::install(QLocale(QStringLiteral("en_US"))));
-        load();
+        engine->retranslate();
+        settle();
     }
     void TearDown() override
     {
-        DesktopWindowTest::TearDown();
         EXPECT_FALSE(Translations::install(QLocale(QStringLiteral("ru_RU"))));
         EXPECT_TRUE(Translations::installedLanguage().isEmpty());
+        engine->retranslate();
+        DesktopWindowTest::TearDown();
     }
 };
 
