@@ -71,7 +71,7 @@ void ColorScheme::start()
                                        QLatin1String(settingsInterface), QStringLiteral("Read"));
     read << QLatin1String(appearance) << QLatin1String(colorSchemeKey);
     // Asynchronous: a missing portal must not hold up the first frame.
-    bus.callWithCallback(read, this, SLOT(readAnswered(QDBusVariant)), nullptr);
+    bus.callWithCallback(read, this, SLOT(readAnswered(QDBusVariant)), SLOT(readFailed(QDBusError)));
 }
 
 void ColorScheme::applyPortalValue(uint value)

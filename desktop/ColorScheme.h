@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusError>
 #include <QDBusVariant>
 #include <QObject>
 
@@ -36,6 +37,7 @@ Q_SIGNALS:
 private Q_SLOTS:
     void settingChanged(const QString &nameSpace, const QString &key, const QDBusVariant &value);
     void readAnswered(const QDBusVariant &value);
+    void readFailed(const QDBusError &) {} // no portal: the palette stays in charge
 
 private:
     static bool paletteDark();

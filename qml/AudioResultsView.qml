@@ -148,8 +148,9 @@ Item {
                 height: view.wide ? 28 : 0
                 RowLayout {
                     anchors.fill: parent
+                    // The rows' padding, and the queue button with its spacing on the right.
                     anchors.leftMargin: 16
-                    anchors.rightMargin: 64
+                    anchors.rightMargin: 74
                     spacing: 10
                     Label { Layout.fillWidth: true; Layout.preferredWidth: 3; text: qsTr("Название"); font.pixelSize: 12; color: Material.hintTextColor }
                     Label { Layout.fillWidth: true; Layout.preferredWidth: 2; text: qsTr("Исполнитель"); font.pixelSize: 12; color: Material.hintTextColor }

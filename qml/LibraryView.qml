@@ -60,7 +60,7 @@ Item {
         function onVideoPlayerRequested(fileName, refererType) {
             const player = videoPlayerScreen.createObject(null, { fileName: fileName, refererType: refererType })
             // The window shows it over everything, sidebar and bars included.
-            ApplicationWindow.window.openVideoPlayer(player)
+            view.ApplicationWindow.window.openVideoPlayer(player)
         }
     }
 
@@ -138,7 +138,7 @@ Item {
                 RowLayout {
                     anchors.fill: parent
                     anchors.leftMargin: 52
-                    anchors.rightMargin: 100
+                    anchors.rightMargin: 132
                     Label { Layout.fillWidth: true; text: qsTr("Название"); font.pixelSize: 12; color: Material.hintTextColor }
                     Label { Layout.preferredWidth: 120; text: qsTr("Размер"); font.pixelSize: 12; color: Material.hintTextColor }
                 }

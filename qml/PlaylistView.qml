@@ -70,8 +70,11 @@ Item {
             onAction: view.controller.editPlaylist()
         }
 
+        // The position bar stays a comfortable length in a wide window.
         RowLayout {
             Layout.fillWidth: true
+            Layout.maximumWidth: 760
+            Layout.alignment: Qt.AlignHCenter
             Layout.leftMargin: 12
             Layout.rightMargin: 12
             Layout.topMargin: 6

@@ -6,6 +6,8 @@ import QtQuick.Controls
 Menu {
     id: menu
     property var actions: []
+    // Wide enough for the longest action of any row.
+    width: 280
 
     function openFor(item, x, y, list) {
         actions = list

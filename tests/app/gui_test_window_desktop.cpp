@@ -307,6 +307,30 @@ TEST_F(DesktopWindowTest, TheLibraryRowsContextMenuDeletesThatRow)
         waitFor([&] { return QDir(VKontakteWorks::getAudioDir()).entryList({"*.mp3"}).isEmpty(); }, 3000));
 }
 
+TEST_F(DesktopWindowTest, TheVideoPlayerCoversTheWindowAndEscapeLeavesFullScreenFirst)
+{
+    QDir().mkpath(VKontakteWorks::getVideoDir());
+    QFile clip(VKontakteWorks::getVideoDir() + QStringLiteral("/Clip.mp4"));
+    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+    clip.write("not really a film"); // the player opens whether or not it can play it
+    clip.close();
+    key(Qt::Key_3, Qt::ControlModifier);
+    settle();
+    click(waitForItem(QStringLiteral("menuRow4"))); // Медиатека
+    click(waitForItem(QStringLiteral("libraryRow0")));
+    QQuickItem *close = waitForItem(QStringLiteral("closeButton"));
+    ASSERT_NE(close, nullptr);
+    EXPECT_EQ(find(QStringLiteral("videoPointerArea"))->width(), window->width()) << "it covers the sidebar too";
+    settle();
+    key(Qt::Key_F);
+    EXPECT_TRUE(waitFor([&] { return window->visibility() == QWindow::FullScreen; }, 3000));
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return window->visibility() != QWindow::FullScreen; }, 3000));
+    EXPECT_NE(find(QStringLiteral("closeButton")), nullptr) << "the first Escape only leaves full screen";
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("closeButton")) == nullptr; }, 3000));
+}
+
 class EnglishWindowTest : public DesktopWindowTest
 {
 protected:
