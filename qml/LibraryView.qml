@@ -138,7 +138,7 @@ Item {
                 RowLayout {
                     anchors.fill: parent
                     anchors.leftMargin: 52
-                    anchors.rightMargin: 132
+                    anchors.rightMargin: view.audio ? 132 : 74
                     Label { Layout.fillWidth: true; text: qsTr("Название"); font.pixelSize: 12; color: Material.hintTextColor }
                     Label { Layout.preferredWidth: 120; text: qsTr("Размер"); font.pixelSize: 12; color: Material.hintTextColor }
                 }
@@ -201,7 +201,11 @@ Item {
                     }
                     ToolButton {
                         objectName: "appendButton"
-                        visible: model.accessory
+                        // Kept in place without an append action, so that the columns line up.
+                        visible: view.audio
+                        opacity: model.accessory ? 1 : 0
+                        enabled: model.accessory
+                        Accessible.ignored: !model.accessory
                         icon.source: "qrc:/icons/add.svg"
                         onClicked: view.controller.accessoryButtonTapped(index)
                         Accessible.name: qsTr("Добавить в плейлист")

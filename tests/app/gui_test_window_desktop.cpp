@@ -317,7 +317,9 @@ TEST_F(DesktopWindowTest, TheVideoPlayerCoversTheWindowAndEscapeLeavesFullScreen
     key(Qt::Key_3, Qt::ControlModifier);
     settle();
     click(waitForItem(QStringLiteral("menuRow4"))); // Медиатека
-    click(waitForItem(QStringLiteral("libraryRow0")));
+    QQuickItem *row = waitForItem(QStringLiteral("libraryRow0"));
+    settle(); // the page has slid in
+    click(row);
     QQuickItem *close = waitForItem(QStringLiteral("closeButton"));
     ASSERT_NE(close, nullptr);
     EXPECT_EQ(find(QStringLiteral("videoPointerArea"))->width(), window->width()) << "it covers the sidebar too";
