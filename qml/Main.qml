@@ -186,6 +186,10 @@ ApplicationWindow {
                 TabButton {
                     id: tab
                     objectName: "tab" + index
+                    // Room for the name and the badge side by side, down to the narrowest window.
+                    leftPadding: 4
+                    rightPadding: 4
+                    font.pixelSize: window.width < 400 ? 12 : 14
                     Accessible.name: modelData + (index === 3 && Shell.queueBadge > 0 ? " (" + Shell.queueBadge + ")" : "")
                     // The badge sits beside the name, so that it never hides it.
                     contentItem: Item {

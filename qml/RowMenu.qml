@@ -6,8 +6,9 @@ import QtQuick.Controls
 Menu {
     id: menu
     property var actions: []
-    // Wide enough for the longest action of any row.
-    width: 280
+    // Wide enough for the longest action of any row, and always inside the window.
+    width: Math.min(280, parent && parent.Window.window ? parent.Window.window.width - 16 : 280)
+    margins: 8
 
     function openFor(item, x, y, list) {
         actions = list
