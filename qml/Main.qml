@@ -14,7 +14,7 @@ ApplicationWindow {
     visible: false // shown by the launch steps
     title: Shell.windowTitle
     Material.theme: ColorScheme.dark ? Material.Dark : Material.Light
-    Material.accent: ColorScheme.dark ? "#8fb4e3" : "#4a76a8"
+    Material.accent: ColorScheme.dark ? "#5b8fd0" : "#4a76a8"
     Material.primary: "#4a76a8"
 
     // Wide windows get the sidebar and the now-playing bar; narrow ones keep the tab bar at the bottom.
@@ -189,7 +189,7 @@ ApplicationWindow {
                     // Room for the name and the badge side by side, down to the narrowest window.
                     leftPadding: 4
                     rightPadding: 4
-                    font.pixelSize: window.width < 400 ? 12 : 14
+                    font.pixelSize: window.width < 480 ? 12 : 14
                     Accessible.name: modelData + (index === 3 && Shell.queueBadge > 0 ? " (" + Shell.queueBadge + ")" : "")
                     // The badge sits beside the name, so that it never hides it.
                     contentItem: Item {

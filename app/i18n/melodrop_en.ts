@@ -553,7 +553,7 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     </message>
     <message>
         <source>Выйти</source>
-        <translation>Quit</translation>
+        <translation>Sign out</translation>
     </message>
     <message>
         <source>Войти</source>
