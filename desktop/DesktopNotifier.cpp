@@ -1,6 +1,5 @@
 #include "desktop/DesktopNotifier.h"
 
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QFile>
 #include <QUuid>
@@ -15,7 +14,7 @@ bool DesktopNotifier::sandboxed()
 
 bool DesktopNotifier::notify(const QString &summary, const QString &body)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
+    QDBusConnection bus = m_connection ? *m_connection : QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return false;
     QDBusMessage call;

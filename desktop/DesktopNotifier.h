@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QObject>
 #include <QString>
+
+#include <optional>
 
 // Desktop notifications: org.freedesktop.Notifications on the session bus, or the Notification portal when
 // the program runs inside a sandbox (Flatpak, Snap), where the portal is the way out. Fire and forget: a
@@ -19,6 +22,8 @@ public:
     static bool sandboxed();
 
     void setUsePortal(bool usePortal) { m_usePortal = usePortal; }
+    // The bus to talk to; the session bus unless set (tests use a private one).
+    void setConnection(const QDBusConnection &connection) { m_connection = connection; }
 
 Q_SIGNALS:
     // Every notification handed to the bus, for whoever logs or tests it.
@@ -26,4 +31,5 @@ Q_SIGNALS:
 
 private:
     bool m_usePortal;
+    std::optional<QDBusConnection> m_connection;
 };

@@ -239,6 +239,40 @@ TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
     EXPECT_TRUE(QFileInfo::exists(keep.fileName()));
 }
 
+TEST_F(DesktopWindowTest, EscapeClosesTheSaveDialogAndTheRowMenu)
+{
+    ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
+    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("A - B.mp3"), QStringLiteral("0")});
+    key(Qt::Key_2, Qt::ControlModifier);
+    settle();
+    click(waitForItem(QStringLiteral("menuRow6"))); // Аудиоплеер
+    QQuickItem *menuButton = waitForItem(QStringLiteral("additionButton"));
+    ASSERT_NE(menuButton, nullptr);
+    settle();
+    click(menuButton);
+    QQuickItem *saveAs = waitForItem(QStringLiteral("alertButton1"));
+    ASSERT_NE(saveAs, nullptr);
+    settle();
+    click(saveAs);
+    ASSERT_NE(waitForItem(QStringLiteral("playlistNameField")), nullptr);
+    settle();
+    type(QStringLiteral("Mix"));
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("playlistNameField")) == nullptr; }, 3000));
+    settle();
+    EXPECT_TRUE(QDir(VKontakteWorks::getPlaylistsDir()).entryList(QDir::Files).isEmpty()) << "nothing saved";
+
+    // The row menu closes with Escape and runs nothing.
+    QQuickItem *row = waitForItem(QStringLiteral("playlistRow0"));
+    ASSERT_NE(row, nullptr);
+    click(row, Qt::RightButton);
+    ASSERT_NE(waitForItem(QStringLiteral("menuItem_remove")), nullptr);
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("menuItem_remove")) == nullptr; }, 3000));
+    EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+    click(find(QStringLiteral("backButton")));
+}
+
 TEST_F(DesktopWindowTest, SpaceTogglesPlaybackAndTheBarShowsTheTrack)
 {
     ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/Singer - Song.mp3"), 60));
