@@ -11,8 +11,6 @@
 
 #include <QThread>
 
-using Text::localized;
-
 Audio_Albums::Audio_Albums(QObject *parent)
     : QObject(parent), m_model(new AlbumRecordModel(&GlobalData::sharedGlobalData()->audioAlbumsArray, this))
 {}
@@ -109,14 +107,14 @@ void Audio_Albums::searchBarSearchButtonClicked()
         return;
     setSearchBusy(true);
     if (GlobalData::sharedGlobalData()->vksid().isEmpty()) {
-        showOverlay(localized("Ошибка"), localized("Не выполнен вход"), 2.0f, true,
+        showOverlay(tr("Ошибка"), tr("Не выполнен вход"), 2.0f, true,
                     [](ProgressOverlay *) { Pacing::pause(1); });
         return;
     }
     GlobalData::sharedGlobalData()->audioAlbumsArray.clear();
     m_model->reload();
     const QString query = m_searchText;
-    showOverlay(localized("Выполняется поиск..."), QString(), 1.0f, false,
+    showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
                 [this, query](ProgressOverlay *hud) { doAlbumsSearch(hud, query); });
     PropertyList::writeRequest(requestFile(), query);
 }
@@ -132,7 +130,7 @@ void Audio_Albums::doAlbumsSearch(ProgressOverlay *hud, const QString &query)
     try {
         const QString answer = LastFm::albumSearchAnswer(query);
         Pacing::pause(1);
-        hud->setLabelText(localized("Разбор данных..."));
+        hud->setLabelText(tr("Разбор данных..."));
         found = LastFm::readAlbums(answer);
     } catch (...) {
         // Whatever went wrong, the albums read so far go with it and the search ends as usual.
@@ -148,8 +146,8 @@ void Audio_Albums::doAlbumsSearch(ProgressOverlay *hud, const QString &query)
     });
     Pacing::pause(1);
     hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(localized("Завершено"));
-    hud->setDetailsLabelText(localized("Найдено муз. альбомов: %1").arg(count));
+    hud->setLabelText(tr("Завершено"));
+    hud->setDetailsLabelText(tr("Найдено муз. альбомов: %1").arg(count));
     Pacing::pause(1);
     onMainThread([this] { reloadAudioTable(); });
 }
@@ -173,7 +171,7 @@ void Audio_Albums::rowSelected(int row)
     Q_EMIT scrollToRow(row, Middle, true);
     m_albumAudioArray.clear();
     const QString albumId = m_selectedAlbumId;
-    showOverlay(localized("Выполняется поиск..."), QString(), 1.0f, false,
+    showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
                 [this, albumId](ProgressOverlay *hud) { doAlbumAudioSearch(hud, albumId); });
 }
 
@@ -183,7 +181,7 @@ void Audio_Albums::doAlbumAudioSearch(ProgressOverlay *hud, const QString &album
     try {
         const QString answer = LastFm::trackListAnswer(albumId);
         Pacing::pause(1);
-        hud->setLabelText(localized("Разбор данных..."));
+        hud->setLabelText(tr("Разбор данных..."));
         const QStringList tracks = LastFm::readTracks(answer);
         onMainThread([&] { m_albumAudioArray = tracks; });
         Pacing::pause(1);
@@ -191,7 +189,7 @@ void Audio_Albums::doAlbumAudioSearch(ProgressOverlay *hud, const QString &album
         LastFm::TrackSearchSteps steps;
         steps.searching = [this, hud, global](int k, int n) {
             onMainThread([global] { global->audioFoundArray.clear(); });
-            hud->setLabelText(localized("Поиск: %1 из %2").arg(k).arg(n));
+            hud->setLabelText(tr("Поиск: %1 из %2").arg(k).arg(n));
         };
         steps.found = [this, global](const QList<AudioRecord> &hits) {
             onMainThread([global, &hits] { global->audioFoundArray.append(hits); });

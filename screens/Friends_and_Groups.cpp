@@ -9,8 +9,6 @@
 #include <QGuiApplication>
 #include <QThread>
 
-using Text::localized;
-
 Friends_and_Groups::Friends_and_Groups(QObject *parent)
     : QObject(parent), m_model(new FriendsGroupsModel(this))
 {}
@@ -92,11 +90,10 @@ void Friends_and_Groups::load(bool friends)
         return;
     setBusy(true);
     if (GlobalData::sharedGlobalData()->vksid().isEmpty()) {
-        showOverlay(localized("Ошибка"), localized("Не выполнен вход"), true,
-                    [](ProgressOverlay *) { Pacing::pause(1); });
+        showOverlay(tr("Ошибка"), tr("Не выполнен вход"), true, [](ProgressOverlay *) { Pacing::pause(1); });
         return;
     }
-    showOverlay(localized("Выполняется поиск..."), QString(), false, [this, friends](ProgressOverlay *) {
+    showOverlay(tr("Выполняется поиск..."), QString(), false, [this, friends](ProgressOverlay *) {
         const std::optional<QStringList> records =
             friends ? VKontakteWorks::getSelfFriends() : VKontakteWorks::getSelfGroups();
         onMainThread([&records] {
@@ -119,7 +116,7 @@ void Friends_and_Groups::reloadTable()
         Q_EMIT alphabetChanged();
     }
     m_model->reload(records, m_alphabet);
-    const QString title = localized("Всего: %1").arg(records.size());
+    const QString title = tr("Всего: %1").arg(records.size());
     if (title != m_title) {
         m_title = title;
         Q_EMIT titleChanged();
@@ -134,7 +131,7 @@ void Friends_and_Groups::accessoryButtonTapped(int row)
         return;
     setBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
-    showOverlay(localized("Уведомление"), localized("ID скопирован в буфер"), true,
+    showOverlay(tr("Уведомление"), tr("ID скопирован в буфер"), true,
                 [](ProgressOverlay *) { Pacing::pause(1); });
     if (m_pasteboard)
         m_pasteboard(FriendsGroupsModel::number(m_model->record(row)));

@@ -9,6 +9,7 @@
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
 
 namespace {
@@ -57,7 +58,7 @@ QString cleaned(const Json::Value *object, const char *name, bool keepPercent, E
     const QString result = Text::trimmed(Text::decodeHtmlEntities(*decoded));
     if (!result.isEmpty())
         return result;
-    return empty == Empty::Zero ? QStringLiteral("0") : Text::localized("Неизвестно");
+    return empty == Empty::Zero ? QStringLiteral("0") : QCoreApplication::translate("Melodrop", "Неизвестно");
 }
 
 // Last.fm writes UTF-8; bytes that are no UTF-8 are read as code page 1251, the service's own encoding.

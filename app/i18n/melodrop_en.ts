@@ -174,6 +174,37 @@
     </message>
 </context>
 <context>
+    <name>Audio_Albums</name>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Не выполнен вход</source>
+        <translation>Not signed in</translation>
+    </message>
+    <message>
+        <source>Выполняется поиск...</source>
+        <translation>Searching...</translation>
+    </message>
+    <message>
+        <source>Разбор данных...</source>
+        <translation>Reading the data...</translation>
+    </message>
+    <message>
+        <source>Завершено</source>
+        <translation>Finished</translation>
+    </message>
+    <message>
+        <source>Найдено муз. альбомов: %1</source>
+        <translation>Albums found: %1</translation>
+    </message>
+    <message>
+        <source>Поиск: %1 из %2</source>
+        <translation>Searching: %1 of %2</translation>
+    </message>
+</context>
+<context>
     <name>Audio_Library</name>
     <message>
         <source>Закрыть</source>
@@ -357,6 +388,33 @@
     <message>
         <source>Нет файлов</source>
         <translation>No files</translation>
+    </message>
+</context>
+<context>
+    <name>Friends_and_Groups</name>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Не выполнен вход</source>
+        <translation>Not signed in</translation>
+    </message>
+    <message>
+        <source>Выполняется поиск...</source>
+        <translation>Searching...</translation>
+    </message>
+    <message>
+        <source>Всего: %1</source>
+        <translation>Total: %1</translation>
+    </message>
+    <message>
+        <source>Уведомление</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>ID скопирован в буфер</source>
+        <translation>ID copied to the clipboard</translation>
     </message>
 </context>
 <context>
