@@ -194,9 +194,8 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
     if (!existed && !source.copy(target)) {
         Log::line(QStringLiteral("Import of ") + url.toLocalFile() + QStringLiteral(" failed: ") +
                   source.errorString());
-        Q_EMIT alertRequested(localized("Ошибка"),
-                              localized("Файл %1 не импортирован: %2").arg(name, source.errorString()),
-                              {localized("Готово")}, 0);
+        Q_EMIT alertRequested(tr("Ошибка"), tr("Файл %1 не импортирован: %2").arg(name, source.errorString()),
+                              {tr("Готово")}, 0);
         return;
     }
     if (logName)

@@ -21,11 +21,6 @@ namespace {
 // little left to do and dirty pages do not pile up behind a fast transfer.
 constexpr quint64 writeBackStep = 8 * 1024 * 1024;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Melodrop", text);
-}
-
 QString systemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -224,7 +219,8 @@ void FileSink::finish(bool placeIt, const Placement &place, const Closed &closed
     }
     int error = m_error.load();
     if (error != 0)
-        description = tr("Не удалось записать файл %1: %2").arg(m_path, systemText(error));
+        description = QCoreApplication::translate("Melodrop", "Не удалось записать файл %1: %2")
+                          .arg(m_path, systemText(error));
     QString finalPath;
     if (placeIt && error == 0) {
         const QByteArray from = QFile::encodeName(m_path);
@@ -257,8 +253,8 @@ void FileSink::finish(bool placeIt, const Placement &place, const Closed &closed
         if (finalPath.isEmpty()) {
             if (error == 0)
                 error = EEXIST;
-            description =
-                tr("Не удалось переместить файл в %1: %2").arg(place.destination, systemText(error));
+            description = QCoreApplication::translate("Melodrop", "Не удалось переместить файл в %1: %2")
+                              .arg(place.destination, systemText(error));
         }
     }
     if (closed)

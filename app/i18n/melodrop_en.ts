@@ -521,6 +521,10 @@
         <source>Файл %1 помещён в папку %2\Импортированные</source>
         <translation>The file %1 was put into the folder %2\Imported</translation>
     </message>
+    <message>
+        <source>Файл %1 не импортирован: %2</source>
+        <translation>The file %1 was not imported: %2</translation>
+    </message>
 </context>
 <context>
     <name>LoginForm</name>
@@ -715,10 +719,6 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <translation>Download cancelled</translation>
     </message>
     <message>
-        <source>Не удалось переместить файл в %1: %2</source>
-        <translation>Could not move the file to %1: %2</translation>
-    </message>
-    <message>
         <source>Сервер не прислал файл: %1</source>
         <translation>The server sent no file: %1</translation>
     </message>
@@ -737,6 +737,14 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source> недоступен на вашем устройстве</source>
         <translation> cannot be reached from this computer</translation>
+    </message>
+    <message>
+        <source>Файл %1 занят другой загрузкой</source>
+        <translation>The file %1 is in use by another download</translation>
+    </message>
+    <message>
+        <source>Не удалось переместить файл в %1: %2</source>
+        <translation>Could not move the file to %1: %2</translation>
     </message>
 </context>
 <context>
@@ -943,6 +951,30 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Нехватка оперативной памяти. Завершите все прочие приложения или перезагрузите устройство.</source>
         <translation>Out of memory. Close all other applications or restart the computer.</translation>
+    </message>
+    <message>
+        <source>нет места на диске</source>
+        <translation>no space left on the disk</translation>
+    </message>
+    <message>
+        <source>нет доступа к папке</source>
+        <translation>no access to the folder</translation>
+    </message>
+    <message>
+        <source>ошибка записи файла</source>
+        <translation>the file could not be written</translation>
+    </message>
+    <message>
+        <source>ошибка сервера %1</source>
+        <translation>server error %1</translation>
+    </message>
+    <message>
+        <source>обрыв связи</source>
+        <translation>connection lost</translation>
+    </message>
+    <message>
+        <source>, нажмите для запуска</source>
+        <translation>, click to start</translation>
     </message>
 </context>
 <context>
