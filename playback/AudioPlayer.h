@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QVariantMap>
 
 // The audio player the shared state holds (GlobalData::audioPlayer): the one playing the current playlist.
 // Other screens pause or stop it; the player screen, the remote control and the MPRIS service also read and
@@ -20,6 +21,8 @@ public:
     virtual double currentTime() const { return 0; }
     virtual void setCurrentTime(double seconds) { Q_UNUSED(seconds); }
     virtual double duration() const { return 0; }
+    // What the file's tags say ("title", "artist", "album"; keys in lower case); empty when nothing is known.
+    virtual QVariantMap metadata() const { return {}; }
 
     // Stops the shared player, clears GlobalData::audioPlayer and deletes the player once control is back in
     // the event loop. Use this to drop it: whoever drops the shared player owns its end.
@@ -34,4 +37,7 @@ Q_SIGNALS:
     void stateChanged();
     // The position jumped (a seek, not the steady progress of playback).
     void seeked(double seconds);
+    // The track's length or its tags became known (a file opens after the player is made).
+    void durationChanged();
+    void metadataChanged();
 };

@@ -167,6 +167,8 @@ Item {
                 width: ListView.view.width
                 height: 48
                 hoverEnabled: false
+                // The entry's file is gone: kept in the list, passed over when playing.
+                opacity: model.playable ? 1.0 : 0.4
                 background: Rectangle {
                     color: model.background
                     Rectangle {
