@@ -10,7 +10,8 @@
 #include "desktop/Mpris.h"
 #include "desktop/RemoteControl.h"
 #include "desktop/SingleInstance.h"
-#include "playback/AudioRoute.h"
+#include "playback/AudioRouteMonitor.h"
+#include "playback/MusicPlayer.h"
 #include "service/ServiceEndpoints.h"
 #include "service/VKontakteWorks.h"
 
@@ -25,6 +26,7 @@
 #include <QQuickWindow>
 #include <QTimer>
 
+#include <clocale>
 #include <cstdio>
 #include <memory>
 
@@ -67,6 +69,8 @@ int main(int argc, char *argv[])
     QElapsedTimer sinceStart;
     sinceStart.start();
     QGuiApplication app(argc, argv);
+    // libmpv refuses to start under a locale with a decimal comma; Qt sets the locale in its constructor.
+    std::setlocale(LC_NUMERIC, "C");
     QGuiApplication::setOrganizationName(QStringLiteral("Melodrop"));
     QGuiApplication::setApplicationName(QStringLiteral("Melodrop"));
     QGuiApplication::setApplicationVersion(QStringLiteral(MELODROP_VERSION));
@@ -167,7 +171,10 @@ int main(int argc, char *argv[])
 
     Lifecycle::LaunchSteps steps;
     steps.showWindow = [window] { window->show(); };
-    steps.audioSession = [&route] { route.start(); };
+    steps.audioSession = [&route] {
+        MusicPlayer::shared().start(); // the music's libmpv instance and its tick, for the whole run
+        route.start();
+    };
     steps.remoteControl = [&mpris] { mpris.start(); }; // no session bus: media keys in the window still work
     lifecycle.didFinishLaunching(steps);
 

@@ -2,6 +2,8 @@
 
 #include "core/GlobalData.h"
 #include "core/StorageLayout.h"
+#include "desktop/MprisPlayerAdaptor.h"
+#include "desktop/MprisRootAdaptor.h"
 #include "desktop/RemoteControl.h"
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
@@ -13,23 +15,38 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <cmath>
+
 namespace {
 
 const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+const QString noTrack = QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack");
+
+AudioPlayer *sharedPlayer()
+{
+    return GlobalData::sharedGlobalData()->audioPlayer;
+}
 
 } // namespace
 
 Mpris::Mpris(customMainAppClass *remote, const QDBusConnection &connection, QObject *parent)
-    : QObject(parent), m_remote(remote), m_connection(connection), m_poll(new QTimer(this))
+    : QObject(parent), m_remote(remote), m_connection(connection), m_poll(new QTimer(this)),
+      m_playerAdaptor(new MprisPlayerAdaptor(this))
 {
     new MprisRootAdaptor(this);
-    new MprisPlayerAdaptor(this);
-    // Playback moves on by itself (end of track, the playlist edited on other screens): a slow look now and
+    // Playback moves on by itself (the playlist edited on other screens, the position): a slow look now and
     // then catches what no signal reports.
     m_poll->setInterval(1000);
     connect(m_poll, &QTimer::timeout, this, &Mpris::refresh);
-    connect(&PlayerEvents::shared(), &PlayerEvents::sharedPlayerChanged, this, &Mpris::scheduleRefresh);
+    // The new player is taken at once, so that its track identity holds for calls that come before the
+    // refresh.
+    connect(&PlayerEvents::shared(), &PlayerEvents::sharedPlayerChanged, this, [this] {
+        followPlayer();
+        scheduleRefresh();
+    });
     connect(&PlayerEvents::shared(), &PlayerEvents::playlistChanged, this, &Mpris::scheduleRefresh);
+    connect(&PlayerEvents::shared(), &PlayerEvents::modesChanged, this, &Mpris::scheduleRefresh);
+    connect(&MusicPlayer::shared(), &MusicPlayer::volumeChanged, this, &Mpris::scheduleRefresh);
 }
 
 Mpris::~Mpris()
@@ -59,65 +76,88 @@ bool Mpris::start()
     m_serviceName = name;
     m_registered = true;
     followPlayer();
-    m_published = {{QStringLiteral("PlaybackStatus"), playbackStatus()},
-                   {QStringLiteral("Metadata"), metadata()},
-                   {QStringLiteral("CanPlay"), canPlay()},
-                   {QStringLiteral("CanPause"), canPause()},
-                   {QStringLiteral("CanGoNext"), canGoNext()},
-                   {QStringLiteral("CanGoPrevious"), canGoPrevious()}};
+    m_published = publishedState();
+    m_newTrackUnannounced = false;
     m_poll->start();
     return true;
 }
 
 QString Mpris::playbackStatus() const
 {
-    const AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer;
+    const AudioPlayer *player = sharedPlayer();
     if (!player)
         return QStringLiteral("Stopped");
     return player->isPlaying() ? QStringLiteral("Playing") : QStringLiteral("Paused");
+}
+
+QString Mpris::loopStatus() const
+{
+    return GlobalData::sharedGlobalData()->playRepeatMusic ? QStringLiteral("Playlist")
+                                                           : QStringLiteral("None");
+}
+
+bool Mpris::shuffle() const
+{
+    return GlobalData::sharedGlobalData()->playRandomMusic;
+}
+
+QDBusObjectPath Mpris::trackId() const
+{
+    if (MusicPlayer::currentIndex() < 0)
+        return QDBusObjectPath(noTrack);
+    return QDBusObjectPath(QStringLiteral("/org/melodrop/Track/%1").arg(m_trackSerial));
 }
 
 QVariantMap Mpris::metadata() const
 {
     const GlobalData *global = GlobalData::sharedGlobalData();
     const int index = MusicPlayer::currentIndex();
+    QVariantMap map{{QStringLiteral("mpris:trackid"), QVariant::fromValue(trackId())}};
     if (index < 0)
-        return {{QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(QStringLiteral(
-                                                      "/org/mpris/MediaPlayer2/TrackList/NoTrack")))}};
+        return map;
     const QString file = global->audioPlaylistArray.at(index).file;
+    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(MusicPlayer::filePath(file)).toString());
+
+    // The file's tags where it has them; else the file name, which downloads give as "Artist - Title".
+    const AudioPlayer *player = sharedPlayer();
+    const QVariantMap tags = player ? player->metadata() : QVariantMap();
     const QString name = MusicPlayer::displayName(file);
-    QVariantMap map;
-    map.insert(QStringLiteral("mpris:trackid"),
-               QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/melodrop/track/%1").arg(index))));
-    map.insert(QStringLiteral("xesam:url"),
-               QUrl::fromLocalFile(StorageLayout::getAudioDir() + QLatin1Char('/') + file).toString());
-    // Downloads are named "Artist - Title"; anything else is all title.
     const qsizetype dash = name.indexOf(QLatin1String(" - "));
-    if (dash > 0) {
-        map.insert(QStringLiteral("xesam:artist"), QStringList{name.left(dash)});
-        map.insert(QStringLiteral("xesam:title"), name.mid(dash + 3));
-    } else {
-        map.insert(QStringLiteral("xesam:title"), name);
-    }
-    if (const AudioPlayer *player = global->audioPlayer; player && player->duration() > 0)
+    const QString nameArtist = dash > 0 ? name.left(dash) : QString();
+    const QString nameTitle = dash > 0 ? name.mid(dash + 3) : name;
+    const QString title = tags.value(QStringLiteral("title")).toString().trimmed();
+    const QString artist = tags.value(QStringLiteral("artist")).toString().trimmed();
+    const QString album = tags.value(QStringLiteral("album")).toString().trimmed();
+    map.insert(QStringLiteral("xesam:title"), title.isEmpty() ? nameTitle : title);
+    if (!artist.isEmpty() || !nameArtist.isEmpty())
+        map.insert(QStringLiteral("xesam:artist"), QStringList{artist.isEmpty() ? nameArtist : artist});
+    if (!album.isEmpty())
+        map.insert(QStringLiteral("xesam:album"), album);
+    if (player && player->duration() > 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(player->duration() * 1e6));
     return map;
 }
 
+double Mpris::volume() const
+{
+    return MusicPlayer::shared().volume();
+}
+
 qlonglong Mpris::position() const
 {
-    const AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer;
+    const AudioPlayer *player = sharedPlayer();
     return player ? qlonglong(player->currentTime() * 1e6) : 0;
 }
 
 bool Mpris::canPlay() const
 {
-    return GlobalData::sharedGlobalData()->audioPlayer != nullptr;
+    // Play with nothing loaded starts the playlist's first entry.
+    return sharedPlayer() != nullptr || !GlobalData::sharedGlobalData()->audioPlaylistArray.isEmpty();
 }
 
 bool Mpris::canPause() const
 {
-    return canPlay();
+    return sharedPlayer() != nullptr;
 }
 
 bool Mpris::canGoNext() const
@@ -129,6 +169,55 @@ bool Mpris::canGoNext() const
 bool Mpris::canGoPrevious() const
 {
     return canGoNext();
+}
+
+bool Mpris::canSeek() const
+{
+    return sharedPlayer() != nullptr;
+}
+
+void Mpris::setLoopStatus(const QString &status)
+{
+    if (status == QLatin1String("None"))
+        MusicPlayer::shared().setRepeat(false);
+    else if (status == QLatin1String("Playlist") || status == QLatin1String("Track"))
+        MusicPlayer::shared().setRepeat(true);
+}
+
+void Mpris::setShuffle(bool on)
+{
+    MusicPlayer::shared().setShuffle(on);
+}
+
+void Mpris::setVolume(double volume)
+{
+    if (std::isnan(volume))
+        return;
+    MusicPlayer::shared().setVolume(std::clamp(volume, 0.0, 1.0));
+}
+
+void Mpris::seek(qlonglong offset)
+{
+    AudioPlayer *player = sharedPlayer();
+    if (!player)
+        return;
+    const double target = player->currentTime() + double(offset) / 1e6;
+    if (player->duration() > 0 && target >= player->duration()) {
+        remoteEvent(customMainAppClass::RemoteControlNextTrack);
+        return;
+    }
+    player->setCurrentTime(std::max(0.0, target));
+}
+
+void Mpris::setPosition(const QDBusObjectPath &track, qlonglong position)
+{
+    AudioPlayer *player = sharedPlayer();
+    if (!player || track != trackId() || position < 0)
+        return;
+    const double target = double(position) / 1e6;
+    if (player->duration() > 0 && target > player->duration())
+        return;
+    player->setCurrentTime(target);
 }
 
 void Mpris::remoteEvent(int subtype)
@@ -148,7 +237,7 @@ void Mpris::scheduleRefresh()
 
 void Mpris::followPlayer()
 {
-    AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer;
+    AudioPlayer *player = sharedPlayer();
     if (player == m_player)
         return;
     if (m_player)
@@ -156,11 +245,29 @@ void Mpris::followPlayer()
     m_player = player;
     if (!player)
         return;
+    ++m_trackSerial;
+    m_newTrackUnannounced = true;
     connect(player, &AudioPlayer::stateChanged, this, &Mpris::scheduleRefresh);
+    connect(player, &AudioPlayer::durationChanged, this, &Mpris::scheduleRefresh);
+    connect(player, &AudioPlayer::metadataChanged, this, &Mpris::scheduleRefresh);
     connect(player, &AudioPlayer::seeked, this, [this](double seconds) {
         if (m_registered)
-            Q_EMIT findChild<MprisPlayerAdaptor *>()->Seeked(qlonglong(seconds * 1e6));
+            Q_EMIT m_playerAdaptor->Seeked(qlonglong(seconds * 1e6));
     });
+}
+
+QVariantMap Mpris::publishedState() const
+{
+    return {{QStringLiteral("PlaybackStatus"), playbackStatus()},
+            {QStringLiteral("LoopStatus"), loopStatus()},
+            {QStringLiteral("Shuffle"), shuffle()},
+            {QStringLiteral("Metadata"), metadata()},
+            {QStringLiteral("Volume"), volume()},
+            {QStringLiteral("CanPlay"), canPlay()},
+            {QStringLiteral("CanPause"), canPause()},
+            {QStringLiteral("CanGoNext"), canGoNext()},
+            {QStringLiteral("CanGoPrevious"), canGoPrevious()},
+            {QStringLiteral("CanSeek"), canSeek()}};
 }
 
 void Mpris::refresh()
@@ -168,16 +275,12 @@ void Mpris::refresh()
     m_refreshPending = false;
     if (!m_registered)
         return;
-    const AudioPlayer *before = m_player;
     followPlayer();
-    const bool newPlayer = m_player != before && m_player;
-
-    const QVariantMap now = {{QStringLiteral("PlaybackStatus"), playbackStatus()},
-                             {QStringLiteral("Metadata"), metadata()},
-                             {QStringLiteral("CanPlay"), canPlay()},
-                             {QStringLiteral("CanPause"), canPause()},
-                             {QStringLiteral("CanGoNext"), canGoNext()},
-                             {QStringLiteral("CanGoPrevious"), canGoPrevious()}};
+    const QVariantMap now = publishedState();
+    const auto fileOf = [](const QVariantMap &state) {
+        return state.value(QStringLiteral("Metadata")).toMap().value(QStringLiteral("xesam:url"));
+    };
+    const bool sameFileAgain = fileOf(now) == fileOf(m_published);
     QVariantMap changed;
     for (auto it = now.cbegin(); it != now.cend(); ++it) {
         if (m_published.value(it.key()) != it.value())
@@ -186,9 +289,12 @@ void Mpris::refresh()
     m_published = now;
     if (!changed.isEmpty())
         emitPropertiesChanged(playerInterface, changed);
-    // The same track started again (repeat) looks unchanged but for the jump back to its start.
-    if (newPlayer && !changed.contains(QStringLiteral("Metadata")))
-        Q_EMIT findChild<MprisPlayerAdaptor *>()->Seeked(position());
+    // A new track starts at its beginning: said as a jump, for clients that keep the position of a track.
+    // The same file started again (repeat) looks much like the one before: the jump back to its start says
+    // that it began anew.
+    if (m_newTrackUnannounced && m_player && sameFileAgain)
+        Q_EMIT m_playerAdaptor->Seeked(position());
+    m_newTrackUnannounced = false;
 }
 
 void Mpris::emitPropertiesChanged(const QString &interface, const QVariantMap &changed)
@@ -198,65 +304,4 @@ void Mpris::emitPropertiesChanged(const QString &interface, const QVariantMap &c
                                                      QStringLiteral("PropertiesChanged"));
     signal << interface << changed << QStringList();
     m_connection.send(signal);
-}
-
-MprisRootAdaptor::MprisRootAdaptor(Mpris *parent) : QDBusAbstractAdaptor(parent), m_mpris(parent) {}
-
-void MprisRootAdaptor::Raise()
-{
-    Q_EMIT m_mpris->raiseRequested();
-}
-
-void MprisRootAdaptor::Quit()
-{
-    // After the reply has gone out.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
-}
-
-MprisPlayerAdaptor::MprisPlayerAdaptor(Mpris *parent) : QDBusAbstractAdaptor(parent), m_mpris(parent) {}
-
-void MprisPlayerAdaptor::Next()
-{
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlNextTrack);
-}
-
-void MprisPlayerAdaptor::Previous()
-{
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlPreviousTrack);
-}
-
-void MprisPlayerAdaptor::Pause()
-{
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlPause);
-}
-
-void MprisPlayerAdaptor::PlayPause()
-{
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlTogglePlayPause);
-}
-
-void MprisPlayerAdaptor::Stop()
-{
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlStop);
-}
-
-void MprisPlayerAdaptor::Play()
-{
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlPlay);
-}
-
-void MprisPlayerAdaptor::Seek(qlonglong offset)
-{
-    Q_UNUSED(offset);
-}
-
-void MprisPlayerAdaptor::SetPosition(const QDBusObjectPath &trackId, qlonglong position)
-{
-    Q_UNUSED(trackId);
-    Q_UNUSED(position);
-}
-
-void MprisPlayerAdaptor::OpenUri(const QString &uri)
-{
-    Q_UNUSED(uri);
 }

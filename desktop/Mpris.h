@@ -1,21 +1,22 @@
 #pragma once
 
-#include <QDBusAbstractAdaptor>
 #include <QDBusConnection>
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QPointer>
-#include <QStringList>
+#include <QString>
 #include <QVariantMap>
 
 class AudioPlayer;
+class MprisPlayerAdaptor;
 class QTimer;
 class customMainAppClass;
 
 // The MPRIS 2 service of the program on the session bus: desktop shells, media keys handled by the desktop
-// and tools like playerctl see the shared player through it and send it the remote-control events
-// (Play 100, Pause 101, Stop 102, PlayPause 103, Next 104, Previous 105). Changes are announced with
-// PropertiesChanged, jumps with Seeked.
+// and tools like playerctl see the music player through it. Play, Pause, Stop, PlayPause, Next and Previous
+// arrive as the remote-control events 100 to 105; jumps (Seek, SetPosition), the volume, shuffle and repeat
+// (LoopStatus) act on the music player directly. Changes are announced with PropertiesChanged, jumps with
+// Seeked.
 class Mpris : public QObject
 {
     Q_OBJECT
@@ -36,12 +37,32 @@ public:
 
     // The state as published.
     QString playbackStatus() const;
+    // "None" with repeat off, "Playlist" with it on (the playlist wraps around either way).
+    QString loopStatus() const;
+    bool shuffle() const;
     QVariantMap metadata() const;
+    double volume() const;
+    // Microseconds, as every time of the interface.
     qlonglong position() const;
     bool canPlay() const;
     bool canPause() const;
     bool canGoNext() const;
     bool canGoPrevious() const;
+    bool canSeek() const;
+    // The current track's identity; NoTrack when no entry is current.
+    QDBusObjectPath trackId() const;
+
+    // "None" switches repeat off; "Playlist" and "Track" switch it on (repeat starts the same track again).
+    void setLoopStatus(const QString &status);
+    void setShuffle(bool on);
+    // 0 to 1; below 0 counts as 0.
+    void setVolume(double volume);
+    // A jump by `offset` microseconds; before the start goes to the start, past the end goes to the next
+    // track.
+    void seek(qlonglong offset);
+    // A jump to `position` microseconds of `track`, when that is still the current track and the position
+    // lies within it.
+    void setPosition(const QDBusObjectPath &track, qlonglong position);
 
     // Compares the state with what was last announced and announces the differences.
     void refresh();
@@ -53,6 +74,7 @@ Q_SIGNALS:
     void raiseRequested();
 
 private:
+    QVariantMap publishedState() const;
     void scheduleRefresh();
     void followPlayer();
     void emitPropertiesChanged(const QString &interface, const QVariantMap &changed);
@@ -63,95 +85,10 @@ private:
     bool m_registered = false;
     bool m_refreshPending = false;
     QTimer *m_poll;
+    MprisPlayerAdaptor *m_playerAdaptor;
     QPointer<AudioPlayer> m_player;
+    // Counts the shared players seen, so that every track started has an identity of its own.
+    quint64 m_trackSerial = 0;
+    bool m_newTrackUnannounced = false;
     QVariantMap m_published;
-    friend class MprisPlayerAdaptor;
-};
-
-// org.mpris.MediaPlayer2
-class MprisRootAdaptor : public QDBusAbstractAdaptor
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
-    Q_PROPERTY(bool CanQuit READ canQuit CONSTANT)
-    Q_PROPERTY(bool CanRaise READ canRaise CONSTANT)
-    Q_PROPERTY(bool HasTrackList READ hasTrackList CONSTANT)
-    Q_PROPERTY(QString Identity READ identity CONSTANT)
-    Q_PROPERTY(QString DesktopEntry READ desktopEntry CONSTANT)
-    Q_PROPERTY(QStringList SupportedUriSchemes READ supportedUriSchemes CONSTANT)
-    Q_PROPERTY(QStringList SupportedMimeTypes READ supportedMimeTypes CONSTANT)
-
-public:
-    explicit MprisRootAdaptor(Mpris *parent);
-    bool canQuit() const { return true; }
-    bool canRaise() const { return true; }
-    bool hasTrackList() const { return false; }
-    QString identity() const { return QStringLiteral("Melodrop"); }
-    QString desktopEntry() const { return QStringLiteral("melodrop"); }
-    QStringList supportedUriSchemes() const { return {}; }
-    QStringList supportedMimeTypes() const { return {}; }
-
-public Q_SLOTS:
-    void Raise();
-    void Quit();
-
-private:
-    Mpris *m_mpris;
-};
-
-// org.mpris.MediaPlayer2.Player
-class MprisPlayerAdaptor : public QDBusAbstractAdaptor
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
-    Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
-    Q_PROPERTY(double Rate READ rate WRITE setRate)
-    Q_PROPERTY(QVariantMap Metadata READ metadata)
-    Q_PROPERTY(double Volume READ volume WRITE setVolume)
-    Q_PROPERTY(qlonglong Position READ position)
-    Q_PROPERTY(double MinimumRate READ rate CONSTANT)
-    Q_PROPERTY(double MaximumRate READ rate CONSTANT)
-    Q_PROPERTY(bool CanGoNext READ canGoNext)
-    Q_PROPERTY(bool CanGoPrevious READ canGoPrevious)
-    Q_PROPERTY(bool CanPlay READ canPlay)
-    Q_PROPERTY(bool CanPause READ canPause)
-    Q_PROPERTY(bool CanSeek READ canSeek CONSTANT)
-    Q_PROPERTY(bool CanControl READ canControl CONSTANT)
-
-public:
-    explicit MprisPlayerAdaptor(Mpris *parent);
-    QString playbackStatus() const { return m_mpris->playbackStatus(); }
-    // Playback runs at normal speed and full volume only; asking for others changes nothing.
-    double rate() const { return 1.0; }
-    void setRate(double) {}
-    double volume() const { return 1.0; }
-    void setVolume(double) {}
-    QVariantMap metadata() const { return m_mpris->metadata(); }
-    qlonglong position() const { return m_mpris->position(); }
-    bool canGoNext() const { return m_mpris->canGoNext(); }
-    bool canGoPrevious() const { return m_mpris->canGoPrevious(); }
-    bool canPlay() const { return m_mpris->canPlay(); }
-    bool canPause() const { return m_mpris->canPause(); }
-    // Seeking from outside is done by holding the seek keys, not by jumps.
-    bool canSeek() const { return false; }
-    bool canControl() const { return true; }
-
-public Q_SLOTS:
-    void Next();
-    void Previous();
-    void Pause();
-    void PlayPause();
-    void Stop();
-    void Play();
-    // Without CanSeek these change nothing, as the interface requires.
-    void Seek(qlonglong offset);
-    void SetPosition(const QDBusObjectPath &trackId, qlonglong position);
-    // No address scheme is supported: nothing is opened.
-    void OpenUri(const QString &uri);
-
-Q_SIGNALS:
-    void Seeked(qlonglong position);
-
-private:
-    Mpris *m_mpris;
 };

@@ -5,42 +5,11 @@
 #include "playback/MusicPlayer.h"
 
 #include <QKeyEvent>
-#include <QThread>
+#include <QTimer>
 
-#include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
+customMainAppClass::customMainAppClass(QObject *parent) : QObject(parent) {}
 
-// Shared with the loops' threads, which may outlive a step of the main thread but never this object.
-struct customMainAppClass::SeekState
-{
-    std::atomic<bool> forward{false};
-    std::atomic<bool> backward{false};
-    std::atomic<int> intervalMs{1000};
-    std::atomic<int> running{0};
-    std::mutex mutex;
-    std::condition_variable wake;
-
-    std::atomic<bool> &flag(bool isForward) { return isForward ? forward : backward; }
-};
-
-customMainAppClass::customMainAppClass(QObject *parent)
-    : QObject(parent), m_state(std::make_shared<SeekState>()), m_stepper(new QObject(this))
-{}
-
-customMainAppClass::~customMainAppClass()
-{
-    setSeeking(true, false);
-    setSeeking(false, false);
-    // The loops only post to m_stepper, never wait for this thread, so waiting for them here cannot block.
-    for (const QPointer<QThread> &thread : std::as_const(m_threads)) {
-        if (!thread)
-            continue;
-        thread->wait();
-        delete thread.data();
-    }
-}
+customMainAppClass::~customMainAppClass() = default;
 
 bool customMainAppClass::sendEvent(int type, int subtype)
 {
@@ -145,59 +114,57 @@ bool customMainAppClass::eventFilter(QObject *watched, QEvent *event)
 
 bool customMainAppClass::seekingForward() const
 {
-    return m_state->forward.load();
+    return m_seekingForward;
 }
 
 bool customMainAppClass::seekingBackward() const
 {
-    return m_state->backward.load();
+    return m_seekingBackward;
 }
 
 int customMainAppClass::runningSeekLoops() const
 {
-    return m_state->running.load();
+    int running = 0;
+    for (const QPointer<QTimer> &loop : m_forwardLoops + m_backwardLoops)
+        running += loop ? 1 : 0;
+    return running;
 }
 
 void customMainAppClass::setSeekInterval(int milliseconds)
 {
-    m_state->intervalMs.store(milliseconds);
+    m_intervalMs = milliseconds;
 }
 
 int customMainAppClass::seekInterval() const
 {
-    return m_state->intervalMs.load();
+    return m_intervalMs;
 }
 
 void customMainAppClass::setSeeking(bool forward, bool on)
 {
-    {
-        std::lock_guard lock(m_state->mutex);
-        m_state->flag(forward).store(on);
+    (forward ? m_seekingForward : m_seekingBackward) = on;
+    if (on)
+        return;
+    // A released key ends its loops now rather than at their next step.
+    QList<QPointer<QTimer>> &loops = forward ? m_forwardLoops : m_backwardLoops;
+    for (const QPointer<QTimer> &loop : std::as_const(loops)) {
+        if (loop) {
+            loop->stop();
+            loop->deleteLater();
+        }
     }
-    // A released key ends its loop now rather than at the end of the loop's pause.
-    m_state->wake.notify_all();
+    loops.clear();
 }
 
 void customMainAppClass::startSeekingLoop(bool forward)
 {
-    m_threads.removeAll(nullptr);
-    const std::shared_ptr<SeekState> state = m_state;
-    QObject *stepper = m_stepper;
-    state->running.fetch_add(1);
-    QThread *thread = QThread::create([state, stepper, forward] {
-        while (state->flag(forward).load()) {
-            // The player belongs to the main thread: the step is carried out there.
-            QMetaObject::invokeMethod(
-                stepper, [forward] { seekStep(forward); }, Qt::QueuedConnection);
-            std::unique_lock lock(state->mutex);
-            state->wake.wait_for(lock, std::chrono::milliseconds(state->intervalMs.load()),
-                                 [&] { return !state->flag(forward).load(); });
-        }
-        state->running.fetch_sub(1);
-    });
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    m_threads << thread;
-    thread->start();
+    // Each press steps on its own: two presses without a release step twice as fast, until the release.
+    auto *loop = new QTimer(this);
+    loop->setInterval(m_intervalMs);
+    connect(loop, &QTimer::timeout, this, [forward] { seekStep(forward); });
+    (forward ? m_forwardLoops : m_backwardLoops) << loop;
+    seekStep(forward);
+    loop->start();
 }
 
 void customMainAppClass::seekStep(bool forward)

@@ -4,15 +4,13 @@
 #include <QObject>
 #include <QPointer>
 
-#include <memory>
-
 class QKeyEvent;
-class QThread;
+class QTimer;
 
 // Receives the remote-control events of the program (the MPRIS service's calls, media keys pressed in its
-// windows) and drives the player with them: play, pause, stop, toggle, next and previous through
-// Audio_Playlist and GlobalData::audioChangingFlag, and seeking while a seek key is held. Main thread only;
-// each held seek key runs a loop of its own on a background thread.
+// windows) and drives the music player with them: play, pause, stop, toggle, next and previous through
+// MusicPlayer and GlobalData::audioChangingFlag, and seeking while a seek key is held. Main thread only; each
+// held seek key steps through a timer of its own on the main thread, where the player lives.
 class customMainAppClass : public QObject
 {
     Q_OBJECT
@@ -34,7 +32,6 @@ public:
     Q_ENUM(Subtype)
 
     explicit customMainAppClass(QObject *parent = nullptr);
-    // Ends the seeking loops and waits for their threads.
     ~customMainAppClass() override;
 
     // Dispatches one event. Remote-control events (type 2) are consumed, known subtype or not: true. Any
@@ -49,7 +46,7 @@ public:
 
     bool seekingForward() const;
     bool seekingBackward() const;
-    // Seeking loops still running (their threads end at most one interval after their key is released).
+    // Seeking loops still running: one per press of a seek key, until that key's release.
     int runningSeekLoops() const;
 
     // Pause between two seeking steps; one second unless a test wants it shorter.
@@ -61,11 +58,13 @@ public:
     static void seekStep(bool forward);
 
 private:
-    struct SeekState;
     void startSeekingLoop(bool forward);
     void setSeeking(bool forward, bool on);
 
-    std::shared_ptr<SeekState> m_state;
-    QList<QPointer<QThread>> m_threads;
-    QObject *m_stepper;
+    bool m_seekingForward = false;
+    bool m_seekingBackward = false;
+    int m_intervalMs = 1000;
+    // The running loops of each direction.
+    QList<QPointer<QTimer>> m_forwardLoops;
+    QList<QPointer<QTimer>> m_backwardLoops;
 };

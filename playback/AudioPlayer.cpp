@@ -15,19 +15,3 @@ void AudioPlayer::dropShared()
     player->deleteLater();
     Q_EMIT PlayerEvents::shared().sharedPlayerChanged();
 }
-
-namespace {
-double volumePercent = 100;
-}
-
-double AudioPlayer::sharedVolume()
-{
-    return volumePercent;
-}
-
-void AudioPlayer::setSharedVolume(double percent)
-{
-    volumePercent = qBound(0.0, percent, 100.0);
-    if (AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer)
-        player->setVolume(volumePercent);
-}

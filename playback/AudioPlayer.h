@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QVariantMap>
 
 // The audio player the shared state holds (GlobalData::audioPlayer): the one playing the current playlist.
 // Other screens pause or stop it; the player screen, the remote control and the MPRIS service also read and
@@ -20,12 +21,8 @@ public:
     virtual double currentTime() const { return 0; }
     virtual void setCurrentTime(double seconds) { Q_UNUSED(seconds); }
     virtual double duration() const { return 0; }
-    // Output volume in per cent; players without a volume of their own ignore it.
-    virtual void setVolume(double percent) { Q_UNUSED(percent); }
-
-    // The volume every shared player takes when created, and the one playing now is set to.
-    static double sharedVolume();
-    static void setSharedVolume(double percent);
+    // What the file's tags say ("title", "artist", "album"; keys in lower case); empty when nothing is known.
+    virtual QVariantMap metadata() const { return {}; }
 
     // Stops the shared player, clears GlobalData::audioPlayer and deletes the player once control is back in
     // the event loop. Use this to drop it: whoever drops the shared player owns its end.
@@ -40,4 +37,7 @@ Q_SIGNALS:
     void stateChanged();
     // The position jumped (a seek, not the steady progress of playback).
     void seeked(double seconds);
+    // The track's length or its tags became known (a file opens after the player is made).
+    void durationChanged();
+    void metadataChanged();
 };

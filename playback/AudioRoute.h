@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QObject>
 #include <QStringList>
 #include <QVariantMap>
 
-struct mpv_handle;
 class Settings;
 
 // The audio-route rule: when the output device in use goes away (headphones unplugged), the shared player
@@ -28,34 +26,3 @@ void audioRouteChangeListener(quint32 property, const QVariantMap &value, Settin
 int reasonForChange(const QStringList &before, const QStringList &after, const QString &inUse);
 
 } // namespace AudioRoute
-
-// Watches libmpv's list of audio output devices (it follows the sound server's hot-plugging) and feeds each
-// change to the route listener. Main thread.
-class AudioRouteMonitor : public QObject
-{
-    Q_OBJECT
-public:
-    explicit AudioRouteMonitor(QObject *parent = nullptr);
-    ~AudioRouteMonitor() override;
-
-    // Starts watching; false when libmpv could not be started.
-    bool start();
-    // A new list of device names: the first one is taken as it stands, later ones are compared with it.
-    void devicesChanged(const QStringList &devices);
-    QStringList devices() const { return m_devices; }
-    // The device the players use ("auto" unless configured otherwise).
-    QString deviceInUse() const { return m_inUse; }
-    void setDeviceInUse(const QString &device) { m_inUse = device; }
-
-Q_SIGNALS:
-    // A route change was passed to the listener.
-    void routeChanged(int reason);
-
-private:
-    Q_INVOKABLE void handleEvents();
-
-    mpv_handle *m_mpv = nullptr;
-    QStringList m_devices;
-    bool m_known = false;
-    QString m_inUse = QStringLiteral("auto");
-};

@@ -1,64 +1,69 @@
 #include "playback/LibraryPlayer.h"
 
-#include "playback/MpvPlayer.h"
+#include "playback/MusicDeck.h"
 
-LibraryPlayer *LibraryPlayer::create(const QString &path, QObject *parent)
-{
-    auto *mpv = new MpvPlayer;
-    if (!mpv->isValid() || !mpv->open(path)) {
-        delete mpv;
-        return nullptr;
-    }
-    return new LibraryPlayer(mpv, path, parent);
-}
+#include <cmath>
 
-LibraryPlayer::LibraryPlayer(MpvPlayer *mpv, const QString &path, QObject *parent)
-    : AudioPlayer(parent), m_mpv(mpv), m_path(path)
+LibraryPlayer::LibraryPlayer(MusicDeck *deck, const QString &path, quint64 serial, QObject *parent)
+    : AudioPlayer(parent), m_deck(deck), m_path(path), m_serial(serial)
+{}
+
+bool LibraryPlayer::isCurrent() const
 {
-    m_mpv->setParent(this);
-    connect(m_mpv, &MpvPlayer::endOfFile, this, [this](bool error) { Q_EMIT didFinishPlaying(!error); });
-    connect(m_mpv, &MpvPlayer::playingChanged, this, &AudioPlayer::stateChanged);
-    connect(m_mpv, &MpvPlayer::seeked, this, [this] { Q_EMIT seeked(m_mpv->currentTime()); });
-    m_mpv->setVolume(sharedVolume());
+    return m_deck && m_deck->current() == this;
 }
 
 void LibraryPlayer::play()
 {
-    m_mpv->play();
+    if (!isCurrent() || m_finished || !m_paused)
+        return;
+    m_paused = false;
+    m_deck->play(this);
+    Q_EMIT stateChanged();
 }
 
 void LibraryPlayer::pause()
 {
-    m_mpv->pause();
+    if (!isCurrent() || m_finished || m_paused)
+        return;
+    m_paused = true;
+    m_deck->pause(this);
+    Q_EMIT stateChanged();
 }
 
 void LibraryPlayer::stop()
 {
-    m_mpv->stop();
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_loaded = false;
+    m_seekTarget = std::numeric_limits<double>::quiet_NaN();
+    if (isCurrent())
+        m_deck->stop(this);
+    Q_EMIT stateChanged();
 }
 
 bool LibraryPlayer::isPlaying() const
 {
-    return m_mpv->playingNow();
+    return isCurrent() && !m_finished && !m_paused;
 }
 
 double LibraryPlayer::currentTime() const
 {
-    return m_mpv->currentTime();
+    if (m_finished)
+        return 0;
+    // A jump asked for reads as done at once, as the caller expects.
+    if (!std::isnan(m_seekTarget))
+        return m_seekTarget;
+    return m_loaded ? m_position : 0;
 }
 
 void LibraryPlayer::setCurrentTime(double seconds)
 {
-    m_mpv->setCurrentTime(seconds);
-}
-
-double LibraryPlayer::duration() const
-{
-    // Kept after the end of the track, as the track's length does not change.
-    return m_mpv->duration();
-}
-
-void LibraryPlayer::setVolume(double percent)
-{
-    m_mpv->setVolume(percent);
+    if (!isCurrent() || m_finished || std::isnan(seconds))
+        return;
+    m_seekTarget = std::max(0.0, seconds);
+    // While the file still opens, the jump waits for it (the deck makes it once the file is loaded).
+    if (m_loaded)
+        m_deck->seek(this, m_seekTarget);
 }

@@ -1,12 +1,83 @@
 #include "playback/MusicPlayer.h"
 
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "playback/AudioPlayer.h"
+#include "playback/LibraryPlayer.h"
+#include "playback/MusicDeck.h"
+#include "playback/PlayerEvents.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTimer>
+
+MusicPlayer &MusicPlayer::shared()
+{
+    // A child of the application: libmpv is shut down with it rather than after it.
+    static QPointer<MusicPlayer> instance;
+    if (!instance)
+        instance = new MusicPlayer(QCoreApplication::instance());
+    return *instance;
+}
+
+MusicPlayer::MusicPlayer(QObject *parent) : QObject(parent)
+{
+    setRandomSource({});
+}
+
+void MusicPlayer::setRandomSource(std::function<quint32()> source)
+{
+    m_random = source ? std::move(source) : [] { return QRandomGenerator::global()->generate(); };
+}
+
+MusicPlayer::~MusicPlayer()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->audioPlayer && global->audioPlayer->parent() == this)
+        global->audioPlayer = nullptr;
+    if (m_timer && global->playbackTimer == m_timer)
+        global->playbackTimer = nullptr;
+}
+
+MusicDeck *MusicPlayer::deck()
+{
+    if (!m_deck) {
+        m_deck = new MusicDeck(this);
+        connect(m_deck, &MusicDeck::volumeChanged, this, &MusicPlayer::volumeChanged);
+    }
+    return m_deck;
+}
+
+void MusicPlayer::start()
+{
+    deck();
+    if (!m_timer)
+        restartTimer();
+}
+
+void MusicPlayer::restartTimer()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    // At most one tick runs: the one stored ends here, whoever made it.
+    if (global->playbackTimer) {
+        global->playbackTimer->stop();
+        global->playbackTimer->deleteLater();
+    }
+    m_timer = new QTimer(this);
+    m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, this, &MusicPlayer::updateTime);
+    m_timer->start();
+    global->playbackTimer = m_timer;
+}
 
 void MusicPlayer::play()
 {
-    if (AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer)
-        player->play();
+    GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->audioPlayer)
+        global->audioPlayer->play();
+    else if (currentIndex() < 0 && !global->audioPlaylistArray.isEmpty())
+        shared().playSound(0);
 }
 
 void MusicPlayer::pause()
@@ -32,4 +103,170 @@ int MusicPlayer::currentIndex()
             return int(i);
     }
     return -1;
+}
+
+QString MusicPlayer::filePath(const QString &relative)
+{
+    return StorageLayout::getAudioDir() + QLatin1Char('/') + relative;
+}
+
+bool MusicPlayer::isPlayable(const QString &relative)
+{
+    return QFileInfo(filePath(relative)).isFile();
+}
+
+int MusicPlayer::playableFrom(int index, int step)
+{
+    const QList<PlaylistEntry> &list = GlobalData::sharedGlobalData()->audioPlaylistArray;
+    const int count = int(list.size());
+    for (int tried = 0; tried < count; ++tried) {
+        const int candidate = ((index + tried * step) % count + count) % count;
+        if (isPlayable(list.at(candidate).file))
+            return candidate;
+    }
+    return -1;
+}
+
+void MusicPlayer::playSound(int index)
+{
+    startEntry(index, 1);
+}
+
+void MusicPlayer::startEntry(int index, int step)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    QList<PlaylistEntry> &list = global->audioPlaylistArray;
+    if (index < 0 || index >= list.size())
+        return;
+    const int chosen = playableFrom(index, step);
+    AudioPlayer::dropShared();
+    if (chosen < 0) {
+        // Every file is gone: the request has been dealt with, there is just nothing to play.
+        global->audioChangingFlag = 0;
+        Q_EMIT nothingToPlay();
+        return;
+    }
+
+    LibraryPlayer *player = deck()->load(filePath(list.at(chosen).file), this);
+    if (player)
+        follow(player);
+    global->audioPlayer = player;
+    for (PlaylistEntry &entry : list)
+        entry.current = QStringLiteral("0");
+    list[chosen].current = QStringLiteral("1");
+    global->audioChangingFlag = 0;
+    Q_EMIT trackStarted(chosen);
+    Q_EMIT PlayerEvents::shared().sharedPlayerChanged();
+    Q_EMIT PlayerEvents::shared().playlistChanged();
+}
+
+void MusicPlayer::follow(LibraryPlayer *player)
+{
+    const QPointer<LibraryPlayer> guard(player);
+    const auto isShared = [guard] { return guard && guard == GlobalData::sharedGlobalData()->audioPlayer; };
+    // Reports of a player that has since been replaced are stale and must not move the playlist. The end of a
+    // track is acted on once the report is over, as the platform's player would call back.
+    connect(
+        player, &AudioPlayer::didFinishPlaying, this,
+        [this, isShared](bool successfully) {
+            // A track that could not be decoded to its end stays where it stopped.
+            if (isShared() && successfully)
+                next();
+        },
+        Qt::QueuedConnection);
+    connect(player, &LibraryPlayer::failedToOpen, this, [isShared] {
+        // Nothing plays and the track does not advance by itself; the entry stays current.
+        if (isShared())
+            AudioPlayer::dropShared();
+    });
+    connect(player, &AudioPlayer::endInterruption, this, [isShared](int flags) {
+        if (isShared() && (flags & 1))
+            play();
+    });
+    connect(player, &AudioPlayer::durationChanged, this, [this, isShared, guard] {
+        if (isShared())
+            Q_EMIT durationKnown(guard->duration());
+    });
+}
+
+int MusicPlayer::randomIndexOtherThan(int current) const
+{
+    const quint32 count = quint32(GlobalData::sharedGlobalData()->audioPlaylistArray.size());
+    if (count < 2)
+        return int(m_random() % count);
+    int index = current;
+    while (index == current)
+        index = int(m_random() % count);
+    return index;
+}
+
+void MusicPlayer::next()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    const int count = int(global->audioPlaylistArray.size());
+    const int current = currentIndex();
+    if (count == 0 || current < 0)
+        return;
+    if (global->playRepeatMusic)
+        startEntry(current, 1);
+    else if (!global->playRandomMusic)
+        startEntry(current == count - 1 ? 0 : current + 1, 1); // the playlist wraps around, it never stops
+    else
+        startEntry(randomIndexOtherThan(current), 1);
+}
+
+void MusicPlayer::previous()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    const int count = int(global->audioPlaylistArray.size());
+    const int current = currentIndex();
+    if (count == 0 || current < 0)
+        return;
+    if (global->playRepeatMusic)
+        startEntry(current, 1);
+    else if (global->audioPlayer && global->audioPlayer->currentTime() > 3.0)
+        startEntry(current, 1); // well into the track: back to its start
+    else if (!global->playRandomMusic)
+        startEntry(current == 0 ? count - 1 : current - 1, -1);
+    else
+        startEntry(randomIndexOtherThan(current), -1);
+}
+
+void MusicPlayer::updateTime()
+{
+    Q_EMIT ticked();
+    // Requests from outside wait here until a track is current; a started track clears them.
+    GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->audioChangingFlag == 1)
+        next();
+    else if (global->audioChangingFlag == -1)
+        previous();
+}
+
+void MusicPlayer::setShuffle(bool on)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->playRandomMusic == on)
+        return;
+    global->playRandomMusic = on;
+    Q_EMIT PlayerEvents::shared().modesChanged();
+}
+
+void MusicPlayer::setRepeat(bool on)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->playRepeatMusic == on)
+        return;
+    global->playRepeatMusic = on;
+    Q_EMIT PlayerEvents::shared().modesChanged();
+}
+
+double MusicPlayer::volume() const
+{
+    return m_deck ? m_deck->volume() / 100.0 : 1.0;
+}
+
+void MusicPlayer::setVolume(double volume)
+{
+    deck()->setVolume(volume * 100.0);
 }

@@ -1,15 +1,34 @@
 #pragma once
 
+#include "core/Records.h"
+
+#include <QObject>
+#include <QPointer>
 #include <QString>
 
-// The music player behind the player screen, the remote control and the MPRIS service: the current playlist
-// (GlobalData::audioPlaylistArray) and the shared player that plays its current entry. Main thread only.
-class MusicPlayer
-{
-public:
-    MusicPlayer() = delete;
+#include <functional>
 
-    // Resume or pause the shared player; nothing without one.
+class AudioPlayer;
+class LibraryPlayer;
+class MusicDeck;
+class QTimer;
+
+// The music player: plays the current playlist (GlobalData::audioPlaylistArray) one entry at a time through
+// the shared player (GlobalData::audioPlayer), with the rules of next and previous under shuffle and repeat,
+// the advance at the end of a track and the one-second tick that carries out next and previous requests made
+// from outside (GlobalData::audioChangingFlag). It lives for the whole run, so the remote control and the
+// MPRIS service drive it whether or not the player screen was ever opened; the screen shows what it does.
+// Tracks are loaded into one long-lived libmpv instance (MusicDeck), never opened on the GUI thread.
+// An entry whose file is gone is passed over. Main thread only.
+class MusicPlayer : public QObject
+{
+    Q_OBJECT
+public:
+    static MusicPlayer &shared();
+    ~MusicPlayer() override;
+
+    // Resume or pause the shared player. Play with no player and no current entry starts the playlist's
+    // first entry (the state after a restart or after loading a saved playlist).
     static void play();
     static void pause();
 
@@ -17,4 +36,55 @@ public:
     static int currentIndex();
     // A playlist entry as the rows show it: the file name without folder and extension.
     static QString displayName(const QString &file);
+    // The file of an entry (its path relative to the audio folder) and whether it is still there.
+    static QString filePath(const QString &relative);
+    static bool isPlayable(const QString &relative);
+
+    // Starts libmpv and the one-second tick (at launch; until then the first track starts libmpv alone).
+    void start();
+    // A new tick in place of the one running (the player screen's first load does this).
+    void restartTimer();
+
+    // Starts entry `index`, or the first playable entry after it when its file is gone.
+    void playSound(int index);
+    void next();
+    void previous();
+    // The tick: ticked() for the display, then any pending request from outside.
+    void updateTime();
+
+    // Shuffle and repeat (GlobalData::playRandomMusic / playRepeatMusic), announced through PlayerEvents.
+    void setShuffle(bool on);
+    void setRepeat(bool on);
+
+    // The music's volume, 0 to 1.
+    double volume() const;
+    void setVolume(double volume);
+
+    // Draws indexes for shuffle (tests make it predictable); none gives the system's generator back.
+    void setRandomSource(std::function<quint32()> source);
+
+    MusicDeck *deck();
+
+Q_SIGNALS:
+    // Entry `index` is now the current one and its player is the shared player (none when libmpv is missing).
+    void trackStarted(int index);
+    // No entry of the playlist could be played: the shared player was dropped.
+    void nothingToPlay();
+    // The current track's length became known.
+    void durationKnown(double seconds);
+    // Once a second, before requests from outside are carried out.
+    void ticked();
+    void volumeChanged();
+
+private:
+    explicit MusicPlayer(QObject *parent);
+    // The first entry with a file, from `index` on in steps of `step` around the playlist; -1 when none.
+    static int playableFrom(int index, int step);
+    void startEntry(int index, int step);
+    int randomIndexOtherThan(int current) const;
+    void follow(LibraryPlayer *player);
+
+    MusicDeck *m_deck = nullptr;
+    QPointer<QTimer> m_timer;
+    std::function<quint32()> m_random;
 };

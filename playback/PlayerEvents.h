@@ -2,8 +2,9 @@
 
 #include <QObject>
 
-// Tells watchers (the MPRIS service) that the shared player was replaced or dropped, or that the current
-// playlist or its current track changed, so they need not wait for their next poll.
+// Tells watchers (the MPRIS service, the player screen) that the shared player was replaced or dropped, that
+// the current playlist or its current track changed, or that shuffle or repeat was switched, so they need not
+// wait for their next poll.
 class PlayerEvents : public QObject
 {
     Q_OBJECT
@@ -13,4 +14,5 @@ public:
 Q_SIGNALS:
     void sharedPlayerChanged();
     void playlistChanged();
+    void modesChanged();
 };

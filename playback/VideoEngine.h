@@ -5,11 +5,13 @@
 
 #include <memory>
 
+class MpvHandle;
+struct mpv_event;
 struct mpv_handle;
 
 // One libmpv handle playing one video. With a picture it draws through mpv's render API into a VideoSurface
 // item; without one (no OpenGL, tests) the picture goes nowhere and everything else works the same.
-// The audio output follows MELODROP_MPV_AO when set (tests use "null"). Events arrive on the main thread.
+// Requests never wait for libmpv; events arrive on the main thread.
 class VideoEngine : public QObject
 {
     Q_OBJECT
@@ -21,10 +23,10 @@ public:
     explicit VideoEngine(bool withPicture, QObject *parent = nullptr);
     ~VideoEngine() override;
 
-    bool isValid() const { return m_mpv != nullptr; }
+    bool isValid() const;
     bool withPicture() const { return m_withPicture; }
     // Shared with the picture's renderer: the handle must outlive the render context made on it.
-    std::shared_ptr<mpv_handle> handle() const { return m_mpv; }
+    std::shared_ptr<mpv_handle> handle() const;
 
     bool playing() const { return m_playing; }
     double position() const { return m_position; }
@@ -50,11 +52,17 @@ Q_SIGNALS:
     void failed();
 
 private:
-    Q_INVOKABLE void handleEvents();
+    void handleEvent(const mpv_event &event);
     void setPlaying(bool playing);
+    void setDuration(double duration);
 
-    std::shared_ptr<mpv_handle> m_mpv;
+    MpvHandle *m_mpv;
     bool m_withPicture = false;
+    bool m_paused = false;
+    bool m_loaded = false;
+    // The request for the length of the file just loaded, whose answer tells the load state.
+    quint64 m_lengthReply = 0;
+    quint64 m_requests = 0;
     bool m_playing = false;
     double m_position = 0;
     double m_duration = 0;

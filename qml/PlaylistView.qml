@@ -199,6 +199,8 @@ Item {
                         rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
                     }
                 }
+                // The entry's file is gone: kept in the list, passed over when playing.
+                opacity: model.playable ? 1.0 : 0.4
                 background: Rectangle {
                     // The current track's row: the given tint in a light window, the accent's in a dark one.
                     color: model.current ? (row.Material.theme === Material.Dark ? Qt.alpha(row.Material.accentColor, 0.25)

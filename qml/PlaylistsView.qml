@@ -21,6 +21,12 @@ Item {
     Connections {
         target: view.controller
         function onReturnRequested() { view.stack.pop() }
+        function onAlertRequested(title, message, buttons, tag) { alert.ask(title, message, buttons, tag) }
+    }
+
+    AlertDialog {
+        id: alert
+        parent: Overlay.overlay
     }
 
     ColumnLayout {

@@ -4,15 +4,10 @@
 #include "core/Storage.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
-#include "playback/LibraryPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
 #include "screens/SavedPlaylists.h"
 #include "service/VKontakteWorks.h"
-
-#include <QCoreApplication>
-#include <QRandomGenerator>
-#include <QTimer>
 
 namespace {
 
@@ -23,21 +18,33 @@ const char *const zeroTime = "0:00";
 
 Audio_Playlist::Audio_Playlist(QObject *parent)
     : QObject(parent), m_title(tr(defaultTitle)), m_elapsed(QString::fromLatin1(zeroTime)),
-      m_total(QString::fromLatin1(zeroTime)), m_rows(new PlaylistRowModel(this)),
-      m_random([] { return QRandomGenerator::global()->generate(); })
-{}
-
-Audio_Playlist::~Audio_Playlist()
+      m_total(QString::fromLatin1(zeroTime)), m_rows(new PlaylistRowModel(this))
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
-    if (m_timer && global->playbackTimer == m_timer)
-        global->playbackTimer = nullptr;
+    MusicPlayer &music = MusicPlayer::shared();
+    connect(&music, &MusicPlayer::trackStarted, this, &Audio_Playlist::trackStarted);
+    connect(&music, &MusicPlayer::ticked, this, &Audio_Playlist::ticked);
+    connect(&music, &MusicPlayer::nothingToPlay, this, [this] {
+        resetDisplay();
+        if (GlobalData::sharedGlobalData()->nowYouMayUpdatePlayer)
+            reloadTable();
+    });
+    // The length is known once the file has been opened, a moment after the track started.
+    connect(&music, &MusicPlayer::durationKnown, this,
+            [this](double seconds) { setSlider(m_sliderValue, seconds, m_sliderAnimated); });
+    connect(&PlayerEvents::shared(), &PlayerEvents::modesChanged, this, &Audio_Playlist::modesChanged);
 }
+
+Audio_Playlist::~Audio_Playlist() = default;
 
 Audio_Playlist *Audio_Playlist::shared()
 {
     static Audio_Playlist *instance = new Audio_Playlist;
     return instance;
+}
+
+void Audio_Playlist::setRandomSource(std::function<quint32()> source)
+{
+    MusicPlayer::shared().setRandomSource(std::move(source));
 }
 
 QString Audio_Playlist::randomButtonImage() const
@@ -77,17 +84,8 @@ QString Audio_Playlist::clockText(double seconds)
 
 void Audio_Playlist::viewDidLoad()
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
     // At most one tick may run: an earlier timer, whoever made it, ends here.
-    if (global->playbackTimer) {
-        global->playbackTimer->stop();
-        global->playbackTimer->deleteLater();
-    }
-    m_timer = new QTimer(this);
-    m_timer->setInterval(1000);
-    connect(m_timer, &QTimer::timeout, this, &Audio_Playlist::updateTime);
-    m_timer->start();
-    global->playbackTimer = m_timer;
+    MusicPlayer::shared().restartTimer();
 }
 
 void Audio_Playlist::viewWillAppear()
@@ -124,91 +122,30 @@ void Audio_Playlist::viewWillDisappear()
 
 void Audio_Playlist::playSound(int index)
 {
+    MusicPlayer::shared().playSound(index);
+}
+
+void Audio_Playlist::trackStarted(int index)
+{
     GlobalData *global = GlobalData::sharedGlobalData();
-    QList<PlaylistEntry> &list = global->audioPlaylistArray;
-    if (index < 0 || index >= list.size())
-        return;
-    AudioPlayer::dropShared();
-
-    const QString relative = list.at(index).file;
-    setTitle(displayName(relative));
+    const AudioPlayer *player = global->audioPlayer;
+    setTitle(displayName(global->audioPlaylistArray.at(index).file));
     setTimes(QString::fromLatin1(zeroTime), QString::fromLatin1(zeroTime));
-
-    LibraryPlayer *player = LibraryPlayer::create(VKontakteWorks::getAudioDir() + QLatin1Char('/') + relative,
-                                                  QCoreApplication::instance());
-    if (player) {
-        // Reports of a player that has since been replaced are stale and must not move the playlist.
-        const QPointer<AudioPlayer> guard(player);
-        connect(
-            player, &AudioPlayer::didFinishPlaying, this,
-            [this, guard](bool successfully) {
-                if (guard && guard == GlobalData::sharedGlobalData()->audioPlayer)
-                    audioPlayerDidFinishPlaying(successfully);
-            },
-            Qt::QueuedConnection);
-        connect(player, &AudioPlayer::endInterruption, this, [this, guard](int flags) {
-            if (guard && guard == GlobalData::sharedGlobalData()->audioPlayer)
-                audioPlayerEndInterruption(flags);
-        });
-        player->prepareToPlay();
-        player->play();
-    }
-    global->audioPlayer = player;
-
     setSlider(0, player ? player->duration() : 0, true);
-    for (PlaylistEntry &entry : list)
-        entry.current = QStringLiteral("0");
-    list[index].current = QStringLiteral("1");
     if (global->nowYouMayUpdatePlayer) {
         reloadTable();
         Q_EMIT scrollToRow(index, true);
     }
-    global->audioChangingFlag = 0;
-    Q_EMIT PlayerEvents::shared().sharedPlayerChanged();
-    Q_EMIT PlayerEvents::shared().playlistChanged();
-}
-
-int Audio_Playlist::randomIndexOtherThan(int current) const
-{
-    const quint32 count = quint32(GlobalData::sharedGlobalData()->audioPlaylistArray.size());
-    if (count < 2)
-        return int(m_random() % count);
-    int index = current;
-    while (index == current)
-        index = int(m_random() % count);
-    return index;
 }
 
 void Audio_Playlist::forwardButtonPressed()
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
-    const int count = int(global->audioPlaylistArray.size());
-    const int current = currentIndex();
-    if (count == 0 || current < 0)
-        return;
-    if (global->playRepeatMusic)
-        playSound(current);
-    else if (!global->playRandomMusic)
-        playSound(current == count - 1 ? 0 : current + 1); // the playlist wraps around, it never stops
-    else
-        playSound(randomIndexOtherThan(current));
+    MusicPlayer::shared().next();
 }
 
 void Audio_Playlist::backwardButtonPressed()
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
-    const int count = int(global->audioPlaylistArray.size());
-    const int current = currentIndex();
-    if (count == 0 || current < 0)
-        return;
-    if (global->playRepeatMusic)
-        playSound(current);
-    else if (global->audioPlayer && global->audioPlayer->currentTime() > 3.0)
-        playSound(current); // well into the track: back to its start
-    else if (!global->playRandomMusic)
-        playSound(current == 0 ? count - 1 : current - 1);
-    else
-        playSound(randomIndexOtherThan(current));
+    MusicPlayer::shared().previous();
 }
 
 void Audio_Playlist::audioSliderMoved(double value)
@@ -227,16 +164,12 @@ void Audio_Playlist::audioSliderMoved(double value)
 
 void Audio_Playlist::randomButtonPressed()
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
-    global->playRandomMusic = !global->playRandomMusic;
-    Q_EMIT modesChanged();
+    MusicPlayer::shared().setShuffle(!GlobalData::sharedGlobalData()->playRandomMusic);
 }
 
 void Audio_Playlist::repeatButtonPressed()
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
-    global->playRepeatMusic = !global->playRepeatMusic;
-    Q_EMIT modesChanged();
+    MusicPlayer::shared().setRepeat(!GlobalData::sharedGlobalData()->playRepeatMusic);
 }
 
 void Audio_Playlist::additionButtonPressed()
@@ -308,8 +241,13 @@ void Audio_Playlist::savePlaylistAs()
     if (list.isEmpty())
         return;
     const QString path = folder + QLatin1Char('/') + m_playlistName + QStringLiteral(".tuneplaylist");
-    if (PlaylistFile::write(path, list))
+    if (PlaylistFile::write(path, list)) {
         Q_EMIT playlistSaved(path);
+        return;
+    }
+    // A full disk or a folder that cannot be written: the user thinks the playlist is kept unless told.
+    Q_EMIT alertRequested(tr("Ошибка"), tr("Плейлист не сохранён: файл не удалось записать"), {tr("Готово")},
+                          ErrorAlert);
 }
 
 void Audio_Playlist::clearPlaylist()
@@ -363,29 +301,16 @@ QObject *Audio_Playlist::newPlaylistsScreen() const
 
 void Audio_Playlist::updateTime()
 {
+    MusicPlayer::shared().updateTime();
+}
+
+void Audio_Playlist::ticked()
+{
     GlobalData *global = GlobalData::sharedGlobalData();
-    if (global->nowYouMayUpdatePlayer) {
-        showPlayerTimes();
-        setSlider(global->audioPlayer ? global->audioPlayer->currentTime() : 0, m_sliderMaximum, true);
-    }
-    // Requests from outside wait here until a track is current; a started track clears them.
-    if (global->audioChangingFlag == 1)
-        forwardButtonPressed();
-    else if (global->audioChangingFlag == -1)
-        backwardButtonPressed();
-}
-
-void Audio_Playlist::audioPlayerDidFinishPlaying(bool successfully)
-{
-    // A track that could not be decoded to its end stays where it stopped.
-    if (successfully)
-        forwardButtonPressed();
-}
-
-void Audio_Playlist::audioPlayerEndInterruption(int flags)
-{
-    if (flags & 1)
-        play();
+    if (!global->nowYouMayUpdatePlayer)
+        return;
+    showPlayerTimes();
+    setSlider(global->audioPlayer ? global->audioPlayer->currentTime() : 0, m_sliderMaximum, true);
 }
 
 void Audio_Playlist::reloadTable()
@@ -394,7 +319,8 @@ void Audio_Playlist::reloadTable()
     const QList<PlaylistEntry> &list = GlobalData::sharedGlobalData()->audioPlaylistArray;
     rows.reserve(size_t(list.size()));
     for (const PlaylistEntry &entry : list)
-        rows.push_back({displayName(entry.file), entry.current == QLatin1String("1")});
+        rows.push_back({displayName(entry.file), entry.current == QLatin1String("1"),
+                        MusicPlayer::isPlayable(entry.file)});
     m_rows->setRows(std::move(rows));
 }
 

@@ -4,19 +4,12 @@
 #include "playback/MusicPlayer.h"
 #include "screens/PlaylistRowModel.h"
 
-#include <QAbstractListModel>
-#include <QColor>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <vector>
-
-class AudioPlayer;
-class QTimer;
 
 // Takes the element at `from` out of `list` and puts it at `to`, or at the end when `to` is no longer inside
 // the shortened list. Equal indexes, or a `from` outside the list, change nothing.
@@ -31,11 +24,11 @@ template <typename T> void moveObjectFromIndex(QList<T> &list, qsizetype from, q
         list.append(object);
 }
 
-// The audio player screen: plays the current playlist (GlobalData::audioPlaylistArray) one track at a time
-// through the shared player, with shuffle and repeat, seeking, reordering and deletion, and saves, loads and
-// clears playlists. Its one-second timer also carries out next and previous requests made from outside
-// (GlobalData::audioChangingFlag), so one controller stays alive for the whole run of the program.
-// Alerts are asked for through alertRequested and answered through alertViewClickedButtonAtIndex.
+// The audio player screen: shows the current playlist (GlobalData::audioPlaylistArray) and the track the
+// music player (MusicPlayer) plays, hands it the taps on rows and transport buttons, and seeks, reorders,
+// deletes, saves, loads and clears playlists. Playback itself, with its tick and the requests from outside,
+// belongs to MusicPlayer, which runs whether or not this screen was ever opened. Alerts are asked for through
+// alertRequested and answered through alertViewClickedButtonAtIndex.
 class Audio_Playlist : public QObject
 {
     Q_OBJECT
@@ -56,7 +49,7 @@ class Audio_Playlist : public QObject
     Q_PROPERTY(PlaylistRowModel *rows READ rows CONSTANT)
 
 public:
-    enum AlertTag { MenuAlert = 1, SaveAlert = 2, ClearAlert = 3 };
+    enum AlertTag { MenuAlert = 1, SaveAlert = 2, ErrorAlert = 3, ClearAlert = 4 };
     Q_ENUM(AlertTag)
 
     explicit Audio_Playlist(QObject *parent = nullptr);
@@ -86,7 +79,7 @@ public:
     PlaylistRowModel *rows() const { return m_rows; }
 
     // Draws indexes for shuffle (tests make it predictable). Defaults to the system's generator.
-    void setRandomSource(std::function<quint32()> source) { m_random = std::move(source); }
+    void setRandomSource(std::function<quint32()> source);
 
     // The view's life: loaded once, then appearing and disappearing.
     Q_INVOKABLE void viewDidLoad();
@@ -121,10 +114,6 @@ public:
     // The one-second tick: the time display while visible, then any pending request from outside.
     Q_INVOKABLE void updateTime();
 
-    // The shared player's reports.
-    void audioPlayerDidFinishPlaying(bool successfully);
-    void audioPlayerEndInterruption(int flags);
-
     // The name shown for the entry with relative path `file`: no folders, no extension.
     static QString displayName(const QString &file) { return MusicPlayer::displayName(file); }
     // Index of the last entry marked "1", or -1.
@@ -149,6 +138,8 @@ Q_SIGNALS:
     void playlistSaved(const QString &path);
 
 private:
+    void trackStarted(int index);
+    void ticked();
     void reloadTable();
     void resetDisplay();
     void setTitle(const QString &title);
@@ -157,8 +148,6 @@ private:
     void setEditing(bool editing);
     void setPlaylistName(const QString &name);
     void showPlayerTimes();
-    // A random index of the playlist different from `current` when there are two or more entries.
-    int randomIndexOtherThan(int current) const;
     static QString clockText(double seconds);
 
     QString m_title;
@@ -171,6 +160,4 @@ private:
     QString m_playlistName;
     QString m_playlistNameToSave;
     PlaylistRowModel *m_rows;
-    QPointer<QTimer> m_timer;
-    std::function<quint32()> m_random;
 };

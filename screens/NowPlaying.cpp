@@ -14,6 +14,7 @@ NowPlaying::NowPlaying(QObject *parent) : QObject(parent)
     m_timer.start();
     connect(&PlayerEvents::shared(), &PlayerEvents::sharedPlayerChanged, this, &NowPlaying::refresh);
     connect(&PlayerEvents::shared(), &PlayerEvents::playlistChanged, this, &NowPlaying::refresh);
+    connect(&MusicPlayer::shared(), &MusicPlayer::volumeChanged, this, &NowPlaying::volumeChanged);
     refresh();
 }
 
@@ -44,7 +45,8 @@ void NowPlaying::refresh()
     }
     AudioPlayer *player = global->audioPlayer;
     const bool playing = player && player->isPlaying();
-    const bool canPlay = player != nullptr;
+    // Play starts the first entry when no track has started yet.
+    const bool canPlay = player != nullptr || !global->audioPlaylistArray.isEmpty();
     if (playing != m_playing || canPlay != m_canPlay) {
         m_playing = playing;
         m_canPlay = canPlay;
@@ -71,26 +73,22 @@ QString NowPlaying::totalText() const
 
 double NowPlaying::volume() const
 {
-    return AudioPlayer::sharedVolume();
+    return MusicPlayer::shared().volume() * 100.0;
 }
 
 void NowPlaying::setVolume(double percent)
 {
-    if (qFuzzyCompare(percent, AudioPlayer::sharedVolume()))
-        return;
-    AudioPlayer::setSharedVolume(percent);
-    Q_EMIT volumeChanged();
+    MusicPlayer::shared().setVolume(qBound(0.0, percent, 100.0) / 100.0);
 }
 
 void NowPlaying::togglePlayPause()
 {
+    // With no track started, play starts the playlist's first entry.
     AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer;
-    if (!player)
-        return;
-    if (player->isPlaying())
-        Audio_Playlist::pause();
+    if (player && player->isPlaying())
+        MusicPlayer::pause();
     else
-        Audio_Playlist::play();
+        MusicPlayer::play();
     refresh();
 }
 

@@ -20,6 +20,8 @@ QVariant PlaylistRowModel::data(const QModelIndex &index, int role) const
         return row.current;
     case BackgroundRole:
         return row.current ? currentRowColor() : QColor(Qt::transparent);
+    case PlayableRole:
+        return row.playable;
     default:
         return {};
     }
@@ -27,8 +29,11 @@ QVariant PlaylistRowModel::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> PlaylistRowModel::roleNames() const
 {
-    return {
-        {TitleRole, "title"}, {IconRole, "icon"}, {CurrentRole, "current"}, {BackgroundRole, "background"}};
+    return {{TitleRole, "title"},
+            {IconRole, "icon"},
+            {CurrentRole, "current"},
+            {BackgroundRole, "background"},
+            {PlayableRole, "playable"}};
 }
 
 void PlaylistRowModel::setRows(std::vector<Row> rows)

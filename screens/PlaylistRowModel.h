@@ -18,12 +18,14 @@ public:
         IconRole,                     // "icon_audio_active.png" for the current track, else "icon_audio.png"
         CurrentRole,                  // the entry marked "1"
         BackgroundRole,               // rgb(228, 234, 240) for the current track, else transparent
+        PlayableRole,                 // the entry's file is there; rows without one are drawn dimmed
     };
 
     struct Row
     {
         QString title;
         bool current = false;
+        bool playable = true;
         bool operator==(const Row &) const = default;
     };
 

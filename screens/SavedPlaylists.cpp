@@ -3,8 +3,8 @@
 #include "core/GlobalData.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
+#include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
-#include "screens/Audio_Playlist.h"
 #include "service/VKontakteWorks.h"
 
 #include <QDir>
@@ -18,7 +18,7 @@ QStringList SavedPlaylists::names() const
     QStringList names;
     names.reserve(m_playlistsArray.size());
     for (const QString &file : m_playlistsArray)
-        names << Audio_Playlist::displayName(file);
+        names << MusicPlayer::displayName(file);
     return names;
 }
 
@@ -43,10 +43,15 @@ void SavedPlaylists::rowSelected(int row)
     GlobalData *global = GlobalData::sharedGlobalData();
     const std::optional<QList<PlaylistEntry>> entries =
         PlaylistFile::read(VKontakteWorks::getPlaylistsDir() + QLatin1Char('/') + m_playlistsArray.at(row));
+    if (!entries) {
+        // Emptying the playlist for a file that cannot be read would lose it for nothing.
+        Q_EMIT alertRequested(tr("Ошибка"), tr("Плейлист не загружен: файл не удалось прочитать"),
+                              {tr("Готово")}, 0);
+        return;
+    }
     AudioPlayer::dropShared();
     global->audioPlaylistArray.clear();
-    if (entries)
-        global->audioPlaylistArray.append(*entries);
+    global->audioPlaylistArray.append(*entries);
     global->iJustSelectedPlaylist = true;
     Q_EMIT PlayerEvents::shared().playlistChanged();
     Q_EMIT returnRequested();

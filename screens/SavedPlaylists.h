@@ -22,7 +22,8 @@ public:
 
     // Lists the folder anew.
     Q_INVOKABLE void viewWillAppear();
-    // Loads the playlist of `row` in place of the current one; no track starts.
+    // Loads the playlist of `row` in place of the current one; no track starts. A file that cannot be read
+    // leaves the current playlist and its playback alone and asks for an error alert.
     Q_INVOKABLE void rowSelected(int row);
     // Deletes the file of `row`.
     Q_INVOKABLE void deleteRow(int row);
@@ -31,6 +32,8 @@ Q_SIGNALS:
     void playlistsChanged();
     // Go back to the player screen.
     void returnRequested();
+    // An alert for the view; its answer changes nothing.
+    void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
 
 private:
     QStringList m_playlistsArray;

@@ -86,6 +86,8 @@ TEST(CliFailureTest, EveryCommandExitsWithOneAndNamesTheCauseWhenTheServiceDoesN
     const QString address = QStringLiteral("127.0.0.1:") + QString::number(closedPort());
     const QString base = QStringLiteral("http://") + address;
     QTemporaryDir root;
+    // A sign-in with no password argument takes it from the environment.
+    qputenv("MELODROP_PASSWORD", "password");
     const QList<QPair<QString, QString>> table = commandTable();
     ASSERT_GE(table.size(), 8);
     for (const auto &[name, pattern] : table) {

@@ -7,7 +7,8 @@
 #include "desktop/RemoteControl.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
-#include "screens/Audio_Playlist.h"
+#include "playback/MusicPlayer.h"
+#include "playback/PlayerEvents.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include <QDBusMetaType>
 #include <QDir>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -177,7 +179,7 @@ protected:
     QTemporaryDir root;
     GlobalData *global = nullptr;
     customMainAppClass remote;
-    Audio_Playlist screen;
+    MusicPlayer &music = MusicPlayer::shared();
     QString connectionName;
     std::unique_ptr<QDBusConnection> connection;
     std::unique_ptr<Mpris> mpris;
@@ -219,9 +221,10 @@ TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
     EXPECT_EQ(global->audioChangingFlag, 1) << "the request is made even while nothing plays";
     global->audioChangingFlag = 0;
 
-    screen.playSound(0);
+    music.playSound(0);
     AudioPlayer *player = global->audioPlayer;
     ASSERT_NE(player, nullptr);
+    ASSERT_TRUE(waitFor([&] { return player->duration() > 0; }, 5000));
     EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Playing"));
     EXPECT_EQ(playerctl({"metadata", "--format", "{{artist}}|{{title}}|{{mpris:length}}"}).out,
               QStringLiteral("Artist|First|%1").arg(qlonglong(player->duration() * 1e6)));
@@ -255,22 +258,147 @@ TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
     EXPECT_EQ(global->audioChangingFlag, 1);
     EXPECT_EQ(call(QStringLiteral("Previous")).code, 0);
     EXPECT_EQ(global->audioChangingFlag, 1) << "a pending change holds the other buttons back";
-    screen.updateTime();
+    music.updateTime();
     EXPECT_EQ(playingFile(), QStringLiteral("Second.mp3"));
     EXPECT_EQ(playerctl({"metadata", "title"}).out, QStringLiteral("Second"));
     EXPECT_EQ(call(QStringLiteral("Previous")).code, 0);
     EXPECT_EQ(global->audioChangingFlag, -1);
-    screen.updateTime();
+    music.updateTime();
     EXPECT_EQ(playingFile(), QStringLiteral("Artist - First.mp3"));
+}
 
-    const Result canSeek = get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("CanSeek"));
-    EXPECT_TRUE(canSeek.out.contains(QStringLiteral("boolean false")));
-    const double before = global->audioPlayer->currentTime();
-    const Result seek = bus->run(QStringLiteral("dbus-send"),
-                                 {"--session", "--print-reply", "--dest=" + mpris->serviceName(),
-                                  Mpris::objectPath, "org.mpris.MediaPlayer2.Player.Seek", "int64:20000000"});
-    EXPECT_EQ(seek.code, 0);
-    EXPECT_LT(global->audioPlayer->currentTime() - before, 5) << "no jump without CanSeek";
+TEST_F(MprisTest, PlayAfterARestartStartsTheFirstEntryAndNextWorksWithoutTheScreen)
+{
+    // The autosaved playlist restored: entries, none current, no player.
+    makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
+    EXPECT_TRUE(get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("CanPlay"))
+                    .out.contains(QStringLiteral("boolean true")));
+    EXPECT_EQ(playerctl({"play-pause"}).code, 0);
+    EXPECT_EQ(playingFile(), QStringLiteral("One.mp3"));
+    EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Playing"));
+
+    music.start(); // the tick that runs from launch carries out next and previous
+    EXPECT_EQ(playerctl({"next"}).code, 0);
+    ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("Two.mp3"); }, 3000));
+    EXPECT_EQ(playerctl({"previous"}).code, 0);
+    ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("One.mp3"); }, 3000));
+}
+
+TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
+{
+    QDBusConnection watcher = QDBusConnection::connectToBus(bus->address, QStringLiteral("mpris-jumps"));
+    BusListener listener;
+    ASSERT_TRUE(watcher.connect(mpris->serviceName(), Mpris::objectPath,
+                                QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("Seeked"),
+                                &listener, SLOT(seeked(qlonglong))));
+    EXPECT_TRUE(get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("CanSeek"))
+                    .out.contains(QStringLiteral("boolean false")))
+        << "nothing to seek in";
+    makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
+    music.playSound(0);
+    AudioPlayer *player = global->audioPlayer;
+    ASSERT_TRUE(waitFor([&] { return player->duration() > 0; }, 5000));
+    MusicPlayer::pause();
+    EXPECT_TRUE(get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("CanSeek"))
+                    .out.contains(QStringLiteral("boolean true")));
+
+    EXPECT_EQ(playerctl({"position", "30"}).code, 0);
+    EXPECT_NEAR(player->currentTime(), 30, 0.3);
+    ASSERT_TRUE(waitFor([&] { return !listener.jumps.isEmpty(); }, 5000));
+    EXPECT_NEAR(double(listener.jumps.last()), 30e6, 0.3e6);
+    EXPECT_NEAR(playerctl({"position"}).out.toDouble(), 30, 0.3);
+
+    EXPECT_EQ(playerctl({"position", "5-"}).code, 0); // Seek by -5 s
+    EXPECT_NEAR(player->currentTime(), 25, 0.3);
+    EXPECT_EQ(playerctl({"position", "100-"}).code, 0);
+    EXPECT_NEAR(player->currentTime(), 0, 0.3) << "before the start is the start";
+    EXPECT_FALSE(player->isPlaying()) << "a jump keeps the paused state";
+
+    // SetPosition names the track: another one's identity, or a place past the end, changes nothing.
+    const Result wrongTrack =
+        bus->run(QStringLiteral("dbus-send"), {"--session", "--print-reply", "--dest=" + mpris->serviceName(),
+                                               Mpris::objectPath, "org.mpris.MediaPlayer2.Player.SetPosition",
+                                               "objpath:/org/melodrop/Track/999999", "int64:40000000"});
+    EXPECT_EQ(wrongTrack.code, 0);
+    EXPECT_NEAR(player->currentTime(), 0, 0.3);
+    EXPECT_EQ(playerctl({"position", "61"}).code, 0);
+    EXPECT_NEAR(player->currentTime(), 0, 0.3);
+
+    // Seeking past the end goes on to the next track.
+    EXPECT_EQ(playerctl({"position", "70+"}).code, 0);
+    EXPECT_EQ(global->audioChangingFlag, 1);
+    music.updateTime();
+    EXPECT_EQ(playingFile(), QStringLiteral("Two.mp3"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-jumps"));
+}
+
+TEST_F(MprisTest, VolumeLoopAndShuffleFollowThePlayerBothWays)
+{
+    QDBusConnection watcher = QDBusConnection::connectToBus(bus->address, QStringLiteral("mpris-modes"));
+    BusListener listener;
+    ASSERT_TRUE(watcher.connect(mpris->serviceName(), Mpris::objectPath,
+                                QStringLiteral("org.freedesktop.DBus.Properties"),
+                                QStringLiteral("PropertiesChanged"), &listener,
+                                SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+    QSignalSpy modes(&PlayerEvents::shared(), &PlayerEvents::modesChanged);
+
+    EXPECT_EQ(playerctl({"volume", "0.5"}).code, 0);
+    EXPECT_DOUBLE_EQ(music.volume(), 0.5);
+    EXPECT_EQ(playerctl({"volume"}).out.toDouble(), 0.5);
+    ASSERT_TRUE(waitFor([&] { return listener.lastValue(QStringLiteral("Volume")) == 0.5; }, 3000));
+    music.setVolume(0.8);
+    ASSERT_TRUE(waitFor([&] { return listener.lastValue(QStringLiteral("Volume")) == 0.8; }, 3000));
+
+    EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("None"));
+    EXPECT_EQ(playerctl({"loop", "Playlist"}).code, 0);
+    EXPECT_TRUE(global->playRepeatMusic);
+    EXPECT_EQ(modes.count(), 1) << "the repeat button follows";
+    EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("Playlist"));
+    EXPECT_EQ(playerctl({"loop", "None"}).code, 0);
+    EXPECT_FALSE(global->playRepeatMusic);
+    EXPECT_EQ(playerctl({"loop", "Track"}).code, 0);
+    EXPECT_TRUE(global->playRepeatMusic) << "repeat starts the same track again: that is what Track asks";
+
+    EXPECT_EQ(playerctl({"shuffle"}).out, QStringLiteral("Off"));
+    EXPECT_EQ(playerctl({"shuffle", "On"}).code, 0);
+    EXPECT_TRUE(global->playRandomMusic);
+    EXPECT_EQ(playerctl({"shuffle"}).out, QStringLiteral("On"));
+
+    // The screen's buttons go through the player: the bus hears of them.
+    music.setShuffle(false);
+    music.setRepeat(false);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return listener.lastValue(QStringLiteral("Shuffle")) == false &&
+                   listener.lastValue(QStringLiteral("LoopStatus")) == QStringLiteral("None");
+        },
+        3000));
+    EXPECT_EQ(playerctl({"shuffle"}).out, QStringLiteral("Off"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-modes"));
+}
+
+TEST_F(MprisTest, MetadataComesFromTheTagsAndFallsBackToTheFileName)
+{
+    ASSERT_TRUE(Mp3Fixture::writeTagged(VKontakteWorks::getAudioDir() + QStringLiteral("/01 track.mp3"), 20,
+                                        QStringLiteral("Песня"), QStringLiteral("Исполнитель"),
+                                        QStringLiteral("Альбом")));
+    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("01 track.mp3"), QStringLiteral("0")});
+    makePlaylist({QStringLiteral("Band - Untagged.mp3")}, 15);
+
+    music.playSound(0);
+    ASSERT_TRUE(waitFor([&] { return global->audioPlayer->duration() > 0; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return !global->audioPlayer->metadata().isEmpty(); }, 5000));
+    EXPECT_EQ(
+        playerctl({"metadata", "--format", "{{title}}|{{artist}}|{{album}}|{{mpris:length}}"}).out,
+        QStringLiteral("Песня|Исполнитель|Альбом|%1").arg(qlonglong(global->audioPlayer->duration() * 1e6)));
+    const QString firstId = playerctl({"metadata", "mpris:trackid"}).out;
+    EXPECT_TRUE(firstId.contains(QStringLiteral("/org/melodrop/Track/"))) << firstId.toStdString();
+
+    music.next();
+    ASSERT_TRUE(waitFor([&] { return global->audioPlayer->duration() > 0; }, 5000));
+    EXPECT_EQ(playerctl({"metadata", "--format", "{{title}}|{{artist}}|{{album}}"}).out,
+              QStringLiteral("Untagged|Band|"));
+    EXPECT_NE(playerctl({"metadata", "mpris:trackid"}).out, firstId);
 }
 
 TEST_F(MprisTest, ChangesAreAnnouncedAndJumpsReported)
@@ -286,32 +414,36 @@ TEST_F(MprisTest, ChangesAreAnnouncedAndJumpsReported)
                                 &listener, SLOT(seeked(qlonglong))));
     makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
 
-    screen.playSound(0);
+    music.playSound(0);
     ASSERT_TRUE(
         waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Playing"; }, 5000));
     EXPECT_EQ(listener.lastValue(QStringLiteral("CanGoNext")), true);
     EXPECT_EQ(listener.lastValue(QStringLiteral("CanPlay")), true);
-    const QVariantMap metadata =
-        qdbus_cast<QVariantMap>(listener.lastValue(QStringLiteral("Metadata")).value<QDBusArgument>());
-    EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("One"));
-    EXPECT_GT(metadata.value(QStringLiteral("mpris:length")).toLongLong(), 59'000'000);
+    const auto metadata = [&] {
+        return qdbus_cast<QVariantMap>(listener.lastValue(QStringLiteral("Metadata")).value<QDBusArgument>());
+    };
+    EXPECT_EQ(metadata().value(QStringLiteral("xesam:title")).toString(), QStringLiteral("One"));
+    // The length follows once the file has been opened.
+    ASSERT_TRUE(waitFor(
+        [&] { return metadata().value(QStringLiteral("mpris:length")).toLongLong() > 59'000'000; }, 5000));
 
-    Audio_Playlist::pause();
+    MusicPlayer::pause();
     ASSERT_TRUE(
         waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Paused"; }, 5000));
 
-    screen.audioSliderMoved(30);
+    global->audioPlayer->setCurrentTime(30);
     ASSERT_TRUE(waitFor([&] { return !listener.jumps.isEmpty(); }, 5000));
     EXPECT_NEAR(double(listener.jumps.last()), 30e6, 0.3e6);
 
-    // Repeat starts the same track again: the metadata stays, the jump back to the start is reported.
+    // Repeat starts the same track again: the jump back to the start is reported.
     global->playRepeatMusic = true;
     listener.jumps.clear();
-    screen.forwardButtonPressed();
+    music.next();
     ASSERT_TRUE(waitFor([&] { return !listener.jumps.isEmpty(); }, 5000));
     EXPECT_LT(listener.jumps.last(), 1'000'000);
 
-    screen.clearPlaylist();
+    AudioPlayer::dropShared();
+    global->audioPlaylistArray.clear();
     ASSERT_TRUE(
         waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Stopped"; }, 5000));
     EXPECT_EQ(listener.lastValue(QStringLiteral("CanGoNext")), false);

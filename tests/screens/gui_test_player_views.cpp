@@ -225,4 +225,30 @@ TEST_F(PlayerViewTest, MenuSavesThroughTheDialogAndLoadsFromTheSavedPlaylists)
     EXPECT_EQ(screen.title(), QStringLiteral("Аудиоплеер"));
 }
 
+TEST_F(PlayerViewTest, AnEntryWhoseFileIsGoneIsDrawnDimmedAndPassedOver)
+{
+    global->audioPlaylistArray.insert(1, PlaylistEntry{QStringLiteral("Gone.mp3"), QStringLiteral("0")});
+    QQuickItem *first = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (first = find(QStringLiteral("playlistRow0"))) != nullptr; }, 3000));
+    // A tap on the first row, as the user makes it: the table is drawn anew with the entry added meanwhile.
+    QTest::mouseClick(window.get(), Qt::LeftButton, Qt::NoModifier,
+                      first->mapToScene(QPointF(first->width() / 2, first->height() / 2)).toPoint());
+    ASSERT_EQ(playingFile(), QStringLiteral("Artist - One.mp3"));
+    // The rows are made anew for the longer list.
+    QQuickItem *gone = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (gone = find(QStringLiteral("playlistRow3"))) != nullptr; }, 3000));
+    gone = find(QStringLiteral("playlistRow1"));
+    ASSERT_NE(gone, nullptr);
+    EXPECT_LT(gone->opacity(), 0.5);
+    EXPECT_DOUBLE_EQ(find(QStringLiteral("playlistRow0"))->opacity(), 1.0);
+    grab(QStringLiteral("player-screen-gone-entry.png"));
+
+    QQuickItem *forward = find(QStringLiteral("forwardButton"));
+    ASSERT_NE(forward, nullptr);
+    QTest::mouseClick(window.get(), Qt::LeftButton, Qt::NoModifier,
+                      forward->mapToScene(QPointF(forward->width() / 2, forward->height() / 2)).toPoint());
+    EXPECT_EQ(playingFile(), QStringLiteral("Two.mp3")) << "the gone entry is passed over";
+    EXPECT_EQ(global->audioPlaylistArray.size(), 4) << "and kept";
+}
+
 } // namespace

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 int main(int argc, char **argv)
 {
     QStandardPaths::setTestModeEnabled(true);
@@ -21,6 +23,7 @@ int main(int argc, char **argv)
     qputenv("MELODROP_MPV_AO", "null"); // tests never make sound
     Pacing::setScale(0);                // the deliberate pauses are the product's, not the suite's
     QGuiApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C"); // for libmpv, after the application object set the locale
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

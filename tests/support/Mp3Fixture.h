@@ -2,12 +2,15 @@
 
 #include "core/GlobalData.h"
 #include "playback/AudioPlayer.h"
+#include "playback/MusicPlayer.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+
+#include <utility>
 
 // Silent MP3 files for the player tests: MPEG-1 Layer III frames at 128 kbit/s and 44.1 kHz whose side
 // information and main data are all zero. Each frame holds 1152 samples; padding bytes are spread as an
@@ -49,6 +52,37 @@ inline bool write(const QString &path, double seconds)
     return file.write(silence(seconds)) >= 0;
 }
 
+// An ID3v2.4 tag with the texts given (UTF-8); empty texts are left out.
+inline QByteArray id3Tag(const QString &title, const QString &artist, const QString &album)
+{
+    const auto syncsafe = [](int size) {
+        QByteArray bytes(4, '\0');
+        for (int i = 3; i >= 0; --i, size >>= 7)
+            bytes[i] = char(size & 0x7f);
+        return bytes;
+    };
+    QByteArray frames;
+    const std::pair<const char *, QString> texts[] = {{"TIT2", title}, {"TPE1", artist}, {"TALB", album}};
+    for (const auto &[id, text] : texts) {
+        if (text.isEmpty())
+            continue;
+        const QByteArray content = '\x03' + text.toUtf8(); // encoding 3: UTF-8
+        frames += QByteArray(id) + syncsafe(int(content.size())) + QByteArray(2, '\0') + content;
+    }
+    return QByteArray("ID3\x04\x00\x00", 6) + syncsafe(int(frames.size())) + frames;
+}
+
+// Writes `seconds` of silence after a tag naming title, artist and album.
+inline bool writeTagged(const QString &path, double seconds, const QString &title, const QString &artist,
+                        const QString &album)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(id3Tag(title, artist, album) + silence(seconds)) >= 0;
+}
+
 // Writes something named like an MP3 that is none.
 inline bool writeBroken(const QString &path)
 {
@@ -70,6 +104,9 @@ inline void resetPlayerState()
     global->playRepeatMusic = false;
     global->nowYouMayUpdatePlayer = false;
     global->iJustSelectedPlaylist = false;
+    MusicPlayer::shared().setRandomSource({});
+    if (MusicPlayer::shared().volume() != 1.0)
+        MusicPlayer::shared().setVolume(1.0);
 }
 
 } // namespace Mp3Fixture

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusObjectPath>
+#include <QString>
+#include <QVariantMap>
+
+class Mpris;
+
+// org.mpris.MediaPlayer2.Player of the MPRIS service: the music player's state and controls.
+class MprisPlayerAdaptor : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
+    Q_PROPERTY(QString LoopStatus READ loopStatus WRITE setLoopStatus)
+    Q_PROPERTY(double Rate READ rate WRITE setRate)
+    Q_PROPERTY(bool Shuffle READ shuffle WRITE setShuffle)
+    Q_PROPERTY(QVariantMap Metadata READ metadata)
+    Q_PROPERTY(double Volume READ volume WRITE setVolume)
+    Q_PROPERTY(qlonglong Position READ position)
+    Q_PROPERTY(double MinimumRate READ rate CONSTANT)
+    Q_PROPERTY(double MaximumRate READ rate CONSTANT)
+    Q_PROPERTY(bool CanGoNext READ canGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ canGoPrevious)
+    Q_PROPERTY(bool CanPlay READ canPlay)
+    Q_PROPERTY(bool CanPause READ canPause)
+    Q_PROPERTY(bool CanSeek READ canSeek)
+    Q_PROPERTY(bool CanControl READ canControl CONSTANT)
+
+public:
+    explicit MprisPlayerAdaptor(Mpris *parent);
+    QString playbackStatus() const;
+    QString loopStatus() const;
+    void setLoopStatus(const QString &status);
+    // Playback runs at normal speed only; asking for another changes nothing.
+    double rate() const { return 1.0; }
+    void setRate(double) {}
+    bool shuffle() const;
+    void setShuffle(bool on);
+    QVariantMap metadata() const;
+    double volume() const;
+    void setVolume(double volume);
+    qlonglong position() const;
+    bool canGoNext() const;
+    bool canGoPrevious() const;
+    bool canPlay() const;
+    bool canPause() const;
+    bool canSeek() const;
+    bool canControl() const { return true; }
+
+public Q_SLOTS:
+    void Next();
+    void Previous();
+    void Pause();
+    void PlayPause();
+    void Stop();
+    void Play();
+    void Seek(qlonglong offset);
+    void SetPosition(const QDBusObjectPath &trackId, qlonglong position);
+    // No address scheme is supported: nothing is opened.
+    void OpenUri(const QString &uri);
+
+Q_SIGNALS:
+    void Seeked(qlonglong position);
+
+private:
+    Mpris *m_mpris;
+};

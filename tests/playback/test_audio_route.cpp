@@ -1,0 +1,229 @@
+#include "../support/Mp3Fixture.h"
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "playback/AudioPlayer.h"
+#include "playback/AudioRoute.h"
+#include "playback/AudioRouteMonitor.h"
+#include "playback/OutputRouteTracker.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using TestSupport::waitFor;
+
+namespace {
+
+class PlayingPlayer : public AudioPlayer
+{
+public:
+    void play() override { playing = true; }
+    void pause() override { playing = false; }
+    void stop() override { playing = false; }
+    bool isPlaying() const override { return playing; }
+    bool playing = true;
+};
+
+using Availability = OutputSink::Availability;
+
+// A card with headphones and speakers on one sink, as PulseAudio and PipeWire show a laptop's analog output.
+OutputSink analog(quint32 index, const QString &active, Availability headphones)
+{
+    return {index,
+            QStringLiteral("alsa_output.analog-stereo"),
+            active,
+            {{QStringLiteral("analog-output-headphones"), headphones},
+             {QStringLiteral("analog-output-speaker"), Availability::Unknown}}};
+}
+
+OutputSink usbHeadset(quint32 index)
+{
+    return {index, QStringLiteral("alsa_output.usb-headset"), QString(), {}};
+}
+
+const QString headphones = QStringLiteral("analog-output-headphones");
+const QString speaker = QStringLiteral("analog-output-speaker");
+
+class AudioRouteTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        global = GlobalData::sharedGlobalData();
+        Mp3Fixture::resetPlayerState();
+        global->audioPlayer = &player;
+    }
+    void TearDown() override
+    {
+        global->audioPlayer = nullptr;
+        Settings::setSharedPath(QString());
+    }
+    static QVariantMap reason(int value) { return {{QLatin1String(AudioRoute::reasonKey), value}}; }
+
+    QTemporaryDir root;
+    GlobalData *global = nullptr;
+    PlayingPlayer player;
+};
+
+TEST_F(AudioRouteTest, ADeviceGoneAwayPausesUnlessAutopauseIsOff)
+{
+    AudioRoute::audioRouteChangeListener(0x12345678, reason(2));
+    EXPECT_TRUE(player.playing) << "another property";
+    AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(1));
+    EXPECT_TRUE(player.playing) << "plugging in never pauses";
+    EXPECT_FALSE(Settings::shared().contains(QStringLiteral("settings_autopause")));
+
+    AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(2));
+    EXPECT_FALSE(player.playing);
+    EXPECT_TRUE(Settings::shared().boolValue(QStringLiteral("settings_autopause"), false))
+        << "written as true";
+
+    Settings::shared().setBool(QStringLiteral("settings_autopause"), false);
+    player.playing = true;
+    AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(2));
+    EXPECT_TRUE(player.playing);
+
+    global->audioPlayer = nullptr;
+    Settings::shared().setBool(QStringLiteral("settings_autopause"), true);
+    AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(2)); // no player: nothing
+}
+
+// Each case: what the sound server reported, in order, and the reason of the last report.
+struct RouteCase
+{
+    const char *name;
+    std::function<void(OutputRouteTracker &)> before;
+    std::function<int(OutputRouteTracker &)> last;
+    int reason;
+};
+
+TEST(OutputRouteTracker, ReportsTheOutputInUseGoingAwayAndNothingElse)
+{
+    qint64 now = 0;
+    const auto laptopWithHeadphones = [](OutputRouteTracker &tracker) {
+        tracker.defaultSinkChanged(QStringLiteral("alsa_output.analog-stereo"));
+        tracker.sinkChanged(analog(1, headphones, Availability::Yes));
+        tracker.sinkChanged(usbHeadset(2));
+    };
+    const auto playingOnHeadset = [&](OutputRouteTracker &tracker) {
+        laptopWithHeadphones(tracker);
+        tracker.streamSinkChanged(2);
+    };
+    const RouteCase cases[] = {
+        {"headphones unplugged, the server switches to the speakers", laptopWithHeadphones,
+         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, speaker, Availability::No)); }, 2},
+        {"headphones unplugged, the port stays selected", laptopWithHeadphones,
+         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, headphones, Availability::No)); }, 2},
+        {"the same report again is no second loss",
+         [&](OutputRouteTracker &t) {
+             laptopWithHeadphones(t);
+             t.sinkChanged(analog(1, speaker, Availability::No));
+         },
+         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, speaker, Availability::No)); }, 0},
+        {"headphones plugged in",
+         [](OutputRouteTracker &t) {
+             t.defaultSinkChanged(QStringLiteral("alsa_output.analog-stereo"));
+             t.sinkChanged(analog(1, speaker, Availability::No));
+         },
+         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, headphones, Availability::Yes)); }, 1},
+        {"the user picks the speakers while the headphones stay in", laptopWithHeadphones,
+         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, speaker, Availability::Yes)); }, 0},
+        {"headphones unplugged from a card the music does not play to", playingOnHeadset,
+         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, speaker, Availability::No)); }, 0},
+        {"the headset the music plays to is unplugged", playingOnHeadset,
+         [](OutputRouteTracker &t) { return t.sinkRemoved(2); }, 2},
+        {"another sink leaves", laptopWithHeadphones, [](OutputRouteTracker &t) { return t.sinkRemoved(2); },
+         0},
+        {"the server moves the stream off the headset before saying the headset is gone",
+         [&](OutputRouteTracker &t) {
+             playingOnHeadset(t);
+             t.streamSinkChanged(1);
+             t.sinkChanged(analog(1, headphones, Availability::Yes)); // the laptop's sink wakes up
+         },
+         [](OutputRouteTracker &t) { return t.sinkRemoved(2); }, 2},
+        {"a headset left long ago by the user's own choice is unplugged",
+         [&](OutputRouteTracker &t) {
+             playingOnHeadset(t);
+             t.streamSinkChanged(1);
+             now += OutputRouteTracker::leaveWindowMs + 1000;
+         },
+         [](OutputRouteTracker &t) { return t.sinkRemoved(2); }, 0},
+        {"the stream ended (nothing plays): the default sink counts",
+         [&](OutputRouteTracker &t) {
+             playingOnHeadset(t);
+             t.streamSinkChanged(OutputRouteTracker::noSink);
+             now += OutputRouteTracker::leaveWindowMs + 1000;
+         },
+         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, speaker, Availability::No)); }, 2},
+        {"a new sink appears", laptopWithHeadphones,
+         [](OutputRouteTracker &t) { return t.sinkChanged(usbHeadset(7)); }, 1},
+    };
+    for (const RouteCase &routeCase : cases) {
+        now = 1'000'000;
+        OutputRouteTracker tracker([&] { return now; });
+        routeCase.before(tracker);
+        EXPECT_EQ(routeCase.last(tracker), routeCase.reason) << routeCase.name;
+    }
+}
+
+TEST_F(AudioRouteTest, TheMonitorPausesWhenTheSoundServerLosesTheOutputInUse)
+{
+    AudioRouteMonitor monitor;
+    QSignalSpy changes(&monitor, &AudioRouteMonitor::routeChanged);
+    monitor.defaultSinkChanged(QStringLiteral("alsa_output.analog-stereo"));
+    monitor.sinkChanged(analog(1, headphones, Availability::Yes));
+    monitor.streamSinkChanged(1);
+    ASSERT_EQ(changes.count(), 1); // the sink, first seen
+    EXPECT_EQ(changes.at(0).at(0).toInt(), 1);
+    EXPECT_TRUE(player.playing);
+
+    monitor.sinkChanged(analog(1, speaker, Availability::No));
+    ASSERT_EQ(changes.count(), 2);
+    EXPECT_EQ(changes.at(1).at(0).toInt(), 2);
+    EXPECT_FALSE(player.playing);
+
+    player.playing = true;
+    monitor.sinkChanged(analog(1, headphones, Availability::Yes));
+    EXPECT_EQ(changes.last().at(0).toInt(), 1);
+    EXPECT_TRUE(player.playing) << "plugging in never pauses";
+}
+
+TEST_F(AudioRouteTest, WithoutASoundServerTheDeviceListIsWatched)
+{
+    const QStringList speakers{"auto", "pulse/speakers"};
+    const QStringList both{"auto", "pulse/speakers", "pulse/headset"};
+    EXPECT_EQ(AudioRoute::reasonForChange(both, speakers, "auto"), 2);
+    EXPECT_EQ(AudioRoute::reasonForChange(speakers, both, "auto"), 1);
+    EXPECT_EQ(AudioRoute::reasonForChange(both, both, "auto"), 0);
+    EXPECT_EQ(AudioRoute::reasonForChange(both, speakers, "pulse/headset"), 2);
+    EXPECT_EQ(AudioRoute::reasonForChange(both, speakers, "pulse/speakers"), 0) << "a device not in use";
+    EXPECT_EQ(AudioRoute::reasonForChange(both, {"auto", "pulse/headset", "pulse/hdmi"}, "auto"), 2)
+        << "one gone and one new at once: the loss counts";
+
+    AudioRouteMonitor monitor;
+    QSignalSpy changes(&monitor, &AudioRouteMonitor::routeChanged);
+    monitor.devicesChanged(both); // the first list is only taken note of
+    EXPECT_TRUE(changes.isEmpty());
+    monitor.devicesChanged(speakers);
+    ASSERT_EQ(changes.count(), 1);
+    EXPECT_FALSE(player.playing);
+
+    // No sound server answers: the monitor falls back to libmpv and learns its list.
+    const QByteArray server = qgetenv("PULSE_SERVER");
+    qputenv("PULSE_SERVER", "unix:/nonexistent/melodrop-test-socket");
+    AudioRouteMonitor live;
+    ASSERT_TRUE(live.start());
+    EXPECT_TRUE(waitFor([&] { return live.devices().contains(QStringLiteral("auto")); }, 5000));
+    EXPECT_FALSE(live.followsSoundServer());
+    if (server.isNull())
+        qunsetenv("PULSE_SERVER");
+    else
+        qputenv("PULSE_SERVER", server);
+}
+
+} // namespace

@@ -1,0 +1,290 @@
+#include "../support/Mp3Fixture.h"
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "core/StorageLayout.h"
+#include "playback/LibraryPlayer.h"
+#include "playback/MusicDeck.h"
+#include "playback/MusicPlayer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using TestSupport::waitFor;
+
+namespace {
+
+class MusicPlayerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        StorageLayout::setRootDir(root.path());
+        global = GlobalData::sharedGlobalData();
+        Mp3Fixture::resetPlayerState();
+        audio = StorageLayout::getAudioDir();
+    }
+    void TearDown() override
+    {
+        Mp3Fixture::resetPlayerState();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        StorageLayout::setRootDir(QString());
+    }
+    // Files of `seconds` each under the audio folder, and the playlist naming them in order.
+    void makePlaylist(const QStringList &files, double seconds = 60)
+    {
+        for (const QString &file : files) {
+            if (!QFileInfo::exists(audio + QLatin1Char('/') + file)) {
+                ASSERT_TRUE(Mp3Fixture::write(audio + QLatin1Char('/') + file, seconds));
+            }
+            global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
+        }
+    }
+    // An entry whose file is not (or no longer) there.
+    void addMissing(const QString &file)
+    {
+        global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
+    }
+    LibraryPlayer *player() const { return qobject_cast<LibraryPlayer *>(global->audioPlayer); }
+    QString playingFile() const
+    {
+        return player() ? QDir(audio).relativeFilePath(player()->path()) : QString();
+    }
+    QStringList marks() const
+    {
+        QStringList marks;
+        for (const PlaylistEntry &entry : global->audioPlaylistArray)
+            marks << entry.current;
+        return marks;
+    }
+    bool loaded() const { return player() && player()->isLoaded(); }
+
+    QTemporaryDir root;
+    GlobalData *global = nullptr;
+    QString audio;
+    MusicPlayer &music = MusicPlayer::shared();
+};
+
+// The window must stay responsive while tracks change: a heartbeat on the GUI thread measures the longest
+// time it was kept from running while ten tracks are started one after another, each played until libmpv has
+// opened it.
+TEST_F(MusicPlayerTest, ChangingTracksNeverStallsTheGuiThread)
+{
+    QStringList files;
+    for (int i = 0; i < 11; ++i)
+        files << QStringLiteral("Track %1.mp3").arg(i);
+    makePlaylist(files, 30);
+    music.start(); // the one instance is made at launch, not by a track change
+    music.playSound(0);
+    ASSERT_TRUE(waitFor([&] { return loaded(); }, 5000));
+
+    QElapsedTimer clock;
+    clock.start();
+    qint64 last = 0;
+    qint64 longest = 0;
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    heartbeat.setInterval(2);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const qint64 now = clock.elapsed();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    heartbeat.start();
+    last = clock.elapsed();
+    for (int i = 1; i <= 10; ++i) {
+        music.next();
+        ASSERT_EQ(playingFile(), files.at(i));
+        ASSERT_TRUE(waitFor([&] { return loaded() && player()->duration() > 0; }, 5000)) << i;
+    }
+    heartbeat.stop();
+    std::printf("longest GUI stall while ten tracks changed: %lld ms\n", static_cast<long long>(longest));
+    EXPECT_LT(longest, 50);
+    EXPECT_NEAR(player()->duration(), 30, 0.2);
+}
+
+TEST_F(MusicPlayerTest, TheEndOfATrackAdvancesWithoutAnyScreen)
+{
+    makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")}, 0.5);
+    music.playSound(0);
+    ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("Two.mp3"); }, 5000));
+    EXPECT_EQ(marks(), (QStringList{"0", "1"}));
+    ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("One.mp3"); }, 5000)) << "wraps around";
+}
+
+TEST_F(MusicPlayerTest, TheTickCarriesOutRequestsFromOutsideWithoutAnyScreen)
+{
+    makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3")});
+    music.start();
+    ASSERT_NE(global->playbackTimer, nullptr);
+    global->audioChangingFlag = 1;
+    music.updateTime();
+    EXPECT_EQ(global->audioChangingFlag, 1) << "no current track: the request waits";
+
+    music.playSound(0);
+    global->audioChangingFlag = 1;
+    ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("B.mp3"); }, 3000))
+        << "the running tick acted on it";
+    EXPECT_EQ(global->audioChangingFlag, 0);
+}
+
+TEST_F(MusicPlayerTest, PlayWithoutACurrentTrackStartsTheFirstPlayableEntry)
+{
+    MusicPlayer::play(); // an empty playlist: nothing, and no crash
+    EXPECT_EQ(global->audioPlayer, nullptr);
+
+    addMissing(QStringLiteral("Gone.mp3"));
+    makePlaylist({QStringLiteral("First.mp3"), QStringLiteral("Second.mp3")});
+    MusicPlayer::play();
+    EXPECT_EQ(playingFile(), QStringLiteral("First.mp3"));
+    EXPECT_EQ(marks(), (QStringList{"0", "1", "0"}));
+    EXPECT_TRUE(player()->isPlaying());
+
+    // With a current track, play resumes it rather than starting anything.
+    MusicPlayer::pause();
+    AudioPlayer *paused = global->audioPlayer;
+    MusicPlayer::play();
+    EXPECT_EQ(global->audioPlayer, paused);
+    EXPECT_TRUE(paused->isPlaying());
+}
+
+TEST_F(MusicPlayerTest, EntriesWhoseFileIsGoneArePassedOverAndKept)
+{
+    makePlaylist({QStringLiteral("A.mp3")});
+    addMissing(QStringLiteral("Gone 1.mp3"));
+    addMissing(QStringLiteral("Gone 2.mp3"));
+    makePlaylist({QStringLiteral("D.mp3")});
+
+    music.playSound(0);
+    music.next();
+    EXPECT_EQ(playingFile(), QStringLiteral("D.mp3"));
+    EXPECT_EQ(marks(), (QStringList{"0", "0", "0", "1"}));
+    music.previous(); // at the start of D: backwards over both
+    EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
+    music.playSound(1); // a tap on a gone entry plays the next one there is
+    EXPECT_EQ(playingFile(), QStringLiteral("D.mp3"));
+    EXPECT_EQ(global->audioPlaylistArray.size(), 4) << "nothing is removed from the list";
+
+    // The playing file deleted meanwhile: repeat cannot start it again and goes on to the next.
+    global->playRepeatMusic = true;
+    ASSERT_TRUE(QFile::remove(audio + QStringLiteral("/D.mp3")));
+    music.next();
+    EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
+
+    // Nothing left to play: the player is dropped and a request from outside is not kept waiting.
+    QSignalSpy nothing(&music, &MusicPlayer::nothingToPlay);
+    ASSERT_TRUE(QFile::remove(audio + QStringLiteral("/A.mp3")));
+    global->audioChangingFlag = 1;
+    music.updateTime();
+    EXPECT_EQ(global->audioPlayer, nullptr);
+    EXPECT_EQ(nothing.count(), 1);
+    EXPECT_EQ(global->audioChangingFlag, 0);
+    EXPECT_EQ(marks(), (QStringList{"1", "0", "0", "0"})) << "the last track played stays marked";
+}
+
+TEST_F(MusicPlayerTest, TheEndOfATrackPassesOverGoneEntries)
+{
+    makePlaylist({QStringLiteral("Short.mp3")}, 0.5);
+    addMissing(QStringLiteral("Gone.mp3"));
+    makePlaylist({QStringLiteral("Last.mp3")});
+    music.playSound(0);
+    ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("Last.mp3"); }, 5000));
+    EXPECT_EQ(marks(), (QStringList{"0", "0", "1"}));
+}
+
+TEST_F(MusicPlayerTest, AFileThatCannotBeOpenedLeavesNoPlayerAndDoesNotAdvance)
+{
+    ASSERT_TRUE(Mp3Fixture::writeBroken(audio + QStringLiteral("/Broken.mp3")));
+    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("Broken.mp3"), QStringLiteral("0")});
+    makePlaylist({QStringLiteral("Good.mp3")});
+
+    music.playSound(0);
+    EXPECT_EQ(marks(), (QStringList{"1", "0"}));
+    ASSERT_TRUE(waitFor([&] { return global->audioPlayer == nullptr; }, 5000)) << "libmpv could not open it";
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(global->audioPlayer, nullptr);
+    EXPECT_EQ(marks(), (QStringList{"1", "0"})) << "nothing ended, so nothing advances";
+    music.next(); // the next button still works
+    EXPECT_EQ(playingFile(), QStringLiteral("Good.mp3"));
+}
+
+TEST_F(MusicPlayerTest, AJumpAskedForWhileTheFileOpensIsMadeOnceItIsOpen)
+{
+    makePlaylist({QStringLiteral("A.mp3")});
+    music.playSound(0);
+    LibraryPlayer *track = player();
+    QSignalSpy jumps(track, &AudioPlayer::seeked);
+    track->setCurrentTime(40);
+    EXPECT_DOUBLE_EQ(track->currentTime(), 40) << "reads as done at once";
+    ASSERT_TRUE(waitFor([&] { return jumps.count() == 1; }, 5000));
+    EXPECT_DOUBLE_EQ(jumps.at(0).at(0).toDouble(), 40);
+    ASSERT_TRUE(waitFor([&] { return track->currentTime() > 40.2; }, 5000)) << "and plays on from there";
+    EXPECT_LT(track->currentTime(), 45);
+
+    // Paused, a jump stays paused.
+    track->pause();
+    track->setCurrentTime(10);
+    ASSERT_TRUE(waitFor([&] { return jumps.count() == 2; }, 5000));
+    waitFor([] { return false; }, 200);
+    EXPECT_NEAR(track->currentTime(), 10, 0.3);
+    EXPECT_FALSE(track->isPlaying());
+}
+
+TEST_F(MusicPlayerTest, AReplacedTrackStopsAnsweringForTheInstance)
+{
+    makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3")});
+    music.playSound(0);
+    QPointer<LibraryPlayer> first = player();
+    ASSERT_TRUE(waitFor([&] { return loaded(); }, 5000));
+    music.playSound(1);
+    ASSERT_TRUE(first);
+    EXPECT_FALSE(first->isPlaying());
+    first->pause(); // must not pause B
+    first->setCurrentTime(50);
+    EXPECT_TRUE(player()->isPlaying());
+    ASSERT_TRUE(waitFor([&] { return loaded() && player()->currentTime() > 0.2; }, 5000));
+    EXPECT_LT(player()->currentTime(), 5) << "B was not moved by A's jump";
+}
+
+TEST_F(MusicPlayerTest, TagsAndLengthComeFromTheFile)
+{
+    ASSERT_TRUE(Mp3Fixture::writeTagged(audio + QStringLiteral("/file name.mp3"), 12, QStringLiteral("Песня"),
+                                        QStringLiteral("Исполнитель"), QStringLiteral("Альбом")));
+    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("file name.mp3"), QStringLiteral("0")});
+    QSignalSpy known(&music, &MusicPlayer::durationKnown);
+    music.playSound(0);
+    ASSERT_TRUE(waitFor([&] { return !player()->metadata().isEmpty() && player()->duration() > 0; }, 5000));
+    const QVariantMap tags = player()->metadata();
+    EXPECT_EQ(tags.value(QStringLiteral("title")).toString(), QStringLiteral("Песня"));
+    EXPECT_EQ(tags.value(QStringLiteral("artist")).toString(), QStringLiteral("Исполнитель"));
+    EXPECT_EQ(tags.value(QStringLiteral("album")).toString(), QStringLiteral("Альбом"));
+    EXPECT_NEAR(player()->duration(), 12, 0.2);
+    ASSERT_GE(known.count(), 1);
+    EXPECT_NEAR(known.last().at(0).toDouble(), 12, 0.2);
+}
+
+TEST_F(MusicPlayerTest, VolumeStaysFromOneTrackToTheNext)
+{
+    makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3")});
+    QSignalSpy changes(&music, &MusicPlayer::volumeChanged);
+    music.setVolume(0.25);
+    EXPECT_DOUBLE_EQ(music.volume(), 0.25);
+    music.setVolume(-3);
+    EXPECT_DOUBLE_EQ(music.volume(), 0) << "below silence is silence";
+    music.setVolume(0.5);
+    EXPECT_EQ(changes.count(), 3);
+    music.playSound(0);
+    music.next();
+    EXPECT_DOUBLE_EQ(music.volume(), 0.5);
+}
+
+} // namespace
