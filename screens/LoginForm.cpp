@@ -12,7 +12,6 @@
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
-#include <QThread>
 
 using Text::localized;
 
@@ -108,24 +107,25 @@ void LoginForm::loginButtonPressed()
         const QString email = m_loginInput;
         const QString password = m_passwordInput;
         ProgressOverlay *hud = m_hud;
-        hud->showWhileExecuting([this, hud, email, password] { doingVkEnter(hud, email, password); }, true);
+        hud->showWhileExecuting([link = Link(this), store = &settings(), hud, email,
+                                 password] { doingVkEnter(link, *store, hud, email, password); },
+                                true);
     } else {
         ProgressOverlay *hud = m_hud;
-        hud->showWhileExecuting([this, hud] { doingVkExit(hud); }, true);
+        hud->showWhileExecuting([link = Link(this), hud] { doingVkExit(link, hud); }, true);
     }
 }
 
-void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const QString &password)
+void LoginForm::doingVkEnter(const Link &link, Settings &store, ProgressOverlay *hud, const QString &email,
+                             const QString &password)
 {
     Pacing::pause(1);
-    const QString previousEmail = settings().stringValue(QStringLiteral("settings_login"));
-    settings().setString(QStringLiteral("settings_login"), email);
+    const QString previousEmail = store.stringValue(QStringLiteral("settings_login"));
+    store.setString(QStringLiteral("settings_login"), email);
     // The secret store answers on the main thread's event loop; this thread does not wait for it.
-    Credentials *credentials = m_credentials;
-    QMetaObject::invokeMethod(
-        credentials,
-        [credentials, email, password, previousEmail] { credentials->save(email, password, previousEmail); },
-        Qt::QueuedConnection);
+    link.post([email, password, previousEmail](LoginForm &form) {
+        form.m_credentials->save(email, password, previousEmail);
+    });
 
     const Session::SignInResult result = Session::signIn(email, password);
     hud->setMode(ProgressOverlay::CustomView);
@@ -138,7 +138,7 @@ void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const Q
     if (result.outcome == Session::SignInResult::SignedIn) {
         hud->setLabelText(localized("Готово"));
         hud->setDetailsLabelText(localized("Вход успешно выполнен"));
-        setLoginButtonImage(QStringLiteral("Logout_button.png"));
+        setLoginButtonImage(link, QStringLiteral("Logout_button.png"));
     } else {
         hud->setLabelText(localized("Ошибка"));
         hud->setDetailsLabelText(localized("Не удалось выполнить вход"));
@@ -146,28 +146,25 @@ void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const Q
     Pacing::pause(1);
 }
 
-void LoginForm::doingVkExit(ProgressOverlay *hud)
+void LoginForm::doingVkExit(const Link &link, ProgressOverlay *hud)
 {
     Pacing::pause(1);
     Session::signOut();
     hud->setMode(ProgressOverlay::CustomView);
     hud->setLabelText(localized("Готово"));
     hud->setDetailsLabelText(localized("Выход успешно выполнен"));
-    setLoginButtonImage(QStringLiteral("Login_button.png"));
+    setLoginButtonImage(link, QStringLiteral("Login_button.png"));
     Pacing::pause(1);
 }
 
-void LoginForm::setLoginButtonImage(const QString &image)
+void LoginForm::setLoginButtonImage(const Link &link, const QString &image)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, image] {
-            if (image == m_loginButtonImage)
-                return;
-            m_loginButtonImage = image;
-            Q_EMIT loginButtonImageChanged();
-        },
-        Qt::QueuedConnection);
+    link.post([image](LoginForm &form) {
+        if (image == form.m_loginButtonImage)
+            return;
+        form.m_loginButtonImage = image;
+        Q_EMIT form.loginButtonImageChanged();
+    });
 }
 
 void LoginForm::hudWasHidden()

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include "screens/ProgressOverlay.h"
+#include "screens/ScreenLink.h"
+
 class Credentials;
 class Settings;
 
@@ -66,11 +68,13 @@ Q_SIGNALS:
     void operationFinished();
 
 private:
-    // Background operations under the overlay `hud`.
-    void doingVkEnter(ProgressOverlay *hud, const QString &email, const QString &password);
-    void doingVkExit(ProgressOverlay *hud);
+    // Background operations under the overlay `hud`; they reach the screen only through the link.
+    using Link = ScreenLink<LoginForm>;
+    static void doingVkEnter(const Link &link, Settings &store, ProgressOverlay *hud, const QString &email,
+                             const QString &password);
+    static void doingVkExit(const Link &link, ProgressOverlay *hud);
     void hudWasHidden();
-    void setLoginButtonImage(const QString &image); // any thread
+    static void setLoginButtonImage(const Link &link, const QString &image); // any thread
     Settings &settings() const;
     void passwordRestored(quint64 load, const QString &email, const QString &password);
 
