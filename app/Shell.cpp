@@ -25,6 +25,7 @@
 
 Shell::Shell(QObject *parent) : QObject(parent), m_queue(new Queue(this))
 {
+    LoginForm::setDownloadQueue(m_queue);
     connect(&Badges::shared(), &Badges::queueCountChanged, this, &Shell::queueBadgeChanged);
 }
 

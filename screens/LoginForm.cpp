@@ -7,6 +7,9 @@
 #include "core/Settings.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
+#include "downloads/Queue.h"
+#include "playback/AudioPlayer.h"
+#include "screens/Audio_Playlist.h"
 #include "screens/ProgressOverlay.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
@@ -204,6 +207,8 @@ void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
     if (tag != resetChoiceTag)
         return;
     if (index == 1) {
+        // The playlist in memory goes too: the next autosave would otherwise write the deleted one back.
+        Audio_Playlist::shared()->clearPlaylist();
         DataReset::deletePlaylistsAndRequests(VKontakteWorks::getRootDir());
         const QString email = settings().stringValue(QStringLiteral("settings_login"));
         settings().setString(QStringLiteral("settings_login"), QString());
@@ -213,9 +218,32 @@ void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
         setLoginInput(QString());
         setPasswordInput(QString());
     } else if (index == 2) {
-        DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
-                                    VKontakteWorks::getInboxDir());
+        // Nothing may go on using the files: the player lets go of its track, and the transfers end before
+        // their files are removed, so that none writes one back or moves a finished file into place after.
+        AudioPlayer::dropShared();
+        auto deleteContent = [] {
+            DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
+                                        VKontakteWorks::getInboxDir());
+        };
+        if (Queue *queue = downloadQueue())
+            queue->stopAllTransfers(deleteContent);
+        else
+            deleteContent();
     }
+}
+
+namespace {
+QPointer<Queue> theDownloadQueue;
+} // namespace
+
+void LoginForm::setDownloadQueue(Queue *queue)
+{
+    theDownloadQueue = queue;
+}
+
+Queue *LoginForm::downloadQueue()
+{
+    return theDownloadQueue;
 }
 
 void LoginForm::infoButtonPressed()

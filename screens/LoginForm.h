@@ -9,6 +9,7 @@
 #include "screens/ScreenLink.h"
 
 class Credentials;
+class Queue;
 class Settings;
 
 // The login screen: e-mail and password, the one button that signs in or out, the automatic sign-in, the data
@@ -52,6 +53,10 @@ public:
     Q_INVOKABLE void copyrightsButtonPressed();
     Q_INVOKABLE void textFieldReturn();
     Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+
+    // The program's download queue, whose transfers "Удалить весь контент" ends before it deletes.
+    static void setDownloadQueue(Queue *queue);
+    static Queue *downloadQueue();
 
 Q_SIGNALS:
     void loginInputChanged();
