@@ -22,6 +22,13 @@ Item {
     StackView.onDeactivating: controller.viewWillDisappear()
     StackView.onRemoved: controller.destroy()
 
+    // The window's own screen never takes the picture.
+    Binding {
+        target: view.controller
+        property: "hostWindow"
+        value: view.Window.window
+    }
+
     Connections {
         target: view.controller
         function onDismissRequested() {
