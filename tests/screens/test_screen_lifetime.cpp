@@ -6,11 +6,13 @@
 #include "core/Settings.h"
 #include "net/Http.h"
 #include "sandbox/SandboxAudio.h"
+#include "screens/Audio_Albums.h"
 #include "screens/Audio_Group.h"
 #include "screens/Audio_Library.h"
 #include "screens/Audio_Personal.h"
 #include "screens/Audio_Recommended.h"
 #include "screens/Audio_Search.h"
+#include "screens/Friends_and_Groups.h"
 #include "screens/LoginForm.h"
 #include "service/ServiceEndpoints.h"
 #include "service/VKontakteWorks.h"
@@ -18,6 +20,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -42,6 +45,8 @@ protected:
         global->audioPersonalArray.clear();
         global->audioGroupArray.clear();
         global->audioRecommendedArray.clear();
+        global->audioAlbumsArray.clear();
+        global->friendsGroupsArray.clear();
         Http::deleteAllCookies();
     }
 
@@ -154,6 +159,53 @@ TEST_F(ScreenLifetimeTest, LibraryClosedWhileItsNoticeShows)
     library.reset();
     expectReleased(hud);
     global->audioPlaylistArray.clear();
+}
+
+TEST_F(ScreenLifetimeTest, AlbumScreenClosedWhileItsSearchesRun)
+{
+    signIn();
+    auto screen = std::make_unique<Audio_Albums>();
+    screen->setTitle("Альбомы");
+    screen->viewWillAppear();
+    screen->setSearchText("Greatest");
+    screen->searchBarSearchButtonClicked();
+    QPointer<ProgressOverlay> hud = screen->hud();
+    ASSERT_FALSE(hud.isNull());
+    screen.reset();
+    expectReleased(hud);
+    EXPECT_TRUE(global->audioAlbumsArray.isEmpty());
+
+    // The track look-up of an album: the searches for its tracks stop with the screen.
+    screen = std::make_unique<Audio_Albums>();
+    screen->setTitle("Альбомы");
+    screen->viewWillAppear();
+    screen->setSearchText("Greatest");
+    screen->searchBarSearchButtonClicked();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen->hud() && !screen->searchBusy(); }, 30000));
+    ASSERT_FALSE(global->audioAlbumsArray.isEmpty());
+    global->audioFoundArray = {sentinel};
+    QSignalSpy opened(screen.get(), &Audio_Albums::openFoundAlbum);
+    screen->rowSelected(0);
+    hud = screen->hud();
+    ASSERT_FALSE(hud.isNull());
+    screen.reset();
+    expectReleased(hud);
+    ASSERT_EQ(global->audioFoundArray.size(), 1);
+    EXPECT_EQ(global->audioFoundArray.first().title, sentinel.title);
+}
+
+TEST_F(ScreenLifetimeTest, FriendsScreenClosedWhileItsListLoads)
+{
+    signIn();
+    global->friendsGroupsArray = {QStringLiteral("Before\n1\nhttp://x/1.jpg")};
+    auto screen = std::make_unique<Friends_and_Groups>();
+    screen->viewWillAppear();
+    screen->getFriends();
+    const QPointer<ProgressOverlay> hud = screen->hud();
+    ASSERT_FALSE(hud.isNull());
+    screen.reset();
+    expectReleased(hud);
+    EXPECT_EQ(global->friendsGroupsArray.size(), 1);
 }
 
 } // namespace
