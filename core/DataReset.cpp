@@ -4,20 +4,35 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace DataReset {
 
 int deletePlaylistsAndRequests(const QString &root)
 {
-    int deleted = 0;
-    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
+    // Collected first and deleted afterwards: the walk must not step into a folder it has just removed.
+    QStringList matches;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         const QString suffix = QFileInfo(path).suffix(); // text after the last dot, case kept
-        if (suffix == QLatin1String("tune") || suffix == QLatin1String("tuneplaylist")) {
-            if (QFile::remove(path))
-                ++deleted;
-        }
+        if (suffix == QLatin1String("tune") || suffix == QLatin1String("tuneplaylist"))
+            matches.append(path);
+    }
+    // A folder before anything inside it, so that what it holds goes with it and is not counted on its own.
+    std::sort(matches.begin(), matches.end(),
+              [](const QString &a, const QString &b) { return a.size() < b.size(); });
+    int deleted = 0;
+    for (const QString &path : std::as_const(matches)) {
+        const QFileInfo info(path);
+        if (!info.exists() && !info.isSymLink())
+            continue; // inside a folder removed before it
+        // A folder goes with everything in it; a link goes as a link, never what it points to.
+        const bool removed =
+            info.isDir() && !info.isSymLink() ? QDir(path).removeRecursively() : QFile::remove(path);
+        if (removed)
+            ++deleted;
     }
     return deleted;
 }

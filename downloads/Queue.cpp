@@ -18,6 +18,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <exception>
+#include <memory>
+#include <utility>
 
 #ifdef __linux__
 #include <fcntl.h>
@@ -486,6 +488,32 @@ void Queue::didReceiveMemoryWarning()
             tr("Нехватка оперативной памяти. Завершите все прочие приложения или перезагрузите устройство."),
             {tr("Готово")}, 0);
     }
+}
+
+void Queue::stopAllTransfers(std::function<void()> stopped)
+{
+    if (!m_pool || m_pool->operations().isEmpty()) {
+        stopped();
+        return;
+    }
+    // Lives until `stopped` has run: once the pool is empty, or after a while should a transfer never report.
+    auto *waiter = new QObject(this);
+    auto once = std::make_shared<std::function<void()>>(std::move(stopped));
+    auto finish = [waiter, once] {
+        if (!*once)
+            return;
+        const std::function<void()> run = std::exchange(*once, nullptr);
+        waiter->deleteLater(); // takes its connections and its timer with it
+        run();
+    };
+    auto check = [this, finish] {
+        if (!m_pool || m_pool->operations().isEmpty())
+            finish();
+    };
+    connect(this, &Queue::transferFailed, waiter, check);
+    connect(this, &Queue::transferFinished, waiter, check);
+    QTimer::singleShot(stopWaitMs, waiter, finish);
+    m_pool->cancelAllOperations();
 }
 
 void Queue::updateBadges()

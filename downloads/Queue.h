@@ -30,6 +30,8 @@ public:
     static constexpr int maxConcurrentTransfers = 3;
     static constexpr int transferTimeoutSeconds = 120;
     static constexpr int retriesOnTimeout = 100;
+    // How long stopAllTransfers waits for the transfers to report their end.
+    static constexpr int stopWaitMs = 10000;
 
     explicit Queue(QObject *parent = nullptr);
     ~Queue() override;
@@ -59,6 +61,10 @@ public:
     Q_INVOKABLE void updateQueue();
     // Cancels every transfer; each reports failure, so its item can be started again.
     Q_INVOKABLE void didReceiveMemoryWarning();
+    // Cancels every transfer as above and calls `stopped` once the pool has reported each of them ended (at
+    // once when none runs), so that the caller can remove the media files without a transfer writing into
+    // them or moving a finished file into place afterwards.
+    void stopAllTransfers(std::function<void()> stopped);
     void updateBadges();
 
     // Starts the item at `row` of section 0 (audio) or 1 (video); false when there is none.

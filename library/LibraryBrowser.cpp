@@ -89,18 +89,18 @@ void LibraryBrowser::reloadLibrary()
     QStringList &shown = list();
     shown.clear();
     const QString extension = mediaExtension();
-    QList<bool> isFolder;
-    isFolder.reserve(names.size());
+    QList<bool> folders;
+    folders.reserve(names.size());
     for (const QString &name : names)
-        isFolder.append(QFileInfo(folder + QLatin1Char('/') + name).isDir());
+        folders.append(QFileInfo(folder + QLatin1Char('/') + name).isDir());
     // A folder named like a media file ("Album.mp3") is listed once, among the folders.
     for (qsizetype i = 0; i < names.size(); ++i) {
-        if (!isFolder.at(i) && pathExtension(names.at(i)).toLower() == extension)
+        if (!folders.at(i) && pathExtension(names.at(i)).toLower() == extension)
             shown.append(names.at(i));
     }
     // Folders go in front, keeping their order; a folder whose name has a dot is listed here all the same.
     for (qsizetype i = names.size() - 1; i >= 0; --i) {
-        if (isFolder.at(i))
+        if (folders.at(i))
             shown.prepend(names.at(i));
     }
 
@@ -137,7 +137,7 @@ LibraryEntries::Row LibraryBrowser::rowFor(const QString &name) const
 {
     LibraryEntries::Row row;
     row.name = name;
-    row.folder = pathExtension(name).isEmpty();
+    row.folder = isFolder(name);
     if (row.folder) {
         row.icon = QStringLiteral("icon_folder.png");
         row.deleteTitle = tr("Удалить папку");
@@ -183,6 +183,11 @@ QString LibraryBrowser::entryName(int row) const
 {
     const QStringList &shown = list();
     return row >= 0 && row < shown.size() ? shown.at(row) : QString();
+}
+
+bool LibraryBrowser::isFolder(const QString &name) const
+{
+    return QFileInfo(fullPath(name)).isDir();
 }
 
 QString LibraryBrowser::fullPath(const QString &name) const

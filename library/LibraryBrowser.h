@@ -80,6 +80,9 @@ Q_SIGNALS:
 protected:
     // The listed name at `row`; empty when out of range.
     QString entryName(int row) const;
+    // Whether the entry `name` of the current folder is a folder, as the file system says now (a name may
+    // hold a dot, "Vol. 2", or look like a media file, "Album.mp3").
+    bool isFolder(const QString &name) const;
     QString fullPath(const QString &name) const;
     // The path below the media folder: the names of pathToDir, then `name`.
     QString relativePath(const QString &name) const;

@@ -21,7 +21,7 @@ public:
     struct Row
     {
         QString name;
-        bool folder = false; // drawn and handled as a folder: the name has no extension
+        bool folder = false; // a folder on disk: drawn and handled as one, whatever its name
         QString detail;      // "Размер: … Мб" for files, empty for folders
         QString icon;
         bool accessory = false;

@@ -120,6 +120,15 @@ CURL *newHandle(const QString &url, int timeoutSeconds, bool useCookieStore)
     return curl;
 }
 
+thread_local int unansweredHere = 0;
+
+// Counts a request of this thread that went out and got nothing back.
+void noteFailure(CURLcode result)
+{
+    if (result != CURLE_URL_MALFORMAT && result != CURLE_UNSUPPORTED_PROTOCOL)
+        ++unansweredHere;
+}
+
 } // namespace
 
 namespace Http {
@@ -152,6 +161,8 @@ Response get(const QString &url, const Headers &headers, int timeoutSeconds, boo
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
 
     const CURLcode result = curl_easy_perform(curl);
+    if (result != CURLE_OK)
+        noteFailure(result);
     if (result == CURLE_OK) {
         response.received = true;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
@@ -177,11 +188,13 @@ long head(const QString &url, int timeoutSeconds)
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
     long status = 0;
     const CURLcode result = aborting.load() ? CURLE_ABORTED_BY_CALLBACK : curl_easy_perform(curl);
-    if (result == CURLE_OK)
+    if (result == CURLE_OK) {
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    else
+    } else {
+        noteFailure(result);
         recordUnanswered(QString::fromUtf8(curl_easy_strerror(result)) + QStringLiteral(" (") + url +
                          QLatin1Char(')'));
+    }
     curl_easy_cleanup(curl);
     return status;
 }
@@ -213,6 +226,11 @@ QString firstUnansweredCause()
 void abortAll()
 {
     aborting.store(true);
+}
+
+int unansweredRequestsOnThisThread()
+{
+    return unansweredHere;
 }
 
 QList<Cookie> cookies()

@@ -59,6 +59,12 @@ QString firstUnansweredCause();
 // must not wait for a service that does not answer. Cannot be undone.
 void abortAll();
 
+// The same for the calling thread alone, so that a screen's background operation is not misled by another
+// thread's failures: it compares the count before and after its requests to tell "nothing found" from "nobody
+// answered". A request that could not even be formed (a malformed address) asked no service and is not
+// counted here.
+int unansweredRequestsOnThisThread();
+
 // The shared cookie store, in its own order.
 QList<Cookie> cookies();
 void deleteAllCookies();

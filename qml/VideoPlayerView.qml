@@ -67,6 +67,13 @@ FocusScope {
         onTriggered: view.controlsShown = false
     }
 
+    // The window's own screen never takes the picture.
+    Binding {
+        target: view.controller
+        property: "hostWindow"
+        value: view.Window.window
+    }
+
     Connections {
         target: view.controller
         function onDismissRequested() { view.closeRequested() }

@@ -5,14 +5,12 @@
 #include "core/PropertyList.h"
 #include "decoding/Text.h"
 #include "desktop/Badges.h"
+#include "net/Http.h"
 #include "playback/AudioPlayer.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
-#include <QThread>
 #include <QThreadPool>
-
-namespace {} // namespace
 
 AudioResults::AudioResults(Kind kind, QObject *parent)
     : QObject(parent), m_kind(kind), m_model(new AudioRecordModel(&list(), this))
@@ -106,15 +104,6 @@ void AudioResults::setAddingRecords(bool adding)
     Q_EMIT addingRecordsChanged();
 }
 
-void AudioResults::onMainThread(const std::function<void()> &work)
-{
-    // Lists and the table belong to the main thread; a background task hands its changes over and waits.
-    if (QThread::currentThread() == thread())
-        work();
-    else
-        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
-}
-
 void AudioResults::viewDidLoad()
 {
     m_selectedSong = AudioRecord{};
@@ -161,7 +150,8 @@ void AudioResults::viewWillAppear()
 void AudioResults::viewWillDisappear()
 {
     // The overlay's callback stays connected: it only clears this screen's busy flags, and Qt drops it by
-    // itself should the screen be gone, so a screen left while an overlay is up is not locked afterwards.
+    // itself should the screen be gone, so a screen left while an overlay is up is not locked afterwards. The
+    // overlay's operation reaches the screen only through its link, so it never touches a destroyed screen.
 }
 
 void AudioResults::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
@@ -210,60 +200,80 @@ void AudioResults::searchBarSearchButtonClicked()
     const QString text = m_searchText;
     const int sort = m_sortIndex;
     showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
-                [this, text, sort](ProgressOverlay *hud) { doAudioSearch(hud, text, sort); });
+                [link = Link(this), kind = m_kind, text, sort](ProgressOverlay *hud) {
+                    doAudioSearch(link, hud, kind, text, sort);
+                });
     PropertyList::writeRequest(requestFile(), text);
 }
 
-void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int sort)
+void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind kind, const QString &text,
+                                 int sort)
 {
     GlobalData *global = GlobalData::sharedGlobalData();
-    if (m_kind == Search) {
+    if (kind == Search) {
         const std::optional<QStringList> riaa = VKontakteWorks::getRiaaList();
         bool refused = false;
-        onMainThread([&] {
+        const bool present = link.run([&](AudioResults &screen) {
             global->audioRiaaArray.clear();
             if (riaa)
                 global->audioRiaaArray.append(*riaa);
-            list().clear();
-            m_model->reload();
+            screen.list().clear();
+            screen.m_model->reload();
             global->audioSearchOffset = 0;
             refused = !global->audioRiaaArray.isEmpty() &&
                       VKontakteWorks::riaaRefuses(global->audioRiaaArray, text);
         });
+        if (!present)
+            return;
         if (refused) {
             Pacing::pause(1);
             hud->setMode(ProgressOverlay::CustomView);
             hud->setLabelText(tr("Ошибка"));
             hud->setDetailsLabelText(tr("Поиск ограничен правообладателями"));
             Pacing::pause(1);
-            onMainThread([this] { reloadAudioTable(); });
+            link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
             return;
         }
+        const int unansweredBefore = Http::unansweredRequestsOnThisThread();
         const QList<AudioRecord> found =
             VKontakteWorks::searchAudioWithOffset(text, 0, sort).value_or(QList<AudioRecord>());
-        onMainThread([&] {
+        if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+            showUnanswered(hud);
+            link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
+            return;
+        }
+        link.run([&](AudioResults &screen) {
             if (found.size() % 100 != 0)
                 global->audioSearchOffset = 10; // a short page is the last one
-            list().append(found);
-            reloadAudioTable();
+            screen.list().append(found);
+            screen.reloadAudioTable();
         });
         return;
     }
 
-    onMainThread([this] {
-        list().clear();
-        m_model->reload();
+    const bool present = link.run([](AudioResults &screen) {
+        screen.list().clear();
+        screen.m_model->reload();
     });
-    const int requestKind = m_kind == Personal ? 0 : m_kind == Group ? 1 : 2;
+    if (!present)
+        return;
+    const int requestKind = kind == Personal ? 0 : kind == Group ? 1 : 2;
+    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
     const QList<AudioRecord> loaded =
         VKontakteWorks::getAudioWithJSON(text, requestKind).value_or(QList<AudioRecord>());
+    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+        showUnanswered(hud);
+        link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
+        return;
+    }
     qsizetype count = 0;
-    onMainThread([&] {
-        list().append(loaded);
-        count = list().size();
-    });
-    if (m_kind == Recommended) {
-        onMainThread([this] { reloadAudioTable(); });
+    if (!link.run([&](AudioResults &screen) {
+            screen.list().append(loaded);
+            count = screen.list().size();
+        }))
+        return;
+    if (kind == Recommended) {
+        link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
         return;
     }
     Pacing::pause(1);
@@ -271,25 +281,49 @@ void AudioResults::doAudioSearch(ProgressOverlay *hud, const QString &text, int 
     hud->setLabelText(tr("Завершено"));
     hud->setDetailsLabelText(tr("Найдено аудиозаписей: %1").arg(count));
     Pacing::pause(1);
-    onMainThread([this] { reloadAudioTable(); });
+    link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
 }
 
-void AudioResults::doAudioSearchOffset(const QString &text, int sort)
+void AudioResults::showUnanswered(ProgressOverlay *hud)
+{
+    // Nobody answered: that is not an empty list, and the overlay says so.
+    Pacing::pause(1);
+    hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(tr("Ошибка"));
+    hud->setDetailsLabelText(tr("Сервис недоступен"));
+    Pacing::pause(1);
+}
+
+void AudioResults::doAudioSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text, int sort)
 {
     GlobalData *global = GlobalData::sharedGlobalData();
     int offset = 0;
-    onMainThread([&] { offset = global->audioSearchOffset; });
+    if (!link.run([&](AudioResults &) { offset = global->audioSearchOffset; }))
+        return;
+    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
     const QList<AudioRecord> found =
         VKontakteWorks::searchAudioWithOffset(text, offset * 100, sort).value_or(QList<AudioRecord>());
-    onMainThread([&] {
-        if (found.size() % 100 != 0)
-            global->audioSearchOffset = 10;
-        list().append(found);
-    });
+    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+        // The page was never read: the position goes back, so that the next scroll asks for it again.
+        if (!link.run([&](AudioResults &) {
+                if (global->audioSearchOffset == offset)
+                    global->audioSearchOffset = offset - 1;
+            }))
+            return;
+        showUnanswered(hud);
+        link.run([](AudioResults &screen) { screen.setAddingRecords(false); });
+        return;
+    }
+    if (!link.run([&](AudioResults &screen) {
+            if (found.size() % 100 != 0)
+                global->audioSearchOffset = 10;
+            screen.list().append(found);
+        }))
+        return;
     Pacing::pause(1);
-    onMainThread([this] {
-        m_model->reload();
-        setAddingRecords(false);
+    link.run([](AudioResults &screen) {
+        screen.m_model->reload();
+        screen.setAddingRecords(false);
     });
 }
 
@@ -312,7 +346,9 @@ void AudioResults::cellShown(int row)
     const QString text = m_searchText;
     const int sort = m_sortIndex;
     showOverlay(tr("Добавление записей..."), QString(), 1.0f, false,
-                [this, text, sort](ProgressOverlay *) { doAudioSearchOffset(text, sort); });
+                [link = Link(this), text, sort](ProgressOverlay *hud) {
+                    doAudioSearchOffset(link, hud, text, sort);
+                });
 }
 
 bool AudioResults::isOwnRecord(const AudioRecord &record)

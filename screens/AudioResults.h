@@ -4,6 +4,7 @@
 #include "playback/MpvPlayer.h"
 #include "screens/AudioRecordModel.h"
 #include "screens/ProgressOverlay.h"
+#include "screens/ScreenLink.h"
 
 #include <QObject>
 #include <QPointer>
@@ -118,10 +119,14 @@ private:
     void showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                      std::function<void(ProgressOverlay *)> operation);
     void hudWasHidden(ProgressOverlay *hud);
-    void doAudioSearch(ProgressOverlay *hud, const QString &text, int sort);
-    void doAudioSearchOffset(const QString &text, int sort);
+    // The background operations: everything they need of the screen comes by value or through the link.
+    using Link = ScreenLink<AudioResults>;
+    static void doAudioSearch(const Link &link, ProgressOverlay *hud, Kind kind, const QString &text,
+                              int sort);
+    static void doAudioSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text, int sort);
+    // The request got no answer at all: the overlay shows "Ошибка" / "Сервис недоступен" for a while.
+    static void showUnanswered(ProgressOverlay *hud);
     void reloadAudioTable();
-    void onMainThread(const std::function<void()> &work);
     void setSearchBusy(bool busy);
     void setTableBusy(bool busy);
     void setAddingRecords(bool adding);

@@ -9,8 +9,6 @@
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
-#include <QThread>
-
 Audio_Albums::Audio_Albums(QObject *parent)
     : QObject(parent), m_model(new AlbumRecordModel(&GlobalData::sharedGlobalData()->audioAlbumsArray, this))
 {}
@@ -46,16 +44,6 @@ void Audio_Albums::setTableBusy(bool busy)
 {
     m_tableBusy = busy;
     Q_EMIT busyChanged();
-}
-
-void Audio_Albums::onMainThread(const std::function<void()> &work)
-{
-    // The shared lists and the table belong to the main thread; a background task hands its changes over and
-    // waits for them.
-    if (QThread::currentThread() == thread())
-        work();
-    else
-        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
 }
 
 void Audio_Albums::viewDidLoad() {}
@@ -115,7 +103,7 @@ void Audio_Albums::searchBarSearchButtonClicked()
     m_model->reload();
     const QString query = m_searchText;
     showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
-                [this, query](ProgressOverlay *hud) { doAlbumsSearch(hud, query); });
+                [link = Link(this), query](ProgressOverlay *hud) { doAlbumsSearch(link, hud, query); });
     PropertyList::writeRequest(requestFile(), query);
 }
 
@@ -124,7 +112,7 @@ void Audio_Albums::searchBarCancelButtonClicked()
     Q_EMIT keyboardDismissed();
 }
 
-void Audio_Albums::doAlbumsSearch(ProgressOverlay *hud, const QString &query)
+void Audio_Albums::doAlbumsSearch(const Link &link, ProgressOverlay *hud, const QString &query)
 {
     QList<AlbumRecord> found;
     try {
@@ -138,18 +126,19 @@ void Audio_Albums::doAlbumsSearch(ProgressOverlay *hud, const QString &query)
         found.clear();
     }
     qsizetype count = 0;
-    onMainThread([&] {
-        QList<AlbumRecord> &albums = GlobalData::sharedGlobalData()->audioAlbumsArray;
-        albums.clear();
-        albums.append(found);
-        count = albums.size();
-    });
+    if (!link.run([&](Audio_Albums &) {
+            QList<AlbumRecord> &albums = GlobalData::sharedGlobalData()->audioAlbumsArray;
+            albums.clear();
+            albums.append(found);
+            count = albums.size();
+        }))
+        return;
     Pacing::pause(1);
     hud->setMode(ProgressOverlay::CustomView);
     hud->setLabelText(tr("Завершено"));
     hud->setDetailsLabelText(tr("Найдено муз. альбомов: %1").arg(count));
     Pacing::pause(1);
-    onMainThread([this] { reloadAudioTable(); });
+    link.run([](Audio_Albums &screen) { screen.reloadAudioTable(); });
 }
 
 void Audio_Albums::reloadAudioTable()
@@ -171,42 +160,56 @@ void Audio_Albums::rowSelected(int row)
     Q_EMIT scrollToRow(row, Middle, true);
     m_albumAudioArray.clear();
     const QString albumId = m_selectedAlbumId;
-    showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
-                [this, albumId](ProgressOverlay *hud) { doAlbumAudioSearch(hud, albumId); });
+    showOverlay(
+        tr("Выполняется поиск..."), QString(), 1.0f, false,
+        [link = Link(this), albumId](ProgressOverlay *hud) { doAlbumAudioSearch(link, hud, albumId); });
 }
 
-void Audio_Albums::doAlbumAudioSearch(ProgressOverlay *hud, const QString &albumId)
+namespace {
+// Thrown from a step of the track search when its screen is gone: the remaining tracks are not looked up.
+struct ScreenGone
+{
+};
+} // namespace
+
+void Audio_Albums::doAlbumAudioSearch(const Link &link, ProgressOverlay *hud, const QString &albumId)
 {
     GlobalData *global = GlobalData::sharedGlobalData();
+    auto step = [&link](const std::function<void(Audio_Albums &)> &work) {
+        if (!link.run(work))
+            throw ScreenGone{};
+    };
     try {
         const QString answer = LastFm::trackListAnswer(albumId);
         Pacing::pause(1);
         hud->setLabelText(tr("Разбор данных..."));
         const QStringList tracks = LastFm::readTracks(answer);
-        onMainThread([&] { m_albumAudioArray = tracks; });
+        step([&](Audio_Albums &screen) { screen.m_albumAudioArray = tracks; });
         Pacing::pause(1);
 
         LastFm::TrackSearchSteps steps;
-        steps.searching = [this, hud, global](int k, int n) {
-            onMainThread([global] { global->audioFoundArray.clear(); });
+        steps.searching = [&step, hud, global](int k, int n) {
+            step([global](Audio_Albums &) { global->audioFoundArray.clear(); });
             hud->setLabelText(tr("Поиск: %1 из %2").arg(k).arg(n));
         };
-        steps.found = [this, global](const QList<AudioRecord> &hits) {
-            onMainThread([global, &hits] { global->audioFoundArray.append(hits); });
+        steps.found = [&step, global](const QList<AudioRecord> &hits) {
+            step([global, &hits](Audio_Albums &) { global->audioFoundArray.append(hits); });
         };
         const QList<AudioRecord> tempSongsArray = LastFm::findTracks(tracks, steps);
         Pacing::pause(1);
-        onMainThread([&] {
+        step([&](Audio_Albums &) {
             global->audioFoundArray.clear();
             global->audioFoundArray.append(tempSongsArray);
         });
+    } catch (const ScreenGone &) {
+        return;
     } catch (...) {
         Log::line(QString::fromUtf8(Session::errorLogLine));
-        onMainThread([global] { global->audioFoundArray.clear(); });
+        if (!link.run([global](Audio_Albums &) { global->audioFoundArray.clear(); }))
+            return;
     }
     // Posted: the search screen opens while this overlay is still fading.
-    QMetaObject::invokeMethod(
-        this, [this] { goToFoundAlbum(); }, Qt::QueuedConnection);
+    link.post([](Audio_Albums &screen) { screen.goToFoundAlbum(); });
 }
 
 void Audio_Albums::goToFoundAlbum()

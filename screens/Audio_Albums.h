@@ -2,6 +2,7 @@
 
 #include "screens/AlbumRecordModel.h"
 #include "screens/ProgressOverlay.h"
+#include "screens/ScreenLink.h"
 
 #include <QObject>
 #include <QPointer>
@@ -65,11 +66,12 @@ private:
     void showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                      std::function<void(ProgressOverlay *)> operation);
     void hudWasHidden(ProgressOverlay *hud);
-    void doAlbumsSearch(ProgressOverlay *hud, const QString &query);
-    void doAlbumAudioSearch(ProgressOverlay *hud, const QString &albumId);
+    // The background operations reach the screen only through the link: it may be closed while they run.
+    using Link = ScreenLink<Audio_Albums>;
+    static void doAlbumsSearch(const Link &link, ProgressOverlay *hud, const QString &query);
+    static void doAlbumAudioSearch(const Link &link, ProgressOverlay *hud, const QString &albumId);
     void reloadAudioTable();
     void goToFoundAlbum();
-    void onMainThread(const std::function<void()> &work);
     void setSearchBusy(bool busy);
     void setTableBusy(bool busy);
 

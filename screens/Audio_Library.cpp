@@ -31,7 +31,7 @@ void Audio_Library::rowSelected(int row)
     const QString name = entryName(row);
     if (name.isEmpty())
         return;
-    if (pathExtension(name).isEmpty()) {
+    if (isFolder(name)) {
         enterFolder(name);
         return;
     }
@@ -78,7 +78,8 @@ void Audio_Library::hudWasHidden(ProgressOverlay *hud)
 void Audio_Library::accessoryButtonTapped(int row)
 {
     const QString name = entryName(row);
-    if (m_tableBusy || name.isEmpty())
+    // A folder has no accessory: it never joins the playlist.
+    if (m_tableBusy || name.isEmpty() || isFolder(name))
         return;
     setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
@@ -96,7 +97,7 @@ void Audio_Library::addAllRecordsToPlaylist()
     showNotice(tr("Все записи добавлены в плейлист"), 1.0f);
     QList<PlaylistEntry> &playlist = GlobalData::sharedGlobalData()->audioPlaylistArray;
     for (const QString &name : std::as_const(list())) {
-        if (pathExtension(name).toLower() == mediaExtension())
+        if (pathExtension(name).toLower() == mediaExtension() && !isFolder(name))
             playlist.append(PlaylistEntry{relativePath(name), QStringLiteral("0")});
     }
     Q_EMIT PlayerEvents::shared().playlistChanged();

@@ -7,7 +7,6 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QThread>
 
 Friends_and_Groups::Friends_and_Groups(QObject *parent)
     : QObject(parent), m_model(new FriendsGroupsModel(this))
@@ -17,15 +16,6 @@ void Friends_and_Groups::setBusy(bool busy)
 {
     m_busy = busy;
     Q_EMIT busyChanged();
-}
-
-void Friends_and_Groups::onMainThread(const std::function<void()> &work)
-{
-    // The shared list and the table belong to the main thread; the load hands its changes over and waits.
-    if (QThread::currentThread() == thread())
-        work();
-    else
-        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
 }
 
 void Friends_and_Groups::viewDidLoad()
@@ -93,18 +83,21 @@ void Friends_and_Groups::load(bool friends)
         showOverlay(tr("Ошибка"), tr("Не выполнен вход"), true, [](ProgressOverlay *) { Pacing::pause(1); });
         return;
     }
-    showOverlay(tr("Выполняется поиск..."), QString(), false, [this, friends](ProgressOverlay *) {
-        const std::optional<QStringList> records =
-            friends ? VKontakteWorks::getSelfFriends() : VKontakteWorks::getSelfGroups();
-        onMainThread([&records] {
-            QStringList &list = GlobalData::sharedGlobalData()->friendsGroupsArray;
-            list.clear();
-            if (records)
-                list.append(*records);
-        });
-        Pacing::pause(1);
-        onMainThread([this] { reloadTable(); });
-    });
+    // The load reaches the screen only through the link: the screen may be closed while it runs.
+    showOverlay(tr("Выполняется поиск..."), QString(), false,
+                [link = ScreenLink<Friends_and_Groups>(this), friends](ProgressOverlay *) {
+                    const std::optional<QStringList> records =
+                        friends ? VKontakteWorks::getSelfFriends() : VKontakteWorks::getSelfGroups();
+                    if (!link.run([&records](Friends_and_Groups &) {
+                            QStringList &list = GlobalData::sharedGlobalData()->friendsGroupsArray;
+                            list.clear();
+                            if (records)
+                                list.append(*records);
+                        }))
+                        return;
+                    Pacing::pause(1);
+                    link.run([](Friends_and_Groups &screen) { screen.reloadTable(); });
+                });
 }
 
 void Friends_and_Groups::reloadTable()

@@ -2,6 +2,7 @@
 
 #include "screens/FriendsGroupsModel.h"
 #include "screens/ProgressOverlay.h"
+#include "screens/ScreenLink.h"
 
 #include <QObject>
 #include <QPointer>
@@ -58,7 +59,6 @@ private:
                      std::function<void(ProgressOverlay *)> operation);
     void hudWasHidden(ProgressOverlay *hud);
     void reloadTable();
-    void onMainThread(const std::function<void()> &work);
     void setBusy(bool busy);
 
     QString m_title;

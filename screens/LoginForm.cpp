@@ -7,12 +7,14 @@
 #include "core/Settings.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
+#include "downloads/Queue.h"
+#include "playback/AudioPlayer.h"
+#include "screens/Audio_Playlist.h"
 #include "screens/ProgressOverlay.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
-#include <QThread>
 
 namespace {
 
@@ -110,24 +112,25 @@ void LoginForm::loginButtonPressed()
         const QString email = m_loginInput;
         const QString password = m_passwordInput;
         ProgressOverlay *hud = m_hud;
-        hud->showWhileExecuting([this, hud, email, password] { doingVkEnter(hud, email, password); }, true);
+        hud->showWhileExecuting([link = Link(this), store = &settings(), hud, email,
+                                 password] { doingVkEnter(link, *store, hud, email, password); },
+                                true);
     } else {
         ProgressOverlay *hud = m_hud;
-        hud->showWhileExecuting([this, hud] { doingVkExit(hud); }, true);
+        hud->showWhileExecuting([link = Link(this), hud] { doingVkExit(link, hud); }, true);
     }
 }
 
-void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const QString &password)
+void LoginForm::doingVkEnter(const Link &link, Settings &store, ProgressOverlay *hud, const QString &email,
+                             const QString &password)
 {
     Pacing::pause(1);
-    const QString previousEmail = settings().stringValue(QStringLiteral("settings_login"));
-    settings().setString(QStringLiteral("settings_login"), email);
+    const QString previousEmail = store.stringValue(QStringLiteral("settings_login"));
+    store.setString(QStringLiteral("settings_login"), email);
     // The secret store answers on the main thread's event loop; this thread does not wait for it.
-    Credentials *credentials = m_credentials;
-    QMetaObject::invokeMethod(
-        credentials,
-        [credentials, email, password, previousEmail] { credentials->save(email, password, previousEmail); },
-        Qt::QueuedConnection);
+    link.post([email, password, previousEmail](LoginForm &form) {
+        form.m_credentials->save(email, password, previousEmail);
+    });
 
     const Session::SignInResult result = Session::signIn(email, password);
     hud->setMode(ProgressOverlay::CustomView);
@@ -140,7 +143,7 @@ void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const Q
     if (result.outcome == Session::SignInResult::SignedIn) {
         hud->setLabelText(tr("Готово"));
         hud->setDetailsLabelText(tr("Вход успешно выполнен"));
-        setLoginButtonImage(QStringLiteral("Logout_button.png"));
+        setLoginButtonImage(link, QStringLiteral("Logout_button.png"));
     } else {
         hud->setLabelText(tr("Ошибка"));
         hud->setDetailsLabelText(tr("Не удалось выполнить вход"));
@@ -148,28 +151,25 @@ void LoginForm::doingVkEnter(ProgressOverlay *hud, const QString &email, const Q
     Pacing::pause(1);
 }
 
-void LoginForm::doingVkExit(ProgressOverlay *hud)
+void LoginForm::doingVkExit(const Link &link, ProgressOverlay *hud)
 {
     Pacing::pause(1);
     Session::signOut();
     hud->setMode(ProgressOverlay::CustomView);
     hud->setLabelText(tr("Готово"));
     hud->setDetailsLabelText(tr("Выход успешно выполнен"));
-    setLoginButtonImage(QStringLiteral("Login_button.png"));
+    setLoginButtonImage(link, QStringLiteral("Login_button.png"));
     Pacing::pause(1);
 }
 
-void LoginForm::setLoginButtonImage(const QString &image)
+void LoginForm::setLoginButtonImage(const Link &link, const QString &image)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, image] {
-            if (image == m_loginButtonImage)
-                return;
-            m_loginButtonImage = image;
-            Q_EMIT loginButtonImageChanged();
-        },
-        Qt::QueuedConnection);
+    link.post([image](LoginForm &form) {
+        if (image == form.m_loginButtonImage)
+            return;
+        form.m_loginButtonImage = image;
+        Q_EMIT form.loginButtonImageChanged();
+    });
 }
 
 void LoginForm::hudWasHidden()
@@ -207,13 +207,14 @@ void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
 {
     if (tag == deleteContentTag) {
         if (index == 1)
-            DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
-                                        VKontakteWorks::getInboxDir());
+            deleteAllContent();
         return;
     }
     if (tag != resetChoiceTag)
         return;
     if (index == 1) {
+        // The playlist in memory goes too: the next autosave would otherwise write the deleted one back.
+        Audio_Playlist::shared()->clearPlaylist();
         DataReset::deletePlaylistsAndRequests(VKontakteWorks::getRootDir());
         const QString email = settings().stringValue(QStringLiteral("settings_login"));
         settings().setString(QStringLiteral("settings_login"), QString());
@@ -223,10 +224,40 @@ void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
         setLoginInput(QString());
         setPasswordInput(QString());
     } else if (index == 2) {
+        // Deleting every downloaded file cannot be undone: asked once more.
         Q_EMIT alertRequested(tr("Удалить весь контент"),
                               tr("Все загруженные аудио- и видеозаписи будут удалены с диска."),
                               {tr("Отмена"), tr("Удалить")}, deleteContentTag);
     }
+}
+
+void LoginForm::deleteAllContent()
+{
+    // Nothing may go on using the files: the player lets go of its track, and the transfers end before
+    // their files are removed, so that none writes one back or moves a finished file into place after.
+    AudioPlayer::dropShared();
+    auto deleteContent = [] {
+        DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
+                                    VKontakteWorks::getInboxDir());
+    };
+    if (Queue *queue = downloadQueue())
+        queue->stopAllTransfers(deleteContent);
+    else
+        deleteContent();
+}
+
+namespace {
+QPointer<Queue> theDownloadQueue;
+} // namespace
+
+void LoginForm::setDownloadQueue(Queue *queue)
+{
+    theDownloadQueue = queue;
+}
+
+Queue *LoginForm::downloadQueue()
+{
+    return theDownloadQueue;
 }
 
 void LoginForm::infoButtonPressed()

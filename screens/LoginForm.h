@@ -6,7 +6,10 @@
 #include <QStringList>
 
 #include "screens/ProgressOverlay.h"
+#include "screens/ScreenLink.h"
+
 class Credentials;
+class Queue;
 class Settings;
 
 // The login screen: e-mail and password, the one button that signs in or out, the automatic sign-in, the data
@@ -56,6 +59,10 @@ public:
     Q_INVOKABLE void returnPressed();
     Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
 
+    // The program's download queue, whose transfers "Удалить весь контент" ends before it deletes.
+    static void setDownloadQueue(Queue *queue);
+    static Queue *downloadQueue();
+
 Q_SIGNALS:
     void loginInputChanged();
     void passwordInputChanged();
@@ -71,11 +78,15 @@ Q_SIGNALS:
     void operationFinished();
 
 private:
-    // Background operations under the overlay `hud`.
-    void doingVkEnter(ProgressOverlay *hud, const QString &email, const QString &password);
-    void doingVkExit(ProgressOverlay *hud);
+    // Background operations under the overlay `hud`; they reach the screen only through the link.
+    using Link = ScreenLink<LoginForm>;
+    static void doingVkEnter(const Link &link, Settings &store, ProgressOverlay *hud, const QString &email,
+                             const QString &password);
+    static void doingVkExit(const Link &link, ProgressOverlay *hud);
     void hudWasHidden();
-    void setLoginButtonImage(const QString &image); // any thread
+    // Stops the player and the transfers, then empties the media folders.
+    void deleteAllContent();
+    static void setLoginButtonImage(const Link &link, const QString &image); // any thread
     Settings &settings() const;
     void passwordRestored(quint64 load, const QString &email, const QString &password);
 

@@ -18,7 +18,7 @@ void MediaExport::rowSelected(int row)
     m_filePath = fullPath(name);
     m_fileName = name;
     Q_EMIT selectionChanged();
-    if (pathExtension(name).isEmpty()) {
+    if (isFolder(name)) {
         enterFolder(name);
         return;
     }

@@ -48,6 +48,7 @@ ProgressOverlay::ProgressOverlay(QObject *view)
     });
     connect(m_minShowTimer, &QTimer::timeout, this, [this] { fadeOut(m_useAnimation); });
     connect(m_fadeTimer, &QTimer::timeout, this, &ProgressOverlay::fadeEnded);
+    connect(m_view, &QObject::destroyed, this, &ProgressOverlay::viewDestroyed);
 }
 
 // A still running operation keeps its own reference to the work and its thread deletes itself when done;
@@ -254,8 +255,25 @@ void ProgressOverlay::showWhileExecuting(std::function<void()> operation, bool a
     show(animated);
 }
 
+void ProgressOverlay::viewDestroyed()
+{
+    m_view = nullptr;
+    m_graceTimer->stop();
+    m_minShowTimer->stop();
+    m_fadeTimer->stop();
+    // Nobody is left to be told that the overlay has hidden, nor to release it.
+    if (m_taskInProgress)
+        m_orphaned = true;
+    else
+        deleteLater();
+}
+
 void ProgressOverlay::operationReturned()
 {
+    if (m_orphaned) {
+        deleteLater();
+        return;
+    }
     setTaskInProgress(false);
     m_operation.reset();
     hide(m_taskAnimated);

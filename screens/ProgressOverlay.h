@@ -26,6 +26,8 @@ public:
 // Text, mode and progress may be set from any thread; changes made off the main thread are applied on the
 // main thread in the order they were made. Drawing is the QML view's job (qml/ProgressOverlayView.qml): it
 // shows the box while `alpha` is 1 and animates alpha changes over fadeDuration when `animated` is set.
+// When the view it covers is destroyed, the overlay goes too: at once when idle, otherwise as soon as its
+// operation has returned, so that the operation can go on setting its texts until then.
 class ProgressOverlay : public QObject
 {
     Q_OBJECT
@@ -123,8 +125,11 @@ private:
     void operationReturned();
     void setAlpha(float alpha, bool animated);
     void setTaskInProgress(bool inProgress);
+    void viewDestroyed();
 
     QObject *m_view = nullptr;
+    // The view is gone: delete the overlay once its operation has returned.
+    bool m_orphaned = false;
 
     // Written on the overlay's thread only; the lock lets the operation read them from its own thread.
     mutable QMutex m_stateMutex;

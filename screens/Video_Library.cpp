@@ -14,7 +14,7 @@ void Video_Library::rowSelected(int row)
     const QString name = entryName(row);
     if (name.isEmpty())
         return;
-    if (pathExtension(name).isEmpty()) {
+    if (isFolder(name)) {
         enterFolder(name);
         return;
     }

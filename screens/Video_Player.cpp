@@ -11,6 +11,9 @@
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
+#include <QWindow>
+
+#include <algorithm>
 
 Video_Player::Video_Player(QObject *parent)
     : VideoPictureSource(parent), m_playbackTimer(new QTimer(this)), m_surfaceWait(new QTimer(this))
@@ -21,6 +24,11 @@ Video_Player::Video_Player(QObject *parent)
     m_surfaceWait->setInterval(surfaceWaitMs);
     connect(m_surfaceWait, &QTimer::timeout, this, &Video_Player::startLoad);
     connect(this, &Video_Player::playerChanged, this, &VideoPictureSource::engineChanged);
+    connect(this, &Video_Player::externalDisplayChanged, this, &Video_Player::showExternalControls);
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::screenAdded, this, &Video_Player::externalDisplayChanged);
+        connect(app, &QGuiApplication::screenRemoved, this, &Video_Player::externalDisplayChanged);
+    }
 }
 
 Video_Player::~Video_Player() = default;
@@ -90,18 +98,51 @@ QList<int> Video_Player::screenWidths() const
     return widths;
 }
 
+void Video_Player::setHostWindow(QWindow *window)
+{
+    if (window == m_hostWindow)
+        return;
+    if (m_hostWindow)
+        disconnect(m_hostWindow, nullptr, this, nullptr);
+    m_hostWindow = window;
+    if (window)
+        connect(window, &QWindow::screenChanged, this, &Video_Player::externalDisplayChanged);
+    Q_EMIT externalDisplayChanged();
+}
+
+int Video_Player::windowScreenIndex() const
+{
+    if (m_windowScreenIndex >= 0)
+        return m_windowScreenIndex;
+    if (!qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        return 0;
+    QScreen *own = m_hostWindow ? m_hostWindow->screen() : QGuiApplication::primaryScreen();
+    return std::max<int>(0, int(QGuiApplication::screens().indexOf(own)));
+}
+
+void Video_Player::setWindowScreenIndex(int index)
+{
+    m_windowScreenIndex = index;
+    Q_EMIT externalDisplayChanged();
+}
+
 int Video_Player::externalScreenIndex() const
 {
-    if (!externalDisplay())
+    const int count = displayCount();
+    if (count < 2)
         return -1;
-    // The widest of the other screens, the first of equals; the second screen when none reports a width.
+    // The widest screen but the window's own, the first of equals; a screen reporting no width still serves.
     const QList<int> widths = screenWidths();
-    int best = 1;
-    int bestWidth = 0;
-    for (int i = 1; i < widths.size(); ++i) {
-        if (widths.at(i) > bestWidth) {
+    const int own = windowScreenIndex();
+    int best = -1;
+    int bestWidth = -1;
+    for (int i = 0; i < count; ++i) {
+        if (i == own)
+            continue;
+        const int width = widths.value(i, 0);
+        if (width > bestWidth) {
             best = i;
-            bestWidth = widths.at(i);
+            bestWidth = width;
         }
     }
     return best;
@@ -157,7 +198,7 @@ void Video_Player::startLoad()
         return;
     m_loadedWithoutSurface = m_pictureExpected && !m_surfaceReady;
     m_player->load(contentAddress(), true);
-    if (displayCount() > 1)
+    if (externalDisplay())
         setSliderValue(0);
 }
 
@@ -197,12 +238,18 @@ void Video_Player::moviePlayerLoadStateChanged()
         return;
     m_loadStateHandled = true;
     setLoading(false);
-    if (displayCount() > 1) {
-        m_externalControlsVisible = true;
-        Q_EMIT externalControlsVisibleChanged();
-        m_sliderMaximum = m_player ? m_player->duration() : 0;
-        Q_EMIT sliderChanged();
-    }
+    showExternalControls();
+}
+
+void Video_Player::showExternalControls()
+{
+    // Once shown they stay: a display unplugged later brings the embedded controls back in the view.
+    if (!m_loadStateHandled || m_externalControlsVisible || !externalDisplay())
+        return;
+    m_externalControlsVisible = true;
+    Q_EMIT externalControlsVisibleChanged();
+    m_sliderMaximum = m_player ? m_player->duration() : 0;
+    Q_EMIT sliderChanged();
 }
 
 void Video_Player::moviePlayerFailed()
@@ -215,7 +262,7 @@ void Video_Player::moviePlayerFailed()
 
 void Video_Player::updateTime()
 {
-    if (displayCount() < 2 || !m_player)
+    if (!externalDisplay() || !m_player)
         return;
     m_videoTimeLabel = clockText(m_player->playableDuration());
     m_videoTimeLabelCurrent = clockText(m_player->position());

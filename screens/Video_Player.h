@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QWindow>
 
 class QTimer;
 
@@ -20,6 +21,7 @@ class Video_Player : public VideoPictureSource
     Q_PROPERTY(VideoEngine *player READ player NOTIFY playerChanged)
     Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
     Q_PROPERTY(QString errorText READ errorText NOTIFY errorTextChanged)
+    Q_PROPERTY(QWindow *hostWindow READ hostWindow WRITE setHostWindow NOTIFY externalDisplayChanged)
     Q_PROPERTY(bool externalDisplay READ externalDisplay NOTIFY externalDisplayChanged)
     Q_PROPERTY(int externalScreenIndex READ externalScreenIndex NOTIFY externalDisplayChanged)
     Q_PROPERTY(
@@ -43,8 +45,17 @@ public:
     VideoEngine *player() const { return m_player; }
     bool loading() const { return m_loading; }
     QString errorText() const { return m_errorText; }
-    bool externalDisplay() const { return displayCount() >= 2; }
+    // The picture goes to a second display: the widest screen other than the window's own, when there is one.
+    bool externalDisplay() const { return externalScreenIndex() >= 0; }
     int externalScreenIndex() const;
+    // The window the screen is shown in (the view sets it): its screen never takes the picture, so that the
+    // window's own controls stay in sight.
+    QWindow *hostWindow() const { return m_hostWindow; }
+    void setHostWindow(QWindow *window);
+    // Index of the window's screen among the connected ones: the host window's, else the primary screen's,
+    // unless set (tests).
+    int windowScreenIndex() const;
+    void setWindowScreenIndex(int index);
     bool externalControlsVisible() const { return m_externalControlsVisible; }
     double sliderMaximum() const { return m_sliderMaximum; }
     double sliderValue() const { return m_sliderValue; }
@@ -60,7 +71,7 @@ public:
     // Connected displays; the application's screens unless set (tests).
     int displayCount() const;
     void setDisplayCount(int count);
-    // Screen widths by index (the first is the window's own); the widest of the others takes the picture.
+    // Screen widths by index; the application's screens unless set (tests).
     void setScreenWidths(const QList<int> &widths);
 
     Q_INVOKABLE void viewDidLoad();
@@ -99,6 +110,8 @@ private:
     void setLoading(bool loading);
     void setSliderValue(double value);
     QList<int> screenWidths() const;
+    // The displays changed: the controls for a second display follow, once the video has loaded.
+    void showExternalControls();
 
     QString m_fileName;
     QString m_refererType;
@@ -119,4 +132,6 @@ private:
     QString m_videoTimeLabelCurrent;
     int m_displayCount = -1;
     QList<int> m_screenWidths;
+    int m_windowScreenIndex = -1;
+    QPointer<QWindow> m_hostWindow;
 };

@@ -196,6 +196,27 @@ TEST_F(DataResetTest, ClearAllDataRemovesOnlyPlaylistAndRequestFiles)
     EXPECT_TRUE(exists("playlists"));
 }
 
+TEST_F(DataResetTest, ClearAllDataRemovesFoldersNamedLikePlaylistsWithWhatTheyHold)
+{
+    for (const char *folder : {"playlists/Old.tuneplaylist/inner", "audio/Mix.tune", "audio/Keep.TUNE"})
+        ASSERT_TRUE(QDir(root).mkpath(QString::fromUtf8(folder)));
+    touch(root + "/playlists/Old.tuneplaylist/inner/a.tune");
+    touch(root + "/audio/Mix.tune/song.mp3");
+    QTemporaryDir outside;
+    touch(outside.filePath("kept.mp3"));
+    ASSERT_TRUE(QFile::link(outside.path(), root + "/audio/Link.tune"));
+
+    // Four files, two folders and the link (counted once each; what the folders held goes with them).
+    EXPECT_EQ(DataReset::deletePlaylistsAndRequests(root), 7);
+    EXPECT_FALSE(exists("playlists/Old.tuneplaylist"));
+    EXPECT_FALSE(exists("audio/Mix.tune"));
+    EXPECT_FALSE(QFileInfo(root + "/audio/Link.tune").isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(outside.filePath("kept.mp3"))); // a link goes, not what it points to
+    EXPECT_TRUE(exists("audio/Keep.TUNE"));
+    EXPECT_TRUE(exists("playlists"));
+    EXPECT_TRUE(exists("audio/song.mp3"));
+}
+
 TEST_F(DataResetTest, DeleteAllContentEmptiesTheMediaFoldersOnly)
 {
     DataReset::deleteAllContent(root + "/audio", root + "/video", root + "/Inbox");

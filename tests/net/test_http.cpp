@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 class HttpTest : public ::testing::Test
@@ -57,6 +59,34 @@ TEST_F(HttpTest, HeadGivesTheStatusOrZeroWithoutAnAnswer)
     EXPECT_EQ(Http::head(base + "/test/status/404"), 404);
     sandbox.stop();
     EXPECT_EQ(Http::head(base, 5), 0);
+}
+
+TEST_F(HttpTest, OnlyRequestsThatGotNoAnswerAreCountedAndOnlyForTheirThread)
+{
+    const int start = Http::unansweredRequestsOnThisThread();
+    // Answers of any kind: an error status, an empty body.
+    Http::get(base + "/test/status/500", {}, 10);
+    Http::get(base + "/test/gzip?text=", {}, 10);
+    Http::head(base + "/test/status/404");
+    // An address that cannot be formed sends nothing: no service was asked.
+    Http::get(base + "/audio?id=10 01", {}, 10);
+    EXPECT_EQ(Http::unansweredRequestsOnThisThread(), start);
+
+    sandbox.stop();
+    Http::get(base + "/test/status/200", {}, 5);
+    Http::servicePage(base + "/test/cp1251", QString());
+    Http::head(base, 5);
+    EXPECT_EQ(Http::unansweredRequestsOnThisThread(), start + 3);
+
+    // Another thread's failures are its own.
+    int elsewhere = -1;
+    std::thread other([&] {
+        Http::get(base + "/test/status/200", {}, 5);
+        elsewhere = Http::unansweredRequestsOnThisThread();
+    });
+    other.join();
+    EXPECT_EQ(elsewhere, 1);
+    EXPECT_EQ(Http::unansweredRequestsOnThisThread(), start + 3);
 }
 
 TEST_F(HttpTest, CookieStoreCollectsEveryRedirectHopAndEmpties)

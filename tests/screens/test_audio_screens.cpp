@@ -335,6 +335,84 @@ TEST_F(AudioScreensTest, AlbumModeLocksTheFieldAndLoadsNoPages)
     EXPECT_EQ(screen.records()->rowCount(), 1);
 }
 
+TEST_F(AudioScreensTest, AListThatGotNoAnswerIsAnErrorNotAnEmptyList)
+{
+    signIn();
+    // An answer with nothing in it is an empty list.
+    Audio_Personal personal;
+    personal.setTitle("Частные");
+    watch(personal);
+    personal.viewWillAppear();
+    personal.setSearchText("424242");
+    personal.searchBarSearchButtonClicked();
+    waitIdle(personal);
+    EXPECT_EQ(log.labels.last(), QStringLiteral("Завершено"));
+    EXPECT_EQ(log.details.last(), QStringLiteral("Найдено аудиозаписей: 0"));
+
+    // No answer at all is not.
+    sandbox.stop();
+    struct Case
+    {
+        const char *title;
+        std::function<AudioResults *()> make;
+        QString input;
+    };
+    const QList<Case> cases = {
+        {"Поиск", [] { return new Audio_Search; }, "a"},
+        {"Частные", [] { return new Audio_Personal; }, "1000001"},
+        {"Общие", [] { return new Audio_Group; }, "1"},
+        {"Рекомендуемые", [] { return new Audio_Recommended; }, "1000001"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.title);
+        std::unique_ptr<AudioResults> screen(c.make());
+        screen->list() = {AudioRecord{"1:00", "http://x/1.mp3", "Old", "A", "1", "1", "2"}};
+        screen->setTitle(QString::fromUtf8(c.title));
+        log = {};
+        watch(*screen);
+        screen->viewWillAppear();
+        screen->setSearchText(c.input);
+        screen->searchBarSearchButtonClicked();
+        waitIdle(*screen);
+        EXPECT_EQ(log.labels, QStringList({"Выполняется поиск...", "Ошибка"}));
+        EXPECT_EQ(log.details, QStringList({"Сервис недоступен"}));
+        EXPECT_TRUE(screen->list().isEmpty());
+        EXPECT_EQ(screen->records()->rowCount(), 0);
+    }
+}
+
+TEST_F(AudioScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgain)
+{
+    signIn();
+    Audio_Search screen;
+    screen.setTitle("Поиск");
+    watch(screen);
+    screen.viewWillAppear();
+    screen.setSearchText("a");
+    screen.searchBarSearchButtonClicked();
+    waitIdle(screen);
+    ASSERT_EQ(global->audioFoundArray.size(), 100);
+
+    const int port = sandbox.port();
+    sandbox.stop();
+    screen.cellShown(99);
+    waitIdle(screen);
+    EXPECT_EQ(log.labels.last(), QStringLiteral("Ошибка"));
+    EXPECT_EQ(log.details.last(), QStringLiteral("Сервис недоступен"));
+    EXPECT_EQ(global->audioSearchOffset, 0); // the page was not read: the position stays
+    EXPECT_EQ(global->audioFoundArray.size(), 100);
+
+    // The next scroll to the end asks for that same page.
+    ASSERT_TRUE(sandbox.start(port));
+    screen.cellShown(99);
+    waitIdle(screen);
+    EXPECT_NE(global->audioSearchOffset, 0); // 1, or 10 when that page was the last one
+    const std::optional<SandboxRequest> asked = SandboxAudio::lastRequest(sandbox, "search");
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_NE(asked->target.find("offset=100"), std::string::npos) << asked->target;
+    EXPECT_GT(global->audioFoundArray.size(), 100);
+}
+
 } // namespace
 
 namespace {

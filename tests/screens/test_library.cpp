@@ -143,18 +143,74 @@ TEST_F(LibraryTest, ListsFoldersFirstThenTheMediaFilesOfTheCurrentFolderOnly)
                            QStringLiteral("A Song.MP3"), QStringLiteral("b song.mp3")}));
     const QList<LibraryEntries::Row> &rows = screen.entries()->rows();
     ASSERT_EQ(rows.size(), 5);
-    // A folder whose name has a dot is listed with the folders but drawn and handled as a file.
-    EXPECT_FALSE(rows[0].folder);
-    EXPECT_FALSE(rows[1].folder);
-    EXPECT_TRUE(rows[1].accessory);
-    EXPECT_EQ(rows[1].deleteTitle, QStringLiteral("Удалить файл"));
-    EXPECT_TRUE(rows[2].folder);
+    // Folders whatever their names: with a dot, or named like a media file.
+    for (int i : {0, 1, 2}) {
+        EXPECT_TRUE(rows[i].folder) << i;
+        EXPECT_FALSE(rows[i].accessory) << i;
+        EXPECT_EQ(rows[i].deleteTitle, QStringLiteral("Удалить папку")) << i;
+    }
+    EXPECT_EQ(rows[3].deleteTitle, QStringLiteral("Удалить файл"));
     EXPECT_FALSE(rows[2].accessory);
     EXPECT_TRUE(rows[2].detail.isEmpty());
     EXPECT_EQ(rows[2].icon, QStringLiteral("icon_folder.png"));
     EXPECT_EQ(rows[2].deleteTitle, QStringLiteral("Удалить папку"));
     EXPECT_EQ(rows[3].icon, QStringLiteral("icon_audio.png"));
     EXPECT_TRUE(rows[3].accessory);
+}
+
+TEST_F(LibraryTest, AFolderWithADotInItsNameIsAFolderOnEveryScreen)
+{
+    writeMp3(audioDir + QStringLiteral("/Vol. 2/inside.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Live.mp3/track.mp3"));
+    writeMp3(audioDir + QStringLiteral("/song.mp3"));
+    writeFile(videoDir + QStringLiteral("/Season 1.5/episode.mp4"), 100);
+    FakeMusic *music = installMusic();
+
+    Audio_Library screen(settings.get());
+    QList<Alert> alerts;
+    captureAlerts(screen, alerts);
+    screen.viewWillAppear();
+    ASSERT_EQ(global->audioLibraryArray, (QStringList{QStringLiteral("Live.mp3"), QStringLiteral("Vol. 2"),
+                                                      QStringLiteral("song.mp3")}));
+    EXPECT_EQ(screen.entries()->rows().at(1).icon, QStringLiteral("icon_folder.png"));
+    EXPECT_TRUE(screen.entries()->rows().at(1).detail.isEmpty());
+
+    // Neither appended one by one nor with the folder's files, and no notice for trying.
+    screen.accessoryButtonTapped(0);
+    screen.accessoryButtonTapped(1);
+    EXPECT_FALSE(screen.tableBusy());
+    screen.addAllRecordsToPlaylist();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.tableBusy(); }));
+    EXPECT_EQ(files(global->audioPlaylistArray), QStringList{QStringLiteral("song.mp3|0")});
+
+    // A tap opens it: no preview, the music keeps playing.
+    screen.rowSelected(1);
+    EXPECT_TRUE(alerts.isEmpty());
+    EXPECT_EQ(screen.miniPlayer(), nullptr);
+    EXPECT_EQ(music->pauses, 0);
+    EXPECT_EQ(screen.pathToDir(), QStringList{QStringLiteral("Vol. 2")});
+    EXPECT_EQ(global->audioLibraryArray, QStringList{QStringLiteral("inside.mp3")});
+    screen.toParentFolder();
+    screen.rowSelected(0);
+    EXPECT_EQ(screen.pathToDir(), QStringList{QStringLiteral("Live.mp3")});
+
+    Audio_Export exporter(settings.get());
+    QSignalSpy sheets(&exporter, &MediaExport::actionSheetRequested);
+    exporter.viewWillAppear();
+    exporter.rowSelected(1);
+    EXPECT_TRUE(sheets.isEmpty());
+    EXPECT_EQ(exporter.pathToDir(), QStringList{QStringLiteral("Vol. 2")});
+
+    Video_Library videos(settings.get());
+    QSignalSpy players(&videos, &Video_Library::videoPlayerRequested);
+    videos.viewWillAppear();
+    ASSERT_EQ(global->videoLibraryArray, QStringList{QStringLiteral("Season 1.5")});
+    EXPECT_EQ(videos.entries()->rows().at(0).deleteTitle, QStringLiteral("Удалить папку"));
+    videos.rowSelected(0);
+    EXPECT_TRUE(players.isEmpty());
+    EXPECT_EQ(global->videoLibraryArray, QStringList{QStringLiteral("episode.mp4")});
+    global->audioPlayer = nullptr;
+    delete music;
 }
 
 TEST_F(LibraryTest, TitleSumsTheMediaBelowTheFolderAndFollowsTheCountingSetting)

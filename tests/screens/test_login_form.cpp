@@ -3,8 +3,11 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/Settings.h"
+#include "downloads/Queue.h"
 #include "net/Http.h"
+#include "playback/AudioPlayer.h"
 #include "sandbox/Sandbox.h"
+#include "screens/Audio_Playlist.h"
 #include "screens/LoginForm.h"
 #include "screens/ProgressOverlay.h"
 #include "service/ServiceEndpoints.h"
@@ -14,12 +17,29 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
+
+// Stands in for the playlist's player: counts the stops.
+class FakeMusic : public AudioPlayer
+{
+public:
+    void play() override { playing = true; }
+    void pause() override { playing = false; }
+    void stop() override
+    {
+        playing = false;
+        ++stops;
+    }
+    bool isPlaying() const override { return playing; }
+    bool playing = true;
+    int stops = 0;
+};
 
 // What the view would have drawn: every label and details text the overlay showed, in order.
 struct OverlayRecorder
@@ -272,6 +292,60 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
     EXPECT_EQ(alerts.at(0).at(2).toStringList(), QStringList({"Готово"}));
     EXPECT_EQ(alerts.at(1).at(0).toString(), QString());
     EXPECT_EQ(alerts.at(1).at(2).toStringList(), QStringList({"Готово"}));
+}
+
+TEST_F(LoginFormTest, ClearAllDataAlsoEmptiesThePlaylistInMemoryAndStopsThePlayer)
+{
+    global->audioPlaylistArray = {{"a.mp3", "0"}, {"b.mp3", "1"}};
+    QPointer<FakeMusic> music = new FakeMusic;
+    global->audioPlayer = music;
+    form->alertViewClickedButtonAtIndex(LoginForm::resetChoiceTag, 1);
+    // Nothing is left for the next autosave to write back.
+    EXPECT_TRUE(global->audioPlaylistArray.isEmpty());
+    EXPECT_EQ(global->audioPlayer, nullptr);
+    ASSERT_TRUE(music);
+    EXPECT_EQ(music->stops, 1);
+    EXPECT_EQ(Audio_Playlist::shared()->title(), QStringLiteral("Аудиоплеер"));
+}
+
+TEST_F(LoginFormTest, DeleteAllContentStopsThePlayerAndEndsTheTransfersBeforeDeleting)
+{
+    global->audioQueueArray.clear();
+    global->videoQueueArray.clear();
+    global->audioPlaylistArray = {{"a.mp3", "1"}};
+    QPointer<FakeMusic> music = new FakeMusic;
+    global->audioPlayer = music;
+
+    // A slow transfer, well under way.
+    sandbox.storageFaults().throttleBytesPerSecond = 20000;
+    Queue queue;
+    LoginForm::setDownloadQueue(&queue);
+    QueueItem item;
+    item.name = QStringLiteral("Slow - Song");
+    item.url = QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/storage/bytes/4000000/slow.bin");
+    item.tag = QString::number(global->nextFileTag());
+    global->audioQueueArray.append(item);
+    queue.startAll();
+    const QString partial = Queue::temporaryPath(Queue::finalPath(item, false), item.tag.toInt());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo(partial).size() > 0; }, 20000));
+    QSignalSpy failed(&queue, &Queue::transferFailed);
+
+    form->alertViewClickedButtonAtIndex(LoginForm::resetChoiceTag, 2);
+    form->alertViewClickedButtonAtIndex(LoginForm::deleteContentTag, 1); // the confirmation
+    EXPECT_EQ(global->audioPlayer, nullptr);
+    ASSERT_TRUE(music);
+    EXPECT_EQ(music->stops, 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return failed.count() == 1; }, 20000));
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return QDir(VKontakteWorks::getAudioDir()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot); },
+        20000));
+    EXPECT_TRUE(queue.transferPool()->operations().isEmpty());
+    ASSERT_EQ(global->audioQueueArray.size(), 1);
+    EXPECT_EQ(global->audioQueueArray.first().state, QStringLiteral("-2")); // can be started again
+    EXPECT_EQ(global->audioPlaylistArray.size(), 1); // the playlist stays: only the files went
+    LoginForm::setDownloadQueue(nullptr);
+    global->audioQueueArray.clear();
+    global->audioPlaylistArray.clear();
 }
 
 } // namespace

@@ -294,6 +294,45 @@ TEST(ProgressOverlayTask, OverlayMayBeDroppedWhileTheOperationRuns)
     EXPECT_EQ(hidden, 0);
 }
 
+TEST(ProgressOverlayTask, OverlayOutlivesItsViewUntilTheOperationHasReturned)
+{
+    auto view = std::make_unique<QObject>();
+    auto *hud = new ProgressOverlay(view.get());
+    const QPointer<ProgressOverlay> watch(hud);
+    QSemaphore started, release;
+    int hidden = 0;
+    QObject::connect(hud, &ProgressOverlay::hudWasHidden, [&] { ++hidden; });
+
+    hud->showWhileExecuting(
+        [&started, &release, hud] {
+            started.release();
+            release.acquire();
+            // The view is gone by now; the overlay the operation was given is still there to be told.
+            hud->setLabelText(QStringLiteral("Завершено"));
+        },
+        false);
+    ASSERT_TRUE(started.tryAcquire(1, 5000));
+    view.reset();
+    EXPECT_EQ(hud->view(), nullptr);
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(watch.isNull()) << "released while its operation still runs";
+    release.release();
+    ASSERT_TRUE(waitFor([&] { return watch.isNull(); }, 5000));
+    EXPECT_EQ(hidden, 0); // nobody is left to be told
+
+    // An idle overlay goes with its view.
+    auto idleView = std::make_unique<QObject>();
+    const QPointer<ProgressOverlay> idle(new ProgressOverlay(idleView.get()));
+    idleView.reset();
+    EXPECT_TRUE(waitFor(
+        [&] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return idle.isNull();
+        },
+        5000));
+}
+
 TEST(ProgressOverlayThreads, ChangesFromTheOperationArriveOnTheMainThreadInOrder)
 {
     QObject view;

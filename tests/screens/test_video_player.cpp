@@ -172,6 +172,64 @@ TEST_F(VideoPlayerTest, WithASecondDisplayTheScreenShowsAndDrivesItsOwnControls)
     EXPECT_EQ(screen.externalScreenIndex(), 1);
 }
 
+TEST_F(VideoPlayerTest, ThePictureGoesToTheWidestScreenOtherThanTheWindowsOwn)
+{
+    struct Case
+    {
+        QList<int> widths;
+        int windowScreen;
+        int picture; // -1: no second display, the window keeps the picture
+    };
+    const QList<Case> cases = {
+        {{1920, 1280}, 0, 1},
+        {{1280, 1920}, 1, 0},       // the window on the second screen: the first takes the picture
+        {{1920, 3840, 2560}, 1, 2}, // the widest is the window's own: the next widest
+        {{3840, 1920, 2560}, 0, 2},
+        {{1920, 1920, 1920}, 0, 1}, // equals: the first of them
+        {{1920, 1920, 1920}, 1, 0},
+        {{1920}, 0, -1},
+    };
+    for (const Case &c : cases) {
+        Video_Player screen;
+        screen.setScreenWidths(c.widths);
+        screen.setDisplayCount(int(c.widths.size()));
+        screen.setWindowScreenIndex(c.windowScreen);
+        EXPECT_EQ(screen.externalScreenIndex(), c.picture)
+            << c.widths.size() << " screens, window on " << c.windowScreen;
+        EXPECT_EQ(screen.externalDisplay(), c.picture >= 0);
+    }
+
+    // The window moving to another screen moves the picture off it.
+    Video_Player screen;
+    QSignalSpy changed(&screen, &Video_Player::externalDisplayChanged);
+    screen.setScreenWidths({1920, 3840});
+    screen.setDisplayCount(2);
+    screen.setWindowScreenIndex(0);
+    EXPECT_EQ(screen.externalScreenIndex(), 1);
+    changed.clear();
+    screen.setWindowScreenIndex(1);
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(screen.externalScreenIndex(), 0);
+}
+
+TEST_F(VideoPlayerTest, ASecondDisplayConnectedWhilePlayingBringsItsControls)
+{
+    Video_Player screen;
+    screen.setDisplayCount(1);
+    screen.setFileName(clip);
+    screen.setRefererType(QStringLiteral("library"));
+    screen.viewDidLoad();
+    screen.viewWillAppear();
+    ASSERT_TRUE(waitLoaded(screen));
+    EXPECT_FALSE(screen.externalControlsVisible());
+
+    screen.setScreenWidths({1280, 1920});
+    screen.setDisplayCount(2);
+    EXPECT_TRUE(screen.externalDisplay());
+    EXPECT_TRUE(screen.externalControlsVisible());
+    EXPECT_NEAR(screen.sliderMaximum(), 1.0, 0.15);
+}
+
 TEST_F(VideoPlayerTest, AFileThatCannotBePlayedIsReportedInsteadOfLoadingForEver)
 {
     Video_Player screen;
