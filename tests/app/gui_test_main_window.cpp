@@ -5,11 +5,13 @@
 #include "app/Shell.h"
 #include "service/VKontakteWorks.h"
 
+#include <QFile>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -24,6 +26,20 @@ void goBack(QQuickItem *stack)
     QObject *back = page ? page->findChild<QObject *>(QStringLiteral("backButton")) : nullptr;
     ASSERT_NE(back, nullptr);
     QMetaObject::invokeMethod(back, "clicked");
+}
+
+// The visible item of that name below `item`, walking the drawn tree (popups are not QObject children).
+QQuickItem *findItem(QQuickItem *item, const QString &name)
+{
+    if (!item || !item->isVisible())
+        return nullptr;
+    if (item->objectName() == name)
+        return item;
+    for (QQuickItem *child : item->childItems()) {
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    }
+    return nullptr;
 }
 
 void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
@@ -81,6 +97,38 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
             ASSERT_TRUE(
                 TestSupport::waitFor([&] { return videoStack->property("depth").toInt() == 1; }, 5000));
         }
+        // Files handed over together: one notice each, the next once "Готово" is pressed.
+        for (const char *name : {"one.mp3", "two.mp3"}) {
+            QFile file(root.filePath(QString::fromUtf8(name)));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+        lifecycle.openArguments({root.filePath("one.mp3"), root.filePath("two.mp3")}, root.path());
+        auto *notice = window->findChild<QObject *>(QStringLiteral("importNotice"));
+        ASSERT_NE(notice, nullptr);
+        auto pressDone = [&] {
+            QQuickItem *button = nullptr;
+            ASSERT_TRUE(TestSupport::waitFor(
+                [&] {
+                    button = findItem(window->contentItem(), QStringLiteral("alertButton0"));
+                    return notice->property("opened").toBool() && button;
+                },
+                5000));
+            QTest::mouseClick(
+                window, Qt::LeftButton, {},
+                button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
+        };
+        ASSERT_TRUE(TestSupport::waitFor([&] { return notice->property("opened").toBool(); }, 5000));
+        EXPECT_TRUE(notice->property("message").toString().contains(QLatin1String("one.mp3")));
+        pressDone();
+        ASSERT_TRUE(TestSupport::waitFor(
+            [&] {
+                return notice->property("opened").toBool() &&
+                       notice->property("message").toString().contains(QLatin1String("two.mp3"));
+            },
+            5000));
+        pressDone();
+        EXPECT_TRUE(TestSupport::waitFor([&] { return !notice->property("visible").toBool(); }, 5000));
+
         TestSupport::waitFor([] { return false; }, 300); // let late bindings report
     }
     qInstallMessageHandler(previous);
