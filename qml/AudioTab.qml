@@ -16,17 +16,17 @@ StackView {
     Component { id: libraryView; LibraryView {} }
     Component { id: exportView; ExportView {} }
     Component { id: playlistView; PlaylistView {} }
-    // Screens that keep their place (folder, player) for the whole run.
-    Audio_Library { id: audioLibrary }
-    Audio_Export { id: audioExport }
+    // Each opening is a new screen, starting at the top of the media folder.
+    Component { id: libraryScreen; Audio_Library {} }
+    Component { id: exportScreen; Audio_Export {} }
 
     function open(screen, title, name) {
         if (screen === "Audio_Library") {
-            stack.push(libraryView, { controller: audioLibrary, stack: stack })
+            stack.push(libraryView, { controller: libraryScreen.createObject(null), stack: stack })
             return
         }
         if (screen === "Audio_Export") {
-            stack.push(exportView, { controller: audioExport, stack: stack })
+            stack.push(exportView, { controller: exportScreen.createObject(null), stack: stack })
             return
         }
         if (screen === "Audio_Playlist") {

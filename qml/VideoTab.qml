@@ -10,8 +10,9 @@ StackView {
     Component { id: pendingView; PendingPage {} }
     Component { id: libraryView; LibraryView {} }
     Component { id: exportView; ExportView {} }
-    Video_Library { id: videoLibrary }
-    Video_Export { id: videoExport }
+    // Each opening is a new screen, starting at the top of the media folder.
+    Component { id: libraryScreen; Video_Library {} }
+    Component { id: exportScreen; Video_Export {} }
 
     function open(screen, title, name) {
         const factory = stack.factories()[screen]
@@ -23,8 +24,8 @@ StackView {
     // Screens that exist in this build, by class name; filled in as they arrive.
     function factories() {
         return {
-            "Video_Library": () => stack.push(libraryView, { controller: videoLibrary, stack: stack }),
-            "Video_Export": () => stack.push(exportView, { controller: videoExport, stack: stack })
+            "Video_Library": () => stack.push(libraryView, { controller: libraryScreen.createObject(null), stack: stack }),
+            "Video_Export": () => stack.push(exportView, { controller: exportScreen.createObject(null), stack: stack })
         }
     }
 

@@ -5,7 +5,9 @@
 #include "app/Shell.h"
 #include "service/VKontakteWorks.h"
 
+#include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
@@ -40,6 +42,26 @@ QQuickItem *findItem(QQuickItem *item, const QString &name)
             return found;
     }
     return nullptr;
+}
+
+// The visible item below `item` whose text is `text` (a button, a label of a row).
+QQuickItem *findText(QQuickItem *item, const QString &text)
+{
+    if (!item || !item->isVisible())
+        return nullptr;
+    if (item->property("text").toString() == text)
+        return item;
+    for (QQuickItem *child : item->childItems()) {
+        if (QQuickItem *found = findText(child, text))
+            return found;
+    }
+    return nullptr;
+}
+
+void click(QQuickWindow *window, QQuickItem *item)
+{
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
 }
 
 void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
@@ -128,6 +150,63 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
             5000));
         pressDone();
         EXPECT_TRUE(TestSupport::waitFor([&] { return !notice->property("visible").toBool(); }, 5000));
+
+        // The library and export rows open a new screen each time, at the top of the media folder.
+        ASSERT_TRUE(QDir().mkpath(VKontakteWorks::getAudioDir() + QStringLiteral("/Rock")));
+        QFile(VKontakteWorks::getAudioDir() + QStringLiteral("/Rock/inner.mp3")).open(QIODevice::WriteOnly);
+        QQuickItem *audioTab = findText(tabBar, QStringLiteral("Аудио"));
+        ASSERT_NE(audioTab, nullptr);
+        click(window, audioTab);
+        auto page = [&] { return stack->property("currentItem").value<QQuickItem *>(); };
+        for (const QString &row : {QStringLiteral("Медиатека"), QStringLiteral("Экспорт")}) {
+            SCOPED_TRACE(row.toStdString());
+            QPointer<QObject> first;
+            for (int opening = 0; opening < 2; ++opening) {
+                QQuickItem *menuRow = nullptr;
+                ASSERT_TRUE(
+                    TestSupport::waitFor([&] { return (menuRow = findText(page(), row)) != nullptr; }, 5000));
+                click(window, menuRow);
+                ASSERT_TRUE(TestSupport::waitFor(
+                    [&] {
+                        return stack->property("depth").toInt() == 2 && !stack->property("busy").toBool();
+                    },
+                    5000));
+                QObject *screen = page()->property("controller").value<QObject *>();
+                ASSERT_NE(screen, nullptr);
+                EXPECT_EQ(screen->property("dirLevel").toInt(), 0) << "opening " << opening + 1;
+                if (opening == 0) {
+                    first = screen;
+                    QQuickItem *folder = nullptr;
+                    ASSERT_TRUE(TestSupport::waitFor(
+                        [&] { return (folder = findText(page(), QStringLiteral("Rock"))) != nullptr; },
+                        5000));
+                    click(window, folder);
+                    ASSERT_TRUE(TestSupport::waitFor(
+                        [&] { return screen->property("dirLevel").toInt() == 1; }, 5000));
+                } else {
+                    EXPECT_NE(screen, first.data()) << "the screen of the last opening came back";
+                }
+                // "‹ Назад" walks up the folders, then leaves the screen.
+                for (int press = 0; press < 3 && stack->property("depth").toInt() == 2; ++press) {
+                    QQuickItem *back = findItem(page(), QStringLiteral("backButton"));
+                    ASSERT_NE(back, nullptr);
+                    click(window, back);
+                    TestSupport::waitFor([&] { return !stack->property("busy").toBool(); }, 5000);
+                }
+                ASSERT_TRUE(TestSupport::waitFor(
+                    [&] {
+                        return stack->property("depth").toInt() == 1 && !stack->property("busy").toBool();
+                    },
+                    5000));
+            }
+            // The screen of an opening goes with it.
+            EXPECT_TRUE(TestSupport::waitFor(
+                [&] {
+                    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                    return first.isNull();
+                },
+                5000));
+        }
 
         TestSupport::waitFor([] { return false; }, 300); // let late bindings report
     }
