@@ -20,6 +20,20 @@ StackView {
     Component { id: libraryScreen; Audio_Library {} }
     Component { id: exportScreen; Audio_Export {} }
 
+    // Selecting the tab again shows its top screen anew: it runs its appearing steps, as after a push or a pop.
+    onVisibleChanged: {
+        const page = stack.currentItem
+        if (!visible || !page)
+            return
+        const screen = page.controller ? page.controller : page.menu
+        if (!screen)
+            return
+        if (typeof screen.viewWillAppear === "function")
+            screen.viewWillAppear()
+        if (typeof screen.viewDidAppear === "function")
+            screen.viewDidAppear()
+    }
+
     function open(screen, title, name) {
         if (screen === "Audio_Library") {
             stack.push(libraryView, { controller: libraryScreen.createObject(null), stack: stack })

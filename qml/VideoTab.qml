@@ -14,6 +14,20 @@ StackView {
     Component { id: libraryScreen; Video_Library {} }
     Component { id: exportScreen; Video_Export {} }
 
+    // Selecting the tab again shows its top screen anew: it runs its appearing steps, as after a push or a pop.
+    onVisibleChanged: {
+        const page = stack.currentItem
+        if (!visible || !page)
+            return
+        const screen = page.controller ? page.controller : page.menu
+        if (!screen)
+            return
+        if (typeof screen.viewWillAppear === "function")
+            screen.viewWillAppear()
+        if (typeof screen.viewDidAppear === "function")
+            screen.viewDidAppear()
+    }
+
     function open(screen, title, name) {
         const factory = stack.factories()[screen]
         if (factory)

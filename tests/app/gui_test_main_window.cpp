@@ -3,6 +3,7 @@
 
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "core/GlobalData.h"
 #include "service/VKontakteWorks.h"
 
 #include <QDir>
@@ -207,6 +208,44 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
                 },
                 5000));
         }
+
+        // Selecting the tab again is an appearance too: the personal screen's placeholder follows a sign-in
+        // made meanwhile, and the library lists what arrived meanwhile.
+        QQuickItem *loginTab = findText(tabBar, QStringLiteral("Вход"));
+        ASSERT_NE(loginTab, nullptr);
+        auto openRow = [&](const QString &row) {
+            QQuickItem *menuRow = nullptr;
+            ASSERT_TRUE(
+                TestSupport::waitFor([&] { return (menuRow = findText(page(), row)) != nullptr; }, 5000));
+            click(window, menuRow);
+            ASSERT_TRUE(TestSupport::waitFor(
+                [&] { return stack->property("depth").toInt() == 2 && !stack->property("busy").toBool(); },
+                5000));
+        };
+        openRow(QStringLiteral("Частные"));
+        QObject *personal = page()->property("controller").value<QObject *>();
+        ASSERT_NE(personal, nullptr);
+        EXPECT_EQ(personal->property("placeholder").toString().toStdString(),
+                  "ID пользователя (ваш - неизвестен)");
+        click(window, loginTab);
+        GlobalData::sharedGlobalData()->setVksid(QStringLiteral("sid"));
+        GlobalData::sharedGlobalData()->setVkuid(QStringLiteral("1000001"));
+        click(window, audioTab);
+        EXPECT_EQ(personal->property("placeholder").toString().toStdString(),
+                  "ID пользователя (ваш - 1000001)");
+        GlobalData::sharedGlobalData()->setVksid(QString());
+        GlobalData::sharedGlobalData()->setVkuid(QString());
+        click(window, findItem(page(), QStringLiteral("backButton")));
+        ASSERT_TRUE(TestSupport::waitFor(
+            [&] { return stack->property("depth").toInt() == 1 && !stack->property("busy").toBool(); },
+            5000));
+
+        openRow(QStringLiteral("Медиатека"));
+        click(window, loginTab);
+        QFile(VKontakteWorks::getAudioDir() + QStringLiteral("/arrived.mp3")).open(QIODevice::WriteOnly);
+        click(window, audioTab);
+        EXPECT_NE(findText(page(), QStringLiteral("arrived.mp3")), nullptr)
+            << "the library was not listed again";
 
         TestSupport::waitFor([] { return false; }, 300); // let late bindings report
     }
