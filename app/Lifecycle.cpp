@@ -26,6 +26,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+
 namespace {
 
 // The write end is used from the signal handler, which may only make async-signal-safe calls.
@@ -89,6 +90,9 @@ bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
         else
             m_idle.inhibit(tr("Melodrop не даёт экрану гаснуть"));
     }
+    // Showing the tab bar asks it whether it may follow the device's rotation. A desktop window does not
+    // rotate, but the setting is read, and its default written, as the tab bar would.
+    settings().boolValue(QStringLiteral("settings_rotation"), true);
     if (steps.showWindow)
         steps.showWindow();
 
@@ -179,8 +183,7 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
 {
     const QString name = importedFileName(url);
     if (name.isEmpty()) {
-        Q_EMIT alertRequested(tr("Ошибка"), tr("Файл не импортирован: в его адресе нет имени файла"),
-                              {tr("Готово")}, 0);
+        notify(tr("Ошибка"), tr("Файл не импортирован: в его адресе нет имени файла"));
         return;
     }
     Storage::ensureFolder(mediaDir);
@@ -194,15 +197,39 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
     if (!existed && !source.copy(target)) {
         Log::line(QStringLiteral("Import of ") + url.toLocalFile() + QStringLiteral(" failed: ") +
                   source.errorString());
-        Q_EMIT alertRequested(tr("Ошибка"), tr("Файл %1 не импортирован: %2").arg(name, source.errorString()),
-                              {tr("Готово")}, 0);
+        notify(tr("Ошибка"), tr("Файл %1 не импортирован: %2").arg(name, source.errorString()));
         return;
     }
     if (logName)
         Log::line(name);
-    Q_EMIT alertRequested(tr("Уведомление"),
-                          tr("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder),
-                          {tr("Готово")}, 0);
+    notify(tr("Уведомление"),
+           tr("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder));
+}
+
+void Lifecycle::notify(const QString &title, const QString &message)
+{
+    // Files handed over together would otherwise each replace the previous notice before it could be read.
+    m_notices.append({title, message});
+    if (!m_noticeShown)
+        showNextNotice();
+}
+
+void Lifecycle::showNextNotice()
+{
+    if (m_notices.isEmpty()) {
+        m_noticeShown = false;
+        return;
+    }
+    m_noticeShown = true;
+    const QPair<QString, QString> notice = m_notices.takeFirst();
+    Q_EMIT alertRequested(notice.first, notice.second, {tr("Готово")}, noticeTag);
+}
+
+void Lifecycle::alertViewClickedButtonAtIndex(int tag, int index)
+{
+    Q_UNUSED(index);
+    if (tag == noticeTag && m_noticeShown)
+        showNextNotice();
 }
 
 QString Lifecycle::copyToInbox(const QString &path)

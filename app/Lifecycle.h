@@ -2,7 +2,9 @@
 
 #include "desktop/Portals.h"
 
+#include <QList>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -47,6 +49,8 @@ public:
     Q_INVOKABLE void applicationWillTerminate();
     // A file handed over by another program: MP3 and MP4 files are copied into an import folder. Always true.
     bool handleOpenURL(const QUrl &url);
+    // The notice shown last was closed: the next waiting one, if any, is asked for.
+    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
 
     // Files from the command line or a second start: paths (relative to `workingDirectory`) or URLs. Local
     // files are copied into the Inbox folder first, as the program receives every handed-over file, then
@@ -63,17 +67,26 @@ public:
 
     Portals::IdleInhibitor *idleInhibitor() { return &m_idle; }
 
+    // The tag the notices carry; their answer comes back through alertViewClickedButtonAtIndex.
+    static constexpr int noticeTag = 1;
+
 Q_SIGNALS:
-    // A notice for the main window; the answer changes nothing.
+    // A notice for the main window. One at a time: each received file has its own, and the next is asked for
+    // once the one shown has been closed.
     void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
     void terminationRequested();
 
 private:
     void saveAutosavedPlaylist();
+    void notify(const QString &title, const QString &message);
+    void showNextNotice();
     void import(const QUrl &url, const QString &mediaDir, const QString &displayFolder, bool logName);
     QString copyToInbox(const QString &path);
     Settings &settings() const;
 
     Settings *m_settings = nullptr;
     Portals::IdleInhibitor m_idle;
+    // Notices waiting for the one on show to close: title and message.
+    QList<QPair<QString, QString>> m_notices;
+    bool m_noticeShown = false;
 };

@@ -16,17 +16,31 @@ StackView {
     Component { id: libraryView; LibraryView {} }
     Component { id: exportView; ExportView {} }
     Component { id: playlistView; PlaylistView {} }
-    // Screens that keep their place (folder, player) for the whole run.
-    Audio_Library { id: audioLibrary }
-    Audio_Export { id: audioExport }
+    // Each opening is a new screen, starting at the top of the media folder.
+    Component { id: libraryScreen; Audio_Library {} }
+    Component { id: exportScreen; Audio_Export {} }
+
+    // Selecting the tab again shows its top screen anew: it runs its appearing steps, as after a push or a pop.
+    onVisibleChanged: {
+        const page = stack.currentItem
+        if (!visible || !page)
+            return
+        const screen = page.controller ? page.controller : page.menu
+        if (!screen)
+            return
+        if (typeof screen.viewWillAppear === "function")
+            screen.viewWillAppear()
+        if (typeof screen.viewDidAppear === "function")
+            screen.viewDidAppear()
+    }
 
     function open(screen, title, name) {
         if (screen === "Audio_Library") {
-            stack.push(libraryView, { controller: audioLibrary, stack: stack })
+            stack.push(libraryView, { controller: libraryScreen.createObject(null), stack: stack })
             return
         }
         if (screen === "Audio_Export") {
-            stack.push(exportView, { controller: audioExport, stack: stack })
+            stack.push(exportView, { controller: exportScreen.createObject(null), stack: stack })
             return
         }
         if (screen === "Audio_Playlist") {

@@ -40,6 +40,8 @@ Item {
 
     // The controller belongs to whoever opened the view (one per tab), so that the folder is kept between visits.
     StackView.onActivating: controller.viewWillAppear()
+    // The screen was made for this opening and goes with it.
+    StackView.onRemoved: controller.destroy()
 
     Component { id: videoPlayerScreen; Video_Player {} }
 

@@ -129,6 +129,8 @@ ApplicationWindow {
         id: notice
         objectName: "importNotice"
         parent: Overlay.overlay
+        // However it was closed, the next received file's notice may come.
+        onClosed: Lifecycle.alertViewClickedButtonAtIndex(notice.tag, 0)
     }
     Connections {
         target: Shell

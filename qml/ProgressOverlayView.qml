@@ -6,8 +6,13 @@ import QtQuick.Shapes
 // All timing and state live in the controller; this item follows its alpha and texts.
 Item {
     id: root
+    objectName: "progressOverlay"
 
     property var hud: null
+    // Up from the start of the operation until the box has faded: the screen under it is out of reach.
+    readonly property bool blocking: !!hud && (hud.taskInProgress || hud.alpha > 0)
+    // Where the focus was when the overlay came up; it goes back there afterwards.
+    property Item focusBefore: null
 
     readonly property int mode: hud ? hud.mode : 0
     readonly property real boxMargin: hud ? hud.margin : 20
@@ -21,6 +26,47 @@ Item {
         enabled: root.hud ? root.hud.animated : false
         NumberAnimation { duration: 300; easing.type: Easing.InOutQuad }
     }
+
+    // Modal for the keyboard too: the overlay holds the focus of the screen it covers, so that Tab cannot walk
+    // to a control under it, and swallows every key and shortcut meant for that screen.
+    function covers(item) {
+        for (let p = item; p; p = p.parent) {
+            if (p === root)
+                return false
+            if (p === root.parent)
+                return true
+        }
+        return false
+    }
+    function holdFocus() {
+        if (root.blocking && root.parent && root.parent.visible)
+            root.forceActiveFocus()
+    }
+    onBlockingChanged: {
+        if (blocking) {
+            const current = root.Window.activeFocusItem
+            root.focusBefore = current && root.covers(current) ? current : null
+            root.holdFocus()
+        } else if (root.activeFocus) {
+            const back = root.focusBefore
+            root.focusBefore = null
+            if (back && back.visible && back.enabled)
+                back.forceActiveFocus()
+            else if (root.parent)
+                root.parent.forceActiveFocus()
+        }
+    }
+    Connections {
+        target: root.Window.window
+        function onActiveFocusItemChanged() {
+            const item = root.Window.activeFocusItem
+            if (root.blocking && item && root.covers(item))
+                root.holdFocus()
+        }
+    }
+    Keys.onPressed: function(event) { event.accepted = root.blocking }
+    Keys.onReleased: function(event) { event.accepted = root.blocking }
+    Keys.onShortcutOverride: function(event) { event.accepted = root.blocking }
 
     // Modal: nothing behind the overlay receives pointer or wheel input while it is up.
     MouseArea {

@@ -10,8 +10,23 @@ StackView {
     Component { id: pendingView; PendingPage {} }
     Component { id: libraryView; LibraryView {} }
     Component { id: exportView; ExportView {} }
-    Video_Library { id: videoLibrary }
-    Video_Export { id: videoExport }
+    // Each opening is a new screen, starting at the top of the media folder.
+    Component { id: libraryScreen; Video_Library {} }
+    Component { id: exportScreen; Video_Export {} }
+
+    // Selecting the tab again shows its top screen anew: it runs its appearing steps, as after a push or a pop.
+    onVisibleChanged: {
+        const page = stack.currentItem
+        if (!visible || !page)
+            return
+        const screen = page.controller ? page.controller : page.menu
+        if (!screen)
+            return
+        if (typeof screen.viewWillAppear === "function")
+            screen.viewWillAppear()
+        if (typeof screen.viewDidAppear === "function")
+            screen.viewDidAppear()
+    }
 
     function open(screen, title, name) {
         const factory = stack.factories()[screen]
@@ -23,8 +38,8 @@ StackView {
     // Screens that exist in this build, by class name; filled in as they arrive.
     function factories() {
         return {
-            "Video_Library": () => stack.push(libraryView, { controller: videoLibrary, stack: stack }),
-            "Video_Export": () => stack.push(exportView, { controller: videoExport, stack: stack })
+            "Video_Library": () => stack.push(libraryView, { controller: libraryScreen.createObject(null), stack: stack }),
+            "Video_Export": () => stack.push(exportView, { controller: exportScreen.createObject(null), stack: stack })
         }
     }
 

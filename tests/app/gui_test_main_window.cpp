@@ -3,13 +3,18 @@
 
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "core/GlobalData.h"
 #include "service/VKontakteWorks.h"
 
+#include <QDir>
+#include <QFile>
+#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -24,6 +29,40 @@ void goBack(QQuickItem *stack)
     QObject *back = page ? page->findChild<QObject *>(QStringLiteral("backButton")) : nullptr;
     ASSERT_NE(back, nullptr);
     QMetaObject::invokeMethod(back, "clicked");
+}
+
+// The visible item of that name below `item`, walking the drawn tree (popups are not QObject children).
+QQuickItem *findItem(QQuickItem *item, const QString &name)
+{
+    if (!item || !item->isVisible())
+        return nullptr;
+    if (item->objectName() == name)
+        return item;
+    for (QQuickItem *child : item->childItems()) {
+        if (QQuickItem *found = findItem(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+// The visible item below `item` whose text is `text` (a button, a label of a row).
+QQuickItem *findText(QQuickItem *item, const QString &text)
+{
+    if (!item || !item->isVisible())
+        return nullptr;
+    if (item->property("text").toString() == text)
+        return item;
+    for (QQuickItem *child : item->childItems()) {
+        if (QQuickItem *found = findText(child, text))
+            return found;
+    }
+    return nullptr;
+}
+
+void click(QQuickWindow *window, QQuickItem *item)
+{
+    QTest::mouseClick(window, Qt::LeftButton, {},
+                      item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
 }
 
 void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
@@ -50,6 +89,8 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
         ASSERT_FALSE(engine.rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
         auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
         ASSERT_NE(window, nullptr);
+        // The narrow layout: the sections are the tab bar's (the wide one has a sidebar instead).
+        window->resize(420, 740);
         window->show();
 
         auto *tabBar = window->findChild<QQuickItem *>(QStringLiteral("tabBar"));
@@ -81,6 +122,133 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
             ASSERT_TRUE(
                 TestSupport::waitFor([&] { return videoStack->property("depth").toInt() == 1; }, 5000));
         }
+        // Files handed over together: one notice each, the next once "Готово" is pressed.
+        for (const char *name : {"one.mp3", "two.mp3"}) {
+            QFile file(root.filePath(QString::fromUtf8(name)));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+        lifecycle.openArguments({root.filePath("one.mp3"), root.filePath("two.mp3")}, root.path());
+        auto *notice = window->findChild<QObject *>(QStringLiteral("importNotice"));
+        ASSERT_NE(notice, nullptr);
+        auto pressDone = [&] {
+            QQuickItem *button = nullptr;
+            ASSERT_TRUE(TestSupport::waitFor(
+                [&] {
+                    button = findItem(window->contentItem(), QStringLiteral("alertButton0"));
+                    return notice->property("opened").toBool() && button;
+                },
+                5000));
+            QTest::mouseClick(
+                window, Qt::LeftButton, {},
+                button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint());
+        };
+        ASSERT_TRUE(TestSupport::waitFor([&] { return notice->property("opened").toBool(); }, 5000));
+        EXPECT_TRUE(notice->property("message").toString().contains(QLatin1String("one.mp3")));
+        pressDone();
+        ASSERT_TRUE(TestSupport::waitFor(
+            [&] {
+                return notice->property("opened").toBool() &&
+                       notice->property("message").toString().contains(QLatin1String("two.mp3"));
+            },
+            5000));
+        pressDone();
+        EXPECT_TRUE(TestSupport::waitFor([&] { return !notice->property("visible").toBool(); }, 5000));
+
+        // The library and export rows open a new screen each time, at the top of the media folder.
+        ASSERT_TRUE(QDir().mkpath(VKontakteWorks::getAudioDir() + QStringLiteral("/Rock")));
+        QFile(VKontakteWorks::getAudioDir() + QStringLiteral("/Rock/inner.mp3")).open(QIODevice::WriteOnly);
+        QQuickItem *audioTab = findText(tabBar, QStringLiteral("Аудио"));
+        ASSERT_NE(audioTab, nullptr);
+        click(window, audioTab);
+        auto page = [&] { return stack->property("currentItem").value<QQuickItem *>(); };
+        for (const QString &row : {QStringLiteral("Медиатека"), QStringLiteral("Экспорт")}) {
+            SCOPED_TRACE(row.toStdString());
+            QPointer<QObject> first;
+            for (int opening = 0; opening < 2; ++opening) {
+                QQuickItem *menuRow = nullptr;
+                ASSERT_TRUE(
+                    TestSupport::waitFor([&] { return (menuRow = findText(page(), row)) != nullptr; }, 5000));
+                click(window, menuRow);
+                ASSERT_TRUE(TestSupport::waitFor(
+                    [&] {
+                        return stack->property("depth").toInt() == 2 && !stack->property("busy").toBool();
+                    },
+                    5000));
+                QObject *screen = page()->property("controller").value<QObject *>();
+                ASSERT_NE(screen, nullptr);
+                EXPECT_EQ(screen->property("dirLevel").toInt(), 0) << "opening " << opening + 1;
+                if (opening == 0) {
+                    first = screen;
+                    QQuickItem *folder = nullptr;
+                    ASSERT_TRUE(TestSupport::waitFor(
+                        [&] { return (folder = findText(page(), QStringLiteral("Rock"))) != nullptr; },
+                        5000));
+                    click(window, folder);
+                    ASSERT_TRUE(TestSupport::waitFor(
+                        [&] { return screen->property("dirLevel").toInt() == 1; }, 5000));
+                } else {
+                    EXPECT_NE(screen, first.data()) << "the screen of the last opening came back";
+                }
+                // "‹ Назад" walks up the folders, then leaves the screen.
+                for (int press = 0; press < 3 && stack->property("depth").toInt() == 2; ++press) {
+                    QQuickItem *back = findItem(page(), QStringLiteral("backButton"));
+                    ASSERT_NE(back, nullptr);
+                    click(window, back);
+                    TestSupport::waitFor([&] { return !stack->property("busy").toBool(); }, 5000);
+                }
+                ASSERT_TRUE(TestSupport::waitFor(
+                    [&] {
+                        return stack->property("depth").toInt() == 1 && !stack->property("busy").toBool();
+                    },
+                    5000));
+            }
+            // The screen of an opening goes with it.
+            EXPECT_TRUE(TestSupport::waitFor(
+                [&] {
+                    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                    return first.isNull();
+                },
+                5000));
+        }
+
+        // Selecting the tab again is an appearance too: the personal screen's placeholder follows a sign-in
+        // made meanwhile, and the library lists what arrived meanwhile.
+        QQuickItem *loginTab = findText(tabBar, QStringLiteral("Вход"));
+        ASSERT_NE(loginTab, nullptr);
+        auto openRow = [&](const QString &row) {
+            QQuickItem *menuRow = nullptr;
+            ASSERT_TRUE(
+                TestSupport::waitFor([&] { return (menuRow = findText(page(), row)) != nullptr; }, 5000));
+            click(window, menuRow);
+            ASSERT_TRUE(TestSupport::waitFor(
+                [&] { return stack->property("depth").toInt() == 2 && !stack->property("busy").toBool(); },
+                5000));
+        };
+        openRow(QStringLiteral("Частные"));
+        QObject *personal = page()->property("controller").value<QObject *>();
+        ASSERT_NE(personal, nullptr);
+        EXPECT_EQ(personal->property("placeholder").toString().toStdString(),
+                  "ID пользователя (ваш - неизвестен)");
+        click(window, loginTab);
+        GlobalData::sharedGlobalData()->setVksid(QStringLiteral("sid"));
+        GlobalData::sharedGlobalData()->setVkuid(QStringLiteral("1000001"));
+        click(window, audioTab);
+        EXPECT_EQ(personal->property("placeholder").toString().toStdString(),
+                  "ID пользователя (ваш - 1000001)");
+        GlobalData::sharedGlobalData()->setVksid(QString());
+        GlobalData::sharedGlobalData()->setVkuid(QString());
+        click(window, findItem(page(), QStringLiteral("backButton")));
+        ASSERT_TRUE(TestSupport::waitFor(
+            [&] { return stack->property("depth").toInt() == 1 && !stack->property("busy").toBool(); },
+            5000));
+
+        openRow(QStringLiteral("Медиатека"));
+        click(window, loginTab);
+        QFile(VKontakteWorks::getAudioDir() + QStringLiteral("/arrived.mp3")).open(QIODevice::WriteOnly);
+        click(window, audioTab);
+        EXPECT_NE(findText(page(), QStringLiteral("arrived.mp3")), nullptr)
+            << "the library was not listed again";
+
         TestSupport::waitFor([] { return false; }, 300); // let late bindings report
     }
     qInstallMessageHandler(previous);

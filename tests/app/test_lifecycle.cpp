@@ -1,11 +1,13 @@
 #include "../support/TestSupport.h"
 
 #include "app/Lifecycle.h"
+#include "app/Shell.h"
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Settings.h"
 #include "desktop/Badges.h"
 #include "library/PlaylistFile.h"
+#include "screens/LoginForm.h"
 #include "service/VKontakteWorks.h"
 
 #include <QDir>
@@ -39,8 +41,11 @@ protected:
         lifecycle = std::make_unique<Lifecycle>(settings.get());
         QObject::connect(
             lifecycle.get(), &Lifecycle::alertRequested,
-            [this](const QString &title, const QString &message, const QStringList &buttons, int) {
+            [this](const QString &title, const QString &message, const QStringList &buttons, int tag) {
                 notices.append(Notice{title, message, buttons});
+                // As a reader pressing "Готово" at once, unless the test keeps the notice on show.
+                if (answerNotices)
+                    lifecycle->alertViewClickedButtonAtIndex(tag, 0);
             });
         global = GlobalData::sharedGlobalData();
         global->audioPlaylistArray.clear();
@@ -103,6 +108,7 @@ protected:
     GlobalData *global = nullptr;
     QString inbox;
     QList<Notice> notices;
+    bool answerNotices = true;
 };
 
 TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
@@ -126,8 +132,12 @@ TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
     launch.remoteControl = [&] { steps << QStringLiteral("remote"); };
 
     EXPECT_FALSE(settings->contains(QStringLiteral("auto_sleep")));
+    EXPECT_FALSE(settings->contains(QStringLiteral("settings_rotation")));
     EXPECT_TRUE(lifecycle->didFinishLaunching(launch));
-    EXPECT_TRUE(settings->contains(QStringLiteral("auto_sleep"))); // the default is written on first use
+    // The defaults are written on first use.
+    EXPECT_TRUE(settings->contains(QStringLiteral("auto_sleep")));
+    EXPECT_TRUE(settings->contains(QStringLiteral("settings_rotation")));
+    EXPECT_TRUE(settings->boolValue(QStringLiteral("settings_rotation"), false));
     EXPECT_EQ(steps, (QStringList{QStringLiteral("idle"), QStringLiteral("window9"),
                                   QStringLiteral("session3"), QStringLiteral("remote")}));
     EXPECT_EQ(Badges::shared().queueCount(), 2);
@@ -136,12 +146,14 @@ TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
     for (const PlaylistEntry &entry : std::as_const(global->audioPlaylistArray))
         EXPECT_EQ(entry.current, QStringLiteral("0"));
 
-    // With "auto_sleep" off the idle timer is left alone.
+    // With "auto_sleep" off the idle timer is left alone; a stored "settings_rotation" is only read.
     settings->setBool(QStringLiteral("auto_sleep"), false);
+    settings->setBool(QStringLiteral("settings_rotation"), false);
     steps.clear();
     Lifecycle second(settings.get());
     second.didFinishLaunching(launch);
     EXPECT_EQ(steps.first(), QStringLiteral("window2"));
+    EXPECT_FALSE(settings->boolValue(QStringLiteral("settings_rotation"), true));
 }
 
 TEST_F(LifecycleTest, LaunchKeepsThePlaylistWhenTheSavedOneIsMissingEmptyOrDamaged)
@@ -276,6 +288,32 @@ TEST_F(LifecycleTest, ACopyThatFailsIsReportedAsAnErrorAndNoFileAppears)
     EXPECT_FALSE(QFile::exists(audioImport() + QStringLiteral("/vanished.mp3")));
 }
 
+TEST_F(LifecycleTest, FilesHandedOverTogetherGetOneNoticeEachOneAfterAnother)
+{
+    answerNotices = false;
+    for (const char *name : {"one.mp3", "two.mp4", "three.mp3"})
+        writeFile(inbox + QLatin1Char('/') + QString::fromUtf8(name), "x");
+    lifecycle->openArguments({inbox + "/one.mp3", inbox + "/two.mp4", inbox + "/three.mp3"}, root.path());
+    EXPECT_TRUE(QFile::exists(audioImport() + "/three.mp3")); // every file is imported at once
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0].message, QStringLiteral("Файл one.mp3 помещён в папку \\audio\\Импортированные"));
+
+    lifecycle->alertViewClickedButtonAtIndex(0, 0); // another alert's answer: not this one's
+    EXPECT_EQ(notices.size(), 1);
+    lifecycle->alertViewClickedButtonAtIndex(Lifecycle::noticeTag, 0);
+    ASSERT_EQ(notices.size(), 2);
+    EXPECT_EQ(notices[1].message, QStringLiteral("Файл two.mp4 помещён в папку \\video\\Импортированные"));
+    lifecycle->alertViewClickedButtonAtIndex(Lifecycle::noticeTag, 0);
+    ASSERT_EQ(notices.size(), 3);
+    EXPECT_TRUE(notices[2].message.startsWith(QStringLiteral("Файл three.mp3")));
+    lifecycle->alertViewClickedButtonAtIndex(Lifecycle::noticeTag, 0);
+    EXPECT_EQ(notices.size(), 3);
+
+    // With nothing on show, the next file's notice comes at once.
+    lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + "/one.mp3"));
+    EXPECT_EQ(notices.size(), 4);
+}
+
 TEST_F(LifecycleTest, AnExistingImportKeepsItsContentAndTheNoticeIsStillShown)
 {
     writeFile(audioImport() + QStringLiteral("/song.mp3"), "old");
@@ -370,6 +408,15 @@ TEST_F(LifecycleTest, TerminationSignalsBecomeAnOrderlyExitRequest)
     struct sigaction current = {};
     sigaction(SIGTERM, nullptr, &current);
     EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+TEST(ShellTest, TheLoginScreenEndsTheTransfersOfTheShellsQueue)
+{
+    {
+        Shell shell;
+        EXPECT_EQ(LoginForm::downloadQueue(), shell.queue());
+    }
+    EXPECT_EQ(LoginForm::downloadQueue(), nullptr); // gone with the shell
 }
 
 } // namespace

@@ -1,0 +1,200 @@
+// The progress overlay is modal for the keyboard too: while it is up, no control of the screen under it takes
+// the focus or a key. Driven with real key presses on the audio search screen, whose search is held up by a
+// service that accepts the connection and never answers.
+#include "../support/TestSupport.h"
+
+#include "app/Shell.h"
+#include "core/GlobalData.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+#include "screens/Audio_Search.h"
+#include "service/ServiceEndpoints.h"
+#include "service/VKontakteWorks.h"
+
+#include <QPointer>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using TestSupport::waitFor;
+
+namespace {
+
+const QByteArray shellQml = R"(
+import QtQuick
+import QtQuick.Controls
+import Melodrop
+ApplicationWindow {
+    width: 400
+    height: 700
+    visible: true
+    property alias stack: stack
+    StackView { id: stack; anchors.fill: parent; initialItem: Item {} }
+    Component { id: searchScreen; Audio_Search {} }
+    function openSearch() {
+        const controller = searchScreen.createObject(null, { title: "Поиск" })
+        stack.push("qrc:/qml/AudioResultsView.qml", { controller: controller, stack: stack })
+        return controller
+    }
+}
+)";
+
+class OverlayKeyboardTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+        static Shell shell;
+        Shell::registerQmlTypes(&shell);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        VKontakteWorks::setRootDir(root.path());
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        global = GlobalData::sharedGlobalData();
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
+                                        QString::fromStdString(account.password)));
+        // From now on the service takes every connection and never answers.
+        ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+        QObject::connect(&silent, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket *socket = silent.nextPendingConnection())
+                held.append(socket);
+        });
+        ASSERT_TRUE(
+            ServiceEndpoints::useServiceBase(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort())));
+        GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
+
+        QQmlComponent component(&engine);
+        component.setData(shellQml, QUrl());
+        window.reset(qobject_cast<QQuickWindow *>(component.create()));
+        ASSERT_TRUE(window) << qPrintable(component.errorString());
+        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
+        QVariant made;
+        QMetaObject::invokeMethod(window.get(), "openSearch", Q_RETURN_ARG(QVariant, made));
+        screen = qobject_cast<Audio_Search *>(made.value<QObject *>());
+        ASSERT_TRUE(screen);
+        ASSERT_TRUE(waitFor([&] { return depth() == 2 && !stack()->property("busy").toBool(); }, 5000));
+    }
+    void TearDown() override
+    {
+        answerNothingMore();
+        waitFor([&] { return !screen || !screen->hud(); }, 20000);
+        window.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        global->setVksid(QString());
+        global->setVkuid(QString());
+        global->audioFoundArray.clear();
+        VKontakteWorks::setRootDir(QString());
+    }
+
+    // Requests under way fail at once, and later ones find nobody listening.
+    void answerNothingMore()
+    {
+        silent.close();
+        for (QTcpSocket *socket : std::as_const(held))
+            socket->abort();
+        qDeleteAll(held);
+        held.clear();
+    }
+
+    QObject *stack() const { return window->property("stack").value<QObject *>(); }
+    int depth() const { return stack()->property("depth").toInt(); }
+    static QQuickItem *findItem(QQuickItem *item, const QString &name)
+    {
+        if (item->objectName() == name)
+            return item;
+        for (QQuickItem *child : item->childItems()) {
+            if (QQuickItem *found = findItem(child, name))
+                return found;
+        }
+        return nullptr;
+    }
+    QQuickItem *find(const QString &name) const { return findItem(window->contentItem(), name); }
+    void click(QQuickItem *item)
+    {
+        QTest::mouseClick(window.get(), Qt::LeftButton, {},
+                          item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+    }
+    // Whether the window's focus sits on a control of the results screen, below its overlay.
+    bool focusUnderTheOverlay() const
+    {
+        QQuickItem *focused = window->activeFocusItem();
+        QQuickItem *overlay = find(QStringLiteral("progressOverlay"));
+        auto *page = stack()->property("currentItem").value<QQuickItem *>();
+        bool inPage = false;
+        for (QQuickItem *item = focused; item; item = item->parentItem()) {
+            if (item == overlay)
+                return false;
+            inPage = inPage || item == page;
+        }
+        return inPage && focused != page;
+    }
+
+    QTemporaryDir root;
+    Sandbox sandbox;
+    QTcpServer silent;
+    QList<QTcpSocket *> held;
+    GlobalData *global = nullptr;
+    QQmlEngine engine;
+    std::unique_ptr<QQuickWindow> window;
+    QPointer<Audio_Search> screen;
+};
+
+TEST_F(OverlayKeyboardTest, NoControlUnderTheOverlayTakesTheFocusOrAKey)
+{
+    QQuickItem *field = find(QStringLiteral("searchBar"));
+    ASSERT_NE(field, nullptr);
+    click(field);
+    ASSERT_TRUE(field->hasActiveFocus());
+    for (char c : QByteArray("kino"))
+        QTest::keyClick(window.get(), c);
+    QTest::keyClick(window.get(), Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return screen->hud() != nullptr; }, 5000));
+    ASSERT_TRUE(screen->searchBusy());
+
+    // Tab walks nowhere: neither to "‹ Назад" nor to the field or the buttons.
+    for (int i = 0; i < 8; ++i) {
+        QTest::keyClick(window.get(), Qt::Key_Tab);
+        ASSERT_FALSE(focusUnderTheOverlay())
+            << "Tab " << i + 1 << " reached " << qPrintable(window->activeFocusItem()->objectName());
+        QTest::keyClick(window.get(), Qt::Key_Space);
+    }
+    QTest::keyClick(window.get(), Qt::Key_Backtab);
+    EXPECT_FALSE(focusUnderTheOverlay());
+    // Enter, Space and typing press and change nothing under it.
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Backspace, Qt::Key_A})
+        QTest::keyClick(window.get(), key);
+    // Even a control handed the focus directly gives it back.
+    field->forceActiveFocus();
+    EXPECT_FALSE(focusUnderTheOverlay());
+    QTest::keyClick(window.get(), Qt::Key_Return);
+
+    EXPECT_EQ(depth(), 2) << "a key pressed \"‹ Назад\" under the overlay";
+    ASSERT_TRUE(screen) << "the screen was closed under its running search";
+    EXPECT_EQ(screen->searchText(), QStringLiteral("kino"));
+    EXPECT_TRUE(screen->searchBusy());
+
+    // Once the overlay is gone the keyboard reaches the screen again.
+    answerNothingMore();
+    ASSERT_TRUE(waitFor([&] { return !screen->hud() && !screen->searchBusy(); }, 20000));
+    for (int i = 0; i < 8 && !focusUnderTheOverlay(); ++i)
+        QTest::keyClick(window.get(), Qt::Key_Tab);
+    EXPECT_TRUE(focusUnderTheOverlay()) << "Tab reaches the screen's controls again";
+}
+
+} // namespace
