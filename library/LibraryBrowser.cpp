@@ -204,6 +204,10 @@ QString LibraryBrowser::relativePath(const QString &name) const
 
 void LibraryBrowser::removeEntry(const QString &path)
 {
+    // A trash that cannot take the entry (none on that file system) leaves the described deletion.
+    if (settings().contains(QString::fromLatin1(trashSettingKey)) &&
+        settings().boolValue(QString::fromLatin1(trashSettingKey), false) && QFile::moveToTrash(path))
+        return;
     const QFileInfo info(path);
     if (info.isDir() && !info.isSymLink())
         QDir(path).removeRecursively();

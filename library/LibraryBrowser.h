@@ -34,6 +34,10 @@ public:
     static constexpr int slideDuration = 500; // milliseconds
     static constexpr int slideDistance = 50;
 
+    // Deletions from the library and export screens go to the desktop's trash when this setting is true
+    // (false when absent: deleting stays the default).
+    static constexpr const char *trashSettingKey = "library/move_to_trash";
+
     // `settings` replaces the program's store (tests); it must outlive the screen.
     LibraryBrowser(Media media, Screen screen, Settings *settings, QObject *parent);
 
@@ -89,10 +93,11 @@ protected:
     void enterFolder(const QString &name);
     void returnToTop();
     Settings &settings() const;
-    // Removes `path`: a folder with everything in it, a link as a link. Errors are ignored.
-    static void removeEntry(const QString &path);
+    // Removes `path`: a folder with everything in it, a link as a link. Errors are ignored. With the setting
+    // trashSettingKey on, the entry goes to the desktop's trash instead, where there is one.
+    void removeEntry(const QString &path);
     // Removes everything below `folder`, leaving the folder itself.
-    static void removeEverythingBelow(const QString &folder);
+    void removeEverythingBelow(const QString &folder);
 
     virtual bool scrollsToTopAfterListing() const { return m_screen == LibraryScreen; }
     virtual bool rowsHaveAccessory() const { return false; }

@@ -14,6 +14,8 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -437,6 +439,34 @@ TEST_F(LibraryTest, DeletingALinkRemovesTheLinkNotWhatItPointsTo)
     screen.deleteRow(0);
     EXPECT_TRUE(global->audioLibraryArray.isEmpty());
     EXPECT_TRUE(QFile::exists(outside.filePath(QStringLiteral("keep.mp3"))));
+}
+
+TEST_F(LibraryTest, WithTheTrashSettingADeletedEntryGoesToTheTrashAndOtherwiseIsGone)
+{
+    // The test's own trash (test mode keeps it apart from the user's), on the file system of the library.
+    const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                          QStringLiteral("/Trash/files");
+    if (QStorageInfo(root.path()) != QStorageInfo(QDir::homePath()))
+        GTEST_SKIP() << "the library is not on the home's file system, whose trash is the one asked for";
+    QDir(trash).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)));
+    writeMp3(audioDir + QStringLiteral("/Kept.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Gone.mp3"));
+    Audio_Library screen(settings.get());
+    screen.viewWillAppear();
+    ASSERT_EQ(global->audioLibraryArray,
+              QStringList({QStringLiteral("Gone.mp3"), QStringLiteral("Kept.mp3")}));
+
+    screen.deleteRow(0); // no setting: deleted, as always
+    EXPECT_FALSE(QFile::exists(audioDir + QStringLiteral("/Gone.mp3")));
+    EXPECT_TRUE(QDir(trash).entryList({QStringLiteral("Gone*")}).isEmpty());
+    EXPECT_FALSE(settings->contains(QString::fromLatin1(LibraryBrowser::trashSettingKey)));
+
+    settings->setBool(QString::fromLatin1(LibraryBrowser::trashSettingKey), true);
+    screen.deleteRow(0);
+    EXPECT_FALSE(QFile::exists(audioDir + QStringLiteral("/Kept.mp3")));
+    EXPECT_EQ(QDir(trash).entryList({QStringLiteral("Kept*.mp3")}).size(), 1);
+    QDir(trash).removeRecursively();
 }
 
 TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop)
