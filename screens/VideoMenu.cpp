@@ -7,10 +7,10 @@
 namespace {
 
 const QList<CatalogueMenu::Row> videoRows = {
-    {"Поиск", "все видеозаписи ресурса", "icon_search.png", "Video_Search", true, false},
-    {"Частные", "видеозаписи пользователя", "icon_user.png", "Video_Personal", true, false},
-    {"Общие", "видеозаписи группы", "icon_group.png", "Video_Group", true, false},
-    {"Рекомендуемые", "рекомендуемые видеозаписи", "icon_recommended.png", "Video_Recommended", true, false},
+    {"Поиск", "все видеозаписи ресурса", "icon_search.png", "Video_Search", true, true},
+    {"Частные", "видеозаписи пользователя", "icon_user.png", "Video_Personal", true, true},
+    {"Общие", "видеозаписи группы", "icon_group.png", "Video_Group", true, true},
+    {"Рекомендуемые", "рекомендуемые видеозаписи", "icon_recommended.png", "Video_Recommended", true, true},
     {"Медиатека", "хранилище записей", "icon_base.png", "Video_Library", false, true},
     {"Экспорт", "отправка в другие приложения", "icon_export.png", "Video_Export", false, true},
     {"Друзья и группы", "список ваших друзей и групп", "icon_friends_groups.png", "Friends_and_Groups", false,
