@@ -22,8 +22,12 @@
 #include "screens/ProgressOverlay.h"
 #include "screens/SavedPlaylists.h"
 #include "screens/Video_Export.h"
+#include "screens/Video_Group.h"
 #include "screens/Video_Library.h"
+#include "screens/Video_Personal.h"
 #include "screens/Video_Player.h"
+#include "screens/Video_Recommended.h"
+#include "screens/Video_Search.h"
 #include "screens/VideoMenu.h"
 
 #include <QQmlEngine>
@@ -118,6 +122,14 @@ void Shell::registerQmlTypes(Shell *shell)
     qmlRegisterType<Friends_and_Groups>("Melodrop", 1, 0, "Friends_and_Groups");
     qmlRegisterUncreatableType<FriendsGroupsModel>("Melodrop", 1, 0, "FriendsGroupsModel",
                                                    QStringLiteral("Owned by the friends screen"));
+    qmlRegisterUncreatableType<VideoResults>("Melodrop", 1, 0, "VideoResults",
+                                             QStringLiteral("Use one of the screens"));
+    qmlRegisterType<Video_Search>("Melodrop", 1, 0, "Video_Search");
+    qmlRegisterType<Video_Personal>("Melodrop", 1, 0, "Video_Personal");
+    qmlRegisterType<Video_Group>("Melodrop", 1, 0, "Video_Group");
+    qmlRegisterType<Video_Recommended>("Melodrop", 1, 0, "Video_Recommended");
+    qmlRegisterUncreatableType<VideoRecordModel>("Melodrop", 1, 0, "VideoRecordModel",
+                                                 QStringLiteral("Owned by a screen"));
     qmlRegisterUncreatableType<VideoEngine>("Melodrop", 1, 0, "VideoEngine",
                                             QStringLiteral("Owned by the video player"));
     qmlRegisterUncreatableType<VideoPictureSource>("Melodrop", 1, 0, "VideoPictureSource",

@@ -1,4 +1,5 @@
 // melodrop: the desktop program.
+#include "app/ImageCache.h"
 #include "app/Lifecycle.h"
 #include "app/SandboxProcess.h"
 #include "app/Shell.h"
@@ -133,7 +134,9 @@ int main(int argc, char *argv[])
     shell.colorScheme()->start();
     Shell::registerQmlTypes(&shell);
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", &lifecycle);
+    ImageCache imageCache; // row pictures kept on disk; outlives the engine that uses it
     QQmlApplicationEngine engine;
+    engine.setNetworkAccessManagerFactory(&imageCache);
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);

@@ -5,8 +5,6 @@
 
 #include <QMap>
 
-#include <climits>
-
 namespace {
 
 void printRecords(const std::optional<QList<AudioRecord>> &records)
@@ -18,59 +16,20 @@ void printRecords(const std::optional<QList<AudioRecord>> &records)
         Cli::printLine(Cli::jsonArray({r.duration, r.url, r.title, r.artist, r.tag, r.aid, r.oid}));
 }
 
-bool readInt(const QString &text, int *value)
-{
-    bool ok = false;
-    const qlonglong n = text.toLongLong(&ok);
-    if (!ok || n < INT_MIN || n > INT_MAX)
-        return false;
-    *value = int(n);
-    return true;
-}
-
-// Splits ARGS into positional texts and the values of the named options; false on an unknown option or one
-// without its value. After "--" everything is positional, so that a search text may start with dashes.
-bool splitArgs(const QStringList &args, const QStringList &optionNames, QStringList *positional,
-               QMap<QString, QString> *options, QString *problem)
-{
-    bool optionsEnded = false;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString &arg = args.at(i);
-        if (!optionsEnded && arg == QLatin1String("--")) {
-            optionsEnded = true;
-            continue;
-        }
-        if (optionsEnded || !arg.startsWith(QLatin1String("--"))) {
-            positional->append(arg);
-            continue;
-        }
-        if (!optionNames.contains(arg)) {
-            *problem = QStringLiteral("unknown option %1").arg(arg);
-            return false;
-        }
-        if (i + 1 >= args.size()) {
-            *problem = QStringLiteral("%1 needs a value").arg(arg);
-            return false;
-        }
-        options->insert(arg, args.at(++i));
-    }
-    return true;
-}
-
 int searchAudio(const QStringList &args, const Cli::Options &)
 {
     QStringList positional;
     QMap<QString, QString> options;
     QString problem;
-    if (!splitArgs(args, {"--offset", "--sort"}, &positional, &options, &problem))
+    if (!Cli::splitArgs(args, {"--offset", "--sort"}, &positional, &options, &problem))
         return Cli::usage(problem);
     if (positional.size() != 1)
         return Cli::usage(QStringLiteral("search-audio needs one TEXT"));
     int offset = 0;
     int sort = 0;
-    if (options.contains("--offset") && !readInt(options.value("--offset"), &offset))
+    if (options.contains("--offset") && !Cli::readInt(options.value("--offset"), &offset))
         return Cli::usage(QStringLiteral("--offset needs a whole number"));
-    if (options.contains("--sort") && !readInt(options.value("--sort"), &sort))
+    if (options.contains("--sort") && !Cli::readInt(options.value("--sort"), &sort))
         return Cli::usage(QStringLiteral("--sort needs a whole number"));
     printRecords(VKontakteWorks::searchAudioWithOffset(positional.first(), offset, sort));
     return Cli::Ok;
@@ -81,7 +40,7 @@ int audioList(const QStringList &args, const Cli::Options &)
     QStringList positional;
     QMap<QString, QString> options;
     QString problem;
-    if (!splitArgs(args, {"--kind"}, &positional, &options, &problem))
+    if (!Cli::splitArgs(args, {"--kind"}, &positional, &options, &problem))
         return Cli::usage(problem);
     if (positional.size() != 1)
         return Cli::usage(QStringLiteral("audio-list needs one OWNER"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -41,9 +42,18 @@ QString jsonString(const QString &text);
 // One JSON array of texts.
 QString jsonArray(const QStringList &texts);
 
+// A whole number that fits an int.
+bool readInt(const QString &text, int *value);
+// Splits ARGS into positional texts and the values of the named options ("--name VALUE"); false, with the
+// problem, on an unknown option or one without its value. Only "--" starts an option, so that a negative
+// number ("-42") is a positional text; after a bare "--" everything is positional.
+bool splitArgs(const QStringList &args, const QStringList &optionNames, QStringList *positional,
+               QMap<QString, QString> *options, QString *problem);
+
 // The commands of this build, and the groups they come from.
 QList<Command> commands();
 QList<Command> audioCommands();
+QList<Command> videoCommands();
 QList<Command> downloadCommands();
 QList<Command> friendsCommands();
 QList<Command> albumCommands();

@@ -131,6 +131,7 @@ QList<Command> commands()
         {"parse-json", "FILE|-", false, parseJson},
     };
     all += audioCommands();
+    all += videoCommands();
     all += downloadCommands();
     all += friendsCommands();
     all += albumCommands();

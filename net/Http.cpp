@@ -199,7 +199,7 @@ long head(const QString &url, int timeoutSeconds)
     return status;
 }
 
-QString servicePage(const QString &url, const QString &sid)
+QString servicePage(const QString &url, const QString &sid, bool *answered)
 {
     const Headers headers{
         {"Cookie", "remixsid=" + sid.toUtf8()},
@@ -207,6 +207,8 @@ QString servicePage(const QString &url, const QString &sid)
         {"Accept-Encoding", "gzip"},
     };
     const Response response = get(url, headers, 120);
+    if (answered != nullptr)
+        *answered = response.received;
     if (!response.received)
         return {};
     return Text::decodeWindows1251(response.body);

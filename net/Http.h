@@ -48,8 +48,8 @@ long head(const QString &url, int timeoutSeconds = 60);
 
 // The service page request: GET `url` with "Cookie: remixsid=<sid>", "X-Requested-With: XMLHttpRequest" and
 // "Accept-Encoding: gzip", 120 s; the body decoded as Windows-1251. The status is not looked at; a failed
-// request gives the empty text.
-QString servicePage(const QString &url, const QString &sid);
+// request gives the empty text, and `answered` (when given) tells it apart from an empty answer.
+QString servicePage(const QString &url, const QString &sid, bool *answered = nullptr);
 
 // Requests of this process that got no answer at all, and the cause of the first of them (empty while none).
 int unansweredRequests();

@@ -7,6 +7,11 @@ StackView {
     id: stack
     objectName: "videoStack"
 
+    Component { id: searchScreen; Video_Search {} }
+    Component { id: personalScreen; Video_Personal {} }
+    Component { id: groupScreen; Video_Group {} }
+    Component { id: recommendedScreen; Video_Recommended {} }
+    Component { id: resultsView; VideoResultsView {} }
     Component { id: pendingView; PendingPage {} }
     Component { id: libraryView; LibraryView {} }
     Component { id: exportView; ExportView {} }
@@ -37,7 +42,13 @@ StackView {
     }
     // Screens that exist in this build, by class name; filled in as they arrive.
     function factories() {
+        const results = screen => title => stack.push(resultsView, {
+            controller: screen.createObject(null, { title: title }), stack: stack })
         return {
+            "Video_Search": results(searchScreen),
+            "Video_Personal": results(personalScreen),
+            "Video_Group": results(groupScreen),
+            "Video_Recommended": results(recommendedScreen),
             "Video_Library": () => stack.push(libraryView, { controller: libraryScreen.createObject(null), stack: stack }),
             "Video_Export": () => stack.push(exportView, { controller: exportScreen.createObject(null), stack: stack })
         }

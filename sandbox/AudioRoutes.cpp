@@ -2,6 +2,8 @@
 // requests, and the rights-holder file. Answers are what the service's own page scripts receive: code page
 // 1251, the fields of an AJAX answer separated by "<!>".
 #include "sandbox/SandboxAudio.h"
+#include "sandbox/SandboxPages.h"
+#include "sandbox/SandboxVideo.h"
 
 #include <httplib.h>
 
@@ -16,6 +18,8 @@
 #include <random>
 
 namespace {
+
+using namespace SandboxPage;
 
 // The fields the service puts before every AJAX payload: version, style and script files, status codes.
 const std::string AnswerHeader = "<!--18035<!>audio.css,audio.js<!>0<!>6546<!>0<!>";
@@ -50,77 +54,6 @@ int cp1251Byte(char32_t cp)
     return bytes.value(cp, -1);
 }
 
-QString qs(const std::string &utf8)
-{
-    return QString::fromStdString(utf8);
-}
-
-// Display text to HTML text, the way the service writes it into pages and script strings.
-QString escapeHtml(QStringView text, bool keepApostrophes = false)
-{
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'&':
-            out += QLatin1String("&amp;");
-            break;
-        case u'<':
-            out += QLatin1String("&lt;");
-            break;
-        case u'>':
-            out += QLatin1String("&gt;");
-            break;
-        case u'"':
-            out += QLatin1String("&quot;");
-            break;
-        case u'\'':
-            out += keepApostrophes ? QStringLiteral("'") : QStringLiteral("&#39;");
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-// The hits of `query` in `text` wrapped in the service's highlighting.
-QString highlighted(const QString &text, const QString &query)
-{
-    if (query.isEmpty())
-        return escapeHtml(text);
-    QString out;
-    qsizetype done = 0;
-    for (qsizetype at = text.indexOf(query, 0, Qt::CaseInsensitive); at >= 0;
-         at = text.indexOf(query, done, Qt::CaseInsensitive)) {
-        out += escapeHtml(QStringView(text).mid(done, at - done));
-        out += QLatin1String("<span class=\"match\">");
-        out += escapeHtml(QStringView(text).mid(at, query.size()));
-        out += QLatin1String("</span>");
-        done = at + query.size();
-    }
-    out += escapeHtml(QStringView(text).mid(done));
-    return out;
-}
-
-QString percentEscapeUtf8(const QString &text)
-{
-    static const char Hex[] = "0123456789ABCDEF";
-    QString out;
-    for (const char c : text.toUtf8()) {
-        const auto b = static_cast<unsigned char>(c);
-        if ((b >= '0' && b <= '9') || (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || b == '-' ||
-            b == '_' || b == '.') {
-            out += QChar(b);
-        } else {
-            out += QLatin1Char('%');
-            out += QLatin1Char(Hex[b >> 4]);
-            out += QLatin1Char(Hex[b & 15]);
-        }
-    }
-    return out;
-}
-
 std::string duration(int seconds)
 {
     char text[16];
@@ -132,95 +65,6 @@ std::string streamUrl(const std::string &base, const SandboxTrack &track)
 {
     return base + "/storage/mp3/" + std::to_string(track.seconds) + "/" + track.oid + "_" + track.aid +
            ".mp3";
-}
-
-// ---- requests
-
-std::map<std::string, std::string> queryOf(const httplib::Request &request)
-{
-    std::map<std::string, std::string> params;
-    const auto mark = request.target.find('?');
-    if (mark == std::string::npos)
-        return params;
-    const std::string query = request.target.substr(mark + 1);
-    size_t start = 0;
-    while (start <= query.size()) {
-        size_t end = query.find('&', start);
-        if (end == std::string::npos)
-            end = query.size();
-        const std::string pair = query.substr(start, end - start);
-        const auto equals = pair.find('=');
-        if (!pair.empty()) {
-            const std::string key = SandboxAudio::decodeQueryValue(pair.substr(0, equals));
-            params[key] = equals == std::string::npos
-                              ? std::string()
-                              : SandboxAudio::decodeQueryValue(pair.substr(equals + 1));
-        }
-        start = end + 1;
-    }
-    return params;
-}
-
-std::string param(const std::map<std::string, std::string> &params, const std::string &key)
-{
-    const auto it = params.find(key);
-    return it == params.end() ? std::string() : it->second;
-}
-
-int intParam(const std::map<std::string, std::string> &params, const std::string &key)
-{
-    try {
-        return std::stoi(param(params, key));
-    } catch (...) {
-        return 0;
-    }
-}
-
-SandboxRequest seen(const httplib::Request &request)
-{
-    SandboxRequest result{request.target, {}};
-    for (const auto &[name, value] : request.headers) {
-        // httplib files the peer's addresses among the header fields; the client never sent those.
-        if (name == "REMOTE_ADDR" || name == "REMOTE_PORT" || name == "LOCAL_ADDR" || name == "LOCAL_PORT")
-            continue;
-        result.headers.emplace_back(name, value);
-    }
-    return result;
-}
-
-struct Session
-{
-    std::string sid;
-    std::string uid; // empty: not signed in
-};
-
-// The request's remixsid session, if the sandbox knows it.
-Session sessionOf(const httplib::Request &request, const Sandbox::State &state)
-{
-    const std::string cookies = request.get_header_value("Cookie");
-    size_t start = 0;
-    while (start < cookies.size()) {
-        size_t end = cookies.find(';', start);
-        if (end == std::string::npos)
-            end = cookies.size();
-        std::string pair = cookies.substr(start, end - start);
-        pair.erase(0, pair.find_first_not_of(' '));
-        if (pair.rfind("remixsid=", 0) == 0) {
-            const auto session = state.sessions.find(pair.substr(9));
-            if (session != state.sessions.end())
-                return {session->first, session->second};
-        }
-        start = end + 1;
-    }
-    return {};
-}
-
-std::string baseOf(const httplib::Request &request)
-{
-    const std::string host = request.get_header_value("Host");
-    if (!host.empty())
-        return "http://" + host;
-    return "http://" + request.local_addr + ":" + std::to_string(request.local_port);
 }
 
 std::string newToken()
@@ -615,9 +459,14 @@ void SandboxRoutes::registerAudio(httplib::Server &server, Sandbox::State &state
     }
 
     server.Get("/al_search.php", [&state](const httplib::Request &request, httplib::Response &response) {
+        const auto params = queryOf(request);
+        // One search page serves every section; the video section has a module of its own.
+        if (param(params, "c[section]") == "video") {
+            SandboxVideo::answerSearch(state, request, response);
+            return;
+        }
         std::lock_guard lock(state.mutex);
         SandboxAudio &audio = *state.audio;
-        const auto params = queryOf(request);
         audio.lastRequests["search"] = seen(request);
         audio.lastQuery = param(params, "c[q]");
         if (serveCanned(audio, request, response))

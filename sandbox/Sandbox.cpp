@@ -31,6 +31,7 @@ Sandbox::Sandbox() : m_impl(std::make_unique<Impl>())
     SandboxRoutes::registerAuth(server, m_state);
     SandboxRoutes::registerDiagnostics(server, m_state);
     SandboxRoutes::registerAudio(server, m_state);
+    SandboxRoutes::registerVideo(server, m_state);
     SandboxRoutes::registerStorage(server, m_state);
     SandboxRoutes::registerFriends(server, m_state);
     SandboxRoutes::registerLastfm(server, m_state);

@@ -55,6 +55,7 @@ public:
         std::string lastLogoutSid;
         std::shared_ptr<struct SandboxAudio>
             audio; // the seeded catalogue and the users' lists (AudioRoutes.cpp)
+        std::shared_ptr<struct SandboxVideo> video; // the video catalogue, lists and pages (VideoRoutes.cpp)
         StorageFaults storage;
         std::shared_ptr<struct SandboxFriends> friends; // friends, communities (FriendsRoutes.cpp)
         std::shared_ptr<struct SandboxLastfm> lastfm;   // the Last.fm stand-in (LastfmRoutes.cpp)
@@ -98,6 +99,8 @@ void registerAuth(httplib::Server &server, Sandbox::State &state);
 void registerDiagnostics(httplib::Server &server, Sandbox::State &state);
 // The audio pages: search, lists, recommendations, tokens, add and delete, the rights-holder list.
 void registerAudio(httplib::Server &server, Sandbox::State &state);
+// The video pages: search, lists, recommendations, the video page; preview pictures and the MP4 files.
+void registerVideo(httplib::Server &server, Sandbox::State &state);
 // The storage host: generated MP3 files and plain byte files, with Range and fault switches.
 void registerStorage(httplib::Server &server, Sandbox::State &state);
 // The friends and communities pages and their pictures.

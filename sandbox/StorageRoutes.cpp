@@ -3,6 +3,7 @@
 //   /storage/bytes/<size>/<name>.bin    <size> pseudo-random bytes
 // The content depends only on the name and the number, so a test can fetch the same file again to compare.
 #include "sandbox/Sandbox.h"
+#include "sandbox/SandboxStorage.h"
 
 #include <httplib.h>
 
@@ -20,7 +21,7 @@
 
 namespace {
 
-using Filler = std::function<void(uint64_t offset, char *out, size_t length)>;
+using SandboxStorage::Filler;
 
 constexpr size_t chunkSize = 256 * 1024;
 
@@ -237,8 +238,11 @@ std::string versioned(const std::string &name, const Sandbox::StorageFaults &fau
     return version == 0 ? name : name + "~" + std::to_string(version);
 }
 
-void serveFile(const httplib::Request &request, httplib::Response &response, Sandbox::StorageFaults &faults,
-               uint64_t size, const std::string &contentType, Filler fill, const std::string &name)
+} // namespace
+
+void SandboxStorage::serveFile(const httplib::Request &request, httplib::Response &response,
+                               Sandbox::StorageFaults &faults, uint64_t size, const std::string &contentType,
+                               Filler fill, const std::string &name)
 {
     if (const int status = faults.errorStatus.load(); status != 0) {
         response.status = status;
@@ -326,6 +330,8 @@ void serveFile(const httplib::Request &request, httplib::Response &response, San
         });
 }
 
+namespace {
+
 bool parseCount(const std::string &text, uint64_t limit, uint64_t &value)
 {
     if (text.empty() || text.size() > 19)
@@ -350,7 +356,7 @@ void SandboxRoutes::registerStorage(httplib::Server &server, Sandbox::State &sta
         }
         const std::string name = request.matches[2].str();
         auto mp3 = std::make_shared<const Mp3>(versioned(name, faults), seconds);
-        serveFile(
+        SandboxStorage::serveFile(
             request, response, faults, mp3->size(), "audio/mpeg",
             [mp3](uint64_t offset, char *out, size_t length) { mp3->fill(offset, out, length); }, name);
     });
@@ -365,7 +371,7 @@ void SandboxRoutes::registerStorage(httplib::Server &server, Sandbox::State &sta
         }
         const std::string name = request.matches[2].str();
         const uint64_t seed = fnv1a(versioned(name, faults));
-        serveFile(
+        SandboxStorage::serveFile(
             request, response, faults, size, "application/octet-stream",
             [seed](uint64_t offset, char *out, size_t length) { fillBytes(seed, offset, out, length); },
             name);

@@ -40,4 +40,21 @@ public:
     // sorted by character code; nothing after an unreadable answer.
     static std::optional<QStringList> getSelfFriends();
     static std::optional<QStringList> getSelfGroups();
+
+    // Video side; the same conventions. Titles go through cleanText as well.
+
+    // One page (at most 40 rows) of the video search. `quality` 0..3 picks the request form and the label
+    // every record carries; the call pauses one second after the answer.
+    static std::optional<QList<VideoRecord>> searchVideoWithOffset(const QString &text, int offset,
+                                                                   int quality, int sort);
+    // Kind 0: a user's videos, 1: a community's (the number is sent as owner "-<number>").
+    static std::optional<QList<VideoRecord>> getVideoWithJSON(const QString &owner, int kind);
+    // The videos the service recommends for a user (first answer only).
+    static std::optional<QList<VideoRecord>> getVideoRecommendations(const QString &owner);
+    // The MP4 address of a video key in its best quality, "1" when it has no MP4 form, "2" when its page is
+    // unusable. Never nothing; pauses one second after the answer.
+    static QString getVideoLink(const QString &key);
+    // The same video's address in `lines` lines (240, 360, 480 or 720): the dot and three digits before the
+    // first ".mp4" replaced. An address without them comes back unchanged.
+    static QString videoLinkWithLines(const QString &address, int lines);
 };

@@ -1,0 +1,462 @@
+#include "screens/VideoResults.h"
+
+#include "core/GlobalData.h"
+#include "core/Pacing.h"
+#include "core/PropertyList.h"
+#include "decoding/Text.h"
+#include "desktop/Badges.h"
+#include "service/VKontakteWorks.h"
+
+#include <QThread>
+
+
+namespace {
+
+const QString NoMp4 = QStringLiteral("1");
+const QString Unusable = QStringLiteral("2");
+const int QualityLines[] = {240, 360, 480, 720};
+const char *const QualityButtons[] = {"Качество 240", "Качество 360", "Качество 480", "Качество 720"};
+
+} // namespace
+
+VideoResults::VideoResults(Kind kind, QObject *parent)
+    : QObject(parent), m_kind(kind), m_model(new VideoRecordModel(&list(), this))
+{
+    connect(m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (roles.contains(VideoRecordModel::WatchedRole))
+                    Q_EMIT lastWatchedVideoNumberChanged();
+            });
+}
+
+QList<VideoRecord> &VideoResults::list() const
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    switch (m_kind) {
+    case Personal:
+        return global->videoPersonalArray;
+    case Group:
+        return global->videoGroupArray;
+    case Recommended:
+        return global->videoRecommendedArray;
+    case Search:
+        break;
+    }
+    return global->videoFoundArray;
+}
+
+QString VideoResults::requestFile() const
+{
+    static const char *const names[] = {"VideoSearchRequest.tune", "VideoPersonalRequest.tune",
+                                        "VideoGroupRequest.tune", "VideoRecommendedRequest.tune"};
+    return VKontakteWorks::getRootDir() + QLatin1Char('/') + QString::fromLatin1(names[m_kind]);
+}
+
+QStringList VideoResults::qualityButtons(const QString &address)
+{
+    int offered = 0;
+    if (address.contains(u".360.mp4"))
+        offered = 2;
+    else if (address.contains(u".480.mp4"))
+        offered = 3;
+    else if (address.contains(u".720.mp4"))
+        offered = 4;
+    QStringList buttons{tr("Отмена")};
+    for (int i = 0; i < offered; ++i)
+        buttons << tr(QualityButtons[i]);
+    return buttons;
+}
+
+void VideoResults::setTitle(const QString &title)
+{
+    if (title == m_title)
+        return;
+    m_title = title;
+    Q_EMIT titleChanged();
+}
+
+void VideoResults::setSearchText(const QString &text)
+{
+    if (text == m_searchText)
+        return;
+    m_searchText = text;
+    Q_EMIT searchTextChanged();
+}
+
+void VideoResults::setQualityIndex(int index)
+{
+    if (index == m_qualityIndex)
+        return;
+    m_qualityIndex = index;
+    Q_EMIT qualityIndexChanged();
+}
+
+void VideoResults::setSortIndex(int index)
+{
+    if (index == m_sortIndex)
+        return;
+    m_sortIndex = index;
+    Q_EMIT sortIndexChanged();
+}
+
+void VideoResults::setPlaceholder(const QString &text)
+{
+    if (text == m_placeholder)
+        return;
+    m_placeholder = text;
+    Q_EMIT placeholderChanged();
+}
+
+void VideoResults::setSearchBusy(bool busy)
+{
+    m_searchBusy = busy;
+    Q_EMIT busyChanged();
+}
+
+void VideoResults::setTableBusy(bool busy)
+{
+    m_tableBusy = busy;
+    Q_EMIT busyChanged();
+}
+
+void VideoResults::setAddingRecords(bool adding)
+{
+    if (adding == m_addingRecords)
+        return;
+    m_addingRecords = adding;
+    Q_EMIT addingRecordsChanged();
+}
+
+void VideoResults::setLastWatched(int row)
+{
+    m_model->setWatchedRow(row);
+}
+
+void VideoResults::onMainThread(const std::function<void()> &work)
+{
+    // Lists, the table and the queue belong to the main thread; a background task hands its changes over and
+    // waits.
+    if (QThread::currentThread() == thread())
+        work();
+    else
+        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
+}
+
+void VideoResults::viewDidLoad()
+{
+    m_foundLink.clear();
+    setLastWatched(-1);
+}
+
+void VideoResults::viewWillAppear()
+{
+    reloadVideoTable();
+    if (hasSelfButton()) {
+        const GlobalData *global = GlobalData::sharedGlobalData();
+        setPlaceholder(global->vksid().isEmpty()
+                           ? tr("ID пользователя (ваш - неизвестен)")
+                           : tr("ID пользователя (ваш - %1)").arg(global->vkuid()));
+    }
+    if (const std::optional<QString> text = PropertyList::readRequest(requestFile()))
+        setSearchText(*text);
+    if (m_kind == Search) {
+        setAddingRecords(false);
+        m_sortEnabled = true;
+        Q_EMIT sortEnabledChanged();
+    }
+}
+
+void VideoResults::viewWillDisappear()
+{
+    // The overlay's callback stays connected: it only clears this screen's busy flags, and Qt drops it by
+    // itself should the screen be gone, so a screen left while an overlay is up is not locked afterwards.
+}
+
+void VideoResults::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
+                               std::function<void(ProgressOverlay *)> operation)
+{
+    auto *hud = new ProgressOverlay(this);
+    hud->setMinShowTime(minShowTime);
+    if (textOnly)
+        hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(label);
+    if (!details.isEmpty())
+        hud->setDetailsLabelText(details);
+    connect(hud, &ProgressOverlay::hudWasHidden, this, &VideoResults::hudWasHidden);
+    m_hud = hud;
+    Q_EMIT hudChanged();
+    hud->showWhileExecuting([hud, operation = std::move(operation)] { operation(hud); }, true);
+}
+
+void VideoResults::hudWasHidden(ProgressOverlay *hud)
+{
+    if (hud == m_hud) {
+        m_hud = nullptr;
+        Q_EMIT hudChanged();
+    }
+    hud->deleteLater();
+    setSearchBusy(false);
+    setTableBusy(false);
+}
+
+void VideoResults::searchBarSearchButtonClicked()
+{
+    Q_EMIT keyboardDismissed();
+    if (m_searchBusy)
+        return;
+    setSearchBusy(true);
+    if (GlobalData::sharedGlobalData()->vksid().isEmpty()) {
+        showOverlay(tr("Ошибка"), tr("Не выполнен вход"), 2.0f, true,
+                    [](ProgressOverlay *) { Pacing::pause(1); });
+        return;
+    }
+    if (m_kind == Search)
+        setLastWatched(-1);
+    const QString text = m_searchText;
+    const int quality = m_qualityIndex;
+    const int sort = m_sortIndex;
+    showOverlay(
+        tr("Выполняется поиск..."), QString(), 1.0f, false,
+        [this, text, quality, sort](ProgressOverlay *hud) { doVideoSearch(hud, text, quality, sort); });
+    PropertyList::writeRequest(requestFile(), text);
+}
+
+void VideoResults::doVideoSearch(ProgressOverlay *hud, const QString &text, int quality, int sort)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    onMainThread([&] {
+        list().clear();
+        m_model->reload();
+        if (m_kind == Search)
+            global->videoSearchOffset = 0;
+    });
+
+    if (m_kind == Search) {
+        const QList<VideoRecord> found =
+            VKontakteWorks::searchVideoWithOffset(text, 0, quality, sort).value_or(QList<VideoRecord>());
+        onMainThread([&] {
+            if (found.size() % pageSize != 0)
+                global->videoSearchOffset = 10; // a short page is the last one
+            m_model->appendRecords(found);
+            reloadVideoTable();
+        });
+        return;
+    }
+
+    const QList<VideoRecord> loaded =
+        (m_kind == Recommended ? VKontakteWorks::getVideoRecommendations(text)
+                               : VKontakteWorks::getVideoWithJSON(text, m_kind == Personal ? 0 : 1))
+            .value_or(QList<VideoRecord>());
+    qsizetype count = 0;
+    onMainThread([&] {
+        m_model->appendRecords(loaded);
+        count = list().size();
+    });
+    if (m_kind == Recommended) {
+        onMainThread([this] { reloadVideoTable(); });
+        return;
+    }
+    Pacing::pause(1);
+    hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(tr("Завершено"));
+    hud->setDetailsLabelText(tr("Найдено видеозаписей: %1").arg(count));
+    Pacing::pause(1);
+    onMainThread([this] { reloadVideoTable(); });
+}
+
+void VideoResults::doVideoSearchOffset(const QString &text, int quality, int sort)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    int offset = 0;
+    onMainThread([&] { offset = global->videoSearchOffset; });
+    const QList<VideoRecord> found =
+        VKontakteWorks::searchVideoWithOffset(text, offset * pageSize, quality, sort)
+            .value_or(QList<VideoRecord>());
+    onMainThread([&] {
+        if (found.size() % pageSize != 0)
+            global->videoSearchOffset = 10;
+        m_model->appendRecords(found);
+    });
+    Pacing::pause(1);
+    onMainThread([this] {
+        m_model->reload();
+        setAddingRecords(false);
+    });
+}
+
+void VideoResults::reloadVideoTable()
+{
+    m_model->reload();
+    if (!list().isEmpty())
+        Q_EMIT scrollToRow(0, Top, m_kind != Search);
+}
+
+void VideoResults::cellShown(int row)
+{
+    if (m_kind != Search || row + 1 != list().size())
+        return;
+    GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->videoSearchOffset >= lastPageOffset || m_addingRecords)
+        return;
+    setAddingRecords(true);
+    global->videoSearchOffset += 1;
+    const QString text = m_searchText;
+    const int quality = m_qualityIndex;
+    const int sort = m_sortIndex;
+    showOverlay(tr("Добавление записей..."), QString(), 1.0f, false,
+                [this, text, quality, sort](ProgressOverlay *) { doVideoSearchOffset(text, quality, sort); });
+}
+
+void VideoResults::rowSelected(int row)
+{
+    if (row < 0 || row >= list().size())
+        return;
+    setLastWatched(row);
+    m_searchLinkIndex = row;
+    Q_EMIT scrollToRow(row, Middle, true);
+    const VideoRecord record = list().at(row);
+    showOverlay(tr("Поиск ссылки..."), QString(), 1.0f, false,
+                [this, record](ProgressOverlay *hud) { doGetLink(hud, record, WatchAlert); });
+}
+
+void VideoResults::accessoryButtonTapped(int row)
+{
+    if (m_tableBusy || row < 0 || row >= list().size())
+        return;
+    Q_EMIT scrollToRow(row, Middle, true);
+    setTableBusy(true);
+    m_searchLinkIndex = row;
+    const VideoRecord record = list().at(row);
+    showOverlay(tr("Поиск ссылки..."), QString(), 1.0f, false,
+                [this, record](ProgressOverlay *hud) { doGetLink(hud, record, QueueAlert); });
+}
+
+void VideoResults::doGetLink(ProgressOverlay *hud, const VideoRecord &record, AlertTag purpose)
+{
+    const QString link = VKontakteWorks::getVideoLink(record.key);
+    onMainThread([&] {
+        m_foundLink = link;
+        m_pending = record;
+    });
+    Pacing::pause(1);
+
+    if (link == Unusable || link == NoMp4) {
+        // Even a video the user only wanted to watch leaves the list when it cannot be had.
+        onMainThread([this] { linkFindingFinishedError(); });
+        hud->setMode(ProgressOverlay::CustomView);
+        hud->setLabelText(tr("Ошибка"));
+        hud->setDetailsLabelText(link == Unusable ? tr("Файл не на сервере ВКонтакте")
+                                                  : tr("Файлы формата FLV не поддерживаются"));
+        Pacing::pause(1);
+        return;
+    }
+    if (link.contains(u".240.mp4")) {
+        // One quality only: nothing to choose.
+        if (purpose == WatchAlert) {
+            onMainThread([this] { showVideoInWindow(); });
+            return;
+        }
+        onMainThread([this] { linkFindingFinished(); });
+        hud->setMode(ProgressOverlay::CustomView);
+        hud->setLabelText(tr("Уведомление"));
+        hud->setDetailsLabelText(tr("Запись добавлена в очередь"));
+        Pacing::pause(1);
+        return;
+    }
+    onMainThread([&] {
+        Q_EMIT alertRequested(QString(), tr("Обнаружено несколько ссылок:"), qualityButtons(link),
+                              purpose);
+    });
+}
+
+void VideoResults::alertViewClickedButtonAtIndex(int tag, int index)
+{
+    if (tag != WatchAlert && tag != QueueAlert)
+        return;
+    // 0 is the cancel button: the record stays where it is. An answer beyond the buttons offered is no
+    // answer.
+    if (index < 1 || index >= qualityButtons(m_foundLink).size())
+        return;
+    m_foundLink = VKontakteWorks::videoLinkWithLines(m_foundLink, QualityLines[index - 1]);
+    if (tag == WatchAlert)
+        showVideoInWindow();
+    else
+        linkFindingFinished();
+}
+
+int VideoResults::pendingRow() const
+{
+    const QList<VideoRecord> &records = list();
+    if (m_searchLinkIndex >= 0 && m_searchLinkIndex < records.size() &&
+        records.at(m_searchLinkIndex).tag == m_pending.tag)
+        return m_searchLinkIndex;
+    // The list changed while the link was looked for; the record is found by its tag, unique in a run.
+    for (qsizetype row = 0; row < records.size(); ++row) {
+        if (records.at(row).tag == m_pending.tag)
+            return int(row);
+    }
+    return -1;
+}
+
+void VideoResults::linkFindingFinished()
+{
+    const int row = pendingRow();
+    if (row >= 0)
+        list()[row].key = m_foundLink;
+    QueueItem item;
+    item.name = m_pending.title;
+    item.url = m_foundLink;
+    item.tag = m_pending.tag;
+    GlobalData::sharedGlobalData()->videoQueueArray.append(item);
+    if (row >= 0)
+        m_model->removeRecord(row);
+    Badges::shared().updateBadges();
+}
+
+void VideoResults::linkFindingFinishedError()
+{
+    const int row = pendingRow();
+    if (row >= 0)
+        m_model->removeRecord(row);
+}
+
+void VideoResults::showVideoInWindow()
+{
+    Q_EMIT videoPlayerRequested(m_foundLink, QStringLiteral("search"));
+}
+
+void VideoResults::clearRecordsTable()
+{
+    list().clear();
+    m_model->reload();
+}
+
+void VideoResults::setSelfId()
+{
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->vksid().isEmpty())
+        return;
+    setSearchText(global->vkuid());
+    searchBarSearchButtonClicked();
+}
+
+void VideoResults::searchBarTextDidBeginEditing()
+{
+    if (m_kind != Search || m_selectorsVisible)
+        return;
+    m_selectorsVisible = true;
+    Q_EMIT selectorsVisibleChanged();
+}
+
+void VideoResults::searchBarTextDidEndEditing()
+{
+    if (m_kind != Search || !m_selectorsVisible)
+        return;
+    m_selectorsVisible = false;
+    Q_EMIT selectorsVisibleChanged();
+}
+
+void VideoResults::searchBarCancelButtonClicked()
+{
+    Q_EMIT keyboardDismissed();
+}

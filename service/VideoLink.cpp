@@ -1,0 +1,119 @@
+// Video link resolution: the MP4 address of a video, built from the player variables of its page.
+#include "core/GlobalData.h"
+#include "core/Pacing.h"
+#include "decoding/Json.h"
+#include "decoding/Log.h"
+#include "decoding/Text.h"
+#include "net/Http.h"
+#include "service/AudioSearchPage.h"
+#include "service/Session.h"
+#include "service/VideoPage.h"
+#include "service/VKontakteWorks.h"
+
+#include <stdexcept>
+
+namespace {
+
+const QString NoMp4 = QStringLiteral("1");
+const QString Unusable = QStringLiteral("2");
+
+struct UnreadableVariables : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+// A variable as the page script would print it: texts as they are, numbers as their digits, true and false as
+// 1 and 0. A missing variable gives the empty text.
+QString textForm(const Json::Value *value)
+{
+    if (value == nullptr)
+        return QString();
+    if (value->type() == Json::Value::Type::Boolean)
+        return value->toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    return value->toString();
+}
+
+// host, uid and vtag: a text (or a number, written as its digits) that must be there.
+QString requiredText(const Json::Value &variables, const char *key)
+{
+    const Json::Value *value = variables.value(QString::fromLatin1(key));
+    if (value == nullptr || !(value->isString() || value->isNumber()))
+        throw UnreadableVariables(key);
+    return value->toString();
+}
+
+QString linesFor(const QString &hd)
+{
+    if (hd == QLatin1String("1"))
+        return QStringLiteral("360");
+    if (hd == QLatin1String("2"))
+        return QStringLiteral("480");
+    if (hd == QLatin1String("3"))
+        return QStringLiteral("720");
+    return QStringLiteral("240");
+}
+
+} // namespace
+
+QString VideoPage::readLinkPage(const QString &body)
+{
+    if (body.isEmpty())
+        return Unusable;
+    try {
+        const QString text = Text::removeControlCharacters(body);
+        if (!text.contains(u"var vars = {") || !text.contains(u"\"host\":"))
+            return Unusable;
+        // One flat object: the variables up to the first closing brace.
+        QStringView variables = AudioPage::from(skipTo(text, u"var vars = {"), u"{");
+        const qsizetype close = variables.indexOf(QLatin1Char('}'));
+        if (close < 0)
+            throw AudioPage::MissingMarker(QStringLiteral("}"));
+        const std::optional<Json::Value> map = JSONValue(variables.left(close + 1).toString());
+        if (!map || !map->isObject())
+            throw UnreadableVariables("variables");
+
+        QString host = requiredText(*map, "host").remove(QLatin1Char('"'));
+        if (!host.contains(u"http://") && !host.contains(u"https://"))
+            host.prepend(QStringLiteral("http://"));
+        // The account follows the host as a path: "cs1.example" and "cs1.example/" name the same folder.
+        if (!host.endsWith(QLatin1Char('/')))
+            host += QLatin1Char('/');
+        const QString vtag = requiredText(*map, "vtag").remove(QLatin1Char('"'));
+        const QString account =
+            QString(QStringLiteral("u") + requiredText(*map, "uid")).remove(QLatin1Char('"'));
+        const QString noFlv = textForm(map->value(QStringLiteral("no_flv")));
+        const QString lines = linesFor(textForm(map->value(QStringLiteral("hd"))));
+        if (noFlv != QLatin1String("1"))
+            return NoMp4;
+        return host + account + QStringLiteral("/video/") + vtag + QLatin1Char('.') + lines +
+               QStringLiteral(".mp4");
+    } catch (...) {
+        Log::line(QString::fromUtf8(Session::errorLogLine));
+        return Unusable;
+    }
+}
+
+QString VKontakteWorks::getVideoLink(const QString &key)
+{
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    bool answered = false;
+    const QString body =
+        Http::servicePage(QStringLiteral("http://") + global->domain +
+                              QStringLiteral("/al_video.php?act=show&al=1&autoplay=0&video=") + key,
+                          global->vksid(), &answered);
+    Pacing::pause(1);
+    if (!answered) {
+        Log::line(QString::fromUtf8(Session::errorLogLine));
+        return Unusable;
+    }
+    return VideoPage::readLinkPage(body);
+}
+
+QString VKontakteWorks::videoLinkWithLines(const QString &address, int lines)
+{
+    // The quality sits right before the first ".mp4": a dot and three digits.
+    const qsizetype at = address.indexOf(u".mp4");
+    if (at < 4)
+        return address;
+    return address.left(at - 4) + QLatin1Char('.') + QString::number(lines) + QStringLiteral(".mp4");
+}

@@ -1,0 +1,177 @@
+// Video search: the service's background search page. The page is parsed once; every row is then read by
+// plain text search in its serialised HTML.
+#include "core/GlobalData.h"
+#include "core/Pacing.h"
+#include "decoding/Html.h"
+#include "decoding/Log.h"
+#include "decoding/Text.h"
+#include "net/Http.h"
+#include "service/AudioSearchPage.h"
+#include "service/Session.h"
+#include "service/VideoPage.h"
+#include "service/VKontakteWorks.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr qsizetype MaxRowsPerPage = 40;
+
+const QString RowClass = QStringLiteral("videos_row clear_fix");
+const QString MatchOpen = QStringLiteral("<span class=\"match\">");
+const QString SpanClose = QStringLiteral("</span>");
+
+QString withoutHighlighting(QString text)
+{
+    text.remove(MatchOpen);
+    text.remove(SpanClose);
+    return text;
+}
+
+VideoRecord readRow(const HTMLNode &node, const QString &quality, const QString &domain)
+{
+    using namespace VideoPage;
+    const QString rowText = withoutHighlighting(node.rawContents());
+    QStringView row = rowText;
+    VideoRecord record;
+
+    row = skipPast(skipTo(row, u"<img src="), u"\"");
+    record.thumbnail = Text::trimmed(upTo(row, u"\"").toString());
+    if (record.thumbnail.isEmpty())
+        record.thumbnail = placeholderThumbnail(domain);
+
+    row = skipPast(skipTo(row, u"\"duration\""), u">");
+    record.duration = Text::trimmed(upTo(row, u"<").toString());
+
+    row = skipPast(skipTo(row, u"onclick=\"return showVideo("), u"'");
+    record.key = Text::trimmed(upTo(row, u"'").toString());
+
+    row = skipPast(row, u">");
+    record.title = VKontakteWorks::cleanText(withoutHighlighting(upTo(row, u"</a>").toString()));
+    record.quality = quality;
+    record.tag = QString::number(GlobalData::sharedGlobalData()->nextFileTag());
+    return record;
+}
+
+QString searchUrl(const QString &domain, const QString &text, int offset, int quality, int sort)
+{
+    // The quality keys sit on both sides of the query text, where the service's own page puts them.
+    QString before;
+    QString after;
+    switch (quality) {
+    case 0:
+        before = QStringLiteral("c[hd]=0&");
+        break;
+    case 1:
+        before = QStringLiteral("c[hd]=1&");
+        break;
+    case 2:
+        before = QStringLiteral("c[hd]=1&");
+        after = QStringLiteral("c[quality]=1&");
+        break;
+    case 3:
+        before = QStringLiteral("c[hd]=1&");
+        after = QStringLiteral("c[quality]=2&");
+        break;
+    default:
+        break;
+    }
+    // Concatenated, not QString::arg: the escaped text is full of "%xx" that arg would take for placeholders.
+    return QStringLiteral("http://") + domain + QStringLiteral("/al_search.php?al=1&") + before +
+           QStringLiteral("c[q]=") + Text::escapeQuery(text) + QLatin1Char('&') + after +
+           QStringLiteral("c[section]=video&c[iphone]=1&offset=") + QString::number(offset) +
+           QStringLiteral("&c[sort]=") + QString::number(sort);
+}
+
+} // namespace
+
+namespace VideoPage {
+
+QStringView skipTo(QStringView text, QStringView marker)
+{
+    return AudioPage::from(text, marker).mid(1);
+}
+
+QStringView skipPast(QStringView text, QStringView marker)
+{
+    return AudioPage::after(text, marker);
+}
+
+QStringView upTo(QStringView text, QStringView marker)
+{
+    return AudioPage::upTo(text, marker);
+}
+
+QString searchQualityLabel(int quality)
+{
+    switch (quality) {
+    case 0:
+        return QStringLiteral("240+");
+    case 1:
+        return QStringLiteral("360+");
+    case 2:
+        return QStringLiteral("480+");
+    case 3:
+        return QStringLiteral("720");
+    default:
+        return QString();
+    }
+}
+
+QString listQualityLabel(const QString &code)
+{
+    if (code == QLatin1String("0"))
+        return QStringLiteral("240");
+    if (code == QLatin1String("1"))
+        return QStringLiteral("360");
+    if (code == QLatin1String("2"))
+        return QStringLiteral("480");
+    if (code == QLatin1String("3"))
+        return QStringLiteral("720");
+    return code;
+}
+
+QString placeholderThumbnail(const QString &domain)
+{
+    return QStringLiteral("http://") + domain + QStringLiteral("/images/video_s.png");
+}
+
+std::optional<QList<VideoRecord>> readSearchPage(const QString &body, int quality, const QString &domain)
+{
+    if (body.isEmpty())
+        return QList<VideoRecord>();
+    try {
+        const QString text = Text::removeControlCharacters(body);
+        const HTMLParser parser(text);
+        const QList<HTMLNode> rows = parser.doc().findChildrenWithAttribute("class", RowClass, true);
+        const qsizetype count = std::min(rows.size(), MaxRowsPerPage);
+        const QString label = searchQualityLabel(quality);
+        QList<VideoRecord> records;
+        records.reserve(count);
+        for (qsizetype i = 0; i < count; ++i)
+            records.append(readRow(rows.at(i), label, domain));
+        return records;
+    } catch (...) {
+        Log::line(QString::fromUtf8(Session::errorLogLine));
+        return std::nullopt;
+    }
+}
+
+} // namespace VideoPage
+
+std::optional<QList<VideoRecord>> VKontakteWorks::searchVideoWithOffset(const QString &text, int offset,
+                                                                        int quality, int sort)
+{
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    const QString domain = global->domain;
+    bool answered = false;
+    const QString body =
+        Http::servicePage(searchUrl(domain, text, offset, quality, sort), global->vksid(), &answered);
+    // Keeps the overlay's text readable between pages.
+    Pacing::pause(1);
+    if (!answered) {
+        Log::line(QString::fromUtf8(Session::errorLogLine));
+        return std::nullopt;
+    }
+    return VideoPage::readSearchPage(body, quality, domain);
+}

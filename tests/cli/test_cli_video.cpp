@@ -1,0 +1,182 @@
+#include "../support/TestSupport.h"
+
+#include "sandbox/Sandbox.h"
+#include "sandbox/SandboxVideo.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using TestSupport::CliRun;
+
+const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+
+// Every output line must be one JSON array of seven texts.
+QList<QStringList> records(const CliRun &run)
+{
+    QList<QStringList> result;
+    for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
+        EXPECT_TRUE(document.isArray()) << line.toStdString();
+        QStringList texts;
+        for (const QJsonValue &value : document.array()) {
+            EXPECT_TRUE(value.isString());
+            texts << value.toString();
+        }
+        EXPECT_EQ(texts.size(), 7) << line.toStdString();
+        result << texts;
+    }
+    return result;
+}
+
+class CliVideoTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(qEnvironmentVariable("MELODROP_CLI").isEmpty());
+        ASSERT_TRUE(sandbox.start());
+        base = QString::fromStdString(sandbox.baseUrl());
+    }
+    QStringList signedIn(const QStringList &args) const
+    {
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        return QStringList({"--service-base", base, "--root", root.path(), "--email",
+                            QString::fromStdString(account.email), "--password",
+                            QString::fromStdString(account.password)}) +
+               args;
+    }
+    std::string lastTarget(const char *kind)
+    {
+        return SandboxVideo::lastRequest(sandbox, kind).value_or(SandboxRequest{}).target;
+    }
+
+    Sandbox sandbox;
+    QString base;
+    QTemporaryDir root;
+};
+
+TEST_F(CliVideoTest, SearchPrintsRecordsInPageOrder)
+{
+    CliRun run = TestSupport::runCli(signedIn({"search-video", "концерт", "--quality", "2", "--sort", "1"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QList<QStringList> found = records(run);
+    ASSERT_FALSE(found.isEmpty());
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        const QStringList &r = found.at(i);
+        EXPECT_TRUE(r.at(0).contains("концерт", Qt::CaseInsensitive));
+        EXPECT_EQ(r.at(2), QStringLiteral("480+"));
+        EXPECT_EQ(r.at(4), QStringLiteral("-1"));
+        EXPECT_EQ(r.at(3), QString::number(i + 1)); // the first records of the run
+    }
+    EXPECT_EQ(lastTarget("search"),
+              "/al_search.php?al=1&c[hd]=1&c[q]=%D0%BA%D0%BE%D0%BD%D1%86%D0%B5%D1%80%D1%82"
+              "&c[quality]=1&c[section]=video&c[iphone]=1&offset=0&c[sort]=1");
+
+    run = TestSupport::runCli(signedIn({"search-video", "", "--offset", "400"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(records(run).size(), qsizetype(SandboxVideo::catalogueOf(sandbox).size()) - 400);
+
+    run = TestSupport::runCli(signedIn({"search-video", "такого нет ни у кого"}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.isEmpty());
+}
+
+TEST_F(CliVideoTest, ListsAndRecommendations)
+{
+    CliRun run = TestSupport::runCli(signedIn({"video-list", "42", "--kind", "1"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QList<QStringList> community = records(run);
+    const std::vector<SandboxVideoItem> items = SandboxVideo::listOf(sandbox, "-42");
+    ASSERT_EQ(community.size(), qsizetype(items.size()));
+    EXPECT_EQ(community.first().at(1), QString::fromStdString(items.front().key()));
+    EXPECT_EQ(lastTarget("list"), "/al_video.php?act=load_videos_silent&al=1&oid=-42");
+
+    // A negative owner is an argument, not an option.
+    run = TestSupport::runCli(signedIn({"video-list", "-42", "--kind", "0"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(records(run).size(), community.size());
+    EXPECT_EQ(lastTarget("list"), "/al_video.php?act=load_videos_silent&al=1&oid=-42");
+
+    run = TestSupport::runCli(signedIn({"video-recommendations", "1000001"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QList<QStringList> recommended = records(run);
+    EXPECT_EQ(recommended.size(), 75);
+    for (const QStringList &r : recommended)
+        EXPECT_EQ(r.at(2), QStringLiteral("Неизвестно"));
+}
+
+TEST_F(CliVideoTest, LinkPrintsTheResultAsAJsonString)
+{
+    const std::vector<SandboxVideoItem> catalogue = SandboxVideo::catalogueOf(sandbox);
+    const auto playable = std::find_if(catalogue.begin(), catalogue.end(), [](auto &v) {
+        return v.hd == 2 && v.mp4 && v.variables && v.oid[0] == '-';
+    });
+    const auto flv = std::find_if(catalogue.begin(), catalogue.end(), [](auto &v) { return !v.mp4; });
+    ASSERT_NE(playable, catalogue.end());
+    ASSERT_NE(flv, catalogue.end());
+
+    CliRun run = TestSupport::runCli(signedIn({"video-link", QString::fromStdString(playable->key())}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QString line = run.out.trimmed();
+    ASSERT_TRUE(line.startsWith('"') && line.endsWith('"')) << line.toStdString();
+    const QString address = QJsonDocument::fromJson("[" + line.toUtf8() + "]").array().at(0).toString();
+    EXPECT_TRUE(address.startsWith(base + "/u")) << address.toStdString();
+    EXPECT_TRUE(
+        address.endsWith(QStringLiteral("/video/%1.480.mp4").arg(QString::fromStdString(playable->vtag))));
+
+    run = TestSupport::runCli(signedIn({"video-link", QString::fromStdString(flv->key())}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, QStringLiteral("\"1\"\n"));
+
+    run = TestSupport::runCli(signedIn({"video-link", "-1_1"}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out, QStringLiteral("\"2\"\n"));
+}
+
+TEST_F(CliVideoTest, AnUnreadableAnswerPrintsNothingAndLogsTheLine)
+{
+    SandboxVideo::setCannedAnswer(sandbox, "/al_video.php?act=load_videos_silent&al=1&oid=-5",
+                                  TestSupport::readData("video/list_short_entry.txt").toStdString());
+    const CliRun run = TestSupport::runCli(signedIn({"video-list", "5", "--kind", "1"}));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(run.err.contains(errorLine)) << run.err.toStdString();
+}
+
+TEST_F(CliVideoTest, BadArgumentsAreUsageErrors)
+{
+    const QList<QStringList> bad = {
+        {"search-video"},
+        {"search-video", "a", "b"},
+        {"search-video", "a", "--quality"},
+        {"search-video", "a", "--quality", "hd"},
+        {"search-video", "a", "--offset", "99999999999"},
+        {"search-video", "a", "--page", "1"},
+        {"video-list", "1"},
+        {"video-list", "1", "--kind", "2"},
+        {"video-list", "--kind", "0"},
+        {"video-recommendations"},
+        {"video-recommendations", "1", "2"},
+        {"video-link"},
+        {"video-link", "1_2", "3_4"},
+    };
+    for (const QStringList &args : bad) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const CliRun run = TestSupport::runCli(signedIn(args));
+        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
+    // Without a session the commands do not run.
+    EXPECT_EQ(TestSupport::runCli({"--service-base", base, "video-link", "1_2"}).exitCode, 2);
+    EXPECT_EQ(TestSupport::runCli({"--service-base", base, "--email", "demo@melodrop.test", "--password",
+                                   "wrong", "search-video", "a"})
+                  .exitCode,
+              3);
+}
+
+} // namespace

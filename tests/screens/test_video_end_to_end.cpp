@@ -1,0 +1,111 @@
+// A user's whole road with a video: search, choose a quality to download, let the queue save the file from
+// the storage host, find it in the video library and play it.
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "desktop/Badges.h"
+#include "downloads/Queue.h"
+#include "net/Http.h"
+#include "sandbox/SandboxVideo.h"
+#include "screens/Video_Library.h"
+#include "screens/Video_Player.h"
+#include "screens/Video_Search.h"
+#include "service/ServiceEndpoints.h"
+#include "service/VKontakteWorks.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
+{
+    Sandbox sandbox;
+    ASSERT_TRUE(sandbox.start());
+    ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+    QTemporaryDir root;
+    VKontakteWorks::setRootDir(root.path());
+    Settings settings(root.filePath(QStringLiteral("Melodrop.conf")));
+    GlobalData *global = GlobalData::sharedGlobalData();
+    global->videoFoundArray.clear();
+    global->videoQueueArray.clear();
+    global->audioQueueArray.clear();
+    const Sandbox::Account account = Sandbox::defaultAccount();
+    ASSERT_TRUE(
+        TestSupport::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password)));
+
+    // Search for a video that exists up to 480 lines.
+    Video_Search search;
+    search.viewDidLoad();
+    search.viewWillAppear();
+    search.setSearchText(QStringLiteral("о"));
+    search.searchBarSearchButtonClicked();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !search.searchBusy(); }, 20000));
+    const std::vector<SandboxVideoItem> catalogue = SandboxVideo::catalogueOf(sandbox);
+    int row = -1;
+    for (qsizetype i = 0; i < global->videoFoundArray.size() && row < 0; ++i) {
+        for (const SandboxVideoItem &item : catalogue) {
+            if (QString::fromStdString(item.key()) == global->videoFoundArray.at(i).key && item.hd == 2 &&
+                item.mp4)
+                row = int(i);
+        }
+    }
+    ASSERT_GE(row, 0);
+    const VideoRecord record = global->videoFoundArray.at(row);
+
+    // Download it in 360 lines.
+    QSignalSpy alerts(&search, &VideoResults::alertRequested);
+    search.accessoryButtonTapped(row);
+    ASSERT_TRUE(alerts.wait(20000));
+    search.alertViewClickedButtonAtIndex(VideoResults::QueueAlert, 2);
+    ASSERT_EQ(global->videoQueueArray.size(), 1);
+    EXPECT_EQ(Badges::shared().queueCount(), 1);
+
+    Queue queue;
+    QSignalSpy finished(&queue, &Queue::transferFinished);
+    QSignalSpy failed(&queue, &Queue::transferFailed);
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !finished.isEmpty() || !failed.isEmpty(); }, 60000));
+    ASSERT_TRUE(failed.isEmpty()) << failed.first().at(1).toString().toStdString();
+    const QString path = finished.first().at(1).toString();
+    EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(VKontakteWorks::getVideoDir()).absoluteFilePath());
+    EXPECT_TRUE(path.endsWith(QStringLiteral(".mp4")));
+    EXPECT_TRUE(global->videoQueueArray.isEmpty());
+    TestSupport::waitFor([] { return Badges::shared().queueCount() == 0; }, 2000);
+    EXPECT_EQ(Badges::shared().queueCount(), 0);
+    // The file is the 360-line clip the storage host serves.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), SandboxVideo::clip(360));
+
+    // The video library lists it, and a tap asks for the player with its path.
+    Video_Library library(&settings);
+    library.viewWillAppear();
+    const QStringList &listing = global->videoLibraryArray;
+    const qsizetype entry = listing.indexOf(QFileInfo(path).fileName());
+    ASSERT_GE(entry, 0) << listing.join(QLatin1Char('|')).toStdString();
+    QSignalSpy open(&library, &Video_Library::videoPlayerRequested);
+    library.rowSelected(int(entry));
+    ASSERT_EQ(open.count(), 1);
+    EXPECT_EQ(QFileInfo(open.first().at(0).toString()).canonicalFilePath(),
+              QFileInfo(path).canonicalFilePath());
+
+    // And it plays: the player learns the clip's six seconds.
+    Video_Player player;
+    player.setFileName(open.first().at(0).toString());
+    player.setRefererType(open.first().at(1).toString());
+    player.viewDidLoad();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !player.loading(); }, 20000));
+    EXPECT_TRUE(player.errorText().isEmpty()) << player.errorText().toStdString();
+    ASSERT_NE(player.player(), nullptr);
+    EXPECT_NEAR(player.player()->duration(), 6.0, 0.2);
+    player.closeWindow();
+    VKontakteWorks::setRootDir(QString());
+}
+
+} // namespace

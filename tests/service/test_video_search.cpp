@@ -1,0 +1,347 @@
+#include "../support/TestSupport.h"
+
+#include "core/GlobalData.h"
+#include "decoding/Text.h"
+#include "sandbox/Sandbox.h"
+#include "sandbox/SandboxVideo.h"
+#include "service/ServiceEndpoints.h"
+#include "service/VideoPage.h"
+#include "service/VKontakteWorks.h"
+
+#include <QElapsedTimer>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+const QString unknown = QStringLiteral("Неизвестно");
+const QString host = QStringLiteral("vk.example");
+
+QString fixture(const char *name)
+{
+    return Text::decodeWindows1251(TestSupport::readData(QStringLiteral("video/") + QLatin1String(name)));
+}
+
+QStringList fields(const VideoRecord &r)
+{
+    return {r.title, r.key, r.quality, r.tag, r.state, r.duration, r.thumbnail};
+}
+
+// ---- the page reader on fixture pages ---------------------------------------------------------------------
+
+TEST(VideoSearchPage, ReadsTheFirstFortyOfMoreRows)
+{
+    TestSupport::LogCapture log;
+    const int tagBefore = GlobalData::sharedGlobalData()->fileTag();
+    const auto records = VideoPage::readSearchPage(fixture("search_55_rows.html"), 1, host);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_EQ(records->size(), 40);
+    for (int i = 0; i < 40; ++i) {
+        SCOPED_TRACE(i);
+        const VideoRecord &r = records->at(i);
+        EXPECT_EQ(fields(r),
+                  QStringList({QStringLiteral("Видео номер %1").arg(i),
+                               QStringLiteral("%1_%2").arg(100 + i).arg(5000 + i), "360+",
+                               QString::number(tagBefore + 1 + i), "-1",
+                               QStringLiteral("%1:%2").arg(i / 60 + 1).arg(i % 60, 2, 10, QLatin1Char('0')),
+                               QStringLiteral("http://pics.example/v%1.jpg").arg(i)}));
+    }
+    EXPECT_EQ(GlobalData::sharedGlobalData()->fileTag(), tagBefore + 40);
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST(VideoSearchPage, RowCases)
+{
+    TestSupport::LogCapture log;
+    const auto records = VideoPage::readSearchPage(fixture("search_rows_mixed.html"), 3, host);
+    ASSERT_TRUE(records.has_value());
+    ASSERT_EQ(records->size(), 4);
+    const int tag = records->at(0).tag.toInt();
+    const auto t = [tag](int k) { return QString::number(tag + k); };
+
+    // Highlighting gone, references decoded, a per cent sign and its digits kept.
+    EXPECT_EQ(fields(records->at(0)), QStringList({"Tom & Jerry 100%41", "-42_1001", "720", t(0), "-1",
+                                                   "3:25", "http://pics.example/a.jpg"}));
+    // A further class on the row; no picture: the service's stand-in; blanks trimmed off the key and the play
+    // time; a title of blanks only.
+    EXPECT_EQ(fields(records->at(1)), QStringList({unknown, "7_2002", "720", t(1), "-1", "1:02:03",
+                                                   "http://vk.example/images/video_s.png"}));
+    EXPECT_EQ(records->at(2).title, QStringLiteral("\"Кино\" — <Live> Café"));
+    // Markup other than the highlighting stays part of the title text; an empty play time is kept empty.
+    EXPECT_EQ(records->at(3).title, QStringLiteral("Группа <b>крови</b>"));
+    EXPECT_EQ(records->at(3).duration, QString());
+    EXPECT_TRUE(log.lines().isEmpty());
+}
+
+TEST(VideoSearchPage, QualityCodesGiveTheirLabels)
+{
+    const QString page = fixture("search_rows_mixed.html");
+    const struct
+    {
+        int code;
+        QString label;
+    } cases[] = {{0, "240+"}, {1, "360+"}, {2, "480+"}, {3, "720"}, {4, ""}, {7, ""}, {-1, ""}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.code);
+        const auto records = VideoPage::readSearchPage(page, c.code, host);
+        ASSERT_TRUE(records.has_value());
+        for (const VideoRecord &r : *records)
+            EXPECT_EQ(r.quality, c.label);
+    }
+}
+
+TEST(VideoSearchPage, ARowWithoutThePlayerLinkLosesThePageWithOneLogLine)
+{
+    TestSupport::LogCapture log;
+    const int tagBefore = GlobalData::sharedGlobalData()->fileTag();
+    EXPECT_FALSE(VideoPage::readSearchPage(fixture("search_row_without_show.html"), 0, host).has_value());
+    EXPECT_EQ(log.lines(), QStringList({errorLine}));
+    // The first row was read before the second failed: its tag stays used.
+    EXPECT_EQ(GlobalData::sharedGlobalData()->fileTag(), tagBefore + 1);
+}
+
+TEST(VideoSearchPage, EveryMissingMarkerLosesThePage)
+{
+    const QString good = QStringLiteral(
+        "<div class=\"videos_row clear_fix\"><img src=\"http://p/x.jpg\"><span class=\"duration\">1:00</span>"
+        "<a onclick=\"return showVideo('1_2', '')\">Title</a></div>");
+    ASSERT_EQ(VideoPage::readSearchPage(good, 0, host).value_or(QList<VideoRecord>()).size(), 1);
+    const struct
+    {
+        const char *what;
+        QString from;
+        QString to;
+    } cases[] = {
+        {"no picture", "<img src=\"http://p/x.jpg\">", "<i>picture</i>"},
+        {"no play time", "\"duration\"", "\"length\""},
+        {"no player link", "showVideo(", "openVideo("},
+        {"no quote around the key", "'1_2', ''", "1_2"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        QString page = good;
+        page.replace(c.from, c.to);
+        TestSupport::LogCapture log;
+        EXPECT_FALSE(VideoPage::readSearchPage(page, 0, host).has_value());
+        EXPECT_EQ(log.lines(), QStringList({errorLine}));
+    }
+}
+
+TEST(VideoSearchPage, EmptyAndRowlessPagesGiveAnEmptyListWithoutLogLine)
+{
+    TestSupport::LogCapture log;
+    const int tagBefore = GlobalData::sharedGlobalData()->fileTag();
+    for (const QString &page : {QString(), fixture("search_no_rows.html"), QStringLiteral(" "),
+                                QStringLiteral("<div class=\"videos_row\">a row of another kind</div>")}) {
+        const auto records = VideoPage::readSearchPage(page, 0, host);
+        ASSERT_TRUE(records.has_value());
+        EXPECT_TRUE(records->isEmpty());
+    }
+    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_EQ(GlobalData::sharedGlobalData()->fileTag(), tagBefore);
+}
+
+TEST(VideoSearchPage, RowCutsFollowTheMarkersInOrder)
+{
+    // skipTo keeps the marker without its first character; skipPast drops it; upTo leaves the text alone.
+    EXPECT_EQ(VideoPage::skipTo(u"ab<img src=\"x\"", u"<img src=").toString(),
+              QStringLiteral("img src=\"x\""));
+    EXPECT_EQ(VideoPage::skipPast(u"ab'cd'ef", u"'").toString(), QStringLiteral("cd'ef"));
+    EXPECT_EQ(VideoPage::upTo(u"cd'ef", u"'").toString(), QStringLiteral("cd"));
+    EXPECT_THROW(VideoPage::skipTo(u"abc", u"x"), std::exception);
+    EXPECT_THROW(VideoPage::upTo(u"abc", u"x"), std::exception);
+}
+
+// ---- the whole operation against the sandbox ------------------------------------------------------------
+
+class VideoSearchTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(base()));
+        global = GlobalData::sharedGlobalData();
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
+                                        QString::fromStdString(account.password)));
+    }
+
+    QString base() const { return QString::fromStdString(sandbox.baseUrl()); }
+    std::string lastTarget()
+    {
+        return SandboxVideo::lastRequest(sandbox, "search").value_or(SandboxRequest{}).target;
+    }
+
+    Sandbox sandbox;
+    GlobalData *global = nullptr;
+};
+
+TEST_F(VideoSearchTest, TheFiveRequestFormsByQualityCode)
+{
+    const struct
+    {
+        int quality;
+        std::string target;
+    } cases[] = {
+        {2, "/al_search.php?al=1&c[hd]=1&c[q]=a%20b&c[quality]=1&c[section]=video&c[iphone]=1&offset=80&c["
+            "sort]=1"},
+        {0, "/al_search.php?al=1&c[hd]=0&c[q]=a%20b&c[section]=video&c[iphone]=1&offset=80&c[sort]=1"},
+        {1, "/al_search.php?al=1&c[hd]=1&c[q]=a%20b&c[section]=video&c[iphone]=1&offset=80&c[sort]=1"},
+        {3, "/al_search.php?al=1&c[hd]=1&c[q]=a%20b&c[quality]=2&c[section]=video&c[iphone]=1&offset=80&c["
+            "sort]=1"},
+        {7, "/al_search.php?al=1&c[q]=a%20b&c[section]=video&c[iphone]=1&offset=80&c[sort]=1"},
+        {-1, "/al_search.php?al=1&c[q]=a%20b&c[section]=video&c[iphone]=1&offset=80&c[sort]=1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.quality);
+        ASSERT_TRUE(
+            VKontakteWorks::searchVideoWithOffset(QStringLiteral("a b"), 80, c.quality, 1).has_value());
+        EXPECT_EQ(lastTarget(), c.target);
+        EXPECT_EQ(SandboxVideo::lastSearchText(sandbox), "a b");
+    }
+    // The service page request's header fields.
+    const SandboxRequest request = SandboxVideo::lastRequest(sandbox, "search").value();
+    std::map<std::string, std::string> headers(request.headers.begin(), request.headers.end());
+    EXPECT_EQ(headers["Cookie"], "remixsid=" + global->vksid().toStdString());
+    EXPECT_EQ(headers["X-Requested-With"], "XMLHttpRequest");
+    EXPECT_EQ(headers["Accept-Encoding"], "gzip");
+}
+
+TEST_F(VideoSearchTest, HitsMatchTheQueryAndCarryTheQualityLabel)
+{
+    const std::vector<SandboxVideoItem> catalogue = SandboxVideo::catalogueOf(sandbox);
+    const struct
+    {
+        int quality;
+        int minHd;
+        QString label;
+    } cases[] = {{0, 0, "240+"}, {1, 1, "360+"}, {2, 2, "480+"}, {3, 3, "720"}, {5, 0, ""}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.quality);
+        TestSupport::LogCapture log;
+        const auto records =
+            VKontakteWorks::searchVideoWithOffset(QStringLiteral("КОНЦЕРТ"), 0, c.quality, 0);
+        ASSERT_TRUE(records.has_value());
+        ASSERT_FALSE(records->isEmpty());
+        for (const VideoRecord &r : *records) {
+            SCOPED_TRACE(r.key.toStdString());
+            EXPECT_TRUE(r.title.contains(QStringLiteral("концерт"), Qt::CaseInsensitive));
+            EXPECT_EQ(r.quality, c.label);
+            const auto item =
+                std::find_if(catalogue.begin(), catalogue.end(), [&](const SandboxVideoItem &v) {
+                    return QString::fromStdString(v.key()) == r.key;
+                });
+            ASSERT_NE(item, catalogue.end());
+            EXPECT_GE(item->hd, c.minHd);
+            EXPECT_EQ(r.thumbnail, item->thumbnail ? base() + "/images/video/" + r.key + ".png"
+                                                   : QStringLiteral("http://%1/images/video_s.png")
+                                                         .arg(ServiceEndpoints::current().webHost));
+        }
+        EXPECT_TRUE(log.lines().isEmpty());
+    }
+}
+
+TEST_F(VideoSearchTest, PagesOfFortyFollowTheOffset)
+{
+    const int catalogue = int(SandboxVideo::catalogueOf(sandbox).size());
+    ASSERT_GE(catalogue, 400);
+    QSet<QString> seen;
+    int total = 0;
+    for (int offset = 0; offset < catalogue + 40; offset += 40) {
+        const auto page = VKontakteWorks::searchVideoWithOffset(QString(), offset, 0, 0);
+        ASSERT_TRUE(page.has_value());
+        EXPECT_EQ(page->size(), std::clamp(catalogue - offset, 0, 40)) << "offset " << offset;
+        for (const VideoRecord &r : *page)
+            seen.insert(r.key);
+        total += int(page->size());
+    }
+    EXPECT_EQ(total, catalogue);
+    EXPECT_EQ(seen.size(), catalogue);
+}
+
+TEST_F(VideoSearchTest, TheSortCodeIsPassedOn)
+{
+    const auto longest = VKontakteWorks::searchVideoWithOffset(QStringLiteral("live"), 0, 0, 1);
+    ASSERT_TRUE(longest.has_value());
+    ASSERT_GT(longest->size(), 5);
+    EXPECT_NE(lastTarget().find("&c[sort]=1"), std::string::npos);
+    // The sandbox's code 1 puts the longest first: play times only shrink down the page.
+    const auto seconds = [](const QString &time) {
+        int total = 0;
+        for (const QString &part : time.split(QLatin1Char(':')))
+            total = total * 60 + part.toInt();
+        return total;
+    };
+    for (qsizetype i = 1; i < longest->size(); ++i)
+        EXPECT_GE(seconds(longest->at(i - 1).duration), seconds(longest->at(i).duration));
+}
+
+TEST_F(VideoSearchTest, EntitiesAndHighlightsArriveAsDisplayText)
+{
+    const struct
+    {
+        QString query;
+        QString title;
+    } cases[] = {
+        {"tom & jerry", "Tom & Jerry"}, {"\"live\"", "\"Live\" 2010"}, {"<official>", "<Official>"},
+        {"café", "Café del Mar"},       {"rock'n", "Rock'n'Roll"},     {"100%", "100% drive"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.query.toStdString());
+        const auto records = VKontakteWorks::searchVideoWithOffset(c.query, 0, 0, 0);
+        ASSERT_TRUE(records.has_value());
+        ASSERT_FALSE(records->isEmpty());
+        for (const VideoRecord &r : *records)
+            EXPECT_TRUE(r.title.contains(c.title)) << r.title.toStdString();
+    }
+}
+
+TEST_F(VideoSearchTest, FixturesThroughTheWholeRequestAndTheMissingAnswer)
+{
+    const std::string prefix = "/al_search.php?al=1&c[hd]=0&c[q]=";
+    const std::string suffix = "&c[section]=video&c[iphone]=1&offset=0&c[sort]=0";
+    SandboxVideo::setCannedAnswer(sandbox, prefix + "many" + suffix,
+                                  TestSupport::readData("video/search_55_rows.html").toStdString());
+    SandboxVideo::setCannedAnswer(sandbox, prefix + "broken" + suffix,
+                                  TestSupport::readData("video/search_row_without_show.html").toStdString());
+    SandboxVideo::setCannedAnswer(sandbox, prefix + "empty" + suffix, std::string());
+
+    TestSupport::LogCapture log;
+    EXPECT_EQ(VKontakteWorks::searchVideoWithOffset(QStringLiteral("many"), 0, 0, 0).value().size(), 40);
+    EXPECT_TRUE(VKontakteWorks::searchVideoWithOffset(QStringLiteral("empty"), 0, 0, 0).value().isEmpty());
+    EXPECT_TRUE(log.lines().isEmpty());
+    EXPECT_FALSE(VKontakteWorks::searchVideoWithOffset(QStringLiteral("broken"), 0, 0, 0).has_value());
+    EXPECT_EQ(log.lines(), QStringList({errorLine}));
+
+    // No answer at all is a failure of its own, unlike an empty one.
+    sandbox.stop();
+    EXPECT_FALSE(VKontakteWorks::searchVideoWithOffset(QStringLiteral("many"), 0, 0, 0).has_value());
+    EXPECT_EQ(log.count(errorLine), 2);
+}
+
+TEST_F(VideoSearchTest, PausesOneSecondAfterTheAnswer)
+{
+    // At a twentieth of the pace the pause is 50 ms: present, and the request itself is local.
+    TestSupport::PacingScope pace(0.05);
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(VKontakteWorks::searchVideoWithOffset(QStringLiteral("кино"), 0, 0, 0).has_value());
+    EXPECT_GE(clock.elapsed(), 50);
+}
+
+TEST_F(VideoSearchTest, VideoTagsContinueTheAudioCounter)
+{
+    const auto audioBefore = VKontakteWorks::searchAudioWithOffset(QStringLiteral("кино"), 0, 0);
+    const auto videos = VKontakteWorks::searchVideoWithOffset(QStringLiteral("кино"), 0, 0, 0);
+    const auto audioAfter = VKontakteWorks::searchAudioWithOffset(QStringLiteral("кино"), 0, 0);
+    ASSERT_TRUE(audioBefore && videos && audioAfter);
+    ASSERT_FALSE(videos->isEmpty());
+    ASSERT_FALSE(audioBefore->isEmpty());
+    EXPECT_EQ(videos->first().tag.toInt(), audioBefore->last().tag.toInt() + 1);
+    EXPECT_EQ(audioAfter->first().tag.toInt(), videos->last().tag.toInt() + 1);
+}
+
+} // namespace
