@@ -1,14 +1,25 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
 // One video result screen: the quality and sort selectors (search), the search field, the table with a
-// preview picture per row, the overlay, the quality choice and the video player it leads to.
+// preview picture per row, the overlay and the quality choice. The player it leads to covers the whole window.
 Item {
     id: view
     property VideoResults controller
     property StackView stack
+    // Ctrl+F focuses it.
+    property alias searchField: searchBar
+    readonly property bool narrow: width < 520
+
+    // The actions of a row, for its context menu.
+    function rowActions(index) {
+        return [{ id: "watch", text: qsTr("Смотреть"), icon: "play", run: () => view.controller.rowSelected(index) },
+                { id: "queue", text: qsTr("В очередь загрузок"), icon: "download",
+                  run: () => view.controller.accessoryButtonTapped(index) }]
+    }
 
     Component.onCompleted: controller.viewDidLoad()
     StackView.onActivating: controller.viewWillAppear()
@@ -16,7 +27,6 @@ Item {
     StackView.onRemoved: controller.destroy()
 
     Component { id: videoPlayerScreen; Video_Player {} }
-    Component { id: videoPlayerView; VideoPlayerView {} }
 
     Connections {
         target: view.controller
@@ -27,7 +37,8 @@ Item {
         function onKeyboardDismissed() { view.forceActiveFocus() }
         function onVideoPlayerRequested(fileName, refererType) {
             const player = videoPlayerScreen.createObject(null, { fileName: fileName, refererType: refererType })
-            view.stack.push(videoPlayerView, { controller: player, stack: view.stack })
+            // The window shows it over everything, sidebar and bars included.
+            view.ApplicationWindow.window.openVideoPlayer(player)
         }
     }
 
@@ -61,6 +72,7 @@ Item {
                     objectName: "qualitySelector"
                     Layout.fillWidth: true
                     Layout.preferredHeight: 38
+                    Accessible.name: qsTr("Качество")
                     currentIndex: view.controller.qualityIndex
                     onCurrentIndexChanged: view.controller.qualityIndex = currentIndex
                     Repeater {
@@ -73,6 +85,7 @@ Item {
                     objectName: "sortSelector"
                     Layout.fillWidth: true
                     Layout.preferredHeight: 38
+                    Accessible.name: qsTr("Порядок")
                     enabled: view.controller.sortEnabled
                     currentIndex: view.controller.sortIndex
                     onCurrentIndexChanged: view.controller.sortIndex = currentIndex
@@ -92,6 +105,7 @@ Item {
                 id: searchBar
                 objectName: "searchBar"
                 Layout.fillWidth: true
+                Accessible.name: placeholderText
                 placeholderText: view.controller.placeholder.length > 0 ? view.controller.placeholder
                                : (view.controller.kind === 0 ? qsTr("Название видеозаписи") : qsTr("ID группы"))
                 text: view.controller.searchText
@@ -100,7 +114,11 @@ Item {
                 onAccepted: view.controller.searchBarSearchButtonClicked()
                 onActiveFocusChanged: activeFocus ? view.controller.searchBarTextDidBeginEditing()
                                                   : view.controller.searchBarTextDidEndEditing()
-                Keys.onEscapePressed: view.controller.searchBarCancelButtonClicked()
+                // Escape ends the editing, which closes the selectors.
+                Keys.onEscapePressed: {
+                    view.controller.searchBarCancelButtonClicked()
+                    view.forceActiveFocus()
+                }
             }
             Button {
                 objectName: "searchButton"
@@ -110,7 +128,12 @@ Item {
             }
             ToolButton {
                 objectName: "clearButton"
-                text: qsTr("Очистить")
+                text: view.narrow ? "" : qsTr("Очистить")
+                icon.source: "qrc:/icons/delete.svg"
+                display: view.narrow ? AbstractButton.IconOnly : AbstractButton.TextBesideIcon
+                Accessible.name: qsTr("Очистить")
+                ToolTip.visible: view.narrow && hovered
+                ToolTip.text: Accessible.name
                 focusPolicy: Qt.NoFocus
                 visible: table.count > 0
                 onClicked: view.controller.clearRecordsTable()
@@ -125,23 +148,57 @@ Item {
             clip: true
             model: view.controller.records
             ScrollBar.vertical: ScrollBar {}
+            keyNavigationEnabled: true
+            activeFocusOnTab: true
+            currentIndex: -1
+            highlightMoveDuration: 0
+            Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
+            Keys.onEnterPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
+            Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+            // Drawn over the rows' own backgrounds, so that the keyboard's row shows on the watched one too.
+            highlight: Item {
+                z: 2
+                Rectangle {
+                    anchors.fill: parent
+                    color: "transparent"
+                    border.width: table.activeFocus ? 2 : 0
+                    border.color: Material.accentColor
+                }
+            }
             delegate: ItemDelegate {
                 id: row
                 objectName: "videoRow" + index
                 width: ListView.view.width
-                height: 78
+                height: view.narrow ? 72 : 78
+                // The watched row keeps its light colour in either theme; its text stays dark on it.
+                readonly property color textColor: model.watched ? "#1d2733" : Material.foreground
+                readonly property color secondaryColor: model.watched ? "#4d5866" : Material.secondaryTextColor
+                Accessible.role: Accessible.ListItem
+                Accessible.name: model.title + ", " + model.duration + (model.quality.length > 0 ? ", " + model.quality : "")
                 Component.onCompleted: view.controller.cellShown(index)
-                onClicked: view.controller.rowSelected(index)
+                onClicked: {
+                    table.currentIndex = index
+                    view.controller.rowSelected(index)
+                }
+                // The right button opens the row's menu and nothing else (the row's own click is the left button's).
+                MouseArea {
+                    anchors.fill: parent
+                    acceptedButtons: Qt.RightButton
+                    onClicked: (mouse) => {
+                        table.currentIndex = index
+                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
+                    }
+                }
                 background: Rectangle {
                     color: model.watched ? view.controller.watchedRowColor
-                                         : (row.hovered ? "#f3f5f8" : "transparent")
+                                         : (row.hovered ? Qt.alpha(row.Material.foreground, 0.05) : "transparent")
                 }
                 contentItem: RowLayout {
-                    spacing: 10
+                    spacing: view.narrow ? 8 : 10
                     CachedImage {
                         objectName: "videoPreview"
-                        Layout.preferredWidth: 112
-                        Layout.preferredHeight: 63
+                        Layout.preferredWidth: view.narrow ? 96 : 112
+                        Layout.preferredHeight: view.narrow ? 54 : 63
                         source: model.thumbnail
                     }
                     ColumnLayout {
@@ -156,20 +213,21 @@ Item {
                             elide: Text.ElideRight
                             font.pixelSize: 14
                             font.bold: true
+                            color: row.textColor
                         }
                         RowLayout {
                             spacing: 8
                             Label {
                                 objectName: "videoDuration"
                                 text: model.duration
-                                color: "#666666"
+                                color: row.secondaryColor
                                 font.pixelSize: 12
                             }
                             Label {
                                 objectName: "videoQuality"
                                 visible: text.length > 0
                                 text: model.quality
-                                color: "#4a76a8"
+                                color: model.watched ? "#3b6494" : row.Material.accentColor
                                 font.pixelSize: 12
                                 font.bold: true
                             }
@@ -177,9 +235,12 @@ Item {
                     }
                     ToolButton {
                         objectName: "queueButton"
-                        text: "⬇"
-                        font.pixelSize: 18
+                        icon.source: "qrc:/icons/download.svg"
+                        icon.color: model.watched ? "#3b6494" : row.Material.foreground
                         onClicked: view.controller.accessoryButtonTapped(index)
+                        Accessible.name: qsTr("В очередь загрузок")
+                        ToolTip.visible: hovered
+                        ToolTip.text: Accessible.name
                     }
                 }
             }
@@ -187,10 +248,12 @@ Item {
                 anchors.centerIn: parent
                 visible: table.count === 0
                 text: qsTr("Нет записей")
-                color: "#999999"
+                color: Material.hintTextColor
             }
         }
     }
+
+    RowMenu { id: rowMenu; objectName: "rowMenu" }
 
     ProgressOverlayView {
         anchors.fill: parent

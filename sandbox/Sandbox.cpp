@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <csignal>
 #include <thread>
 
 struct Sandbox::Impl
@@ -45,6 +46,9 @@ Sandbox::~Sandbox()
 bool Sandbox::start(int port, const std::string &host)
 {
     m_host = host;
+    // A client that hangs up in the middle of an answer (a preview picture no longer wanted, a download
+    // removed from the queue) must cost that answer only, not the whole process.
+    std::signal(SIGPIPE, SIG_IGN);
     httplib::Server &server = m_impl->server;
     if (port == 0) {
         m_port = server.bind_to_any_port(host);

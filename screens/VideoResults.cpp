@@ -5,17 +5,17 @@
 #include "core/PropertyList.h"
 #include "decoding/Text.h"
 #include "desktop/Badges.h"
+#include "net/Http.h"
 #include "service/VKontakteWorks.h"
-
-#include <QThread>
-
 
 namespace {
 
 const QString NoMp4 = QStringLiteral("1");
 const QString Unusable = QStringLiteral("2");
 const int QualityLines[] = {240, 360, 480, 720};
-const char *const QualityButtons[] = {"Качество 240", "Качество 360", "Качество 480", "Качество 720"};
+const char *const QualityButtons[] = {
+    QT_TRANSLATE_NOOP("VideoResults", "Качество 240"), QT_TRANSLATE_NOOP("VideoResults", "Качество 360"),
+    QT_TRANSLATE_NOOP("VideoResults", "Качество 480"), QT_TRANSLATE_NOOP("VideoResults", "Качество 720")};
 
 } // namespace
 
@@ -132,16 +132,6 @@ void VideoResults::setLastWatched(int row)
     m_model->setWatchedRow(row);
 }
 
-void VideoResults::onMainThread(const std::function<void()> &work)
-{
-    // Lists, the table and the queue belong to the main thread; a background task hands its changes over and
-    // waits.
-    if (QThread::currentThread() == thread())
-        work();
-    else
-        QMetaObject::invokeMethod(this, work, Qt::BlockingQueuedConnection);
-}
-
 void VideoResults::viewDidLoad()
 {
     m_foundLink.clear();
@@ -153,9 +143,8 @@ void VideoResults::viewWillAppear()
     reloadVideoTable();
     if (hasSelfButton()) {
         const GlobalData *global = GlobalData::sharedGlobalData();
-        setPlaceholder(global->vksid().isEmpty()
-                           ? tr("ID пользователя (ваш - неизвестен)")
-                           : tr("ID пользователя (ваш - %1)").arg(global->vkuid()));
+        setPlaceholder(global->vksid().isEmpty() ? tr("ID пользователя (ваш - неизвестен)")
+                                                 : tr("ID пользователя (ваш - %1)").arg(global->vkuid()));
     }
     if (const std::optional<QString> text = PropertyList::readRequest(requestFile()))
         setSearchText(*text);
@@ -215,45 +204,61 @@ void VideoResults::searchBarSearchButtonClicked()
     const QString text = m_searchText;
     const int quality = m_qualityIndex;
     const int sort = m_sortIndex;
-    showOverlay(
-        tr("Выполняется поиск..."), QString(), 1.0f, false,
-        [this, text, quality, sort](ProgressOverlay *hud) { doVideoSearch(hud, text, quality, sort); });
+    showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
+                [link = Link(this), kind = m_kind, text, quality, sort](ProgressOverlay *hud) {
+                    doVideoSearch(link, hud, kind, text, quality, sort);
+                });
     PropertyList::writeRequest(requestFile(), text);
 }
 
-void VideoResults::doVideoSearch(ProgressOverlay *hud, const QString &text, int quality, int sort)
+void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind kind, const QString &text,
+                                 int quality, int sort)
 {
     GlobalData *global = GlobalData::sharedGlobalData();
-    onMainThread([&] {
-        list().clear();
-        m_model->reload();
-        if (m_kind == Search)
+    const bool present = link.run([&](VideoResults &screen) {
+        screen.list().clear();
+        screen.m_model->reload();
+        if (kind == Search)
             global->videoSearchOffset = 0;
     });
+    if (!present)
+        return;
 
-    if (m_kind == Search) {
+    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
+    if (kind == Search) {
         const QList<VideoRecord> found =
             VKontakteWorks::searchVideoWithOffset(text, 0, quality, sort).value_or(QList<VideoRecord>());
-        onMainThread([&] {
+        if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+            showUnanswered(hud);
+            link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
+            return;
+        }
+        link.run([&](VideoResults &screen) {
             if (found.size() % pageSize != 0)
                 global->videoSearchOffset = 10; // a short page is the last one
-            m_model->appendRecords(found);
-            reloadVideoTable();
+            screen.m_model->appendRecords(found);
+            screen.reloadVideoTable();
         });
         return;
     }
 
     const QList<VideoRecord> loaded =
-        (m_kind == Recommended ? VKontakteWorks::getVideoRecommendations(text)
-                               : VKontakteWorks::getVideoWithJSON(text, m_kind == Personal ? 0 : 1))
+        (kind == Recommended ? VKontakteWorks::getVideoRecommendations(text)
+                             : VKontakteWorks::getVideoWithJSON(text, kind == Personal ? 0 : 1))
             .value_or(QList<VideoRecord>());
+    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+        showUnanswered(hud);
+        link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
+        return;
+    }
     qsizetype count = 0;
-    onMainThread([&] {
-        m_model->appendRecords(loaded);
-        count = list().size();
-    });
-    if (m_kind == Recommended) {
-        onMainThread([this] { reloadVideoTable(); });
+    if (!link.run([&](VideoResults &screen) {
+            screen.m_model->appendRecords(loaded);
+            count = screen.list().size();
+        }))
+        return;
+    if (kind == Recommended) {
+        link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
         return;
     }
     Pacing::pause(1);
@@ -261,26 +266,51 @@ void VideoResults::doVideoSearch(ProgressOverlay *hud, const QString &text, int 
     hud->setLabelText(tr("Завершено"));
     hud->setDetailsLabelText(tr("Найдено видеозаписей: %1").arg(count));
     Pacing::pause(1);
-    onMainThread([this] { reloadVideoTable(); });
+    link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
 }
 
-void VideoResults::doVideoSearchOffset(const QString &text, int quality, int sort)
+void VideoResults::showUnanswered(ProgressOverlay *hud)
+{
+    // Nobody answered: that is not an empty list, and the overlay says so.
+    Pacing::pause(1);
+    hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(tr("Ошибка"));
+    hud->setDetailsLabelText(tr("Сервис недоступен"));
+    Pacing::pause(1);
+}
+
+void VideoResults::doVideoSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text,
+                                       int quality, int sort)
 {
     GlobalData *global = GlobalData::sharedGlobalData();
     int offset = 0;
-    onMainThread([&] { offset = global->videoSearchOffset; });
+    if (!link.run([&](VideoResults &) { offset = global->videoSearchOffset; }))
+        return;
+    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
     const QList<VideoRecord> found =
         VKontakteWorks::searchVideoWithOffset(text, offset * pageSize, quality, sort)
             .value_or(QList<VideoRecord>());
-    onMainThread([&] {
-        if (found.size() % pageSize != 0)
-            global->videoSearchOffset = 10;
-        m_model->appendRecords(found);
-    });
+    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+        // The page was never read: the position goes back, so that the next scroll asks for it again.
+        if (!link.run([&](VideoResults &) {
+                if (global->videoSearchOffset == offset)
+                    global->videoSearchOffset = offset - 1;
+            }))
+            return;
+        showUnanswered(hud);
+        link.run([](VideoResults &screen) { screen.setAddingRecords(false); });
+        return;
+    }
+    if (!link.run([&](VideoResults &screen) {
+            if (found.size() % pageSize != 0)
+                global->videoSearchOffset = 10;
+            screen.m_model->appendRecords(found);
+        }))
+        return;
     Pacing::pause(1);
-    onMainThread([this] {
-        m_model->reload();
-        setAddingRecords(false);
+    link.run([](VideoResults &screen) {
+        screen.m_model->reload();
+        screen.setAddingRecords(false);
     });
 }
 
@@ -304,7 +334,9 @@ void VideoResults::cellShown(int row)
     const int quality = m_qualityIndex;
     const int sort = m_sortIndex;
     showOverlay(tr("Добавление записей..."), QString(), 1.0f, false,
-                [this, text, quality, sort](ProgressOverlay *) { doVideoSearchOffset(text, quality, sort); });
+                [link = Link(this), text, quality, sort](ProgressOverlay *hud) {
+                    doVideoSearchOffset(link, hud, text, quality, sort);
+                });
 }
 
 void VideoResults::rowSelected(int row)
@@ -314,9 +346,10 @@ void VideoResults::rowSelected(int row)
     setLastWatched(row);
     m_searchLinkIndex = row;
     Q_EMIT scrollToRow(row, Middle, true);
-    const VideoRecord record = list().at(row);
     showOverlay(tr("Поиск ссылки..."), QString(), 1.0f, false,
-                [this, record](ProgressOverlay *hud) { doGetLink(hud, record, WatchAlert); });
+                [link = Link(this), record = list().at(row)](ProgressOverlay *hud) {
+                    doGetLink(link, hud, record, WatchAlert);
+                });
 }
 
 void VideoResults::accessoryButtonTapped(int row)
@@ -326,46 +359,57 @@ void VideoResults::accessoryButtonTapped(int row)
     Q_EMIT scrollToRow(row, Middle, true);
     setTableBusy(true);
     m_searchLinkIndex = row;
-    const VideoRecord record = list().at(row);
     showOverlay(tr("Поиск ссылки..."), QString(), 1.0f, false,
-                [this, record](ProgressOverlay *hud) { doGetLink(hud, record, QueueAlert); });
+                [link = Link(this), record = list().at(row)](ProgressOverlay *hud) {
+                    doGetLink(link, hud, record, QueueAlert);
+                });
 }
 
-void VideoResults::doGetLink(ProgressOverlay *hud, const VideoRecord &record, AlertTag purpose)
+void VideoResults::doGetLink(const Link &link, ProgressOverlay *hud, const VideoRecord &record,
+                             AlertTag purpose)
 {
-    const QString link = VKontakteWorks::getVideoLink(record.key);
-    onMainThread([&] {
-        m_foundLink = link;
-        m_pending = record;
-    });
+    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
+    const QString found = VKontakteWorks::getVideoLink(record.key);
+    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+        // Nobody answered, so nothing is known about the video: it stays in the list for another try.
+        showUnanswered(hud);
+        return;
+    }
+    if (!link.run([&](VideoResults &screen) {
+            screen.m_foundLink = found;
+            screen.m_pending = record;
+        }))
+        return;
     Pacing::pause(1);
 
-    if (link == Unusable || link == NoMp4) {
+    if (found == Unusable || found == NoMp4) {
         // Even a video the user only wanted to watch leaves the list when it cannot be had.
-        onMainThread([this] { linkFindingFinishedError(); });
+        if (!link.run([](VideoResults &screen) { screen.linkFindingFinishedError(); }))
+            return;
         hud->setMode(ProgressOverlay::CustomView);
         hud->setLabelText(tr("Ошибка"));
-        hud->setDetailsLabelText(link == Unusable ? tr("Файл не на сервере ВКонтакте")
-                                                  : tr("Файлы формата FLV не поддерживаются"));
+        hud->setDetailsLabelText(found == Unusable ? tr("Файл не на сервере ВКонтакте")
+                                                   : tr("Файлы формата FLV не поддерживаются"));
         Pacing::pause(1);
         return;
     }
-    if (link.contains(u".240.mp4")) {
+    if (found.contains(u".240.mp4")) {
         // One quality only: nothing to choose.
         if (purpose == WatchAlert) {
-            onMainThread([this] { showVideoInWindow(); });
+            link.run([](VideoResults &screen) { screen.showVideoInWindow(); });
             return;
         }
-        onMainThread([this] { linkFindingFinished(); });
+        if (!link.run([](VideoResults &screen) { screen.linkFindingFinished(); }))
+            return;
         hud->setMode(ProgressOverlay::CustomView);
         hud->setLabelText(tr("Уведомление"));
         hud->setDetailsLabelText(tr("Запись добавлена в очередь"));
         Pacing::pause(1);
         return;
     }
-    onMainThread([&] {
-        Q_EMIT alertRequested(QString(), tr("Обнаружено несколько ссылок:"), qualityButtons(link),
-                              purpose);
+    link.run([&](VideoResults &screen) {
+        Q_EMIT screen.alertRequested(QString(), tr("Обнаружено несколько ссылок:"), qualityButtons(found),
+                                     purpose);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/Records.h"
 #include "screens/ProgressOverlay.h"
+#include "screens/ScreenLink.h"
 #include "screens/VideoRecordModel.h"
 
 #include <QColor>
@@ -124,17 +125,23 @@ private:
     void showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                      std::function<void(ProgressOverlay *)> operation);
     void hudWasHidden(ProgressOverlay *hud);
-    void doVideoSearch(ProgressOverlay *hud, const QString &text, int quality, int sort);
-    void doVideoSearchOffset(const QString &text, int quality, int sort);
+    // The background operations: everything they need of the screen comes by value or through the link.
+    using Link = ScreenLink<VideoResults>;
+    static void doVideoSearch(const Link &link, ProgressOverlay *hud, Kind kind, const QString &text,
+                              int quality, int sort);
+    static void doVideoSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text, int quality,
+                                    int sort);
     // doGetLinkAndShow (WatchAlert) and doGetLinkAndAddToQueue (QueueAlert).
-    void doGetLink(ProgressOverlay *hud, const VideoRecord &record, AlertTag purpose);
+    static void doGetLink(const Link &link, ProgressOverlay *hud, const VideoRecord &record,
+                          AlertTag purpose);
+    // The request got no answer at all: the overlay shows "Ошибка" / "Сервис недоступен" for a while.
+    static void showUnanswered(ProgressOverlay *hud);
     void reloadVideoTable();
     void linkFindingFinished();
     void linkFindingFinishedError();
     void showVideoInWindow();
     // The row of the record being resolved: searchLinkIndex while it still holds that record.
     int pendingRow() const;
-    void onMainThread(const std::function<void()> &work);
     void setSearchBusy(bool busy);
     void setTableBusy(bool busy);
     void setAddingRecords(bool adding);

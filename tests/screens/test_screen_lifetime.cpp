@@ -6,6 +6,7 @@
 #include "core/Settings.h"
 #include "net/Http.h"
 #include "sandbox/SandboxAudio.h"
+#include "sandbox/SandboxVideo.h"
 #include "screens/Audio_Albums.h"
 #include "screens/Audio_Group.h"
 #include "screens/Audio_Library.h"
@@ -14,6 +15,10 @@
 #include "screens/Audio_Search.h"
 #include "screens/Friends_and_Groups.h"
 #include "screens/LoginForm.h"
+#include "screens/Video_Group.h"
+#include "screens/Video_Personal.h"
+#include "screens/Video_Recommended.h"
+#include "screens/Video_Search.h"
 #include "service/ServiceEndpoints.h"
 #include "service/VKontakteWorks.h"
 
@@ -47,6 +52,11 @@ protected:
         global->audioRecommendedArray.clear();
         global->audioAlbumsArray.clear();
         global->friendsGroupsArray.clear();
+        for (QList<VideoRecord> *list : {&global->videoFoundArray, &global->videoPersonalArray,
+                                         &global->videoGroupArray, &global->videoRecommendedArray})
+            list->clear();
+        global->videoQueueArray.clear();
+        global->videoSearchOffset = 0;
         Http::deleteAllCookies();
     }
 
@@ -127,6 +137,89 @@ TEST_F(ScreenLifetimeTest, SearchScreenClosedWhileAFurtherPageLoads)
     screen.reset();
     expectReleased(hud);
     EXPECT_EQ(global->audioFoundArray.size(), 100);
+}
+
+const VideoRecord videoSentinel{"Before", "1_1", "240", "1", "-1", "1:00", "http://x/1.jpg"};
+
+TEST_F(ScreenLifetimeTest, VideoScreenClosedWhileItsLoaderRuns)
+{
+    signIn();
+    struct Case
+    {
+        const char *title;
+        std::function<VideoResults *()> make;
+        QString input;
+    };
+    const QList<Case> cases = {
+        {"Поиск", [] { return new Video_Search; }, "a"},
+        {"Частные", [] { return new Video_Personal; }, "1000001"},
+        {"Общие", [] { return new Video_Group; }, "42"},
+        {"Рекомендуемые", [] { return new Video_Recommended; }, "1000001"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.title);
+        std::unique_ptr<VideoResults> screen(c.make());
+        screen->list() = {videoSentinel};
+        screen->viewDidLoad();
+        screen->viewWillAppear();
+        screen->setSearchText(c.input);
+        screen->searchBarSearchButtonClicked();
+        const QPointer<ProgressOverlay> hud = screen->hud();
+        ASSERT_FALSE(hud.isNull());
+        QList<VideoRecord> &list = screen->list();
+        // The loader hands its first step to the main thread and waits for it; the screen goes first.
+        screen.reset();
+        expectReleased(hud);
+        ASSERT_EQ(list.size(), 1);
+        EXPECT_EQ(list.first().title, videoSentinel.title);
+    }
+}
+
+TEST_F(ScreenLifetimeTest, VideoSearchClosedWhileAFurtherPageLoads)
+{
+    signIn();
+    auto screen = std::make_unique<Video_Search>();
+    screen->viewWillAppear();
+    screen->searchBarSearchButtonClicked(); // the whole catalogue
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen->hud() && !screen->searchBusy(); }, 30000));
+    ASSERT_EQ(global->videoFoundArray.size(), 40);
+
+    screen->cellShown(39);
+    const QPointer<ProgressOverlay> hud = screen->hud();
+    ASSERT_FALSE(hud.isNull());
+    screen.reset();
+    expectReleased(hud);
+    EXPECT_EQ(global->videoFoundArray.size(), 40);
+}
+
+TEST_F(ScreenLifetimeTest, VideoScreenClosedWhileALinkIsResolved)
+{
+    signIn();
+    // A video whose page has no player: resolving it would take the record out of the list.
+    std::string unusable;
+    for (const SandboxVideoItem &item : SandboxVideo::catalogueOf(sandbox)) {
+        if (!item.variables)
+            unusable = item.key();
+    }
+    ASSERT_FALSE(unusable.empty());
+    for (bool watching : {true, false}) {
+        SCOPED_TRACE(watching);
+        VideoRecord record = videoSentinel;
+        record.key = QString::fromStdString(unusable);
+        global->videoFoundArray = {record};
+        auto screen = std::make_unique<Video_Search>();
+        screen->viewWillAppear();
+        if (watching)
+            screen->rowSelected(0);
+        else
+            screen->accessoryButtonTapped(0);
+        const QPointer<ProgressOverlay> hud = screen->hud();
+        ASSERT_FALSE(hud.isNull());
+        screen.reset();
+        expectReleased(hud);
+        ASSERT_EQ(global->videoFoundArray.size(), 1);
+        EXPECT_TRUE(global->videoQueueArray.isEmpty());
+    }
 }
 
 TEST_F(ScreenLifetimeTest, LoginScreenClosedWhileSigningIn)

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -510,6 +511,90 @@ TEST_F(VideoScreensTest, RecommendationsComeWithoutSummary)
     ASSERT_EQ(global->videoQueueArray.size(), 1);
     EXPECT_TRUE(global->videoQueueArray.first().url.endsWith(QStringLiteral(".240.mp4")));
     EXPECT_EQ(global->videoRecommendedArray.size(), 74);
+}
+
+TEST_F(VideoScreensTest, AListThatGotNoAnswerIsAnErrorNotAnEmptyList)
+{
+    signIn();
+    sandbox.stop();
+    struct Case
+    {
+        const char *title;
+        std::function<VideoResults *()> make;
+        QString input;
+    };
+    const QList<Case> cases = {
+        {"Поиск", [] { return new Video_Search; }, "a"},
+        {"Частные", [] { return new Video_Personal; }, "1000001"},
+        {"Общие", [] { return new Video_Group; }, "42"},
+        {"Рекомендуемые", [] { return new Video_Recommended; }, "1000001"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.title);
+        std::unique_ptr<VideoResults> screen(c.make());
+        screen->list() = {VideoRecord{"Old", "1_1", "240", "1", "-1", "1:00", "http://x/1.jpg"}};
+        log = {};
+        watch(*screen);
+        screen->viewWillAppear();
+        search(*screen, c.input);
+        // Not "Завершено / Найдено видеозаписей: 0": nobody answered.
+        EXPECT_EQ(log.labels, QStringList({"Выполняется поиск...", "Ошибка"}));
+        EXPECT_EQ(log.details, QStringList({"Сервис недоступен"}));
+        EXPECT_TRUE(screen->list().isEmpty());
+        EXPECT_EQ(screen->records()->rowCount(), 0);
+    }
+}
+
+TEST_F(VideoScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgain)
+{
+    Video_Search screen;
+    searchEverything(screen);
+    const int port = sandbox.port();
+    sandbox.stop();
+    screen.cellShown(39);
+    waitIdle(screen);
+    EXPECT_EQ(log.labels.last(), QStringLiteral("Ошибка"));
+    EXPECT_EQ(log.details.last(), QStringLiteral("Сервис недоступен"));
+    EXPECT_EQ(global->videoSearchOffset, 0); // the page was not read: the position stays
+    EXPECT_EQ(global->videoFoundArray.size(), 40);
+
+    // The next time the last row shows, that same page is asked for.
+    ASSERT_TRUE(sandbox.start(port));
+    screen.cellShown(39);
+    waitIdle(screen);
+    EXPECT_EQ(global->videoSearchOffset, 1);
+    const std::optional<SandboxRequest> asked = SandboxVideo::lastRequest(sandbox, "search");
+    ASSERT_TRUE(asked.has_value());
+    EXPECT_NE(asked->target.find("&offset=40&"), std::string::npos) << asked->target;
+    EXPECT_EQ(global->videoFoundArray.size(), 80);
+}
+
+TEST_F(VideoScreensTest, ALinkThatGotNoAnswerKeepsTheRecord)
+{
+    Video_Search screen;
+    searchEverything(screen);
+    QSignalSpy player(&screen, &VideoResults::videoPlayerRequested);
+    QSignalSpy alerts(&screen, &VideoResults::alertRequested);
+    const VideoRecord record = global->videoFoundArray.at(3);
+    sandbox.stop();
+    for (bool watching : {true, false}) {
+        SCOPED_TRACE(watching);
+        log = {};
+        if (watching)
+            screen.rowSelected(3);
+        else
+            screen.accessoryButtonTapped(3);
+        waitIdle(screen);
+        EXPECT_EQ(log.labels, QStringList({"Поиск ссылки...", "Ошибка"}));
+        EXPECT_EQ(log.details, QStringList({"Сервис недоступен"}));
+        // Nothing is known about the video, so it stays for another try.
+        ASSERT_EQ(global->videoFoundArray.size(), 40);
+        EXPECT_EQ(global->videoFoundArray.at(3).tag, record.tag);
+        EXPECT_EQ(global->videoFoundArray.at(3).key, record.key);
+    }
+    EXPECT_TRUE(global->videoQueueArray.isEmpty());
+    EXPECT_EQ(player.count(), 0);
+    EXPECT_EQ(alerts.count(), 0);
 }
 
 TEST_F(VideoScreensTest, TheVideoMenuOpensTheFourScreensAndCountsTheirLists)
