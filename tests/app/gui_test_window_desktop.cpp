@@ -2,6 +2,7 @@
 // confirmations, driven with real key presses and clicks at the items' places.
 #include "../support/Mp3Fixture.h"
 #include "../support/TestSupport.h"
+#include "../support/WindowSettle.h"
 
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
@@ -132,10 +133,7 @@ protected:
         for (const QChar c : text)
             QTest::keyClick(window, c.toLatin1());
     }
-    void settle()
-    {
-        waitFor([] { return false; }, 300);
-    }
+    void settle() { TestSupport::settle(window, 300); }
 
     static inline Shell *shell = nullptr;
     static inline Lifecycle *lifecycle = nullptr;
@@ -356,7 +354,8 @@ TEST_F(DesktopWindowTest, TheVideoPlayerCoversTheWindowAndEscapeLeavesFullScreen
     click(row);
     QQuickItem *close = waitForItem(QStringLiteral("closeButton"));
     ASSERT_NE(close, nullptr);
-    EXPECT_EQ(find(QStringLiteral("videoPointerArea"))->width(), window->width()) << "it covers the sidebar too";
+    EXPECT_EQ(find(QStringLiteral("videoPointerArea"))->width(), window->width())
+        << "it covers the sidebar too";
     settle();
     key(Qt::Key_F);
     EXPECT_TRUE(waitFor([&] { return window->visibility() == QWindow::FullScreen; }, 3000));

@@ -1,5 +1,6 @@
 #include "../support/Mp3Fixture.h"
 #include "../support/TestSupport.h"
+#include "../support/WindowSettle.h"
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
@@ -108,7 +109,7 @@ protected:
     // The window as drawn, kept for a look (as the other view tests keep theirs).
     QImage grab(const QString &name) const
     {
-        waitFor([] { return false; }, 400); // transitions end first
+        TestSupport::settle(window.get(), 400); // transitions end first
         const QImage image = window->grabWindow();
         QDir().mkpath(QStringLiteral("/tmp/melodrop-shots"));
         image.save(QStringLiteral("/tmp/melodrop-shots/") + name);
