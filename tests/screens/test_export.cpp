@@ -185,13 +185,15 @@ protected:
         thread = new QThread;
         thread->start();
         desktop = new FakeDesktop;
-        desktop->moveToThread(thread);
         QDBusConnection bus =
             QDBusConnection::connectToBus(PrivateBus::address, QStringLiteral("fake-desktop"));
         ASSERT_TRUE(bus.isConnected());
         ASSERT_TRUE(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), desktop,
                                               QDBusConnection::SubPath));
         ASSERT_TRUE(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/ScreenSaver"), desktop));
+        // Registering gives the object a child, which can only be made on the object's own thread: move it
+        // to its thread afterwards, children and all.
+        desktop->moveToThread(thread);
     }
     static void TearDownTestSuite()
     {
