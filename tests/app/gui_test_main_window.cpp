@@ -1,4 +1,5 @@
 // The whole window as the program loads it: every view compiles, and the tabs lead where they should.
+#include "../support/Tap.h"
 #include "../support/TestSupport.h"
 
 #include "app/Lifecycle.h"
@@ -25,10 +26,11 @@ QStringList qmlWarnings;
 // Taps the navigation bar's back button of the stack's top page.
 void goBack(QQuickItem *stack)
 {
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !stack->property("busy").toBool(); }, 5000));
     auto *page = stack->property("currentItem").value<QQuickItem *>();
-    QObject *back = page ? page->findChild<QObject *>(QStringLiteral("backButton")) : nullptr;
+    auto *back = page ? page->findChild<QQuickItem *>(QStringLiteral("backButton")) : nullptr;
     ASSERT_NE(back, nullptr);
-    QMetaObject::invokeMethod(back, "clicked");
+    ASSERT_TRUE(TestSupport::tap(stack->window(), back));
 }
 
 // The visible item of that name below `item`, walking the drawn tree (popups are not QObject children).
@@ -57,6 +59,19 @@ QQuickItem *findText(QQuickItem *item, const QString &text)
             return found;
     }
     return nullptr;
+}
+
+// Taps a row of the menu at the top of `stack`, scrolling it into view first as a user would.
+bool tapMenuRow(QQuickItem *stack, int row)
+{
+    if (!TestSupport::waitFor([&] { return !stack->property("busy").toBool(); }, 5000))
+        return false;
+    auto *page = stack->property("currentItem").value<QQuickItem *>();
+    QQuickItem *list = page ? findItem(page, QStringLiteral("menuList")) : nullptr;
+    if (!list)
+        return false;
+    QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, row), Q_ARG(int, 0));
+    return TestSupport::tap(stack->window(), findItem(list, QStringLiteral("menuRow%1").arg(row)));
 }
 
 void click(QQuickWindow *window, QQuickItem *item)
@@ -102,8 +117,9 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
         auto *menu = window->findChild<QObject *>(QStringLiteral("audioMenu"));
         ASSERT_NE(stack, nullptr);
         ASSERT_NE(menu, nullptr);
+        ASSERT_TRUE(TestSupport::tap(window, findItem(tabBar, QStringLiteral("tab1"))));
         for (int row = 0; row < 9; ++row) {
-            QMetaObject::invokeMethod(menu, "rowSelected", Q_ARG(int, row));
+            ASSERT_TRUE(tapMenuRow(stack, row)) << row;
             ASSERT_TRUE(TestSupport::waitFor([&] { return stack->property("depth").toInt() == 2; }, 5000))
                 << row;
             goBack(stack);
@@ -113,8 +129,9 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
         auto *videoStack = window->findChild<QQuickItem *>(QStringLiteral("videoStack"));
         auto *videoMenu = window->findChild<QObject *>(QStringLiteral("videoMenu"));
         ASSERT_NE(videoMenu, nullptr);
+        ASSERT_TRUE(TestSupport::tap(window, findItem(tabBar, QStringLiteral("tab2"))));
         for (int row = 0; row < 7; ++row) {
-            QMetaObject::invokeMethod(videoMenu, "rowSelected", Q_ARG(int, row));
+            ASSERT_TRUE(tapMenuRow(videoStack, row)) << row;
             ASSERT_TRUE(
                 TestSupport::waitFor([&] { return videoStack->property("depth").toInt() == 2; }, 5000))
                 << row;

@@ -1,4 +1,5 @@
 #include "../support/Mp3Fixture.h"
+#include "../support/Tap.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
 
@@ -115,8 +116,8 @@ protected:
         image.save(QStringLiteral("/tmp/melodrop-shots/") + name);
         return image;
     }
-    // Presses a button through its own signal, as a click would.
-    static bool press(QQuickItem *button) { return button && QMetaObject::invokeMethod(button, "clicked"); }
+    // Clicks a control where it is drawn.
+    bool press(QQuickItem *control) const { return TestSupport::tap(window.get(), control); }
     int depth() const { return window->property("stack").value<QObject *>()->property("depth").toInt(); }
     QString playingFile() const
     {
@@ -137,7 +138,7 @@ TEST_F(PlayerViewTest, DrawsTheControllerAndSendsItTheTaps)
     QQuickItem *row = nullptr;
     ASSERT_TRUE(waitFor([&] { return (row = find(QStringLiteral("playlistRow1"))) != nullptr; }, 3000));
 
-    ASSERT_TRUE(QMetaObject::invokeMethod(row, "clicked"));
+    ASSERT_TRUE(press(row));
     EXPECT_EQ(playingFile(), QStringLiteral("Two.mp3"));
     EXPECT_EQ(find(QStringLiteral("audioTimeLabel"))->property("text").toString(), QStringLiteral("0:00"));
     ASSERT_TRUE(
@@ -203,7 +204,8 @@ TEST_F(PlayerViewTest, MenuSavesThroughTheDialogAndLoadsFromTheSavedPlaylists)
     ASSERT_TRUE(waitFor([&] { return QFile::exists(saved); }, 3000));
     EXPECT_EQ(PlaylistFile::read(saved).value_or(QList<PlaylistEntry>{}).size(), 3);
 
-    // Load it back through the saved playlists screen.
+    // Load it back through the saved playlists screen, once the dialog has gone from the window.
+    ASSERT_TRUE(waitFor([&] { return findInOverlay(QStringLiteral("playlistNameField")) == nullptr; }, 3000));
     screen.playSound(0);
     global->audioPlaylistArray.removeLast();
     ASSERT_TRUE(press(find(QStringLiteral("additionButton"))));
@@ -219,7 +221,7 @@ TEST_F(PlayerViewTest, MenuSavesThroughTheDialogAndLoadsFromTheSavedPlaylists)
     QQuickItem *row = nullptr;
     ASSERT_TRUE(waitFor([&] { return (row = find(QStringLiteral("playlistsRow0"))) != nullptr; }, 3000));
     grab(QStringLiteral("saved-playlists-screen.png"));
-    ASSERT_TRUE(QMetaObject::invokeMethod(row, "clicked"));
+    ASSERT_TRUE(press(row));
     ASSERT_TRUE(waitFor([&] { return depth() == 2 && global->nowYouMayUpdatePlayer; }, 3000));
     EXPECT_EQ(global->audioPlaylistArray.size(), 3);
     EXPECT_EQ(global->audioPlayer, nullptr);
