@@ -14,6 +14,8 @@ export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
 flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 if [ ! -f "$BUILD_DIR/build.ninja" ]; then
   CC=clang CXX=clang++ cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -gline-tables-only -DNDEBUG" \
     -DMELODROP_FUZZ=ON -DMELODROP_BUILD_TESTS=OFF -DMELODROP_BUILD_BENCH=OFF \
     -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" >/dev/null
 fi
