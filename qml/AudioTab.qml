@@ -16,6 +16,10 @@ StackView {
     Component { id: libraryView; LibraryView {} }
     Component { id: exportView; ExportView {} }
     Component { id: playlistView; PlaylistView {} }
+    Component { id: albumsScreen; Audio_Albums {} }
+    Component { id: albumsView; AlbumsView {} }
+    Component { id: friendsScreen; Friends_and_Groups {} }
+    Component { id: friendsView; FriendsGroupsView {} }
     // Each opening is a new screen, starting at the top of the media folder.
     Component { id: libraryScreen; Audio_Library {} }
     Component { id: exportScreen; Audio_Export {} }
@@ -45,6 +49,17 @@ StackView {
         }
         if (screen === "Audio_Playlist") {
             stack.push(playlistView, { controller: Audio_Playlist, stack: stack })
+            return
+        }
+        if (screen === "Audio_Albums") {
+            const albums = albumsScreen.createObject(null, { title: title })
+            // An album's tracks open on the search screen, titled with the album's name (album mode).
+            albums.openFoundAlbum.connect(albumTitle => stack.open("Audio_Search", albumTitle, albumTitle))
+            stack.push(albumsView, { controller: albums, stack: stack })
+            return
+        }
+        if (screen === "Friends_and_Groups") {
+            stack.push(friendsView, { controller: friendsScreen.createObject(null), stack: stack })
             return
         }
         const factories = {

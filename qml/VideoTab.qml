@@ -15,6 +15,8 @@ StackView {
     Component { id: pendingView; PendingPage {} }
     Component { id: libraryView; LibraryView {} }
     Component { id: exportView; ExportView {} }
+    Component { id: friendsScreen; Friends_and_Groups {} }
+    Component { id: friendsView; FriendsGroupsView {} }
     // Each opening is a new screen, starting at the top of the media folder.
     Component { id: libraryScreen; Video_Library {} }
     Component { id: exportScreen; Video_Export {} }
@@ -50,7 +52,9 @@ StackView {
             "Video_Group": results(groupScreen),
             "Video_Recommended": results(recommendedScreen),
             "Video_Library": () => stack.push(libraryView, { controller: libraryScreen.createObject(null), stack: stack }),
-            "Video_Export": () => stack.push(exportView, { controller: exportScreen.createObject(null), stack: stack })
+            "Video_Export": () => stack.push(exportView, { controller: exportScreen.createObject(null), stack: stack }),
+            "Friends_and_Groups": () => stack.push(friendsView,
+                                                   { controller: friendsScreen.createObject(null), stack: stack })
         }
     }
 
