@@ -1,14 +1,23 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
 // The album screen (Audio_Albums): a search field for album names, the albums found, and the overlay of the
 // album search and of the look-up of an album's tracks.
+// Keys: Return in the field searches, Down or Tab goes on to the list, Return on an album opens its tracks.
 Item {
     id: view
     property Audio_Albums controller
     property StackView stack
+    // Ctrl+F focuses it.
+    property alias searchField: searchBar
+
+    function openAlbum(index) {
+        table.currentIndex = index
+        view.controller.rowSelected(index)
+    }
 
     Component.onCompleted: controller.viewDidLoad()
     StackView.onActivating: controller.viewWillAppear()
@@ -20,7 +29,8 @@ Item {
         function onScrollToRow(row, position, animated) {
             table.positionViewAtIndex(row, position === 0 ? ListView.Beginning : ListView.Center)
         }
-        function onKeyboardDismissed() { view.forceActiveFocus() }
+        // The field gives up the keyboard to the list, so that the arrows and Return go on from the search.
+        function onKeyboardDismissed() { table.forceActiveFocus() }
     }
 
     ColumnLayout {
@@ -42,14 +52,23 @@ Item {
                 objectName: "searchBar"
                 Layout.fillWidth: true
                 placeholderText: qsTr("Название альбома")
+                Accessible.name: placeholderText
                 text: view.controller.searchText
                 onTextEdited: view.controller.searchText = text
                 onAccepted: view.controller.searchBarSearchButtonClicked()
                 Keys.onEscapePressed: view.controller.searchBarCancelButtonClicked()
+                Keys.onDownPressed: if (table.count > 0) {
+                    table.forceActiveFocus()
+                    if (table.currentIndex < 0)
+                        table.currentIndex = 0
+                }
             }
             Button {
                 objectName: "searchButton"
                 text: qsTr("Найти")
+                icon.source: "qrc:/icons/search.svg"
+                focusPolicy: Qt.NoFocus
+                enabled: !view.controller.searchBusy
                 onClicked: view.controller.searchBarSearchButtonClicked()
             }
         }
@@ -62,50 +81,65 @@ Item {
             clip: true
             model: view.controller.albums
             ScrollBar.vertical: ScrollBar {}
+            keyNavigationEnabled: true
+            activeFocusOnTab: true
+            currentIndex: -1
+            highlightMoveDuration: 0
+            highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
+            Keys.onReturnPressed: if (currentIndex >= 0) view.openAlbum(currentIndex)
+            Keys.onEnterPressed: if (currentIndex >= 0) view.openAlbum(currentIndex)
+            // Up from the first album goes back to the field.
+            Keys.onUpPressed: (event) => {
+                if (currentIndex <= 0)
+                    searchBar.forceActiveFocus()
+                else
+                    event.accepted = false
+            }
             delegate: ItemDelegate {
-                objectName: "albumRow"
+                objectName: "albumRow" + index
                 width: ListView.view.width
-                height: 56
-                onClicked: view.controller.rowSelected(index)
+                height: 60
+                Accessible.role: Accessible.ListItem
+                Accessible.name: model.name + ", " + model.artist
+                onClicked: view.openAlbum(index)
                 contentItem: RowLayout {
-                    spacing: 10
-                    // The album icon, drawn so that no icon font is needed.
+                    spacing: 12
                     Rectangle {
-                        Layout.preferredWidth: 36
-                        Layout.preferredHeight: 36
-                        radius: 18
-                        color: "#4a76a8"
-                        Rectangle {
+                        Layout.preferredWidth: 40
+                        Layout.preferredHeight: 40
+                        radius: 8
+                        color: Qt.alpha(Material.accentColor, 0.15)
+                        Icon {
                             anchors.centerIn: parent
-                            width: 10
-                            height: 10
-                            radius: 5
-                            color: "white"
+                            glyph: "albums"
+                            color: Material.accentColor
                         }
                     }
                     ColumnLayout {
                         Layout.fillWidth: true
                         spacing: 2
                         Label {
+                            objectName: "albumName"
                             Layout.fillWidth: true
                             text: model.name
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
                             font.pixelSize: 15
+                            font.bold: true
                         }
                         Label {
+                            objectName: "albumArtist"
                             Layout.fillWidth: true
                             text: model.artist
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
-                            color: "#666666"
+                            color: Material.secondaryTextColor
                             font.pixelSize: 12
                         }
                     }
-                    Label {
-                        text: "›"
-                        font.pixelSize: 22
-                        color: "#aaaaaa"
+                    Icon {
+                        glyph: "chevron"
+                        color: Material.hintTextColor
                     }
                 }
             }
@@ -113,7 +147,7 @@ Item {
                 anchors.centerIn: parent
                 visible: table.count === 0
                 text: qsTr("Нет альбомов")
-                color: "#999999"
+                color: Material.hintTextColor
             }
         }
     }

@@ -12,7 +12,6 @@ StackView {
     Component { id: groupScreen; Audio_Group {} }
     Component { id: recommendedScreen; Audio_Recommended {} }
     Component { id: resultsView; AudioResultsView {} }
-    Component { id: pendingView; PendingPage {} }
     Component { id: libraryView; LibraryView {} }
     Component { id: exportView; ExportView {} }
     Component { id: playlistView; PlaylistView {} }
@@ -69,12 +68,10 @@ StackView {
             "Audio_Recommended": recommendedScreen
         }
         const factory = factories[screen]
-        if (factory) {
-            const controller = factory.createObject(null, { title: title })
-            stack.push(resultsView, { controller: controller, stack: stack })
-        } else {
-            stack.push(pendingView, { heading: name, stack: stack })
-        }
+        if (factory)
+            stack.push(resultsView, { controller: factory.createObject(null, { title: title }), stack: stack })
+        else
+            console.warn("no screen", screen)
     }
 
     initialItem: AudioMenuView {

@@ -1,14 +1,38 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
 // The friends-and-groups screen (Friends_and_Groups): loads the friends or the communities, shows them in
 // sections by first letter with a side index, and copies a row's number.
+// Keys on the list: arrows move, Return or Ctrl+C copies the number, a letter jumps to its section.
 Item {
     id: view
     property Friends_and_Groups controller
     property StackView stack
+
+    function rowActions(index) {
+        return [{ id: "copy", text: qsTr("Скопировать ID"), run: () => view.controller.accessoryButtonTapped(index) }]
+    }
+    // The first row of the section whose letter is `letter`, compared without regard to case; -1 when none.
+    function jumpToLetter(letter) {
+        const wanted = letter.toUpperCase()
+        const letters = view.controller.alphabet
+        for (let section = 0; section < letters.length; ++section) {
+            if (letters[section].toUpperCase() === wanted)
+                return view.showSection(section)
+        }
+        return -1
+    }
+    function showSection(section) {
+        const row = view.controller.sectionForSectionIndexTitle(section)
+        if (row >= 0) {
+            table.currentIndex = row
+            table.positionViewAtIndex(row, ListView.Beginning)
+        }
+        return row
+    }
 
     Component.onCompleted: controller.viewDidLoad()
     StackView.onActivating: controller.viewWillAppear()
@@ -40,12 +64,16 @@ Item {
                 objectName: "friendsButton"
                 Layout.fillWidth: true
                 text: qsTr("Друзья")
+                icon.source: "qrc:/icons/user.svg"
+                enabled: !view.controller.busy
                 onClicked: view.controller.getFriends()
             }
             Button {
                 objectName: "groupsButton"
                 Layout.fillWidth: true
                 text: qsTr("Группы")
+                icon.source: "qrc:/icons/group.svg"
+                enabled: !view.controller.busy
                 onClicked: view.controller.getGroups()
             }
         }
@@ -58,44 +86,93 @@ Item {
                 id: table
                 objectName: "friendsTable"
                 anchors.fill: parent
-                anchors.rightMargin: sideIndex.visible ? sideIndex.width : 0
+                anchors.rightMargin: sideIndex.visible ? sideIndex.width + 4 : 0
                 clip: true
                 model: view.controller.rows
                 ScrollBar.vertical: ScrollBar {}
+                keyNavigationEnabled: true
+                activeFocusOnTab: true
+                currentIndex: -1
+                highlightMoveDuration: 0
+                highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
+                Keys.onReturnPressed: if (currentIndex >= 0) view.controller.accessoryButtonTapped(currentIndex)
+                Keys.onEnterPressed: if (currentIndex >= 0) view.controller.accessoryButtonTapped(currentIndex)
+                Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+                Keys.onPressed: (event) => {
+                    if (event.matches(StandardKey.Copy)) {
+                        if (currentIndex >= 0)
+                            view.controller.accessoryButtonTapped(currentIndex)
+                        event.accepted = true
+                    } else if (event.text.length === 1 && !(event.modifiers & (Qt.ControlModifier | Qt.AltModifier))
+                               && event.text.trim().length === 1) {
+                        event.accepted = view.jumpToLetter(event.text) >= 0
+                    }
+                }
                 section.property: "section"
                 section.delegate: Rectangle {
                     required property string section
+                    objectName: "sectionHeader"
                     width: ListView.view.width
-                    height: 24
-                    color: "#e9edf1"
+                    height: 26
+                    color: Material.theme === Material.Dark ? "#2b3138" : "#e9edf1"
                     Label {
                         anchors.verticalCenter: parent.verticalCenter
-                        x: 12
+                        x: 16
                         text: parent.section
+                        textFormat: Text.PlainText
                         font.bold: true
-                        color: "#4a5866"
+                        color: Material.secondaryTextColor
                     }
                 }
-                delegate: Item {
+                delegate: ItemDelegate {
+                    id: row
                     objectName: "friendRow"
                     width: ListView.view.width
                     height: 60
-                    RowLayout {
+                    // Tapping a row itself does nothing: the number is taken with the row's button.
+                    hoverEnabled: false
+                    down: false
+                    Accessible.role: Accessible.ListItem
+                    Accessible.name: model.name + ", " + model.description
+                    // A click picks the row for the keys (Return copies, a letter jumps).
+                    onClicked: {
+                        table.currentIndex = index
+                        table.forceActiveFocus()
+                    }
+                    MouseArea {
                         anchors.fill: parent
-                        anchors.leftMargin: 12
-                        anchors.rightMargin: 4
-                        spacing: 10
+                        acceptedButtons: Qt.RightButton
+                        onClicked: (mouse) => {
+                            table.currentIndex = index
+                            rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
+                        }
+                    }
+                    contentItem: RowLayout {
+                        spacing: 12
                         CachedImage {
                             objectName: "avatar"
                             Layout.preferredWidth: 44
                             Layout.preferredHeight: 44
                             source: model.picture
-                            placeholder: Rectangle { color: "#d5dbe2"; radius: 4 }
+                            // Until the picture arrives (or when it cannot be had): the name's first letter.
+                            placeholder: Rectangle {
+                                radius: 4
+                                color: Qt.alpha(Material.accentColor, 0.18)
+                                Label {
+                                    anchors.centerIn: parent
+                                    text: model.name.length > 0 ? model.name.charAt(0).toUpperCase() : ""
+                                    textFormat: Text.PlainText
+                                    color: Material.accentColor
+                                    font.pixelSize: 18
+                                    font.bold: true
+                                }
+                            }
                         }
                         ColumnLayout {
                             Layout.fillWidth: true
                             spacing: 2
                             Label {
+                                objectName: "friendName"
                                 Layout.fillWidth: true
                                 text: model.name
                                 textFormat: Text.PlainText
@@ -105,20 +182,24 @@ Item {
                                 font.bold: true
                             }
                             Label {
+                                objectName: "friendDescription"
                                 Layout.fillWidth: true
                                 text: model.description
+                                textFormat: Text.PlainText
                                 elide: Text.ElideRight
-                                color: "#666666"
+                                color: Material.secondaryTextColor
                                 font.pixelSize: 12
                             }
                         }
-                        // The detail button: a ringed "i", drawn so that no icon font is needed.
+                        // The detail button: a ringed "i".
                         ToolButton {
                             objectName: "copyButton"
                             Layout.preferredWidth: 44
                             Layout.preferredHeight: 44
+                            focusPolicy: Qt.NoFocus
+                            Accessible.name: qsTr("Скопировать ID")
                             ToolTip.visible: hovered
-                            ToolTip.text: qsTr("Скопировать ID")
+                            ToolTip.text: Accessible.name
                             onClicked: view.controller.accessoryButtonTapped(index)
                             contentItem: Item {
                                 Rectangle {
@@ -127,12 +208,12 @@ Item {
                                     height: 22
                                     radius: 11
                                     color: "transparent"
-                                    border.color: "#4a76a8"
+                                    border.color: Material.accentColor
                                     border.width: 2
                                     Text {
                                         anchors.centerIn: parent
                                         text: "i"
-                                        color: "#4a76a8"
+                                        color: Material.accentColor
                                         font.bold: true
                                         font.pixelSize: 14
                                     }
@@ -142,17 +223,17 @@ Item {
                     }
                     Rectangle {
                         anchors.bottom: parent.bottom
-                        x: 66
+                        x: 72
                         width: parent.width - x
                         height: 1
-                        color: "#e4e4e4"
+                        color: Material.dividerColor
                     }
                 }
                 Label {
                     anchors.centerIn: parent
                     visible: table.count === 0
                     text: qsTr("Нет записей")
-                    color: "#999999"
+                    color: Material.hintTextColor
                 }
             }
 
@@ -161,8 +242,9 @@ Item {
                 id: sideIndex
                 objectName: "sideIndex"
                 anchors.right: parent.right
+                anchors.rightMargin: 2
                 anchors.verticalCenter: parent.verticalCenter
-                width: 22
+                width: 24
                 visible: view.controller.alphabet.length > 0
                 Repeater {
                     model: view.controller.alphabet
@@ -171,26 +253,25 @@ Item {
                         required property string modelData
                         required property int index
                         width: sideIndex.width
-                        height: Math.min(18, (sideIndex.parent.height - 8) / Math.max(1, view.controller.alphabet.length))
+                        height: Math.min(20, (sideIndex.parent.height - 8) / Math.max(1, view.controller.alphabet.length))
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
                         text: modelData
-                        color: "#4a76a8"
+                        textFormat: Text.PlainText
+                        color: Material.accentColor
                         font.bold: true
-                        font.pixelSize: Math.min(12, height)
+                        font.pixelSize: Math.max(8, Math.min(13, height - 2))
                         MouseArea {
                             anchors.fill: parent
-                            onClicked: {
-                                const row = view.controller.sectionForSectionIndexTitle(index)
-                                if (row >= 0)
-                                    table.positionViewAtIndex(row, ListView.Beginning)
-                            }
+                            onClicked: view.showSection(parent.index)
                         }
                     }
                 }
             }
         }
     }
+
+    RowMenu { id: rowMenu; objectName: "rowMenu" }
 
     ProgressOverlayView {
         anchors.fill: parent

@@ -12,7 +12,6 @@ StackView {
     Component { id: groupScreen; Video_Group {} }
     Component { id: recommendedScreen; Video_Recommended {} }
     Component { id: resultsView; VideoResultsView {} }
-    Component { id: pendingView; PendingPage {} }
     Component { id: libraryView; LibraryView {} }
     Component { id: exportView; ExportView {} }
     Component { id: friendsScreen; Friends_and_Groups {} }
@@ -40,9 +39,9 @@ StackView {
         if (factory)
             factory(title)
         else
-            stack.push(pendingView, { heading: name, stack: stack })
+            console.warn("no screen", screen)
     }
-    // Screens that exist in this build, by class name; filled in as they arrive.
+    // The screens of the menu's rows, by class name.
     function factories() {
         const results = screen => title => stack.push(resultsView, {
             controller: screen.createObject(null, { title: title }), stack: stack })

@@ -111,6 +111,7 @@ void AudioResults::viewDidLoad()
 
 void AudioResults::viewWillAppear()
 {
+    m_appeared = true;
     const GlobalData *global = GlobalData::sharedGlobalData();
     auto restoreRequest = [this] {
         if (const std::optional<QString> text = PropertyList::readRequest(requestFile()))
@@ -336,7 +337,9 @@ void AudioResults::reloadAudioTable()
 
 void AudioResults::cellShown(int row)
 {
-    if (m_kind != Search || row != list().size() - 1)
+    // Rows drawn before the first appearance show a list the screen has not taken up yet: whether it is an
+    // album's (which loads no further pages) is decided on appearing.
+    if (!m_appeared || m_kind != Search || row != list().size() - 1)
         return;
     GlobalData *global = GlobalData::sharedGlobalData();
     if (global->audioSearchOffset >= 9 || !m_inputEnabled || m_addingRecords)

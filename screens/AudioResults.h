@@ -139,6 +139,7 @@ private:
     QString m_title;
     QString m_searchText;
     QString m_placeholder;
+    bool m_appeared = false;
     bool m_inputEnabled = true;
     bool m_searchBusy = false;
     bool m_tableBusy = false;

@@ -119,13 +119,9 @@ protected:
     QQuickItem *row(const QString &number) const
     {
         return find(QStringLiteral("friendRow"), [&](QQuickItem *item) {
-            for (QQuickItem *child : item->childItems()) {
-                if (findItem(child, QString(), [&](QQuickItem *label) {
-                        return label->property("text").toString() == QStringLiteral("id") + number;
-                    }))
-                    return true;
-            }
-            return false;
+            return findItem(item, QStringLiteral("friendDescription"), [&](QQuickItem *label) {
+                return label->property("text").toString() == QStringLiteral("id") + number;
+            });
         });
     }
     // The overlay's details line once the overlay shows.

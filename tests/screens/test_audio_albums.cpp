@@ -193,6 +193,12 @@ TEST_F(AudioAlbumsTest, AnAlbumsTracksOpenTheSearchScreenInAlbumMode)
     // The search screen shows them as an album: queue one, then all.
     Audio_Search search;
     search.setTitle(opened.at(0).at(0).toString());
+    // The view draws its rows before the screen appears: the last one loads no further page.
+    const int offset = global->audioSearchOffset;
+    search.viewDidLoad();
+    search.cellShown(int(tracks.size()) - 1);
+    EXPECT_EQ(search.hud(), nullptr);
+    EXPECT_EQ(global->audioSearchOffset, offset);
     search.viewWillAppear();
     EXPECT_FALSE(search.inputEnabled());
     EXPECT_EQ(search.placeholder(), QStringLiteral("Альбом: Greatest Hits"));

@@ -1,0 +1,366 @@
+// The album and friends screens in the whole window, against the sandbox, with real clicks and key presses:
+// an album found, opened, queued and downloaded into the library; the friends list walked by keyboard.
+#include "../support/TestSupport.h"
+
+#include "app/Lifecycle.h"
+#include "app/Shell.h"
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "playback/AudioPlayer.h"
+#include "sandbox/Sandbox.h"
+#include "sandbox/SandboxFriends.h"
+#include "sandbox/SandboxLastfm.h"
+#include "service/ServiceEndpoints.h"
+#include "service/VKontakteWorks.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using TestSupport::waitFor;
+
+QStringList qmlWarnings;
+
+void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
+        qmlWarnings << message;
+}
+
+// Items on stack pages and in popups are not QObject children: walk the drawn tree.
+QQuickItem *findItem(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept)
+{
+    if (!item || !item->isVisible())
+        return nullptr;
+    if (accept(item))
+        return item;
+    for (QQuickItem *child : item->childItems()) {
+        if (QQuickItem *found = findItem(child, accept))
+            return found;
+    }
+    return nullptr;
+}
+
+class AlbumsFriendsWindowTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+        static Shell shell;
+        static Lifecycle lifecycle;
+        Shell::registerQmlTypes(&shell);
+        qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", &lifecycle);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        VKontakteWorks::setRootDir(root.path());
+        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        global = GlobalData::sharedGlobalData();
+        global->audioFoundArray.clear();
+        global->audioAlbumsArray.clear();
+        global->friendsGroupsArray.clear();
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        const Sandbox::Account account = Sandbox::defaultAccount();
+        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
+                                        QString::fromStdString(account.password)));
+        qmlWarnings.clear();
+        previousHandler = qInstallMessageHandler(collectWarnings);
+        // One engine for the whole program: the singletons belong to the first engine that uses them.
+        if (!engine) {
+            engine = new QQmlApplicationEngine;
+            engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
+        }
+        window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
+        ASSERT_NE(window, nullptr);
+    }
+    void TearDown() override
+    {
+        // The next test starts at the menus.
+        for (const char *name : {"audioStack", "videoStack"}) {
+            QQuickItem *tab = stack(name);
+            for (int press = 0; press < 4 && tab && tab->property("depth").toInt() > 1; ++press) {
+                auto *page = tab->property("currentItem").value<QQuickItem *>();
+                QMetaObject::invokeMethod(page->findChild<QObject *>(QStringLiteral("backButton")),
+                                          "clicked");
+                waitFor([&] { return !tab->property("busy").toBool(); }, 5000);
+            }
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        qInstallMessageHandler(previousHandler);
+        EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
+        global->audioQueueArray.clear();
+        global->audioFoundArray.clear();
+        global->audioAlbumsArray.clear();
+        global->friendsGroupsArray.clear();
+        global->setVksid(QString());
+        global->setVkuid(QString());
+        AudioPlayer::dropShared();
+        ServiceEndpoints::current() = ServiceEndpoints::defaults();
+        VKontakteWorks::setRootDir(QString());
+        Settings::setSharedPath(QString());
+    }
+
+    void showAt(int width, int height)
+    {
+        window->resize(width, height);
+        window->show();
+        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
+        settle();
+    }
+    QQuickItem *find(const std::function<bool(QQuickItem *)> &accept) const
+    {
+        return findItem(window->contentItem(), accept);
+    }
+    QQuickItem *named(const QString &name) const
+    {
+        return find([&](QQuickItem *item) { return item->objectName() == name; });
+    }
+    QQuickItem *withText(const QString &text) const
+    {
+        return find([&](QQuickItem *item) { return item->property("text").toString() == text; });
+    }
+    QQuickItem *waitForItem(const std::function<QQuickItem *()> &lookup, int timeoutMs = 5000) const
+    {
+        QQuickItem *item = nullptr;
+        waitFor([&] { return (item = lookup()) != nullptr; }, timeoutMs);
+        return item;
+    }
+    void click(QQuickItem *item)
+    {
+        ASSERT_NE(item, nullptr);
+        QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier,
+                          item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+    }
+    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QTest::keyClick(window, Qt::Key(key), modifiers);
+    }
+    // Ctrl+N, then the section's page has laid its rows out.
+    void section(int number)
+    {
+        key(Qt::Key_0 + number, Qt::ControlModifier);
+        settle();
+    }
+    void type(const QString &text)
+    {
+        for (const QChar c : text)
+            QTest::keyClick(window, c.toLatin1());
+    }
+    void settle()
+    {
+        waitFor([] { return false; }, 300);
+    }
+    QQuickItem *stack(const char *name) const
+    {
+        return window->findChild<QQuickItem *>(QString::fromLatin1(name));
+    }
+    QObject *controllerOnTop(QQuickItem *stack) const
+    {
+        auto *page = stack->property("currentItem").value<QQuickItem *>();
+        return page ? page->property("controller").value<QObject *>() : nullptr;
+    }
+    bool settledAt(QQuickItem *stack, int depth) const
+    {
+        return stack->property("depth").toInt() == depth && !stack->property("busy").toBool();
+    }
+    // Whether the item lies wholly inside the window, so nothing of it is cut off.
+    bool inside(QQuickItem *item) const
+    {
+        const QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+        return QRectF(0, 0, window->width(), window->height()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(rect);
+    }
+    bool focusIn(const QString &name) const
+    {
+        for (QQuickItem *item = window->activeFocusItem(); item; item = item->parentItem()) {
+            if (item->objectName() == name)
+                return true;
+        }
+        return false;
+    }
+
+    Sandbox sandbox;
+    QTemporaryDir root;
+    GlobalData *global = nullptr;
+    QtMessageHandler previousHandler = nullptr;
+    static inline QQmlApplicationEngine *engine = nullptr;
+    QQuickWindow *window = nullptr;
+};
+
+TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheLibrary)
+{
+    showAt(1280, 800);
+    QQuickItem *audio = stack("audioStack");
+    ASSERT_NE(audio, nullptr);
+    section(2);
+    click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
+    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
+    QObject *albums = controllerOnTop(audio);
+    ASSERT_NE(albums, nullptr);
+    EXPECT_STREQ(albums->metaObject()->className(), "Audio_Albums");
+
+    // Enter in the field searches; the albums are listed.
+    click(named(QStringLiteral("searchBar")));
+    type(QStringLiteral("Greatest"));
+    key(Qt::Key_Return);
+    ASSERT_TRUE(waitFor(
+        [&] { return global->audioAlbumsArray.size() == 3 && !albums->property("searchBusy").toBool(); },
+        20000));
+    QQuickItem *queen = waitForItem([&] { return withText(QStringLiteral("Queen")); });
+    ASSERT_NE(queen, nullptr);
+    EXPECT_NE(withText(QStringLiteral("Scorpions")), nullptr);
+    EXPECT_TRUE(inside(queen));
+
+    // A click on the album looks its tracks up and opens them on the search screen, as an album.
+    const SandboxAlbum album = SandboxLastfm::albumsOf(sandbox).front();
+    ASSERT_EQ(album.artist, "Queen");
+    settle(); // the overlay has faded
+    click(queen);
+    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 3); }, 30000));
+    QObject *search = controllerOnTop(audio);
+    ASSERT_NE(search, nullptr);
+    EXPECT_STREQ(search->metaObject()->className(), "Audio_Search");
+    EXPECT_EQ(search->property("title").toString(), QStringLiteral("Greatest Hits"));
+    EXPECT_EQ(search->property("placeholder").toString(), QStringLiteral("Альбом: Greatest Hits"));
+    ASSERT_EQ(global->audioFoundArray.size(), qsizetype(album.tracks.size()));
+    const QString firstTitle = QString::fromStdString(album.tracks.front().second);
+    ASSERT_NE(waitForItem([&] { return withText(firstTitle); }), nullptr);
+
+    // Queue them all, start the downloads, and the files are in the audio library.
+    click(named(QStringLiteral("queueAllButton")));
+    ASSERT_TRUE(
+        waitFor([&] { return global->audioQueueArray.size() == qsizetype(album.tracks.size()); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return !search->property("tableBusy").toBool(); }, 5000));
+    section(4);
+    click(waitForItem([&] { return named(QStringLiteral("startAllButton")); }));
+    ASSERT_TRUE(waitFor([&] { return global->audioQueueArray.isEmpty(); }, 60000));
+    const QStringList files = QDir(VKontakteWorks::getAudioDir()).entryList({QStringLiteral("*.mp3")});
+    EXPECT_EQ(files.size(), qsizetype(album.tracks.size())) << files.join('|').toStdString();
+
+    section(2);
+    for (int depth = 3; depth > 1; --depth) {
+        auto *page = audio->property("currentItem").value<QQuickItem *>();
+        click(findItem(page, [](QQuickItem *item) { return item->objectName() == "backButton"; }));
+        ASSERT_TRUE(waitFor([&] { return settledAt(audio, depth - 1); }, 5000));
+    }
+    click(waitForItem([&] { return withText(QStringLiteral("Медиатека")); }));
+    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
+    for (const QString &file : files)
+        EXPECT_NE(waitForItem([&] { return withText(file); }), nullptr) << file.toStdString();
+}
+
+TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsList)
+{
+    showAt(420, 740);
+    QQuickItem *audio = stack("audioStack");
+    ASSERT_NE(audio, nullptr);
+    section(2);
+    click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
+    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
+
+    // Ctrl+F, the query, Return; then Down and Return open the first album.
+    key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(focusIn(QStringLiteral("searchBar")));
+    type(QStringLiteral("Live"));
+    key(Qt::Key_Return);
+    QObject *albums = controllerOnTop(audio);
+    ASSERT_TRUE(waitFor(
+        [&] { return global->audioAlbumsArray.size() == 1 && !albums->property("searchBusy").toBool(); },
+        20000));
+    ASSERT_TRUE(waitFor([&] { return focusIn(QStringLiteral("albumTable")); }, 5000));
+    QQuickItem *name = waitForItem([&] { return withText(QStringLiteral("Live & Loud")); });
+    ASSERT_NE(name, nullptr);
+    EXPECT_TRUE(inside(name));
+    key(Qt::Key_Down);
+    key(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 3); }, 30000));
+    EXPECT_EQ(controllerOnTop(audio)->property("placeholder").toString(),
+              QStringLiteral("Альбом: Live & Loud"));
+    settle(); // the rows are drawn: the album's last track loads no further page
+    ASSERT_EQ(global->audioFoundArray.size(), 1);
+    EXPECT_EQ(global->audioFoundArray.front().artist, QStringLiteral("Metallica"));
+
+    // The friends from the video menu: the list in sections, an index letter typed on the list shows its
+    // section, and Return copies the row's number.
+    QQuickItem *video = stack("videoStack");
+    section(3);
+    click(waitForItem([&] { return withText(QStringLiteral("Друзья и группы")); }));
+    ASSERT_TRUE(waitFor([&] { return settledAt(video, 2); }, 5000));
+    QObject *friends = controllerOnTop(video);
+    ASSERT_NE(friends, nullptr);
+    click(named(QStringLiteral("friendsButton")));
+    const std::vector<SandboxPerson> people =
+        SandboxFriends::friendsOf(sandbox, Sandbox::defaultAccount().uid);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return friends->property("title").toString() == QStringLiteral("Всего: %1").arg(people.size()) &&
+                   !friends->property("busy").toBool();
+        },
+        20000));
+    const QStringList alphabet = friends->property("alphabet").toStringList();
+    ASSERT_GE(alphabet.size(), 3);
+    QQuickItem *sideIndex = named(QStringLiteral("sideIndex"));
+    ASSERT_NE(sideIndex, nullptr);
+    EXPECT_TRUE(inside(sideIndex));
+
+    // The last Latin section, far down the list.
+    QString letter;
+    for (const QString &l : alphabet) {
+        if (l.size() == 1 && l.at(0) >= QLatin1Char('A') && l.at(0) <= QLatin1Char('Z'))
+            letter = l;
+    }
+    ASSERT_FALSE(letter.isEmpty());
+    for (int press = 0; press < 20 && !focusIn(QStringLiteral("friendsTable")); ++press)
+        key(Qt::Key_Tab);
+    ASSERT_TRUE(focusIn(QStringLiteral("friendsTable")))
+        << (window->activeFocusItem() ? window->activeFocusItem()->metaObject()->className() : "none") << " "
+        << (window->activeFocusItem() ? window->activeFocusItem()->objectName().toStdString() : "");
+    QTest::keyClick(window, letter.toLower().at(0).toLatin1());
+    QQuickItem *table = named(QStringLiteral("friendsTable"));
+    const int current = table->property("currentIndex").toInt();
+    ASSERT_GE(current, 0);
+    auto *currentRow = table->property("currentItem").value<QQuickItem *>();
+    ASSERT_NE(currentRow, nullptr);
+    QQuickItem *rowName =
+        findItem(currentRow, [](QQuickItem *item) { return item->objectName() == "friendName"; });
+    ASSERT_NE(rowName, nullptr);
+    EXPECT_TRUE(rowName->property("text").toString().startsWith(letter, Qt::CaseInsensitive));
+    EXPECT_TRUE(inside(rowName));
+
+    QGuiApplication::clipboard()->clear();
+    TestSupport::PacingScope pace(0.05);
+    key(Qt::Key_Return);
+    QQuickItem *description =
+        findItem(currentRow, [](QQuickItem *item) { return item->objectName() == "friendDescription"; });
+    ASSERT_NE(description, nullptr);
+    EXPECT_EQ(QStringLiteral("id") + QGuiApplication::clipboard()->text(),
+              description->property("text").toString());
+    EXPECT_NE(waitForItem([&] { return withText(QStringLiteral("ID скопирован в буфер")); }, 3000), nullptr);
+    ASSERT_TRUE(waitFor([&] { return !friends->property("busy").toBool(); }, 5000));
+
+    // The avatars arrive from the sandbox through the cached loader.
+    EXPECT_NE(waitForItem(
+                  [&] {
+                      return find([](QQuickItem *item) {
+                          return item->objectName() == "avatar" && item->property("ready").toBool();
+                      });
+                  },
+                  10000),
+              nullptr);
+}
+
+} // namespace
