@@ -94,7 +94,6 @@ Item {
                 activeFocusOnTab: true
                 currentIndex: -1
                 highlightMoveDuration: 0
-                highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
                 Keys.onReturnPressed: if (currentIndex >= 0) view.controller.accessoryButtonTapped(currentIndex)
                 Keys.onEnterPressed: if (currentIndex >= 0) view.controller.accessoryButtonTapped(currentIndex)
                 Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
@@ -108,125 +107,140 @@ Item {
                         event.accepted = view.jumpToLetter(event.text) >= 0
                     }
                 }
+                // Section headers are drawn by the rows themselves (the first row of a section carries its
+                // letter): headers of a separate section delegate kept stale letters when scrolled back.
                 section.property: "section"
-                section.delegate: Rectangle {
-                    required property string section
-                    objectName: "sectionHeader"
-                    width: ListView.view.width
-                    height: 26
-                    color: Material.theme === Material.Dark ? "#2b3138" : "#e9edf1"
-                    Label {
-                        anchors.verticalCenter: parent.verticalCenter
-                        x: 16
-                        text: parent.section
-                        textFormat: Text.PlainText
-                        font.bold: true
-                        color: Material.secondaryTextColor
-                    }
-                }
-                delegate: ItemDelegate {
-                    id: row
+                delegate: Item {
+                    id: entry
                     objectName: "friendRow"
                     width: ListView.view.width
-                    height: 60
-                    // Tapping a row itself does nothing: the number is taken with the row's button.
-                    hoverEnabled: false
-                    down: false
-                    Accessible.role: Accessible.ListItem
-                    Accessible.name: model.name + ", " + model.description
-                    // A click picks the row for the keys (Return copies, a letter jumps).
-                    onClicked: {
-                        table.currentIndex = index
-                        table.forceActiveFocus()
-                    }
-                    MouseArea {
-                        anchors.fill: parent
-                        acceptedButtons: Qt.RightButton
-                        onClicked: (mouse) => {
-                            table.currentIndex = index
-                            rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
+                    height: header.height + row.height
+                    readonly property bool firstOfSection: ListView.section !== ListView.previousSection
+                    readonly property bool current: ListView.isCurrentItem
+
+                    Rectangle {
+                        id: header
+                        objectName: "sectionHeader"
+                        visible: entry.firstOfSection
+                        width: parent.width
+                        height: visible ? 26 : 0
+                        color: Material.theme === Material.Dark ? "#2b3138" : "#e9edf1"
+                        Label {
+                            anchors.verticalCenter: parent.verticalCenter
+                            x: 16
+                            text: model.section
+                            textFormat: Text.PlainText
+                            font.bold: true
+                            color: Material.secondaryTextColor
                         }
                     }
-                    contentItem: RowLayout {
-                        spacing: 12
-                        CachedImage {
-                            objectName: "avatar"
-                            Layout.preferredWidth: 44
-                            Layout.preferredHeight: 44
-                            source: model.picture
-                            // Until the picture arrives (or when it cannot be had): the name's first letter.
-                            placeholder: Rectangle {
-                                radius: 4
-                                color: Qt.alpha(Material.accentColor, 0.18)
-                                Label {
-                                    anchors.centerIn: parent
-                                    text: model.name.length > 0 ? model.name.charAt(0).toUpperCase() : ""
-                                    textFormat: Text.PlainText
-                                    color: Material.accentColor
-                                    font.pixelSize: 18
-                                    font.bold: true
+                    ItemDelegate {
+                        id: row
+                        y: header.height
+                        width: parent.width
+                        height: 60
+                        // Tapping a row itself does nothing: the number is taken with the row's button.
+                        hoverEnabled: false
+                        down: false
+                        Accessible.role: Accessible.ListItem
+                        Accessible.name: model.name + ", " + model.description
+                        background: Rectangle {
+                            color: entry.current && table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent"
+                        }
+                        // A click picks the row for the keys (Return copies, a letter jumps).
+                        onClicked: {
+                            table.currentIndex = index
+                            table.forceActiveFocus()
+                        }
+                        MouseArea {
+                            anchors.fill: parent
+                            acceptedButtons: Qt.RightButton
+                            onClicked: (mouse) => {
+                                table.currentIndex = index
+                                rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
+                            }
+                        }
+                        contentItem: RowLayout {
+                            spacing: 12
+                            CachedImage {
+                                objectName: "avatar"
+                                Layout.preferredWidth: 44
+                                Layout.preferredHeight: 44
+                                source: model.picture
+                                // Until the picture arrives (or when it cannot be had): the name's first letter.
+                                placeholder: Rectangle {
+                                    radius: 4
+                                    color: Qt.alpha(Material.accentColor, 0.18)
+                                    Label {
+                                        anchors.centerIn: parent
+                                        text: model.name.length > 0 ? model.name.charAt(0).toUpperCase() : ""
+                                        textFormat: Text.PlainText
+                                        color: Material.accentColor
+                                        font.pixelSize: 18
+                                        font.bold: true
+                                    }
                                 }
                             }
-                        }
-                        ColumnLayout {
-                            Layout.fillWidth: true
-                            spacing: 2
-                            Label {
-                                objectName: "friendName"
+                            ColumnLayout {
                                 Layout.fillWidth: true
-                                text: model.name
-                                textFormat: Text.PlainText
-                                elide: Text.ElideRight
-                                maximumLineCount: 1
-                                font.pixelSize: 15
-                                font.bold: true
+                                spacing: 2
+                                Label {
+                                    objectName: "friendName"
+                                    Layout.fillWidth: true
+                                    text: model.name
+                                    textFormat: Text.PlainText
+                                    elide: Text.ElideRight
+                                    maximumLineCount: 1
+                                    font.pixelSize: 15
+                                    font.bold: true
+                                }
+                                Label {
+                                    objectName: "friendDescription"
+                                    Layout.fillWidth: true
+                                    text: model.description
+                                    textFormat: Text.PlainText
+                                    elide: Text.ElideRight
+                                    color: Material.secondaryTextColor
+                                    font.pixelSize: 12
+                                }
                             }
-                            Label {
-                                objectName: "friendDescription"
-                                Layout.fillWidth: true
-                                text: model.description
-                                textFormat: Text.PlainText
-                                elide: Text.ElideRight
-                                color: Material.secondaryTextColor
-                                font.pixelSize: 12
-                            }
-                        }
-                        // The detail button: a ringed "i".
-                        ToolButton {
-                            objectName: "copyButton"
-                            Layout.preferredWidth: 44
-                            Layout.preferredHeight: 44
-                            focusPolicy: Qt.NoFocus
-                            Accessible.name: qsTr("Скопировать ID")
-                            ToolTip.visible: hovered
-                            ToolTip.text: Accessible.name
-                            onClicked: view.controller.accessoryButtonTapped(index)
-                            contentItem: Item {
-                                Rectangle {
-                                    anchors.centerIn: parent
-                                    width: 22
-                                    height: 22
-                                    radius: 11
-                                    color: "transparent"
-                                    border.color: Material.accentColor
-                                    border.width: 2
-                                    Text {
+                            // The detail button: a ringed "i".
+                            ToolButton {
+                                objectName: "copyButton"
+                                Layout.preferredWidth: 44
+                                Layout.preferredHeight: 44
+                                focusPolicy: Qt.NoFocus
+                                Accessible.name: qsTr("Скопировать ID")
+                                ToolTip.visible: hovered
+                                ToolTip.text: Accessible.name
+                                onClicked: view.controller.accessoryButtonTapped(index)
+                                contentItem: Item {
+                                    Rectangle {
                                         anchors.centerIn: parent
-                                        text: "i"
-                                        color: Material.accentColor
-                                        font.bold: true
-                                        font.pixelSize: 14
+                                        width: 22
+                                        height: 22
+                                        radius: 11
+                                        color: "transparent"
+                                        border.color: Material.accentColor
+                                        border.width: 2
+                                        Text {
+                                            anchors.centerIn: parent
+                                            text: "i"
+                                            color: Material.accentColor
+                                            font.bold: true
+                                            font.pixelSize: 14
+                                        }
                                     }
                                 }
                             }
                         }
-                    }
-                    Rectangle {
-                        anchors.bottom: parent.bottom
-                        x: 72
-                        width: parent.width - x
-                        height: 1
-                        color: Material.dividerColor
+                        Rectangle {
+                            anchors.bottom: parent.bottom
+                            x: 72
+                            width: parent.width - x
+                            height: 1
+                            color: Material.dividerColor
+                        }
                     }
                 }
                 Label {

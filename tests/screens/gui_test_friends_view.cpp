@@ -188,4 +188,53 @@ TEST_F(FriendsViewTest, TheLoadButtonsSaySoWhenSignedOut)
     EXPECT_EQ(screen->title(), QStringLiteral("Всего: 32")); // the list is as it was
 }
 
+TEST_F(FriendsViewTest, SectionHeadersStayWithTheirRowsWhenScrolledAwayAndBack)
+{
+    // Three names for each Latin letter, so that headers leave the screen and come back.
+    global->friendsGroupsArray.clear();
+    for (char letter = 'Z'; letter >= 'A'; --letter) {
+        for (int i = 0; i < 3; ++i)
+            global->friendsGroupsArray
+                << QStringLiteral("%1name %2\n%3\n").arg(QChar(letter)).arg(i).arg(letter * 10 + i);
+    }
+    QVariant controller;
+    QMetaObject::invokeMethod(window.get(), "openFriends", Q_RETURN_ARG(QVariant, controller));
+    screen = qobject_cast<Friends_and_Groups *>(controller.value<QObject *>());
+    ASSERT_NE(screen, nullptr);
+    ASSERT_TRUE(waitFor([&] { return screen->title() == QStringLiteral("Всего: 78"); }, 5000));
+    waitFor([] { return false; }, 400);
+    auto letterButton = [&](const QString &letter) {
+        return find(QStringLiteral("indexLetter"),
+                    [&](QQuickItem *item) { return item->property("text").toString() == letter; });
+    };
+    // Down to the end, back to the start, down to the middle.
+    for (const QString &letter : {QStringLiteral("A"), QStringLiteral("Z"), QStringLiteral("M")}) {
+        click(letterButton(letter));
+        waitFor([] { return false; }, 100);
+    }
+    QQuickItem *table = find(QStringLiteral("friendsTable"));
+    ASSERT_NE(table, nullptr);
+    int headers = 0;
+    for (QQuickItem *row : table->property("contentItem").value<QQuickItem *>()->childItems()) {
+        if (row->objectName() != QStringLiteral("friendRow") || !row->isVisible() || !onScreen(row))
+            continue;
+        QQuickItem *name = findItem(row, QStringLiteral("friendName"), [](QQuickItem *) { return true; });
+        ASSERT_NE(name, nullptr);
+        const QString letter = name->property("text").toString().left(1);
+        QQuickItem *header =
+            findItem(row, QStringLiteral("sectionHeader"), [](QQuickItem *) { return true; });
+        if (header) {
+            ++headers;
+            QQuickItem *label = header->childItems().value(0);
+            ASSERT_NE(label, nullptr);
+            EXPECT_EQ(label->property("text").toString(), letter)
+                << name->property("text").toString().toStdString();
+        }
+    }
+    EXPECT_GE(headers, 3) << "a screen of rows shows several sections";
+    // The view shows the section it was sent to at its top.
+    QQuickItem *top = row(QStringLiteral("%1").arg('M' * 10));
+    EXPECT_TRUE(onScreen(top));
+}
+
 } // namespace
