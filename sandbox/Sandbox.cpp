@@ -21,6 +21,10 @@ Sandbox::Sandbox() : m_impl(std::make_unique<Impl>())
 {
     m_state.accounts.push_back(defaultAccount());
     httplib::Server &server = m_impl->server;
+    // An idle kept-alive connection holds its worker for seconds, and a window opens several at once (its
+    // picture loaders six per host each, the queue three, the service client its own): with the default
+    // eight workers new connections waited behind idle ones and pictures stalled.
+    server.new_task_queue = [] { return new httplib::ThreadPool(48); };
     server.set_logger([this](const httplib::Request &request, const httplib::Response &) {
         std::string line = request.method + " " + request.path;
         const auto query = request.target.find('?');
