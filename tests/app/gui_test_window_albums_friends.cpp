@@ -1,6 +1,7 @@
 // The album and friends screens in the whole window, against the sandbox, with real clicks and key presses:
 // an album found, opened, queued and downloaded into the library; the friends list walked by keyboard.
 #include "../support/TestSupport.h"
+#include "../support/WindowSettle.h"
 
 #include "app/ImageCache.h"
 #include "app/Lifecycle.h"
@@ -168,10 +169,7 @@ protected:
         for (const QChar c : text)
             QTest::keyClick(window, c.toLatin1());
     }
-    void settle()
-    {
-        waitFor([] { return false; }, 300);
-    }
+    void settle() { TestSupport::settle(window, 300); }
     QQuickItem *stack(const char *name) const
     {
         return window->findChild<QQuickItem *>(QString::fromLatin1(name));
