@@ -1,5 +1,6 @@
 // The album and friends screens in the whole window, against the sandbox, with real clicks and key presses:
 // an album found, opened, queued and downloaded into the library; the friends list walked by keyboard.
+#include "../support/Tap.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
 
@@ -151,8 +152,7 @@ protected:
     void click(QQuickItem *item)
     {
         ASSERT_NE(item, nullptr);
-        QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier,
-                          item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+        ASSERT_TRUE(TestSupport::tap(window, item));
     }
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
