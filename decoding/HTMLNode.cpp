@@ -112,3 +112,35 @@ QString HTMLNode::rawContents() const
     xmlBufferFree(buffer);
     return text;
 }
+
+QList<QByteArray> HTMLNode::rawContentsUtf8(const QList<HTMLNode> &nodes)
+{
+    QList<QByteArray> dumps;
+    dumps.reserve(nodes.size());
+    xmlBuffer *buffer = xmlBufferCreateSize(DumpBufferSize);
+    xmlOutputBuffer *output = buffer != nullptr ? xmlOutputBufferCreateBuffer(buffer, nullptr) : nullptr;
+    if (output == nullptr) {
+        if (buffer != nullptr)
+            xmlBufferFree(buffer);
+        for (const HTMLNode &node : nodes)
+            dumps.append(node.rawContents().toUtf8());
+        return dumps;
+    }
+    for (const HTMLNode &node : nodes) {
+        if (node.m_node == nullptr) {
+            dumps.append(QByteArray());
+            continue;
+        }
+        // Each node's bytes follow the previous node's in the one buffer.
+        const int start = xmlBufferLength(buffer);
+        xmlDoc *doc = node.m_node->doc;
+        const char *encoding = doc != nullptr ? reinterpret_cast<const char *>(doc->encoding) : nullptr;
+        htmlNodeDumpFormatOutput(output, doc, node.m_node, encoding, 1);
+        xmlOutputBufferFlush(output);
+        dumps.append(QByteArray(reinterpret_cast<const char *>(xmlBufferContent(buffer)) + start,
+                                xmlBufferLength(buffer) - start));
+    }
+    xmlOutputBufferClose(output);
+    xmlBufferFree(buffer);
+    return dumps;
+}

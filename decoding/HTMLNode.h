@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 
@@ -24,6 +25,9 @@ public:
 
     // The node serialised by libxml2's HTML dump (own tag included); a null QString when the dump is empty.
     QString rawContents() const;
+    // rawContents of every node, in order, as the UTF-8 bytes of the dump (an empty array for an empty one).
+    // One output buffer serves them all, so a page's rows are serialised without a buffer of their own each.
+    static QList<QByteArray> rawContentsUtf8(const QList<HTMLNode> &nodes);
 
 private:
     _xmlNode *m_node = nullptr;

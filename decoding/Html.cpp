@@ -15,9 +15,10 @@ static_assert(ParseOptions == 97);
 
 } // namespace
 
-HTMLParser::HTMLParser(const QString &text, HTMLParserError *error)
+HTMLParser::HTMLParser(const QString &text, HTMLParserError *error) : HTMLParser(text.toUtf8(), error) {}
+
+HTMLParser::HTMLParser(const QByteArray &utf8, HTMLParserError *error)
 {
-    const QByteArray utf8 = text.toUtf8();
     // libxml2 reads up to the first NUL, so text that starts with one is as empty as no text at all.
     if (utf8.isEmpty() || utf8.at(0) == '\0') {
         if (error != nullptr) {

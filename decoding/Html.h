@@ -2,6 +2,7 @@
 
 #include "decoding/HTMLNode.h"
 
+#include <QByteArray>
 #include <QString>
 
 struct _xmlDoc;
@@ -17,6 +18,8 @@ class HTMLParser
 {
 public:
     explicit HTMLParser(const QString &text, HTMLParserError *error = nullptr);
+    // The same text given as UTF-8, for a reader that has its bytes already.
+    explicit HTMLParser(const QByteArray &utf8, HTMLParserError *error = nullptr);
     ~HTMLParser();
     HTMLParser(const HTMLParser &) = delete;
     HTMLParser &operator=(const HTMLParser &) = delete;

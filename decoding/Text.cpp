@@ -1,10 +1,17 @@
 #include "decoding/Text.h"
 
 #include <QStringDecoder>
+#include <QtAlgorithms>
 
 #include <libxml/HTMLparser.h>
 
+#include <algorithm>
 #include <array>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace Text {
 
@@ -286,26 +293,73 @@ QString decodeWindows1251(const QByteArray &bytes)
     return text;
 }
 
+namespace {
+
+bool isRemovedControl(char16_t c)
+{
+    return c <= 0x19;
+}
+
+// The position of the first code unit from U+0000 to U+0019 at or after `from`, or `size` when there is none.
+// Pages are long and such characters are few (line breaks, tabs), so the scan looks at eight units at a time.
+qsizetype nextControl(const char16_t *data, qsizetype from, qsizetype size)
+{
+    qsizetype i = from;
+#if defined(__SSE2__)
+    const __m128i limit = _mm_set1_epi16(0x19);
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= size; i += 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        // Saturating subtraction leaves zero exactly where a unit is at most 0x19.
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_subs_epu16(units, limit), zero));
+        if (mask != 0)
+            return i + qCountTrailingZeroBits(uint(mask)) / 2;
+    }
+#endif
+    for (; i < size; ++i) {
+        if (isRemovedControl(data[i]))
+            return i;
+    }
+    return size;
+}
+
+} // namespace
+
 QString removeControlCharacters(const QString &text)
 {
     const qsizetype size = text.size();
     const char16_t *data = reinterpret_cast<const char16_t *>(text.constData());
-    qsizetype first = 0;
-    while (first < size && data[first] > 0x19)
-        ++first;
-    if (first == size)
+    qsizetype at = nextControl(data, 0, size);
+    if (at == size)
         return text;
 
+    // The runs between removed units are copied whole.
     QString out(size, Qt::Uninitialized);
     char16_t *dst = reinterpret_cast<char16_t *>(out.data());
     qsizetype n = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        if (data[i] > 0x19)
-            dst[n++] = data[i];
+    qsizetype from = 0;
+    while (from < size) {
+        const qsizetype run = at - from;
+        std::memcpy(dst + n, data + from, size_t(run) * sizeof(char16_t));
+        n += run;
+        from = at + 1;
+        if (from < size)
+            at = nextControl(data, from, size);
     }
     out.truncate(n);
     return out;
 }
 
-} // namespace Text
+QByteArray utf8WithoutControlCharacters(const QString &text)
+{
+    // In UTF-8 the code points U+0000..U+0019 are the bytes 0x00..0x19 and no other character uses those
+    // bytes, so they can be dropped from the encoded text.
+    QByteArray utf8 = text.toUtf8();
+    char *const begin = utf8.data();
+    char *const end = begin + utf8.size();
+    char *const kept = std::remove_if(begin, end, [](char byte) { return uchar(byte) <= 0x19; });
+    utf8.truncate(kept - begin);
+    return utf8;
+}
 
+} // namespace Text

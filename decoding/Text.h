@@ -36,5 +36,7 @@ QString decodeWindows1251(const QByteArray &bytes);
 
 // Removes every UTF-16 code unit from U+0000 to U+0019 (U+001A..U+001F stay).
 QString removeControlCharacters(const QString &text);
+// The same, given as UTF-8: removeControlCharacters(text).toUtf8() without a copy of the text in between.
+QByteArray utf8WithoutControlCharacters(const QString &text);
 
 } // namespace Text

@@ -61,10 +61,16 @@ QString VideoPage::readLinkPage(const QString &body)
         return Unusable;
     try {
         const QString text = Text::removeControlCharacters(body);
-        if (!text.contains(u"var vars = {") || !text.contains(u"\"host\":"))
+        // The page is long and the variables sit near its end: each marker is looked for once.
+        const qsizetype varsAt = text.indexOf(u"var vars = {");
+        if (varsAt < 0)
+            return Unusable;
+        // "host" may stand anywhere in the page; it follows the marker when the page has player variables.
+        // (It cannot straddle the marker's start, which no tail of it matches.)
+        if (text.indexOf(u"\"host\":", varsAt) < 0 && !QStringView(text).first(varsAt).contains(u"\"host\":"))
             return Unusable;
         // One flat object: the variables up to the first closing brace.
-        QStringView variables = AudioPage::from(skipTo(text, u"var vars = {"), u"{");
+        QStringView variables = AudioPage::from(QStringView(text).mid(varsAt + 1), u"{");
         const qsizetype close = variables.indexOf(QLatin1Char('}'));
         if (close < 0)
             throw AudioPage::MissingMarker(QStringLiteral("}"));

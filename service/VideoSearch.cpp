@@ -28,26 +28,60 @@ QString withoutHighlighting(QString text)
     return text;
 }
 
-VideoRecord readRow(const HTMLNode &node, const QString &quality, const QString &domain)
+// The row steps run on the row's serialised bytes (UTF-8): every marker is ASCII, and no other character's
+// UTF-8 form holds an ASCII byte, so each cut lands where it would in the decoded text. Only the cut fields
+// are decoded.
+namespace RowBytes {
+
+qsizetype find(QByteArrayView text, QByteArrayView marker)
 {
-    using namespace VideoPage;
-    const QString rowText = withoutHighlighting(node.rawContents());
-    QStringView row = rowText;
+    const qsizetype at = text.indexOf(marker);
+    if (at < 0)
+        throw AudioPage::MissingMarker(QString::fromLatin1(marker));
+    return at;
+}
+// Everything from the marker's second character on.
+QByteArrayView skipTo(QByteArrayView text, QByteArrayView marker)
+{
+    return text.sliced(find(text, marker) + 1);
+}
+QByteArrayView skipPast(QByteArrayView text, QByteArrayView marker)
+{
+    return text.sliced(find(text, marker) + marker.size());
+}
+QString upTo(QByteArrayView text, QByteArrayView marker)
+{
+    return QString::fromUtf8(text.first(find(text, marker)));
+}
+
+QByteArray withoutHighlighting(QByteArray bytes)
+{
+    bytes.replace(QByteArrayView("<span class=\"match\">"), QByteArrayView());
+    bytes.replace(QByteArrayView("</span>"), QByteArrayView());
+    return bytes;
+}
+
+} // namespace RowBytes
+
+VideoRecord readRow(const QByteArray &serialised, const QString &quality, const QString &domain)
+{
+    const QByteArray rowText = RowBytes::withoutHighlighting(serialised);
+    QByteArrayView row = rowText;
     VideoRecord record;
 
-    row = skipPast(skipTo(row, u"<img src="), u"\"");
-    record.thumbnail = Text::trimmed(upTo(row, u"\"").toString());
+    row = RowBytes::skipPast(RowBytes::skipTo(row, "<img src="), "\"");
+    record.thumbnail = Text::trimmed(RowBytes::upTo(row, "\""));
     if (record.thumbnail.isEmpty())
-        record.thumbnail = placeholderThumbnail(domain);
+        record.thumbnail = VideoPage::placeholderThumbnail(domain);
 
-    row = skipPast(skipTo(row, u"\"duration\""), u">");
-    record.duration = Text::trimmed(upTo(row, u"<").toString());
+    row = RowBytes::skipPast(RowBytes::skipTo(row, "\"duration\""), ">");
+    record.duration = Text::trimmed(RowBytes::upTo(row, "<"));
 
-    row = skipPast(skipTo(row, u"onclick=\"return showVideo("), u"'");
-    record.key = Text::trimmed(upTo(row, u"'").toString());
+    row = RowBytes::skipPast(RowBytes::skipTo(row, "onclick=\"return showVideo("), "'");
+    record.key = Text::trimmed(RowBytes::upTo(row, "'"));
 
-    row = skipPast(row, u">");
-    record.title = VKontakteWorks::cleanText(withoutHighlighting(upTo(row, u"</a>").toString()));
+    row = RowBytes::skipPast(row, ">");
+    record.title = VKontakteWorks::cleanText(withoutHighlighting(RowBytes::upTo(row, "</a>")));
     record.quality = quality;
     record.tag = QString::number(GlobalData::sharedGlobalData()->nextFileTag());
     return record;
@@ -141,15 +175,15 @@ std::optional<QList<VideoRecord>> readSearchPage(const QString &body, int qualit
     if (body.isEmpty())
         return QList<VideoRecord>();
     try {
-        const QString text = Text::removeControlCharacters(body);
-        const HTMLParser parser(text);
+        const HTMLParser parser(Text::utf8WithoutControlCharacters(body));
         const QList<HTMLNode> rows = parser.doc().findChildrenWithAttribute("class", RowClass, true);
-        const qsizetype count = std::min(rows.size(), MaxRowsPerPage);
+        const QList<QByteArray> rowTexts =
+            HTMLNode::rawContentsUtf8(rows.first(std::min(rows.size(), MaxRowsPerPage)));
         const QString label = searchQualityLabel(quality);
         QList<VideoRecord> records;
-        records.reserve(count);
-        for (qsizetype i = 0; i < count; ++i)
-            records.append(readRow(rows.at(i), label, domain));
+        records.reserve(rowTexts.size());
+        for (const QByteArray &rowText : rowTexts)
+            records.append(readRow(rowText, label, domain));
         return records;
     } catch (...) {
         Log::line(QString::fromUtf8(Session::errorLogLine));

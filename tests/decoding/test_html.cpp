@@ -260,3 +260,21 @@ TEST(HtmlRawContents, EscapesAndDocumentNode)
     EXPECT_TRUE(whole.contains(raw)) << whole.toStdString();
     EXPECT_TRUE(whole.contains(u("<html>"))) << whole.toStdString();
 }
+
+TEST(HTMLNodeDump, ManyNodesThroughOneBufferDumpAsEachAlone)
+{
+    const HTMLParser parser(
+        QString::fromUtf8("<div id=\"list\"><div class=\"r\" id=\"a\"><img src=\"http://x/Мир 1.jpg\">"
+                          "<a onclick=\"go('1_2')\">T &amp; <b>Ё</b></a></div><p>между</p>"
+                          "<div class=\"r\" id=\"b\"><br><span>&lt;2&gt;</span></div>"
+                          "<div class=\"r\" id=\"c\"></div></div>"));
+    QList<HTMLNode> nodes = parser.doc().findChildrenWithAttribute("class", QStringLiteral("r"), false);
+    ASSERT_EQ(nodes.size(), 3);
+    nodes.insert(1, HTMLNode());
+    const QList<QByteArray> dumps = HTMLNode::rawContentsUtf8(nodes);
+    ASSERT_EQ(dumps.size(), 4);
+    for (qsizetype i = 0; i < nodes.size(); ++i)
+        EXPECT_EQ(QString::fromUtf8(dumps.at(i)), nodes.at(i).rawContents()) << i;
+    EXPECT_TRUE(dumps.at(1).isEmpty());
+    EXPECT_TRUE(HTMLNode::rawContentsUtf8({}).isEmpty());
+}

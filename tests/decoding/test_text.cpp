@@ -185,6 +185,32 @@ TEST(TextControl, RemovesU0000ToU0019Only)
     EXPECT_EQ(Text::removeControlCharacters(u("nothing to drop")), u("nothing to drop"));
 }
 
+TEST(TextControl, LongTextsLoseEveryControlCharacterWhereverItStands)
+{
+    // Long texts are scanned several units at a time: a removed character at any place in such a block, at
+    // its edges, several in a row and one at the very end must all go, and nothing else.
+    const QString base = u("Привет, мир! <div class=\"row\">x</div> 0123456789 abcdefghij ");
+    for (int at = 0; at < 40; ++at) {
+        for (char16_t control : {u'\0', u'\n', u'\x19'}) {
+            for (int run = 1; run <= 3; ++run) {
+                QString text = base + base;
+                text.insert(at, QString(run, QChar(control)));
+                text.append(QChar(control));
+                text.insert(text.size() / 2, QChar(u'\t'));
+                QString expected;
+                for (const QChar c : std::as_const(text)) {
+                    if (c.unicode() > 0x19)
+                        expected += c;
+                }
+                SCOPED_TRACE(at);
+                ASSERT_EQ(Text::removeControlCharacters(text), expected);
+                ASSERT_EQ(Text::utf8WithoutControlCharacters(text), expected.toUtf8());
+            }
+        }
+    }
+    EXPECT_EQ(Text::utf8WithoutControlCharacters(u("\x1A\x1Fя\x19")), u("\x1A\x1Fя").toUtf8());
+}
+
 TEST(TextPercentDecoding, RunsOfEscapesAreUtf8)
 {
     struct Case
