@@ -13,6 +13,8 @@ Item {
     // Ctrl+F focuses it.
     property alias searchField: searchBar
     readonly property bool narrow: width < 520
+    // The selectors' captions share one column, as wide as the longer of them.
+    readonly property real selectorCaptionWidth: Math.max(qualityCaption.implicitWidth, sortCaption.implicitWidth)
 
     // The actions of a row, for its context menu.
     function rowActions(index) {
@@ -68,30 +70,63 @@ Item {
                 anchors.rightMargin: 8
                 anchors.topMargin: 2
                 spacing: 1
-                TabBar {
-                    objectName: "qualitySelector"
+                RowLayout {
                     Layout.fillWidth: true
-                    Layout.preferredHeight: 38
-                    Accessible.name: qsTr("Качество")
-                    currentIndex: view.controller.qualityIndex
-                    onCurrentIndexChanged: view.controller.qualityIndex = currentIndex
-                    Repeater {
-                        model: ["240+", "360+", "480+", "720"]
-                        // Choosing a segment leaves the field in focus, so the selectors stay open.
-                        TabButton { text: modelData; focusPolicy: Qt.NoFocus; objectName: "quality" + index }
+                    spacing: 8
+                    Label {
+                        id: qualityCaption
+                        Layout.preferredWidth: view.selectorCaptionWidth
+                        text: qsTr("Качество")
+                        color: Material.secondaryTextColor
+                        font.pixelSize: 12
+                    }
+                    TabBar {
+                        objectName: "qualitySelector"
+                        Layout.fillWidth: true
+                        Layout.preferredHeight: 38
+                        Accessible.name: qsTr("Качество")
+                        currentIndex: view.controller.qualityIndex
+                        onCurrentIndexChanged: view.controller.qualityIndex = currentIndex
+                        Repeater {
+                            model: ["240+", "360+", "480+", "720"]
+                            // Choosing a segment leaves the field in focus, so the selectors stay open. As
+                            // high as the bar, so that the mark under the chosen segment shows.
+                            TabButton {
+                                objectName: "quality" + index
+                                text: modelData
+                                implicitHeight: 38
+                                focusPolicy: Qt.NoFocus
+                            }
+                        }
                     }
                 }
-                TabBar {
-                    objectName: "sortSelector"
+                RowLayout {
                     Layout.fillWidth: true
-                    Layout.preferredHeight: 38
-                    Accessible.name: qsTr("Порядок")
-                    enabled: view.controller.sortEnabled
-                    currentIndex: view.controller.sortIndex
-                    onCurrentIndexChanged: view.controller.sortIndex = currentIndex
-                    Repeater {
-                        model: [qsTr("Лучшие"), qsTr("Длинные"), qsTr("Новые")]
-                        TabButton { text: modelData; focusPolicy: Qt.NoFocus; objectName: "sort" + index }
+                    spacing: 8
+                    Label {
+                        id: sortCaption
+                        Layout.preferredWidth: view.selectorCaptionWidth
+                        text: qsTr("Порядок")
+                        color: Material.secondaryTextColor
+                        font.pixelSize: 12
+                    }
+                    TabBar {
+                        objectName: "sortSelector"
+                        Layout.fillWidth: true
+                        Layout.preferredHeight: 38
+                        Accessible.name: qsTr("Порядок")
+                        enabled: view.controller.sortEnabled
+                        currentIndex: view.controller.sortIndex
+                        onCurrentIndexChanged: view.controller.sortIndex = currentIndex
+                        Repeater {
+                            model: [qsTr("Лучшие"), qsTr("Длинные"), qsTr("Новые")]
+                            TabButton {
+                                objectName: "sort" + index
+                                text: modelData
+                                implicitHeight: 38
+                                focusPolicy: Qt.NoFocus
+                            }
+                        }
                     }
                 }
             }
