@@ -53,11 +53,7 @@ void Audio_Library::closePreview()
 
 void Audio_Library::showNotice(const QString &details, float minShowTime)
 {
-    auto *hud = new ProgressOverlay(this);
-    hud->setMode(ProgressOverlay::CustomView);
-    hud->setMinShowTime(minShowTime);
-    hud->setLabelText(tr("Уведомление"));
-    hud->setDetailsLabelText(details);
+    auto *hud = ProgressOverlay::withTexts(this, tr("Уведомление"), details, minShowTime, true);
     connect(hud, &ProgressOverlay::hudWasHidden, this, &Audio_Library::hudWasHidden);
     m_hud = hud;
     Q_EMIT hudChanged();

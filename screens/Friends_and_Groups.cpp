@@ -41,13 +41,7 @@ void Friends_and_Groups::viewWillDisappear()
 void Friends_and_Groups::showOverlay(const QString &label, const QString &details, bool textOnly,
                                      std::function<void(ProgressOverlay *)> operation)
 {
-    auto *hud = new ProgressOverlay(this);
-    hud->setMinShowTime(1.0f);
-    if (textOnly)
-        hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(label);
-    if (!details.isEmpty())
-        hud->setDetailsLabelText(details);
+    auto *hud = ProgressOverlay::withTexts(this, label, details, 1.0f, textOnly);
     connect(hud, &ProgressOverlay::hudWasHidden, this, &Friends_and_Groups::hudWasHidden);
     m_hud = hud;
     Q_EMIT hudChanged();

@@ -53,6 +53,19 @@ ProgressOverlay::ProgressOverlay(QObject *view)
 
 // A still running operation keeps its own reference to the work and its thread deletes itself when done;
 // the queued clean-up aimed at this object is dropped by Qt together with the object.
+ProgressOverlay *ProgressOverlay::withTexts(QObject *view, const QString &label, const QString &details,
+                                            float minShowTime, bool textOnly)
+{
+    auto *hud = new ProgressOverlay(view);
+    hud->setMinShowTime(minShowTime);
+    if (textOnly)
+        hud->setMode(CustomView);
+    hud->setLabelText(label);
+    if (!details.isEmpty())
+        hud->setDetailsLabelText(details);
+    return hud;
+}
+
 ProgressOverlay::~ProgressOverlay() = default;
 
 int ProgressOverlay::mode() const

@@ -54,6 +54,10 @@ public:
     // `view` is what the overlay covers; nullptr throws ProgressOverlayViewIsNilException.
     explicit ProgressOverlay(QObject *view);
     ~ProgressOverlay() override;
+    // An overlay over `view` saying `label` (and `details`, when given) for at least `minShowTime` seconds;
+    // `textOnly` draws the texts without the activity indicator.
+    static ProgressOverlay *withTexts(QObject *view, const QString &label, const QString &details,
+                                      float minShowTime, bool textOnly);
 
     QObject *view() const { return m_view; }
 
