@@ -2,6 +2,25 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US" sourcelanguage="ru_RU">
 <context>
+    <name>AlbumsView</name>
+    <message>
+        <source>Альбомы</source>
+        <translation>Albums</translation>
+    </message>
+    <message>
+        <source>Название альбома</source>
+        <translation>Album title</translation>
+    </message>
+    <message>
+        <source>Найти</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Нет альбомов</source>
+        <translation>No albums</translation>
+    </message>
+</context>
+<context>
     <name>AlertDialog</name>
     <message>
         <source>Пауза</source>
@@ -101,6 +120,10 @@
     <message>
         <source>Все записи добавлены в очередь</source>
         <translation>All tracks added to the queue</translation>
+    </message>
+    <message>
+        <source>Сервис недоступен</source>
+        <translation>The service cannot be reached</translation>
     </message>
 </context>
 <context>
@@ -273,6 +296,18 @@
         <source>Сохранить</source>
         <translation>Save</translation>
     </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Плейлист не сохранён: файл не удалось записать</source>
+        <translation>The playlist was not saved: the file could not be written</translation>
+    </message>
+    <message>
+        <source>Готово</source>
+        <translation>Done</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueMenu</name>
@@ -388,6 +423,25 @@
     <message>
         <source>Нет файлов</source>
         <translation>No files</translation>
+    </message>
+</context>
+<context>
+    <name>FriendsGroupsView</name>
+    <message>
+        <source>Скопировать ID</source>
+        <translation>Copy ID</translation>
+    </message>
+    <message>
+        <source>Друзья</source>
+        <translation>Friends</translation>
+    </message>
+    <message>
+        <source>Группы</source>
+        <translation>Communities</translation>
+    </message>
+    <message>
+        <source>Нет записей</source>
+        <translation>Nothing here</translation>
     </message>
 </context>
 <context>
@@ -798,13 +852,6 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     </message>
 </context>
 <context>
-    <name>PendingPage</name>
-    <message>
-        <source>Этот раздел появится в следующей версии Melodrop.</source>
-        <translation>This section will come in a later version of Melodrop.</translation>
-    </message>
-</context>
-<context>
     <name>PlaylistView</name>
     <message>
         <source>Играть</source>
@@ -1001,6 +1048,21 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     </message>
 </context>
 <context>
+    <name>SavedPlaylists</name>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Плейлист не загружен: файл не удалось прочитать</source>
+        <translation>The playlist was not loaded: the file could not be read</translation>
+    </message>
+    <message>
+        <source>Готово</source>
+        <translation>Done</translation>
+    </message>
+</context>
+<context>
     <name>Shell</name>
     <message>
         <source>Загрузки ещё идут. Выйти?</source>
@@ -1079,6 +1141,148 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Melodrop — видео</source>
         <translation>Melodrop: video</translation>
+    </message>
+</context>
+<context>
+    <name>VideoResults</name>
+    <message>
+        <source>Качество 240</source>
+        <translation>Quality 240</translation>
+    </message>
+    <message>
+        <source>Качество 360</source>
+        <translation>Quality 360</translation>
+    </message>
+    <message>
+        <source>Качество 480</source>
+        <translation>Quality 480</translation>
+    </message>
+    <message>
+        <source>Качество 720</source>
+        <translation>Quality 720</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>ID пользователя (ваш - неизвестен)</source>
+        <translation>User ID (yours: unknown)</translation>
+    </message>
+    <message>
+        <source>ID пользователя (ваш - %1)</source>
+        <translation>User ID (yours: %1)</translation>
+    </message>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Не выполнен вход</source>
+        <translation>Not signed in</translation>
+    </message>
+    <message>
+        <source>Выполняется поиск...</source>
+        <translation>Searching...</translation>
+    </message>
+    <message>
+        <source>Завершено</source>
+        <translation>Finished</translation>
+    </message>
+    <message>
+        <source>Найдено видеозаписей: %1</source>
+        <translation>Videos found: %1</translation>
+    </message>
+    <message>
+        <source>Сервис недоступен</source>
+        <translation>The service cannot be reached</translation>
+    </message>
+    <message>
+        <source>Добавление записей...</source>
+        <translation>Adding records...</translation>
+    </message>
+    <message>
+        <source>Поиск ссылки...</source>
+        <translation>Looking for the link...</translation>
+    </message>
+    <message>
+        <source>Файл не на сервере ВКонтакте</source>
+        <translation>The file is not on the VKontakte servers</translation>
+    </message>
+    <message>
+        <source>Файлы формата FLV не поддерживаются</source>
+        <translation>FLV files are not supported</translation>
+    </message>
+    <message>
+        <source>Уведомление</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>Запись добавлена в очередь</source>
+        <translation>Added to the queue</translation>
+    </message>
+    <message>
+        <source>Обнаружено несколько ссылок:</source>
+        <translation>Several links were found:</translation>
+    </message>
+</context>
+<context>
+    <name>VideoResultsView</name>
+    <message>
+        <source>Смотреть</source>
+        <translation>Watch</translation>
+    </message>
+    <message>
+        <source>В очередь загрузок</source>
+        <translation>Add to downloads</translation>
+    </message>
+    <message>
+        <source>Видео</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>Свои</source>
+        <translation>Mine</translation>
+    </message>
+    <message>
+        <source>Качество</source>
+        <translation>Quality</translation>
+    </message>
+    <message>
+        <source>Порядок</source>
+        <translation>Order</translation>
+    </message>
+    <message>
+        <source>Лучшие</source>
+        <translation>Best</translation>
+    </message>
+    <message>
+        <source>Длинные</source>
+        <translation>Longest</translation>
+    </message>
+    <message>
+        <source>Новые</source>
+        <translation>Newest</translation>
+    </message>
+    <message>
+        <source>Название видеозаписи</source>
+        <translation>Video title</translation>
+    </message>
+    <message>
+        <source>ID группы</source>
+        <translation>Community ID</translation>
+    </message>
+    <message>
+        <source>Найти</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Очистить</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>Нет записей</source>
+        <translation>Nothing here</translation>
     </message>
 </context>
 <context>
