@@ -148,8 +148,7 @@ std::optional<QList<VideoRecord>> readRecommendations(const QString &body, const
     if (body.isEmpty())
         return QList<VideoRecord>();
     try {
-        const QString text = Text::removeControlCharacters(body);
-        const HTMLParser parser(text);
+        const HTMLParser parser(Text::utf8WithoutControlCharacters(body));
         const QList<HTMLNode> rows =
             parser.doc().findChildrenWithAttribute("class", RecommendationClass, true);
         QList<VideoRecord> records;
