@@ -164,13 +164,7 @@ void VideoResults::viewWillDisappear()
 void VideoResults::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                                std::function<void(ProgressOverlay *)> operation)
 {
-    auto *hud = new ProgressOverlay(this);
-    hud->setMinShowTime(minShowTime);
-    if (textOnly)
-        hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(label);
-    if (!details.isEmpty())
-        hud->setDetailsLabelText(details);
+    auto *hud = ProgressOverlay::withTexts(this, label, details, minShowTime, textOnly);
     connect(hud, &ProgressOverlay::hudWasHidden, this, &VideoResults::hudWasHidden);
     m_hud = hud;
     Q_EMIT hudChanged();
