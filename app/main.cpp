@@ -104,7 +104,8 @@ int main(int argc, char *argv[])
             return 1;
         }
         ServiceEndpoints::useServiceBase(sandbox.baseUrl());
-        shell.setSandboxHint(QStringLiteral("Песочница %1 — %2").arg(sandbox.baseUrl(), sandbox.account()));
+        shell.setSandboxHint(QCoreApplication::translate("Shell", "Песочница %1 — %2")
+                                 .arg(sandbox.baseUrl(), sandbox.account()));
     } else if (parser.isSet(baseOption)) {
         if (!ServiceEndpoints::useServiceBase(parser.value(baseOption))) {
             std::fprintf(stderr, "melodrop: --service-base needs an http URL\n");

@@ -1076,6 +1076,10 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <source>Выйти</source>
         <translation>Quit</translation>
     </message>
+    <message>
+        <source>Песочница %1 — %2</source>
+        <translation>Sandbox %1 — %2</translation>
+    </message>
 </context>
 <context>
     <name>Sidebar</name>
