@@ -66,6 +66,7 @@ Item {
             Button {
                 objectName: "searchButton"
                 text: qsTr("Найти")
+                icon.name: "edit-find"
                 icon.source: "qrc:/icons/search.svg"
                 focusPolicy: Qt.NoFocus
                 enabled: !view.controller.searchBusy

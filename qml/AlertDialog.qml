@@ -44,6 +44,7 @@ Dialog {
             spacing: 6
             ToolButton {
                 objectName: "previewPlayButton"
+                icon.name: dialog.player && dialog.player.playing ? "media-playback-pause" : "media-playback-start"
                 icon.source: dialog.player && dialog.player.playing ? "qrc:/icons/pause.svg" : "qrc:/icons/play.svg"
                 Accessible.name: dialog.player && dialog.player.playing ? qsTr("Пауза") : qsTr("Играть")
                 enabled: dialog.player !== null

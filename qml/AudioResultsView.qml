@@ -220,6 +220,7 @@ Item {
                     }
                     ToolButton {
                         objectName: "queueButton"
+                        icon.name: "document-save"
                         icon.source: "qrc:/icons/download.svg"
                         onClicked: view.controller.accessoryButtonTapped(index)
                         Accessible.name: qsTr("В очередь загрузок")

@@ -208,6 +208,7 @@ Item {
                         opacity: model.accessory ? 1 : 0
                         enabled: model.accessory
                         Accessible.ignored: !model.accessory
+                        icon.name: "list-add"
                         icon.source: "qrc:/icons/add.svg"
                         onClicked: view.controller.accessoryButtonTapped(index)
                         Accessible.name: qsTr("Добавить в плейлист")
@@ -217,6 +218,7 @@ Item {
                     // Deleting takes two taps: this one uncovers the delete button.
                     ToolButton {
                         objectName: "deleteToggle"
+                        icon.name: "edit-delete"
                         icon.source: "qrc:/icons/delete.svg"
                         onClicked: row.swipe.position < 0 ? row.swipe.close() : row.swipe.open(SwipeDelegate.Right)
                         Accessible.name: model.deleteTitle

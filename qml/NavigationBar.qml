@@ -27,6 +27,7 @@ ToolBar {
         ToolButton {
             objectName: "backButton"
             text: qsTr("Назад")
+            icon.name: "go-previous"
             icon.source: "qrc:/icons/back.svg"
             onClicked: bar.back()
             Accessible.name: qsTr("Назад")

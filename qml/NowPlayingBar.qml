@@ -65,6 +65,7 @@ Pane {
 
         ToolButton {
             objectName: "nowPlayingShuffle"
+            icon.name: "media-playlist-shuffle"
             icon.source: "qrc:/icons/shuffle.svg"
             checkable: true
             checked: Audio_Playlist.playRandomMusic
@@ -75,6 +76,7 @@ Pane {
         }
         ToolButton {
             objectName: "nowPlayingPrevious"
+            icon.name: "media-skip-backward"
             icon.source: "qrc:/icons/previous.svg"
             onClicked: NowPlaying.previous()
             Accessible.name: qsTr("Предыдущая")
@@ -83,18 +85,21 @@ Pane {
             objectName: "nowPlayingPlayPause"
             highlighted: true
             enabled: NowPlaying.canPlay
+            icon.name: NowPlaying.playing ? "media-playback-pause" : "media-playback-start"
             icon.source: NowPlaying.playing ? "qrc:/icons/pause.svg" : "qrc:/icons/play.svg"
             onClicked: NowPlaying.togglePlayPause()
             Accessible.name: NowPlaying.playing ? qsTr("Пауза") : qsTr("Играть")
         }
         ToolButton {
             objectName: "nowPlayingNext"
+            icon.name: "media-skip-forward"
             icon.source: "qrc:/icons/next.svg"
             onClicked: NowPlaying.next()
             Accessible.name: qsTr("Следующая")
         }
         ToolButton {
             objectName: "nowPlayingRepeat"
+            icon.name: "media-playlist-repeat"
             icon.source: "qrc:/icons/repeat.svg"
             checkable: true
             checked: Audio_Playlist.playRepeatMusic

@@ -117,6 +117,7 @@ Item {
             spacing: 2
             ToolButton {
                 objectName: "randomButton"
+                icon.name: "media-playlist-shuffle"
                 icon.source: "qrc:/icons/shuffle.svg"
                 Accessible.name: qsTr("Случайный порядок")
                 // playlist_shuffle_active.png / playlist_shuffle.png
@@ -125,30 +126,35 @@ Item {
             }
             ToolButton {
                 objectName: "backwardButton"
+                icon.name: "media-skip-backward"
                 icon.source: "qrc:/icons/previous.svg"
                 Accessible.name: qsTr("Предыдущая")
                 onClicked: view.controller.backwardButtonPressed()
             }
             ToolButton {
                 objectName: "playButton"
+                icon.name: "media-playback-start"
                 icon.source: "qrc:/icons/play.svg"
                 Accessible.name: qsTr("Играть")
                 onClicked: view.controller.playButtonPressed()
             }
             ToolButton {
                 objectName: "pauseButton"
+                icon.name: "media-playback-pause"
                 icon.source: "qrc:/icons/pause.svg"
                 Accessible.name: qsTr("Пауза")
                 onClicked: view.controller.pauseButtonPressed()
             }
             ToolButton {
                 objectName: "forwardButton"
+                icon.name: "media-skip-forward"
                 icon.source: "qrc:/icons/next.svg"
                 Accessible.name: qsTr("Следующая")
                 onClicked: view.controller.forwardButtonPressed()
             }
             ToolButton {
                 objectName: "repeatButton"
+                icon.name: "media-playlist-repeat"
                 icon.source: "qrc:/icons/repeat.svg"
                 Accessible.name: qsTr("Повтор")
                 opacity: view.controller.repeatButtonImage.indexOf("_active") >= 0 ? 1.0 : 0.35
@@ -156,6 +162,7 @@ Item {
             }
             ToolButton {
                 objectName: "additionButton"
+                icon.name: "open-menu"
                 icon.source: "qrc:/icons/menu.svg"
                 Accessible.name: qsTr("Меню плейлиста")
                 onClicked: view.controller.additionButtonPressed()
@@ -257,6 +264,7 @@ Item {
                         objectName: "moveUpButton"
                         visible: view.controller.editing && !row.confirming
                         enabled: index > 0
+                        icon.name: "go-up"
                         icon.source: "qrc:/icons/up.svg"
                         Accessible.name: qsTr("Переместить выше")
                         onClicked: view.controller.moveRow(index, index - 1)
@@ -265,6 +273,7 @@ Item {
                         objectName: "moveDownButton"
                         visible: view.controller.editing && !row.confirming
                         enabled: index < table.count - 1
+                        icon.name: "go-down"
                         icon.source: "qrc:/icons/down.svg"
                         Accessible.name: qsTr("Переместить ниже")
                         onClicked: view.controller.moveRow(index, index + 1)
@@ -335,6 +344,7 @@ Item {
                     objectName: "clearFieldButton"
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
+                    icon.name: "window-close"
                     icon.source: "qrc:/icons/close.svg"
                     Accessible.name: qsTr("Очистить поле")
                     onClicked: {

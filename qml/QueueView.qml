@@ -250,6 +250,7 @@ Item {
                 }
                 ToolButton {
                     objectName: "removeButton"
+                    icon.name: "window-close"
                     icon.source: "qrc:/icons/close.svg"
                     enabled: cell.entry.removable
                     onClicked: view.queue.removeButton(cell.entry.tag)

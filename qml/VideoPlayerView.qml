@@ -156,6 +156,7 @@ FocusScope {
             ToolButton {
                 objectName: "closeButton"
                 text: qsTr("Готово")
+                icon.name: "window-close"
                 icon.source: "qrc:/icons/close.svg"
                 onClicked: view.controller.closeWindow()
                 Accessible.name: qsTr("Закрыть видео")
@@ -163,6 +164,7 @@ FocusScope {
             Item { Layout.fillWidth: true }
             ToolButton {
                 objectName: "refreshButton"
+                icon.name: "view-refresh"
                 icon.source: "qrc:/icons/refresh.svg"
                 onClicked: view.controller.refreshWindow()
                 Accessible.name: qsTr("Начать сначала")
@@ -171,6 +173,7 @@ FocusScope {
             }
             ToolButton {
                 objectName: "fullScreenButton"
+                icon.name: view.fullScreen ? "view-restore" : "view-fullscreen"
                 icon.source: view.fullScreen ? "qrc:/icons/fullscreen-exit.svg" : "qrc:/icons/fullscreen.svg"
                 onClicked: view.fullScreenToggled()
                 Accessible.name: view.fullScreen ? qsTr("Выйти из полноэкранного режима") : qsTr("Во весь экран")
@@ -200,6 +203,7 @@ FocusScope {
             anchors.rightMargin: 8
             ToolButton {
                 objectName: "videoPlayPause"
+                icon.name: view.engine && view.engine.playing ? "media-playback-pause" : "media-playback-start"
                 icon.source: view.engine && view.engine.playing ? "qrc:/icons/pause.svg" : "qrc:/icons/play.svg"
                 icon.color: "white"
                 onClicked: view.engine.togglePause()

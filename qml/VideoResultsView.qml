@@ -164,6 +164,7 @@ Item {
             ToolButton {
                 objectName: "clearButton"
                 text: view.narrow ? "" : qsTr("Очистить")
+                icon.name: "edit-delete"
                 icon.source: "qrc:/icons/delete.svg"
                 display: view.narrow ? AbstractButton.IconOnly : AbstractButton.TextBesideIcon
                 Accessible.name: qsTr("Очистить")
@@ -270,6 +271,7 @@ Item {
                     }
                     ToolButton {
                         objectName: "queueButton"
+                        icon.name: "document-save"
                         icon.source: "qrc:/icons/download.svg"
                         icon.color: model.watched ? "#3b6494" : row.Material.foreground
                         onClicked: view.controller.accessoryButtonTapped(index)
