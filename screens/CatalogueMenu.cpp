@@ -36,8 +36,6 @@ QVariant CatalogueMenu::data(const QModelIndex &index, int role) const
         return QString::fromLatin1(row.screen);
     case TitleRole:
         return row.titled ? tr(row.name) : QString();
-    case AvailableRole:
-        return row.available;
     default:
         return {};
     }
@@ -45,9 +43,8 @@ QVariant CatalogueMenu::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> CatalogueMenu::roleNames() const
 {
-    return {{NameRole, "name"},          {DescriptionRole, "description"}, {IconRole, "icon"},
-            {CounterRole, "counter"},    {ScreenRole, "screen"},           {TitleRole, "title"},
-            {AvailableRole, "available"}};
+    return {{NameRole, "name"},       {DescriptionRole, "description"}, {IconRole, "icon"},
+            {CounterRole, "counter"}, {ScreenRole, "screen"},           {TitleRole, "title"}};
 }
 
 int CatalogueMenu::countFiles(const QString &folder, const QString &extension)

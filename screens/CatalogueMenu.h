@@ -12,15 +12,7 @@ class CatalogueMenu : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    enum Role {
-        NameRole = Qt::UserRole + 1,
-        DescriptionRole,
-        IconRole,
-        CounterRole,
-        ScreenRole,
-        TitleRole,
-        AvailableRole
-    };
+    enum Role { NameRole = Qt::UserRole + 1, DescriptionRole, IconRole, CounterRole, ScreenRole, TitleRole };
 
     struct Row
     {
@@ -28,8 +20,7 @@ public:
         const char *description;
         const char *icon;
         const char *screen;
-        bool titled;    // the opened screen takes the row's name as its title
-        bool available; // the screen exists in this build
+        bool titled; // the opened screen takes the row's name as its title
     };
 
     CatalogueMenu(const QList<Row> &rows, Settings *settings, QObject *parent);
