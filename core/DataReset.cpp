@@ -10,15 +10,27 @@ namespace DataReset {
 
 int deletePlaylistsAndRequests(const QString &root)
 {
+    // A folder of such a name is a playlist only where playlists are kept; elsewhere (a "Hits.tune" folder in
+    // the audio folder) it holds music, which this reset must not touch.
+    const QString rootPath = QDir(root).absolutePath();
+    const QString playlistsPath = QDir(rootPath).filePath(QStringLiteral("playlists"));
+    auto mayHoldPlaylistFolder = [&](const QFileInfo &info) {
+        const QString parent = info.absolutePath();
+        return parent == rootPath || parent == playlistsPath;
+    };
     // Collected first and deleted afterwards: the walk must not step into a folder it has just removed.
     QStringList matches;
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
-        const QString suffix = QFileInfo(path).suffix(); // text after the last dot, case kept
-        if (suffix == QLatin1String("tune") || suffix == QLatin1String("tuneplaylist"))
-            matches.append(path);
+        const QFileInfo info(path);
+        const QString suffix = info.suffix(); // text after the last dot, case kept
+        if (suffix != QLatin1String("tune") && suffix != QLatin1String("tuneplaylist"))
+            continue;
+        if (info.isDir() && !info.isSymLink() && !mayHoldPlaylistFolder(info))
+            continue;
+        matches.append(path);
     }
     // A folder before anything inside it, so that what it holds goes with it and is not counted on its own.
     std::sort(matches.begin(), matches.end(),

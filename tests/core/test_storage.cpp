@@ -179,20 +179,26 @@ TEST_F(DataResetTest, ClearAllDataRemovesOnlyPlaylistAndRequestFiles)
     EXPECT_TRUE(exists("playlists"));
 }
 
-TEST_F(DataResetTest, ClearAllDataRemovesFoldersNamedLikePlaylistsWithWhatTheyHold)
+TEST_F(DataResetTest, ClearAllDataRemovesPlaylistFoldersButNeverAFolderOfMusic)
 {
-    for (const char *folder : {"playlists/Old.tuneplaylist/inner", "audio/Mix.tune", "audio/Keep.TUNE"})
+    for (const char *folder :
+         {"playlists/Old.tuneplaylist/inner", "Root.tune", "audio/Mix.tune", "audio/Keep.TUNE"})
         ASSERT_TRUE(QDir(root).mkpath(QString::fromUtf8(folder)));
     touch(root + "/playlists/Old.tuneplaylist/inner/a.tune");
     touch(root + "/audio/Mix.tune/song.mp3");
+    touch(root + "/audio/Mix.tune/inside.tune");
     QTemporaryDir outside;
     touch(outside.filePath("kept.mp3"));
     ASSERT_TRUE(QFile::link(outside.path(), root + "/audio/Link.tune"));
 
-    // Four files, two folders and the link (counted once each; what the folders held goes with them).
-    EXPECT_EQ(DataReset::deletePlaylistsAndRequests(root), 7);
+    // Five files, the two folders where playlists live and the link (counted once each; what the folders held
+    // goes with them).
+    EXPECT_EQ(DataReset::deletePlaylistsAndRequests(root), 8);
     EXPECT_FALSE(exists("playlists/Old.tuneplaylist"));
-    EXPECT_FALSE(exists("audio/Mix.tune"));
+    EXPECT_FALSE(exists("Root.tune"));
+    // A folder of that name among the media holds music: it stays with its music, only the file goes.
+    EXPECT_TRUE(exists("audio/Mix.tune/song.mp3"));
+    EXPECT_FALSE(exists("audio/Mix.tune/inside.tune"));
     EXPECT_FALSE(QFileInfo(root + "/audio/Link.tune").isSymLink());
     EXPECT_TRUE(QFileInfo::exists(outside.filePath("kept.mp3"))); // a link goes, not what it points to
     EXPECT_TRUE(exists("audio/Keep.TUNE"));
