@@ -20,7 +20,13 @@ int albumTracks(const QStringList &args, const Cli::Options &)
     if (args.size() != 1)
         return Cli::usage(QStringLiteral("album-tracks needs one ALBUM_ID"));
     const QStringList tracks = LastFm::albumTracks(args.first()).value_or(QStringList());
-    for (const AudioRecord &r : LastFm::findTracks(tracks))
+    QList<AudioRecord> records;
+    try {
+        records = LastFm::findTracks(tracks);
+    } catch (const LastFm::NoAnswer &) {
+        return Cli::IoFailure; // the dispatcher names the request that got no answer
+    }
+    for (const AudioRecord &r : std::as_const(records))
         Cli::printLine(Cli::jsonArray({r.duration, r.url, r.title, r.artist, r.tag, r.aid, r.oid}));
     return Cli::Ok;
 }

@@ -20,7 +20,9 @@ struct Options
     QString uid;
     QString email;
     QString password;
-    bool hasSid = false;
+    bool hasSid = false;       // --sid SID or --sid -
+    bool sidFromStdin = false; // --sid -
+    bool hasUid = false;
     bool hasCredentials = false;
     bool hasPassword = false;       // --password P
     bool passwordFromStdin = false; // --password -
@@ -57,13 +59,19 @@ QList<Command> videoCommands();
 QList<Command> downloadCommands();
 QList<Command> friendsCommands();
 QList<Command> albumCommands();
+// The usage on standard error after `problem`: exit code 2. help(): the same text on standard output, 0.
 int usage(const QString &problem = QString());
+int help();
 
-// One line of standard input without its line end (the terminal's echo off meanwhile); nothing at end of
-// input.
+// One line of standard input without its line end (the terminal's echo off meanwhile, `prompt` shown on a
+// terminal); nothing at end of input.
+std::optional<QString> readSecretLine(const char *prompt);
 std::optional<QString> readPasswordLine();
 // The password the options give: --password - (standard input), --password P, else the environment variable
 // MELODROP_PASSWORD; nothing when none of them does.
 std::optional<QString> password(const Options &options);
+// The session identifier the options give: --sid - (standard input), else --sid SID or MELODROP_SID (which
+// main takes when only --uid is given); nothing when none of them does.
+std::optional<QString> sessionId(const Options &options);
 
 } // namespace Cli

@@ -1,5 +1,6 @@
-// Where the command-line client takes the password from. A password on the command line is readable by every
-// user of the machine in the process list, so standard input and the environment come first.
+// Where the command-line client takes its secrets from: the password and the session identifier. Either given
+// on the command line is readable by every user of the machine in the process list, so standard input and the
+// environment come first.
 #include "Cli.h"
 
 #include <cstdio>
@@ -16,7 +17,7 @@ namespace {
 class HiddenInput
 {
 public:
-    HiddenInput()
+    explicit HiddenInput(const char *prompt)
     {
         if (!::isatty(STDIN_FILENO) || ::tcgetattr(STDIN_FILENO, &m_saved) != 0)
             return;
@@ -24,7 +25,7 @@ public:
         quiet.c_lflag &= ~tcflag_t(ECHO);
         m_active = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
         if (m_active)
-            std::fputs("Password: ", stderr);
+            std::fputs(prompt, stderr);
     }
     ~HiddenInput()
     {
@@ -43,9 +44,9 @@ private:
 
 } // namespace
 
-std::optional<QString> readPasswordLine()
+std::optional<QString> readSecretLine(const char *prompt)
 {
-    const HiddenInput hidden;
+    const HiddenInput hidden(prompt);
     std::string line;
     bool gotAnything = false;
     for (int c = std::getc(stdin); c != EOF; c = std::getc(stdin)) {
@@ -61,6 +62,11 @@ std::optional<QString> readPasswordLine()
     return QString::fromStdString(line);
 }
 
+std::optional<QString> readPasswordLine()
+{
+    return readSecretLine("Password: ");
+}
+
 std::optional<QString> password(const Options &options)
 {
     if (options.passwordFromStdin)
@@ -69,6 +75,15 @@ std::optional<QString> password(const Options &options)
         return options.password;
     if (qEnvironmentVariableIsSet("MELODROP_PASSWORD"))
         return qEnvironmentVariable("MELODROP_PASSWORD");
+    return std::nullopt;
+}
+
+std::optional<QString> sessionId(const Options &options)
+{
+    if (options.sidFromStdin)
+        return readSecretLine("Session: ");
+    if (options.hasSid)
+        return options.sid;
     return std::nullopt;
 }
 

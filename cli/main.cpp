@@ -51,20 +51,34 @@ QString jsonArray(const QStringList &texts)
     return array.toCompactJson();
 }
 
+namespace {
+QString usageText()
+{
+    QString text =
+        QStringLiteral("usage: melodrop-cli [--service-base URL] [--root DIR] "
+                       "[--sid SID|- --uid UID | --email E [--password -|P]] COMMAND ARGS\n"
+                       "--password - reads the password from standard input; without --password it "
+                       "comes from MELODROP_PASSWORD\n--sid - reads the session from standard input; "
+                       "--uid without --sid takes it from MELODROP_SID\ncommands:\n");
+    for (const Command &command : commands())
+        text += QStringLiteral("  %1 %2\n")
+                    .arg(QString::fromUtf8(command.name), QString::fromUtf8(command.usage));
+    return text;
+}
+} // namespace
+
 int usage(const QString &problem)
 {
     if (!problem.isEmpty())
         std::fprintf(stderr, "melodrop-cli: %s\n", problem.toUtf8().constData());
-    QString text =
-        QStringLiteral("usage: melodrop-cli [--service-base URL] [--root DIR] "
-                       "[--sid SID --uid UID | --email E [--password -|P]] COMMAND ARGS\n"
-                       "--password - reads the password from standard input; without --password it "
-                       "comes from MELODROP_PASSWORD\ncommands:\n");
-    for (const Command &command : commands())
-        text += QStringLiteral("  %1 %2\n")
-                    .arg(QString::fromUtf8(command.name), QString::fromUtf8(command.usage));
-    std::fputs(text.toUtf8().constData(), stderr);
+    std::fputs(usageText().toUtf8().constData(), stderr);
     return UsageError;
+}
+
+int help()
+{
+    std::fputs(usageText().toUtf8().constData(), stdout);
+    return Ok;
 }
 
 namespace {
@@ -152,7 +166,7 @@ int main(int argc, char *argv[])
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
         if (option == QLatin1String("--help"))
-            return Cli::usage();
+            return Cli::help();
         if (args.isEmpty())
             return Cli::usage(QStringLiteral("%1 needs a value").arg(option));
         const QString value = args.takeFirst();
@@ -160,10 +174,12 @@ int main(int argc, char *argv[])
             options.serviceBase = value;
         else if (option == QLatin1String("--root"))
             options.root = value;
+        else if (option == QLatin1String("--sid") && value == QLatin1String("-"))
+            options.sidFromStdin = true, options.hasSid = true;
         else if (option == QLatin1String("--sid"))
             options.sid = value, options.hasSid = true;
         else if (option == QLatin1String("--uid"))
-            options.uid = value;
+            options.uid = value, options.hasUid = true;
         else if (option == QLatin1String("--email"))
             options.email = value, options.hasCredentials = true;
         else if (option == QLatin1String("--password") && value == QLatin1String("-"))
@@ -175,6 +191,10 @@ int main(int argc, char *argv[])
     }
     if (args.isEmpty())
         return Cli::usage(QStringLiteral("no command given"));
+    // --uid alone takes the session identifier from MELODROP_SID.
+    if (options.hasUid && !options.hasSid && !options.hasCredentials &&
+        qEnvironmentVariableIsSet("MELODROP_SID"))
+        options.sid = qEnvironmentVariable("MELODROP_SID"), options.hasSid = true;
     if (options.hasSid && options.hasCredentials)
         return Cli::usage(QStringLiteral("give either --sid/--uid or --email/--password"));
     if (!options.serviceBase.isEmpty() && !ServiceEndpoints::useServiceBase(options.serviceBase))
@@ -188,7 +208,10 @@ int main(int argc, char *argv[])
             continue;
         GlobalData *global = GlobalData::sharedGlobalData();
         if (options.hasSid) {
-            global->setVksid(options.sid);
+            const std::optional<QString> sid = Cli::sessionId(options);
+            if (!sid)
+                return Cli::usage(QStringLiteral("--sid - found no line on standard input"));
+            global->setVksid(*sid);
             global->setVkuid(options.uid);
         } else if (command.needsSession) {
             if (!options.hasCredentials)
@@ -206,7 +229,7 @@ int main(int argc, char *argv[])
         const int code = command.run(args, options);
         // One rule for every command (see net/Http.h): a request that got no answer at all is a failure, not
         // an empty result.
-        if (code == Cli::Ok && Http::unansweredRequests() > 0) {
+        if ((code == Cli::Ok || code == Cli::IoFailure) && Http::unansweredRequests() > 0) {
             Log::line(QStringLiteral("Нет ответа сервиса: ") + Http::firstUnansweredCause());
             return Cli::IoFailure;
         }

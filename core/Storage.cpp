@@ -19,6 +19,12 @@ QString clearFileName(const QString &name, int limit, const QString &fallback)
         static const char16_t forbidden[] = u"\\/:*?\"<>|";
         for (const char16_t c : std::u16string_view(forbidden))
             result.remove(QChar(c));
+        // Control characters and line separators too: a name printed in a listing or on a terminal must
+        // stay one line and must not steer the terminal.
+        result.removeIf([](QChar c) {
+            return c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+                   c == QChar::ParagraphSeparator;
+        });
         result = Text::trimmed(result);
         return result.isEmpty() ? fallback : result;
     } catch (...) {

@@ -121,7 +121,10 @@ void appendJsonString(QString &out, const QString &s)
     };
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = data[i];
-        if (c >= 0x20 && c != u'"' && c != u'\\' && (c < 0xD800 || c > 0xDFFF))
+        // Besides what JSON requires, DEL, the C1 controls and the two Unicode line separators go out
+        // escaped: a printed line must stay one line and must not steer a terminal.
+        if (c >= 0x20 && c != u'"' && c != u'\\' && (c < 0xD800 || c > 0xDFFF) && (c < 0x7F || c > 0x9F) &&
+            c != 0x2028 && c != 0x2029)
             continue;
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < size && data[i + 1] >= 0xDC00 && data[i + 1] <= 0xDFFF) {
             ++i; // a proper pair goes out as it is
@@ -152,7 +155,7 @@ void appendJsonString(QString &out, const QString &s)
             out.append(QLatin1String("\\t"));
             break;
         default:
-            // Other control characters and unpaired surrogates, which have no raw form.
+            // Other control characters, the line separators and unpaired surrogates.
             appendHex4(out, c);
             break;
         }

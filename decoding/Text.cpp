@@ -272,8 +272,13 @@ std::optional<QString> decodePercentEscapes(const QString &text)
         }
         const int high = i + 2 < size ? hexValue(data[i + 1]) : -1;
         const int low = i + 2 < size ? hexValue(data[i + 2]) : -1;
-        if (high < 0 || low < 0)
-            return std::nullopt;
+        if (high < 0 || low < 0) {
+            // No escape begins here ("100% Pure"): the sign is a character of the text.
+            if (!flushRun())
+                return std::nullopt;
+            out += u'%';
+            continue;
+        }
         run += char(high * 16 + low);
         i += 2;
     }

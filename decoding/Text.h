@@ -27,8 +27,9 @@ QString percentEscape(const QString &text);
 // escapes.
 QString escapeQuery(const QString &text);
 
-// Per cent escapes ("%D0%B0") decoded: each run of escapes is read as UTF-8 bytes, other characters stay.
-// Nothing when a "%" is not followed by two hexadecimal digits or a run is no valid UTF-8.
+// Per cent escapes ("%D0%B0") decoded: each run of escapes is read as UTF-8 bytes, other characters stay; a
+// "%" not followed by two hexadecimal digits is no escape and stays as it is. Nothing when a run of escapes
+// is no valid UTF-8.
 std::optional<QString> decodePercentEscapes(const QString &text);
 
 // Windows-1251 (code page 1251) bytes to text; bytes the code page leaves undefined (0x98) become U+FFFD.

@@ -233,13 +233,13 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
         const QList<AudioRecord> found =
             VKontakteWorks::searchAudioWithOffset(text, 0, sort).value_or(QList<AudioRecord>());
         if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
-            showUnanswered(hud);
+            hud->reportServiceUnavailable();
             link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
             return;
         }
         link.run([&](AudioResults &screen) {
             if (found.size() % 100 != 0)
-                global->audioSearchOffset = 10; // a short page is the last one
+                global->audioSearchOffset = lastPageOffset; // a short page is the last one
             screen.list().append(found);
             screen.reloadAudioTable();
         });
@@ -257,7 +257,7 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
     const QList<AudioRecord> loaded =
         VKontakteWorks::getAudioWithJSON(text, requestKind).value_or(QList<AudioRecord>());
     if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
-        showUnanswered(hud);
+        hud->reportServiceUnavailable();
         link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
         return;
     }
@@ -279,16 +279,6 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
     link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
 }
 
-void AudioResults::showUnanswered(ProgressOverlay *hud)
-{
-    // Nobody answered: that is not an empty list, and the overlay says so.
-    Pacing::pause(1);
-    hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(tr("Ошибка"));
-    hud->setDetailsLabelText(tr("Сервис недоступен"));
-    Pacing::pause(1);
-}
-
 void AudioResults::doAudioSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text, int sort)
 {
     GlobalData *global = GlobalData::sharedGlobalData();
@@ -305,13 +295,13 @@ void AudioResults::doAudioSearchOffset(const Link &link, ProgressOverlay *hud, c
                     global->audioSearchOffset = offset - 1;
             }))
             return;
-        showUnanswered(hud);
+        hud->reportServiceUnavailable();
         link.run([](AudioResults &screen) { screen.setAddingRecords(false); });
         return;
     }
     if (!link.run([&](AudioResults &screen) {
             if (found.size() % 100 != 0)
-                global->audioSearchOffset = 10;
+                global->audioSearchOffset = lastPageOffset;
             screen.list().append(found);
         }))
         return;

@@ -43,6 +43,8 @@ public:
     Q_ENUM(Kind)
     enum AlertTag { PreviewAlert = 1, ConfirmationAlert = 2 };
     enum ScrollPosition { Top = 0, Middle = 1 };
+    // A search position past every further page: the list ends here (a short page, or an album's tracks).
+    static constexpr int lastPageOffset = 10;
 
     AudioResults(Kind kind, QObject *parent);
     ~AudioResults() override;
@@ -124,8 +126,6 @@ private:
     static void doAudioSearch(const Link &link, ProgressOverlay *hud, Kind kind, const QString &text,
                               int sort);
     static void doAudioSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text, int sort);
-    // The request got no answer at all: the overlay shows "Ошибка" / "Сервис недоступен" for a while.
-    static void showUnanswered(ProgressOverlay *hud);
     void reloadAudioTable();
     void setSearchBusy(bool busy);
     void setTableBusy(bool busy);

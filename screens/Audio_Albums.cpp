@@ -5,6 +5,7 @@
 #include "core/PropertyList.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
+#include "screens/AudioResults.h"
 #include "service/LastFm.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
@@ -93,8 +94,7 @@ void Audio_Albums::searchBarSearchButtonClicked()
                     [](ProgressOverlay *) { Pacing::pause(1); });
         return;
     }
-    GlobalData::sharedGlobalData()->audioAlbumsArray.clear();
-    m_model->reload();
+    // The list is replaced once an answer is in: a search that nobody answered changes nothing.
     const QString query = m_searchText;
     showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
                 [link = Link(this), query](ProgressOverlay *hud) { doAlbumsSearch(link, hud, query); });
@@ -109,15 +109,27 @@ void Audio_Albums::searchBarCancelButtonClicked()
 void Audio_Albums::doAlbumsSearch(const Link &link, ProgressOverlay *hud, const QString &query)
 {
     QList<AlbumRecord> found;
+    bool answered = true;
     try {
-        const QString answer = LastFm::albumSearchAnswer(query);
+        QString answer;
+        try {
+            answer = LastFm::albumSearchAnswer(query);
+        } catch (const LastFm::NoAnswer &) {
+            answered = false;
+        }
         Pacing::pause(1);
         hud->setLabelText(tr("Разбор данных..."));
-        found = LastFm::readAlbums(answer);
+        if (answered)
+            found = LastFm::readAlbums(answer);
     } catch (...) {
         // Whatever went wrong, the albums read so far go with it and the search ends as usual.
         Log::line(QString::fromUtf8(Session::errorLogLine));
         found.clear();
+    }
+    if (!answered) {
+        hud->reportServiceUnavailable();
+        link.run([](Audio_Albums &screen) { screen.reloadAudioTable(); });
+        return;
     }
     qsizetype count = 0;
     if (!link.run([&](Audio_Albums &) {
@@ -173,10 +185,23 @@ void Audio_Albums::doAlbumAudioSearch(const Link &link, ProgressOverlay *hud, co
         if (!link.run(work))
             throw ScreenGone{};
     };
+    // The search screen's list as it was, given back when a request gets no answer: an outage changes
+    // nothing there.
+    QList<AudioRecord> listBefore;
+    if (!link.run([&](Audio_Albums &) { listBefore = global->audioFoundArray; }))
+        return;
     try {
-        const QString answer = LastFm::trackListAnswer(albumId);
+        QString answer;
+        bool answered = true;
+        try {
+            answer = LastFm::trackListAnswer(albumId);
+        } catch (const LastFm::NoAnswer &) {
+            answered = false;
+        }
         Pacing::pause(1);
         hud->setLabelText(tr("Разбор данных..."));
+        if (!answered)
+            throw LastFm::NoAnswer("no answer to the track list");
         const QStringList tracks = LastFm::readTracks(answer);
         step([&](Audio_Albums &screen) { screen.m_albumAudioArray = tracks; });
         Pacing::pause(1);
@@ -194,8 +219,17 @@ void Audio_Albums::doAlbumAudioSearch(const Link &link, ProgressOverlay *hud, co
         step([&](Audio_Albums &) {
             global->audioFoundArray.clear();
             global->audioFoundArray.append(tempSongsArray);
+            // The search screen shows an album now: scrolling to its end must not append a page of the
+            // query it remembers from before.
+            global->audioSearchOffset = AudioResults::lastPageOffset;
         });
     } catch (const ScreenGone &) {
+        return;
+    } catch (const LastFm::NoAnswer &) {
+        // The album is not opened with tracks missing: the overlay says the service is unavailable.
+        if (!link.run([&](Audio_Albums &) { global->audioFoundArray = listBefore; }))
+            return;
+        hud->reportServiceUnavailable();
         return;
     } catch (...) {
         Log::line(QString::fromUtf8(Session::errorLogLine));

@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "decoding/Text.h"
+#include "net/Http.h"
 #include "service/VKontakteWorks.h"
 
 #include <QClipboard>
@@ -79,9 +80,15 @@ void Friends_and_Groups::load(bool friends)
     }
     // The load reaches the screen only through the link: the screen may be closed while it runs.
     showOverlay(tr("Выполняется поиск..."), QString(), false,
-                [link = ScreenLink<Friends_and_Groups>(this), friends](ProgressOverlay *) {
+                [link = ScreenLink<Friends_and_Groups>(this), friends](ProgressOverlay *hud) {
+                    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
                     const std::optional<QStringList> records =
                         friends ? VKontakteWorks::getSelfFriends() : VKontakteWorks::getSelfGroups();
+                    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+                        // Nobody answered: the list shown stays as it was.
+                        hud->reportServiceUnavailable();
+                        return;
+                    }
                     if (!link.run([&records](Friends_and_Groups &) {
                             QStringList &list = GlobalData::sharedGlobalData()->friendsGroupsArray;
                             list.clear();

@@ -68,6 +68,15 @@ ProgressOverlay *ProgressOverlay::withTexts(QObject *view, const QString &label,
 
 ProgressOverlay::~ProgressOverlay() = default;
 
+void ProgressOverlay::reportServiceUnavailable()
+{
+    Pacing::pause(1);
+    setMode(CustomView);
+    setLabelText(tr("Ошибка"));
+    setDetailsLabelText(tr("Сервис недоступен"));
+    Pacing::pause(1);
+}
+
 int ProgressOverlay::mode() const
 {
     QMutexLocker lock(&m_stateMutex);

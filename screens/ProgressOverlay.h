@@ -61,6 +61,11 @@ public:
 
     QObject *view() const { return m_view; }
 
+    // Called from an operation whose request got no answer at all: after a second the overlay says
+    // "Ошибка" / "Сервис недоступен" without its activity indicator, and keeps saying it for another second.
+    // That is no empty result, and nothing of the screen's list changes.
+    void reportServiceUnavailable();
+
     int mode() const;
     void setMode(int mode);
     QString labelText() const;

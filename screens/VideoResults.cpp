@@ -223,7 +223,7 @@ void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind ki
         const QList<VideoRecord> found =
             VKontakteWorks::searchVideoWithOffset(text, 0, quality, sort).value_or(QList<VideoRecord>());
         if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
-            showUnanswered(hud);
+            hud->reportServiceUnavailable();
             link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
             return;
         }
@@ -241,7 +241,7 @@ void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind ki
                              : VKontakteWorks::getVideoWithJSON(text, kind == Personal ? 0 : 1))
             .value_or(QList<VideoRecord>());
     if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
-        showUnanswered(hud);
+        hud->reportServiceUnavailable();
         link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
         return;
     }
@@ -263,16 +263,6 @@ void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind ki
     link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
 }
 
-void VideoResults::showUnanswered(ProgressOverlay *hud)
-{
-    // Nobody answered: that is not an empty list, and the overlay says so.
-    Pacing::pause(1);
-    hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(tr("Ошибка"));
-    hud->setDetailsLabelText(tr("Сервис недоступен"));
-    Pacing::pause(1);
-}
-
 void VideoResults::doVideoSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text,
                                        int quality, int sort)
 {
@@ -291,7 +281,7 @@ void VideoResults::doVideoSearchOffset(const Link &link, ProgressOverlay *hud, c
                     global->videoSearchOffset = offset - 1;
             }))
             return;
-        showUnanswered(hud);
+        hud->reportServiceUnavailable();
         link.run([](VideoResults &screen) { screen.setAddingRecords(false); });
         return;
     }
@@ -366,7 +356,7 @@ void VideoResults::doGetLink(const Link &link, ProgressOverlay *hud, const Video
     const QString found = VKontakteWorks::getVideoLink(record.key);
     if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
         // Nobody answered, so nothing is known about the video: it stays in the list for another try.
-        showUnanswered(hud);
+        hud->reportServiceUnavailable();
         return;
     }
     if (!link.run([&](VideoResults &screen) {

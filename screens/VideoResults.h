@@ -134,8 +134,6 @@ private:
     // doGetLinkAndShow (WatchAlert) and doGetLinkAndAddToQueue (QueueAlert).
     static void doGetLink(const Link &link, ProgressOverlay *hud, const VideoRecord &record,
                           AlertTag purpose);
-    // The request got no answer at all: the overlay shows "Ошибка" / "Сервис недоступен" for a while.
-    static void showUnanswered(ProgressOverlay *hud);
     void reloadVideoTable();
     void linkFindingFinished();
     void linkFindingFinishedError();

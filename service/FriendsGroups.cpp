@@ -31,8 +31,8 @@ QString entryText(const Json::Value &value)
 }
 
 // Cuts the text at the comma before `"<key>"` and closes the object again: the request lists that follow
-// "all" are not wanted.
-void dropFrom(QString &text, QStringView quotedKey, bool logText)
+// "all" are not wanted. The text is the user's friends list: it is never written to the log.
+void dropFrom(QString &text, QStringView quotedKey)
 {
     const qsizetype at = text.indexOf(quotedKey);
     if (at < 0)
@@ -41,8 +41,6 @@ void dropFrom(QString &text, QStringView quotedKey, bool logText)
         throw AudioPage::MissingMarker(quotedKey.toString());
     text.truncate(at - 1);
     text += QLatin1Char('}');
-    if (logText)
-        Log::line(text);
 }
 
 // Reads "all" of the parsed text: a list of entries, each giving name, number and picture at the positions
@@ -93,8 +91,8 @@ std::optional<QStringList> readFriends(const QString &body)
     try {
         QString text =
             AudioPage::upTo(AudioPage::from(Text::removeControlCharacters(body), u"{"), u"<!>").toString();
-        dropFrom(text, u"\"all_requests\"", true);
-        dropFrom(text, u"\"requests\"", false);
+        dropFrom(text, u"\"all_requests\"");
+        dropFrom(text, u"\"requests\"");
         // The object's texts are single-quoted script strings; as JSON they need double quotes.
         text.replace(QLatin1Char('\''), QLatin1Char('"'));
         if (text == QLatin1String("{}"))

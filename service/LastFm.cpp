@@ -77,7 +77,7 @@ QString request(const QString &pathAndQuery)
         Http::get(ServiceEndpoints::current().lastfmBase + pathAndQuery,
                   {{QByteArrayLiteral("Accept-Encoding"), QByteArrayLiteral("gzip")}}, TimeoutSeconds);
     if (!response.received)
-        throw LastFm::Unreadable("no answer");
+        throw LastFm::NoAnswer("no answer");
     return decodeAnswer(response.body);
 }
 
@@ -138,6 +138,8 @@ QStringList LastFm::readTracks(const QString &answer)
     const QList<const Json::Value *> elements = elementsOf(
         member(member(member(value ? &*value : nullptr, "playlist"), "trackList"), "track"), &single);
     for (const Json::Value *track : elements) {
+        if (tracks.size() == maxAlbumTracks)
+            break;
         const QString title = cleaned(track, "title", false, Empty::Unknown);
         const QString creator = cleaned(track, "creator", false, Empty::Unknown);
         tracks.append(creator + QStringLiteral(" - ") + title);
@@ -165,8 +167,11 @@ QList<AudioRecord> LastFm::findTracks(const QStringList &tracks, const TrackSear
         if (steps.searching)
             steps.searching(k, n);
         const QString &track = tracks.at(k - 1);
+        const int unansweredBefore = Http::unansweredRequestsOnThisThread();
         const QList<AudioRecord> hits =
             VKontakteWorks::searchAudioWithOffset(track, 0, TrackSearchSort).value_or(QList<AudioRecord>());
+        if (Http::unansweredRequestsOnThisThread() != unansweredBefore)
+            throw NoAnswer("no answer to the search for a track");
         if (steps.found)
             steps.found(hits);
         if (const std::optional<AudioRecord> record = pickRecord(track, hits))

@@ -142,6 +142,38 @@ TEST_F(CliTest, ThePasswordComesFromStandardInputTheEnvironmentOrTheCommandLine)
     }
 }
 
+TEST_F(CliTest, TheSessionComesFromStandardInputOrTheEnvironmentAsWell)
+{
+    const Sandbox::Account account = Sandbox::defaultAccount();
+    const CliRun login = cli(withBase({"login", QString::fromStdString(account.email), "-"}),
+                             QByteArray::fromStdString(account.password) + "\n");
+    ASSERT_EQ(login.exitCode, 0) << login.err.toStdString();
+    const QString sid = QJsonDocument::fromJson(login.out.toUtf8()).object().value("vksid").toString();
+    ASSERT_FALSE(sid.isEmpty());
+    const QString uid = QString::fromStdString(account.uid);
+
+    // The session need not stand in the process list: "--sid -" reads it, "--uid" alone takes MELODROP_SID.
+    const CliRun fromInput =
+        cli(withBase({"--sid", "-", "--uid", uid, "audio-list", uid, "--kind", "0"}), sid.toUtf8() + "\n");
+    EXPECT_EQ(fromInput.exitCode, 0) << fromInput.err.toStdString();
+    EXPECT_FALSE(fromInput.out.isEmpty());
+    {
+        EnvironmentScope environment("MELODROP_SID", sid.toUtf8());
+        const CliRun fromEnvironment = cli(withBase({"--uid", uid, "audio-list", uid, "--kind", "0"}));
+        EXPECT_EQ(fromEnvironment.exitCode, 0) << fromEnvironment.err.toStdString();
+        EXPECT_EQ(fromEnvironment.out, fromInput.out); // the same list, the same tags
+    }
+    // Asked for on standard input and not there: a usage error, no request made with an empty session.
+    EXPECT_EQ(cli(withBase({"--sid", "-", "--uid", uid, "audio-list", uid, "--kind", "0"})).exitCode, 2);
+}
+
+TEST_F(CliTest, HelpIsNoError)
+{
+    const CliRun run = cli({"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.startsWith("usage: melodrop-cli")) << run.out.toStdString();
+}
+
 TEST_F(CliTest, APasswordThatIsNowhereIsAUsageError)
 {
     const QString email = QString::fromStdString(Sandbox::defaultAccount().email);

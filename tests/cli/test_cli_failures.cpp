@@ -47,7 +47,7 @@ QList<QPair<QString, QString>> commandTable()
 {
     QList<QPair<QString, QString>> table;
     const CliRun help = TestSupport::runCli({"--help"});
-    const QStringList lines = help.err.split(QLatin1Char('\n'));
+    const QStringList lines = help.out.split(QLatin1Char('\n'));
     const qsizetype start = lines.indexOf(QStringLiteral("commands:"));
     for (qsizetype i = start + 1; start >= 0 && i < lines.size(); ++i) {
         const QString line = lines.at(i);

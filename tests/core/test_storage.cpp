@@ -34,6 +34,12 @@ TEST(FileNames, DownloadAndPlaylistCleaners)
     const QString slashes = QString(60, QLatin1Char('z')) + QStringLiteral("////abc");
     EXPECT_EQ(Storage::clearPlaylistFileName(slashes), QString(60, QLatin1Char('z')));
 
+    // Control characters are no part of a name: a name stays one line on any terminal and in any listing.
+    EXPECT_EQ(
+        Storage::clearDownloadFileName(QStringLiteral("Line\none\tTab\u001b[31mRed\u007f\u009b2J\u2028End")),
+        QStringLiteral("LineoneTab[31mRed2JEnd"));
+    EXPECT_EQ(Storage::clearPlaylistFileName(QStringLiteral("\u0000\r\n")), QStringLiteral("Без названия"));
+
     // Inner spaces stay; Unicode spaces and U+0085 at the ends go.
     EXPECT_EQ(Storage::clearDownloadFileName(QStringLiteral("\u00a0Кино – Группа крови\u0085")),
               QStringLiteral("Кино – Группа крови"));

@@ -562,12 +562,16 @@ TEST(JsonCompactOutput, ValuesMadeInCode)
     list.append(Value::floating(0.1));
     list.append(Value::floating(-2.0));
     list.append(Value::floating(1e300 * 1e300));
-    list.append(Value::string(QString(QChar(0xD800)) + QStringLiteral("\b\f\r\x7f")));
+    list.append(Value::string(QString(QChar(0xD800)) + QStringLiteral("\b\f\r\x7f") + QChar(0x9B) +
+                              QChar(0x2028) + QStringLiteral("é")));
     list.append(Value::decimal(QStringLiteral("12345678901234567890")));
     list.append(Value::boolean(true));
     list.append(Value());
-    EXPECT_EQ(list.toCompactJson(),
-              QStringLiteral("[0.1,-2,1e999,\"\\ud800\\b\\f\\r\x7f\",12345678901234567890,true,null]"));
+    EXPECT_EQ(
+        list.toCompactJson(),
+        // DEL, a C1 control and a line separator are escaped too: a printed line stays one line.
+        QStringLiteral("[0.1,-2,1e999,\"\\ud800\\b\\f\\r\\u007f\\u009b\\u2028é\",12345678901234567890,true,"
+                       "null]"));
     EXPECT_EQ(Value().toCompactJson(), QStringLiteral("null"));
 }
 

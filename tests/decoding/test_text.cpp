@@ -227,14 +227,17 @@ TEST(TextPercentDecoding, RunsOfEscapesAreUtf8)
         {"%F0%9F%98%80", QString::fromUtf8("\xF0\x9F\x98\x80")},
         {"+%2B+", QStringLiteral("+++")}, // plus signs are not spaces here
         {"&#37;20", QStringLiteral("&#37;20")},
-        {"50%", std::nullopt},       // cut-off escape
-        {"%4", std::nullopt},        // one digit
-        {"100% Pure", std::nullopt}, // no digits
-        {"%ZZ", std::nullopt},       // no hexadecimal digits
-        {"%C3", std::nullopt},       // a lead byte alone
-        {"%C3x%A9", std::nullopt},   // a sequence broken by a plain character
-        {"%80", std::nullopt},       // a continuation byte alone
-        {"%C0%AF", std::nullopt},    // overlong form
+        // A sign that begins no escape is a character.
+        {"50%", QStringLiteral("50%")},
+        {"%4", QStringLiteral("%4")},
+        {"100% Pure", QStringLiteral("100% Pure")},
+        {"%ZZ", QStringLiteral("%ZZ")},
+        {"%D0%9A%%D0%B8", QStringLiteral("К%и")}, // between two runs, which are read apart
+        {"%C3%", std::nullopt},                   // a run cut short by a lone sign is still broken
+        {"%C3", std::nullopt},                    // a lead byte alone
+        {"%C3x%A9", std::nullopt},                // a sequence broken by a plain character
+        {"%80", std::nullopt},                    // a continuation byte alone
+        {"%C0%AF", std::nullopt},                 // overlong form
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.in.toStdString());

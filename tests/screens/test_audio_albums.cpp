@@ -293,4 +293,95 @@ TEST_F(AudioAlbumsTest, AnUnreadableTrackListOpensAnEmptyListAfterOneLogLine)
     EXPECT_EQ(opened.at(0).at(0).toString(), QStringLiteral("Broken"));
 }
 
+TEST_F(AudioAlbumsTest, NoAnswerSaysTheServiceIsUnavailableAndChangesNothing)
+{
+    signIn();
+    search(QStringLiteral("Greatest"));
+    const QList<AlbumRecord> albums = global->audioAlbumsArray;
+    ASSERT_EQ(albums.size(), 3);
+    const AudioRecord shown{"1:00", "http://x/1.mp3", "Shown", "Before", "1", "1", "2"};
+    global->audioFoundArray = {shown};
+    sandbox.stop();
+
+    // The album search: the usual wait and "Разбор данных...", then the error; the list stays.
+    labels.clear();
+    details.clear();
+    search(QStringLiteral("Greatest"));
+    EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Ошибка"}));
+    EXPECT_EQ(details, QStringList({"Сервис недоступен"}));
+    ASSERT_EQ(global->audioAlbumsArray.size(), albums.size());
+    EXPECT_EQ(global->audioAlbumsArray.first().albumId, albums.first().albumId);
+    EXPECT_EQ(screen.albums()->rowCount(), albums.size());
+
+    // An album's track list: no search screen, whose list stays.
+    QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
+    labels.clear();
+    details.clear();
+    screen.rowSelected(0);
+    waitIdle();
+    EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Ошибка"}));
+    EXPECT_EQ(details, QStringList({"Сервис недоступен"}));
+    EXPECT_EQ(opened.count(), 0);
+    ASSERT_EQ(global->audioFoundArray.size(), 1);
+    EXPECT_EQ(global->audioFoundArray.first().title, shown.title);
+}
+
+TEST_F(AudioAlbumsTest, ATrackSearchThatGotNoAnswerEndsTheAlbumThere)
+{
+    // Last.fm answers from another server; the service stops answering after the sign-in.
+    Sandbox lastfm;
+    ASSERT_TRUE(lastfm.start());
+    signIn();
+    ServiceEndpoints::current().lastfmBase = QString::fromStdString(lastfm.baseUrl()) + "/lastfm";
+    search(QStringLiteral("Greatest"));
+    const int row = albumRow(QStringLiteral("2001"));
+    ASSERT_GE(row, 0);
+    const AudioRecord shown{"1:00", "http://x/1.mp3", "Shown", "Before", "1", "1", "2"};
+    global->audioFoundArray = {shown};
+    sandbox.stop();
+
+    QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
+    labels.clear();
+    details.clear();
+    screen.rowSelected(row);
+    waitIdle();
+    const qsizetype n = qsizetype(SandboxLastfm::albumsOf(lastfm).front().tracks.size());
+    ASSERT_GT(n, 1);
+    // The first search got no answer: no second one, no album with tracks missing.
+    EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...",
+                                   QStringLiteral("Поиск: 1 из %1").arg(n), "Ошибка"}));
+    EXPECT_EQ(details, QStringList({"Сервис недоступен"}));
+    EXPECT_EQ(opened.count(), 0);
+    ASSERT_EQ(global->audioFoundArray.size(), 1);
+    EXPECT_EQ(global->audioFoundArray.first().title, shown.title);
+    ServiceEndpoints::useServiceBase(QString::fromStdString(lastfm.baseUrl()));
+}
+
+TEST_F(AudioAlbumsTest, TheSearchScreenOpenedAfterAnAlbumAppendsNoPageOfAnOldQuery)
+{
+    signIn();
+    search(QStringLiteral("Greatest"));
+    const int row = albumRow(QStringLiteral("2001"));
+    ASSERT_GE(row, 0);
+    QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
+    screen.rowSelected(row);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return opened.count() == 1; }, 30000));
+    waitIdle();
+    const qsizetype tracks = global->audioFoundArray.size();
+    ASSERT_GT(tracks, 0);
+
+    // Later "Поиск" from the menu, with an older query remembered: the album's tracks, and nothing more.
+    Audio_Search search;
+    search.setTitle(QStringLiteral("Поиск"));
+    PropertyList::writeRequest(search.requestFile(), QStringLiteral("old query"));
+    search.viewDidLoad();
+    search.viewWillAppear();
+    EXPECT_TRUE(search.inputEnabled());
+    EXPECT_EQ(search.searchText(), QStringLiteral("old query"));
+    search.cellShown(int(tracks) - 1);
+    EXPECT_FALSE(search.addingRecords());
+    EXPECT_EQ(search.hud(), nullptr);
+    EXPECT_EQ(global->audioFoundArray.size(), tracks);
+}
+
 } // namespace

@@ -218,4 +218,33 @@ TEST_F(FriendsAndGroupsTest, AnUnreadablePageShowsAnEmptyList)
     EXPECT_TRUE(screen.alphabet().isEmpty());
 }
 
+TEST_F(FriendsAndGroupsTest, NoAnswerSaysTheServiceIsUnavailableAndKeepsTheList)
+{
+    signIn();
+    screen.getFriends();
+    waitIdle();
+    const QStringList loaded = global->friendsGroupsArray;
+    ASSERT_FALSE(loaded.isEmpty());
+    const QString title = screen.title();
+
+    sandbox.stop();
+    for (const bool friends : {true, false}) {
+        SCOPED_TRACE(friends ? "friends" : "groups");
+        QStringList texts;
+        const QMetaObject::Connection watch = QObject::connect(&screen, &Friends_and_Groups::hudChanged, [&] {
+            if (ProgressOverlay *hud = screen.hud())
+                QObject::connect(hud, &ProgressOverlay::detailsLabelTextChanged, [&texts, hud] {
+                    texts << hud->labelText() + " / " + hud->detailsLabelText();
+                });
+        });
+        friends ? screen.getFriends() : screen.getGroups();
+        waitIdle();
+        EXPECT_EQ(texts, QStringList({"Ошибка / Сервис недоступен"}));
+        EXPECT_EQ(global->friendsGroupsArray, loaded); // nothing changed, nothing counted
+        EXPECT_EQ(screen.title(), title);
+        EXPECT_EQ(screen.rows()->rowCount(), loaded.size());
+        QObject::disconnect(watch);
+    }
+}
+
 } // namespace

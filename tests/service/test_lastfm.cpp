@@ -105,6 +105,12 @@ TEST(LastFmAlbums, NamesArtistsAndNumbersAreCleanedUp)
          "%33",
          {"100%25 Pure", "%D0%9A%D0%B8%D0%BD%D0%BE", "3"},
          {"100% Pure", "Кино", "3"}},
+        {"a sign that begins no escape",
+         "100%+Hits",
+         "50%",
+         "7",
+         {"100% Hits", "50%", "7"},
+         {"100% Hits", "50%", "7"}},
         {"references after escapes",
          "Rock &#43; Roll",
          "&lt;Unknown&gt;",
@@ -149,8 +155,8 @@ TEST(LastFmAlbums, UnreadableAnswersThrow)
         // A member missing from the second album: the first goes too.
         searchAnswer("{\"album\":[" + album("A", "B", "1") + ",{\"name\":\"C\",\"id\":\"2\"}]}"),
         searchAnswer("{\"album\":[" + album("A", "B", "1") + ",{\"name\":\"C\",\"artist\":\"D\",\"id\":2}]}"),
-        searchAnswer("{\"album\":" + album("A", "50%", "1") + "}", "1"), // a lone album decodes escapes
-        searchAnswer("{\"album\":[" + album("A", "B", "%zz") + "]}"),    // ids always do
+        searchAnswer("{\"album\":" + album("A", "%C3", "1") + "}", "1"), // a lone album decodes escapes
+        searchAnswer("{\"album\":[" + album("A", "B", "%C3%28") + "]}"), // ids always do
         searchAnswer("\"\\n\"", "3"),                                    // results said, none given
         QStringLiteral("<html>Service Temporarily Unavailable</html>"),
         QStringLiteral("[1,2,3]"),
@@ -171,6 +177,20 @@ TEST(LastFmTracks, CreatorAndTitleOfEachTrack)
               QStringList({"Radiohead - Creep", "Кино - Группа крови", unknown + " - " + unknown}));
     EXPECT_EQ(LastFm::readTracks(trackAnswer("{\"track\":" + track("Halo", "Beyonc&#233;") + "}")),
               QStringList({"Beyoncé - Halo"}));
+    // A sign that begins no escape is part of the title; the whole album is kept.
+    EXPECT_EQ(LastFm::readTracks(trackAnswer("{\"track\":[" + track("100% Pure Love", "Crystal Waters") +
+                                             "," + track("Gypsy Woman", "Crystal Waters") + "]}")),
+              QStringList({"Crystal Waters - 100% Pure Love", "Crystal Waters - Gypsy Woman"}));
+}
+
+TEST(LastFmTracks, AnAlbumIsLookedUpWithAtMostTwoHundredTracks)
+{
+    QString list;
+    for (int i = 1; i <= 250; ++i)
+        list += (list.isEmpty() ? "" : ",") + track(QString::number(i), "B");
+    const QStringList tracks = LastFm::readTracks(trackAnswer("{\"track\":[" + list + "]}"));
+    ASSERT_EQ(tracks.size(), LastFm::maxAlbumTracks);
+    EXPECT_EQ(tracks.last(), QStringLiteral("B - 200"));
 }
 
 TEST(LastFmTracks, EmptyErrorAndTracklessAnswersEndQuietly)
@@ -188,7 +208,7 @@ TEST(LastFmTracks, EmptyErrorAndTracklessAnswersEndQuietly)
     }
     const QStringList unreadable = {
         trackAnswer("{\"track\":[" + track("A", "B") + ",{\"title\":\"C\"}]}"),
-        trackAnswer("{\"track\":" + track("100% Pure", "B") + "}"),
+        trackAnswer("{\"track\":" + track("%E2%82", "B") + "}"), // a broken UTF-8 escape
         trackAnswer("\"\""),
         QStringLiteral("{\"playlist\":{}}"),
     };
