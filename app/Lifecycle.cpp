@@ -8,6 +8,7 @@
 #include "desktop/Badges.h"
 #include "library/LibraryBrowser.h"
 #include "library/PlaylistFile.h"
+#include "net/FileSink.h"
 #include "net/Http.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlayerEvents.h"
@@ -44,9 +45,10 @@ void deleteUnfinishedDownloads(const QString &folder)
     const QFileInfoList entries =
         QDir(folder).entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
-        // Only files: a folder of the user's that happens to be named "….temp" is not a partial download.
+        // Only files: a folder of the user's that happens to be named "….temp" is not a partial download. One
+        // that another program is downloading into right now (melodrop-cli, another instance) is its to keep.
         if (LibraryBrowser::pathExtension(entry.fileName()) == QLatin1String("temp"))
-            QFile::remove(entry.filePath());
+            FileSink::removeUnlessHeldElsewhere(entry.filePath());
     }
 }
 

@@ -9,13 +9,31 @@
 
 namespace {
 
+// A script must not wait for ever on a storage host that takes the connection and never answers: after this
+// many time-outs in a row without a byte the download ends as unanswered, whatever retries are left.
+constexpr int silentTimeoutsToGiveUp = 3;
+
 // Queues one item the way a catalogue screen does and runs it through the queue's own transfer pool.
 int download(const QStringList &arguments, const Cli::Options &)
 {
     QStringList args = arguments;
-    const bool video = !args.isEmpty() && args.first() == QLatin1String("--video");
-    if (video)
-        args.removeFirst();
+    bool video = false;
+    double timeout = Queue::transferTimeoutSeconds;
+    while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
+        const QString option = args.takeFirst();
+        if (option == QLatin1String("--"))
+            break;
+        if (option == QLatin1String("--video")) {
+            video = true;
+        } else if (option == QLatin1String("--timeout")) {
+            bool ok = false;
+            timeout = args.isEmpty() ? 0 : args.takeFirst().toDouble(&ok);
+            if (!ok || !(timeout > 0) || timeout > 86400)
+                return Cli::usage(QStringLiteral("--timeout needs a number of seconds above 0"));
+        } else {
+            return Cli::usage(QStringLiteral("unknown download option %1").arg(option));
+        }
+    }
     if (args.size() != 2)
         return Cli::usage(QStringLiteral("download needs NAME and URL"));
     const QUrl url(args.at(1), QUrl::StrictMode);
@@ -33,6 +51,7 @@ int download(const QStringList &arguments, const Cli::Options &)
     const int tag = item.tag.toInt();
 
     Queue queue;
+    queue.setTransferTimeout(timeout, silentTimeoutsToGiveUp);
     QEventLoop loop;
     QObject::connect(&queue, &Queue::transferFinished, &loop, [&](int finishedTag, const QString &path) {
         if (finishedTag != tag)
@@ -40,7 +59,8 @@ int download(const QStringList &arguments, const Cli::Options &)
         Cli::printLine(path);
         loop.exit(Cli::Ok);
     });
-    // The queue has already logged the failure's description.
+    // The queue has already logged the failure's description ("Нет ответа сервиса: …" for a host that never
+    // answered).
     QObject::connect(&queue, &Queue::transferFailed, &loop, [&](int failedTag, const QString &) {
         if (failedTag == tag)
             loop.exit(Cli::IoFailure);
@@ -53,5 +73,5 @@ int download(const QStringList &arguments, const Cli::Options &)
 
 QList<Cli::Command> Cli::downloadCommands()
 {
-    return {{"download", "[--video] NAME URL", false, download}};
+    return {{"download", "[--video] [--timeout SECONDS] NAME URL", false, download}};
 }

@@ -137,9 +137,10 @@ void Queue::startItem(QList<QueueItem> &list, int index, bool video)
     options.temporaryPath = temporary;
     options.destinationPath = destination;
     options.tag = tag;
-    options.timeoutSeconds = transferTimeoutSeconds;
+    options.timeoutSeconds = m_timeoutSeconds;
     options.keepRunningInBackground = true;
     options.retriesOnTimeout = retriesOnTimeout;
+    options.giveUpAfterSilentTimeouts = m_giveUpAfterSilentTimeouts;
     options.allowResume = true;
     DownloadRequest::Callbacks callbacks;
     callbacks.context = this;
@@ -344,6 +345,10 @@ QString Queue::failureReason(const DownloadRequest &request)
         }
     case DownloadRequest::Error::HttpStatus:
         return tr("ошибка сервера %1").arg(request.httpStatus());
+    case DownloadRequest::Error::PartialAnswer:
+        return tr("неполный ответ сервера");
+    case DownloadRequest::Error::NoAnswer:
+        return tr("нет ответа сервиса");
     default:
         return tr("обрыв связи");
     }
@@ -401,6 +406,17 @@ void Queue::reloadTable()
     std::vector<QueueRowModel::Row> rows;
     rows.reserve(size_t(global->audioQueueArray.size() + global->videoQueueArray.size() + 2));
     const QList<QueueItem> *lists[2] = {&global->audioQueueArray, &global->videoQueueArray};
+    // Transfers waiting for an answer after a time-out say which retry they are at.
+    QHash<int, QString> retrying;
+    if (m_pool) {
+        for (const DownloadRequestPtr &operation : m_pool->operations()) {
+            if (const int retry = operation->retryWaiting(); retry > 0)
+                retrying.insert(
+                    operation->tag(),
+                    tr("повтор %1 из %2")
+                        .arg(QString::number(retry), QString::number(operation->options().retriesOnTimeout)));
+        }
+    }
     const char *headers[2] = {QT_TRANSLATE_NOOP("Queue", "Очередь аудиозаписей"),
                               QT_TRANSLATE_NOOP("Queue", "Очередь видеозаписей")};
     for (int section = 0; section < 2; ++section) {
@@ -415,7 +431,9 @@ void Queue::reloadTable()
             QueueRowModel::Row row;
             row.name = item.name;
             const ItemInfo info = m_info.value(intValue(item.tag));
-            row.status = statusText(item, info.failure);
+            const int tag = intValue(item.tag);
+            row.status = floatValue(item.state) >= 0 ? retrying.value(tag, statusText(item, info.failure))
+                                                     : statusText(item, info.failure);
             row.progress = progress(item, info.lastSize);
             row.icon = section == 0 ? QStringLiteral("icon_audio.png") : QStringLiteral("icon_video.png");
             row.section = section;

@@ -38,6 +38,15 @@ public:
 
     QueueRowModel *rows() { return &m_rows; }
 
+    // The transfers started from now on wait this long for a byte before a time-out (tests shorten it), and,
+    // when `giveUpAfter` is not 0, end as unanswered after that many time-outs in a row without any byte
+    // (melodrop-cli: 3) instead of using up the retries. The window keeps 120 s and its 100 retries.
+    void setTransferTimeout(double seconds, int giveUpAfter = 0)
+    {
+        m_timeoutSeconds = seconds;
+        m_giveUpAfterSilentTimeouts = giveUpAfter;
+    }
+
     // The button strip.
     Q_INVOKABLE void startAll();
     Q_INVOKABLE void clearInactive();
@@ -86,7 +95,7 @@ public:
     static QString statusText(const QueueItem &item, const QString &failure = QString());
     static double progress(const QueueItem &item, quint64 knownSize = 0);
     // The cause of a failed transfer in the words of the row: "нет места на диске", "нет доступа к папке",
-    // "ошибка сервера NNN", else "обрыв связи".
+    // "ошибка сервера NNN", "неполный ответ сервера", "нет ответа сервиса", else "обрыв связи".
     static QString failureReason(const DownloadRequest &request);
     // Where an item is saved (`copy` 2, 3, … adds " (2)" … before the extension) and where its data go
     // meanwhile. The name is cut so that the temporary file's name fits the file system's 255 bytes.
@@ -137,6 +146,8 @@ private:
     QHash<QString, int> m_claimedPaths; // final path → the tag that saves (or saved) there in this run
 
     QueueRowModel m_rows;
+    double m_timeoutSeconds = transferTimeoutSeconds;
+    int m_giveUpAfterSilentTimeouts = 0;
     QPointer<DownloadEngine> m_pool;
     QPointer<QTimer> m_timer;
     std::function<bool()> m_activeProvider;

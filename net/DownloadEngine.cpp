@@ -13,6 +13,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <deque>
@@ -30,10 +31,11 @@ using Clock = std::chrono::steady_clock;
 // writes (FileSink). Both are bounded, so memory does not grow with the file.
 constexpr long curlBufferSize = 512 * 1024;
 
-// "bytes 100-199/1000" → {100, 1000}; the total is -1 when given as "*". "bytes */1000" → {-1, 1000}.
+// "bytes 100-199/1000" → {100, 199, 1000}, "bytes */1000" → {-1, -1, 1000}; a total given as "*" is -1.
 struct ContentRange
 {
     long long first = -1;
+    long long last = -1;
     long long total = -1;
     bool valid = false;
 };
@@ -62,6 +64,9 @@ ContentRange parseContentRange(const QByteArray &value)
             return range;
         range.first = span.left(dash).toLongLong(&ok);
         if (!ok)
+            return range;
+        range.last = span.mid(dash + 1).toLongLong(&ok);
+        if (!ok || range.last < range.first || (range.total >= 0 && range.last >= range.total))
             return range;
     }
     range.valid = true;
@@ -207,7 +212,11 @@ struct DownloadTransfer
     quint64 offset = 0;    // bytes already in the file when this attempt began (the Range start)
     quint64 fileBytes = 0; // bytes of the file now, the ones still on their way to the disk included
     QByteArray validator;  // the recorded validator of the part on disk, sent as If-Range
+    // The whole file's size as recorded with the part on disk or given by an earlier answer; 0 when unknown.
+    quint64 expectedTotal = 0;
     int retriesUsed = 0;
+    int silentTimeouts = 0; // time-outs in a row whose attempts received nothing
+    bool heard = false;     // this attempt has received a byte
     bool firstAttempt = true;
     bool startFresh = false;     // the part on disk is not to be continued
     bool restartedFresh = false; // a fresh start after an unusable 416 happened already
@@ -221,7 +230,8 @@ struct DownloadTransfer
     bool hasLocation = false;
     bool finalAnswer = false;     // the body of this answer is the file
     bool alreadyComplete = false; // 416 for a Range that starts at the end of our complete file
-    bool restartWanted = false;   // 416 that does not fit the file on disk: start again from zero
+    bool restartWanted = false;   // 416 or 206 that does not fit the file on disk: start again from zero
+    bool partAnswer = false;      // a 206 whose body is written: the file is complete only at its total
     long long expectedBody = -1;
     quint64 bodyBytes = 0;
 
@@ -256,7 +266,8 @@ struct DownloadTransfer
              error);
     }
 
-    // Opens the temporary file; false (the failure recorded) when it cannot be, or another download has it.
+    // Opens the temporary file (FileSink::open); false (the failure recorded) when it cannot be, or another
+    // download has it. Without `create`, no file to continue there is no failure: `sink` stays empty.
     bool openSink(bool create);
 
     // Where an attempt starts. The first attempt looks at a temporary file left on disk: it is continued
@@ -267,55 +278,110 @@ struct DownloadTransfer
         offset = 0;
         if (firstAttempt) {
             firstAttempt = false;
+            // The name itself, not what a link there points to: a link is replaced by the finished file.
             const QByteArray destination = QFile::encodeName(options().destinationPath);
             struct stat info = {};
-            if (::stat(destination.constData(), &info) == 0) {
+            if (::lstat(destination.constData(), &info) == 0) {
                 placement.destinationExisted = true;
                 placement.destinationDevice = info.st_dev;
                 placement.destinationInode = info.st_ino;
             }
             placement.destination = options().destinationPath;
-            const QByteArray temporary = QFile::encodeName(options().temporaryPath);
-            if (::stat(temporary.constData(), &info) == 0) {
-                // Taken now, so that nobody else writes into it while the answer is on its way.
-                if (!openSink(false))
-                    return false;
-                if (options().allowResume && sink->sizeOnOpen() > 0) {
-                    const FileOrigin::Recorded origin = FileOrigin::read(sink->fd());
-                    const bool ours = origin.attributesSupported ? origin.url == options().url
-                                                                 : FileOrigin::createdHere(sink->fd());
-                    if (ours) {
-                        offset = sink->sizeOnOpen();
-                        validator = origin.validator;
-                    }
+            // A file left at the temporary name is taken now, so that nobody else writes into it while the
+            // answer is on its way; anything else there (a link) is no file to continue.
+            if (!openSink(false))
+                return false;
+            if (sink && options().allowResume && sink->sizeOnOpen() > 0) {
+                const FileOrigin::Recorded origin = FileOrigin::read(sink->fd());
+                const bool ours = origin.attributesSupported ? origin.url == options().url
+                                                             : FileOrigin::createdHere(sink->fd());
+                // A part longer than the file it was recorded for cannot be its start.
+                if (ours && (origin.size == 0 || sink->sizeOnOpen() <= origin.size)) {
+                    offset = sink->sizeOnOpen();
+                    validator = origin.validator;
+                    expectedTotal = origin.size;
                 }
             }
         } else if (sink && options().allowResume && !startFresh) {
             offset = fileBytes;
         }
-        if (startFresh)
+        if (startFresh) {
             offset = 0;
+            expectedTotal = 0;
+        }
         fileBytes = offset;
         request->m_totalBytesRead.store(fileBytes);
         return true;
     }
 
-    // Starts the file's data at byte `keep` (0: the whole file comes again) and records where it came from.
-    bool openFile(quint64 keep)
+    // Starts the file's data at byte `keep` (0: the whole file comes again) and records where it came from
+    // and the whole file's size (`total`, 0 when unknown).
+    bool openFile(quint64 keep, quint64 total)
     {
         if (!openSink(true))
             return false;
         sink->truncate(keep);
-        if (keep == 0 || !etag.isEmpty() || !lastModified.isEmpty()) {
-            // A weak ETag cannot be used in If-Range; the date can.
-            const QByteArray strongTag = etag.startsWith("W/") ? QByteArray() : etag;
-            const QByteArray answerValidator = strongTag.isEmpty() ? lastModified : strongTag;
-            FileOrigin::write(sink->fd(), options().url, answerValidator);
+        // A weak ETag cannot be used in If-Range; the date can.
+        const QByteArray strongTag = etag.startsWith("W/") ? QByteArray() : etag;
+        const QByteArray answerValidator = strongTag.isEmpty() ? lastModified : strongTag;
+        // The rest of a file keeps the validator recorded with its start when the answer names none.
+        if (keep == 0 || !answerValidator.isEmpty())
             validator = answerValidator; // a retry after a time-out asks for the rest of this very file
-        }
+        FileOrigin::write(sink->fd(), options().url, validator, total);
+        expectedTotal = total;
         offset = keep;
         fileBytes = keep;
         request->m_totalBytesRead.store(fileBytes);
+        return true;
+    }
+
+    void failPartialAnswer()
+    {
+        const QString range = contentRangeHeader.isEmpty()
+                                  ? QStringLiteral("-")
+                                  : QString::fromLatin1(contentRangeHeader.left(100));
+        fail(DownloadRequest::Error::PartialAnswer,
+             QCoreApplication::translate(
+                 "Melodrop",
+                 "Ошибка загрузки, неполный ответ сервера: Content-Range %1 на запрос с байта %2 (%3)")
+                 .arg(range, QString::number(offset), options().url));
+    }
+
+    // A 206 is taken only for what was asked: the part from `offset` (0 without Range) of the file whose
+    // start is on disk; whether it reaches the file's end is checked when it is complete.
+    bool beginPartAnswer()
+    {
+        const ContentRange range = parseContentRange(contentRangeHeader);
+        const bool knownPart = range.valid && range.first >= 0;
+        const bool otherSize =
+            knownPart && range.total >= 0 && expectedTotal > 0 && quint64(range.total) != expectedTotal;
+        if (otherSize && offset > 0 && validator.isEmpty()) {
+            // Without a validator the size is all that tells two files apart: another size is another file,
+            // and the part on disk is not its start.
+            restartWanted = true;
+            return false;
+        }
+        const long long length = knownPart ? range.last - range.first + 1 : -1;
+        if (!knownPart || range.first != (long long)offset || otherSize ||
+            (contentLengthHeader >= 0 && contentLengthHeader != length)) {
+            failPartialAnswer();
+            if (otherSize && sink) {
+                // The server vouched (If-Range) for the file whose start we have, and gives another size:
+                // which of the two is wrong cannot be told, so the part is not kept for a resume.
+                sink->truncate(0);
+                fileBytes = 0;
+                request->m_totalBytesRead.store(0);
+            }
+            return false;
+        }
+        const quint64 total = range.total >= 0    ? quint64(range.total)
+                              : expectedTotal > 0 ? expectedTotal
+                                                  : quint64(range.last) + 1;
+        if (!openFile(offset, range.total >= 0 || expectedTotal > 0 ? total : 0))
+            return false;
+        partAnswer = true;
+        expectedBody = length;
+        request->m_contentLength.store(total);
         return true;
     }
 
@@ -332,7 +398,8 @@ struct DownloadTransfer
                 // A Range from the end of our complete file has nothing left to send. Any other 416 means
                 // the file on disk does not fit the one behind the address: it starts again.
                 const ContentRange range = parseContentRange(contentRangeHeader);
-                if (range.valid && range.total == (long long)offset) {
+                if (range.valid && range.total == (long long)offset &&
+                    (expectedTotal == 0 || expectedTotal == offset)) {
                     alreadyComplete = true;
                     request->m_contentLength.store(offset);
                     return true;
@@ -346,26 +413,11 @@ struct DownloadTransfer
                  0, status);
             return false;
         }
-        if (offset > 0 && status == 206) {
-            const ContentRange range = parseContentRange(contentRangeHeader);
-            if (!range.valid || range.first != (long long)offset) {
-                fail(DownloadRequest::Error::Connection,
-                     QCoreApplication::translate("Melodrop", "Сервер прислал не ту часть файла: %1")
-                         .arg(QString::fromLatin1(contentRangeHeader)));
-                return false;
-            }
-            if (!openFile(offset))
-                return false;
-            expectedBody = contentLengthHeader;
-            const long long total = range.total >= 0           ? range.total
-                                    : contentLengthHeader >= 0 ? (long long)offset + contentLengthHeader
-                                                               : 0;
-            request->m_contentLength.store(quint64(total));
-            return true;
-        }
+        if (status == 206)
+            return beginPartAnswer();
         // A whole file: the first answer, a server that sent everything instead of the rest, or one whose
         // file changed (If-Range). Either way the file starts again from its first byte.
-        if (!openFile(0))
+        if (!openFile(0, contentLengthHeader > 0 ? quint64(contentLengthHeader) : 0))
             return false;
         expectedBody = contentLengthHeader;
         request->m_contentLength.store(contentLengthHeader > 0 ? quint64(contentLengthHeader) : 0);
@@ -383,6 +435,7 @@ struct DownloadTransfer
         finalAnswer = false;
         alreadyComplete = false;
         restartWanted = false;
+        partAnswer = false;
         expectedBody = -1;
         bodyBytes = 0;
     }
@@ -392,6 +445,7 @@ struct DownloadTransfer
         auto *self = static_cast<DownloadTransfer *>(user);
         const size_t length = size * count;
         self->lastActivity = Clock::now();
+        self->heardFrom();
         const QByteArray line = QByteArray(data, qsizetype(length)).trimmed();
         if (line.startsWith("HTTP/")) {
             self->resetAnswer();
@@ -424,6 +478,15 @@ struct DownloadTransfer
     }
 
     static size_t onBody(char *data, size_t size, size_t count, void *user);
+
+    void heardFrom()
+    {
+        if (heard)
+            return;
+        heard = true;
+        silentTimeouts = 0;
+        request->m_retryWaiting.store(0);
+    }
 };
 
 // ---------------------------------------------------------------------------------------------------------------
@@ -501,6 +564,7 @@ struct DownloadWorker
         transfer.resetAnswer();
         transfer.errorText[0] = 0;
         transfer.paused = false;
+        transfer.heard = false;
         if (!transfer.prepareAttempt())
             return false;
         transfer.request->m_attempts.fetch_add(1);
@@ -515,7 +579,7 @@ struct DownloadWorker
         }
         CURL *easy = transfer.easy;
         const DownloadRequest::Options &options = transfer.options();
-        const long timeout = std::max(1, options.timeoutSeconds);
+        const long timeoutMs = std::max(1L, long(std::ceil(options.timeoutSeconds * 1000)));
         curl_easy_setopt(easy, CURLOPT_URL, options.url.toUtf8().constData());
         curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -532,7 +596,7 @@ struct DownloadWorker
         }
         // The time-out is for silence, not for the whole file: the transfer loop ends an attempt that has
         // gone that long without a byte (libcurl's low-speed check averages over seconds and reacts late).
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, timeout);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, timeoutMs);
         curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, curlBufferSize);
         curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L);
         curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer.errorText);
@@ -659,17 +723,36 @@ struct DownloadWorker
                         QCoreApplication::translate("Melodrop", "Передача оборвалась: получено %1 из %2 байт")
                             .arg(QString::number(transfer.bodyBytes),
                                  QString::number(transfer.expectedBody)));
+                // A part is a finished file only when it was asked for and reaches the file's end; what it
+                // brought stays for a resume.
+                else if (transfer.partAnswer &&
+                         (transfer.offset == 0 || transfer.fileBytes != transfer.request->contentLength()))
+                    transfer.failPartialAnswer();
             } else if (result == CURLE_OPERATION_TIMEDOUT) {
-                if (transfer.retriesUsed < transfer.options().retriesOnTimeout) {
+                const DownloadRequest::Options &options = transfer.options();
+                if (!transfer.heard)
+                    ++transfer.silentTimeouts;
+                if (options.giveUpAfterSilentTimeouts > 0 &&
+                    transfer.silentTimeouts >= options.giveUpAfterSilentTimeouts) {
+                    transfer.fail(DownloadRequest::Error::NoAnswer,
+                                  QCoreApplication::translate(
+                                      "Melodrop",
+                                      "Нет ответа сервиса: ни одного байта за %2 с, попыток подряд: %1 (%3)")
+                                      .arg(QString::number(transfer.silentTimeouts),
+                                           QString::number(options.timeoutSeconds), options.url));
+                } else if (transfer.retriesUsed < options.retriesOnTimeout) {
                     ++transfer.retriesUsed;
+                    transfer.request->m_retryWaiting.store(transfer.retriesUsed);
                     if (restart(transfer))
                         return;
                     finishTransfer(transfer, false);
                     return;
+                } else {
+                    transfer.fail(
+                        DownloadRequest::Error::TimedOut,
+                        QCoreApplication::translate("Melodrop", "Превышено время ожидания ответа: %1")
+                            .arg(options.url));
                 }
-                transfer.fail(DownloadRequest::Error::TimedOut,
-                              QCoreApplication::translate("Melodrop", "Превышено время ожидания ответа: %1")
-                                  .arg(transfer.options().url));
             } else if (result == CURLE_PARTIAL_FILE) {
                 transfer.fail(
                     DownloadRequest::Error::Incomplete,
@@ -733,7 +816,7 @@ struct DownloadWorker
                 if (transfer->paused)
                     transfer->lastActivity = now; // waiting for the disk is not silence of the network
                 if (now - transfer->lastActivity >=
-                    std::chrono::seconds(std::max(1, transfer->options().timeoutSeconds))) {
+                    std::chrono::duration<double>(std::max(0.001, transfer->options().timeoutSeconds))) {
                     completed(*transfer, CURLE_OPERATION_TIMEDOUT);
                     silent = true;
                 }
@@ -827,6 +910,8 @@ bool DownloadTransfer::openSink(bool create)
         return true;
     const int error = errno;
     sink.reset();
+    if (!create && error == ENOENT)
+        return true;
     if (error == EWOULDBLOCK) {
         fail(DownloadRequest::Error::File,
              QCoreApplication::translate("Melodrop", "Файл %1 занят другой загрузкой")
@@ -843,6 +928,7 @@ size_t DownloadTransfer::onBody(char *data, size_t size, size_t count, void *use
     auto *self = static_cast<DownloadTransfer *>(user);
     const size_t length = size * count;
     self->lastActivity = Clock::now();
+    self->heardFrom();
     if (self->failure != DownloadRequest::Error::None)
         return 0;
     if (!self->finalAnswer || self->alreadyComplete)

@@ -27,12 +27,17 @@ public:
         // name) stays, and this one is saved as "name (2).ext" (or the next free number): see finalPath().
         QString destinationPath;
         int tag = 0;
-        int timeoutSeconds = 120; // connect time-out, and the longest stretch without a single byte
+        double timeoutSeconds = 120; // connect time-out, and the longest stretch without a single byte
         bool keepRunningInBackground = false; // accepted for completeness: a desktop process keeps running
         int retriesOnTimeout = 0;             // a time-out restarts the transfer this many times
+        // When not 0: this many time-outs in a row whose attempts received not a single byte end the
+        // transfer (Error::NoAnswer), retries left or not. A host that takes the connection and never answers
+        // would otherwise hold the transfer for every retry.
+        int giveUpAfterSilentTimeouts = 0;
         // Continue an existing temporary file with a Range request, but only one whose recorded origin is
-        // this address (see FileOrigin.h), with If-Range when the server named a validator; any other
-        // temporary file of that name starts again from its first byte.
+        // this address (see FileOrigin.h), with If-Range when the server named a validator, and only while
+        // the file behind the address keeps the size recorded with the part: any other temporary file of that
+        // name starts again from its first byte.
         bool allowResume = false;
         // A proxy ("http://host:port") to tunnel through with CONNECT; empty: libcurl's usual environment.
         QString proxy;
@@ -54,6 +59,11 @@ public:
         HttpStatus, // an answer of 400 or more
         Incomplete, // the answer ended short of its length
         File,       // the temporary or final file could not be written (systemError() tells why)
+        NoAnswer,   // giveUpAfterSilentTimeouts time-outs in a row without a byte
+        // A 206 that is not the rest of the file that was asked for: to a request without Range, from another
+        // byte than the one asked for, of a file of another size, or ending before the file's end. What it
+        // held is kept only when it is the file's part it claims to be.
+        PartialAnswer,
     };
 
     static std::shared_ptr<DownloadRequest> create(Options options, Callbacks callbacks);
@@ -69,6 +79,8 @@ public:
     // Bytes that came over the network for this request, all attempts together.
     quint64 bytesReceived() const { return m_bytesReceived.load(); }
     int attempts() const { return m_attempts.load(); }
+    // The time-out retry under way (1, 2, …) while it has not received a byte; 0 otherwise.
+    int retryWaiting() const { return m_retryWaiting.load(); }
     bool isExecuting() const { return m_executing.load(); }
     bool isFinished() const { return m_finished.load(); }
     bool isCancelled() const { return m_cancelled.load(); }
@@ -103,6 +115,7 @@ private:
     std::atomic<quint64> m_bytesReceived{0};
     std::atomic<quint64> m_unreportedBytes{0}; // handed over to the main thread, not yet delivered
     std::atomic<int> m_attempts{0};
+    std::atomic<int> m_retryWaiting{0};
     std::atomic<bool> m_executing{false};
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_cancelled{false};

@@ -2,8 +2,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <map>
 #include <mutex>
-#include <set>
 #include <utility>
 
 #include <sys/stat.h>
@@ -13,11 +13,12 @@ namespace {
 
 std::atomic<bool> attributesDisabled{false};
 
-// The files this process created, by device and inode: a name can be reused by another file.
+// The files this process created, by device and inode (a name can be reused by another file), with the size
+// recorded for each, for a file system that keeps no attributes.
 std::mutex ownMutex;
-std::set<std::pair<dev_t, ino_t>> &ownFiles()
+std::map<std::pair<dev_t, ino_t>, quint64> &ownFiles()
 {
-    static std::set<std::pair<dev_t, ino_t>> files;
+    static std::map<std::pair<dev_t, ino_t>, quint64> files;
     return files;
 }
 
@@ -61,17 +62,26 @@ Recorded read(int fd)
 {
     Recorded recorded;
     recorded.url = QString::fromUtf8(attribute(fd, urlAttribute, &recorded.attributesSupported));
-    if (recorded.attributesSupported)
+    if (recorded.attributesSupported) {
         recorded.validator = attribute(fd, validatorAttribute, &recorded.attributesSupported);
+        bool ok = false;
+        const quint64 size = attribute(fd, sizeAttribute, &recorded.attributesSupported).toULongLong(&ok);
+        recorded.size = ok ? size : 0;
+    } else if (std::pair<dev_t, ino_t> id; identity(fd, &id)) {
+        std::lock_guard lock(ownMutex);
+        const auto own = ownFiles().find(id);
+        if (own != ownFiles().end())
+            recorded.size = own->second;
+    }
     return recorded;
 }
 
-bool write(int fd, const QString &url, const QByteArray &validator)
+bool write(int fd, const QString &url, const QByteArray &validator, quint64 size)
 {
     std::pair<dev_t, ino_t> id;
     if (identity(fd, &id)) {
         std::lock_guard lock(ownMutex);
-        ownFiles().insert(id);
+        ownFiles()[id] = size;
     }
     if (attributesDisabled.load())
         return false;
@@ -82,12 +92,18 @@ bool write(int fd, const QString &url, const QByteArray &validator)
         ::fremovexattr(fd, validatorAttribute);
     else
         ::fsetxattr(fd, validatorAttribute, validator.constData(), size_t(validator.size()), 0);
+    const QByteArray sizeText = QByteArray::number(size);
+    if (size == 0)
+        ::fremovexattr(fd, sizeAttribute);
+    else
+        ::fsetxattr(fd, sizeAttribute, sizeText.constData(), size_t(sizeText.size()), 0);
     return true;
 }
 
-void forgetValidator(int fd)
+void markFinished(int fd)
 {
     ::fremovexattr(fd, validatorAttribute);
+    ::fremovexattr(fd, sizeAttribute);
     std::pair<dev_t, ino_t> id;
     if (identity(fd, &id)) {
         std::lock_guard lock(ownMutex);

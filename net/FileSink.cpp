@@ -9,6 +9,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <set>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -24,6 +27,27 @@ constexpr quint64 writeBackStep = 8 * 1024 * 1024;
 QString systemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The files whose lock a sink of this process holds, by device and inode.
+std::mutex heldMutex;
+std::set<std::pair<dev_t, ino_t>> &heldFiles()
+{
+    static std::set<std::pair<dev_t, ino_t>> files;
+    return files;
+}
+
+bool heldHere(dev_t device, ino_t inode)
+{
+    std::lock_guard lock(heldMutex);
+    return heldFiles().count({device, inode}) > 0;
+}
+
+// Whether `name` (not followed if a link) is the file `info` describes.
+bool namesFile(const QByteArray &name, const struct stat &info)
+{
+    struct stat now = {};
+    return ::lstat(name.constData(), &now) == 0 && now.st_dev == info.st_dev && now.st_ino == info.st_ino;
 }
 
 // Moves `from` to `to` unless `to` exists; false with errno (EEXIST when it does).
@@ -57,29 +81,121 @@ FileSink::FileSink(FileWriter &writer, QString path) : m_writer(writer), m_path(
 
 FileSink::~FileSink()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    closeFile();
+}
+
+int FileSink::closeFile()
+{
+    if (m_fd < 0)
+        return 0;
+    {
+        std::lock_guard lock(heldMutex);
+        heldFiles().erase({m_device, m_inode});
+    }
+    const int result = ::close(m_fd);
+    m_fd = -1;
+    return result == 0 ? 0 : errno;
 }
 
 bool FileSink::open(bool create)
 {
     const QByteArray name = QFile::encodeName(m_path);
-    const int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0644);
-    if (fd < 0)
-        return false;
-    // Two downloads of one name (another process's queue numbers its items from 1 as well) must never write
-    // into one file.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-        return false;
+    // Whatever stands at the name is looked at, never what it points to: a link there (planted, or left by
+    // anything) would have the download written into another file. Each round either opens the file or
+    // clears the name of what cannot be used; a name that keeps changing under us gives up.
+    for (int round = 0; round < 8; ++round) {
+        // O_NONBLOCK: opening a named pipe must not wait for a writer; it is refused below.
+        int fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0 && errno == ENOENT) {
+            if (!create)
+                return false;
+            fd = ::open(name.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_CREAT | O_EXCL, 0644);
+            if (fd < 0 && errno == EEXIST)
+                continue; // someone else was quicker: look at what is there now
+            if (fd < 0)
+                return false;
+        }
+        if (fd < 0) {
+            if (errno != ELOOP && errno != ENXIO)
+                return false;
+            // A link (ELOOP), or a socket (ENXIO): no file of ours.
+            if (!create) {
+                errno = ENOENT;
+                return false;
+            }
+            if (::unlink(name.constData()) != 0 && errno != ENOENT)
+                return false;
+            continue;
+        }
+        struct stat info = {};
+        if (::fstat(fd, &info) != 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return false;
+        }
+        // A file with another name too (a hard link to someone's file) would be written through just as well.
+        if (!S_ISREG(info.st_mode) || info.st_nlink != 1) {
+            ::close(fd);
+            if (info.st_nlink == 0)
+                continue; // removed meanwhile
+            if (!create) {
+                errno = ENOENT;
+                return false;
+            }
+            if (::unlink(name.constData()) != 0 && errno != ENOENT)
+                return false;
+            continue;
+        }
+        // Two downloads of one name (another process's queue numbers its items from 1 as well) must never
+        // write into one file.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+            return false;
+        }
+        // The lock must be on the file that bears the name: it may have been replaced or removed between the
+        // open and the lock (the clean-up at exit removes temporary files that nobody holds).
+        if (!namesFile(name, info)) {
+            ::close(fd);
+            continue;
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        if (::fstat(fd, &info) == 0)
+            m_sizeOnOpen = quint64(info.st_size);
+        m_fd = fd;
+        m_device = info.st_dev;
+        m_inode = info.st_ino;
+        std::lock_guard lock(heldMutex);
+        heldFiles().insert({m_device, m_inode});
+        return true;
+    }
+    errno = EAGAIN;
+    return false;
+}
+
+bool FileSink::removeUnlessHeldElsewhere(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ENOENT)
+            return true;
+        // A link, or a file we may not read: no transfer of ours holds that.
+        return ::unlink(name.constData()) == 0 || errno == ENOENT;
     }
     struct stat info = {};
-    if (::fstat(fd, &info) == 0)
-        m_sizeOnOpen = quint64(info.st_size);
-    m_fd = fd;
-    return true;
+    bool remove = ::fstat(fd, &info) == 0;
+    // A transfer holds its file's lock from its start to its end. Ours stop with the program; another
+    // process's goes on and needs its file.
+    if (remove && ::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        remove = errno == EWOULDBLOCK && heldHere(info.st_dev, info.st_ino);
+    // Removed while locked and only if it still bears the name, so that a transfer starting now either held
+    // it first or opens a new file.
+    const bool removed = remove && namesFile(name, info) && ::unlink(name.constData()) == 0;
+    ::close(fd);
+    return removed;
 }
 
 void FileSink::truncate(quint64 keep)
@@ -206,29 +322,36 @@ void FileSink::close(const Placement *place, Closed closed)
 void FileSink::finish(bool placeIt, const Placement &place, const Closed &closed)
 {
     QString description;
+    const QByteArray from = QFile::encodeName(m_path);
+    struct stat written = {};
+    written.st_dev = m_device;
+    written.st_ino = m_inode;
     if (m_fd >= 0) {
         // A file renamed into place must be on the disk first: after a crash the name never shows a file
         // whose data were still only in memory.
         if (placeIt && m_error.load() == 0 && ::fsync(m_fd) != 0)
             recordError(errno);
         if (placeIt)
-            FileOrigin::forgetValidator(m_fd);
-        if (::close(m_fd) != 0 && placeIt)
-            recordError(errno);
-        m_fd = -1;
+            FileOrigin::markFinished(m_fd);
+        if (const int closeError = closeFile(); closeError != 0 && placeIt)
+            recordError(closeError);
     }
+    // What is moved into place is the file written, never something put at its name since (a link).
+    if (placeIt && m_error.load() == 0 && !namesFile(from, written))
+        recordError(ENOENT);
     int error = m_error.load();
     if (error != 0)
         description = QCoreApplication::translate("Melodrop", "Не удалось записать файл %1: %2")
                           .arg(m_path, systemText(error));
     QString finalPath;
     if (placeIt && error == 0) {
-        const QByteArray from = QFile::encodeName(m_path);
         for (int n = 1; n < 1000; ++n) {
             const QString candidate = n == 1 ? place.destination : numbered(place.destination, n);
             const QByteArray to = QFile::encodeName(candidate);
+            // The names themselves: a link at a name is something there, whatever it points to, and
+            // rename replaces the link, never the file behind it.
             struct stat info = {};
-            const bool exists = ::stat(to.constData(), &info) == 0;
+            const bool exists = ::lstat(to.constData(), &info) == 0;
             if (n == 1 && exists && place.destinationExisted && info.st_dev == place.destinationDevice &&
                 info.st_ino == place.destinationInode) {
                 // What was there when the download began (an earlier download of the name): replaced in one

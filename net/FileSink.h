@@ -46,8 +46,10 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     int fd() const { return m_fd; }
 
-    // Opens the file (creating it when `create`) and takes its lock; false with errno set, EWOULDBLOCK when
-    // another download holds the file.
+    // Opens the regular file at the path and takes its lock, never through a link; false with errno set,
+    // EWOULDBLOCK when another download holds the file. Without `create`, anything else at the name (a link,
+    // a file with other names too, a pipe) counts as no file: false with ENOENT. With `create`, a new file
+    // takes the place of whatever else stands at the name (a link is removed, never followed), or of none.
     bool open(bool create);
     // Size of the file on disk when it was opened.
     quint64 sizeOnOpen() const { return m_sizeOnOpen; }
@@ -66,14 +68,23 @@ public:
     // destination. `closed` may be empty.
     void close(const Placement *place, Closed closed);
 
+    // Removes the temporary file at `path` unless a transfer of another process (melodrop-cli, another
+    // instance) holds its lock; this process's own transfers end with it, so their files go too. A link is
+    // removed itself. True when nothing is left at the name.
+    static bool removeUnlessHeldElsewhere(const QString &path);
+
 private:
     void writeBlock(std::unique_ptr<char[]> block, size_t size, quint64 at);
     void finish(bool placeIt, const Placement &place, const Closed &closed);
     void recordError(int error);
+    // Closes the file, which gives its lock up; errno of a failed close, else 0.
+    int closeFile();
 
     FileWriter &m_writer;
     const QString m_path;
     int m_fd = -1;
+    dev_t m_device = 0; // the open file's identity
+    ino_t m_inode = 0;
     quint64 m_sizeOnOpen = 0;
 
     // The transfer thread's side.

@@ -54,6 +54,7 @@ bool Sandbox::start(int port, const std::string &host)
     // removed from the queue) must cost that answer only, not the whole process.
     std::signal(SIGPIPE, SIG_IGN);
     httplib::Server &server = m_impl->server;
+    m_state.storage.stopping = false;
     if (port == 0) {
         m_port = server.bind_to_any_port(host);
         if (m_port <= 0)
@@ -73,6 +74,7 @@ void Sandbox::stop()
 {
     if (!m_impl)
         return;
+    m_state.storage.stopping = true; // frees the workers that hold silent requests
     m_impl->server.stop();
     if (m_impl->thread.joinable())
         m_impl->thread.join();

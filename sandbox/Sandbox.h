@@ -36,9 +36,18 @@ public:
         std::atomic<int> errorStatus{0};                  // answer every file request with this status
         std::atomic<long long> throttleBytesPerSecond{0}; // 0: as fast as possible
         std::atomic<long long> bytesServed{0};            // body bytes sent by the storage host so far
-        std::atomic<int> fileVersion{0}; // another number gives other bytes behind the same addresses
+        // Another number gives other bytes behind the same addresses, and another size where the address does
+        // not fix it: version N adds N·1000 bytes to a byte file and N frames to an MP3.
+        std::atomic<int> fileVersion{0};
         std::atomic<bool> validators{
             false}; // send ETag and Last-Modified (both follow the version), obey If-Range
+        // Answer every file request, a plain GET too, with 206 and at most this many bytes of what was asked
+        // (the Content-Range says which); -1: off.
+        std::atomic<long long> partialAnswerBytes{-1};
+        // Take file requests and never answer them: no status line, no byte.
+        std::atomic<bool> silent{false};
+        std::atomic<int> silentRequests{0}; // file requests taken and left unanswered so far
+        std::atomic<bool> stopping{false};  // the server is going down: silent requests end
     };
 
     // Shared state of the routes; every access goes through `mutex`.

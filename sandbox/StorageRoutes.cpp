@@ -2,6 +2,7 @@
 //   /storage/mp3/<seconds>/<name>.mp3   an MP3 (MPEG-1 Layer III, 128 kbit/s, 48 kHz, mono) of that length
 //   /storage/bytes/<size>/<name>.bin    <size> pseudo-random bytes
 // The content depends only on the name and the number, so a test can fetch the same file again to compare.
+// Another file version (StorageFaults::fileVersion) gives other bytes and a slightly larger file.
 #include "sandbox/Sandbox.h"
 #include "sandbox/SandboxStorage.h"
 
@@ -78,8 +79,9 @@ public:
     static constexpr uint64_t samplesPerFrame = 1152;
     static constexpr uint64_t sampleRate = 48000;
 
-    Mp3(const std::string &name, uint64_t seconds)
-        : m_seed(fnv1a(name)), m_frames((seconds * sampleRate + samplesPerFrame - 1) / samplesPerFrame),
+    Mp3(const std::string &name, uint64_t seconds, uint64_t extraFrames = 0)
+        : m_seed(fnv1a(name)),
+          m_frames((seconds * sampleRate + samplesPerFrame - 1) / samplesPerFrame + extraFrames),
           m_line(6 + int(m_seed % 12))
     {
         // A steady sine at the centre of line k advances (k + ½)·π per granule, so its coefficient repeats
@@ -244,6 +246,12 @@ void SandboxStorage::serveFile(const httplib::Request &request, httplib::Respons
                                Sandbox::StorageFaults &faults, uint64_t size, const std::string &contentType,
                                Filler fill, const std::string &name)
 {
+    if (faults.silent.load()) {
+        // The connection stays open and nothing comes back, for as long as the switch holds.
+        faults.silentRequests.fetch_add(1);
+        while (faults.silent.load() && !faults.stopping.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     if (const int status = faults.errorStatus.load(); status != 0) {
         response.status = status;
         response.set_content("storage error\n", "text/plain");
@@ -271,6 +279,14 @@ void SandboxStorage::serveFile(const httplib::Request &request, httplib::Respons
     if (rangeAllowed)
         kind = parseRange(request.get_header_value("Range"), size, range);
     response.set_header("Accept-Ranges", "bytes");
+    if (const long long part = faults.partialAnswerBytes.load();
+        part >= 0 && size > 0 && kind != RangeKind::Unsatisfiable) {
+        // A part of what was asked, whether or not a range was asked for.
+        if (kind == RangeKind::None)
+            range = {0, size - 1};
+        kind = RangeKind::Satisfiable;
+        range.last = std::min(range.last, range.first + uint64_t(std::max(1LL, part)) - 1);
+    }
     if (kind == RangeKind::Unsatisfiable) {
         response.status = 416;
         response.set_header("Content-Range", "bytes */" + std::to_string(size));
@@ -355,7 +371,8 @@ void SandboxRoutes::registerStorage(httplib::Server &server, Sandbox::State &sta
             return;
         }
         const std::string name = request.matches[2].str();
-        auto mp3 = std::make_shared<const Mp3>(versioned(name, faults), seconds);
+        auto mp3 = std::make_shared<const Mp3>(versioned(name, faults), seconds,
+                                               uint64_t(std::max(0, faults.fileVersion.load())));
         SandboxStorage::serveFile(
             request, response, faults, mp3->size(), "audio/mpeg",
             [mp3](uint64_t offset, char *out, size_t length) { mp3->fill(offset, out, length); }, name);
@@ -369,6 +386,7 @@ void SandboxRoutes::registerStorage(httplib::Server &server, Sandbox::State &sta
             response.status = 404;
             return;
         }
+        size += 1000 * uint64_t(std::max(0, faults.fileVersion.load()));
         const std::string name = request.matches[2].str();
         const uint64_t seed = fnv1a(versioned(name, faults));
         SandboxStorage::serveFile(

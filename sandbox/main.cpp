@@ -2,6 +2,7 @@
 #include "sandbox/ConnectProxy.h"
 #include "sandbox/Sandbox.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -22,7 +23,8 @@ int usage()
         stderr,
         "usage: melodrop-sandbox [--host ADDR] [--port N] [--probe-status CODE] [--throttle BYTES_PER_S]\n"
         "                        [--drop-after BYTES] [--error-status CODE] [--ignore-range]\n"
-        "                        [--file-version N] [--validators] [--connect-proxy PORT]\n");
+        "                        [--file-version N] [--validators] [--partial-answers BYTES]\n"
+        "                        [--silent-storage] [--connect-proxy PORT]\n");
     return 2;
 }
 } // namespace
@@ -37,6 +39,8 @@ int main(int argc, char **argv)
     int errorStatus = 0;
     bool ignoreRange = false;
     bool validators = false;
+    bool silentStorage = false;
+    long long partialAnswers = -1;
     int fileVersion = 0;
     int proxyPort = -1;
     for (int i = 1; i < argc; ++i) {
@@ -47,6 +51,10 @@ int main(int argc, char **argv)
         }
         if (arg == "--validators") {
             validators = true;
+            continue;
+        }
+        if (arg == "--silent-storage") {
+            silentStorage = true;
             continue;
         }
         if (i + 1 >= argc)
@@ -65,6 +73,8 @@ int main(int argc, char **argv)
             errorStatus = std::atoi(argv[++i]);
         else if (arg == "--file-version")
             fileVersion = std::atoi(argv[++i]);
+        else if (arg == "--partial-answers")
+            partialAnswers = std::max(1LL, std::atoll(argv[++i]));
         else if (arg == "--connect-proxy")
             proxyPort = std::atoi(argv[++i]);
         else
@@ -78,6 +88,8 @@ int main(int argc, char **argv)
     sandbox.storageFaults().ignoreRange = ignoreRange;
     sandbox.storageFaults().validators = validators;
     sandbox.storageFaults().fileVersion = fileVersion;
+    sandbox.storageFaults().partialAnswerBytes = partialAnswers;
+    sandbox.storageFaults().silent = silentStorage;
     if (!sandbox.start(port, host)) {
         std::fprintf(stderr, "melodrop-sandbox: cannot listen on %s:%d\n", host.c_str(), port);
         return 1;

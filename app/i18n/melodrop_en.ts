@@ -761,10 +761,6 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <translation>The server answered with code %1: %2</translation>
     </message>
     <message>
-        <source>Сервер прислал не ту часть файла: %1</source>
-        <translation>The server sent the wrong part of the file: %1</translation>
-    </message>
-    <message>
         <source>Не удалось начать загрузку</source>
         <translation>Could not start the download</translation>
     </message>
@@ -799,6 +795,14 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Не удалось переместить файл в %1: %2</source>
         <translation>Could not move the file to %1: %2</translation>
+    </message>
+    <message>
+        <source>Ошибка загрузки, неполный ответ сервера: Content-Range %1 на запрос с байта %2 (%3)</source>
+        <translation>Download failed, incomplete answer from the server: Content-Range %1 for a request from byte %2 (%3)</translation>
+    </message>
+    <message>
+        <source>Нет ответа сервиса: ни одного байта за %2 с, попыток подряд: %1 (%3)</source>
+        <translation>No answer from the service: not a single byte in %2 s, attempts in a row: %1 (%3)</translation>
     </message>
 </context>
 <context>
@@ -1022,6 +1026,18 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>, нажмите для запуска</source>
         <translation>, click to start</translation>
+    </message>
+    <message>
+        <source>неполный ответ сервера</source>
+        <translation>incomplete answer from the server</translation>
+    </message>
+    <message>
+        <source>нет ответа сервиса</source>
+        <translation>no answer from the service</translation>
+    </message>
+    <message>
+        <source>повтор %1 из %2</source>
+        <translation>retry %1 of %2</translation>
     </message>
 </context>
 <context>

@@ -7,12 +7,16 @@
 #include "core/Settings.h"
 #include "desktop/Badges.h"
 #include "library/PlaylistFile.h"
+#include "net/DownloadEngine.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
 #include "screens/LoginForm.h"
 #include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QWindow>
@@ -20,6 +24,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -245,6 +253,67 @@ TEST_F(LifecycleTest, ExitSavesThePlaylistRemovesTopLevelTemporaryFilesAndClears
     QDir(video).removeRecursively();
     lifecycle->applicationWillTerminate();
     EXPECT_FALSE(QFileInfo::exists(audio));
+}
+
+// Quitting the window deletes the partial downloads it leaves behind, never the file of a transfer that
+// another program (melodrop-cli, another instance) is running: that one holds the file's lock.
+TEST_F(LifecycleTest, ExitKeepsTheTemporaryFilesThatAnotherProgramIsDownloadingInto)
+{
+    Sandbox sandbox;
+    ASSERT_TRUE(sandbox.start());
+    const QString base = QString::fromStdString(sandbox.baseUrl());
+    const QString audio = VKontakteWorks::getAudioDir();
+    const QString url = base + QStringLiteral("/storage/bytes/400000/busy.bin");
+    const QByteArray expected = Http::get(url, {}, 10).body;
+    ASSERT_EQ(expected.size(), 400000);
+
+    // melodrop-cli downloading into the same folder.
+    sandbox.storageFaults().throttleBytesPerSecond = 200000;
+    QProcess cli;
+    cli.start(qEnvironmentVariable("MELODROP_CLI"), {"--root", root.path(), "download", "Busy", url});
+    const QString cliTemporary = audio + QStringLiteral("/Busy.mp3.1.temp");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo(cliTemporary).size() > 0; }, 20000));
+
+    // Another program's lock, taken the way a transfer takes it; a file nobody holds; a link.
+    writeFile(audio + QStringLiteral("/held.mp3.2.temp"), "part");
+    const int held =
+        ::open(QFile::encodeName(audio + QStringLiteral("/held.mp3.2.temp")).constData(), O_RDWR);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    writeFile(audio + QStringLiteral("/left.mp3.3.temp"), "part");
+    writeFile(root.filePath(QStringLiteral("victim")), "the user's");
+    ASSERT_TRUE(
+        QFile::link(root.filePath(QStringLiteral("victim")), audio + QStringLiteral("/link.mp3.4.temp")));
+
+    // This program's own transfer ends with it: its file goes as before.
+    DownloadEngine engine;
+    QObject context;
+    DownloadRequest::Options options;
+    options.url = base + QStringLiteral("/storage/bytes/400000/own.bin");
+    options.temporaryPath = audio + QStringLiteral("/Own.mp3.5.temp");
+    options.destinationPath = audio + QStringLiteral("/Own.mp3");
+    options.allowResume = true;
+    DownloadRequest::Callbacks callbacks;
+    callbacks.context = &context;
+    const DownloadRequestPtr own = DownloadRequest::create(options, callbacks);
+    engine.addOperation(own);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return own->totalBytesRead() > 0; }));
+
+    lifecycle->applicationWillTerminate();
+
+    EXPECT_TRUE(QFileInfo::exists(cliTemporary));
+    EXPECT_EQ(readFile(audio + QStringLiteral("/held.mp3.2.temp")), "part");
+    EXPECT_FALSE(QFileInfo::exists(audio + QStringLiteral("/left.mp3.3.temp")));
+    EXPECT_FALSE(QFileInfo(audio + QStringLiteral("/link.mp3.4.temp")).isSymLink());
+    EXPECT_EQ(readFile(root.filePath(QStringLiteral("victim"))), "the user's");
+    EXPECT_FALSE(QFileInfo::exists(options.temporaryPath));
+    ::close(held);
+    engine.cancelAllOperations();
+
+    // The other program's download goes on to the end and is saved whole.
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(readFile(audio + QStringLiteral("/Busy.mp3")), expected);
 }
 
 TEST_F(LifecycleTest, ReceivedMp3AndMp4FilesGoToTheImportFoldersWithANotice)

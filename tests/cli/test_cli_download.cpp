@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 using TestSupport::CliRun;
@@ -95,7 +98,89 @@ TEST_F(CliDownloadTest, WrongArgumentsAreUsageErrors)
     const CliRun notHttp = cli(withRoot({"download", "Name", "file:///etc/passwd"}));
     EXPECT_EQ(notHttp.exitCode, 2);
     EXPECT_TRUE(notHttp.err.contains("http"));
+    for (const QString timeout : {"0", "-1", "soon", ""})
+        EXPECT_EQ(cli(withRoot({"download", "--timeout", timeout, "Name", base + "/storage/bytes/10/a.bin"}))
+                      .exitCode,
+                  2)
+            << timeout.toStdString();
+    EXPECT_EQ(cli(withRoot({"download", "--fast", "Name", base + "/storage/bytes/10/a.bin"})).exitCode, 2);
     EXPECT_FALSE(QDir(root.path() + "/audio").exists());
+}
+
+// A storage host that answers a plain GET with "206 bytes 0-499999/1000000" and those bytes: not a finished
+// file.
+TEST_F(CliDownloadTest, APartAnswerIsNotSavedAsTheFile)
+{
+    const QString url = base + "/storage/bytes/1000000/part.bin";
+    sandbox.storageFaults().partialAnswerBytes = 500000;
+    const CliRun run = cli(withRoot({"download", "Part", url}));
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains("неполный ответ сервера")) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(root.path() + "/audio/Part.mp3"));
+}
+
+// A download broken off at 1,500,000 bytes, then the server holds another file (other bytes, another size)
+// behind the address and sends no validator: the second run fetches the new file whole instead of joining
+// them.
+TEST_F(CliDownloadTest, AResumeOntoAFileOfAnotherSizeStartsFromZero)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    const QString url = base + "/storage/bytes/5000000/song.bin";
+    faults.dropAfterBytes = 1500000;
+    CliRun run = cli(withRoot({"download", "Song", url}));
+    ASSERT_EQ(run.exitCode, 1);
+    ASSERT_EQ(QFile(root.path() + "/audio/Song.mp3.1.temp").size(), 1500000);
+
+    faults.dropAfterBytes = -1;
+    faults.fileVersion = 1;
+    const QByteArray changed = Http::get(url, {}, 30).body;
+    ASSERT_EQ(changed.size(), 5001000);
+    run = cli(withRoot({"download", "Song", url}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QByteArray saved = readFile(root.path() + "/audio/Song.mp3");
+    EXPECT_EQ(saved.size(), changed.size());
+    EXPECT_TRUE(saved == changed) << "the saved file is not the new file";
+}
+
+// A link planted at the temporary name never gets the download written through it.
+TEST_F(CliDownloadTest, ALinkAtTheTemporaryNameIsNotWrittenThrough)
+{
+    QTemporaryDir home;
+    const QString victim = home.filePath("victim");
+    {
+        QFile file(victim);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    ASSERT_TRUE(QDir(root.path()).mkpath("audio"));
+    const QString link = root.path() + "/audio/f.mp3.1.temp";
+    ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(link).constData()), 0);
+    const QString url = base + "/storage/bytes/200000/f.bin";
+    const CliRun run = cli(withRoot({"download", "f", url}));
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(readFile(victim), "keep me");
+    const QString saved = root.path() + "/audio/f.mp3";
+    struct stat info = {};
+    ASSERT_EQ(::lstat(QFile::encodeName(saved).constData(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(readFile(saved), Http::get(url, {}, 10).body);
+}
+
+// A storage host that takes the connection and never answers: three time-outs in a row without a byte, then
+// the command gives up (the time-out is shortened here; it is 120 s unless given).
+TEST_F(CliDownloadTest, AHostThatNeverAnswersEndsAfterThreeSilentTimeOuts)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    faults.silent = true;
+    const CliRun run =
+        cli(withRoot({"download", "--timeout", "0.2", "Silent", base + "/storage/bytes/1000/s.bin"}));
+    faults.silent = false;
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_TRUE(run.err.contains("Нет ответа сервиса: ")) << run.err.toStdString();
+    EXPECT_EQ(faults.silentRequests.load(), 3);
+    EXPECT_FALSE(QFile::exists(root.path() + "/audio/Silent.mp3"));
 }
 
 } // namespace

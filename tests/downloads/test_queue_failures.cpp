@@ -185,6 +185,62 @@ TEST_F(QueueFailureTest, AFailedItemSaysWhyAndKeepsTheProgressOfWhatItHas)
     EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/Big.mp3"), reference(bytesUrl(300000, "big")));
 }
 
+TEST_F(QueueFailureTest, APartAnswerSaysSoInTheRowAndTheRestCompletesTheFile)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    const QByteArray expected = reference(bytesUrl(400000, "part"));
+    Queue queue;
+    faults.partialAnswerBytes = 100000;
+    const int tag = add("Part", bytesUrl(400000, "part"));
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return failed(tag); }));
+    const QueueRowModel::Row part = row(queue, tag);
+    EXPECT_EQ(part.status, "неполный ответ сервера, нажмите для запуска");
+    EXPECT_DOUBLE_EQ(part.progress, 0.25);
+    EXPECT_FALSE(QFile::exists(VKontakteWorks::getAudioDir() + "/Part.mp3"));
+
+    faults.partialAnswerBytes = -1;
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/Part.mp3"), expected);
+}
+
+// The window keeps retrying a host that never answers (100 times), says which retry it is at, and the row's
+// remove button stops it. The time-out is shortened here; the window waits 120 s.
+TEST_F(QueueFailureTest, ASilentHostShowsTheRetryUnderWayAndTheRemoveButtonStopsIt)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    faults.silent = true;
+    Queue queue;
+    queue.setTransferTimeout(0.1);
+    const int tag = add("Silent", bytesUrl(1000, "silent"));
+    queue.startAll();
+    EXPECT_EQ(row(queue, tag).status, "сохранение запущено");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return row(queue, tag).status == "повтор 1 из 100"; }))
+        << row(queue, tag).status.toStdString();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return row(queue, tag).status == "повтор 2 из 100"; }))
+        << row(queue, tag).status.toStdString();
+    EXPECT_TRUE(row(queue, tag).removable);
+
+    queue.removeButton(tag);
+    EXPECT_TRUE(queueEmpty());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queue.transferPool()->operations().isEmpty(); }, 2000));
+    EXPECT_GE(faults.silentRequests.load(), 3);
+
+    // A host that answers again after a silent attempt: the row shows the progress once bytes come.
+    faults.throttleBytesPerSecond = 200000;
+    queue.setTransferTimeout(0.3);
+    const int later = add("Later", bytesUrl(300000, "later"));
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return row(queue, later).status == "повтор 1 из 100"; }));
+    faults.silent = false;
+    ASSERT_TRUE(TestSupport::waitFor([&] { return row(queue, later).status.startsWith("осталось"); }))
+        << row(queue, later).status.toStdString();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    faults.throttleBytesPerSecond = 0;
+    EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/Later.mp3"), reference(bytesUrl(300000, "later")));
+}
+
 TEST_F(QueueFailureTest, AFolderThatCannotBeWrittenIsNamedInTheRow)
 {
     // Root ignores permission bits; an immutable folder stops even root.

@@ -1,0 +1,341 @@
+// A download is finished only when the answers it got add up to the whole file behind its address: a 206 is
+// checked against what was asked, and a resume without validators against the size recorded with the part.
+#include "../support/TestSupport.h"
+
+#include "net/DownloadEngine.h"
+#include "net/FileOrigin.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/xattr.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+}
+
+void setAttribute(const QString &path, const char *name, const QByteArray &value)
+{
+    ASSERT_EQ(
+        ::setxattr(QFile::encodeName(path).constData(), name, value.constData(), size_t(value.size()), 0), 0);
+}
+
+QByteArray attributeOf(const QString &path, const char *name)
+{
+    char value[1024];
+    const ssize_t length = ::getxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
+    return length < 0 ? QByteArray() : QByteArray(value, length);
+}
+
+// A server whose every answer is written by the test: it reads one request per connection, keeps its text and
+// sends back what `answer` makes of it, then closes the connection.
+class CannedServer
+{
+public:
+    explicit CannedServer(std::function<QByteArray(const QByteArray &request)> answer)
+        : m_answer(std::move(answer))
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
+        ::listen(m_listener, 8);
+        socklen_t length = sizeof address;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { run(); });
+    }
+    ~CannedServer()
+    {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_listener);
+    }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/file.bin").arg(m_port); }
+    QList<QByteArray> requests() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+
+private:
+    void run()
+    {
+        while (!m_stop) {
+            pollfd listener{m_listener, POLLIN, 0};
+            if (::poll(&listener, 1, 20) <= 0)
+                continue;
+            const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+            if (client < 0)
+                continue;
+            QByteArray request;
+            char buffer[4096];
+            while (!request.contains("\r\n\r\n")) {
+                const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
+                if (n <= 0)
+                    break;
+                request.append(buffer, n);
+            }
+            {
+                std::lock_guard lock(m_mutex);
+                m_requests << request;
+            }
+            const QByteArray answer = m_answer(request);
+            ::send(client, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL);
+            ::close(client);
+        }
+    }
+
+    std::function<QByteArray(const QByteArray &)> m_answer;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    mutable std::mutex m_mutex;
+    QList<QByteArray> m_requests;
+    std::thread m_thread;
+};
+
+QByteArray partAnswer(const QByteArray &contentRange, const QByteArray &body, const QByteArray &extra = {})
+{
+    return "HTTP/1.1 206 Partial Content\r\nContent-Range: " + contentRange +
+           "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + extra +
+           "Connection: close\r\n\r\n" + body;
+}
+
+QByteArray pattern(int size, int seed)
+{
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = char((i * 131 + seed * 17 + i / 977) & 0xff);
+    return data;
+}
+
+struct Outcome
+{
+    QObject context;
+    bool finished = false;
+    bool failed = false;
+    bool ended() const { return finished || failed; }
+    DownloadRequest::Callbacks callbacks()
+    {
+        DownloadRequest::Callbacks callbacks;
+        callbacks.context = &context;
+        callbacks.finished = [this](DownloadRequest &) { finished = true; };
+        callbacks.failed = [this](DownloadRequest &) { failed = true; };
+        return callbacks;
+    }
+};
+
+class DownloadAnswersTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(dir.isValid());
+        base = QString::fromStdString(sandbox.baseUrl());
+    }
+    void TearDown() override { FileOrigin::setAttributesDisabledForTesting(false); }
+
+    QString bytesUrl(qint64 size, const QString &name) const
+    {
+        return base + QStringLiteral("/storage/bytes/") + QString::number(size) + QLatin1Char('/') + name +
+               QStringLiteral(".bin");
+    }
+    QByteArray reference(const QString &url)
+    {
+        Sandbox::StorageFaults &faults = sandbox.storageFaults();
+        const long long served = faults.bytesServed.load();
+        const long long part = faults.partialAnswerBytes.exchange(-1);
+        const QByteArray body = Http::get(url, {}, 10).body;
+        faults.partialAnswerBytes = part;
+        faults.bytesServed.store(served);
+        return body;
+    }
+    QString temporary(const QString &name) const { return dir.filePath(name + QStringLiteral(".1.temp")); }
+
+    DownloadRequestPtr run(Outcome &outcome, const QString &url, const QString &name)
+    {
+        DownloadRequest::Options options;
+        options.url = url;
+        options.destinationPath = dir.filePath(name);
+        options.temporaryPath = temporary(name);
+        options.tag = 1;
+        options.timeoutSeconds = 10;
+        options.allowResume = true;
+        DownloadRequestPtr request = DownloadRequest::create(options, outcome.callbacks());
+        engine.addOperation(request);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return outcome.ended(); }, 20000));
+        return request;
+    }
+
+    Sandbox sandbox;
+    QTemporaryDir dir;
+    QString base;
+    DownloadEngine engine;
+};
+
+// A storage host that answers with a part of the file whatever was asked: the part is never a finished file,
+// but it is the part the Content-Range says, so it stays for a resume, and the rest completes the file.
+TEST_F(DownloadAnswersTest, APartAnswerIsNeverAFinishedFileAndWhatItSaysItIsStaysForTheRest)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    const QString url = bytesUrl(1000000, "half");
+    const QByteArray expected = reference(url);
+    ASSERT_EQ(expected.size(), 1000000);
+
+    // A plain GET answered with "206 bytes 0-499999/1000000" and those bytes.
+    faults.partialAnswerBytes = 500000;
+    Outcome plain;
+    const DownloadRequestPtr first = run(plain, url, "half.bin");
+    ASSERT_TRUE(plain.failed);
+    EXPECT_EQ(first->error(), DownloadRequest::Error::PartialAnswer);
+    EXPECT_TRUE(first->errorDescription().contains(QStringLiteral("неполный ответ сервера")))
+        << first->errorDescription().toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("half.bin")));
+    EXPECT_EQ(readFile(temporary("half.bin")), expected.left(500000));
+
+    // The rest, asked for and answered as asked: the whole file.
+    Outcome rest;
+    const DownloadRequestPtr second = run(rest, url, "half.bin");
+    ASSERT_TRUE(rest.finished) << second->errorDescription().toStdString();
+    EXPECT_EQ(readFile(dir.filePath("half.bin")), expected);
+
+    // A part that stops before the file's end, to a Range request: kept, and not finished either.
+    faults.partialAnswerBytes = 300000;
+    Outcome short1, short2, whole;
+    run(short1, url, "short.bin");
+    ASSERT_TRUE(short1.failed);
+    const DownloadRequestPtr middle = run(short2, url, "short.bin");
+    ASSERT_TRUE(short2.failed);
+    EXPECT_EQ(middle->error(), DownloadRequest::Error::PartialAnswer);
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("short.bin")));
+    EXPECT_EQ(readFile(temporary("short.bin")), expected.left(600000));
+    faults.partialAnswerBytes = -1;
+    run(whole, url, "short.bin");
+    ASSERT_TRUE(whole.finished);
+    EXPECT_EQ(readFile(dir.filePath("short.bin")), expected);
+}
+
+// 206 answers that do not fit what was asked for a resume: nothing of theirs is written, and a part whose
+// file cannot be told from another is not kept.
+TEST_F(DownloadAnswersTest, APartThatIsNotTheRestAskedForIsRefused)
+{
+    const QByteArray file = pattern(100000, 1);
+    const struct
+    {
+        const char *what;
+        QByteArray answer;
+        QByteArray partLeft; // the temporary file afterwards
+    } cases[] = {
+        {"from another byte", partAnswer("bytes 30000-99999/100000", file.mid(30000)), file.left(40000)},
+        {"no Content-Range", partAnswer("", file.mid(40000)).replace("Content-Range: \r\n", ""),
+         file.left(40000)},
+        {"a length that is not the range's", partAnswer("bytes 40000-99999/100000", file.mid(40000, 1000)),
+         file.left(40000)},
+        {"beyond the file's end", partAnswer("bytes 40000-99999/50000", file.mid(40000)), file.left(40000)},
+        // The server vouched for our start (If-Range) but gives another size: which one is wrong is unknown.
+        {"another size despite If-Range", partAnswer("bytes 40000-120039/120040", pattern(80040, 2)),
+         QByteArray()},
+    };
+    int index = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        CannedServer server([&](const QByteArray &) { return c.answer; });
+        const QString name = QStringLiteral("part%1.bin").arg(index++);
+        writeFile(temporary(name), file.left(40000));
+        setAttribute(temporary(name), FileOrigin::urlAttribute, server.url().toUtf8());
+        setAttribute(temporary(name), FileOrigin::validatorAttribute, "\"v1\"");
+        setAttribute(temporary(name), FileOrigin::sizeAttribute, "100000");
+        Outcome outcome;
+        const DownloadRequestPtr request = run(outcome, server.url(), name);
+        ASSERT_TRUE(outcome.failed);
+        EXPECT_EQ(request->error(), DownloadRequest::Error::PartialAnswer)
+            << request->errorDescription().toStdString();
+        ASSERT_EQ(server.requests().size(), 1);
+        EXPECT_TRUE(server.requests().first().contains("Range: bytes=40000-"));
+        EXPECT_TRUE(server.requests().first().contains("If-Range: \"v1\""));
+        EXPECT_FALSE(QFileInfo::exists(dir.filePath(name)));
+        EXPECT_EQ(readFile(temporary(name)), c.partLeft);
+    }
+}
+
+// Without ETag or Last-Modified the whole file's size is recorded with the part; a resume that finds another
+// size behind the address fetches the new file whole instead of joining the two.
+TEST_F(DownloadAnswersTest, WithoutValidatorsAFileOfAnotherSizeIsFetchedWholeInsteadOfJoined)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    for (const bool attributes : {true, false}) {
+        SCOPED_TRACE(attributes ? "extended attributes" : "no extended attributes");
+        FileOrigin::setAttributesDisabledForTesting(!attributes);
+        faults.fileVersion = 0;
+        const QString url = bytesUrl(500000, attributes ? "kept" : "plain");
+        const QString name = attributes ? QStringLiteral("kept.bin") : QStringLiteral("plain.bin");
+        const QByteArray old = reference(url);
+        faults.dropAfterBytes = 150000;
+        Outcome broken;
+        run(broken, url, name);
+        ASSERT_TRUE(broken.failed);
+        ASSERT_EQ(QFileInfo(temporary(name)).size(), 150000);
+        if (attributes) {
+            EXPECT_EQ(attributeOf(temporary(name), FileOrigin::sizeAttribute), "500000");
+        }
+
+        faults.dropAfterBytes = -1;
+        faults.fileVersion = 1; // other bytes, and 1000 more of them
+        const QByteArray changed = reference(url);
+        ASSERT_EQ(changed.size(), 501000);
+        ASSERT_NE(changed.left(150000), old.left(150000));
+        Outcome resumed;
+        const DownloadRequestPtr request = run(resumed, url, name);
+        ASSERT_TRUE(resumed.finished) << request->errorDescription().toStdString();
+        EXPECT_EQ(readFile(dir.filePath(name)), changed);
+        EXPECT_EQ(request->contentLength(), 501000u);
+        // The finished file keeps its address only.
+        EXPECT_TRUE(attributeOf(dir.filePath(name), FileOrigin::sizeAttribute).isEmpty());
+    }
+    faults.fileVersion = 0;
+
+    // The same file still there: the rest is asked for and joined, as before.
+    FileOrigin::setAttributesDisabledForTesting(false);
+    const QString steady = bytesUrl(300000, "steady");
+    faults.dropAfterBytes = 100000;
+    Outcome broken;
+    run(broken, steady, "steady.bin");
+    ASSERT_TRUE(broken.failed);
+    faults.dropAfterBytes = -1;
+    faults.bytesServed = 0;
+    Outcome resumed;
+    run(resumed, steady, "steady.bin");
+    ASSERT_TRUE(resumed.finished);
+    EXPECT_EQ(faults.bytesServed.load(), 200000);
+    EXPECT_EQ(readFile(dir.filePath("steady.bin")), reference(steady));
+}
+
+} // namespace

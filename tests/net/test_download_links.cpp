@@ -1,0 +1,179 @@
+// A download never writes through a link: whatever stands at the temporary or the final name (a symbolic
+// link, a second name of another file) is replaced by the download, and the file it points to stays as it
+// was.
+#include "../support/TestSupport.h"
+
+#include "net/DownloadEngine.h"
+#include "net/Http.h"
+#include "sandbox/Sandbox.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+}
+
+bool isLink(const QString &path)
+{
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+bool exists(const QString &path)
+{
+    struct stat info = {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+void symlink(const QString &target, const QString &link)
+{
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()), 0);
+}
+
+struct Outcome
+{
+    QObject context;
+    bool finished = false;
+    bool failed = false;
+    quint64 bytes = 0;
+    bool ended() const { return finished || failed; }
+    DownloadRequest::Callbacks callbacks()
+    {
+        DownloadRequest::Callbacks callbacks;
+        callbacks.context = &context;
+        callbacks.receivedBytes = [this](DownloadRequest &, quint64 count) { bytes += count; };
+        callbacks.finished = [this](DownloadRequest &) { finished = true; };
+        callbacks.failed = [this](DownloadRequest &) { failed = true; };
+        return callbacks;
+    }
+};
+
+class DownloadLinksTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(dir.isValid());
+        ASSERT_TRUE(outside.isValid());
+        url = QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/storage/bytes/120000/song.bin");
+        expected = Http::get(url, {}, 10).body;
+        ASSERT_EQ(expected.size(), 120000);
+        victim = outside.filePath(QStringLiteral("victim"));
+        writeFile(victim, "the user's own file");
+    }
+
+    DownloadRequestPtr start(Outcome &outcome, const QString &name)
+    {
+        DownloadRequest::Options options;
+        options.url = url;
+        options.destinationPath = dir.filePath(name);
+        options.temporaryPath = dir.filePath(name + QStringLiteral(".1.temp"));
+        options.tag = 1;
+        options.timeoutSeconds = 10;
+        options.allowResume = true;
+        DownloadRequestPtr request = DownloadRequest::create(options, outcome.callbacks());
+        engine.addOperation(request);
+        return request;
+    }
+    DownloadRequestPtr run(Outcome &outcome, const QString &name)
+    {
+        DownloadRequestPtr request = start(outcome, name);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return outcome.ended(); }, 20000));
+        return request;
+    }
+    // The download saved as a file of its own at `path`, the victim untouched, no temporary file left.
+    void expectSavedApart(const DownloadRequestPtr &request, const Outcome &outcome, const QString &path)
+    {
+        ASSERT_TRUE(outcome.finished) << request->errorDescription().toStdString();
+        EXPECT_EQ(request->finalPath(), path);
+        EXPECT_FALSE(isLink(path));
+        EXPECT_EQ(readFile(path), expected);
+        EXPECT_EQ(readFile(victim), "the user's own file");
+        EXPECT_FALSE(exists(request->options().temporaryPath));
+    }
+
+    Sandbox sandbox;
+    QTemporaryDir dir;
+    QTemporaryDir outside;
+    QString url;
+    QByteArray expected;
+    QString victim;
+    DownloadEngine engine;
+};
+
+TEST_F(DownloadLinksTest, ALinkOrASecondNameAtTheTemporaryNameIsReplacedNeverWrittenThrough)
+{
+    // A symbolic link to a file of the user's.
+    symlink(victim, dir.filePath("linked.bin.1.temp"));
+    Outcome linked;
+    expectSavedApart(run(linked, "linked.bin"), linked, dir.filePath("linked.bin"));
+
+    // A link to nowhere: nothing is created where it points.
+    const QString nowhere = outside.filePath(QStringLiteral("created-through-the-link"));
+    symlink(nowhere, dir.filePath("dangling.bin.1.temp"));
+    Outcome dangling;
+    expectSavedApart(run(dangling, "dangling.bin"), dangling, dir.filePath("dangling.bin"));
+    EXPECT_FALSE(exists(nowhere));
+
+    // A hard link: the user's file under a second name.
+    ASSERT_EQ(::link(QFile::encodeName(victim).constData(),
+                     QFile::encodeName(dir.filePath("hard.bin.1.temp")).constData()),
+              0);
+    Outcome hard;
+    expectSavedApart(run(hard, "hard.bin"), hard, dir.filePath("hard.bin"));
+
+    // A link to a folder.
+    symlink(outside.path(), dir.filePath("folder.bin.1.temp"));
+    Outcome folder;
+    expectSavedApart(run(folder, "folder.bin"), folder, dir.filePath("folder.bin"));
+}
+
+TEST_F(DownloadLinksTest, TheFinalNameAndItsNumberedVariantsAreNeverFollowed)
+{
+    // A link at the final name when the download begins is replaced by the file, as an older file would be.
+    symlink(victim, dir.filePath("song.bin"));
+    Outcome replaced;
+    expectSavedApart(run(replaced, "song.bin"), replaced, dir.filePath("song.bin"));
+
+    // A link to nowhere there as well.
+    const QString nowhere = outside.filePath(QStringLiteral("nothing-here"));
+    symlink(nowhere, dir.filePath("gone.bin"));
+    Outcome dangling;
+    expectSavedApart(run(dangling, "gone.bin"), dangling, dir.filePath("gone.bin"));
+    EXPECT_FALSE(exists(nowhere));
+
+    // Links that appear at the final name and at "name (2)" while the download runs belong to someone else:
+    // they stay, and the download takes the next free name.
+    sandbox.storageFaults().throttleBytesPerSecond = 150000;
+    Outcome late;
+    const DownloadRequestPtr request = start(late, "late.bin");
+    ASSERT_TRUE(TestSupport::waitFor([&] { return late.bytes > 0 || late.ended(); }));
+    symlink(victim, dir.filePath("late.bin"));
+    symlink(outside.filePath(QStringLiteral("elsewhere")), dir.filePath("late (2).bin"));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return late.ended(); }, 20000));
+    expectSavedApart(request, late, dir.filePath("late (3).bin"));
+    EXPECT_TRUE(isLink(dir.filePath("late.bin")));
+    EXPECT_TRUE(isLink(dir.filePath("late (2).bin")));
+    EXPECT_FALSE(exists(outside.filePath(QStringLiteral("elsewhere"))));
+}
+
+} // namespace
