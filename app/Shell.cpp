@@ -38,7 +38,7 @@ Shell::Shell(QObject *parent)
       m_nowPlaying(new NowPlaying(this)), m_notifier(new DesktopNotifier(this)),
       m_downloadsFinished(new DownloadsFinished(m_queue, this))
 {
-    LoginForm::setDownloadQueue(m_queue);
+    Queue::setShared(m_queue);
     connect(&Badges::shared(), &Badges::queueCountChanged, this, &Shell::queueBadgeChanged);
     connect(m_downloadsFinished, &DownloadsFinished::noticeRequested, m_notifier, &DesktopNotifier::notify);
 }

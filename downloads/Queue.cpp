@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
@@ -532,6 +533,28 @@ void Queue::stopAllTransfers(std::function<void()> stopped)
     connect(this, &Queue::transferFinished, waiter, check);
     QTimer::singleShot(stopWaitMs, waiter, finish);
     m_pool->cancelAllOperations();
+}
+
+namespace {
+QPointer<Queue> sharedQueue;
+} // namespace
+
+void Queue::setShared(Queue *queue)
+{
+    sharedQueue = queue;
+}
+
+Queue *Queue::shared()
+{
+    return sharedQueue;
+}
+
+void Queue::whenTransfersStopped(std::function<void()> stopped)
+{
+    if (Queue *queue = sharedQueue.data())
+        queue->stopAllTransfers(std::move(stopped));
+    else
+        stopped();
 }
 
 void Queue::updateBadges()

@@ -74,6 +74,12 @@ public:
     // once when none runs), so that the caller can remove the media files without a transfer writing into
     // them or moving a finished file into place afterwards.
     void stopAllTransfers(std::function<void()> stopped);
+    // The program's one queue (the shell's), whose transfers end before anything deletes the media files;
+    // nullptr while there is none.
+    static void setShared(Queue *queue);
+    static Queue *shared();
+    // stopAllTransfers of the shared queue; `stopped` runs at once when there is none.
+    static void whenTransfersStopped(std::function<void()> stopped);
     void updateBadges();
 
     // Starts the item at `row` of section 0 (audio) or 1 (video); false when there is none.

@@ -215,6 +215,12 @@ void LibraryBrowser::removeEntry(const QString &path)
         QFile::remove(path);
 }
 
+void LibraryBrowser::removeAllMedia()
+{
+    removeEverythingBelow(mediaDir());
+    returnToTop();
+}
+
 void LibraryBrowser::removeEverythingBelow(const QString &folder)
 {
     const QStringList names =

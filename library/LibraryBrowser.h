@@ -98,6 +98,8 @@ protected:
     void removeEntry(const QString &path);
     // Removes everything below `folder`, leaving the folder itself.
     void removeEverythingBelow(const QString &folder);
+    // "Очистить": everything below the media folder goes, and the screen lists the top folder again.
+    void removeAllMedia();
 
     virtual bool scrollsToTopAfterListing() const { return m_screen == LibraryScreen; }
     virtual bool rowsHaveAccessory() const { return false; }

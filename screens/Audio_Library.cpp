@@ -2,12 +2,14 @@
 
 #include "core/GlobalData.h"
 #include "decoding/Text.h"
+#include "downloads/Queue.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlayerEvents.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QPointer>
 
 Audio_Library::Audio_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(AudioMedia, LibraryScreen, settings, parent)
@@ -145,7 +147,11 @@ void Audio_Library::alertViewClickedButtonAtIndex(int tag, int index)
         return;
     }
     if (tag == ClearAlert && index == 1) {
-        removeEverythingBelow(mediaDir());
-        returnToTop();
+        // The transfers end first: one still running would otherwise find its folder gone when it moves its
+        // finished file into place.
+        Queue::whenTransfersStopped([screen = QPointer<Audio_Library>(this)] {
+            if (screen)
+                screen->removeAllMedia();
+        });
     }
 }

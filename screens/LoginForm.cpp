@@ -236,28 +236,10 @@ void LoginForm::deleteAllContent()
     // Nothing may go on using the files: the player lets go of its track, and the transfers end before
     // their files are removed, so that none writes one back or moves a finished file into place after.
     AudioPlayer::dropShared();
-    auto deleteContent = [] {
+    Queue::whenTransfersStopped([] {
         DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
                                     VKontakteWorks::getInboxDir());
-    };
-    if (Queue *queue = downloadQueue())
-        queue->stopAllTransfers(deleteContent);
-    else
-        deleteContent();
-}
-
-namespace {
-QPointer<Queue> theDownloadQueue;
-} // namespace
-
-void LoginForm::setDownloadQueue(Queue *queue)
-{
-    theDownloadQueue = queue;
-}
-
-Queue *LoginForm::downloadQueue()
-{
-    return theDownloadQueue;
+    });
 }
 
 void LoginForm::infoButtonPressed()

@@ -9,7 +9,6 @@
 #include "screens/ScreenLink.h"
 
 class Credentials;
-class Queue;
 class Settings;
 
 // The login screen: e-mail and password, the one button that signs in or out, the automatic sign-in, the data
@@ -58,10 +57,6 @@ public:
     // button takes taps; signed in, Enter never signs out.
     Q_INVOKABLE void returnPressed();
     Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
-
-    // The program's download queue, whose transfers "Удалить весь контент" ends before it deletes.
-    static void setDownloadQueue(Queue *queue);
-    static Queue *downloadQueue();
 
 Q_SIGNALS:
     void loginInputChanged();

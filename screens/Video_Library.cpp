@@ -1,9 +1,11 @@
 #include "screens/Video_Library.h"
 
 #include "decoding/Text.h"
+#include "downloads/Queue.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QPointer>
 
 Video_Library::Video_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(VideoMedia, LibraryScreen, settings, parent)
@@ -44,7 +46,11 @@ void Video_Library::clearMedia()
 void Video_Library::alertViewClickedButtonAtIndex(int tag, int index)
 {
     if (tag == ClearAlert && index == 1) {
-        removeEverythingBelow(mediaDir());
-        returnToTop();
+        // The transfers end first: one still running would otherwise find its folder gone when it moves its
+        // finished file into place.
+        Queue::whenTransfersStopped([screen = QPointer<Video_Library>(this)] {
+            if (screen)
+                screen->removeAllMedia();
+        });
     }
 }

@@ -483,9 +483,9 @@ TEST(ShellTest, TheLoginScreenEndsTheTransfersOfTheShellsQueue)
 {
     {
         Shell shell;
-        EXPECT_EQ(LoginForm::downloadQueue(), shell.queue());
+        EXPECT_EQ(Queue::shared(), shell.queue());
     }
-    EXPECT_EQ(LoginForm::downloadQueue(), nullptr); // gone with the shell
+    EXPECT_EQ(Queue::shared(), nullptr); // gone with the shell
 }
 
 } // namespace

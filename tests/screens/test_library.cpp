@@ -3,7 +3,9 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "downloads/Queue.h"
 #include "playback/AudioPlayer.h"
+#include "sandbox/Sandbox.h"
 #include "screens/Audio_Export.h"
 #include "screens/Audio_Library.h"
 #include "screens/Video_Library.h"
@@ -519,6 +521,44 @@ TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop
     EXPECT_EQ(videoAlerts[0].buttons, alerts[0].buttons);
     videos.alertViewClickedButtonAtIndex(videoAlerts[0].tag, 1);
     EXPECT_FALSE(QFile::exists(videoDir + QStringLiteral("/untouched.mp4")));
+}
+
+TEST_F(LibraryTest, ClearingEndsTheRunningTransfersBeforeItDeletes)
+{
+    Sandbox sandbox;
+    ASSERT_TRUE(sandbox.start());
+    sandbox.storageFaults().throttleBytesPerSecond = 20000; // well under way for a long while
+    Queue queue;
+    Queue::setShared(&queue);
+    QueueItem item;
+    item.name = QStringLiteral("Slow - Song");
+    item.url = QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/storage/bytes/4000000/slow.bin");
+    item.tag = QString::number(global->nextFileTag());
+    global->audioQueueArray = {item};
+    queue.startAll();
+    const QString partial = Queue::temporaryPath(Queue::finalPath(item, false), item.tag.toInt());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo(partial).size() > 0; }, 20000));
+    QSignalSpy failed(&queue, &Queue::transferFailed);
+    TestSupport::LogCapture log;
+
+    Audio_Library screen(settings.get());
+    QList<Alert> alerts;
+    captureAlerts(screen, alerts);
+    screen.viewWillAppear();
+    screen.clearMedia();
+    ASSERT_EQ(alerts.size(), 1);
+    screen.alertViewClickedButtonAtIndex(alerts[0].tag, 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return failed.count() == 1; }, 20000));
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return QDir(audioDir).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); },
+        20000));
+    EXPECT_TRUE(queue.transferPool()->operations().isEmpty());
+    ASSERT_EQ(global->audioQueueArray.size(), 1);
+    EXPECT_EQ(global->audioQueueArray.first().state, QStringLiteral("-2")); // stopped, can be started again
+    for (const QString &line : log.lines())
+        EXPECT_FALSE(line.contains(QStringLiteral("Не удалось переместить файл"))) << line.toStdString();
+    Queue::setShared(nullptr);
+    global->audioQueueArray.clear();
 }
 
 TEST_F(LibraryTest, VideoFileOpensThePlayerWithItsPathAndDeletesWithoutAPlaylist)

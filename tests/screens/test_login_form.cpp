@@ -319,7 +319,7 @@ TEST_F(LoginFormTest, DeleteAllContentStopsThePlayerAndEndsTheTransfersBeforeDel
     // A slow transfer, well under way.
     sandbox.storageFaults().throttleBytesPerSecond = 20000;
     Queue queue;
-    LoginForm::setDownloadQueue(&queue);
+    Queue::setShared(&queue);
     QueueItem item;
     item.name = QStringLiteral("Slow - Song");
     item.url = QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/storage/bytes/4000000/slow.bin");
@@ -343,7 +343,7 @@ TEST_F(LoginFormTest, DeleteAllContentStopsThePlayerAndEndsTheTransfersBeforeDel
     ASSERT_EQ(global->audioQueueArray.size(), 1);
     EXPECT_EQ(global->audioQueueArray.first().state, QStringLiteral("-2")); // can be started again
     EXPECT_EQ(global->audioPlaylistArray.size(), 1); // the playlist stays: only the files went
-    LoginForm::setDownloadQueue(nullptr);
+    Queue::setShared(nullptr);
     global->audioQueueArray.clear();
     global->audioPlaylistArray.clear();
 }
