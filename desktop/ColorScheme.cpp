@@ -57,21 +57,20 @@ bool ColorScheme::paletteDark()
     return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
 }
 
-void ColorScheme::start()
+void ColorScheme::start(QDBusConnection bus)
 {
     if (m_override >= 0)
         return;
-    QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected())
         return;
     bus.connect(QLatin1String(portalService), QLatin1String(portalPath), QLatin1String(settingsInterface),
-                QStringLiteral("SettingChanged"), this, SLOT(settingChanged(QString, QString, QDBusVariant)));
+                QStringLiteral("SettingChanged"), this, SLOT(settingChanged(QDBusMessage)));
     QDBusMessage read =
         QDBusMessage::createMethodCall(QLatin1String(portalService), QLatin1String(portalPath),
                                        QLatin1String(settingsInterface), QStringLiteral("Read"));
     read << QLatin1String(appearance) << QLatin1String(colorSchemeKey);
     // Asynchronous: a missing portal must not hold up the first frame.
-    bus.callWithCallback(read, this, SLOT(readAnswered(QDBusVariant)), SLOT(readFailed(QDBusError)));
+    bus.callWithCallback(read, this, SLOT(readAnswered(QDBusMessage)), SLOT(readFailed(QDBusError)));
 }
 
 void ColorScheme::applyPortalValue(uint value)
@@ -81,19 +80,26 @@ void ColorScheme::applyPortalValue(uint value)
     setDark(darkFor(value, paletteDark()));
 }
 
-void ColorScheme::settingChanged(const QString &nameSpace, const QString &key, const QDBusVariant &value)
+void ColorScheme::settingChanged(const QDBusMessage &signal)
 {
-    if (nameSpace != QLatin1String(appearance) || key != QLatin1String(colorSchemeKey))
+    const QList<QVariant> arguments = signal.arguments();
+    if (arguments.size() != 3 || arguments.at(0).toString() != QLatin1String(appearance) ||
+        arguments.at(1).toString() != QLatin1String(colorSchemeKey))
         return;
     bool ok = false;
-    const uint scheme = unwrap(value.variant()).toUInt(&ok);
+    const uint scheme = unwrap(arguments.at(2)).toUInt(&ok);
     if (ok)
         applyPortalValue(scheme);
 }
 
-void ColorScheme::readAnswered(const QDBusVariant &value)
+void ColorScheme::readAnswered(const QDBusMessage &reply)
 {
-    settingChanged(QLatin1String(appearance), QLatin1String(colorSchemeKey), value);
+    if (reply.arguments().isEmpty())
+        return;
+    bool ok = false;
+    const uint scheme = unwrap(reply.arguments().first()).toUInt(&ok);
+    if (ok)
+        applyPortalValue(scheme);
 }
 
 void ColorScheme::setDark(bool dark)

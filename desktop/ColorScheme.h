@@ -1,7 +1,8 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QDBusError>
-#include <QDBusVariant>
+#include <QDBusMessage>
 #include <QObject>
 
 // Light or dark, as the desktop prefers it: the Settings portal's org.freedesktop.appearance color-scheme,
@@ -18,8 +19,8 @@ public:
 
     explicit ColorScheme(QObject *parent = nullptr);
 
-    // Reads the portal once and subscribes to its changes; without a session bus only the palette is used.
-    void start();
+    // Reads the portal once and subscribes to its changes; without a bus only the palette is used.
+    void start(QDBusConnection bus = QDBusConnection::sessionBus());
 
     bool dark() const { return m_dark; }
 
@@ -35,8 +36,10 @@ Q_SIGNALS:
     void darkChanged();
 
 private Q_SLOTS:
-    void settingChanged(const QString &nameSpace, const QString &key, const QDBusVariant &value);
-    void readAnswered(const QDBusVariant &value);
+    // Both take the whole message: QtDBus hands a variant argument to no QDBusVariant slot of a signal hook
+    // or a reply callback (the connection and the call fail), so the arguments are taken apart here.
+    void settingChanged(const QDBusMessage &signal);
+    void readAnswered(const QDBusMessage &reply);
     void readFailed(const QDBusError &) {} // no portal: the palette stays in charge
 
 private:
