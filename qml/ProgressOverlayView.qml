@@ -203,6 +203,7 @@ Item {
                 visible: text.length > 0
                 width: Math.min(implicitWidth, box.maxContentWidth)
                 text: root.hud ? root.hud.labelText : ""
+                textFormat: Text.PlainText
                 color: "white"
                 font.bold: true
                 font.pixelSize: 16
@@ -216,6 +217,7 @@ Item {
                 visible: text.length > 0
                 width: Math.min(implicitWidth, box.maxContentWidth)
                 text: root.hud ? root.hud.detailsLabelText : ""
+                textFormat: Text.PlainText
                 color: "white"
                 font.bold: true
                 font.pixelSize: 12
