@@ -1,5 +1,7 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Controls.impl
+import QtQuick.Controls.Material
 import QtQuick.Layouts
 
 // Draws an alert a controller asked for; the chosen button's index goes back through `answered`.
@@ -36,6 +38,26 @@ Dialog {
     focus: true
     closePolicy: Popup.CloseOnEscape
 
+    // The style's title, drawn as plain text (titles carry record and file names) and wrapped, so that a long
+    // name stays inside the dialog.
+    header: Label {
+        objectName: "alertTitle"
+        text: dialog.title
+        textFormat: Text.PlainText
+        visible: dialog.title.length > 0
+        wrapMode: Text.Wrap
+        padding: 24
+        bottomPadding: 0
+        font.bold: true
+        font.pixelSize: 16
+        background: PaddedRectangle {
+            radius: 2
+            color: dialog.Material.dialogColor
+            bottomPadding: -2
+            clip: true
+        }
+    }
+
     contentItem: ColumnLayout {
         spacing: 8
         RowLayout {
@@ -60,6 +82,7 @@ Dialog {
             }
             Label {
                 text: dialog.player ? Math.floor(dialog.player.position / 60) + ":" + ("0" + Math.floor(dialog.player.position % 60)).slice(-2) : ""
+                textFormat: Text.PlainText
                 font.pixelSize: 12
             }
             BusyIndicator {
@@ -73,12 +96,13 @@ Dialog {
             Layout.fillWidth: true
             visible: dialog.message.length > 0
             text: dialog.message
+            textFormat: Text.PlainText
             wrapMode: Text.WordWrap
         }
         // With several buttons the first one cancels; it is drawn last, as a plain one, keeping its index.
         Repeater {
             model: dialog.buttons.length > 1 ? dialog.buttons.slice(1).concat([dialog.buttons[0]]) : dialog.buttons
-            Button {
+            PlainButton {
                 readonly property int answerIndex: dialog.buttons.length > 1 ? (index + 1) % dialog.buttons.length : index
                 objectName: "alertButton" + answerIndex
                 Layout.fillWidth: true

@@ -37,6 +37,7 @@ Page {
         Label {
             anchors.centerIn: parent
             text: page.title
+            textFormat: Text.PlainText
             font.pixelSize: 18
             font.bold: true
             color: "white"
@@ -92,6 +93,7 @@ Page {
                     Label {
                         Layout.fillWidth: true
                         text: model.name
+                        textFormat: Text.PlainText
                         font.pixelSize: 16
                         font.bold: true
                         elide: Text.ElideRight
@@ -99,6 +101,7 @@ Page {
                     Label {
                         Layout.fillWidth: true
                         text: model.description
+                        textFormat: Text.PlainText
                         color: Material.secondaryTextColor
                         elide: Text.ElideRight
                         font.pixelSize: 12
@@ -114,6 +117,7 @@ Page {
                         id: counterText
                         anchors.centerIn: parent
                         text: model.counter
+                        textFormat: Text.PlainText
                         color: "white"
                         font.pixelSize: 12
                         font.bold: true

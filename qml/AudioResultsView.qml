@@ -52,14 +52,13 @@ Item {
             Layout.fillWidth: true
             Layout.margins: 8
             spacing: 6
-            TextField {
+            PlainTextField {
                 id: searchBar
                 objectName: "searchBar"
                 Layout.fillWidth: true
-                Accessible.name: placeholderText
                 enabled: view.controller.inputEnabled
-                placeholderText: view.controller.placeholder.length > 0 ? view.controller.placeholder
-                               : (view.controller.kind === 0 ? qsTr("Исполнитель или название") : qsTr("ID группы"))
+                hint: view.controller.placeholder.length > 0 ? view.controller.placeholder
+                    : (view.controller.kind === 0 ? qsTr("Исполнитель или название") : qsTr("ID группы"))
                 text: view.controller.searchText
                 inputMethodHints: view.controller.kind === 0 ? Qt.ImhNone : Qt.ImhDigitsOnly
                 onTextEdited: view.controller.searchText = text
@@ -189,6 +188,7 @@ Item {
                         Label {
                             Layout.fillWidth: true
                             text: model.title
+                            textFormat: Text.PlainText
                             elide: Text.ElideRight
                             font.pixelSize: 15
                             font.bold: !view.wide
@@ -197,6 +197,7 @@ Item {
                             Layout.fillWidth: true
                             visible: !view.wide
                             text: model.artist
+                            textFormat: Text.PlainText
                             elide: Text.ElideRight
                             color: Material.secondaryTextColor
                             font.pixelSize: 13
@@ -207,6 +208,7 @@ Item {
                         Layout.fillWidth: true
                         Layout.preferredWidth: 2
                         text: model.artist
+                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: Material.secondaryTextColor
                         font.pixelSize: 14
@@ -215,6 +217,7 @@ Item {
                         Layout.preferredWidth: view.wide ? 56 : implicitWidth
                         horizontalAlignment: Text.AlignRight
                         text: model.duration
+                        textFormat: Text.PlainText
                         color: Material.secondaryTextColor
                         font.pixelSize: 12
                     }

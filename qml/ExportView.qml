@@ -91,6 +91,7 @@ Item {
                         Label {
                             Layout.fillWidth: true
                             text: model.name
+                            textFormat: Text.PlainText
                             elide: Text.ElideRight
                             font.family: "Helvetica"
                             font.pixelSize: 15
@@ -99,6 +100,7 @@ Item {
                             Layout.fillWidth: true
                             visible: text.length > 0
                             text: model.detail
+                            textFormat: Text.PlainText
                             color: Material.secondaryTextColor
                             font.family: "Helvetica"
                             font.pixelSize: 12
@@ -143,7 +145,7 @@ Item {
             spacing: 6
             Repeater {
                 model: sheet.buttons
-                Button {
+                PlainButton {
                     objectName: "sheetButton" + index
                     Layout.fillWidth: true
                     text: modelData
@@ -154,7 +156,7 @@ Item {
                     }
                 }
             }
-            Button {
+            PlainButton {
                 objectName: "sheetCancelButton"
                 Layout.fillWidth: true
                 flat: true

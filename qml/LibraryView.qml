@@ -181,6 +181,7 @@ Item {
                         Label {
                             Layout.fillWidth: true
                             text: model.name
+                            textFormat: Text.PlainText
                             elide: Text.ElideRight
                             font.family: "Helvetica"
                             font.pixelSize: 15
@@ -189,6 +190,7 @@ Item {
                             Layout.fillWidth: true
                             visible: !view.wide && text.length > 0
                             text: model.detail
+                            textFormat: Text.PlainText
                             color: Material.secondaryTextColor
                             font.family: "Helvetica"
                             font.pixelSize: 12
@@ -198,6 +200,7 @@ Item {
                         visible: view.wide
                         Layout.preferredWidth: 120
                         text: model.detail.replace(/^[^:]*:\s*/, "")
+                        textFormat: Text.PlainText
                         color: Material.secondaryTextColor
                         font.pixelSize: 13
                     }
@@ -241,6 +244,7 @@ Item {
                         id: deleteLabel
                         anchors.centerIn: parent
                         text: model.deleteTitle
+                        textFormat: Text.PlainText
                         color: "white"
                     }
                     MouseArea {

@@ -84,6 +84,7 @@ Item {
                 Layout.fillWidth: true
                 visible: text.length > 0
                 text: loginForm.sessionText
+                textFormat: Text.PlainText
                 color: Material.theme === Material.Dark ? "#81c784" : "#2e7d32"
                 horizontalAlignment: Text.AlignHCenter
             }
@@ -91,6 +92,7 @@ Item {
                 Layout.fillWidth: true
                 visible: Shell.sandboxHint.length > 0
                 text: Shell.sandboxHint
+                textFormat: Text.PlainText
                 wrapMode: Text.WordWrap
                 font.pixelSize: 12
                 color: Material.hintTextColor

@@ -204,6 +204,7 @@ ApplicationWindow {
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: Math.min(implicitWidth, tab.availableWidth - (badge.visible ? badge.width + 4 : 0))
                                 text: modelData
+                                textFormat: Text.PlainText
                                 elide: Text.ElideRight
                                 color: tab.checked ? tab.Material.accentColor : tab.Material.foreground
                                 font: tab.font

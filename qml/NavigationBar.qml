@@ -35,6 +35,7 @@ ToolBar {
         Label {
             Layout.fillWidth: true
             text: bar.title
+            textFormat: Text.PlainText
             elide: Text.ElideRight
             horizontalAlignment: Text.AlignHCenter
             font.pixelSize: 17

@@ -47,6 +47,7 @@ Pane {
                         objectName: "nowPlayingTitle"
                         Layout.fillWidth: true
                         text: NowPlaying.hasTrack ? NowPlaying.title : qsTr("Ничего не играет")
+                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font.bold: true
                     }
@@ -55,6 +56,7 @@ Pane {
                         Layout.fillWidth: true
                         visible: text.length > 0
                         text: NowPlaying.artist
+                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font.pixelSize: 12
                         color: Material.secondaryTextColor
@@ -112,6 +114,7 @@ Pane {
         Label {
             objectName: "nowPlayingElapsed"
             text: NowPlaying.elapsedText
+            textFormat: Text.PlainText
             font.pixelSize: 12
         }
         Slider {
@@ -135,6 +138,7 @@ Pane {
         Label {
             objectName: "nowPlayingTotal"
             text: NowPlaying.totalText
+            textFormat: Text.PlainText
             font.pixelSize: 12
         }
 

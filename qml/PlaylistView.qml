@@ -82,6 +82,7 @@ Item {
             Label {
                 objectName: "audioTimeLabelCurrent"
                 text: view.controller.audioTimeLabelCurrent
+                textFormat: Text.PlainText
                 font.pixelSize: 13
             }
             Slider {
@@ -107,6 +108,7 @@ Item {
             Label {
                 objectName: "audioTimeLabel"
                 text: view.controller.audioTimeLabel
+                textFormat: Text.PlainText
                 font.pixelSize: 13
             }
         }
@@ -245,6 +247,7 @@ Item {
                     Label {
                         Layout.fillWidth: true
                         text: model.title
+                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font.family: "Helvetica"
                         font.pixelSize: 15

@@ -84,6 +84,7 @@ Item {
                     Label {
                         Layout.fillWidth: true
                         text: modelData
+                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font.family: "Helvetica"
                         font.pixelSize: 15

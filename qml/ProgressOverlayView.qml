@@ -101,8 +101,8 @@ Item {
         x: Math.round((root.width - width) / 2 + (root.hud ? root.hud.xOffset : 0))
         y: Math.round((root.height - height) / 2 + (root.hud ? root.hud.yOffset : 0))
         radius: 10
-        // Opaque, so that nothing behind competes with the texts.
-        color: "#2b2b2b"
+        // Only the box is translucent (the overlay's `opacity`); the indicator and the texts stay solid on it.
+        color: Qt.rgba(0x2b / 255, 0x2b / 255, 0x2b / 255, root.hud ? root.hud.opacity : 0.8)
         border.color: "#4a4a4a"
 
         Column {
@@ -203,9 +203,10 @@ Item {
                 visible: text.length > 0
                 width: Math.min(implicitWidth, box.maxContentWidth)
                 text: root.hud ? root.hud.labelText : ""
+                textFormat: Text.PlainText
                 color: "white"
                 font.bold: true
-                font.pixelSize: 16
+                font.pointSize: 16
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignHCenter
             }
@@ -216,9 +217,10 @@ Item {
                 visible: text.length > 0
                 width: Math.min(implicitWidth, box.maxContentWidth)
                 text: root.hud ? root.hud.detailsLabelText : ""
+                textFormat: Text.PlainText
                 color: "white"
                 font.bold: true
-                font.pixelSize: 12
+                font.pointSize: 12
                 wrapMode: Text.Wrap
                 horizontalAlignment: Text.AlignHCenter
             }

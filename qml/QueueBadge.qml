@@ -13,6 +13,7 @@ Rectangle {
         id: badgeText
         anchors.centerIn: parent
         text: parent.count
+        textFormat: Text.PlainText
         color: "white"
         font.pixelSize: 11
         font.bold: true

@@ -164,6 +164,7 @@ Item {
                 anchors.verticalCenter: parent.verticalCenter
                 x: 12
                 text: parent.parent.title
+                textFormat: Text.PlainText
                 font.bold: true
                 color: Material.accentColor
             }
@@ -209,6 +210,7 @@ Item {
                         objectName: "fileName"
                         Layout.fillWidth: true
                         text: cell.entry.name
+                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font.bold: true
                     }
@@ -216,6 +218,7 @@ Item {
                         visible: !view.wide
                         Layout.fillWidth: true
                         text: cell.entry.status
+                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font.pixelSize: 12
                         color: Material.secondaryTextColor
@@ -244,6 +247,7 @@ Item {
                     Layout.fillWidth: true
                     Layout.preferredWidth: 2
                     text: cell.entry.status
+                    textFormat: Text.PlainText
                     elide: Text.ElideRight
                     font.pixelSize: 12
                     color: Material.secondaryTextColor

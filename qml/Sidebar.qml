@@ -62,6 +62,7 @@ Pane {
                     Label {
                         Layout.fillWidth: true
                         text: modelData
+                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font.pixelSize: 15
                         color: entry.highlighted ? entry.Material.accentColor : entry.Material.foreground

@@ -120,6 +120,7 @@ FocusScope {
         anchors.centerIn: parent
         visible: text.length > 0
         text: view.controller.errorText
+        textFormat: Text.PlainText
         color: "white"
         font.pixelSize: 16
     }
@@ -211,6 +212,7 @@ FocusScope {
             }
             Label {
                 text: view.controller.clockText(view.engine ? view.engine.position : 0)
+                textFormat: Text.PlainText
                 color: "white"
             }
             Slider {
@@ -224,6 +226,7 @@ FocusScope {
             }
             Label {
                 text: view.controller.clockText(view.engine ? view.engine.duration : 0)
+                textFormat: Text.PlainText
                 color: "white"
             }
         }
@@ -259,6 +262,7 @@ FocusScope {
             Label {
                 objectName: "videoTimeLabelCurrent"
                 text: view.controller.videoTimeLabelCurrent
+                textFormat: Text.PlainText
                 color: "white"
             }
             Slider {
@@ -277,6 +281,7 @@ FocusScope {
             Label {
                 objectName: "videoTimeLabel"
                 text: view.controller.videoTimeLabel
+                textFormat: Text.PlainText
                 color: "white"
             }
         }

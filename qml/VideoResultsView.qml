@@ -136,13 +136,12 @@ Item {
             Layout.fillWidth: true
             Layout.margins: 8
             spacing: 6
-            TextField {
+            PlainTextField {
                 id: searchBar
                 objectName: "searchBar"
                 Layout.fillWidth: true
-                Accessible.name: placeholderText
-                placeholderText: view.controller.placeholder.length > 0 ? view.controller.placeholder
-                               : (view.controller.kind === 0 ? qsTr("Название видеозаписи") : qsTr("ID группы"))
+                hint: view.controller.placeholder.length > 0 ? view.controller.placeholder
+                    : (view.controller.kind === 0 ? qsTr("Название видеозаписи") : qsTr("ID группы"))
                 text: view.controller.searchText
                 inputMethodHints: view.controller.kind === 0 ? Qt.ImhNone : Qt.ImhDigitsOnly
                 onTextEdited: view.controller.searchText = text
@@ -244,6 +243,7 @@ Item {
                             objectName: "videoName"
                             Layout.fillWidth: true
                             text: model.title
+                            textFormat: Text.PlainText
                             wrapMode: Text.Wrap
                             maximumLineCount: 2
                             elide: Text.ElideRight
@@ -256,6 +256,7 @@ Item {
                             Label {
                                 objectName: "videoDuration"
                                 text: model.duration
+                                textFormat: Text.PlainText
                                 color: row.secondaryColor
                                 font.pixelSize: 12
                             }
@@ -263,6 +264,7 @@ Item {
                                 objectName: "videoQuality"
                                 visible: text.length > 0
                                 text: model.quality
+                                textFormat: Text.PlainText
                                 color: model.watched ? "#3b6494" : row.Material.accentColor
                                 font.pixelSize: 12
                                 font.bold: true

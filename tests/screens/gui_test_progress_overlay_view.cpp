@@ -2,6 +2,7 @@
 
 #include "../support/TestSupport.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QFont>
@@ -204,12 +205,41 @@ TEST_F(ProgressOverlayViewTest, TextModeShowsResultMessageWithoutIndicator)
     EXPECT_NEAR(boxRect.center().y(), 360, 1);
     EXPECT_TRUE(boxRect.contains(sceneRect(details)));
     EXPECT_GE(sceneRect(details).top(), sceneRect(label).bottom()) << "details go under the label";
-    EXPECT_GT(label->property("font").value<QFont>().pixelSize(),
-              details->property("font").value<QFont>().pixelSize());
+    // The label in bold 16 points, the details in bold 12 points.
+    const QFont labelFont = label->property("font").value<QFont>();
+    const QFont detailsFont = details->property("font").value<QFont>();
+    EXPECT_EQ(labelFont.pointSizeF(), 16.0);
+    EXPECT_TRUE(labelFont.bold());
+    EXPECT_EQ(detailsFont.pointSizeF(), 12.0);
+    EXPECT_TRUE(detailsFont.bold());
 
     // Glyphs were drawn: the labels' areas hold white pixels on the dark box.
     EXPECT_GT(lightPixels(shot, sceneRect(label)), 20) << "the Cyrillic label left no ink";
     EXPECT_GT(lightPixels(shot, sceneRect(details)), 20) << "the Cyrillic details left no ink";
+}
+
+TEST_F(ProgressOverlayViewTest, TheBoxIsTranslucentByTheOverlaysOpacity)
+{
+    hud->setMode(ProgressOverlay::CustomView);
+    hud->setLabelText(QStringLiteral("Уведомление"));
+    const QImage behind = window.grabWindow();
+    hud->show(false);
+    EXPECT_FLOAT_EQ(hud->opacity(), 0.8f);
+
+    // A spot inside the box beside the texts: the box's grey laid over the screen at the overlay's opacity.
+    const QRectF boxRect = sceneRect(part("progressOverlayBox"));
+    const QPoint spot(int(boxRect.left()) + 4, int(boxRect.center().y()));
+    const QRgb under = behind.pixel(spot);
+    for (const float opacity : {0.8f, 0.5f}) {
+        hud->setOpacity(opacity);
+        const QRgb drawn = grab(QStringLiteral("overlay-opacity-%1.png").arg(opacity)).pixel(spot);
+        const auto blend = [&](int screen) { return qRound(0x2b * opacity + screen * (1 - opacity)); };
+        EXPECT_TRUE(sameColor(drawn, qRgb(blend(qRed(under)), blend(qGreen(under)), blend(qBlue(under))), 3))
+            << "opacity " << opacity << ": drawn " << qPrintable(QColor(drawn).name()) << " over "
+            << qPrintable(QColor(under).name());
+    }
+    // The texts stay solid white on it.
+    EXPECT_GT(lightPixels(window.grabWindow(), sceneRect(part("progressOverlayLabel"))), 20);
 }
 
 TEST_F(ProgressOverlayViewTest, LongDetailsWrapInsideTheWindow)

@@ -1,0 +1,357 @@
+// Text from the service, Last.fm and file names in the program's own window: markup in a record's title, an
+// album's name or a file's name shows as the characters it is made of, and no picture it names is fetched.
+#include "../support/Mp3Fixture.h"
+#include "../support/Tap.h"
+#include "../support/TestSupport.h"
+#include "../support/WindowSettle.h"
+
+#include "app/ImageCache.h"
+#include "app/Lifecycle.h"
+#include "app/Shell.h"
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "playback/AudioPlayer.h"
+#include "screens/NowPlaying.h"
+#include "service/VKontakteWorks.h"
+
+#include <QDir>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using TestSupport::waitFor;
+
+QStringList qmlWarnings;
+
+void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
+        qmlWarnings << message;
+}
+
+// A web server that answers nothing but notes who called: a picture named in a text would be fetched here.
+class Listener
+{
+public:
+    Listener()
+    {
+        server.listen(QHostAddress::LocalHost);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                ++connections;
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+                    requests << QString::fromLatin1(socket->readLine().trimmed());
+                    socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+                    socket->disconnectFromHost();
+                });
+            }
+        });
+    }
+    quint16 port() const { return server.serverPort(); }
+
+    QTcpServer server;
+    int connections = 0;
+    QStringList requests;
+};
+
+// The visible text items under `item` whose text holds `marker`: labels of the views, and the text items the
+// controls and the style draw their captions, titles and placeholders with.
+void collectTexts(QQuickItem *item, const QString &marker, QList<QQuickItem *> &found)
+{
+    if (!item || !item->isVisible())
+        return;
+    if (item->inherits("QQuickText") && item->property("text").toString().contains(marker))
+        found << item;
+    for (QQuickItem *child : item->childItems())
+        collectTexts(child, marker, found);
+}
+
+// How wide `text` is written out character for character in `font`: its widest line.
+qreal literalWidth(const QString &text, const QFont &font)
+{
+    const QFontMetricsF metrics(font);
+    qreal widest = 0;
+    for (const QString &line : text.split(u'\n'))
+        widest = qMax(widest, metrics.horizontalAdvance(line));
+    return widest;
+}
+
+class PlainTextWindowTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        if (shell)
+            return;
+        // Kept to the end of the program: the shell's queue must not outlive the application object.
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+        shell = new Shell;
+        imageFolder = new QTemporaryDir;
+        imageCache = new ImageCache(imageFolder->path());
+        lifecycle = new Lifecycle;
+        Shell::registerQmlTypes(shell);
+        qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        ASSERT_TRUE(listener.server.isListening());
+        VKontakteWorks::setRootDir(root.path());
+        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        global = GlobalData::sharedGlobalData();
+        qmlWarnings.clear();
+        previousHandler = qInstallMessageHandler(collectWarnings);
+        // One engine for the whole program: the singletons belong to the first engine that uses them.
+        if (!engine) {
+            engine = new QQmlApplicationEngine;
+            engine->setNetworkAccessManagerFactory(imageCache);
+            engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
+        }
+        window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
+        ASSERT_NE(window, nullptr);
+        // Wide: the sidebar and the now-playing bar are shown.
+        window->resize(1280, 800);
+        window->show();
+        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
+    }
+    void TearDown() override
+    {
+        QTest::keyClick(window, Qt::Key_Escape); // a dialog a failed test left open
+        for (const char *name : {"audioStack", "videoStack"}) {
+            QQuickItem *tab = stack(name);
+            for (int press = 0; press < 4 && tab && tab->property("depth").toInt() > 1; ++press)
+                back(tab);
+        }
+        section(0);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        qInstallMessageHandler(previousHandler);
+        EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
+        global->audioFoundArray.clear();
+        global->videoPersonalArray.clear();
+        global->audioQueueArray.clear();
+        global->audioPlaylistArray.clear();
+        AudioPlayer::dropShared();
+        shell->nowPlaying()->refresh();
+        VKontakteWorks::setRootDir(QString());
+        Settings::setSharedPath(QString());
+    }
+
+    // Text the service sent escaped, as the text clean-up leaves it: real markup, a picture on the listener
+    // (unquoted, as rich text reads it, and quoted, as the styled text Qt picks by itself needs it), a link.
+    QString serviceText(const QString &word) const
+    {
+        return QStringLiteral("%1 <b>bold</b> <img src=http://127.0.0.1:%2/bare.png> "
+                              "<img src=\"http://127.0.0.1:%2/quoted.png\"> <a href=\"http://x\">link</a>")
+            .arg(word)
+            .arg(listener.port());
+    }
+    // A file name holds no "/": markup without closing tags, and a picture beside the view.
+    static QString markedFileName()
+    {
+        return QStringLiteral("Группа <b>bold<i>italic - Песня <img src=\"cover.png\"> <a href=\"x\">link");
+    }
+
+    QQuickItem *stack(const char *name) const
+    {
+        return window->findChild<QQuickItem *>(QString::fromLatin1(name));
+    }
+    QObject *controllerOnTop(QQuickItem *tab) const
+    {
+        auto *page = tab->property("currentItem").value<QQuickItem *>();
+        return page ? page->property("controller").value<QObject *>() : nullptr;
+    }
+    // Opens `screen` on the tab's stack as its menu does, and waits until it is laid out.
+    QObject *open(QQuickItem *tab, const QString &screen, const QString &title)
+    {
+        QMetaObject::invokeMethod(tab, "open", Q_ARG(QVariant, screen), Q_ARG(QVariant, title),
+                                  Q_ARG(QVariant, title));
+        if (!waitFor([&] { return tab->property("depth").toInt() == 2 && !tab->property("busy").toBool(); },
+                     5000))
+            return nullptr;
+        settle();
+        return controllerOnTop(tab);
+    }
+    // The navigation bar's back button of the tab's top screen.
+    void back(QQuickItem *tab)
+    {
+        auto *page = tab->property("currentItem").value<QQuickItem *>();
+        QObject *button = page ? page->findChild<QObject *>(QStringLiteral("backButton")) : nullptr;
+        ASSERT_NE(button, nullptr);
+        QMetaObject::invokeMethod(button, "clicked");
+        waitFor([&] { return !tab->property("busy").toBool(); }, 5000);
+    }
+    void section(int index)
+    {
+        window->setProperty("section", index);
+        settle();
+    }
+    void settle() { TestSupport::settle(window, 600); }
+    QQuickItem *named(const QString &name) const
+    {
+        QList<QQuickItem *> found;
+        std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
+            if (!item || !item->isVisible())
+                return;
+            if (item->objectName() == name)
+                found << item;
+            for (QQuickItem *child : item->childItems())
+                walk(child);
+        };
+        walk(window->contentItem());
+        return found.value(0);
+    }
+
+    // Every visible text item showing `marker` (at least `atLeast` of them) draws its text character for
+    // character, as wide as the literal text in its font: markup read as formatting loses its tags to bold
+    // letters, a picture and a link.
+    void expectLiteral(const QString &marker, int atLeast, const char *where)
+    {
+        QList<QQuickItem *> items;
+        collectTexts(window->contentItem(), marker, items);
+        EXPECT_GE(items.size(), atLeast) << where;
+        for (QQuickItem *item : std::as_const(items)) {
+            const QString text = item->property("text").toString();
+            const qreal literal = literalWidth(text, item->property("font").value<QFont>());
+            EXPECT_GE(item->implicitWidth(), 0.95 * literal)
+                << where << ": " << item->metaObject()->className() << " draws \"" << text.toStdString()
+                << "\" as markup (" << item->implicitWidth() << " of " << literal << " wide)";
+        }
+    }
+    // Whatever was to be fetched has been asked for by now.
+    void expectNothingFetched()
+    {
+        waitFor([&] { return listener.connections > 0; }, 1500);
+        EXPECT_EQ(listener.connections, 0) << listener.requests.join(u'\n').toStdString();
+    }
+    QImage grab(const QString &name) const
+    {
+        const QImage image = window->grabWindow();
+        QDir().mkpath(QStringLiteral("/tmp/melodrop-shots/plain"));
+        image.save(QStringLiteral("/tmp/melodrop-shots/plain/") + name);
+        return image;
+    }
+
+    Listener listener;
+    QTemporaryDir root;
+    GlobalData *global = nullptr;
+    QtMessageHandler previousHandler = nullptr;
+    static inline Shell *shell = nullptr;
+    static inline QTemporaryDir *imageFolder = nullptr;
+    static inline ImageCache *imageCache = nullptr;
+    static inline Lifecycle *lifecycle = nullptr;
+    static inline QQmlApplicationEngine *engine = nullptr;
+    QQuickWindow *window = nullptr;
+};
+
+TEST_F(PlainTextWindowTest, ServiceTextInResultRowsTitlesThePreviewAndTheQueueIsShownAsWritten)
+{
+    const QString title = serviceText(QStringLiteral("Песня"));
+    const QString artist = serviceText(QStringLiteral("Исполнитель"));
+    const QString album = serviceText(QStringLiteral("Альбом"));
+    global->audioFoundArray.append({QStringLiteral("3:25"), root.filePath(QStringLiteral("none.mp3")), title,
+                                    artist, QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("20")});
+    global->videoPersonalArray.append({title, QStringLiteral("20_10"), QStringLiteral("720"),
+                                       QStringLiteral("2"), QStringLiteral("-1"), QStringLiteral("4:10"),
+                                       QString()});
+    global->audioQueueArray.append({artist + QStringLiteral(" - ") + title,
+                                    QStringLiteral("http://127.0.0.1:9/none.mp3"), QStringLiteral("3")});
+
+    // An album's tracks: its name titles the screen and fills the field's placeholder.
+    section(1);
+    QQuickItem *audio = stack("audioStack");
+    ASSERT_NE(audio, nullptr);
+    QObject *search = open(audio, QStringLiteral("Audio_Search"), album);
+    ASSERT_NE(search, nullptr);
+    ASSERT_EQ(search->property("placeholder").toString(), QStringLiteral("Альбом: ") + album);
+    expectLiteral(QStringLiteral("Альбом <b>bold</b>"), 2, "the album screen's title and placeholder");
+    expectLiteral(QStringLiteral("Песня <b>bold</b>"), 1, "the audio row's title");
+    expectLiteral(QStringLiteral("Исполнитель <b>bold</b>"), 1, "the audio row's artist");
+    grab(QStringLiteral("audio-results.png"));
+
+    // A tap previews the record: its title heads the dialog, its artist is the message.
+    QQuickItem *row = named(QStringLiteral("resultRow0"));
+    ASSERT_NE(row, nullptr);
+    ASSERT_TRUE(TestSupport::tap(window, row));
+    ASSERT_TRUE(waitFor([&] { return named(QStringLiteral("alertButton0")) != nullptr; }, 5000));
+    settle();
+    grab(QStringLiteral("audio-preview.png"));
+    expectLiteral(QStringLiteral("\n\nПесня <b>bold</b>"), 1, "the preview's title");
+    expectLiteral(QStringLiteral("Исполнитель <b>bold</b>"), 2, "the preview's message and the row's artist");
+    QTest::keyClick(window, Qt::Key_Escape);
+    settle();
+    back(audio);
+
+    section(2);
+    QQuickItem *video = stack("videoStack");
+    ASSERT_NE(video, nullptr);
+    // A user's videos: the search screen would ask the service for a further page below its last row.
+    ASSERT_NE(open(video, QStringLiteral("Video_Personal"), QStringLiteral("Мои видеозаписи")), nullptr);
+    expectLiteral(QStringLiteral("Песня <b>bold</b>"), 1, "the video row's title");
+    grab(QStringLiteral("video-results.png"));
+    back(video);
+
+    section(3);
+    expectLiteral(QStringLiteral("Исполнитель <b>bold</b>"), 1, "the queue row");
+    grab(QStringLiteral("queue.png"));
+
+    expectNothingFetched();
+}
+
+TEST_F(PlainTextWindowTest, FileNamesInTheLibraryExportPlaylistAndNowPlayingAreShownAsWritten)
+{
+    const QString name = markedFileName();
+    ASSERT_TRUE(Mp3Fixture::write(
+        VKontakteWorks::getAudioDir() + QLatin1Char('/') + name + QStringLiteral(".mp3"), 5));
+    global->audioPlaylistArray.append({name + QStringLiteral(".mp3"), QStringLiteral("1")});
+    shell->nowPlaying()->refresh();
+    const QString marker = QStringLiteral("<b>bold<i>italic");
+
+    section(1);
+    QQuickItem *audio = stack("audioStack");
+    ASSERT_NE(audio, nullptr);
+    ASSERT_NE(open(audio, QStringLiteral("Audio_Library"), QString()), nullptr);
+    expectLiteral(marker, 2, "the library row and the now-playing bar");
+    grab(QStringLiteral("library.png"));
+
+    // A tap previews the file: its name heads the dialog.
+    QQuickItem *row = named(QStringLiteral("libraryRow0"));
+    ASSERT_NE(row, nullptr);
+    ASSERT_TRUE(TestSupport::tap(window, row));
+    ASSERT_TRUE(waitFor([&] { return named(QStringLiteral("alertButton0")) != nullptr; }, 5000));
+    settle();
+    grab(QStringLiteral("library-preview.png"));
+    expectLiteral(QStringLiteral("\n\n") + name, 1, "the preview's title");
+    QTest::keyClick(window, Qt::Key_Escape);
+    settle();
+    back(audio);
+
+    ASSERT_NE(open(audio, QStringLiteral("Audio_Export"), QString()), nullptr);
+    expectLiteral(marker, 2, "the export row and the now-playing bar");
+    back(audio);
+
+    // The player screen: the track's name titles it and its row.
+    ASSERT_NE(open(audio, QStringLiteral("Audio_Playlist"), QString()), nullptr);
+    expectLiteral(marker, 3, "the player's title, its row and the now-playing bar");
+    grab(QStringLiteral("playlist.png"));
+    back(audio);
+
+    expectNothingFetched();
+}
+
+} // namespace
