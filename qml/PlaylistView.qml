@@ -4,8 +4,8 @@ import QtQuick.Controls.Material
 import QtQuick.Layouts
 
 // The audio player screen: the current track's times and position, the transport and mode buttons, the
-// playlist with its edit mode, the playlist menu and the save dialog. The controller (Audio_Playlist) outlives
-// the view; the view never destroys it.
+// playlist with its edit mode, the playlist menu and the save dialog. Each opening gets a controller of its own
+// (Audio_Playlist.newScreen(), over the one music player), which goes with the view.
 Item {
     id: view
     property var controller
@@ -24,6 +24,7 @@ Item {
     StackView.onActivating: controller.viewWillAppear()
     StackView.onActivated: controller.viewDidAppear()
     StackView.onDeactivating: controller.viewWillDisappear()
+    StackView.onRemoved: controller.destroy()
     // Another tab taking the window hides the screen as well.
     onVisibleChanged: {
         if (StackView.status !== StackView.Active)

@@ -299,6 +299,11 @@ QObject *Audio_Playlist::newPlaylistsScreen() const
     return new SavedPlaylists;
 }
 
+QObject *Audio_Playlist::newScreen() const
+{
+    return new Audio_Playlist;
+}
+
 void Audio_Playlist::updateTime()
 {
     MusicPlayer::shared().updateTime();

@@ -110,6 +110,9 @@ public:
     Q_INVOKABLE void moveRow(int from, int to);
     // A new controller for the saved playlists screen, owned by whoever takes it (the view's engine).
     Q_INVOKABLE QObject *newPlaylistsScreen() const;
+    // A new player screen over the one music player, as the menu opens it each time: its save name and its
+    // edit mode start afresh. Owned by whoever takes it (the view, which destroys it when it goes).
+    Q_INVOKABLE QObject *newScreen() const;
 
     // The one-second tick: the time display while visible, then any pending request from outside.
     Q_INVOKABLE void updateTime();

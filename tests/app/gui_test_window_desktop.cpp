@@ -16,6 +16,7 @@
 #include "service/VKontakteWorks.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -268,6 +269,52 @@ TEST_F(DesktopWindowTest, EscapeClosesTheSaveDialogAndTheRowMenu)
     key(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("menuItem_remove")) == nullptr; }, 3000));
     EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+    click(find(QStringLiteral("backButton")));
+}
+
+TEST_F(DesktopWindowTest, EachOpeningOfThePlayerStartsWithoutEditModeOrSaveName)
+{
+    ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
+    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("A - B.mp3"), QStringLiteral("0")});
+    key(Qt::Key_2, Qt::ControlModifier);
+    settle();
+    click(waitForItem(QStringLiteral("menuRow6"))); // Аудиоплеер
+    QQuickItem *edit = waitForItem(QStringLiteral("actionButton"));
+    ASSERT_NE(edit, nullptr);
+    settle();
+    click(edit);
+    settle();
+    ASSERT_NE(waitForItem(QStringLiteral("deleteBadge")), nullptr); // editing
+    click(find(QStringLiteral("additionButton")));
+    QQuickItem *saveAs = waitForItem(QStringLiteral("alertButton1"));
+    ASSERT_NE(saveAs, nullptr);
+    settle();
+    click(saveAs);
+    ASSERT_NE(waitForItem(QStringLiteral("playlistNameField")), nullptr);
+    settle();
+    type(QStringLiteral("Mix"));
+    key(Qt::Key_Return);
+    ASSERT_TRUE(waitFor(
+        [&] { return QFile::exists(VKontakteWorks::getPlaylistsDir() + "/Mix.tuneplaylist"); }, 5000));
+    settle();
+    click(find(QStringLiteral("backButton")));
+    settle();
+
+    // Opened again from the menu: a new screen, not the old one's edit mode and save name.
+    click(waitForItem(QStringLiteral("menuRow6")));
+    ASSERT_NE(waitForItem(QStringLiteral("additionButton")), nullptr);
+    settle();
+    EXPECT_EQ(find(QStringLiteral("deleteBadge")), nullptr);
+    click(find(QStringLiteral("additionButton")));
+    saveAs = waitForItem(QStringLiteral("alertButton1"));
+    ASSERT_NE(saveAs, nullptr);
+    settle();
+    click(saveAs);
+    QQuickItem *field = waitForItem(QStringLiteral("playlistNameField"));
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->property("text").toString(), QString());
+    key(Qt::Key_Escape);
+    settle();
     click(find(QStringLiteral("backButton")));
 }
 
