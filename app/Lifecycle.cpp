@@ -6,6 +6,7 @@
 #include "decoding/Log.h"
 #include "decoding/Text.h"
 #include "desktop/Badges.h"
+#include "downloads/DownloadQueue.h"
 #include "library/LibraryBrowser.h"
 #include "library/PlaylistFile.h"
 #include "net/FileSink.h"
@@ -99,8 +100,7 @@ bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
         steps.showWindow();
 
     GlobalData *global = GlobalData::sharedGlobalData();
-    Badges::shared().setApplicationBadge(
-        int(global->audioQueueArray.size() + global->videoQueueArray.size()));
+    Badges::shared().setApplicationBadge(DownloadQueue::shared().count());
 
     if (const std::optional<QList<PlaylistEntry>> saved = PlaylistFile::read(autosavedPlaylistPath());
         saved && !saved->isEmpty()) {

@@ -36,29 +36,16 @@
 Shell::Shell(QObject *parent)
     : QObject(parent), m_queue(new Queue(this)), m_colorScheme(new ColorScheme(this)),
       m_nowPlaying(new NowPlaying(this)), m_notifier(new DesktopNotifier(this)),
-      m_downloadsFinished(new DownloadsFinished(m_queue, this))
+      m_downloadsFinished(new DownloadsFinished(&DownloadQueue::shared(), this))
 {
-    Queue::setShared(m_queue);
+    // The badges follow the queue; the queue knows nothing of them.
+    connect(&DownloadQueue::shared(), &DownloadQueue::countChanged, &Badges::shared(),
+            &Badges::setApplicationBadge);
     connect(&Badges::shared(), &Badges::queueCountChanged, this, &Shell::queueBadgeChanged);
     connect(m_downloadsFinished, &DownloadsFinished::noticeRequested, m_notifier, &DesktopNotifier::notify);
 }
 
 Shell::~Shell() = default;
-
-bool Shell::downloadsRunning()
-{
-    GlobalData *global = GlobalData::sharedGlobalData();
-    for (const QList<QueueItem> *list : {&global->audioQueueArray, &global->videoQueueArray}) {
-        for (const QueueItem &item : *list) {
-            const double size = item.state.toDouble();
-            const double received = item.received.toDouble();
-            // "0": started, no data yet; a size: running until everything arrived.
-            if (size == 0 || (size > 0 && received < size))
-                return true;
-        }
-    }
-    return false;
-}
 
 bool Shell::requestQuit()
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "downloads/Queue.h"
+#include "screens/Queue.h"
 
 class ColorScheme;
 class DesktopNotifier;
@@ -35,7 +35,7 @@ public:
     int queueBadge() const;
     QString windowTitle() const;
 
-    // The download queue: one per run, so transfers outlive its view.
+    // The download queue screen over the program's queue: one per run, so its timer outlives the view.
     Queue *queue() const { return m_queue; }
 
     // The tab bar's rotation rule: follows "settings_rotation" (true when absent, written on first read) for
@@ -52,7 +52,7 @@ public:
     DesktopNotifier *notifier() const { return m_notifier; }
 
     // Whether a transfer of the queue has started and not ended: quitting would break it off.
-    static bool downloadsRunning();
+    static bool downloadsRunning() { return DownloadQueue::shared().transfersRunning(); }
 
     // Asked before the window closes: true when it may close now. While downloads run the answer is false and
     // the question "Загрузки ещё идут. Выйти?" goes out through alertRequested; its answer comes back through

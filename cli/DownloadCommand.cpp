@@ -2,7 +2,7 @@
 
 #include "core/GlobalData.h"
 #include "decoding/Log.h"
-#include "downloads/Queue.h"
+#include "downloads/DownloadQueue.h"
 
 #include <QEventLoop>
 #include <QUrl>
@@ -18,7 +18,7 @@ int download(const QStringList &arguments, const Cli::Options &)
 {
     QStringList args = arguments;
     bool video = false;
-    double timeout = Queue::transferTimeoutSeconds;
+    double timeout = DownloadQueue::transferTimeoutSeconds;
     while (!args.isEmpty() && args.first().startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
         if (option == QLatin1String("--"))
@@ -41,19 +41,18 @@ int download(const QStringList &arguments, const Cli::Options &)
         url.host().isEmpty())
         return Cli::usage(QStringLiteral("download needs an http or https URL, not %1").arg(args.at(1)));
 
-    GlobalData *global = GlobalData::sharedGlobalData();
-    QList<QueueItem> &list = video ? global->videoQueueArray : global->audioQueueArray;
     QueueItem item;
     item.name = args.at(0);
     item.url = args.at(1);
-    item.tag = QString::number(global->nextFileTag());
-    list.append(item);
-    const int tag = item.tag.toInt();
+    item.tag = GlobalData::sharedGlobalData()->nextFileTag();
+    const int tag = item.tag;
+    const int section = video ? DownloadQueue::Video : DownloadQueue::Audio;
 
-    Queue queue;
+    DownloadQueue queue;
     queue.setTransferTimeout(timeout, silentTimeoutsToGiveUp);
+    queue.append(section, item);
     QEventLoop loop;
-    QObject::connect(&queue, &Queue::transferFinished, &loop, [&](int finishedTag, const QString &path) {
+    QObject::connect(&queue, &DownloadQueue::itemFinished, &loop, [&](int finishedTag, const QString &path) {
         if (finishedTag != tag)
             return;
         Cli::printLine(path);
@@ -61,11 +60,11 @@ int download(const QStringList &arguments, const Cli::Options &)
     });
     // The queue has already logged the failure's description ("Нет ответа сервиса: …" for a host that never
     // answered).
-    QObject::connect(&queue, &Queue::transferFailed, &loop, [&](int failedTag, const QString &) {
+    QObject::connect(&queue, &DownloadQueue::itemFailed, &loop, [&](int failedTag, const QString &) {
         if (failedTag == tag)
             loop.exit(Cli::IoFailure);
     });
-    queue.startItem(video ? 1 : 0, int(list.size()) - 1);
+    queue.start(section, 0);
     return loop.exec();
 }
 

@@ -42,7 +42,6 @@ public:
     QList<AudioRecord> audioFoundArray;
     QList<AudioRecord> audioPersonalArray;
     QList<AudioRecord> audioGroupArray;
-    QList<QueueItem> audioQueueArray;
     QStringList audioLibraryArray;
     QList<PlaylistEntry> audioPlaylistArray;
     QList<AlbumRecord> audioAlbumsArray;
@@ -53,7 +52,6 @@ public:
     QList<VideoRecord> videoPersonalArray;
     QList<VideoRecord> videoRecommendedArray;
     QList<VideoRecord> videoGroupArray;
-    QList<QueueItem> videoQueueArray;
     QStringList friendsGroupsArray;
 
     // Counters and flags.
@@ -63,15 +61,12 @@ public:
     int audioSearchOffset = 0;
     int videoSearchOffset = 0;
     int audioChangingFlag = 0;
-    float totalTraffic = 0.0f;
     AudioPlayer *audioPlayer = nullptr;
     bool playRandomMusic = false;
     bool playRepeatMusic = false;
     bool nowYouMayUpdatePlayer = false;
-    bool nowYouMayUpdateQueue = false;
     bool iJustSelectedPlaylist = false;
     QTimer *playbackTimer = nullptr;
-    QTimer *queueUpdateTimer = nullptr;
 
     // Replaces the whole text of a string field, keeping the object.
     static void replace(QString &field, const QString &text) { field = text; }

@@ -27,13 +27,23 @@ struct VideoRecord
     QString thumbnail;
 };
 
+// An item of a download queue: what to save under which name, and how far its transfer has come.
 struct QueueItem
 {
+    enum class State {
+        Waiting, // not started yet
+        Started, // a transfer runs (`size` stays 0 until the answer tells it)
+        Failed,  // the last transfer failed; it can be started again
+    };
     QString name;
     QString url;
-    QString tag;
-    QString state = QStringLiteral("-1"); // state or size
-    QString received = QStringLiteral("-1");
+    int tag = 0;
+    State state = State::Waiting;
+    qint64 size = 0;     // bytes of the whole file, 0 while unknown
+    qint64 received = 0; // bytes of the file so far, a resumed part included
+
+    // Every byte is there: the item is about to leave its queue.
+    bool complete() const { return state == State::Started && size > 0 && received >= size; }
 };
 
 struct PlaylistEntry

@@ -1,7 +1,5 @@
 #include "desktop/Badges.h"
 
-#include "core/GlobalData.h"
-
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QVariantMap>
@@ -10,12 +8,6 @@ Badges &Badges::shared()
 {
     static Badges *instance = new Badges;
     return *instance;
-}
-
-void Badges::updateBadges()
-{
-    const GlobalData *global = GlobalData::sharedGlobalData();
-    setApplicationBadge(int(global->audioQueueArray.size() + global->videoQueueArray.size()));
 }
 
 void Badges::setApplicationBadge(int count)

@@ -3,7 +3,8 @@
 #include <QObject>
 
 // The queue badges: the queue tab's badge (index 3) and the launcher entry's count, both the number of items
-// in the audio and video queues. Main thread only.
+// in the audio and video queues, which the shell hands over whenever the queue's count changes. Main thread
+// only.
 class Badges : public QObject
 {
     Q_OBJECT
@@ -13,9 +14,7 @@ public:
     static Badges &shared();
 
     int queueCount() const { return m_count; }
-    // Recomputes the count from the two queues and publishes it; 0 removes the badges.
-    void updateBadges();
-    // Sets the launcher count directly (start-up and exit use it).
+    // Publishes the count; 0 removes the badges.
     void setApplicationBadge(int count);
 
 Q_SIGNALS:

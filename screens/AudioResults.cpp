@@ -4,7 +4,7 @@
 #include "core/Pacing.h"
 #include "core/PropertyList.h"
 #include "decoding/Text.h"
-#include "desktop/Badges.h"
+#include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "playback/AudioPlayer.h"
 #include "service/VKontakteWorks.h"
@@ -409,7 +409,7 @@ QueueItem AudioResults::queueItemFor(const AudioRecord &record) const
     QueueItem item;
     item.name = QStringLiteral("%1 - %2").arg(record.artist, record.title);
     item.url = record.url;
-    item.tag = record.tag;
+    item.tag = record.tag.toInt();
     return item;
 }
 
@@ -421,9 +421,8 @@ void AudioResults::accessoryButtonTapped(int row)
     Q_EMIT scrollToRow(row, Middle, true);
     showOverlay(tr("Уведомление"), tr("Запись добавлена в очередь"), 1.0f, true,
                 [](ProgressOverlay *) { Pacing::pause(1); });
-    GlobalData::sharedGlobalData()->audioQueueArray.append(queueItemFor(list().at(row)));
+    DownloadQueue::shared().append(DownloadQueue::Audio, queueItemFor(list().at(row)));
     m_model->removeRecord(row);
-    Badges::shared().updateBadges();
 }
 
 void AudioResults::addAllRecordsToQueue()
@@ -433,12 +432,13 @@ void AudioResults::addAllRecordsToQueue()
     setTableBusy(true);
     showOverlay(tr("Уведомление"), tr("Все записи добавлены в очередь"), 1.0f, true,
                 [](ProgressOverlay *) { Pacing::pause(1); });
-    QList<QueueItem> &queue = GlobalData::sharedGlobalData()->audioQueueArray;
+    QList<QueueItem> items;
+    items.reserve(list().size());
     for (const AudioRecord &record : std::as_const(list()))
-        queue.append(queueItemFor(record));
+        items.append(queueItemFor(record));
+    DownloadQueue::shared().append(DownloadQueue::Audio, items);
     list().clear();
     m_model->reload();
-    Badges::shared().updateBadges();
 }
 
 void AudioResults::clearRecordsTable()

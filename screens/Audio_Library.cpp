@@ -2,7 +2,7 @@
 
 #include "core/GlobalData.h"
 #include "decoding/Text.h"
-#include "downloads/Queue.h"
+#include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlayerEvents.h"
 #include "service/VKontakteWorks.h"
@@ -149,7 +149,7 @@ void Audio_Library::alertViewClickedButtonAtIndex(int tag, int index)
     if (tag == ClearAlert && index == 1) {
         // The transfers end first: one still running would otherwise find its folder gone when it moves its
         // finished file into place.
-        Queue::whenTransfersStopped([screen = QPointer<Audio_Library>(this)] {
+        DownloadQueue::whenTransfersStopped([screen = QPointer<Audio_Library>(this)] {
             if (screen)
                 screen->removeAllMedia();
         });

@@ -1,19 +1,17 @@
 #include "screens/DownloadsFinished.h"
 
-#include "core/GlobalData.h"
-#include "downloads/Queue.h"
+#include "downloads/DownloadQueue.h"
 
-DownloadsFinished::DownloadsFinished(Queue *queue, QObject *parent) : QObject(parent)
+DownloadsFinished::DownloadsFinished(DownloadQueue *queue, QObject *parent) : QObject(parent), m_queue(queue)
 {
     if (queue)
-        connect(queue, &Queue::transferFinished, this, [this] { transferFinished(); });
+        connect(queue, &DownloadQueue::itemFinished, this, [this] { transferFinished(); });
 }
 
 void DownloadsFinished::transferFinished()
 {
     ++m_saved;
-    GlobalData *global = GlobalData::sharedGlobalData();
-    if (!global->audioQueueArray.isEmpty() || !global->videoQueueArray.isEmpty())
+    if (m_queue && m_queue->count() > 0)
         return;
     const int saved = m_saved;
     m_saved = 0;

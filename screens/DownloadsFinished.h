@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
-class Queue;
+class DownloadQueue;
 
 // Tells the desktop when the download queue has emptied through finished transfers: one notification per run
 // of the queue, saying how many files were saved since the queue last emptied. A queue emptied only by
@@ -12,7 +13,7 @@ class DownloadsFinished : public QObject
 {
     Q_OBJECT
 public:
-    explicit DownloadsFinished(Queue *queue, QObject *parent = nullptr);
+    explicit DownloadsFinished(DownloadQueue *queue, QObject *parent = nullptr);
 
     int savedSinceLastNotice() const { return m_saved; }
 
@@ -23,5 +24,6 @@ Q_SIGNALS:
     void noticeRequested(const QString &summary, const QString &body);
 
 private:
+    QPointer<DownloadQueue> m_queue;
     int m_saved = 0;
 };

@@ -1,13 +1,13 @@
 #include "screens/LoginForm.h"
 
-#include "core/Credentials.h"
+#include "desktop/Credentials.h"
 #include "core/DataReset.h"
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/Settings.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
-#include "downloads/Queue.h"
+#include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "screens/Audio_Playlist.h"
 #include "screens/ProgressOverlay.h"
@@ -236,7 +236,7 @@ void LoginForm::deleteAllContent()
     // Nothing may go on using the files: the player lets go of its track, and the transfers end before
     // their files are removed, so that none writes one back or moves a finished file into place after.
     AudioPlayer::dropShared();
-    Queue::whenTransfersStopped([] {
+    DownloadQueue::whenTransfersStopped([] {
         DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
                                     VKontakteWorks::getInboxDir());
     });

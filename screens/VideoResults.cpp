@@ -4,7 +4,7 @@
 #include "core/Pacing.h"
 #include "core/PropertyList.h"
 #include "decoding/Text.h"
-#include "desktop/Badges.h"
+#include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "service/VKontakteWorks.h"
 
@@ -434,11 +434,10 @@ void VideoResults::linkFindingFinished()
     QueueItem item;
     item.name = m_pending.title;
     item.url = m_foundLink;
-    item.tag = m_pending.tag;
-    GlobalData::sharedGlobalData()->videoQueueArray.append(item);
+    item.tag = m_pending.tag.toInt();
+    DownloadQueue::shared().append(DownloadQueue::Video, item);
     if (row >= 0)
         m_model->removeRecord(row);
-    Badges::shared().updateBadges();
 }
 
 void VideoResults::linkFindingFinishedError()

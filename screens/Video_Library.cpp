@@ -1,7 +1,7 @@
 #include "screens/Video_Library.h"
 
 #include "decoding/Text.h"
-#include "downloads/Queue.h"
+#include "downloads/DownloadQueue.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -48,7 +48,7 @@ void Video_Library::alertViewClickedButtonAtIndex(int tag, int index)
     if (tag == ClearAlert && index == 1) {
         // The transfers end first: one still running would otherwise find its folder gone when it moves its
         // finished file into place.
-        Queue::whenTransfersStopped([screen = QPointer<Video_Library>(this)] {
+        DownloadQueue::whenTransfersStopped([screen = QPointer<Video_Library>(this)] {
             if (screen)
                 screen->removeAllMedia();
         });

@@ -1,6 +1,6 @@
-#include "core/Credentials.h"
+#include "desktop/Credentials.h"
 
-#include "core/SecretStore.h"
+#include "desktop/SecretStore.h"
 #include "core/Settings.h"
 #include "decoding/Log.h"
 

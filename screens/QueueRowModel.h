@@ -6,7 +6,7 @@
 #include <vector>
 
 // The rows of the queue screen: a header row for each of the two sections, each followed by the rows of its
-// list. Filled by Queue::reloadTable from the shared lists; the view only draws what the roles say.
+// list. Filled by Queue::reloadTable from the download queue; the view only draws what the roles say.
 class QueueRowModel : public QAbstractListModel
 {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "downloads/QueueRowModel.h"
+#include "screens/QueueRowModel.h"
 
 int QueueRowModel::rowCount(const QModelIndex &parent) const
 {

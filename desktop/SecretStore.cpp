@@ -1,4 +1,4 @@
-#include "core/SecretStore.h"
+#include "desktop/SecretStore.h"
 
 #include <qt6keychain/keychain.h>
 
