@@ -156,7 +156,7 @@ Error parseFile(const QString &path, Handler &handler)
     // A binary list is read whole: its objects are found through offsets, in any order.
     if (file.peek(6) != "bplist")
         return Readers::parseXml(&file, handler);
-    const QByteArray data = file.read(maxFileSize + 1);
+    const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return Error::NotOpened;
     return parse(data, handler);
