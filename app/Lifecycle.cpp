@@ -1,6 +1,7 @@
 #include "app/Lifecycle.h"
 
 #include "core/GlobalData.h"
+#include "core/PropertyList.h"
 #include "core/Settings.h"
 #include "core/Storage.h"
 #include "decoding/Log.h"
@@ -27,7 +28,6 @@
 
 #include <sys/socket.h>
 #include <unistd.h>
-
 
 namespace {
 
@@ -102,15 +102,7 @@ bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
     GlobalData *global = GlobalData::sharedGlobalData();
     Badges::shared().setApplicationBadge(DownloadQueue::shared().count());
 
-    if (const std::optional<QList<PlaylistEntry>> saved = PlaylistFile::read(autosavedPlaylistPath());
-        saved && !saved->isEmpty()) {
-        global->audioPlaylistArray.clear();
-        for (PlaylistEntry entry : *saved) {
-            entry.current = QStringLiteral("0"); // a restored playlist has no current track
-            global->audioPlaylistArray.append(entry);
-        }
-        Q_EMIT PlayerEvents::shared().playlistChanged();
-    }
+    restoreAutosavedPlaylist();
 
     if (steps.audioSession)
         steps.audioSession();
@@ -119,10 +111,68 @@ bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
     return true;
 }
 
+void Lifecycle::restoreAutosavedPlaylist()
+{
+    const QString path = autosavedPlaylistPath();
+    PlaylistFile::Loaded saved = PlaylistFile::load(path);
+    if (saved.unreadable()) {
+        // Saving at suspension or exit would replace the file with the empty playlist: it is moved aside
+        // first, and the user told where it went.
+        const QString keptAs = PlaylistFile::setAside(path);
+        Log::line(QStringLiteral("The autosaved playlist %1 could not be read (%2); %3")
+                      .arg(path, PropertyList::describe(saved.error),
+                           keptAs.isEmpty()
+                               ? QStringLiteral("it could not be moved aside and is not saved over")
+                               : QStringLiteral("kept as ") + keptAs));
+        if (keptAs.isEmpty()) {
+            m_autosaveHeld = true;
+            notify(tr("Ошибка"), tr("Плейлист из прошлого запуска не удалось прочитать. Плеер начинает с "
+                                    "пустого плейлиста; файл %1 не будет перезаписан.")
+                                     .arg(path));
+        } else {
+            notify(tr("Ошибка"), tr("Плейлист из прошлого запуска не удалось прочитать. Плеер начинает с "
+                                    "пустого плейлиста; файл сохранён как %1.")
+                                     .arg(keptAs));
+        }
+        return;
+    }
+    if (saved.entries.isEmpty())
+        return;
+    for (PlaylistEntry &entry : saved.entries)
+        entry.current = QStringLiteral("0"); // a restored playlist has no current track
+    GlobalData *global = GlobalData::sharedGlobalData();
+    global->audioPlaylistArray.clear();
+    global->audioPlaylistArray.append(std::move(saved.entries));
+    Q_EMIT PlayerEvents::shared().playlistChanged();
+}
+
 void Lifecycle::saveAutosavedPlaylist()
 {
-    if (!PlaylistFile::write(autosavedPlaylistPath(), GlobalData::sharedGlobalData()->audioPlaylistArray))
-        Log::line(QStringLiteral("The playlist could not be saved to %1").arg(autosavedPlaylistPath()));
+    const QString path = autosavedPlaylistPath();
+    if (m_autosaveHeld) {
+        Log::line(
+            QStringLiteral("The playlist is not saved to %1: the unreadable file there is kept").arg(path));
+        return;
+    }
+    switch (PlaylistFile::write(path, GlobalData::sharedGlobalData()->audioPlaylistArray)) {
+    case PropertyList::WriteResult::Written:
+        return;
+    case PropertyList::WriteResult::TooLarge:
+        Log::line(QStringLiteral("The playlist is not saved to %1: its file would be larger than %2 MB")
+                      .arg(path)
+                      .arg(PropertyList::maxFileSize / (1024 * 1024)));
+        // Once per run: the window goes to the background again and again.
+        if (!m_tooLargeNoticeShown) {
+            m_tooLargeNoticeShown = true;
+            notify(tr("Ошибка"), tr("Плейлист слишком велик, чтобы его сохранить (файл был бы больше %1 МБ). "
+                                    "Сохранённым остаётся прежний плейлист.")
+                                     .arg(PropertyList::maxFileSize / (1024 * 1024)));
+        }
+        return;
+    case PropertyList::WriteResult::Failed:
+        Log::line(QStringLiteral("The playlist could not be saved to %1").arg(path));
+        return;
+    }
 }
 
 void Lifecycle::applicationDidEnterBackground()
@@ -204,8 +254,7 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
     }
     if (logName)
         Log::line(name);
-    notify(tr("Уведомление"),
-           tr("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder));
+    notify(tr("Уведомление"), tr("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder));
 }
 
 void Lifecycle::notify(const QString &title, const QString &message)

@@ -77,6 +77,7 @@ Q_SIGNALS:
     void terminationRequested();
 
 private:
+    void restoreAutosavedPlaylist();
     void saveAutosavedPlaylist();
     void notify(const QString &title, const QString &message);
     void showNextNotice();
@@ -89,4 +90,7 @@ private:
     // Notices waiting for the one on show to close: title and message.
     QList<QPair<QString, QString>> m_notices;
     bool m_noticeShown = false;
+    // The unreadable autosaved playlist could not be moved aside: this run does not write over it.
+    bool m_autosaveHeld = false;
+    bool m_tooLargeNoticeShown = false;
 };

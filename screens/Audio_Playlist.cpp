@@ -1,6 +1,7 @@
 #include "screens/Audio_Playlist.h"
 
 #include "core/GlobalData.h"
+#include "core/PropertyList.h"
 #include "core/Storage.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
@@ -241,8 +242,17 @@ void Audio_Playlist::savePlaylistAs()
     if (list.isEmpty())
         return;
     const QString path = folder + QLatin1Char('/') + m_playlistName + QStringLiteral(".tuneplaylist");
-    if (PlaylistFile::write(path, list)) {
+    const PropertyList::WriteResult written = PlaylistFile::write(path, list);
+    if (written == PropertyList::WriteResult::Written) {
         Q_EMIT playlistSaved(path);
+        return;
+    }
+    if (written == PropertyList::WriteResult::TooLarge) {
+        // The reader refuses such a file: written, it could never be loaded again.
+        Q_EMIT alertRequested(tr("Ошибка"),
+                              tr("Плейлист не сохранён: он слишком велик (файл был бы больше %1 МБ)")
+                                  .arg(PropertyList::maxFileSize / (1024 * 1024)),
+                              {tr("Готово")}, ErrorAlert);
         return;
     }
     // A full disk or a folder that cannot be written: the user thinks the playlist is kept unless told.

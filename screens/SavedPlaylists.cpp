@@ -1,6 +1,8 @@
 #include "screens/SavedPlaylists.h"
 
 #include "core/GlobalData.h"
+#include "core/PropertyList.h"
+#include "decoding/Log.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
@@ -41,17 +43,38 @@ void SavedPlaylists::rowSelected(int row)
     if (row < 0 || row >= m_playlistsArray.size())
         return;
     GlobalData *global = GlobalData::sharedGlobalData();
-    const std::optional<QList<PlaylistEntry>> entries =
-        PlaylistFile::read(VKontakteWorks::getPlaylistsDir() + QLatin1Char('/') + m_playlistsArray.at(row));
-    if (!entries) {
-        // Emptying the playlist for a file that cannot be read would lose it for nothing.
+    const QString path = VKontakteWorks::getPlaylistsDir() + QLatin1Char('/') + m_playlistsArray.at(row);
+    PlaylistFile::Loaded loaded = PlaylistFile::load(path);
+    // Emptying the playlist for a file that cannot be read would lose it for nothing: the current one stays.
+    if (loaded.unreadable()) {
+        // Saving under that name later would replace the file: it is moved aside and leaves the list.
+        const QString keptAs = PlaylistFile::setAside(path);
+        Log::line(QStringLiteral("The saved playlist %1 could not be read (%2); %3")
+                      .arg(path, PropertyList::describe(loaded.error),
+                           keptAs.isEmpty() ? QStringLiteral("it could not be moved aside")
+                                            : QStringLiteral("kept as ") + keptAs));
+        if (keptAs.isEmpty()) {
+            Q_EMIT alertRequested(tr("Ошибка"), tr("Плейлист не загружен: файл не удалось прочитать"),
+                                  {tr("Готово")}, 0);
+            return;
+        }
+        const QString name = names().at(row);
+        m_playlistsArray.removeAt(row);
+        Q_EMIT playlistsChanged();
+        Q_EMIT alertRequested(tr("Ошибка"),
+                              tr("Плейлист «%1» не загружен: файл не удалось прочитать. Он сохранён как %2.")
+                                  .arg(name, QFileInfo(keptAs).fileName()),
+                              {tr("Готово")}, 0);
+        return;
+    }
+    if (loaded.error != PropertyList::Error::None) {
         Q_EMIT alertRequested(tr("Ошибка"), tr("Плейлист не загружен: файл не удалось прочитать"),
                               {tr("Готово")}, 0);
         return;
     }
     AudioPlayer::dropShared();
     global->audioPlaylistArray.clear();
-    global->audioPlaylistArray.append(*entries);
+    global->audioPlaylistArray.append(std::move(loaded.entries));
     global->iJustSelectedPlaylist = true;
     Q_EMIT PlayerEvents::shared().playlistChanged();
     Q_EMIT returnRequested();

@@ -23,7 +23,8 @@ public:
     // Lists the folder anew.
     Q_INVOKABLE void viewWillAppear();
     // Loads the playlist of `row` in place of the current one; no track starts. A file that cannot be read
-    // leaves the current playlist and its playback alone and asks for an error alert.
+    // leaves the current playlist and its playback alone, is renamed to "….unreadable" (so that saving
+    // under its name cannot replace it), leaves the list and asks for an error alert.
     Q_INVOKABLE void rowSelected(int row);
     // Deletes the file of `row`.
     Q_INVOKABLE void deleteRow(int row);

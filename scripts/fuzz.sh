@@ -3,7 +3,9 @@
 # SECONDS (default 60) on its seed corpus: fuzz/seeds/<name>/ plus the fixtures its from-tests file names.
 # Inputs that crash land in build-fuzz/crashes/<name>/: once mended, each becomes a regression input under
 # tests/data/fuzz/<name>/ with a case in the reader's own test. The exit status is non-zero when a target found
-# a crash.   scripts/fuzz.sh [SECONDS] [TARGET...]
+# a crash. A target's own libFuzzer flags, one a line, stand in fuzz/<name>.options (read after the defaults, so
+# they win: the property-list readers need inputs long enough to nest past their limit).
+#   scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
@@ -36,11 +38,15 @@ for name in "${targets[@]}"; do
       for file in tests/data/*/$pattern; do [ -f "$file" ] && cp -n "$file" "$corpus/"; done
     done <"$seeds/from-tests"
   fi
-  echo "== fuzz_$name for ${seconds}s" >&2
+  options=()
+  if [ -f "fuzz/$name.options" ]; then
+    mapfile -t options < <(grep -v '^\s*\(#\|$\)' "fuzz/$name.options")
+  fi
+  echo "== fuzz_$name for ${seconds}s ${options[*]}" >&2
   log="$BUILD_DIR/fuzz_$name.log"
   if ! ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       "$BUILD_DIR/fuzz/fuzz_$name" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 \
-      -artifact_prefix="$crashes/" "$corpus" >"$log" 2>&1; then
+      "${options[@]}" -artifact_prefix="$crashes/" "$corpus" >"$log" 2>&1; then
     echo "fuzz_$name: found a failing input, see $log and $crashes/" >&2
     status=1
   fi

@@ -308,6 +308,10 @@
         <source>Готово</source>
         <translation>Done</translation>
     </message>
+    <message>
+        <source>Плейлист не сохранён: он слишком велик (файл был бы больше %1 МБ)</source>
+        <translation>The playlist was not saved: it is too large (the file would be over %1 MB)</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueMenu</name>
@@ -578,6 +582,18 @@
     <message>
         <source>Файл %1 не импортирован: %2</source>
         <translation>The file %1 was not imported: %2</translation>
+    </message>
+    <message>
+        <source>Плейлист из прошлого запуска не удалось прочитать. Плеер начинает с пустого плейлиста; файл %1 не будет перезаписан.</source>
+        <translation>The playlist of the last session could not be read. The player starts with an empty playlist; the file %1 will not be written over.</translation>
+    </message>
+    <message>
+        <source>Плейлист из прошлого запуска не удалось прочитать. Плеер начинает с пустого плейлиста; файл сохранён как %1.</source>
+        <translation>The playlist of the last session could not be read. The player starts with an empty playlist; the file was kept as %1.</translation>
+    </message>
+    <message>
+        <source>Плейлист слишком велик, чтобы его сохранить (файл был бы больше %1 МБ). Сохранённым остаётся прежний плейлист.</source>
+        <translation>The playlist is too large to be saved (the file would be over %1 MB). The playlist saved before stays.</translation>
     </message>
 </context>
 <context>
@@ -1076,6 +1092,10 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Готово</source>
         <translation>Done</translation>
+    </message>
+    <message>
+        <source>Плейлист «%1» не загружен: файл не удалось прочитать. Он сохранён как %2.</source>
+        <translation>The playlist “%1” was not loaded: the file could not be read. It was kept as %2.</translation>
     </message>
 </context>
 <context>

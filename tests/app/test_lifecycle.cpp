@@ -121,9 +121,10 @@ protected:
 
 TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
 {
-    ASSERT_TRUE(PlaylistFile::write(autosaved(), {{QStringLiteral("a.mp3"), QStringLiteral("0")},
-                                                  {QStringLiteral("Rock/b.mp3"), QStringLiteral("0")},
-                                                  {QStringLiteral("c.mp3"), QStringLiteral("0")}}));
+    ASSERT_EQ(PlaylistFile::write(autosaved(), {{QStringLiteral("a.mp3"), QStringLiteral("0")},
+                                                {QStringLiteral("Rock/b.mp3"), QStringLiteral("0")},
+                                                {QStringLiteral("c.mp3"), QStringLiteral("0")}}),
+              PropertyList::WriteResult::Written);
     global->audioQueueArray.append(QueueItem{});
     global->videoQueueArray.append(QueueItem{});
     Badges::shared().setApplicationBadge(9);
@@ -171,21 +172,110 @@ TEST_F(LifecycleTest, LaunchKeepsThePlaylistWhenTheSavedOneIsMissingEmptyOrDamag
     none.disableIdleTimer = [] {}; // the test leaves the desktop's screen saver alone
 
     global->audioPlaylistArray = before;
-    lifecycle->didFinishLaunching(none); // no file
+    lifecycle->didFinishLaunching(none); // no file: a fresh start, nothing said, nothing made
     EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_EQ(QDir(root.path()).entryList({QStringLiteral("AudioAutosaved*")}, QDir::Files), QStringList());
 
-    ASSERT_TRUE(PlaylistFile::write(autosaved(), {}));
+    ASSERT_EQ(PlaylistFile::write(autosaved(), {}), PropertyList::WriteResult::Written);
     lifecycle->didFinishLaunching(none);
     EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_TRUE(QFile::exists(autosaved()));
 
-    writeFile(autosaved(), QByteArray("<?xml version=\"1.0\"?><plist><array><array><string>x"));
-    lifecycle->didFinishLaunching(none);
-    ASSERT_EQ(global->audioPlaylistArray.size(), 1);
-    EXPECT_EQ(global->audioPlaylistArray[0].file, QStringLiteral("kept.mp3"));
+    const QByteArray damaged[] = {QByteArray("<?xml version=\"1.0\"?><plist><array><array><string>x"),
+                                  QByteArray(4096, '\xff')};
+    int count = 0;
+    for (const QByteArray &content : damaged) {
+        writeFile(autosaved(), content);
+        lifecycle->didFinishLaunching(none);
+        ASSERT_EQ(global->audioPlaylistArray.size(), 1);
+        EXPECT_EQ(global->audioPlaylistArray[0].file, QStringLiteral("kept.mp3"));
+        ++count;
+        // Kept aside under a name of its own, the earlier one untouched.
+        const QString kept = count == 1 ? autosaved() + QStringLiteral(".unreadable")
+                                        : autosaved() + QStringLiteral(".2.unreadable");
+        EXPECT_EQ(readFile(kept), content);
+        ASSERT_EQ(notices.size(), count);
+        EXPECT_EQ(notices.last().title, QStringLiteral("Ошибка"));
+        EXPECT_TRUE(notices.last().message.contains(kept)) << notices.last().message.toStdString();
+    }
+}
 
-    writeFile(autosaved(), QByteArray(4096, '\xff'));
+// The reproduction: a three-entry playlist cut to 95 %, a start, an exit. The damaged file used to become an
+// empty <array/>.
+TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
+{
+    TestSupport::LogCapture log;
+    playlistOfThreeWithTheSecondPlaying();
+    lifecycle->applicationWillTerminate();
+    const QByteArray whole = readFile(autosaved());
+    const QByteArray cut = whole.left(whole.size() * 95 / 100);
+    writeFile(autosaved(), cut);
+    global->audioPlaylistArray.clear();
+
+    Lifecycle next(settings.get());
+    QList<Notice> shown;
+    QObject::connect(&next, &Lifecycle::alertRequested,
+                     [&](const QString &title, const QString &message, const QStringList &buttons, int) {
+                         shown.append(Notice{title, message, buttons});
+                     });
+    Lifecycle::LaunchSteps none;
+    none.disableIdleTimer = [] {};
+    next.didFinishLaunching(none);
+    EXPECT_TRUE(global->audioPlaylistArray.isEmpty()) << "the program starts with an empty playlist";
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].buttons, QStringList{QStringLiteral("Готово")});
+    EXPECT_TRUE(shown[0].message.contains(autosaved() + QStringLiteral(".unreadable")));
+    EXPECT_EQ(log.lines().filter(QStringLiteral("could not be read")).size(), 1);
+
+    next.applicationWillTerminate();
+    EXPECT_EQ(readFile(autosaved() + QStringLiteral(".unreadable")), cut);
+    EXPECT_TRUE(savedEntries().isEmpty()) << "the new, empty playlist is saved beside it";
+
+    // When the damaged file cannot even be moved aside, nothing is written over it this run.
+    writeFile(autosaved(), cut);
+    for (int i = 2; i <= 100; ++i)
+        writeFile(autosaved() + QStringLiteral(".%1.unreadable").arg(i), "taken");
+    Lifecycle stuck(settings.get());
+    stuck.didFinishLaunching(none);
+    global->audioPlaylistArray = {{QStringLiteral("new.mp3"), QStringLiteral("0")}};
+    stuck.applicationDidEnterBackground();
+    stuck.applicationWillTerminate();
+    EXPECT_EQ(readFile(autosaved()), cut);
+}
+
+// An autosaved playlist of <plist> and 200,000 <array> crashed every start inside libplist.
+TEST_F(LifecycleTest, ADeeplyNestedAutosavedPlaylistIsRefusedNotFollowed)
+{
+    const QByteArray deep =
+        QByteArray("<?xml version=\"1.0\"?><plist>") + QByteArray("<array>").repeated(200000);
+    writeFile(autosaved(), deep);
+    Lifecycle::LaunchSteps none;
+    none.disableIdleTimer = [] {};
     lifecycle->didFinishLaunching(none);
-    EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+    EXPECT_TRUE(global->audioPlaylistArray.isEmpty());
+    EXPECT_EQ(notices.size(), 1);
+    EXPECT_EQ(readFile(autosaved() + QStringLiteral(".unreadable")), deep);
+}
+
+// The reader refuses a file over 64 MB, so the writer does not make one: the last good file stays.
+TEST_F(LifecycleTest, APlaylistTooLargeToReadBackIsNotSavedAndTheUserIsTold)
+{
+    TestSupport::LogCapture log;
+    playlistOfThreeWithTheSecondPlaying();
+    lifecycle->applicationDidEnterBackground();
+    const QByteArray good = readFile(autosaved());
+    global->audioPlaylistArray.append(
+        {QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), QStringLiteral("0")});
+    lifecycle->windowVisibilityChanged(QWindow::Minimized);
+    EXPECT_EQ(readFile(autosaved()), good);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0].title, QStringLiteral("Ошибка"));
+    EXPECT_TRUE(notices[0].message.contains(QStringLiteral("64 МБ")));
+    EXPECT_EQ(log.lines().filter(QStringLiteral("larger than 64 MB")).size(), 1);
+    lifecycle->windowVisibilityChanged(QWindow::Minimized);
+    EXPECT_EQ(notices.size(), 1) << "told once, not at every minimise";
 }
 
 TEST_F(LifecycleTest, HidingTheWindowSavesThePlaylistWithEveryMarkCleared)

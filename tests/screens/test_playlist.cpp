@@ -610,11 +610,12 @@ TEST_F(SavedPlaylistTest, ListingTakesOnlyTheExactExtension)
 {
     QDir().mkpath(playlists());
     const QList<PlaylistEntry> entries{{QStringLiteral("A.mp3"), QStringLiteral("0")}};
-    ASSERT_TRUE(PlaylistFile::write(playlists() + QStringLiteral("/Rock.tuneplaylist"), entries));
-    ASSERT_TRUE(PlaylistFile::write(playlists() + QStringLiteral("/Party.TUNEPLAYLIST"), entries));
-    ASSERT_TRUE(PlaylistFile::write(playlists() + QStringLiteral("/Jazz.tuneplaylist"), entries));
-    ASSERT_TRUE(PlaylistFile::write(playlists() + QStringLiteral("/Notes.txt"), entries));
-    ASSERT_TRUE(PlaylistFile::write(playlists() + QStringLiteral("/Old.tuneplaylist.bak"), entries));
+    constexpr auto Written = PropertyList::WriteResult::Written;
+    ASSERT_EQ(PlaylistFile::write(playlists() + QStringLiteral("/Rock.tuneplaylist"), entries), Written);
+    ASSERT_EQ(PlaylistFile::write(playlists() + QStringLiteral("/Party.TUNEPLAYLIST"), entries), Written);
+    ASSERT_EQ(PlaylistFile::write(playlists() + QStringLiteral("/Jazz.tuneplaylist"), entries), Written);
+    ASSERT_EQ(PlaylistFile::write(playlists() + QStringLiteral("/Notes.txt"), entries), Written);
+    ASSERT_EQ(PlaylistFile::write(playlists() + QStringLiteral("/Old.tuneplaylist.bak"), entries), Written);
 
     SavedPlaylists list;
     list.viewWillAppear();
@@ -671,18 +672,50 @@ TEST_F(SavedPlaylistTest, LoadingReplacesThePlaylistWithoutStartingATrack)
     screen.forwardButtonPressed(); // no current track after loading
     EXPECT_EQ(global->audioPlayer, nullptr);
 
-    // An unreadable file keeps the playlist and its playback, and says so.
+    // An unreadable file keeps the playlist and its playback, and says so. The file is moved aside, so that
+    // saving under its name cannot replace it, and leaves the list.
     screen.playSound(1);
     QPointer<AudioPlayer> playing = global->audioPlayer;
     QSignalSpy alerts(&list, &SavedPlaylists::alertRequested);
+    QSignalSpy listed(&list, &SavedPlaylists::playlistsChanged);
     list.rowSelected(int(list.playlistsArray().indexOf(QStringLiteral("Битый.tuneplaylist"))));
     ASSERT_EQ(alerts.count(), 1);
     EXPECT_EQ(alerts.at(0).at(0).toString(), QStringLiteral("Ошибка"));
+    EXPECT_EQ(alerts.at(0).at(1).toString(),
+              QStringLiteral("Плейлист «Битый» не загружен: файл не удалось прочитать. Он сохранён как "
+                             "Битый.tuneplaylist.unreadable."));
     EXPECT_EQ(global->audioPlaylistArray.size(), 3);
     EXPECT_EQ(global->audioPlayer, playing.data());
     EXPECT_TRUE(playing && playing->isPlaying());
     EXPECT_FALSE(global->iJustSelectedPlaylist);
     EXPECT_EQ(back.count(), 1) << "stays on the saved playlists";
+    EXPECT_EQ(listed.count(), 1);
+    EXPECT_FALSE(list.playlistsArray().contains(QStringLiteral("Битый.tuneplaylist")));
+    QFile kept(playlists() + QStringLiteral("/Битый.tuneplaylist.unreadable"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("<?xml version=\"1.0\"?><plist><array><str"));
+    EXPECT_FALSE(QFile::exists(playlists() + QStringLiteral("/Битый.tuneplaylist")));
+}
+
+// A file the reader would refuse is not written: the user is told, a file of that name stays as it was.
+TEST_F(SavedPlaylistTest, APlaylistTooLargeToLoadAgainIsNotSaved)
+{
+    makePlaylist({QStringLiteral("A.mp3")});
+    ASSERT_FALSE(saveThroughDialog(QStringLiteral("Большой")).isEmpty());
+    global->audioPlaylistArray.append(
+        {QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), QStringLiteral("0")});
+    QSignalSpy alerts(&screen, &Audio_Playlist::alertRequested);
+    QSignalSpy saved(&screen, &Audio_Playlist::playlistSaved);
+    screen.setPlaylistNameToSave(QStringLiteral("Большой"));
+    screen.alertViewClickedButtonAtIndex(Audio_Playlist::SaveAlert, 1);
+    ASSERT_TRUE(waitFor([&] { return alerts.count() == 1; }, 10000));
+    EXPECT_EQ(alerts.at(0).at(0).toString(), QStringLiteral("Ошибка"));
+    EXPECT_EQ(alerts.at(0).at(1).toString(),
+              QStringLiteral("Плейлист не сохранён: он слишком велик (файл был бы больше 64 МБ)"));
+    EXPECT_EQ(alerts.at(0).at(3).toInt(), int(Audio_Playlist::ErrorAlert));
+    EXPECT_TRUE(saved.isEmpty());
+    global->audioPlaylistArray.removeLast();
+    EXPECT_EQ(readSaved(QStringLiteral("Большой.tuneplaylist")).size(), 1) << "the earlier save stays";
 }
 
 TEST_F(SavedPlaylistTest, ASaveThatCannotBeWrittenSaysSo)
