@@ -4,6 +4,7 @@
 #include "core/PropertyList.h"
 #include "core/Settings.h"
 #include "core/Storage.h"
+#include "core/Stores.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
 #include "desktop/Badges.h"
@@ -99,7 +100,6 @@ bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
     if (steps.showWindow)
         steps.showWindow();
 
-    GlobalData *global = GlobalData::sharedGlobalData();
     Badges::shared().setApplicationBadge(DownloadQueue::shared().count());
 
     restoreAutosavedPlaylist();
@@ -139,10 +139,8 @@ void Lifecycle::restoreAutosavedPlaylist()
     if (saved.entries.isEmpty())
         return;
     for (PlaylistEntry &entry : saved.entries)
-        entry.current = QStringLiteral("0"); // a restored playlist has no current track
-    GlobalData *global = GlobalData::sharedGlobalData();
-    global->audioPlaylistArray.clear();
-    global->audioPlaylistArray.append(std::move(saved.entries));
+        entry.current = false; // a restored playlist has no current track
+    Stores::playlist().assignEntries(std::move(saved.entries));
     Q_EMIT PlayerEvents::shared().playlistChanged();
 }
 
@@ -154,7 +152,7 @@ void Lifecycle::saveAutosavedPlaylist()
             QStringLiteral("The playlist is not saved to %1: the unreadable file there is kept").arg(path));
         return;
     }
-    switch (PlaylistFile::write(path, GlobalData::sharedGlobalData()->audioPlaylistArray)) {
+    switch (PlaylistFile::write(path, Stores::playlist().records())) {
     case PropertyList::WriteResult::Written:
         return;
     case PropertyList::WriteResult::TooLarge:

@@ -12,8 +12,9 @@
 class QTimer;
 class AudioPlayer;
 
-// The one process-wide state object. Strings and lists are changed in place and never replaced, so a
-// reference taken once stays valid; only the two hash tokens are replaced once fetched.
+// What is left of the process-wide state that has no owner of its own: the session, the service host and its
+// tokens, the record tag counter, the paging positions, the player's shared state and the library listings.
+// The lists of records, queues and the playlist have their owners (core/Stores.h, downloads/DownloadQueue.h).
 class GlobalData
 {
 public:
@@ -38,21 +39,10 @@ public:
     QString addAudioHash;
     QString delAudioHash;
 
-    // Record lists of the catalogue screens, queues, library listings and the playlist.
-    QList<AudioRecord> audioFoundArray;
-    QList<AudioRecord> audioPersonalArray;
-    QList<AudioRecord> audioGroupArray;
+    // The library listings and the rights-holder list.
     QStringList audioLibraryArray;
-    QList<PlaylistEntry> audioPlaylistArray;
-    QList<AlbumRecord> audioAlbumsArray;
-    QList<AudioRecord> audioRecommendedArray;
     QStringList audioRiaaArray;
     QStringList videoLibraryArray;
-    QList<VideoRecord> videoFoundArray;
-    QList<VideoRecord> videoPersonalArray;
-    QList<VideoRecord> videoRecommendedArray;
-    QList<VideoRecord> videoGroupArray;
-    QStringList friendsGroupsArray;
 
     // Counters and flags.
     int fileTag() const { return m_fileTag.load(); }
@@ -64,8 +54,6 @@ public:
     AudioPlayer *audioPlayer = nullptr;
     bool playRandomMusic = false;
     bool playRepeatMusic = false;
-    bool nowYouMayUpdatePlayer = false;
-    bool iJustSelectedPlaylist = false;
     QTimer *playbackTimer = nullptr;
 
     // Replaces the whole text of a string field, keeping the object.

@@ -48,8 +48,8 @@ struct QueueItem
 
 struct PlaylistEntry
 {
-    QString file;                          // path relative to the audio folder
-    QString current = QStringLiteral("0"); // "1" for the track now playing
+    QString file;         // path relative to the audio folder
+    bool current = false; // the track now playing (written as "1"/"0"; files always hold "0")
 };
 
 struct AlbumRecord

@@ -2,6 +2,7 @@
 
 #include "core/GlobalData.h"
 #include "core/StorageLayout.h"
+#include "core/Stores.h"
 #include "desktop/MprisPlayerAdaptor.h"
 #include "desktop/MprisRootAdaptor.h"
 #include "desktop/RemoteControl.h"
@@ -110,12 +111,11 @@ QDBusObjectPath Mpris::trackId() const
 
 QVariantMap Mpris::metadata() const
 {
-    const GlobalData *global = GlobalData::sharedGlobalData();
     const int index = MusicPlayer::currentIndex();
     QVariantMap map{{QStringLiteral("mpris:trackid"), QVariant::fromValue(trackId())}};
     if (index < 0)
         return map;
-    const QString file = global->audioPlaylistArray.at(index).file;
+    const QString file = Stores::playlist().at(index).file;
     map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(MusicPlayer::filePath(file)).toString());
 
     // The file's tags where it has them; else the file name, which downloads give as "Artist - Title".
@@ -152,7 +152,7 @@ qlonglong Mpris::position() const
 bool Mpris::canPlay() const
 {
     // Play with nothing loaded starts the playlist's first entry.
-    return sharedPlayer() != nullptr || !GlobalData::sharedGlobalData()->audioPlaylistArray.isEmpty();
+    return sharedPlayer() != nullptr || !Stores::playlist().isEmpty();
 }
 
 bool Mpris::canPause() const

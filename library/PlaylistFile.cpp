@@ -46,7 +46,7 @@ public:
         --m_depth;
         if (m_depth == 1 && m_inEntry) {
             if (m_valid && m_position >= 2)
-                m_entries.append(PlaylistEntry{std::move(m_file), std::move(m_mark)});
+                m_entries.append(PlaylistEntry{std::move(m_file), m_mark == QLatin1String("1")});
             m_inEntry = false;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "core/GlobalData.h"
 #include "core/StorageLayout.h"
+#include "core/Stores.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
 #include "playback/MusicDeck.h"
@@ -76,7 +77,7 @@ void MusicPlayer::play()
     GlobalData *global = GlobalData::sharedGlobalData();
     if (global->audioPlayer)
         global->audioPlayer->play();
-    else if (currentIndex() < 0 && !global->audioPlaylistArray.isEmpty())
+    else if (currentIndex() < 0 && !Stores::playlist().isEmpty())
         shared().playSound(0);
 }
 
@@ -97,12 +98,7 @@ QString MusicPlayer::displayName(const QString &file)
 
 int MusicPlayer::currentIndex()
 {
-    const QList<PlaylistEntry> &list = GlobalData::sharedGlobalData()->audioPlaylistArray;
-    for (qsizetype i = list.size() - 1; i >= 0; --i) {
-        if (list.at(i).current == QLatin1String("1"))
-            return int(i);
-    }
-    return -1;
+    return Stores::playlist().currentIndex();
 }
 
 QString MusicPlayer::filePath(const QString &relative)
@@ -117,7 +113,7 @@ bool MusicPlayer::isPlayable(const QString &relative)
 
 int MusicPlayer::playableFrom(int index, int step)
 {
-    const QList<PlaylistEntry> &list = GlobalData::sharedGlobalData()->audioPlaylistArray;
+    const QList<PlaylistEntry> &list = Stores::playlist().records();
     const int count = int(list.size());
     for (int tried = 0; tried < count; ++tried) {
         const int candidate = ((index + tried * step) % count + count) % count;
@@ -135,8 +131,8 @@ void MusicPlayer::playSound(int index)
 void MusicPlayer::startEntry(int index, int step)
 {
     GlobalData *global = GlobalData::sharedGlobalData();
-    QList<PlaylistEntry> &list = global->audioPlaylistArray;
-    if (index < 0 || index >= list.size())
+    PlaylistStore &playlist = Stores::playlist();
+    if (index < 0 || index >= playlist.size())
         return;
     const int chosen = playableFrom(index, step);
     AudioPlayer::dropShared();
@@ -147,13 +143,11 @@ void MusicPlayer::startEntry(int index, int step)
         return;
     }
 
-    LibraryPlayer *player = deck()->load(filePath(list.at(chosen).file), this);
+    LibraryPlayer *player = deck()->load(filePath(playlist.at(chosen).file), this);
     if (player)
         follow(player);
     global->audioPlayer = player;
-    for (PlaylistEntry &entry : list)
-        entry.current = QStringLiteral("0");
-    list[chosen].current = QStringLiteral("1");
+    playlist.setCurrentIndex(chosen);
     global->audioChangingFlag = 0;
     Q_EMIT trackStarted(chosen);
     Q_EMIT PlayerEvents::shared().sharedPlayerChanged();
@@ -191,7 +185,7 @@ void MusicPlayer::follow(LibraryPlayer *player)
 
 int MusicPlayer::randomIndexOtherThan(int current) const
 {
-    const quint32 count = quint32(GlobalData::sharedGlobalData()->audioPlaylistArray.size());
+    const quint32 count = quint32(Stores::playlist().size());
     if (count < 2)
         return int(m_random() % count);
     int index = current;
@@ -203,7 +197,7 @@ int MusicPlayer::randomIndexOtherThan(int current) const
 void MusicPlayer::next()
 {
     GlobalData *global = GlobalData::sharedGlobalData();
-    const int count = int(global->audioPlaylistArray.size());
+    const int count = Stores::playlist().size();
     const int current = currentIndex();
     if (count == 0 || current < 0)
         return;
@@ -218,7 +212,7 @@ void MusicPlayer::next()
 void MusicPlayer::previous()
 {
     GlobalData *global = GlobalData::sharedGlobalData();
-    const int count = int(global->audioPlaylistArray.size());
+    const int count = Stores::playlist().size();
     const int current = currentIndex();
     if (count == 0 || current < 0)
         return;

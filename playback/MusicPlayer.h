@@ -13,7 +13,7 @@ class LibraryPlayer;
 class MusicDeck;
 class QTimer;
 
-// The music player: plays the current playlist (GlobalData::audioPlaylistArray) one entry at a time through
+// The music player: plays the current playlist (Stores::playlist()) one entry at a time through
 // the shared player (GlobalData::audioPlayer), with the rules of next and previous under shuffle and repeat,
 // the advance at the end of a track and the one-second tick that carries out next and previous requests made
 // from outside (GlobalData::audioChangingFlag). It lives for the whole run, so the remote control and the
@@ -32,7 +32,7 @@ public:
     static void play();
     static void pause();
 
-    // The index of the last entry marked "1", or -1 when no entry is current.
+    // The index of the entry now playing (the playlist keeps it), or -1 when no entry is current.
     static int currentIndex();
     // A playlist entry as the rows show it: the file name without folder and extension.
     static QString displayName(const QString &file);

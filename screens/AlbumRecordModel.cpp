@@ -1,17 +1,17 @@
 #include "screens/AlbumRecordModel.h"
 
-AlbumRecordModel::AlbumRecordModel(QList<AlbumRecord> *albums, QObject *parent)
-    : QAbstractListModel(parent), m_albums(albums)
+AlbumRecordModel::AlbumRecordModel(AlbumStore *albums, QObject *parent)
+    : StoreListModel(albums, parent), m_albums(albums)
 {}
 
 int AlbumRecordModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_albums->size());
+    return parent.isValid() ? 0 : m_albums->size();
 }
 
 QVariant AlbumRecordModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_albums->size())
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const AlbumRecord &album = m_albums->at(index.row());
     switch (role) {
@@ -29,10 +29,4 @@ QVariant AlbumRecordModel::data(const QModelIndex &index, int role) const
 QHash<int, QByteArray> AlbumRecordModel::roleNames() const
 {
     return {{NameRole, "name"}, {ArtistRole, "artist"}, {AlbumIdRole, "albumId"}};
-}
-
-void AlbumRecordModel::reload()
-{
-    beginResetModel();
-    endResetModel();
 }

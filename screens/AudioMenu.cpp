@@ -1,7 +1,7 @@
 #include "screens/AudioMenu.h"
 
-#include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
@@ -41,13 +41,12 @@ Audio::Audio(Settings *settings, QObject *parent) : CatalogueMenu(audioRows, set
 
 QList<int> Audio::counters(Settings &settings) const
 {
-    const GlobalData *global = GlobalData::sharedGlobalData();
     const int files = settings.boolValue(QStringLiteral("count_audio"), true)
                           ? countFiles(VKontakteWorks::getAudioDir(), QStringLiteral("mp3"))
                           : 0;
-    return {int(global->audioFoundArray.size()),    int(global->audioPersonalArray.size()),
-            int(global->audioGroupArray.size()),    int(global->audioRecommendedArray.size()),
-            int(global->audioAlbumsArray.size()),   files,
-            int(global->audioPlaylistArray.size()), files,
-            int(global->friendsGroupsArray.size())};
+    return {Stores::audioFound().size(),   Stores::audioPersonal().size(),
+            Stores::audioGroup().size(),   Stores::audioRecommended().size(),
+            Stores::albums().size(),       files,
+            Stores::playlist().size(),     files,
+            Stores::friendsGroups().size()};
 }

@@ -1,17 +1,17 @@
 #include "screens/AudioRecordModel.h"
 
-AudioRecordModel::AudioRecordModel(QList<AudioRecord> *records, QObject *parent)
-    : QAbstractListModel(parent), m_records(records)
+AudioRecordModel::AudioRecordModel(AudioRecordStore *records, QObject *parent)
+    : StoreListModel(records, parent), m_records(records)
 {}
 
 int AudioRecordModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_records->size());
+    return parent.isValid() ? 0 : m_records->size();
 }
 
 QVariant AudioRecordModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_records->size())
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const AudioRecord &record = m_records->at(index.row());
     switch (role) {
@@ -31,33 +31,4 @@ QVariant AudioRecordModel::data(const QModelIndex &index, int role) const
 QHash<int, QByteArray> AudioRecordModel::roleNames() const
 {
     return {{TitleRole, "title"}, {ArtistRole, "artist"}, {DurationRole, "duration"}, {TagRole, "tag"}};
-}
-
-void AudioRecordModel::reload()
-{
-    QStringList tags;
-    tags.reserve(m_records->size());
-    for (const AudioRecord &record : *m_records)
-        tags.append(record.tag);
-    const qsizetype shown = m_shownTags.size();
-    if (shown > 0 && tags.size() > shown && tags.mid(0, shown) == m_shownTags) {
-        beginInsertRows(QModelIndex(), int(shown), int(tags.size() - 1));
-        m_shownTags = tags;
-        endInsertRows();
-        return;
-    }
-    beginResetModel();
-    m_shownTags = tags;
-    endResetModel();
-}
-
-void AudioRecordModel::removeRecord(int row)
-{
-    if (row < 0 || row >= m_records->size())
-        return;
-    beginRemoveRows(QModelIndex(), row, row);
-    m_records->removeAt(row);
-    if (row < m_shownTags.size())
-        m_shownTags.removeAt(row);
-    endRemoveRows();
 }

@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/PropertyList.h"
+#include "core/Stores.h"
 #include "decoding/Text.h"
 #include "downloads/DownloadQueue.h"
 #include "net/Http.h"
@@ -13,7 +14,7 @@
 #include <QThreadPool>
 
 AudioResults::AudioResults(Kind kind, QObject *parent)
-    : QObject(parent), m_kind(kind), m_model(new AudioRecordModel(&list(), this))
+    : QObject(parent), m_kind(kind), m_model(new AudioRecordModel(&store(), this))
 {}
 
 AudioResults::~AudioResults()
@@ -21,20 +22,19 @@ AudioResults::~AudioResults()
     closePreview();
 }
 
-QList<AudioRecord> &AudioResults::list() const
+AudioRecordStore &AudioResults::store() const
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
     switch (m_kind) {
     case Personal:
-        return global->audioPersonalArray;
+        return Stores::audioPersonal();
     case Group:
-        return global->audioGroupArray;
+        return Stores::audioGroup();
     case Recommended:
-        return global->audioRecommendedArray;
+        return Stores::audioRecommended();
     case Search:
         break;
     }
-    return global->audioFoundArray;
+    return Stores::audioFound();
 }
 
 QString AudioResults::requestFile() const
@@ -130,19 +130,16 @@ void AudioResults::viewWillAppear()
             setSearchText(QString());
             setPlaceholder(tr("Альбом: %1").arg(m_title));
         }
-        reloadAudioTable();
         setAddingRecords(false);
         m_sortEnabled = true;
         Q_EMIT sortEnabledChanged();
         break;
     case Personal:
     case Recommended:
-        reloadAudioTable();
         selfPlaceholder();
         restoreRequest();
         break;
     case Group:
-        reloadAudioTable();
         restoreRequest();
         break;
     }
@@ -188,10 +185,8 @@ void AudioResults::searchBarSearchButtonClicked()
                     [](ProgressOverlay *) { Pacing::pause(1); });
         return;
     }
-    if (m_kind == Group || m_kind == Recommended) {
-        list().clear();
-        m_model->reload();
-    }
+    if (m_kind == Group || m_kind == Recommended)
+        store().clear();
     const QString text = m_searchText;
     const int sort = m_sortIndex;
     showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
@@ -212,8 +207,7 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
             global->audioRiaaArray.clear();
             if (riaa)
                 global->audioRiaaArray.append(*riaa);
-            screen.list().clear();
-            screen.m_model->reload();
+            screen.store().clear();
             global->audioSearchOffset = 0;
             refused = !global->audioRiaaArray.isEmpty() &&
                       VKontakteWorks::riaaRefuses(global->audioRiaaArray, text);
@@ -226,7 +220,6 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
             hud->setLabelText(tr("Ошибка"));
             hud->setDetailsLabelText(tr("Поиск ограничен правообладателями"));
             Pacing::pause(1);
-            link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
             return;
         }
         const int unansweredBefore = Http::unansweredRequestsOnThisThread();
@@ -234,22 +227,18 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
             VKontakteWorks::searchAudioWithOffset(text, 0, sort).value_or(QList<AudioRecord>());
         if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
             hud->reportServiceUnavailable();
-            link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
             return;
         }
         link.run([&](AudioResults &screen) {
             if (found.size() % 100 != 0)
                 global->audioSearchOffset = lastPageOffset; // a short page is the last one
-            screen.list().append(found);
-            screen.reloadAudioTable();
+            screen.store().append(found);
+            screen.showNewResults();
         });
         return;
     }
 
-    const bool present = link.run([](AudioResults &screen) {
-        screen.list().clear();
-        screen.m_model->reload();
-    });
+    const bool present = link.run([](AudioResults &screen) { screen.store().clear(); });
     if (!present)
         return;
     const int requestKind = kind == Personal ? 0 : kind == Group ? 1 : 2;
@@ -258,17 +247,16 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
         VKontakteWorks::getAudioWithJSON(text, requestKind).value_or(QList<AudioRecord>());
     if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
         hud->reportServiceUnavailable();
-        link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
         return;
     }
     qsizetype count = 0;
     if (!link.run([&](AudioResults &screen) {
-            screen.list().append(loaded);
-            count = screen.list().size();
+            screen.store().append(loaded);
+            count = screen.store().size();
         }))
         return;
     if (kind == Recommended) {
-        link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
+        link.run([](AudioResults &screen) { screen.showNewResults(); });
         return;
     }
     Pacing::pause(1);
@@ -276,7 +264,7 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
     hud->setLabelText(tr("Завершено"));
     hud->setDetailsLabelText(tr("Найдено аудиозаписей: %1").arg(count));
     Pacing::pause(1);
-    link.run([](AudioResults &screen) { screen.reloadAudioTable(); });
+    link.run([](AudioResults &screen) { screen.showNewResults(); });
 }
 
 void AudioResults::doAudioSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text, int sort)
@@ -302,20 +290,17 @@ void AudioResults::doAudioSearchOffset(const Link &link, ProgressOverlay *hud, c
     if (!link.run([&](AudioResults &screen) {
             if (found.size() % 100 != 0)
                 global->audioSearchOffset = lastPageOffset;
-            screen.list().append(found);
+            screen.store().append(found);
         }))
         return;
     Pacing::pause(1);
-    link.run([](AudioResults &screen) {
-        screen.m_model->reload();
-        screen.setAddingRecords(false);
-    });
+    link.run([](AudioResults &screen) { screen.setAddingRecords(false); });
 }
 
-void AudioResults::reloadAudioTable()
+void AudioResults::showNewResults()
 {
-    m_model->reload();
-    if (!list().isEmpty())
+    // A new list starts at its first row; further pages and a return to the screen keep the place.
+    if (!store().isEmpty())
         Q_EMIT scrollToRow(0, Top, m_kind != Search);
 }
 
@@ -323,7 +308,7 @@ void AudioResults::cellShown(int row)
 {
     // Rows drawn before the first appearance show a list the screen has not taken up yet: whether it is an
     // album's (which loads no further pages) is decided on appearing.
-    if (!m_appeared || m_kind != Search || row != list().size() - 1)
+    if (!m_appeared || m_kind != Search || row != store().size() - 1)
         return;
     GlobalData *global = GlobalData::sharedGlobalData();
     if (global->audioSearchOffset >= 9 || !m_inputEnabled || m_addingRecords)
@@ -345,12 +330,12 @@ bool AudioResults::isOwnRecord(const AudioRecord &record)
 
 void AudioResults::rowSelected(int row)
 {
-    if (row < 0 || row >= list().size())
+    if (row < 0 || row >= store().size())
         return;
     if (AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer)
         player->pause();
     Q_EMIT scrollToRow(row, Middle, true);
-    m_selectedSong = list().at(row);
+    m_selectedSong = store().at(row);
     closePreview();
     m_miniPlayer = new MpvPlayer(this);
     m_miniPlayer->load(m_selectedSong.url, true);
@@ -415,14 +400,14 @@ QueueItem AudioResults::queueItemFor(const AudioRecord &record) const
 
 void AudioResults::accessoryButtonTapped(int row)
 {
-    if (m_tableBusy || row < 0 || row >= list().size())
+    if (m_tableBusy || row < 0 || row >= store().size())
         return;
     setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
     showOverlay(tr("Уведомление"), tr("Запись добавлена в очередь"), 1.0f, true,
                 [](ProgressOverlay *) { Pacing::pause(1); });
-    DownloadQueue::shared().append(DownloadQueue::Audio, queueItemFor(list().at(row)));
-    m_model->removeRecord(row);
+    DownloadQueue::shared().append(DownloadQueue::Audio, queueItemFor(store().at(row)));
+    store().removeAt(row);
 }
 
 void AudioResults::addAllRecordsToQueue()
@@ -433,18 +418,16 @@ void AudioResults::addAllRecordsToQueue()
     showOverlay(tr("Уведомление"), tr("Все записи добавлены в очередь"), 1.0f, true,
                 [](ProgressOverlay *) { Pacing::pause(1); });
     QList<QueueItem> items;
-    items.reserve(list().size());
-    for (const AudioRecord &record : std::as_const(list()))
+    items.reserve(store().size());
+    for (const AudioRecord &record : store().records())
         items.append(queueItemFor(record));
     DownloadQueue::shared().append(DownloadQueue::Audio, items);
-    list().clear();
-    m_model->reload();
+    store().clear();
 }
 
 void AudioResults::clearRecordsTable()
 {
-    list().clear();
-    m_model->reload();
+    store().clear();
 }
 
 void AudioResults::setSelfId()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/Records.h"
+#include "core/Stores.h"
 #include "playback/MpvPlayer.h"
 #include "screens/AudioRecordModel.h"
 #include "screens/ProgressOverlay.h"
@@ -72,8 +72,8 @@ public:
     // The record tapped last (empty before the first tap).
     const AudioRecord &selectedSong() const { return m_selectedSong; }
 
-    // The shared list this screen shows, and its request-state file.
-    QList<AudioRecord> &list() const;
+    // The store this screen shows, and its request-state file.
+    AudioRecordStore &store() const;
     QString requestFile() const;
 
     Q_INVOKABLE void viewDidLoad();
@@ -126,7 +126,8 @@ private:
     static void doAudioSearch(const Link &link, ProgressOverlay *hud, Kind kind, const QString &text,
                               int sort);
     static void doAudioSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text, int sort);
-    void reloadAudioTable();
+    // A search has ended: a new list is shown from its first row.
+    void showNewResults();
     void setSearchBusy(bool busy);
     void setTableBusy(bool busy);
     void setAddingRecords(bool adding);

@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/PropertyList.h"
+#include "core/Stores.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
 #include "screens/AudioResults.h"
@@ -11,7 +12,7 @@
 #include "service/VKontakteWorks.h"
 
 Audio_Albums::Audio_Albums(QObject *parent)
-    : QObject(parent), m_model(new AlbumRecordModel(&GlobalData::sharedGlobalData()->audioAlbumsArray, this))
+    : QObject(parent), m_model(new AlbumRecordModel(&Stores::albums(), this))
 {}
 
 QString Audio_Albums::requestFile() const
@@ -53,7 +54,6 @@ void Audio_Albums::viewWillAppear()
 {
     if (const std::optional<QString> text = PropertyList::readRequest(requestFile()))
         setSearchText(*text);
-    m_model->reload();
 }
 
 void Audio_Albums::viewWillDisappear()
@@ -128,15 +128,12 @@ void Audio_Albums::doAlbumsSearch(const Link &link, ProgressOverlay *hud, const 
     }
     if (!answered) {
         hud->reportServiceUnavailable();
-        link.run([](Audio_Albums &screen) { screen.reloadAudioTable(); });
         return;
     }
     qsizetype count = 0;
     if (!link.run([&](Audio_Albums &) {
-            QList<AlbumRecord> &albums = GlobalData::sharedGlobalData()->audioAlbumsArray;
-            albums.clear();
-            albums.append(found);
-            count = albums.size();
+            Stores::albums().assign(found);
+            count = Stores::albums().size();
         }))
         return;
     Pacing::pause(1);
@@ -149,14 +146,14 @@ void Audio_Albums::doAlbumsSearch(const Link &link, ProgressOverlay *hud, const 
 
 void Audio_Albums::reloadAudioTable()
 {
-    m_model->reload();
+    // The rows are the album store's; a new list starts at its first row.
     if (m_model->rowCount() > 0)
         Q_EMIT scrollToRow(0, Top, true);
 }
 
 void Audio_Albums::rowSelected(int row)
 {
-    const QList<AlbumRecord> &albums = GlobalData::sharedGlobalData()->audioAlbumsArray;
+    const QList<AlbumRecord> &albums = Stores::albums().records();
     // A second look-up while one runs would fill the search screen's list twice over at once.
     if (row < 0 || row >= albums.size() || m_tableBusy)
         return;
@@ -188,7 +185,8 @@ void Audio_Albums::doAlbumAudioSearch(const Link &link, ProgressOverlay *hud, co
     // The search screen's list as it was, given back when a request gets no answer: an outage changes
     // nothing there.
     QList<AudioRecord> listBefore;
-    if (!link.run([&](Audio_Albums &) { listBefore = global->audioFoundArray; }))
+    AudioRecordStore &found = Stores::audioFound();
+    if (!link.run([&](Audio_Albums &) { listBefore = found.records(); }))
         return;
     try {
         QString answer;
@@ -207,18 +205,17 @@ void Audio_Albums::doAlbumAudioSearch(const Link &link, ProgressOverlay *hud, co
         Pacing::pause(1);
 
         LastFm::TrackSearchSteps steps;
-        steps.searching = [&step, hud, global](int k, int n) {
-            step([global](Audio_Albums &) { global->audioFoundArray.clear(); });
+        steps.searching = [&step, hud, &found](int k, int n) {
+            step([&found](Audio_Albums &) { found.clear(); });
             hud->setLabelText(tr("Поиск: %1 из %2").arg(k).arg(n));
         };
-        steps.found = [&step, global](const QList<AudioRecord> &hits) {
-            step([global, &hits](Audio_Albums &) { global->audioFoundArray.append(hits); });
+        steps.found = [&step, &found](const QList<AudioRecord> &hits) {
+            step([&found, &hits](Audio_Albums &) { found.append(hits); });
         };
         const QList<AudioRecord> tempSongsArray = LastFm::findTracks(tracks, steps);
         Pacing::pause(1);
         step([&](Audio_Albums &) {
-            global->audioFoundArray.clear();
-            global->audioFoundArray.append(tempSongsArray);
+            found.assign(tempSongsArray);
             // The search screen shows an album now: scrolling to its end must not append a page of the
             // query it remembers from before.
             global->audioSearchOffset = AudioResults::lastPageOffset;
@@ -227,13 +224,13 @@ void Audio_Albums::doAlbumAudioSearch(const Link &link, ProgressOverlay *hud, co
         return;
     } catch (const LastFm::NoAnswer &) {
         // The album is not opened with tracks missing: the overlay says the service is unavailable.
-        if (!link.run([&](Audio_Albums &) { global->audioFoundArray = listBefore; }))
+        if (!link.run([&](Audio_Albums &) { found.assign(listBefore); }))
             return;
         hud->reportServiceUnavailable();
         return;
     } catch (...) {
         Log::line(QString::fromUtf8(Session::errorLogLine));
-        if (!link.run([global](Audio_Albums &) { global->audioFoundArray.clear(); }))
+        if (!link.run([&found](Audio_Albums &) { found.clear(); }))
             return;
     }
     // Posted: the search screen opens while this overlay is still fading.

@@ -1,6 +1,7 @@
 #include "screens/Audio_Library.h"
 
 #include "core/GlobalData.h"
+#include "core/Stores.h"
 #include "decoding/Text.h"
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
@@ -9,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QHash>
 #include <QPointer>
 
 Audio_Library::Audio_Library(Settings *settings, QObject *parent)
@@ -82,8 +84,7 @@ void Audio_Library::accessoryButtonTapped(int row)
     setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
     showNotice(tr("Запись добавлена в плейлист"), 0.5f);
-    GlobalData::sharedGlobalData()->audioPlaylistArray.append(
-        PlaylistEntry{relativePath(name), QStringLiteral("0")});
+    Stores::playlist().append(PlaylistEntry{relativePath(name), false});
     Q_EMIT PlayerEvents::shared().playlistChanged();
 }
 
@@ -93,11 +94,12 @@ void Audio_Library::addAllRecordsToPlaylist()
         return;
     setTableBusy(true);
     showNotice(tr("Все записи добавлены в плейлист"), 1.0f);
-    QList<PlaylistEntry> &playlist = GlobalData::sharedGlobalData()->audioPlaylistArray;
+    QList<PlaylistEntry> entries;
     for (const QString &name : std::as_const(list())) {
         if (pathExtension(name).toLower() == mediaExtension() && !isFolder(name))
-            playlist.append(PlaylistEntry{relativePath(name), QStringLiteral("0")});
+            entries.append(PlaylistEntry{relativePath(name), false});
     }
+    Stores::playlist().append(entries);
     Q_EMIT PlayerEvents::shared().playlistChanged();
 }
 
@@ -115,19 +117,20 @@ void Audio_Library::deleteRow(int row)
 
 void Audio_Library::prunePlaylist()
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
-    QList<PlaylistEntry> &playlist = global->audioPlaylistArray;
+    PlaylistStore &playlist = Stores::playlist();
     const QString audioDir = VKontakteWorks::getAudioDir();
-    bool removed = false;
-    for (qsizetype i = playlist.size() - 1; i >= 0; --i) {
-        if (QFileInfo::exists(audioDir + QLatin1Char('/') + playlist.at(i).file))
-            continue;
-        if (playlist.at(i).current == QLatin1String("1"))
-            AudioPlayer::dropShared();
-        playlist.removeAt(i);
-        removed = true;
-    }
-    if (removed)
+    const int before = playlist.size();
+    // Each file is looked at once, however often it stands in the playlist.
+    QHash<QString, bool> gone;
+    const bool currentGone = playlist.removeEntriesIf([&](const PlaylistEntry &entry) {
+        auto known = gone.constFind(entry.file);
+        if (known == gone.constEnd())
+            known = gone.insert(entry.file, !QFileInfo::exists(audioDir + QLatin1Char('/') + entry.file));
+        return known.value();
+    });
+    if (currentGone)
+        AudioPlayer::dropShared();
+    if (playlist.size() != before)
         Q_EMIT PlayerEvents::shared().playlistChanged();
 }
 

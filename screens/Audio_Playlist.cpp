@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Storage.h"
+#include "core/Stores.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
@@ -19,15 +20,15 @@ const char *const zeroTime = "0:00";
 
 Audio_Playlist::Audio_Playlist(QObject *parent)
     : QObject(parent), m_title(tr(defaultTitle)), m_elapsed(QString::fromLatin1(zeroTime)),
-      m_total(QString::fromLatin1(zeroTime)), m_rows(new PlaylistRowModel(this))
+      m_total(QString::fromLatin1(zeroTime)), m_rows(new PlaylistRowModel(&Stores::playlist(), this))
 {
     MusicPlayer &music = MusicPlayer::shared();
     connect(&music, &MusicPlayer::trackStarted, this, &Audio_Playlist::trackStarted);
     connect(&music, &MusicPlayer::ticked, this, &Audio_Playlist::ticked);
     connect(&music, &MusicPlayer::nothingToPlay, this, [this] {
         resetDisplay();
-        if (GlobalData::sharedGlobalData()->nowYouMayUpdatePlayer)
-            reloadTable();
+        if (m_visible)
+            m_rows->refreshFiles();
     });
     // The length is known once the file has been opened, a moment after the track started.
     connect(&music, &MusicPlayer::durationKnown, this,
@@ -92,25 +93,27 @@ void Audio_Playlist::viewDidLoad()
 void Audio_Playlist::viewWillAppear()
 {
     GlobalData *global = GlobalData::sharedGlobalData();
-    reloadTable();
+    PlaylistStore &playlist = Stores::playlist();
+    // The rows follow the playlist by themselves; only the files may have come or gone meanwhile.
+    m_rows->refreshFiles();
     showPlayerTimes();
     AudioPlayer *player = global->audioPlayer;
     setSlider(player ? player->currentTime() : 0, player ? player->duration() : 0, false);
     const int current = currentIndex();
     if (current >= 0)
-        setTitle(displayName(global->audioPlaylistArray.at(current).file));
+        setTitle(displayName(playlist.at(current).file));
     Q_EMIT modesChanged();
-    if (global->iJustSelectedPlaylist) {
+    if (playlist.justLoaded()) {
         setTitle(tr(defaultTitle));
         setTimes(QString::fromLatin1(zeroTime), QString::fromLatin1(zeroTime));
         setSlider(0, 0, false);
-        global->iJustSelectedPlaylist = false;
+        playlist.setJustLoaded(false);
     }
 }
 
 void Audio_Playlist::viewDidAppear()
 {
-    GlobalData::sharedGlobalData()->nowYouMayUpdatePlayer = true;
+    m_visible = true;
     const int current = currentIndex();
     if (current >= 0)
         Q_EMIT scrollToRow(current, true);
@@ -118,7 +121,7 @@ void Audio_Playlist::viewDidAppear()
 
 void Audio_Playlist::viewWillDisappear()
 {
-    GlobalData::sharedGlobalData()->nowYouMayUpdatePlayer = false;
+    m_visible = false;
 }
 
 void Audio_Playlist::playSound(int index)
@@ -130,13 +133,11 @@ void Audio_Playlist::trackStarted(int index)
 {
     GlobalData *global = GlobalData::sharedGlobalData();
     const AudioPlayer *player = global->audioPlayer;
-    setTitle(displayName(global->audioPlaylistArray.at(index).file));
+    setTitle(displayName(Stores::playlist().at(index).file));
     setTimes(QString::fromLatin1(zeroTime), QString::fromLatin1(zeroTime));
     setSlider(0, player ? player->duration() : 0, true);
-    if (global->nowYouMayUpdatePlayer) {
-        reloadTable();
+    if (m_visible)
         Q_EMIT scrollToRow(index, true);
-    }
 }
 
 void Audio_Playlist::forwardButtonPressed()
@@ -183,7 +184,7 @@ void Audio_Playlist::additionButtonPressed()
 
 void Audio_Playlist::editPlaylist()
 {
-    if (!GlobalData::sharedGlobalData()->nowYouMayUpdatePlayer)
+    if (!m_visible)
         return;
     setEditing(!m_editing);
 }
@@ -217,7 +218,7 @@ void Audio_Playlist::alertViewClickedButtonAtIndex(int tag, int index)
 void Audio_Playlist::clearPlaylistAsked()
 {
     // A single entry is quickly added again; a longer playlist is worth a question.
-    const qsizetype entries = GlobalData::sharedGlobalData()->audioPlaylistArray.size();
+    const int entries = Stores::playlist().size();
     if (entries <= 1) {
         clearPlaylist();
         return;
@@ -238,7 +239,7 @@ void Audio_Playlist::savePlaylistAs()
     const QString folder = VKontakteWorks::getPlaylistsDir();
     Storage::ensureFolder(folder);
     setPlaylistName(Storage::clearPlaylistFileName(m_playlistName));
-    const QList<PlaylistEntry> &list = GlobalData::sharedGlobalData()->audioPlaylistArray;
+    const QList<PlaylistEntry> &list = Stores::playlist().records();
     if (list.isEmpty())
         return;
     const QString path = folder + QLatin1Char('/') + m_playlistName + QStringLiteral(".tuneplaylist");
@@ -264,43 +265,29 @@ void Audio_Playlist::clearPlaylist()
 {
     AudioPlayer::dropShared();
     resetDisplay();
-    GlobalData::sharedGlobalData()->audioPlaylistArray.clear();
-    reloadTable();
+    Stores::playlist().assignEntries({});
     Q_EMIT PlayerEvents::shared().playlistChanged();
 }
 
 void Audio_Playlist::deleteRow(int row)
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
-    QList<PlaylistEntry> &list = global->audioPlaylistArray;
-    if (row < 0 || row >= list.size())
+    PlaylistStore &playlist = Stores::playlist();
+    if (row < 0 || row >= playlist.size())
         return;
-    if (list.at(row).current == QLatin1String("1")) {
+    if (row == playlist.currentIndex()) {
         AudioPlayer::dropShared();
         resetDisplay();
     }
-    list.removeAt(row);
-    if (global->nowYouMayUpdatePlayer) {
-        // The table may have missed changes made by other screens; then it is drawn anew.
-        if (m_rows->rowCount() == list.size() + 1)
-            m_rows->removeRowAt(row);
-        else
-            reloadTable();
-    }
+    playlist.removeEntry(row);
     Q_EMIT PlayerEvents::shared().playlistChanged();
 }
 
 void Audio_Playlist::moveRow(int from, int to)
 {
-    QList<PlaylistEntry> &list = GlobalData::sharedGlobalData()->audioPlaylistArray;
-    if (from < 0 || from >= list.size() || to < 0 || from == to)
+    PlaylistStore &playlist = Stores::playlist();
+    if (from < 0 || from >= playlist.size() || to < 0 || from == to)
         return;
-    const bool inStep = m_rows->rowCount() == list.size();
-    moveObjectFromIndex(list, from, to);
-    if (inStep)
-        m_rows->moveRow(from, to);
-    else
-        reloadTable();
+    playlist.moveEntry(from, to);
     Q_EMIT PlayerEvents::shared().playlistChanged();
 }
 
@@ -321,22 +308,11 @@ void Audio_Playlist::updateTime()
 
 void Audio_Playlist::ticked()
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
-    if (!global->nowYouMayUpdatePlayer)
+    if (!m_visible)
         return;
+    GlobalData *global = GlobalData::sharedGlobalData();
     showPlayerTimes();
     setSlider(global->audioPlayer ? global->audioPlayer->currentTime() : 0, m_sliderMaximum, true);
-}
-
-void Audio_Playlist::reloadTable()
-{
-    std::vector<PlaylistRowModel::Row> rows;
-    const QList<PlaylistEntry> &list = GlobalData::sharedGlobalData()->audioPlaylistArray;
-    rows.reserve(size_t(list.size()));
-    for (const PlaylistEntry &entry : list)
-        rows.push_back({displayName(entry.file), entry.current == QLatin1String("1"),
-                        MusicPlayer::isPlayable(entry.file)});
-    m_rows->setRows(std::move(rows));
 }
 
 void Audio_Playlist::resetDisplay()

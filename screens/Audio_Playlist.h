@@ -11,20 +11,7 @@
 
 #include <functional>
 
-// Takes the element at `from` out of `list` and puts it at `to`, or at the end when `to` is no longer inside
-// the shortened list. Equal indexes, or a `from` outside the list, change nothing.
-template <typename T> void moveObjectFromIndex(QList<T> &list, qsizetype from, qsizetype to)
-{
-    if (from == to || from < 0 || from >= list.size() || to < 0)
-        return;
-    T object = list.takeAt(from);
-    if (to < list.size())
-        list.insert(to, object);
-    else
-        list.append(object);
-}
-
-// The audio player screen: shows the current playlist (GlobalData::audioPlaylistArray) and the track the
+// The audio player screen: shows the current playlist (Stores::playlist()) and the track the
 // music player (MusicPlayer) plays, hands it the taps on rows and transport buttons, and seeks, reorders,
 // deletes, saves, loads and clears playlists. Playback itself, with its tick and the requests from outside,
 // belongs to MusicPlayer, which runs whether or not this screen was ever opened. Alerts are asked for through
@@ -73,6 +60,8 @@ public:
     bool playRandomMusic() const;
     bool playRepeatMusic() const;
     bool editing() const { return m_editing; }
+    // Between appearing and disappearing.
+    bool shown() const { return m_visible; }
     QString playlistName() const { return m_playlistName; }
     QString playlistNameToSave() const { return m_playlistNameToSave; }
     void setPlaylistNameToSave(const QString &text);
@@ -143,7 +132,6 @@ Q_SIGNALS:
 private:
     void trackStarted(int index);
     void ticked();
-    void reloadTable();
     void resetDisplay();
     void setTitle(const QString &title);
     void setTimes(const QString &elapsed, const QString &total);
@@ -160,6 +148,7 @@ private:
     double m_sliderMaximum = 0;
     bool m_sliderAnimated = false;
     bool m_editing = false;
+    bool m_visible = false; // between appearing and disappearing: the times and the slider follow the track
     QString m_playlistName;
     QString m_playlistNameToSave;
     PlaylistRowModel *m_rows;

@@ -73,6 +73,10 @@ QStringList FriendsGroupsModel::alphabetOf(const QStringList &records)
 
 void FriendsGroupsModel::reload(const QStringList &records, const QStringList &alphabet)
 {
+    // The same list shown again: the view keeps its place.
+    if (alphabet == m_alphabet && records == m_records)
+        return;
+    m_records = records;
     beginResetModel();
     m_alphabet = alphabet;
     m_rows.clear();

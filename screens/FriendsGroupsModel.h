@@ -4,8 +4,9 @@
 #include <QStringList>
 
 // The friends-and-groups table, flattened: the sections one after the other, each holding the records that
-// begin with its letter (without regard to case), in list order. It keeps its own copy of the rows, so the
-// shared list may change while the view still shows the last reload.
+// begin with its letter (without regard to case), in list order. Its rows are an ordering of the store's list
+// made at each reload; the list is only ever replaced as a whole, so a reload that finds it unchanged leaves
+// the view where it was.
 class FriendsGroupsModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -44,4 +45,5 @@ public:
 private:
     QList<Row> m_rows;
     QStringList m_alphabet;
+    QStringList m_records; // the list the rows were made from (implicitly shared with the store's)
 };

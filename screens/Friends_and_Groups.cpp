@@ -2,6 +2,7 @@
 
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
+#include "core/Stores.h"
 #include "decoding/Text.h"
 #include "net/Http.h"
 #include "service/VKontakteWorks.h"
@@ -30,7 +31,7 @@ void Friends_and_Groups::viewDidLoad()
 
 void Friends_and_Groups::viewWillAppear()
 {
-    reloadTable();
+    reloadTable(false);
 }
 
 void Friends_and_Groups::viewWillDisappear()
@@ -90,20 +91,17 @@ void Friends_and_Groups::load(bool friends)
                         return;
                     }
                     if (!link.run([&records](Friends_and_Groups &) {
-                            QStringList &list = GlobalData::sharedGlobalData()->friendsGroupsArray;
-                            list.clear();
-                            if (records)
-                                list.append(*records);
+                            Stores::friendsGroups().assign(records.value_or(QStringList()));
                         }))
                         return;
                     Pacing::pause(1);
-                    link.run([](Friends_and_Groups &screen) { screen.reloadTable(); });
+                    link.run([](Friends_and_Groups &screen) { screen.reloadTable(true); });
                 });
 }
 
-void Friends_and_Groups::reloadTable()
+void Friends_and_Groups::reloadTable(bool toFirstRow)
 {
-    const QStringList &records = GlobalData::sharedGlobalData()->friendsGroupsArray;
+    const QStringList &records = Stores::friendsGroups().records();
     const QStringList alphabet = FriendsGroupsModel::alphabetOf(records);
     if (alphabet != m_alphabet) {
         m_alphabet = alphabet;
@@ -115,7 +113,8 @@ void Friends_and_Groups::reloadTable()
         m_title = title;
         Q_EMIT titleChanged();
     }
-    if (!m_alphabet.isEmpty() && m_model->rowsInSection(0) > 0)
+    // A list just loaded starts at its first row; the screen shown again stays where it was.
+    if (toFirstRow && !m_alphabet.isEmpty() && m_model->rowsInSection(0) > 0)
         Q_EMIT scrollToRow(0, Top, true);
 }
 

@@ -58,7 +58,8 @@ private:
     void showOverlay(const QString &label, const QString &details, bool textOnly,
                      std::function<void(ProgressOverlay *)> operation);
     void hudWasHidden(ProgressOverlay *hud);
-    void reloadTable();
+    // Sections, rows and title from the store; `toFirstRow` after a load, not when the screen is shown again.
+    void reloadTable(bool toFirstRow);
     void setBusy(bool busy);
 
     QString m_title;

@@ -2,6 +2,7 @@
 
 #include "core/GlobalData.h"
 #include "core/StorageLayout.h"
+#include "core/Stores.h"
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
@@ -32,9 +33,9 @@ void NowPlaying::refresh()
     const int current = MusicPlayer::currentIndex();
     QString title;
     QString artist;
-    if (current >= 0 && current < global->audioPlaylistArray.size()) {
-        const auto parts =
-            splitDisplayName(MusicPlayer::displayName(global->audioPlaylistArray.at(current).file));
+    const PlaylistStore &playlist = Stores::playlist();
+    if (current >= 0 && current < playlist.size()) {
+        const auto parts = splitDisplayName(MusicPlayer::displayName(playlist.at(current).file));
         title = parts.first;
         artist = parts.second;
     }
@@ -46,7 +47,7 @@ void NowPlaying::refresh()
     AudioPlayer *player = global->audioPlayer;
     const bool playing = player && player->isPlaying();
     // Play starts the first entry when no track has started yet.
-    const bool canPlay = player != nullptr || !global->audioPlaylistArray.isEmpty();
+    const bool canPlay = player != nullptr || !playlist.isEmpty();
     if (playing != m_playing || canPlay != m_canPlay) {
         m_playing = playing;
         m_canPlay = canPlay;

@@ -1,27 +1,39 @@
 #include "screens/PlaylistRowModel.h"
 
+#include "playback/MusicPlayer.h"
+
+PlaylistRowModel::PlaylistRowModel(PlaylistStore *playlist, QObject *parent)
+    : StoreListModel(playlist, parent), m_playlist(playlist)
+{}
+
 int PlaylistRowModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_playlist->size();
 }
 
 QVariant PlaylistRowModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid() || index.row() < 0 || index.row() >= int(m_rows.size()))
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const Row &row = m_rows[size_t(index.row())];
+    const PlaylistEntry &entry = m_playlist->at(index.row());
     switch (role) {
     case Qt::DisplayRole:
     case TitleRole:
-        return row.title;
+        return MusicPlayer::displayName(entry.file);
     case IconRole:
-        return row.current ? QStringLiteral("icon_audio_active.png") : QStringLiteral("icon_audio.png");
+        return entry.current ? QStringLiteral("icon_audio_active.png") : QStringLiteral("icon_audio.png");
     case CurrentRole:
-        return row.current;
+        return entry.current;
     case BackgroundRole:
-        return row.current ? currentRowColor() : QColor(Qt::transparent);
-    case PlayableRole:
-        return row.playable;
+        return entry.current ? currentRowColor() : QColor(Qt::transparent);
+    case PlayableRole: {
+        auto known = m_playable.constFind(entry.file);
+        if (known == m_playable.constEnd()) {
+            ++m_filesChecked;
+            known = m_playable.insert(entry.file, MusicPlayer::isPlayable(entry.file));
+        }
+        return known.value();
+    }
     default:
         return {};
     }
@@ -36,43 +48,10 @@ QHash<int, QByteArray> PlaylistRowModel::roleNames() const
             {PlayableRole, "playable"}};
 }
 
-void PlaylistRowModel::setRows(std::vector<Row> rows)
+void PlaylistRowModel::refreshFiles()
 {
-    if (rows.size() != m_rows.size()) {
-        beginResetModel();
-        m_rows = std::move(rows);
-        endResetModel();
+    if (m_playable.isEmpty() || rowCount() == 0)
         return;
-    }
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (rows[i] == m_rows[i])
-            continue;
-        m_rows[i] = rows[i];
-        Q_EMIT dataChanged(index(int(i)), index(int(i)));
-    }
-}
-
-void PlaylistRowModel::removeRowAt(int row)
-{
-    if (row < 0 || row >= int(m_rows.size()))
-        return;
-    beginRemoveRows(QModelIndex(), row, row);
-    m_rows.erase(m_rows.begin() + row);
-    endRemoveRows();
-}
-
-void PlaylistRowModel::moveRow(int from, int to)
-{
-    const int count = int(m_rows.size());
-    if (from < 0 || from >= count || to < 0)
-        return;
-    const int final = std::min(to, count - 1); // where moveObjectFromIndex leaves the element
-    if (final == from)
-        return;
-    // Qt names the destination as the row before which the moved one lands, counted before the move.
-    beginMoveRows(QModelIndex(), from, from, QModelIndex(), final > from ? final + 1 : final);
-    Row row = m_rows[size_t(from)];
-    m_rows.erase(m_rows.begin() + from);
-    m_rows.insert(m_rows.begin() + final, row);
-    endMoveRows();
+    m_playable.clear();
+    Q_EMIT dataChanged(index(0), index(rowCount() - 1), {PlayableRole});
 }

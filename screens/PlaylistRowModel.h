@@ -1,14 +1,16 @@
 #pragma once
 
-#include <QAbstractListModel>
+#include "core/Stores.h"
+#include "screens/StoreListModel.h"
+
 #include <QColor>
+#include <QHash>
 #include <QString>
 
-#include <vector>
-
-// The rows of the player screen's table, a copy of the playlist taken when the table is reloaded: the view
-// never reads the shared list while another screen changes it.
-class PlaylistRowModel : public QAbstractListModel
+// The rows of the player screen's table over the playlist store. Whether an entry's file is still there is
+// asked of the file system only for the rows a view draws, once, and kept until the screen is shown again
+// (refreshFiles): a long playlist is not stat-ed entry by entry when the screen opens.
+class PlaylistRowModel : public StoreListModel
 {
     Q_OBJECT
 
@@ -16,31 +18,27 @@ public:
     enum Role {
         TitleRole = Qt::UserRole + 1, // the file name without folder and extension
         IconRole,                     // "icon_audio_active.png" for the current track, else "icon_audio.png"
-        CurrentRole,                  // the entry marked "1"
+        CurrentRole,                  // the entry marked as the track now playing
         BackgroundRole,               // rgb(228, 234, 240) for the current track, else transparent
         PlayableRole,                 // the entry's file is there; rows without one are drawn dimmed
     };
 
-    struct Row
-    {
-        QString title;
-        bool current = false;
-        bool playable = true;
-        bool operator==(const Row &) const = default;
-    };
-
     static QColor currentRowColor() { return QColor(228, 234, 240); }
 
-    using QAbstractListModel::QAbstractListModel;
+    explicit PlaylistRowModel(PlaylistStore *playlist, QObject *parent = nullptr);
+
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    const std::vector<Row> &rows() const { return m_rows; }
-    void setRows(std::vector<Row> rows);
-    void removeRowAt(int row);
-    void moveRow(int from, int to);
+    // Forgets what is known of the files, so that rows drawn from now on look again (files may have come or
+    // gone while the screen was away).
+    void refreshFiles();
+    // How many files were looked at so far (for the benchmark and the tests of the lazy look).
+    int filesChecked() const { return m_filesChecked; }
 
 private:
-    std::vector<Row> m_rows;
+    PlaylistStore *m_playlist;
+    mutable QHash<QString, bool> m_playable; // relative path → the file is there
+    mutable int m_filesChecked = 0;
 };

@@ -1,7 +1,7 @@
 #include "screens/SavedPlaylists.h"
 
-#include "core/GlobalData.h"
 #include "core/PropertyList.h"
+#include "core/Stores.h"
 #include "decoding/Log.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
@@ -42,7 +42,6 @@ void SavedPlaylists::rowSelected(int row)
 {
     if (row < 0 || row >= m_playlistsArray.size())
         return;
-    GlobalData *global = GlobalData::sharedGlobalData();
     const QString path = VKontakteWorks::getPlaylistsDir() + QLatin1Char('/') + m_playlistsArray.at(row);
     PlaylistFile::Loaded loaded = PlaylistFile::load(path);
     // Emptying the playlist for a file that cannot be read would lose it for nothing: the current one stays.
@@ -73,9 +72,9 @@ void SavedPlaylists::rowSelected(int row)
         return;
     }
     AudioPlayer::dropShared();
-    global->audioPlaylistArray.clear();
-    global->audioPlaylistArray.append(std::move(loaded.entries));
-    global->iJustSelectedPlaylist = true;
+    PlaylistStore &playlist = Stores::playlist();
+    playlist.assignEntries(std::move(loaded.entries));
+    playlist.setJustLoaded(true);
     Q_EMIT PlayerEvents::shared().playlistChanged();
     Q_EMIT returnRequested();
 }

@@ -1,7 +1,7 @@
 #include "screens/VideoMenu.h"
 
-#include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
@@ -36,15 +36,14 @@ Video::Video(Settings *settings, QObject *parent) : CatalogueMenu(videoRows, set
 
 QList<int> Video::counters(Settings &settings) const
 {
-    const GlobalData *global = GlobalData::sharedGlobalData();
     const int files = settings.boolValue(QStringLiteral("count_video"), true)
                           ? countFiles(VKontakteWorks::getVideoDir(), QStringLiteral("mp4"))
                           : 0;
-    return {int(global->videoFoundArray.size()),
-            int(global->videoPersonalArray.size()),
-            int(global->videoGroupArray.size()),
-            int(global->videoRecommendedArray.size()),
+    return {Stores::videoFound().size(),
+            Stores::videoPersonal().size(),
+            Stores::videoGroup().size(),
+            Stores::videoRecommended().size(),
             files,
             files,
-            int(global->friendsGroupsArray.size())};
+            Stores::friendsGroups().size()};
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include "core/Records.h"
+#include "core/Stores.h"
+#include "screens/StoreListModel.h"
 
-#include <QAbstractListModel>
-
-// The table of a video result screen over one record list of the shared state. The list itself is the data;
-// the model only tells the view when it changed, and which row was watched last. Main thread only.
-class VideoRecordModel : public QAbstractListModel
+// The table of a video result screen: the rows of its store, as they come and go, and which row was watched
+// last. Main thread only.
+class VideoRecordModel : public StoreListModel
 {
     Q_OBJECT
 public:
@@ -19,23 +18,18 @@ public:
         WatchedRole
     };
 
-    explicit VideoRecordModel(QList<VideoRecord> *records, QObject *parent = nullptr);
+    explicit VideoRecordModel(VideoRecordStore *records, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    // The list changed as a whole.
-    void reload();
-    // `records` join the end of the list and the table.
-    void appendRecords(const QList<VideoRecord> &records);
-    // Row `row` leaves the list and the table.
-    void removeRecord(int row);
-    // The row drawn highlighted (-1: none).
+    // The row drawn highlighted (-1: none). It stays on its row number, as the table draws it, whatever
+    // record comes to stand there.
     void setWatchedRow(int row);
     int watchedRow() const { return m_watchedRow; }
 
 private:
-    QList<VideoRecord> *m_records;
+    VideoRecordStore *m_records;
     int m_watchedRow = -1;
 };

@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/PropertyList.h"
+#include "core/Stores.h"
 #include "decoding/Text.h"
 #include "downloads/DownloadQueue.h"
 #include "net/Http.h"
@@ -20,7 +21,7 @@ const char *const QualityButtons[] = {
 } // namespace
 
 VideoResults::VideoResults(Kind kind, QObject *parent)
-    : QObject(parent), m_kind(kind), m_model(new VideoRecordModel(&list(), this))
+    : QObject(parent), m_kind(kind), m_model(new VideoRecordModel(&store(), this))
 {
     connect(m_model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
@@ -29,20 +30,19 @@ VideoResults::VideoResults(Kind kind, QObject *parent)
             });
 }
 
-QList<VideoRecord> &VideoResults::list() const
+VideoRecordStore &VideoResults::store() const
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
     switch (m_kind) {
     case Personal:
-        return global->videoPersonalArray;
+        return Stores::videoPersonal();
     case Group:
-        return global->videoGroupArray;
+        return Stores::videoGroup();
     case Recommended:
-        return global->videoRecommendedArray;
+        return Stores::videoRecommended();
     case Search:
         break;
     }
-    return global->videoFoundArray;
+    return Stores::videoFound();
 }
 
 QString VideoResults::requestFile() const
@@ -140,7 +140,6 @@ void VideoResults::viewDidLoad()
 
 void VideoResults::viewWillAppear()
 {
-    reloadVideoTable();
     if (hasSelfButton()) {
         const GlobalData *global = GlobalData::sharedGlobalData();
         setPlaceholder(global->vksid().isEmpty() ? tr("ID пользователя (ваш - неизвестен)")
@@ -210,8 +209,7 @@ void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind ki
 {
     GlobalData *global = GlobalData::sharedGlobalData();
     const bool present = link.run([&](VideoResults &screen) {
-        screen.list().clear();
-        screen.m_model->reload();
+        screen.store().clear();
         if (kind == Search)
             global->videoSearchOffset = 0;
     });
@@ -224,14 +222,13 @@ void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind ki
             VKontakteWorks::searchVideoWithOffset(text, 0, quality, sort).value_or(QList<VideoRecord>());
         if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
             hud->reportServiceUnavailable();
-            link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
             return;
         }
         link.run([&](VideoResults &screen) {
             if (found.size() % pageSize != 0)
                 global->videoSearchOffset = 10; // a short page is the last one
-            screen.m_model->appendRecords(found);
-            screen.reloadVideoTable();
+            screen.store().append(found);
+            screen.showNewResults();
         });
         return;
     }
@@ -242,17 +239,16 @@ void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind ki
             .value_or(QList<VideoRecord>());
     if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
         hud->reportServiceUnavailable();
-        link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
         return;
     }
     qsizetype count = 0;
     if (!link.run([&](VideoResults &screen) {
-            screen.m_model->appendRecords(loaded);
-            count = screen.list().size();
+            screen.store().append(loaded);
+            count = screen.store().size();
         }))
         return;
     if (kind == Recommended) {
-        link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
+        link.run([](VideoResults &screen) { screen.showNewResults(); });
         return;
     }
     Pacing::pause(1);
@@ -260,7 +256,7 @@ void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind ki
     hud->setLabelText(tr("Завершено"));
     hud->setDetailsLabelText(tr("Найдено видеозаписей: %1").arg(count));
     Pacing::pause(1);
-    link.run([](VideoResults &screen) { screen.reloadVideoTable(); });
+    link.run([](VideoResults &screen) { screen.showNewResults(); });
 }
 
 void VideoResults::doVideoSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text,
@@ -288,26 +284,23 @@ void VideoResults::doVideoSearchOffset(const Link &link, ProgressOverlay *hud, c
     if (!link.run([&](VideoResults &screen) {
             if (found.size() % pageSize != 0)
                 global->videoSearchOffset = 10;
-            screen.m_model->appendRecords(found);
+            screen.store().append(found);
         }))
         return;
     Pacing::pause(1);
-    link.run([](VideoResults &screen) {
-        screen.m_model->reload();
-        screen.setAddingRecords(false);
-    });
+    link.run([](VideoResults &screen) { screen.setAddingRecords(false); });
 }
 
-void VideoResults::reloadVideoTable()
+void VideoResults::showNewResults()
 {
-    m_model->reload();
-    if (!list().isEmpty())
+    // A new list starts at its first row; further pages and a return to the screen keep the place.
+    if (!store().isEmpty())
         Q_EMIT scrollToRow(0, Top, m_kind != Search);
 }
 
 void VideoResults::cellShown(int row)
 {
-    if (m_kind != Search || row + 1 != list().size())
+    if (m_kind != Search || row + 1 != store().size())
         return;
     GlobalData *global = GlobalData::sharedGlobalData();
     if (global->videoSearchOffset >= lastPageOffset || m_addingRecords)
@@ -325,26 +318,26 @@ void VideoResults::cellShown(int row)
 
 void VideoResults::rowSelected(int row)
 {
-    if (row < 0 || row >= list().size())
+    if (row < 0 || row >= store().size())
         return;
     setLastWatched(row);
     m_searchLinkIndex = row;
     Q_EMIT scrollToRow(row, Middle, true);
     showOverlay(tr("Поиск ссылки..."), QString(), 1.0f, false,
-                [link = Link(this), record = list().at(row)](ProgressOverlay *hud) {
+                [link = Link(this), record = store().at(row)](ProgressOverlay *hud) {
                     doGetLink(link, hud, record, WatchAlert);
                 });
 }
 
 void VideoResults::accessoryButtonTapped(int row)
 {
-    if (m_tableBusy || row < 0 || row >= list().size())
+    if (m_tableBusy || row < 0 || row >= store().size())
         return;
     Q_EMIT scrollToRow(row, Middle, true);
     setTableBusy(true);
     m_searchLinkIndex = row;
     showOverlay(tr("Поиск ссылки..."), QString(), 1.0f, false,
-                [link = Link(this), record = list().at(row)](ProgressOverlay *hud) {
+                [link = Link(this), record = store().at(row)](ProgressOverlay *hud) {
                     doGetLink(link, hud, record, QueueAlert);
                 });
 }
@@ -414,7 +407,7 @@ void VideoResults::alertViewClickedButtonAtIndex(int tag, int index)
 
 int VideoResults::pendingRow() const
 {
-    const QList<VideoRecord> &records = list();
+    const QList<VideoRecord> &records = store().records();
     if (m_searchLinkIndex >= 0 && m_searchLinkIndex < records.size() &&
         records.at(m_searchLinkIndex).tag == m_pending.tag)
         return m_searchLinkIndex;
@@ -429,22 +422,25 @@ int VideoResults::pendingRow() const
 void VideoResults::linkFindingFinished()
 {
     const int row = pendingRow();
-    if (row >= 0)
-        list()[row].key = m_foundLink;
+    if (row >= 0) {
+        VideoRecord record = store().at(row);
+        record.key = m_foundLink;
+        store().replace(row, record);
+    }
     QueueItem item;
     item.name = m_pending.title;
     item.url = m_foundLink;
     item.tag = m_pending.tag.toInt();
     DownloadQueue::shared().append(DownloadQueue::Video, item);
     if (row >= 0)
-        m_model->removeRecord(row);
+        store().removeAt(row);
 }
 
 void VideoResults::linkFindingFinishedError()
 {
     const int row = pendingRow();
     if (row >= 0)
-        m_model->removeRecord(row);
+        store().removeAt(row);
 }
 
 void VideoResults::showVideoInWindow()
@@ -454,8 +450,7 @@ void VideoResults::showVideoInWindow()
 
 void VideoResults::clearRecordsTable()
 {
-    list().clear();
-    m_model->reload();
+    store().clear();
 }
 
 void VideoResults::setSelfId()

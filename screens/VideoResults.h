@@ -79,7 +79,7 @@ public:
     int searchLinkIndex() const { return m_searchLinkIndex; }
 
     // The shared list this screen shows, and its request-state file.
-    QList<VideoRecord> &list() const;
+    VideoRecordStore &store() const;
     QString requestFile() const;
 
     // The quality choice for a resolved address: "Отмена", then "Качество 240" up to the address's own
@@ -134,7 +134,8 @@ private:
     // doGetLinkAndShow (WatchAlert) and doGetLinkAndAddToQueue (QueueAlert).
     static void doGetLink(const Link &link, ProgressOverlay *hud, const VideoRecord &record,
                           AlertTag purpose);
-    void reloadVideoTable();
+    // A search has ended: a new list is shown from its first row.
+    void showNewResults();
     void linkFindingFinished();
     void linkFindingFinishedError();
     void showVideoInWindow();

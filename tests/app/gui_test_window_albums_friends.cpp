@@ -9,6 +9,8 @@
 #include "app/Shell.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
+#include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "sandbox/Sandbox.h"
 #include "sandbox/SandboxFriends.h"
@@ -77,9 +79,9 @@ protected:
         VKontakteWorks::setRootDir(root.path());
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
-        global->audioFoundArray.clear();
-        global->audioAlbumsArray.clear();
-        global->friendsGroupsArray.clear();
+        Stores::audioFound().clear();
+        Stores::albums().clear();
+        Stores::friendsGroups().clear();
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         const Sandbox::Account account = Sandbox::defaultAccount();
@@ -112,10 +114,10 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         qInstallMessageHandler(previousHandler);
         EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
-        global->audioQueueArray.clear();
-        global->audioFoundArray.clear();
-        global->audioAlbumsArray.clear();
-        global->friendsGroupsArray.clear();
+        DownloadQueue::shared().clear();
+        Stores::audioFound().clear();
+        Stores::albums().clear();
+        Stores::friendsGroups().clear();
         global->setVksid(QString());
         global->setVkuid(QString());
         AudioPlayer::dropShared();
@@ -227,8 +229,7 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
     type(QStringLiteral("Greatest"));
     key(Qt::Key_Return);
     ASSERT_TRUE(waitFor(
-        [&] { return global->audioAlbumsArray.size() == 3 && !albums->property("searchBusy").toBool(); },
-        20000));
+        [&] { return Stores::albums().size() == 3 && !albums->property("searchBusy").toBool(); }, 20000));
     QQuickItem *queen = waitForItem([&] { return withText(QStringLiteral("Queen")); });
     ASSERT_NE(queen, nullptr);
     EXPECT_NE(withText(QStringLiteral("Scorpions")), nullptr);
@@ -245,18 +246,23 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
     EXPECT_STREQ(search->metaObject()->className(), "Audio_Search");
     EXPECT_EQ(search->property("title").toString(), QStringLiteral("Greatest Hits"));
     EXPECT_EQ(search->property("placeholder").toString(), QStringLiteral("Альбом: Greatest Hits"));
-    ASSERT_EQ(global->audioFoundArray.size(), qsizetype(album.tracks.size()));
+    ASSERT_EQ(Stores::audioFound().size(), qsizetype(album.tracks.size()));
     const QString firstTitle = QString::fromStdString(album.tracks.front().second);
     ASSERT_NE(waitForItem([&] { return withText(firstTitle); }), nullptr);
 
     // Queue them all, start the downloads, and the files are in the audio library.
     click(named(QStringLiteral("queueAllButton")));
-    ASSERT_TRUE(
-        waitFor([&] { return global->audioQueueArray.size() == qsizetype(album.tracks.size()); }, 5000));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return DownloadQueue::shared().items(DownloadQueue::Audio).size() ==
+                   qsizetype(album.tracks.size());
+        },
+        5000));
     ASSERT_TRUE(waitFor([&] { return !search->property("tableBusy").toBool(); }, 5000));
     section(4);
     click(waitForItem([&] { return named(QStringLiteral("startAllButton")); }));
-    ASSERT_TRUE(waitFor([&] { return global->audioQueueArray.isEmpty(); }, 60000));
+    ASSERT_TRUE(
+        waitFor([&] { return DownloadQueue::shared().items(DownloadQueue::Audio).isEmpty(); }, 60000));
     const QStringList files = QDir(VKontakteWorks::getAudioDir()).entryList({QStringLiteral("*.mp3")});
     EXPECT_EQ(files.size(), qsizetype(album.tracks.size())) << files.join('|').toStdString();
 
@@ -288,8 +294,7 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     key(Qt::Key_Return);
     QObject *albums = controllerOnTop(audio);
     ASSERT_TRUE(waitFor(
-        [&] { return global->audioAlbumsArray.size() == 1 && !albums->property("searchBusy").toBool(); },
-        20000));
+        [&] { return Stores::albums().size() == 1 && !albums->property("searchBusy").toBool(); }, 20000));
     ASSERT_TRUE(waitFor([&] { return focusIn(QStringLiteral("albumTable")); }, 5000));
     QQuickItem *name = waitForItem([&] { return withText(QStringLiteral("Live & Loud")); });
     ASSERT_NE(name, nullptr);
@@ -300,8 +305,8 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     EXPECT_EQ(controllerOnTop(audio)->property("placeholder").toString(),
               QStringLiteral("Альбом: Live & Loud"));
     settle(); // the rows are drawn: the album's last track loads no further page
-    ASSERT_EQ(global->audioFoundArray.size(), 1);
-    EXPECT_EQ(global->audioFoundArray.front().artist, QStringLiteral("Metallica"));
+    ASSERT_EQ(Stores::audioFound().size(), 1);
+    EXPECT_EQ(Stores::audioFound().records().front().artist, QStringLiteral("Metallica"));
 
     // The friends from the video menu: the list in sections, an index letter typed on the list shows its
     // section, and Return copies the row's number.

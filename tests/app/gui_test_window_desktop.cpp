@@ -9,6 +9,8 @@
 #include "app/Translations.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
+#include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Playlist.h"
@@ -80,10 +82,9 @@ protected:
     }
     void TearDown() override
     {
-        global->audioQueueArray.clear();
-        global->videoQueueArray.clear();
+        DownloadQueue::shared().clear();
         AudioPlayer::dropShared();
-        global->audioPlaylistArray.clear();
+        Stores::playlist().clear();
         QTest::keyClick(window, Qt::Key_Escape); // whatever dialog a failed test left open
         settle();
         qInstallMessageHandler(previousHandler);
@@ -204,9 +205,9 @@ TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
 {
     settle();
     QSignalSpy quits(shell, &Shell::quitRequested);
-    global->audioQueueArray.append(QueueItem{QStringLiteral("A - B"),
-                                             QStringLiteral("http://127.0.0.1:9/a.mp3"), QStringLiteral("5"),
-                                             QStringLiteral("0"), QStringLiteral("-1")});
+    DownloadQueue::shared().append(DownloadQueue::Audio, QueueItem{QStringLiteral("A - B"),
+                                                                   QStringLiteral("http://127.0.0.1:9/a.mp3"),
+                                                                   5, QueueItem::State::Started});
     // Ctrl+Q while a download runs asks first; Escape is the cancel.
     key(Qt::Key_Q, Qt::ControlModifier);
     ASSERT_NE(waitForItem(QStringLiteral("alertButton1")), nullptr);
@@ -241,7 +242,7 @@ TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
 TEST_F(DesktopWindowTest, EscapeClosesTheSaveDialogAndTheRowMenu)
 {
     ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
-    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("A - B.mp3"), QStringLiteral("0")});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("A - B.mp3"), false});
     key(Qt::Key_2, Qt::ControlModifier);
     settle();
     click(waitForItem(QStringLiteral("menuRow6"))); // Аудиоплеер
@@ -268,14 +269,14 @@ TEST_F(DesktopWindowTest, EscapeClosesTheSaveDialogAndTheRowMenu)
     ASSERT_NE(waitForItem(QStringLiteral("menuItem_remove")), nullptr);
     key(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("menuItem_remove")) == nullptr; }, 3000));
-    EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+    EXPECT_EQ(Stores::playlist().size(), 1);
     click(find(QStringLiteral("backButton")));
 }
 
 TEST_F(DesktopWindowTest, EachOpeningOfThePlayerStartsWithoutEditModeOrSaveName)
 {
     ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
-    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("A - B.mp3"), QStringLiteral("0")});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("A - B.mp3"), false});
     key(Qt::Key_2, Qt::ControlModifier);
     settle();
     click(waitForItem(QStringLiteral("menuRow6"))); // Аудиоплеер
@@ -321,8 +322,7 @@ TEST_F(DesktopWindowTest, EachOpeningOfThePlayerStartsWithoutEditModeOrSaveName)
 TEST_F(DesktopWindowTest, SpaceTogglesPlaybackAndTheBarShowsTheTrack)
 {
     ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/Singer - Song.mp3"), 60));
-    global->audioPlaylistArray.append(
-        PlaylistEntry{QStringLiteral("Singer - Song.mp3"), QStringLiteral("0")});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("Singer - Song.mp3"), false});
     Audio_Playlist::shared()->playSound(0);
     ASSERT_NE(global->audioPlayer, nullptr);
     ASSERT_TRUE(waitFor([&] { return global->audioPlayer->isPlaying(); }, 5000));

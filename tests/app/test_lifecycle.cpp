@@ -5,7 +5,9 @@
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
 #include "desktop/Badges.h"
+#include "downloads/DownloadQueue.h"
 #include "library/PlaylistFile.h"
 #include "net/DownloadEngine.h"
 #include "net/Http.h"
@@ -56,18 +58,16 @@ protected:
                     lifecycle->alertViewClickedButtonAtIndex(tag, 0);
             });
         global = GlobalData::sharedGlobalData();
-        global->audioPlaylistArray.clear();
-        global->audioQueueArray.clear();
-        global->videoQueueArray.clear();
+        Stores::playlist().clear();
+        DownloadQueue::shared().clear();
         inbox = VKontakteWorks::getInboxDir();
         ASSERT_TRUE(QDir().mkpath(inbox));
     }
     void TearDown() override
     {
         lifecycle.reset();
-        global->audioPlaylistArray.clear();
-        global->audioQueueArray.clear();
-        global->videoQueueArray.clear();
+        Stores::playlist().clear();
+        DownloadQueue::shared().clear();
         Badges::shared().setApplicationBadge(0);
         VKontakteWorks::setRootDir(QString());
     }
@@ -105,9 +105,9 @@ protected:
     }
     void playlistOfThreeWithTheSecondPlaying()
     {
-        global->audioPlaylistArray = {{QStringLiteral("a.mp3"), QStringLiteral("0")},
-                                      {QStringLiteral("Rock/b.mp3"), QStringLiteral("1")},
-                                      {QStringLiteral("c.mp3"), QStringLiteral("0")}};
+        Stores::playlist().assignEntries({{QStringLiteral("a.mp3"), false},
+                                          {QStringLiteral("Rock/b.mp3"), true},
+                                          {QStringLiteral("c.mp3"), false}});
     }
 
     QTemporaryDir root;
@@ -121,12 +121,12 @@ protected:
 
 TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
 {
-    ASSERT_EQ(PlaylistFile::write(autosaved(), {{QStringLiteral("a.mp3"), QStringLiteral("0")},
-                                                {QStringLiteral("Rock/b.mp3"), QStringLiteral("0")},
-                                                {QStringLiteral("c.mp3"), QStringLiteral("0")}}),
+    ASSERT_EQ(PlaylistFile::write(autosaved(), {{QStringLiteral("a.mp3"), false},
+                                                {QStringLiteral("Rock/b.mp3"), false},
+                                                {QStringLiteral("c.mp3"), false}}),
               PropertyList::WriteResult::Written);
-    global->audioQueueArray.append(QueueItem{});
-    global->videoQueueArray.append(QueueItem{});
+    DownloadQueue::shared().append(DownloadQueue::Audio, QueueItem{});
+    DownloadQueue::shared().append(DownloadQueue::Video, QueueItem{});
     Badges::shared().setApplicationBadge(9);
     QStringList steps;
     Lifecycle::LaunchSteps launch;
@@ -136,7 +136,7 @@ TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
         steps << QStringLiteral("window") + QString::number(Badges::shared().queueCount());
     };
     launch.audioSession = [&] {
-        steps << QStringLiteral("session") + QString::number(global->audioPlaylistArray.size());
+        steps << QStringLiteral("session") + QString::number(Stores::playlist().size());
     };
     launch.remoteControl = [&] { steps << QStringLiteral("remote"); };
 
@@ -150,10 +150,10 @@ TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
     EXPECT_EQ(steps, (QStringList{QStringLiteral("idle"), QStringLiteral("window9"),
                                   QStringLiteral("session3"), QStringLiteral("remote")}));
     EXPECT_EQ(Badges::shared().queueCount(), 2);
-    ASSERT_EQ(global->audioPlaylistArray.size(), 3);
-    EXPECT_EQ(global->audioPlaylistArray[1].file, QStringLiteral("Rock/b.mp3"));
-    for (const PlaylistEntry &entry : std::as_const(global->audioPlaylistArray))
-        EXPECT_EQ(entry.current, QStringLiteral("0"));
+    ASSERT_EQ(Stores::playlist().size(), 3);
+    EXPECT_EQ(Stores::playlist().at(1).file, QStringLiteral("Rock/b.mp3"));
+    for (const PlaylistEntry &entry : std::as_const(Stores::playlist().records()))
+        EXPECT_FALSE(entry.current);
 
     // With "auto_sleep" off the idle timer is left alone; a stored "settings_rotation" is only read.
     settings->setBool(QStringLiteral("auto_sleep"), false);
@@ -167,19 +167,19 @@ TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
 
 TEST_F(LifecycleTest, LaunchKeepsThePlaylistWhenTheSavedOneIsMissingEmptyOrDamaged)
 {
-    const QList<PlaylistEntry> before{{QStringLiteral("kept.mp3"), QStringLiteral("0")}};
+    const QList<PlaylistEntry> before{{QStringLiteral("kept.mp3"), false}};
     Lifecycle::LaunchSteps none;
     none.disableIdleTimer = [] {}; // the test leaves the desktop's screen saver alone
 
-    global->audioPlaylistArray = before;
+    Stores::playlist().assignEntries(before);
     lifecycle->didFinishLaunching(none); // no file: a fresh start, nothing said, nothing made
-    EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+    EXPECT_EQ(Stores::playlist().size(), 1);
     EXPECT_TRUE(notices.isEmpty());
     EXPECT_EQ(QDir(root.path()).entryList({QStringLiteral("AudioAutosaved*")}, QDir::Files), QStringList());
 
     ASSERT_EQ(PlaylistFile::write(autosaved(), {}), PropertyList::WriteResult::Written);
     lifecycle->didFinishLaunching(none);
-    EXPECT_EQ(global->audioPlaylistArray.size(), 1);
+    EXPECT_EQ(Stores::playlist().size(), 1);
     EXPECT_TRUE(notices.isEmpty());
     EXPECT_TRUE(QFile::exists(autosaved()));
 
@@ -189,8 +189,8 @@ TEST_F(LifecycleTest, LaunchKeepsThePlaylistWhenTheSavedOneIsMissingEmptyOrDamag
     for (const QByteArray &content : damaged) {
         writeFile(autosaved(), content);
         lifecycle->didFinishLaunching(none);
-        ASSERT_EQ(global->audioPlaylistArray.size(), 1);
-        EXPECT_EQ(global->audioPlaylistArray[0].file, QStringLiteral("kept.mp3"));
+        ASSERT_EQ(Stores::playlist().size(), 1);
+        EXPECT_EQ(Stores::playlist().at(0).file, QStringLiteral("kept.mp3"));
         ++count;
         // Kept aside under a name of its own, the earlier one untouched.
         const QString kept = count == 1 ? autosaved() + QStringLiteral(".unreadable")
@@ -212,7 +212,7 @@ TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
     const QByteArray whole = readFile(autosaved());
     const QByteArray cut = whole.left(whole.size() * 95 / 100);
     writeFile(autosaved(), cut);
-    global->audioPlaylistArray.clear();
+    Stores::playlist().clear();
 
     Lifecycle next(settings.get());
     QList<Notice> shown;
@@ -223,7 +223,7 @@ TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
     Lifecycle::LaunchSteps none;
     none.disableIdleTimer = [] {};
     next.didFinishLaunching(none);
-    EXPECT_TRUE(global->audioPlaylistArray.isEmpty()) << "the program starts with an empty playlist";
+    EXPECT_TRUE(Stores::playlist().isEmpty()) << "the program starts with an empty playlist";
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].buttons, QStringList{QStringLiteral("Готово")});
     EXPECT_TRUE(shown[0].message.contains(autosaved() + QStringLiteral(".unreadable")));
@@ -239,7 +239,7 @@ TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
         writeFile(autosaved() + QStringLiteral(".%1.unreadable").arg(i), "taken");
     Lifecycle stuck(settings.get());
     stuck.didFinishLaunching(none);
-    global->audioPlaylistArray = {{QStringLiteral("new.mp3"), QStringLiteral("0")}};
+    Stores::playlist().assignEntries({{QStringLiteral("new.mp3"), false}});
     stuck.applicationDidEnterBackground();
     stuck.applicationWillTerminate();
     EXPECT_EQ(readFile(autosaved()), cut);
@@ -254,7 +254,7 @@ TEST_F(LifecycleTest, ADeeplyNestedAutosavedPlaylistIsRefusedNotFollowed)
     Lifecycle::LaunchSteps none;
     none.disableIdleTimer = [] {};
     lifecycle->didFinishLaunching(none);
-    EXPECT_TRUE(global->audioPlaylistArray.isEmpty());
+    EXPECT_TRUE(Stores::playlist().isEmpty());
     EXPECT_EQ(notices.size(), 1);
     EXPECT_EQ(readFile(autosaved() + QStringLiteral(".unreadable")), deep);
 }
@@ -266,8 +266,8 @@ TEST_F(LifecycleTest, APlaylistTooLargeToReadBackIsNotSavedAndTheUserIsTold)
     playlistOfThreeWithTheSecondPlaying();
     lifecycle->applicationDidEnterBackground();
     const QByteArray good = readFile(autosaved());
-    global->audioPlaylistArray.append(
-        {QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), QStringLiteral("0")});
+    Stores::playlist().append(
+        PlaylistEntry{QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), false});
     lifecycle->windowVisibilityChanged(QWindow::Minimized);
     EXPECT_EQ(readFile(autosaved()), good);
     ASSERT_EQ(notices.size(), 1);
@@ -289,26 +289,26 @@ TEST_F(LifecycleTest, HidingTheWindowSavesThePlaylistWithEveryMarkCleared)
     EXPECT_EQ(savedEntries(), (QStringList{QStringLiteral("a.mp3|0"), QStringLiteral("Rock/b.mp3|0"),
                                            QStringLiteral("c.mp3|0")}));
 
-    global->audioPlaylistArray.removeFirst();
+    Stores::playlist().removeEntry(0);
     lifecycle->applicationStateChanged(Qt::ApplicationSuspended);
     EXPECT_EQ(savedEntries().size(), 2);
-    global->audioPlaylistArray.removeFirst();
+    Stores::playlist().removeEntry(0);
     lifecycle->windowVisibilityChanged(QWindow::Hidden);
     EXPECT_EQ(savedEntries(), QStringList{QStringLiteral("c.mp3|0")});
-    global->audioPlaylistArray.clear();
+    Stores::playlist().clear();
     lifecycle->applicationDidEnterBackground();
     EXPECT_TRUE(savedEntries().isEmpty());
 
     // What the next launch reads back.
     playlistOfThreeWithTheSecondPlaying();
     lifecycle->applicationDidEnterBackground();
-    global->audioPlaylistArray.clear();
+    Stores::playlist().clear();
     Lifecycle next(settings.get());
     Lifecycle::LaunchSteps none;
     none.disableIdleTimer = [] {};
     next.didFinishLaunching(none);
-    ASSERT_EQ(global->audioPlaylistArray.size(), 3);
-    EXPECT_EQ(global->audioPlaylistArray[2].file, QStringLiteral("c.mp3"));
+    ASSERT_EQ(Stores::playlist().size(), 3);
+    EXPECT_EQ(Stores::playlist().at(2).file, QStringLiteral("c.mp3"));
 }
 
 TEST_F(LifecycleTest, ExitSavesThePlaylistRemovesTopLevelTemporaryFilesAndClearsTheBadge)
@@ -336,7 +336,7 @@ TEST_F(LifecycleTest, ExitSavesThePlaylistRemovesTopLevelTemporaryFilesAndClears
     EXPECT_TRUE(QFile::exists(audio + QStringLiteral("/Folder.temp/kept.mp3")));
     EXPECT_EQ(savedEntries().size(), 3);
     EXPECT_EQ(savedEntries().at(1), QStringLiteral("Rock/b.mp3|0"));
-    EXPECT_EQ(Badges::shared().queueCount(), 0);
+    EXPECT_EQ(DownloadQueue::shared().count(), 0);
 
     // No media folders yet: nothing to delete, nothing created.
     QDir(audio).removeRecursively();
@@ -569,13 +569,18 @@ TEST_F(LifecycleTest, TerminationSignalsBecomeAnOrderlyExitRequest)
     EXPECT_EQ(current.sa_handler, SIG_DFL);
 }
 
-TEST(ShellTest, TheLoginScreenEndsTheTransfersOfTheShellsQueue)
+TEST(ShellTest, TheBadgesFollowTheQueueWithoutTheQueueKnowingThem)
 {
-    {
-        Shell shell;
-        EXPECT_EQ(Queue::shared(), shell.queue());
-    }
-    EXPECT_EQ(Queue::shared(), nullptr); // gone with the shell
+    Shell shell;
+    DownloadQueue::shared().clear();
+    QSignalSpy badge(&shell, &Shell::queueBadgeChanged);
+    DownloadQueue::shared().append(DownloadQueue::Audio,
+                                   QueueItem{QStringLiteral("A"), QStringLiteral("u"), 1});
+    EXPECT_EQ(shell.queueBadge(), 1);
+    EXPECT_EQ(shell.windowTitle(), QStringLiteral("Melodrop (1)"));
+    DownloadQueue::shared().remove(1);
+    EXPECT_EQ(shell.queueBadge(), 0);
+    EXPECT_EQ(badge.count(), 2);
 }
 
 } // namespace

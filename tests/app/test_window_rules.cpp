@@ -6,6 +6,7 @@
 #include "app/WindowState.h"
 #include "core/GlobalData.h"
 #include "desktop/ColorScheme.h"
+#include "downloads/DownloadQueue.h"
 #include "screens/DownloadsFinished.h"
 #include "screens/NowPlaying.h"
 
@@ -72,47 +73,42 @@ class QueueStateTest : public ::testing::Test
 protected:
     void SetUp() override { clear(); }
     void TearDown() override { clear(); }
-    static void clear()
+    static void clear() { DownloadQueue::shared().clear(); }
+    static void queue(QueueItem::State state, qint64 size, qint64 received, bool video = false)
     {
-        GlobalData::sharedGlobalData()->audioQueueArray.clear();
-        GlobalData::sharedGlobalData()->videoQueueArray.clear();
-    }
-    static void queue(const QString &state, const QString &received, bool video = false)
-    {
-        QueueItem item{QStringLiteral("A - B"), QStringLiteral("http://x/a.mp3"), QStringLiteral("7"), state,
-                       received};
-        (video ? GlobalData::sharedGlobalData()->videoQueueArray
-               : GlobalData::sharedGlobalData()->audioQueueArray)
-            .append(item);
+        const QueueItem item{
+            QStringLiteral("A - B"), QStringLiteral("http://x/a.mp3"), 7, state, size, received};
+        DownloadQueue::shared().append(video ? DownloadQueue::Video : DownloadQueue::Audio, item);
     }
 };
 
 TEST_F(QueueStateTest, QuittingAsksOnlyWhileATransferRuns)
 {
+    using State = QueueItem::State;
     struct Case
     {
-        const char *state;
-        const char *received;
+        State state;
+        qint64 size;
+        qint64 received;
         bool video;
         bool running;
     } cases[] = {
-        {"-1", "-1", false, false}, // waiting
-        {"-2", "-1", false, false}, // failed
-        {"0", "-1", false, true},   // started, nothing yet
-        {"1000", "10", true, true}, // receiving, in the video queue
-        {"1000", "1000", false, false},
+        {State::Waiting, 0, 0, false, false},       {State::Failed, 1000, 10, false, false},
+        {State::Started, 0, 0, false, true},        // started, nothing yet
+        {State::Started, 1000, 10, true, true},     // receiving, in the video queue
+        {State::Started, 1000, 1000, false, false}, // complete: leaving the queue
     };
     for (const Case &c : cases) {
         clear();
-        queue(QString::fromLatin1(c.state), QString::fromLatin1(c.received), c.video);
-        EXPECT_EQ(Shell::downloadsRunning(), c.running) << c.state << " " << c.received;
+        queue(c.state, c.size, c.received, c.video);
+        EXPECT_EQ(Shell::downloadsRunning(), c.running) << int(c.state) << " " << c.received;
     }
 
     clear();
     Shell shell;
     QSignalSpy alerts(&shell, &Shell::alertRequested);
     QSignalSpy quits(&shell, &Shell::quitRequested);
-    queue(QStringLiteral("0"), QStringLiteral("-1"));
+    queue(State::Started, 0, 0);
     EXPECT_FALSE(shell.requestQuit());
     ASSERT_EQ(alerts.count(), 1);
     EXPECT_EQ(alerts.at(0).at(1).toString(), QStringLiteral("Загрузки ещё идут. Выйти?"));
@@ -133,9 +129,9 @@ TEST_F(QueueStateTest, QuittingAsksOnlyWhileATransferRuns)
 
 TEST_F(QueueStateTest, TheNoticeComesWhenTheLastItemIsSavedAndCountsTheRun)
 {
-    DownloadsFinished finished(nullptr);
+    DownloadsFinished finished(&DownloadQueue::shared());
     QSignalSpy notices(&finished, &DownloadsFinished::noticeRequested);
-    queue(QStringLiteral("100"), QStringLiteral("50"));
+    queue(QueueItem::State::Started, 100, 50);
     finished.transferFinished(); // one saved, one still running
     EXPECT_EQ(notices.count(), 0);
     clear();

@@ -3,6 +3,7 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
 #include "desktop/Mpris.h"
 #include "desktop/RemoteControl.h"
 #include "playback/AudioPlayer.h"
@@ -150,7 +151,7 @@ protected:
     {
         for (const QString &file : files) {
             ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + file, seconds));
-            global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
+            Stores::playlist().append(PlaylistEntry{file, false});
         }
     }
     Result call(const QString &method)
@@ -382,7 +383,7 @@ TEST_F(MprisTest, MetadataComesFromTheTagsAndFallsBackToTheFileName)
     ASSERT_TRUE(Mp3Fixture::writeTagged(VKontakteWorks::getAudioDir() + QStringLiteral("/01 track.mp3"), 20,
                                         QStringLiteral("Песня"), QStringLiteral("Исполнитель"),
                                         QStringLiteral("Альбом")));
-    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("01 track.mp3"), QStringLiteral("0")});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("01 track.mp3"), false});
     makePlaylist({QStringLiteral("Band - Untagged.mp3")}, 15);
 
     music.playSound(0);
@@ -443,7 +444,7 @@ TEST_F(MprisTest, ChangesAreAnnouncedAndJumpsReported)
     EXPECT_LT(listener.jumps.last(), 1'000'000);
 
     AudioPlayer::dropShared();
-    global->audioPlaylistArray.clear();
+    Stores::playlist().clear();
     ASSERT_TRUE(
         waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Stopped"; }, 5000));
     EXPECT_EQ(listener.lastValue(QStringLiteral("CanGoNext")), false);

@@ -3,6 +3,7 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
 #include "desktop/RemoteControl.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
@@ -88,7 +89,7 @@ protected:
     {
         for (const QString &file : files) {
             ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + file, seconds));
-            global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
+            Stores::playlist().append(PlaylistEntry{file, false});
         }
     }
     bool send(int subtype) { return remote.sendEvent(customMainAppClass::RemoteControlEventType, subtype); }

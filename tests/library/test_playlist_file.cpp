@@ -30,7 +30,7 @@ QStringList texts(const QList<PlaylistEntry> &entries)
 {
     QStringList out;
     for (const PlaylistEntry &entry : entries)
-        out << entry.file + QLatin1Char('|') + entry.current;
+        out << entry.file + (entry.current ? QStringLiteral("|1") : QStringLiteral("|0"));
     return out;
 }
 
@@ -90,9 +90,9 @@ TEST(PlaylistFile, MissingAndUnreadableAreTold)
     EXPECT_TRUE(loaded.entries.isEmpty());
 
     // A playlist cut short, a list whose root is no array, an empty file, a folder in the file's place.
-    ASSERT_EQ(PlaylistFile::write(path, {{QStringLiteral("a.mp3"), QStringLiteral("0")},
-                                         {QStringLiteral("b.mp3"), QStringLiteral("0")},
-                                         {QStringLiteral("c.mp3"), QStringLiteral("0")}}),
+    ASSERT_EQ(PlaylistFile::write(path, {{QStringLiteral("a.mp3"), false},
+                                         {QStringLiteral("b.mp3"), false},
+                                         {QStringLiteral("c.mp3"), false}}),
               PropertyList::WriteResult::Written);
     const QByteArray whole = readFile(path);
     for (const QByteArray &content :
@@ -129,10 +129,9 @@ TEST(PlaylistFile, AListTooLargeToBeReadIsNotWritten)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("AudioAutosavedPlaylist.tune");
-    const QList<PlaylistEntry> old{{QStringLiteral("old.mp3"), QStringLiteral("0")}};
+    const QList<PlaylistEntry> old{{QStringLiteral("old.mp3"), false}};
     ASSERT_EQ(PlaylistFile::write(path, old), PropertyList::WriteResult::Written);
-    const QList<PlaylistEntry> huge{
-        {QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), QStringLiteral("0")}};
+    const QList<PlaylistEntry> huge{{QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), false}};
     EXPECT_EQ(PlaylistFile::write(path, huge), PropertyList::WriteResult::TooLarge);
     EXPECT_EQ(texts(PlaylistFile::read(path).value_or(QList<PlaylistEntry>{})), QStringList{"old.mp3|0"});
 }

@@ -3,6 +3,7 @@
 
 #include "core/GlobalData.h"
 #include "core/StorageLayout.h"
+#include "core/Stores.h"
 #include "playback/LibraryPlayer.h"
 #include "playback/MusicDeck.h"
 #include "playback/MusicPlayer.h"
@@ -46,14 +47,11 @@ protected:
             if (!QFileInfo::exists(audio + QLatin1Char('/') + file)) {
                 ASSERT_TRUE(Mp3Fixture::write(audio + QLatin1Char('/') + file, seconds));
             }
-            global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
+            Stores::playlist().append(PlaylistEntry{file, false});
         }
     }
     // An entry whose file is not (or no longer) there.
-    void addMissing(const QString &file)
-    {
-        global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
-    }
+    void addMissing(const QString &file) { Stores::playlist().append(PlaylistEntry{file, false}); }
     LibraryPlayer *player() const { return qobject_cast<LibraryPlayer *>(global->audioPlayer); }
     QString playingFile() const
     {
@@ -62,8 +60,8 @@ protected:
     QStringList marks() const
     {
         QStringList marks;
-        for (const PlaylistEntry &entry : global->audioPlaylistArray)
-            marks << entry.current;
+        for (const PlaylistEntry &entry : Stores::playlist().records())
+            marks << (entry.current ? QStringLiteral("1") : QStringLiteral("0"));
         return marks;
     }
     bool loaded() const { return player() && player()->isLoaded(); }
@@ -172,7 +170,7 @@ TEST_F(MusicPlayerTest, EntriesWhoseFileIsGoneArePassedOverAndKept)
     EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
     music.playSound(1); // a tap on a gone entry plays the next one there is
     EXPECT_EQ(playingFile(), QStringLiteral("D.mp3"));
-    EXPECT_EQ(global->audioPlaylistArray.size(), 4) << "nothing is removed from the list";
+    EXPECT_EQ(Stores::playlist().size(), 4) << "nothing is removed from the list";
 
     // The playing file deleted meanwhile: repeat cannot start it again and goes on to the next.
     global->playRepeatMusic = true;
@@ -204,7 +202,7 @@ TEST_F(MusicPlayerTest, TheEndOfATrackPassesOverGoneEntries)
 TEST_F(MusicPlayerTest, AFileThatCannotBeOpenedLeavesNoPlayerAndDoesNotAdvance)
 {
     ASSERT_TRUE(Mp3Fixture::writeBroken(audio + QStringLiteral("/Broken.mp3")));
-    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("Broken.mp3"), QStringLiteral("0")});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("Broken.mp3"), false});
     makePlaylist({QStringLiteral("Good.mp3")});
 
     music.playSound(0);
@@ -259,7 +257,7 @@ TEST_F(MusicPlayerTest, TagsAndLengthComeFromTheFile)
 {
     ASSERT_TRUE(Mp3Fixture::writeTagged(audio + QStringLiteral("/file name.mp3"), 12, QStringLiteral("Песня"),
                                         QStringLiteral("Исполнитель"), QStringLiteral("Альбом")));
-    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("file name.mp3"), QStringLiteral("0")});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("file name.mp3"), false});
     QSignalSpy known(&music, &MusicPlayer::durationKnown);
     music.playSound(0);
     ASSERT_TRUE(waitFor([&] { return !player()->metadata().isEmpty() && player()->duration() > 0; }, 5000));

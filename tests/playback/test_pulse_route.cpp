@@ -4,6 +4,7 @@
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
+#include "core/Stores.h"
 #include "playback/AudioRouteMonitor.h"
 #include "playback/LibraryPlayer.h"
 #include "playback/MusicPlayer.h"
@@ -111,8 +112,7 @@ protected:
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         Mp3Fixture::resetPlayerState();
         ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/Song.mp3"), 120));
-        GlobalData::sharedGlobalData()->audioPlaylistArray.append(
-            PlaylistEntry{QStringLiteral("Song.mp3"), QStringLiteral("0")});
+        Stores::playlist().append(PlaylistEntry{QStringLiteral("Song.mp3"), false});
     }
     void TearDown() override
     {

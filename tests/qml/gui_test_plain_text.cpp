@@ -10,6 +10,8 @@
 #include "app/Shell.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
+#include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "screens/NowPlaying.h"
 #include "service/VKontakteWorks.h"
@@ -142,10 +144,10 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         qInstallMessageHandler(previousHandler);
         EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
-        global->audioFoundArray.clear();
-        global->videoPersonalArray.clear();
-        global->audioQueueArray.clear();
-        global->audioPlaylistArray.clear();
+        Stores::audioFound().clear();
+        Stores::videoPersonal().clear();
+        DownloadQueue::shared().clear();
+        Stores::playlist().clear();
         AudioPlayer::dropShared();
         shell->nowPlaying()->refresh();
         VKontakteWorks::setRootDir(QString());
@@ -264,13 +266,14 @@ TEST_F(PlainTextWindowTest, ServiceTextInResultRowsTitlesThePreviewAndTheQueueIs
     const QString title = serviceText(QStringLiteral("Песня"));
     const QString artist = serviceText(QStringLiteral("Исполнитель"));
     const QString album = serviceText(QStringLiteral("Альбом"));
-    global->audioFoundArray.append({QStringLiteral("3:25"), root.filePath(QStringLiteral("none.mp3")), title,
-                                    artist, QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("20")});
-    global->videoPersonalArray.append({title, QStringLiteral("20_10"), QStringLiteral("720"),
-                                       QStringLiteral("2"), QStringLiteral("-1"), QStringLiteral("4:10"),
-                                       QString()});
-    global->audioQueueArray.append({artist + QStringLiteral(" - ") + title,
-                                    QStringLiteral("http://127.0.0.1:9/none.mp3"), QStringLiteral("3")});
+    Stores::audioFound().append({QStringLiteral("3:25"), root.filePath(QStringLiteral("none.mp3")), title,
+                                 artist, QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("20")});
+    Stores::videoPersonal().append({title, QStringLiteral("20_10"), QStringLiteral("720"),
+                                    QStringLiteral("2"), QStringLiteral("-1"), QStringLiteral("4:10"),
+                                    QString()});
+    DownloadQueue::shared().append(
+        DownloadQueue::Audio,
+        QueueItem{artist + QStringLiteral(" - ") + title, QStringLiteral("http://127.0.0.1:9/none.mp3"), 3});
 
     // An album's tracks: its name titles the screen and fills the field's placeholder.
     section(1);
@@ -318,7 +321,7 @@ TEST_F(PlainTextWindowTest, FileNamesInTheLibraryExportPlaylistAndNowPlayingAreS
     const QString name = markedFileName();
     ASSERT_TRUE(Mp3Fixture::write(
         VKontakteWorks::getAudioDir() + QLatin1Char('/') + name + QStringLiteral(".mp3"), 5));
-    global->audioPlaylistArray.append({name + QStringLiteral(".mp3"), QStringLiteral("1")});
+    Stores::playlist().assignEntries({{name + QStringLiteral(".mp3"), true}});
     shell->nowPlaying()->refresh();
     const QString marker = QStringLiteral("<b>bold<i>italic");
 

@@ -4,6 +4,7 @@
 
 #include "app/Shell.h"
 #include "core/GlobalData.h"
+#include "core/Stores.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Friends_and_Groups.h"
 #include "service/VKontakteWorks.h"
@@ -75,13 +76,13 @@ protected:
             QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/avatars/u%1.png");
         global = GlobalData::sharedGlobalData();
         global->setVksid(QString());
-        global->friendsGroupsArray.clear();
+        Stores::friendsGroups().clear();
         // The list as it stands is what the screen shows.
         for (int i = 0; i < 30; ++i)
-            global->friendsGroupsArray
-                << QStringLiteral("Alpha %1\n%2\n").arg(i).arg(100 + i) + pictures.arg(i);
-        global->friendsGroupsArray << QStringLiteral("Beta\n1\n") + pictures.arg(1)
-                                   << QStringLiteral("Бета\n2\n") + pictures.arg(2);
+            Stores::friendsGroups().append(QStringLiteral("Alpha %1\n%2\n").arg(i).arg(100 + i) +
+                                           pictures.arg(i));
+        Stores::friendsGroups().append(QStringList() << QStringLiteral("Beta\n1\n") + pictures.arg(1)
+                                                     << QStringLiteral("Бета\n2\n") + pictures.arg(2));
 
         QQmlComponent component(&engine);
         component.setData(hostQml, QUrl());
@@ -98,7 +99,7 @@ protected:
     void TearDown() override
     {
         window.reset();
-        global->friendsGroupsArray.clear();
+        Stores::friendsGroups().clear();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         VKontakteWorks::setRootDir(QString());
     }
@@ -191,11 +192,11 @@ TEST_F(FriendsViewTest, TheLoadButtonsSaySoWhenSignedOut)
 TEST_F(FriendsViewTest, SectionHeadersStayWithTheirRowsWhenScrolledAwayAndBack)
 {
     // Three names for each Latin letter, so that headers leave the screen and come back.
-    global->friendsGroupsArray.clear();
+    Stores::friendsGroups().clear();
     for (char letter = 'Z'; letter >= 'A'; --letter) {
         for (int i = 0; i < 3; ++i)
-            global->friendsGroupsArray
-                << QStringLiteral("%1name %2\n%3\n").arg(QChar(letter)).arg(i).arg(letter * 10 + i);
+            Stores::friendsGroups().append(
+                QStringLiteral("%1name %2\n%3\n").arg(QChar(letter)).arg(i).arg(letter * 10 + i));
     }
     QVariant controller;
     QMetaObject::invokeMethod(window.get(), "openFriends", Q_RETURN_ARG(QVariant, controller));

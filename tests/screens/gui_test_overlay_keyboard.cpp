@@ -5,6 +5,7 @@
 
 #include "app/Shell.h"
 #include "core/GlobalData.h"
+#include "core/Stores.h"
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Search.h"
@@ -98,7 +99,7 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         global->setVksid(QString());
         global->setVkuid(QString());
-        global->audioFoundArray.clear();
+        Stores::audioFound().clear();
         VKontakteWorks::setRootDir(QString());
     }
 

@@ -5,6 +5,7 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
@@ -64,7 +65,7 @@ protected:
         for (const QString &file :
              {QStringLiteral("Artist - One.mp3"), QStringLiteral("Two.mp3"), QStringLiteral("Three.mp3")}) {
             ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + file, 60));
-            global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
+            Stores::playlist().append(PlaylistEntry{file, false});
         }
 
         QQmlComponent component(&engine);
@@ -74,8 +75,7 @@ protected:
         ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
         QMetaObject::invokeMethod(window.get(), "openPlayer",
                                   Q_ARG(QVariant, QVariant::fromValue<QObject *>(&screen)));
-        ASSERT_TRUE(waitFor([&] { return global->nowYouMayUpdatePlayer; }, 5000))
-            << "the screen never appeared";
+        ASSERT_TRUE(waitFor([&] { return screen.shown(); }, 5000)) << "the screen never appeared";
     }
     void TearDown() override
     {
@@ -88,10 +88,9 @@ protected:
     void reset()
     {
         AudioPlayer::dropShared();
-        global->audioPlaylistArray.clear();
+        Stores::playlist().clear();
         global->audioChangingFlag = 0;
-        global->nowYouMayUpdatePlayer = false;
-        global->iJustSelectedPlaylist = false;
+        Stores::playlist().setJustLoaded(false);
     }
 
     // Searches the drawn items: pages on a StackView and dialogs in the overlay are not QObject children.
@@ -171,7 +170,7 @@ TEST_F(PlayerViewTest, DrawsTheControllerAndSendsItTheTaps)
     EXPECT_TRUE(confirm->isVisible());
     EXPECT_EQ(confirm->property("text").toString(), QStringLiteral("Удалить"));
     ASSERT_TRUE(press(confirm));
-    EXPECT_EQ(global->audioPlaylistArray.size(), 2);
+    EXPECT_EQ(Stores::playlist().size(), 2);
     EXPECT_EQ(global->audioPlayer, nullptr);
     EXPECT_EQ(find(QStringLiteral("audioTimeLabelCurrent"))->property("text").toString(),
               QStringLiteral("0:00"));
@@ -207,7 +206,7 @@ TEST_F(PlayerViewTest, MenuSavesThroughTheDialogAndLoadsFromTheSavedPlaylists)
     // Load it back through the saved playlists screen, once the dialog has gone from the window.
     ASSERT_TRUE(waitFor([&] { return findInOverlay(QStringLiteral("playlistNameField")) == nullptr; }, 3000));
     screen.playSound(0);
-    global->audioPlaylistArray.removeLast();
+    Stores::playlist().removeEntry(Stores::playlist().size() - 1);
     ASSERT_TRUE(press(find(QStringLiteral("additionButton"))));
     QQuickItem *loadChoice = nullptr;
     ASSERT_TRUE(waitFor(
@@ -217,20 +216,20 @@ TEST_F(PlayerViewTest, MenuSavesThroughTheDialogAndLoadsFromTheSavedPlaylists)
         },
         3000));
     ASSERT_TRUE(press(loadChoice));
-    ASSERT_TRUE(waitFor([&] { return depth() == 3 && !global->nowYouMayUpdatePlayer; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return depth() == 3 && !screen.shown(); }, 3000));
     QQuickItem *row = nullptr;
     ASSERT_TRUE(waitFor([&] { return (row = find(QStringLiteral("playlistsRow0"))) != nullptr; }, 3000));
     grab(QStringLiteral("saved-playlists-screen.png"));
     ASSERT_TRUE(press(row));
-    ASSERT_TRUE(waitFor([&] { return depth() == 2 && global->nowYouMayUpdatePlayer; }, 3000));
-    EXPECT_EQ(global->audioPlaylistArray.size(), 3);
+    ASSERT_TRUE(waitFor([&] { return depth() == 2 && screen.shown(); }, 3000));
+    EXPECT_EQ(Stores::playlist().size(), 3);
     EXPECT_EQ(global->audioPlayer, nullptr);
     EXPECT_EQ(screen.title(), QStringLiteral("Аудиоплеер"));
 }
 
 TEST_F(PlayerViewTest, AnEntryWhoseFileIsGoneIsDrawnDimmedAndPassedOver)
 {
-    global->audioPlaylistArray.insert(1, PlaylistEntry{QStringLiteral("Gone.mp3"), QStringLiteral("0")});
+    Stores::playlist().insert(1, PlaylistEntry{QStringLiteral("Gone.mp3"), false});
     QQuickItem *first = nullptr;
     ASSERT_TRUE(waitFor([&] { return (first = find(QStringLiteral("playlistRow0"))) != nullptr; }, 3000));
     // A tap on the first row, as the user makes it: the table is drawn anew with the entry added meanwhile.
@@ -251,7 +250,7 @@ TEST_F(PlayerViewTest, AnEntryWhoseFileIsGoneIsDrawnDimmedAndPassedOver)
     QTest::mouseClick(window.get(), Qt::LeftButton, Qt::NoModifier,
                       forward->mapToScene(QPointF(forward->width() / 2, forward->height() / 2)).toPoint());
     EXPECT_EQ(playingFile(), QStringLiteral("Two.mp3")) << "the gone entry is passed over";
-    EXPECT_EQ(global->audioPlaylistArray.size(), 4) << "and kept";
+    EXPECT_EQ(Stores::playlist().size(), 4) << "and kept";
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "app/Shell.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
+#include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/SandboxVideo.h"
 #include "screens/VideoResults.h"
@@ -60,10 +62,10 @@ protected:
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
-        for (QList<VideoRecord> *list : {&global->videoFoundArray, &global->videoPersonalArray,
-                                         &global->videoGroupArray, &global->videoRecommendedArray})
-            list->clear();
-        global->videoQueueArray.clear();
+        for (VideoRecordStore *store : {&Stores::videoFound(), &Stores::videoPersonal(),
+                                        &Stores::videoGroup(), &Stores::videoRecommended()})
+            store->clear();
+        DownloadQueue::shared().clear();
         global->videoSearchOffset = 0;
         const Sandbox::Account account = Sandbox::defaultAccount();
         ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
@@ -280,7 +282,7 @@ TEST_F(VideoViewTest, TheSelectorsOpenWhileTheFieldIsEditedAndEnterSearches)
     // Enter searches with the chosen quality and sort.
     click(find(QStringLiteral("searchBar")));
     key(Qt::Key_Return);
-    ASSERT_TRUE(waitFor([&] { return idle(screen) && !global->videoFoundArray.isEmpty(); }, 20000));
+    ASSERT_TRUE(waitFor([&] { return idle(screen) && !Stores::videoFound().isEmpty(); }, 20000));
     const std::string target = SandboxVideo::lastRequest(sandbox, "search")->target;
     EXPECT_NE(target.find("c[q]=live&c[quality]=1&"), std::string::npos) << target;
     EXPECT_NE(target.find("&c[sort]=1"), std::string::npos) << target;
@@ -290,7 +292,7 @@ TEST_F(VideoViewTest, TheSelectorsOpenWhileTheFieldIsEditedAndEnterSearches)
     QQuickItem *first = waitForRow(0);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(findItem(first, QStringLiteral("videoName"))->property("text").toString(),
-              global->videoFoundArray.first().title);
+              Stores::videoFound().records().first().title);
     EXPECT_EQ(findItem(first, QStringLiteral("videoQuality"))->property("text").toString(),
               QStringLiteral("480+"));
     QQuickItem *preview = findItem(first, QStringLiteral("videoPreview"));
@@ -308,11 +310,11 @@ TEST_F(VideoViewTest, TheAccessoryButtonAsksForTheQualityAndQueuesTheChoice)
     VideoResults *screen = open(0);
     ASSERT_NE(screen, nullptr);
     searchFor(screen, QString());
-    ASSERT_EQ(global->videoFoundArray.size(), 40);
+    ASSERT_EQ(Stores::videoFound().size(), 40);
     // The catalogue's third video exists up to 480 lines.
     const std::vector<SandboxVideoItem> catalogue = SandboxVideo::catalogueOf(sandbox);
     ASSERT_EQ(catalogue.at(2).hd, 2);
-    const VideoRecord record = global->videoFoundArray.at(2);
+    const VideoRecord record = Stores::videoFound().at(2);
     QQuickItem *third = waitForRow(2);
     ASSERT_NE(third, nullptr);
     click(findItem(third, QStringLiteral("queueButton")));
@@ -325,9 +327,10 @@ TEST_F(VideoViewTest, TheAccessoryButtonAsksForTheQualityAndQueuesTheChoice)
     ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
     grab(QStringLiteral("video-quality-choice.png"));
     click(choice);
-    ASSERT_EQ(global->videoQueueArray.size(), 1);
-    EXPECT_EQ(global->videoQueueArray.first().name, record.title);
-    EXPECT_TRUE(global->videoQueueArray.first().url.endsWith(QStringLiteral(".360.mp4")));
+    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
+    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).first().name, record.title);
+    EXPECT_TRUE(
+        DownloadQueue::shared().items(DownloadQueue::Video).first().url.endsWith(QStringLiteral(".360.mp4")));
     ASSERT_TRUE(waitFor([&] { return screen->records()->rowCount() == 39; }, 3000));
 }
 
@@ -347,7 +350,7 @@ TEST_F(VideoViewTest, ATappedRowIsHighlightedAndOpensThePlayer)
     EXPECT_TRUE(controller->property("fileName").toString().endsWith(QStringLiteral(".240.mp4")));
     EXPECT_EQ(controller->property("refererType").toString(), QStringLiteral("search"));
     EXPECT_EQ(screen->lastWatchedVideoNumber(), 0);
-    EXPECT_TRUE(global->videoQueueArray.isEmpty());
+    EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
     QQuickItem *pointer = waitForItem(QStringLiteral("videoPointerArea"));
     ASSERT_NE(pointer, nullptr);
     EXPECT_EQ(pointer->width(), window->width()) << "it covers the sidebar too";
@@ -384,7 +387,7 @@ TEST_F(VideoViewTest, RowsAnswerTheKeyboardAndTheirContextMenu)
     ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
 
     // The right button opens the row's menu; its queue action queues that row's video (one quality: at once).
-    const VideoRecord record = global->videoFoundArray.at(0);
+    const VideoRecord record = Stores::videoFound().at(0);
     QQuickItem *first = waitForRow(0);
     ASSERT_NE(first, nullptr);
     click(first, Qt::RightButton, QPointF(first->width() / 2, first->height() / 2));
@@ -394,8 +397,9 @@ TEST_F(VideoViewTest, RowsAnswerTheKeyboardAndTheirContextMenu)
     EXPECT_TRUE(playerController() == nullptr) << "the right button does not watch";
     settle();
     click(queue);
-    ASSERT_TRUE(waitFor([&] { return global->videoQueueArray.size() == 1; }, 10000));
-    EXPECT_EQ(global->videoQueueArray.first().tag, record.tag);
+    ASSERT_TRUE(
+        waitFor([&] { return DownloadQueue::shared().items(DownloadQueue::Video).size() == 1; }, 10000));
+    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).first().tag, record.tag.toInt());
     ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
 
     // The menu key opens the same menu for the keyboard's row.

@@ -2,8 +2,10 @@
 
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
+#include "core/Stores.h"
 #include "decoding/Text.h"
 #include "desktop/Badges.h"
+#include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
@@ -35,10 +37,9 @@ protected:
         global = GlobalData::sharedGlobalData();
         global->setVksid(QString());
         global->setVkuid(QString());
-        global->audioAlbumsArray.clear();
-        global->audioFoundArray.clear();
-        global->audioQueueArray.clear();
-        global->videoQueueArray.clear();
+        Stores::albums().clear();
+        Stores::audioFound().clear();
+        DownloadQueue::shared().clear();
         Http::deleteAllCookies();
         screen.setTitle(QStringLiteral("Альбомы"));
         QObject::connect(&screen, &Audio_Albums::hudChanged, [this] {
@@ -76,8 +77,8 @@ protected:
     }
     int albumRow(const QString &id) const
     {
-        for (int i = 0; i < global->audioAlbumsArray.size(); ++i) {
-            if (global->audioAlbumsArray.at(i).albumId == id)
+        for (int i = 0; i < Stores::albums().size(); ++i) {
+            if (Stores::albums().at(i).albumId == id)
                 return i;
         }
         return -1;
@@ -94,7 +95,7 @@ protected:
 
 TEST_F(AudioAlbumsTest, SignedOutSeesTheErrorAndTheQueryIsNotWritten)
 {
-    global->audioAlbumsArray.append(AlbumRecord{"Старый", "Альбом", "1"});
+    Stores::albums().append(AlbumRecord{"Старый", "Альбом", "1"});
     screen.setSearchText(QStringLiteral("Greatest"));
     screen.searchBarSearchButtonClicked();
     EXPECT_TRUE(screen.searchBusy());
@@ -105,7 +106,7 @@ TEST_F(AudioAlbumsTest, SignedOutSeesTheErrorAndTheQueryIsNotWritten)
     EXPECT_EQ(minShowTimes, QList<float>({2.0f}));
     EXPECT_FALSE(QFileInfo::exists(screen.requestFile()));
     EXPECT_FALSE(SandboxLastfm::lastRequest(sandbox, "album.search").has_value());
-    EXPECT_EQ(global->audioAlbumsArray.size(), 1); // nothing else happens
+    EXPECT_EQ(Stores::albums().size(), 1); // nothing else happens
 }
 
 TEST_F(AudioAlbumsTest, SearchListsTheAlbumsAndRemembersTheQuery)
@@ -116,10 +117,10 @@ TEST_F(AudioAlbumsTest, SearchListsTheAlbumsAndRemembersTheQuery)
     EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Завершено"}));
     EXPECT_EQ(details, QStringList({"Найдено муз. альбомов: 3"}));
     EXPECT_EQ(minShowTimes, QList<float>({1.0f}));
-    ASSERT_EQ(global->audioAlbumsArray.size(), 3);
+    ASSERT_EQ(Stores::albums().size(), 3);
     EXPECT_EQ(screen.albums()->rowCount(), 3);
     EXPECT_EQ(screen.albums()->data(screen.albums()->index(1), AlbumRecordModel::ArtistRole).toString(),
-              global->audioAlbumsArray.at(1).artist);
+              Stores::albums().at(1).artist);
     ASSERT_EQ(scrolled.count(), 1);
     EXPECT_EQ(scrolled.at(0), QVariantList({0, int(Audio_Albums::Top), true}));
     EXPECT_EQ(PropertyList::readRequest(screen.requestFile()).value_or(QString()),
@@ -147,11 +148,11 @@ TEST_F(AudioAlbumsTest, ErrorsZeroResultsAndBrokenAnswersShowNoAlbums)
     const Case cases[] = {{"", 0}, {"ничего похожего", 0}, {"broken", 1}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.query.toStdString());
-        global->audioAlbumsArray.append(AlbumRecord{"Старый", "Альбом", "1"});
+        Stores::albums().append(AlbumRecord{"Старый", "Альбом", "1"});
         details.clear();
         TestSupport::LogCapture log;
         search(c.query);
-        EXPECT_TRUE(global->audioAlbumsArray.isEmpty());
+        EXPECT_TRUE(Stores::albums().isEmpty());
         EXPECT_EQ(details, QStringList({"Найдено муз. альбомов: 0"}));
         EXPECT_EQ(log.count(errorLine), c.errorLines);
     }
@@ -186,7 +187,7 @@ TEST_F(AudioAlbumsTest, AnAlbumsTracksOpenTheSearchScreenInAlbumMode)
     EXPECT_EQ(labels, expectedLabels);
     EXPECT_EQ(screen.albumAudioArray(), tracks);
     QStringList found;
-    for (const AudioRecord &r : std::as_const(global->audioFoundArray))
+    for (const AudioRecord &r : std::as_const(Stores::audioFound().records()))
         found << r.artist + " - " + r.title;
     EXPECT_EQ(found, tracks);
 
@@ -209,18 +210,18 @@ TEST_F(AudioAlbumsTest, AnAlbumsTracksOpenTheSearchScreenInAlbumMode)
     ASSERT_TRUE(TestSupport::waitFor([&] { return !search.tableBusy() && !search.hud(); }));
     search.addAllRecordsToQueue();
     ASSERT_TRUE(TestSupport::waitFor([&] { return !search.tableBusy() && !search.hud(); }));
-    ASSERT_EQ(global->audioQueueArray.size(), tracks.size());
+    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Audio).size(), tracks.size());
     for (qsizetype i = 0; i < tracks.size(); ++i)
-        EXPECT_EQ(global->audioQueueArray.at(i).name, tracks.at(i));
-    EXPECT_EQ(Badges::shared().queueCount(), tracks.size());
+        EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Audio).at(i).name, tracks.at(i));
+    EXPECT_EQ(DownloadQueue::shared().count(), tracks.size());
 }
 
 TEST_F(AudioAlbumsTest, AnAlbumWithoutTracksOpensAnEmptyList)
 {
     signIn();
     search(QStringLiteral("Тишина"));
-    ASSERT_EQ(global->audioAlbumsArray.size(), 1);
-    global->audioFoundArray.append(AudioRecord{"1:00", "http://x/1.mp3", "T", "A", "1", "1", "2"});
+    ASSERT_EQ(Stores::albums().size(), 1);
+    Stores::audioFound().append(AudioRecord{"1:00", "http://x/1.mp3", "T", "A", "1", "1", "2"});
     QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
     labels.clear();
     TestSupport::LogCapture log;
@@ -228,7 +229,7 @@ TEST_F(AudioAlbumsTest, AnAlbumWithoutTracksOpensAnEmptyList)
     ASSERT_TRUE(TestSupport::waitFor([&] { return opened.count() == 1; }, 30000));
     waitIdle();
     EXPECT_EQ(opened.at(0).at(0).toString(), QStringLiteral("Тишина"));
-    EXPECT_TRUE(global->audioFoundArray.isEmpty());
+    EXPECT_TRUE(Stores::audioFound().isEmpty());
     EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных..."}));
     EXPECT_TRUE(log.lines().isEmpty());
     EXPECT_FALSE(SandboxAudio::lastRequest(sandbox, "search").has_value());
@@ -261,14 +262,14 @@ TEST_F(AudioAlbumsTest, TwoExactMatchesTakeTheLaterAndAMissingTrackAddsNothing)
     SandboxAudio::setCannedAnswer(sandbox, searchTarget("Band - Close"),
                                   SandboxAudio::searchAnswer(near, base, "", 0, 0));
 
-    global->audioAlbumsArray.append(AlbumRecord{"Pairs", "Band", "77"});
+    Stores::albums().append(AlbumRecord{"Pairs", "Band", "77"});
     screen.viewWillAppear();
     QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
     screen.rowSelected(0);
     ASSERT_TRUE(TestSupport::waitFor([&] { return opened.count() == 1; }, 30000));
     waitIdle();
     QStringList aids;
-    for (const AudioRecord &r : std::as_const(global->audioFoundArray))
+    for (const AudioRecord &r : std::as_const(Stores::audioFound().records()))
         aids << r.aid;
     EXPECT_EQ(aids, QStringList({"103", "201"}));
 }
@@ -280,15 +281,15 @@ TEST_F(AudioAlbumsTest, AnUnreadableTrackListOpensAnEmptyListAfterOneLogLine)
         sandbox,
         "/2.0/?format=json&method=playlist.fetch&playlistURL=lastfm://playlist/album/78&api_key=" + key,
         "{\"playlist\":{\"trackList\":{\"track\":[{\"title\":\"A\",\"creator\":\"B\"},{\"title\":\"C\"}]}}}");
-    global->audioAlbumsArray.append(AlbumRecord{"Broken", "Band", "78"});
-    global->audioFoundArray.append(AudioRecord{"1:00", "http://x/1.mp3", "T", "A", "1", "1", "2"});
+    Stores::albums().append(AlbumRecord{"Broken", "Band", "78"});
+    Stores::audioFound().append(AudioRecord{"1:00", "http://x/1.mp3", "T", "A", "1", "1", "2"});
     screen.viewWillAppear();
     QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
     TestSupport::LogCapture log;
     screen.rowSelected(0);
     ASSERT_TRUE(TestSupport::waitFor([&] { return opened.count() == 1; }, 30000));
     waitIdle();
-    EXPECT_TRUE(global->audioFoundArray.isEmpty());
+    EXPECT_TRUE(Stores::audioFound().isEmpty());
     EXPECT_EQ(log.count(errorLine), 1);
     EXPECT_EQ(opened.at(0).at(0).toString(), QStringLiteral("Broken"));
 }
@@ -297,10 +298,10 @@ TEST_F(AudioAlbumsTest, NoAnswerSaysTheServiceIsUnavailableAndChangesNothing)
 {
     signIn();
     search(QStringLiteral("Greatest"));
-    const QList<AlbumRecord> albums = global->audioAlbumsArray;
+    const QList<AlbumRecord> albums = Stores::albums().records();
     ASSERT_EQ(albums.size(), 3);
     const AudioRecord shown{"1:00", "http://x/1.mp3", "Shown", "Before", "1", "1", "2"};
-    global->audioFoundArray = {shown};
+    Stores::audioFound().assign({shown});
     sandbox.stop();
 
     // The album search: the usual wait and "Разбор данных...", then the error; the list stays.
@@ -309,8 +310,8 @@ TEST_F(AudioAlbumsTest, NoAnswerSaysTheServiceIsUnavailableAndChangesNothing)
     search(QStringLiteral("Greatest"));
     EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Ошибка"}));
     EXPECT_EQ(details, QStringList({"Сервис недоступен"}));
-    ASSERT_EQ(global->audioAlbumsArray.size(), albums.size());
-    EXPECT_EQ(global->audioAlbumsArray.first().albumId, albums.first().albumId);
+    ASSERT_EQ(Stores::albums().size(), albums.size());
+    EXPECT_EQ(Stores::albums().records().first().albumId, albums.first().albumId);
     EXPECT_EQ(screen.albums()->rowCount(), albums.size());
 
     // An album's track list: no search screen, whose list stays.
@@ -322,8 +323,8 @@ TEST_F(AudioAlbumsTest, NoAnswerSaysTheServiceIsUnavailableAndChangesNothing)
     EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Ошибка"}));
     EXPECT_EQ(details, QStringList({"Сервис недоступен"}));
     EXPECT_EQ(opened.count(), 0);
-    ASSERT_EQ(global->audioFoundArray.size(), 1);
-    EXPECT_EQ(global->audioFoundArray.first().title, shown.title);
+    ASSERT_EQ(Stores::audioFound().size(), 1);
+    EXPECT_EQ(Stores::audioFound().records().first().title, shown.title);
 }
 
 TEST_F(AudioAlbumsTest, ATrackSearchThatGotNoAnswerEndsTheAlbumThere)
@@ -337,7 +338,7 @@ TEST_F(AudioAlbumsTest, ATrackSearchThatGotNoAnswerEndsTheAlbumThere)
     const int row = albumRow(QStringLiteral("2001"));
     ASSERT_GE(row, 0);
     const AudioRecord shown{"1:00", "http://x/1.mp3", "Shown", "Before", "1", "1", "2"};
-    global->audioFoundArray = {shown};
+    Stores::audioFound().assign({shown});
     sandbox.stop();
 
     QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
@@ -352,8 +353,8 @@ TEST_F(AudioAlbumsTest, ATrackSearchThatGotNoAnswerEndsTheAlbumThere)
                                    QStringLiteral("Поиск: 1 из %1").arg(n), "Ошибка"}));
     EXPECT_EQ(details, QStringList({"Сервис недоступен"}));
     EXPECT_EQ(opened.count(), 0);
-    ASSERT_EQ(global->audioFoundArray.size(), 1);
-    EXPECT_EQ(global->audioFoundArray.first().title, shown.title);
+    ASSERT_EQ(Stores::audioFound().size(), 1);
+    EXPECT_EQ(Stores::audioFound().records().first().title, shown.title);
     ServiceEndpoints::useServiceBase(QString::fromStdString(lastfm.baseUrl()));
 }
 
@@ -367,7 +368,7 @@ TEST_F(AudioAlbumsTest, TheSearchScreenOpenedAfterAnAlbumAppendsNoPageOfAnOldQue
     screen.rowSelected(row);
     ASSERT_TRUE(TestSupport::waitFor([&] { return opened.count() == 1; }, 30000));
     waitIdle();
-    const qsizetype tracks = global->audioFoundArray.size();
+    const qsizetype tracks = Stores::audioFound().size();
     ASSERT_GT(tracks, 0);
 
     // Later "Поиск" from the menu, with an older query remembered: the album's tracks, and nothing more.
@@ -381,7 +382,7 @@ TEST_F(AudioAlbumsTest, TheSearchScreenOpenedAfterAnAlbumAppendsNoPageOfAnOldQue
     search.cellShown(int(tracks) - 1);
     EXPECT_FALSE(search.addingRecords());
     EXPECT_EQ(search.hud(), nullptr);
-    EXPECT_EQ(global->audioFoundArray.size(), tracks);
+    EXPECT_EQ(Stores::audioFound().size(), tracks);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
 #include "screens/AudioMenu.h"
 #include "screens/VideoMenu.h"
 #include "service/VKontakteWorks.h"
@@ -27,8 +28,8 @@ protected:
         VKontakteWorks::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("Melodrop.conf"));
         GlobalData *global = GlobalData::sharedGlobalData();
-        global->audioFoundArray.clear();
-        global->audioPlaylistArray.clear();
+        Stores::audioFound().clear();
+        Stores::playlist().clear();
     }
     QTemporaryDir root;
     std::unique_ptr<Settings> settings;
@@ -42,15 +43,15 @@ TEST_F(AudioMenuTest, ListCountersFollowTheSharedListsEachTimeTheMenuShows)
     EXPECT_EQ(menu.counter(0), 0);
 
     GlobalData *global = GlobalData::sharedGlobalData();
-    global->audioFoundArray.append(AudioRecord{});
+    Stores::audioFound().append(AudioRecord{});
     EXPECT_EQ(menu.counter(0), 0); // read only when the menu shows
     QSignalSpy changed(&menu, &QAbstractItemModel::dataChanged);
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(0), 1);
     EXPECT_EQ(menu.data(menu.index(0), Audio::CounterRole).toInt(), 1);
     EXPECT_EQ(changed.count(), 1);
-    global->audioPlaylistArray.append(PlaylistEntry{});
-    global->audioPlaylistArray.append(PlaylistEntry{});
+    Stores::playlist().append(PlaylistEntry{});
+    Stores::playlist().append(PlaylistEntry{});
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(6), 2);
 }
@@ -104,7 +105,7 @@ TEST_F(AudioMenuTest, VideoMenuCountsMp4FilesUnderItsOwnSwitch)
     touch(root.filePath("video/a.mp4"));
     touch(root.filePath("video/sub/B.MP4"));
     touch(root.filePath("video/c.mp3"));
-    GlobalData::sharedGlobalData()->videoFoundArray.append(VideoRecord{});
+    Stores::videoFound().append(VideoRecord{});
 
     Video menu(settings.get());
     ASSERT_EQ(menu.rowCount(), 7);
@@ -116,7 +117,7 @@ TEST_F(AudioMenuTest, VideoMenuCountsMp4FilesUnderItsOwnSwitch)
     settings->setBool("count_video", false);
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(4), 0);
-    GlobalData::sharedGlobalData()->videoFoundArray.clear();
+    Stores::videoFound().clear();
 }
 
 } // namespace

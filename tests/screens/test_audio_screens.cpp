@@ -2,7 +2,9 @@
 
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
+#include "core/Stores.h"
 #include "desktop/Badges.h"
+#include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/SandboxAudio.h"
 #include "screens/Audio_Group.h"
@@ -41,10 +43,9 @@ protected:
         GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
         global->setVksid(QString());
         global->setVkuid(QString());
-        global->audioFoundArray.clear();
-        global->audioPersonalArray.clear();
-        global->audioQueueArray.clear();
-        global->videoQueueArray.clear();
+        Stores::audioFound().clear();
+        Stores::audioPersonal().clear();
+        DownloadQueue::shared().clear();
         GlobalData::replace(global->addAudioHash, QStringLiteral("0"));
         GlobalData::replace(global->delAudioHash, QStringLiteral("0"));
         Http::deleteAllCookies();
@@ -130,7 +131,7 @@ TEST_F(AudioScreensTest, SearchPagesUntilAShortPageAndRemembersTheRequest)
     screen.searchBarSearchButtonClicked();
     waitIdle(screen);
     EXPECT_EQ(log.labels.first(), QStringLiteral("Выполняется поиск..."));
-    EXPECT_EQ(global->audioFoundArray.size(), 100);
+    EXPECT_EQ(Stores::audioFound().size(), 100);
     EXPECT_EQ(screen.records()->rowCount(), 100);
     EXPECT_EQ(global->audioSearchOffset, 0);
     ASSERT_GE(scrolled.count(), 1);
@@ -146,13 +147,13 @@ TEST_F(AudioScreensTest, SearchPagesUntilAShortPageAndRemembersTheRequest)
     EXPECT_EQ(global->audioSearchOffset, 1);
     waitIdle(screen);
     EXPECT_EQ(log.labels.last(), QStringLiteral("Добавление записей..."));
-    EXPECT_EQ(global->audioFoundArray.size(), 100 + secondPage);
+    EXPECT_EQ(Stores::audioFound().size(), 100 + secondPage);
     EXPECT_EQ(SandboxAudio::lastRequest(sandbox, "search")->target.find("offset=100") != std::string::npos,
               true);
 
     if (secondPage % 100 != 0) {
         EXPECT_EQ(global->audioSearchOffset, 10);
-        screen.cellShown(int(global->audioFoundArray.size()) - 1);
+        screen.cellShown(int(Stores::audioFound().size()) - 1);
         EXPECT_FALSE(screen.addingRecords());
     }
 
@@ -174,14 +175,14 @@ TEST_F(AudioScreensTest, RightsHoldersRefuseTrimmedExactTexts)
     screen.setSearchText("a");
     screen.searchBarSearchButtonClicked();
     waitIdle(screen);
-    ASSERT_FALSE(global->audioFoundArray.isEmpty());
+    ASSERT_FALSE(Stores::audioFound().isEmpty());
 
     screen.setSearchText("  Запретная песня ");
     screen.searchBarSearchButtonClicked();
     waitIdle(screen);
     EXPECT_EQ(log.labels.last(), QStringLiteral("Ошибка"));
     EXPECT_EQ(log.details.last(), QStringLiteral("Поиск ограничен правообладателями"));
-    EXPECT_TRUE(global->audioFoundArray.isEmpty());
+    EXPECT_TRUE(Stores::audioFound().isEmpty());
     EXPECT_EQ(global->audioRiaaArray.size(), 3);
     EXPECT_NE(SandboxAudio::lastSearchText(sandbox), "  Запретная песня ");
 
@@ -202,31 +203,30 @@ TEST_F(AudioScreensTest, QueueOneAndQueueAllMoveRecordsToTheQueue)
     screen.setSearchText("a");
     screen.searchBarSearchButtonClicked();
     waitIdle(screen);
-    const QList<AudioRecord> before = global->audioFoundArray;
+    const QList<AudioRecord> before = Stores::audioFound().records();
     ASSERT_GE(before.size(), 4);
 
     screen.accessoryButtonTapped(2);
     screen.accessoryButtonTapped(0); // the table is busy while the notice shows
-    ASSERT_EQ(global->audioQueueArray.size(), 1);
-    const QueueItem &item = global->audioQueueArray.first();
+    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Audio).size(), 1);
+    const QueueItem &item = DownloadQueue::shared().items(DownloadQueue::Audio).first();
     EXPECT_EQ(item.name, before.at(2).artist + " - " + before.at(2).title);
     EXPECT_EQ(item.url, before.at(2).url);
-    EXPECT_EQ(item.tag, before.at(2).tag);
-    EXPECT_EQ(item.state, QStringLiteral("-1"));
-    EXPECT_EQ(item.received, QStringLiteral("-1"));
-    EXPECT_EQ(global->audioFoundArray.size(), before.size() - 1);
-    EXPECT_EQ(global->audioFoundArray.at(2).tag, before.at(3).tag);
-    EXPECT_EQ(global->audioFoundArray.at(1).tag, before.at(1).tag);
-    EXPECT_EQ(Badges::shared().queueCount(), 1);
+    EXPECT_EQ(item.tag, before.at(2).tag.toInt());
+    EXPECT_EQ(item.state, QueueItem::State::Waiting);
+    EXPECT_EQ(Stores::audioFound().size(), before.size() - 1);
+    EXPECT_EQ(Stores::audioFound().at(2).tag, before.at(3).tag);
+    EXPECT_EQ(Stores::audioFound().at(1).tag, before.at(1).tag);
+    EXPECT_EQ(DownloadQueue::shared().count(), 1);
     waitIdle(screen);
 
     screen.addAllRecordsToQueue();
-    EXPECT_TRUE(global->audioFoundArray.isEmpty());
-    EXPECT_EQ(global->audioQueueArray.size(), before.size());
-    EXPECT_EQ(Badges::shared().queueCount(), before.size());
+    EXPECT_TRUE(Stores::audioFound().isEmpty());
+    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Audio).size(), before.size());
+    EXPECT_EQ(DownloadQueue::shared().count(), before.size());
     waitIdle(screen);
     screen.addAllRecordsToQueue(); // an empty list queues nothing
-    EXPECT_EQ(global->audioQueueArray.size(), before.size());
+    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Audio).size(), before.size());
     waitIdle(screen);
 }
 
@@ -246,7 +246,7 @@ TEST_F(AudioScreensTest, PersonalScreenLoadsTheOwnListAndReportsTheCount)
     screen.setSelfId();
     waitIdle(screen);
     const int own = int(SandboxAudio::userAudio(sandbox, "1000001").size());
-    EXPECT_EQ(global->audioPersonalArray.size(), own);
+    EXPECT_EQ(Stores::audioPersonal().size(), own);
     EXPECT_EQ(log.labels, QStringList({"Выполняется поиск...", "Завершено"}));
     EXPECT_EQ(log.details, QStringList({QStringLiteral("Найдено аудиозаписей: %1").arg(own)}));
     EXPECT_EQ(PropertyList::readRequest(screen.requestFile()).value_or(QString()), QStringLiteral("1000001"));
@@ -254,7 +254,7 @@ TEST_F(AudioScreensTest, PersonalScreenLoadsTheOwnListAndReportsTheCount)
     screen.setSearchText("10 01"); // a blank makes no address: an empty list and a count of 0
     screen.searchBarSearchButtonClicked();
     waitIdle(screen);
-    EXPECT_TRUE(global->audioPersonalArray.isEmpty());
+    EXPECT_TRUE(Stores::audioPersonal().isEmpty());
     EXPECT_EQ(log.details.last(), QStringLiteral("Найдено аудиозаписей: 0"));
 }
 
@@ -267,8 +267,8 @@ TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
     screen.setSearchText("a");
     screen.searchBarSearchButtonClicked();
     waitIdle(screen);
-    ASSERT_FALSE(global->audioFoundArray.isEmpty());
-    const AudioRecord foreign = global->audioFoundArray.first();
+    ASSERT_FALSE(Stores::audioFound().isEmpty());
+    const AudioRecord foreign = Stores::audioFound().records().first();
     ASSERT_NE(foreign.oid, global->vkuid());
     const size_t ownBefore = SandboxAudio::userAudio(sandbox, "1000001").size();
 
@@ -300,7 +300,7 @@ TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
     ASSERT_TRUE(TestSupport::waitFor([&] { return sent.count() == 1; }, 20000));
     const std::vector<SandboxTrack> own = SandboxAudio::userAudio(sandbox, "1000001");
     ASSERT_EQ(own.size(), ownBefore + 1);
-    EXPECT_EQ(global->audioFoundArray.first().tag, foreign.tag); // the list is left as it was
+    EXPECT_EQ(Stores::audioFound().records().first().tag, foreign.tag); // the list is left as it was
 
     // The added record, listed on the own page, is offered for deletion.
     Audio_Personal personal;
@@ -308,7 +308,7 @@ TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
     personal.viewWillAppear();
     personal.setSelfId();
     waitIdle(personal);
-    const int row = int(global->audioPersonalArray.size()) - 1;
+    const int row = int(Stores::audioPersonal().size()) - 1;
     QSignalSpy personalAlerts(&personal, &AudioResults::alertRequested);
     personal.rowSelected(row);
     EXPECT_EQ(personalAlerts.at(0).at(2).toStringList(), QStringList({"Закрыть", "Удалить"}));
@@ -322,7 +322,7 @@ TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
 
 TEST_F(AudioScreensTest, AlbumModeLocksTheFieldAndLoadsNoPages)
 {
-    global->audioFoundArray.append(AudioRecord{"1:00", "http://x/1.mp3", "T", "A", "1", "1", "2"});
+    Stores::audioFound().append(AudioRecord{"1:00", "http://x/1.mp3", "T", "A", "1", "1", "2"});
     Audio_Search screen;
     screen.setTitle("Best of");
     PropertyList::writeRequest(screen.requestFile(), "old query");
@@ -366,7 +366,7 @@ TEST_F(AudioScreensTest, AListThatGotNoAnswerIsAnErrorNotAnEmptyList)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.title);
         std::unique_ptr<AudioResults> screen(c.make());
-        screen->list() = {AudioRecord{"1:00", "http://x/1.mp3", "Old", "A", "1", "1", "2"}};
+        screen->store().assign({AudioRecord{"1:00", "http://x/1.mp3", "Old", "A", "1", "1", "2"}});
         screen->setTitle(QString::fromUtf8(c.title));
         log = {};
         watch(*screen);
@@ -376,7 +376,7 @@ TEST_F(AudioScreensTest, AListThatGotNoAnswerIsAnErrorNotAnEmptyList)
         waitIdle(*screen);
         EXPECT_EQ(log.labels, QStringList({"Выполняется поиск...", "Ошибка"}));
         EXPECT_EQ(log.details, QStringList({"Сервис недоступен"}));
-        EXPECT_TRUE(screen->list().isEmpty());
+        EXPECT_TRUE(screen->store().isEmpty());
         EXPECT_EQ(screen->records()->rowCount(), 0);
     }
 }
@@ -391,7 +391,7 @@ TEST_F(AudioScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgain)
     screen.setSearchText("a");
     screen.searchBarSearchButtonClicked();
     waitIdle(screen);
-    ASSERT_EQ(global->audioFoundArray.size(), 100);
+    ASSERT_EQ(Stores::audioFound().size(), 100);
 
     const int port = sandbox.port();
     sandbox.stop();
@@ -400,7 +400,7 @@ TEST_F(AudioScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgain)
     EXPECT_EQ(log.labels.last(), QStringLiteral("Ошибка"));
     EXPECT_EQ(log.details.last(), QStringLiteral("Сервис недоступен"));
     EXPECT_EQ(global->audioSearchOffset, 0); // the page was not read: the position stays
-    EXPECT_EQ(global->audioFoundArray.size(), 100);
+    EXPECT_EQ(Stores::audioFound().size(), 100);
 
     // The next scroll to the end asks for that same page.
     ASSERT_TRUE(sandbox.start(port));
@@ -410,7 +410,7 @@ TEST_F(AudioScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgain)
     const std::optional<SandboxRequest> asked = SandboxAudio::lastRequest(sandbox, "search");
     ASSERT_TRUE(asked.has_value());
     EXPECT_NE(asked->target.find("offset=100"), std::string::npos) << asked->target;
-    EXPECT_GT(global->audioFoundArray.size(), 100);
+    EXPECT_GT(Stores::audioFound().size(), 100);
 }
 
 } // namespace
@@ -419,45 +419,4 @@ namespace {
 
 // A further page grows the table at its end without redrawing it, so the list keeps its scroll position; a
 // new list redraws it.
-TEST(AudioRecordModel, AFurtherPageInsertsRowsANewListResetsThem)
-{
-    QList<AudioRecord> records;
-    const auto record = [](int tag) {
-        AudioRecord r;
-        r.title = QStringLiteral("T%1").arg(tag);
-        r.tag = QString::number(tag);
-        return r;
-    };
-    for (int tag = 1; tag <= 100; ++tag)
-        records.append(record(tag));
-    AudioRecordModel model(&records);
-    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
-    QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
-    model.reload();
-    EXPECT_EQ(resets.count(), 1);
-
-    for (int tag = 101; tag <= 200; ++tag)
-        records.append(record(tag));
-    model.reload();
-    EXPECT_EQ(resets.count(), 1);
-    ASSERT_EQ(inserts.count(), 1);
-    EXPECT_EQ(inserts.at(0).at(1).toInt(), 100);
-    EXPECT_EQ(inserts.at(0).at(2).toInt(), 199);
-
-    model.removeRecord(0); // queued from the table
-    records.append(record(201));
-    model.reload();
-    EXPECT_EQ(resets.count(), 1) << "a removal followed by growth is still growth";
-    EXPECT_EQ(inserts.count(), 2);
-
-    records.clear();
-    records.append(record(300)); // a new search
-    model.reload();
-    EXPECT_EQ(resets.count(), 2);
-    records.append(record(301));
-    records[0] = record(302); // same length plus one, but the first row changed
-    model.reload();
-    EXPECT_EQ(resets.count(), 3);
-}
-
 } // namespace

@@ -1,6 +1,7 @@
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
+#include "core/Stores.h"
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "sandbox/SandboxFriends.h"
@@ -25,7 +26,7 @@ protected:
         global = GlobalData::sharedGlobalData();
         global->setVksid(QString());
         global->setVkuid(QString());
-        global->friendsGroupsArray.clear();
+        Stores::friendsGroups().clear();
         Http::deleteAllCookies();
         screen.setPasteboard([this](const QString &text) { pasteboard << text; });
         QObject::connect(&screen, &Friends_and_Groups::hudChanged, [this] {
@@ -77,7 +78,7 @@ protected:
 
 TEST_F(FriendsAndGroupsTest, SignedOutSaysSoAndLeavesTheListAlone)
 {
-    global->friendsGroupsArray << record("Кто-то", "5");
+    Stores::friendsGroups().append(QStringList() << record("Кто-то", "5"));
     screen.getFriends();
     EXPECT_TRUE(screen.busy());
     screen.getGroups(); // busy: ignored
@@ -86,7 +87,7 @@ TEST_F(FriendsAndGroupsTest, SignedOutSaysSoAndLeavesTheListAlone)
     EXPECT_EQ(details, QStringList({"Не выполнен вход"}));
     EXPECT_EQ(minShowTimes, QList<float>({1.0f}));
     EXPECT_EQ(modes, QList<int>({ProgressOverlay::CustomView}));
-    EXPECT_EQ(global->friendsGroupsArray, QStringList({record("Кто-то", "5")}));
+    EXPECT_EQ(Stores::friendsGroups().records(), QStringList({record("Кто-то", "5")}));
     EXPECT_FALSE(SandboxFriends::lastRequest(sandbox, "friends").has_value());
     EXPECT_FALSE(SandboxFriends::lastRequest(sandbox, "groups").has_value());
 }
@@ -105,7 +106,7 @@ TEST_F(FriendsAndGroupsTest, FriendsThenCommunitiesReplaceTheList)
         qsizetype(SandboxFriends::friendsOf(sandbox, Sandbox::defaultAccount().uid).size());
     EXPECT_EQ(labels, QStringList({"Выполняется поиск..."}));
     EXPECT_EQ(modes, QList<int>({ProgressOverlay::Indeterminate}));
-    EXPECT_EQ(global->friendsGroupsArray.size(), friends);
+    EXPECT_EQ(Stores::friendsGroups().size(), friends);
     EXPECT_EQ(screen.title(), QStringLiteral("Всего: %1").arg(friends));
     EXPECT_EQ(screen.rows()->rowCount(), friends); // every record in exactly one section
     ASSERT_EQ(scrolled.count(), 1);
@@ -115,7 +116,7 @@ TEST_F(FriendsAndGroupsTest, FriendsThenCommunitiesReplaceTheList)
     waitIdle();
     const qsizetype groups =
         qsizetype(SandboxFriends::groupsOf(sandbox, Sandbox::defaultAccount().uid).size());
-    EXPECT_EQ(global->friendsGroupsArray.size(), groups);
+    EXPECT_EQ(Stores::friendsGroups().size(), groups);
     EXPECT_EQ(screen.title(), QStringLiteral("Всего: %1").arg(groups));
     EXPECT_EQ(screen.rows()->rowCount(), groups);
 }
@@ -162,7 +163,7 @@ TEST_F(FriendsAndGroupsTest, SectionsByCapitalisedFirstLetterInOrderOfFirstOccur
         screen.getFriends();
         waitIdle();
         QStringList sorted;
-        for (const QString &r : std::as_const(global->friendsGroupsArray))
+        for (const QString &r : std::as_const(Stores::friendsGroups().records()))
             sorted << r.section('\n', 0, 0);
         EXPECT_EQ(sorted, c.sorted);
         EXPECT_EQ(screen.alphabet(), c.alphabet);
@@ -181,7 +182,8 @@ TEST_F(FriendsAndGroupsTest, SectionsByCapitalisedFirstLetterInOrderOfFirstOccur
 
 TEST_F(FriendsAndGroupsTest, TheRowButtonCopiesTheNumber)
 {
-    global->friendsGroupsArray << record("Beta", "1") << record("alpha", "22") << record("Бета", "333");
+    Stores::friendsGroups().append(QStringList()
+                                   << record("Beta", "1") << record("alpha", "22") << record("Бета", "333"));
     screen.viewWillAppear();
     QSignalSpy scrolled(&screen, &Friends_and_Groups::scrollToRow);
     screen.accessoryButtonTapped(1); // "alpha", the row of section A
@@ -205,7 +207,7 @@ TEST_F(FriendsAndGroupsTest, TheRowButtonCopiesTheNumber)
 TEST_F(FriendsAndGroupsTest, AnUnreadablePageShowsAnEmptyList)
 {
     signIn();
-    global->friendsGroupsArray << record("Старый", "9");
+    Stores::friendsGroups().append(QStringList() << record("Старый", "9"));
     SandboxFriends::setCannedAnswer(
         sandbox, "/al_friends.php?act=load_friends_silent&al=1&gid=0&id=" + Sandbox::defaultAccount().uid,
         "<!--18035<!><!>0<!>6546<!>0<!><div>no list</div>");
@@ -213,7 +215,7 @@ TEST_F(FriendsAndGroupsTest, AnUnreadablePageShowsAnEmptyList)
     screen.getFriends();
     waitIdle();
     EXPECT_EQ(log.count(errorLine), 1);
-    EXPECT_TRUE(global->friendsGroupsArray.isEmpty());
+    EXPECT_TRUE(Stores::friendsGroups().isEmpty());
     EXPECT_EQ(screen.title(), QStringLiteral("Всего: 0"));
     EXPECT_TRUE(screen.alphabet().isEmpty());
 }
@@ -223,7 +225,7 @@ TEST_F(FriendsAndGroupsTest, NoAnswerSaysTheServiceIsUnavailableAndKeepsTheList)
     signIn();
     screen.getFriends();
     waitIdle();
-    const QStringList loaded = global->friendsGroupsArray;
+    const QStringList loaded = Stores::friendsGroups().records();
     ASSERT_FALSE(loaded.isEmpty());
     const QString title = screen.title();
 
@@ -240,7 +242,7 @@ TEST_F(FriendsAndGroupsTest, NoAnswerSaysTheServiceIsUnavailableAndKeepsTheList)
         friends ? screen.getFriends() : screen.getGroups();
         waitIdle();
         EXPECT_EQ(texts, QStringList({"Ошибка / Сервис недоступен"}));
-        EXPECT_EQ(global->friendsGroupsArray, loaded); // nothing changed, nothing counted
+        EXPECT_EQ(Stores::friendsGroups().records(), loaded); // nothing changed, nothing counted
         EXPECT_EQ(screen.title(), title);
         EXPECT_EQ(screen.rows()->rowCount(), loaded.size());
         QObject::disconnect(watch);

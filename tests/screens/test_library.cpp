@@ -3,7 +3,8 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
-#include "downloads/Queue.h"
+#include "core/Stores.h"
+#include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Export.h"
@@ -70,7 +71,7 @@ protected:
         global = GlobalData::sharedGlobalData();
         global->audioLibraryArray.clear();
         global->videoLibraryArray.clear();
-        global->audioPlaylistArray.clear();
+        Stores::playlist().clear();
         global->audioPlayer = nullptr;
         audioDir = VKontakteWorks::getAudioDir();
         videoDir = VKontakteWorks::getVideoDir();
@@ -79,7 +80,7 @@ protected:
     }
     void TearDown() override
     {
-        global->audioPlaylistArray.clear();
+        Stores::playlist().clear();
         global->audioPlayer = nullptr;
         VKontakteWorks::setRootDir(QString());
     }
@@ -108,7 +109,7 @@ protected:
     {
         QStringList names;
         for (const PlaylistEntry &entry : playlist)
-            names << entry.file + QLatin1Char('|') + entry.current;
+            names << entry.file + (entry.current ? QStringLiteral("|1") : QStringLiteral("|0"));
         return names;
     }
     // A player the shared state holds, as the playlist screen would set it.
@@ -185,7 +186,7 @@ TEST_F(LibraryTest, AFolderWithADotInItsNameIsAFolderOnEveryScreen)
     EXPECT_FALSE(screen.tableBusy());
     screen.addAllRecordsToPlaylist();
     ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.tableBusy(); }));
-    EXPECT_EQ(files(global->audioPlaylistArray), QStringList{QStringLiteral("song.mp3|0")});
+    EXPECT_EQ(files(Stores::playlist().records()), QStringList{QStringLiteral("song.mp3|0")});
 
     // A tap opens it: no preview, the music keeps playing.
     screen.rowSelected(1);
@@ -364,7 +365,7 @@ TEST_F(LibraryTest, AppendingAddsRelativePathsWithoutDuplicateCheckOneNoticeAtAT
     EXPECT_TRUE(screen.tableBusy());
     screen.accessoryButtonTapped(2);  // ignored while the notice is up
     screen.addAllRecordsToPlaylist(); // ignored too
-    EXPECT_EQ(files(global->audioPlaylistArray), QStringList{QStringLiteral("Rock/a.mp3|0")});
+    EXPECT_EQ(files(Stores::playlist().records()), QStringList{QStringLiteral("Rock/a.mp3|0")});
     ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.tableBusy(); }));
     EXPECT_EQ(labels, QStringList{QStringLiteral("Уведомление/Запись добавлена в плейлист/0.5")});
 
@@ -374,7 +375,7 @@ TEST_F(LibraryTest, AppendingAddsRelativePathsWithoutDuplicateCheckOneNoticeAtAT
     EXPECT_EQ(labels.last(), QStringLiteral("Уведомление/Все записи добавлены в плейлист/1"));
     ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.tableBusy(); }));
     // Only the folder's own MP3 entries, in list order; nothing from Inner.
-    EXPECT_EQ(files(global->audioPlaylistArray),
+    EXPECT_EQ(files(Stores::playlist().records()),
               (QStringList{QStringLiteral("Rock/a.mp3|0"), QStringLiteral("Rock/a.mp3|0"),
                            QStringLiteral("Rock/a.mp3|0"), QStringLiteral("Rock/B.MP3|0")}));
 
@@ -382,11 +383,11 @@ TEST_F(LibraryTest, AppendingAddsRelativePathsWithoutDuplicateCheckOneNoticeAtAT
     screen.rowSelected(0); // into Inner, then leave it without MP3 files
     QFile::remove(audioDir + QStringLiteral("/Rock/Inner/c.mp3"));
     screen.reloadLibrary();
-    const qsizetype before = global->audioPlaylistArray.size();
+    const qsizetype before = Stores::playlist().size();
     screen.addAllRecordsToPlaylist();
     EXPECT_TRUE(screen.tableBusy());
     ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.tableBusy(); }));
-    EXPECT_EQ(global->audioPlaylistArray.size(), before);
+    EXPECT_EQ(Stores::playlist().size(), before);
 }
 
 TEST_F(LibraryTest, DeletingPrunesThePlaylistOfEveryEntryWhoseFileIsGone)
@@ -395,11 +396,11 @@ TEST_F(LibraryTest, DeletingPrunesThePlaylistOfEveryEntryWhoseFileIsGone)
     writeMp3(audioDir + QStringLiteral("/other.mp3"));
     writeMp3(audioDir + QStringLiteral("/Album/one.mp3"));
     writeMp3(audioDir + QStringLiteral("/Album/Disc 2/two.mp3"));
-    global->audioPlaylistArray = {{QStringLiteral("playing.mp3"), QStringLiteral("0")},
-                                  {QStringLiteral("other.mp3"), QStringLiteral("0")},
-                                  {QStringLiteral("playing.mp3"), QStringLiteral("1")},
-                                  {QStringLiteral("Album/Disc 2/two.mp3"), QStringLiteral("0")},
-                                  {QStringLiteral("Album/one.mp3"), QStringLiteral("0")}};
+    Stores::playlist().assignEntries({{QStringLiteral("playing.mp3"), false},
+                                      {QStringLiteral("other.mp3"), false},
+                                      {QStringLiteral("playing.mp3"), true},
+                                      {QStringLiteral("Album/Disc 2/two.mp3"), false},
+                                      {QStringLiteral("Album/one.mp3"), false}});
     QPointer<FakeMusic> music = installMusic();
 
     Audio_Library screen(settings.get());
@@ -412,7 +413,7 @@ TEST_F(LibraryTest, DeletingPrunesThePlaylistOfEveryEntryWhoseFileIsGone)
     EXPECT_EQ(global->audioPlayer, nullptr);
     ASSERT_TRUE(music);
     EXPECT_EQ(music->stops, 1);
-    EXPECT_EQ(files(global->audioPlaylistArray),
+    EXPECT_EQ(files(Stores::playlist().records()),
               (QStringList{QStringLiteral("other.mp3|0"), QStringLiteral("Album/Disc 2/two.mp3|0"),
                            QStringLiteral("Album/one.mp3|0")}));
     EXPECT_EQ(global->audioLibraryArray, (QStringList{QStringLiteral("Album"), QStringLiteral("other.mp3")}));
@@ -421,7 +422,7 @@ TEST_F(LibraryTest, DeletingPrunesThePlaylistOfEveryEntryWhoseFileIsGone)
     QPointer<FakeMusic> second = installMusic();
     screen.deleteRow(0);
     EXPECT_FALSE(QFileInfo::exists(audioDir + QStringLiteral("/Album")));
-    EXPECT_EQ(files(global->audioPlaylistArray), QStringList{QStringLiteral("other.mp3|0")});
+    EXPECT_EQ(files(Stores::playlist().records()), QStringList{QStringLiteral("other.mp3|0")});
     EXPECT_EQ(global->audioPlayer, second.data());
     EXPECT_EQ(second->stops, 0);
     screen.deleteRow(7); // out of range: nothing
@@ -485,7 +486,7 @@ TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop
     writeMp3(audioDir + QStringLiteral("/Sub/b.mp3"));
     writeFile(audioDir + QStringLiteral("/.hidden"), 5);
     writeFile(videoDir + QStringLiteral("/untouched.mp4"), 10);
-    global->audioPlaylistArray = {{QStringLiteral("a.mp3"), QStringLiteral("0")}};
+    Stores::playlist().assignEntries({{QStringLiteral("a.mp3"), false}});
 
     Audio_Library screen(settings.get());
     QList<Alert> alerts;
@@ -509,7 +510,7 @@ TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop
     EXPECT_TRUE(QDir(audioDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_EQ(screen.dirLevel(), 0);
     EXPECT_EQ(screen.title(), QStringLiteral("Всего: 0.0 Мб"));
-    EXPECT_EQ(global->audioPlaylistArray.size(), 1); // left to the playlist
+    EXPECT_EQ(Stores::playlist().size(), 1); // left to the playlist
     EXPECT_TRUE(QFile::exists(videoDir + QStringLiteral("/untouched.mp4")));
 
     Video_Library videos(settings.get());
@@ -528,17 +529,16 @@ TEST_F(LibraryTest, ClearingEndsTheRunningTransfersBeforeItDeletes)
     Sandbox sandbox;
     ASSERT_TRUE(sandbox.start());
     sandbox.storageFaults().throttleBytesPerSecond = 20000; // well under way for a long while
-    Queue queue;
-    Queue::setShared(&queue);
+    DownloadQueue &queue = DownloadQueue::shared();
     QueueItem item;
     item.name = QStringLiteral("Slow - Song");
     item.url = QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/storage/bytes/4000000/slow.bin");
-    item.tag = QString::number(global->nextFileTag());
-    global->audioQueueArray = {item};
+    item.tag = global->nextFileTag();
+    queue.append(DownloadQueue::Audio, item);
     queue.startAll();
-    const QString partial = Queue::temporaryPath(Queue::finalPath(item, false), item.tag.toInt());
+    const QString partial = DownloadQueue::temporaryPath(DownloadQueue::finalPath(item, false), item.tag);
     ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo(partial).size() > 0; }, 20000));
-    QSignalSpy failed(&queue, &Queue::transferFailed);
+    QSignalSpy failed(&queue, &DownloadQueue::itemFailed);
     TestSupport::LogCapture log;
 
     Audio_Library screen(settings.get());
@@ -553,19 +553,19 @@ TEST_F(LibraryTest, ClearingEndsTheRunningTransfersBeforeItDeletes)
         [&] { return QDir(audioDir).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); },
         20000));
     EXPECT_TRUE(queue.transferPool()->operations().isEmpty());
-    ASSERT_EQ(global->audioQueueArray.size(), 1);
-    EXPECT_EQ(global->audioQueueArray.first().state, QStringLiteral("-2")); // stopped, can be started again
+    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Audio).size(), 1);
+    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Audio).first().state,
+              QueueItem::State::Failed); // stopped, can be started again
     for (const QString &line : log.lines())
         EXPECT_FALSE(line.contains(QStringLiteral("Не удалось переместить файл"))) << line.toStdString();
-    Queue::setShared(nullptr);
-    global->audioQueueArray.clear();
+    DownloadQueue::shared().clear();
 }
 
 TEST_F(LibraryTest, VideoFileOpensThePlayerWithItsPathAndDeletesWithoutAPlaylist)
 {
     writeFile(videoDir + QStringLiteral("/My Clips/first clip.mp4"), 100);
     writeFile(videoDir + QStringLiteral("/My Clips/second.MP4"), 100);
-    global->audioPlaylistArray = {{QStringLiteral("gone.mp3"), QStringLiteral("0")}};
+    Stores::playlist().assignEntries({{QStringLiteral("gone.mp3"), false}});
     Video_Library screen(settings.get());
     QSignalSpy requests(&screen, &Video_Library::videoPlayerRequested);
     screen.viewWillAppear();
@@ -578,7 +578,7 @@ TEST_F(LibraryTest, VideoFileOpensThePlayerWithItsPathAndDeletesWithoutAPlaylist
 
     screen.deleteRow(1);
     EXPECT_EQ(global->videoLibraryArray, QStringList{QStringLiteral("first clip.mp4")});
-    EXPECT_EQ(global->audioPlaylistArray.size(), 1); // there is no video playlist to prune
+    EXPECT_EQ(Stores::playlist().size(), 1); // there is no video playlist to prune
 }
 
 TEST_F(LibraryTest, LibraryAndExportShareTheListingAndTheLibraryListsAgainWhenShown)

@@ -3,7 +3,8 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/Settings.h"
-#include "downloads/Queue.h"
+#include "core/Stores.h"
+#include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "playback/AudioPlayer.h"
 #include "sandbox/Sandbox.h"
@@ -296,12 +297,12 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
 
 TEST_F(LoginFormTest, ClearAllDataAlsoEmptiesThePlaylistInMemoryAndStopsThePlayer)
 {
-    global->audioPlaylistArray = {{"a.mp3", "0"}, {"b.mp3", "1"}};
+    Stores::playlist().assignEntries({{"a.mp3", false}, {"b.mp3", true}});
     QPointer<FakeMusic> music = new FakeMusic;
     global->audioPlayer = music;
     form->alertViewClickedButtonAtIndex(LoginForm::resetChoiceTag, 1);
     // Nothing is left for the next autosave to write back.
-    EXPECT_TRUE(global->audioPlaylistArray.isEmpty());
+    EXPECT_TRUE(Stores::playlist().isEmpty());
     EXPECT_EQ(global->audioPlayer, nullptr);
     ASSERT_TRUE(music);
     EXPECT_EQ(music->stops, 1);
@@ -310,25 +311,23 @@ TEST_F(LoginFormTest, ClearAllDataAlsoEmptiesThePlaylistInMemoryAndStopsThePlaye
 
 TEST_F(LoginFormTest, DeleteAllContentStopsThePlayerAndEndsTheTransfersBeforeDeleting)
 {
-    global->audioQueueArray.clear();
-    global->videoQueueArray.clear();
-    global->audioPlaylistArray = {{"a.mp3", "1"}};
+    DownloadQueue::shared().clear();
+    Stores::playlist().assignEntries({{"a.mp3", true}});
     QPointer<FakeMusic> music = new FakeMusic;
     global->audioPlayer = music;
 
     // A slow transfer, well under way.
     sandbox.storageFaults().throttleBytesPerSecond = 20000;
-    Queue queue;
-    Queue::setShared(&queue);
+    DownloadQueue &queue = DownloadQueue::shared();
     QueueItem item;
     item.name = QStringLiteral("Slow - Song");
     item.url = QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/storage/bytes/4000000/slow.bin");
-    item.tag = QString::number(global->nextFileTag());
-    global->audioQueueArray.append(item);
+    item.tag = global->nextFileTag();
+    DownloadQueue::shared().append(DownloadQueue::Audio, item);
     queue.startAll();
-    const QString partial = Queue::temporaryPath(Queue::finalPath(item, false), item.tag.toInt());
+    const QString partial = DownloadQueue::temporaryPath(DownloadQueue::finalPath(item, false), item.tag);
     ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo(partial).size() > 0; }, 20000));
-    QSignalSpy failed(&queue, &Queue::transferFailed);
+    QSignalSpy failed(&queue, &DownloadQueue::itemFailed);
 
     form->alertViewClickedButtonAtIndex(LoginForm::resetChoiceTag, 2);
     form->alertViewClickedButtonAtIndex(LoginForm::deleteContentTag, 1); // the confirmation
@@ -340,12 +339,12 @@ TEST_F(LoginFormTest, DeleteAllContentStopsThePlayerAndEndsTheTransfersBeforeDel
         [&] { return QDir(VKontakteWorks::getAudioDir()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot); },
         20000));
     EXPECT_TRUE(queue.transferPool()->operations().isEmpty());
-    ASSERT_EQ(global->audioQueueArray.size(), 1);
-    EXPECT_EQ(global->audioQueueArray.first().state, QStringLiteral("-2")); // can be started again
-    EXPECT_EQ(global->audioPlaylistArray.size(), 1); // the playlist stays: only the files went
-    Queue::setShared(nullptr);
-    global->audioQueueArray.clear();
-    global->audioPlaylistArray.clear();
+    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Audio).size(), 1);
+    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Audio).first().state,
+              QueueItem::State::Failed);     // can be started again
+    EXPECT_EQ(Stores::playlist().size(), 1); // the playlist stays: only the files went
+    DownloadQueue::shared().clear();
+    Stores::playlist().clear();
 }
 
 } // namespace

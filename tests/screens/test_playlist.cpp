@@ -4,6 +4,7 @@
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
@@ -68,7 +69,7 @@ protected:
             if (!QFileInfo::exists(audio + QLatin1Char('/') + file)) {
                 ASSERT_TRUE(Mp3Fixture::write(audio + QLatin1Char('/') + file, seconds));
             }
-            global->audioPlaylistArray.append(PlaylistEntry{file, QStringLiteral("0")});
+            Stores::playlist().append(PlaylistEntry{file, false});
         }
     }
     LibraryPlayer *player() const { return qobject_cast<LibraryPlayer *>(global->audioPlayer); }
@@ -79,15 +80,15 @@ protected:
     QStringList marks() const
     {
         QStringList marks;
-        for (const PlaylistEntry &entry : global->audioPlaylistArray)
-            marks << entry.current;
+        for (const PlaylistEntry &entry : Stores::playlist().records())
+            marks << (entry.current ? QStringLiteral("1") : QStringLiteral("0"));
         return marks;
     }
     QStringList rowTitles() const
     {
         QStringList titles;
-        for (const PlaylistRowModel::Row &row : screen.rows()->rows())
-            titles << row.title;
+        for (int row = 0; row < screen.rows()->rowCount(); ++row)
+            titles << screen.rows()->index(row).data(PlaylistRowModel::TitleRole).toString();
         return titles;
     }
 
@@ -97,28 +98,11 @@ protected:
     Audio_Playlist screen;
 };
 
-TEST(MoveObjectFromIndex, MovesTakesOutAndAppendsPastTheEnd)
-{
-    QList<int> list{0, 1, 2, 3, 4};
-    moveObjectFromIndex(list, 2, 2);
-    EXPECT_EQ(list, (QList<int>{0, 1, 2, 3, 4}));
-    moveObjectFromIndex(list, 0, 3); // taken out first, then inserted at 3 of the shorter list
-    EXPECT_EQ(list, (QList<int>{1, 2, 3, 0, 4}));
-    moveObjectFromIndex(list, 4, 0);
-    EXPECT_EQ(list, (QList<int>{4, 1, 2, 3, 0}));
-    moveObjectFromIndex(list, 1, 4); // 4 is no longer inside the list of four: appended
-    EXPECT_EQ(list, (QList<int>{4, 2, 3, 0, 1}));
-    moveObjectFromIndex(list, 0, 99);
-    EXPECT_EQ(list, (QList<int>{2, 3, 0, 1, 4}));
-    moveObjectFromIndex(list, 7, 0); // nothing there to move
-    EXPECT_EQ(list, (QList<int>{2, 3, 0, 1, 4}));
-}
-
 TEST_F(PlaylistTest, StartingAnEntryPlaysItsFileAndMarksOnlyIt)
 {
     makePlaylist(
         {QStringLiteral("A.mp3"), QStringLiteral("Folder/Artist - Song.mp3"), QStringLiteral("C.mp3")});
-    global->audioPlaylistArray[2].current = QStringLiteral("1");
+    Stores::playlist().setCurrentIndex(2);
     global->audioChangingFlag = 1;
     QSignalSpy titles(&screen, &Audio_Playlist::titleChanged);
 
@@ -281,10 +265,10 @@ TEST_F(PlaylistTest, OnlyASuccessfulEndOfTheCurrentPlayerAdvances)
 TEST_F(PlaylistTest, AFileThatCannotBeOpenedGivesNoPlayerAndAGoneOneIsPassedOver)
 {
     ASSERT_TRUE(Mp3Fixture::writeBroken(audio + QStringLiteral("/Broken.mp3")));
-    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("Broken.mp3"), QStringLiteral("0")});
-    global->audioPlaylistArray.append(PlaylistEntry{QStringLiteral("Missing.mp3"), QStringLiteral("0")});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("Broken.mp3"), false});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("Missing.mp3"), false});
     makePlaylist({QStringLiteral("Good.mp3")});
-    global->nowYouMayUpdatePlayer = true;
+    screen.viewDidAppear();
 
     screen.playSound(0);
     ASSERT_TRUE(waitFor([&] { return global->audioPlayer == nullptr; }, 5000));
@@ -330,7 +314,7 @@ TEST_F(PlaylistTest, TimerTickShowsTimesAndCarriesOutRequestsFromOutside)
     player()->setCurrentTime(42.6);
     screen.updateTime();
     EXPECT_EQ(screen.audioTimeLabel(), QStringLiteral("0:00"));
-    global->nowYouMayUpdatePlayer = true;
+    screen.viewDidAppear();
     screen.updateTime();
     EXPECT_EQ(screen.audioTimeLabelCurrent(), QStringLiteral("0:43"));
     EXPECT_EQ(screen.audioTimeLabel(), QStringLiteral("1:15"));
@@ -416,7 +400,7 @@ TEST_F(PlaylistTest, AppearingShowsTheCurrentTrackAndVisibilityGatesEditing)
     screen.editPlaylist(); // not visible yet
     EXPECT_FALSE(screen.editing());
     screen.viewDidAppear();
-    EXPECT_TRUE(global->nowYouMayUpdatePlayer);
+    EXPECT_TRUE(screen.shown());
     ASSERT_EQ(scroll.count(), 1);
     EXPECT_EQ(scroll.at(0).at(0).toInt(), 1);
     screen.editPlaylist();
@@ -430,9 +414,9 @@ TEST_F(PlaylistTest, AppearingShowsTheCurrentTrackAndVisibilityGatesEditing)
     EXPECT_EQ(scroll.last().at(0).toInt(), 2);
 
     screen.viewWillDisappear();
-    EXPECT_FALSE(global->nowYouMayUpdatePlayer);
-    screen.playSound(0); // hidden: the table waits for the next appearance
-    EXPECT_TRUE(screen.rows()->index(2).data(PlaylistRowModel::CurrentRole).toBool());
+    EXPECT_FALSE(screen.shown());
+    screen.playSound(0); // hidden, the table follows the playlist all the same: it is the playlist's
+    EXPECT_TRUE(screen.rows()->index(0).data(PlaylistRowModel::CurrentRole).toBool());
 }
 
 TEST_F(PlaylistTest, MovingRowsCarriesTheMarkAndKeepsTheTableInStep)
@@ -497,17 +481,17 @@ TEST_F(PlaylistTest, ClearingDropsThePlayerAndEmptiesThePlaylist)
                                                               "Загрузить плейлист", "Очистить плейлист"}));
 
     screen.alertViewClickedButtonAtIndex(Audio_Playlist::MenuAlert, 3);
-    EXPECT_EQ(global->audioPlaylistArray.size(), 2) << "the action waits until the alert is gone";
+    EXPECT_EQ(Stores::playlist().size(), 2) << "the action waits until the alert is gone";
     // Two entries: the clear is asked once more, and a cancel keeps everything.
     ASSERT_TRUE(waitFor([&] { return alerts.count() == 2; }, 2000));
     EXPECT_EQ(alerts.at(1).at(3).toInt(), int(Audio_Playlist::ClearAlert));
     EXPECT_EQ(alerts.at(1).at(2).toStringList(), (QStringList{"Отмена", "Очистить"}));
     screen.alertViewClickedButtonAtIndex(Audio_Playlist::ClearAlert, 0);
     QCoreApplication::processEvents();
-    EXPECT_EQ(global->audioPlaylistArray.size(), 2);
+    EXPECT_EQ(Stores::playlist().size(), 2);
     EXPECT_NE(global->audioPlayer, nullptr);
     screen.alertViewClickedButtonAtIndex(Audio_Playlist::ClearAlert, 1);
-    ASSERT_TRUE(waitFor([&] { return global->audioPlaylistArray.isEmpty(); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return Stores::playlist().isEmpty(); }, 2000));
     EXPECT_EQ(global->audioPlayer, nullptr);
     EXPECT_EQ(screen.title(), QStringLiteral("Аудиоплеер"));
     EXPECT_EQ(screen.rows()->rowCount(), 0);
@@ -525,7 +509,7 @@ TEST_F(PlaylistTest, ClearingASingleEntryAsksNothing)
     makePlaylist({QStringLiteral("A.mp3")});
     QSignalSpy alerts(&screen, &Audio_Playlist::alertRequested);
     screen.alertViewClickedButtonAtIndex(Audio_Playlist::MenuAlert, 3);
-    ASSERT_TRUE(waitFor([&] { return global->audioPlaylistArray.isEmpty(); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return Stores::playlist().isEmpty(); }, 2000));
     EXPECT_EQ(alerts.count(), 0);
 }
 
@@ -570,11 +554,12 @@ TEST_F(SavedPlaylistTest, SavingWritesZeroMarksAndReplacesAFileOfTheSameName)
     QStringList files;
     for (const PlaylistEntry &entry : saved) {
         files << entry.file;
-        EXPECT_EQ(entry.current, QStringLiteral("0"));
+        EXPECT_FALSE(entry.current);
     }
     EXPECT_EQ(files, (QStringList{"A.mp3", "Sub/B.mp3", "C.mp3", "D.mp3"}));
 
-    global->audioPlaylistArray.remove(1, 2);
+    Stores::playlist().removeEntry(1);
+    Stores::playlist().removeEntry(1);
     EXPECT_FALSE(saveThroughDialog(QStringLiteral("Вечер")).isEmpty());
     EXPECT_EQ(readSaved(QStringLiteral("Вечер.tuneplaylist")).size(), 2);
     EXPECT_EQ(QDir(playlists()).entryList(QDir::Files).size(), 1);
@@ -609,7 +594,7 @@ TEST_F(SavedPlaylistTest, NamesAreCleanedAndEmptyPlaylistsOrCancelsWriteNothing)
 TEST_F(SavedPlaylistTest, ListingTakesOnlyTheExactExtension)
 {
     QDir().mkpath(playlists());
-    const QList<PlaylistEntry> entries{{QStringLiteral("A.mp3"), QStringLiteral("0")}};
+    const QList<PlaylistEntry> entries{{QStringLiteral("A.mp3"), false}};
     constexpr auto Written = PropertyList::WriteResult::Written;
     ASSERT_EQ(PlaylistFile::write(playlists() + QStringLiteral("/Rock.tuneplaylist"), entries), Written);
     ASSERT_EQ(PlaylistFile::write(playlists() + QStringLiteral("/Party.TUNEPLAYLIST"), entries), Written);
@@ -639,7 +624,7 @@ TEST_F(SavedPlaylistTest, LoadingReplacesThePlaylistWithoutStartingATrack)
     makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3"), QStringLiteral("C.mp3")});
     screen.playSound(2);
     ASSERT_FALSE(saveThroughDialog(QStringLiteral("Три")).isEmpty());
-    global->audioPlaylistArray.removeFirst();
+    Stores::playlist().removeEntry(0);
     ASSERT_FALSE(saveThroughDialog(QStringLiteral("Два")).isEmpty());
     QFile broken(playlists() + QStringLiteral("/Битый.tuneplaylist"));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
@@ -655,9 +640,9 @@ TEST_F(SavedPlaylistTest, LoadingReplacesThePlaylistWithoutStartingATrack)
     list.rowSelected(int(list.playlistsArray().indexOf(QStringLiteral("Три.tuneplaylist"))));
     EXPECT_EQ(back.count(), 1);
     EXPECT_EQ(global->audioPlayer, nullptr);
-    EXPECT_TRUE(global->iJustSelectedPlaylist);
-    ASSERT_EQ(global->audioPlaylistArray.size(), 3);
-    EXPECT_EQ(global->audioPlaylistArray.at(0).file, QStringLiteral("A.mp3"));
+    EXPECT_TRUE(Stores::playlist().justLoaded());
+    ASSERT_EQ(Stores::playlist().size(), 3);
+    EXPECT_EQ(Stores::playlist().at(0).file, QStringLiteral("A.mp3"));
     EXPECT_EQ(marks(), (QStringList{"0", "0", "0"}));
     pump(300);
     EXPECT_EQ(global->audioPlayer, nullptr) << "no track starts";
@@ -667,7 +652,7 @@ TEST_F(SavedPlaylistTest, LoadingReplacesThePlaylistWithoutStartingATrack)
     EXPECT_EQ(screen.audioTimeLabelCurrent(), QStringLiteral("0:00"));
     EXPECT_EQ(screen.audioTimeLabel(), QStringLiteral("0:00"));
     EXPECT_EQ(screen.sliderMaximum(), 0);
-    EXPECT_FALSE(global->iJustSelectedPlaylist);
+    EXPECT_FALSE(Stores::playlist().justLoaded());
     EXPECT_EQ(rowTitles(), (QStringList{"A", "B", "C"}));
     screen.forwardButtonPressed(); // no current track after loading
     EXPECT_EQ(global->audioPlayer, nullptr);
@@ -684,10 +669,10 @@ TEST_F(SavedPlaylistTest, LoadingReplacesThePlaylistWithoutStartingATrack)
     EXPECT_EQ(alerts.at(0).at(1).toString(),
               QStringLiteral("Плейлист «Битый» не загружен: файл не удалось прочитать. Он сохранён как "
                              "Битый.tuneplaylist.unreadable."));
-    EXPECT_EQ(global->audioPlaylistArray.size(), 3);
+    EXPECT_EQ(Stores::playlist().size(), 3);
     EXPECT_EQ(global->audioPlayer, playing.data());
     EXPECT_TRUE(playing && playing->isPlaying());
-    EXPECT_FALSE(global->iJustSelectedPlaylist);
+    EXPECT_FALSE(Stores::playlist().justLoaded());
     EXPECT_EQ(back.count(), 1) << "stays on the saved playlists";
     EXPECT_EQ(listed.count(), 1);
     EXPECT_FALSE(list.playlistsArray().contains(QStringLiteral("Битый.tuneplaylist")));
@@ -702,8 +687,8 @@ TEST_F(SavedPlaylistTest, APlaylistTooLargeToLoadAgainIsNotSaved)
 {
     makePlaylist({QStringLiteral("A.mp3")});
     ASSERT_FALSE(saveThroughDialog(QStringLiteral("Большой")).isEmpty());
-    global->audioPlaylistArray.append(
-        {QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), QStringLiteral("0")});
+    Stores::playlist().append(
+        PlaylistEntry{QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), false});
     QSignalSpy alerts(&screen, &Audio_Playlist::alertRequested);
     QSignalSpy saved(&screen, &Audio_Playlist::playlistSaved);
     screen.setPlaylistNameToSave(QStringLiteral("Большой"));
@@ -714,7 +699,7 @@ TEST_F(SavedPlaylistTest, APlaylistTooLargeToLoadAgainIsNotSaved)
               QStringLiteral("Плейлист не сохранён: он слишком велик (файл был бы больше 64 МБ)"));
     EXPECT_EQ(alerts.at(0).at(3).toInt(), int(Audio_Playlist::ErrorAlert));
     EXPECT_TRUE(saved.isEmpty());
-    global->audioPlaylistArray.removeLast();
+    Stores::playlist().removeEntry(Stores::playlist().size() - 1);
     EXPECT_EQ(readSaved(QStringLiteral("Большой.tuneplaylist")).size(), 1) << "the earlier save stays";
 }
 

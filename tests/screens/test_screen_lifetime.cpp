@@ -4,6 +4,8 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
+#include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/SandboxAudio.h"
 #include "sandbox/SandboxVideo.h"
@@ -46,16 +48,16 @@ protected:
         GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
         global->setVksid(QString());
         global->setVkuid(QString());
-        global->audioFoundArray.clear();
-        global->audioPersonalArray.clear();
-        global->audioGroupArray.clear();
-        global->audioRecommendedArray.clear();
-        global->audioAlbumsArray.clear();
-        global->friendsGroupsArray.clear();
-        for (QList<VideoRecord> *list : {&global->videoFoundArray, &global->videoPersonalArray,
-                                         &global->videoGroupArray, &global->videoRecommendedArray})
-            list->clear();
-        global->videoQueueArray.clear();
+        Stores::audioFound().clear();
+        Stores::audioPersonal().clear();
+        Stores::audioGroup().clear();
+        Stores::audioRecommended().clear();
+        Stores::albums().clear();
+        Stores::friendsGroups().clear();
+        for (VideoRecordStore *store : {&Stores::videoFound(), &Stores::videoPersonal(),
+                                        &Stores::videoGroup(), &Stores::videoRecommended()})
+            store->clear();
+        DownloadQueue::shared().clear();
         global->videoSearchOffset = 0;
         Http::deleteAllCookies();
     }
@@ -99,7 +101,7 @@ TEST_F(ScreenLifetimeTest, ResultScreenClosedWhileItsLoaderRuns)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.title);
         std::unique_ptr<AudioResults> screen(c.make());
-        screen->list() = {sentinel};
+        screen->store().assign({sentinel});
         screen->setTitle(QString::fromUtf8(c.title));
         screen->viewDidLoad();
         screen->viewWillAppear();
@@ -107,15 +109,16 @@ TEST_F(ScreenLifetimeTest, ResultScreenClosedWhileItsLoaderRuns)
         screen->searchBarSearchButtonClicked();
         const QPointer<ProgressOverlay> hud = screen->hud();
         ASSERT_FALSE(hud.isNull());
-        QList<AudioRecord> &list = screen->list();
-        const QList<AudioRecord> atStart = list; // the community and recommendation screens empty it here
+        AudioRecordStore &list = screen->store();
+        const QList<AudioRecord> atStart =
+            list.records(); // the community and recommendation screens empty it here
         // The loader hands its first step to the main thread and waits for it; the screen goes first.
         screen.reset();
         expectReleased(hud);
         // Nothing the loader meant for the screen ran: the list it shows is as it was.
         ASSERT_EQ(list.size(), atStart.size());
         if (!list.isEmpty()) {
-            EXPECT_EQ(list.first().title, sentinel.title);
+            EXPECT_EQ(list.at(0).title, sentinel.title);
         }
     }
 }
@@ -129,14 +132,14 @@ TEST_F(ScreenLifetimeTest, SearchScreenClosedWhileAFurtherPageLoads)
     screen->setSearchText("a");
     screen->searchBarSearchButtonClicked();
     ASSERT_TRUE(TestSupport::waitFor([&] { return !screen->hud() && !screen->searchBusy(); }, 30000));
-    ASSERT_EQ(global->audioFoundArray.size(), 100);
+    ASSERT_EQ(Stores::audioFound().size(), 100);
 
     screen->cellShown(99);
     const QPointer<ProgressOverlay> hud = screen->hud();
     ASSERT_FALSE(hud.isNull());
     screen.reset();
     expectReleased(hud);
-    EXPECT_EQ(global->audioFoundArray.size(), 100);
+    EXPECT_EQ(Stores::audioFound().size(), 100);
 }
 
 const VideoRecord videoSentinel{"Before", "1_1", "240", "1", "-1", "1:00", "http://x/1.jpg"};
@@ -159,19 +162,19 @@ TEST_F(ScreenLifetimeTest, VideoScreenClosedWhileItsLoaderRuns)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.title);
         std::unique_ptr<VideoResults> screen(c.make());
-        screen->list() = {videoSentinel};
+        screen->store().assign({videoSentinel});
         screen->viewDidLoad();
         screen->viewWillAppear();
         screen->setSearchText(c.input);
         screen->searchBarSearchButtonClicked();
         const QPointer<ProgressOverlay> hud = screen->hud();
         ASSERT_FALSE(hud.isNull());
-        QList<VideoRecord> &list = screen->list();
+        VideoRecordStore &list = screen->store();
         // The loader hands its first step to the main thread and waits for it; the screen goes first.
         screen.reset();
         expectReleased(hud);
         ASSERT_EQ(list.size(), 1);
-        EXPECT_EQ(list.first().title, videoSentinel.title);
+        EXPECT_EQ(list.at(0).title, videoSentinel.title);
     }
 }
 
@@ -182,14 +185,14 @@ TEST_F(ScreenLifetimeTest, VideoSearchClosedWhileAFurtherPageLoads)
     screen->viewWillAppear();
     screen->searchBarSearchButtonClicked(); // the whole catalogue
     ASSERT_TRUE(TestSupport::waitFor([&] { return !screen->hud() && !screen->searchBusy(); }, 30000));
-    ASSERT_EQ(global->videoFoundArray.size(), 40);
+    ASSERT_EQ(Stores::videoFound().size(), 40);
 
     screen->cellShown(39);
     const QPointer<ProgressOverlay> hud = screen->hud();
     ASSERT_FALSE(hud.isNull());
     screen.reset();
     expectReleased(hud);
-    EXPECT_EQ(global->videoFoundArray.size(), 40);
+    EXPECT_EQ(Stores::videoFound().size(), 40);
 }
 
 TEST_F(ScreenLifetimeTest, VideoScreenClosedWhileALinkIsResolved)
@@ -206,7 +209,7 @@ TEST_F(ScreenLifetimeTest, VideoScreenClosedWhileALinkIsResolved)
         SCOPED_TRACE(watching);
         VideoRecord record = videoSentinel;
         record.key = QString::fromStdString(unusable);
-        global->videoFoundArray = {record};
+        Stores::videoFound().assign({record});
         auto screen = std::make_unique<Video_Search>();
         screen->viewWillAppear();
         if (watching)
@@ -217,8 +220,8 @@ TEST_F(ScreenLifetimeTest, VideoScreenClosedWhileALinkIsResolved)
         ASSERT_FALSE(hud.isNull());
         screen.reset();
         expectReleased(hud);
-        ASSERT_EQ(global->videoFoundArray.size(), 1);
-        EXPECT_TRUE(global->videoQueueArray.isEmpty());
+        ASSERT_EQ(Stores::videoFound().size(), 1);
+        EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
     }
 }
 
@@ -251,7 +254,7 @@ TEST_F(ScreenLifetimeTest, LibraryClosedWhileItsNoticeShows)
     ASSERT_FALSE(hud.isNull());
     library.reset();
     expectReleased(hud);
-    global->audioPlaylistArray.clear();
+    Stores::playlist().clear();
 }
 
 TEST_F(ScreenLifetimeTest, AlbumScreenClosedWhileItsSearchesRun)
@@ -266,7 +269,7 @@ TEST_F(ScreenLifetimeTest, AlbumScreenClosedWhileItsSearchesRun)
     ASSERT_FALSE(hud.isNull());
     screen.reset();
     expectReleased(hud);
-    EXPECT_TRUE(global->audioAlbumsArray.isEmpty());
+    EXPECT_TRUE(Stores::albums().isEmpty());
 
     // The track look-up of an album: the searches for its tracks stop with the screen.
     screen = std::make_unique<Audio_Albums>();
@@ -275,22 +278,22 @@ TEST_F(ScreenLifetimeTest, AlbumScreenClosedWhileItsSearchesRun)
     screen->setSearchText("Greatest");
     screen->searchBarSearchButtonClicked();
     ASSERT_TRUE(TestSupport::waitFor([&] { return !screen->hud() && !screen->searchBusy(); }, 30000));
-    ASSERT_FALSE(global->audioAlbumsArray.isEmpty());
-    global->audioFoundArray = {sentinel};
+    ASSERT_FALSE(Stores::albums().isEmpty());
+    Stores::audioFound().assign({sentinel});
     QSignalSpy opened(screen.get(), &Audio_Albums::openFoundAlbum);
     screen->rowSelected(0);
     hud = screen->hud();
     ASSERT_FALSE(hud.isNull());
     screen.reset();
     expectReleased(hud);
-    ASSERT_EQ(global->audioFoundArray.size(), 1);
-    EXPECT_EQ(global->audioFoundArray.first().title, sentinel.title);
+    ASSERT_EQ(Stores::audioFound().size(), 1);
+    EXPECT_EQ(Stores::audioFound().records().first().title, sentinel.title);
 }
 
 TEST_F(ScreenLifetimeTest, FriendsScreenClosedWhileItsListLoads)
 {
     signIn();
-    global->friendsGroupsArray = {QStringLiteral("Before\n1\nhttp://x/1.jpg")};
+    Stores::friendsGroups().assign({QStringLiteral("Before\n1\nhttp://x/1.jpg")});
     auto screen = std::make_unique<Friends_and_Groups>();
     screen->viewWillAppear();
     screen->getFriends();
@@ -298,7 +301,7 @@ TEST_F(ScreenLifetimeTest, FriendsScreenClosedWhileItsListLoads)
     ASSERT_FALSE(hud.isNull());
     screen.reset();
     expectReleased(hud);
-    EXPECT_EQ(global->friendsGroupsArray.size(), 1);
+    EXPECT_EQ(Stores::friendsGroups().size(), 1);
 }
 
 } // namespace

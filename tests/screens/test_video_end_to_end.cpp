@@ -4,8 +4,9 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
 #include "desktop/Badges.h"
-#include "downloads/Queue.h"
+#include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/SandboxVideo.h"
 #include "screens/Video_Library.h"
@@ -32,9 +33,8 @@ TEST(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
     VKontakteWorks::setRootDir(root.path());
     Settings settings(root.filePath(QStringLiteral("Melodrop.conf")));
     GlobalData *global = GlobalData::sharedGlobalData();
-    global->videoFoundArray.clear();
-    global->videoQueueArray.clear();
-    global->audioQueueArray.clear();
+    Stores::videoFound().clear();
+    DownloadQueue::shared().clear();
     const Sandbox::Account account = Sandbox::defaultAccount();
     ASSERT_TRUE(
         TestSupport::signIn(QString::fromStdString(account.email), QString::fromStdString(account.password)));
@@ -48,36 +48,36 @@ TEST(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
     ASSERT_TRUE(TestSupport::waitFor([&] { return !search.searchBusy(); }, 20000));
     const std::vector<SandboxVideoItem> catalogue = SandboxVideo::catalogueOf(sandbox);
     int row = -1;
-    for (qsizetype i = 0; i < global->videoFoundArray.size() && row < 0; ++i) {
+    for (qsizetype i = 0; i < Stores::videoFound().size() && row < 0; ++i) {
         for (const SandboxVideoItem &item : catalogue) {
-            if (QString::fromStdString(item.key()) == global->videoFoundArray.at(i).key && item.hd == 2 &&
+            if (QString::fromStdString(item.key()) == Stores::videoFound().at(i).key && item.hd == 2 &&
                 item.mp4)
                 row = int(i);
         }
     }
     ASSERT_GE(row, 0);
-    const VideoRecord record = global->videoFoundArray.at(row);
+    const VideoRecord record = Stores::videoFound().at(row);
 
     // Download it in 360 lines.
     QSignalSpy alerts(&search, &VideoResults::alertRequested);
     search.accessoryButtonTapped(row);
     ASSERT_TRUE(alerts.wait(20000));
     search.alertViewClickedButtonAtIndex(VideoResults::QueueAlert, 2);
-    ASSERT_EQ(global->videoQueueArray.size(), 1);
-    EXPECT_EQ(Badges::shared().queueCount(), 1);
+    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
+    EXPECT_EQ(DownloadQueue::shared().count(), 1);
 
-    Queue queue;
-    QSignalSpy finished(&queue, &Queue::transferFinished);
-    QSignalSpy failed(&queue, &Queue::transferFailed);
+    DownloadQueue &queue = DownloadQueue::shared();
+    QSignalSpy finished(&queue, &DownloadQueue::itemFinished);
+    QSignalSpy failed(&queue, &DownloadQueue::itemFailed);
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return !finished.isEmpty() || !failed.isEmpty(); }, 60000));
     ASSERT_TRUE(failed.isEmpty()) << failed.first().at(1).toString().toStdString();
     const QString path = finished.first().at(1).toString();
     EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(VKontakteWorks::getVideoDir()).absoluteFilePath());
     EXPECT_TRUE(path.endsWith(QStringLiteral(".mp4")));
-    EXPECT_TRUE(global->videoQueueArray.isEmpty());
-    TestSupport::waitFor([] { return Badges::shared().queueCount() == 0; }, 2000);
-    EXPECT_EQ(Badges::shared().queueCount(), 0);
+    EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
+    TestSupport::waitFor([] { return DownloadQueue::shared().count() == 0; }, 2000);
+    EXPECT_EQ(DownloadQueue::shared().count(), 0);
     // The file is the 360-line clip the storage host serves.
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

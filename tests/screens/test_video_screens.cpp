@@ -3,7 +3,9 @@
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Settings.h"
+#include "core/Stores.h"
 #include "desktop/Badges.h"
+#include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/SandboxVideo.h"
 #include "screens/Video_Group.h"
@@ -44,13 +46,11 @@ protected:
         global = GlobalData::sharedGlobalData();
         global->setVksid(QString());
         global->setVkuid(QString());
-        for (QList<VideoRecord> *list : {&global->videoFoundArray, &global->videoPersonalArray,
-                                         &global->videoGroupArray, &global->videoRecommendedArray})
-            list->clear();
-        global->audioQueueArray.clear();
-        global->videoQueueArray.clear();
+        for (VideoRecordStore *store : {&Stores::videoFound(), &Stores::videoPersonal(),
+                                        &Stores::videoGroup(), &Stores::videoRecommended()})
+            store->clear();
+        DownloadQueue::shared().clear();
         global->videoSearchOffset = 0;
-        Badges::shared().updateBadges();
         Http::deleteAllCookies();
     }
     void TearDown() override { VKontakteWorks::setRootDir(QString()); }
@@ -114,9 +114,9 @@ protected:
     int rowWhere(const std::function<bool(const SandboxVideoItem &)> &wanted)
     {
         const std::vector<SandboxVideoItem> catalogue = SandboxVideo::catalogueOf(sandbox);
-        for (qsizetype row = 0; row < global->videoFoundArray.size(); ++row) {
+        for (qsizetype row = 0; row < Stores::videoFound().size(); ++row) {
             for (const SandboxVideoItem &item : catalogue) {
-                if (QString::fromStdString(item.key()) == global->videoFoundArray.at(row).key && wanted(item))
+                if (QString::fromStdString(item.key()) == Stores::videoFound().at(row).key && wanted(item))
                     return int(row);
             }
         }
@@ -136,7 +136,7 @@ protected:
         screen.viewDidLoad();
         screen.viewWillAppear();
         search(screen, QString());
-        ASSERT_EQ(global->videoFoundArray.size(), 40);
+        ASSERT_EQ(Stores::videoFound().size(), 40);
     }
 
     Sandbox sandbox;
@@ -172,7 +172,7 @@ TEST_F(VideoScreensTest, SearchPagesUntilAShortPageAndRemembersTheRequest)
     QSignalSpy scrolled(&screen, &VideoResults::scrollToRow);
     search(screen, QStringLiteral("часть"));
     // The sandbox has 42 such videos: a full first page keeps paging open.
-    ASSERT_EQ(global->videoFoundArray.size(), 40);
+    ASSERT_EQ(Stores::videoFound().size(), 40);
     EXPECT_EQ(global->videoSearchOffset, 0);
     EXPECT_EQ(log.labels, QStringList({"Выполняется поиск..."}));
     EXPECT_EQ(log.minShowTimes, QList<float>({1.0f}));
@@ -190,7 +190,7 @@ TEST_F(VideoScreensTest, SearchPagesUntilAShortPageAndRemembersTheRequest)
     EXPECT_EQ(global->videoSearchOffset, 1);
     waitIdle(screen);
     EXPECT_EQ(log.labels.last(), QStringLiteral("Добавление записей..."));
-    EXPECT_EQ(global->videoFoundArray.size(), 42);
+    EXPECT_EQ(Stores::videoFound().size(), 42);
     EXPECT_EQ(screen.records()->rowCount(), 42);
     EXPECT_NE(SandboxVideo::lastRequest(sandbox, "search")->target.find("&offset=40&"), std::string::npos);
     // A short page was the last one.
@@ -211,10 +211,10 @@ TEST_F(VideoScreensTest, PagingStopsAfterNineFurtherPages)
     Video_Search screen;
     searchEverything(screen);
     for (int page = 1; page <= 9; ++page) {
-        screen.cellShown(int(global->videoFoundArray.size()) - 1);
+        screen.cellShown(int(Stores::videoFound().size()) - 1);
         ASSERT_TRUE(screen.addingRecords()) << page;
         waitIdle(screen);
-        ASSERT_EQ(global->videoFoundArray.size(), 40 * (page + 1));
+        ASSERT_EQ(Stores::videoFound().size(), 40 * (page + 1));
     }
     EXPECT_NE(SandboxVideo::lastRequest(sandbox, "search")->target.find("&offset=360&"), std::string::npos);
     const int requests = searchRequests();
@@ -230,8 +230,8 @@ TEST_F(VideoScreensTest, AShortFirstPageClosesPagingAndAnEmptyFurtherPageLeavesI
     Video_Search screen;
     screen.viewWillAppear();
     search(screen, QStringLiteral("кино"), 1);
-    ASSERT_GT(global->videoFoundArray.size(), 0);
-    ASSERT_LT(global->videoFoundArray.size(), 40);
+    ASSERT_GT(Stores::videoFound().size(), 0);
+    ASSERT_LT(Stores::videoFound().size(), 40);
     EXPECT_EQ(global->videoSearchOffset, 10);
 
     // The second page comes back empty (or unreadable): the next time the last row shows, the third is asked
@@ -240,14 +240,14 @@ TEST_F(VideoScreensTest, AShortFirstPageClosesPagingAndAnEmptyFurtherPageLeavesI
         sandbox, "/al_search.php?al=1&c[hd]=0&c[q]=&c[section]=video&c[iphone]=1&offset=40&c[sort]=0",
         std::string());
     search(screen, QString());
-    ASSERT_EQ(global->videoFoundArray.size(), 40);
+    ASSERT_EQ(Stores::videoFound().size(), 40);
     screen.cellShown(39);
     waitIdle(screen);
-    EXPECT_EQ(global->videoFoundArray.size(), 40);
+    EXPECT_EQ(Stores::videoFound().size(), 40);
     EXPECT_EQ(global->videoSearchOffset, 1);
     screen.cellShown(39);
     waitIdle(screen);
-    EXPECT_EQ(global->videoFoundArray.size(), 80);
+    EXPECT_EQ(Stores::videoFound().size(), 80);
     EXPECT_NE(SandboxVideo::lastRequest(sandbox, "search")->target.find("&offset=80&"), std::string::npos);
 }
 
@@ -257,8 +257,8 @@ TEST_F(VideoScreensTest, TheSelectorsChooseQualityAndSort)
     Video_Search screen;
     screen.viewWillAppear();
     search(screen, QStringLiteral("о"), 2, 1);
-    ASSERT_FALSE(global->videoFoundArray.isEmpty());
-    for (const VideoRecord &r : global->videoFoundArray)
+    ASSERT_FALSE(Stores::videoFound().isEmpty());
+    for (const VideoRecord &r : Stores::videoFound().records())
         EXPECT_EQ(r.quality, QStringLiteral("480+"));
     const std::string target = SandboxVideo::lastRequest(sandbox, "search")->target;
     EXPECT_NE(target.find("c[hd]=1&c[q]=%D0%BE&c[quality]=1&"), std::string::npos) << target;
@@ -293,10 +293,10 @@ TEST_F(VideoScreensTest, AVideoOfOneQualityIsQueuedAtOnceWithTheNotice)
     Video_Search screen;
     searchEverything(screen);
     QSignalSpy alerts(&screen, &VideoResults::alertRequested);
-    global->audioQueueArray.append(QueueItem{"A - B", "http://x/a.mp3", "999999"});
+    DownloadQueue::shared().append(DownloadQueue::Audio, QueueItem{"A - B", "http://x/a.mp3", 999999});
     const int row = rowWhere(best(0));
     ASSERT_GE(row, 0);
-    const VideoRecord record = global->videoFoundArray.at(row);
+    const VideoRecord record = Stores::videoFound().at(row);
     log = {};
     screen.accessoryButtonTapped(row);
     EXPECT_TRUE(screen.tableBusy());
@@ -305,17 +305,16 @@ TEST_F(VideoScreensTest, AVideoOfOneQualityIsQueuedAtOnceWithTheNotice)
     EXPECT_EQ(alerts.count(), 0);
     EXPECT_EQ(log.labels, QStringList({"Поиск ссылки...", "Уведомление"}));
     EXPECT_EQ(log.details, QStringList({"Запись добавлена в очередь"}));
-    ASSERT_EQ(global->videoQueueArray.size(), 1);
-    const QueueItem &item = global->videoQueueArray.first();
+    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
+    const QueueItem &item = DownloadQueue::shared().items(DownloadQueue::Video).first();
     EXPECT_EQ(item.name, record.title);
     EXPECT_TRUE(item.url.endsWith(QStringLiteral(".240.mp4"))) << item.url.toStdString();
-    EXPECT_EQ(item.tag, record.tag);
-    EXPECT_EQ(item.state, QStringLiteral("-1"));
-    EXPECT_EQ(item.received, QStringLiteral("-1"));
-    EXPECT_EQ(global->videoFoundArray.size(), 39);
-    EXPECT_NE(global->videoFoundArray.at(row).tag, record.tag);
+    EXPECT_EQ(item.tag, record.tag.toInt());
+    EXPECT_EQ(item.state, QueueItem::State::Waiting);
+    EXPECT_EQ(Stores::videoFound().size(), 39);
+    EXPECT_NE(Stores::videoFound().at(row).tag, record.tag);
     // The badge counts audio and video items.
-    EXPECT_EQ(Badges::shared().queueCount(), 2);
+    EXPECT_EQ(DownloadQueue::shared().count(), 2);
     EXPECT_EQ(SandboxVideo::lastRequest(sandbox, "show")->target,
               "/al_video.php?act=show&al=1&autoplay=0&video=" + record.key.toStdString());
 }
@@ -339,10 +338,10 @@ TEST_F(VideoScreensTest, TheQualityChoiceOffersTheQualitiesUpToTheBest)
         EXPECT_EQ(alert.at(2).toStringList(), all.mid(0, hd + 2));
         EXPECT_EQ(alert.at(3).toInt(), int(VideoResults::QueueAlert));
         // Cancel: nothing queued, the record stays.
-        const qsizetype before = global->videoFoundArray.size();
+        const qsizetype before = Stores::videoFound().size();
         screen.alertViewClickedButtonAtIndex(VideoResults::QueueAlert, 0);
-        EXPECT_TRUE(global->videoQueueArray.isEmpty());
-        EXPECT_EQ(global->videoFoundArray.size(), before);
+        EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
+        EXPECT_EQ(Stores::videoFound().size(), before);
     }
 }
 
@@ -353,22 +352,22 @@ TEST_F(VideoScreensTest, ChoosingAQualityQueuesThatAddress)
     QSignalSpy alerts(&screen, &VideoResults::alertRequested);
     const int row = rowWhere(best(2));
     ASSERT_GE(row, 0);
-    const VideoRecord record = global->videoFoundArray.at(row);
+    const VideoRecord record = Stores::videoFound().at(row);
     screen.accessoryButtonTapped(row);
     waitIdle(screen);
     ASSERT_EQ(alerts.count(), 1);
     EXPECT_TRUE(screen.foundLink().endsWith(QStringLiteral(".480.mp4")));
     screen.alertViewClickedButtonAtIndex(VideoResults::QueueAlert, 2); // "Качество 360"
-    ASSERT_EQ(global->videoQueueArray.size(), 1);
-    const QueueItem &item = global->videoQueueArray.first();
+    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
+    const QueueItem &item = DownloadQueue::shared().items(DownloadQueue::Video).first();
     EXPECT_EQ(item.name, record.title);
-    EXPECT_EQ(item.tag, record.tag);
+    EXPECT_EQ(item.tag, record.tag.toInt());
     EXPECT_TRUE(item.url.endsWith(QStringLiteral(".360.mp4"))) << item.url.toStdString();
     EXPECT_EQ(VKontakteWorks::videoLinkWithLines(item.url, 480),
               VKontakteWorks::videoLinkWithLines(screen.foundLink(), 480));
-    for (const VideoRecord &r : global->videoFoundArray)
+    for (const VideoRecord &r : Stores::videoFound().records())
         EXPECT_NE(r.tag, record.tag);
-    EXPECT_EQ(Badges::shared().queueCount(), 1);
+    EXPECT_EQ(DownloadQueue::shared().count(), 1);
     // The address is a file the storage host has.
     EXPECT_EQ(Http::get(item.url, {{"Range", "bytes=0-15"}}, 10).status, 206);
 }
@@ -391,7 +390,7 @@ TEST_F(VideoScreensTest, FailedResolutionsRemoveTheRecordEvenWhenOnlyWatching)
         SCOPED_TRACE(c.details.toStdString());
         const int row = rowWhere(c.which);
         ASSERT_GE(row, 0);
-        const QString tag = global->videoFoundArray.at(row).tag;
+        const QString tag = Stores::videoFound().at(row).tag;
         log = {};
         if (c.watch)
             screen.rowSelected(row);
@@ -400,10 +399,10 @@ TEST_F(VideoScreensTest, FailedResolutionsRemoveTheRecordEvenWhenOnlyWatching)
         waitIdle(screen);
         EXPECT_EQ(log.labels, QStringList({"Поиск ссылки...", "Ошибка"}));
         EXPECT_EQ(log.details, QStringList({c.details}));
-        for (const VideoRecord &r : global->videoFoundArray)
+        for (const VideoRecord &r : Stores::videoFound().records())
             EXPECT_NE(r.tag, tag);
     }
-    EXPECT_TRUE(global->videoQueueArray.isEmpty());
+    EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
     EXPECT_EQ(player.count(), 0);
 }
 
@@ -427,7 +426,7 @@ TEST_F(VideoScreensTest, AWatchedRowOpensThePlayerWithTheAddress)
     EXPECT_TRUE(player.first().at(0).toString().endsWith(QStringLiteral(".240.mp4")));
     EXPECT_EQ(player.first().at(1).toString(), QStringLiteral("search"));
     EXPECT_EQ(alerts.count(), 0);
-    EXPECT_EQ(global->videoFoundArray.size(), 40); // watching keeps the record
+    EXPECT_EQ(Stores::videoFound().size(), 40); // watching keeps the record
 
     const int hd = rowWhere(best(3));
     screen.rowSelected(hd);
@@ -437,8 +436,8 @@ TEST_F(VideoScreensTest, AWatchedRowOpensThePlayerWithTheAddress)
     screen.alertViewClickedButtonAtIndex(VideoResults::WatchAlert, 4);
     ASSERT_EQ(player.count(), 2);
     EXPECT_TRUE(player.last().at(0).toString().endsWith(QStringLiteral(".720.mp4")));
-    EXPECT_EQ(global->videoFoundArray.size(), 40);
-    EXPECT_TRUE(global->videoQueueArray.isEmpty());
+    EXPECT_EQ(Stores::videoFound().size(), 40);
+    EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
     EXPECT_EQ(screen.lastWatchedVideoNumber(), hd);
 
     // A new search forgets the watched row.
@@ -465,7 +464,7 @@ TEST_F(VideoScreensTest, PersonalAndCommunityScreensSummariseTheirLists)
     waitIdle(personal);
     EXPECT_EQ(log.labels, QStringList({"Выполняется поиск...", "Завершено"}));
     EXPECT_EQ(log.details, QStringList({"Найдено видеозаписей: 12"}));
-    EXPECT_EQ(global->videoPersonalArray.size(), 12);
+    EXPECT_EQ(Stores::videoPersonal().size(), 12);
     EXPECT_EQ(QFileInfo(personal.requestFile()).fileName(), QStringLiteral("VideoPersonalRequest.tune"));
     EXPECT_EQ(PropertyList::readRequest(personal.requestFile()).value_or(QString()),
               QStringLiteral("1000001"));
@@ -475,14 +474,14 @@ TEST_F(VideoScreensTest, PersonalAndCommunityScreensSummariseTheirLists)
     group.viewWillAppear();
     log = {};
     search(group, QStringLiteral("42"));
-    EXPECT_EQ(global->videoGroupArray.size(), 30);
+    EXPECT_EQ(Stores::videoGroup().size(), 30);
     EXPECT_EQ(log.details, QStringList({"Найдено видеозаписей: 30"}));
     EXPECT_EQ(SandboxVideo::lastRequest(sandbox, "list")->target,
               "/al_video.php?act=load_videos_silent&al=1&oid=-42");
     // A failed list still reports its count.
     log = {};
     search(group, QStringLiteral("no such"));
-    EXPECT_TRUE(global->videoGroupArray.isEmpty());
+    EXPECT_TRUE(Stores::videoGroup().isEmpty());
     EXPECT_EQ(log.details, QStringList({"Найдено видеозаписей: 0"}));
     EXPECT_EQ(PropertyList::readRequest(group.requestFile()).value_or(QString()), QStringLiteral("no such"));
 }
@@ -498,7 +497,7 @@ TEST_F(VideoScreensTest, RecommendationsComeWithoutSummary)
     waitIdle(screen);
     EXPECT_EQ(log.labels, QStringList({"Выполняется поиск..."}));
     EXPECT_TRUE(log.details.isEmpty());
-    EXPECT_EQ(global->videoRecommendedArray.size(), 75);
+    EXPECT_EQ(Stores::videoRecommended().size(), 75);
     EXPECT_EQ(scrolled.last(), QVariantList({0, int(VideoResults::Top), true}));
     EXPECT_EQ(QFileInfo(screen.requestFile()).fileName(), QStringLiteral("VideoRecommendedRequest.tune"));
 
@@ -508,9 +507,10 @@ TEST_F(VideoScreensTest, RecommendationsComeWithoutSummary)
     waitIdle(screen);
     if (alerts.count() == 1)
         screen.alertViewClickedButtonAtIndex(VideoResults::QueueAlert, 1);
-    ASSERT_EQ(global->videoQueueArray.size(), 1);
-    EXPECT_TRUE(global->videoQueueArray.first().url.endsWith(QStringLiteral(".240.mp4")));
-    EXPECT_EQ(global->videoRecommendedArray.size(), 74);
+    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
+    EXPECT_TRUE(
+        DownloadQueue::shared().items(DownloadQueue::Video).first().url.endsWith(QStringLiteral(".240.mp4")));
+    EXPECT_EQ(Stores::videoRecommended().size(), 74);
 }
 
 TEST_F(VideoScreensTest, AListThatGotNoAnswerIsAnErrorNotAnEmptyList)
@@ -532,7 +532,7 @@ TEST_F(VideoScreensTest, AListThatGotNoAnswerIsAnErrorNotAnEmptyList)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.title);
         std::unique_ptr<VideoResults> screen(c.make());
-        screen->list() = {VideoRecord{"Old", "1_1", "240", "1", "-1", "1:00", "http://x/1.jpg"}};
+        screen->store().assign({VideoRecord{"Old", "1_1", "240", "1", "-1", "1:00", "http://x/1.jpg"}});
         log = {};
         watch(*screen);
         screen->viewWillAppear();
@@ -540,7 +540,7 @@ TEST_F(VideoScreensTest, AListThatGotNoAnswerIsAnErrorNotAnEmptyList)
         // Not "Завершено / Найдено видеозаписей: 0": nobody answered.
         EXPECT_EQ(log.labels, QStringList({"Выполняется поиск...", "Ошибка"}));
         EXPECT_EQ(log.details, QStringList({"Сервис недоступен"}));
-        EXPECT_TRUE(screen->list().isEmpty());
+        EXPECT_TRUE(screen->store().isEmpty());
         EXPECT_EQ(screen->records()->rowCount(), 0);
     }
 }
@@ -556,7 +556,7 @@ TEST_F(VideoScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgain)
     EXPECT_EQ(log.labels.last(), QStringLiteral("Ошибка"));
     EXPECT_EQ(log.details.last(), QStringLiteral("Сервис недоступен"));
     EXPECT_EQ(global->videoSearchOffset, 0); // the page was not read: the position stays
-    EXPECT_EQ(global->videoFoundArray.size(), 40);
+    EXPECT_EQ(Stores::videoFound().size(), 40);
 
     // The next time the last row shows, that same page is asked for.
     ASSERT_TRUE(sandbox.start(port));
@@ -566,7 +566,7 @@ TEST_F(VideoScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgain)
     const std::optional<SandboxRequest> asked = SandboxVideo::lastRequest(sandbox, "search");
     ASSERT_TRUE(asked.has_value());
     EXPECT_NE(asked->target.find("&offset=40&"), std::string::npos) << asked->target;
-    EXPECT_EQ(global->videoFoundArray.size(), 80);
+    EXPECT_EQ(Stores::videoFound().size(), 80);
 }
 
 TEST_F(VideoScreensTest, ALinkThatGotNoAnswerKeepsTheRecord)
@@ -575,7 +575,7 @@ TEST_F(VideoScreensTest, ALinkThatGotNoAnswerKeepsTheRecord)
     searchEverything(screen);
     QSignalSpy player(&screen, &VideoResults::videoPlayerRequested);
     QSignalSpy alerts(&screen, &VideoResults::alertRequested);
-    const VideoRecord record = global->videoFoundArray.at(3);
+    const VideoRecord record = Stores::videoFound().at(3);
     sandbox.stop();
     for (bool watching : {true, false}) {
         SCOPED_TRACE(watching);
@@ -588,11 +588,11 @@ TEST_F(VideoScreensTest, ALinkThatGotNoAnswerKeepsTheRecord)
         EXPECT_EQ(log.labels, QStringList({"Поиск ссылки...", "Ошибка"}));
         EXPECT_EQ(log.details, QStringList({"Сервис недоступен"}));
         // Nothing is known about the video, so it stays for another try.
-        ASSERT_EQ(global->videoFoundArray.size(), 40);
-        EXPECT_EQ(global->videoFoundArray.at(3).tag, record.tag);
-        EXPECT_EQ(global->videoFoundArray.at(3).key, record.key);
+        ASSERT_EQ(Stores::videoFound().size(), 40);
+        EXPECT_EQ(Stores::videoFound().at(3).tag, record.tag);
+        EXPECT_EQ(Stores::videoFound().at(3).key, record.key);
     }
-    EXPECT_TRUE(global->videoQueueArray.isEmpty());
+    EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
     EXPECT_EQ(player.count(), 0);
     EXPECT_EQ(alerts.count(), 0);
 }
@@ -609,8 +609,8 @@ TEST_F(VideoScreensTest, TheVideoMenuOpensTheFourScreensAndCountsTheirLists)
         EXPECT_EQ(open.last().at(1).toString(), screens.at(row));
         EXPECT_EQ(open.last().at(2).toString(), titles.at(row));
     }
-    global->videoPersonalArray.append(VideoRecord{});
-    global->videoGroupArray.append({VideoRecord{}, VideoRecord{}});
+    Stores::videoPersonal().append(VideoRecord{});
+    Stores::videoGroup().append({VideoRecord{}, VideoRecord{}});
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(0), 0);
     EXPECT_EQ(menu.counter(1), 1);

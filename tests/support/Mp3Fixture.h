@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/GlobalData.h"
+#include "core/Stores.h"
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
 
@@ -98,12 +99,11 @@ inline void resetPlayerState()
 {
     AudioPlayer::dropShared();
     GlobalData *global = GlobalData::sharedGlobalData();
-    global->audioPlaylistArray.clear();
+    Stores::playlist().assignEntries({});
+    Stores::playlist().setJustLoaded(false);
     global->audioChangingFlag = 0;
     global->playRandomMusic = false;
     global->playRepeatMusic = false;
-    global->nowYouMayUpdatePlayer = false;
-    global->iJustSelectedPlaylist = false;
     MusicPlayer::shared().setRandomSource({});
     if (MusicPlayer::shared().volume() != 1.0)
         MusicPlayer::shared().setVolume(1.0);

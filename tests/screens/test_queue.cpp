@@ -1,10 +1,10 @@
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
-#include "desktop/Badges.h"
-#include "downloads/Queue.h"
+#include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
+#include "screens/Queue.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
@@ -35,17 +35,11 @@ protected:
         ASSERT_TRUE(root.isValid());
         VKontakteWorks::setRootDir(root.path());
         base = QString::fromStdString(sandbox.baseUrl());
-        global = GlobalData::sharedGlobalData();
-        global->audioQueueArray.clear();
-        global->videoQueueArray.clear();
-        global->totalTraffic = 0;
-        global->nowYouMayUpdateQueue = false;
-        Badges::shared().updateBadges();
+        downloads.clear();
     }
     void TearDown() override
     {
-        global->audioQueueArray.clear();
-        global->videoQueueArray.clear();
+        downloads.clear();
         VKontakteWorks::setRootDir(QString());
     }
 
@@ -65,49 +59,64 @@ protected:
         return body;
     }
 
-    // Queues an item the way the catalogue screens do; returns its tag.
-    int add(QList<QueueItem> &list, const QString &name, const QString &url, const QString &state = "-1",
-            const QString &received = "-1")
+    // Queues an item the way the catalogue screens do; returns its tag. `state` in the short form the rows
+    // grew up with: "-1" waiting, "-2" failed, "0" started without a size, else the size of a started item.
+    int add(int section, const QString &name, const QString &url, const QString &state = "-1",
+            qint64 received = 0)
     {
         QueueItem item;
         item.name = name;
         item.url = url;
-        item.tag = QString::number(global->nextFileTag());
-        item.state = state;
+        item.tag = GlobalData::sharedGlobalData()->nextFileTag();
+        item.state = state == "-1"   ? QueueItem::State::Waiting
+                     : state == "-2" ? QueueItem::State::Failed
+                                     : QueueItem::State::Started;
+        item.size = item.state == QueueItem::State::Started ? state.toLongLong() : 0;
         item.received = received;
-        list.append(item);
-        Badges::shared().updateBadges();
-        return item.tag.toInt();
+        downloads.append(section, item);
+        return item.tag;
     }
-    const QueueItem *find(const QList<QueueItem> &list, int tag) const
+    const QueueItem *find(int tag) const
     {
-        for (const QueueItem &item : list)
-            if (item.tag.toInt() == tag)
-                return &item;
+        for (const int section : {DownloadQueue::Audio, DownloadQueue::Video})
+            for (const QueueItem &item : downloads.items(section))
+                if (item.tag == tag)
+                    return &item;
         return nullptr;
     }
+    // The item's state in that same short form; "gone" once it left the queue.
     QString state(int tag) const
     {
-        const QueueItem *item = find(global->audioQueueArray, tag);
+        const QueueItem *item = find(tag);
         if (!item)
-            item = find(global->videoQueueArray, tag);
-        return item ? item->state : QStringLiteral("gone");
+            return QStringLiteral("gone");
+        switch (item->state) {
+        case QueueItem::State::Waiting:
+            return QStringLiteral("-1");
+        case QueueItem::State::Failed:
+            return QStringLiteral("-2");
+        case QueueItem::State::Started:
+            break;
+        }
+        return QString::number(item->size);
     }
-    QList<int> operationTags(const Queue &queue) const
+    QList<int> operationTags() const
     {
         QList<int> tags;
-        if (queue.transferPool())
-            for (const DownloadRequestPtr &operation : queue.transferPool()->operations())
+        if (downloads.transferPool())
+            for (const DownloadRequestPtr &operation : downloads.transferPool()->operations())
                 tags << operation->tag();
         return tags;
     }
-    bool queueEmpty() const { return global->audioQueueArray.isEmpty() && global->videoQueueArray.isEmpty(); }
+    bool queueEmpty() const { return downloads.count() == 0; }
     QString audioFile(const QString &name) const { return VKontakteWorks::getAudioDir() + "/" + name; }
 
     Sandbox sandbox;
     QTemporaryDir root;
     QString base;
-    GlobalData *global = nullptr;
+    DownloadQueue &downloads = DownloadQueue::shared();
+    static constexpr int Audio = DownloadQueue::Audio;
+    static constexpr int Video = DownloadQueue::Video;
 };
 
 TEST_F(QueueTest, ADownloadIsSavedUnderItsCleanNameAndLeavesTheQueue)
@@ -115,24 +124,24 @@ TEST_F(QueueTest, ADownloadIsSavedUnderItsCleanNameAndLeavesTheQueue)
     const QString url = mp3Url(5, "1000001_1");
     const QByteArray expected = reference(url);
     Queue queue;
-    const int tag = add(global->audioQueueArray, "Artist/Band - Song: Title?", url);
-    EXPECT_EQ(Badges::shared().queueCount(), 1);
+    const int tag = add(Audio, "Artist/Band - Song: Title?", url);
+    EXPECT_EQ(downloads.count(), 1);
     EXPECT_FALSE(QDir(VKontakteWorks::getAudioDir()).exists());
-    QSignalSpy finished(&queue, &Queue::transferFinished);
+    QSignalSpy finished(&downloads, &DownloadQueue::itemFinished);
 
     queue.startAll();
     EXPECT_EQ(state(tag), "0");
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
     EXPECT_EQ(readFile(audioFile("ArtistBand - Song Title.mp3")), expected);
     EXPECT_FALSE(QFile::exists(audioFile(QStringLiteral("ArtistBand - Song Title.mp3.%1.temp").arg(tag))));
-    ASSERT_TRUE(TestSupport::waitFor([] { return Badges::shared().queueCount() == 0; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return downloads.count() == 0; }));
     ASSERT_EQ(finished.size(), 1);
     EXPECT_EQ(finished.at(0).at(1).toString(), audioFile("ArtistBand - Song Title.mp3"));
     // The traffic counter holds exactly the bytes that came.
-    EXPECT_EQ(global->totalTraffic, float(expected.size()));
+    EXPECT_EQ(downloads.totalTraffic(), float(expected.size()));
 
     // Video goes to the video folder as .mp4.
-    add(global->videoQueueArray, "Clip", bytesUrl(5000, "clip"));
+    add(Video, "Clip", bytesUrl(5000, "clip"));
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
     EXPECT_EQ(QFileInfo(VKontakteWorks::getVideoDir() + "/Clip.mp4").size(), 5000);
@@ -144,9 +153,8 @@ TEST_F(QueueTest, FiveStartedRunThreeAtATimeAndTheOthersShowStarted)
     Queue queue;
     QList<int> tags;
     for (int i = 0; i < 5; ++i)
-        tags << add(global->audioQueueArray, QStringLiteral("Song %1").arg(i),
-                    bytesUrl(60000, QString::number(i)));
-    EXPECT_EQ(Badges::shared().queueCount(), 5);
+        tags << add(Audio, QStringLiteral("Song %1").arg(i), bytesUrl(60000, QString::number(i)));
+    EXPECT_EQ(downloads.count(), 5);
 
     queue.startAll();
     for (int tag : tags)
@@ -156,9 +164,9 @@ TEST_F(QueueTest, FiveStartedRunThreeAtATimeAndTheOthersShowStarted)
     EXPECT_EQ(state(tags[0]), "60000");
     EXPECT_EQ(state(tags[3]), "0");
     EXPECT_EQ(state(tags[4]), "0");
-    EXPECT_EQ(queue.transferPool()->maxConcurrentOperationCount(), 3);
+    EXPECT_EQ(downloads.transferPool()->maxConcurrentOperationCount(), 3);
     int executing = 0;
-    for (const DownloadRequestPtr &operation : queue.transferPool()->operations())
+    for (const DownloadRequestPtr &operation : downloads.transferPool()->operations())
         executing += operation->isExecuting() ? 1 : 0;
     EXPECT_EQ(executing, 3);
 
@@ -173,34 +181,34 @@ TEST_F(QueueTest, FiveStartedRunThreeAtATimeAndTheOthersShowStarted)
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(QFileInfo(audioFile(QStringLiteral("Song %1.mp3").arg(i))).size(), 60000);
-    ASSERT_TRUE(TestSupport::waitFor([] { return Badges::shared().queueCount() == 0; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return downloads.count() == 0; }));
 }
 
 TEST_F(QueueTest, StartAllStartsExactlyTheWaitingAndTheFailedAndLowMemoryFailsThemAgain)
 {
     sandbox.storageFaults().throttleBytesPerSecond = 20000;
     Queue queue;
-    const int waiting = add(global->audioQueueArray, "Waiting", bytesUrl(200000, "w"));
-    const int failed = add(global->audioQueueArray, "Failed", bytesUrl(200000, "f"), "-2", "100");
-    const int started = add(global->videoQueueArray, "Started", bytesUrl(200000, "s"), "0", "-1");
-    const int sized = add(global->videoQueueArray, "Sized", bytesUrl(200000, "z"), "200000", "5000");
+    const int waiting = add(Audio, "Waiting", bytesUrl(200000, "w"));
+    const int failed = add(Audio, "Failed", bytesUrl(200000, "f"), "-2", 100);
+    const int started = add(Video, "Started", bytesUrl(200000, "s"), "0", 0);
+    const int sized = add(Video, "Sized", bytesUrl(200000, "z"), "200000", 5000);
 
     queue.startAll();
     queue.startAll(); // a second press starts nothing twice
-    EXPECT_EQ(operationTags(queue), QList<int>({waiting, failed}));
+    EXPECT_EQ(operationTags(), QList<int>({waiting, failed}));
     EXPECT_EQ(state(started), "0");
     EXPECT_EQ(state(sized), "200000");
     ASSERT_TRUE(
         TestSupport::waitFor([&] { return state(waiting) == "200000" && state(failed) == "200000"; }));
 
     TestSupport::LogCapture log;
-    queue.didReceiveMemoryWarning();
-    ASSERT_TRUE(TestSupport::waitFor([&] { return operationTags(queue).isEmpty(); }));
+    queue.cancelTransfersForLowMemory();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return operationTags().isEmpty(); }));
     EXPECT_EQ(state(waiting), "-2");
     EXPECT_EQ(state(failed), "-2");
     EXPECT_EQ(state(started), "0");
     EXPECT_EQ(log.lines().size(), 2); // each failure logs its description
-    EXPECT_EQ(global->audioQueueArray.size() + global->videoQueueArray.size(), 4);
+    EXPECT_EQ(downloads.items(Audio).size() + downloads.items(Video).size(), 4);
 }
 
 TEST_F(QueueTest, DroppedConnectionFailsAndATapResumesToAnIdenticalFile)
@@ -211,7 +219,7 @@ TEST_F(QueueTest, DroppedConnectionFailsAndATapResumesToAnIdenticalFile)
     Sandbox::StorageFaults &faults = sandbox.storageFaults();
     faults.dropAfterBytes = 100000;
     Queue queue;
-    const int tag = add(global->audioQueueArray, "Dropped", url);
+    const int tag = add(Audio, "Dropped", url);
     TestSupport::LogCapture log;
 
     queue.rowTapped(0, 0);
@@ -221,7 +229,7 @@ TEST_F(QueueTest, DroppedConnectionFailsAndATapResumesToAnIdenticalFile)
     EXPECT_FALSE(QFile::exists(audioFile("Dropped.mp3")));
     ASSERT_EQ(log.lines().size(), 1);
     EXPECT_FALSE(log.lines().first().isEmpty());
-    EXPECT_EQ(Queue::statusText(global->audioQueueArray.first()), "обрыв связи, нажмите для запуска");
+    EXPECT_EQ(Queue::statusText(downloads.items(Audio).first()), "обрыв связи, нажмите для запуска");
 
     faults.dropAfterBytes = -1;
     QSignalSpy scroll(&queue, &Queue::scrollToRowRequested);
@@ -232,7 +240,7 @@ TEST_F(QueueTest, DroppedConnectionFailsAndATapResumesToAnIdenticalFile)
     EXPECT_FALSE(QFile::exists(temporary));
     // The second transfer asked only for the rest, and the traffic counts each byte once.
     EXPECT_EQ(faults.bytesServed.load(), expected.size());
-    EXPECT_EQ(global->totalTraffic, float(expected.size()));
+    EXPECT_EQ(downloads.totalTraffic(), float(expected.size()));
 }
 
 TEST_F(QueueTest, ResumeAnsweredWithTheWholeFileGivesAnIdenticalFile)
@@ -242,7 +250,7 @@ TEST_F(QueueTest, ResumeAnsweredWithTheWholeFileGivesAnIdenticalFile)
     Sandbox::StorageFaults &faults = sandbox.storageFaults();
     faults.dropAfterBytes = 120000;
     Queue queue;
-    const int tag = add(global->audioQueueArray, "Again", url);
+    const int tag = add(Audio, "Again", url);
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return state(tag) == "-2"; }));
 
@@ -251,40 +259,40 @@ TEST_F(QueueTest, ResumeAnsweredWithTheWholeFileGivesAnIdenticalFile)
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
     EXPECT_EQ(readFile(audioFile("Again.mp3")), expected);
-    EXPECT_EQ(global->totalTraffic, float(120000 + 300000));
+    EXPECT_EQ(downloads.totalTraffic(), float(120000 + 300000));
 }
 
 TEST_F(QueueTest, ErrorAnswerMarksTheItemFailedAndSavesNothing)
 {
     sandbox.storageFaults().errorStatus = 404;
     Queue queue;
-    const int tag = add(global->audioQueueArray, "Missing", mp3Url(3, "0_0"));
+    const int tag = add(Audio, "Missing", mp3Url(3, "0_0"));
     TestSupport::LogCapture log;
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return state(tag) == "-2"; }));
     EXPECT_FALSE(QFile::exists(audioFile("Missing.mp3")));
     ASSERT_EQ(log.lines().size(), 1);
     EXPECT_TRUE(log.lines().first().contains("404"));
-    EXPECT_EQ(global->audioQueueArray.size(), 1);
-    EXPECT_EQ(Badges::shared().queueCount(), 1);
+    EXPECT_EQ(downloads.items(Audio).size(), 1);
+    EXPECT_EQ(downloads.count(), 1);
 }
 
 TEST_F(QueueTest, RemovingAStartedItemCancelsItKeepsItsDataAndItsLateFailureChangesNothing)
 {
     sandbox.storageFaults().throttleBytesPerSecond = 30000;
     Queue queue;
-    const int removed = add(global->audioQueueArray, "Removed", bytesUrl(300000, "r"));
-    const int kept = add(global->audioQueueArray, "Kept", bytesUrl(300000, "k"));
-    const int waiting = add(global->videoQueueArray, "Never started", bytesUrl(300000, "n"));
-    queue.startItem(0, 0);
-    queue.startItem(0, 1);
+    const int removed = add(Audio, "Removed", bytesUrl(300000, "r"));
+    const int kept = add(Audio, "Kept", bytesUrl(300000, "k"));
+    const int waiting = add(Video, "Never started", bytesUrl(300000, "n"));
+    downloads.start(0, 0);
+    downloads.start(0, 1);
     ASSERT_TRUE(TestSupport::waitFor([&] { return state(removed) != "0" && state(kept) != "0"; }));
 
     TestSupport::LogCapture log;
     queue.removeButton(removed);
     EXPECT_EQ(state(removed), "gone");
-    EXPECT_EQ(operationTags(queue).size(), 2); // the cancelled one is still on its way out
-    ASSERT_TRUE(TestSupport::waitFor([&] { return operationTags(queue) == QList<int>({kept}); }));
+    EXPECT_EQ(operationTags().size(), 2); // the cancelled one is still on its way out
+    ASSERT_TRUE(TestSupport::waitFor([&] { return operationTags() == QList<int>({kept}); }));
     const QString temporary = audioFile(QStringLiteral("Removed.mp3.%1.temp").arg(removed));
     EXPECT_GT(QFileInfo(temporary).size(), 0);
     EXPECT_FALSE(QFile::exists(audioFile("Removed.mp3")));
@@ -295,43 +303,44 @@ TEST_F(QueueTest, RemovingAStartedItemCancelsItKeepsItsDataAndItsLateFailureChan
     // A waiting item just leaves.
     queue.removeButton(waiting);
     EXPECT_EQ(state(waiting), "gone");
-    ASSERT_TRUE(TestSupport::waitFor([] { return Badges::shared().queueCount() == 1; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return downloads.count() == 1; }));
 }
 
 TEST_F(QueueTest, CallbacksForATagWithoutItemChangeNothing)
 {
     Queue queue;
-    const int tag = add(global->audioQueueArray, "Stays", bytesUrl(10, "x"), "-2");
-    const int other = add(global->videoQueueArray, "Also stays", bytesUrl(10, "y"), "1000", "10");
+    const int tag = add(Audio, "Stays", bytesUrl(10, "x"), "-2");
+    const int other = add(Video, "Also stays", bytesUrl(10, "y"), "1000", 10);
     DownloadRequest::Options options;
     options.tag = 424242;
     const DownloadRequestPtr stray = DownloadRequest::create(options, {});
 
-    queue.requestFailed(*stray);
-    queue.requestDone(*stray);
-    queue.request(*stray, 64);
+    downloads.transferFailed(*stray);
+    downloads.transferDone(*stray);
+    downloads.bytesArrived(*stray, 64);
     EXPECT_EQ(state(tag), "-2");
     EXPECT_EQ(state(other), "1000");
-    EXPECT_EQ(find(global->videoQueueArray, other)->received, "10");
-    EXPECT_EQ(global->audioQueueArray.size() + global->videoQueueArray.size(), 2);
-    EXPECT_EQ(global->totalTraffic, 64.0f); // traffic counts whatever arrived
+    EXPECT_EQ(find(other)->received, 10);
+    EXPECT_EQ(downloads.items(Audio).size() + downloads.items(Video).size(), 2);
+    EXPECT_EQ(downloads.totalTraffic(), 64.0f); // traffic counts whatever arrived
 }
 
 TEST_F(QueueTest, AnItemInBothListsIsUpdatedAndRemovedInBoth)
 {
     Queue queue;
-    const int tag = add(global->audioQueueArray, "Twin", bytesUrl(8000, "twin"));
-    QueueItem twin = global->audioQueueArray.first();
+    const int tag = add(Audio, "Twin", bytesUrl(8000, "twin"));
+    QueueItem twin = downloads.items(Audio).first();
     twin.name = "Twin video";
-    global->videoQueueArray.append(twin);
+    DownloadQueue::shared().append(DownloadQueue::Video, twin);
     sandbox.storageFaults().dropAfterBytes = 3000;
-    queue.startItem(0, 0);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return global->audioQueueArray.first().state == "-2"; }));
-    EXPECT_EQ(global->videoQueueArray.first().state, "-2");
-    EXPECT_EQ(global->videoQueueArray.first().received, "3000");
+    downloads.start(0, 0);
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return downloads.items(Audio).first().state == QueueItem::State::Failed; }));
+    EXPECT_EQ(downloads.items(Video).first().state, QueueItem::State::Failed);
+    EXPECT_EQ(downloads.items(Video).first().received, 3000);
 
     sandbox.storageFaults().dropAfterBytes = -1;
-    queue.startItem(0, 0);
+    downloads.start(0, 0);
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
     EXPECT_FALSE(QFile::exists(VKontakteWorks::getVideoDir() + "/Twin video.mp4"));
     EXPECT_EQ(QFileInfo(audioFile("Twin.mp3")).size(), 8000);
@@ -341,20 +350,20 @@ TEST_F(QueueTest, AnItemInBothListsIsUpdatedAndRemovedInBoth)
 TEST_F(QueueTest, ClearInactiveRemovesOnlyTheWaiting)
 {
     Queue queue;
-    add(global->audioQueueArray, "Waiting", bytesUrl(1, "a"));
-    const int failed = add(global->audioQueueArray, "Failed", bytesUrl(1, "b"), "-2");
-    add(global->videoQueueArray, "Waiting too", bytesUrl(1, "c"));
-    const int started = add(global->videoQueueArray, "Started", bytesUrl(1, "d"), "0");
-    const int sized = add(global->videoQueueArray, "Sized", bytesUrl(1, "e"), "100", "50");
-    EXPECT_EQ(Badges::shared().queueCount(), 5);
+    add(Audio, "Waiting", bytesUrl(1, "a"));
+    const int failed = add(Audio, "Failed", bytesUrl(1, "b"), "-2");
+    add(Video, "Waiting too", bytesUrl(1, "c"));
+    const int started = add(Video, "Started", bytesUrl(1, "d"), "0");
+    const int sized = add(Video, "Sized", bytesUrl(1, "e"), "100", 50);
+    EXPECT_EQ(downloads.count(), 5);
 
     queue.clearInactive();
-    ASSERT_EQ(global->audioQueueArray.size(), 1);
-    EXPECT_EQ(global->audioQueueArray.first().tag.toInt(), failed);
-    ASSERT_EQ(global->videoQueueArray.size(), 2);
-    EXPECT_EQ(global->videoQueueArray.at(0).tag.toInt(), started);
-    EXPECT_EQ(global->videoQueueArray.at(1).tag.toInt(), sized);
-    ASSERT_TRUE(TestSupport::waitFor([] { return Badges::shared().queueCount() == 3; }));
+    ASSERT_EQ(downloads.items(Audio).size(), 1);
+    EXPECT_EQ(downloads.items(Audio).first().tag, failed);
+    ASSERT_EQ(downloads.items(Video).size(), 2);
+    EXPECT_EQ(downloads.items(Video).at(0).tag, started);
+    EXPECT_EQ(downloads.items(Video).at(1).tag, sized);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return downloads.count() == 3; }));
 }
 
 TEST_F(QueueTest, TwoItemsOfOneNameDownloadSideBySideAndNeitherOverwritesTheOther)
@@ -365,8 +374,8 @@ TEST_F(QueueTest, TwoItemsOfOneNameDownloadSideBySideAndNeitherOverwritesTheOthe
     const QByteArray firstContent = reference(first);
     const QByteArray secondContent = reference(second);
     Queue queue;
-    const int a = add(global->audioQueueArray, "Same", first);
-    const int b = add(global->audioQueueArray, "Same", second);
+    const int a = add(Audio, "Same", first);
+    const int b = add(Audio, "Same", second);
     queue.startAll();
     const QString tempA = audioFile(QStringLiteral("Same.mp3.%1.temp").arg(a));
     const QString tempB = audioFile(QStringLiteral("Same (2).mp3.%1.temp").arg(b));
@@ -384,11 +393,11 @@ TEST_F(QueueTest, TwoItemsOfOneNameDownloadSideBySideAndNeitherOverwritesTheOthe
 TEST_F(QueueTest, RowsShowEachStateAsTheTableSays)
 {
     Queue queue;
-    add(global->audioQueueArray, "Waiting", "u", "-1", "-1");
-    add(global->audioQueueArray, "Failed", "u", "-2", "12");
-    add(global->audioQueueArray, "Started", "u", "0", "-1");
-    const int half = add(global->videoQueueArray, "Half", "u", "1048576", "524288");
-    const int done = add(global->videoQueueArray, "Done", "u", "3000000", "3000000");
+    add(Audio, "Waiting", "u", "-1", 0);
+    add(Audio, "Failed", "u", "-2", 12);
+    add(Audio, "Started", "u", "0", 0);
+    const int half = add(Video, "Half", "u", "1048576", 524288);
+    const int done = add(Video, "Done", "u", "3000000", 3000000);
     queue.reloadTable();
 
     const auto &rows = queue.rows()->rows();
@@ -421,19 +430,20 @@ TEST_F(QueueTest, RowsShowEachStateAsTheTableSays)
 
     // A finished row's button does nothing; the item leaves when its transfer reports.
     queue.removeButton(done);
-    EXPECT_EQ(global->videoQueueArray.size(), 2);
+    EXPECT_EQ(downloads.items(Video).size(), 2);
     // Tapping a started or sized row starts nothing.
     queue.rowTapped(0, 2);
     queue.rowTapped(1, 0);
     queue.rowTapped(1, 7); // beyond the list
-    EXPECT_TRUE(operationTags(queue).isEmpty());
+    EXPECT_TRUE(operationTags().isEmpty());
 }
 
 TEST_F(QueueTest, TrafficAlertGivesMegabytesAndTheAverageRate)
 {
     Queue queue;
     QSignalSpy alerts(&queue, &Queue::alertRequested);
-    global->totalTraffic = 3.0f * 1048576.0f + 524288.0f;
+    // Bytes that came for no item still count.
+    downloads.bytesArrived(*DownloadRequest::create({}, {}), 3 * 1048576 + 524288);
     queue.trafficButtonPressed();
     ASSERT_EQ(alerts.size(), 1);
     EXPECT_TRUE(alerts.at(0).at(0).toString().isEmpty());
@@ -442,7 +452,7 @@ TEST_F(QueueTest, TrafficAlertGivesMegabytesAndTheAverageRate)
     EXPECT_EQ(alerts.at(0).at(2).toStringList(), QStringList({"Готово"}));
 
     // After a transfer the rate is the engine's recent average in kilobits.
-    add(global->audioQueueArray, "Rate", bytesUrl(400000, "rate"));
+    add(Audio, "Rate", bytesUrl(400000, "rate"));
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
     queue.trafficButtonPressed();
@@ -458,16 +468,18 @@ TEST_F(QueueTest, TrafficAlertGivesMegabytesAndTheAverageRate)
 
 TEST_F(QueueTest, TimerRedrawsOnlyWhileTheScreenIsShownAndTheProgramActive)
 {
-    QPointer<QTimer> old = new QTimer;
-    global->queueUpdateTimer = old;
-    old->start(1000);
+    // One redraw timer at a time: a screen loaded again ends the one before.
+    auto earlier = std::make_unique<Queue>();
+    earlier->viewDidLoad();
+    QPointer<QTimer> old = earlier->findChild<QTimer *>();
+    ASSERT_TRUE(old);
     Queue queue;
     queue.viewDidLoad();
-    ASSERT_NE(global->queueUpdateTimer, nullptr);
-    EXPECT_NE(global->queueUpdateTimer, old.data());
-    EXPECT_TRUE(global->queueUpdateTimer->isActive());
-    EXPECT_EQ(global->queueUpdateTimer->interval(), 1000);
-    EXPECT_FALSE(old->isActive()); // the old one was invalidated
+    QTimer *timer = queue.findChild<QTimer *>();
+    ASSERT_NE(timer, nullptr);
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 1000);
+    EXPECT_FALSE(old->isActive());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(old.isNull());
 
@@ -475,11 +487,10 @@ TEST_F(QueueTest, TimerRedrawsOnlyWhileTheScreenIsShownAndTheProgramActive)
     queue.setApplicationActiveProvider([&active] { return active; });
     queue.viewWillAppear();
     EXPECT_EQ(queue.rows()->rowCount(), 2); // two headers
-    add(global->audioQueueArray, "New", "u");
+    add(Audio, "New", "u");
     queue.updateQueue(); // not shown yet
     EXPECT_EQ(queue.rows()->rowCount(), 2);
     queue.viewDidAppear();
-    EXPECT_TRUE(global->nowYouMayUpdateQueue);
     active = false;
     queue.updateQueue();
     EXPECT_EQ(queue.rows()->rowCount(), 2);
@@ -490,19 +501,19 @@ TEST_F(QueueTest, TimerRedrawsOnlyWhileTheScreenIsShownAndTheProgramActive)
     // Progress changes rows in place; the layout stays.
     QSignalSpy resets(queue.rows(), &QAbstractItemModel::modelReset);
     QSignalSpy changes(queue.rows(), &QAbstractItemModel::dataChanged);
-    global->audioQueueArray.first().state = "0";
+    downloads.transferFailed(
+        *DownloadRequest::create({QString(), {}, {}, downloads.items(Audio).first().tag}, {}));
     queue.updateQueue();
     EXPECT_EQ(resets.size(), 0);
     EXPECT_EQ(changes.size(), 1);
 
     queue.viewWillDisappear();
-    EXPECT_FALSE(global->nowYouMayUpdateQueue);
-    add(global->audioQueueArray, "Another", "u");
+    add(Audio, "Another", "u");
     queue.updateQueue();
     EXPECT_EQ(queue.rows()->rowCount(), 3);
     // The tick runs by itself (once a second; the test does not wait that long).
     queue.viewDidAppear();
-    global->queueUpdateTimer->setInterval(10);
+    timer->setInterval(10);
     EXPECT_TRUE(TestSupport::waitFor([&] { return queue.rows()->rowCount() == 4; }, 3000));
     queue.viewWillDisappear();
 }
@@ -514,14 +525,13 @@ namespace {
 // A pressed pointer keeps the rows where they are: the row released on is the row pressed on.
 TEST(QueueHold, RowsStayPutWhilePressedAndCatchUpAtTheRelease)
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
-    global->audioQueueArray.clear();
-    global->videoQueueArray.clear();
-    for (const char *tag : {"1", "2", "3"})
-        global->audioQueueArray.append(QueueItem{QStringLiteral("A - %1").arg(tag),
-                                                 QStringLiteral("http://x/a"), QString::fromLatin1(tag)});
-    global->nowYouMayUpdateQueue = true;
-    Queue queue;
+    DownloadQueue downloads;
+    for (const int tag : {1, 2, 3})
+        downloads.append(DownloadQueue::Audio,
+                         QueueItem{QStringLiteral("A - %1").arg(tag), QStringLiteral("http://x/a"), tag});
+    Queue queue(&downloads);
+    queue.viewDidAppear();
+    queue.setApplicationActiveProvider([] { return true; });
     queue.updateQueue();
     const auto tags = [&] {
         QList<int> list;
@@ -533,13 +543,11 @@ TEST(QueueHold, RowsStayPutWhilePressedAndCatchUpAtTheRelease)
     ASSERT_EQ(tags(), (QList<int>{1, 2, 3}));
 
     queue.setPointerHeld(true);
-    global->audioQueueArray.removeFirst(); // the first item finished meanwhile
+    downloads.remove(1); // the first item left meanwhile
     queue.updateQueue();
     EXPECT_EQ(tags(), (QList<int>{1, 2, 3})) << "nothing moves under a pressed pointer";
     queue.setPointerHeld(false);
     EXPECT_EQ(tags(), (QList<int>{2, 3}));
-    global->audioQueueArray.clear();
-    global->nowYouMayUpdateQueue = false;
 }
 
 } // namespace
