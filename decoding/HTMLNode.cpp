@@ -1,4 +1,5 @@
 #include "decoding/HTMLNode.h"
+#include "decoding/HtmlInternals.h"
 
 #include <libxml/HTMLtree.h>
 #include <libxml/tree.h>
@@ -10,24 +11,6 @@ namespace {
 
 // Initial capacity of the serialisation buffer; it grows as needed.
 constexpr int DumpBufferSize = 1000;
-
-bool attributeMatches(const xmlNode *node, const char *attribute, const char *wanted, bool allowPartial)
-{
-    for (const xmlAttr *attr = node->properties; attr != nullptr; attr = attr->next) {
-        if (attr->name == nullptr || std::strcmp(reinterpret_cast<const char *>(attr->name), attribute) != 0)
-            continue;
-        // Only the first attribute of the wanted name counts, whatever its pieces hold.
-        for (const xmlNode *piece = attr->children; piece != nullptr; piece = piece->next) {
-            if (piece->type != XML_TEXT_NODE || piece->content == nullptr)
-                continue;
-            const char *content = reinterpret_cast<const char *>(piece->content);
-            if (allowPartial ? std::strstr(content, wanted) != nullptr : std::strcmp(content, wanted) == 0)
-                return true;
-        }
-        return false;
-    }
-    return false;
-}
 
 // Pre-order walk below `root` (the root itself is not tested). Iterative, so a deeply nested page cannot
 // exhaust the stack. Returns as soon as `onHit` asks to stop.
@@ -41,7 +24,7 @@ void searchBelow(xmlNode *root, const char *attribute, const QString &value, boo
     xmlNode *node = root->children;
     while (node != nullptr) {
         const bool isElement = node->type == XML_ELEMENT_NODE;
-        if (isElement && attributeMatches(node, attribute, wanted.constData(), allowPartial)) {
+        if (isElement && HtmlInternals::attributeMatches(node, attribute, wanted.constData(), allowPartial)) {
             if (!onHit(node))
                 return;
         }
@@ -61,6 +44,25 @@ void searchBelow(xmlNode *root, const char *attribute, const QString &value, boo
 }
 
 } // namespace
+
+bool HtmlInternals::attributeMatches(const xmlNode *node, const char *attribute, const char *wanted,
+                                     bool allowPartial)
+{
+    for (const xmlAttr *attr = node->properties; attr != nullptr; attr = attr->next) {
+        if (attr->name == nullptr || std::strcmp(reinterpret_cast<const char *>(attr->name), attribute) != 0)
+            continue;
+        // Only the first attribute of the wanted name counts, whatever its pieces hold.
+        for (const xmlNode *piece = attr->children; piece != nullptr; piece = piece->next) {
+            if (piece->type != XML_TEXT_NODE || piece->content == nullptr)
+                continue;
+            const char *content = reinterpret_cast<const char *>(piece->content);
+            if (allowPartial ? std::strstr(content, wanted) != nullptr : std::strcmp(content, wanted) == 0)
+                return true;
+        }
+        return false;
+    }
+    return false;
+}
 
 QList<HTMLNode> HTMLNode::findChildrenWithAttribute(const char *attribute, const QString &value,
                                                     bool allowPartial) const

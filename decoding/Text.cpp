@@ -5,7 +5,6 @@
 
 #include <libxml/HTMLparser.h>
 
-#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -287,6 +286,69 @@ std::optional<QString> decodePercentEscapes(const QString &text)
     return out;
 }
 
+namespace {
+
+// Code page 1251 above ASCII, bytes 0x80..0xBF; 0xC0..0xFF are U+0410..U+044F in order. 0x98, which the code
+// page leaves undefined, reads as the replacement character.
+constexpr char16_t Windows1251From80[64] = {
+    0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409, 0x2039, 0x040A,
+    0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0xFFFD, 0x2122,
+    0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6,
+    0x00A7, 0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, 0x00B0, 0x00B1, 0x0406, 0x0456,
+    0x0491, 0x00B5, 0x00B6, 0x00B7, 0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457,
+};
+
+struct Utf8Sequence
+{
+    char bytes[3];
+    int length;
+};
+
+// The UTF-8 form of every byte from 0x80 on: two bytes, or three for the characters from U+0800.
+constexpr std::array<Utf8Sequence, 128> makeWindows1251Utf8()
+{
+    std::array<Utf8Sequence, 128> table{};
+    for (int i = 0; i < 128; ++i) {
+        const char16_t c = i < 64 ? Windows1251From80[i] : char16_t(0x0410 + i - 64);
+        Utf8Sequence &out = table[size_t(i)];
+        if (c < 0x800) {
+            out = {{char(0xC0 | (c >> 6)), char(0x80 | (c & 0x3F)), 0}, 2};
+        } else {
+            out = {{char(0xE0 | (c >> 12)), char(0x80 | ((c >> 6) & 0x3F)), char(0x80 | (c & 0x3F))}, 3};
+        }
+    }
+    return table;
+}
+
+constexpr std::array<Utf8Sequence, 128> Windows1251Utf8 = makeWindows1251Utf8();
+
+} // namespace
+
+void appendWindows1251AsUtf8(QByteArray &utf8, QByteArrayView bytes)
+{
+    const auto *in = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype size = bytes.size();
+    // The exact length first, so that the text grows once per piece.
+    qsizetype length = size;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (in[i] >= 0x80)
+            length += Windows1251Utf8[in[i] - 0x80].length - 1;
+    }
+    const qsizetype start = utf8.size();
+    utf8.resize(start + length);
+    char *out = utf8.data() + start;
+    for (qsizetype i = 0; i < size; ++i) {
+        const uchar byte = in[i];
+        if (byte < 0x80) {
+            *out++ = char(byte);
+            continue;
+        }
+        const Utf8Sequence &sequence = Windows1251Utf8[byte - 0x80];
+        for (int k = 0; k < sequence.length; ++k)
+            *out++ = sequence.bytes[k];
+    }
+}
+
 QString decodeWindows1251(const QByteArray &bytes)
 {
     QStringDecoder decoder("windows-1251");
@@ -328,9 +390,30 @@ qsizetype nextControl(const char16_t *data, qsizetype from, qsizetype size)
     return size;
 }
 
+// The same for UTF-8 bytes, sixteen at a time.
+qsizetype nextControlByte(const char *data, qsizetype from, qsizetype size)
+{
+    qsizetype i = from;
+#if defined(__SSE2__)
+    const __m128i limit = _mm_set1_epi8(0x19);
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + i));
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_subs_epu8(bytes, limit), zero));
+        if (mask != 0)
+            return i + qCountTrailingZeroBits(uint(mask));
+    }
+#endif
+    for (; i < size; ++i) {
+        if (uchar(data[i]) <= 0x19)
+            return i;
+    }
+    return size;
+}
+
 } // namespace
 
-QString removeControlCharacters(const QString &text)
+QString removeControlCharacters(QString text)
 {
     const qsizetype size = text.size();
     const char16_t *data = reinterpret_cast<const char16_t *>(text.constData());
@@ -338,18 +421,25 @@ QString removeControlCharacters(const QString &text)
     if (at == size)
         return text;
 
-    // The runs between removed units are copied whole.
-    QString out(size, Qt::Uninitialized);
-    char16_t *dst = reinterpret_cast<char16_t *>(out.data());
+    // The runs between removed units are moved whole: within the text's own buffer when nobody else shares
+    // it (the kept units only ever move towards the start), into a new one otherwise.
+    QString out;
+    if (!text.isDetached())
+        out = QString(size, Qt::Uninitialized);
+    char16_t *dst = reinterpret_cast<char16_t *>(out.isNull() ? text.data() : out.data());
     qsizetype n = 0;
     qsizetype from = 0;
     while (from < size) {
         const qsizetype run = at - from;
-        std::memcpy(dst + n, data + from, size_t(run) * sizeof(char16_t));
+        std::memmove(dst + n, data + from, size_t(run) * sizeof(char16_t));
         n += run;
         from = at + 1;
         if (from < size)
             at = nextControl(data, from, size);
+    }
+    if (out.isNull()) {
+        text.truncate(n);
+        return text;
     }
     out.truncate(n);
     return out;
@@ -357,14 +447,30 @@ QString removeControlCharacters(const QString &text)
 
 QByteArray utf8WithoutControlCharacters(const QString &text)
 {
-    // In UTF-8 the code points U+0000..U+0019 are the bytes 0x00..0x19 and no other character uses those
-    // bytes, so they can be dropped from the encoded text.
     QByteArray utf8 = text.toUtf8();
-    char *const begin = utf8.data();
-    char *const end = begin + utf8.size();
-    char *const kept = std::remove_if(begin, end, [](char byte) { return uchar(byte) <= 0x19; });
-    utf8.truncate(kept - begin);
+    removeControlBytes(utf8);
     return utf8;
+}
+
+void removeControlBytes(QByteArray &utf8)
+{
+    // In UTF-8 the code points U+0000..U+0019 are the bytes 0x00..0x19 and no other character uses those
+    // bytes, so they can be dropped from the encoded text. Nothing is written (or detached) before the first;
+    // from there the runs between them move towards the start.
+    const qsizetype size = utf8.size();
+    qsizetype at = nextControlByte(utf8.constData(), 0, size);
+    if (at == size)
+        return;
+    char *const data = utf8.data();
+    qsizetype n = at;
+    qsizetype from = at + 1;
+    while (from < size) {
+        at = nextControlByte(data, from, size);
+        std::memmove(data + n, data + from, size_t(at - from));
+        n += at - from;
+        from = at + 1;
+    }
+    utf8.truncate(n);
 }
 
 } // namespace Text

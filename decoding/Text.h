@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -34,10 +35,16 @@ std::optional<QString> decodePercentEscapes(const QString &text);
 
 // Windows-1251 (code page 1251) bytes to text; bytes the code page leaves undefined (0x98) become U+FFFD.
 QString decodeWindows1251(const QByteArray &bytes);
+// The same text appended to `utf8` as UTF-8, without a UTF-16 form in between. The code page maps each byte
+// to one character on its own, so an answer can be decoded piece by piece as it arrives.
+void appendWindows1251AsUtf8(QByteArray &utf8, QByteArrayView bytes);
 
-// Removes every UTF-16 code unit from U+0000 to U+0019 (U+001A..U+001F stay).
-QString removeControlCharacters(const QString &text);
+// Removes every UTF-16 code unit from U+0000 to U+0019 (U+001A..U+001F stay). A text handed over (moved) is
+// cleaned in its own buffer.
+QString removeControlCharacters(QString text);
 // The same, given as UTF-8: removeControlCharacters(text).toUtf8() without a copy of the text in between.
 QByteArray utf8WithoutControlCharacters(const QString &text);
+// The same on UTF-8 text, in place: the bytes 0x00..0x19 are exactly the characters U+0000..U+0019 there.
+void removeControlBytes(QByteArray &utf8);
 
 } // namespace Text

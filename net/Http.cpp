@@ -46,6 +46,8 @@ SharedStore &store()
 struct Transfer
 {
     QByteArray body;
+    qsizetype received = 0;   // bytes of this answer's body as they came, which the limit counts
+    bool windows1251 = false; // keep the body as UTF-8, decoded from code page 1251 piece by piece
     bool tooLarge = false;
 };
 
@@ -69,18 +71,26 @@ size_t onBody(char *data, size_t size, size_t count, void *user)
     auto *transfer = static_cast<Transfer *>(user);
     const size_t length = size * count;
     // libcurl hands us decoded data, so the limit holds for what a compressed body inflates to.
-    if (transfer->body.size() + qsizetype(length) > Http::maxBodyBytes) {
+    if (transfer->received + qsizetype(length) > Http::maxBodyBytes) {
         transfer->tooLarge = true;
         return 0;
     }
-    transfer->body.append(data, qsizetype(length));
+    transfer->received += qsizetype(length);
+    if (transfer->windows1251)
+        Text::appendWindows1251AsUtf8(transfer->body, QByteArrayView(data, qsizetype(length)));
+    else
+        transfer->body.append(data, qsizetype(length));
     return length;
 }
 
 size_t onHeader(char *data, size_t size, size_t count, void *user)
 {
-    if (size * count >= 5 && std::memcmp(data, "HTTP/", 5) == 0)
-        static_cast<Transfer *>(user)->body.clear(); // a redirect's own body is not the answer
+    if (size * count >= 5 && std::memcmp(data, "HTTP/", 5) == 0) {
+        // A redirect's own body is not the answer.
+        auto *transfer = static_cast<Transfer *>(user);
+        transfer->body.clear();
+        transfer->received = 0;
+    }
     return size * count;
 }
 
@@ -133,7 +143,10 @@ void noteFailure(CURLcode result)
 
 namespace Http {
 
-Response get(const QString &url, const Headers &headers, int timeoutSeconds, bool useCookieStore)
+namespace {
+
+Response perform(const QString &url, const Headers &headers, int timeoutSeconds, bool useCookieStore,
+                 bool windows1251)
 {
     Response response;
     if (aborting.load())
@@ -153,6 +166,7 @@ Response get(const QString &url, const Headers &headers, int timeoutSeconds, boo
     // An announced length over the limit ends the request before any of the body is read.
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(maxBodyBytes));
     Transfer transfer;
+    transfer.windows1251 = windows1251;
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
@@ -180,6 +194,13 @@ Response get(const QString &url, const Headers &headers, int timeoutSeconds, boo
     return response;
 }
 
+} // namespace
+
+Response get(const QString &url, const Headers &headers, int timeoutSeconds, bool useCookieStore)
+{
+    return perform(url, headers, timeoutSeconds, useCookieStore, false);
+}
+
 long head(const QString &url, int timeoutSeconds)
 {
     CURL *curl = newHandle(url, timeoutSeconds, true);
@@ -201,17 +222,20 @@ long head(const QString &url, int timeoutSeconds)
 
 QString servicePage(const QString &url, const QString &sid, bool *answered)
 {
+    return QString::fromUtf8(servicePageUtf8(url, sid, answered));
+}
+
+QByteArray servicePageUtf8(const QString &url, const QString &sid, bool *answered)
+{
     const Headers headers{
         {"Cookie", "remixsid=" + sid.toUtf8()},
         {"X-Requested-With", "XMLHttpRequest"},
         {"Accept-Encoding", "gzip"},
     };
-    const Response response = get(url, headers, 120);
+    Response response = perform(url, headers, 120, false, true);
     if (answered != nullptr)
         *answered = response.received;
-    if (!response.received)
-        return {};
-    return Text::decodeWindows1251(response.body);
+    return std::move(response.body); // empty when nothing arrived
 }
 
 int unansweredRequests()

@@ -50,6 +50,10 @@ long head(const QString &url, int timeoutSeconds = 60);
 // "Accept-Encoding: gzip", 120 s; the body decoded as Windows-1251. The status is not looked at; a failed
 // request gives the empty text, and `answered` (when given) tells it apart from an empty answer.
 QString servicePage(const QString &url, const QString &sid, bool *answered = nullptr);
+// The same page as UTF-8 bytes, decoded while it arrives: the answer is never held in a second form, so a
+// long page costs its UTF-8 size alone. The body limit counts the bytes as they came (after gzip), not their
+// UTF-8.
+QByteArray servicePageUtf8(const QString &url, const QString &sid, bool *answered = nullptr);
 
 // Requests of this process that got no answer at all, and the cause of the first of them (empty while none).
 int unansweredRequests();

@@ -44,28 +44,29 @@ void SandboxRoutes::registerDiagnostics(httplib::Server &server, Sandbox::State 
         response.set_content(gzip(text), "application/octet-stream");
     });
     // Bodies past the client's limit: /test/large/<MB> sends that many megabytes plainly (its length
-    // announced or not); /test/bomb/<MB> sends that many megabytes of zeros gzipped into a few hundred
-    // kilobytes.
+    // announced or not), of "x" or of the byte ?fill=<hex> names; /test/bomb/<MB> sends that many megabytes
+    // of zeros gzipped into a few hundred kilobytes.
     server.Get(R"(/test/large/(\d+))", [](const httplib::Request &request, httplib::Response &response) {
         const size_t bytes = std::min<size_t>(std::stoul(request.matches[1]), 256) << 20;
         const bool chunked = request.has_param("chunked");
-        auto provider = [bytes](size_t offset, size_t, httplib::DataSink &sink) {
-            static const std::string block(64 * 1024, 'x');
-            const size_t count = std::min(block.size(), bytes - offset);
-            return sink.write(block.data(), count);
+        const char fill =
+            request.has_param("fill") ? char(std::stoul(request.get_param_value("fill"), nullptr, 16)) : 'x';
+        const auto block = std::make_shared<const std::string>(64 * 1024, fill);
+        auto provider = [bytes, block](size_t offset, size_t, httplib::DataSink &sink) {
+            const size_t count = std::min(block->size(), bytes - offset);
+            return sink.write(block->data(), count);
         };
         if (chunked) {
             auto sent = std::make_shared<size_t>(0);
             response.set_chunked_content_provider(
-                "application/octet-stream", [bytes, sent](size_t, httplib::DataSink &sink) {
-                    static const std::string block(64 * 1024, 'x');
+                "application/octet-stream", [bytes, sent, block](size_t, httplib::DataSink &sink) {
                     if (*sent >= bytes) {
                         sink.done();
                         return true;
                     }
-                    const size_t count = std::min(block.size(), bytes - *sent);
+                    const size_t count = std::min(block->size(), bytes - *sent);
                     *sent += count;
-                    return sink.write(block.data(), count);
+                    return sink.write(block->data(), count);
                 });
         } else {
             response.set_content_provider(bytes, "application/octet-stream", provider);

@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "decoding/Json.h"
 #include "decoding/Log.h"
+#include "decoding/Text.h"
 #include "net/Http.h"
 #include "service/AudioListPage.h"
 #include "service/AudioSearchPage.h"
@@ -68,25 +69,26 @@ std::optional<QList<AudioRecord>> VKontakteWorks::getAudioWithJSON(const QString
         Log::line(QString::fromUtf8(Session::errorLogLine));
         return std::nullopt;
     }
-    return parseAudioListPage(body, kind);
+    return parseAudioListPage(std::move(body), kind);
 }
 
-std::optional<QList<AudioRecord>> parseAudioListPage(const QString &body, int kind)
+std::optional<QList<AudioRecord>> parseAudioListPage(QString body, int kind)
 {
     try {
         if (body.isEmpty())
             return QList<AudioRecord>();
-        QString text =
-            VKontakteWorks::stringByRemovingCharactersInSet(VKontakteWorks::controlCharacters(), body);
+        // The same set as VKontakteWorks::controlCharacters(); the answer is cleaned and cut in its own
+        // buffer.
+        QString object = Text::removeControlCharacters(std::move(body));
 
         // The recommendations answer carries other objects before the list; only this marker finds it.
         if (kind == 2) {
-            const qsizetype marker = text.indexOf(u"<!>{\"all\":");
+            const qsizetype marker = object.indexOf(u"<!>{\"all\":");
             if (marker < 0)
                 return QList<AudioRecord>();
-            text = text.mid(marker);
+            object.remove(0, marker);
         }
-        QString object = AudioPage::upTo(AudioPage::from(text, u"{"), u"<!>").toString();
+        AudioPage::keepOnly(object, AudioPage::upTo(AudioPage::from(object, u"{"), u"<!>"));
         // The object's texts are single-quoted script strings; as JSON they need double quotes.
         object.replace(QLatin1Char('\''), QLatin1Char('"'));
         if (object == QLatin1String("{}"))

@@ -10,8 +10,6 @@
 
 #include <QCoreApplication>
 
-#include <algorithm>
-
 namespace {
 
 // The service never sends more than one page of hits; anything beyond is not ours to show.
@@ -103,22 +101,34 @@ QStringView from(QStringView text, QStringView marker)
     return text.mid(at);
 }
 
+void keepOnly(QString &text, QStringView part)
+{
+    const qsizetype start = part.data() - text.constData();
+    text.truncate(start + part.size());
+    text.remove(0, start);
+}
+
 } // namespace AudioPage
 
 std::optional<QList<AudioRecord>> parseAudioSearchPage(const QString &body)
 {
+    // Control characters go before the text becomes UTF-8, exactly as the text would have them removed.
+    return parseAudioSearchPageUtf8(Text::removeControlCharacters(body).toUtf8());
+}
+
+std::optional<QList<AudioRecord>> parseAudioSearchPageUtf8(QByteArray body)
+{
     if (body.isEmpty())
         return QList<AudioRecord>();
     try {
-        // The same set as VKontakteWorks::controlCharacters(), removed in one pass over the page.
-        const QString text = Text::removeControlCharacters(body);
-        const HTMLParser parser(text);
-        const QList<HTMLNode> rows = parser.doc().findChildrenWithAttribute("class", RowClass, true);
-        const qsizetype count = std::min(rows.size(), MaxRowsPerPage);
+        // The same set as VKontakteWorks::controlCharacters(), removed in place.
+        Text::removeControlBytes(body);
+        // Only the first hundred rows are read, so the parse keeps no more of the page than they need.
+        const HTMLParser parser(std::move(body), HTMLRowSelection{"class", RowClass, MaxRowsPerPage});
         QList<AudioRecord> records;
-        records.reserve(count);
-        for (qsizetype i = 0; i < count; ++i)
-            records.append(readRow(rows.at(i)));
+        records.reserve(parser.selectedRows().size());
+        for (const HTMLNode &row : parser.selectedRows())
+            records.append(readRow(row));
         return records;
     } catch (...) {
         // One bad row loses the whole page; the tags its earlier rows took stay used.
@@ -138,7 +148,7 @@ QString VKontakteWorks::cleanText(const QString &raw)
 std::optional<QList<AudioRecord>> VKontakteWorks::searchAudioWithOffset(const QString &text, int offset,
                                                                         int sort)
 {
-    QString body;
+    QByteArray body;
     try {
         const GlobalData *global = GlobalData::sharedGlobalData();
         // Concatenated, not QString::arg: the escaped text is full of "%xx" that arg would take for
@@ -147,10 +157,10 @@ std::optional<QList<AudioRecord>> VKontakteWorks::searchAudioWithOffset(const QS
                             QStringLiteral("/al_search.php?al=1&c[section]=audio&c[q]=") +
                             Text::escapeQuery(text) + QStringLiteral("&offset=") + QString::number(offset) +
                             QStringLiteral("&c[sort]=") + QString::number(sort);
-        body = Http::servicePage(url, global->vksid());
+        body = Http::servicePageUtf8(url, global->vksid());
     } catch (...) {
         Log::line(QString::fromUtf8(Session::errorLogLine));
         return std::nullopt;
     }
-    return parseAudioSearchPage(body);
+    return parseAudioSearchPageUtf8(std::move(body));
 }

@@ -84,13 +84,14 @@ std::optional<QStringList> failed()
 
 namespace FriendsPages {
 
-std::optional<QStringList> readFriends(const QString &body)
+std::optional<QStringList> readFriends(QString body)
 {
     if (body.isEmpty())
         return QStringList();
     try {
-        QString text =
-            AudioPage::upTo(AudioPage::from(Text::removeControlCharacters(body), u"{"), u"<!>").toString();
+        // Cleaned and cut in the answer's own buffer.
+        QString text = Text::removeControlCharacters(std::move(body));
+        AudioPage::keepOnly(text, AudioPage::upTo(AudioPage::from(text, u"{"), u"<!>"));
         dropFrom(text, u"\"all_requests\"");
         dropFrom(text, u"\"requests\"");
         // The object's texts are single-quoted script strings; as JSON they need double quotes.
@@ -103,15 +104,17 @@ std::optional<QStringList> readFriends(const QString &body)
     }
 }
 
-std::optional<QStringList> readGroups(const QString &body)
+std::optional<QStringList> readGroups(QString body)
 {
     if (body.isEmpty())
         return QStringList();
     try {
-        const QString text = Text::removeControlCharacters(body);
-        const QString list = AudioPage::after(text, u"<!json>").toString();
+        QString list = Text::removeControlCharacters(std::move(body));
+        AudioPage::keepOnly(list, AudioPage::after(list, u"<!json>"));
         // The list is JSON already (double quotes); it becomes the value of "all".
-        return recordsOf(QStringLiteral("{\"all\":") + list + QLatin1Char('}'), 0, 2, 4);
+        list.prepend(QStringLiteral("{\"all\":"));
+        list.append(QLatin1Char('}'));
+        return recordsOf(list, 0, 2, 4);
     } catch (...) {
         return failed();
     }
@@ -131,7 +134,7 @@ std::optional<QStringList> VKontakteWorks::getSelfFriends()
     } catch (...) {
         return failed();
     }
-    return FriendsPages::readFriends(body);
+    return FriendsPages::readFriends(std::move(body));
 }
 
 std::optional<QStringList> VKontakteWorks::getSelfGroups()
@@ -146,5 +149,5 @@ std::optional<QStringList> VKontakteWorks::getSelfGroups()
     } catch (...) {
         return failed();
     }
-    return FriendsPages::readGroups(body);
+    return FriendsPages::readGroups(std::move(body));
 }

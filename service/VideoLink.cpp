@@ -55,12 +55,12 @@ QString linesFor(const QString &hd)
 
 } // namespace
 
-QString VideoPage::readLinkPage(const QString &body)
+QString VideoPage::readLinkPage(QString body)
 {
     if (body.isEmpty())
         return Unusable;
     try {
-        const QString text = Text::removeControlCharacters(body);
+        const QString text = Text::removeControlCharacters(std::move(body));
         // The page is long and the variables sit near its end: each marker is looked for once.
         const qsizetype varsAt = text.indexOf(u"var vars = {");
         if (varsAt < 0)
@@ -103,7 +103,7 @@ QString VKontakteWorks::getVideoLink(const QString &key)
 {
     const GlobalData *global = GlobalData::sharedGlobalData();
     bool answered = false;
-    const QString body =
+    QString body =
         Http::servicePage(QStringLiteral("http://") + global->domain +
                               QStringLiteral("/al_video.php?act=show&al=1&autoplay=0&video=") + key,
                           global->vksid(), &answered);
@@ -112,7 +112,7 @@ QString VKontakteWorks::getVideoLink(const QString &key)
         Log::line(QString::fromUtf8(Session::errorLogLine));
         return Unusable;
     }
-    return VideoPage::readLinkPage(body);
+    return VideoPage::readLinkPage(std::move(body));
 }
 
 QString VKontakteWorks::videoLinkWithLines(const QString &address, int lines)

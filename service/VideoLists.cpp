@@ -95,12 +95,12 @@ VideoRecord readRecommendation(const HTMLNode &node, const QString &domain)
     return record;
 }
 
-// The page request, with "no answer at all" told apart: that loses the list with the error line, while an
-// empty answer is an empty list.
-std::optional<QString> fetch(const QString &url)
+// The page request (UTF-8), with "no answer at all" told apart: that loses the list with the error line,
+// while an empty answer is an empty list.
+std::optional<QByteArray> fetch(const QString &url)
 {
     bool answered = false;
-    const QString body = Http::servicePage(url, GlobalData::sharedGlobalData()->vksid(), &answered);
+    QByteArray body = Http::servicePageUtf8(url, GlobalData::sharedGlobalData()->vksid(), &answered);
     if (!answered)
         return std::nullopt;
     return body;
@@ -110,18 +110,19 @@ std::optional<QString> fetch(const QString &url)
 
 namespace VideoPage {
 
-std::optional<QList<VideoRecord>> readList(const QString &body, const QString &domain)
+std::optional<QList<VideoRecord>> readList(QString body, const QString &domain)
 {
     if (body.isEmpty())
         return QList<VideoRecord>();
     try {
-        const QString text = Text::removeControlCharacters(body);
-        const qsizetype brace = text.indexOf(QLatin1Char('{'));
+        // Cleaned and cut in the answer's own buffer.
+        QString object = Text::removeControlCharacters(std::move(body));
+        const qsizetype brace = object.indexOf(QLatin1Char('{'));
         if (brace < 0)
             return QList<VideoRecord>();
         // The loader writes its texts in single quotes; as JSON they need double ones. Whatever follows the
         // object is not read.
-        QString object = text.mid(brace);
+        object.remove(0, brace);
         object.replace(QLatin1Char('\''), QLatin1Char('"'));
         const std::optional<Json::Value> value = JSONValue(object);
         if (!value)
@@ -145,15 +146,20 @@ std::optional<QList<VideoRecord>> readList(const QString &body, const QString &d
 
 std::optional<QList<VideoRecord>> readRecommendations(const QString &body, const QString &domain)
 {
+    return readRecommendationsUtf8(Text::utf8WithoutControlCharacters(body), domain);
+}
+
+std::optional<QList<VideoRecord>> readRecommendationsUtf8(QByteArray body, const QString &domain)
+{
     if (body.isEmpty())
         return QList<VideoRecord>();
     try {
-        const HTMLParser parser(Text::utf8WithoutControlCharacters(body));
-        const QList<HTMLNode> rows =
-            parser.doc().findChildrenWithAttribute("class", RecommendationClass, true);
+        Text::removeControlBytes(body);
+        // Every row is read; the parse frees the rest of the page as it goes.
+        const HTMLParser parser(std::move(body), HTMLRowSelection{"class", RecommendationClass});
         QList<VideoRecord> records;
-        records.reserve(rows.size());
-        for (const HTMLNode &row : rows)
+        records.reserve(parser.selectedRows().size());
+        for (const HTMLNode &row : parser.selectedRows())
             records.append(readRecommendation(row, domain));
         return records;
     } catch (...) {
@@ -173,23 +179,25 @@ std::optional<QList<VideoRecord>> VKontakteWorks::getVideoWithJSON(const QString
         url += QLatin1Char('-'); // a community's number as its owner number
     else if (kind != 0)
         return QList<VideoRecord>(); // no such list: nothing to ask for
-    const std::optional<QString> body = fetch(url + owner);
+    std::optional<QByteArray> body = fetch(url + owner);
     if (!body) {
         Log::line(QString::fromUtf8(Session::errorLogLine));
         return std::nullopt;
     }
-    return VideoPage::readList(*body, domain);
+    QString text = QString::fromUtf8(*body);
+    body.reset(); // the bytes go before the text is read
+    return VideoPage::readList(std::move(text), domain);
 }
 
 std::optional<QList<VideoRecord>> VKontakteWorks::getVideoRecommendations(const QString &owner)
 {
     const QString domain = GlobalData::sharedGlobalData()->domain;
-    const std::optional<QString> body =
+    std::optional<QByteArray> body =
         fetch(QStringLiteral("http://") + domain +
               QStringLiteral("/al_video.php?act=load_section_recommendations&al=1&offset=0&oid=") + owner);
     if (!body) {
         Log::line(QString::fromUtf8(Session::errorLogLine));
         return std::nullopt;
     }
-    return VideoPage::readRecommendations(*body, domain);
+    return VideoPage::readRecommendationsUtf8(std::move(*body), domain);
 }

@@ -2,6 +2,7 @@
 
 #include "core/Records.h"
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -11,7 +12,7 @@
 // The reading halves of the video operations, apart from their requests, so that answers can be read without
 // a server (tests, benchmarks, fuzzing). A reader gives nothing, and writes the error line to the log, when
 // one part of the answer cannot be read: the whole answer is lost with it, and the tags its earlier records
-// took stay used.
+// took stay used. A text body handed over (moved) is cleaned in its own buffer.
 namespace VideoPage {
 
 // Cuts of a row text at the first occurrence of a marker; a missing marker throws AudioPage::MissingMarker.
@@ -33,12 +34,15 @@ QString placeholderThumbnail(const QString &domain);
 
 // One page of the search answer: at most 40 rows, each read by text search in its serialised HTML.
 std::optional<QList<VideoRecord>> readSearchPage(const QString &body, int quality, const QString &domain);
+// The same answer as UTF-8 bytes, as the request gives it; the bytes are released while the page is read.
+std::optional<QList<VideoRecord>> readSearchPageUtf8(QByteArray body, int quality, const QString &domain);
 // The silent list loader's answer: the object literal from its first brace, single quotes read as double
 // ones.
-std::optional<QList<VideoRecord>> readList(const QString &body, const QString &domain);
+std::optional<QList<VideoRecord>> readList(QString body, const QString &domain);
 // The recommendations section: every "video_row_cont" row.
 std::optional<QList<VideoRecord>> readRecommendations(const QString &body, const QString &domain);
+std::optional<QList<VideoRecord>> readRecommendationsUtf8(QByteArray body, const QString &domain);
 // The video page: "1" (no MP4 form), "2" (page unusable) or the MP4 address in the best quality.
-QString readLinkPage(const QString &body);
+QString readLinkPage(QString body);
 
 } // namespace VideoPage

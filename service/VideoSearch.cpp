@@ -11,8 +11,6 @@
 #include "service/VideoPage.h"
 #include "service/VKontakteWorks.h"
 
-#include <algorithm>
-
 namespace {
 
 constexpr qsizetype MaxRowsPerPage = 40;
@@ -172,13 +170,18 @@ QString placeholderThumbnail(const QString &domain)
 
 std::optional<QList<VideoRecord>> readSearchPage(const QString &body, int quality, const QString &domain)
 {
+    return readSearchPageUtf8(Text::utf8WithoutControlCharacters(body), quality, domain);
+}
+
+std::optional<QList<VideoRecord>> readSearchPageUtf8(QByteArray body, int quality, const QString &domain)
+{
     if (body.isEmpty())
         return QList<VideoRecord>();
     try {
-        const HTMLParser parser(Text::utf8WithoutControlCharacters(body));
-        const QList<HTMLNode> rows = parser.doc().findChildrenWithAttribute("class", RowClass, true);
-        const QList<QByteArray> rowTexts =
-            HTMLNode::rawContentsUtf8(rows.first(std::min(rows.size(), MaxRowsPerPage)));
+        Text::removeControlBytes(body);
+        // Only the first forty rows are read, so the parse keeps no more of the page than they need.
+        const HTMLParser parser(std::move(body), HTMLRowSelection{"class", RowClass, MaxRowsPerPage});
+        const QList<QByteArray> rowTexts = HTMLNode::rawContentsUtf8(parser.selectedRows());
         const QString label = searchQualityLabel(quality);
         QList<VideoRecord> records;
         records.reserve(rowTexts.size());
@@ -199,13 +202,13 @@ std::optional<QList<VideoRecord>> VKontakteWorks::searchVideoWithOffset(const QS
     const GlobalData *global = GlobalData::sharedGlobalData();
     const QString domain = global->domain;
     bool answered = false;
-    const QString body =
-        Http::servicePage(searchUrl(domain, text, offset, quality, sort), global->vksid(), &answered);
+    QByteArray body =
+        Http::servicePageUtf8(searchUrl(domain, text, offset, quality, sort), global->vksid(), &answered);
     // Keeps the overlay's text readable between pages.
     Pacing::pause(1);
     if (!answered) {
         Log::line(QString::fromUtf8(Session::errorLogLine));
         return std::nullopt;
     }
-    return VideoPage::readSearchPage(body, quality, domain);
+    return VideoPage::readSearchPageUtf8(std::move(body), quality, domain);
 }

@@ -278,3 +278,123 @@ TEST(HTMLNodeDump, ManyNodesThroughOneBufferDumpAsEachAlone)
     EXPECT_TRUE(dumps.at(1).isEmpty());
     EXPECT_TRUE(HTMLNode::rawContentsUtf8({}).isEmpty());
 }
+
+// ---- selective parse
+// -------------------------------------------------------------------------------------------
+
+namespace {
+
+// The rows a selective parse of `html` gives, dumped, against the first `limit` rows of a whole parse.
+void expectSameRows(const char *html, const QString &rowClass, qsizetype limit)
+{
+    const HTMLParser whole(u(html));
+    QList<HTMLNode> expected = whole.doc().findChildrenWithAttribute("class", rowClass, true);
+    if (limit >= 0 && expected.size() > limit)
+        expected.resize(limit);
+    const HTMLParser selective(u(html).toUtf8(), HTMLRowSelection{"class", rowClass, limit});
+    const QList<HTMLNode> &rows = selective.selectedRows();
+    ASSERT_EQ(rows.size(), expected.size()) << html << " limit " << limit;
+    const QList<HTMLNode> found = selective.doc().findChildrenWithAttribute("class", rowClass, true);
+    ASSERT_GE(found.size(), expected.size()) << html << " limit " << limit;
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(rows.at(i).rawContents(), expected.at(i).rawContents())
+            << html << " limit " << limit << " row " << i;
+        EXPECT_EQ(rows.at(i).xmlNode(), found.at(i).xmlNode()) << html << " limit " << limit << " row " << i;
+    }
+}
+
+} // namespace
+
+TEST(HtmlSelectiveParse, FindsTheSameFirstRowsDumpedAlike)
+{
+    // Pages where what follows a row, what holds it and how it ends all change its dump or its place.
+    const char *const pages[] = {
+        // Rows followed by text, by an element, by nothing (last child), by a comment.
+        "<div id=\"list\"><div class=\"row\" id=\"a\"><b>1</b><i>x</i></div>\n"
+        "<div class=\"row\" id=\"b\"><p>2</p><p>3</p></div><div class=\"row\" id=\"c\"><br><br></div>"
+        "<div class=\"row\" id=\"d\"></div><!-- c --><div class=\"row\" id=\"e\"><hr></div></div><p>tail</p>",
+        // Empty rows, whose dump ends with a line break only when an element follows.
+        "<div><div class=\"row\" id=\"a\"></div><div class=\"row\" id=\"b\"></div>"
+        "<div class=\"row\" id=\"c\"></div></div><div class=\"row\" id=\"d\"></div>",
+        // Nested rows: a row inside a row comes after its parent, and the parent's dump holds it.
+        "<div class=\"row\" id=\"a\"><div class=\"row\" id=\"a1\"><div class=\"row\" id=\"a2\"></div></div>"
+        "<span>between</span><div class=\"row\" id=\"a3\"></div></div><div class=\"row\" id=\"b\"></div>",
+        // Unclosed rows, closed by the end of the page or by a parent's end tag.
+        "<div id=\"p\"><div class=\"row\" id=\"a\"><span>open<div class=\"row\" id=\"b\"><b>x</div>"
+        "<table><tr><td class=\"row\" id=\"c\">cell<td class=\"row\" id=\"d\">next</table>"
+        "<ul><li class=\"row\" id=\"e\">one<li class=\"row\" id=\"f\">two</ul>",
+        // Closed parts without rows between the rows, deep ones too, and rows in paragraphs.
+        "<div><section><div><div><div><span>deep</span></div></div></section>"
+        "<p class=\"row\" id=\"a\">text<div>breaks the paragraph</div><p class=\"row\" id=\"b\"><i>x</i>"
+        "<p>plain</p><p class=\"row\" id=\"c\"></p><div><div></div></div><p class=\"row\" id=\"d\">d</p>",
+        // Stray html, head and body tags, and content after the page's end tags.
+        "<html><body><div class=\"row\" id=\"a\"></div></body></html><div class=\"row\" id=\"b\">after</div>"
+        "<body class=\"row\" id=\"c\"><html class=\"row\" id=\"d\"><head><div class=\"row\" id=\"e\"></div>",
+        "<!-- x --><html class=\"row\" id=\"a\"></html><div class=\"row\" id=\"b\"></div></html>"
+        "<html class=\"row\" id=\"c\">text<div class=\"row\" id=\"d\"></div>",
+        // A row that is the page's root element: once every element is closed, what follows goes into it,
+        // after a node at the top of the document and after a late DOCTYPE as well.
+        "<html class=\"row\" id=\"a\"><p>x</p></html><div><span>appended to the closed root</span></div>",
+        "<html class=\"row\" id=\"a\"></html><?pi x?><div>one</div></html><div>two</div>",
+        "<html class=\"row\" id=\"a\"></html><!-- c --><div>open<!DOCTYPE html><p>more</p></div>",
+        // Script and style text, entities, and a row that swallows the rest of the page.
+        "<script>var a = '<div class=\"row\">';</script><div class=\"row\" id=\"a\">&amp; "
+        "&lt;<style>p{}</style>"
+        "</div><div class=\"row\" id=\"b\"><script>x</script></div>tail<div class=\"row\" id=\"c\">",
+        // Text straight after a row, then more rows.
+        "<div class=\"row\" id=\"a\"></div>text<div class=\"row\" id=\"b\"><div></div></div>"
+        "<div></div><div class=\"row\" id=\"c\"></div>",
+    };
+    for (const char *page : pages) {
+        for (qsizetype limit = -1; limit <= 8; ++limit)
+            expectSameRows(page, u("row"), limit);
+    }
+
+    // Nesting past libxml2's depth limit ends the parse in both forms alike.
+    QByteArray deep;
+    for (int i = 0; i < 300; ++i)
+        deep += "<div class=\"row\" id=\"n" + QByteArray::number(i) + "\">";
+    expectSameRows(deep.constData(), u("row"), -1);
+    expectSameRows(deep.constData(), u("row"), 5);
+}
+
+TEST(HtmlSelectiveParse, KeepsOnlyWhatTheRowsNeed)
+{
+    QByteArray page = "<div id=\"list\"><div id=\"before\"><span>closed, no rows</span></div>";
+    for (int i = 0; i < 6; ++i) {
+        page += "<div class=\"row\" id=\"r" + QByteArray::number(i) + "\"><b>row " + QByteArray::number(i) +
+                "</b></div><div id=\"after" + QByteArray::number(i) + "\"><i>x</i></div>";
+    }
+    page += "</div>";
+
+    // Two rows: reading ends once the second is followed by a node; what closed without rows is emptied.
+    const HTMLParser two(QByteArray(page), HTMLRowSelection{"class", u("row"), 2});
+    const QString kept = two.doc().rawContents();
+    EXPECT_EQ(idsOf(two.selectedRows()), QStringList({"r0", "r1"}));
+    EXPECT_EQ(idsOf(two.doc().findChildrenWithAttribute("class", u("row"), true)), QStringList({"r0", "r1"}));
+    EXPECT_TRUE(kept.contains(u("<b>row 0</b>"))) << kept.toStdString();
+    EXPECT_TRUE(kept.contains(u("<b>row 1</b>"))) << kept.toStdString();
+    EXPECT_FALSE(kept.contains(u("r2"))) << kept.toStdString();
+    EXPECT_FALSE(kept.contains(u("before"))) << kept.toStdString();
+    EXPECT_FALSE(kept.contains(u("closed, no rows"))) << kept.toStdString();
+    EXPECT_FALSE(kept.contains(u("after0"))) << kept.toStdString();
+
+    // Every row: all of them are there, whole; the rest is emptied.
+    const HTMLParser all(QByteArray(page), HTMLRowSelection{"class", u("row"), -1});
+    const QString everything = all.doc().rawContents();
+    EXPECT_EQ(all.selectedRows().size(), 6);
+    EXPECT_EQ(all.doc().findChildrenWithAttribute("class", u("row"), true).size(), 6);
+    EXPECT_TRUE(everything.contains(u("<b>row 5</b>"))) << everything.toStdString();
+    EXPECT_FALSE(everything.contains(u("after5"))) << everything.toStdString();
+    EXPECT_FALSE(everything.contains(u("<i>x</i>"))) << everything.toStdString();
+
+    // An empty text is no document, as for the whole parse.
+    HTMLParserError error;
+    const HTMLParser empty(QByteArray(), HTMLRowSelection{"class", u("row"), 2}, &error);
+    EXPECT_TRUE(empty.doc().isNull());
+    EXPECT_TRUE(empty.selectedRows().isEmpty());
+    EXPECT_EQ(error.code, 1);
+    const HTMLParser nul(QByteArray("\0<div class=\"row\"></div>", 24),
+                         HTMLRowSelection{"class", u("row"), 2});
+    EXPECT_TRUE(nul.doc().isNull());
+}

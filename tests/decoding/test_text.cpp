@@ -169,6 +169,32 @@ TEST(TextWindows1251, AsciiPunctuationAndUndefinedByte)
     EXPECT_TRUE(Text::decodeWindows1251(QByteArray()).isEmpty());
 }
 
+TEST(TextWindows1251, AsUtf8IsTheDecodedTextPieceByPiece)
+{
+    // Every byte, alone and in one text, gives the UTF-8 of the character the decoder reads.
+    QByteArray everyByte;
+    for (int b = 0; b < 256; ++b) {
+        const QByteArray one(1, char(b));
+        QByteArray utf8 = "x";
+        Text::appendWindows1251AsUtf8(utf8, one);
+        EXPECT_EQ(utf8, "x" + Text::decodeWindows1251(one).toUtf8()) << b;
+        everyByte += one;
+    }
+    const QByteArray text =
+        everyByte + QByteArray("\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0 \x98\x85") + everyByte;
+    const QByteArray whole = Text::decodeWindows1251(text).toUtf8();
+    for (qsizetype piece : {1, 2, 3, 7, 64, 1000}) {
+        QByteArray utf8;
+        for (qsizetype at = 0; at < text.size(); at += piece)
+            Text::appendWindows1251AsUtf8(utf8,
+                                          QByteArrayView(text).sliced(at, std::min(piece, text.size() - at)));
+        EXPECT_EQ(utf8, whole) << piece;
+    }
+    QByteArray none;
+    Text::appendWindows1251AsUtf8(none, QByteArrayView());
+    EXPECT_TRUE(none.isEmpty());
+}
+
 // ---- control characters
 // -----------------------------------------------------------------------------------------
 
@@ -209,6 +235,18 @@ TEST(TextControl, LongTextsLoseEveryControlCharacterWhereverItStands)
         }
     }
     EXPECT_EQ(Text::utf8WithoutControlCharacters(u("\x1A\x1Fя\x19")), u("\x1A\x1Fя").toUtf8());
+
+    // In place on UTF-8, the same bytes go; a text shared with another keeps the other's bytes.
+    QByteArray shared = u("a\tb\nя\x19\x1A").toUtf8();
+    const QByteArray other = shared;
+    Text::removeControlBytes(shared);
+    EXPECT_EQ(shared, u("abя\x1A").toUtf8());
+    EXPECT_EQ(other, u("a\tb\nя\x19\x1A").toUtf8());
+    QByteArray clean = "nothing to drop";
+    const char *before = clean.constData();
+    Text::removeControlBytes(clean);
+    EXPECT_EQ(clean, "nothing to drop");
+    EXPECT_EQ(clean.constData(), before);
 }
 
 TEST(TextPercentDecoding, RunsOfEscapesAreUtf8)

@@ -50,6 +50,34 @@ TEST_F(HttpLimitTest, BodiesOverTheLimitAreFailedRequestsHoweverTheyArrive)
     EXPECT_EQ(fits.body.size(), 63 << 20);
 }
 
+TEST_F(HttpLimitTest, ServicePagesAreDecodedAsTheyArriveAndLimitedByTheBytesSent)
+{
+    // 63 MB of the letter "а" in code page 1251 become 126 MB of UTF-8, yet the answer is within the limit;
+    // 65 MB are not, though as sent they would fit twice in the UTF-8 of the first.
+    bool answered = false;
+    const QByteArray fits = Http::servicePageUtf8(base + "/test/large/63?fill=e0", QString(), &answered);
+    EXPECT_TRUE(answered);
+    ASSERT_EQ(fits.size(), qsizetype(126) << 20);
+    EXPECT_TRUE(fits.startsWith("\xD0\xB0\xD0\xB0"));
+    EXPECT_EQ(fits.count("\xD0\xB0"), qsizetype(63) << 20);
+    const int before = Http::unansweredRequests();
+    EXPECT_TRUE(
+        Http::servicePageUtf8(base + "/test/large/65?fill=e0&chunked=1", QString(), &answered).isEmpty());
+    EXPECT_FALSE(answered);
+    EXPECT_EQ(Http::unansweredRequests(), before + 1);
+
+    // The text and the bytes are the same page, gzip or not.
+    for (const char *path : {"/test/cp1251", "/test/gzip?text=%E0%E1%E2%20abc"}) {
+        const QByteArray utf8 = Http::servicePageUtf8(base + path, QString(), &answered);
+        EXPECT_TRUE(answered);
+        EXPECT_EQ(QString::fromUtf8(utf8), Http::servicePage(base + path, QString())) << path;
+    }
+    EXPECT_EQ(QString::fromUtf8(Http::servicePageUtf8(base + "/test/cp1251", QString())),
+              QStringLiteral("Привет, мир"));
+    EXPECT_EQ(Http::servicePageUtf8(base + "/test/gzip?text=%E0%E1%E2%20abc", QString()),
+              QStringLiteral("абв abc").toUtf8());
+}
+
 TEST_F(HttpLimitTest, CompressedAnswersAreDecodedWhetherOrNotTheCallerAskedForThem)
 {
     const Http::Response unasked = Http::get(base + "/test/gzip?text=plain%20text", {}, 10);
