@@ -27,7 +27,6 @@ protected:
     {
         VKontakteWorks::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("Melodrop.conf"));
-        GlobalData *global = GlobalData::sharedGlobalData();
         Stores::audioFound().clear();
         Stores::playlist().clear();
     }
@@ -42,7 +41,6 @@ TEST_F(AudioMenuTest, ListCountersFollowTheSharedListsEachTimeTheMenuShows)
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(0), 0);
 
-    GlobalData *global = GlobalData::sharedGlobalData();
     Stores::audioFound().append(AudioRecord{});
     EXPECT_EQ(menu.counter(0), 0); // read only when the menu shows
     QSignalSpy changed(&menu, &QAbstractItemModel::dataChanged);

@@ -501,8 +501,9 @@ TEST_F(QueueTest, TimerRedrawsOnlyWhileTheScreenIsShownAndTheProgramActive)
     // Progress changes rows in place; the layout stays.
     QSignalSpy resets(queue.rows(), &QAbstractItemModel::modelReset);
     QSignalSpy changes(queue.rows(), &QAbstractItemModel::dataChanged);
-    downloads.transferFailed(
-        *DownloadRequest::create({QString(), {}, {}, downloads.items(Audio).first().tag}, {}));
+    DownloadRequest::Options failing;
+    failing.tag = downloads.items(Audio).first().tag;
+    downloads.transferFailed(*DownloadRequest::create(failing, {}));
     queue.updateQueue();
     EXPECT_EQ(resets.size(), 0);
     EXPECT_EQ(changes.size(), 1);
