@@ -1,5 +1,7 @@
 #pragma once
 
+#include "service/Session.h"
+
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -39,6 +41,8 @@ struct Command
 // Writes one line to standard output (UTF-8) once the command has ended (see main's dispatcher).
 void printLine(const QString &line);
 void flushOutput();
+// Says on standard error why the sign-in failed; exit code 3.
+int signInFailed(const Session::SignInResult &result);
 // A JSON string literal of `text`.
 QString jsonString(const QString &text);
 // One JSON array of texts.

@@ -81,6 +81,16 @@ int help()
     return Ok;
 }
 
+// Says why a sign-in failed, on standard error.
+int signInFailed(const Session::SignInResult &result)
+{
+    const QString what = result.outcome == Session::SignInResult::Unreachable
+                             ? Session::unreachableDetails()
+                             : QStringLiteral("Не удалось выполнить вход");
+    Log::line(QStringLiteral("Ошибка: %1 (%2)").arg(what, result.cause));
+    return SignInFailed;
+}
+
 namespace {
 
 // login EMAIL PASSWORD; PASSWORD "-" reads it from standard input, and without it (or without both, given
@@ -99,14 +109,8 @@ int login(const QStringList &args, const Options &options)
         return usage(
             QStringLiteral("login needs a password: - (standard input), --password or MELODROP_PASSWORD"));
     const Session::SignInResult result = Session::signIn(email, *password);
-    if (result.outcome == Session::SignInResult::Unreachable) {
-        Log::line(QStringLiteral("Ошибка: %1").arg(Session::unreachableDetails()));
-        return SignInFailed;
-    }
-    if (result.outcome == Session::SignInResult::Failed) {
-        Log::line(QStringLiteral("Ошибка: Не удалось выполнить вход"));
-        return SignInFailed;
-    }
+    if (result.outcome != Session::SignInResult::SignedIn)
+        return signInFailed(result);
     const GlobalData *global = GlobalData::sharedGlobalData();
     printLine(QStringLiteral("{\"vksid\": %1, \"vkuid\": %2}")
                   .arg(jsonString(global->vksid()), jsonString(global->vkuid())));
@@ -219,8 +223,9 @@ int main(int argc, char *argv[])
                     QStringLiteral("%1 needs a session: --sid/--uid or --email/--password").arg(name));
             // Without any password the sign-in goes ahead with an empty one, and fails as such.
             const QString password = Cli::password(options).value_or(QString());
-            if (Session::signIn(options.email, password).outcome != Session::SignInResult::SignedIn)
-                return Cli::SignInFailed;
+            const Session::SignInResult result = Session::signIn(options.email, password);
+            if (result.outcome != Session::SignInResult::SignedIn)
+                return Cli::signInFailed(result);
         }
         if (!QDir().mkpath(VKontakteWorks::getRootDir())) {
             Log::line(QStringLiteral("Не удалось создать папку ") + VKontakteWorks::getRootDir());

@@ -2,6 +2,9 @@
 
 #include "decoding/Text.h"
 
+#include <QElapsedTimer>
+#include <QUrl>
+
 #include <curl/curl.h>
 
 #include <array>
@@ -117,8 +120,9 @@ CURL *newHandle(const QString &url, int timeoutSeconds, bool useCookieStore)
     const QByteArray address = url.toUtf8();
     curl_easy_setopt(curl, CURLOPT_URL, address.constData()); // libcurl copies the string
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 20L);
+    // Redirects are followed here, hop by hop (see follow()), not by libcurl: the session must not go along
+    // to another host or down to plain http.
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, long(timeoutSeconds));
     curl_easy_setopt(curl, CURLOPT_USERAGENT, "Mozilla/5.0 (X11; Linux x86_64) Melodrop/" MELODROP_VERSION);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
@@ -145,6 +149,56 @@ namespace Http {
 
 namespace {
 
+// Performs the request on `curl` and follows its redirects, at most maxRedirects of them within the one
+// time-out. The session (the Cookie field the caller gave, the cookie store) goes along only as far as it
+// would in a browser: the field never to another host, neither of them from https down to http.
+CURLcode follow(CURL *curl, QString url, curl_slist *headers, curl_slist *headersWithoutCookie,
+                bool useCookieStore, int timeoutSeconds, Transfer *transfer, QString *finalUrl)
+{
+    constexpr int maxRedirects = 20;
+    QElapsedTimer clock;
+    clock.start();
+    bool sendCookieField = true;
+    for (int hop = 0;; ++hop) {
+        const QByteArray address = url.toUtf8();
+        curl_easy_setopt(curl, CURLOPT_URL, address.constData());
+        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, sendCookieField ? headers : headersWithoutCookie);
+        const qint64 left = qint64(timeoutSeconds) * 1000 - clock.elapsed();
+        if (left <= 0)
+            return CURLE_OPERATION_TIMEDOUT;
+        curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(left));
+        if (transfer) {
+            transfer->body.clear();
+            transfer->received = 0;
+        }
+        const CURLcode result = curl_easy_perform(curl);
+        if (result != CURLE_OK)
+            return result;
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        char *location = nullptr;
+        if (status < 300 || status > 399 ||
+            curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location) != CURLE_OK || location == nullptr) {
+            *finalUrl = url;
+            return CURLE_OK;
+        }
+        if (hop == maxRedirects)
+            return CURLE_TOO_MANY_REDIRECTS;
+        const QString next = QString::fromUtf8(location);
+        const Http::Hop decision = Http::redirect(url, next);
+        if (!decision.follow)
+            return CURLE_UNSUPPORTED_PROTOCOL;
+        sendCookieField = sendCookieField && decision.keepCookieField;
+        if (useCookieStore && !decision.keepCookieStore) {
+            // Detached from the store: nothing of it goes out, nothing that comes back goes in.
+            curl_easy_setopt(curl, CURLOPT_SHARE, nullptr);
+            curl_easy_setopt(curl, CURLOPT_COOKIEFILE, nullptr);
+            useCookieStore = false;
+        }
+        url = next;
+    }
+}
+
 Response perform(const QString &url, const Headers &headers, int timeoutSeconds, bool useCookieStore,
                  bool windows1251)
 {
@@ -155,14 +209,20 @@ Response perform(const QString &url, const Headers &headers, int timeoutSeconds,
     if (!curl)
         return response;
     curl_slist *list = nullptr;
-    for (const auto &[name, value] : headers)
-        list = curl_slist_append(list, (name + ": " + value).constData());
+    curl_slist *listWithoutCookie = nullptr;
+    for (const auto &[name, value] : headers) {
+        const QByteArray line = name + ": " + value;
+        list = curl_slist_append(list, line.constData());
+        if (name.compare("Cookie", Qt::CaseInsensitive) != 0)
+            listWithoutCookie = curl_slist_append(listWithoutCookie, line.constData());
+    }
     // Decoding is libcurl's. It sends the Accept-Encoding field only when the caller asked for one (the
     // caller's own field, in its place), yet decodes a compressed answer either way.
     curl_easy_setopt(curl, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
-    if (!hasHeader(headers, "Accept-Encoding"))
+    if (!hasHeader(headers, "Accept-Encoding")) {
         list = curl_slist_append(list, "Accept-Encoding:");
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
+        listWithoutCookie = curl_slist_append(listWithoutCookie, "Accept-Encoding:");
+    }
     // An announced length over the limit ends the request before any of the body is read.
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(maxBodyBytes));
     Transfer transfer;
@@ -174,7 +234,9 @@ Response perform(const QString &url, const Headers &headers, int timeoutSeconds,
     char errorText[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
 
-    const CURLcode result = curl_easy_perform(curl);
+    QString finalUrl;
+    const CURLcode result =
+        follow(curl, url, list, listWithoutCookie, useCookieStore, timeoutSeconds, &transfer, &finalUrl);
     if (result != CURLE_OK)
         noteFailure(result);
     if (result == CURLE_OK) {
@@ -182,14 +244,15 @@ Response perform(const QString &url, const Headers &headers, int timeoutSeconds,
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
         response.body = std::move(transfer.body);
     } else if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
-        recordUnanswered(
-            QStringLiteral("ответ больше %1 МБ (%2)").arg(QString::number(maxBodyBytes >> 20), url));
+        response.error = QStringLiteral("ответ больше %1 МБ").arg(QString::number(maxBodyBytes >> 20));
+        recordUnanswered(response.error + QStringLiteral(" (") + url + QLatin1Char(')'));
     } else {
-        const QString detail =
+        response.error =
             errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
-        recordUnanswered(detail + QStringLiteral(" (") + url + QLatin1Char(')'));
+        recordUnanswered(response.error + QStringLiteral(" (") + url + QLatin1Char(')'));
     }
     curl_slist_free_all(list);
+    curl_slist_free_all(listWithoutCookie);
     curl_easy_cleanup(curl);
     return response;
 }
@@ -201,23 +264,44 @@ Response get(const QString &url, const Headers &headers, int timeoutSeconds, boo
     return perform(url, headers, timeoutSeconds, useCookieStore, false);
 }
 
-long head(const QString &url, int timeoutSeconds)
+Response head(const QString &url, int timeoutSeconds)
 {
+    Response response;
     CURL *curl = newHandle(url, timeoutSeconds, true);
     if (!curl)
-        return 0;
+        return response;
     curl_easy_setopt(curl, CURLOPT_NOBODY, 1L);
-    long status = 0;
-    const CURLcode result = aborting.load() ? CURLE_ABORTED_BY_CALLBACK : curl_easy_perform(curl);
+    QString finalUrl;
+    const CURLcode result =
+        aborting.load() ? CURLE_ABORTED_BY_CALLBACK
+                        : follow(curl, url, nullptr, nullptr, true, timeoutSeconds, nullptr, &finalUrl);
     if (result == CURLE_OK) {
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        response.received = true;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
     } else {
         noteFailure(result);
-        recordUnanswered(QString::fromUtf8(curl_easy_strerror(result)) + QStringLiteral(" (") + url +
-                         QLatin1Char(')'));
+        response.error = QString::fromUtf8(curl_easy_strerror(result));
+        recordUnanswered(response.error + QStringLiteral(" (") + url + QLatin1Char(')'));
     }
     curl_easy_cleanup(curl);
-    return status;
+    return response;
+}
+
+Hop redirect(const QString &from, const QString &to)
+{
+    const QUrl source(from);
+    const QUrl target(to);
+    Hop hop;
+    hop.follow = target.isValid() && !target.host().isEmpty() &&
+                 (target.scheme() == QLatin1String("http") || target.scheme() == QLatin1String("https"));
+    const bool downgrade =
+        source.scheme() == QLatin1String("https") && target.scheme() == QLatin1String("http");
+    const bool sameHost = source.host().compare(target.host(), Qt::CaseInsensitive) == 0 &&
+                          source.port(source.scheme() == QLatin1String("https") ? 443 : 80) ==
+                              target.port(target.scheme() == QLatin1String("https") ? 443 : 80);
+    hop.keepCookieField = hop.follow && !downgrade && sameHost;
+    hop.keepCookieStore = hop.follow && !downgrade;
+    return hop;
 }
 
 QString servicePage(const QString &url, const QString &sid, bool *answered)

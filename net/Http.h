@@ -31,6 +31,7 @@ struct Response
 {
     bool received = false; // an answer arrived (whatever its status)
     long status = 0;
+    QString error;   // why no answer arrived (time-out, refused, unknown host, too large); empty when one did
     QByteArray body; // gzip already decoded; empty when nothing arrived
 };
 
@@ -38,13 +39,25 @@ struct Response
 // a failed request, as if nothing had arrived.
 constexpr qsizetype maxBodyBytes = 64 * 1024 * 1024;
 
-// GET with the given header fields in their order, following redirects. A "gzip" or "deflate" content
-// encoding is decoded by libcurl. With `useCookieStore` the request sends the store's cookies and every hop's
-// cookies are collected into it.
+// GET with the given header fields in their order, following redirects (see redirect()). A "gzip" or
+// "deflate" content encoding is decoded by libcurl. With `useCookieStore` the request sends the store's
+// cookies and every hop's cookies are collected into it.
 Response get(const QString &url, const Headers &headers, int timeoutSeconds, bool useCookieStore = false);
 
-// HEAD; the status of the final answer, 0 when no answer arrived. Uses the cookie store, as a browser would.
-long head(const QString &url, int timeoutSeconds = 60);
+// HEAD; the status of the final answer (0 and the error when no answer arrived). Uses the cookie store, as a
+// browser would.
+Response head(const QString &url, int timeoutSeconds = 60);
+
+// How a redirect from `from` to `to` is followed: only to http and https, the caller's Cookie field only to
+// the same host, and neither it nor the cookie store from https down to plain http (the session would travel
+// in the clear).
+struct Hop
+{
+    bool follow = false;
+    bool keepCookieField = false;
+    bool keepCookieStore = false;
+};
+Hop redirect(const QString &from, const QString &to);
 
 // The service page request: GET `url` with "Cookie: remixsid=<sid>", "X-Requested-With: XMLHttpRequest" and
 // "Accept-Encoding: gzip", 120 s; the body decoded as Windows-1251. The status is not looked at; a failed

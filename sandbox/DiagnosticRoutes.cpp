@@ -103,6 +103,10 @@ void SandboxRoutes::registerDiagnostics(httplib::Server &server, Sandbox::State 
         response.status = std::stoi(request.matches[1]);
         response.set_content("status body", "text/plain");
     });
+    // A redirect to any address given as "to" (another host, another scheme).
+    server.Get("/test/redirect", [](const httplib::Request &request, httplib::Response &response) {
+        response.set_redirect(request.get_param_value("to"));
+    });
     // Three hops, each setting one cookie; the last answer sets none.
     server.Get("/test/cookies/1", [](const httplib::Request &, httplib::Response &response) {
         response.set_header("Set-Cookie", "first=1; path=/");

@@ -1,12 +1,12 @@
 #include "screens/LoginForm.h"
 
-#include "desktop/Credentials.h"
 #include "core/DataReset.h"
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/Settings.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
+#include "desktop/Credentials.h"
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "screens/Audio_Playlist.h"
@@ -109,6 +109,7 @@ void LoginForm::loginButtonPressed()
     connect(m_hud, &ProgressOverlay::hudWasHidden, this, &LoginForm::hudWasHidden);
     Q_EMIT hudChanged();
     if (signIn) {
+        setSignInProblem(QString()); // a new attempt: the last one's reason goes
         const QString email = m_loginInput;
         const QString password = m_passwordInput;
         ProgressOverlay *hud = m_hud;
@@ -133,6 +134,7 @@ void LoginForm::doingVkEnter(const Link &link, Settings &store, ProgressOverlay 
     });
 
     const Session::SignInResult result = Session::signIn(email, password);
+    link.post([cause = result.cause](LoginForm &form) { form.setSignInProblem(cause); });
     hud->setMode(ProgressOverlay::CustomView);
     if (result.outcome == Session::SignInResult::Unreachable) {
         hud->setLabelText(tr("Ошибка"));
@@ -149,6 +151,15 @@ void LoginForm::doingVkEnter(const Link &link, Settings &store, ProgressOverlay 
         hud->setDetailsLabelText(tr("Не удалось выполнить вход"));
     }
     Pacing::pause(1);
+}
+
+void LoginForm::setSignInProblem(const QString &cause)
+{
+    const QString text = cause.isEmpty() ? QString() : tr("Не удалось выполнить вход: %1").arg(cause);
+    if (text == m_signInProblem)
+        return;
+    m_signInProblem = text;
+    Q_EMIT signInProblemChanged();
 }
 
 void LoginForm::doingVkExit(const Link &link, ProgressOverlay *hud)

@@ -23,6 +23,7 @@ class LoginForm : public QObject
     Q_PROPERTY(QString loginButtonImage READ loginButtonImage NOTIFY loginButtonImageChanged)
     Q_PROPERTY(ProgressOverlay *hud READ hud NOTIFY hudChanged)
     Q_PROPERTY(QString sessionText READ sessionText NOTIFY sessionTextChanged)
+    Q_PROPERTY(QString signInProblem READ signInProblem NOTIFY signInProblemChanged)
 
 public:
     static constexpr int resetChoiceTag = 1;
@@ -43,6 +44,9 @@ public:
     ProgressOverlay *hud() const { return m_hud; }
     // Who is signed in, for the line under the button; empty when signed out.
     QString sessionText() const;
+    // Why the last sign-in failed ("Не удалось выполнить вход: <cause>"), shown on the page until the next
+    // attempt; empty after a sign-in or before any.
+    QString signInProblem() const { return m_signInProblem; }
 
     // The view has been loaded: fill the fields, and sign in when "auto_login" is set. The password may come
     // from the desktop's secret store: the field is filled, and the automatic sign-in starts, when it
@@ -65,6 +69,7 @@ Q_SIGNALS:
     void loginButtonImageChanged();
     void hudChanged();
     void sessionTextChanged();
+    void signInProblemChanged();
     // Show an alert: no title/message when empty; the answer comes back with `tag` (0: a notice, no answer).
     void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
     // The return key of a field: the field gives up the input focus.
@@ -84,6 +89,7 @@ private:
     static void setLoginButtonImage(const Link &link, const QString &image); // any thread
     Settings &settings() const;
     void passwordRestored(quint64 load, const QString &email, const QString &password);
+    void setSignInProblem(const QString &cause);
 
     Settings *m_settings = nullptr;
     Credentials *m_credentials = nullptr;
@@ -95,6 +101,7 @@ private:
     bool m_autoLoginPending = false;
     QString m_loginInput;
     QString m_passwordInput;
+    QString m_signInProblem;
     bool m_loginButtonEnabled = true;
     QString m_loginButtonImage = QStringLiteral("Login_button.png");
     QPointer<ProgressOverlay> m_hud;

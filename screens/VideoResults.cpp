@@ -345,13 +345,22 @@ void VideoResults::accessoryButtonTapped(int row)
 void VideoResults::doGetLink(const Link &link, ProgressOverlay *hud, const VideoRecord &record,
                              AlertTag purpose)
 {
-    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
-    const QString found = VKontakteWorks::getVideoLink(record.key);
-    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+    const VideoLink resolved = VKontakteWorks::resolveVideoLink(record.key);
+    if (resolved.kind == VideoLink::NoAnswer) {
         // Nobody answered, so nothing is known about the video: it stays in the list for another try.
         hud->reportServiceUnavailable();
         return;
     }
+    if (resolved.kind == VideoLink::NotWebAddress) {
+        // The page points somewhere no video of the service lives: nothing goes to the player or the queue.
+        Pacing::pause(1);
+        hud->setMode(ProgressOverlay::CustomView);
+        hud->setLabelText(tr("Ошибка"));
+        hud->setDetailsLabelText(tr("Видео недоступно"));
+        Pacing::pause(1);
+        return;
+    }
+    const QString found = resolved.text();
     if (!link.run([&](VideoResults &screen) {
             screen.m_foundLink = found;
             screen.m_pending = record;

@@ -7,6 +7,7 @@
 #include "net/Http.h"
 #include "service/AudioListPage.h"
 #include "service/AudioSearchPage.h"
+#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
@@ -26,14 +27,17 @@ QString listUrl(const QString &host, const QString &owner, int kind)
 {
     switch (kind) {
     case 0:
-        return QStringLiteral("http://") + host +
-               QStringLiteral("/audio?act=load_audios_silent&al=1&edit=0&gid=0&id=") + owner;
+        return ServiceEndpoints::webAddress(
+                   host, QStringLiteral("/audio?act=load_audios_silent&al=1&edit=0&gid=0&id=")) +
+               owner;
     case 1:
-        return QStringLiteral("http://") + host +
-               QStringLiteral("/audio?act=load_audios_silent&al=1&edit=0&id=0&gid=") + owner;
+        return ServiceEndpoints::webAddress(
+                   host, QStringLiteral("/audio?act=load_audios_silent&al=1&edit=0&id=0&gid=")) +
+               owner;
     case 2:
-        return QStringLiteral("http://") + host +
-               QStringLiteral("/audio?act=get_recommendations&al=1&offset=0&id=") + owner;
+        return ServiceEndpoints::webAddress(
+                   host, QStringLiteral("/audio?act=get_recommendations&al=1&offset=0&id=")) +
+               owner;
     default:
         return QString();
     }

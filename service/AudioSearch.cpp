@@ -5,6 +5,7 @@
 #include "decoding/Text.h"
 #include "net/Http.h"
 #include "service/AudioSearchPage.h"
+#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
@@ -153,10 +154,11 @@ std::optional<QList<AudioRecord>> VKontakteWorks::searchAudioWithOffset(const QS
         const GlobalData *global = GlobalData::sharedGlobalData();
         // Concatenated, not QString::arg: the escaped text is full of "%xx" that arg would take for
         // placeholders.
-        const QString url = QStringLiteral("http://") + global->domain +
-                            QStringLiteral("/al_search.php?al=1&c[section]=audio&c[q]=") +
-                            Text::escapeQuery(text) + QStringLiteral("&offset=") + QString::number(offset) +
-                            QStringLiteral("&c[sort]=") + QString::number(sort);
+        const QString url =
+            ServiceEndpoints::webAddress(global->domain,
+                                         QStringLiteral("/al_search.php?al=1&c[section]=audio&c[q]=")) +
+            Text::escapeQuery(text) + QStringLiteral("&offset=") + QString::number(offset) +
+            QStringLiteral("&c[sort]=") + QString::number(sort);
         body = Http::servicePageUtf8(url, global->vksid());
     } catch (...) {
         Log::line(QString::fromUtf8(Session::errorLogLine));

@@ -3,6 +3,7 @@
 #include "decoding/Log.h"
 #include "net/Http.h"
 #include "service/AudioSearchPage.h"
+#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
@@ -35,7 +36,7 @@ QString fetchToken(QStringView marker, const QString &stored)
     try {
         const GlobalData *global = GlobalData::sharedGlobalData();
         const QString page =
-            Http::servicePage(QStringLiteral("http://") + global->domain + TokenPagePath, global->vksid());
+            Http::servicePage(ServiceEndpoints::webAddress(global->domain, TokenPagePath), global->vksid());
         if (page.contains(QLatin1Char('{'))) {
             QStringView token = AudioPage::from(page, marker);
             token = AudioPage::after(token, u":");
@@ -59,8 +60,8 @@ void sendWithToken(QString &stored, QString (*fetch)(), const QString &logFormat
             storeToken(stored, fetch());
             Log::line(logFormat.arg(storedToken(stored)));
         }
-        const QString url = QStringLiteral("http://") + global->domain + QStringLiteral("/audio?act=") + act +
-                            QStringLiteral("&al=1&aid=") + aid + QStringLiteral("&oid=") + oid +
+        const QString url = ServiceEndpoints::webAddress(global->domain, QStringLiteral("/audio?act=")) +
+                            act + QStringLiteral("&al=1&aid=") + aid + QStringLiteral("&oid=") + oid +
                             QStringLiteral("&hash=") + storedToken(stored);
         // Unlike the page requests, no X-Requested-With: the service takes these as plain navigations.
         const Http::Headers headers{

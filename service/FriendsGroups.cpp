@@ -6,6 +6,7 @@
 #include "net/Http.h"
 #include "service/AudioSearchPage.h"
 #include "service/FriendsPages.h"
+#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
@@ -128,8 +129,9 @@ std::optional<QStringList> VKontakteWorks::getSelfFriends()
     try {
         const GlobalData *global = GlobalData::sharedGlobalData();
         body = Http::servicePage(
-            QStringLiteral("http://") + global->domain +
-                QStringLiteral("/al_friends.php?act=load_friends_silent&al=1&gid=0&id=") + global->vkuid(),
+            ServiceEndpoints::webAddress(
+                global->domain, QStringLiteral("/al_friends.php?act=load_friends_silent&al=1&gid=0&id=")) +
+                global->vkuid(),
             global->vksid());
     } catch (...) {
         return failed();
@@ -142,10 +144,11 @@ std::optional<QStringList> VKontakteWorks::getSelfGroups()
     QString body;
     try {
         const GlobalData *global = GlobalData::sharedGlobalData();
-        body = Http::servicePage(QStringLiteral("http://") + global->domain +
-                                     QStringLiteral("/al_groups.php?act=get_list&al=1&tab=groups&mid=") +
-                                     global->vkuid(),
-                                 global->vksid());
+        body = Http::servicePage(
+            ServiceEndpoints::webAddress(global->domain,
+                                         QStringLiteral("/al_groups.php?act=get_list&al=1&tab=groups&mid=")) +
+                global->vkuid(),
+            global->vksid());
     } catch (...) {
         return failed();
     }

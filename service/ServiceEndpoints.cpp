@@ -6,13 +6,15 @@
 
 ServiceEndpoints ServiceEndpoints::defaults()
 {
+    // The real service is reached over https only: its pages carry the session cookie.
     ServiceEndpoints e;
+    e.webScheme = QStringLiteral("https");
     e.webHost = QString::fromLatin1(GlobalData::defaultDomain);
-    e.probeUrl = QStringLiteral("http://vk.com");
+    e.probeUrl = QStringLiteral("https://vk.com");
     e.loginBase = QStringLiteral("https://login.vk.com");
     e.logoutHost = QStringLiteral("login.userapi.com");
-    e.riaaUrl = QStringLiteral("http://files.melodrop.org/RIAA.txt");
-    e.lastfmBase = QStringLiteral("http://ws.audioscrobbler.com");
+    e.riaaUrl = QStringLiteral("https://files.melodrop.org/RIAA.txt");
+    e.lastfmBase = QStringLiteral("https://ws.audioscrobbler.com");
     return e;
 }
 
@@ -28,6 +30,7 @@ bool ServiceEndpoints::fromServiceBase(const QString &baseUrl, ServiceEndpoints 
     QString hostPort = url.host();
     if (url.port() != -1)
         hostPort += QLatin1Char(':') + QString::number(url.port());
+    out->webScheme = url.scheme();
     out->webHost = hostPort;
     out->probeUrl = base;
     out->loginBase = base + QStringLiteral("/login");
@@ -35,6 +38,11 @@ bool ServiceEndpoints::fromServiceBase(const QString &baseUrl, ServiceEndpoints 
     out->riaaUrl = base + QStringLiteral("/RIAA.txt");
     out->lastfmBase = base + QStringLiteral("/lastfm");
     return true;
+}
+
+QString ServiceEndpoints::webAddress(const QString &host, QStringView pathAndQuery)
+{
+    return current().webScheme + QStringLiteral("://") + host + pathAndQuery.toString();
 }
 
 ServiceEndpoints &ServiceEndpoints::current()

@@ -43,15 +43,23 @@ SignInResult signIn(const QString &email, const QString &password)
     SignInResult result;
     try {
         const ServiceEndpoints &endpoints = ServiceEndpoints::current();
-        result.probeCode = Http::head(endpoints.probeUrl, 60);
+        const Http::Response probe = Http::head(endpoints.probeUrl, 60);
+        result.probeCode = probe.status;
         Log::line(QStringLiteral("Код ответа для %1: %2")
                       .arg(endpoints.webHost, QString::number(result.probeCode)));
         if (result.probeCode != 200) {
             result.outcome = SignInResult::Unreachable;
+            result.cause =
+                probe.received
+                    ? QCoreApplication::translate("Melodrop", "сервис ответил кодом %1").arg(result.probeCode)
+                    : QCoreApplication::translate("Melodrop", "нет ответа: %1").arg(probe.error);
+            Log::line(QStringLiteral("Причина: ") + result.cause);
             return result;
         }
         Http::deleteAllCookies();
-        Http::get(loginUrl(email, password), {}, 120, true);
+        const Http::Response login = Http::get(loginUrl(email, password), {}, 120, true);
+        if (!login.received)
+            result.cause = QCoreApplication::translate("Melodrop", "нет ответа: %1").arg(login.error);
 
         if (beforeCookieScan)
             beforeCookieScan();
@@ -67,12 +75,23 @@ SignInResult signIn(const QString &email, const QString &password)
         Http::deleteAllCookies();
         global->setVksid(QString());
         global->setVkuid(QString());
+        result.cause = QCoreApplication::translate("Melodrop", "ответ сервиса не удалось прочитать");
     }
     // The session identifier is a password in all but name: the log shows only enough to tell two apart.
     const QString sid = global->vksid();
     Log::line(QStringLiteral("SID: ") + (sid.size() > 4 ? sid.left(4) + QStringLiteral("…") : sid));
     Log::line(QStringLiteral("UID: %1").arg(global->vkuid()));
-    result.outcome = global->vksid().isEmpty() ? SignInResult::Failed : SignInResult::SignedIn;
+    if (!sid.isEmpty()) {
+        result.outcome = SignInResult::SignedIn;
+        result.cause.clear();
+        return result;
+    }
+    result.outcome = SignInResult::Failed;
+    // An answer without a session is what the service gives for a wrong e-mail or password.
+    if (result.cause.isEmpty())
+        result.cause =
+            QCoreApplication::translate("Melodrop", "сервис не открыл сеанс: неверный e-mail или пароль");
+    Log::line(QStringLiteral("Причина: ") + result.cause);
     return result;
 }
 
@@ -80,8 +99,9 @@ void signOut()
 {
     GlobalData *global = GlobalData::sharedGlobalData();
     try {
-        Http::get(QStringLiteral("http://%1/auth?login=logout&site=2&sid=%2")
-                      .arg(ServiceEndpoints::current().logoutHost, global->vksid()),
+        Http::get(QStringLiteral("%1://%2/auth?login=logout&site=2&sid=%3")
+                      .arg(ServiceEndpoints::current().webScheme, ServiceEndpoints::current().logoutHost,
+                           global->vksid()),
                   {}, 5, true);
     } catch (...) {
         Log::line(QString::fromUtf8(errorLogLine));

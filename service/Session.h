@@ -13,10 +13,15 @@ struct SignInResult
     enum Outcome { Unreachable, Failed, SignedIn };
     Outcome outcome = Failed;
     long probeCode = 0;
+    // Why a sign-in failed, in the user's words: the probe's or the login's network error ("Connection
+    // refused", "Timeout was reached" …), the probe's status, or that the service opened no session (which is
+    // what wrong credentials look like). Empty after a sign-in.
+    QString cause;
 };
 
 // Probes the service, empties the cookie store, sends the login request and scans the cookies. Logs
-// "Код ответа для <host>: <code>", then (unless unreachable) "SID: <sid>" and "UID: <uid>".
+// "Код ответа для <host>: <code>", then (unless unreachable) "SID: <sid>" and "UID: <uid>", and on a failure
+// "Причина: <cause>".
 SignInResult signIn(const QString &email, const QString &password);
 
 // Sends the logout request, empties the cookie store and the session; logs "Оффлайн". Always ends signed out.

@@ -11,6 +11,23 @@
 
 // The service client: blocking class operations that talk to the service and cut its answers apart. The
 // storage paths and small text helpers of StorageLayout are its class operations too.
+// What looking up a video's file gave: its MP4 address in the best quality, or why there is none.
+struct VideoLink
+{
+    enum Kind {
+        Address,       // `address` holds the MP4 address
+        NoMp4,         // the video has no MP4 form
+        Unusable,      // the page could not be read, or has no player
+        NotWebAddress, // the page names a storage host that makes no http or https address
+        NoAnswer,      // the service did not answer at all
+    };
+    Kind kind = Unusable;
+    QString address;
+
+    // The described one-text form: the address, "1" (no MP4) or "2" (anything else).
+    QString text() const;
+};
+
 class VKontakteWorks : public StorageLayout
 {
 public:
@@ -54,6 +71,8 @@ public:
     // The MP4 address of a video key in its best quality, "1" when it has no MP4 form, "2" when its page is
     // unusable. Never nothing; pauses one second after the answer.
     static QString getVideoLink(const QString &key);
+    // The same with the reason kept apart, for the screens.
+    static VideoLink resolveVideoLink(const QString &key);
     // The same video's address in `lines` lines (240, 360, 480 or 720): the dot and three digits before the
     // first ".mp4" replaced. An address without them comes back unchanged.
     static QString videoLinkWithLines(const QString &address, int lines);

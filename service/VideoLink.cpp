@@ -6,16 +6,27 @@
 #include "decoding/Text.h"
 #include "net/Http.h"
 #include "service/AudioSearchPage.h"
+#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VideoPage.h"
 #include "service/VKontakteWorks.h"
+
+#include <QUrl>
 
 #include <stdexcept>
 
 namespace {
 
-const QString NoMp4 = QStringLiteral("1");
-const QString Unusable = QStringLiteral("2");
+const QString NoMp4Text = QStringLiteral("1");
+const QString UnusableText = QStringLiteral("2");
+
+// An http or https address with a host, as the player and the download may be given.
+bool isWebAddress(const QString &address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    return url.isValid() && !url.host().isEmpty() &&
+           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
 
 struct UnreadableVariables : std::runtime_error
 {
@@ -55,20 +66,37 @@ QString linesFor(const QString &hd)
 
 } // namespace
 
+QString VideoLink::text() const
+{
+    switch (kind) {
+    case Address:
+        return address;
+    case NoMp4:
+        return NoMp4Text;
+    default:
+        return UnusableText;
+    }
+}
+
 QString VideoPage::readLinkPage(QString body)
 {
+    return readLink(std::move(body)).text();
+}
+
+VideoLink VideoPage::readLink(QString body)
+{
     if (body.isEmpty())
-        return Unusable;
+        return {VideoLink::Unusable, {}};
     try {
         const QString text = Text::removeControlCharacters(std::move(body));
         // The page is long and the variables sit near its end: each marker is looked for once.
         const qsizetype varsAt = text.indexOf(u"var vars = {");
         if (varsAt < 0)
-            return Unusable;
+            return {VideoLink::Unusable, {}};
         // "host" may stand anywhere in the page; it follows the marker when the page has player variables.
         // (It cannot straddle the marker's start, which no tail of it matches.)
         if (text.indexOf(u"\"host\":", varsAt) < 0 && !QStringView(text).first(varsAt).contains(u"\"host\":"))
-            return Unusable;
+            return {VideoLink::Unusable, {}};
         // One flat object: the variables up to the first closing brace.
         QStringView variables = AudioPage::from(QStringView(text).mid(varsAt + 1), u"{");
         const qsizetype close = variables.indexOf(QLatin1Char('}'));
@@ -90,29 +118,40 @@ QString VideoPage::readLinkPage(QString body)
         const QString noFlv = textForm(map->value(QStringLiteral("no_flv")));
         const QString lines = linesFor(textForm(map->value(QStringLiteral("hd"))));
         if (noFlv != QLatin1String("1"))
-            return NoMp4;
-        return host + account + QStringLiteral("/video/") + vtag + QLatin1Char('.') + lines +
-               QStringLiteral(".mp4");
+            return {VideoLink::NoMp4, {}};
+        const QString address = host + account + QStringLiteral("/video/") + vtag + QLatin1Char('.') + lines +
+                                QStringLiteral(".mp4");
+        // The address goes to the player and the download: a page naming a "host" that makes anything but a
+        // web address (a local file, another protocol) is refused.
+        if (!isWebAddress(address)) {
+            Log::line(QString::fromUtf8(Session::errorLogLine));
+            return {VideoLink::NotWebAddress, {}};
+        }
+        return {VideoLink::Address, address};
     } catch (...) {
         Log::line(QString::fromUtf8(Session::errorLogLine));
-        return Unusable;
+        return {VideoLink::Unusable, {}};
     }
 }
 
 QString VKontakteWorks::getVideoLink(const QString &key)
 {
+    return resolveVideoLink(key).text();
+}
+
+VideoLink VKontakteWorks::resolveVideoLink(const QString &key)
+{
     const GlobalData *global = GlobalData::sharedGlobalData();
     bool answered = false;
-    QString body =
-        Http::servicePage(QStringLiteral("http://") + global->domain +
-                              QStringLiteral("/al_video.php?act=show&al=1&autoplay=0&video=") + key,
-                          global->vksid(), &answered);
+    QString body = Http::servicePage(
+        ServiceEndpoints::webAddress(global->domain, u"/al_video.php?act=show&al=1&autoplay=0&video=") + key,
+        global->vksid(), &answered);
     Pacing::pause(1);
     if (!answered) {
         Log::line(QString::fromUtf8(Session::errorLogLine));
-        return Unusable;
+        return {VideoLink::NoAnswer, {}};
     }
-    return VideoPage::readLinkPage(std::move(body));
+    return VideoPage::readLink(std::move(body));
 }
 
 QString VKontakteWorks::videoLinkWithLines(const QString &address, int lines)

@@ -6,6 +6,7 @@
 #include "decoding/Log.h"
 #include "decoding/Text.h"
 #include "net/Http.h"
+#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VideoPage.h"
 #include "service/VKontakteWorks.h"
@@ -173,8 +174,8 @@ std::optional<QList<VideoRecord>> readRecommendationsUtf8(QByteArray body, const
 std::optional<QList<VideoRecord>> VKontakteWorks::getVideoWithJSON(const QString &owner, int kind)
 {
     const QString domain = GlobalData::sharedGlobalData()->domain;
-    QString url =
-        QStringLiteral("http://") + domain + QStringLiteral("/al_video.php?act=load_videos_silent&al=1&oid=");
+    QString url = ServiceEndpoints::webAddress(
+        domain, QStringLiteral("/al_video.php?act=load_videos_silent&al=1&oid="));
     if (kind == 1)
         url += QLatin1Char('-'); // a community's number as its owner number
     else if (kind != 0)
@@ -192,9 +193,10 @@ std::optional<QList<VideoRecord>> VKontakteWorks::getVideoWithJSON(const QString
 std::optional<QList<VideoRecord>> VKontakteWorks::getVideoRecommendations(const QString &owner)
 {
     const QString domain = GlobalData::sharedGlobalData()->domain;
-    std::optional<QByteArray> body =
-        fetch(QStringLiteral("http://") + domain +
-              QStringLiteral("/al_video.php?act=load_section_recommendations&al=1&offset=0&oid=") + owner);
+    std::optional<QByteArray> body = fetch(
+        ServiceEndpoints::webAddress(
+            domain, QStringLiteral("/al_video.php?act=load_section_recommendations&al=1&offset=0&oid=")) +
+        owner);
     if (!body) {
         Log::line(QString::fromUtf8(Session::errorLogLine));
         return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Records.h"
+#include "service/VKontakteWorks.h"
 
 #include <QByteArray>
 #include <QList>
@@ -44,5 +45,7 @@ std::optional<QList<VideoRecord>> readRecommendations(const QString &body, const
 std::optional<QList<VideoRecord>> readRecommendationsUtf8(QByteArray body, const QString &domain);
 // The video page: "1" (no MP4 form), "2" (page unusable) or the MP4 address in the best quality.
 QString readLinkPage(QString body);
+// The same with the reason kept apart: a host that makes no http or https address is refused.
+VideoLink readLink(QString body);
 
 } // namespace VideoPage

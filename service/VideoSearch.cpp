@@ -7,6 +7,7 @@
 #include "decoding/Text.h"
 #include "net/Http.h"
 #include "service/AudioSearchPage.h"
+#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VideoPage.h"
 #include "service/VKontakteWorks.h"
@@ -109,7 +110,7 @@ QString searchUrl(const QString &domain, const QString &text, int offset, int qu
         break;
     }
     // Concatenated, not QString::arg: the escaped text is full of "%xx" that arg would take for placeholders.
-    return QStringLiteral("http://") + domain + QStringLiteral("/al_search.php?al=1&") + before +
+    return ServiceEndpoints::webAddress(domain, QStringLiteral("/al_search.php?al=1&")) + before +
            QStringLiteral("c[q]=") + Text::escapeQuery(text) + QLatin1Char('&') + after +
            QStringLiteral("c[section]=video&c[iphone]=1&offset=") + QString::number(offset) +
            QStringLiteral("&c[sort]=") + QString::number(sort);
@@ -165,6 +166,7 @@ QString listQualityLabel(const QString &code)
 
 QString placeholderThumbnail(const QString &domain)
 {
+    // Written into the record as the service's pages name it; pictures are fetched without the session.
     return QStringLiteral("http://") + domain + QStringLiteral("/images/video_s.png");
 }
 

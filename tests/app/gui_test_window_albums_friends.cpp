@@ -356,7 +356,7 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     EXPECT_TRUE(inside(rowName));
 
     QGuiApplication::clipboard()->clear();
-    TestSupport::PacingScope pace(0.05);
+    TestSupport::PacingScope pace(0.5);
     key(Qt::Key_Return);
     QQuickItem *description =
         findItem(currentRow, [](QQuickItem *item) { return item->objectName() == "friendDescription"; });

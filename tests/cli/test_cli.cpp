@@ -60,16 +60,27 @@ TEST_F(CliTest, LoginPrintsTheSessionAndLogsOnStandardError)
 
 TEST_F(CliTest, FailedSignInExitsWithThree)
 {
+    // Each failure says why.
     CliRun run = cli(withBase({"login", "demo@melodrop.test", "wrong"}));
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains("SID: \n"));
+    EXPECT_TRUE(run.err.contains(
+        "Ошибка: Не удалось выполнить вход (сервис не открыл сеанс: неверный e-mail или пароль)\n"))
+        << run.err.toStdString();
 
     sandbox.setProbeStatus(503);
     run = cli(withBase({"login", "demo@melodrop.test", "melodrop"}));
     EXPECT_EQ(run.exitCode, 3);
     EXPECT_TRUE(run.err.contains(": 503\n"));
-    EXPECT_TRUE(run.err.contains("недоступен на вашем устройстве"));
+    EXPECT_TRUE(run.err.contains("недоступен на вашем устройстве (сервис ответил кодом 503)\n"))
+        << run.err.toStdString();
+
+    // A command that signs in first says it too.
+    sandbox.stop();
+    run = cli(withBase({"--email", "demo@melodrop.test", "--password", "x", "search-audio", "a"}));
+    EXPECT_EQ(run.exitCode, 3);
+    EXPECT_TRUE(run.err.contains("недоступен на вашем устройстве (нет ответа: ")) << run.err.toStdString();
 }
 
 // Sets an environment variable for the programs started while it lives.

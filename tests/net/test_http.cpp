@@ -1,6 +1,8 @@
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 
+#include <QUrl>
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -51,14 +53,61 @@ TEST_F(HttpTest, StatusIsIgnoredButAFailedRequestGivesNoBody)
     EXPECT_TRUE(Http::servicePage(base + "/test/cp1251", QString()).isEmpty());
 }
 
-TEST_F(HttpTest, HeadGivesTheStatusOrZeroWithoutAnAnswer)
+TEST_F(HttpTest, HeadGivesTheStatusOrZeroWithoutAnAnswerAndWhy)
 {
-    EXPECT_EQ(Http::head(base), 200);
+    EXPECT_EQ(Http::head(base).status, 200);
     sandbox.setProbeStatus(503);
-    EXPECT_EQ(Http::head(base), 503);
-    EXPECT_EQ(Http::head(base + "/test/status/404"), 404);
+    EXPECT_EQ(Http::head(base).status, 503);
+    EXPECT_EQ(Http::head(base + "/test/status/404").status, 404);
     sandbox.stop();
-    EXPECT_EQ(Http::head(base, 5), 0);
+    const Http::Response none = Http::head(base, 5);
+    EXPECT_FALSE(none.received);
+    EXPECT_EQ(none.status, 0);
+    EXPECT_FALSE(none.error.isEmpty());
+    EXPECT_FALSE(Http::get(base, {}, 5).error.isEmpty());
+}
+
+TEST(HttpRedirects, TheSessionNeverGoesToAnotherHostOrDownToPlainHttp)
+{
+    struct Case
+    {
+        const char *from;
+        const char *to;
+        bool follow;
+        bool field; // the caller's Cookie field goes along
+        bool store; // the cookie store goes along
+    } cases[] = {
+        {"http://a.example/x", "http://a.example/y", true, true, true},
+        {"https://a.example/x", "https://a.example:443/y", true, true, true},
+        {"http://a.example/x", "https://a.example/y", true, false, true},  // up to https: another port
+        {"https://a.example/x", "http://a.example/y", true, false, false}, // down to http: nothing of it
+        {"http://a.example/x", "http://b.example/y", true, false, true},   // the store knows its hosts
+        {"http://a.example:80/x", "http://a.example:8080/y", true, false, true},
+        {"http://a.example/x", "ftp://a.example/y", false, false, false},
+        {"http://a.example/x", "file:///etc/passwd", false, false, false},
+    };
+    for (const Case &c : cases) {
+        const Http::Hop hop = Http::redirect(QString::fromLatin1(c.from), QString::fromLatin1(c.to));
+        EXPECT_EQ(hop.follow, c.follow) << c.from << " -> " << c.to;
+        EXPECT_EQ(hop.keepCookieField, c.field) << c.from << " -> " << c.to;
+        EXPECT_EQ(hop.keepCookieStore, c.store) << c.from << " -> " << c.to;
+    }
+}
+
+TEST_F(HttpTest, ARedirectToAnotherHostLeavesTheSessionFieldBehind)
+{
+    // Same server, another host name: the field is not sent there; to the same host it is.
+    const QString elsewhere = QStringLiteral("http://localhost:%1/test/headers").arg(sandbox.port());
+    const QString away = Http::servicePage(base + "/test/redirect?to=" + QUrl::toPercentEncoding(elsewhere),
+                                           QStringLiteral("secret-session"));
+    EXPECT_TRUE(away.contains("X-Requested-With: XMLHttpRequest")) << away.toStdString();
+    EXPECT_FALSE(away.contains("secret-session")) << away.toStdString();
+    const QString home = Http::servicePage(
+        base + "/test/redirect?to=" + QUrl::toPercentEncoding(base + "/test/headers"), QStringLiteral("s2"));
+    EXPECT_TRUE(home.contains("Cookie: remixsid=s2")) << home.toStdString();
+    // Only web addresses are followed.
+    EXPECT_FALSE(Http::get(base + "/test/redirect?to=" + QUrl::toPercentEncoding("file:///etc/passwd"), {}, 5)
+                     .received);
 }
 
 TEST_F(HttpTest, OnlyRequestsThatGotNoAnswerAreCountedAndOnlyForTheirThread)

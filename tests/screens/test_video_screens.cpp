@@ -597,6 +597,33 @@ TEST_F(VideoScreensTest, ALinkThatGotNoAnswerKeepsTheRecord)
     EXPECT_EQ(alerts.count(), 0);
 }
 
+TEST_F(VideoScreensTest, APageNamingNoWebAddressHandsNothingToThePlayerOrTheQueue)
+{
+    Video_Search screen;
+    searchEverything(screen);
+    QSignalSpy player(&screen, &VideoResults::videoPlayerRequested);
+    QSignalSpy alerts(&screen, &VideoResults::alertRequested);
+    const VideoRecord record = Stores::videoFound().at(2);
+    SandboxVideo::setCannedAnswer(
+        sandbox, "/al_video.php?act=show&al=1&autoplay=0&video=" + record.key.toStdString(),
+        "<!--12345<!>video<!>0<!>6<!>0<!><div>var vars = {\"host\":\"file:///home/user/.config#http://\","
+        "\"uid\":\"7\",\"vtag\":\"ab12\",\"hd\":2,\"no_flv\":1};</div>");
+    for (bool watching : {true, false}) {
+        SCOPED_TRACE(watching);
+        log = {};
+        if (watching)
+            screen.rowSelected(2);
+        else
+            screen.accessoryButtonTapped(2);
+        waitIdle(screen);
+        EXPECT_EQ(log.labels, QStringList({"Поиск ссылки...", "Ошибка"}));
+        EXPECT_EQ(log.details, QStringList({"Видео недоступно"}));
+    }
+    EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
+    EXPECT_EQ(player.count(), 0);
+    EXPECT_EQ(alerts.count(), 0);
+}
+
 TEST_F(VideoScreensTest, TheVideoMenuOpensTheFourScreensAndCountsTheirLists)
 {
     Settings settings(root.filePath(QStringLiteral("menu.conf")));

@@ -75,6 +75,9 @@ TEST_F(SessionTest, WrongPasswordEndsSignedOutWithAnEmptiedStore)
     for (const Http::Cookie &cookie : Http::cookies())
         EXPECT_NE(cookie.name, QStringLiteral("third"));
     EXPECT_TRUE(log.lines().contains(QStringLiteral("SID: ")));
+    // It says why, as far as it can tell: the service answered and opened no session.
+    EXPECT_EQ(result.cause, QStringLiteral("сервис не открыл сеанс: неверный e-mail или пароль"));
+    EXPECT_EQ(log.lines().last(), QStringLiteral("Причина: ") + result.cause);
 }
 
 TEST_F(SessionTest, FailingProbeChangesNothing)
@@ -88,7 +91,8 @@ TEST_F(SessionTest, FailingProbeChangesNothing)
     Session::SignInResult result = Session::signIn(email(), password());
     EXPECT_EQ(result.outcome, Session::SignInResult::Unreachable);
     EXPECT_EQ(result.probeCode, 503);
-    EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Код ответа для %1: 503").arg(host())}));
+    EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Код ответа для %1: 503").arg(host()),
+                                        QStringLiteral("Причина: сервис ответил кодом 503")}));
     EXPECT_EQ(int(Http::cookies().size()), cookiesBefore);
     EXPECT_EQ(global->vkuid(), QStringLiteral("42"));
     EXPECT_TRUE(global->vksid().isEmpty());
@@ -97,7 +101,29 @@ TEST_F(SessionTest, FailingProbeChangesNothing)
     result = Session::signIn(email(), password());
     EXPECT_EQ(result.outcome, Session::SignInResult::Unreachable);
     EXPECT_EQ(result.probeCode, 0);
+    EXPECT_TRUE(result.cause.startsWith(QStringLiteral("нет ответа: "))) << result.cause.toStdString();
+    EXPECT_GT(result.cause.size(), QStringLiteral("нет ответа: ").size()); // and curl's reason after it
     EXPECT_EQ(int(Http::cookies().size()), cookiesBefore);
+}
+
+TEST(ServiceEndpointsTest, EveryAddressKeepsTheSchemeOfItsBase)
+{
+    ServiceEndpoints secure;
+    ASSERT_TRUE(ServiceEndpoints::fromServiceBase(QStringLiteral("https://stand-in.example:8443/"), &secure));
+    for (const QString &address : {secure.probeUrl, secure.loginBase, secure.riaaUrl, secure.lastfmBase})
+        EXPECT_TRUE(address.startsWith(QStringLiteral("https://"))) << address.toStdString();
+    EXPECT_EQ(secure.webScheme, QStringLiteral("https"));
+    const ServiceEndpoints saved = ServiceEndpoints::current();
+    ServiceEndpoints::current() = secure;
+    EXPECT_EQ(ServiceEndpoints::webAddress(secure.webHost, u"/audio"),
+              QStringLiteral("https://stand-in.example:8443/audio"));
+    // The real service is reached over https only.
+    ServiceEndpoints::current() = ServiceEndpoints::defaults();
+    const ServiceEndpoints real = ServiceEndpoints::current();
+    for (const QString &address : {real.probeUrl, real.loginBase, real.riaaUrl, real.lastfmBase,
+                                   ServiceEndpoints::webAddress(real.webHost, u"/al_search.php")})
+        EXPECT_TRUE(address.startsWith(QStringLiteral("https://"))) << address.toStdString();
+    ServiceEndpoints::current() = saved;
 }
 
 TEST_F(SessionTest, UnreachableDetailsCapitaliseTheFirstLabel)
@@ -121,7 +147,8 @@ TEST_F(SessionTest, AnExceptionDuringSignInEndsSignedOutWithTheLogLine)
     EXPECT_TRUE(global->vkuid().isEmpty());
     EXPECT_TRUE(Http::cookies().isEmpty());
     EXPECT_EQ(log.count(errorLine), 1);
-    EXPECT_EQ(log.lines().mid(log.lines().size() - 2), QStringList({"SID: ", "UID: "}));
+    EXPECT_EQ(log.lines().mid(log.lines().size() - 3),
+              QStringList({"SID: ", "UID: ", "Причина: ответ сервиса не удалось прочитать"}));
 }
 
 TEST_F(SessionTest, CredentialsAreEscapedInTwoStages)

@@ -105,6 +105,33 @@ TEST(VideoLinkPage, UnusablePagesGiveTwo)
     }
 }
 
+TEST(VideoLinkPage, AHostThatMakesNoWebAddressIsRefused)
+{
+    // What the player or the download would be handed otherwise: a local file, another protocol, a script.
+    const QStringList hosts = {
+        "file:///home/user/.ssh/id_rsa#http://",
+        "ftp://files.example/http://",
+        "javascript:alert(1)//http://",
+        "http:///",
+        "data:text/html,http://x",
+    };
+    for (const QString &host : hosts) {
+        SCOPED_TRACE(host.toStdString());
+        TestSupport::LogCapture log;
+        const QString variables =
+            QStringLiteral(R"({"host":"%1","uid":"7","vtag":"ab12","hd":2,"no_flv":1})").arg(host);
+        const VideoLink link = VideoPage::readLink(page(variables));
+        EXPECT_EQ(link.kind, VideoLink::NotWebAddress);
+        EXPECT_TRUE(link.address.isEmpty());
+        EXPECT_EQ(link.text(), QStringLiteral("2")); // as the command line prints it: the page is unusable
+        EXPECT_EQ(log.count(errorLine), 1);
+    }
+    // https is a web address too.
+    EXPECT_EQ(
+        VideoPage::readLinkPage(page(R"({"host":"https://cs2.example","uid":"7","vtag":"x","no_flv":1})")),
+        QStringLiteral("https://cs2.example/u7/video/x.240.mp4"));
+}
+
 TEST(VideoLinkPage, ControlCharactersAreRemovedFirst)
 {
     const QString variables =
