@@ -121,10 +121,6 @@
         <source>Все записи добавлены в очередь</source>
         <translation>All tracks added to the queue</translation>
     </message>
-    <message>
-        <source>Сервис недоступен</source>
-        <translation>The service cannot be reached</translation>
-    </message>
 </context>
 <context>
     <name>AudioResultsView</name>
@@ -668,6 +664,10 @@ Qt, libcurl, libxml2, libmpv and libplist, with thanks to their authors.</transl
 
 Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what the service&apos;s web site shows its users. Rights holders can have queries added to the list of restricted searches by writing to the developers.</translation>
     </message>
+    <message>
+        <source>Не удалось выполнить вход: %1</source>
+        <translation>Could not sign in: %1</translation>
+    </message>
 </context>
 <context>
     <name>LoginView</name>
@@ -820,6 +820,22 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <source>Нет ответа сервиса: ни одного байта за %2 с, попыток подряд: %1 (%3)</source>
         <translation>No answer from the service: not a single byte in %2 s, attempts in a row: %1 (%3)</translation>
     </message>
+    <message>
+        <source>сервис ответил кодом %1</source>
+        <translation>the service answered with code %1</translation>
+    </message>
+    <message>
+        <source>нет ответа: %1</source>
+        <translation>no answer: %1</translation>
+    </message>
+    <message>
+        <source>ответ сервиса не удалось прочитать</source>
+        <translation>the service&apos;s answer could not be read</translation>
+    </message>
+    <message>
+        <source>сервис не открыл сеанс: неверный e-mail или пароль</source>
+        <translation>the service opened no session: wrong e-mail or password</translation>
+    </message>
 </context>
 <context>
     <name>NavigationBar</name>
@@ -967,6 +983,17 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Нет сохранённых плейлистов</source>
         <translation>No saved playlists</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressOverlay</name>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Сервис недоступен</source>
+        <translation>The service cannot be reached</translation>
     </message>
 </context>
 <context>
@@ -1234,10 +1261,6 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <translation>Videos found: %1</translation>
     </message>
     <message>
-        <source>Сервис недоступен</source>
-        <translation>The service cannot be reached</translation>
-    </message>
-    <message>
         <source>Добавление записей...</source>
         <translation>Adding records...</translation>
     </message>
@@ -1264,6 +1287,10 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Обнаружено несколько ссылок:</source>
         <translation>Several links were found:</translation>
+    </message>
+    <message>
+        <source>Видео недоступно</source>
+        <translation>The video is not available</translation>
     </message>
 </context>
 <context>
