@@ -7,7 +7,7 @@
 
 namespace {
 
-void printRecords(const std::optional<QList<AudioRecord>> &records)
+void printRecords(const ServiceAnswer<QList<AudioRecord>> &records)
 {
     // Nothing (an unreadable answer) prints like an empty list: the log line has told why.
     if (!records)
@@ -55,7 +55,7 @@ int riaa(const QStringList &args, const Cli::Options &)
 {
     if (!args.isEmpty())
         return Cli::usage(QStringLiteral("riaa takes no arguments"));
-    const std::optional<QStringList> lines = VKontakteWorks::getRiaaList();
+    const ServiceAnswer<QStringList> lines = VKontakteWorks::getRiaaList();
     if (lines) {
         for (const QString &line : *lines)
             Cli::printLine(Cli::jsonString(line));

@@ -7,7 +7,7 @@
 
 namespace {
 
-int printPeople(const QStringList &args, const char *name, std::optional<QStringList> (*load)())
+int printPeople(const QStringList &args, const char *name, ServiceAnswer<QStringList> (*load)())
 {
     if (!args.isEmpty())
         return Cli::usage(QStringLiteral("%1 takes no arguments").arg(QString::fromLatin1(name)));

@@ -7,7 +7,7 @@
 
 namespace {
 
-void printRecords(const std::optional<QList<VideoRecord>> &records)
+void printRecords(const ServiceAnswer<QList<VideoRecord>> &records)
 {
     // Nothing (an unreadable answer) prints like an empty list: the log line has told why.
     if (!records)

@@ -75,10 +75,22 @@ float LibraryBrowser::megabytes(qint64 bytes)
 
 void LibraryBrowser::viewWillAppear()
 {
-    reloadLibrary();
+    listFolder(Listing::SameList);
 }
 
 void LibraryBrowser::reloadLibrary()
+{
+    listFolder(Listing::NewList);
+}
+
+void LibraryBrowser::fileChanged(const QString &path)
+{
+    const QString folder = QDir::cleanPath(currentFolder()) + QLatin1Char('/');
+    if (QDir::cleanPath(path).startsWith(folder))
+        listFolder(Listing::SameList);
+}
+
+void LibraryBrowser::listFolder(Listing how)
 {
     const QString folder = currentFolder();
     // Sorted by name: ext4 and most Linux file systems hand entries back in hash order, which reads as
@@ -109,9 +121,13 @@ void LibraryBrowser::reloadLibrary()
     rows.reserve(shown.size());
     for (const QString &name : std::as_const(shown))
         rows.append(rowFor(name));
-    m_entries->setRows(std::move(rows));
-    if (scrollsToTopAfterListing() && !shown.isEmpty())
-        Q_EMIT scrollToRow(0, Top, false);
+    if (how == Listing::SameList) {
+        m_entries->updateRows(std::move(rows));
+    } else {
+        m_entries->setRows(std::move(rows));
+        if (scrollsToTopAfterListing() && !shown.isEmpty())
+            Q_EMIT scrollToRow(0, Top, false);
+    }
     Q_EMIT listed();
 }
 

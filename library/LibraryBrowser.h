@@ -64,10 +64,15 @@ public:
     // Size as the rows and titles show it: bytes × 2^-20 in single precision.
     static float megabytes(qint64 bytes);
 
-    // Lists the current folder. The folder itself is kept while the screen is left and entered again: a new
-    // screen object starts at the top.
+    // Lists the current folder again without moving the view. The folder itself is kept while the screen is
+    // left and entered again: a new screen object starts at the top.
     Q_INVOKABLE void viewWillAppear();
+    // Lists the current folder; the library screen then goes back to its first row (the refresh button, a
+    // deletion, another folder).
     Q_INVOKABLE void reloadLibrary();
+    // A file was saved, removed or brought in at `path`: the listing and the title follow when the path is in
+    // or below the folder shown, and the view stays where it is.
+    void fileChanged(const QString &path);
     Q_INVOKABLE void toParentFolder();
     // A row tap; what a file does is the screen's own.
     Q_INVOKABLE virtual void rowSelected(int row) = 0;
@@ -108,6 +113,8 @@ protected:
     const Screen m_screen;
 
 private:
+    enum class Listing { NewList, SameList };
+    void listFolder(Listing how);
     void updateTitle();
     LibraryEntries::Row rowFor(const QString &name) const;
 

@@ -1,5 +1,7 @@
 #include "library/LibraryEntries.h"
 
+#include <QSet>
+
 int LibraryEntries::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size());
@@ -40,4 +42,43 @@ void LibraryEntries::setRows(QList<Row> rows)
     beginResetModel();
     m_rows = std::move(rows);
     endResetModel();
+}
+
+void LibraryEntries::updateRows(QList<Row> rows)
+{
+    QSet<QString> kept;
+    kept.reserve(rows.size());
+    for (const Row &row : std::as_const(rows))
+        kept.insert(row.name);
+    // Removals from the end, a run of neighbours at a time, so that earlier row numbers stay valid.
+    for (qsizetype last = m_rows.size() - 1; last >= 0;) {
+        if (kept.contains(m_rows.at(last).name)) {
+            --last;
+            continue;
+        }
+        qsizetype first = last;
+        while (first > 0 && !kept.contains(m_rows.at(first - 1).name))
+            --first;
+        beginRemoveRows({}, int(first), int(last));
+        m_rows.remove(first, last - first + 1);
+        endRemoveRows();
+        last = first - 1;
+    }
+    // What is left keeps its relative order in the new listing: the new names go in at their places, and a
+    // row still there whose text changed (a file's size) is announced.
+    QSet<QString> had;
+    had.reserve(m_rows.size());
+    for (const Row &row : std::as_const(m_rows))
+        had.insert(row.name);
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (!had.contains(rows.at(i).name)) {
+            beginInsertRows({}, int(i), int(i));
+            m_rows.insert(i, rows.at(i));
+            endInsertRows();
+        } else if (!(m_rows.at(i) == rows.at(i))) {
+            m_rows[i] = rows.at(i);
+            const QModelIndex at = index(int(i));
+            Q_EMIT dataChanged(at, at);
+        }
+    }
 }

@@ -26,6 +26,8 @@ public:
         QString icon;
         bool accessory = false;
         QString deleteTitle;
+
+        bool operator==(const Row &) const = default;
     };
 
     using QAbstractListModel::QAbstractListModel;
@@ -34,7 +36,11 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
+    // Another folder's rows: the view starts over.
     void setRows(QList<Row> rows);
+    // The same folder listed again: rows that went are removed, new ones inserted and changed ones
+    // announced, so a view keeps its place. Both lists must be in the listing's order.
+    void updateRows(QList<Row> rows);
     const QList<Row> &rows() const { return m_rows; }
 
 private:

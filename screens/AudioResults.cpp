@@ -6,7 +6,6 @@
 #include "core/Stores.h"
 #include "decoding/Text.h"
 #include "downloads/DownloadQueue.h"
-#include "net/Http.h"
 #include "playback/AudioPlayer.h"
 #include "service/VKontakteWorks.h"
 
@@ -201,7 +200,7 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
 {
     GlobalData *global = GlobalData::sharedGlobalData();
     if (kind == Search) {
-        const std::optional<QStringList> riaa = VKontakteWorks::getRiaaList();
+        const ServiceAnswer<QStringList> riaa = VKontakteWorks::getRiaaList();
         bool refused = false;
         const bool present = link.run([&](AudioResults &screen) {
             global->audioRiaaArray.clear();
@@ -222,13 +221,12 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
             Pacing::pause(1);
             return;
         }
-        const int unansweredBefore = Http::unansweredRequestsOnThisThread();
-        const QList<AudioRecord> found =
-            VKontakteWorks::searchAudioWithOffset(text, 0, sort).value_or(QList<AudioRecord>());
-        if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+        const ServiceAnswer<QList<AudioRecord>> answer = VKontakteWorks::searchAudioWithOffset(text, 0, sort);
+        if (answer.noAnswer()) {
             hud->reportServiceUnavailable();
             return;
         }
+        const QList<AudioRecord> found = answer.value_or({});
         link.run([&](AudioResults &screen) {
             if (found.size() % 100 != 0)
                 global->audioSearchOffset = lastPageOffset; // a short page is the last one
@@ -242,13 +240,12 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
     if (!present)
         return;
     const int requestKind = kind == Personal ? 0 : kind == Group ? 1 : 2;
-    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
-    const QList<AudioRecord> loaded =
-        VKontakteWorks::getAudioWithJSON(text, requestKind).value_or(QList<AudioRecord>());
-    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+    const ServiceAnswer<QList<AudioRecord>> answer = VKontakteWorks::getAudioWithJSON(text, requestKind);
+    if (answer.noAnswer()) {
         hud->reportServiceUnavailable();
         return;
     }
+    const QList<AudioRecord> loaded = answer.value_or({});
     qsizetype count = 0;
     if (!link.run([&](AudioResults &screen) {
             screen.store().append(loaded);
@@ -273,10 +270,9 @@ void AudioResults::doAudioSearchOffset(const Link &link, ProgressOverlay *hud, c
     int offset = 0;
     if (!link.run([&](AudioResults &) { offset = global->audioSearchOffset; }))
         return;
-    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
-    const QList<AudioRecord> found =
-        VKontakteWorks::searchAudioWithOffset(text, offset * 100, sort).value_or(QList<AudioRecord>());
-    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+    const ServiceAnswer<QList<AudioRecord>> answer =
+        VKontakteWorks::searchAudioWithOffset(text, offset * 100, sort);
+    if (answer.noAnswer()) {
         // The page was never read: the position goes back, so that the next scroll asks for it again.
         if (!link.run([&](AudioResults &) {
                 if (global->audioSearchOffset == offset)
@@ -287,6 +283,7 @@ void AudioResults::doAudioSearchOffset(const Link &link, ProgressOverlay *hud, c
         link.run([](AudioResults &screen) { screen.setAddingRecords(false); });
         return;
     }
+    const QList<AudioRecord> found = answer.value_or({});
     if (!link.run([&](AudioResults &screen) {
             if (found.size() % 100 != 0)
                 global->audioSearchOffset = lastPageOffset;

@@ -6,6 +6,7 @@
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlayerEvents.h"
+#include "screens/LibraryFollowsDownloads.h"
 #include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
@@ -15,7 +16,9 @@
 
 Audio_Library::Audio_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(AudioMedia, LibraryScreen, settings, parent)
-{}
+{
+    followFinishedDownloads(this);
+}
 
 Audio_Library::~Audio_Library()
 {

@@ -4,7 +4,6 @@
 #include "core/Pacing.h"
 #include "core/Stores.h"
 #include "decoding/Text.h"
-#include "net/Http.h"
 #include "service/VKontakteWorks.h"
 
 #include <QClipboard>
@@ -82,10 +81,9 @@ void Friends_and_Groups::load(bool friends)
     // The load reaches the screen only through the link: the screen may be closed while it runs.
     showOverlay(tr("Выполняется поиск..."), QString(), false,
                 [link = ScreenLink<Friends_and_Groups>(this), friends](ProgressOverlay *hud) {
-                    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
-                    const std::optional<QStringList> records =
+                    const ServiceAnswer<QStringList> records =
                         friends ? VKontakteWorks::getSelfFriends() : VKontakteWorks::getSelfGroups();
-                    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+                    if (records.noAnswer()) {
                         // Nobody answered: the list shown stays as it was.
                         hud->reportServiceUnavailable();
                         return;

@@ -2,13 +2,16 @@
 
 #include "decoding/Log.h"
 #include "decoding/Text.h"
+#include "screens/LibraryFollowsDownloads.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 
 MediaExport::MediaExport(Media media, Settings *settings, QObject *parent)
     : LibraryBrowser(media, ExportScreen, settings, parent)
-{}
+{
+    followFinishedDownloads(this);
+}
 
 void MediaExport::rowSelected(int row)
 {

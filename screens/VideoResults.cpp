@@ -6,7 +6,6 @@
 #include "core/Stores.h"
 #include "decoding/Text.h"
 #include "downloads/DownloadQueue.h"
-#include "net/Http.h"
 #include "service/VKontakteWorks.h"
 
 namespace {
@@ -216,14 +215,14 @@ void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind ki
     if (!present)
         return;
 
-    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
     if (kind == Search) {
-        const QList<VideoRecord> found =
-            VKontakteWorks::searchVideoWithOffset(text, 0, quality, sort).value_or(QList<VideoRecord>());
-        if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+        const ServiceAnswer<QList<VideoRecord>> answer =
+            VKontakteWorks::searchVideoWithOffset(text, 0, quality, sort);
+        if (answer.noAnswer()) {
             hud->reportServiceUnavailable();
             return;
         }
+        const QList<VideoRecord> found = answer.value_or({});
         link.run([&](VideoResults &screen) {
             if (found.size() % pageSize != 0)
                 global->videoSearchOffset = 10; // a short page is the last one
@@ -233,14 +232,14 @@ void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind ki
         return;
     }
 
-    const QList<VideoRecord> loaded =
-        (kind == Recommended ? VKontakteWorks::getVideoRecommendations(text)
-                             : VKontakteWorks::getVideoWithJSON(text, kind == Personal ? 0 : 1))
-            .value_or(QList<VideoRecord>());
-    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+    const ServiceAnswer<QList<VideoRecord>> answer =
+        kind == Recommended ? VKontakteWorks::getVideoRecommendations(text)
+                            : VKontakteWorks::getVideoWithJSON(text, kind == Personal ? 0 : 1);
+    if (answer.noAnswer()) {
         hud->reportServiceUnavailable();
         return;
     }
+    const QList<VideoRecord> loaded = answer.value_or({});
     qsizetype count = 0;
     if (!link.run([&](VideoResults &screen) {
             screen.store().append(loaded);
@@ -266,11 +265,9 @@ void VideoResults::doVideoSearchOffset(const Link &link, ProgressOverlay *hud, c
     int offset = 0;
     if (!link.run([&](VideoResults &) { offset = global->videoSearchOffset; }))
         return;
-    const int unansweredBefore = Http::unansweredRequestsOnThisThread();
-    const QList<VideoRecord> found =
-        VKontakteWorks::searchVideoWithOffset(text, offset * pageSize, quality, sort)
-            .value_or(QList<VideoRecord>());
-    if (Http::unansweredRequestsOnThisThread() != unansweredBefore) {
+    const ServiceAnswer<QList<VideoRecord>> answer =
+        VKontakteWorks::searchVideoWithOffset(text, offset * pageSize, quality, sort);
+    if (answer.noAnswer()) {
         // The page was never read: the position goes back, so that the next scroll asks for it again.
         if (!link.run([&](VideoResults &) {
                 if (global->videoSearchOffset == offset)
@@ -281,6 +278,7 @@ void VideoResults::doVideoSearchOffset(const Link &link, ProgressOverlay *hud, c
         link.run([](VideoResults &screen) { screen.setAddingRecords(false); });
         return;
     }
+    const QList<VideoRecord> found = answer.value_or({});
     if (!link.run([&](VideoResults &screen) {
             if (found.size() % pageSize != 0)
                 global->videoSearchOffset = 10;

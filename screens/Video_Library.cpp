@@ -2,6 +2,7 @@
 
 #include "decoding/Text.h"
 #include "downloads/DownloadQueue.h"
+#include "screens/LibraryFollowsDownloads.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -9,7 +10,9 @@
 
 Video_Library::Video_Library(Settings *settings, QObject *parent)
     : LibraryBrowser(VideoMedia, LibraryScreen, settings, parent)
-{}
+{
+    followFinishedDownloads(this);
+}
 
 void Video_Library::rowSelected(int row)
 {

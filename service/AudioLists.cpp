@@ -60,20 +60,22 @@ QString entryDisplayText(const Json::Value &value)
 
 } // namespace
 
-std::optional<QList<AudioRecord>> VKontakteWorks::getAudioWithJSON(const QString &owner, int kind)
+ServiceAnswer<QList<AudioRecord>> VKontakteWorks::getAudioWithJSON(const QString &owner, int kind)
 {
-    QString body;
-    try {
-        const GlobalData *global = GlobalData::sharedGlobalData();
-        const QString url = listUrl(global->domain, owner, kind);
-        if (url.isEmpty())
-            return QList<AudioRecord>(); // no such list: nothing to ask for
-        body = Http::servicePage(url, global->vksid());
-    } catch (...) {
-        Log::line(QString::fromUtf8(Session::errorLogLine));
-        return std::nullopt;
-    }
-    return parseAudioListPage(std::move(body), kind);
+    return ServiceAnswer<QList<AudioRecord>>::of([&]() -> std::optional<QList<AudioRecord>> {
+        QString body;
+        try {
+            const GlobalData *global = GlobalData::sharedGlobalData();
+            const QString url = listUrl(global->domain, owner, kind);
+            if (url.isEmpty())
+                return QList<AudioRecord>(); // no such list: nothing to ask for
+            body = Http::servicePage(url, global->vksid());
+        } catch (...) {
+            Log::line(QString::fromUtf8(Session::errorLogLine));
+            return std::nullopt;
+        }
+        return parseAudioListPage(std::move(body), kind);
+    });
 }
 
 std::optional<QList<AudioRecord>> parseAudioListPage(QString body, int kind)

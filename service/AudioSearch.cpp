@@ -146,23 +146,25 @@ QString VKontakteWorks::cleanText(const QString &raw)
     return text;
 }
 
-std::optional<QList<AudioRecord>> VKontakteWorks::searchAudioWithOffset(const QString &text, int offset,
+ServiceAnswer<QList<AudioRecord>> VKontakteWorks::searchAudioWithOffset(const QString &text, int offset,
                                                                         int sort)
 {
-    QByteArray body;
-    try {
-        const GlobalData *global = GlobalData::sharedGlobalData();
-        // Concatenated, not QString::arg: the escaped text is full of "%xx" that arg would take for
-        // placeholders.
-        const QString url =
-            ServiceEndpoints::webAddress(global->domain,
-                                         QStringLiteral("/al_search.php?al=1&c[section]=audio&c[q]=")) +
-            Text::escapeQuery(text) + QStringLiteral("&offset=") + QString::number(offset) +
-            QStringLiteral("&c[sort]=") + QString::number(sort);
-        body = Http::servicePageUtf8(url, global->vksid());
-    } catch (...) {
-        Log::line(QString::fromUtf8(Session::errorLogLine));
-        return std::nullopt;
-    }
-    return parseAudioSearchPageUtf8(std::move(body));
+    return ServiceAnswer<QList<AudioRecord>>::of([&]() -> std::optional<QList<AudioRecord>> {
+        QByteArray body;
+        try {
+            const GlobalData *global = GlobalData::sharedGlobalData();
+            // Concatenated, not QString::arg: the escaped text is full of "%xx" that arg would take for
+            // placeholders.
+            const QString url =
+                ServiceEndpoints::webAddress(global->domain,
+                                             QStringLiteral("/al_search.php?al=1&c[section]=audio&c[q]=")) +
+                Text::escapeQuery(text) + QStringLiteral("&offset=") + QString::number(offset) +
+                QStringLiteral("&c[sort]=") + QString::number(sort);
+            body = Http::servicePageUtf8(url, global->vksid());
+        } catch (...) {
+            Log::line(QString::fromUtf8(Session::errorLogLine));
+            return std::nullopt;
+        }
+        return parseAudioSearchPageUtf8(std::move(body));
+    });
 }

@@ -123,34 +123,39 @@ std::optional<QStringList> readGroups(QString body)
 
 } // namespace FriendsPages
 
-std::optional<QStringList> VKontakteWorks::getSelfFriends()
+ServiceAnswer<QStringList> VKontakteWorks::getSelfFriends()
 {
-    QString body;
-    try {
-        const GlobalData *global = GlobalData::sharedGlobalData();
-        body = Http::servicePage(
-            ServiceEndpoints::webAddress(
-                global->domain, QStringLiteral("/al_friends.php?act=load_friends_silent&al=1&gid=0&id=")) +
-                global->vkuid(),
-            global->vksid());
-    } catch (...) {
-        return failed();
-    }
-    return FriendsPages::readFriends(std::move(body));
+    return ServiceAnswer<QStringList>::of([&]() -> std::optional<QStringList> {
+        QString body;
+        try {
+            const GlobalData *global = GlobalData::sharedGlobalData();
+            body = Http::servicePage(
+                ServiceEndpoints::webAddress(
+                    global->domain,
+                    QStringLiteral("/al_friends.php?act=load_friends_silent&al=1&gid=0&id=")) +
+                    global->vkuid(),
+                global->vksid());
+        } catch (...) {
+            return failed();
+        }
+        return FriendsPages::readFriends(std::move(body));
+    });
 }
 
-std::optional<QStringList> VKontakteWorks::getSelfGroups()
+ServiceAnswer<QStringList> VKontakteWorks::getSelfGroups()
 {
-    QString body;
-    try {
-        const GlobalData *global = GlobalData::sharedGlobalData();
-        body = Http::servicePage(
-            ServiceEndpoints::webAddress(global->domain,
-                                         QStringLiteral("/al_groups.php?act=get_list&al=1&tab=groups&mid=")) +
-                global->vkuid(),
-            global->vksid());
-    } catch (...) {
-        return failed();
-    }
-    return FriendsPages::readGroups(std::move(body));
+    return ServiceAnswer<QStringList>::of([&]() -> std::optional<QStringList> {
+        QString body;
+        try {
+            const GlobalData *global = GlobalData::sharedGlobalData();
+            body = Http::servicePage(
+                ServiceEndpoints::webAddress(
+                    global->domain, QStringLiteral("/al_groups.php?act=get_list&al=1&tab=groups&mid=")) +
+                    global->vkuid(),
+                global->vksid());
+        } catch (...) {
+            return failed();
+        }
+        return FriendsPages::readGroups(std::move(body));
+    });
 }

@@ -6,18 +6,20 @@
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
-std::optional<QStringList> VKontakteWorks::getRiaaList()
+ServiceAnswer<QStringList> VKontakteWorks::getRiaaList()
 {
-    try {
-        // A plain file on a public host: no session cookie and no page-request fields.
-        const Http::Response response =
-            Http::get(ServiceEndpoints::current().riaaUrl, {{"Accept-Encoding", "gzip"}}, 120);
-        const QString text = Text::decodeWindows1251(response.received ? response.body : QByteArray());
-        return text.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
-    } catch (...) {
-        Log::line(QString::fromUtf8(Session::errorLogLine));
-        return std::nullopt;
-    }
+    return ServiceAnswer<QStringList>::of([&]() -> std::optional<QStringList> {
+        try {
+            // A plain file on a public host: no session cookie and no page-request fields.
+            const Http::Response response =
+                Http::get(ServiceEndpoints::current().riaaUrl, {{"Accept-Encoding", "gzip"}}, 120);
+            const QString text = Text::decodeWindows1251(response.received ? response.body : QByteArray());
+            return text.split(QLatin1Char('\n'), Qt::KeepEmptyParts);
+        } catch (...) {
+            Log::line(QString::fromUtf8(Session::errorLogLine));
+            return std::nullopt;
+        }
+    });
 }
 
 bool VKontakteWorks::riaaRefuses(const QStringList &list, const QString &searchText)

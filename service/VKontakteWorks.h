@@ -2,6 +2,7 @@
 
 #include "core/Records.h"
 #include "core/StorageLayout.h"
+#include "service/ServiceAnswer.h"
 
 #include <QList>
 #include <QString>
@@ -33,15 +34,15 @@ class VKontakteWorks : public StorageLayout
 public:
     VKontakteWorks() = delete;
 
-    // Audio side. Every operation blocks its caller (never the main thread). "Nothing" (std::nullopt) means
-    // the answer could not be read and the error line was logged; callers treat it like an empty list.
+    // Audio side. Every operation blocks its caller (never the main thread). A list comes with its outcome
+    // (ServiceAnswer): read, not answered at all, or unreadable (the error line was logged).
 
     // Titles and artists: references decoded, trimmed, "Неизвестно" when nothing is left.
     static QString cleanText(const QString &raw);
     // One page (at most 100 rows) of the audio search.
-    static std::optional<QList<AudioRecord>> searchAudioWithOffset(const QString &text, int offset, int sort);
+    static ServiceAnswer<QList<AudioRecord>> searchAudioWithOffset(const QString &text, int offset, int sort);
     // Kind 0: a user's audio, 1: a community's, 2: recommendations for a user.
-    static std::optional<QList<AudioRecord>> getAudioWithJSON(const QString &owner, int kind);
+    static ServiceAnswer<QList<AudioRecord>> getAudioWithJSON(const QString &owner, int kind);
     // The add and delete tokens from the service's page ("0" when the page has none).
     static QString getAddAudioHash();
     static QString getDelAudioHash();
@@ -49,25 +50,25 @@ public:
     static void addAudio(const QString &aid, const QString &oid);
     static void delAudio(const QString &aid, const QString &oid);
     // The rights-holder list: the file's lines, or nothing after an error.
-    static std::optional<QStringList> getRiaaList();
+    static ServiceAnswer<QStringList> getRiaaList();
     // Whether `searchText` is on `list` (both trimmed, exact and case-sensitive).
     static bool riaaRefuses(const QStringList &list, const QString &searchText);
 
     // The signed-in user's friends and communities as three-line records (name, number, picture address),
     // sorted by character code; nothing after an unreadable answer.
-    static std::optional<QStringList> getSelfFriends();
-    static std::optional<QStringList> getSelfGroups();
+    static ServiceAnswer<QStringList> getSelfFriends();
+    static ServiceAnswer<QStringList> getSelfGroups();
 
     // Video side; the same conventions. Titles go through cleanText as well.
 
     // One page (at most 40 rows) of the video search. `quality` 0..3 picks the request form and the label
     // every record carries; the call pauses one second after the answer.
-    static std::optional<QList<VideoRecord>> searchVideoWithOffset(const QString &text, int offset,
+    static ServiceAnswer<QList<VideoRecord>> searchVideoWithOffset(const QString &text, int offset,
                                                                    int quality, int sort);
     // Kind 0: a user's videos, 1: a community's (the number is sent as owner "-<number>").
-    static std::optional<QList<VideoRecord>> getVideoWithJSON(const QString &owner, int kind);
+    static ServiceAnswer<QList<VideoRecord>> getVideoWithJSON(const QString &owner, int kind);
     // The videos the service recommends for a user (first answer only).
-    static std::optional<QList<VideoRecord>> getVideoRecommendations(const QString &owner);
+    static ServiceAnswer<QList<VideoRecord>> getVideoRecommendations(const QString &owner);
     // The MP4 address of a video key in its best quality, "1" when it has no MP4 form, "2" when its page is
     // unusable. Never nothing; pauses one second after the answer.
     static QString getVideoLink(const QString &key);

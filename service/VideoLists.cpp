@@ -171,35 +171,39 @@ std::optional<QList<VideoRecord>> readRecommendationsUtf8(QByteArray body, const
 
 } // namespace VideoPage
 
-std::optional<QList<VideoRecord>> VKontakteWorks::getVideoWithJSON(const QString &owner, int kind)
+ServiceAnswer<QList<VideoRecord>> VKontakteWorks::getVideoWithJSON(const QString &owner, int kind)
 {
-    const QString domain = GlobalData::sharedGlobalData()->domain;
-    QString url = ServiceEndpoints::webAddress(
-        domain, QStringLiteral("/al_video.php?act=load_videos_silent&al=1&oid="));
-    if (kind == 1)
-        url += QLatin1Char('-'); // a community's number as its owner number
-    else if (kind != 0)
-        return QList<VideoRecord>(); // no such list: nothing to ask for
-    std::optional<QByteArray> body = fetch(url + owner);
-    if (!body) {
-        Log::line(QString::fromUtf8(Session::errorLogLine));
-        return std::nullopt;
-    }
-    QString text = QString::fromUtf8(*body);
-    body.reset(); // the bytes go before the text is read
-    return VideoPage::readList(std::move(text), domain);
+    return ServiceAnswer<QList<VideoRecord>>::of([&]() -> std::optional<QList<VideoRecord>> {
+        const QString domain = GlobalData::sharedGlobalData()->domain;
+        QString url = ServiceEndpoints::webAddress(
+            domain, QStringLiteral("/al_video.php?act=load_videos_silent&al=1&oid="));
+        if (kind == 1)
+            url += QLatin1Char('-'); // a community's number as its owner number
+        else if (kind != 0)
+            return QList<VideoRecord>(); // no such list: nothing to ask for
+        std::optional<QByteArray> body = fetch(url + owner);
+        if (!body) {
+            Log::line(QString::fromUtf8(Session::errorLogLine));
+            return std::nullopt;
+        }
+        QString text = QString::fromUtf8(*body);
+        body.reset(); // the bytes go before the text is read
+        return VideoPage::readList(std::move(text), domain);
+    });
 }
 
-std::optional<QList<VideoRecord>> VKontakteWorks::getVideoRecommendations(const QString &owner)
+ServiceAnswer<QList<VideoRecord>> VKontakteWorks::getVideoRecommendations(const QString &owner)
 {
-    const QString domain = GlobalData::sharedGlobalData()->domain;
-    std::optional<QByteArray> body = fetch(
-        ServiceEndpoints::webAddress(
-            domain, QStringLiteral("/al_video.php?act=load_section_recommendations&al=1&offset=0&oid=")) +
-        owner);
-    if (!body) {
-        Log::line(QString::fromUtf8(Session::errorLogLine));
-        return std::nullopt;
-    }
-    return VideoPage::readRecommendationsUtf8(std::move(*body), domain);
+    return ServiceAnswer<QList<VideoRecord>>::of([&]() -> std::optional<QList<VideoRecord>> {
+        const QString domain = GlobalData::sharedGlobalData()->domain;
+        std::optional<QByteArray> body = fetch(
+            ServiceEndpoints::webAddress(
+                domain, QStringLiteral("/al_video.php?act=load_section_recommendations&al=1&offset=0&oid=")) +
+            owner);
+        if (!body) {
+            Log::line(QString::fromUtf8(Session::errorLogLine));
+            return std::nullopt;
+        }
+        return VideoPage::readRecommendationsUtf8(std::move(*body), domain);
+    });
 }

@@ -198,19 +198,21 @@ std::optional<QList<VideoRecord>> readSearchPageUtf8(QByteArray body, int qualit
 
 } // namespace VideoPage
 
-std::optional<QList<VideoRecord>> VKontakteWorks::searchVideoWithOffset(const QString &text, int offset,
+ServiceAnswer<QList<VideoRecord>> VKontakteWorks::searchVideoWithOffset(const QString &text, int offset,
                                                                         int quality, int sort)
 {
-    const GlobalData *global = GlobalData::sharedGlobalData();
-    const QString domain = global->domain;
-    bool answered = false;
-    QByteArray body =
-        Http::servicePageUtf8(searchUrl(domain, text, offset, quality, sort), global->vksid(), &answered);
-    // Keeps the overlay's text readable between pages.
-    Pacing::pause(1);
-    if (!answered) {
-        Log::line(QString::fromUtf8(Session::errorLogLine));
-        return std::nullopt;
-    }
-    return VideoPage::readSearchPageUtf8(std::move(body), quality, domain);
+    return ServiceAnswer<QList<VideoRecord>>::of([&]() -> std::optional<QList<VideoRecord>> {
+        const GlobalData *global = GlobalData::sharedGlobalData();
+        const QString domain = global->domain;
+        bool answered = false;
+        QByteArray body =
+            Http::servicePageUtf8(searchUrl(domain, text, offset, quality, sort), global->vksid(), &answered);
+        // Keeps the overlay's text readable between pages.
+        Pacing::pause(1);
+        if (!answered) {
+            Log::line(QString::fromUtf8(Session::errorLogLine));
+            return std::nullopt;
+        }
+        return VideoPage::readSearchPageUtf8(std::move(body), quality, domain);
+    });
 }

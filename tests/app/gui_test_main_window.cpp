@@ -263,7 +263,8 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
         click(window, loginTab);
         QFile(VKontakteWorks::getAudioDir() + QStringLiteral("/arrived.mp3")).open(QIODevice::WriteOnly);
         click(window, audioTab);
-        EXPECT_NE(findText(page(), QStringLiteral("arrived.mp3")), nullptr)
+        EXPECT_TRUE(TestSupport::waitFor(
+            [&] { return findText(page(), QStringLiteral("arrived.mp3")) != nullptr; }, 3000))
             << "the library was not listed again";
 
         TestSupport::waitFor([] { return false; }, 300); // let late bindings report

@@ -12,6 +12,7 @@
 #include "screens/Video_Library.h"
 #include "service/VKontakteWorks.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -266,7 +267,10 @@ TEST_F(LibraryTest, WalksIntoFoldersAndBackWithTheSlideAndListsAgain)
     Audio_Library screen(settings.get());
     QSignalSpy slides(&screen, &LibraryBrowser::slideRequested);
     QSignalSpy scrolls(&screen, &LibraryBrowser::scrollToRow);
+    // Shown again, the screen keeps its place; the refresh button goes back to the first row.
     screen.viewWillAppear();
+    EXPECT_TRUE(scrolls.isEmpty());
+    screen.reloadLibrary();
     ASSERT_EQ(scrolls.size(), 1);
     EXPECT_EQ(scrolls.at(0).at(0).toInt(), 0);
     EXPECT_EQ(scrolls.at(0).at(1).toInt(), int(LibraryBrowser::Top));
@@ -305,6 +309,51 @@ TEST_F(LibraryTest, WalksIntoFoldersAndBackWithTheSlideAndListsAgain)
     screen.reloadLibrary();
     EXPECT_TRUE(global->audioLibraryArray.isEmpty());
     EXPECT_EQ(screen.title(), QStringLiteral("Папка: 0.0 Мб"));
+}
+
+TEST_F(LibraryTest, ADownloadLandingInTheShownFolderIsInsertedWhereItBelongsWithoutMovingTheView)
+{
+    writeMp3(audioDir + QStringLiteral("/Rock/a.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Rock/c.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Rock/gone.mp3"));
+    Audio_Library screen(settings.get());
+    screen.viewWillAppear();
+    screen.rowSelected(0); // Rock
+    const QString before = screen.title();
+    QAbstractItemModelTester tester(screen.entries(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy inserted(screen.entries(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(screen.entries(), &QAbstractItemModel::rowsRemoved);
+    QSignalSpy resets(screen.entries(), &QAbstractItemModel::modelReset);
+    QSignalSpy scrolls(&screen, &LibraryBrowser::scrollToRow);
+
+    // A download finished elsewhere changes nothing here.
+    writeMp3(audioDir + QStringLiteral("/elsewhere.mp3"));
+    Q_EMIT DownloadQueue::shared().itemFinished(1, audioDir + QStringLiteral("/elsewhere.mp3"));
+    EXPECT_TRUE(inserted.isEmpty());
+
+    // One landing here while another file went: one row in at its place, one out, the title follows.
+    ASSERT_TRUE(QFile::remove(audioDir + QStringLiteral("/Rock/gone.mp3")));
+    ASSERT_TRUE(LibraryMp3::writeBytes(audioDir + QStringLiteral("/Rock/b.mp3"), 300000));
+    Q_EMIT DownloadQueue::shared().itemFinished(2, audioDir + QStringLiteral("/Rock/b.mp3"));
+    EXPECT_EQ(global->audioLibraryArray,
+              (QStringList{QStringLiteral("a.mp3"), QStringLiteral("b.mp3"), QStringLiteral("c.mp3")}));
+    ASSERT_EQ(inserted.size(), 1);
+    EXPECT_EQ(inserted.at(0).at(1).toInt(), 1);
+    ASSERT_EQ(removed.size(), 1);
+    EXPECT_EQ(removed.at(0).at(1).toInt(), 2);
+    EXPECT_EQ(screen.entries()->rows().at(1).name, QStringLiteral("b.mp3"));
+    EXPECT_EQ(screen.entries()->rows().size(), 3);
+    EXPECT_TRUE(resets.isEmpty());
+    EXPECT_TRUE(scrolls.isEmpty());
+    EXPECT_NE(screen.title(), before);
+
+    // A file landing in a new sub-folder brings the folder in.
+    writeMp3(audioDir + QStringLiteral("/Rock/Live/x.mp3"));
+    inserted.clear();
+    Q_EMIT DownloadQueue::shared().itemFinished(3, audioDir + QStringLiteral("/Rock/Live/x.mp3"));
+    ASSERT_EQ(inserted.size(), 1); // the new folder
+    EXPECT_EQ(screen.entries()->rows().at(0).name, QStringLiteral("Live"));
+    EXPECT_TRUE(resets.isEmpty());
 }
 
 TEST_F(LibraryTest, PreviewPausesTheMusicAndPlaysTheFileInTheAlertUntilItIsClosed)

@@ -51,7 +51,7 @@ protected:
         return SandboxAudio::lastRequest(sandbox, kind).value_or(SandboxRequest{}).target;
     }
     // Serves a fixture for the list request of `target`, then loads it.
-    std::optional<QList<AudioRecord>> loadFixture(const char *name, const std::string &owner, int kind)
+    ServiceAnswer<QList<AudioRecord>> loadFixture(const char *name, const std::string &owner, int kind)
     {
         const std::string target = kind == 0   ? userTarget(owner)
                                    : kind == 1 ? communityTarget(owner)

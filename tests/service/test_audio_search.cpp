@@ -351,11 +351,14 @@ TEST_F(AudioSearchTest, NoSessionOrNoServiceGivesAnEmptyListWithoutLogLine)
     auto records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("кино"), 0, 0);
     ASSERT_TRUE(records.has_value());
     EXPECT_TRUE(records->isEmpty());
+    EXPECT_EQ(records.outcome(), ServiceAnswer<QList<AudioRecord>>::Answered);
 
+    // Nobody answering reads like an empty page, and the answer says that nobody did.
     sandbox.stop();
     records = VKontakteWorks::searchAudioWithOffset(QStringLiteral("кино"), 0, 0);
     ASSERT_TRUE(records.has_value());
     EXPECT_TRUE(records->isEmpty());
+    EXPECT_EQ(records.outcome(), ServiceAnswer<QList<AudioRecord>>::NoAnswer);
     EXPECT_TRUE(log.lines().isEmpty());
 }
 

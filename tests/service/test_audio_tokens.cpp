@@ -240,7 +240,7 @@ TEST_F(RiaaTest, TheFileIsSplitAtLineFeedsKeepingCarriageReturnsAndTheLastEmptyL
 TEST_F(RiaaTest, RefusalComparesTrimmedTextsExactly)
 {
     SandboxAudio::setRiaaText(sandbox, "Ленинград\nRammstein\r\nМумий Тролль\n");
-    const QStringList list = VKontakteWorks::getRiaaList().value();
+    const QStringList list = VKontakteWorks::getRiaaList().value_or({});
     EXPECT_TRUE(VKontakteWorks::riaaRefuses(list, QStringLiteral("  Rammstein \t")));
     EXPECT_TRUE(VKontakteWorks::riaaRefuses(list, QStringLiteral("Ленинград")));
     EXPECT_TRUE(VKontakteWorks::riaaRefuses(list, QStringLiteral("Мумий Тролль\n")));
@@ -252,7 +252,7 @@ TEST_F(RiaaTest, RefusalComparesTrimmedTextsExactly)
     EXPECT_TRUE(VKontakteWorks::riaaRefuses(list, QStringLiteral("  ")));
 
     SandboxAudio::setRiaaText(sandbox, "Rammstein");
-    const QStringList noBlank = VKontakteWorks::getRiaaList().value();
+    const QStringList noBlank = VKontakteWorks::getRiaaList().value_or({});
     EXPECT_FALSE(VKontakteWorks::riaaRefuses(noBlank, QStringLiteral(" ")));
     EXPECT_FALSE(VKontakteWorks::riaaRefuses({}, QString()));
 }

@@ -242,7 +242,7 @@ TEST_F(VideoListsTest, FixturesThroughTheRequestAndTheMissingAnswer)
     TestSupport::LogCapture log;
     EXPECT_FALSE(VKontakteWorks::getVideoWithJSON(QStringLiteral("5"), 1).has_value());
     EXPECT_EQ(log.count(errorLine), 1);
-    EXPECT_EQ(VKontakteWorks::getVideoRecommendations(QStringLiteral("5")).value().size(), 75);
+    EXPECT_EQ(VKontakteWorks::getVideoRecommendations(QStringLiteral("5"))->size(), 75);
 
     sandbox.stop();
     EXPECT_FALSE(VKontakteWorks::getVideoWithJSON(QStringLiteral("1000001"), 0).has_value());

@@ -310,8 +310,10 @@ TEST_F(VideoSearchTest, FixturesThroughTheWholeRequestAndTheMissingAnswer)
     SandboxVideo::setCannedAnswer(sandbox, prefix + "empty" + suffix, std::string());
 
     TestSupport::LogCapture log;
-    EXPECT_EQ(VKontakteWorks::searchVideoWithOffset(QStringLiteral("many"), 0, 0, 0).value().size(), 40);
-    EXPECT_TRUE(VKontakteWorks::searchVideoWithOffset(QStringLiteral("empty"), 0, 0, 0).value().isEmpty());
+    EXPECT_EQ(VKontakteWorks::searchVideoWithOffset(QStringLiteral("many"), 0, 0, 0)->size(), 40);
+    const auto empty = VKontakteWorks::searchVideoWithOffset(QStringLiteral("empty"), 0, 0, 0);
+    ASSERT_TRUE(empty);
+    EXPECT_TRUE(empty->isEmpty());
     EXPECT_TRUE(log.lines().isEmpty());
     EXPECT_FALSE(VKontakteWorks::searchVideoWithOffset(QStringLiteral("broken"), 0, 0, 0).has_value());
     EXPECT_EQ(log.lines(), QStringList({errorLine}));
