@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the benchmarks need; does nothing when all are present.
+# Installs every Debian package the build, the tests, the benchmarks and the Debian package (scripts/package.sh,
+# scripts/check-package-chroot.sh) need; does nothing when all are present.
 set -euo pipefail
 
 packages=(
@@ -15,6 +16,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev rapidjson-dev
   dbus dbus-x11 playerctl xvfb x11-apps imagemagick curl xdotool pulseaudio pulseaudio-utils
   desktop-file-utils appstream ffmpeg fonts-dejavu-core
+  dpkg-dev lintian man-db debootstrap
 )
 
 missing=()
