@@ -1,0 +1,71 @@
+#pragma once
+
+#include "library/TagCache.h"
+#include "library/TagCacheFile.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+
+#include <atomic>
+
+class QTimer;
+
+// The tag cache's worker: lives on the cache's thread and owns everything that touches the disk there (the
+// cache file's entries, the reads, the cover files). It answers by signal only; TagCache posts the questions.
+class TagCacheWorker : public QObject
+{
+    Q_OBJECT
+public:
+    using Known = QHash<QString, TrackTags>;
+
+    // Entries beyond this many are dropped when saving, those not met in this run first.
+    static constexpr int maxEntries = 200000;
+    // How long after the last change the file is written, so a scan writes it once rather than per file.
+    static constexpr int saveDelayMs = 2000;
+
+    TagCacheWorker(const QString &folder, const TagCache::Reader &reader);
+
+    // Answers tagsRead: from the entry while the file's size and modification time are those recorded,
+    // else read again.
+    void check(const QString &key);
+    // Answers coverFound (after tagsChanged when the file had changed).
+    void cover(const QString &key);
+    // Writes the cache file when something changed.
+    void save();
+    // Called from the cache's thread when it goes: questions still queued are dropped unanswered.
+    void stop() { m_stopping = true; }
+    // The last job: writes what changed and stops the save timer (which belongs to this thread).
+    void finish();
+
+Q_SIGNALS:
+    // Every entry of the cache file, once, before the first answer.
+    void loaded(const TagCacheWorker::Known &known);
+    // `found` false: the file is gone (or not a regular file).
+    void tagsRead(const QString &key, const TrackTags &tags, bool found, bool changed);
+    // A cover question found the file changed: its new tags, before the answer.
+    void tagsChanged(const QString &key, const TrackTags &tags);
+    // Empty `file`: no cover.
+    void coverFound(const QString &key, const QString &file);
+
+private:
+    void ensureLoaded();
+    // The entry of `key` as the file now stands, read again when it changed (`changed` then true); nullptr
+    // when the file is gone.
+    TagCacheFile::Entry *fresh(const QString &key, bool &changed);
+    bool coverExists(const QString &name);
+    void changedNow();
+    void dropSurplus();
+    void removeUnusedCovers();
+
+    const QString m_folder;
+    const TagCache::Reader m_reader;
+    QTimer *m_saveTimer;
+    std::atomic<bool> m_stopping{false};
+    bool m_loaded = false;
+    bool m_dirty = false;
+    TagCacheFile::Entries m_entries;
+    QSet<QString> m_seen;         // entries checked in this run
+    QSet<QString> m_coversOnDisk; // cover files known to exist
+};
