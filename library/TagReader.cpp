@@ -3,13 +3,17 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "decoding/Text.h"
+
 #include <taglib/attachedpictureframe.h>
+#include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tfilestream.h>
 
+#include <algorithm>
 #include <cstring>
 
 using TagReader::Cover;
@@ -21,6 +25,68 @@ QString text(const TagLib::String &value)
 {
     const std::string utf8 = value.to8Bit(true);
     return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())).trimmed();
+}
+
+// Russian tags written by older programs hold Windows-1251 bytes where ID3 says Latin-1 (all of ID3v1, ID3v2
+// frames marked Latin-1). Cyrillic letters there are bytes from 0xC0 up (and Ё, ё), which Latin-1 reads as
+// accented Latin letters; a text is taken for Windows-1251 when such letters outnumber the plain Latin ones
+// or stand three in a row, as they do in every Cyrillic word and seldom in a Western name ("Björk",
+// "Canção").
+bool looksLikeWindows1251(const TagLib::ByteVector &bytes)
+{
+    int cyrillic = 0;
+    int latin = 0;
+    int run = 0;
+    int longestRun = 0;
+    for (const char c : bytes) {
+        const uchar b = uchar(c);
+        if (b >= 0xC0 || b == 0xA8 || b == 0xB8) {
+            ++cyrillic;
+            longestRun = std::max(longestRun, ++run);
+            continue;
+        }
+        run = 0;
+        if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'))
+            ++latin;
+    }
+    return cyrillic > latin || longestRun >= 3;
+}
+
+TagLib::String latin1Text(TagLib::ByteVector bytes)
+{
+    // ID3v1 hands over whole fields, NUL padding (and whatever follows it) included.
+    const int end = bytes.find('\0');
+    if (end >= 0)
+        bytes.resize(unsigned(end));
+    if (!looksLikeWindows1251(bytes))
+        return TagLib::String(bytes, TagLib::String::Latin1);
+    const QString text = Text::decodeWindows1251(QByteArray(bytes.data(), qsizetype(bytes.size())));
+    return TagLib::String(text.toUtf8().constData(), TagLib::String::UTF8);
+}
+
+class Id3v1Text : public TagLib::ID3v1::StringHandler
+{
+public:
+    TagLib::String parse(const TagLib::ByteVector &data) const override { return latin1Text(data); }
+};
+
+class Id3v2Latin1Text : public TagLib::ID3v2::Latin1StringHandler
+{
+public:
+    TagLib::String parse(const TagLib::ByteVector &data) const override { return latin1Text(data); }
+};
+
+// TagLib keeps one handler each for the whole process; they are set once, before the first file is read.
+void useLatin1Handlers()
+{
+    static const Id3v1Text id3v1;
+    static const Id3v2Latin1Text id3v2;
+    static const bool set = [] {
+        TagLib::ID3v1::Tag::setStringHandler(&id3v1);
+        TagLib::ID3v2::Tag::setLatin1StringHandler(&id3v2);
+        return true;
+    }();
+    (void)set;
 }
 
 // Track numbers and years are unsigned in TagLib; a value no file really holds is taken for none.
@@ -118,6 +184,7 @@ struct Reading
 
 Reading readStream(TagLib::IOStream *stream, Format format, bool keepCover)
 {
+    useLatin1Handlers();
     Reading reading;
     Cover cover;
     // TagLib reports damage by leaving things out rather than by exceptions, but it allocates what a file

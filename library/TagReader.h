@@ -21,8 +21,10 @@ struct TrackTags
 Q_DECLARE_METATYPE(TrackTags)
 
 // Reads tags with TagLib: MP3 (ID3v2, then ID3v1 for what ID3v2 lacks) and MP4 (its metadata atoms), the
-// duration from the audio stream. Nothing here throws or keeps state: the functions may run on any thread at
-// once. A damaged, cut or hostile file gives what could be read of it (often nothing), never a crash.
+// duration from the audio stream. ID3 text said to be Latin-1 that reads as Cyrillic in Windows-1251, as
+// older Russian programs wrote it, is taken as such. Nothing here throws or keeps state: the functions may
+// run on any thread at once. A damaged, cut or hostile file gives what could be read of it (often nothing),
+// never a crash.
 namespace TagReader {
 
 enum class Format { Unknown, Mpeg, Mp4 };

@@ -272,4 +272,68 @@ TEST_F(TagReaderTest, CoverIsTheFrontPictureAsItsBytesSay)
     EXPECT_FALSE(TagReader::readBytes(none, Format::Mpeg).hasCover);
 }
 
+// Text as older programs wrote it: Cyrillic letters in code page 1251, others in Latin-1.
+QByteArray legacyBytes(const QString &text)
+{
+    QByteArray bytes;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x410 && u <= 0x44F)
+            bytes += char(0xC0 + (u - 0x410));
+        else if (u == 0x401)
+            bytes += '\xA8';
+        else if (u == 0x451)
+            bytes += '\xB8';
+        else
+            bytes += c.toLatin1();
+    }
+    return bytes;
+}
+
+QByteArray id3v1Field(const QString &text, int length)
+{
+    QByteArray field = legacyBytes(text);
+    field.resize(length, '\0');
+    return field;
+}
+
+// An ID3v2.3 text frame marked Latin-1 (encoding byte 0).
+QByteArray latin1Frame(const char *id, const QString &text)
+{
+    const QByteArray content = '\0' + legacyBytes(text);
+    return QByteArray(id) + syncsafe(content.size()) + QByteArray(2, '\0') + content;
+}
+
+// Russian tags of older programs: Windows-1251 bytes in ID3v1 and in ID3v2 frames marked Latin-1 read as the
+// Cyrillic they are, while Western names in Latin-1 stay as they are.
+TEST_F(TagReaderTest, LegacyCyrillicTagsReadInTheirCodePage)
+{
+    ASSERT_EQ(TagFixtures::mp3(path("plain.mp3"), {}, 1, 0), "");
+    const QByteArray audio = TagFixtures::readAll(path("plain.mp3"));
+
+    const auto id3v1 = [](const QString &title, const QString &artist, const QString &album) {
+        return "TAG" + id3v1Field(title, 30) + id3v1Field(artist, 30) + id3v1Field(album, 30) + "1988" +
+               QByteArray(28, '\0') + '\0' + char(5) + char(255);
+    };
+    TrackTags tags =
+        TagReader::readBytes(audio + id3v1("Звезда по имени Солнце", "Кино", "Группа крови"), Format::Mpeg);
+    EXPECT_EQ(tags.title, "Звезда по имени Солнце");
+    EXPECT_EQ(tags.artist, "Кино");
+    EXPECT_EQ(tags.album, "Группа крови");
+    EXPECT_EQ(tags.trackNumber, 5);
+    EXPECT_EQ(tags.year, 1988);
+    tags = TagReader::readBytes(audio + id3v1("Jóga", "Björk", "Homogenic"), Format::Mpeg);
+    EXPECT_EQ(tags.title, "Jóga");
+    EXPECT_EQ(tags.artist, "Björk");
+
+    const QByteArray frames = latin1Frame("TIT2", "Ёлка") + latin1Frame("TPE1", "Сплин feat. Bi-2") +
+                              latin1Frame("TALB", "Björk: Café Canção") + latin1Frame("TRCK", "3/12");
+    tags = TagReader::readBytes(QByteArray("ID3\x03\x00\x00", 6) + syncsafe(frames.size()) + frames + audio,
+                                Format::Mpeg);
+    EXPECT_EQ(tags.title, "Ёлка");
+    EXPECT_EQ(tags.artist, "Сплин feat. Bi-2");
+    EXPECT_EQ(tags.album, "Björk: Café Canção");
+    EXPECT_EQ(tags.trackNumber, 3);
+}
+
 } // namespace
