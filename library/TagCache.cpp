@@ -83,6 +83,15 @@ std::optional<TrackTags> TagCache::tags(const QString &path)
     return std::nullopt;
 }
 
+QList<std::optional<TrackTags>> TagCache::tags(const QStringList &paths)
+{
+    QList<std::optional<TrackTags>> answers;
+    answers.reserve(paths.size());
+    for (const QString &path : paths)
+        answers.append(tags(path));
+    return answers;
+}
+
 QString TagCache::coverPath(const QString &path)
 {
     const QString k = key(path);
@@ -119,8 +128,8 @@ void TagCache::flush()
 
 void TagCache::takeLoaded(const QHash<QString, TrackTags> &known)
 {
-    // A file asked about before the cache file was read has its check on the way, right behind this: only
-    // that answer (the file may have changed or gone) is told.
+    // A file asked about before the cache file was read has its check on the way: only that answer (the file
+    // may have changed or gone) is told.
     for (auto it = known.cbegin(); it != known.cend(); ++it)
         if (!m_tags.contains(it.key()) && !m_waiting.contains(it.key()))
             m_tags.insert(it.key(), it.value());

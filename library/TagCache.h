@@ -3,9 +3,11 @@
 #include "library/TagReader.h"
 
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -47,8 +49,12 @@ public:
 
     // The tags of `path` when known; otherwise none, the file is queued and tagsReady(path) follows. A file
     // known from an earlier run is answered at once and checked in the background: tagsReady follows only
-    // when it changed. A file that cannot be read answers empty tags; a missing one stays unanswered.
+    // when it changed. (The first question starts the worker, which reads the cache file first; a file asked
+    // about until then is told once its size and time are found unchanged, before any file waiting to be
+    // read.) A file that cannot be read answers empty tags; a missing one stays unanswered.
     std::optional<TrackTags> tags(const QString &path);
+    // The same for a list (a folder as a view shows it), answered in its order.
+    QList<std::optional<TrackTags>> tags(const QStringList &paths);
     // The cover image file of `path`; empty while it is not known yet (coverReady(path) follows when it is
     // written) and for a file without a cover.
     QString coverPath(const QString &path);

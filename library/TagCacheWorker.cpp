@@ -31,27 +31,33 @@ void TagCacheWorker::ensureLoaded()
     Q_EMIT loaded(known);
 }
 
+std::optional<TagCacheWorker::Stamp> TagCacheWorker::stampOf(const QString &key)
+{
+    struct stat status;
+    // Only a regular file is read: a pipe named "x.mp3" would block the reader.
+    if (::stat(QFile::encodeName(key).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+    return Stamp{status.st_size, qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
+}
+
 TagCacheFile::Entry *TagCacheWorker::fresh(const QString &key, bool &changed)
 {
     changed = false;
-    struct stat status;
-    // Only a regular file is read: a pipe named "x.mp3" would block the reader.
-    if (::stat(QFile::encodeName(key).constData(), &status) != 0 || !S_ISREG(status.st_mode)) {
+    const std::optional<Stamp> stamp = stampOf(key);
+    if (!stamp) {
         if (m_entries.remove(key))
             changedNow();
         return nullptr;
     }
     m_seen.insert(key);
-    const qint64 size = status.st_size;
-    const qint64 modifiedNs = qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
     auto it = m_entries.find(key);
-    if (it != m_entries.end() && it->size == size && it->modifiedNs == modifiedNs)
+    if (it != m_entries.end() && stamp->matches(*it))
         return &*it;
     // Keyed by the size and time seen before reading: a file changing during the read is read again next
     // time.
     TagCacheFile::Entry entry;
-    entry.size = size;
-    entry.modifiedNs = modifiedNs;
+    entry.size = stamp->size;
+    entry.modifiedNs = stamp->modifiedNs;
     entry.tags = m_reader.tags(key);
     changed = true;
     changedNow();
@@ -63,9 +69,43 @@ void TagCacheWorker::check(const QString &key)
     if (m_stopping)
         return;
     ensureLoaded();
+    const std::optional<Stamp> stamp = stampOf(key);
+    if (!stamp) {
+        if (m_entries.remove(key))
+            changedNow();
+        Q_EMIT tagsRead(key, TrackTags(), false, false);
+        return;
+    }
+    m_seen.insert(key);
+    const auto it = m_entries.constFind(key);
+    if (it != m_entries.cend() && stamp->matches(*it)) {
+        Q_EMIT tagsRead(key, it->tags, true, false);
+        return;
+    }
+    m_toRead.enqueue(key);
+    postRead();
+}
+
+void TagCacheWorker::postRead()
+{
+    // Posted behind the questions queued so far: each read lets the checks that came in meanwhile go first.
+    if (m_readPosted || m_toRead.isEmpty())
+        return;
+    m_readPosted = true;
+    QMetaObject::invokeMethod(this, &TagCacheWorker::readNext, Qt::QueuedConnection);
+}
+
+void TagCacheWorker::readNext()
+{
+    m_readPosted = false;
+    if (m_stopping || m_toRead.isEmpty())
+        return;
+    const QString key = m_toRead.dequeue();
+    // Looked at again: the file may have changed or gone while it waited.
     bool changed = false;
     const TagCacheFile::Entry *entry = fresh(key, changed);
     Q_EMIT tagsRead(key, entry ? entry->tags : TrackTags(), entry != nullptr, changed);
+    postRead();
 }
 
 void TagCacheWorker::cover(const QString &key)

@@ -5,10 +5,12 @@
 
 #include <QHash>
 #include <QObject>
+#include <QQueue>
 #include <QSet>
 #include <QString>
 
 #include <atomic>
+#include <optional>
 
 class QTimer;
 
@@ -28,7 +30,8 @@ public:
     TagCacheWorker(const QString &folder, const TagCache::Reader &reader);
 
     // Answers tagsRead: from the entry while the file's size and modification time are those recorded,
-    // else read again.
+    // else once it is read again. Reads wait behind the checks queued so far, so files known unchanged are
+    // answered first however many others have to be read.
     void check(const QString &key);
     // Answers coverFound (after tagsChanged when the file had changed).
     void cover(const QString &key);
@@ -50,7 +53,23 @@ Q_SIGNALS:
     void coverFound(const QString &key, const QString &file);
 
 private:
+    // What tells a file's versions apart: its size and modification time.
+    struct Stamp
+    {
+        qint64 size = 0;
+        qint64 modifiedNs = 0;
+
+        bool matches(const TagCacheFile::Entry &entry) const
+        {
+            return entry.size == size && entry.modifiedNs == modifiedNs;
+        }
+    };
+    // None when `key` is no regular file (gone, a folder, a pipe).
+    static std::optional<Stamp> stampOf(const QString &key);
+
     void ensureLoaded();
+    void postRead();
+    void readNext();
     // The entry of `key` as the file now stands, read again when it changed (`changed` then true); nullptr
     // when the file is gone.
     TagCacheFile::Entry *fresh(const QString &key, bool &changed);
@@ -67,5 +86,7 @@ private:
     bool m_dirty = false;
     TagCacheFile::Entries m_entries;
     QSet<QString> m_seen;         // entries checked in this run
+    QQueue<QString> m_toRead;     // checked files whose tags must be read
+    bool m_readPosted = false;    // a readNext is queued
     QSet<QString> m_coversOnDisk; // cover files known to exist
 };

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -125,6 +126,47 @@ TEST_F(TagCacheTest, ReadsOnceOnTheWorkerAndLaterRunsAnswerFromTheCacheFile)
     ASSERT_TRUE(waitIdle(cache));
     EXPECT_EQ(ready.count(), 1); // checked unchanged: nothing new to tell
     EXPECT_EQ(m_counter.tags(), 2);
+}
+
+// Files known from the cache file are told while a file asked before them is still being read; a list is
+// answered in its order.
+TEST_F(TagCacheTest, KnownFilesAreToldWhileAnotherIsRead)
+{
+    makeMp3("a.mp3", "Known A");
+    makeMp3("b.mp3", "Known B");
+    {
+        TagCache cache(folder(), m_counter.reader());
+        cache.tags(QStringList{path("a.mp3"), path("b.mp3")});
+        ASSERT_TRUE(waitIdle(cache));
+    }
+    makeMp3("c.mp3", "New C");
+    auto gate = std::make_shared<QSemaphore>();
+    TagCache::Reader reader;
+    reader.tags = [gate](const QString &file) {
+        if (file.endsWith("/c.mp3"))
+            gate->acquire();
+        return TagReader::read(file);
+    };
+    TagCache cache(folder(), reader);
+    const auto open = qScopeGuard([gate] { gate->release(10); }); // the worker is never left waiting
+    QSignalSpy ready(&cache, &TagCache::tagsReady);
+    const QStringList files{path("c.mp3"), path("a.mp3"), path("b.mp3")};
+    for (const std::optional<TrackTags> &answer : cache.tags(files))
+        EXPECT_FALSE(answer); // the cache file is not read yet
+    while (ready.count() < 2 && ready.wait(10000)) {
+    }
+    EXPECT_EQ(keys(ready), QStringList({path("a.mp3"), path("b.mp3")}));
+    QList<std::optional<TrackTags>> answers = cache.tags(files);
+    ASSERT_EQ(answers.size(), 3);
+    EXPECT_FALSE(answers[0]);
+    EXPECT_EQ(answers[1] ? answers[1]->title : "", "Known A");
+    EXPECT_EQ(answers[2] ? answers[2]->title : "", "Known B");
+
+    gate->release();
+    ASSERT_TRUE(waitIdle(cache));
+    EXPECT_EQ(ready.count(), 3);
+    answers = cache.tags(files);
+    EXPECT_EQ(answers[0] ? answers[0]->title : "", "New C");
 }
 
 // However long a read takes, the questions return at once and the window's thread goes on.
