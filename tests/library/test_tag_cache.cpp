@@ -194,14 +194,20 @@ TEST_F(TagCacheTest, NeverWaitsForAFileBeingRead)
 // one; an unchanged one is not.
 TEST_F(TagCacheTest, ChangedFilesAreReadAgain)
 {
+    // A time in whole milliseconds, as the file's time can be set again exactly.
+    const QDateTime modified(QDate(2020, 5, 1), QTime(12, 0));
     makeMp3("a.mp3", "Old");
+    setModified(path("a.mp3"), modified);
     {
         TagCache cache(folder(), m_counter.reader());
         cache.tags(path("a.mp3"));
         ASSERT_TRUE(waitIdle(cache));
     }
+    // Another size, the same modification time.
+    const qint64 oldSize = QFileInfo(path("a.mp3")).size();
     makeMp3("a.mp3", "New and longer");
-    const QDateTime modified = QFileInfo(path("a.mp3")).lastModified();
+    setModified(path("a.mp3"), modified);
+    ASSERT_NE(QFileInfo(path("a.mp3")).size(), oldSize);
     {
         TagCache cache(folder(), m_counter.reader());
         cache.tags(path("a.mp3"));
@@ -429,8 +435,9 @@ TEST_F(TagCacheTest, GoneFilesLeaveTheCache)
     EXPECT_EQ(m_counter.tags(), before + 1);
 }
 
-// A run that learns nothing new leaves the cache file as it was; one that does writes it.
-TEST_F(TagCacheTest, CacheFileIsWrittenOnlyWhenSomethingChanged)
+// A run that learns nothing new leaves the cache file as it was; one that does writes it whole beside the
+// old one and puts it in its place, so the old file as a reader has it open stays whole.
+TEST_F(TagCacheTest, CacheFileIsReplacedWholeAndOnlyWhenSomethingChanged)
 {
     makeMp3("a.mp3", "A");
     makeMp3("b.mp3", "B");
@@ -449,6 +456,9 @@ TEST_F(TagCacheTest, CacheFileIsWrittenOnlyWhenSomethingChanged)
         cache.flush();
     }
     EXPECT_EQ(QFileInfo(file).lastModified(), old);
+    const QByteArray before = TagFixtures::readAll(file);
+    QFile held(file);
+    ASSERT_TRUE(held.open(QIODevice::ReadOnly));
     {
         TagCache cache(folder(), m_counter.reader());
         cache.tags(path("b.mp3"));
@@ -456,6 +466,11 @@ TEST_F(TagCacheTest, CacheFileIsWrittenOnlyWhenSomethingChanged)
         cache.flush();
         EXPECT_NE(QFileInfo(file).lastModified(), old);
     }
+    EXPECT_EQ(held.readAll(), before);
+    const TagCacheFile::Entries entries = TagCacheFile::load(file);
+    EXPECT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries.value(path("b.mp3")).tags.title, "B");
+    EXPECT_EQ(QDir(folder()).entryList(QDir::Files | QDir::Hidden), QStringList{"tags.cache"});
 }
 
 // A cache that goes away does not first read everything still queued: the window closes at once.
