@@ -40,19 +40,31 @@ std::optional<TagCacheWorker::Stamp> TagCacheWorker::stampOf(const QString &key)
     return Stamp{status.st_size, qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec};
 }
 
-TagCacheFile::Entry *TagCacheWorker::fresh(const QString &key, bool &changed)
+TagCacheFile::Entry *TagCacheWorker::recorded(const QString &key, bool &gone)
 {
-    changed = false;
     const std::optional<Stamp> stamp = stampOf(key);
-    if (!stamp) {
+    gone = !stamp;
+    if (gone) {
         if (m_entries.remove(key))
             changedNow();
         return nullptr;
     }
     m_seen.insert(key);
-    auto it = m_entries.find(key);
-    if (it != m_entries.end() && stamp->matches(*it))
-        return &*it;
+    const auto it = m_entries.find(key);
+    return it != m_entries.end() && stamp->matches(*it) ? &*it : nullptr;
+}
+
+TagCacheFile::Entry *TagCacheWorker::fresh(const QString &key, bool &changed)
+{
+    changed = false;
+    bool gone = false;
+    if (TagCacheFile::Entry *entry = recorded(key, gone))
+        return entry;
+    if (gone)
+        return nullptr;
+    const std::optional<Stamp> stamp = stampOf(key);
+    if (!stamp)
+        return nullptr;
     // Keyed by the size and time seen before reading: a file changing during the read is read again next
     // time.
     TagCacheFile::Entry entry;
@@ -69,26 +81,41 @@ void TagCacheWorker::check(const QString &key)
     if (m_stopping)
         return;
     ensureLoaded();
-    const std::optional<Stamp> stamp = stampOf(key);
-    if (!stamp) {
-        if (m_entries.remove(key))
-            changedNow();
+    bool gone = false;
+    if (const TagCacheFile::Entry *entry = recorded(key, gone)) {
+        Q_EMIT tagsRead(key, entry->tags, true, false);
+        return;
+    }
+    if (gone) {
         Q_EMIT tagsRead(key, TrackTags(), false, false);
         return;
     }
-    m_seen.insert(key);
-    const auto it = m_entries.constFind(key);
-    if (it != m_entries.cend() && stamp->matches(*it)) {
-        Q_EMIT tagsRead(key, it->tags, true, false);
+    m_toRead.enqueue({key, false});
+    postRead();
+}
+
+void TagCacheWorker::cover(const QString &key)
+{
+    if (m_stopping)
+        return;
+    ensureLoaded();
+    bool gone = false;
+    const TagCacheFile::Entry *entry = recorded(key, gone);
+    if (gone || (entry && !entry->tags.hasCover)) {
+        Q_EMIT coverFound(key, QString());
         return;
     }
-    m_toRead.enqueue(key);
+    if (entry && !entry->coverFile.isEmpty() && coverExists(entry->coverFile)) {
+        Q_EMIT coverFound(key, coverFolder() + QLatin1Char('/') + entry->coverFile);
+        return;
+    }
+    m_toRead.enqueue({key, true});
     postRead();
 }
 
 void TagCacheWorker::postRead()
 {
-    // Posted behind the questions queued so far: each read lets the checks that came in meanwhile go first.
+    // Posted behind the questions queued so far: each read lets those that came in meanwhile go first.
     if (m_readPosted || m_toRead.isEmpty())
         return;
     m_readPosted = true;
@@ -100,19 +127,24 @@ void TagCacheWorker::readNext()
     m_readPosted = false;
     if (m_stopping || m_toRead.isEmpty())
         return;
-    const QString key = m_toRead.dequeue();
+    const Read read = m_toRead.dequeue();
+    if (read.cover)
+        readCover(read.key);
+    else
+        readTags(read.key);
+    postRead();
+}
+
+void TagCacheWorker::readTags(const QString &key)
+{
     // Looked at again: the file may have changed or gone while it waited.
     bool changed = false;
     const TagCacheFile::Entry *entry = fresh(key, changed);
     Q_EMIT tagsRead(key, entry ? entry->tags : TrackTags(), entry != nullptr, changed);
-    postRead();
 }
 
-void TagCacheWorker::cover(const QString &key)
+void TagCacheWorker::readCover(const QString &key)
 {
-    if (m_stopping)
-        return;
-    ensureLoaded();
     bool changed = false;
     TagCacheFile::Entry *entry = fresh(key, changed);
     if (changed)
@@ -121,7 +153,7 @@ void TagCacheWorker::cover(const QString &key)
         Q_EMIT coverFound(key, QString());
         return;
     }
-    const QString folder = m_folder + QStringLiteral("/covers");
+    const QString folder = coverFolder();
     if (entry->coverFile.isEmpty() || !coverExists(entry->coverFile)) {
         const TagReader::Cover cover = m_reader.cover(key);
         if (cover.isNull()) {
@@ -144,11 +176,16 @@ void TagCacheWorker::cover(const QString &key)
     Q_EMIT coverFound(key, folder + QLatin1Char('/') + entry->coverFile);
 }
 
+QString TagCacheWorker::coverFolder() const
+{
+    return m_folder + QStringLiteral("/covers");
+}
+
 bool TagCacheWorker::coverExists(const QString &name)
 {
     if (m_coversOnDisk.contains(name))
         return true;
-    if (!QFileInfo(m_folder + QStringLiteral("/covers/") + name).isFile())
+    if (!QFileInfo(coverFolder() + QLatin1Char('/') + name).isFile())
         return false;
     m_coversOnDisk.insert(name);
     return true;
@@ -200,7 +237,7 @@ void TagCacheWorker::removeUnusedCovers()
     for (const TagCacheFile::Entry &entry : std::as_const(m_entries))
         if (!entry.coverFile.isEmpty())
             used.insert(entry.coverFile);
-    const QDir folder(m_folder + QStringLiteral("/covers"));
+    const QDir folder(coverFolder());
     for (const QString &name : folder.entryList(QDir::Files)) {
         // Only files of our naming: whatever else someone put there is left alone.
         if (TagCacheFile::isCoverFileName(name) && !used.contains(name)) {

@@ -128,8 +128,8 @@ TEST_F(TagCacheTest, ReadsOnceOnTheWorkerAndLaterRunsAnswerFromTheCacheFile)
     EXPECT_EQ(m_counter.tags(), 2);
 }
 
-// Files known from the cache file are told while a file asked before them is still being read; a list is
-// answered in its order.
+// Files known from the cache file are told while a file whose tags and cover were asked before them is still
+// being read; a list is answered in its order.
 TEST_F(TagCacheTest, KnownFilesAreToldWhileAnotherIsRead)
 {
     makeMp3("a.mp3", "Known A");
@@ -139,7 +139,8 @@ TEST_F(TagCacheTest, KnownFilesAreToldWhileAnotherIsRead)
         cache.tags(QStringList{path("a.mp3"), path("b.mp3")});
         ASSERT_TRUE(waitIdle(cache));
     }
-    makeMp3("c.mp3", "New C");
+    ASSERT_EQ(TagFixtures::picture(path("red.png"), "red"), "");
+    makeMp3("c.mp3", "New C", path("red.png"));
     auto gate = std::make_shared<QSemaphore>();
     TagCache::Reader reader;
     reader.tags = [gate](const QString &file) {
@@ -150,6 +151,8 @@ TEST_F(TagCacheTest, KnownFilesAreToldWhileAnotherIsRead)
     TagCache cache(folder(), reader);
     const auto open = qScopeGuard([gate] { gate->release(10); }); // the worker is never left waiting
     QSignalSpy ready(&cache, &TagCache::tagsReady);
+    QSignalSpy cover(&cache, &TagCache::coverReady);
+    EXPECT_EQ(cache.coverPath(path("c.mp3")), "");
     const QStringList files{path("c.mp3"), path("a.mp3"), path("b.mp3")};
     for (const std::optional<TrackTags> &answer : cache.tags(files))
         EXPECT_FALSE(answer); // the cache file is not read yet
@@ -162,11 +165,15 @@ TEST_F(TagCacheTest, KnownFilesAreToldWhileAnotherIsRead)
     EXPECT_EQ(answers[1] ? answers[1]->title : "", "Known A");
     EXPECT_EQ(answers[2] ? answers[2]->title : "", "Known B");
 
+    EXPECT_EQ(cover.count(), 0);
+
     gate->release();
     ASSERT_TRUE(waitIdle(cache));
     EXPECT_EQ(ready.count(), 3);
     answers = cache.tags(files);
     EXPECT_EQ(answers[0] ? answers[0]->title : "", "New C");
+    EXPECT_EQ(keys(cover), QStringList{path("c.mp3")});
+    EXPECT_EQ(TagFixtures::readAll(cache.coverPath(path("c.mp3"))), TagFixtures::readAll(path("red.png")));
 }
 
 // However long a read takes, the questions return at once and the window's thread goes on.
