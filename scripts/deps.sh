@@ -11,7 +11,7 @@ packages=(
   qml6-module-qtquick-templates qml6-module-qtqml-workerscript qml6-module-qtquick-dialogs qml6-module-qtqml
   qml6-module-qtquick-shapes
   libcurl4-openssl-dev zlib1g-dev libxml2-dev libcpp-httplib-dev libssl-dev libbrotli-dev
-  libmpv-dev libpulse-dev libplist-dev
+  libmpv-dev libpulse-dev libplist-dev libtag1-dev
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libsecret-tools libglib2.0-bin
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev rapidjson-dev
   dbus dbus-x11 playerctl xvfb x11-apps imagemagick curl xdotool pulseaudio pulseaudio-utils
