@@ -4,6 +4,7 @@
 #include "core/PropertyList.h"
 #include "core/Settings.h"
 #include "core/Storage.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
@@ -15,7 +16,6 @@
 #include "net/Http.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlayerEvents.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -78,7 +78,7 @@ Settings &Lifecycle::settings() const
 
 QString Lifecycle::autosavedPlaylistPath()
 {
-    return VKontakteWorks::getRootDir() + QStringLiteral("/AudioAutosavedPlaylist.tune");
+    return StorageLayout::getRootDir() + QStringLiteral("/AudioAutosavedPlaylist.tune");
 }
 
 QString Lifecycle::importFolder(const QString &mediaDir)
@@ -183,8 +183,8 @@ void Lifecycle::applicationWillTerminate()
     // Requests still waiting for the service end now instead of holding the exit up to their time-out.
     Http::abortAll();
     saveAutosavedPlaylist();
-    deleteUnfinishedDownloads(VKontakteWorks::getAudioDir());
-    deleteUnfinishedDownloads(VKontakteWorks::getVideoDir());
+    deleteUnfinishedDownloads(StorageLayout::getAudioDir());
+    deleteUnfinishedDownloads(StorageLayout::getVideoDir());
     Badges::shared().setApplicationBadge(0);
 }
 
@@ -223,9 +223,9 @@ bool Lifecycle::handleOpenURL(const QUrl &url)
         return true;
     const QString extension = LibraryBrowser::pathExtension(QFileInfo(url.path()).fileName()).toLower();
     if (extension == QLatin1String("mp3"))
-        import(url, VKontakteWorks::getAudioDir(), QStringLiteral("\\audio"), false);
+        import(url, StorageLayout::getAudioDir(), QStringLiteral("\\audio"), false);
     else if (extension == QLatin1String("mp4"))
-        import(url, VKontakteWorks::getVideoDir(), QStringLiteral("\\video"), true);
+        import(url, StorageLayout::getVideoDir(), QStringLiteral("\\video"), true);
     return true;
 }
 
@@ -274,7 +274,7 @@ void Lifecycle::showNextNotice()
     Q_EMIT alertRequested(notice.first, notice.second, {tr("Готово")}, noticeTag);
 }
 
-void Lifecycle::alertViewClickedButtonAtIndex(int tag, int index)
+void Lifecycle::alertAnswered(int tag, int index)
 {
     Q_UNUSED(index);
     if (tag == noticeTag && m_noticeShown)
@@ -283,7 +283,7 @@ void Lifecycle::alertViewClickedButtonAtIndex(int tag, int index)
 
 QString Lifecycle::copyToInbox(const QString &path)
 {
-    const QString inbox = VKontakteWorks::getInboxDir();
+    const QString inbox = StorageLayout::getInboxDir();
     const QFileInfo source(path);
     if (QFileInfo(source.absolutePath()) == QFileInfo(inbox))
         return source.absoluteFilePath();

@@ -50,7 +50,7 @@ public:
     // A file handed over by another program: MP3 and MP4 files are copied into an import folder. Always true.
     bool handleOpenURL(const QUrl &url);
     // The notice shown last was closed: the next waiting one, if any, is asked for.
-    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+    Q_INVOKABLE void alertAnswered(int tag, int index);
 
     // Files from the command line or a second start: paths (relative to `workingDirectory`) or URLs. Local
     // files are copied into the Inbox folder first, as the program receives every handed-over file, then
@@ -67,7 +67,7 @@ public:
 
     Portals::IdleInhibitor *idleInhibitor() { return &m_idle; }
 
-    // The tag the notices carry; their answer comes back through alertViewClickedButtonAtIndex.
+    // The tag the notices carry; their answer comes back through alertAnswered.
     static constexpr int noticeTag = 1;
 
 Q_SIGNALS:

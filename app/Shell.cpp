@@ -59,7 +59,7 @@ bool Shell::requestQuit()
     return false;
 }
 
-void Shell::alertViewClickedButtonAtIndex(int tag, int index)
+void Shell::alertAnswered(int tag, int index)
 {
     if (tag != QuitAlert || index != 1)
         return;
@@ -80,9 +80,9 @@ void Shell::registerQmlTypes(Shell *shell)
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "NowPlaying", shell->nowPlaying());
     qmlRegisterType<LoginForm>("Melodrop", 1, 0, "LoginForm");
     qmlRegisterUncreatableType<CatalogueMenu>("Melodrop", 1, 0, "CatalogueMenu",
-                                              QStringLiteral("Use Audio or Video"));
-    qmlRegisterType<Audio>("Melodrop", 1, 0, "Audio");
-    qmlRegisterType<Video>("Melodrop", 1, 0, "Video");
+                                              QStringLiteral("Use AudioMenu or VideoMenu"));
+    qmlRegisterType<AudioMenu>("Melodrop", 1, 0, "AudioMenu");
+    qmlRegisterType<VideoMenu>("Melodrop", 1, 0, "VideoMenu");
     qmlRegisterUncreatableType<AudioResults>("Melodrop", 1, 0, "AudioResults",
                                              QStringLiteral("Use one of the screens"));
     qmlRegisterType<Audio_Search>("Melodrop", 1, 0, "Audio_Search");
@@ -130,11 +130,6 @@ void Shell::registerQmlTypes(Shell *shell)
     qmlRegisterUncreatableType<Queue>("Melodrop", 1, 0, "Queue", QStringLiteral("The shell owns the queue"));
     qmlRegisterUncreatableType<ProgressOverlay>("Melodrop", 1, 0, "ProgressOverlay",
                                                 QStringLiteral("An overlay belongs to its screen"));
-}
-
-bool Shell::shouldAutorotate() const
-{
-    return Settings::shared().boolValue(QStringLiteral("settings_rotation"), true);
 }
 
 QString Shell::windowTitle() const

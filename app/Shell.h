@@ -17,7 +17,6 @@ class Shell : public QObject
     Q_PROPERTY(int queueBadge READ queueBadge NOTIFY queueBadgeChanged)
     Q_PROPERTY(QString windowTitle READ windowTitle NOTIFY queueBadgeChanged)
     Q_PROPERTY(QString sandboxHint READ sandboxHint CONSTANT)
-    Q_PROPERTY(bool rotationAllowed READ shouldAutorotate CONSTANT)
     Q_PROPERTY(Queue *queue READ queue CONSTANT)
     Q_PROPERTY(bool quitConfirmed READ quitConfirmed NOTIFY quitConfirmedChanged)
 
@@ -38,10 +37,6 @@ public:
     // The download queue screen over the program's queue: one per run, so its timer outlives the view.
     Queue *queue() const { return m_queue; }
 
-    // The tab bar's rotation rule: follows "settings_rotation" (true when absent, written on first read) for
-    // every orientation alike.
-    bool shouldAutorotate() const;
-
     // Shown on the login screen when the program runs against the local stand-in.
     QString sandboxHint() const { return m_sandboxHint; }
     void setSandboxHint(const QString &hint) { m_sandboxHint = hint; }
@@ -56,9 +51,9 @@ public:
 
     // Asked before the window closes: true when it may close now. While downloads run the answer is false and
     // the question "Загрузки ещё идут. Выйти?" goes out through alertRequested; its answer comes back through
-    // alertViewClickedButtonAtIndex, and "Выйти" confirms (quitRequested follows).
+    // alertAnswered, and "Выйти" confirms (quitRequested follows).
     Q_INVOKABLE bool requestQuit();
-    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+    Q_INVOKABLE void alertAnswered(int tag, int index);
     bool quitConfirmed() const { return m_quitConfirmed; }
 
 Q_SIGNALS:

@@ -7,6 +7,7 @@
 #include "app/WindowState.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "desktop/ColorScheme.h"
 #include "desktop/Mpris.h"
 #include "desktop/RemoteControl.h"
@@ -14,7 +15,6 @@
 #include "playback/AudioRouteMonitor.h"
 #include "playback/MusicPlayer.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -113,18 +113,18 @@ int main(int argc, char *argv[])
         }
     }
     if (parser.isSet(rootOption))
-        VKontakteWorks::setRootDir(parser.value(rootOption));
-    QDir().mkpath(VKontakteWorks::getRootDir()); // the documents root always exists
+        StorageLayout::setRootDir(parser.value(rootOption));
+    QDir().mkpath(StorageLayout::getRootDir()); // the documents root always exists
 
     // One program per documents folder: a second start hands its files over and ends.
-    SingleInstance instance(SingleInstance::serverNameFor(VKontakteWorks::getRootDir()));
+    SingleInstance instance(SingleInstance::serverNameFor(StorageLayout::getRootDir()));
     if (instance.sendToRunningInstance(parser.positionalArguments(), QDir::currentPath()))
         return 0;
     instance.listen();
 
     GlobalData::sharedGlobalData();
 
-    customMainAppClass remote;
+    RemoteControl remote;
     app.installEventFilter(&remote); // media keys in the window, held seek keys included
     Mpris mpris(&remote);
     AudioRouteMonitor route;

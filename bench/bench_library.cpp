@@ -2,10 +2,10 @@
 // in the same run. Both sides are timed alternately inside one loop so that a busy machine weighs on them
 // alike.
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "library/LibraryBrowser.h"
 #include "screens/AudioMenu.h"
 #include "screens/VideoMenu.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,7 +46,7 @@ struct Trees
 
     Trees()
     {
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("Melodrop.conf"));
         flat = root.filePath("audio/flat");
         deep = root.filePath("audio/deep");

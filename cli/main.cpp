@@ -2,12 +2,12 @@
 #include "Cli.h"
 
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "decoding/Json.h"
 #include "decoding/Log.h"
 #include "net/Http.h"
 #include "service/ServiceEndpoints.h"
 #include "service/Session.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -204,7 +204,7 @@ int main(int argc, char *argv[])
     if (!options.serviceBase.isEmpty() && !ServiceEndpoints::useServiceBase(options.serviceBase))
         return Cli::usage(QStringLiteral("--service-base needs an http URL"));
     if (!options.root.isEmpty())
-        VKontakteWorks::setRootDir(options.root);
+        StorageLayout::setRootDir(options.root);
 
     const QString name = args.takeFirst();
     for (const Cli::Command &command : Cli::commands()) {
@@ -227,8 +227,8 @@ int main(int argc, char *argv[])
             if (result.outcome != Session::SignInResult::SignedIn)
                 return Cli::signInFailed(result);
         }
-        if (!QDir().mkpath(VKontakteWorks::getRootDir())) {
-            Log::line(QStringLiteral("Не удалось создать папку ") + VKontakteWorks::getRootDir());
+        if (!QDir().mkpath(StorageLayout::getRootDir())) {
+            Log::line(QStringLiteral("Не удалось создать папку ") + StorageLayout::getRootDir());
             return Cli::IoFailure;
         }
         const int code = command.run(args, options);

@@ -50,14 +50,14 @@ public:
     int nextFileTag() { return m_fileTag.fetch_add(1) + 1; }
     int audioSearchOffset = 0;
     int videoSearchOffset = 0;
-    int audioChangingFlag = 0;
+    // A track change asked for from outside the player (media keys, MPRIS) and not yet made; while one is
+    // pending the other remote buttons wait.
+    enum class TrackStep { None = 0, Next = 1, Previous = -1 };
+    TrackStep pendingTrackStep = TrackStep::None;
     AudioPlayer *audioPlayer = nullptr;
     bool playRandomMusic = false;
     bool playRepeatMusic = false;
     QTimer *playbackTimer = nullptr;
-
-    // Replaces the whole text of a string field, keeping the object.
-    static void replace(QString &field, const QString &text) { field = text; }
 
 private:
     GlobalData();

@@ -30,7 +30,7 @@ AudioPlayer *sharedPlayer()
 
 } // namespace
 
-Mpris::Mpris(customMainAppClass *remote, const QDBusConnection &connection, QObject *parent)
+Mpris::Mpris(RemoteControl *remote, const QDBusConnection &connection, QObject *parent)
     : QObject(parent), m_remote(remote), m_connection(connection), m_poll(new QTimer(this)),
       m_playerAdaptor(new MprisPlayerAdaptor(this))
 {
@@ -203,7 +203,7 @@ void Mpris::seek(qlonglong offset)
         return;
     const double target = player->currentTime() + double(offset) / 1e6;
     if (player->duration() > 0 && target >= player->duration()) {
-        remoteEvent(customMainAppClass::RemoteControlNextTrack);
+        remoteEvent(RemoteControl::RemoteControlNextTrack);
         return;
     }
     player->setCurrentTime(std::max(0.0, target));
@@ -223,7 +223,7 @@ void Mpris::setPosition(const QDBusObjectPath &track, qlonglong position)
 void Mpris::remoteEvent(int subtype)
 {
     if (m_remote)
-        m_remote->sendEvent(customMainAppClass::RemoteControlEventType, subtype);
+        m_remote->sendEvent(RemoteControl::RemoteControlEventType, subtype);
     scheduleRefresh();
 }
 

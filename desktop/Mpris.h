@@ -10,7 +10,7 @@
 class AudioPlayer;
 class MprisPlayerAdaptor;
 class QTimer;
-class customMainAppClass;
+class RemoteControl;
 
 // The MPRIS 2 service of the program on the session bus: desktop shells, media keys handled by the desktop
 // and tools like playerctl see the music player through it. Play, Pause, Stop, PlayPause, Next and Previous
@@ -25,8 +25,7 @@ public:
     static constexpr const char *baseServiceName = "org.mpris.MediaPlayer2.melodrop";
 
     // `remote` receives the events; `connection` is the bus to serve on (the session bus by default).
-    explicit Mpris(customMainAppClass *remote,
-                   const QDBusConnection &connection = QDBusConnection::sessionBus(),
+    explicit Mpris(RemoteControl *remote, const QDBusConnection &connection = QDBusConnection::sessionBus(),
                    QObject *parent = nullptr);
     ~Mpris() override;
 
@@ -79,7 +78,7 @@ private:
     void followPlayer();
     void emitPropertiesChanged(const QString &interface, const QVariantMap &changed);
 
-    QPointer<customMainAppClass> m_remote;
+    QPointer<RemoteControl> m_remote;
     QDBusConnection m_connection;
     QString m_serviceName;
     bool m_registered = false;

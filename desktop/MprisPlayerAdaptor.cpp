@@ -77,32 +77,32 @@ bool MprisPlayerAdaptor::canSeek() const
 
 void MprisPlayerAdaptor::Next()
 {
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlNextTrack);
+    m_mpris->remoteEvent(RemoteControl::RemoteControlNextTrack);
 }
 
 void MprisPlayerAdaptor::Previous()
 {
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlPreviousTrack);
+    m_mpris->remoteEvent(RemoteControl::RemoteControlPreviousTrack);
 }
 
 void MprisPlayerAdaptor::Pause()
 {
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlPause);
+    m_mpris->remoteEvent(RemoteControl::RemoteControlPause);
 }
 
 void MprisPlayerAdaptor::PlayPause()
 {
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlTogglePlayPause);
+    m_mpris->remoteEvent(RemoteControl::RemoteControlTogglePlayPause);
 }
 
 void MprisPlayerAdaptor::Stop()
 {
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlStop);
+    m_mpris->remoteEvent(RemoteControl::RemoteControlStop);
 }
 
 void MprisPlayerAdaptor::Play()
 {
-    m_mpris->remoteEvent(customMainAppClass::RemoteControlPlay);
+    m_mpris->remoteEvent(RemoteControl::RemoteControlPlay);
 }
 
 void MprisPlayerAdaptor::Seek(qlonglong offset)

@@ -7,17 +7,17 @@
 #include <QKeyEvent>
 #include <QTimer>
 
-customMainAppClass::customMainAppClass(QObject *parent) : QObject(parent) {}
+RemoteControl::RemoteControl(QObject *parent) : QObject(parent) {}
 
-customMainAppClass::~customMainAppClass() = default;
+RemoteControl::~RemoteControl() = default;
 
-bool customMainAppClass::sendEvent(int type, int subtype)
+bool RemoteControl::sendEvent(int type, int subtype)
 {
     if (type != RemoteControlEventType)
         return false;
     GlobalData *global = GlobalData::sharedGlobalData();
     // While a track change is pending, the track buttons wait for it; holding a seek key does not.
-    const bool idle = global->audioChangingFlag == 0;
+    const bool idle = global->pendingTrackStep == GlobalData::TrackStep::None;
     switch (subtype) {
     case RemoteControlPlay:
         if (idle)
@@ -38,11 +38,11 @@ bool customMainAppClass::sendEvent(int type, int subtype)
         break;
     case RemoteControlNextTrack:
         if (idle)
-            global->audioChangingFlag = 1;
+            global->pendingTrackStep = GlobalData::TrackStep::Next;
         break;
     case RemoteControlPreviousTrack:
         if (idle)
-            global->audioChangingFlag = -1;
+            global->pendingTrackStep = GlobalData::TrackStep::Previous;
         break;
     case RemoteControlBeginSeekingBackward:
         setSeeking(false, true);
@@ -64,7 +64,7 @@ bool customMainAppClass::sendEvent(int type, int subtype)
     return true;
 }
 
-int customMainAppClass::subtypeForKey(const QKeyEvent &event)
+int RemoteControl::subtypeForKey(const QKeyEvent &event)
 {
     if (event.isAutoRepeat())
         return 0;
@@ -100,7 +100,7 @@ int customMainAppClass::subtypeForKey(const QKeyEvent &event)
     }
 }
 
-bool customMainAppClass::eventFilter(QObject *watched, QEvent *event)
+bool RemoteControl::eventFilter(QObject *watched, QEvent *event)
 {
     // A key event travels from the window to its items; it is taken once, where it enters the window.
     if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) &&
@@ -112,17 +112,17 @@ bool customMainAppClass::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-bool customMainAppClass::seekingForward() const
+bool RemoteControl::seekingForward() const
 {
     return m_seekingForward;
 }
 
-bool customMainAppClass::seekingBackward() const
+bool RemoteControl::seekingBackward() const
 {
     return m_seekingBackward;
 }
 
-int customMainAppClass::runningSeekLoops() const
+int RemoteControl::runningSeekLoops() const
 {
     int running = 0;
     for (const QPointer<QTimer> &loop : m_forwardLoops + m_backwardLoops)
@@ -130,17 +130,17 @@ int customMainAppClass::runningSeekLoops() const
     return running;
 }
 
-void customMainAppClass::setSeekInterval(int milliseconds)
+void RemoteControl::setSeekInterval(int milliseconds)
 {
     m_intervalMs = milliseconds;
 }
 
-int customMainAppClass::seekInterval() const
+int RemoteControl::seekInterval() const
 {
     return m_intervalMs;
 }
 
-void customMainAppClass::setSeeking(bool forward, bool on)
+void RemoteControl::setSeeking(bool forward, bool on)
 {
     (forward ? m_seekingForward : m_seekingBackward) = on;
     if (on)
@@ -156,7 +156,7 @@ void customMainAppClass::setSeeking(bool forward, bool on)
     loops.clear();
 }
 
-void customMainAppClass::startSeekingLoop(bool forward)
+void RemoteControl::startSeekingLoop(bool forward)
 {
     // Each press steps on its own: two presses without a release step twice as fast, until the release.
     auto *loop = new QTimer(this);
@@ -167,7 +167,7 @@ void customMainAppClass::startSeekingLoop(bool forward)
     loop->start();
 }
 
-void customMainAppClass::seekStep(bool forward)
+void RemoteControl::seekStep(bool forward)
 {
     AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer;
     if (!player)

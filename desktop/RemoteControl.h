@@ -9,9 +9,9 @@ class QTimer;
 
 // Receives the remote-control events of the program (the MPRIS service's calls, media keys pressed in its
 // windows) and drives the music player with them: play, pause, stop, toggle, next and previous through
-// MusicPlayer and GlobalData::audioChangingFlag, and seeking while a seek key is held. Main thread only; each
+// MusicPlayer and GlobalData::pendingTrackStep, and seeking while a seek key is held. Main thread only; each
 // held seek key steps through a timer of its own on the main thread, where the player lives.
-class customMainAppClass : public QObject
+class RemoteControl : public QObject
 {
     Q_OBJECT
 
@@ -31,8 +31,8 @@ public:
     };
     Q_ENUM(Subtype)
 
-    explicit customMainAppClass(QObject *parent = nullptr);
-    ~customMainAppClass() override;
+    explicit RemoteControl(QObject *parent = nullptr);
+    ~RemoteControl() override;
 
     // Dispatches one event. Remote-control events (type 2) are consumed, known subtype or not: true. Any
     // other type is not ours: false, for the caller to pass it on.

@@ -28,8 +28,7 @@ public:
         QString destinationPath;
         int tag = 0;
         double timeoutSeconds = 120; // connect time-out, and the longest stretch without a single byte
-        bool keepRunningInBackground = false; // accepted for completeness: a desktop process keeps running
-        int retriesOnTimeout = 0;             // a time-out restarts the transfer this many times
+        int retriesOnTimeout = 0;    // a time-out restarts the transfer this many times
         // When not 0: this many time-outs in a row whose attempts received not a single byte end the
         // transfer (Error::NoAnswer), retries left or not. A host that takes the connection and never answers
         // would otherwise hold the transfer for every retry.

@@ -138,7 +138,7 @@ void MusicPlayer::startEntry(int index, int step)
     AudioPlayer::dropShared();
     if (chosen < 0) {
         // Every file is gone: the request has been dealt with, there is just nothing to play.
-        global->audioChangingFlag = 0;
+        global->pendingTrackStep = GlobalData::TrackStep::None;
         Q_EMIT nothingToPlay();
         return;
     }
@@ -148,7 +148,7 @@ void MusicPlayer::startEntry(int index, int step)
         follow(player);
     global->audioPlayer = player;
     playlist.setCurrentIndex(chosen);
-    global->audioChangingFlag = 0;
+    global->pendingTrackStep = GlobalData::TrackStep::None;
     Q_EMIT trackStarted(chosen);
     Q_EMIT PlayerEvents::shared().sharedPlayerChanged();
     Q_EMIT PlayerEvents::shared().playlistChanged();
@@ -231,9 +231,9 @@ void MusicPlayer::updateTime()
     Q_EMIT ticked();
     // Requests from outside wait here until a track is current; a started track clears them.
     GlobalData *global = GlobalData::sharedGlobalData();
-    if (global->audioChangingFlag == 1)
+    if (global->pendingTrackStep == GlobalData::TrackStep::Next)
         next();
-    else if (global->audioChangingFlag == -1)
+    else if (global->pendingTrackStep == GlobalData::TrackStep::Previous)
         previous();
 }
 

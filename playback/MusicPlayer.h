@@ -16,7 +16,7 @@ class QTimer;
 // The music player: plays the current playlist (Stores::playlist()) one entry at a time through
 // the shared player (GlobalData::audioPlayer), with the rules of next and previous under shuffle and repeat,
 // the advance at the end of a track and the one-second tick that carries out next and previous requests made
-// from outside (GlobalData::audioChangingFlag). It lives for the whole run, so the remote control and the
+// from outside (GlobalData::pendingTrackStep). It lives for the whole run, so the remote control and the
 // MPRIS service drive it whether or not the player screen was ever opened; the screen shows what it does.
 // Tracks are loaded into one long-lived libmpv instance (MusicDeck), never opened on the GUI thread.
 // An entry whose file is gone is passed over. Main thread only.

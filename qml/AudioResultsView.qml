@@ -21,7 +21,6 @@ Item {
 
     Component.onCompleted: controller.viewDidLoad()
     StackView.onActivating: controller.viewWillAppear()
-    StackView.onDeactivating: controller.viewWillDisappear()
     StackView.onRemoved: controller.destroy()
 
     Connections {
@@ -106,7 +105,7 @@ Item {
             contentWidth: Math.max(width, actions.implicitWidth + 16)
             flickableDirection: Flickable.HorizontalFlick
             clip: true
-            onMovementEnded: view.controller.scrollViewDidEndDecelerating(contentX)
+            onMovementEnded: view.controller.scrollStopped(contentX)
             Row {
                 id: actions
                 x: 8
@@ -251,6 +250,6 @@ Item {
     AlertDialog {
         id: alert
         parent: Overlay.overlay
-        onAnswered: (tag, index) => view.controller.alertViewClickedButtonAtIndex(tag, index)
+        onAnswered: (tag, index) => view.controller.alertAnswered(tag, index)
     }
 }

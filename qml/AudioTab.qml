@@ -76,7 +76,7 @@ StackView {
 
     initialItem: AudioMenuView {
         title: qsTr("Аудио")
-        menu: Audio { objectName: "audioMenu" }
+        menu: AudioMenu { objectName: "audioMenu" }
         onOpenRequested: (screen, title, name) => stack.open(screen, title, name)
     }
 }

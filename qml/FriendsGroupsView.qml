@@ -36,7 +36,6 @@ Item {
 
     Component.onCompleted: controller.viewDidLoad()
     StackView.onActivating: controller.viewWillAppear()
-    StackView.onDeactivating: controller.viewWillDisappear()
     StackView.onRemoved: controller.destroy()
 
     Connections {

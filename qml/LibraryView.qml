@@ -280,6 +280,6 @@ Item {
     AlertDialog {
         id: alert
         parent: Overlay.overlay
-        onAnswered: (tag, index) => view.controller.alertViewClickedButtonAtIndex(tag, index)
+        onAnswered: (tag, index) => view.controller.alertAnswered(tag, index)
     }
 }

@@ -136,6 +136,6 @@ Item {
         id: alert
         objectName: "alert"
         parent: Overlay.overlay
-        onAnswered: (tag, index) => loginForm.alertViewClickedButtonAtIndex(tag, index)
+        onAnswered: (tag, index) => loginForm.alertAnswered(tag, index)
     }
 }

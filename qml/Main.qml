@@ -130,7 +130,7 @@ ApplicationWindow {
         objectName: "importNotice"
         parent: Overlay.overlay
         // However it was closed, the next received file's notice may come.
-        onClosed: Lifecycle.alertViewClickedButtonAtIndex(notice.tag, 0)
+        onClosed: Lifecycle.alertAnswered(notice.tag, 0)
     }
     Connections {
         target: Shell
@@ -140,7 +140,7 @@ ApplicationWindow {
         id: quitQuestion
         objectName: "quitQuestion"
         parent: Overlay.overlay
-        onAnswered: (tag, index) => Shell.alertViewClickedButtonAtIndex(tag, index)
+        onAnswered: (tag, index) => Shell.alertAnswered(tag, index)
     }
 
     // The video player covers the whole window, sidebar and bars included, until it is closed.

@@ -299,7 +299,7 @@ Item {
     AlertDialog {
         id: alert
         parent: Overlay.overlay
-        onAnswered: (tag, index) => view.controller.alertViewClickedButtonAtIndex(tag, index)
+        onAnswered: (tag, index) => view.controller.alertAnswered(tag, index)
     }
 
     Dialog {
@@ -317,12 +317,12 @@ Item {
         function answer(index) {
             answered = true
             close()
-            view.controller.alertViewClickedButtonAtIndex(2, index)
+            view.controller.alertAnswered(2, index)
         }
         // Escape closes it as its cancel button would.
         property bool answered: false
         onAboutToShow: answered = false
-        onClosed: if (!answered) view.controller.alertViewClickedButtonAtIndex(2, 0)
+        onClosed: if (!answered) view.controller.alertAnswered(2, 0)
 
         contentItem: ColumnLayout {
             spacing: 12

@@ -25,7 +25,6 @@ Item {
 
     Component.onCompleted: controller.viewDidLoad()
     StackView.onActivating: controller.viewWillAppear()
-    StackView.onDeactivating: controller.viewWillDisappear()
     StackView.onRemoved: controller.destroy()
 
     Component { id: videoPlayerScreen; Video_Player {} }
@@ -302,6 +301,6 @@ Item {
     AlertDialog {
         id: alert
         parent: Overlay.overlay
-        onAnswered: (tag, index) => view.controller.alertViewClickedButtonAtIndex(tag, index)
+        onAnswered: (tag, index) => view.controller.alertAnswered(tag, index)
     }
 }

@@ -59,7 +59,7 @@ StackView {
 
     initialItem: AudioMenuView {
         title: qsTr("Видео")
-        menu: Video { objectName: "videoMenu" }
+        menu: VideoMenu { objectName: "videoMenu" }
         onOpenRequested: (screen, title, name) => stack.open(screen, title, name)
     }
 }

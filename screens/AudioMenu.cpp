@@ -1,8 +1,8 @@
 #include "screens/AudioMenu.h"
 
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 
@@ -35,14 +35,14 @@ const QList<CatalogueMenu::Row> audioRows = {
 
 } // namespace
 
-Audio::Audio(QObject *parent) : CatalogueMenu(audioRows, nullptr, parent) {}
+AudioMenu::AudioMenu(QObject *parent) : CatalogueMenu(audioRows, nullptr, parent) {}
 
-Audio::Audio(Settings *settings, QObject *parent) : CatalogueMenu(audioRows, settings, parent) {}
+AudioMenu::AudioMenu(Settings *settings, QObject *parent) : CatalogueMenu(audioRows, settings, parent) {}
 
-QList<int> Audio::counters(Settings &settings) const
+QList<int> AudioMenu::counters(Settings &settings) const
 {
     const int files = settings.boolValue(QStringLiteral("count_audio"), true)
-                          ? countFiles(VKontakteWorks::getAudioDir(), QStringLiteral("mp3"))
+                          ? countFiles(StorageLayout::getAudioDir(), QStringLiteral("mp3"))
                           : 0;
     return {Stores::audioFound().size(),   Stores::audioPersonal().size(),
             Stores::audioGroup().size(),   Stores::audioRecommended().size(),

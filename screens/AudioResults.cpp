@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/PropertyList.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "decoding/Text.h"
 #include "downloads/DownloadQueue.h"
@@ -40,7 +41,7 @@ QString AudioResults::requestFile() const
 {
     static const char *const names[] = {"AudioSearchRequest.tune", "AudioPersonalRequest.tune",
                                         "AudioGroupRequest.tune", "AudioRecommendedRequest.tune"};
-    return VKontakteWorks::getRootDir() + QLatin1Char('/') + QString::fromLatin1(names[m_kind]);
+    return StorageLayout::getRootDir() + QLatin1Char('/') + QString::fromLatin1(names[m_kind]);
 }
 
 void AudioResults::setTitle(const QString &title)
@@ -142,13 +143,6 @@ void AudioResults::viewWillAppear()
         restoreRequest();
         break;
     }
-}
-
-void AudioResults::viewWillDisappear()
-{
-    // The overlay's callback stays connected: it only clears this screen's busy flags, and Qt drops it by
-    // itself should the screen be gone, so a screen left while an overlay is up is not locked afterwards. The
-    // overlay's operation reaches the screen only through its link, so it never touches a destroyed screen.
 }
 
 void AudioResults::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
@@ -348,7 +342,7 @@ void AudioResults::closePreview()
         Q_EMIT miniPlayerChanged();
 }
 
-void AudioResults::alertViewClickedButtonAtIndex(int tag, int index)
+void AudioResults::alertAnswered(int tag, int index)
 {
     if (tag == PreviewAlert) {
         if (index == 1) {
@@ -457,7 +451,7 @@ void AudioResults::searchBarCancelButtonClicked()
     Q_EMIT keyboardDismissed();
 }
 
-void AudioResults::scrollViewDidEndDecelerating(qreal offsetX)
+void AudioResults::scrollStopped(qreal offsetX)
 {
     const int page = offsetX > 0 ? 1 : 0;
     if (page == m_pageIndex)

@@ -16,7 +16,7 @@
 // The family of audio result screens: search, a user's audio, a community's audio and recommendations. Each
 // shows one record list of the shared state, fills it on a background task under the progress overlay,
 // previews a record, adds it to or deletes it from the user's page, and queues one or all records for
-// download. Alerts are asked for through alertRequested and answered through alertViewClickedButtonAtIndex.
+// download. Alerts are asked for through alertRequested and answered through alertAnswered.
 class AudioResults : public QObject
 {
     Q_OBJECT
@@ -78,7 +78,6 @@ public:
 
     Q_INVOKABLE void viewDidLoad();
     Q_INVOKABLE void viewWillAppear();
-    Q_INVOKABLE void viewWillDisappear();
     Q_INVOKABLE void searchBarSearchButtonClicked();
     // The table made the cell of `row`: on the search screen the last row loads the next page.
     Q_INVOKABLE void cellShown(int row);
@@ -88,12 +87,12 @@ public:
     Q_INVOKABLE void accessoryButtonTapped(int row);
     Q_INVOKABLE void addAllRecordsToQueue();
     Q_INVOKABLE void clearRecordsTable();
-    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+    Q_INVOKABLE void alertAnswered(int tag, int index);
     Q_INVOKABLE void setSelfId();
     Q_INVOKABLE void searchBarTextDidBeginEditing();
     Q_INVOKABLE void searchBarTextDidEndEditing();
     Q_INVOKABLE void searchBarCancelButtonClicked();
-    Q_INVOKABLE void scrollViewDidEndDecelerating(qreal offsetX);
+    Q_INVOKABLE void scrollStopped(qreal offsetX);
 
     // Whether `record` lies on the signed-in user's own page.
     static bool isOwnRecord(const AudioRecord &record);

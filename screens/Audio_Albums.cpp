@@ -3,13 +3,13 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/PropertyList.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
 #include "screens/AudioResults.h"
 #include "service/LastFm.h"
 #include "service/Session.h"
-#include "service/VKontakteWorks.h"
 
 Audio_Albums::Audio_Albums(QObject *parent)
     : QObject(parent), m_model(new AlbumRecordModel(&Stores::albums(), this))
@@ -17,7 +17,7 @@ Audio_Albums::Audio_Albums(QObject *parent)
 
 QString Audio_Albums::requestFile() const
 {
-    return VKontakteWorks::getRootDir() + QStringLiteral("/AudioAlbumsRequest.tune");
+    return StorageLayout::getRootDir() + QStringLiteral("/AudioAlbumsRequest.tune");
 }
 
 void Audio_Albums::setTitle(const QString &title)
@@ -54,12 +54,6 @@ void Audio_Albums::viewWillAppear()
 {
     if (const std::optional<QString> text = PropertyList::readRequest(requestFile()))
         setSearchText(*text);
-}
-
-void Audio_Albums::viewWillDisappear()
-{
-    // The overlay stays connected: the album's tracks open the search screen while the overlay is still up,
-    // and its end must still clear the busy flags for the user's return here.
 }
 
 void Audio_Albums::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,

@@ -46,7 +46,6 @@ public:
 
     Q_INVOKABLE void viewDidLoad();
     Q_INVOKABLE void viewWillAppear();
-    Q_INVOKABLE void viewWillDisappear();
     Q_INVOKABLE void searchBarSearchButtonClicked();
     Q_INVOKABLE void searchBarCancelButtonClicked();
     // An album tap: its tracks are looked up.

@@ -1,13 +1,13 @@
 #include "screens/Audio_Library.h"
 
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "decoding/Text.h"
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlayerEvents.h"
 #include "screens/LibraryFollowsDownloads.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -121,7 +121,7 @@ void Audio_Library::deleteRow(int row)
 void Audio_Library::prunePlaylist()
 {
     PlaylistStore &playlist = Stores::playlist();
-    const QString audioDir = VKontakteWorks::getAudioDir();
+    const QString audioDir = StorageLayout::getAudioDir();
     const int before = playlist.size();
     // Each file is looked at once, however often it stands in the playlist.
     QHash<QString, bool> gone;
@@ -146,7 +146,7 @@ void Audio_Library::clearMedia()
         {tr("Отмена"), tr("Очистить")}, ClearAlert);
 }
 
-void Audio_Library::alertViewClickedButtonAtIndex(int tag, int index)
+void Audio_Library::alertAnswered(int tag, int index)
 {
     if (tag == PreviewAlert) {
         closePreview();

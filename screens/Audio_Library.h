@@ -38,7 +38,7 @@ public:
     Q_INVOKABLE void deleteRow(int row);
     // Asks before deleting everything in the audio folder.
     Q_INVOKABLE void clearMedia();
-    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+    Q_INVOKABLE void alertAnswered(int tag, int index);
 
 Q_SIGNALS:
     void tableBusyChanged();

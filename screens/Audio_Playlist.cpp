@@ -3,13 +3,13 @@
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Storage.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
 #include "screens/SavedPlaylists.h"
-#include "service/VKontakteWorks.h"
 
 namespace {
 
@@ -81,7 +81,7 @@ void Audio_Playlist::setPlaylistNameToSave(const QString &text)
 
 QString Audio_Playlist::clockText(double seconds)
 {
-    return VKontakteWorks::secondsToTime(QString::asprintf("%0.f", seconds));
+    return StorageLayout::secondsToTime(QString::asprintf("%0.f", seconds));
 }
 
 void Audio_Playlist::viewDidLoad()
@@ -189,7 +189,7 @@ void Audio_Playlist::editPlaylist()
     setEditing(!m_editing);
 }
 
-void Audio_Playlist::alertViewClickedButtonAtIndex(int tag, int index)
+void Audio_Playlist::alertAnswered(int tag, int index)
 {
     // The chosen action runs after the alert has closed.
     if (tag == MenuAlert) {
@@ -236,7 +236,7 @@ void Audio_Playlist::savePlaylist()
 
 void Audio_Playlist::savePlaylistAs()
 {
-    const QString folder = VKontakteWorks::getPlaylistsDir();
+    const QString folder = StorageLayout::getPlaylistsDir();
     Storage::ensureFolder(folder);
     setPlaylistName(Storage::clearPlaylistFileName(m_playlistName));
     const QList<PlaylistEntry> &list = Stores::playlist().records();

@@ -15,7 +15,7 @@
 // music player (MusicPlayer) plays, hands it the taps on rows and transport buttons, and seeks, reorders,
 // deletes, saves, loads and clears playlists. Playback itself, with its tick and the requests from outside,
 // belongs to MusicPlayer, which runs whether or not this screen was ever opened. Alerts are asked for through
-// alertRequested and answered through alertViewClickedButtonAtIndex.
+// alertRequested and answered through alertAnswered.
 class Audio_Playlist : public QObject
 {
     Q_OBJECT
@@ -87,7 +87,7 @@ public:
     Q_INVOKABLE void repeatButtonPressed();
     Q_INVOKABLE void additionButtonPressed();
     Q_INVOKABLE void editPlaylist();
-    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+    Q_INVOKABLE void alertAnswered(int tag, int index);
     // Asks for the save dialog, the field preset to the last name used.
     Q_INVOKABLE void savePlaylist();
     Q_INVOKABLE void savePlaylistAs();

@@ -3,7 +3,6 @@
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "decoding/Text.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>

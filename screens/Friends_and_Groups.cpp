@@ -33,12 +33,6 @@ void Friends_and_Groups::viewWillAppear()
     reloadTable(false);
 }
 
-void Friends_and_Groups::viewWillDisappear()
-{
-    // The overlay stays connected: its end only clears this screen's busy flag, and Qt drops the connection
-    // by itself should the screen be gone, so a screen left while an overlay is up is not locked afterwards.
-}
-
 void Friends_and_Groups::showOverlay(const QString &label, const QString &details, bool textOnly,
                                      std::function<void(ProgressOverlay *)> operation)
 {

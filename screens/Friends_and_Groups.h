@@ -38,7 +38,6 @@ public:
 
     Q_INVOKABLE void viewDidLoad();
     Q_INVOKABLE void viewWillAppear();
-    Q_INVOKABLE void viewWillDisappear();
     Q_INVOKABLE void getFriends();
     Q_INVOKABLE void getGroups();
     // The row's button: its number goes to the clipboard.

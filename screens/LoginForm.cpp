@@ -4,6 +4,7 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
 #include "desktop/Credentials.h"
@@ -12,7 +13,6 @@
 #include "screens/Audio_Playlist.h"
 #include "screens/ProgressOverlay.h"
 #include "service/Session.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 
@@ -214,7 +214,7 @@ void LoginForm::prefsButtonPressed()
                           resetChoiceTag);
 }
 
-void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
+void LoginForm::alertAnswered(int tag, int index)
 {
     if (tag == deleteContentTag) {
         if (index == 1)
@@ -226,7 +226,7 @@ void LoginForm::alertViewClickedButtonAtIndex(int tag, int index)
     if (index == 1) {
         // The playlist in memory goes too: the next autosave would otherwise write the deleted one back.
         Audio_Playlist::shared()->clearPlaylist();
-        DataReset::deletePlaylistsAndRequests(VKontakteWorks::getRootDir());
+        DataReset::deletePlaylistsAndRequests(StorageLayout::getRootDir());
         const QString email = settings().stringValue(QStringLiteral("settings_login"));
         settings().setString(QStringLiteral("settings_login"), QString());
         m_credentials->forget(email); // the secret store's entry, and "settings_password"
@@ -248,8 +248,8 @@ void LoginForm::deleteAllContent()
     // their files are removed, so that none writes one back or moves a finished file into place after.
     AudioPlayer::dropShared();
     DownloadQueue::whenTransfersStopped([] {
-        DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
-                                    VKontakteWorks::getInboxDir());
+        DataReset::deleteAllContent(StorageLayout::getAudioDir(), StorageLayout::getVideoDir(),
+                                    StorageLayout::getInboxDir());
     });
 }
 

@@ -13,7 +13,7 @@ class Settings;
 
 // The login screen: e-mail and password, the one button that signs in or out, the automatic sign-in, the data
 // reset and the two notices. Alerts are asked for through alertRequested and answered through
-// alertViewClickedButtonAtIndex; the view only draws.
+// alertAnswered; the view only draws.
 class LoginForm : public QObject
 {
     Q_OBJECT
@@ -60,7 +60,7 @@ public:
     // Enter in either field: hides the keyboard, then signs in as the button would, when signed out and the
     // button takes taps; signed in, Enter never signs out.
     Q_INVOKABLE void returnPressed();
-    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+    Q_INVOKABLE void alertAnswered(int tag, int index);
 
 Q_SIGNALS:
     void loginInputChanged();

@@ -68,7 +68,7 @@ void MediaExport::presentMailComposer()
         return;
     Portals::Email email;
     email.subject = m_fileName;
-    email.body = tr("Файл отправлен из приложения ВКонтакте Melodrop iOS");
+    email.body = tr("Файл отправлен из приложения ВКонтакте Melodrop");
     email.attachmentPath = m_filePath;
     Portals::composeEmail(
         email, this, [this](Portals::MailResult result) { mailComposeControllerDidFinish(int(result)); });

@@ -1,13 +1,13 @@
 #include "screens/SavedPlaylists.h"
 
 #include "core/PropertyList.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "decoding/Log.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,7 +27,7 @@ QStringList SavedPlaylists::names() const
 void SavedPlaylists::viewWillAppear()
 {
     const QStringList entries =
-        QDir(VKontakteWorks::getPlaylistsDir())
+        QDir(StorageLayout::getPlaylistsDir())
             .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Unsorted);
     m_playlistsArray.clear();
     for (const QString &entry : entries) {
@@ -42,7 +42,7 @@ void SavedPlaylists::rowSelected(int row)
 {
     if (row < 0 || row >= m_playlistsArray.size())
         return;
-    const QString path = VKontakteWorks::getPlaylistsDir() + QLatin1Char('/') + m_playlistsArray.at(row);
+    const QString path = StorageLayout::getPlaylistsDir() + QLatin1Char('/') + m_playlistsArray.at(row);
     PlaylistFile::Loaded loaded = PlaylistFile::load(path);
     // Emptying the playlist for a file that cannot be read would lose it for nothing: the current one stays.
     if (loaded.unreadable()) {
@@ -83,7 +83,7 @@ void SavedPlaylists::deleteRow(int row)
 {
     if (row < 0 || row >= m_playlistsArray.size())
         return;
-    const QString path = VKontakteWorks::getPlaylistsDir() + QLatin1Char('/') + m_playlistsArray.at(row);
+    const QString path = StorageLayout::getPlaylistsDir() + QLatin1Char('/') + m_playlistsArray.at(row);
     if (QFileInfo::exists(path))
         QFile::remove(path);
     m_playlistsArray.removeAt(row);

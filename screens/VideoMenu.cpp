@@ -1,8 +1,8 @@
 #include "screens/VideoMenu.h"
 
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 
@@ -30,14 +30,14 @@ const QList<CatalogueMenu::Row> videoRows = {
 
 } // namespace
 
-Video::Video(QObject *parent) : CatalogueMenu(videoRows, nullptr, parent) {}
+VideoMenu::VideoMenu(QObject *parent) : CatalogueMenu(videoRows, nullptr, parent) {}
 
-Video::Video(Settings *settings, QObject *parent) : CatalogueMenu(videoRows, settings, parent) {}
+VideoMenu::VideoMenu(Settings *settings, QObject *parent) : CatalogueMenu(videoRows, settings, parent) {}
 
-QList<int> Video::counters(Settings &settings) const
+QList<int> VideoMenu::counters(Settings &settings) const
 {
     const int files = settings.boolValue(QStringLiteral("count_video"), true)
-                          ? countFiles(VKontakteWorks::getVideoDir(), QStringLiteral("mp4"))
+                          ? countFiles(StorageLayout::getVideoDir(), QStringLiteral("mp4"))
                           : 0;
     return {Stores::videoFound().size(),
             Stores::videoPersonal().size(),

@@ -2,14 +2,14 @@
 
 #include "screens/CatalogueMenu.h"
 
-// The video tab's menu (`Video`): seven rows.
-class Video : public CatalogueMenu
+// The video tab's menu: seven rows.
+class VideoMenu : public CatalogueMenu
 {
     Q_OBJECT
 public:
     static constexpr int rowCountTotal = 7;
-    explicit Video(QObject *parent = nullptr);
-    explicit Video(Settings *settings, QObject *parent = nullptr);
+    explicit VideoMenu(QObject *parent = nullptr);
+    explicit VideoMenu(Settings *settings, QObject *parent = nullptr);
 
 protected:
     QList<int> counters(Settings &settings) const override;

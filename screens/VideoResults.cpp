@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/PropertyList.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "decoding/Text.h"
 #include "downloads/DownloadQueue.h"
@@ -48,7 +49,7 @@ QString VideoResults::requestFile() const
 {
     static const char *const names[] = {"VideoSearchRequest.tune", "VideoPersonalRequest.tune",
                                         "VideoGroupRequest.tune", "VideoRecommendedRequest.tune"};
-    return VKontakteWorks::getRootDir() + QLatin1Char('/') + QString::fromLatin1(names[m_kind]);
+    return StorageLayout::getRootDir() + QLatin1Char('/') + QString::fromLatin1(names[m_kind]);
 }
 
 QStringList VideoResults::qualityButtons(const QString &address)
@@ -151,12 +152,6 @@ void VideoResults::viewWillAppear()
         m_sortEnabled = true;
         Q_EMIT sortEnabledChanged();
     }
-}
-
-void VideoResults::viewWillDisappear()
-{
-    // The overlay's callback stays connected: it only clears this screen's busy flags, and Qt drops it by
-    // itself should the screen be gone, so a screen left while an overlay is up is not locked afterwards.
 }
 
 void VideoResults::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
@@ -397,7 +392,7 @@ void VideoResults::doGetLink(const Link &link, ProgressOverlay *hud, const Video
     });
 }
 
-void VideoResults::alertViewClickedButtonAtIndex(int tag, int index)
+void VideoResults::alertAnswered(int tag, int index)
 {
     if (tag != WatchAlert && tag != QueueAlert)
         return;

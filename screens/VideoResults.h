@@ -17,7 +17,7 @@
 // shows one record list of the shared state and fills it on a background task under the progress overlay. A
 // row tap resolves the video's MP4 address and asks for the player; the row's accessory button resolves it
 // and queues the video for download. Where the video exists in several qualities, the choice is asked for
-// through alertRequested and answered through alertViewClickedButtonAtIndex.
+// through alertRequested and answered through alertAnswered.
 class VideoResults : public QObject
 {
     Q_OBJECT
@@ -88,7 +88,6 @@ public:
 
     Q_INVOKABLE void viewDidLoad();
     Q_INVOKABLE void viewWillAppear();
-    Q_INVOKABLE void viewWillDisappear();
     Q_INVOKABLE void searchBarSearchButtonClicked();
     // The table made the cell of `row`: on the search screen the last row loads the next page.
     Q_INVOKABLE void cellShown(int row);
@@ -96,7 +95,7 @@ public:
     Q_INVOKABLE void rowSelected(int row);
     // The row's accessory button: download the video.
     Q_INVOKABLE void accessoryButtonTapped(int row);
-    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+    Q_INVOKABLE void alertAnswered(int tag, int index);
     Q_INVOKABLE void clearRecordsTable();
     Q_INVOKABLE void setSelfId();
     Q_INVOKABLE void searchBarTextDidBeginEditing();

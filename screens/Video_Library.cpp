@@ -46,7 +46,7 @@ void Video_Library::clearMedia()
         {tr("Отмена"), tr("Очистить")}, ClearAlert);
 }
 
-void Video_Library::alertViewClickedButtonAtIndex(int tag, int index)
+void Video_Library::alertAnswered(int tag, int index)
 {
     if (tag == ClearAlert && index == 1) {
         // The transfers end first: one still running would otherwise find its folder gone when it moves its

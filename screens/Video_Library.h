@@ -20,7 +20,7 @@ public:
     Q_INVOKABLE void deleteRow(int row);
     // Asks before deleting everything in the video folder.
     Q_INVOKABLE void clearMedia();
-    Q_INVOKABLE void alertViewClickedButtonAtIndex(int tag, int index);
+    Q_INVOKABLE void alertAnswered(int tag, int index);
 
 Q_SIGNALS:
     // Present Video_Player full screen with these properties.

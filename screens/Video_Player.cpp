@@ -1,9 +1,9 @@
 #include "screens/Video_Player.h"
 
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "decoding/Text.h"
 #include "playback/AudioPlayer.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -64,7 +64,7 @@ QString Video_Player::contentAddress() const
 
 QString Video_Player::clockText(double seconds)
 {
-    return VKontakteWorks::secondsToTime(QString::asprintf("%.0f", seconds));
+    return StorageLayout::secondsToTime(QString::asprintf("%.0f", seconds));
 }
 
 int Video_Player::displayCount() const

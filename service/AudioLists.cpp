@@ -1,6 +1,7 @@
 // Audio lists: a user's, a community's and the recommended audio, read from the object the service's page
 // script would evaluate.
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "decoding/Json.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
@@ -83,7 +84,7 @@ std::optional<QList<AudioRecord>> parseAudioListPage(QString body, int kind)
     try {
         if (body.isEmpty())
             return QList<AudioRecord>();
-        // The same set as VKontakteWorks::controlCharacters(); the answer is cleaned and cut in its own
+        // The same set as StorageLayout::controlCharacters(); the answer is cleaned and cut in its own
         // buffer.
         QString object = Text::removeControlCharacters(std::move(body));
 

@@ -1,5 +1,6 @@
 // Audio search: the service's background search page, cut apart row by row.
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "decoding/Html.h"
 #include "decoding/Log.h"
 #include "decoding/Text.h"
@@ -40,7 +41,7 @@ AudioRecord readRow(const HTMLNode &rowNode)
     AudioRecord record;
     record.url = upTo(row, u",").toString();
     row = after(row, u",");
-    record.duration = VKontakteWorks::secondsToTime(upTo(row, u"\"").toString());
+    record.duration = StorageLayout::secondsToTime(upTo(row, u"\"").toString());
     const QString rest = row.toString();
 
     // The title and the actions elements both come from the rest of the row. Parsing that text a second time
@@ -122,7 +123,7 @@ std::optional<QList<AudioRecord>> parseAudioSearchPageUtf8(QByteArray body)
     if (body.isEmpty())
         return QList<AudioRecord>();
     try {
-        // The same set as VKontakteWorks::controlCharacters(), removed in place.
+        // The same set as StorageLayout::controlCharacters(), removed in place.
         Text::removeControlBytes(body);
         // Only the first hundred rows are read, so the parse keeps no more of the page than they need.
         const HTMLParser parser(std::move(body), HTMLRowSelection{"class", RowClass, MaxRowsPerPage});

@@ -27,7 +27,7 @@ QString storedToken(const QString &field)
 void storeToken(QString &field, const QString &token)
 {
     std::lock_guard lock(tokenMutex);
-    GlobalData::replace(field, token);
+    field = token;
 }
 
 QString fetchToken(QStringView marker, const QString &stored)

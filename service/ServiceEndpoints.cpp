@@ -55,6 +55,6 @@ bool ServiceEndpoints::useServiceBase(const QString &baseUrl)
 {
     if (!fromServiceBase(baseUrl, &current()))
         return false;
-    GlobalData::replace(GlobalData::sharedGlobalData()->domain, current().webHost);
+    GlobalData::sharedGlobalData()->domain = current().webHost;
     return true;
 }

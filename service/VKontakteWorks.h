@@ -1,17 +1,12 @@
 #pragma once
 
 #include "core/Records.h"
-#include "core/StorageLayout.h"
 #include "service/ServiceAnswer.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
-// The service client: blocking class operations that talk to the service and cut its answers apart. The
-// storage paths and small text helpers of StorageLayout are its class operations too.
 // What looking up a video's file gave: its MP4 address in the best quality, or why there is none.
 struct VideoLink
 {
@@ -29,7 +24,8 @@ struct VideoLink
     QString text() const;
 };
 
-class VKontakteWorks : public StorageLayout
+// The service client: blocking class operations that talk to the service and cut its answers apart.
+class VKontakteWorks
 {
 public:
     VKontakteWorks() = delete;

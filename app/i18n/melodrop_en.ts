@@ -754,8 +754,8 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <translation>No application was found that can take files of this type</translation>
     </message>
     <message>
-        <source>Файл отправлен из приложения ВКонтакте Melodrop iOS</source>
-        <translation>File sent from the VKontakte application Melodrop iOS</translation>
+        <source>Файл отправлен из приложения ВКонтакте Melodrop</source>
+        <translation>File sent from the Melodrop VKontakte app</translation>
     </message>
 </context>
 <context>

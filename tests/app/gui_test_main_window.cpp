@@ -5,7 +5,7 @@
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
 #include "core/GlobalData.h"
-#include "service/VKontakteWorks.h"
+#include "core/StorageLayout.h"
 
 #include <QDir>
 #include <QFile>
@@ -89,7 +89,7 @@ void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &
 TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
 {
     QTemporaryDir root;
-    VKontakteWorks::setRootDir(root.path());
+    StorageLayout::setRootDir(root.path());
     qmlWarnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
 
@@ -172,8 +172,8 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
         EXPECT_TRUE(TestSupport::waitFor([&] { return !notice->property("visible").toBool(); }, 5000));
 
         // The library and export rows open a new screen each time, at the top of the media folder.
-        ASSERT_TRUE(QDir().mkpath(VKontakteWorks::getAudioDir() + QStringLiteral("/Rock")));
-        QFile(VKontakteWorks::getAudioDir() + QStringLiteral("/Rock/inner.mp3")).open(QIODevice::WriteOnly);
+        ASSERT_TRUE(QDir().mkpath(StorageLayout::getAudioDir() + QStringLiteral("/Rock")));
+        QFile(StorageLayout::getAudioDir() + QStringLiteral("/Rock/inner.mp3")).open(QIODevice::WriteOnly);
         QQuickItem *audioTab = findText(tabBar, QStringLiteral("Аудио"));
         ASSERT_NE(audioTab, nullptr);
         click(window, audioTab);
@@ -261,7 +261,7 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
 
         openRow(QStringLiteral("Медиатека"));
         click(window, loginTab);
-        QFile(VKontakteWorks::getAudioDir() + QStringLiteral("/arrived.mp3")).open(QIODevice::WriteOnly);
+        QFile(StorageLayout::getAudioDir() + QStringLiteral("/arrived.mp3")).open(QIODevice::WriteOnly);
         click(window, audioTab);
         EXPECT_TRUE(TestSupport::waitFor(
             [&] { return findText(page(), QStringLiteral("arrived.mp3")) != nullptr; }, 3000))

@@ -9,6 +9,7 @@
 #include "app/Shell.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
@@ -16,7 +17,6 @@
 #include "sandbox/SandboxFriends.h"
 #include "sandbox/SandboxLastfm.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -76,7 +76,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         Stores::audioFound().clear();
@@ -122,7 +122,7 @@ protected:
         global->setVkuid(QString());
         AudioPlayer::dropShared();
         ServiceEndpoints::current() = ServiceEndpoints::defaults();
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
 
@@ -263,7 +263,7 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
     click(waitForItem([&] { return named(QStringLiteral("startAllButton")); }));
     ASSERT_TRUE(
         waitFor([&] { return DownloadQueue::shared().items(DownloadQueue::Audio).isEmpty(); }, 60000));
-    const QStringList files = QDir(VKontakteWorks::getAudioDir()).entryList({QStringLiteral("*.mp3")});
+    const QStringList files = QDir(StorageLayout::getAudioDir()).entryList({QStringLiteral("*.mp3")});
     EXPECT_EQ(files.size(), qsizetype(album.tracks.size())) << files.join('|').toStdString();
 
     section(2);

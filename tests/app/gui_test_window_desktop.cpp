@@ -9,13 +9,13 @@
 #include "app/Translations.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Playlist.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,7 +62,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         qmlWarnings.clear();
@@ -89,7 +89,7 @@ protected:
         settle();
         qInstallMessageHandler(previousHandler);
         EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
 
@@ -228,8 +228,8 @@ TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
     // The data-reset choice of the login page closes with Escape too, deleting nothing.
     settle(); // the question's closing transition
     key(Qt::Key_1, Qt::ControlModifier);
-    QDir(VKontakteWorks::getAudioDir()).mkpath(QStringLiteral("."));
-    QFile keep(VKontakteWorks::getAudioDir() + QStringLiteral("/keep.mp3"));
+    QDir(StorageLayout::getAudioDir()).mkpath(QStringLiteral("."));
+    QFile keep(StorageLayout::getAudioDir() + QStringLiteral("/keep.mp3"));
     ASSERT_TRUE(keep.open(QIODevice::WriteOnly));
     keep.close();
     click(find(QStringLiteral("prefsButton")));
@@ -241,7 +241,7 @@ TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
 
 TEST_F(DesktopWindowTest, EscapeClosesTheSaveDialogAndTheRowMenu)
 {
-    ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
+    ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
     Stores::playlist().append(PlaylistEntry{QStringLiteral("A - B.mp3"), false});
     key(Qt::Key_2, Qt::ControlModifier);
     settle();
@@ -260,7 +260,7 @@ TEST_F(DesktopWindowTest, EscapeClosesTheSaveDialogAndTheRowMenu)
     key(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("playlistNameField")) == nullptr; }, 3000));
     settle();
-    EXPECT_TRUE(QDir(VKontakteWorks::getPlaylistsDir()).entryList(QDir::Files).isEmpty()) << "nothing saved";
+    EXPECT_TRUE(QDir(StorageLayout::getPlaylistsDir()).entryList(QDir::Files).isEmpty()) << "nothing saved";
 
     // The row menu closes with Escape and runs nothing.
     QQuickItem *row = waitForItem(QStringLiteral("playlistRow0"));
@@ -275,7 +275,7 @@ TEST_F(DesktopWindowTest, EscapeClosesTheSaveDialogAndTheRowMenu)
 
 TEST_F(DesktopWindowTest, EachOpeningOfThePlayerStartsWithoutEditModeOrSaveName)
 {
-    ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
+    ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
     Stores::playlist().append(PlaylistEntry{QStringLiteral("A - B.mp3"), false});
     key(Qt::Key_2, Qt::ControlModifier);
     settle();
@@ -295,8 +295,8 @@ TEST_F(DesktopWindowTest, EachOpeningOfThePlayerStartsWithoutEditModeOrSaveName)
     settle();
     type(QStringLiteral("Mix"));
     key(Qt::Key_Return);
-    ASSERT_TRUE(waitFor(
-        [&] { return QFile::exists(VKontakteWorks::getPlaylistsDir() + "/Mix.tuneplaylist"); }, 5000));
+    ASSERT_TRUE(
+        waitFor([&] { return QFile::exists(StorageLayout::getPlaylistsDir() + "/Mix.tuneplaylist"); }, 5000));
     settle();
     click(find(QStringLiteral("backButton")));
     settle();
@@ -321,7 +321,7 @@ TEST_F(DesktopWindowTest, EachOpeningOfThePlayerStartsWithoutEditModeOrSaveName)
 
 TEST_F(DesktopWindowTest, SpaceTogglesPlaybackAndTheBarShowsTheTrack)
 {
-    ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QStringLiteral("/Singer - Song.mp3"), 60));
+    ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/Singer - Song.mp3"), 60));
     Stores::playlist().append(PlaylistEntry{QStringLiteral("Singer - Song.mp3"), false});
     Audio_Playlist::shared()->playSound(0);
     ASSERT_NE(global->audioPlayer, nullptr);
@@ -356,7 +356,7 @@ TEST_F(DesktopWindowTest, SpaceTogglesPlaybackAndTheBarShowsTheTrack)
 TEST_F(DesktopWindowTest, TheLibraryRowsContextMenuDeletesThatRow)
 {
     for (const QString &name : {QStringLiteral("First.mp3"), QStringLiteral("Second.mp3")})
-        ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + name, 5));
+        ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QLatin1Char('/') + name, 5));
     key(Qt::Key_2, Qt::ControlModifier);
     settle();
     click(waitForItem(QStringLiteral("menuRow5"))); // Медиатека
@@ -369,7 +369,7 @@ TEST_F(DesktopWindowTest, TheLibraryRowsContextMenuDeletesThatRow)
     settle();
     click(remove);
     ASSERT_TRUE(
-        waitFor([&] { return QDir(VKontakteWorks::getAudioDir()).entryList({"*.mp3"}).size() == 1; }, 3000));
+        waitFor([&] { return QDir(StorageLayout::getAudioDir()).entryList({"*.mp3"}).size() == 1; }, 3000));
 
     // Delete removes the selected row.
     QQuickItem *first = waitForItem(QStringLiteral("libraryRow0"));
@@ -383,13 +383,13 @@ TEST_F(DesktopWindowTest, TheLibraryRowsContextMenuDeletesThatRow)
     table->forceActiveFocus();
     key(Qt::Key_Delete);
     EXPECT_TRUE(
-        waitFor([&] { return QDir(VKontakteWorks::getAudioDir()).entryList({"*.mp3"}).isEmpty(); }, 3000));
+        waitFor([&] { return QDir(StorageLayout::getAudioDir()).entryList({"*.mp3"}).isEmpty(); }, 3000));
 }
 
 TEST_F(DesktopWindowTest, TheVideoPlayerCoversTheWindowAndEscapeLeavesFullScreenFirst)
 {
-    QDir().mkpath(VKontakteWorks::getVideoDir());
-    QFile clip(VKontakteWorks::getVideoDir() + QStringLiteral("/Clip.mp4"));
+    QDir().mkpath(StorageLayout::getVideoDir());
+    QFile clip(StorageLayout::getVideoDir() + QStringLiteral("/Clip.mp4"));
     ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
     clip.write("not really a film"); // the player opens whether or not it can play it
     clip.close();

@@ -5,6 +5,7 @@
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "desktop/Badges.h"
 #include "downloads/DownloadQueue.h"
@@ -13,7 +14,6 @@
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "screens/LoginForm.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,7 +46,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath(QStringLiteral("settings.conf")));
         lifecycle = std::make_unique<Lifecycle>(settings.get());
         QObject::connect(
@@ -55,12 +55,12 @@ protected:
                 notices.append(Notice{title, message, buttons});
                 // As a reader pressing "Готово" at once, unless the test keeps the notice on show.
                 if (answerNotices)
-                    lifecycle->alertViewClickedButtonAtIndex(tag, 0);
+                    lifecycle->alertAnswered(tag, 0);
             });
         global = GlobalData::sharedGlobalData();
         Stores::playlist().clear();
         DownloadQueue::shared().clear();
-        inbox = VKontakteWorks::getInboxDir();
+        inbox = StorageLayout::getInboxDir();
         ASSERT_TRUE(QDir().mkpath(inbox));
     }
     void TearDown() override
@@ -69,7 +69,7 @@ protected:
         Stores::playlist().clear();
         DownloadQueue::shared().clear();
         Badges::shared().setApplicationBadge(0);
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
     }
 
     static void writeFile(const QString &path, const QByteArray &content)
@@ -84,8 +84,8 @@ protected:
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
-    QString audioImport() const { return VKontakteWorks::getAudioDir() + QStringLiteral("/Импортированные"); }
-    QString videoImport() const { return VKontakteWorks::getVideoDir() + QStringLiteral("/Импортированные"); }
+    QString audioImport() const { return StorageLayout::getAudioDir() + QStringLiteral("/Импортированные"); }
+    QString videoImport() const { return StorageLayout::getVideoDir() + QStringLiteral("/Импортированные"); }
     QString autosaved() const { return root.filePath(QStringLiteral("AudioAutosavedPlaylist.tune")); }
 
     // The autosaved file as written: each entry's two texts, joined by "|".
@@ -313,8 +313,8 @@ TEST_F(LifecycleTest, HidingTheWindowSavesThePlaylistWithEveryMarkCleared)
 
 TEST_F(LifecycleTest, ExitSavesThePlaylistRemovesTopLevelTemporaryFilesAndClearsTheBadge)
 {
-    const QString audio = VKontakteWorks::getAudioDir();
-    const QString video = VKontakteWorks::getVideoDir();
+    const QString audio = StorageLayout::getAudioDir();
+    const QString video = StorageLayout::getVideoDir();
     writeFile(audio + QStringLiteral("/song.mp3.4.temp"), "x");
     writeFile(audio + QStringLiteral("/song.mp3"), "x");
     writeFile(audio + QStringLiteral("/upper.TEMP"), "x");
@@ -352,7 +352,7 @@ TEST_F(LifecycleTest, ExitKeepsTheTemporaryFilesThatAnotherProgramIsDownloadingI
     Sandbox sandbox;
     ASSERT_TRUE(sandbox.start());
     const QString base = QString::fromStdString(sandbox.baseUrl());
-    const QString audio = VKontakteWorks::getAudioDir();
+    const QString audio = StorageLayout::getAudioDir();
     const QString url = base + QStringLiteral("/storage/bytes/400000/busy.bin");
     const QByteArray expected = Http::get(url, {}, 10).body;
     ASSERT_EQ(expected.size(), 400000);
@@ -457,15 +457,15 @@ TEST_F(LifecycleTest, FilesHandedOverTogetherGetOneNoticeEachOneAfterAnother)
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices[0].message, QStringLiteral("Файл one.mp3 помещён в папку \\audio\\Импортированные"));
 
-    lifecycle->alertViewClickedButtonAtIndex(0, 0); // another alert's answer: not this one's
+    lifecycle->alertAnswered(0, 0); // another alert's answer: not this one's
     EXPECT_EQ(notices.size(), 1);
-    lifecycle->alertViewClickedButtonAtIndex(Lifecycle::noticeTag, 0);
+    lifecycle->alertAnswered(Lifecycle::noticeTag, 0);
     ASSERT_EQ(notices.size(), 2);
     EXPECT_EQ(notices[1].message, QStringLiteral("Файл two.mp4 помещён в папку \\video\\Импортированные"));
-    lifecycle->alertViewClickedButtonAtIndex(Lifecycle::noticeTag, 0);
+    lifecycle->alertAnswered(Lifecycle::noticeTag, 0);
     ASSERT_EQ(notices.size(), 3);
     EXPECT_TRUE(notices[2].message.startsWith(QStringLiteral("Файл three.mp3")));
-    lifecycle->alertViewClickedButtonAtIndex(Lifecycle::noticeTag, 0);
+    lifecycle->alertAnswered(Lifecycle::noticeTag, 0);
     EXPECT_EQ(notices.size(), 3);
 
     // With nothing on show, the next file's notice comes at once.
@@ -494,8 +494,8 @@ TEST_F(LifecycleTest, OtherFilesAndWebAddressesAreIgnoredWithoutANotice)
     EXPECT_TRUE(lifecycle->handleOpenURL(QUrl(QStringLiteral("https://example.org/song.mp3"))));
     EXPECT_TRUE(lifecycle->handleOpenURL(QUrl()));
     EXPECT_TRUE(notices.isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(VKontakteWorks::getAudioDir()));
-    EXPECT_FALSE(QFileInfo::exists(VKontakteWorks::getVideoDir()));
+    EXPECT_FALSE(QFileInfo::exists(StorageLayout::getAudioDir()));
+    EXPECT_FALSE(QFileInfo::exists(StorageLayout::getVideoDir()));
 }
 
 TEST_F(LifecycleTest, ANameThatTriesToLeaveTheImportFolderStaysInIt)
@@ -509,7 +509,7 @@ TEST_F(LifecycleTest, ANameThatTriesToLeaveTheImportFolderStaysInIt)
     EXPECT_EQ(Lifecycle::importedFileName(climbing), QStringLiteral("escape.mp3"));
     lifecycle->handleOpenURL(climbing);
     EXPECT_EQ(readFile(audioImport() + QStringLiteral("/escape.mp3")), QByteArray("outside"));
-    EXPECT_FALSE(QFileInfo::exists(VKontakteWorks::getAudioDir() + QStringLiteral("/escape.mp3")));
+    EXPECT_FALSE(QFileInfo::exists(StorageLayout::getAudioDir() + QStringLiteral("/escape.mp3")));
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices[0].message, QStringLiteral("Файл escape.mp3 помещён в папку \\audio\\Импортированные"));
 

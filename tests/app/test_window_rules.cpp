@@ -113,10 +113,10 @@ TEST_F(QueueStateTest, QuittingAsksOnlyWhileATransferRuns)
     ASSERT_EQ(alerts.count(), 1);
     EXPECT_EQ(alerts.at(0).at(1).toString(), QStringLiteral("Загрузки ещё идут. Выйти?"));
     EXPECT_EQ(alerts.at(0).at(2).toStringList(), (QStringList{"Отмена", "Выйти"}));
-    shell.alertViewClickedButtonAtIndex(Shell::QuitAlert, 0);
+    shell.alertAnswered(Shell::QuitAlert, 0);
     EXPECT_EQ(quits.count(), 0) << "cancel stays";
     EXPECT_FALSE(shell.requestQuit());
-    shell.alertViewClickedButtonAtIndex(Shell::QuitAlert, 1);
+    shell.alertAnswered(Shell::QuitAlert, 1);
     EXPECT_EQ(quits.count(), 1);
     EXPECT_TRUE(shell.requestQuit()) << "once confirmed, the close goes through";
 

@@ -2,7 +2,7 @@
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/Storage.h"
-#include "service/VKontakteWorks.h"
+#include "core/StorageLayout.h"
 
 #include <QDir>
 #include <QFile>
@@ -52,14 +52,14 @@ TEST(Clock, SecondsToTime)
         {"3600", "60:00"}, {"abc", "0:00"}, {"", "0:00"},   {"  125x", "2:05"}, {"+61", "1:01"},
     };
     for (const auto &[input, expected] : cases)
-        EXPECT_EQ(VKontakteWorks::secondsToTime(QString::fromUtf8(input)), QString::fromUtf8(expected))
+        EXPECT_EQ(StorageLayout::secondsToTime(QString::fromUtf8(input)), QString::fromUtf8(expected))
             << input;
 }
 
 TEST(Clock, ControlCharacterRemoval)
 {
     const QString text = QStringLiteral("a\tb\nc\rd") + QChar(0x19) + QChar(0x1a) + QChar(0x1f) + QChar(0);
-    EXPECT_EQ(VKontakteWorks::stringByRemovingCharactersInSet(VKontakteWorks::controlCharacters(), text),
+    EXPECT_EQ(StorageLayout::stringByRemovingCharactersInSet(StorageLayout::controlCharacters(), text),
               QStringLiteral("abcd") + QChar(0x1a) + QChar(0x1f));
 }
 
@@ -67,18 +67,18 @@ TEST(Folders, TheRootComesFromTheOptionElseTheEnvironmentElseDocuments)
 {
     QTemporaryDir dir;
     qputenv("MELODROP_ROOT", dir.path().toUtf8() + "/./");
-    VKontakteWorks::setRootDir(QString());
-    EXPECT_EQ(VKontakteWorks::getRootDir(), dir.path());
+    StorageLayout::setRootDir(QString());
+    EXPECT_EQ(StorageLayout::getRootDir(), dir.path());
     // The one capitalised folder: the others are checked where the files land.
-    EXPECT_EQ(VKontakteWorks::getInboxDir(), dir.path() + "/Inbox");
-    EXPECT_FALSE(QFileInfo::exists(VKontakteWorks::getAudioDir())); // paths only
+    EXPECT_EQ(StorageLayout::getInboxDir(), dir.path() + "/Inbox");
+    EXPECT_FALSE(QFileInfo::exists(StorageLayout::getAudioDir())); // paths only
 
     QTemporaryDir other;
-    VKontakteWorks::setRootDir(other.path());
-    EXPECT_EQ(VKontakteWorks::getRootDir(), other.path());
-    VKontakteWorks::setRootDir(QString());
+    StorageLayout::setRootDir(other.path());
+    EXPECT_EQ(StorageLayout::getRootDir(), other.path());
+    StorageLayout::setRootDir(QString());
     qunsetenv("MELODROP_ROOT");
-    EXPECT_TRUE(VKontakteWorks::getRootDir().endsWith("/Melodrop"));
+    EXPECT_TRUE(StorageLayout::getRootDir().endsWith("/Melodrop"));
 }
 
 TEST(Folders, AtomicWriteReplacesWholeFiles)

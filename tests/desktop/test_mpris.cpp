@@ -3,6 +3,7 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "desktop/Mpris.h"
 #include "desktop/RemoteControl.h"
@@ -10,7 +11,6 @@
 #include "playback/LibraryPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -125,7 +125,7 @@ protected:
     {
         ASSERT_NE(bus, nullptr);
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         reset();
@@ -143,14 +143,14 @@ protected:
         connection.reset();
         QDBusConnection::disconnectFromBus(connectionName);
         reset();
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
     void reset() { Mp3Fixture::resetPlayerState(); }
     void makePlaylist(const QStringList &files, double seconds = 60)
     {
         for (const QString &file : files) {
-            ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + file, seconds));
+            ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QLatin1Char('/') + file, seconds));
             Stores::playlist().append(PlaylistEntry{file, false});
         }
     }
@@ -173,13 +173,13 @@ protected:
     QString playingFile() const
     {
         auto *player = qobject_cast<LibraryPlayer *>(global->audioPlayer);
-        return player ? QDir(VKontakteWorks::getAudioDir()).relativeFilePath(player->path()) : QString();
+        return player ? QDir(StorageLayout::getAudioDir()).relativeFilePath(player->path()) : QString();
     }
 
     static PrivateBus *bus;
     QTemporaryDir root;
     GlobalData *global = nullptr;
-    customMainAppClass remote;
+    RemoteControl remote;
     MusicPlayer &music = MusicPlayer::shared();
     QString connectionName;
     std::unique_ptr<QDBusConnection> connection;
@@ -219,8 +219,9 @@ TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
     const Result none = playerctl({"status"});
     EXPECT_EQ(none.out, QStringLiteral("Stopped"));
     EXPECT_EQ(call(QStringLiteral("Next")).code, 0);
-    EXPECT_EQ(global->audioChangingFlag, 1) << "the request is made even while nothing plays";
-    global->audioChangingFlag = 0;
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next)
+        << "the request is made even while nothing plays";
+    global->pendingTrackStep = GlobalData::TrackStep::None;
 
     music.playSound(0);
     AudioPlayer *player = global->audioPlayer;
@@ -256,14 +257,15 @@ TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
     EXPECT_NEAR(position.out.mid(number + 6).toDouble(), 12e6, 0.3e6);
 
     EXPECT_EQ(playerctl({"next"}).code, 0);
-    EXPECT_EQ(global->audioChangingFlag, 1);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next);
     EXPECT_EQ(call(QStringLiteral("Previous")).code, 0);
-    EXPECT_EQ(global->audioChangingFlag, 1) << "a pending change holds the other buttons back";
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next)
+        << "a pending change holds the other buttons back";
     music.updateTime();
     EXPECT_EQ(playingFile(), QStringLiteral("Second.mp3"));
     EXPECT_EQ(playerctl({"metadata", "title"}).out, QStringLiteral("Second"));
     EXPECT_EQ(call(QStringLiteral("Previous")).code, 0);
-    EXPECT_EQ(global->audioChangingFlag, -1);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Previous);
     music.updateTime();
     EXPECT_EQ(playingFile(), QStringLiteral("Artist - First.mp3"));
 }
@@ -327,7 +329,7 @@ TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
 
     // Seeking past the end goes on to the next track.
     EXPECT_EQ(playerctl({"position", "70+"}).code, 0);
-    EXPECT_EQ(global->audioChangingFlag, 1);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next);
     music.updateTime();
     EXPECT_EQ(playingFile(), QStringLiteral("Two.mp3"));
     QDBusConnection::disconnectFromBus(QStringLiteral("mpris-jumps"));
@@ -380,7 +382,7 @@ TEST_F(MprisTest, VolumeLoopAndShuffleFollowThePlayerBothWays)
 
 TEST_F(MprisTest, MetadataComesFromTheTagsAndFallsBackToTheFileName)
 {
-    ASSERT_TRUE(Mp3Fixture::writeTagged(VKontakteWorks::getAudioDir() + QStringLiteral("/01 track.mp3"), 20,
+    ASSERT_TRUE(Mp3Fixture::writeTagged(StorageLayout::getAudioDir() + QStringLiteral("/01 track.mp3"), 20,
                                         QStringLiteral("Песня"), QStringLiteral("Исполнитель"),
                                         QStringLiteral("Альбом")));
     Stores::playlist().append(PlaylistEntry{QStringLiteral("01 track.mp3"), false});

@@ -3,12 +3,12 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "desktop/RemoteControl.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
 #include "playback/MusicPlayer.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QKeyEvent>
@@ -67,7 +67,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         reset();
@@ -75,43 +75,43 @@ protected:
     }
     void TearDown() override
     {
-        remote.sendEvent(2, customMainAppClass::RemoteControlEndSeekingForward);
-        remote.sendEvent(2, customMainAppClass::RemoteControlEndSeekingBackward);
+        remote.sendEvent(2, RemoteControl::RemoteControlEndSeekingForward);
+        remote.sendEvent(2, RemoteControl::RemoteControlEndSeekingBackward);
         waitFor([&] { return remote.runningSeekLoops() == 0; }, 2000);
         if (global->audioPlayer == &fake)
             global->audioPlayer = nullptr;
         reset();
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
     void reset() { Mp3Fixture::resetPlayerState(); }
     void makePlaylist(const QStringList &files, double seconds = 60)
     {
         for (const QString &file : files) {
-            ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + file, seconds));
+            ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QLatin1Char('/') + file, seconds));
             Stores::playlist().append(PlaylistEntry{file, false});
         }
     }
-    bool send(int subtype) { return remote.sendEvent(customMainAppClass::RemoteControlEventType, subtype); }
+    bool send(int subtype) { return remote.sendEvent(RemoteControl::RemoteControlEventType, subtype); }
     // Holds a seek key until `done` holds (or two seconds pass), then releases it and waits for its loop.
     bool hold(bool forward, const std::function<bool()> &done)
     {
-        send(forward ? customMainAppClass::RemoteControlBeginSeekingForward
-                     : customMainAppClass::RemoteControlBeginSeekingBackward);
+        send(forward ? RemoteControl::RemoteControlBeginSeekingForward
+                     : RemoteControl::RemoteControlBeginSeekingBackward);
         const bool reached = waitFor(done, 10000); // generous: a loaded machine seeks slowly
-        send(forward ? customMainAppClass::RemoteControlEndSeekingForward
-                     : customMainAppClass::RemoteControlEndSeekingBackward);
+        send(forward ? RemoteControl::RemoteControlEndSeekingForward
+                     : RemoteControl::RemoteControlEndSeekingBackward);
         return waitFor([&] { return remote.runningSeekLoops() == 0; }, 10000) && reached;
     }
     QString playingFile() const
     {
         auto *player = qobject_cast<LibraryPlayer *>(global->audioPlayer);
-        return player ? QDir(VKontakteWorks::getAudioDir()).relativeFilePath(player->path()) : QString();
+        return player ? QDir(StorageLayout::getAudioDir()).relativeFilePath(player->path()) : QString();
     }
 
     QTemporaryDir root;
     GlobalData *global = nullptr;
-    customMainAppClass remote;
+    RemoteControl remote;
     MusicPlayer &music = MusicPlayer::shared();
     FakePlayer fake;
 };
@@ -120,41 +120,41 @@ TEST_F(RemoteControlTest, TrackEventsDriveThePlayerOnlyWhileNoChangeIsPending)
 {
     makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3"), QStringLiteral("C.mp3")});
     // Nothing current yet (as after a restart): play starts the playlist's first entry.
-    EXPECT_TRUE(send(customMainAppClass::RemoteControlPlay));
+    EXPECT_TRUE(send(RemoteControl::RemoteControlPlay));
     EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
     AudioPlayer *player = global->audioPlayer;
     ASSERT_NE(player, nullptr);
 
-    send(customMainAppClass::RemoteControlPause);
+    send(RemoteControl::RemoteControlPause);
     EXPECT_FALSE(player->isPlaying());
-    send(customMainAppClass::RemoteControlPlay);
+    send(RemoteControl::RemoteControlPlay);
     EXPECT_TRUE(player->isPlaying());
-    send(customMainAppClass::RemoteControlTogglePlayPause);
+    send(RemoteControl::RemoteControlTogglePlayPause);
     EXPECT_FALSE(player->isPlaying());
-    send(customMainAppClass::RemoteControlTogglePlayPause);
+    send(RemoteControl::RemoteControlTogglePlayPause);
     EXPECT_TRUE(player->isPlaying());
     player->setCurrentTime(25);
-    send(customMainAppClass::RemoteControlStop);
+    send(RemoteControl::RemoteControlStop);
     EXPECT_FALSE(player->isPlaying());
     EXPECT_NEAR(player->currentTime(), 25, 0.5) << "stop pauses where it is";
     EXPECT_EQ(global->audioPlayer, player);
 
     // Two next events before the player's tick: one track further, not two.
-    send(customMainAppClass::RemoteControlNextTrack);
-    EXPECT_EQ(global->audioChangingFlag, 1);
-    send(customMainAppClass::RemoteControlNextTrack);
-    send(customMainAppClass::RemoteControlPreviousTrack);
-    send(customMainAppClass::RemoteControlPlay);
-    send(customMainAppClass::RemoteControlTogglePlayPause);
-    EXPECT_EQ(global->audioChangingFlag, 1);
+    send(RemoteControl::RemoteControlNextTrack);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next);
+    send(RemoteControl::RemoteControlNextTrack);
+    send(RemoteControl::RemoteControlPreviousTrack);
+    send(RemoteControl::RemoteControlPlay);
+    send(RemoteControl::RemoteControlTogglePlayPause);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next);
     EXPECT_FALSE(player->isPlaying()) << "play waits while a change is pending";
     music.updateTime();
     music.updateTime();
     EXPECT_EQ(playingFile(), QStringLiteral("B.mp3"));
-    EXPECT_EQ(global->audioChangingFlag, 0);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
 
-    send(customMainAppClass::RemoteControlPreviousTrack);
-    EXPECT_EQ(global->audioChangingFlag, -1);
+    send(RemoteControl::RemoteControlPreviousTrack);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Previous);
     music.updateTime();
     EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
 }
@@ -164,15 +164,15 @@ TEST_F(RemoteControlTest, OtherEventsPassOnAndUnknownSubtypesAreSwallowed)
     fake.playing = false;
     fake.length = 100;
     global->audioPlayer = &fake;
-    EXPECT_FALSE(remote.sendEvent(1, customMainAppClass::RemoteControlPlay)) << "not ours: passed on";
-    EXPECT_FALSE(remote.sendEvent(0, customMainAppClass::RemoteControlNextTrack));
+    EXPECT_FALSE(remote.sendEvent(1, RemoteControl::RemoteControlPlay)) << "not ours: passed on";
+    EXPECT_FALSE(remote.sendEvent(0, RemoteControl::RemoteControlNextTrack));
     for (int subtype : {0, 99, 110, 200, -5}) {
         EXPECT_TRUE(remote.sendEvent(2, subtype)) << subtype;
     }
     EXPECT_TRUE(fake.calls.isEmpty());
     EXPECT_FALSE(remote.seekingForward());
     EXPECT_FALSE(remote.seekingBackward());
-    EXPECT_EQ(global->audioChangingFlag, 0);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
 }
 
 TEST_F(RemoteControlTest, SeekingForwardStepsAThirtiethAndStopsShortOfTheEnd)
@@ -217,7 +217,7 @@ TEST_F(RemoteControlTest, SeekingBackwardStopsAtZeroAndKeepsAPausedTrackPaused)
 
 TEST_F(RemoteControlTest, SeekingWithoutATrackLengthChangesNothingUntilReleased)
 {
-    send(customMainAppClass::RemoteControlBeginSeekingForward);
+    send(RemoteControl::RemoteControlBeginSeekingForward);
     EXPECT_TRUE(remote.seekingForward());
     pump(100);
     EXPECT_EQ(remote.runningSeekLoops(), 1) << "no player: the loop keeps waiting";
@@ -228,15 +228,15 @@ TEST_F(RemoteControlTest, SeekingWithoutATrackLengthChangesNothingUntilReleased)
         EXPECT_TRUE(fake.calls.isEmpty()) << length;
     }
     EXPECT_EQ(remote.runningSeekLoops(), 1);
-    send(customMainAppClass::RemoteControlEndSeekingForward);
+    send(RemoteControl::RemoteControlEndSeekingForward);
     EXPECT_TRUE(waitFor([&] { return remote.runningSeekLoops() == 0; }, 1000));
 
     // Two presses without a release run two loops; one release ends both.
     fake.length = 300;
-    send(customMainAppClass::RemoteControlBeginSeekingBackward);
-    send(customMainAppClass::RemoteControlBeginSeekingBackward);
+    send(RemoteControl::RemoteControlBeginSeekingBackward);
+    send(RemoteControl::RemoteControlBeginSeekingBackward);
     EXPECT_EQ(remote.runningSeekLoops(), 2);
-    send(customMainAppClass::RemoteControlEndSeekingBackward);
+    send(RemoteControl::RemoteControlEndSeekingBackward);
     EXPECT_TRUE(waitFor([&] { return remote.runningSeekLoops() == 0; }, 1000));
 }
 
@@ -266,11 +266,11 @@ TEST_F(RemoteControlTest, HoldingSeekMovesARealTrack)
 TEST(RemoteControlKeys, MediaKeysMapToRemoteControlSubtypes)
 {
     const auto press = [](int key, bool repeat = false) {
-        return customMainAppClass::subtypeForKey(
+        return RemoteControl::subtypeForKey(
             QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat));
     };
     const auto release = [](int key, bool repeat = false) {
-        return customMainAppClass::subtypeForKey(
+        return RemoteControl::subtypeForKey(
             QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, QString(), repeat));
     };
     EXPECT_EQ(press(Qt::Key_MediaPlay), 103) << "the keyboard's play key toggles";
@@ -292,12 +292,12 @@ TEST(RemoteControlKeys, MediaKeysMapToRemoteControlSubtypes)
     EXPECT_EQ(press(Qt::Key_Right), 0);
 
     // Only events entering a window are taken; the same event handed on to an item is not taken twice.
-    customMainAppClass remote;
+    RemoteControl remote;
     QObject item;
     QKeyEvent next(QEvent::KeyPress, Qt::Key_MediaNext, Qt::NoModifier);
-    GlobalData::sharedGlobalData()->audioChangingFlag = 0;
+    GlobalData::sharedGlobalData()->pendingTrackStep = GlobalData::TrackStep::None;
     EXPECT_FALSE(remote.eventFilter(&item, &next));
-    EXPECT_EQ(GlobalData::sharedGlobalData()->audioChangingFlag, 0);
+    EXPECT_EQ(GlobalData::sharedGlobalData()->pendingTrackStep, GlobalData::TrackStep::None);
 }
 
 } // namespace

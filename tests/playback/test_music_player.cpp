@@ -124,15 +124,15 @@ TEST_F(MusicPlayerTest, TheTickCarriesOutRequestsFromOutsideWithoutAnyScreen)
     makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3")});
     music.start();
     ASSERT_NE(global->playbackTimer, nullptr);
-    global->audioChangingFlag = 1;
+    global->pendingTrackStep = GlobalData::TrackStep::Next;
     music.updateTime();
-    EXPECT_EQ(global->audioChangingFlag, 1) << "no current track: the request waits";
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next) << "no current track: the request waits";
 
     music.playSound(0);
-    global->audioChangingFlag = 1;
+    global->pendingTrackStep = GlobalData::TrackStep::Next;
     ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("B.mp3"); }, 3000))
         << "the running tick acted on it";
-    EXPECT_EQ(global->audioChangingFlag, 0);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
 }
 
 TEST_F(MusicPlayerTest, PlayWithoutACurrentTrackStartsTheFirstPlayableEntry)
@@ -181,11 +181,11 @@ TEST_F(MusicPlayerTest, EntriesWhoseFileIsGoneArePassedOverAndKept)
     // Nothing left to play: the player is dropped and a request from outside is not kept waiting.
     QSignalSpy nothing(&music, &MusicPlayer::nothingToPlay);
     ASSERT_TRUE(QFile::remove(audio + QStringLiteral("/A.mp3")));
-    global->audioChangingFlag = 1;
+    global->pendingTrackStep = GlobalData::TrackStep::Next;
     music.updateTime();
     EXPECT_EQ(global->audioPlayer, nullptr);
     EXPECT_EQ(nothing.count(), 1);
-    EXPECT_EQ(global->audioChangingFlag, 0);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
     EXPECT_EQ(marks(), (QStringList{"1", "0", "0", "0"})) << "the last track played stays marked";
 }
 

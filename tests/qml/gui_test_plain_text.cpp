@@ -10,11 +10,11 @@
 #include "app/Shell.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "screens/NowPlaying.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QFont>
@@ -113,7 +113,7 @@ protected:
     {
         ASSERT_TRUE(root.isValid());
         ASSERT_TRUE(listener.server.isListening());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         qmlWarnings.clear();
@@ -150,7 +150,7 @@ protected:
         Stores::playlist().clear();
         AudioPlayer::dropShared();
         shell->nowPlaying()->refresh();
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
 
@@ -320,7 +320,7 @@ TEST_F(PlainTextWindowTest, FileNamesInTheLibraryExportPlaylistAndNowPlayingAreS
 {
     const QString name = markedFileName();
     ASSERT_TRUE(Mp3Fixture::write(
-        VKontakteWorks::getAudioDir() + QLatin1Char('/') + name + QStringLiteral(".mp3"), 5));
+        StorageLayout::getAudioDir() + QLatin1Char('/') + name + QStringLiteral(".mp3"), 5));
     Stores::playlist().assignEntries({{name + QStringLiteral(".mp3"), true}});
     shell->nowPlaying()->refresh();
     const QString marker = QStringLiteral("<b>bold<i>italic");

@@ -4,10 +4,10 @@
 
 #include "app/Shell.h"
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Friends_and_Groups.h"
-#include "service/VKontakteWorks.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -70,7 +70,7 @@ protected:
 
     void SetUp() override
     {
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         ASSERT_TRUE(sandbox.start()); // the pictures' host
         const QString pictures =
             QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/avatars/u%1.png");
@@ -101,7 +101,7 @@ protected:
         window.reset();
         Stores::friendsGroups().clear();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
     }
 
     QQuickItem *find(

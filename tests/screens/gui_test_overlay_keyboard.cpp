@@ -5,12 +5,12 @@
 
 #include "app/Shell.h"
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Search.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <QPointer>
 #include <QQmlComponent>
@@ -63,7 +63,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         global = GlobalData::sharedGlobalData();
@@ -78,7 +78,7 @@ protected:
         });
         ASSERT_TRUE(
             ServiceEndpoints::useServiceBase(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort())));
-        GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
+        global->domain = ServiceEndpoints::current().webHost;
 
         QQmlComponent component(&engine);
         component.setData(shellQml, QUrl());
@@ -100,7 +100,7 @@ protected:
         global->setVksid(QString());
         global->setVkuid(QString());
         Stores::audioFound().clear();
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
     }
 
     // Requests under way fail at once, and later ones find nobody listening.

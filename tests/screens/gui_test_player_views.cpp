@@ -5,12 +5,12 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
 #include "screens/Audio_Playlist.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,13 +58,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         reset();
         for (const QString &file :
              {QStringLiteral("Artist - One.mp3"), QStringLiteral("Two.mp3"), QStringLiteral("Three.mp3")}) {
-            ASSERT_TRUE(Mp3Fixture::write(VKontakteWorks::getAudioDir() + QLatin1Char('/') + file, 60));
+            ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QLatin1Char('/') + file, 60));
             Stores::playlist().append(PlaylistEntry{file, false});
         }
 
@@ -82,14 +82,14 @@ protected:
         window.reset();
         reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
     void reset()
     {
         AudioPlayer::dropShared();
         Stores::playlist().clear();
-        global->audioChangingFlag = 0;
+        global->pendingTrackStep = GlobalData::TrackStep::None;
         Stores::playlist().setJustLoaded(false);
     }
 
@@ -121,7 +121,7 @@ protected:
     QString playingFile() const
     {
         auto *player = qobject_cast<LibraryPlayer *>(global->audioPlayer);
-        return player ? QDir(VKontakteWorks::getAudioDir()).relativeFilePath(player->path()) : QString();
+        return player ? QDir(StorageLayout::getAudioDir()).relativeFilePath(player->path()) : QString();
     }
 
     QTemporaryDir root;
@@ -199,7 +199,7 @@ TEST_F(PlayerViewTest, MenuSavesThroughTheDialogAndLoadsFromTheSavedPlaylists)
     grab(QStringLiteral("player-save-dialog.png"));
     EXPECT_EQ(screen.playlistNameToSave(), QStringLiteral("Evening"));
     ASSERT_TRUE(press(findInOverlay(QStringLiteral("saveButton"))));
-    const QString saved = VKontakteWorks::getPlaylistsDir() + QStringLiteral("/Evening.tuneplaylist");
+    const QString saved = StorageLayout::getPlaylistsDir() + QStringLiteral("/Evening.tuneplaylist");
     ASSERT_TRUE(waitFor([&] { return QFile::exists(saved); }, 3000));
     EXPECT_EQ(PlaylistFile::read(saved).value_or(QList<PlaylistEntry>{}).size(), 3);
 

@@ -7,13 +7,13 @@
 #include "app/Shell.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/SandboxVideo.h"
 #include "screens/VideoResults.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QImage>
@@ -58,10 +58,10 @@ protected:
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
-        GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
+        global->domain = ServiceEndpoints::current().webHost;
         for (VideoRecordStore *store : {&Stores::videoFound(), &Stores::videoPersonal(),
                                         &Stores::videoGroup(), &Stores::videoRecommended()})
             store->clear();
@@ -106,7 +106,7 @@ protected:
         settle();
         qInstallMessageHandler(previousHandler);
         EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
 

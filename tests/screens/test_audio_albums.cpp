@@ -2,6 +2,7 @@
 
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "decoding/Text.h"
 #include "desktop/Badges.h"
@@ -13,7 +14,6 @@
 #include "screens/Audio_Albums.h"
 #include "screens/Audio_Search.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -33,7 +33,7 @@ protected:
     {
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         global = GlobalData::sharedGlobalData();
         global->setVksid(QString());
         global->setVkuid(QString());

@@ -1,9 +1,9 @@
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "screens/AudioMenu.h"
 #include "screens/VideoMenu.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +25,7 @@ class AudioMenuTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("Melodrop.conf"));
         Stores::audioFound().clear();
         Stores::playlist().clear();
@@ -36,7 +36,7 @@ protected:
 
 TEST_F(AudioMenuTest, ListCountersFollowTheSharedListsEachTimeTheMenuShows)
 {
-    Audio menu(settings.get());
+    AudioMenu menu(settings.get());
     ASSERT_EQ(menu.rowCount(), 9);
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(0), 0);
@@ -46,7 +46,7 @@ TEST_F(AudioMenuTest, ListCountersFollowTheSharedListsEachTimeTheMenuShows)
     QSignalSpy changed(&menu, &QAbstractItemModel::dataChanged);
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(0), 1);
-    EXPECT_EQ(menu.data(menu.index(0), Audio::CounterRole).toInt(), 1);
+    EXPECT_EQ(menu.data(menu.index(0), AudioMenu::CounterRole).toInt(), 1);
     EXPECT_EQ(changed.count(), 1);
     Stores::playlist().append(PlaylistEntry{});
     Stores::playlist().append(PlaylistEntry{});
@@ -63,7 +63,7 @@ TEST_F(AudioMenuTest, FileCountersWalkSubFoldersAndIgnoreCase)
     touch(root.filePath("audio/d.mp3.7.temp"));
     touch(root.filePath("audio/notes.txt"));
 
-    Audio menu(settings.get());
+    AudioMenu menu(settings.get());
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(5), 3);
     EXPECT_EQ(menu.counter(7), 3);
@@ -77,8 +77,8 @@ TEST_F(AudioMenuTest, FileCountersWalkSubFoldersAndIgnoreCase)
 
 TEST_F(AudioMenuTest, RowsOpenTheirScreensWithTheRightTitles)
 {
-    Audio menu(settings.get());
-    QSignalSpy open(&menu, &Audio::openScreen);
+    AudioMenu menu(settings.get());
+    QSignalSpy open(&menu, &AudioMenu::openScreen);
     menu.rowSelected(0);
     menu.rowSelected(5);
     menu.rowSelected(9);
@@ -90,7 +90,7 @@ TEST_F(AudioMenuTest, RowsOpenTheirScreensWithTheRightTitles)
     const QStringList names = {"Поиск",     "Частные",    "Общие",   "Рекомендуемые",  "Альбомы",
                                "Медиатека", "Аудиоплеер", "Экспорт", "Друзья и группы"};
     for (int row = 0; row < 9; ++row)
-        EXPECT_EQ(menu.data(menu.index(row), Audio::NameRole).toString(), names.at(row));
+        EXPECT_EQ(menu.data(menu.index(row), AudioMenu::NameRole).toString(), names.at(row));
 }
 
 } // namespace
@@ -105,7 +105,7 @@ TEST_F(AudioMenuTest, VideoMenuCountsMp4FilesUnderItsOwnSwitch)
     touch(root.filePath("video/c.mp3"));
     Stores::videoFound().append(VideoRecord{});
 
-    Video menu(settings.get());
+    VideoMenu menu(settings.get());
     ASSERT_EQ(menu.rowCount(), 7);
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(0), 1);

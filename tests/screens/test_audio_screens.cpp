@@ -2,6 +2,7 @@
 
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "desktop/Badges.h"
 #include "downloads/DownloadQueue.h"
@@ -38,16 +39,16 @@ protected:
     {
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         global = GlobalData::sharedGlobalData();
-        GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
+        global->domain = ServiceEndpoints::current().webHost;
         global->setVksid(QString());
         global->setVkuid(QString());
         Stores::audioFound().clear();
         Stores::audioPersonal().clear();
         DownloadQueue::shared().clear();
-        GlobalData::replace(global->addAudioHash, QStringLiteral("0"));
-        GlobalData::replace(global->delAudioHash, QStringLiteral("0"));
+        global->addAudioHash = QStringLiteral("0");
+        global->delAudioHash = QStringLiteral("0");
         Http::deleteAllCookies();
     }
 
@@ -282,21 +283,21 @@ TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
     EXPECT_NE(screen.miniPlayer(), nullptr);
 
     // Closing the preview sends nothing.
-    screen.alertViewClickedButtonAtIndex(1, 0);
+    screen.alertAnswered(1, 0);
     EXPECT_EQ(screen.miniPlayer(), nullptr);
     EXPECT_EQ(alerts.count(), 1);
 
     screen.rowSelected(0);
-    screen.alertViewClickedButtonAtIndex(1, 1);
+    screen.alertAnswered(1, 1);
     ASSERT_EQ(alerts.count(), 3);
     EXPECT_EQ(alerts.at(2).at(0).toString(), QStringLiteral("Предупреждение"));
     EXPECT_TRUE(alerts.at(2).at(1).toString().startsWith("Вы уверены, что хотите добавить запись"));
     EXPECT_EQ(alerts.at(2).at(2).toStringList(), QStringList({"Отмена", "Да, уверен"}));
-    screen.alertViewClickedButtonAtIndex(2, 0); // "Отмена": no token, no request
+    screen.alertAnswered(2, 0); // "Отмена": no token, no request
     EXPECT_EQ(SandboxAudio::tokenPageFetches(sandbox), 0);
 
     QSignalSpy sent(&screen, &AudioResults::pageChangeSent);
-    screen.alertViewClickedButtonAtIndex(2, 1);
+    screen.alertAnswered(2, 1);
     ASSERT_TRUE(TestSupport::waitFor([&] { return sent.count() == 1; }, 20000));
     const std::vector<SandboxTrack> own = SandboxAudio::userAudio(sandbox, "1000001");
     ASSERT_EQ(own.size(), ownBefore + 1);
@@ -312,10 +313,10 @@ TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
     QSignalSpy personalAlerts(&personal, &AudioResults::alertRequested);
     personal.rowSelected(row);
     EXPECT_EQ(personalAlerts.at(0).at(2).toStringList(), QStringList({"Закрыть", "Удалить"}));
-    personal.alertViewClickedButtonAtIndex(1, 1);
+    personal.alertAnswered(1, 1);
     EXPECT_TRUE(personalAlerts.at(1).at(1).toString().startsWith("Вы уверены, что хотите удалить запись"));
     QSignalSpy deleted(&personal, &AudioResults::pageChangeSent);
-    personal.alertViewClickedButtonAtIndex(2, 1);
+    personal.alertAnswered(2, 1);
     ASSERT_TRUE(TestSupport::waitFor([&] { return deleted.count() == 1; }, 20000));
     EXPECT_EQ(SandboxAudio::userAudio(sandbox, "1000001").size(), own.size() - 1);
 }

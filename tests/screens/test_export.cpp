@@ -3,10 +3,10 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "desktop/Portals.h"
 #include "screens/Audio_Export.h"
 #include "screens/Video_Export.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -213,9 +213,9 @@ protected:
         desktop->autoRespond = true;
         ASSERT_TRUE(root.isValid());
         ASSERT_TRUE(tools.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath(QStringLiteral("settings.conf")));
-        audioDir = VKontakteWorks::getAudioDir();
+        audioDir = StorageLayout::getAudioDir();
         ASSERT_TRUE(QDir().mkpath(audioDir + QStringLiteral("/Sub")));
         ASSERT_TRUE(LibraryMp3::write(audioDir + QStringLiteral("/Sub/Song one.mp3"), 0.5));
         path = qgetenv("PATH");
@@ -224,7 +224,7 @@ protected:
     void TearDown() override
     {
         qputenv("PATH", path);
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
     }
 
     static void setPortal(bool present)
@@ -311,9 +311,9 @@ const QString noApplication =
 
 TEST_F(DesktopTest, ExportBrowsesLikeTheLibraryAndOffersTheChoicesForAFile)
 {
-    QDir().mkpath(VKontakteWorks::getVideoDir());
-    QFile(VKontakteWorks::getVideoDir() + QStringLiteral("/clip.mp4")).open(QIODevice::WriteOnly);
-    QFile(VKontakteWorks::getVideoDir() + QStringLiteral("/song.mp3")).open(QIODevice::WriteOnly);
+    QDir().mkpath(StorageLayout::getVideoDir());
+    QFile(StorageLayout::getVideoDir() + QStringLiteral("/clip.mp4")).open(QIODevice::WriteOnly);
+    QFile(StorageLayout::getVideoDir() + QStringLiteral("/song.mp3")).open(QIODevice::WriteOnly);
     settings->setBool(QStringLiteral("count_audio"), false);
     Audio_Export screen(settings.get());
     QSignalSpy scrolls(&screen, &LibraryBrowser::scrollToRow);
@@ -349,7 +349,7 @@ TEST_F(DesktopTest, ExportBrowsesLikeTheLibraryAndOffersTheChoicesForAFile)
     videos.viewWillAppear();
     EXPECT_EQ(GlobalData::sharedGlobalData()->videoLibraryArray, QStringList{QStringLiteral("clip.mp4")});
     videos.rowSelected(0);
-    EXPECT_EQ(videos.filePath(), VKontakteWorks::getVideoDir() + QStringLiteral("/clip.mp4"));
+    EXPECT_EQ(videos.filePath(), StorageLayout::getVideoDir() + QStringLiteral("/clip.mp4"));
 }
 
 TEST_F(DesktopTest, OpenWithHandsTheFileToTheOpenUriPortalWhichLetsTheUserChoose)
@@ -398,7 +398,7 @@ TEST_F(DesktopTest, EmailAttachesTheFileByDescriptorAndLogsTheResult)
     EXPECT_EQ(calls[0].interface, QStringLiteral("org.freedesktop.portal.Email"));
     EXPECT_EQ(calls[0].options.value(QStringLiteral("subject")).toString(), QStringLiteral("Song one.mp3"));
     EXPECT_EQ(calls[0].options.value(QStringLiteral("body")).toString(),
-              QStringLiteral("Файл отправлен из приложения ВКонтакте Melodrop iOS"));
+              QStringLiteral("Файл отправлен из приложения ВКонтакте Melodrop"));
     EXPECT_FALSE(calls[0].options.contains(QStringLiteral("address")));
     EXPECT_EQ(calls[0].descriptorTargets, QStringList{QFileInfo(songPath()).canonicalFilePath()});
     EXPECT_EQ(log.count(QStringLiteral("Result: sent")), 1);
@@ -442,7 +442,7 @@ TEST_F(DesktopTest, WithoutPortalsTheFreedesktopToolsTakeTheFile)
     EXPECT_EQ(
         toolArguments(QStringLiteral("xdg-email")),
         (QStringList{QStringLiteral("--subject"), QStringLiteral("Song one.mp3"), QStringLiteral("--body"),
-                     QStringLiteral("Файл отправлен из приложения ВКонтакте Melodrop iOS"),
+                     QStringLiteral("Файл отправлен из приложения ВКонтакте Melodrop"),
                      QStringLiteral("--attach"), songPath()}));
     EXPECT_EQ(log.count(QStringLiteral("Result: sent")), 1);
 

@@ -3,6 +3,7 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
@@ -10,7 +11,6 @@
 #include "screens/Audio_Export.h"
 #include "screens/Audio_Library.h"
 #include "screens/Video_Library.h"
-#include "service/VKontakteWorks.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -67,15 +67,15 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         global->audioLibraryArray.clear();
         global->videoLibraryArray.clear();
         Stores::playlist().clear();
         global->audioPlayer = nullptr;
-        audioDir = VKontakteWorks::getAudioDir();
-        videoDir = VKontakteWorks::getVideoDir();
+        audioDir = StorageLayout::getAudioDir();
+        videoDir = StorageLayout::getVideoDir();
         ASSERT_TRUE(QDir().mkpath(audioDir));
         ASSERT_TRUE(QDir().mkpath(videoDir));
     }
@@ -83,7 +83,7 @@ protected:
     {
         Stores::playlist().clear();
         global->audioPlayer = nullptr;
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
     }
 
     static void writeFile(const QString &path, qint64 bytes)
@@ -383,7 +383,7 @@ TEST_F(LibraryTest, PreviewPausesTheMusicAndPlaysTheFileInTheAlertUntilItIsClose
     EXPECT_TRUE(TestSupport::waitFor([&] { return preview->playing() && preview->position() > 0.2; }));
     EXPECT_NEAR(preview->duration(), 3.0, 0.2);
 
-    screen.alertViewClickedButtonAtIndex(Audio_Library::PreviewAlert, 0);
+    screen.alertAnswered(Audio_Library::PreviewAlert, 0);
     EXPECT_EQ(screen.miniPlayer(), nullptr);
     EXPECT_TRUE(TestSupport::waitFor([&] {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -550,11 +550,11 @@ TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop
                              "также будут удалены из памяти устройства."));
     EXPECT_EQ(alerts[0].buttons, (QStringList{QStringLiteral("Отмена"), QStringLiteral("Очистить")}));
 
-    screen.alertViewClickedButtonAtIndex(alerts[0].tag, 0);
+    screen.alertAnswered(alerts[0].tag, 0);
     EXPECT_TRUE(QFile::exists(audioDir + QStringLiteral("/a.mp3")));
     EXPECT_EQ(screen.dirLevel(), 1);
 
-    screen.alertViewClickedButtonAtIndex(alerts[0].tag, 1);
+    screen.alertAnswered(alerts[0].tag, 1);
     EXPECT_TRUE(QDir(audioDir).exists());
     EXPECT_TRUE(QDir(audioDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_EQ(screen.dirLevel(), 0);
@@ -569,7 +569,7 @@ TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop
     videos.clearMedia();
     ASSERT_EQ(videoAlerts.size(), 1);
     EXPECT_EQ(videoAlerts[0].buttons, alerts[0].buttons);
-    videos.alertViewClickedButtonAtIndex(videoAlerts[0].tag, 1);
+    videos.alertAnswered(videoAlerts[0].tag, 1);
     EXPECT_FALSE(QFile::exists(videoDir + QStringLiteral("/untouched.mp4")));
 }
 
@@ -596,7 +596,7 @@ TEST_F(LibraryTest, ClearingEndsTheRunningTransfersBeforeItDeletes)
     screen.viewWillAppear();
     screen.clearMedia();
     ASSERT_EQ(alerts.size(), 1);
-    screen.alertViewClickedButtonAtIndex(alerts[0].tag, 1);
+    screen.alertAnswered(alerts[0].tag, 1);
     ASSERT_TRUE(TestSupport::waitFor([&] { return failed.count() == 1; }, 20000));
     ASSERT_TRUE(TestSupport::waitFor(
         [&] { return QDir(audioDir).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); },

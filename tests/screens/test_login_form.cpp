@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
 #include "net/Http.h"
@@ -12,7 +13,6 @@
 #include "screens/LoginForm.h"
 #include "screens/ProgressOverlay.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -59,7 +59,7 @@ protected:
     {
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("config/Melodrop.conf"));
         global = GlobalData::sharedGlobalData();
         global->setVksid(QString());
@@ -258,12 +258,12 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
     form->setLoginInput("me");
     form->setPasswordInput("pw");
 
-    form->alertViewClickedButtonAtIndex(1, 0); // cancel
-    form->alertViewClickedButtonAtIndex(2, 1); // another alert's answer
+    form->alertAnswered(1, 0); // cancel
+    form->alertAnswered(2, 1); // another alert's answer
     EXPECT_TRUE(QFileInfo::exists(root.filePath("AudioSearchRequest.tune")));
     EXPECT_EQ(form->loginInput(), QStringLiteral("me"));
 
-    form->alertViewClickedButtonAtIndex(1, 1);
+    form->alertAnswered(1, 1);
     EXPECT_FALSE(QFileInfo::exists(root.filePath("AudioSearchRequest.tune")));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("audio/sub/song.mp3")));
     EXPECT_TRUE(form->loginInput().isEmpty());
@@ -272,14 +272,14 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
     EXPECT_TRUE(settings->contains("settings_login"));
 
     // Deleting the content is asked once more; only the second answer deletes.
-    form->alertViewClickedButtonAtIndex(1, 2);
+    form->alertAnswered(1, 2);
     ASSERT_EQ(alerts.count(), 2);
     EXPECT_EQ(alerts.at(1).at(3).toInt(), LoginForm::deleteContentTag);
     EXPECT_EQ(alerts.at(1).at(2).toStringList(), QStringList({"Отмена", "Удалить"}));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("audio/sub/song.mp3")));
-    form->alertViewClickedButtonAtIndex(LoginForm::deleteContentTag, 0);
+    form->alertAnswered(LoginForm::deleteContentTag, 0);
     EXPECT_TRUE(QFileInfo::exists(root.filePath("audio/sub/song.mp3")));
-    form->alertViewClickedButtonAtIndex(LoginForm::deleteContentTag, 1);
+    form->alertAnswered(LoginForm::deleteContentTag, 1);
     EXPECT_FALSE(QFileInfo::exists(root.filePath("audio/sub")));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("audio")));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("playlists")));
@@ -300,7 +300,7 @@ TEST_F(LoginFormTest, ClearAllDataAlsoEmptiesThePlaylistInMemoryAndStopsThePlaye
     Stores::playlist().assignEntries({{"a.mp3", false}, {"b.mp3", true}});
     QPointer<FakeMusic> music = new FakeMusic;
     global->audioPlayer = music;
-    form->alertViewClickedButtonAtIndex(LoginForm::resetChoiceTag, 1);
+    form->alertAnswered(LoginForm::resetChoiceTag, 1);
     // Nothing is left for the next autosave to write back.
     EXPECT_TRUE(Stores::playlist().isEmpty());
     EXPECT_EQ(global->audioPlayer, nullptr);
@@ -329,14 +329,14 @@ TEST_F(LoginFormTest, DeleteAllContentStopsThePlayerAndEndsTheTransfersBeforeDel
     ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo(partial).size() > 0; }, 20000));
     QSignalSpy failed(&queue, &DownloadQueue::itemFailed);
 
-    form->alertViewClickedButtonAtIndex(LoginForm::resetChoiceTag, 2);
-    form->alertViewClickedButtonAtIndex(LoginForm::deleteContentTag, 1); // the confirmation
+    form->alertAnswered(LoginForm::resetChoiceTag, 2);
+    form->alertAnswered(LoginForm::deleteContentTag, 1); // the confirmation
     EXPECT_EQ(global->audioPlayer, nullptr);
     ASSERT_TRUE(music);
     EXPECT_EQ(music->stops, 1);
     ASSERT_TRUE(TestSupport::waitFor([&] { return failed.count() == 1; }, 20000));
     ASSERT_TRUE(TestSupport::waitFor(
-        [&] { return QDir(VKontakteWorks::getAudioDir()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot); },
+        [&] { return QDir(StorageLayout::getAudioDir()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot); },
         20000));
     EXPECT_TRUE(queue.transferPool()->operations().isEmpty());
     ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Audio).size(), 1);

@@ -5,11 +5,11 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "screens/LoginForm.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <QFile>
 #include <QProcess>
@@ -85,7 +85,7 @@ protected:
     {
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("config/Melodrop.conf"));
         global = GlobalData::sharedGlobalData();
         global->setVksid(QString());
@@ -193,7 +193,7 @@ TEST_F(LoginSecretServiceTest, ClearingAllDataDeletesTheSecret)
     form->viewDidLoad();
     ASSERT_TRUE(TestSupport::waitFor([&] { return form->passwordInput() == password(); }));
 
-    form->alertViewClickedButtonAtIndex(LoginForm::resetChoiceTag, 1);
+    form->alertAnswered(LoginForm::resetChoiceTag, 1);
     EXPECT_TRUE(form->loginInput().isEmpty());
     EXPECT_TRUE(form->passwordInput().isEmpty());
     ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(email()).found; }));

@@ -4,6 +4,7 @@
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
@@ -11,7 +12,6 @@
 #include "playback/MusicPlayer.h"
 #include "screens/Audio_Playlist.h"
 #include "screens/SavedPlaylists.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QFile>
@@ -47,17 +47,17 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         resetShared();
-        audio = VKontakteWorks::getAudioDir();
+        audio = StorageLayout::getAudioDir();
     }
     void TearDown() override
     {
         resetShared();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
     void resetShared() { Mp3Fixture::resetPlayerState(); }
@@ -103,7 +103,7 @@ TEST_F(PlaylistTest, StartingAnEntryPlaysItsFileAndMarksOnlyIt)
     makePlaylist(
         {QStringLiteral("A.mp3"), QStringLiteral("Folder/Artist - Song.mp3"), QStringLiteral("C.mp3")});
     Stores::playlist().setCurrentIndex(2);
-    global->audioChangingFlag = 1;
+    global->pendingTrackStep = GlobalData::TrackStep::Next;
     QSignalSpy titles(&screen, &Audio_Playlist::titleChanged);
 
     screen.playSound(1);
@@ -117,7 +117,7 @@ TEST_F(PlaylistTest, StartingAnEntryPlaysItsFileAndMarksOnlyIt)
     EXPECT_EQ(screen.audioTimeLabelCurrent(), QStringLiteral("0:00"));
     EXPECT_EQ(screen.audioTimeLabel(), QStringLiteral("0:00"));
     EXPECT_EQ(screen.sliderValue(), 0);
-    EXPECT_EQ(global->audioChangingFlag, 0);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
     // The length is known once the file is open, a moment later.
     ASSERT_TRUE(waitFor([&] { return std::abs(screen.sliderMaximum() - 60) < 0.1; }, 5000));
     // It really runs: the position moves on.
@@ -294,18 +294,18 @@ TEST_F(PlaylistTest, AFileThatCannotBeOpenedGivesNoPlayerAndAGoneOneIsPassedOver
 TEST_F(PlaylistTest, TimerTickShowsTimesAndCarriesOutRequestsFromOutside)
 {
     makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3"), QStringLiteral("C.mp3")}, 75);
-    global->audioChangingFlag = 1;
+    global->pendingTrackStep = GlobalData::TrackStep::Next;
     screen.updateTime();
-    EXPECT_EQ(global->audioChangingFlag, 1) << "no current track: the request waits";
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next) << "no current track: the request waits";
     EXPECT_EQ(global->audioPlayer, nullptr);
 
     screen.playSound(0);
-    EXPECT_EQ(global->audioChangingFlag, 0);
-    global->audioChangingFlag = 1;
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
+    global->pendingTrackStep = GlobalData::TrackStep::Next;
     screen.updateTime();
     EXPECT_EQ(playingFile(), QStringLiteral("B.mp3"));
-    EXPECT_EQ(global->audioChangingFlag, 0);
-    global->audioChangingFlag = -1;
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
+    global->pendingTrackStep = GlobalData::TrackStep::Previous;
     screen.updateTime();
     EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
 
@@ -328,9 +328,9 @@ TEST_F(PlaylistTest, TimerTickShowsTimesAndCarriesOutRequestsFromOutside)
     other.viewDidLoad();
     EXPECT_NE(global->playbackTimer, first.data());
     EXPECT_TRUE(released(first));
-    global->audioChangingFlag = 1;
+    global->pendingTrackStep = GlobalData::TrackStep::Next;
     EXPECT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("B.mp3"); }, 3000));
-    EXPECT_EQ(global->audioChangingFlag, 0);
+    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
 }
 
 TEST_F(PlaylistTest, SliderSeeksAndKeepsThePlayingState)
@@ -480,26 +480,26 @@ TEST_F(PlaylistTest, ClearingDropsThePlayerAndEmptiesThePlaylist)
     EXPECT_EQ(alerts.at(0).at(2).toStringList(), (QStringList{"Отмена", "Сохранить плейлист как...",
                                                               "Загрузить плейлист", "Очистить плейлист"}));
 
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::MenuAlert, 3);
+    screen.alertAnswered(Audio_Playlist::MenuAlert, 3);
     EXPECT_EQ(Stores::playlist().size(), 2) << "the action waits until the alert is gone";
     // Two entries: the clear is asked once more, and a cancel keeps everything.
     ASSERT_TRUE(waitFor([&] { return alerts.count() == 2; }, 2000));
     EXPECT_EQ(alerts.at(1).at(3).toInt(), int(Audio_Playlist::ClearAlert));
     EXPECT_EQ(alerts.at(1).at(2).toStringList(), (QStringList{"Отмена", "Очистить"}));
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::ClearAlert, 0);
+    screen.alertAnswered(Audio_Playlist::ClearAlert, 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(Stores::playlist().size(), 2);
     EXPECT_NE(global->audioPlayer, nullptr);
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::ClearAlert, 1);
+    screen.alertAnswered(Audio_Playlist::ClearAlert, 1);
     ASSERT_TRUE(waitFor([&] { return Stores::playlist().isEmpty(); }, 2000));
     EXPECT_EQ(global->audioPlayer, nullptr);
     EXPECT_EQ(screen.title(), QStringLiteral("Аудиоплеер"));
     EXPECT_EQ(screen.rows()->rowCount(), 0);
 
     QSignalSpy open(&screen, &Audio_Playlist::openPlaylistsRequested);
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::MenuAlert, 2);
+    screen.alertAnswered(Audio_Playlist::MenuAlert, 2);
     EXPECT_TRUE(waitFor([&] { return open.count() == 1; }, 2000));
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::MenuAlert, 0);
+    screen.alertAnswered(Audio_Playlist::MenuAlert, 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(alerts.count(), 2) << "cancel does nothing";
 }
@@ -508,7 +508,7 @@ TEST_F(PlaylistTest, ClearingASingleEntryAsksNothing)
 {
     makePlaylist({QStringLiteral("A.mp3")});
     QSignalSpy alerts(&screen, &Audio_Playlist::alertRequested);
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::MenuAlert, 3);
+    screen.alertAnswered(Audio_Playlist::MenuAlert, 3);
     ASSERT_TRUE(waitFor([&] { return Stores::playlist().isEmpty(); }, 2000));
     EXPECT_EQ(alerts.count(), 0);
 }
@@ -516,13 +516,13 @@ TEST_F(PlaylistTest, ClearingASingleEntryAsksNothing)
 class SavedPlaylistTest : public PlaylistTest
 {
 protected:
-    QString playlists() const { return VKontakteWorks::getPlaylistsDir(); }
+    QString playlists() const { return StorageLayout::getPlaylistsDir(); }
     // Goes through the menu and the save dialog as the user does; the path written, or empty.
     QString saveThroughDialog(const QString &name)
     {
         QSignalSpy alerts(&screen, &Audio_Playlist::alertRequested);
         QSignalSpy saved(&screen, &Audio_Playlist::playlistSaved);
-        screen.alertViewClickedButtonAtIndex(Audio_Playlist::MenuAlert, 1);
+        screen.alertAnswered(Audio_Playlist::MenuAlert, 1);
         if (!waitFor([&] { return alerts.count() == 1; }, 2000))
             return QStringLiteral("no dialog");
         EXPECT_EQ(alerts.at(0).at(0).toString(), QStringLiteral("Сохранить плейлист как..."));
@@ -531,7 +531,7 @@ protected:
         EXPECT_EQ(screen.playlistNameToSave(), screen.playlistName())
             << "the field starts with the last name";
         screen.setPlaylistNameToSave(name);
-        screen.alertViewClickedButtonAtIndex(Audio_Playlist::SaveAlert, 1);
+        screen.alertAnswered(Audio_Playlist::SaveAlert, 1);
         waitFor([&] { return saved.count() == 1; }, 1000);
         return saved.isEmpty() ? QString() : saved.at(0).at(0).toString();
     }
@@ -569,7 +569,7 @@ TEST_F(SavedPlaylistTest, NamesAreCleanedAndEmptyPlaylistsOrCancelsWriteNothing)
 {
     // Empty: the folder is made, no file.
     screen.setPlaylistNameToSave(QStringLiteral("Пусто"));
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::SaveAlert, 1);
+    screen.alertAnswered(Audio_Playlist::SaveAlert, 1);
     waitFor([&] { return screen.playlistName() == QStringLiteral("Пусто"); }, 1000);
     QCoreApplication::processEvents();
     EXPECT_TRUE(QFileInfo(playlists()).isDir());
@@ -578,7 +578,7 @@ TEST_F(SavedPlaylistTest, NamesAreCleanedAndEmptyPlaylistsOrCancelsWriteNothing)
     makePlaylist({QStringLiteral("A.mp3")});
     QSignalSpy dismissed(&screen, &Audio_Playlist::keyboardDismissed);
     screen.setPlaylistNameToSave(QStringLiteral("Отменённый"));
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::SaveAlert, 0);
+    screen.alertAnswered(Audio_Playlist::SaveAlert, 0);
     QCoreApplication::processEvents();
     EXPECT_EQ(dismissed.count(), 1);
     EXPECT_TRUE(QDir(playlists()).isEmpty());
@@ -692,7 +692,7 @@ TEST_F(SavedPlaylistTest, APlaylistTooLargeToLoadAgainIsNotSaved)
     QSignalSpy alerts(&screen, &Audio_Playlist::alertRequested);
     QSignalSpy saved(&screen, &Audio_Playlist::playlistSaved);
     screen.setPlaylistNameToSave(QStringLiteral("Большой"));
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::SaveAlert, 1);
+    screen.alertAnswered(Audio_Playlist::SaveAlert, 1);
     ASSERT_TRUE(waitFor([&] { return alerts.count() == 1; }, 10000));
     EXPECT_EQ(alerts.at(0).at(0).toString(), QStringLiteral("Ошибка"));
     EXPECT_EQ(alerts.at(0).at(1).toString(),
@@ -713,13 +713,13 @@ TEST_F(SavedPlaylistTest, ASaveThatCannotBeWrittenSaysSo)
     QSignalSpy alerts(&screen, &Audio_Playlist::alertRequested);
     QSignalSpy saved(&screen, &Audio_Playlist::playlistSaved);
     screen.setPlaylistNameToSave(QStringLiteral("Вечер"));
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::SaveAlert, 1);
+    screen.alertAnswered(Audio_Playlist::SaveAlert, 1);
     ASSERT_TRUE(waitFor([&] { return alerts.count() == 1; }, 2000));
     EXPECT_EQ(alerts.at(0).at(0).toString(), QStringLiteral("Ошибка"));
     EXPECT_EQ(alerts.at(0).at(2).toStringList(), QStringList{QStringLiteral("Готово")});
     EXPECT_EQ(alerts.at(0).at(3).toInt(), int(Audio_Playlist::ErrorAlert));
     EXPECT_TRUE(saved.isEmpty());
-    screen.alertViewClickedButtonAtIndex(Audio_Playlist::ErrorAlert, 0); // answered: nothing more happens
+    screen.alertAnswered(Audio_Playlist::ErrorAlert, 0); // answered: nothing more happens
     QCoreApplication::processEvents();
     EXPECT_EQ(alerts.count(), 1);
 }

@@ -1,11 +1,11 @@
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Queue.h"
-#include "service/VKontakteWorks.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -33,14 +33,14 @@ protected:
     {
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         base = QString::fromStdString(sandbox.baseUrl());
         downloads.clear();
     }
     void TearDown() override
     {
         downloads.clear();
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
     }
 
     QString mp3Url(int seconds, const QString &name) const
@@ -109,7 +109,7 @@ protected:
         return tags;
     }
     bool queueEmpty() const { return downloads.count() == 0; }
-    QString audioFile(const QString &name) const { return VKontakteWorks::getAudioDir() + "/" + name; }
+    QString audioFile(const QString &name) const { return StorageLayout::getAudioDir() + "/" + name; }
 
     Sandbox sandbox;
     QTemporaryDir root;
@@ -126,7 +126,7 @@ TEST_F(QueueTest, ADownloadIsSavedUnderItsCleanNameAndLeavesTheQueue)
     Queue queue;
     const int tag = add(Audio, "Artist/Band - Song: Title?", url);
     EXPECT_EQ(downloads.count(), 1);
-    EXPECT_FALSE(QDir(VKontakteWorks::getAudioDir()).exists());
+    EXPECT_FALSE(QDir(StorageLayout::getAudioDir()).exists());
     QSignalSpy finished(&downloads, &DownloadQueue::itemFinished);
 
     queue.startAll();
@@ -144,7 +144,7 @@ TEST_F(QueueTest, ADownloadIsSavedUnderItsCleanNameAndLeavesTheQueue)
     add(Video, "Clip", bytesUrl(5000, "clip"));
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
-    EXPECT_EQ(QFileInfo(VKontakteWorks::getVideoDir() + "/Clip.mp4").size(), 5000);
+    EXPECT_EQ(QFileInfo(StorageLayout::getVideoDir() + "/Clip.mp4").size(), 5000);
 }
 
 TEST_F(QueueTest, FiveStartedRunThreeAtATimeAndTheOthersShowStarted)
@@ -342,7 +342,7 @@ TEST_F(QueueTest, AnItemInBothListsIsUpdatedAndRemovedInBoth)
     sandbox.storageFaults().dropAfterBytes = -1;
     downloads.start(0, 0);
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
-    EXPECT_FALSE(QFile::exists(VKontakteWorks::getVideoDir() + "/Twin video.mp4"));
+    EXPECT_FALSE(QFile::exists(StorageLayout::getVideoDir() + "/Twin video.mp4"));
     EXPECT_EQ(QFileInfo(audioFile("Twin.mp3")).size(), 8000);
     (void)tag;
 }

@@ -3,11 +3,11 @@
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Queue.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,7 +37,7 @@ protected:
     {
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(root.isValid());
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         base = QString::fromStdString(sandbox.baseUrl());
         global = GlobalData::sharedGlobalData();
         DownloadQueue::shared().clear();
@@ -45,7 +45,7 @@ protected:
     void TearDown() override
     {
         DownloadQueue::shared().clear();
-        VKontakteWorks::setRootDir(QString());
+        StorageLayout::setRootDir(QString());
     }
 
     QString bytesUrl(qint64 size, const QString &name) const
@@ -108,14 +108,14 @@ TEST_F(QueueFailureTest, TitlesWithFormatMarksAndLongCyrillicTitlesAreSavedUnder
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }, 20000));
 
-    const QStringList saved = QDir(VKontakteWorks::getAudioDir()).entryList(QDir::Files, QDir::Name);
+    const QStringList saved = QDir(StorageLayout::getAudioDir()).entryList(QDir::Files, QDir::Name);
     EXPECT_EQ(saved.size(), titles.size()) << saved.join(" | ").toStdString();
     for (int i = 0; i < titles.size(); ++i) {
         SCOPED_TRACE(titles.at(i).left(20).toStdString());
         const QString expectedName = titles.at(i);
         if (i < 4) {
             EXPECT_TRUE(saved.contains(expectedName + ".mp3"));
-            EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/" + expectedName + ".mp3"),
+            EXPECT_EQ(readFile(StorageLayout::getAudioDir() + "/" + expectedName + ".mp3"),
                       reference(urls.at(i)));
             continue;
         }
@@ -132,7 +132,7 @@ TEST_F(QueueFailureTest, TitlesWithFormatMarksAndLongCyrillicTitlesAreSavedUnder
         const int temporaryBytes = int((found + "." + QString::number(tags.at(i)) + ".temp").toUtf8().size());
         EXPECT_LE(temporaryBytes, 255);
         EXPECT_GT(temporaryBytes, 245); // as much of the title as fits, not far less
-        EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/" + found), reference(urls.at(i)));
+        EXPECT_EQ(readFile(StorageLayout::getAudioDir() + "/" + found), reference(urls.at(i)));
     }
 }
 
@@ -173,14 +173,14 @@ TEST_F(QueueFailureTest, AFailedItemSaysWhyAndKeepsTheProgressOfWhatItHas)
     ::setrlimit(RLIMIT_FSIZE, &previous);
     ASSERT_TRUE(ended);
     EXPECT_EQ(row(queue, big).status, "нет места на диске, нажмите для запуска");
-    EXPECT_FALSE(QFile::exists(VKontakteWorks::getAudioDir() + "/Big.mp3"));
+    EXPECT_FALSE(QFile::exists(StorageLayout::getAudioDir() + "/Big.mp3"));
 
     // Every one of them still completes to the right bytes afterwards.
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
-    EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/Dropped.mp3"),
+    EXPECT_EQ(readFile(StorageLayout::getAudioDir() + "/Dropped.mp3"),
               reference(bytesUrl(200000, "dropped")));
-    EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/Big.mp3"), reference(bytesUrl(300000, "big")));
+    EXPECT_EQ(readFile(StorageLayout::getAudioDir() + "/Big.mp3"), reference(bytesUrl(300000, "big")));
 }
 
 TEST_F(QueueFailureTest, APartAnswerSaysSoInTheRowAndTheRestCompletesTheFile)
@@ -195,12 +195,12 @@ TEST_F(QueueFailureTest, APartAnswerSaysSoInTheRowAndTheRestCompletesTheFile)
     const QueueRowModel::Row part = row(queue, tag);
     EXPECT_EQ(part.status, "неполный ответ сервера, нажмите для запуска");
     EXPECT_DOUBLE_EQ(part.progress, 0.25);
-    EXPECT_FALSE(QFile::exists(VKontakteWorks::getAudioDir() + "/Part.mp3"));
+    EXPECT_FALSE(QFile::exists(StorageLayout::getAudioDir() + "/Part.mp3"));
 
     faults.partialAnswerBytes = -1;
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
-    EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/Part.mp3"), expected);
+    EXPECT_EQ(readFile(StorageLayout::getAudioDir() + "/Part.mp3"), expected);
 }
 
 // The window keeps retrying a host that never answers (100 times), says which retry it is at, and the row's
@@ -237,15 +237,15 @@ TEST_F(QueueFailureTest, ASilentHostShowsTheRetryUnderWayAndTheRemoveButtonStops
         << row(queue, later).status.toStdString();
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
     faults.throttleBytesPerSecond = 0;
-    EXPECT_EQ(readFile(VKontakteWorks::getAudioDir() + "/Later.mp3"), reference(bytesUrl(300000, "later")));
+    EXPECT_EQ(readFile(StorageLayout::getAudioDir() + "/Later.mp3"), reference(bytesUrl(300000, "later")));
 }
 
 TEST_F(QueueFailureTest, AFolderThatCannotBeWrittenIsNamedInTheRow)
 {
     // Root ignores permission bits; an immutable folder stops even root.
-    QDir().mkpath(VKontakteWorks::getAudioDir());
+    QDir().mkpath(StorageLayout::getAudioDir());
     const int fd =
-        ::open(QFile::encodeName(VKontakteWorks::getAudioDir()).constData(), O_RDONLY | O_DIRECTORY);
+        ::open(QFile::encodeName(StorageLayout::getAudioDir()).constData(), O_RDONLY | O_DIRECTORY);
     ASSERT_GE(fd, 0);
     int flags = 0;
     const bool immutable = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&

@@ -4,6 +4,7 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
 #include "net/Http.h"
@@ -22,7 +23,6 @@
 #include "screens/Video_Recommended.h"
 #include "screens/Video_Search.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,9 +43,9 @@ protected:
     {
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         global = GlobalData::sharedGlobalData();
-        GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
+        global->domain = ServiceEndpoints::current().webHost;
         global->setVksid(QString());
         global->setVkuid(QString());
         Stores::audioFound().clear();
@@ -242,8 +242,8 @@ TEST_F(ScreenLifetimeTest, LoginScreenClosedWhileSigningIn)
 
 TEST_F(ScreenLifetimeTest, LibraryClosedWhileItsNoticeShows)
 {
-    QDir().mkpath(VKontakteWorks::getAudioDir());
-    QFile file(VKontakteWorks::getAudioDir() + "/A - B.mp3");
+    QDir().mkpath(StorageLayout::getAudioDir());
+    QFile file(StorageLayout::getAudioDir() + "/A - B.mp3");
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
     Settings settings(root.filePath("config/Melodrop.conf"));

@@ -4,6 +4,7 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "desktop/Badges.h"
 #include "downloads/DownloadQueue.h"
@@ -13,7 +14,6 @@
 #include "screens/Video_Player.h"
 #include "screens/Video_Search.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -30,7 +30,7 @@ TEST(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
     ASSERT_TRUE(sandbox.start());
     ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
     QTemporaryDir root;
-    VKontakteWorks::setRootDir(root.path());
+    StorageLayout::setRootDir(root.path());
     Settings settings(root.filePath(QStringLiteral("Melodrop.conf")));
     GlobalData *global = GlobalData::sharedGlobalData();
     Stores::videoFound().clear();
@@ -62,7 +62,7 @@ TEST(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
     QSignalSpy alerts(&search, &VideoResults::alertRequested);
     search.accessoryButtonTapped(row);
     ASSERT_TRUE(alerts.wait(20000));
-    search.alertViewClickedButtonAtIndex(VideoResults::QueueAlert, 2);
+    search.alertAnswered(VideoResults::QueueAlert, 2);
     ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
     EXPECT_EQ(DownloadQueue::shared().count(), 1);
 
@@ -73,7 +73,7 @@ TEST(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
     ASSERT_TRUE(TestSupport::waitFor([&] { return !finished.isEmpty() || !failed.isEmpty(); }, 60000));
     ASSERT_TRUE(failed.isEmpty()) << failed.first().at(1).toString().toStdString();
     const QString path = finished.first().at(1).toString();
-    EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(VKontakteWorks::getVideoDir()).absoluteFilePath());
+    EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(StorageLayout::getVideoDir()).absoluteFilePath());
     EXPECT_TRUE(path.endsWith(QStringLiteral(".mp4")));
     EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
     TestSupport::waitFor([] { return DownloadQueue::shared().count() == 0; }, 2000);
@@ -105,7 +105,7 @@ TEST(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
     ASSERT_NE(player.player(), nullptr);
     EXPECT_NEAR(player.player()->duration(), 6.0, 0.2);
     player.closeWindow();
-    VKontakteWorks::setRootDir(QString());
+    StorageLayout::setRootDir(QString());
 }
 
 } // namespace

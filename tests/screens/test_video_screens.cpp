@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Settings.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "desktop/Badges.h"
 #include "downloads/DownloadQueue.h"
@@ -42,7 +43,7 @@ protected:
     {
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        VKontakteWorks::setRootDir(root.path());
+        StorageLayout::setRootDir(root.path());
         global = GlobalData::sharedGlobalData();
         global->setVksid(QString());
         global->setVkuid(QString());
@@ -53,7 +54,7 @@ protected:
         global->videoSearchOffset = 0;
         Http::deleteAllCookies();
     }
-    void TearDown() override { VKontakteWorks::setRootDir(QString()); }
+    void TearDown() override { StorageLayout::setRootDir(QString()); }
 
     void signIn()
     {
@@ -339,7 +340,7 @@ TEST_F(VideoScreensTest, TheQualityChoiceOffersTheQualitiesUpToTheBest)
         EXPECT_EQ(alert.at(3).toInt(), int(VideoResults::QueueAlert));
         // Cancel: nothing queued, the record stays.
         const qsizetype before = Stores::videoFound().size();
-        screen.alertViewClickedButtonAtIndex(VideoResults::QueueAlert, 0);
+        screen.alertAnswered(VideoResults::QueueAlert, 0);
         EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
         EXPECT_EQ(Stores::videoFound().size(), before);
     }
@@ -357,7 +358,7 @@ TEST_F(VideoScreensTest, ChoosingAQualityQueuesThatAddress)
     waitIdle(screen);
     ASSERT_EQ(alerts.count(), 1);
     EXPECT_TRUE(screen.foundLink().endsWith(QStringLiteral(".480.mp4")));
-    screen.alertViewClickedButtonAtIndex(VideoResults::QueueAlert, 2); // "Качество 360"
+    screen.alertAnswered(VideoResults::QueueAlert, 2); // "Качество 360"
     ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
     const QueueItem &item = DownloadQueue::shared().items(DownloadQueue::Video).first();
     EXPECT_EQ(item.name, record.title);
@@ -433,7 +434,7 @@ TEST_F(VideoScreensTest, AWatchedRowOpensThePlayerWithTheAddress)
     waitIdle(screen);
     ASSERT_EQ(alerts.count(), 1);
     EXPECT_EQ(alerts.first().at(3).toInt(), int(VideoResults::WatchAlert));
-    screen.alertViewClickedButtonAtIndex(VideoResults::WatchAlert, 4);
+    screen.alertAnswered(VideoResults::WatchAlert, 4);
     ASSERT_EQ(player.count(), 2);
     EXPECT_TRUE(player.last().at(0).toString().endsWith(QStringLiteral(".720.mp4")));
     EXPECT_EQ(Stores::videoFound().size(), 40);
@@ -506,7 +507,7 @@ TEST_F(VideoScreensTest, RecommendationsComeWithoutSummary)
     screen.accessoryButtonTapped(0);
     waitIdle(screen);
     if (alerts.count() == 1)
-        screen.alertViewClickedButtonAtIndex(VideoResults::QueueAlert, 1);
+        screen.alertAnswered(VideoResults::QueueAlert, 1);
     ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
     EXPECT_TRUE(
         DownloadQueue::shared().items(DownloadQueue::Video).first().url.endsWith(QStringLiteral(".240.mp4")));
@@ -627,8 +628,8 @@ TEST_F(VideoScreensTest, APageNamingNoWebAddressHandsNothingToThePlayerOrTheQueu
 TEST_F(VideoScreensTest, TheVideoMenuOpensTheFourScreensAndCountsTheirLists)
 {
     Settings settings(root.filePath(QStringLiteral("menu.conf")));
-    Video menu(&settings);
-    QSignalSpy open(&menu, &Video::openScreen);
+    VideoMenu menu(&settings);
+    QSignalSpy open(&menu, &VideoMenu::openScreen);
     const QStringList screens = {"Video_Search", "Video_Personal", "Video_Group", "Video_Recommended"};
     const QStringList titles = {"Поиск", "Частные", "Общие", "Рекомендуемые"};
     for (int row = 0; row < 4; ++row) {

@@ -39,7 +39,7 @@ protected:
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(base()));
         global = GlobalData::sharedGlobalData();
-        GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
+        global->domain = ServiceEndpoints::current().webHost;
         const Sandbox::Account account = Sandbox::defaultAccount();
         ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
                                         QString::fromStdString(account.password)));

@@ -36,9 +36,9 @@ protected:
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         global = GlobalData::sharedGlobalData();
-        GlobalData::replace(global->domain, ServiceEndpoints::current().webHost);
-        GlobalData::replace(global->addAudioHash, QStringLiteral("0"));
-        GlobalData::replace(global->delAudioHash, QStringLiteral("0"));
+        global->domain = ServiceEndpoints::current().webHost;
+        global->addAudioHash = QStringLiteral("0");
+        global->delAudioHash = QStringLiteral("0");
         const Sandbox::Account account = Sandbox::defaultAccount();
         ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
                                         QString::fromStdString(account.password)));
@@ -142,7 +142,7 @@ TEST_F(AudioTokensTest, DeleteUsesItsOwnTokenAndRemovesTheRecord)
 
 TEST_F(AudioTokensTest, AStaleTokenIsSentAsStoredAndChangesNothing)
 {
-    GlobalData::replace(global->addAudioHash, QStringLiteral("stale"));
+    global->addAudioHash = QStringLiteral("stale");
     const std::vector<std::string> before = ownAids();
     const SandboxTrack track = SandboxAudio::catalogueOf(sandbox).at(1);
     TestSupport::LogCapture log;
@@ -186,14 +186,14 @@ TEST_F(AudioTokensTest, APageWithoutTheMarkerFallsBackToTheStoredToken)
 {
     serveTokenPage("tokens_without_marker.txt");
     TestSupport::LogCapture log;
-    GlobalData::replace(global->addAudioHash, QStringLiteral("kept-add"));
-    GlobalData::replace(global->delAudioHash, QStringLiteral("kept-delete"));
+    global->addAudioHash = QStringLiteral("kept-add");
+    global->delAudioHash = QStringLiteral("kept-delete");
     EXPECT_EQ(VKontakteWorks::getAddAudioHash(), QStringLiteral("kept-add"));
     EXPECT_EQ(VKontakteWorks::getDelAudioHash(), QStringLiteral("kept-delete"));
     EXPECT_EQ(log.lines(), QStringList({errorLine, errorLine}));
 
     // On the first attempt the stored token is still "0", and that is what the request sends.
-    GlobalData::replace(global->delAudioHash, QStringLiteral("0"));
+    global->delAudioHash = QStringLiteral("0");
     TestSupport::LogCapture second;
     VKontakteWorks::delAudio(QStringLiteral("5"), QString::fromStdString(uid));
     EXPECT_EQ(second.lines(), QStringList({errorLine, QStringLiteral("Хэш удаления аудио: 0")}));

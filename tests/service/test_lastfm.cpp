@@ -8,7 +8,6 @@
 #include "sandbox/SandboxLastfm.h"
 #include "service/LastFm.h"
 #include "service/ServiceEndpoints.h"
-#include "service/VKontakteWorks.h"
 
 #include <gtest/gtest.h>
 

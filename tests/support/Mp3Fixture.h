@@ -101,7 +101,7 @@ inline void resetPlayerState()
     GlobalData *global = GlobalData::sharedGlobalData();
     Stores::playlist().assignEntries({});
     Stores::playlist().setJustLoaded(false);
-    global->audioChangingFlag = 0;
+    global->pendingTrackStep = GlobalData::TrackStep::None;
     global->playRandomMusic = false;
     global->playRepeatMusic = false;
     MusicPlayer::shared().setRandomSource({});
