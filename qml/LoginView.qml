@@ -53,6 +53,8 @@ Item {
                 placeholderText: qsTr("E-mail")
                 Accessible.name: placeholderText
                 inputMethodHints: Qt.ImhEmailCharactersOnly | Qt.ImhNoAutoUppercase
+                // The hands are on the keyboard when the page opens: typing starts in the e-mail field.
+                focus: true
                 text: loginForm.loginInput
                 onTextEdited: loginForm.loginInput = text
                 onAccepted: loginForm.returnPressed()
@@ -65,6 +67,7 @@ Item {
                 placeholderText: qsTr("Пароль")
                 Accessible.name: placeholderText
                 echoMode: TextInput.Password
+                Accessible.passwordEdit: true
                 text: loginForm.passwordInput
                 onTextEdited: loginForm.passwordInput = text
                 onAccepted: loginForm.returnPressed()
@@ -78,6 +81,17 @@ Item {
                 enabled: loginForm.loginButtonEnabled
                 text: loginForm.loginButtonImage === "Logout_button.png" ? qsTr("Выйти") : qsTr("Войти")
                 onClicked: loginForm.loginButtonPressed()
+            }
+            Label {
+                // Why the last sign-in failed; stays until the next attempt.
+                objectName: "signInProblem"
+                Layout.fillWidth: true
+                visible: text.length > 0
+                text: loginForm.signInProblem
+                textFormat: Text.PlainText
+                wrapMode: Text.WordWrap
+                color: Material.theme === Material.Dark ? "#ef9a9a" : "#c62828"
+                horizontalAlignment: Text.AlignHCenter
             }
             Label {
                 objectName: "sessionText"

@@ -201,6 +201,35 @@ TEST_F(DesktopWindowTest, ControlNumbersSwitchSectionsAndEnterSignsIn)
     ServiceEndpoints::current() = ServiceEndpoints::defaults();
 }
 
+TEST_F(DesktopWindowTest, TypingStartsInTheEmailFieldAndAFailedSignInSaysWhyOnThePage)
+{
+    settle();
+    Sandbox sandbox;
+    ASSERT_TRUE(sandbox.start());
+    ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+    // No click first: the page opens with the e-mail field taking the keys, and Tab leads to the password.
+    const QString email = QString::fromStdString(Sandbox::defaultAccount().email);
+    type(email);
+    EXPECT_EQ(find(QStringLiteral("loginInput"))->property("text").toString(), email);
+    key(Qt::Key_Tab);
+    type(QStringLiteral("wrong"));
+    EXPECT_EQ(find(QStringLiteral("passwordInput"))->property("text").toString(), QStringLiteral("wrong"));
+    auto *form = window->findChild<QObject *>(QStringLiteral("loginForm"));
+    ASSERT_NE(form, nullptr);
+    key(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return form->property("signInProblem").toString().size() > 0; }, 15000));
+    ASSERT_TRUE(waitFor([&] { return form->property("hud").value<QObject *>() == nullptr; }, 15000));
+    settle();
+    // The notice has gone; the page still says why.
+    QQuickItem *problem = find(QStringLiteral("signInProblem"));
+    ASSERT_NE(problem, nullptr);
+    EXPECT_TRUE(problem->isVisible());
+    EXPECT_TRUE(
+        problem->property("text").toString().startsWith(QStringLiteral("Не удалось выполнить вход: ")));
+    EXPECT_TRUE(global->vksid().isEmpty());
+    ServiceEndpoints::current() = ServiceEndpoints::defaults();
+}
+
 TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
 {
     settle();
@@ -336,6 +365,8 @@ TEST_F(DesktopWindowTest, SpaceTogglesPlaybackAndTheBarShowsTheTrack)
     EXPECT_EQ(find(QStringLiteral("nowPlayingArtist"))->property("text").toString(),
               QStringLiteral("Singer"));
 
+    // Away from the e-mail field, which has the keys when the page opens.
+    find(QStringLiteral("loginInput"))->setFocus(false);
     window->contentItem()->forceActiveFocus();
     key(Qt::Key_Space);
     EXPECT_TRUE(waitFor([&] { return !global->audioPlayer->isPlaying(); }, 3000));

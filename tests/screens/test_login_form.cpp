@@ -186,12 +186,21 @@ TEST_F(LoginFormTest, FailuresShowTheirTexts)
     EXPECT_EQ(recorder.details, QStringList({"Не удалось выполнить вход"}));
     EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Login_button.png"));
     EXPECT_TRUE(TestSupport::waitFor([&] { return settings->stringValue("settings_password") == "wrong"; }));
+    // The page keeps saying why after the notice has gone.
+    EXPECT_TRUE(TestSupport::waitFor([&] {
+        return form->signInProblem() ==
+               QStringLiteral(
+                   "Не удалось выполнить вход: сервис не открыл сеанс: неверный e-mail или пароль");
+    }));
 
     sandbox.setProbeStatus(500);
     pressAndWait();
     EXPECT_EQ(recorder.labels.last(), QStringLiteral("Ошибка"));
     EXPECT_EQ(recorder.details, QStringList({ServiceEndpoints::current().webHost +
                                              QStringLiteral(" недоступен на вашем устройстве")}));
+    EXPECT_TRUE(TestSupport::waitFor([&] {
+        return form->signInProblem() == QStringLiteral("Не удалось выполнить вход: сервис ответил кодом 500");
+    }));
     EXPECT_TRUE(global->vksid().isEmpty());
     EXPECT_TRUE(form->loginButtonEnabled());
 }
