@@ -145,10 +145,8 @@ TEST(ProgressOverlayTask, MinimumShowTimeKeepsOverlayUpAndHiddenFollowsFade)
     ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
     EXPECT_GE(returnedAt.load(), at(0.2));
     EXPECT_GE(log.fadeStartedAt, at(1.0)) << "hidden before the minimum show time";
-    EXPECT_LT(log.fadeStartedAt, 4000);
     EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration)
         << "hudWasHidden before the fade";
-    EXPECT_LT(log.hiddenAt, 6000);
     EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
 
     EXPECT_EQ(log.hiddenSender, &hud);
@@ -461,7 +459,6 @@ TEST(ProgressOverlayHiding, AnimatedHideWaitsForTheFade)
     const qint64 hideCalledAt = log.clock.elapsed();
     ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
     EXPECT_GE(log.hiddenAt - hideCalledAt, ProgressOverlay::fadeDuration);
-    EXPECT_LT(log.hiddenAt - hideCalledAt, 3000);
 }
 
 TEST(ProgressOverlayHiding, DirectHideHonoursMinimumShowTime)
@@ -477,7 +474,6 @@ TEST(ProgressOverlayHiding, DirectHideHonoursMinimumShowTime)
     EXPECT_EQ(log.hiddenCount, 0);
     ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
     EXPECT_GE(log.hiddenAt, at(0.5));
-    EXPECT_LT(log.hiddenAt, 3000);
 }
 
 TEST(ProgressOverlayHiding, RemovalIsRequestedOnlyWhenAskedFor)
