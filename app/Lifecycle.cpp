@@ -223,9 +223,9 @@ bool Lifecycle::handleOpenURL(const QUrl &url)
         return true;
     const QString extension = LibraryBrowser::pathExtension(QFileInfo(url.path()).fileName()).toLower();
     if (extension == QLatin1String("mp3"))
-        import(url, StorageLayout::getAudioDir(), QStringLiteral("\\audio"), false);
+        import(url, StorageLayout::getAudioDir(), QStringLiteral("audio"), false);
     else if (extension == QLatin1String("mp4"))
-        import(url, StorageLayout::getVideoDir(), QStringLiteral("\\video"), true);
+        import(url, StorageLayout::getVideoDir(), QStringLiteral("video"), true);
     return true;
 }
 
@@ -252,7 +252,8 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
     }
     if (logName)
         Log::line(name);
-    notify(tr("Уведомление"), tr("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder));
+    // The folder as a path of this system, below the documents folder.
+    notify(tr("Уведомление"), tr("Файл %1 помещён в папку %2/Импортированные").arg(name, displayFolder));
 }
 
 void Lifecycle::notify(const QString &title, const QString &message)

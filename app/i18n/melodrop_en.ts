@@ -572,10 +572,6 @@
         <translation>Notice</translation>
     </message>
     <message>
-        <source>Файл %1 помещён в папку %2\Импортированные</source>
-        <translation>The file %1 was put into the folder %2\Imported</translation>
-    </message>
-    <message>
         <source>Файл %1 не импортирован: %2</source>
         <translation>The file %1 was not imported: %2</translation>
     </message>
@@ -590,6 +586,10 @@
     <message>
         <source>Плейлист слишком велик, чтобы его сохранить (файл был бы больше %1 МБ). Сохранённым остаётся прежний плейлист.</source>
         <translation>The playlist is too large to be saved (the file would be over %1 MB). The playlist saved before stays.</translation>
+    </message>
+    <message>
+        <source>Файл %1 помещён в папку %2/Импортированные</source>
+        <translation>The file %1 was put into the folder %2/Imported</translation>
     </message>
 </context>
 <context>

@@ -414,7 +414,7 @@ TEST_F(LifecycleTest, ReceivedMp3AndMp4FilesGoToTheImportFoldersWithANotice)
     EXPECT_EQ(readFile(audioImport() + QStringLiteral("/LOUD.MP3")), QByteArray("mp3 data"));
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices[0].title, QStringLiteral("Уведомление"));
-    EXPECT_EQ(notices[0].message, QStringLiteral("Файл LOUD.MP3 помещён в папку \\audio\\Импортированные"));
+    EXPECT_EQ(notices[0].message, QStringLiteral("Файл LOUD.MP3 помещён в папку audio/Импортированные"));
     EXPECT_EQ(notices[0].buttons, QStringList{QStringLiteral("Готово")});
     EXPECT_TRUE(QFile::exists(inbox + QStringLiteral("/LOUD.MP3"))); // the received file stays in the Inbox
 
@@ -426,14 +426,14 @@ TEST_F(LifecycleTest, ReceivedMp3AndMp4FilesGoToTheImportFoldersWithANotice)
     EXPECT_EQ(readFile(audioImport() + QStringLiteral("/My Song.mp3")), QByteArray("spaced"));
     EXPECT_EQ(readFile(audioImport() + QStringLiteral("/Rock & Roll.mp3")), QByteArray("amp"));
     EXPECT_EQ(notices.last().message,
-              QStringLiteral("Файл Rock & Roll.mp3 помещён в папку \\audio\\Импортированные"));
+              QStringLiteral("Файл Rock & Roll.mp3 помещён в папку audio/Импортированные"));
 
     // MP4: the video import folder, and the name goes to the log.
     writeFile(inbox + QStringLiteral("/clip.mp4"), "mp4 data");
     lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/clip.mp4")));
     EXPECT_EQ(readFile(videoImport() + QStringLiteral("/clip.mp4")), QByteArray("mp4 data"));
     EXPECT_EQ(notices.last().message,
-              QStringLiteral("Файл clip.mp4 помещён в папку \\video\\Импортированные"));
+              QStringLiteral("Файл clip.mp4 помещён в папку video/Импортированные"));
     EXPECT_EQ(log.count(QStringLiteral("clip.mp4")), 1);
 }
 
@@ -455,13 +455,13 @@ TEST_F(LifecycleTest, FilesHandedOverTogetherGetOneNoticeEachOneAfterAnother)
     lifecycle->openArguments({inbox + "/one.mp3", inbox + "/two.mp4", inbox + "/three.mp3"}, root.path());
     EXPECT_TRUE(QFile::exists(audioImport() + "/three.mp3")); // every file is imported at once
     ASSERT_EQ(notices.size(), 1);
-    EXPECT_EQ(notices[0].message, QStringLiteral("Файл one.mp3 помещён в папку \\audio\\Импортированные"));
+    EXPECT_EQ(notices[0].message, QStringLiteral("Файл one.mp3 помещён в папку audio/Импортированные"));
 
     lifecycle->alertAnswered(0, 0); // another alert's answer: not this one's
     EXPECT_EQ(notices.size(), 1);
     lifecycle->alertAnswered(Lifecycle::noticeTag, 0);
     ASSERT_EQ(notices.size(), 2);
-    EXPECT_EQ(notices[1].message, QStringLiteral("Файл two.mp4 помещён в папку \\video\\Импортированные"));
+    EXPECT_EQ(notices[1].message, QStringLiteral("Файл two.mp4 помещён в папку video/Импортированные"));
     lifecycle->alertAnswered(Lifecycle::noticeTag, 0);
     ASSERT_EQ(notices.size(), 3);
     EXPECT_TRUE(notices[2].message.startsWith(QStringLiteral("Файл three.mp3")));
@@ -511,7 +511,7 @@ TEST_F(LifecycleTest, ANameThatTriesToLeaveTheImportFolderStaysInIt)
     EXPECT_EQ(readFile(audioImport() + QStringLiteral("/escape.mp3")), QByteArray("outside"));
     EXPECT_FALSE(QFileInfo::exists(StorageLayout::getAudioDir() + QStringLiteral("/escape.mp3")));
     ASSERT_EQ(notices.size(), 1);
-    EXPECT_EQ(notices[0].message, QStringLiteral("Файл escape.mp3 помещён в папку \\audio\\Импортированные"));
+    EXPECT_EQ(notices[0].message, QStringLiteral("Файл escape.mp3 помещён в папку audio/Импортированные"));
 
     // A separator spelt as an HTML reference in a real file name.
     writeFile(inbox + QStringLiteral("/a&#47;..&#47;..&#47;up.mp3"), "ref");
