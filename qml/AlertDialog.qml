@@ -37,6 +37,8 @@ Dialog {
     modal: true
     focus: true
     closePolicy: Popup.CloseOnEscape
+    // The window behind darkens in the dark scheme too (the style's own backdrop is a light wash there).
+    Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.5) }
 
     // The style's title, drawn as plain text (titles carry record and file names) and wrapped, so that a long
     // name stays inside the dialog.

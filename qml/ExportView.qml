@@ -132,6 +132,7 @@ Item {
         property string cancelButton
         parent: Overlay.overlay
         modal: true
+        Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.5) }
         // Escape is its cancel button.
         focus: true
         closePolicy: Popup.CloseOnEscape

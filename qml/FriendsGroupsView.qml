@@ -62,6 +62,8 @@ Item {
             Button {
                 objectName: "friendsButton"
                 Layout.fillWidth: true
+                // The two halves alike, whatever their texts' lengths.
+                Layout.preferredWidth: 1
                 text: qsTr("Друзья")
                 icon.source: "qrc:/icons/user.svg"
                 enabled: !view.controller.busy
@@ -70,6 +72,7 @@ Item {
             Button {
                 objectName: "groupsButton"
                 Layout.fillWidth: true
+                Layout.preferredWidth: 1
                 text: qsTr("Группы")
                 icon.source: "qrc:/icons/group.svg"
                 enabled: !view.controller.busy
@@ -273,7 +276,8 @@ Item {
                         textFormat: Text.PlainText
                         color: Material.accentColor
                         font.bold: true
-                        font.pixelSize: Math.max(8, Math.min(13, height - 2))
+                        // Readable however many letters there are.
+                        font.pixelSize: Math.max(12, Math.min(14, height - 2))
                         MouseArea {
                             anchors.fill: parent
                             onClicked: view.showSection(parent.index)

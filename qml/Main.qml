@@ -153,6 +153,7 @@ ApplicationWindow {
         width: parent ? parent.width : 0
         height: parent ? parent.height : 0
         modal: true
+        Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.5) }
         focus: true
         closePolicy: Popup.NoAutoClose
         padding: 0

@@ -309,6 +309,7 @@ Item {
         anchors.centerIn: Overlay.overlay
         width: Math.min(parent ? parent.width - 40 : 320, 320)
         modal: true
+        Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.5) }
         focus: true
         closePolicy: Popup.CloseOnEscape
         title: qsTr("Сохранить плейлист как...")

@@ -118,10 +118,21 @@ protected:
         waitFor([&] { return (item = find(name)) != nullptr; }, 5000);
         return item;
     }
-    // A real click in the middle of the item (or at `at` inside it).
+    // Whether the item has stopped moving in: a popup scales and fades in, and a click meanwhile lands off
+    // it.
+    static bool steady(const QQuickItem *item)
+    {
+        for (; item; item = item->parentItem()) {
+            if (item->opacity() < 1.0 || item->scale() != 1.0)
+                return false;
+        }
+        return true;
+    }
+    // A real click in the middle of the item (or at `at` inside it), once it is in place.
     void click(QQuickItem *item, Qt::MouseButton button = Qt::LeftButton, QPointF at = QPointF(-1, -1))
     {
         ASSERT_NE(item, nullptr);
+        waitFor([&] { return steady(item); }, 2000);
         if (at.x() < 0)
             at = QPointF(item->width() / 2, item->height() / 2);
         QTest::mouseClick(window, button, Qt::NoModifier, item->mapToScene(at).toPoint());
@@ -283,7 +294,9 @@ TEST_F(DesktopWindowTest, EscapeClosesTheSaveDialogAndTheRowMenu)
     ASSERT_NE(saveAs, nullptr);
     settle();
     click(saveAs);
-    ASSERT_NE(waitForItem(QStringLiteral("playlistNameField")), nullptr);
+    QQuickItem *nameField = waitForItem(QStringLiteral("playlistNameField"));
+    ASSERT_NE(nameField, nullptr);
+    ASSERT_TRUE(waitFor([&] { return nameField->hasActiveFocus(); }, 3000));
     settle();
     type(QStringLiteral("Mix"));
     key(Qt::Key_Escape);
@@ -320,7 +333,9 @@ TEST_F(DesktopWindowTest, EachOpeningOfThePlayerStartsWithoutEditModeOrSaveName)
     ASSERT_NE(saveAs, nullptr);
     settle();
     click(saveAs);
-    ASSERT_NE(waitForItem(QStringLiteral("playlistNameField")), nullptr);
+    QQuickItem *nameField = waitForItem(QStringLiteral("playlistNameField"));
+    ASSERT_NE(nameField, nullptr);
+    ASSERT_TRUE(waitFor([&] { return nameField->hasActiveFocus(); }, 3000));
     settle();
     type(QStringLiteral("Mix"));
     key(Qt::Key_Return);
