@@ -8,6 +8,7 @@
 #include "decoding/Text.h"
 #include "desktop/Credentials.h"
 #include "downloads/DownloadQueue.h"
+#include "library/LibraryStore.h"
 #include "playback/AudioPlayer.h"
 #include "screens/Audio_Playlist.h"
 #include "screens/ProgressOverlay.h"
@@ -250,6 +251,8 @@ void LoginForm::deleteAllContent()
     DownloadQueue::whenTransfersStopped([] {
         DataReset::deleteAllContent(VKontakteWorks::getAudioDir(), VKontakteWorks::getVideoDir(),
                                     VKontakteWorks::getInboxDir());
+        LibraryStore::audio().pathChanged(VKontakteWorks::getAudioDir());
+        LibraryStore::video().pathChanged(VKontakteWorks::getVideoDir());
     });
 }
 

@@ -12,6 +12,7 @@
 #include "net/DownloadEngine.h"
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
+#include "screens/AudioMenu.h"
 #include "screens/LoginForm.h"
 #include "service/VKontakteWorks.h"
 
@@ -409,9 +410,16 @@ TEST_F(LifecycleTest, ExitKeepsTheTemporaryFilesThatAnotherProgramIsDownloadingI
 TEST_F(LifecycleTest, ReceivedMp3AndMp4FilesGoToTheImportFoldersWithANotice)
 {
     TestSupport::LogCapture log;
+    QDir().mkpath(VKontakteWorks::getAudioDir());
+    writeFile(VKontakteWorks::getAudioDir() + QStringLiteral("/there.mp3"), "mp3 data");
+    Audio menu(settings.get());
+    menu.viewWillAppear();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 1; }));
     writeFile(inbox + QStringLiteral("/LOUD.MP3"), "mp3 data");
     EXPECT_TRUE(lifecycle->handleOpenURL(QUrl::fromLocalFile(inbox + QStringLiteral("/LOUD.MP3"))));
     EXPECT_EQ(readFile(audioImport() + QStringLiteral("/LOUD.MP3")), QByteArray("mp3 data"));
+    // The audio menu counts the file brought in without being shown again.
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 2; })) << menu.counter(5);
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices[0].title, QStringLiteral("Уведомление"));
     EXPECT_EQ(notices[0].message, QStringLiteral("Файл LOUD.MP3 помещён в папку \\audio\\Импортированные"));

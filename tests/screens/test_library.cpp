@@ -369,13 +369,16 @@ TEST_F(LibraryTest, TheRowsComeAtOnceAndTheTitleWhenTheWorkerHasSummedTheFolders
     EXPECT_TRUE(titleBecomes(screen, QStringLiteral("Папка: 9.0 Мб")));
 }
 
-TEST_F(LibraryTest, AChangeInTheShownFolderListsItAgainInPlace)
+TEST_F(LibraryTest, AChangeInTheShownFolderListsItAgainInPlaceAndTheCountersFollow)
 {
     writeMp3(audioDir + QStringLiteral("/a.mp3"));
     writeMp3(audioDir + QStringLiteral("/c.mp3"));
     writeFile(audioDir + QStringLiteral("/gone.mp3"), 1048576);
     Audio_Library screen(settings.get());
+    Audio menu(settings.get());
     screen.viewWillAppear();
+    menu.viewWillAppear();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 3; }));
     const QString before = screen.title();
     QAbstractItemModelTester tester(screen.entries(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     QSignalSpy inserted(screen.entries(), &QAbstractItemModel::rowsInserted);
@@ -399,7 +402,8 @@ TEST_F(LibraryTest, AChangeInTheShownFolderListsItAgainInPlace)
     EXPECT_TRUE(titleBecomes(screen, totalTitle(now.bytesBelow, true)));
     EXPECT_NE(screen.title(), before);
 
-    // A folder appears with files in it: its row at once, its files in the title.
+    // A folder appears with files in it: its row at once, its files in the title and, without the menu being
+    // shown again, in its counters.
     QDir(audioDir).mkpath(QStringLiteral("Live"));
     writeFile(audioDir + QStringLiteral("/Live/x.mp3"), 2 * 1048576);
     writeFile(audioDir + QStringLiteral("/Live/y.mp3"), 2 * 1048576);
@@ -407,11 +411,13 @@ TEST_F(LibraryTest, AChangeInTheShownFolderListsItAgainInPlace)
         TestSupport::waitFor([&] { return global->audioLibraryArray.startsWith(QStringLiteral("Live")); }));
     EXPECT_TRUE(
         titleBecomes(screen, totalTitle(QtReference(audioDir, QStringLiteral("mp3")).bytesBelow, true)));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 5 && menu.counter(7) == 5; }))
+        << menu.counter(5);
 
     // And one goes.
     ASSERT_TRUE(QFile::remove(audioDir + QStringLiteral("/c.mp3")));
-    EXPECT_TRUE(
-        TestSupport::waitFor([&] { return !global->audioLibraryArray.contains(QStringLiteral("c.mp3")); }));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 4; })) << menu.counter(5);
+    EXPECT_FALSE(global->audioLibraryArray.contains(QStringLiteral("c.mp3")));
     EXPECT_TRUE(resets.isEmpty());
 }
 
