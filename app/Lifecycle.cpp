@@ -11,6 +11,7 @@
 #include "desktop/Badges.h"
 #include "downloads/DownloadQueue.h"
 #include "library/LibraryBrowser.h"
+#include "library/LibraryStore.h"
 #include "library/PlaylistFile.h"
 #include "net/FileSink.h"
 #include "net/Http.h"
@@ -249,6 +250,10 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
                   source.errorString());
         notify(tr("Ошибка"), tr("Файл %1 не импортирован: %2").arg(name, source.errorString()));
         return;
+    }
+    if (!existed) {
+        if (LibraryStore *store = LibraryStore::holding(target))
+            store->pathChanged(target);
     }
     if (logName)
         Log::line(name);

@@ -1,20 +1,35 @@
 #include "library/LibraryBrowser.h"
 
 #include "core/GlobalData.h"
+#include "core/Pacing.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "decoding/Text.h"
+#include "library/LibraryScan.h"
+#include "library/LibraryStore.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
 
 LibraryBrowser::LibraryBrowser(Media media, Screen screen, Settings *settings, QObject *parent)
     : QObject(parent), m_media(media), m_screen(screen), m_settings(settings),
       m_entries(new LibraryEntries(this))
-{}
+{
+    // The sums below the folder shown change as walks end and as files land elsewhere below it.
+    connect(&store(), &LibraryStore::totalsChanged, this, [this] {
+        if (m_listedOnce)
+            updateTitle();
+    });
+}
+
+LibraryStore &LibraryBrowser::store() const
+{
+    return m_media == AudioMedia ? LibraryStore::audio() : LibraryStore::video();
+}
 
 QString LibraryBrowser::mediaDir() const
 {
@@ -53,21 +68,6 @@ QString LibraryBrowser::pathExtension(const QString &name)
     return name.mid(dot + 1);
 }
 
-qint64 LibraryBrowser::mediaBytesBelow(const QString &folder, const QString &extension)
-{
-    qint64 total = 0;
-    // Links are not followed: a link back up the tree would otherwise be counted without end.
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        if (pathExtension(info.fileName()).toLower() == extension)
-            total += std::max<qint64>(0, info.size());
-    }
-    return total;
-}
-
 float LibraryBrowser::megabytes(qint64 bytes)
 {
     return float(bytes) * (1.0f / 1048576.0f);
@@ -92,35 +92,47 @@ void LibraryBrowser::fileChanged(const QString &path)
 
 void LibraryBrowser::listFolder(Listing how)
 {
+    if (m_relistTimer)
+        m_relistTimer->stop(); // listed now
     const QString folder = currentFolder();
-    // Sorted by name: ext4 and most Linux file systems hand entries back in hash order, which reads as
-    // random.
-    const QStringList names = QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    // One pass: the folders first, then the media files, each sorted by name ignoring case (ext4 and most
+    // Linux file systems hand entries back in hash order, which reads as random). A folder named like a media
+    // file ("Album.mp3", "Vol. 2") is a folder.
+    const LibraryScan::Listing listing = LibraryScan::list(folder, mediaExtension());
 
     QStringList &shown = list();
     shown.clear();
-    const QString extension = mediaExtension();
-    QList<bool> folders;
-    folders.reserve(names.size());
-    for (const QString &name : names)
-        folders.append(QFileInfo(folder + QLatin1Char('/') + name).isDir());
-    // A folder named like a media file ("Album.mp3") is listed once, among the folders.
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (!folders.at(i) && pathExtension(names.at(i)).toLower() == extension)
-            shown.append(names.at(i));
-    }
-    // Folders go in front, keeping their order; a folder whose name has a dot is listed here all the same.
-    for (qsizetype i = names.size() - 1; i >= 0; --i) {
-        if (folders.at(i))
-            shown.prepend(names.at(i));
+    shown.reserve(listing.entries.size());
+    const QString folderIcon = QStringLiteral("icon_folder.png");
+    const QString fileIcon =
+        m_media == AudioMedia ? QStringLiteral("icon_audio.png") : QStringLiteral("icon_video.png");
+    const QString deleteFolder = tr("Удалить папку");
+    const QString deleteFile = tr("Удалить файл");
+    const QString detail = tr("Размер: %1 Мб");
+    const bool accessory = rowsHaveAccessory();
+    QList<LibraryEntries::Row> rows;
+    rows.reserve(listing.entries.size());
+    for (const LibraryScan::Entry &entry : listing.entries) {
+        shown.append(entry.name);
+        LibraryEntries::Row row;
+        row.name = entry.name;
+        row.folder = entry.folder;
+        if (entry.folder) {
+            row.icon = folderIcon;
+            row.deleteTitle = deleteFolder;
+        } else {
+            row.icon = fileIcon;
+            row.detail = detail.arg(double(megabytes(entry.bytes)), 0, 'f', 2);
+            row.accessory = accessory;
+            row.deleteTitle = deleteFile;
+        }
+        rows.append(std::move(row));
     }
 
+    store().folderListed(folderKey(), listing.folder);
+    m_listedOnce = true;
+    watch(folder);
     updateTitle();
-    QList<LibraryEntries::Row> rows;
-    rows.reserve(shown.size());
-    for (const QString &name : std::as_const(shown))
-        rows.append(rowFor(name));
     if (how == Listing::SameList) {
         m_entries->updateRows(std::move(rows));
     } else {
@@ -131,41 +143,57 @@ void LibraryBrowser::listFolder(Listing how)
     Q_EMIT listed();
 }
 
+void LibraryBrowser::watch(const QString &folder)
+{
+    if (!m_watcher) {
+        m_watcher = new QFileSystemWatcher(this);
+        m_relistTimer = new QTimer(this);
+        m_relistTimer->setSingleShot(true);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this,
+                [this] { m_relistTimer->start(Pacing::milliseconds(relistDelaySeconds)); });
+        connect(m_relistTimer, &QTimer::timeout, this, [this] { listFolder(Listing::SameList); });
+    }
+    const QStringList watched = m_watcher->directories();
+    if (watched.size() == 1 && watched.constFirst() == folder)
+        return;
+    if (!watched.isEmpty())
+        m_watcher->removePaths(watched);
+    // A folder that is not there (gone since) has nothing to watch; the next listing tries again.
+    if (QFileInfo(folder).isDir())
+        m_watcher->addPath(folder);
+}
+
 void LibraryBrowser::updateTitle()
 {
     const bool counting = settings().boolValue(
         m_media == AudioMedia ? QStringLiteral("count_audio") : QStringLiteral("count_video"), true);
-    QString title;
-    if (counting) {
-        const float size = megabytes(mediaBytesBelow(currentFolder(), mediaExtension()));
-        title =
-            (m_pathToDir.isEmpty() ? tr("Всего: %1 Мб") : tr("Папка: %1 Мб")).arg(double(size), 0, 'f', 1);
-    } else if (m_pathToDir.isEmpty()) {
-        title = m_screen == ExportScreen ? tr("Экспорт") : tr("Медиатека");
-    } else {
-        title = QStringLiteral("..\\%1").arg(m_pathToDir.constLast());
+    if (!counting) {
+        if (m_pathToDir.isEmpty())
+            setTitle(m_screen == ExportScreen ? tr("Экспорт") : tr("Медиатека"));
+        else
+            setTitle(QStringLiteral("..\\%1").arg(m_pathToDir.constLast()));
+        return;
     }
-    m_title = title;
-    Q_EMIT titleChanged();
+    const std::optional<LibraryStore::Totals> totals = store().totalsBelow(folderKey());
+    if (!totals) {
+        // A part of the sum is being walked on the store's worker; totalsChanged brings the title. Until then
+        // the folder keeps the title it had, and a folder just entered shows none.
+        if (m_titleFolder != folderKey())
+            setTitle(QString());
+        return;
+    }
+    const float size = megabytes(totals->mediaBytes);
+    setTitle((m_pathToDir.isEmpty() ? tr("Всего: %1 Мб") : tr("Папка: %1 Мб")).arg(double(size), 0, 'f', 1));
 }
 
-LibraryEntries::Row LibraryBrowser::rowFor(const QString &name) const
+void LibraryBrowser::setTitle(const QString &title)
 {
-    LibraryEntries::Row row;
-    row.name = name;
-    row.folder = isFolder(name);
-    if (row.folder) {
-        row.icon = QStringLiteral("icon_folder.png");
-        row.deleteTitle = tr("Удалить папку");
-        return row;
-    }
-    row.icon = m_media == AudioMedia ? QStringLiteral("icon_audio.png") : QStringLiteral("icon_video.png");
-    const QFileInfo info(fullPath(name));
-    const qint64 bytes = info.exists() ? info.size() : 0;
-    row.detail = tr("Размер: %1 Мб").arg(double(megabytes(bytes)), 0, 'f', 2);
-    row.accessory = rowsHaveAccessory();
-    row.deleteTitle = tr("Удалить файл");
-    return row;
+    const QString folder = folderKey();
+    if (title == m_title && folder == m_titleFolder)
+        return;
+    m_title = title;
+    m_titleFolder = folder;
+    Q_EMIT titleChanged();
 }
 
 void LibraryBrowser::toParentFolder()

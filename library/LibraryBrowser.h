@@ -7,12 +7,20 @@
 #include <QString>
 #include <QStringList>
 
+class LibraryStore;
+class QFileSystemWatcher;
+class QTimer;
 class Settings;
 
 // What the library and export screens share: the current folder below the audio or video folder, its listing
 // into the shared library list, the title with the sizes, walking into sub-folders and back, and deleting
 // entries. The listing goes into GlobalData's audioLibraryArray / videoLibraryArray, which the library and
 // export screens share: whichever listed last owns their content, and row numbers refer to it.
+//
+// A listing reads the folder once (LibraryScan) and hands what it read to the media folder's LibraryStore;
+// the title's size is the store's sum below the folder. When a part of that sum is still being walked on the
+// store's worker, the rows are shown at once and the title follows. A watcher on the folder shown lists it
+// again in place when something in it changes.
 class LibraryBrowser : public QObject
 {
     Q_OBJECT
@@ -58,11 +66,11 @@ public:
 
     // The text after the last dot of `name`, unless the dot opens the name; empty when there is none.
     static QString pathExtension(const QString &name);
-    // Total size of the files below `folder` (sub-folders included) whose extension is `extension` in any
-    // case.
-    static qint64 mediaBytesBelow(const QString &folder, const QString &extension);
     // Size as the rows and titles show it: bytes × 2^-20 in single precision.
     static float megabytes(qint64 bytes);
+    // How long after the watcher's first report the folder is listed again: a file being copied in reports
+    // several times.
+    static constexpr double relistDelaySeconds = 0.25;
 
     // Lists the current folder again without moving the view. The folder itself is kept while the screen is
     // left and entered again: a new screen object starts at the top.
@@ -95,6 +103,9 @@ protected:
     QString fullPath(const QString &name) const;
     // The path below the media folder: the names of pathToDir, then `name`.
     QString relativePath(const QString &name) const;
+    // The current folder as the store names it: the names of pathToDir joined ("" at the top).
+    QString folderKey() const { return m_pathToDir.join(QLatin1Char('/')); }
+    LibraryStore &store() const;
     void enterFolder(const QString &name);
     void returnToTop();
     Settings &settings() const;
@@ -116,10 +127,15 @@ private:
     enum class Listing { NewList, SameList };
     void listFolder(Listing how);
     void updateTitle();
-    LibraryEntries::Row rowFor(const QString &name) const;
+    void setTitle(const QString &title);
+    void watch(const QString &folder);
 
     Settings *m_settings = nullptr;
     QStringList m_pathToDir;
     QString m_title;
+    QString m_titleFolder; // the folder key the title is about
+    bool m_listedOnce = false;
     LibraryEntries *m_entries = nullptr;
+    QFileSystemWatcher *m_watcher = nullptr;
+    QTimer *m_relistTimer = nullptr;
 };

@@ -3,14 +3,19 @@
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "decoding/Text.h"
+#include "library/LibraryStore.h"
+#include "screens/LibraryFollowsDownloads.h"
 
 #include <QCoreApplication>
-#include <QDirIterator>
-#include <QFileInfo>
 
-CatalogueMenu::CatalogueMenu(const QList<Row> &rows, Settings *settings, QObject *parent)
+CatalogueMenu::CatalogueMenu(const QList<Row> &rows, LibraryStore &files, Settings *settings, QObject *parent)
     : QAbstractListModel(parent), m_rows(rows), m_settings(settings), m_counters(rows.size(), 0)
-{}
+{
+    libraryStoresFollowDownloads();
+    // The file counters follow the store, shown or not; the list counters wait for the menu to appear.
+    connect(&files, &LibraryStore::totalsChanged, this,
+            [this] { refresh([this](int row) { return m_rows.at(row).countsFiles; }); });
+}
 
 int CatalogueMenu::rowCount(const QModelIndex &parent) const
 {
@@ -46,17 +51,10 @@ QHash<int, QByteArray> CatalogueMenu::roleNames() const
             {CounterRole, "counter"}, {ScreenRole, "screen"},           {TitleRole, "title"}};
 }
 
-int CatalogueMenu::countFiles(const QString &folder, const QString &extension)
+int CatalogueMenu::mediaFiles(LibraryStore &store)
 {
-    int count = 0;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        it.next();
-        if (it.fileInfo().suffix().toLower() == extension)
-            ++count;
-    }
-    return count;
+    const std::optional<LibraryStore::Totals> totals = store.totalsBelow(QString());
+    return totals ? totals->mediaEntries : -1;
 }
 
 int CatalogueMenu::counter(int row) const
@@ -66,10 +64,23 @@ int CatalogueMenu::counter(int row) const
 
 void CatalogueMenu::viewWillAppear()
 {
+    refresh([](int) { return true; });
+}
+
+template <class Which> void CatalogueMenu::refresh(Which which)
+{
     const QList<int> fresh = counters(m_settings ? *m_settings : Settings::shared());
-    for (int i = 0; i < m_counters.size() && i < fresh.size(); ++i)
-        m_counters[i] = std::max(0, fresh.at(i));
-    Q_EMIT dataChanged(index(0), index(int(m_rows.size()) - 1), {CounterRole});
+    int first = -1;
+    int last = -1;
+    for (int i = 0; i < m_counters.size() && i < fresh.size(); ++i) {
+        if (!which(i) || fresh.at(i) < 0 || fresh.at(i) == m_counters.at(i))
+            continue;
+        m_counters[i] = fresh.at(i);
+        first = first < 0 ? i : first;
+        last = i;
+    }
+    if (first >= 0)
+        Q_EMIT dataChanged(index(first), index(last), {CounterRole});
 }
 
 void CatalogueMenu::rowSelected(int row)

@@ -9,6 +9,7 @@
 #include "decoding/Text.h"
 #include "desktop/Credentials.h"
 #include "downloads/DownloadQueue.h"
+#include "library/LibraryStore.h"
 #include "playback/AudioPlayer.h"
 #include "screens/Audio_Playlist.h"
 #include "screens/ProgressOverlay.h"
@@ -250,6 +251,8 @@ void LoginForm::deleteAllContent()
     DownloadQueue::whenTransfersStopped([] {
         DataReset::deleteAllContent(StorageLayout::getAudioDir(), StorageLayout::getVideoDir(),
                                     StorageLayout::getInboxDir());
+        LibraryStore::audio().pathChanged(StorageLayout::getAudioDir());
+        LibraryStore::video().pathChanged(StorageLayout::getVideoDir());
     });
 }
 

@@ -3,6 +3,7 @@
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
+#include "library/LibraryStore.h"
 
 #include <QCoreApplication>
 
@@ -19,10 +20,10 @@ const QList<CatalogueMenu::Row> videoRows = {
      QT_TRANSLATE_NOOP("CatalogueMenu", "рекомендуемые видеозаписи"), "icon_recommended.png",
      "Video_Recommended", true},
     {QT_TRANSLATE_NOOP("CatalogueMenu", "Медиатека"), QT_TRANSLATE_NOOP("CatalogueMenu", "хранилище записей"),
-     "icon_base.png", "Video_Library", false},
+     "icon_base.png", "Video_Library", false, true},
     {QT_TRANSLATE_NOOP("CatalogueMenu", "Экспорт"),
      QT_TRANSLATE_NOOP("CatalogueMenu", "отправка в другие приложения"), "icon_export.png", "Video_Export",
-     false},
+     false, true},
     {QT_TRANSLATE_NOOP("CatalogueMenu", "Друзья и группы"),
      QT_TRANSLATE_NOOP("CatalogueMenu", "список ваших друзей и групп"), "icon_friends_groups.png",
      "Friends_and_Groups", false},
@@ -30,15 +31,16 @@ const QList<CatalogueMenu::Row> videoRows = {
 
 } // namespace
 
-VideoMenu::VideoMenu(QObject *parent) : CatalogueMenu(videoRows, nullptr, parent) {}
+VideoMenu::VideoMenu(QObject *parent) : CatalogueMenu(videoRows, LibraryStore::video(), nullptr, parent) {}
 
-VideoMenu::VideoMenu(Settings *settings, QObject *parent) : CatalogueMenu(videoRows, settings, parent) {}
+VideoMenu::VideoMenu(Settings *settings, QObject *parent)
+    : CatalogueMenu(videoRows, LibraryStore::video(), settings, parent)
+{}
 
 QList<int> VideoMenu::counters(Settings &settings) const
 {
-    const int files = settings.boolValue(QStringLiteral("count_video"), true)
-                          ? countFiles(StorageLayout::getVideoDir(), QStringLiteral("mp4"))
-                          : 0;
+    const int files =
+        settings.boolValue(QStringLiteral("count_video"), true) ? mediaFiles(LibraryStore::video()) : 0;
     return {Stores::videoFound().size(),
             Stores::videoPersonal().size(),
             Stores::videoGroup().size(),

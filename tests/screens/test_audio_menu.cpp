@@ -1,7 +1,12 @@
+#include "../support/TestSupport.h"
+
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
+#include "downloads/DownloadQueue.h"
+#include "library/LibraryStore.h"
+#include "screens/Audio_Library.h"
 #include "screens/AudioMenu.h"
 #include "screens/VideoMenu.h"
 
@@ -63,10 +68,16 @@ TEST_F(AudioMenuTest, FileCountersWalkSubFoldersAndIgnoreCase)
     touch(root.filePath("audio/d.mp3.7.temp"));
     touch(root.filePath("audio/notes.txt"));
 
+    // Named like MP3 files, counted as the menus always counted them: a folder, a hidden file, a link.
+    QDir(root.path()).mkpath("audio/Album.mp3");
+    touch(root.filePath("audio/.hidden.mp3"));
+    touch(root.filePath("audio/.mp3"));
+    ASSERT_TRUE(QFile::link(root.filePath("audio/Album.mp3"), root.filePath("audio/link.mp3")));
+
     AudioMenu menu(settings.get());
     menu.viewWillAppear();
-    EXPECT_EQ(menu.counter(5), 3);
-    EXPECT_EQ(menu.counter(7), 3);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 7; })) << menu.counter(5);
+    EXPECT_EQ(menu.counter(7), 7);
     EXPECT_TRUE(settings->contains("count_audio")); // the default was written on the first read
 
     settings->setBool("count_audio", false);
@@ -93,6 +104,47 @@ TEST_F(AudioMenuTest, RowsOpenTheirScreensWithTheRightTitles)
         EXPECT_EQ(menu.data(menu.index(row), AudioMenu::NameRole).toString(), names.at(row));
 }
 
+TEST_F(AudioMenuTest, FileCountersAreCountedOffTheGuiThreadAndFollowDownloadsAndDeletions)
+{
+    QDir(root.path()).mkpath("audio/Rock");
+    touch(root.filePath("audio/a.mp3"));
+    touch(root.filePath("audio/Rock/b.mp3"));
+    AudioMenu menu(settings.get());
+    QSignalSpy changed(&menu, &QAbstractItemModel::dataChanged);
+    LibraryStore::holdWorker(true);
+    menu.viewWillAppear();
+    // The menu is there at once; its file counters wait for the worker.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(menu.counter(5), 0);
+    LibraryStore::holdWorker(false);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 2; })) << menu.counter(5);
+    EXPECT_EQ(menu.counter(7), 2);
+    EXPECT_FALSE(changed.isEmpty()); // announced to the view
+
+    // Shown again, the counters are the store's: nothing to wait for.
+    menu.viewWillAppear();
+    EXPECT_EQ(menu.counter(5), 2);
+
+    // A download lands; the menu follows without being shown again. One landing elsewhere changes nothing.
+    touch(root.filePath("audio/c.mp3"));
+    Q_EMIT DownloadQueue::shared().itemFinished(1, root.filePath("audio/c.mp3"));
+    QDir(root.path()).mkpath("audio/Rock/New");
+    touch(root.filePath("audio/Rock/New/d.mp3"));
+    Q_EMIT DownloadQueue::shared().itemFinished(2, root.filePath("audio/Rock/New/d.mp3"));
+    Q_EMIT DownloadQueue::shared().itemFinished(3, root.filePath("video/e.mp3"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 4; })) << menu.counter(5);
+    EXPECT_EQ(menu.counter(7), 4);
+
+    // A file and a folder deleted from the library screen.
+    Audio_Library library(settings.get());
+    library.viewWillAppear();
+    ASSERT_EQ(GlobalData::sharedGlobalData()->audioLibraryArray, (QStringList{"Rock", "a.mp3", "c.mp3"}));
+    library.deleteRow(1);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 3; })) << menu.counter(5);
+    library.deleteRow(0);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 1; })) << menu.counter(5);
+}
+
 } // namespace
 
 namespace {
@@ -109,8 +161,13 @@ TEST_F(AudioMenuTest, VideoMenuCountsMp4FilesUnderItsOwnSwitch)
     ASSERT_EQ(menu.rowCount(), 7);
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(0), 1);
-    EXPECT_EQ(menu.counter(4), 2);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(4) == 2; })) << menu.counter(4);
     EXPECT_EQ(menu.counter(5), 2);
+
+    // A video download landing is counted without the menu being shown again.
+    touch(root.filePath("video/sub/new.mp4"));
+    Q_EMIT DownloadQueue::shared().itemFinished(7, root.filePath("video/sub/new.mp4"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(4) == 3; })) << menu.counter(4);
     EXPECT_TRUE(settings->contains("count_video"));
     settings->setBool("count_video", false);
     menu.viewWillAppear();

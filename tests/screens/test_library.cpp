@@ -6,14 +6,18 @@
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
+#include "library/LibraryScan.h"
+#include "library/LibraryStore.h"
 #include "playback/AudioPlayer.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Export.h"
 #include "screens/Audio_Library.h"
+#include "screens/AudioMenu.h"
 #include "screens/Video_Library.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
@@ -23,6 +27,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -61,6 +67,65 @@ struct Alert
     int tag = 0;
 };
 
+// Keeps the library store's worker from starting anything while it lives (or until released).
+struct WorkerHeld
+{
+    WorkerHeld() { LibraryStore::holdWorker(true); }
+    ~WorkerHeld() { release(); }
+    void release() { LibraryStore::holdWorker(false); }
+};
+
+// What the library showed when it asked Qt for everything: QDir's sorted listing and QFileInfo for the rows,
+// QDirIterator walks for the size below a folder and for the menus' count. The one-pass listing and the
+// store's sums must come to the same.
+struct QtReference
+{
+    QStringList names;
+    QList<bool> folders;
+    QStringList details;
+    qint64 bytesBelow = 0;
+    int entriesBelow = 0;
+
+    QtReference(const QString &folder, const QString &extension)
+    {
+        const QStringList all =
+            QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                   QDir::Name | QDir::IgnoreCase);
+        QStringList files;
+        for (const QString &name : all) {
+            if (QFileInfo(folder + QLatin1Char('/') + name).isDir()) {
+                names << name;
+                folders << true;
+                details << QString();
+            } else if (LibraryBrowser::pathExtension(name).toLower() == extension) {
+                files << name;
+            }
+        }
+        for (const QString &name : files) {
+            const QFileInfo info(folder + QLatin1Char('/') + name);
+            names << name;
+            folders << false;
+            details << QStringLiteral("Размер: %1 Мб")
+                           .arg(double(LibraryBrowser::megabytes(info.exists() ? info.size() : 0)), 0, 'f',
+                                2);
+        }
+        QDirIterator sizes(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                           QDirIterator::Subdirectories);
+        while (sizes.hasNext()) {
+            sizes.next();
+            if (LibraryBrowser::pathExtension(sizes.fileName()).toLower() == extension)
+                bytesBelow += std::max<qint64>(0, sizes.fileInfo().size());
+        }
+        QDirIterator entries(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                             QDirIterator::Subdirectories);
+        while (entries.hasNext()) {
+            entries.next();
+            if (entries.fileInfo().suffix().toLower() == extension)
+                ++entriesBelow;
+        }
+    }
+};
+
 class LibraryTest : public ::testing::Test
 {
 protected:
@@ -97,6 +162,99 @@ protected:
     {
         QDir().mkpath(QFileInfo(path).absolutePath());
         ASSERT_TRUE(LibraryMp3::write(path, seconds));
+    }
+    // Lets the store's worker hand its sums over until the title is `expected`.
+    static ::testing::AssertionResult titleBecomes(const LibraryBrowser &screen, const QString &expected)
+    {
+        if (TestSupport::waitFor([&] { return screen.title() == expected; }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the title is \"" << screen.title().toStdString()
+                                             << "\", not \"" << expected.toStdString() << "\"";
+    }
+    static QString totalTitle(qint64 bytes, bool top)
+    {
+        return (top ? QStringLiteral("Всего: %1 Мб") : QStringLiteral("Папка: %1 Мб"))
+            .arg(double(LibraryBrowser::megabytes(bytes)), 0, 'f', 1);
+    }
+    // Files, folders, links and a pipe of every kind the listing must judge as Qt did, in `folder`.
+    static void writeMessyTree(const QString &folder, const QString &outside)
+    {
+        const qint64 mb = 1048576;
+        writeFile(folder + QStringLiteral("/b song.mp3"), mb + mb / 2);
+        writeFile(folder + QStringLiteral("/A Song.MP3"), 2 * mb);
+        writeFile(folder + QStringLiteral("/.mp3"), 3 * mb); // hidden: counted by the menus, not listed
+        writeFile(folder + QStringLiteral("/..mp3"), 1024);
+        writeFile(folder + QStringLiteral("/x.tar.mp3"), 7 * mb / 3);
+        writeFile(folder + QStringLiteral("/a."), 10);
+        writeFile(folder + QStringLiteral("/cover.jpg"), 10);
+        writeFile(folder + QStringLiteral("/README"), 10);
+        writeFile(folder + QStringLiteral("/song.mp3.12.temp"), 10);
+        // Sorted as QDir sorts ignoring case: lower-cased, then code unit by code unit.
+        for (const char *name : {"Ёлка.mp3", "ель.mp3", "Ежи.mp3", "ς.mp3", "σ.mp3", "Σb.mp3", "_x.mp3",
+                                 "Zed.mp3", "ßa.mp3", "ssb.mp3", "İd.mp3", "ie.mp3"})
+            writeFile(folder + QLatin1Char('/') + QString::fromUtf8(name), 100000);
+        writeFile(folder + QStringLiteral("/Rock/inner.mp3"), mb);
+        writeFile(folder + QStringLiteral("/Rock/Metal/deep.MP3"), 2 * mb);
+        writeFile(folder + QStringLiteral("/Rock/Metal/.cover.mp3"), 5000);
+        writeFile(folder + QStringLiteral("/.hidden/h.mp3"), mb / 2);
+        writeFile(folder + QStringLiteral("/Album.mp3/in.mp3"), mb / 4);
+        QDir().mkpath(folder + QStringLiteral("/Vol. 2"));
+        QDir().mkpath(folder + QStringLiteral("/empty"));
+        writeFile(outside + QStringLiteral("/x.mp3"), 5 * mb);
+        writeFile(outside + QStringLiteral("/sub/y.mp3"), 6 * mb);
+        ASSERT_TRUE(QFile::link(outside, folder + QStringLiteral("/Linked")));
+        ASSERT_TRUE(QFile::link(outside, folder + QStringLiteral("/LinkedDir.mp3")));
+        ASSERT_TRUE(QFile::link(outside + QStringLiteral("/x.mp3"), folder + QStringLiteral("/linked.mp3")));
+        ASSERT_TRUE(QFile::link(folder + QStringLiteral("/nowhere"), folder + QStringLiteral("/broken.mp3")));
+        ASSERT_TRUE(QFile::link(folder, folder + QStringLiteral("/Rock/up"))); // a loop, never walked
+        ASSERT_EQ(::mkfifo(QFile::encodeName(folder + QStringLiteral("/pipe.mp3")).constData(), 0600), 0);
+    }
+    // The library screen, the export screen and the menu over the messy tree, each against QtReference: in
+    // the audio folder, in a sub-folder, in a folder reached through a link.
+    void expectWhatQtSaid()
+    {
+        QTemporaryDir outside;
+        writeMessyTree(audioDir, outside.path());
+        const QtReference top(audioDir, QStringLiteral("mp3"));
+        // The reference itself, in brief: folders of every kind first, hidden and link ones included.
+        ASSERT_EQ(top.names.mid(0, 8), (QStringList{QStringLiteral(".hidden"), QStringLiteral("Album.mp3"),
+                                                    QStringLiteral("empty"), QStringLiteral("Linked"),
+                                                    QStringLiteral("LinkedDir.mp3"), QStringLiteral("Rock"),
+                                                    QStringLiteral("Vol. 2"), QStringLiteral("..mp3")}));
+
+        Audio_Library screen(settings.get());
+        AudioMenu menu(settings.get());
+        screen.viewWillAppear();
+        EXPECT_EQ(global->audioLibraryArray, top.names);
+        ASSERT_EQ(screen.entries()->rows().size(), top.names.size());
+        for (int i = 0; i < top.names.size(); ++i) {
+            const LibraryEntries::Row &row = screen.entries()->rows().at(i);
+            EXPECT_EQ(row.name, top.names.at(i));
+            EXPECT_EQ(row.folder, top.folders.at(i)) << row.name.toStdString();
+            EXPECT_EQ(row.detail, top.details.at(i)) << row.name.toStdString();
+        }
+        EXPECT_TRUE(titleBecomes(screen, totalTitle(top.bytesBelow, true)));
+        menu.viewWillAppear();
+        EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == top.entriesBelow; }))
+            << menu.counter(5) << " counted, " << top.entriesBelow << " expected";
+
+        for (const QString &folder : {QStringLiteral("Rock"), QStringLiteral("Linked")}) {
+            screen.toParentFolder();
+            screen.rowSelected(int(global->audioLibraryArray.indexOf(folder)));
+            ASSERT_EQ(screen.pathToDir(), QStringList{folder});
+            const QtReference inside(audioDir + QLatin1Char('/') + folder, QStringLiteral("mp3"));
+            EXPECT_EQ(global->audioLibraryArray, inside.names) << folder.toStdString();
+            QStringList details;
+            for (const LibraryEntries::Row &row : screen.entries()->rows())
+                details << row.detail;
+            EXPECT_EQ(details, inside.details) << folder.toStdString();
+            EXPECT_TRUE(titleBecomes(screen, totalTitle(inside.bytesBelow, false))) << folder.toStdString();
+        }
+
+        Audio_Export exporter(settings.get());
+        exporter.viewWillAppear();
+        EXPECT_EQ(global->audioLibraryArray, top.names);
+        EXPECT_TRUE(titleBecomes(exporter, totalTitle(top.bytesBelow, true)));
     }
     static void captureAlerts(LibraryBrowser &screen, QList<Alert> &alerts)
     {
@@ -162,6 +320,105 @@ TEST_F(LibraryTest, ListsFoldersFirstThenTheMediaFilesOfTheCurrentFolderOnly)
     EXPECT_EQ(rows[2].deleteTitle, QStringLiteral("Удалить папку"));
     EXPECT_EQ(rows[3].icon, QStringLiteral("icon_audio.png"));
     EXPECT_TRUE(rows[3].accessory);
+}
+
+TEST_F(LibraryTest, RowsTitlesAndCountersAreWhatQtSaysOfLinksPipesHiddenAndOddNames)
+{
+    expectWhatQtSaid();
+}
+
+TEST_F(LibraryTest, WhereTheFileSystemGivesNoEntryTypesOneStatTellsThemAndNothingChanges)
+{
+    // As on file systems whose directory entries carry no type (DT_UNKNOWN).
+    LibraryScan::setEntryTypesIgnored(true);
+    expectWhatQtSaid();
+    LibraryScan::setEntryTypesIgnored(false);
+}
+
+TEST_F(LibraryTest, TheRowsComeAtOnceAndTheTitleWhenTheWorkerHasSummedTheFoldersBelow)
+{
+    writeFile(audioDir + QStringLiteral("/one.mp3"), 1048576);
+    writeFile(audioDir + QStringLiteral("/Sub/two.mp3"), 2 * 1048576);
+    writeFile(audioDir + QStringLiteral("/Sub/Deeper/three.mp3"), 3 * 1048576);
+    Audio_Library screen(settings.get());
+    QSignalSpy titles(&screen, &LibraryBrowser::titleChanged);
+    WorkerHeld held;
+    screen.viewWillAppear();
+    EXPECT_EQ(global->audioLibraryArray, (QStringList{QStringLiteral("Sub"), QStringLiteral("one.mp3")}));
+    EXPECT_EQ(screen.entries()->rowCount(), 2);
+    // Nothing below Sub is known yet, and nothing walks it here: no title.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(screen.title().isEmpty()) << screen.title().toStdString();
+    held.release();
+    EXPECT_TRUE(titleBecomes(screen, QStringLiteral("Всего: 6.0 Мб")));
+    EXPECT_GE(titles.size(), 1);
+
+    // Known now: a sub-folder's title comes with its rows.
+    screen.rowSelected(0);
+    EXPECT_EQ(screen.title(), QStringLiteral("Папка: 5.0 Мб"));
+
+    // A folder new below the one shown is walked on the worker; the title shown stays until then.
+    writeFile(audioDir + QStringLiteral("/Sub/New/four.mp3"), 4 * 1048576);
+    LibraryStore::holdWorker(true);
+    screen.reloadLibrary();
+    EXPECT_EQ(global->audioLibraryArray,
+              (QStringList{QStringLiteral("Deeper"), QStringLiteral("New"), QStringLiteral("two.mp3")}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(screen.title(), QStringLiteral("Папка: 5.0 Мб"));
+    held.release();
+    EXPECT_TRUE(titleBecomes(screen, QStringLiteral("Папка: 9.0 Мб")));
+}
+
+TEST_F(LibraryTest, AChangeInTheShownFolderListsItAgainInPlaceAndTheCountersFollow)
+{
+    writeMp3(audioDir + QStringLiteral("/a.mp3"));
+    writeMp3(audioDir + QStringLiteral("/c.mp3"));
+    writeFile(audioDir + QStringLiteral("/gone.mp3"), 1048576);
+    Audio_Library screen(settings.get());
+    AudioMenu menu(settings.get());
+    screen.viewWillAppear();
+    menu.viewWillAppear();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 3; }));
+    const QString before = screen.title();
+    QAbstractItemModelTester tester(screen.entries(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy inserted(screen.entries(), &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(screen.entries(), &QAbstractItemModel::rowsRemoved);
+    QSignalSpy resets(screen.entries(), &QAbstractItemModel::modelReset);
+    QSignalSpy scrolls(&screen, &LibraryBrowser::scrollToRow);
+
+    // Another program puts a file in and takes one away; nobody tells the screen.
+    writeFile(audioDir + QStringLiteral("/b.mp3"), 3 * 1048576);
+    ASSERT_TRUE(QFile::remove(audioDir + QStringLiteral("/gone.mp3")));
+    ASSERT_TRUE(
+        TestSupport::waitFor([&] { return global->audioLibraryArray.size() == 3 && removed.size() == 1; }));
+    EXPECT_EQ(global->audioLibraryArray,
+              (QStringList{QStringLiteral("a.mp3"), QStringLiteral("b.mp3"), QStringLiteral("c.mp3")}));
+    ASSERT_EQ(inserted.size(), 1);
+    EXPECT_EQ(inserted.at(0).at(1).toInt(), 1);
+    EXPECT_EQ(removed.at(0).at(1).toInt(), 2);
+    EXPECT_TRUE(resets.isEmpty());
+    EXPECT_TRUE(scrolls.isEmpty());
+    const QtReference now(audioDir, QStringLiteral("mp3"));
+    EXPECT_TRUE(titleBecomes(screen, totalTitle(now.bytesBelow, true)));
+    EXPECT_NE(screen.title(), before);
+
+    // A folder appears with files in it: its row at once, its files in the title and, without the menu being
+    // shown again, in its counters.
+    QDir(audioDir).mkpath(QStringLiteral("Live"));
+    writeFile(audioDir + QStringLiteral("/Live/x.mp3"), 2 * 1048576);
+    writeFile(audioDir + QStringLiteral("/Live/y.mp3"), 2 * 1048576);
+    EXPECT_TRUE(
+        TestSupport::waitFor([&] { return global->audioLibraryArray.startsWith(QStringLiteral("Live")); }));
+    EXPECT_TRUE(
+        titleBecomes(screen, totalTitle(QtReference(audioDir, QStringLiteral("mp3")).bytesBelow, true)));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 5 && menu.counter(7) == 5; }))
+        << menu.counter(5);
+
+    // And one goes.
+    ASSERT_TRUE(QFile::remove(audioDir + QStringLiteral("/c.mp3")));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 4; })) << menu.counter(5);
+    EXPECT_FALSE(global->audioLibraryArray.contains(QStringLiteral("c.mp3")));
+    EXPECT_TRUE(resets.isEmpty());
 }
 
 TEST_F(LibraryTest, AFolderWithADotInItsNameIsAFolderOnEveryScreen)
@@ -231,13 +488,14 @@ TEST_F(LibraryTest, TitleSumsTheMediaBelowTheFolderAndFollowsTheCountingSetting)
     EXPECT_FALSE(settings->contains(QStringLiteral("count_audio")));
     screen.viewWillAppear();
     EXPECT_TRUE(settings->contains(QStringLiteral("count_audio"))); // the default is written on first use
-    EXPECT_EQ(screen.title(), QStringLiteral("Всего: 4.5 Мб"));
+    EXPECT_TRUE(titleBecomes(screen, QStringLiteral("Всего: 4.5 Мб")));
     EXPECT_FALSE(screen.backButtonVisible());
     const int oneRow = int(global->audioLibraryArray.indexOf(QStringLiteral("one.mp3")));
     EXPECT_EQ(screen.entries()->rows().at(oneRow).detail, QStringLiteral("Размер: 1.50 Мб"));
     const int smallRow = int(global->audioLibraryArray.indexOf(QStringLiteral("small.mp3")));
     EXPECT_EQ(screen.entries()->rows().at(smallRow).detail, QStringLiteral("Размер: 0.01 Мб"));
 
+    // Everything below is known now: the title comes with the rows.
     screen.rowSelected(int(global->audioLibraryArray.indexOf(QStringLiteral("Sub"))));
     EXPECT_EQ(screen.title(), QStringLiteral("Папка: 3.0 Мб"));
     EXPECT_TRUE(screen.backButtonVisible());
@@ -252,7 +510,7 @@ TEST_F(LibraryTest, TitleSumsTheMediaBelowTheFolderAndFollowsTheCountingSetting)
     writeFile(videoDir + QStringLiteral("/clip.mp4"), 3 * 1048576);
     writeFile(videoDir + QStringLiteral("/song.mp3"), 1048576);
     videos.viewWillAppear();
-    EXPECT_EQ(videos.title(), QStringLiteral("Всего: 3.0 Мб"));
+    EXPECT_TRUE(titleBecomes(videos, QStringLiteral("Всего: 3.0 Мб")));
     EXPECT_EQ(global->videoLibraryArray, QStringList{QStringLiteral("clip.mp4")});
     EXPECT_EQ(videos.entries()->rows().at(0).icon, QStringLiteral("icon_video.png"));
     EXPECT_FALSE(videos.entries()->rows().at(0).accessory);

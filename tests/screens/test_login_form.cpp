@@ -10,6 +10,7 @@
 #include "playback/AudioPlayer.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Playlist.h"
+#include "screens/AudioMenu.h"
 #include "screens/LoginForm.h"
 #include "screens/ProgressOverlay.h"
 #include "service/ServiceEndpoints.h"
@@ -286,12 +287,17 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
     EXPECT_EQ(alerts.at(1).at(3).toInt(), LoginForm::deleteContentTag);
     EXPECT_EQ(alerts.at(1).at(2).toStringList(), QStringList({"Отмена", "Удалить"}));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("audio/sub/song.mp3")));
+    AudioMenu menu(settings.get());
+    menu.viewWillAppear();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 1; }));
     form->alertAnswered(LoginForm::deleteContentTag, 0);
     EXPECT_TRUE(QFileInfo::exists(root.filePath("audio/sub/song.mp3")));
     form->alertAnswered(LoginForm::deleteContentTag, 1);
     EXPECT_FALSE(QFileInfo::exists(root.filePath("audio/sub")));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("audio")));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("playlists")));
+    // The audio menu, not shown again, counts nothing left.
+    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 0; })) << menu.counter(5);
 
     alerts.clear();
     form->infoButtonPressed();
