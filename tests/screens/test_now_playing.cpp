@@ -71,8 +71,8 @@ TEST_F(NowPlayingTest, ShowsTheTagsAndTheCoverAsSoonAsTheCacheHasThem)
     // What the bar says at the moment each answer is announced (it connected first, so it has taken it).
     QString albumAtTags;
     QUrl coverAtCover;
-    connect(&cache, &TagCache::tagsReady, &bar, [&] { albumAtTags = bar.album(); });
-    connect(&cache, &TagCache::coverReady, &bar, [&] { coverAtCover = bar.coverUrl(); });
+    QObject::connect(&cache, &TagCache::tagsReady, &bar, [&] { albumAtTags = bar.album(); });
+    QObject::connect(&cache, &TagCache::coverReady, &bar, [&] { coverAtCover = bar.coverUrl(); });
 
     playlist({QStringLiteral("01 track.mp3"), QStringLiteral("Band - Untagged.mp3")}, 0);
     bar.refresh();
