@@ -5,6 +5,8 @@
 #include "desktop/Badges.h"
 #include "desktop/ColorScheme.h"
 #include "desktop/DesktopNotifier.h"
+#include "desktop/TrackNotice.h"
+#include "library/TagCache.h"
 #include "playback/VideoSurface.h"
 #include "screens/Audio_Albums.h"
 #include "screens/Audio_Export.h"
@@ -35,14 +37,16 @@
 
 Shell::Shell(QObject *parent)
     : QObject(parent), m_queue(new Queue(this)), m_colorScheme(new ColorScheme(this)),
-      m_nowPlaying(new NowPlaying(this)), m_notifier(new DesktopNotifier(this)),
+      m_tagCache(new TagCache(this)), m_nowPlaying(new NowPlaying(m_tagCache, this)),
+      m_notifier(new DesktopNotifier(this)), m_trackNotice(new TrackNotice(m_tagCache, m_notifier, this)),
       m_downloadsFinished(new DownloadsFinished(&DownloadQueue::shared(), this))
 {
     // The badges follow the queue; the queue knows nothing of them.
     connect(&DownloadQueue::shared(), &DownloadQueue::countChanged, &Badges::shared(),
             &Badges::setApplicationBadge);
     connect(&Badges::shared(), &Badges::queueCountChanged, this, &Shell::queueBadgeChanged);
-    connect(m_downloadsFinished, &DownloadsFinished::noticeRequested, m_notifier, &DesktopNotifier::notify);
+    connect(m_downloadsFinished, &DownloadsFinished::noticeRequested, m_notifier,
+            [this](const QString &summary, const QString &body) { m_notifier->notify(summary, body); });
 }
 
 Shell::~Shell() = default;

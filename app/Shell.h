@@ -6,6 +6,8 @@ class ColorScheme;
 class DesktopNotifier;
 class DownloadsFinished;
 class NowPlaying;
+class TagCache;
+class TrackNotice;
 
 #include <QObject>
 #include <QString>
@@ -43,6 +45,8 @@ public:
 
     // The desktop's light or dark preference; start() it once the application object exists.
     ColorScheme *colorScheme() const { return m_colorScheme; }
+    // The program's one tag and cover cache, for every view and service that shows a track.
+    TagCache *tagCache() const { return m_tagCache; }
     NowPlaying *nowPlaying() const { return m_nowPlaying; }
     DesktopNotifier *notifier() const { return m_notifier; }
 
@@ -67,8 +71,10 @@ private:
     QString m_sandboxHint;
     Queue *m_queue = nullptr;
     ColorScheme *m_colorScheme = nullptr;
+    TagCache *m_tagCache = nullptr; // made before whatever is handed it
     NowPlaying *m_nowPlaying = nullptr;
     DesktopNotifier *m_notifier = nullptr;
+    TrackNotice *m_trackNotice = nullptr;
     DownloadsFinished *m_downloadsFinished = nullptr;
     bool m_quitConfirmed = false;
 };

@@ -127,6 +127,7 @@ int main(int argc, char *argv[])
     RemoteControl remote;
     app.installEventFilter(&remote); // media keys in the window, held seek keys included
     Mpris mpris(&remote);
+    mpris.setTagCache(shell.tagCache());
     AudioRouteMonitor route;
     Lifecycle lifecycle;
 

@@ -15,8 +15,10 @@ class DesktopNotifier : public QObject
 public:
     explicit DesktopNotifier(QObject *parent = nullptr);
 
-    // Shows `summary` with `body` under the program's name and icon; false when no session bus is there.
-    bool notify(const QString &summary, const QString &body);
+    // Shows `summary` with `body` under the program's name and icon, with the picture at `image` (a local
+    // file; empty for none); false when no session bus is there. Both texts are plain text, whatever they
+    // hold.
+    bool notify(const QString &summary, const QString &body, const QString &image = QString());
 
     // Whether this process runs inside a Flatpak or Snap sandbox.
     static bool sandboxed();

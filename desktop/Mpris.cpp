@@ -6,6 +6,7 @@
 #include "desktop/MprisPlayerAdaptor.h"
 #include "desktop/MprisRootAdaptor.h"
 #include "desktop/RemoteControl.h"
+#include "library/TagCache.h"
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
@@ -83,6 +84,30 @@ bool Mpris::start()
     return true;
 }
 
+void Mpris::setTagCache(TagCache *tags)
+{
+    if (m_tags)
+        disconnect(m_tags, nullptr, this, nullptr);
+    m_tags = tags;
+    if (!tags)
+        return;
+    const auto arrived = [this](const QString &key) {
+        if (key == currentKey())
+            scheduleRefresh();
+    };
+    connect(tags, &TagCache::tagsReady, this, arrived);
+    connect(tags, &TagCache::coverReady, this, arrived);
+    scheduleRefresh();
+}
+
+QString Mpris::currentKey() const
+{
+    const int index = MusicPlayer::currentIndex();
+    if (index < 0)
+        return {};
+    return TagCache::key(MusicPlayer::filePath(Stores::playlist().at(index).file));
+}
+
 QString Mpris::playbackStatus() const
 {
     const AudioPlayer *player = sharedPlayer();
@@ -118,23 +143,41 @@ QVariantMap Mpris::metadata() const
     const QString file = Stores::playlist().at(index).file;
     map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(MusicPlayer::filePath(file)).toString());
 
-    // The file's tags where it has them; else the file name, which downloads give as "Artist - Title".
+    // The file's tags where it has them (the tag cache's, else what the player read); else the file name,
+    // which downloads give as "Artist - Title".
     const AudioPlayer *player = sharedPlayer();
-    const QVariantMap tags = player ? player->metadata() : QVariantMap();
+    const QVariantMap playerTags = player ? player->metadata() : QVariantMap();
+    const QString path = MusicPlayer::filePath(file);
+    const std::optional<TrackTags> known = m_tags ? m_tags->tags(path) : std::nullopt;
+    const auto field = [&](const QString &cached, const char *name) {
+        const QString text = cached.trimmed();
+        return text.isEmpty() ? playerTags.value(QLatin1String(name)).toString().trimmed() : text;
+    };
     const QString name = MusicPlayer::displayName(file);
     const qsizetype dash = name.indexOf(QLatin1String(" - "));
     const QString nameArtist = dash > 0 ? name.left(dash) : QString();
     const QString nameTitle = dash > 0 ? name.mid(dash + 3) : name;
-    const QString title = tags.value(QStringLiteral("title")).toString().trimmed();
-    const QString artist = tags.value(QStringLiteral("artist")).toString().trimmed();
-    const QString album = tags.value(QStringLiteral("album")).toString().trimmed();
+    const QString title = field(known ? known->title : QString(), "title");
+    const QString artist = field(known ? known->artist : QString(), "artist");
+    const QString album = field(known ? known->album : QString(), "album");
     map.insert(QStringLiteral("xesam:title"), title.isEmpty() ? nameTitle : title);
     if (!artist.isEmpty() || !nameArtist.isEmpty())
         map.insert(QStringLiteral("xesam:artist"), QStringList{artist.isEmpty() ? nameArtist : artist});
     if (!album.isEmpty())
         map.insert(QStringLiteral("xesam:album"), album);
+    if (known && known->trackNumber > 0)
+        map.insert(QStringLiteral("xesam:trackNumber"), qint32(known->trackNumber));
+    // The player's length once it has opened the file; the tags' until then.
     if (player && player->duration() > 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(player->duration() * 1e6));
+    else if (known && known->durationMs > 0)
+        map.insert(QStringLiteral("mpris:length"), qlonglong(known->durationMs) * 1000);
+    if (m_tags) {
+        const QString cover = m_tags->coverPath(path);
+        if (!cover.isEmpty())
+            map.insert(QStringLiteral("mpris:artUrl"),
+                       QUrl::fromLocalFile(cover).toString(QUrl::FullyEncoded));
+    }
     return map;
 }
 

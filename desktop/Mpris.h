@@ -11,6 +11,7 @@ class AudioPlayer;
 class MprisPlayerAdaptor;
 class QTimer;
 class RemoteControl;
+class TagCache;
 
 // The MPRIS 2 service of the program on the session bus: desktop shells, media keys handled by the desktop
 // and tools like playerctl see the music player through it. Play, Pause, Stop, PlayPause, Next and Previous
@@ -33,6 +34,9 @@ public:
     // program holds it. False when the bus cannot be reached or neither name can be had.
     bool start();
     QString serviceName() const { return m_serviceName; }
+    // Where the tracks' tags and covers come from (none: the player's own reading and the file name). The
+    // metadata is announced again when they arrive for the current track. `tags` outlives this.
+    void setTagCache(TagCache *tags);
 
     // The state as published.
     QString playbackStatus() const;
@@ -78,7 +82,10 @@ private:
     void followPlayer();
     void emitPropertiesChanged(const QString &interface, const QVariantMap &changed);
 
+    QString currentKey() const;
+
     QPointer<RemoteControl> m_remote;
+    QPointer<TagCache> m_tags;
     QDBusConnection m_connection;
     QString m_serviceName;
     bool m_registered = false;

@@ -47,7 +47,7 @@ StackView {
             return
         }
         if (screen === "Audio_Playlist") {
-            stack.push(playlistView, { controller: Audio_Playlist.newScreen(), stack: stack })
+            stack.push(playlistView, { controller: Audio_Playlist.newScreen(), stack: stack, track: NowPlaying })
             return
         }
         if (screen === "Audio_Albums") {

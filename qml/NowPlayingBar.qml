@@ -25,19 +25,34 @@ Pane {
             Layout.preferredWidth: Math.min(320, bar.width * 0.28)
             Layout.fillHeight: true
             padding: 4
-            Accessible.name: NowPlaying.hasTrack ? NowPlaying.title + ", " + NowPlaying.artist : qsTr("Ничего не играет")
+            Accessible.name: NowPlaying.hasTrack ? [NowPlaying.title, NowPlaying.artist, NowPlaying.album].filter(t => t.length > 0).join(", ")
+                                                 : qsTr("Ничего не играет")
             onClicked: bar.openPlayerRequested()
             contentItem: RowLayout {
                 spacing: 10
+                // The cover, or the placeholder while there is none.
                 Rectangle {
                     Layout.preferredWidth: 40
                     Layout.preferredHeight: 40
                     radius: 6
                     color: Material.accentColor
+                    clip: true
                     Icon {
                         anchors.centerIn: parent
+                        visible: nowPlayingCover.status !== Image.Ready
                         glyph: "audio"
                         color: "white"
+                    }
+                    Image {
+                        id: nowPlayingCover
+                        objectName: "nowPlayingCover"
+                        anchors.fill: parent
+                        source: NowPlaying.coverUrl
+                        sourceSize.width: 80
+                        sourceSize.height: 80
+                        fillMode: Image.PreserveAspectCrop
+                        asynchronous: true
+                        visible: status === Image.Ready
                     }
                 }
                 ColumnLayout {

@@ -10,6 +10,8 @@ Item {
     id: view
     property var controller
     property StackView stack
+    // The track drawn above the transport (the now-playing object: title, artist, album, coverUrl); none hides it.
+    property QtObject track: null
 
     function rowActions(index) {
         return [{ id: "play", text: qsTr("Играть"), icon: "play", run: () => view.controller.playSound(index) },
@@ -69,6 +71,74 @@ Item {
             actionText: view.controller.editing ? qsTr("Готово") : qsTr("Изменить")
             onBack: view.stack.pop()
             onAction: view.controller.editPlaylist()
+        }
+
+        // The current track: its cover (a placeholder without one), title, artist and album.
+        RowLayout {
+            objectName: "playerTrack"
+            visible: view.track !== null && view.track.hasTrack
+            Layout.fillWidth: true
+            Layout.maximumWidth: 760
+            Layout.alignment: Qt.AlignHCenter
+            Layout.leftMargin: 12
+            Layout.rightMargin: 12
+            Layout.topMargin: 10
+            spacing: 12
+            Rectangle {
+                Layout.preferredWidth: 96
+                Layout.preferredHeight: 96
+                radius: 8
+                color: Material.accentColor
+                clip: true
+                Icon {
+                    anchors.centerIn: parent
+                    visible: playerCover.status !== Image.Ready
+                    glyph: "audio"
+                    color: "white"
+                    sourceSize.width: 40
+                    sourceSize.height: 40
+                }
+                Image {
+                    id: playerCover
+                    objectName: "playerCover"
+                    anchors.fill: parent
+                    source: view.track ? view.track.coverUrl : ""
+                    sourceSize.width: 192
+                    sourceSize.height: 192
+                    fillMode: Image.PreserveAspectCrop
+                    asynchronous: true
+                    visible: status === Image.Ready
+                }
+            }
+            ColumnLayout {
+                Layout.fillWidth: true
+                spacing: 2
+                Label {
+                    objectName: "playerTrackTitle"
+                    Layout.fillWidth: true
+                    text: view.track ? view.track.title : ""
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    font.bold: true
+                    font.pixelSize: 17
+                }
+                Label {
+                    Layout.fillWidth: true
+                    visible: text.length > 0
+                    text: view.track ? view.track.artist : ""
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                }
+                Label {
+                    objectName: "playerTrackAlbum"
+                    Layout.fillWidth: true
+                    visible: text.length > 0
+                    text: view.track ? view.track.album : ""
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    color: Material.secondaryTextColor
+                }
+            }
         }
 
         // The position bar stays a comfortable length in a wide window.

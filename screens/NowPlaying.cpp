@@ -3,13 +3,18 @@
 #include "core/GlobalData.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
+#include "library/TagCache.h"
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
 #include "screens/Audio_Playlist.h"
 
-NowPlaying::NowPlaying(QObject *parent) : QObject(parent)
+NowPlaying::NowPlaying(TagCache *tags, QObject *parent) : QObject(parent), m_tags(tags)
 {
+    if (tags) {
+        connect(tags, &TagCache::tagsReady, this, &NowPlaying::tagsArrived);
+        connect(tags, &TagCache::coverReady, this, &NowPlaying::tagsArrived);
+    }
     m_timer.setInterval(500);
     connect(&m_timer, &QTimer::timeout, this, &NowPlaying::refresh);
     m_timer.start();
@@ -31,17 +36,39 @@ void NowPlaying::refresh()
 {
     GlobalData *global = GlobalData::sharedGlobalData();
     const int current = MusicPlayer::currentIndex();
+    QString key;
     QString title;
     QString artist;
+    QString album;
+    QUrl cover;
     const PlaylistStore &playlist = Stores::playlist();
     if (current >= 0 && current < playlist.size()) {
-        const auto parts = splitDisplayName(MusicPlayer::displayName(playlist.at(current).file));
+        const QString file = playlist.at(current).file;
+        const auto parts = splitDisplayName(MusicPlayer::displayName(file));
         title = parts.first;
         artist = parts.second;
+        if (m_tags) {
+            // Each field the tags hold wins; the others keep what the name says.
+            const QString path = MusicPlayer::filePath(file);
+            key = TagCache::key(path);
+            if (const std::optional<TrackTags> tags = m_tags->tags(path)) {
+                if (!tags->title.trimmed().isEmpty())
+                    title = tags->title.trimmed();
+                if (!tags->artist.trimmed().isEmpty())
+                    artist = tags->artist.trimmed();
+                album = tags->album.trimmed();
+            }
+            const QString coverFile = m_tags->coverPath(path);
+            if (!coverFile.isEmpty())
+                cover = QUrl::fromLocalFile(coverFile);
+        }
     }
-    if (title != m_title || artist != m_artist) {
+    m_trackKey = key;
+    if (title != m_title || artist != m_artist || album != m_album || cover != m_coverUrl) {
         m_title = title;
         m_artist = artist;
+        m_album = album;
+        m_coverUrl = cover;
         Q_EMIT trackChanged();
     }
     AudioPlayer *player = global->audioPlayer;
@@ -60,6 +87,12 @@ void NowPlaying::refresh()
         m_duration = duration;
         Q_EMIT timeChanged();
     }
+}
+
+void NowPlaying::tagsArrived(const QString &key)
+{
+    if (!m_trackKey.isEmpty() && key == m_trackKey)
+        refresh();
 }
 
 QString NowPlaying::elapsedText() const

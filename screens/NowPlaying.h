@@ -1,19 +1,27 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 
-// The now-playing bar of the wide window: the current playlist entry (the one marked "1") as title and
-// artist, the shared player's times, play/pause, previous and next through the player screen's own
-// operations, seeking and the output volume. It follows the shared player whichever screen is shown. Main
-// thread only.
+class TagCache;
+
+// The now-playing bar of the wide window and the player screen's track: the current playlist entry (the one
+// marked "1") as title, artist, album and cover, from the file's tags where it has them and from its name
+// where not (the tags come later than the track: the properties change when they arrive), the shared
+// player's times, play/pause, previous and next through the player screen's own operations, seeking and the
+// output volume. It follows the shared player whichever screen is shown. Main thread only.
 class NowPlaying : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(bool hasTrack READ hasTrack NOTIFY trackChanged)
     Q_PROPERTY(QString title READ title NOTIFY trackChanged)
     Q_PROPERTY(QString artist READ artist NOTIFY trackChanged)
+    Q_PROPERTY(QString album READ album NOTIFY trackChanged)
+    // A file URL of the cover image; empty while none is known (the view then draws its placeholder).
+    Q_PROPERTY(QUrl coverUrl READ coverUrl NOTIFY trackChanged)
     Q_PROPERTY(bool playing READ playing NOTIFY stateChanged)
     Q_PROPERTY(bool canPlay READ canPlay NOTIFY stateChanged)
     Q_PROPERTY(double position READ position NOTIFY timeChanged)
@@ -23,11 +31,14 @@ class NowPlaying : public QObject
     Q_PROPERTY(double volume READ volume WRITE setVolume NOTIFY volumeChanged)
 
 public:
-    explicit NowPlaying(QObject *parent = nullptr);
+    // `tags` (may be none: the file name alone then) answers the tags and covers; it outlives this.
+    explicit NowPlaying(TagCache *tags = nullptr, QObject *parent = nullptr);
 
     bool hasTrack() const { return !m_title.isEmpty(); }
     QString title() const { return m_title; }
     QString artist() const { return m_artist; }
+    QString album() const { return m_album; }
+    QUrl coverUrl() const { return m_coverUrl; }
     bool playing() const { return m_playing; }
     bool canPlay() const { return m_canPlay; }
     double position() const { return m_position; }
@@ -56,9 +67,15 @@ Q_SIGNALS:
     void volumeChanged();
 
 private:
+    void tagsArrived(const QString &key);
+
+    QPointer<TagCache> m_tags;
     QTimer m_timer;
+    QString m_trackKey; // the TagCache key of the current track's file; empty without one
     QString m_title;
     QString m_artist;
+    QString m_album;
+    QUrl m_coverUrl;
     bool m_playing = false;
     bool m_canPlay = false;
     double m_position = 0;

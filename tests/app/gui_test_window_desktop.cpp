@@ -1,5 +1,6 @@
 // The window as a desktop user meets it: wide and narrow layouts, keyboard shortcuts, context menus and the
 // confirmations, driven with real key presses and clicks at the items' places.
+#include "../library/TagFixtures.h"
 #include "../support/Mp3Fixture.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
@@ -12,6 +13,7 @@
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
+#include "library/TagCache.h"
 #include "playback/AudioPlayer.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Playlist.h"
@@ -20,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
@@ -397,6 +400,51 @@ TEST_F(DesktopWindowTest, SpaceTogglesPlaybackAndTheBarShowsTheTrack)
     // The bar's own button pauses the same player.
     click(find(QStringLiteral("nowPlayingPlayPause")));
     EXPECT_TRUE(waitFor([&] { return !global->audioPlayer->isPlaying(); }, 3000));
+}
+
+TEST_F(DesktopWindowTest, TheBarShowsTheCoverOfTheTrackAndThePlaceholderWithoutOne)
+{
+    const QString picture = root.filePath(QStringLiteral("cover.png"));
+    ASSERT_EQ(TagFixtures::picture(picture, QStringLiteral("0xff8000"), 64), QString());
+    const QString audio = StorageLayout::getAudioDir();
+    ASSERT_EQ(TagFixtures::mp3(audio + QStringLiteral("/cover.mp3"),
+                               {QStringLiteral("Оранжевая"), QStringLiteral("Группа"),
+                                QStringLiteral("Альбом"), QStringLiteral("2"), QString()},
+                               30, 4, picture),
+              QString());
+    ASSERT_TRUE(Mp3Fixture::write(audio + QStringLiteral("/Singer - Plain.mp3"), 30));
+    shell->tagCache()->forget(audio + QStringLiteral("/cover.mp3")); // a file of an earlier case's root
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("cover.mp3"), false});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("Singer - Plain.mp3"), false});
+    Audio_Playlist::shared()->playSound(0);
+
+    QQuickItem *cover = nullptr;
+    ASSERT_TRUE(waitFor(
+        [&] {
+            cover = find(QStringLiteral("nowPlayingCover"));
+            return cover && cover->property("status").toInt() == 1; // Image.Ready
+        },
+        10000))
+        << "the cover never showed";
+    EXPECT_EQ(find(QStringLiteral("nowPlayingTitle"))->property("text").toString(),
+              QStringLiteral("Оранжевая"));
+    settle();
+    QImage shot = window->grabWindow();
+    QDir().mkpath(QStringLiteral("/tmp/melodrop-shots"));
+    shot.save(QStringLiteral("/tmp/melodrop-shots/now-playing-cover.png"));
+    const QPointF middle = cover->mapToScene(QPointF(cover->width() / 2, cover->height() / 2));
+    const QColor drawn = shot.pixelColor((middle * shot.devicePixelRatio()).toPoint());
+    EXPECT_NEAR(drawn.red(), 255, 12);
+    EXPECT_NEAR(drawn.green(), 128, 12);
+    EXPECT_NEAR(drawn.blue(), 0, 12);
+
+    // A file without a cover: the placeholder.
+    Audio_Playlist::shared()->playSound(1);
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("nowPlayingCover")) == nullptr; }, 5000))
+        << "the cover of the track before stays";
+    EXPECT_EQ(find(QStringLiteral("nowPlayingTitle"))->property("text").toString(), QStringLiteral("Plain"));
+    settle();
+    window->grabWindow().save(QStringLiteral("/tmp/melodrop-shots/now-playing-placeholder.png"));
 }
 
 TEST_F(DesktopWindowTest, TheLibraryRowsContextMenuDeletesThatRow)

@@ -1,3 +1,4 @@
+#include "../library/TagFixtures.h"
 #include "../support/Mp3Fixture.h"
 #include "../support/TestSupport.h"
 
@@ -7,6 +8,7 @@
 #include "core/Stores.h"
 #include "desktop/Mpris.h"
 #include "desktop/RemoteControl.h"
+#include "library/TagCache.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
 #include "playback/MusicPlayer.h"
@@ -16,11 +18,15 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMetaType>
+#include <QDBusPendingCall>
+#include <QDBusVariant>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -402,6 +408,65 @@ TEST_F(MprisTest, MetadataComesFromTheTagsAndFallsBackToTheFileName)
     EXPECT_EQ(playerctl({"metadata", "--format", "{{title}}|{{artist}}|{{album}}"}).out,
               QStringLiteral("Untagged|Band|"));
     EXPECT_NE(playerctl({"metadata", "mpris:trackid"}).out, firstId);
+}
+
+TEST_F(MprisTest, MetadataCarriesTheAlbumTrackNumberLengthAndCoverOnceTheTagsArrive)
+{
+    const QString picture = root.filePath(QStringLiteral("front.png"));
+    ASSERT_EQ(TagFixtures::picture(picture, QStringLiteral("blue"), 24), QString());
+    ASSERT_EQ(TagFixtures::mp3(StorageLayout::getAudioDir() + QStringLiteral("/05 song.mp3"),
+                               {QStringLiteral("Песня"), QStringLiteral("Исполнитель"),
+                                QStringLiteral("Альбом"), QStringLiteral("5/12"), QStringLiteral("2001")},
+                               3, 4, picture),
+              QString());
+    TagCache tags(root.filePath(QStringLiteral("cache")), {});
+    mpris->setTagCache(&tags);
+    QDBusConnection watcher = QDBusConnection::connectToBus(bus->address, QStringLiteral("mpris-covers"));
+    BusListener listener;
+    ASSERT_TRUE(watcher.connect(mpris->serviceName(), Mpris::objectPath,
+                                QStringLiteral("org.freedesktop.DBus.Properties"),
+                                QStringLiteral("PropertiesChanged"), &listener,
+                                SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("05 song.mp3"), false});
+    music.playSound(0);
+    // The cover reaches the bus by PropertiesChanged, without anyone asking.
+    const auto announced = [&] {
+        const QVariant value = listener.lastValue(QStringLiteral("Metadata"));
+        return value.isValid() ? qdbus_cast<QVariantMap>(value.value<QDBusArgument>()) : QVariantMap();
+    };
+    ASSERT_TRUE(waitFor([&] { return announced().contains(QStringLiteral("mpris:artUrl")); }, 10000))
+        << "no Metadata with a cover announced";
+    EXPECT_EQ(announced().value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Альбом"));
+    ASSERT_TRUE(waitFor([&] { return global->audioPlayer && global->audioPlayer->duration() > 0; }, 5000));
+
+    // Read back as a client reads it, with the types the interface names.
+    QDBusMessage get = QDBusMessage::createMethodCall(mpris->serviceName(), Mpris::objectPath,
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                      QStringLiteral("Get"));
+    get << QStringLiteral("org.mpris.MediaPlayer2.Player") << QStringLiteral("Metadata");
+    QDBusPendingCall reply = watcher.asyncCall(get);
+    ASSERT_TRUE(waitFor([&] { return reply.isFinished(); }, 5000));
+    ASSERT_FALSE(reply.isError()) << reply.error().message().toStdString();
+    const QVariantMap metadata = qdbus_cast<QVariantMap>(
+        reply.reply().arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>());
+    EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Песня"));
+    EXPECT_EQ(metadata.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Альбом"));
+    const QVariant track = metadata.value(QStringLiteral("xesam:trackNumber"));
+    EXPECT_EQ(track.metaType(), QMetaType::fromType<int>());
+    EXPECT_EQ(track.toInt(), 5);
+    const QVariant length = metadata.value(QStringLiteral("mpris:length"));
+    EXPECT_EQ(length.metaType(), QMetaType::fromType<qlonglong>()) << "int64, in microseconds";
+    EXPECT_NEAR(double(length.toLongLong()), 3e6, 0.2e6);
+    const QUrl art(metadata.value(QStringLiteral("mpris:artUrl")).toString());
+    ASSERT_TRUE(art.isLocalFile()) << art.toString().toStdString();
+    EXPECT_EQ(art.scheme(), QStringLiteral("file"));
+    EXPECT_TRUE(art.toLocalFile().startsWith(tags.coverFolder())) << art.toString().toStdString();
+    EXPECT_EQ(TagFixtures::readAll(art.toLocalFile()), TagFixtures::readAll(picture));
+
+    EXPECT_EQ(playerctl({"metadata", "--format", "{{album}}|{{xesam:trackNumber}}|{{mpris:artUrl}}"}).out,
+              QStringLiteral("Альбом|5|") + art.toString());
+    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-covers"));
 }
 
 TEST_F(MprisTest, ChangesAreAnnouncedAndJumpsReported)

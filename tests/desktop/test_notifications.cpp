@@ -1,11 +1,26 @@
 // The queue's "finished" notice as the desktop receives it: over org.freedesktop.Notifications, or through
 // the Notification portal inside a sandbox, on a private bus with stand-ins for both services.
+#include "../library/TagFixtures.h"
+#include "../support/Mp3Fixture.h"
 #include "../support/TestSupport.h"
 
+#include "core/GlobalData.h"
+#include "core/Settings.h"
+#include "core/StorageLayout.h"
+#include "core/Stores.h"
 #include "desktop/DesktopNotifier.h"
+#include "desktop/TrackNotice.h"
+#include "library/TagCache.h"
+#include "playback/MusicPlayer.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusVariant>
 #include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
 #include <QVariantMap>
 
 #include <gtest/gtest.h>
@@ -42,10 +57,20 @@ class NotificationPortal : public QObject
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Notification")
 public:
     QStringList calls;
+    QString icon; // the serialized icon's type and value
 
 public Q_SLOTS:
     void AddNotification(const QString &id, const QVariantMap &notification)
     {
+        if (notification.contains("icon")) {
+            const QDBusArgument argument = notification.value("icon").value<QDBusArgument>();
+            QString type;
+            QDBusVariant value;
+            argument.beginStructure();
+            argument >> type >> value;
+            argument.endStructure();
+            icon = type + '|' + value.variant().toString();
+        }
         calls << QString::number(!id.isEmpty()) + '|' + notification.value("title").toString() + '|' +
                      notification.value("body").toString();
     }
@@ -112,6 +137,96 @@ TEST_F(NotificationsTest, InsideASandboxThePortalGetsIt)
     ASSERT_TRUE(waitFor([&] { return portal.calls.size() == 1; }, 5000));
     EXPECT_EQ(portal.calls.first(), QStringLiteral("1|Загрузки завершены|Сохранено файлов: 1"));
     EXPECT_TRUE(service.calls.isEmpty());
+}
+
+// A track change told with the track's tags and cover, only when the user asked for it.
+class TrackNoticeTest : public NotificationsTest
+{
+protected:
+    void SetUp() override
+    {
+        NotificationsTest::SetUp();
+        ASSERT_TRUE(root.isValid());
+        StorageLayout::setRootDir(root.filePath(QStringLiteral("documents")));
+        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        GlobalData::sharedGlobalData();
+        Mp3Fixture::resetPlayerState();
+        picture = root.filePath(QStringLiteral("front.jpg"));
+        ASSERT_EQ(TagFixtures::picture(picture, QStringLiteral("green"), 20), QString());
+        ASSERT_EQ(TagFixtures::mp3(StorageLayout::getAudioDir() + QStringLiteral("/a.mp3"),
+                                   {QStringLiteral("Песня"), QStringLiteral("AC<DC> & Co"),
+                                    QStringLiteral("Альбом"), QStringLiteral("1"), QString()},
+                                   2, 3, picture),
+                  QString());
+        ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/Band - Plain.mp3"), 2));
+        Stores::playlist().assignEntries({PlaylistEntry{QStringLiteral("a.mp3"), false},
+                                          PlaylistEntry{QStringLiteral("Band - Plain.mp3"), false}});
+    }
+    void TearDown() override
+    {
+        Mp3Fixture::resetPlayerState();
+        StorageLayout::setRootDir(QString());
+        Settings::setSharedPath(QString());
+        NotificationsTest::TearDown();
+    }
+
+    QTemporaryDir root;
+    QString picture;
+};
+
+TEST_F(TrackNoticeTest, OffByDefaultThenSentAtEachTrackChangeWithTheCover)
+{
+    TagCache tags(root.filePath(QStringLiteral("cache")), {});
+    DesktopNotifier notifier;
+    notifier.setConnection(*client);
+    notifier.setUsePortal(false);
+    TrackNotice notice(&tags, &notifier);
+    QSignalSpy sent(&notifier, &DesktopNotifier::notified);
+
+    MusicPlayer::shared().playSound(0);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return tags.pending() == 0 &&
+                   tags.coverPath(StorageLayout::getAudioDir() + QStringLiteral("/a.mp3")).size() > 0;
+        },
+        10000));
+    QTest::qWait(50); // a notice on its way would arrive meanwhile
+    EXPECT_EQ(sent.count(), 0) << "off unless turned on";
+    EXPECT_TRUE(service.calls.isEmpty());
+    EXPECT_FALSE(Settings::shared().boolValue(QLatin1String(TrackNotice::settingKey), true))
+        << "the default is written as off";
+
+    // Turned on: the next change is told, once the tags have come, with the file name where there are none.
+    Settings::shared().setBool(QLatin1String(TrackNotice::settingKey), true);
+    MusicPlayer::shared().playSound(1);
+    ASSERT_TRUE(waitFor([&] { return service.calls.size() == 1; }, 10000));
+    EXPECT_EQ(service.calls.at(0), QStringLiteral("Melodrop|melodrop|Plain|Band"));
+    EXPECT_FALSE(service.hints.contains(QStringLiteral("image-path")));
+
+    // A tagged track: title, artist and album (its markup characters kept as text), and the cover's file.
+    MusicPlayer::shared().playSound(0);
+    ASSERT_TRUE(waitFor([&] { return service.calls.size() == 2; }, 10000));
+    EXPECT_EQ(service.calls.at(1), QStringLiteral("Melodrop|melodrop|Песня|AC&lt;DC&gt; &amp; Co — Альбом"));
+    const QUrl image(service.hints.value(QStringLiteral("image-path")).toString());
+    ASSERT_TRUE(image.isLocalFile()) << image.toString().toStdString();
+    EXPECT_EQ(TagFixtures::readAll(image.toLocalFile()), TagFixtures::readAll(picture));
+
+    // Turned off again: nothing more.
+    Settings::shared().setBool(QLatin1String(TrackNotice::settingKey), false);
+    MusicPlayer::shared().playSound(1);
+    QTest::qWait(100);
+    EXPECT_EQ(service.calls.size(), 2);
+}
+
+TEST_F(NotificationsTest, ThePortalGetsTheCoverAsAFileIcon)
+{
+    DesktopNotifier notifier;
+    notifier.setConnection(*client);
+    notifier.setUsePortal(true);
+    ASSERT_TRUE(notifier.notify(QStringLiteral("Песня"), QStringLiteral("Исполнитель"),
+                                QStringLiteral("/tmp/cover file.png")));
+    ASSERT_TRUE(waitFor([&] { return portal.calls.size() == 1; }, 5000));
+    EXPECT_EQ(portal.icon, QStringLiteral("file|file:///tmp/cover%20file.png"));
 }
 
 TEST(Notifications, WithoutABusNothingIsSentAndNothingBreaks)

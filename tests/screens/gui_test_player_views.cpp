@@ -1,3 +1,4 @@
+#include "../library/TagFixtures.h"
 #include "../support/Mp3Fixture.h"
 #include "../support/Tap.h"
 #include "../support/TestSupport.h"
@@ -8,9 +9,11 @@
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "library/PlaylistFile.h"
+#include "library/TagCache.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
 #include "screens/Audio_Playlist.h"
+#include "screens/NowPlaying.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,7 +49,9 @@ ApplicationWindow {
     visible: true
     property alias stack: stack
     StackView { id: stack; anchors.fill: parent; initialItem: Item {} }
-    function openPlayer(controller) { stack.push("qrc:/qml/PlaylistView.qml", { controller: controller, stack: stack }) }
+    function openPlayer(controller, track) {
+        stack.push("qrc:/qml/PlaylistView.qml", { controller: controller, stack: stack, track: track })
+    }
 }
 )";
 
@@ -68,18 +73,23 @@ protected:
             Stores::playlist().append(PlaylistEntry{file, false});
         }
 
+        tags = std::make_unique<TagCache>(root.filePath(QStringLiteral("cache")), TagCache::Reader{});
+        track = std::make_unique<NowPlaying>(tags.get());
         QQmlComponent component(&engine);
         component.setData(shellQml, QUrl());
         window.reset(qobject_cast<QQuickWindow *>(component.create()));
         ASSERT_TRUE(window) << qPrintable(component.errorString());
         ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
         QMetaObject::invokeMethod(window.get(), "openPlayer",
-                                  Q_ARG(QVariant, QVariant::fromValue<QObject *>(&screen)));
+                                  Q_ARG(QVariant, QVariant::fromValue<QObject *>(&screen)),
+                                  Q_ARG(QVariant, QVariant::fromValue<QObject *>(track.get())));
         ASSERT_TRUE(waitFor([&] { return screen.shown(); }, 5000)) << "the screen never appeared";
     }
     void TearDown() override
     {
         window.reset();
+        track.reset();
+        tags.reset();
         reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         StorageLayout::setRootDir(QString());
@@ -127,6 +137,8 @@ protected:
     QTemporaryDir root;
     GlobalData *global = nullptr;
     Audio_Playlist screen;
+    std::unique_ptr<TagCache> tags;
+    std::unique_ptr<NowPlaying> track;
     QQmlEngine engine;
     std::unique_ptr<QQuickWindow> window;
 };
@@ -251,6 +263,40 @@ TEST_F(PlayerViewTest, AnEntryWhoseFileIsGoneIsDrawnDimmedAndPassedOver)
                       forward->mapToScene(QPointF(forward->width() / 2, forward->height() / 2)).toPoint());
     EXPECT_EQ(playingFile(), QStringLiteral("Two.mp3")) << "the gone entry is passed over";
     EXPECT_EQ(Stores::playlist().size(), 4) << "and kept";
+}
+
+TEST_F(PlayerViewTest, TheCurrentTrackIsDrawnWithItsCoverAndAlbum)
+{
+    EXPECT_FALSE(find(QStringLiteral("playerTrack"))->isVisible()) << "nothing playing, nothing drawn";
+    const QString picture = root.filePath(QStringLiteral("cover.png"));
+    ASSERT_EQ(TagFixtures::picture(picture, QStringLiteral("0x0080ff"), 64), QString());
+    ASSERT_EQ(TagFixtures::mp3(StorageLayout::getAudioDir() + QStringLiteral("/Two.mp3"),
+                               {QStringLiteral("Вторая"), QStringLiteral("Группа"), QStringLiteral("Альбом"),
+                                QStringLiteral("2"), QString()},
+                               20, 4, picture),
+              QString());
+    screen.playSound(1);
+    QQuickItem *cover = find(QStringLiteral("playerCover"));
+    ASSERT_NE(cover, nullptr);
+    ASSERT_TRUE(waitFor([&] { return cover->property("status").toInt() == 1; }, 10000)) << "no cover drawn";
+    EXPECT_TRUE(find(QStringLiteral("playerTrack"))->isVisible());
+    EXPECT_EQ(find(QStringLiteral("playerTrackTitle"))->property("text").toString(),
+              QStringLiteral("Вторая"));
+    EXPECT_EQ(find(QStringLiteral("playerTrackAlbum"))->property("text").toString(),
+              QStringLiteral("Альбом"));
+    const QImage image = grab(QStringLiteral("player-cover.png"));
+    const QPointF middle = cover->mapToScene(QPointF(cover->width() / 2, cover->height() / 2));
+    const QColor drawn = image.pixelColor((middle * image.devicePixelRatio()).toPoint());
+    EXPECT_NEAR(drawn.red(), 0, 12);
+    EXPECT_NEAR(drawn.green(), 128, 12);
+    EXPECT_NEAR(drawn.blue(), 255, 12);
+
+    // A track without tags: its name, no album, the placeholder.
+    screen.playSound(0);
+    track->refresh();
+    EXPECT_EQ(find(QStringLiteral("playerTrackTitle"))->property("text").toString(), QStringLiteral("One"));
+    EXPECT_FALSE(find(QStringLiteral("playerTrackAlbum"))->isVisible());
+    ASSERT_TRUE(waitFor([&] { return !cover->isVisible(); }, 5000));
 }
 
 } // namespace
