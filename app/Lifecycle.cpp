@@ -11,6 +11,7 @@
 #include "desktop/Badges.h"
 #include "downloads/DownloadQueue.h"
 #include "library/LibraryBrowser.h"
+#include "library/PlaylistExchange.h"
 #include "library/PlaylistFile.h"
 #include "net/FileSink.h"
 #include "net/Http.h"
@@ -222,7 +223,9 @@ bool Lifecycle::handleOpenURL(const QUrl &url)
     if (!url.isValid() || !url.isLocalFile())
         return true;
     const QString extension = LibraryBrowser::pathExtension(QFileInfo(url.path()).fileName()).toLower();
-    if (extension == QLatin1String("mp3"))
+    if (PlaylistExchange::formatOf(url.path()) != PlaylistExchange::Format::Unknown)
+        importPlaylist(url.toLocalFile());
+    else if (extension == QLatin1String("mp3"))
         import(url, StorageLayout::getAudioDir(), QStringLiteral("\\audio"), false);
     else if (extension == QLatin1String("mp4"))
         import(url, StorageLayout::getVideoDir(), QStringLiteral("\\video"), true);
@@ -253,6 +256,31 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
     if (logName)
         Log::line(name);
     notify(tr("Уведомление"), tr("Файл %1 помещён в папку %2\\Импортированные").arg(name, displayFolder));
+}
+
+void Lifecycle::importPlaylist(const QString &path)
+{
+    const PlaylistExchange::Imported imported =
+        PlaylistExchange::importList(path, StorageLayout::getAudioDir(), StorageLayout::getPlaylistsDir());
+    const QString file = QFileInfo(path).fileName();
+    if (imported.outcome != PlaylistExchange::Imported::Done) {
+        Log::line(QStringLiteral("Import of the playlist %1 failed: %2").arg(path, imported.error));
+        notify(tr("Ошибка"), imported.outcome == PlaylistExchange::Imported::Unreadable
+                                 ? tr("Плейлист %1 не импортирован: файл не удалось прочитать").arg(file)
+                                 : tr("Плейлист %1 не импортирован: файл не удалось записать").arg(file));
+        return;
+    }
+    if (imported.found == 0) {
+        notify(tr("Уведомление"),
+               tr("Плейлист %1 не импортирован: ни одного его файла нет в медиатеке (не найдено: %2)")
+                   .arg(file)
+                   .arg(imported.missing));
+        return;
+    }
+    notify(tr("Уведомление"), tr("Плейлист «%1» сохранён. Импортировано: %2, не найдено: %3")
+                                  .arg(imported.name)
+                                  .arg(imported.found)
+                                  .arg(imported.missing));
 }
 
 void Lifecycle::notify(const QString &title, const QString &message)
@@ -312,6 +340,11 @@ void Lifecycle::openArguments(const QStringList &arguments, const QString &worki
             continue;
         }
         const QString path = url.toLocalFile();
+        // A playlist is read where it lies: its relative paths start from its own folder.
+        if (PlaylistExchange::formatOf(path) != PlaylistExchange::Format::Unknown) {
+            handleOpenURL(url);
+            continue;
+        }
         const QString extension = LibraryBrowser::pathExtension(QFileInfo(path).fileName()).toLower();
         if (extension != QLatin1String("mp3") && extension != QLatin1String("mp4"))
             continue; // would be ignored anyway: not worth a copy

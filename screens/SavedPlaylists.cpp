@@ -8,6 +8,7 @@
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
+#include "screens/PlaylistExport.h"
 
 #include <QDir>
 #include <QFile>
@@ -88,4 +89,36 @@ void SavedPlaylists::deleteRow(int row)
         QFile::remove(path);
     m_playlistsArray.removeAt(row);
     Q_EMIT playlistsChanged();
+}
+
+void SavedPlaylists::exportM3u(int row)
+{
+    exportRow(row, int(PlaylistExchange::Format::M3u));
+}
+
+void SavedPlaylists::exportXspf(int row)
+{
+    exportRow(row, int(PlaylistExchange::Format::Xspf));
+}
+
+void SavedPlaylists::exportRow(int row, int format)
+{
+    if (row < 0 || row >= m_playlistsArray.size())
+        return;
+    const QString path = StorageLayout::getPlaylistsDir() + QLatin1Char('/') + m_playlistsArray.at(row);
+    const PlaylistFile::Loaded loaded = PlaylistFile::load(path);
+    if (loaded.error != PropertyList::Error::None) {
+        Q_EMIT alertRequested(tr("Ошибка"), tr("Плейлист не экспортирован: файл не удалось прочитать"),
+                              {tr("Готово")}, 0);
+        return;
+    }
+    const QString written =
+        PlaylistExport::write(loaded.entries, names().at(row), PlaylistExchange::Format(format));
+    if (written.isEmpty()) {
+        Q_EMIT alertRequested(tr("Ошибка"), tr("Плейлист не экспортирован: файл не удалось записать"),
+                              {tr("Готово")}, 0);
+        return;
+    }
+    Q_EMIT playlistExported(written);
+    Q_EMIT alertRequested(tr("Экспорт"), tr("Плейлист сохранён в файл %1").arg(written), {tr("Готово")}, 0);
 }

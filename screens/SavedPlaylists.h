@@ -28,6 +28,9 @@ public:
     Q_INVOKABLE void rowSelected(int row);
     // Deletes the file of `row`.
     Q_INVOKABLE void deleteRow(int row);
+    // The row's playlist for other programs: "NAME.m3u" or "NAME.xspf" beside it; a notice says where.
+    Q_INVOKABLE void exportM3u(int row);
+    Q_INVOKABLE void exportXspf(int row);
 
 Q_SIGNALS:
     void playlistsChanged();
@@ -35,7 +38,11 @@ Q_SIGNALS:
     void returnRequested();
     // An alert for the view; its answer changes nothing.
     void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
+    // A playlist was exported to `path`.
+    void playlistExported(const QString &path);
 
 private:
+    void exportRow(int row, int format);
+
     QStringList m_playlistsArray;
 };

@@ -308,6 +308,30 @@
         <source>Плейлист не сохранён: он слишком велик (файл был бы больше %1 МБ)</source>
         <translation>The playlist was not saved: it is too large (the file would be over %1 MB)</translation>
     </message>
+    <message>
+        <source>Экспорт в M3U</source>
+        <translation>Export to M3U</translation>
+    </message>
+    <message>
+        <source>Экспорт в XSPF</source>
+        <translation>Export to XSPF</translation>
+    </message>
+    <message>
+        <source>Экспорт</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>Плейлист пуст: экспортировать нечего</source>
+        <translation>The playlist is empty: there is nothing to export</translation>
+    </message>
+    <message>
+        <source>Плейлист не экспортирован: файл не удалось записать</source>
+        <translation>The playlist was not exported: the file could not be written</translation>
+    </message>
+    <message>
+        <source>Плейлист сохранён в файл %1</source>
+        <translation>The playlist was saved to the file %1</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueMenu</name>
@@ -590,6 +614,22 @@
     <message>
         <source>Плейлист слишком велик, чтобы его сохранить (файл был бы больше %1 МБ). Сохранённым остаётся прежний плейлист.</source>
         <translation>The playlist is too large to be saved (the file would be over %1 MB). The playlist saved before stays.</translation>
+    </message>
+    <message>
+        <source>Плейлист %1 не импортирован: файл не удалось прочитать</source>
+        <translation>The playlist %1 was not imported: the file could not be read</translation>
+    </message>
+    <message>
+        <source>Плейлист %1 не импортирован: файл не удалось записать</source>
+        <translation>The playlist %1 was not imported: the file could not be written</translation>
+    </message>
+    <message>
+        <source>Плейлист %1 не импортирован: ни одного его файла нет в медиатеке (не найдено: %2)</source>
+        <translation>The playlist %1 was not imported: none of its files is in the library (not found: %2)</translation>
+    </message>
+    <message>
+        <source>Плейлист «%1» сохранён. Импортировано: %2, не найдено: %3</source>
+        <translation>The playlist “%1” was saved. Imported: %2, not found: %3</translation>
     </message>
 </context>
 <context>
@@ -984,6 +1024,14 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <source>Нет сохранённых плейлистов</source>
         <translation>No saved playlists</translation>
     </message>
+    <message>
+        <source>Экспорт в M3U</source>
+        <translation>Export to M3U</translation>
+    </message>
+    <message>
+        <source>Экспорт в XSPF</source>
+        <translation>Export to XSPF</translation>
+    </message>
 </context>
 <context>
     <name>ProgressOverlay</name>
@@ -1123,6 +1171,22 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Плейлист «%1» не загружен: файл не удалось прочитать. Он сохранён как %2.</source>
         <translation>The playlist “%1” was not loaded: the file could not be read. It was kept as %2.</translation>
+    </message>
+    <message>
+        <source>Плейлист не экспортирован: файл не удалось прочитать</source>
+        <translation>The playlist was not exported: its file could not be read</translation>
+    </message>
+    <message>
+        <source>Плейлист не экспортирован: файл не удалось записать</source>
+        <translation>The playlist was not exported: the file could not be written</translation>
+    </message>
+    <message>
+        <source>Экспорт</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>Плейлист сохранён в файл %1</source>
+        <translation>The playlist was saved to the file %1</translation>
     </message>
 </context>
 <context>
