@@ -17,6 +17,7 @@
 #include "net/Http.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlayerEvents.h"
+#include "screens/PlaylistImport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -260,27 +261,8 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
 
 void Lifecycle::importPlaylist(const QString &path)
 {
-    const PlaylistExchange::Imported imported =
-        PlaylistExchange::importList(path, StorageLayout::getAudioDir(), StorageLayout::getPlaylistsDir());
-    const QString file = QFileInfo(path).fileName();
-    if (imported.outcome != PlaylistExchange::Imported::Done) {
-        Log::line(QStringLiteral("Import of the playlist %1 failed: %2").arg(path, imported.error));
-        notify(tr("Ошибка"), imported.outcome == PlaylistExchange::Imported::Unreadable
-                                 ? tr("Плейлист %1 не импортирован: файл не удалось прочитать").arg(file)
-                                 : tr("Плейлист %1 не импортирован: файл не удалось записать").arg(file));
-        return;
-    }
-    if (imported.found == 0) {
-        notify(tr("Уведомление"),
-               tr("Плейлист %1 не импортирован: ни одного его файла нет в медиатеке (не найдено: %2)")
-                   .arg(file)
-                   .arg(imported.missing));
-        return;
-    }
-    notify(tr("Уведомление"), tr("Плейлист «%1» сохранён. Импортировано: %2, не найдено: %3")
-                                  .arg(imported.name)
-                                  .arg(imported.found)
-                                  .arg(imported.missing));
+    const PlaylistImport::Notice notice = PlaylistImport::importFile(path);
+    notify(notice.title, notice.message);
 }
 
 void Lifecycle::notify(const QString &title, const QString &message)

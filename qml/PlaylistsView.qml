@@ -38,7 +38,10 @@ Item {
         NavigationBar {
             Layout.fillWidth: true
             title: qsTr("Плейлисты")
+            actionIcon: "add"
+            actionName: qsTr("Импортировать плейлист...")
             onBack: view.stack.pop()
+            onAction: view.controller.importPlaylistPressed()
         }
 
         ListView {

@@ -4,17 +4,69 @@
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "decoding/Log.h"
+#include "desktop/Portals.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
 #include "screens/PlaylistExport.h"
+#include "screens/PlaylistImport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+SavedPlaylists::FileChooser &fileChooser()
+{
+    static SavedPlaylists::FileChooser chooser = [](QObject *context, auto done) {
+        Portals::chooseFile(QCoreApplication::translate("SavedPlaylists", "Импорт плейлиста"),
+                            {QCoreApplication::translate("SavedPlaylists", "Плейлисты (M3U, PLS, XSPF)"),
+                             {QStringLiteral("*.m3u"), QStringLiteral("*.m3u8"), QStringLiteral("*.pls"),
+                              QStringLiteral("*.xspf"), QStringLiteral("*.M3U"), QStringLiteral("*.M3U8"),
+                              QStringLiteral("*.PLS"), QStringLiteral("*.XSPF")}},
+                            context, [done](Portals::ChooseResult result, const QString &path) {
+                                done(result != Portals::ChooseResult::Unavailable, path);
+                            });
+    };
+    return chooser;
+}
+
+} // namespace
+
 SavedPlaylists::SavedPlaylists(QObject *parent) : QObject(parent) {}
+
+void SavedPlaylists::setFileChooser(FileChooser chooser)
+{
+    fileChooser() = std::move(chooser);
+}
+
+void SavedPlaylists::importPlaylistPressed()
+{
+    fileChooser()(this, [this](bool answered, const QString &path) {
+        if (!answered) {
+            Q_EMIT alertRequested(
+                tr("Ошибка"),
+                tr("Выбор файла недоступен: откройте плейлист в Melodrop из файлового менеджера "
+                   "или укажите его в командной строке"),
+                {tr("Готово")}, 0);
+            return;
+        }
+        if (!path.isEmpty())
+            importFile(path);
+    });
+}
+
+void SavedPlaylists::importFile(const QString &path)
+{
+    const PlaylistImport::Notice notice = PlaylistImport::importFile(path);
+    if (notice.saved)
+        viewWillAppear();
+    Q_EMIT playlistImported();
+    Q_EMIT alertRequested(notice.title, notice.message, {tr("Готово")}, 0);
+}
 
 QStringList SavedPlaylists::names() const
 {

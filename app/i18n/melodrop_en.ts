@@ -615,22 +615,6 @@
         <source>Плейлист слишком велик, чтобы его сохранить (файл был бы больше %1 МБ). Сохранённым остаётся прежний плейлист.</source>
         <translation>The playlist is too large to be saved (the file would be over %1 MB). The playlist saved before stays.</translation>
     </message>
-    <message>
-        <source>Плейлист %1 не импортирован: файл не удалось прочитать</source>
-        <translation>The playlist %1 was not imported: the file could not be read</translation>
-    </message>
-    <message>
-        <source>Плейлист %1 не импортирован: файл не удалось записать</source>
-        <translation>The playlist %1 was not imported: the file could not be written</translation>
-    </message>
-    <message>
-        <source>Плейлист %1 не импортирован: ни одного его файла нет в медиатеке (не найдено: %2)</source>
-        <translation>The playlist %1 was not imported: none of its files is in the library (not found: %2)</translation>
-    </message>
-    <message>
-        <source>Плейлист «%1» сохранён. Импортировано: %2, не найдено: %3</source>
-        <translation>The playlist “%1” was saved. Imported: %2, not found: %3</translation>
-    </message>
 </context>
 <context>
     <name>LoginForm</name>
@@ -928,6 +912,33 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     </message>
 </context>
 <context>
+    <name>PlaylistImport</name>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Плейлист %1 не импортирован: файл не удалось прочитать</source>
+        <translation>The playlist %1 was not imported: the file could not be read</translation>
+    </message>
+    <message>
+        <source>Плейлист %1 не импортирован: файл не удалось записать</source>
+        <translation>The playlist %1 was not imported: the file could not be written</translation>
+    </message>
+    <message>
+        <source>Уведомление</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>Плейлист %1 не импортирован: ни одного его файла нет в медиатеке (не найдено: %2)</source>
+        <translation>The playlist %1 was not imported: none of its files is in the library (not found: %2)</translation>
+    </message>
+    <message>
+        <source>Плейлист «%1» сохранён. Импортировано: %2, не найдено: %3</source>
+        <translation>The playlist “%1” was saved. Imported: %2, not found: %3</translation>
+    </message>
+</context>
+<context>
     <name>PlaylistView</name>
     <message>
         <source>Играть</source>
@@ -1031,6 +1042,10 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Экспорт в XSPF</source>
         <translation>Export to XSPF</translation>
+    </message>
+    <message>
+        <source>Импортировать плейлист...</source>
+        <translation>Import a playlist...</translation>
     </message>
 </context>
 <context>
@@ -1187,6 +1202,18 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Плейлист сохранён в файл %1</source>
         <translation>The playlist was saved to the file %1</translation>
+    </message>
+    <message>
+        <source>Импорт плейлиста</source>
+        <translation>Import a playlist</translation>
+    </message>
+    <message>
+        <source>Плейлисты (M3U, PLS, XSPF)</source>
+        <translation>Playlists (M3U, PLS, XSPF)</translation>
+    </message>
+    <message>
+        <source>Выбор файла недоступен: откройте плейлист в Melodrop из файлового менеджера или укажите его в командной строке</source>
+        <translation>No file chooser is available: open the playlist with Melodrop from a file manager or give it on the command line</translation>
     </message>
 </context>
 <context>

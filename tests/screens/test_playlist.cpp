@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 
 #include <cmath>
 #include <deque>
@@ -800,6 +801,60 @@ TEST_F(SavedPlaylistTest, ExportsTheCurrentAndASavedPlaylistForOtherPrograms)
     EXPECT_EQ(exported.count(), 2);
     EXPECT_EQ(alerts.last().at(1).toString(), QStringLiteral("Плейлист пуст: экспортировать нечего"));
     PlaylistExport::setTagSource([](const QString &) { return std::optional<TrackTags>(); });
+}
+
+// The saved playlists' import: a file chosen in the desktop's chooser becomes a playlist of the list.
+TEST_F(SavedPlaylistTest, ImportsAChosenPlaylistAndTellsWhatWasFound)
+{
+    makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("Кино/B c.mp3")});
+    QTemporaryDir elsewhere;
+    const QString list = elsewhere.filePath(QStringLiteral("От друга.xspf"));
+    {
+        QFile file(list);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            "<?xml version=\"1.0\"?><playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\"><trackList>"
+            "<track><location>file://" +
+            QUrl::toPercentEncoding(audio + QStringLiteral("/Кино/B c.mp3"), "/") +
+            "</location></track><track><location>missing.mp3</location></track>"
+            "<track><location>file://" +
+            QUrl::toPercentEncoding(audio + QStringLiteral("/A.mp3"), "/") +
+            "</location></track>"
+            "</trackList></playlist>");
+    }
+    QString offered;
+    bool answered = true;
+    int asked = 0;
+    SavedPlaylists::setFileChooser([&](QObject *, std::function<void(bool, QString)> done) {
+        ++asked;
+        done(answered, offered);
+    });
+    SavedPlaylists screenList;
+    screenList.viewWillAppear();
+    QSignalSpy alerts(&screenList, &SavedPlaylists::alertRequested);
+
+    offered = list;
+    screenList.importPlaylistPressed();
+    ASSERT_EQ(alerts.count(), 1);
+    EXPECT_EQ(alerts.at(0).at(1).toString(),
+              QStringLiteral("Плейлист «От друга» сохранён. Импортировано: 2, не найдено: 1"));
+    EXPECT_EQ(screenList.names(), QStringList{QStringLiteral("От друга")});
+    screenList.rowSelected(0);
+    ASSERT_EQ(Stores::playlist().size(), 2);
+    EXPECT_EQ(Stores::playlist().at(0).file, QStringLiteral("Кино/B c.mp3"));
+    EXPECT_EQ(Stores::playlist().at(1).file, QStringLiteral("A.mp3"));
+
+    // Cancelled: nothing happens; no chooser at all: the user hears where else a list can come from.
+    offered.clear();
+    screenList.importPlaylistPressed();
+    EXPECT_EQ(alerts.count(), 1);
+    answered = false;
+    screenList.importPlaylistPressed();
+    ASSERT_EQ(alerts.count(), 2);
+    EXPECT_TRUE(alerts.at(1).at(1).toString().startsWith(QStringLiteral("Выбор файла недоступен")));
+    EXPECT_EQ(asked, 3);
+    SavedPlaylists::setFileChooser(
+        [](QObject *, std::function<void(bool, QString)> done) { done(true, {}); });
 }
 
 } // namespace
