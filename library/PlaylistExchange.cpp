@@ -260,7 +260,8 @@ QString localPath(const QString &entry, const QString &listFolder, bool uriOnly)
     }
     if (path.isEmpty() || path.contains(QChar(0)))
         return {};
-    if (QDir::isRelativePath(path))
+    // Not QDir::isRelativePath: it takes ":name" for a Qt resource, which a list must not reach.
+    if (!path.startsWith(QLatin1Char('/')))
         path = listFolder + QLatin1Char('/') + path;
     return QDir::cleanPath(path);
 }

@@ -300,6 +300,28 @@ TEST_F(PlaylistExchangeTest, HostileListsImportNothingOutsideTheLibrary)
     EXPECT_EQ(saved(bomb), QStringList{QStringLiteral("in.mp3")});
 }
 
+// Inputs the fuzzer found: every entry maps to an absolute path in the list's folder tree or to nothing. A
+// name starting with ":" once stayed as it was, which Qt reads as one of its resources.
+TEST(PlaylistExchangeFuzz, EntriesAreAbsolutePathsOrNothing)
+{
+    EXPECT_EQ(PlaylistExchange::localPath(QStringLiteral(":/x.mp3"), QStringLiteral("/l"), false),
+              QStringLiteral("/l/:/x.mp3"));
+    EXPECT_EQ(PlaylistExchange::localPath(QStringLiteral(":x.mp3"), QStringLiteral("/l"), true), QString());
+    const QDir folder(QStringLiteral(MELODROP_TEST_DATA "/fuzz/playlist_lists"));
+    const QStringList inputs = folder.entryList(QDir::Files);
+    ASSERT_FALSE(inputs.isEmpty());
+    for (const QString &name : inputs) {
+        const QByteArray data = readFile(folder.filePath(name));
+        for (const Format format : {Format::M3u, Format::Pls, Format::Xspf}) {
+            for (const QString &entry : PlaylistExchange::parse(data, format)) {
+                const QString path =
+                    PlaylistExchange::localPath(entry, QStringLiteral("/lists"), format == Format::Xspf);
+                EXPECT_TRUE(path.isEmpty() || path.startsWith(QLatin1Char('/'))) << name.toStdString();
+            }
+        }
+    }
+}
+
 TEST_F(PlaylistExchangeTest, ReadsWindows1251M3uAndRefusesOtherFormats)
 {
     library({QStringLiteral("Кино.mp3")});
