@@ -12,11 +12,13 @@
 #include "downloads/DownloadQueue.h"
 #include "library/LibraryBrowser.h"
 #include "library/LibraryStore.h"
+#include "library/PlaylistExchange.h"
 #include "library/PlaylistFile.h"
 #include "net/FileSink.h"
 #include "net/Http.h"
 #include "playback/AudioPlayer.h"
 #include "playback/PlayerEvents.h"
+#include "screens/PlaylistImport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -223,7 +225,9 @@ bool Lifecycle::handleOpenURL(const QUrl &url)
     if (!url.isValid() || !url.isLocalFile())
         return true;
     const QString extension = LibraryBrowser::pathExtension(QFileInfo(url.path()).fileName()).toLower();
-    if (extension == QLatin1String("mp3"))
+    if (PlaylistExchange::formatOf(url.path()) != PlaylistExchange::Format::Unknown)
+        importPlaylist(url.toLocalFile());
+    else if (extension == QLatin1String("mp3"))
         import(url, StorageLayout::getAudioDir(), QStringLiteral("audio"), false);
     else if (extension == QLatin1String("mp4"))
         import(url, StorageLayout::getVideoDir(), QStringLiteral("video"), true);
@@ -259,6 +263,12 @@ void Lifecycle::import(const QUrl &url, const QString &mediaDir, const QString &
         Log::line(name);
     // The folder as a path of this system, below the documents folder.
     notify(tr("Уведомление"), tr("Файл %1 помещён в папку %2/Импортированные").arg(name, displayFolder));
+}
+
+void Lifecycle::importPlaylist(const QString &path)
+{
+    const PlaylistImport::Notice notice = PlaylistImport::importFile(path);
+    notify(notice.title, notice.message);
 }
 
 void Lifecycle::notify(const QString &title, const QString &message)
@@ -318,6 +328,11 @@ void Lifecycle::openArguments(const QStringList &arguments, const QString &worki
             continue;
         }
         const QString path = url.toLocalFile();
+        // A playlist is read where it lies: its relative paths start from its own folder.
+        if (PlaylistExchange::formatOf(path) != PlaylistExchange::Format::Unknown) {
+            handleOpenURL(url);
+            continue;
+        }
         const QString extension = LibraryBrowser::pathExtension(QFileInfo(path).fileName()).toLower();
         if (extension != QLatin1String("mp3") && extension != QLatin1String("mp4"))
             continue; // would be ignored anyway: not worth a copy

@@ -47,7 +47,9 @@ public:
     Q_INVOKABLE void applicationDidEnterBackground();
     // Saves the current playlist, deletes unfinished downloads, clears the badge.
     Q_INVOKABLE void applicationWillTerminate();
-    // A file handed over by another program: MP3 and MP4 files are copied into an import folder. Always true.
+    // A file handed over by another program: MP3 and MP4 files are copied into an import folder; a playlist
+    // (M3U, M3U8, PLS, XSPF) becomes a saved playlist of its entries found in the library, and a notice says
+    // how many were imported and how many not found. Always true.
     bool handleOpenURL(const QUrl &url);
     // The notice shown last was closed: the next waiting one, if any, is asked for.
     Q_INVOKABLE void alertAnswered(int tag, int index);
@@ -82,6 +84,7 @@ private:
     void notify(const QString &title, const QString &message);
     void showNextNotice();
     void import(const QUrl &url, const QString &mediaDir, const QString &displayFolder, bool logName);
+    void importPlaylist(const QString &path);
     QString copyToInbox(const QString &path);
     Settings &settings() const;
 

@@ -21,6 +21,7 @@
 #include "screens/Friends_and_Groups.h"
 #include "screens/LoginForm.h"
 #include "screens/NowPlaying.h"
+#include "screens/PlaylistExport.h"
 #include "screens/ProgressOverlay.h"
 #include "screens/SavedPlaylists.h"
 #include "screens/Video_Export.h"
@@ -47,6 +48,8 @@ Shell::Shell(QObject *parent)
     connect(&Badges::shared(), &Badges::queueCountChanged, this, &Shell::queueBadgeChanged);
     connect(m_downloadsFinished, &DownloadsFinished::noticeRequested, m_notifier,
             [this](const QString &summary, const QString &body) { m_notifier->notify(summary, body); });
+    // Exported playlists name their tracks from the same tag cache the player shows.
+    PlaylistExport::setTagSource([cache = m_tagCache](const QString &path) { return cache->tags(path); });
 }
 
 Shell::~Shell() = default;

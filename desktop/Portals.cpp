@@ -3,6 +3,7 @@
 #include "decoding/Log.h"
 
 #include <QCoreApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
@@ -98,7 +99,7 @@ class RequestWatcher : public QObject
 {
     Q_OBJECT
 public:
-    RequestWatcher(std::function<void(uint)> done, QObject *context)
+    RequestWatcher(std::function<void(uint, const QVariantMap &)> done, QObject *context)
         : QObject(context), m_done(std::move(done))
     {}
 
@@ -115,27 +116,28 @@ public:
     const QString &path() const { return m_path; }
 
 public Q_SLOTS:
-    void onResponse(uint code, const QVariantMap &)
+    void onResponse(uint code, const QVariantMap &results)
     {
         if (!m_done)
             return;
         auto done = std::move(m_done);
         m_done = nullptr;
         deleteLater();
-        done(code);
+        done(code, results);
     }
 
 private:
-    std::function<void(uint)> m_done;
+    std::function<void(uint, const QVariantMap &)> m_done;
     QString m_path;
 };
 
 namespace {
 
-// Sends one portal request. `onResponse` gets the request's response code (0 done, 1 cancelled, 2 other);
-// `onError` the error when the call itself failed.
+// Sends one portal request. `onResponse` gets the request's response code (0 done, 1 cancelled, 2 other) and
+// its results; `onError` the error when the call itself failed.
 void callPortal(QDBusMessage message, const QString &token, QObject *context,
-                std::function<void(uint)> onResponse, std::function<void(const QDBusError &)> onError)
+                std::function<void(uint, const QVariantMap &)> onResponse,
+                std::function<void(const QDBusError &)> onError)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -240,7 +242,7 @@ void openFile(const QString &path, QObject *context, std::function<void(OpenResu
     QPointer<QObject> guard(context);
     callPortal(
         message, token, context,
-        [done](uint code) {
+        [done](uint code, const QVariantMap &) {
             done(code == 0   ? OpenResult::Opened
                  : code == 1 ? OpenResult::Cancelled
                              : OpenResult::NoApplication);
@@ -285,7 +287,7 @@ void composeEmail(const Email &email, QObject *context, std::function<void(MailR
     QPointer<QObject> guard(context);
     callPortal(
         message, token, context,
-        [done](uint code) {
+        [done](uint code, const QVariantMap &) {
             // The portal only knows that the composer was handed the message, which is as far as we can
             // follow it.
             done(code == 0 ? MailResult::Sent : code == 1 ? MailResult::Cancelled : MailResult::Failed);
@@ -299,6 +301,126 @@ void composeEmail(const Email &email, QObject *context, std::function<void(MailR
             }
             Log::line(QStringLiteral("Email portal: %1").arg(error.message()));
             done(MailResult::Failed);
+        });
+}
+
+namespace {
+
+// The portal's filter: a name and its rules, each (0, glob) or (1, MIME type): signature (sa(us)).
+struct FilterRule
+{
+    uint kind = 0;
+    QString pattern;
+};
+struct Filter
+{
+    QString name;
+    QList<FilterRule> rules;
+};
+
+} // namespace
+
+} // namespace Portals
+
+Q_DECLARE_METATYPE(Portals::FilterRule)
+Q_DECLARE_METATYPE(Portals::Filter)
+
+namespace Portals {
+
+namespace {
+
+QDBusArgument &operator<<(QDBusArgument &argument, const FilterRule &rule)
+{
+    argument.beginStructure();
+    argument << rule.kind << rule.pattern;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, FilterRule &rule)
+{
+    argument.beginStructure();
+    argument >> rule.kind >> rule.pattern;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument &operator<<(QDBusArgument &argument, const Filter &filter)
+{
+    argument.beginStructure();
+    argument << filter.name << filter.rules;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, Filter &filter)
+{
+    argument.beginStructure();
+    argument >> filter.name >> filter.rules;
+    argument.endStructure();
+    return argument;
+}
+
+// The "uris" of a response: a list of texts, which QtDBus may hand over still marshalled.
+QStringList urisOf(const QVariantMap &results)
+{
+    const QVariant uris = results.value(QStringLiteral("uris"));
+    if (uris.canConvert<QDBusArgument>()) {
+        QStringList list;
+        uris.value<QDBusArgument>() >> list;
+        return list;
+    }
+    return uris.toStringList();
+}
+
+} // namespace
+
+void chooseFile(const QString &title, const FileFilter &filter, QObject *context,
+                std::function<void(ChooseResult, const QString &)> done)
+{
+    static const bool registered = [] {
+        qDBusRegisterMetaType<FilterRule>();
+        qDBusRegisterMetaType<QList<FilterRule>>();
+        qDBusRegisterMetaType<Filter>();
+        qDBusRegisterMetaType<QList<Filter>>();
+        return true;
+    }();
+    (void)registered;
+    Filter portalFilter{filter.name, {}};
+    for (const QString &glob : filter.globs)
+        portalFilter.rules.append({0, glob});
+    const QString token = nextToken();
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        portalService, portalPath, QStringLiteral("org.freedesktop.portal.FileChooser"),
+        QStringLiteral("OpenFile"));
+    message << QString() << title
+            << QVariantMap{{QStringLiteral("handle_token"), token},
+                           {QStringLiteral("modal"), true},
+                           {QStringLiteral("multiple"), false},
+                           {QStringLiteral("filters"), QVariant::fromValue(QList<Filter>{portalFilter})},
+                           {QStringLiteral("current_filter"), QVariant::fromValue(portalFilter)}};
+    QPointer<QObject> guard(context);
+    callPortal(
+        message, token, context,
+        [done](uint code, const QVariantMap &results) {
+            if (code == 1) {
+                done(ChooseResult::Cancelled, {});
+                return;
+            }
+            // Only local files: a document portal path is local too, and readable by this program.
+            const QStringList uris = urisOf(results);
+            const QUrl url = uris.isEmpty() ? QUrl() : QUrl(uris.first());
+            if (code != 0 || !url.isLocalFile()) {
+                done(code == 0 ? ChooseResult::Cancelled : ChooseResult::Unavailable, {});
+                return;
+            }
+            done(ChooseResult::Chosen, url.toLocalFile());
+        },
+        [guard, done](const QDBusError &error) {
+            if (!guard)
+                return;
+            Log::line(QStringLiteral("FileChooser portal: %1").arg(error.message()));
+            done(ChooseResult::Unavailable, {});
         });
 }
 

@@ -3,6 +3,7 @@
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -11,6 +12,7 @@
 //   open with another program:  OpenURI.OpenFile (ask = true)      else xdg-open, else QDesktopServices
 //   compose an e-mail:          Email.ComposeEmail (attachment_fds) else xdg-email --attach
 //   keep the screen awake:      Inhibit.Inhibit (flag 8, idle)      else org.freedesktop.ScreenSaver.Inhibit
+//   choose a file to open:      FileChooser.OpenFile                (no fallback: the caller says so)
 // Files are handed over as descriptors or paths, never read. Every call is asynchronous; `done` runs on the
 // caller's thread, and not at all once `context` has been destroyed.
 namespace Portals {
@@ -27,6 +29,18 @@ struct Email
 };
 
 void openFile(const QString &path, QObject *context, std::function<void(OpenResult)> done);
+
+enum class ChooseResult { Chosen, Cancelled, Unavailable };
+// The files offered: a name and glob patterns ("*.m3u").
+struct FileFilter
+{
+    QString name;
+    QStringList globs;
+};
+// Asks the user for one local file to open; `done` gets Chosen and its path, Cancelled, or Unavailable when
+// no file chooser answers.
+void chooseFile(const QString &title, const FileFilter &filter, QObject *context,
+                std::function<void(ChooseResult, const QString &path)> done);
 void composeEmail(const Email &email, QObject *context, std::function<void(MailResult)> done);
 
 // Keeps the session from going idle (dimming, locking, sleeping) while active.

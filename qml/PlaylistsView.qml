@@ -12,6 +12,8 @@ Item {
 
     function rowActions(index) {
         return [{ id: "load", text: qsTr("Загрузить"), icon: "playlist", run: () => view.controller.rowSelected(index) },
+                { id: "exportM3u", text: qsTr("Экспорт в M3U"), icon: "export", run: () => view.controller.exportM3u(index) },
+                { id: "exportXspf", text: qsTr("Экспорт в XSPF"), icon: "export", run: () => view.controller.exportXspf(index) },
                 { id: "delete", text: qsTr("Удалить"), icon: "delete", run: () => view.controller.deleteRow(index) }]
     }
 
@@ -36,7 +38,10 @@ Item {
         NavigationBar {
             Layout.fillWidth: true
             title: qsTr("Плейлисты")
+            actionIcon: "add"
+            actionName: qsTr("Импортировать плейлист...")
             onBack: view.stack.pop()
+            onAction: view.controller.importPlaylistPressed()
         }
 
         ListView {

@@ -9,6 +9,7 @@
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
+#include "screens/PlaylistExport.h"
 #include "screens/SavedPlaylists.h"
 
 namespace {
@@ -176,10 +177,10 @@ void Audio_Playlist::repeatButtonPressed()
 
 void Audio_Playlist::additionButtonPressed()
 {
-    Q_EMIT alertRequested(
-        QString(), QString(),
-        {tr("Отмена"), tr("Сохранить плейлист как..."), tr("Загрузить плейлист"), tr("Очистить плейлист")},
-        MenuAlert);
+    Q_EMIT alertRequested(QString(), QString(),
+                          {tr("Отмена"), tr("Сохранить плейлист как..."), tr("Загрузить плейлист"),
+                           tr("Очистить плейлист"), tr("Экспорт в M3U"), tr("Экспорт в XSPF")},
+                          MenuAlert);
 }
 
 void Audio_Playlist::editPlaylist()
@@ -199,6 +200,10 @@ void Audio_Playlist::alertAnswered(int tag, int index)
             QMetaObject::invokeMethod(this, &Audio_Playlist::openPlaylistsRequested, Qt::QueuedConnection);
         else if (index == 3)
             QMetaObject::invokeMethod(this, &Audio_Playlist::clearPlaylistAsked, Qt::QueuedConnection);
+        else if (index == 4)
+            QMetaObject::invokeMethod(this, &Audio_Playlist::exportM3u, Qt::QueuedConnection);
+        else if (index == 5)
+            QMetaObject::invokeMethod(this, &Audio_Playlist::exportXspf, Qt::QueuedConnection);
         return;
     }
     if (tag == ClearAlert) {
@@ -259,6 +264,35 @@ void Audio_Playlist::savePlaylistAs()
     // A full disk or a folder that cannot be written: the user thinks the playlist is kept unless told.
     Q_EMIT alertRequested(tr("Ошибка"), tr("Плейлист не сохранён: файл не удалось записать"), {tr("Готово")},
                           ErrorAlert);
+}
+
+void Audio_Playlist::exportM3u()
+{
+    exportAs(int(PlaylistExchange::Format::M3u));
+}
+
+void Audio_Playlist::exportXspf()
+{
+    exportAs(int(PlaylistExchange::Format::Xspf));
+}
+
+void Audio_Playlist::exportAs(int format)
+{
+    const QList<PlaylistEntry> &list = Stores::playlist().records();
+    if (list.isEmpty()) {
+        Q_EMIT alertRequested(tr("Экспорт"), tr("Плейлист пуст: экспортировать нечего"), {tr("Готово")},
+                              NoticeAlert);
+        return;
+    }
+    const QString path = PlaylistExport::write(list, m_playlistName, PlaylistExchange::Format(format));
+    if (path.isEmpty()) {
+        Q_EMIT alertRequested(tr("Ошибка"), tr("Плейлист не экспортирован: файл не удалось записать"),
+                              {tr("Готово")}, ErrorAlert);
+        return;
+    }
+    Q_EMIT playlistExported(path);
+    Q_EMIT alertRequested(tr("Экспорт"), tr("Плейлист сохранён в файл %1").arg(path), {tr("Готово")},
+                          NoticeAlert);
 }
 
 void Audio_Playlist::clearPlaylist()

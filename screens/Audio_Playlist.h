@@ -36,7 +36,7 @@ class Audio_Playlist : public QObject
     Q_PROPERTY(PlaylistRowModel *rows READ rows CONSTANT)
 
 public:
-    enum AlertTag { MenuAlert = 1, SaveAlert = 2, ErrorAlert = 3, ClearAlert = 4 };
+    enum AlertTag { MenuAlert = 1, SaveAlert = 2, ErrorAlert = 3, ClearAlert = 4, NoticeAlert = 5 };
     Q_ENUM(AlertTag)
 
     explicit Audio_Playlist(QObject *parent = nullptr);
@@ -94,6 +94,10 @@ public:
     Q_INVOKABLE void clearPlaylist();
     // The menu's clear: asks first when more than one entry would go.
     Q_INVOKABLE void clearPlaylistAsked();
+    // The menu's exports: the current playlist as "NAME.m3u" or "NAME.xspf" in the playlists folder, NAME the
+    // last name saved under ("Без названия" before any); a notice says where it went.
+    Q_INVOKABLE void exportM3u();
+    Q_INVOKABLE void exportXspf();
     // Edit mode: delete the entry at `row`, or move it (its mark moves with it).
     Q_INVOKABLE void deleteRow(int row);
     Q_INVOKABLE void moveRow(int from, int to);
@@ -128,6 +132,8 @@ Q_SIGNALS:
     void keyboardDismissed();
     // A playlist file has been written (tests wait for it; nothing is shown to the user).
     void playlistSaved(const QString &path);
+    // A playlist was exported to `path` (the notice says so too).
+    void playlistExported(const QString &path);
 
 private:
     void trackStarted(int index);
@@ -139,6 +145,7 @@ private:
     void setEditing(bool editing);
     void setPlaylistName(const QString &name);
     void showPlayerTimes();
+    void exportAs(int format);
     static QString clockText(double seconds);
 
     QString m_title;

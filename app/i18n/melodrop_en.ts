@@ -308,6 +308,30 @@
         <source>Плейлист не сохранён: он слишком велик (файл был бы больше %1 МБ)</source>
         <translation>The playlist was not saved: it is too large (the file would be over %1 MB)</translation>
     </message>
+    <message>
+        <source>Экспорт в M3U</source>
+        <translation>Export to M3U</translation>
+    </message>
+    <message>
+        <source>Экспорт в XSPF</source>
+        <translation>Export to XSPF</translation>
+    </message>
+    <message>
+        <source>Экспорт</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>Плейлист пуст: экспортировать нечего</source>
+        <translation>The playlist is empty: there is nothing to export</translation>
+    </message>
+    <message>
+        <source>Плейлист не экспортирован: файл не удалось записать</source>
+        <translation>The playlist was not exported: the file could not be written</translation>
+    </message>
+    <message>
+        <source>Плейлист сохранён в файл %1</source>
+        <translation>The playlist was saved to the file %1</translation>
+    </message>
 </context>
 <context>
     <name>CatalogueMenu</name>
@@ -888,6 +912,33 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     </message>
 </context>
 <context>
+    <name>PlaylistImport</name>
+    <message>
+        <source>Ошибка</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Плейлист %1 не импортирован: файл не удалось прочитать</source>
+        <translation>The playlist %1 was not imported: the file could not be read</translation>
+    </message>
+    <message>
+        <source>Плейлист %1 не импортирован: файл не удалось записать</source>
+        <translation>The playlist %1 was not imported: the file could not be written</translation>
+    </message>
+    <message>
+        <source>Уведомление</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>Плейлист %1 не импортирован: ни одного его файла нет в медиатеке (не найдено: %2)</source>
+        <translation>The playlist %1 was not imported: none of its files is in the library (not found: %2)</translation>
+    </message>
+    <message>
+        <source>Плейлист «%1» сохранён. Импортировано: %2, не найдено: %3</source>
+        <translation>The playlist “%1” was saved. Imported: %2, not found: %3</translation>
+    </message>
+</context>
+<context>
     <name>PlaylistView</name>
     <message>
         <source>Играть</source>
@@ -983,6 +1034,18 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Нет сохранённых плейлистов</source>
         <translation>No saved playlists</translation>
+    </message>
+    <message>
+        <source>Экспорт в M3U</source>
+        <translation>Export to M3U</translation>
+    </message>
+    <message>
+        <source>Экспорт в XSPF</source>
+        <translation>Export to XSPF</translation>
+    </message>
+    <message>
+        <source>Импортировать плейлист...</source>
+        <translation>Import a playlist...</translation>
     </message>
 </context>
 <context>
@@ -1123,6 +1186,34 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Плейлист «%1» не загружен: файл не удалось прочитать. Он сохранён как %2.</source>
         <translation>The playlist “%1” was not loaded: the file could not be read. It was kept as %2.</translation>
+    </message>
+    <message>
+        <source>Плейлист не экспортирован: файл не удалось прочитать</source>
+        <translation>The playlist was not exported: its file could not be read</translation>
+    </message>
+    <message>
+        <source>Плейлист не экспортирован: файл не удалось записать</source>
+        <translation>The playlist was not exported: the file could not be written</translation>
+    </message>
+    <message>
+        <source>Экспорт</source>
+        <translation>Export</translation>
+    </message>
+    <message>
+        <source>Плейлист сохранён в файл %1</source>
+        <translation>The playlist was saved to the file %1</translation>
+    </message>
+    <message>
+        <source>Импорт плейлиста</source>
+        <translation>Import a playlist</translation>
+    </message>
+    <message>
+        <source>Плейлисты (M3U, PLS, XSPF)</source>
+        <translation>Playlists (M3U, PLS, XSPF)</translation>
+    </message>
+    <message>
+        <source>Выбор файла недоступен: откройте плейлист в Melodrop из файлового менеджера или укажите его в командной строке</source>
+        <translation>No file chooser is available: open the playlist with Melodrop from a file manager or give it on the command line</translation>
     </message>
 </context>
 <context>

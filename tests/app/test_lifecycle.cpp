@@ -560,6 +560,51 @@ TEST_F(LifecycleTest, CommandLineFilesAreStagedInTheInboxThenImported)
     EXPECT_EQ(QDir(inbox).entryList(QDir::Files | QDir::Hidden).size(), 2); // no partial copies left
 }
 
+// A list is read where it lies (its relative paths start there), never staged in the Inbox.
+TEST_F(LifecycleTest, PlaylistsHandedOverBecomeSavedPlaylistsOfTheFilesInTheLibrary)
+{
+    const QString audio = StorageLayout::getAudioDir();
+    writeFile(audio + QStringLiteral("/Кино/Группа крови.mp3"), "one");
+    writeFile(audio + QStringLiteral("/b c.mp3"), "two");
+    QTemporaryDir elsewhere;
+    writeFile(elsewhere.filePath(QStringLiteral("Music/b c.mp3")), "not in the library");
+    writeFile(elsewhere.filePath(QStringLiteral("Мой микс.m3u8")),
+              "#EXTM3U\n" + (audio + QStringLiteral("/Кино/Группа крови.mp3")).toUtf8() +
+                  "\nMusic/b c.mp3\ngone.mp3\n" +
+                  QDir(elsewhere.path()).relativeFilePath(audio + QStringLiteral("/b c.mp3")).toUtf8() +
+                  "\n");
+
+    lifecycle->openArguments({QStringLiteral("Мой микс.m3u8")}, elsewhere.path());
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices.at(0).title, QStringLiteral("Уведомление"));
+    EXPECT_EQ(notices.at(0).message,
+              QStringLiteral("Плейлист «Мой микс» сохранён. Импортировано: 2, не найдено: 2"));
+    const std::optional<QList<PlaylistEntry>> saved =
+        PlaylistFile::read(StorageLayout::getPlaylistsDir() + QStringLiteral("/Мой микс.tuneplaylist"));
+    ASSERT_TRUE(saved);
+    ASSERT_EQ(saved->size(), 2);
+    EXPECT_EQ(saved->at(0).file, QStringLiteral("Кино/Группа крови.mp3"));
+    EXPECT_EQ(saved->at(1).file, QStringLiteral("b c.mp3"));
+    EXPECT_FALSE(QFile::exists(inbox + QStringLiteral("/Мой микс.m3u8")));
+
+    // "Open with" a second time: a name of its own; a list of nothing known, or no list at all, says so.
+    lifecycle->handleOpenURL(QUrl::fromLocalFile(elsewhere.filePath(QStringLiteral("Мой микс.m3u8"))));
+    ASSERT_EQ(notices.size(), 2);
+    EXPECT_TRUE(notices.at(1).message.startsWith(QStringLiteral("Плейлист «Мой микс (2)» сохранён.")));
+    writeFile(elsewhere.filePath(QStringLiteral("radio.pls")), "[playlist]\nFile1=Music/b c.mp3\n");
+    lifecycle->handleOpenURL(QUrl::fromLocalFile(elsewhere.filePath(QStringLiteral("radio.pls"))));
+    ASSERT_EQ(notices.size(), 3);
+    EXPECT_EQ(notices.at(2).message,
+              QStringLiteral(
+                  "Плейлист radio.pls не импортирован: ни одного его файла нет в медиатеке (не найдено: 1)"));
+    EXPECT_FALSE(QFile::exists(StorageLayout::getPlaylistsDir() + QStringLiteral("/radio.tuneplaylist")));
+    lifecycle->handleOpenURL(QUrl::fromLocalFile(elsewhere.filePath(QStringLiteral("absent.xspf"))));
+    ASSERT_EQ(notices.size(), 4);
+    EXPECT_EQ(notices.at(3).title, QStringLiteral("Ошибка"));
+    EXPECT_EQ(notices.at(3).message,
+              QStringLiteral("Плейлист absent.xspf не импортирован: файл не удалось прочитать"));
+}
+
 TEST_F(LifecycleTest, TerminationSignalsBecomeAnOrderlyExitRequest)
 {
     QSignalSpy requests(lifecycle.get(), &Lifecycle::terminationRequested);

@@ -6,11 +6,13 @@
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
+#include "library/PlaylistExchange.h"
 #include "library/PlaylistFile.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "screens/Audio_Playlist.h"
+#include "screens/PlaylistExport.h"
 #include "screens/SavedPlaylists.h"
 
 #include <QDir>
@@ -18,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 
 #include <cmath>
 #include <deque>
@@ -477,8 +480,9 @@ TEST_F(PlaylistTest, ClearingDropsThePlayerAndEmptiesThePlaylist)
     screen.additionButtonPressed();
     ASSERT_EQ(alerts.count(), 1);
     EXPECT_EQ(alerts.at(0).at(0).toString(), QString());
-    EXPECT_EQ(alerts.at(0).at(2).toStringList(), (QStringList{"Отмена", "Сохранить плейлист как...",
-                                                              "Загрузить плейлист", "Очистить плейлист"}));
+    EXPECT_EQ(alerts.at(0).at(2).toStringList(),
+              (QStringList{"Отмена", "Сохранить плейлист как...", "Загрузить плейлист", "Очистить плейлист",
+                           "Экспорт в M3U", "Экспорт в XSPF"}));
 
     screen.alertAnswered(Audio_Playlist::MenuAlert, 3);
     EXPECT_EQ(Stores::playlist().size(), 2) << "the action waits until the alert is gone";
@@ -722,6 +726,135 @@ TEST_F(SavedPlaylistTest, ASaveThatCannotBeWrittenSaysSo)
     screen.alertAnswered(Audio_Playlist::ErrorAlert, 0); // answered: nothing more happens
     QCoreApplication::processEvents();
     EXPECT_EQ(alerts.count(), 1);
+}
+
+} // namespace
+
+namespace {
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Exports through the menu and the saved list, read back by the import: the same entries, in order.
+TEST_F(SavedPlaylistTest, ExportsTheCurrentAndASavedPlaylistForOtherPrograms)
+{
+    makePlaylist({QStringLiteral("Кино/Группа крови.mp3"), QStringLiteral("with space.mp3")});
+    // The tag cache knows the first file only; the second is written with M3U's defaults.
+    const QString first = audio + QStringLiteral("/Кино/Группа крови.mp3");
+    PlaylistExport::setTagSource([first](const QString &path) -> std::optional<TrackTags> {
+        if (path != first)
+            return std::nullopt;
+        TrackTags tags;
+        tags.title = QStringLiteral("Группа крови");
+        tags.artist = QStringLiteral("Кино");
+        tags.durationMs = 285600;
+        return tags;
+    });
+    QSignalSpy alerts(&screen, &Audio_Playlist::alertRequested);
+    QSignalSpy exported(&screen, &Audio_Playlist::playlistExported);
+    screen.alertAnswered(Audio_Playlist::MenuAlert, 4);
+    ASSERT_TRUE(waitFor([&] { return exported.count() == 1; }, 2000));
+    const QString m3u = exported.at(0).at(0).toString();
+    EXPECT_EQ(m3u, playlists() + QStringLiteral("/Без названия.m3u"));
+    EXPECT_EQ(fileBytes(m3u), QByteArray("#EXTM3U\n"
+                                         "#EXTINF:286,Кино - Группа крови\n"
+                                         "../audio/Кино/Группа крови.mp3\n"
+                                         "#EXTINF:-1,with space\n"
+                                         "../audio/with space.mp3\n"));
+    ASSERT_EQ(alerts.count(), 1);
+    EXPECT_EQ(alerts.at(0).at(1).toString(), QStringLiteral("Плейлист сохранён в файл ") + m3u);
+
+    ASSERT_FALSE(saveThroughDialog(QStringLiteral("Мой")).isEmpty());
+    screen.alertAnswered(Audio_Playlist::MenuAlert, 5);
+    ASSERT_TRUE(waitFor([&] { return exported.count() == 2; }, 2000));
+    const QString xspf = exported.at(1).at(0).toString();
+    EXPECT_EQ(xspf, playlists() + QStringLiteral("/Мой.xspf"));
+    EXPECT_TRUE(fileBytes(xspf).contains("<duration>286000</duration>"));
+
+    // The saved playlist's own export: replaced by a new one of the same name.
+    Stores::playlist().assignEntries({{QStringLiteral("with space.mp3"), false}});
+    SavedPlaylists list;
+    list.viewWillAppear();
+    QSignalSpy listExported(&list, &SavedPlaylists::playlistExported);
+    list.exportM3u(int(list.playlistsArray().indexOf(QStringLiteral("Мой.tuneplaylist"))));
+    ASSERT_EQ(listExported.count(), 1);
+    EXPECT_EQ(listExported.at(0).at(0).toString(), playlists() + QStringLiteral("/Мой.m3u"));
+    list.exportXspf(int(list.playlistsArray().indexOf(QStringLiteral("Мой.tuneplaylist"))));
+    ASSERT_EQ(listExported.count(), 2);
+    EXPECT_EQ(listExported.at(1).at(0).toString(), xspf);
+    for (const QString &path : {playlists() + QStringLiteral("/Мой.m3u"), xspf}) {
+        const PlaylistExchange::Imported back =
+            PlaylistExchange::importList(path, audio, root.filePath(QStringLiteral("back")));
+        EXPECT_EQ(back.missing, 0) << path.toStdString();
+        const std::optional<QList<PlaylistEntry>> entries = PlaylistFile::read(back.savedPath);
+        ASSERT_TRUE(entries) << path.toStdString();
+        ASSERT_EQ(entries->size(), 2);
+        EXPECT_EQ(entries->at(0).file, QStringLiteral("Кино/Группа крови.mp3"));
+        EXPECT_EQ(entries->at(1).file, QStringLiteral("with space.mp3"));
+    }
+    // Export of an empty playlist writes nothing and says why.
+    Stores::playlist().assignEntries({});
+    screen.exportM3u();
+    EXPECT_EQ(exported.count(), 2);
+    EXPECT_EQ(alerts.last().at(1).toString(), QStringLiteral("Плейлист пуст: экспортировать нечего"));
+    PlaylistExport::setTagSource([](const QString &) { return std::optional<TrackTags>(); });
+}
+
+// The saved playlists' import: a file chosen in the desktop's chooser becomes a playlist of the list.
+TEST_F(SavedPlaylistTest, ImportsAChosenPlaylistAndTellsWhatWasFound)
+{
+    makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("Кино/B c.mp3")});
+    QTemporaryDir elsewhere;
+    const QString list = elsewhere.filePath(QStringLiteral("От друга.xspf"));
+    {
+        QFile file(list);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            "<?xml version=\"1.0\"?><playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\"><trackList>"
+            "<track><location>file://" +
+            QUrl::toPercentEncoding(audio + QStringLiteral("/Кино/B c.mp3"), "/") +
+            "</location></track><track><location>missing.mp3</location></track>"
+            "<track><location>file://" +
+            QUrl::toPercentEncoding(audio + QStringLiteral("/A.mp3"), "/") +
+            "</location></track>"
+            "</trackList></playlist>");
+    }
+    QString offered;
+    bool answered = true;
+    int asked = 0;
+    SavedPlaylists::setFileChooser([&](QObject *, std::function<void(bool, QString)> done) {
+        ++asked;
+        done(answered, offered);
+    });
+    SavedPlaylists screenList;
+    screenList.viewWillAppear();
+    QSignalSpy alerts(&screenList, &SavedPlaylists::alertRequested);
+
+    offered = list;
+    screenList.importPlaylistPressed();
+    ASSERT_EQ(alerts.count(), 1);
+    EXPECT_EQ(alerts.at(0).at(1).toString(),
+              QStringLiteral("Плейлист «От друга» сохранён. Импортировано: 2, не найдено: 1"));
+    EXPECT_EQ(screenList.names(), QStringList{QStringLiteral("От друга")});
+    screenList.rowSelected(0);
+    ASSERT_EQ(Stores::playlist().size(), 2);
+    EXPECT_EQ(Stores::playlist().at(0).file, QStringLiteral("Кино/B c.mp3"));
+    EXPECT_EQ(Stores::playlist().at(1).file, QStringLiteral("A.mp3"));
+
+    // Cancelled: nothing happens; no chooser at all: the user hears where else a list can come from.
+    offered.clear();
+    screenList.importPlaylistPressed();
+    EXPECT_EQ(alerts.count(), 1);
+    answered = false;
+    screenList.importPlaylistPressed();
+    ASSERT_EQ(alerts.count(), 2);
+    EXPECT_TRUE(alerts.at(1).at(1).toString().startsWith(QStringLiteral("Выбор файла недоступен")));
+    EXPECT_EQ(asked, 3);
+    SavedPlaylists::setFileChooser(
+        [](QObject *, std::function<void(bool, QString)> done) { done(true, {}); });
 }
 
 } // namespace

@@ -1,0 +1,340 @@
+#include "library/PlaylistExchange.h"
+#include "library/PlaylistFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using PlaylistExchange::Format;
+using PlaylistExchange::Imported;
+using PlaylistExchange::Track;
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(content);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList files(const QList<PlaylistEntry> &entries)
+{
+    QStringList list;
+    for (const PlaylistEntry &entry : entries)
+        list << entry.file;
+    return list;
+}
+
+// A documents root as the program lays it out: the library's audio folder, the playlists folder, and a
+// folder elsewhere that lists come from.
+class PlaylistExchangeTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_root.isValid());
+        audio = m_root.path() + QStringLiteral("/Audio");
+        playlists = m_root.path() + QStringLiteral("/playlists");
+        lists = m_root.path() + QStringLiteral("/Downloads/lists");
+        QDir().mkpath(audio);
+        QDir().mkpath(lists);
+    }
+
+    // Creates library files (relative to the audio folder) and returns their absolute paths.
+    QStringList library(const QStringList &relative)
+    {
+        QStringList paths;
+        for (const QString &file : relative) {
+            writeFile(audio + QLatin1Char('/') + file, "ID3");
+            paths << audio + QLatin1Char('/') + file;
+        }
+        return paths;
+    }
+
+    Imported import(const QString &listPath)
+    {
+        return PlaylistExchange::importList(listPath, audio, playlists);
+    }
+
+    QStringList saved(const Imported &imported)
+    {
+        const std::optional<QList<PlaylistEntry>> entries = PlaylistFile::read(imported.savedPath);
+        return entries ? files(*entries) : QStringList{QStringLiteral("<unreadable>")};
+    }
+
+    QTemporaryDir m_root;
+    QString audio;
+    QString playlists;
+    QString lists;
+};
+
+const QStringList awkwardNames{QStringLiteral("Кино/Группа крови.mp3"),
+                               QStringLiteral("With space & amp.mp3"), QStringLiteral("#hash, 100%.mp3"),
+                               QStringLiteral("Ёлки/Новый год.MP3")};
+
+TEST_F(PlaylistExchangeTest, M3uRoundTripKeepsEntriesWithTagsAndFallbacks)
+{
+    const QStringList paths = library(awkwardNames);
+    QList<Track> tracks;
+    tracks << Track{paths[0], QStringLiteral("Группа крови"), QStringLiteral("Кино"), 286};
+    tracks << Track{paths[1], {}, {}, -1};
+    tracks << Track{paths[2], QStringLiteral("Line\nbreak"), {}, 61};
+    tracks << Track{paths[3], {}, {}, -1};
+    tracks << Track{paths[0], QStringLiteral("Группа крови"), QStringLiteral("Кино"), 286}; // twice is kept
+    const QString list = lists + QStringLiteral("/Мой список.m3u8");
+    ASSERT_TRUE(PlaylistExchange::write(list, tracks));
+
+    const QByteArray text = readFile(list);
+    EXPECT_TRUE(text.startsWith("#EXTM3U\n"));
+    EXPECT_TRUE(text.contains("#EXTINF:286,Кино - Группа крови\n../../Audio/Кино/Группа крови.mp3\n"));
+    // Without tags: -1 and the file name without extension, as M3U players expect.
+    EXPECT_TRUE(text.contains("#EXTINF:-1,With space & amp\n../../Audio/With space & amp.mp3\n"));
+    // A title's line break would start an entry of its own.
+    EXPECT_TRUE(text.contains("#EXTINF:61,Line break\n"));
+    EXPECT_TRUE(text.contains("#EXTINF:-1,Новый год\n"));
+
+    const Imported imported = import(list);
+    ASSERT_EQ(imported.outcome, Imported::Done) << imported.error.toStdString();
+    EXPECT_EQ(imported.found, 5);
+    EXPECT_EQ(imported.missing, 0);
+    EXPECT_EQ(imported.name, QStringLiteral("Мой список"));
+    EXPECT_EQ(saved(imported), QStringList(awkwardNames) << awkwardNames[0]);
+}
+
+TEST_F(PlaylistExchangeTest, XspfRoundTripEscapesLocationsAndKeepsEntries)
+{
+    const QStringList paths = library(awkwardNames);
+    QList<Track> tracks;
+    for (const QString &path : paths)
+        tracks << Track{path, QStringLiteral("T <&> \"x\""), QStringLiteral("Кино"), 200};
+    tracks[1].seconds = -1;
+    const QString list = lists + QStringLiteral("/round trip.xspf");
+    ASSERT_TRUE(PlaylistExchange::write(list, tracks));
+
+    const QByteArray text = readFile(list);
+    EXPECT_TRUE(text.contains("<playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\">"));
+    EXPECT_TRUE(text.contains(
+        "<location>../../Audio/%D0%9A%D0%B8%D0%BD%D0%BE/%D0%93%D1%80%D1%83%D0%BF%D0%BF%D0%B0%20"));
+    EXPECT_TRUE(text.contains("<location>../../Audio/%23hash%2C%20100%25.mp3</location>"));
+    EXPECT_TRUE(text.contains("<creator>Кино</creator>"));
+    EXPECT_TRUE(text.contains("<duration>200000</duration>"));
+    EXPECT_EQ(text.count("<duration>"), 3);
+    EXPECT_TRUE(text.contains("<title>T &lt;&amp;&gt; "));
+
+    const Imported imported = import(list);
+    ASSERT_EQ(imported.outcome, Imported::Done) << imported.error.toStdString();
+    EXPECT_EQ(imported.missing, 0);
+    EXPECT_EQ(saved(imported), awkwardNames);
+}
+
+TEST_F(PlaylistExchangeTest, HalfMissingKeepsOnlyTheFilesOfTheLibraryAndCountsTheRest)
+{
+    library({QStringLiteral("a.mp3"), QStringLiteral("Folder/b.mp3"), QStringLiteral("c.mp3")});
+    writeFile(audio + QStringLiteral("/notes.txt"), "text");
+    const QString list = lists + QStringLiteral("/half.m3u");
+    writeFile(list, "#EXTM3U\r\n"
+                    "#EXTINF:10,X - a\r\n"
+                    "../../Audio/a.mp3\r\n"
+                    "../../Audio/gone.mp3\r\n" // not there
+                    "  " +
+                        audio.toUtf8() +
+                        "/Folder/b.mp3  \r\n"               // absolute, inside
+                        "http://example.com/stream.mp3\r\n" // not a file
+                        "../../Audio/notes.txt\r\n"         // no music
+                        "../../Audio/Folder\r\n"            // a folder
+                        "file://" +
+                        QUrl::toPercentEncoding(audio + "/c.mp3", "/") + "\r\n");
+    const Imported imported = import(list);
+    ASSERT_EQ(imported.outcome, Imported::Done);
+    EXPECT_EQ(imported.found, 3);
+    EXPECT_EQ(imported.missing, 4);
+    EXPECT_EQ(saved(imported), (QStringList{QStringLiteral("a.mp3"), QStringLiteral("Folder/b.mp3"),
+                                            QStringLiteral("c.mp3")}));
+
+    // The same name again gets a number; a list with nothing found writes nothing.
+    EXPECT_EQ(import(list).name, QStringLiteral("half (2)"));
+    EXPECT_EQ(import(list).name, QStringLiteral("half (3)"));
+    writeFile(lists + QStringLiteral("/none.m3u"), "gone.mp3\nalso-gone.mp3\n");
+    const Imported none = import(lists + QStringLiteral("/none.m3u"));
+    EXPECT_EQ(none.outcome, Imported::Done);
+    EXPECT_EQ(none.found, 0);
+    EXPECT_EQ(none.missing, 2);
+    EXPECT_TRUE(none.savedPath.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(playlists + QStringLiteral("/none.tuneplaylist")));
+}
+
+TEST_F(PlaylistExchangeTest, PlsInNumberOrderWithUrisAndWindowsSeparators)
+{
+    library({QStringLiteral("Кино/Звезда по имени Солнце.mp3"), QStringLiteral("b c.mp3"),
+             QStringLiteral("Sub/d.mp3")});
+    const QString list = audio + QStringLiteral("/radio.pls");
+    writeFile(list,
+              "[playlist]\n"
+              "NumberOfEntries=5\n"
+              "File3=Sub\\d.mp3\n"
+              "Title3=ignored\n"
+              "file1=file://localhost" +
+                  QUrl::toPercentEncoding(audio + QStringLiteral("/Кино/Звезда по имени Солнце.mp3"), "/") +
+                  "\n"
+                  "File2=b c.mp3\n"
+                  "File4=file://otherhost/b%20c.mp3\n"
+                  "FileX=b c.mp3\n"
+                  "Length2=-1\n"
+                  "Version=2\n");
+    const Imported imported = import(list);
+    ASSERT_EQ(imported.outcome, Imported::Done);
+    EXPECT_EQ(imported.found, 3);
+    EXPECT_EQ(imported.missing, 1);
+    EXPECT_EQ(saved(imported), (QStringList{QStringLiteral("Кино/Звезда по имени Солнце.mp3"),
+                                            QStringLiteral("b c.mp3"), QStringLiteral("Sub/d.mp3")}));
+}
+
+TEST_F(PlaylistExchangeTest, ReadsPercentEscapesInUrisButNotInPlainPaths)
+{
+    library({QStringLiteral("100% Хит.mp3"), QStringLiteral("a b.mp3")});
+    EXPECT_EQ(PlaylistExchange::localPath(QStringLiteral("file:///x/100%25%20%D0%A5%D0%B8%D1%82.mp3"), lists,
+                                          false),
+              QStringLiteral("/x/100% Хит.mp3"));
+    EXPECT_EQ(PlaylistExchange::localPath(QStringLiteral("a%20b.mp3"), QStringLiteral("/l"), false),
+              QStringLiteral("/l/a%20b.mp3"));
+    EXPECT_EQ(PlaylistExchange::localPath(QStringLiteral("a%20b.mp3"), QStringLiteral("/l"), true),
+              QStringLiteral("/l/a b.mp3"));
+    EXPECT_EQ(PlaylistExchange::localPath(QStringLiteral("https://host/a.mp3"), QStringLiteral("/l"), true),
+              QString());
+    EXPECT_EQ(PlaylistExchange::localPath(QStringLiteral("C:\\Music\\a.mp3"), QStringLiteral("/l"), false),
+              QStringLiteral("/l/C:\\Music\\a.mp3"));
+
+    const QString list = lists + QStringLiteral("/escapes.xspf");
+    writeFile(list,
+              "<?xml version=\"1.0\"?><playlist version=\"1\" xmlns=\"http://xspf.org/ns/0/\"><trackList>"
+              "<track><location>../../Audio/100%25%20%D0%A5%D0%B8%D1%82.mp3</location>"
+              "<location>../../Audio/a%20b.mp3</location></track>"
+              "<track><title>no location</title></track>"
+              "<track><location>file://" +
+                  QUrl::toPercentEncoding(audio + "/a b.mp3", "/") +
+                  "</location></track>"
+                  "<track><location>  ../../Audio/a b.mp3 </location></track>"
+                  "</trackList></playlist>");
+    const Imported imported = import(list);
+    ASSERT_EQ(imported.outcome, Imported::Done);
+    EXPECT_EQ(imported.missing, 0);
+    EXPECT_EQ(saved(imported), (QStringList{QStringLiteral("100% Хит.mp3"), QStringLiteral("a b.mp3"),
+                                            QStringLiteral("a b.mp3")}));
+}
+
+TEST_F(PlaylistExchangeTest, HostileListsImportNothingOutsideTheLibrary)
+{
+    library({QStringLiteral("in.mp3")});
+    // Music that exists, but outside the library; and a link inside the library that leads out.
+    writeFile(m_root.path() + QStringLiteral("/outside/secret.mp3"), "ID3");
+    writeFile(m_root.path() + QStringLiteral("/Audio-evil/x.mp3"), "ID3"); // shares the library's prefix
+    ASSERT_TRUE(QFile::link(m_root.path() + QStringLiteral("/outside"), audio + QStringLiteral("/link")));
+    ASSERT_TRUE(QFile::link(m_root.path() + QStringLiteral("/outside/secret.mp3"),
+                            audio + QStringLiteral("/alias.mp3")));
+    const QByteArray outside = (m_root.path() + QStringLiteral("/outside/secret.mp3")).toUtf8();
+    const QString list = lists + QStringLiteral("/evil.m3u");
+    writeFile(list, "#EXTM3U\n" + outside +
+                        "\n"                                  // absolute, outside
+                        "../../outside/secret.mp3\n"          // relative, outside
+                        "../../Audio/../outside/secret.mp3\n" // in and out again
+                        "../../Audio/link/secret.mp3\n"       // a link in the library
+                        "../../Audio/alias.mp3\n"             // a file link leading out
+                        "../../Audio-evil/x.mp3\n"            // prefix, not inside
+                        "file://" +
+                        outside +
+                        "\n" // URI, outside
+                        "file:///../../../../" +
+                        outside +
+                        "\n"            // URI escaping upward
+                        "/etc/passwd\n" // not music, outside
+                        + QByteArrayLiteral("../../Audio/in.mp3\x00/../../outside/secret.mp3\n") // a NUL
+                        + "../../Audio/in.mp3\n");
+    const Imported imported = import(list);
+    ASSERT_EQ(imported.outcome, Imported::Done);
+    EXPECT_EQ(saved(imported), QStringList{QStringLiteral("in.mp3")});
+    EXPECT_EQ(imported.found, 1);
+    EXPECT_EQ(imported.missing, 10);
+
+    // Binary junk never crashes and finds nothing; a list over the limit is not read at all.
+    QByteArray junk(1 << 20, '\0');
+    QRandomGenerator random(7);
+    for (char &c : junk)
+        c = char(random.bounded(256));
+    for (const QString &name :
+         {QStringLiteral("junk.m3u"), QStringLiteral("junk.pls"), QStringLiteral("junk.xspf")}) {
+        writeFile(lists + QLatin1Char('/') + name, junk);
+        const Imported read = import(lists + QLatin1Char('/') + name);
+        EXPECT_EQ(read.outcome, Imported::Done) << name.toStdString();
+        EXPECT_EQ(read.found, 0) << name.toStdString();
+    }
+    writeFile(lists + QStringLiteral("/huge.m3u"),
+              QByteArray("../../Audio/in.mp3\n").repeated(PlaylistExchange::maxListSize / 19 + 1));
+    const Imported huge = import(lists + QStringLiteral("/huge.m3u"));
+    EXPECT_EQ(huge.outcome, Imported::Unreadable);
+    EXPECT_EQ(huge.found, 0);
+    EXPECT_FALSE(QFileInfo::exists(playlists + QStringLiteral("/huge.tuneplaylist")));
+
+    // An XSPF with an entity bomb and a cut-off end keeps what it read before the damage.
+    writeFile(lists + QStringLiteral("/bomb.xspf"),
+              "<?xml version=\"1.0\"?><!DOCTYPE p [<!ENTITY a \"aaaaaaaaaaaaaaaa\">"
+              "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+              "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
+              "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">]>"
+              "<playlist><trackList><track><location>../../Audio/in.mp3</location></track>"
+              "<track><location>&d;&d;&d;&d;&d;&d;&d;&d;</location></track><track><locat");
+    const Imported bomb = import(lists + QStringLiteral("/bomb.xspf"));
+    EXPECT_EQ(bomb.outcome, Imported::Done);
+    EXPECT_EQ(saved(bomb), QStringList{QStringLiteral("in.mp3")});
+}
+
+// Inputs the fuzzer found: every entry maps to an absolute path in the list's folder tree or to nothing. A
+// name starting with ":" once stayed as it was, which Qt reads as one of its resources.
+TEST(PlaylistExchangeFuzz, EntriesAreAbsolutePathsOrNothing)
+{
+    EXPECT_EQ(PlaylistExchange::localPath(QStringLiteral(":/x.mp3"), QStringLiteral("/l"), false),
+              QStringLiteral("/l/:/x.mp3"));
+    EXPECT_EQ(PlaylistExchange::localPath(QStringLiteral(":x.mp3"), QStringLiteral("/l"), true), QString());
+    const QDir folder(QStringLiteral(MELODROP_TEST_DATA "/fuzz/playlist_lists"));
+    const QStringList inputs = folder.entryList(QDir::Files);
+    ASSERT_FALSE(inputs.isEmpty());
+    for (const QString &name : inputs) {
+        const QByteArray data = readFile(folder.filePath(name));
+        for (const Format format : {Format::M3u, Format::Pls, Format::Xspf}) {
+            for (const QString &entry : PlaylistExchange::parse(data, format)) {
+                const QString path =
+                    PlaylistExchange::localPath(entry, QStringLiteral("/lists"), format == Format::Xspf);
+                EXPECT_TRUE(path.isEmpty() || path.startsWith(QLatin1Char('/'))) << name.toStdString();
+            }
+        }
+    }
+}
+
+TEST_F(PlaylistExchangeTest, ReadsWindows1251M3uAndRefusesOtherFormats)
+{
+    library({QStringLiteral("Кино.mp3")});
+    writeFile(lists + QStringLiteral("/old.m3u"), "../../Audio/\xCA\xE8\xED\xEE.mp3\n"); // "Кино" in 1251
+    const Imported old = import(lists + QStringLiteral("/old.m3u"));
+    EXPECT_EQ(old.found, 1);
+    EXPECT_EQ(saved(old), QStringList{QStringLiteral("Кино.mp3")});
+
+    writeFile(lists + QStringLiteral("/list.txt"), "../../Audio/Кино.mp3\n");
+    EXPECT_EQ(import(lists + QStringLiteral("/list.txt")).outcome, Imported::Unreadable);
+    EXPECT_EQ(import(lists + QStringLiteral("/absent.m3u")).outcome, Imported::Unreadable);
+    EXPECT_EQ(PlaylistExchange::formatOf(QStringLiteral("/a/B.M3U8")), Format::M3u);
+    EXPECT_EQ(PlaylistExchange::formatOf(QStringLiteral("/a/.pls")), Format::Unknown);
+}
+
+} // namespace
