@@ -123,39 +123,34 @@ std::optional<QStringList> readGroups(QString body)
 
 } // namespace FriendsPages
 
-ServiceAnswer<QStringList> VKontakteWorks::getSelfFriends()
+namespace {
+
+// The signed-in user's page at `path` (the user number follows it), read by `read`.
+ServiceAnswer<QStringList> loadOwnPage(const QString &path, std::optional<QStringList> (*read)(QString))
 {
     return ServiceAnswer<QStringList>::of([&]() -> std::optional<QStringList> {
         QString body;
         try {
             const GlobalData *global = GlobalData::sharedGlobalData();
-            body = Http::servicePage(
-                ServiceEndpoints::webAddress(
-                    global->domain,
-                    QStringLiteral("/al_friends.php?act=load_friends_silent&al=1&gid=0&id=")) +
-                    global->vkuid(),
-                global->vksid());
+            body = Http::servicePage(ServiceEndpoints::webAddress(global->domain, path) + global->vkuid(),
+                                     global->vksid());
         } catch (...) {
             return failed();
         }
-        return FriendsPages::readFriends(std::move(body));
+        return read(std::move(body));
     });
+}
+
+} // namespace
+
+ServiceAnswer<QStringList> VKontakteWorks::getSelfFriends()
+{
+    return loadOwnPage(QStringLiteral("/al_friends.php?act=load_friends_silent&al=1&gid=0&id="),
+                       FriendsPages::readFriends);
 }
 
 ServiceAnswer<QStringList> VKontakteWorks::getSelfGroups()
 {
-    return ServiceAnswer<QStringList>::of([&]() -> std::optional<QStringList> {
-        QString body;
-        try {
-            const GlobalData *global = GlobalData::sharedGlobalData();
-            body = Http::servicePage(
-                ServiceEndpoints::webAddress(
-                    global->domain, QStringLiteral("/al_groups.php?act=get_list&al=1&tab=groups&mid=")) +
-                    global->vkuid(),
-                global->vksid());
-        } catch (...) {
-            return failed();
-        }
-        return FriendsPages::readGroups(std::move(body));
-    });
+    return loadOwnPage(QStringLiteral("/al_groups.php?act=get_list&al=1&tab=groups&mid="),
+                       FriendsPages::readGroups);
 }
