@@ -13,6 +13,9 @@ Dialog {
     // A preview player drawn in the space the title leaves at the top (the controller's MpvPlayer).
     property var player: null
     signal answered(int tag, int index)
+    // The answer Enter gives when the dialog opens: the first action drawn; a question whose action destroys
+    // something may set the cancel answer (0) instead.
+    property int defaultAnswer: buttons.length > 1 ? 1 : 0
 
     function ask(title, message, buttons, tag) {
         dialog.title = title
@@ -25,6 +28,15 @@ Dialog {
     // Escape gives the cancel answer (the first button), as it closes any dialog.
     property bool answeredByButton: false
     onAboutToShow: answeredByButton = false
+    onOpened: {
+        for (let i = 0; i < answerButtons.count; ++i) {
+            const button = answerButtons.itemAt(i)
+            if (button && button.answerIndex === dialog.defaultAnswer) {
+                button.forceActiveFocus()
+                return
+            }
+        }
+    }
     onClosed: {
         if (answeredByButton)
             return
@@ -103,6 +115,7 @@ Dialog {
         }
         // With several buttons the first one cancels; it is drawn last, as a plain one, keeping its index.
         Repeater {
+            id: answerButtons
             model: dialog.buttons.length > 1 ? dialog.buttons.slice(1).concat([dialog.buttons[0]]) : dialog.buttons
             PlainButton {
                 readonly property int answerIndex: dialog.buttons.length > 1 ? (index + 1) % dialog.buttons.length : index

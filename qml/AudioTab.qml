@@ -37,6 +37,13 @@ StackView {
             screen.viewDidAppear()
     }
 
+    // Ctrl+F on the menu: its first row, the search screen, as a click on it would open it.
+    function openSearch() {
+        const menuPage = stack.get(0)
+        if (menuPage && menuPage.menu)
+            menuPage.menu.rowSelected(0)
+    }
+
     function open(screen, title, name) {
         if (screen === "Audio_Library") {
             stack.push(libraryView, { controller: libraryScreen.createObject(null), stack: stack })

@@ -7,6 +7,16 @@ import Melodrop
 Item {
     id: view
     property alias form: loginForm
+    // A sign-in has ended with a session: the window moves on to the music.
+    signal signedIn()
+
+    // The first control a user of this page wants: the e-mail field, or the button once signed in.
+    function focusFirst() {
+        if (loginInput.enabled)
+            loginInput.forceActiveFocus()
+        else
+            loginButton.forceActiveFocus()
+    }
 
     LoginForm {
         id: loginForm
@@ -15,6 +25,21 @@ Item {
         onKeyboardDismissed: view.forceActiveFocus()
     }
     Component.onCompleted: loginForm.viewDidLoad()
+    Connections {
+        target: loginForm
+        function onOperationFinished() {
+            if (loginForm.loginButtonImage === "Logout_button.png") {
+                view.signedIn()
+            } else if (view.visible && loginForm.signInProblem.length > 0 && loginInput.text.length > 0) {
+                // Most often a mistyped password: it is selected, ready to be typed again.
+                passwordInput.forceActiveFocus()
+                passwordInput.selectAll()
+            } else if (view.visible) {
+                // Signed out: the e-mail field takes the typing again.
+                loginInput.forceActiveFocus()
+            }
+        }
+    }
 
     Flickable {
         id: scroller

@@ -26,19 +26,102 @@ ApplicationWindow {
     property Item videoPlayer: null
     property int visibilityBeforeFullScreen: Window.Windowed
 
-    onSectionChanged: tabBar.currentIndex = section
+    onSectionChanged: {
+        tabBar.currentIndex = section
+        Qt.callLater(focusPage)
+    }
+    // The keys follow the eyes: a section shown takes the focus from the page it replaced.
+    function focusPage() {
+        const page = pages.children[section]
+        if (!page)
+            return
+        if (typeof page.focusFirst === "function") {
+            page.focusFirst()
+            return
+        }
+        const stack = stackOf(section)
+        const target = stack && stack.currentItem ? stack.currentItem : page
+        target.forceActiveFocus()
+    }
+    // The stack whose search screen is sliding in after Ctrl+F on its menu.
+    property Item searchAfterTransition: null
+    Connections {
+        target: window.searchAfterTransition
+        function onBusyChanged() {
+            if (window.searchAfterTransition.busy)
+                return
+            window.searchAfterTransition = null
+            window.focusSearch()
+        }
+    }
 
     function stackOf(index) {
         return index === 1 ? audioTab : index === 2 ? videoTab : null
     }
-    // Ctrl+F: the search field of the page shown now, if it has one.
+    // Ctrl+F: the search field of the page shown now; on a section's menu, its search screen opens for it.
     function focusSearch() {
         const stack = stackOf(section)
-        const page = stack ? stack.currentItem : null
+        if (!stack || stack.busy)
+            return
+        if (stack.depth === 1 && stack.openSearch) {
+            stack.openSearch()
+            // The field is there once the screen has slid in.
+            if (stack.busy)
+                window.searchAfterTransition = stack
+            else if (stack.depth > 1)
+                Qt.callLater(focusSearch)
+            return
+        }
+        const page = stack.currentItem
         if (page && page.searchField) {
             page.searchField.forceActiveFocus()
             page.searchField.selectAll()
         }
+    }
+    // Whether `item` lies in a dialog or another popup, whose own keys come first.
+    function inPopup(item) {
+        for (let p = item; p; p = p.parent) {
+            if (p === Overlay.overlay)
+                return true
+        }
+        return false
+    }
+    // Escape and Backspace go back only where they mean nothing else: not in a text field or a dialog.
+    function backKeysAreFree() {
+        const item = window.activeFocusItem
+        if (!item || !item.visible)
+            return true
+        return item.cursorPosition === undefined && !inPopup(item)
+    }
+    // One screen back in the section shown: the page's own back button, so that a folder of the library goes
+    // up a level first, as the button does.
+    function goBack() {
+        if (window.videoPlayer)
+            return
+        const stack = stackOf(section)
+        if (!stack || stack.depth <= 1 || stack.busy)
+            return
+        const button = findBackButton(stack.currentItem)
+        if (button && button.enabled)
+            button.clicked()
+    }
+    function findBackButton(item) {
+        if (!item || !item.visible)
+            return null
+        if (item.objectName === "backButton")
+            return item
+        for (let i = 0; i < item.children.length; ++i) {
+            const found = findBackButton(item.children[i])
+            if (found)
+                return found
+        }
+        return null
+    }
+    // The section's first screen, as a click on the section shown does.
+    function goToTop(index) {
+        const stack = stackOf(index)
+        if (stack && stack.depth > 1 && !stack.busy)
+            stack.pop(null)
     }
     // Space belongs to text fields and buttons that have the focus; elsewhere it plays and pauses.
     function spaceIsFree() {
@@ -84,6 +167,13 @@ ApplicationWindow {
     Shortcut { sequences: ["Ctrl+4"]; onActivated: window.section = 3 }
     Shortcut { sequence: "Ctrl+Q"; onActivated: window.close() }
     Shortcut { sequences: [StandardKey.Find]; onActivated: window.focusSearch() }
+    // Alt+Left, and the Back key of keyboards that have one (one entry each: a key bound twice fires neither).
+    Shortcut { sequences: ["Alt+Left", "Back"]; onActivated: window.goBack() }
+    Shortcut {
+        sequences: ["Esc", "Backspace"]
+        enabled: window.videoPlayer === null && window.backKeysAreFree()
+        onActivated: window.goBack()
+    }
     Shortcut {
         sequence: "Space"
         enabled: window.videoPlayer === null && window.spaceIsFree()
@@ -103,7 +193,11 @@ ApplicationWindow {
             names: window.sectionNames
             icons: window.sectionIcons
             current: window.section
-            onSelected: (index) => window.section = index
+            onSelected: (index) => {
+                if (index === window.section)
+                    window.goToTop(index)
+                window.section = index
+            }
         }
 
         StackLayout {
@@ -112,13 +206,25 @@ ApplicationWindow {
             Layout.fillHeight: true
             currentIndex: window.section
 
-            LoginView {}
+            LoginView {
+                onSignedIn: window.section = 1
+            }
             AudioTab { id: audioTab }
             VideoTab { id: videoTab }
             QueueView {
                 queue: Shell.queue
             }
         }
+    }
+
+    // The mouse's Back button, wherever the pointer is; every other button goes on to the items under it.
+    MouseArea {
+        objectName: "backButtonArea"
+        parent: window.contentItem
+        anchors.fill: parent
+        z: 1000
+        acceptedButtons: Qt.BackButton
+        onClicked: window.goBack()
     }
 
     Connections {
@@ -189,6 +295,10 @@ ApplicationWindow {
                 TabButton {
                     id: tab
                     objectName: "tab" + index
+                    // A tap on the section shown goes back to its first screen.
+                    property bool wasCurrent: false
+                    onPressed: wasCurrent = tab.checked
+                    onClicked: if (wasCurrent) window.goToTop(index)
                     // Room for the name and the badge side by side, down to the narrowest window.
                     leftPadding: 4
                     rightPadding: 4

@@ -19,4 +19,19 @@ Button {
              : control.flat && control.highlighted ? control.Material.accentColor
              : control.highlighted ? control.Material.primaryHighlightedTextColor : control.Material.foreground
     }
+    // Enter presses the button that has the focus, as Space does.
+    Keys.onReturnPressed: control.clicked()
+    Keys.onEnterPressed: control.clicked()
+
+    // The focus ring: which button Enter or Space would press.
+    Rectangle {
+        objectName: "focusRing"
+        anchors.fill: parent
+        anchors.margins: 3
+        visible: control.activeFocus
+        color: "transparent"
+        radius: 4
+        border.width: 2
+        border.color: control.Material.accentColor
+    }
 }

@@ -9,8 +9,9 @@ Item {
     objectName: "progressOverlay"
 
     property var hud: null
-    // Up from the start of the operation until the box has faded: the screen under it is out of reach.
-    readonly property bool blocking: !!hud && (hud.taskInProgress || hud.alpha > 0)
+    // Up from the start of the operation until the box has faded: the screen under it is out of reach. A notice
+    // (an overlay that only reports something done) leaves the screen usable under it.
+    readonly property bool blocking: !!hud && !hud.passive && (hud.taskInProgress || hud.alpha > 0)
     // Where the focus was when the overlay came up; it goes back there afterwards.
     property Item focusBefore: null
 
@@ -72,6 +73,7 @@ Item {
     MouseArea {
         objectName: "progressOverlayBlocker"
         anchors.fill: parent
+        enabled: root.blocking
         hoverEnabled: true
         preventStealing: true
         acceptedButtons: Qt.AllButtons
@@ -101,6 +103,9 @@ Item {
         x: Math.round((root.width - width) / 2 + (root.hud ? root.hud.xOffset : 0))
         y: Math.round((root.height - height) / 2 + (root.hud ? root.hud.yOffset : 0))
         radius: 10
+        // Read out as it appears, as a notification is.
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: root.hud ? [root.hud.labelText, root.hud.detailsLabelText].filter(t => t.length > 0).join(". ") : ""
         // Only the box is translucent (the overlay's `opacity`); the indicator and the texts stay solid on it.
         color: Qt.rgba(0x2b / 255, 0x2b / 255, 0x2b / 255, root.hud ? root.hud.opacity : 0.8)
         border.color: "#4a4a4a"

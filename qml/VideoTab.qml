@@ -34,6 +34,13 @@ StackView {
             screen.viewDidAppear()
     }
 
+    // Ctrl+F on the menu: its first row, the search screen, as a click on it would open it.
+    function openSearch() {
+        const menuPage = stack.get(0)
+        if (menuPage && menuPage.menu)
+            menuPage.menu.rowSelected(0)
+    }
+
     function open(screen, title, name) {
         const factory = stack.factories()[screen]
         if (factory)

@@ -14,8 +14,14 @@
 #include <QThreadPool>
 
 AudioResults::AudioResults(Kind kind, QObject *parent)
-    : QObject(parent), m_kind(kind), m_model(new AudioRecordModel(&store(), this))
-{}
+    : QObject(parent), m_kind(kind), m_model(new AudioRecordModel(&store(), this)),
+      m_overlays(new OverlayHost(this, [this] {
+          setSearchBusy(false);
+          setTableBusy(false);
+      }))
+{
+    connect(m_overlays, &OverlayHost::currentChanged, this, &AudioResults::hudChanged);
+}
 
 AudioResults::~AudioResults()
 {
@@ -148,22 +154,7 @@ void AudioResults::viewWillAppear()
 void AudioResults::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                                std::function<void(ProgressOverlay *)> operation)
 {
-    auto *hud = ProgressOverlay::withTexts(this, label, details, minShowTime, textOnly);
-    connect(hud, &ProgressOverlay::hudWasHidden, this, &AudioResults::hudWasHidden);
-    m_hud = hud;
-    Q_EMIT hudChanged();
-    hud->showWhileExecuting([hud, operation = std::move(operation)] { operation(hud); }, true);
-}
-
-void AudioResults::hudWasHidden(ProgressOverlay *hud)
-{
-    if (hud == m_hud) {
-        m_hud = nullptr;
-        Q_EMIT hudChanged();
-    }
-    hud->deleteLater();
-    setSearchBusy(false);
-    setTableBusy(false);
+    m_overlays->run(label, details, minShowTime, textOnly, std::move(operation));
 }
 
 void AudioResults::searchBarSearchButtonClicked()
@@ -251,11 +242,14 @@ void AudioResults::doAudioSearch(const Link &link, ProgressOverlay *hud, Kind ki
         return;
     }
     Pacing::pause(1);
+    // The rows are in: from here on the overlay only reports, over a list that can be used already.
+    if (!link.run([](AudioResults &screen) { screen.showNewResults(); }))
+        return;
+    hud->becomeNotice();
     hud->setMode(ProgressOverlay::CustomView);
     hud->setLabelText(tr("Завершено"));
     hud->setDetailsLabelText(tr("Найдено аудиозаписей: %1").arg(count));
     Pacing::pause(1);
-    link.run([](AudioResults &screen) { screen.showNewResults(); });
 }
 
 void AudioResults::doAudioSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text, int sort)
@@ -393,10 +387,8 @@ void AudioResults::accessoryButtonTapped(int row)
 {
     if (m_tableBusy || row < 0 || row >= store().size())
         return;
-    setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
-    showOverlay(tr("Уведомление"), tr("Запись добавлена в очередь"), 1.0f, true,
-                [](ProgressOverlay *) { Pacing::pause(1); });
+    m_overlays->notice(tr("Уведомление"), tr("Запись добавлена в очередь"), 1.0f);
     DownloadQueue::shared().append(DownloadQueue::Audio, queueItemFor(store().at(row)));
     store().removeAt(row);
 }
@@ -405,9 +397,7 @@ void AudioResults::addAllRecordsToQueue()
 {
     if (m_tableBusy)
         return;
-    setTableBusy(true);
-    showOverlay(tr("Уведомление"), tr("Все записи добавлены в очередь"), 1.0f, true,
-                [](ProgressOverlay *) { Pacing::pause(1); });
+    m_overlays->notice(tr("Уведомление"), tr("Все записи добавлены в очередь"), 1.0f);
     QList<QueueItem> items;
     items.reserve(store().size());
     for (const AudioRecord &record : store().records())

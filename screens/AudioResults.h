@@ -3,6 +3,7 @@
 #include "core/Stores.h"
 #include "playback/MpvPlayer.h"
 #include "screens/AudioRecordModel.h"
+#include "screens/OverlayHost.h"
 #include "screens/ProgressOverlay.h"
 #include "screens/ScreenLink.h"
 
@@ -67,7 +68,7 @@ public:
     bool hasSelfButton() const { return m_kind == Personal || m_kind == Recommended; }
     int pageIndex() const { return m_pageIndex; }
     AudioRecordModel *records() const { return m_model; }
-    ProgressOverlay *hud() const { return m_hud; }
+    ProgressOverlay *hud() const { return m_overlays->current(); }
     MpvPlayer *miniPlayer() const { return m_miniPlayer; }
     // The record tapped last (empty before the first tap).
     const AudioRecord &selectedSong() const { return m_selectedSong; }
@@ -119,7 +120,6 @@ Q_SIGNALS:
 private:
     void showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                      std::function<void(ProgressOverlay *)> operation);
-    void hudWasHidden(ProgressOverlay *hud);
     // The background operations: everything they need of the screen comes by value or through the link.
     using Link = ScreenLink<AudioResults>;
     static void doAudioSearch(const Link &link, ProgressOverlay *hud, Kind kind, const QString &text,
@@ -149,7 +149,7 @@ private:
     bool m_sortVisible = false;
     int m_pageIndex = 0;
     AudioRecordModel *m_model = nullptr;
-    QPointer<ProgressOverlay> m_hud;
+    OverlayHost *m_overlays;
     QPointer<MpvPlayer> m_miniPlayer;
     AudioRecord m_selectedSong;
 };

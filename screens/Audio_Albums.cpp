@@ -12,8 +12,14 @@
 #include "service/Session.h"
 
 Audio_Albums::Audio_Albums(QObject *parent)
-    : QObject(parent), m_model(new AlbumRecordModel(&Stores::albums(), this))
-{}
+    : QObject(parent), m_model(new AlbumRecordModel(&Stores::albums(), this)),
+      m_overlays(new OverlayHost(this, [this] {
+          setSearchBusy(false);
+          setTableBusy(false);
+      }))
+{
+    connect(m_overlays, &OverlayHost::currentChanged, this, &Audio_Albums::hudChanged);
+}
 
 QString Audio_Albums::requestFile() const
 {
@@ -59,22 +65,7 @@ void Audio_Albums::viewWillAppear()
 void Audio_Albums::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                                std::function<void(ProgressOverlay *)> operation)
 {
-    auto *hud = ProgressOverlay::withTexts(this, label, details, minShowTime, textOnly);
-    connect(hud, &ProgressOverlay::hudWasHidden, this, &Audio_Albums::hudWasHidden);
-    m_hud = hud;
-    Q_EMIT hudChanged();
-    hud->showWhileExecuting([hud, operation = std::move(operation)] { operation(hud); }, true);
-}
-
-void Audio_Albums::hudWasHidden(ProgressOverlay *hud)
-{
-    if (hud == m_hud) {
-        m_hud = nullptr;
-        Q_EMIT hudChanged();
-    }
-    hud->deleteLater();
-    setSearchBusy(false);
-    setTableBusy(false);
+    m_overlays->run(label, details, minShowTime, textOnly, std::move(operation));
 }
 
 void Audio_Albums::searchBarSearchButtonClicked()
@@ -131,11 +122,14 @@ void Audio_Albums::doAlbumsSearch(const Link &link, ProgressOverlay *hud, const 
         }))
         return;
     Pacing::pause(1);
+    // The albums show while the count is up, and can be opened at once.
+    if (!link.run([](Audio_Albums &screen) { screen.reloadAudioTable(); }))
+        return;
+    hud->becomeNotice();
     hud->setMode(ProgressOverlay::CustomView);
     hud->setLabelText(tr("Завершено"));
     hud->setDetailsLabelText(tr("Найдено муз. альбомов: %1").arg(count));
     Pacing::pause(1);
-    link.run([](Audio_Albums &screen) { screen.reloadAudioTable(); });
 }
 
 void Audio_Albums::reloadAudioTable()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/AlbumRecordModel.h"
+#include "screens/OverlayHost.h"
 #include "screens/ProgressOverlay.h"
 #include "screens/ScreenLink.h"
 
@@ -36,7 +37,7 @@ public:
     bool searchBusy() const { return m_searchBusy; }
     bool tableBusy() const { return m_tableBusy; }
     AlbumRecordModel *albums() const { return m_model; }
-    ProgressOverlay *hud() const { return m_hud; }
+    ProgressOverlay *hud() const { return m_overlays->current(); }
 
     // The album tapped last, and the "creator - title" texts of its tracks.
     QString selectedAlbumName() const { return m_selectedAlbumName; }
@@ -64,7 +65,6 @@ Q_SIGNALS:
 private:
     void showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                      std::function<void(ProgressOverlay *)> operation);
-    void hudWasHidden(ProgressOverlay *hud);
     // The background operations reach the screen only through the link: it may be closed while they run.
     using Link = ScreenLink<Audio_Albums>;
     static void doAlbumsSearch(const Link &link, ProgressOverlay *hud, const QString &query);
@@ -79,7 +79,7 @@ private:
     bool m_searchBusy = false;
     bool m_tableBusy = false;
     AlbumRecordModel *m_model = nullptr;
-    QPointer<ProgressOverlay> m_hud;
+    OverlayHost *m_overlays;
     QString m_selectedAlbumName;
     QString m_selectedAlbumId;
     QStringList m_albumAudioArray;

@@ -15,8 +15,10 @@
 #include <QPointer>
 
 Audio_Library::Audio_Library(Settings *settings, QObject *parent)
-    : LibraryBrowser(AudioMedia, LibraryScreen, settings, parent)
+    : LibraryBrowser(AudioMedia, LibraryScreen, settings, parent),
+      m_overlays(new OverlayHost(this, [this] { setTableBusy(false); }))
 {
+    connect(m_overlays, &OverlayHost::currentChanged, this, &Audio_Library::hudChanged);
     followFinishedDownloads(this);
 }
 
@@ -60,22 +62,7 @@ void Audio_Library::closePreview()
 
 void Audio_Library::showNotice(const QString &details, float minShowTime)
 {
-    auto *hud = ProgressOverlay::withTexts(this, tr("Уведомление"), details, minShowTime, true);
-    connect(hud, &ProgressOverlay::hudWasHidden, this, &Audio_Library::hudWasHidden);
-    m_hud = hud;
-    Q_EMIT hudChanged();
-    // Nothing to wait for: the minimum show time keeps the notice readable.
-    hud->showWhileExecuting([] {}, true);
-}
-
-void Audio_Library::hudWasHidden(ProgressOverlay *hud)
-{
-    if (hud == m_hud) {
-        m_hud = nullptr;
-        Q_EMIT hudChanged();
-    }
-    hud->deleteLater();
-    setTableBusy(false);
+    m_overlays->notice(tr("Уведомление"), details, minShowTime);
 }
 
 void Audio_Library::accessoryButtonTapped(int row)
@@ -84,7 +71,6 @@ void Audio_Library::accessoryButtonTapped(int row)
     // A folder has no accessory: it never joins the playlist.
     if (m_tableBusy || name.isEmpty() || isFolder(name))
         return;
-    setTableBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
     showNotice(tr("Запись добавлена в плейлист"), 0.5f);
     Stores::playlist().append(PlaylistEntry{relativePath(name), false});
@@ -95,7 +81,6 @@ void Audio_Library::addAllRecordsToPlaylist()
 {
     if (m_tableBusy)
         return;
-    setTableBusy(true);
     showNotice(tr("Все записи добавлены в плейлист"), 1.0f);
     QList<PlaylistEntry> entries;
     for (const QString &name : std::as_const(list())) {

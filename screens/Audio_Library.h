@@ -2,6 +2,7 @@
 
 #include "library/LibraryBrowser.h"
 #include "playback/MpvPlayer.h"
+#include "screens/OverlayHost.h"
 #include "screens/ProgressOverlay.h"
 
 #include <QPointer>
@@ -26,7 +27,7 @@ public:
     ~Audio_Library() override;
 
     bool tableBusy() const { return m_tableBusy; }
-    ProgressOverlay *hud() const { return m_hud; }
+    ProgressOverlay *hud() const { return m_overlays->current(); }
     MpvPlayer *miniPlayer() const { return m_miniPlayer; }
 
     // Folder: enter it. File: pause the music and preview the file in the alert's player.
@@ -50,7 +51,6 @@ protected:
 
 private:
     void showNotice(const QString &details, float minShowTime);
-    void hudWasHidden(ProgressOverlay *hud);
     void setTableBusy(bool busy);
     void closePreview();
     // Removes, from the last entry to the first, every playlist entry whose file is gone; the playing one
@@ -58,6 +58,6 @@ private:
     static void prunePlaylist();
 
     bool m_tableBusy = false;
-    QPointer<ProgressOverlay> m_hud;
+    OverlayHost *m_overlays;
     QPointer<MpvPlayer> m_miniPlayer;
 };

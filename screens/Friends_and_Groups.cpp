@@ -10,8 +10,11 @@
 #include <QGuiApplication>
 
 Friends_and_Groups::Friends_and_Groups(QObject *parent)
-    : QObject(parent), m_model(new FriendsGroupsModel(this))
-{}
+    : QObject(parent), m_model(new FriendsGroupsModel(this)),
+      m_overlays(new OverlayHost(this, [this] { setBusy(false); }))
+{
+    connect(m_overlays, &OverlayHost::currentChanged, this, &Friends_and_Groups::hudChanged);
+}
 
 void Friends_and_Groups::setBusy(bool busy)
 {
@@ -36,21 +39,7 @@ void Friends_and_Groups::viewWillAppear()
 void Friends_and_Groups::showOverlay(const QString &label, const QString &details, bool textOnly,
                                      std::function<void(ProgressOverlay *)> operation)
 {
-    auto *hud = ProgressOverlay::withTexts(this, label, details, 1.0f, textOnly);
-    connect(hud, &ProgressOverlay::hudWasHidden, this, &Friends_and_Groups::hudWasHidden);
-    m_hud = hud;
-    Q_EMIT hudChanged();
-    hud->showWhileExecuting([hud, operation = std::move(operation)] { operation(hud); }, true);
-}
-
-void Friends_and_Groups::hudWasHidden(ProgressOverlay *hud)
-{
-    if (hud == m_hud) {
-        m_hud = nullptr;
-        Q_EMIT hudChanged();
-    }
-    hud->deleteLater();
-    setBusy(false);
+    m_overlays->run(label, details, 1.0f, textOnly, std::move(operation));
 }
 
 void Friends_and_Groups::getFriends()
@@ -114,10 +103,8 @@ void Friends_and_Groups::accessoryButtonTapped(int row)
 {
     if (m_busy || row < 0 || row >= m_model->rowCount())
         return;
-    setBusy(true);
     Q_EMIT scrollToRow(row, Middle, true);
-    showOverlay(tr("Уведомление"), tr("ID скопирован в буфер"), true,
-                [](ProgressOverlay *) { Pacing::pause(1); });
+    m_overlays->notice(tr("Уведомление"), tr("ID скопирован в буфер"), 1.0f);
     if (m_pasteboard)
         m_pasteboard(FriendsGroupsModel::number(m_model->record(row)));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "screens/FriendsGroupsModel.h"
+#include "screens/OverlayHost.h"
 #include "screens/ProgressOverlay.h"
 #include "screens/ScreenLink.h"
 
@@ -33,7 +34,7 @@ public:
     bool busy() const { return m_busy; }
     QStringList alphabet() const { return m_alphabet; }
     FriendsGroupsModel *rows() const { return m_model; }
-    ProgressOverlay *hud() const { return m_hud; }
+    ProgressOverlay *hud() const { return m_overlays->current(); }
     void setPasteboard(Pasteboard pasteboard) { m_pasteboard = std::move(pasteboard); }
 
     Q_INVOKABLE void viewDidLoad();
@@ -56,7 +57,6 @@ private:
     void load(bool friends);
     void showOverlay(const QString &label, const QString &details, bool textOnly,
                      std::function<void(ProgressOverlay *)> operation);
-    void hudWasHidden(ProgressOverlay *hud);
     // Sections, rows and title from the store; `toFirstRow` after a load, not when the screen is shown again.
     void reloadTable(bool toFirstRow);
     void setBusy(bool busy);
@@ -65,6 +65,6 @@ private:
     bool m_busy = false;
     QStringList m_alphabet;
     FriendsGroupsModel *m_model = nullptr;
-    QPointer<ProgressOverlay> m_hud;
+    OverlayHost *m_overlays;
     Pasteboard m_pasteboard;
 };

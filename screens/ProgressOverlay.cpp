@@ -66,6 +66,27 @@ ProgressOverlay *ProgressOverlay::withTexts(QObject *view, const QString &label,
     return hud;
 }
 
+ProgressOverlay *ProgressOverlay::notice(QObject *view, const QString &label, const QString &details,
+                                         float seconds)
+{
+    auto *hud = withTexts(view, label, details, seconds, true);
+    hud->m_passive = true;
+    hud->show(true);
+    // The minimum show time keeps it up; then it fades as any overlay does.
+    hud->hide(true);
+    return hud;
+}
+
+void ProgressOverlay::becomeNotice()
+{
+    applyOnOwnerThread([this] {
+        if (m_passive)
+            return;
+        m_passive = true;
+        Q_EMIT passiveChanged();
+    });
+}
+
 ProgressOverlay::~ProgressOverlay() = default;
 
 void ProgressOverlay::reportServiceUnavailable()

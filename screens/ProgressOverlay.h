@@ -45,6 +45,7 @@ class ProgressOverlay : public QObject
     Q_PROPERTY(float alpha READ alpha NOTIFY alphaChanged)
     Q_PROPERTY(bool animated READ animated NOTIFY alphaChanged)
     Q_PROPERTY(bool finished READ finished NOTIFY finishedChanged)
+    Q_PROPERTY(bool passive READ passive NOTIFY passiveChanged)
 
 public:
     enum Mode { Indeterminate = 0, Determinate = 1, CustomView = 2 };
@@ -59,7 +60,17 @@ public:
     static ProgressOverlay *withTexts(QObject *view, const QString &label, const QString &details,
                                       float minShowTime, bool textOnly);
 
+    // A notice that only reports something done: drawn like the overlay for `seconds`, then faded, while the
+    // screen under it keeps taking clicks and keys. Nothing runs behind it.
+    static ProgressOverlay *notice(QObject *view, const QString &label, const QString &details,
+                                   float seconds);
+
     QObject *view() const { return m_view; }
+
+    // Called from the operation (any thread) once what is left to show only reports its result: from then on
+    // the overlay no longer holds the screen's input, and `passiveChanged` tells the screen to take it again.
+    void becomeNotice();
+    bool passive() const { return m_passive; }
 
     // Called from an operation whose request got no answer at all: after a second the overlay says
     // "Ошибка" / "Сервис недоступен" without its activity indicator, and keeps saying it for another second.
@@ -115,6 +126,7 @@ Q_SIGNALS:
     void taskInProgressChanged();
     void alphaChanged();
     void finishedChanged();
+    void passiveChanged();
     // The delegate callback: the overlay has faded out.
     void hudWasHidden(ProgressOverlay *hud);
     // Emitted after hudWasHidden when removeFromSuperViewOnHide is set: the view should drop the overlay.
@@ -160,6 +172,7 @@ private:
     float m_alpha = 0.0f;
     bool m_animated = false;
     bool m_finished = false;
+    bool m_passive = false;
     // The animation flag of the last show/hide, used when a deferred step (grace, minimum show time) runs.
     bool m_useAnimation = false;
     // The animation flag given to showWhileExecuting; the hide after the operation uses it.

@@ -223,17 +223,18 @@ void Queue::reloadTable()
             QueueRowModel::Row row;
             row.name = item.name;
             const int tag = item.tag;
-            const QString failure = item.state == QueueItem::State::Failed
-                                        ? failureReason(m_queue->failure(tag), m_queue->failureSystemError(tag),
-                                                        m_queue->failureHttpStatus(tag))
-                                        : QString();
+            const QString failure =
+                item.state == QueueItem::State::Failed
+                    ? failureReason(m_queue->failure(tag), m_queue->failureSystemError(tag),
+                                    m_queue->failureHttpStatus(tag))
+                    : QString();
             row.status = statusText(item, failure);
             // A transfer waiting for an answer after a time-out says which retry it is at.
             if (item.state == QueueItem::State::Started) {
                 if (const int retry = m_queue->retryWaiting(tag); retry > 0)
-                    row.status = tr("повтор %1 из %2")
-                                     .arg(QString::number(retry),
-                                          QString::number(DownloadQueue::retriesOnTimeout));
+                    row.status =
+                        tr("повтор %1 из %2")
+                            .arg(QString::number(retry), QString::number(DownloadQueue::retriesOnTimeout));
             }
             row.progress = progress(item, m_queue->lastSize(tag));
             row.icon = section == DownloadQueue::Audio ? QStringLiteral("icon_audio.png")

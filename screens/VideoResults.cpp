@@ -21,8 +21,13 @@ const char *const QualityButtons[] = {
 } // namespace
 
 VideoResults::VideoResults(Kind kind, QObject *parent)
-    : QObject(parent), m_kind(kind), m_model(new VideoRecordModel(&store(), this))
+    : QObject(parent), m_kind(kind), m_model(new VideoRecordModel(&store(), this)),
+      m_overlays(new OverlayHost(this, [this] {
+          setSearchBusy(false);
+          setTableBusy(false);
+      }))
 {
+    connect(m_overlays, &OverlayHost::currentChanged, this, &VideoResults::hudChanged);
     connect(m_model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
                 if (roles.contains(VideoRecordModel::WatchedRole))
@@ -157,22 +162,7 @@ void VideoResults::viewWillAppear()
 void VideoResults::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                                std::function<void(ProgressOverlay *)> operation)
 {
-    auto *hud = ProgressOverlay::withTexts(this, label, details, minShowTime, textOnly);
-    connect(hud, &ProgressOverlay::hudWasHidden, this, &VideoResults::hudWasHidden);
-    m_hud = hud;
-    Q_EMIT hudChanged();
-    hud->showWhileExecuting([hud, operation = std::move(operation)] { operation(hud); }, true);
-}
-
-void VideoResults::hudWasHidden(ProgressOverlay *hud)
-{
-    if (hud == m_hud) {
-        m_hud = nullptr;
-        Q_EMIT hudChanged();
-    }
-    hud->deleteLater();
-    setSearchBusy(false);
-    setTableBusy(false);
+    m_overlays->run(label, details, minShowTime, textOnly, std::move(operation));
 }
 
 void VideoResults::searchBarSearchButtonClicked()
@@ -246,11 +236,14 @@ void VideoResults::doVideoSearch(const Link &link, ProgressOverlay *hud, Kind ki
         return;
     }
     Pacing::pause(1);
+    // The rows are in: from here on the overlay only reports, over a list that can be used already.
+    if (!link.run([](VideoResults &screen) { screen.showNewResults(); }))
+        return;
+    hud->becomeNotice();
     hud->setMode(ProgressOverlay::CustomView);
     hud->setLabelText(tr("Завершено"));
     hud->setDetailsLabelText(tr("Найдено видеозаписей: %1").arg(count));
     Pacing::pause(1);
-    link.run([](VideoResults &screen) { screen.showNewResults(); });
 }
 
 void VideoResults::doVideoSearchOffset(const Link &link, ProgressOverlay *hud, const QString &text,
@@ -380,6 +373,7 @@ void VideoResults::doGetLink(const Link &link, ProgressOverlay *hud, const Video
         }
         if (!link.run([](VideoResults &screen) { screen.linkFindingFinished(); }))
             return;
+        hud->becomeNotice();
         hud->setMode(ProgressOverlay::CustomView);
         hud->setLabelText(tr("Уведомление"));
         hud->setDetailsLabelText(tr("Запись добавлена в очередь"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Records.h"
+#include "screens/OverlayHost.h"
 #include "screens/ProgressOverlay.h"
 #include "screens/ScreenLink.h"
 #include "screens/VideoRecordModel.h"
@@ -73,7 +74,7 @@ public:
     int lastWatchedVideoNumber() const { return m_model->watchedRow(); }
     QColor watchedRowColor() const { return QColor(228, 234, 240); }
     VideoRecordModel *records() const { return m_model; }
-    ProgressOverlay *hud() const { return m_hud; }
+    ProgressOverlay *hud() const { return m_overlays->current(); }
     // The last result of a link resolution, later the chosen quality's address.
     QString foundLink() const { return m_foundLink; }
     int searchLinkIndex() const { return m_searchLinkIndex; }
@@ -123,7 +124,6 @@ Q_SIGNALS:
 private:
     void showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                      std::function<void(ProgressOverlay *)> operation);
-    void hudWasHidden(ProgressOverlay *hud);
     // The background operations: everything they need of the screen comes by value or through the link.
     using Link = ScreenLink<VideoResults>;
     static void doVideoSearch(const Link &link, ProgressOverlay *hud, Kind kind, const QString &text,
@@ -158,7 +158,7 @@ private:
     bool m_sortEnabled = true;
     bool m_selectorsVisible = false;
     VideoRecordModel *m_model = nullptr;
-    QPointer<ProgressOverlay> m_hud;
+    OverlayHost *m_overlays;
     QString m_foundLink;
     int m_searchLinkIndex = -1;
     VideoRecord m_pending; // the record whose link was resolved last

@@ -1,5 +1,6 @@
 // The album and friends screens in the whole window, against the sandbox, with real clicks and key presses:
-// an album found, opened, queued and downloaded into the library; the friends list walked by keyboard.
+// an album found, opened, queued and downloaded into the library; the friends list walked by keyboard;
+// notices that leave the window usable under them.
 #include "../support/Tap.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
@@ -393,6 +394,61 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     EXPECT_TRUE(waitFor([&] { return avatarsOnScreen(true) == avatarsOnScreen(false); }, 10000))
         << avatarsOnScreen(true) << " of " << avatarsOnScreen(false);
     EXPECT_FALSE(QDir(imageFolder->path()).isEmpty()) << "the pictures were not kept on disk";
+}
+
+TEST_F(AlbumsFriendsWindowTest, ANoticeNeverEatsTheClicksThatFollowIt)
+{
+    showAt(1280, 800);
+    // Notices stay up for half their time in the program: long enough for clicks to land under them.
+    TestSupport::PacingScope pace(0.5);
+    QQuickItem *audio = stack("audioStack");
+    ASSERT_NE(audio, nullptr);
+    section(2);
+    click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
+    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
+    click(named(QStringLiteral("searchBar")));
+    type(QStringLiteral("Greatest"));
+    key(Qt::Key_Return);
+
+    // While the count of albums is up, the albums are listed and one opens with a click.
+    ASSERT_NE(waitForItem([&] { return withText(QStringLiteral("Найдено муз. альбомов: 3")); }, 20000),
+              nullptr);
+    QQuickItem *queen = withText(QStringLiteral("Queen"));
+    ASSERT_NE(queen, nullptr);
+    EXPECT_TRUE(inside(queen));
+    click(queen);
+    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 3); }, 30000));
+    QObject *search = controllerOnTop(audio);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !search->property("hud").value<QObject *>() && !search->property("tableBusy").toBool();
+        },
+        10000));
+    const qsizetype tracks = Stores::audioFound().size();
+    ASSERT_GE(tracks, 3);
+
+    // Two queue arrows clicked 0.4 s apart queue two records, the second under the notice of the first.
+    auto queueButtonOfFirstRow = [&] {
+        return find([](QQuickItem *item) {
+            if (item->objectName() != QStringLiteral("queueButton"))
+                return false;
+            for (QQuickItem *p = item->parentItem(); p; p = p->parentItem()) {
+                if (p->objectName() == QStringLiteral("resultRow0"))
+                    return true;
+            }
+            return false;
+        });
+    };
+    click(waitForItem(queueButtonOfFirstRow));
+    ASSERT_NE(waitForItem([&] { return withText(QStringLiteral("Запись добавлена в очередь")); }, 3000),
+              nullptr);
+    QTest::qWait(400);
+    ASSERT_NE(withText(QStringLiteral("Запись добавлена в очередь")), nullptr) << "the notice went too soon";
+    click(waitForItem(queueButtonOfFirstRow));
+    EXPECT_TRUE(
+        waitFor([&] { return DownloadQueue::shared().items(DownloadQueue::Audio).size() == 2; }, 3000))
+        << DownloadQueue::shared().items(DownloadQueue::Audio).size();
+    EXPECT_EQ(Stores::audioFound().size(), tracks - 2);
 }
 
 } // namespace

@@ -200,10 +200,13 @@ TEST_F(DesktopWindowTest, ControlNumbersSwitchSectionsAndEnterSignsIn)
     auto *form = window->findChild<QObject *>(QStringLiteral("loginForm"));
     ASSERT_NE(form, nullptr);
     key(Qt::Key_Return);
-    // Signed in, and the button now signs out.
+    // Signed in, the button now signs out, and the window has moved on to the music.
     ASSERT_TRUE(waitFor([&] { return !global->vksid().isEmpty(); }, 15000));
     ASSERT_TRUE(waitFor([&] { return form->property("hud").value<QObject *>() == nullptr; }, 15000));
     EXPECT_EQ(form->property("loginButtonImage").toString(), QStringLiteral("Logout_button.png"));
+    EXPECT_TRUE(waitFor([&] { return window->property("section").toInt() == 1; }, 5000));
+    key(Qt::Key_1, Qt::ControlModifier);
+    settle();
     // Enter again never signs out.
     click(password);
     key(Qt::Key_Return);
@@ -212,6 +215,10 @@ TEST_F(DesktopWindowTest, ControlNumbersSwitchSectionsAndEnterSignsIn)
     click(find(QStringLiteral("loginButton")));
     EXPECT_TRUE(waitFor([&] { return global->vksid().isEmpty(); }, 15000));
     waitFor([&] { return form->property("hud").value<QObject *>() == nullptr; }, 15000);
+    // Signed out: the page stays, and typing goes to the e-mail field again.
+    settle();
+    EXPECT_EQ(window->property("section").toInt(), 0);
+    EXPECT_TRUE(find(QStringLiteral("loginInput"))->hasActiveFocus());
     ServiceEndpoints::current() = ServiceEndpoints::defaults();
 }
 
@@ -551,6 +558,74 @@ TEST(Translations, OnlyEnglishLocalesLeaveRussian)
     EXPECT_FALSE(Translations::install(QLocale(QStringLiteral("ru_UA"))));
     EXPECT_EQ(QCoreApplication::translate("Shell", "Загрузки ещё идут. Выйти?"),
               QStringLiteral("Загрузки ещё идут. Выйти?"));
+}
+
+TEST_F(DesktopWindowTest, EscapeAltLeftBackspaceAndTheMouseBackButtonGoBackOneScreen)
+{
+    QDir().mkpath(StorageLayout::getAudioDir() + QStringLiteral("/Folder"));
+    ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/Folder/A - B.mp3"), 5));
+    auto *audio = window->findChild<QQuickItem *>(QStringLiteral("audioStack"));
+    ASSERT_NE(audio, nullptr);
+    auto settledAt = [&](int depth) {
+        return waitFor(
+            [&] { return audio->property("depth").toInt() == depth && !audio->property("busy").toBool(); },
+            5000);
+    };
+    auto openLibrary = [&] {
+        click(waitForItem(QStringLiteral("menuRow5")));
+        return settledAt(2);
+    };
+    key(Qt::Key_2, Qt::ControlModifier);
+    settle();
+    ASSERT_TRUE(settledAt(1));
+
+    // In the library, back goes up a folder first, as the back button does, then to the menu.
+    ASSERT_TRUE(openLibrary());
+    auto *library =
+        audio->property("currentItem").value<QQuickItem *>()->property("controller").value<QObject *>();
+    ASSERT_NE(library, nullptr);
+    QQuickItem *folder = waitForItem(QStringLiteral("libraryRow0"));
+    ASSERT_NE(folder, nullptr);
+    click(folder);
+    ASSERT_TRUE(waitFor([&] { return library->property("backButtonVisible").toBool(); }, 5000));
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return !library->property("backButtonVisible").toBool(); }, 5000));
+    EXPECT_EQ(audio->property("depth").toInt(), 2);
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(settledAt(1));
+
+    ASSERT_TRUE(openLibrary());
+    key(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_TRUE(settledAt(1));
+
+    ASSERT_TRUE(openLibrary());
+    key(Qt::Key_Backspace);
+    EXPECT_TRUE(settledAt(1));
+
+    ASSERT_TRUE(openLibrary());
+    QTest::mouseClick(window, Qt::BackButton, Qt::NoModifier,
+                      QPoint(window->width() / 2, window->height() / 2));
+    EXPECT_TRUE(settledAt(1));
+
+    // A click on the section shown goes to its first screen.
+    ASSERT_TRUE(openLibrary());
+    click(find(QStringLiteral("sidebarSection1")));
+    EXPECT_TRUE(settledAt(1));
+    EXPECT_EQ(window->property("section").toInt(), 1);
+
+    // Ctrl+F on the menu opens the search screen with its field taking the keys; there Backspace and Escape
+    // belong to the field.
+    key(Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(settledAt(2));
+    QQuickItem *field = waitForItem(QStringLiteral("searchBar"));
+    ASSERT_NE(field, nullptr);
+    EXPECT_TRUE(waitFor([&] { return field->hasActiveFocus(); }, 5000));
+    type(QStringLiteral("ab"));
+    key(Qt::Key_Backspace);
+    EXPECT_EQ(field->property("text").toString(), QStringLiteral("a"));
+    EXPECT_EQ(audio->property("depth").toInt(), 2);
+    key(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_TRUE(settledAt(1));
 }
 
 } // namespace
