@@ -141,7 +141,7 @@ Item {
                 id: filterField
                 objectName: "libraryFilter"
                 Layout.fillWidth: true
-                placeholderText: qsTr("Фильтр: название, исполнитель, альбом")
+                placeholderText: view.wide ? qsTr("Фильтр: название, исполнитель, альбом") : qsTr("Фильтр")
                 selectByMouse: true
                 onTextChanged: view.controller.rows.filterText = text
                 Keys.onEscapePressed: (event) => {
@@ -218,7 +218,7 @@ Item {
                 color: Material.background
                 RowLayout {
                     anchors.fill: parent
-                    anchors.leftMargin: 62
+                    anchors.leftMargin: 72
                     anchors.rightMargin: view.audio ? 132 : 74
                     spacing: 10
                     ColumnHeader { objectName: "columnTitle"; Layout.fillWidth: true; Layout.preferredWidth: 3; column: 0; label: qsTr("Название") }

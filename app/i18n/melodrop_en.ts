@@ -620,6 +620,10 @@
         <source>Отменить</source>
         <translation>Undo</translation>
     </message>
+    <message>
+        <source>Фильтр</source>
+        <translation>Filter</translation>
+    </message>
 </context>
 <context>
     <name>Lifecycle</name>

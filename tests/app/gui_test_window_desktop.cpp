@@ -12,6 +12,7 @@
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
+#include "desktop/ColorScheme.h"
 #include "downloads/DownloadQueue.h"
 #include "library/TagCache.h"
 #include "playback/AudioPlayer.h"
@@ -593,6 +594,59 @@ TEST_F(DesktopWindowTest, TheLibraryShowsTagColumnsSortsByAHeaderClickAndFilters
         << titles().join(',').toStdString();
     settle();
     window->grabWindow().save(QStringLiteral("/tmp/melodrop-shots/library-filter.png"));
+}
+
+TEST_F(DesktopWindowTest, WideLibrariesGetTagColumnsAndNarrowOnesKeepOneColumnInBothSchemes)
+{
+    const QString audio = StorageLayout::getAudioDir();
+    const QString picture = root.filePath(QStringLiteral("cover.png"));
+    ASSERT_EQ(TagFixtures::picture(picture, QStringLiteral("0x3080ff"), 64), QString());
+    ASSERT_EQ(TagFixtures::mp3(audio + QStringLiteral("/Kino - Gruppa krovi.mp3"),
+                               {QStringLiteral("Группа крови"), QStringLiteral("Кино"),
+                                QStringLiteral("Группа крови"), QStringLiteral("1"), QStringLiteral("1988")},
+                               4, 4, picture),
+              QString());
+    ASSERT_EQ(TagFixtures::mp3(audio + QStringLiteral("/Other/Splin - Orbit.mp3"),
+                               {QStringLiteral("Орбит без сахара"), QStringLiteral("Сплин"),
+                                QStringLiteral("Гранатовый альбом"), QString(), QString()}),
+              QString());
+    ASSERT_TRUE(Mp3Fixture::write(audio + QStringLiteral("/untagged recording.mp3"), 3));
+    for (const char *name : {"Kino - Gruppa krovi.mp3", "untagged recording.mp3"})
+        shell->tagCache()->forget(audio + QLatin1Char('/') + QLatin1String(name));
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("untagged recording.mp3"), false});
+    openAudioLibrary();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            QQuickItem *row = find(QStringLiteral("libraryRow1"));
+            QQuickItem *cover = row ? findItem(row, QStringLiteral("rowCover")) : nullptr;
+            return cover && cover->property("status").toInt() == 1; // Image.Ready
+        },
+        5000))
+        << "no cover in the row";
+    QDir().mkpath(QStringLiteral("/tmp/melodrop-shots"));
+    for (const bool dark : {false, true}) {
+        shell->colorScheme()->applyPortalValue(dark ? ColorScheme::PreferDark : ColorScheme::PreferLight);
+        const QString scheme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        window->resize(1280, 800);
+        settle();
+        EXPECT_NE(find(QStringLiteral("columnArtist")), nullptr);
+        QQuickItem *row = find(QStringLiteral("libraryRow1"));
+        ASSERT_NE(row, nullptr);
+        EXPECT_NE(findItem(row, QStringLiteral("rowArtist")), nullptr);
+        window->grabWindow().save(QStringLiteral("/tmp/melodrop-shots/library-wide-%1.png").arg(scheme));
+        window->resize(420, 740);
+        settle();
+        EXPECT_EQ(find(QStringLiteral("columnArtist")), nullptr) << "narrow windows keep one column";
+        row = find(QStringLiteral("libraryRow1"));
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(findItem(row, QStringLiteral("rowArtist")), nullptr);
+        EXPECT_EQ(findItem(row, QStringLiteral("rowTitle"))->property("text").toString(),
+                  QStringLiteral("Группа крови"));
+        window->grabWindow().save(QStringLiteral("/tmp/melodrop-shots/library-narrow-%1.png").arg(scheme));
+    }
+    shell->colorScheme()->applyPortalValue(ColorScheme::NoPreference);
+    window->resize(1280, 800);
+    settle();
 }
 
 TEST_F(DesktopWindowTest, ADoubleClickPlaysTheFileAndEscapeCoversTheDeleteButtonAgain)
