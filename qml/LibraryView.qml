@@ -137,11 +137,11 @@ Item {
             Layout.leftMargin: 8
             Layout.rightMargin: 8
             spacing: 8
-            TextField {
+            PlainTextField {
                 id: filterField
                 objectName: "libraryFilter"
                 Layout.fillWidth: true
-                placeholderText: view.wide ? qsTr("Фильтр: название, исполнитель, альбом") : qsTr("Фильтр")
+                hint: view.wide ? qsTr("Фильтр: название, исполнитель, альбом") : qsTr("Фильтр")
                 selectByMouse: true
                 onTextChanged: view.controller.rows.filterText = text
                 Keys.onEscapePressed: (event) => {
@@ -153,7 +153,6 @@ Item {
                     }
                 }
                 Keys.onDownPressed: table.forceActiveFocus()
-                Accessible.name: placeholderText
             }
             Switch {
                 objectName: "wholeLibrarySwitch"
@@ -202,6 +201,7 @@ Item {
                 readonly property bool sorted: view.controller.rows.sortColumn === column
                 text: sorted ? label + (view.controller.rows.descending ? " ▼" : " ▲") : label
                 property string label
+                textFormat: Text.PlainText
                 font.pixelSize: 12
                 font.bold: sorted
                 color: sorted ? Material.foreground : Material.hintTextColor
