@@ -42,6 +42,7 @@ Shell::Shell(QObject *parent)
       m_notifier(new DesktopNotifier(this)), m_trackNotice(new TrackNotice(m_tagCache, m_notifier, this)),
       m_downloadsFinished(new DownloadsFinished(&DownloadQueue::shared(), this))
 {
+    LibraryBrowser::setTagCache(m_tagCache);
     // The badges follow the queue; the queue knows nothing of them.
     connect(&DownloadQueue::shared(), &DownloadQueue::countChanged, &Badges::shared(),
             &Badges::setApplicationBadge);

@@ -7,23 +7,150 @@
 #include "decoding/Text.h"
 #include "library/LibraryScan.h"
 #include "library/LibraryStore.h"
+#include "library/TagCache.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QPointer>
 #include <QTimer>
+
+namespace {
+
+QPointer<TagCache> sharedTags;
+
+} // namespace
+
+void LibraryBrowser::setTagCache(TagCache *cache)
+{
+    sharedTags = cache;
+}
+
+TagCache *LibraryBrowser::tagCache() const
+{
+    return sharedTags.data();
+}
 
 LibraryBrowser::LibraryBrowser(Media media, Screen screen, Settings *settings, QObject *parent)
     : QObject(parent), m_media(media), m_screen(screen), m_settings(settings),
-      m_entries(new LibraryEntries(this))
+      m_entries(new LibraryEntries(this)), m_libraryEntries(new LibraryEntries(this)),
+      m_filter(new LibraryFilter(this))
 {
-    // The sums below the folder shown change as walks end and as files land elsewhere below it.
+    m_filter->setSourceModel(m_entries);
+    // The sums below the folder shown change as walks end and as files land elsewhere below it; so does the
+    // list of every file.
     connect(&store(), &LibraryStore::totalsChanged, this, [this] {
         if (m_listedOnce)
             updateTitle();
+        if (m_wholeLibrary)
+            fillWholeLibrary();
     });
+    if (TagCache *tags = tagCache()) {
+        connect(tags, &TagCache::tagsReady, this, &LibraryBrowser::tagsArrived);
+        connect(tags, &TagCache::coverReady, this, &LibraryBrowser::tagsArrived);
+    }
+}
+
+void LibraryBrowser::fillTags(LibraryEntries::Row &row) const
+{
+    TagCache *tags = tagCache();
+    if (!tags || row.folder)
+        return;
+    const QString path = mediaDir() + QLatin1Char('/') + row.path;
+    if (const std::optional<TrackTags> known = tags->tags(path)) {
+        row.title = known->title;
+        row.artist = known->artist;
+        row.album = known->album;
+        row.durationMs = known->durationMs;
+        if (known->hasCover)
+            row.cover = tags->coverPath(path);
+    }
+}
+
+void LibraryBrowser::tagsArrived(const QString &key)
+{
+    const QString root = TagCache::key(mediaDir()) + QLatin1Char('/');
+    if (!key.startsWith(root))
+        return;
+    const QString path = key.mid(root.size());
+    const auto update = [&](LibraryEntries *entries, const QHash<QString, int> &index) {
+        const auto it = index.constFind(path);
+        if (it == index.cend() || *it >= entries->rows().size())
+            return;
+        LibraryEntries::Row row = entries->rows().at(*it);
+        fillTags(row);
+        entries->replaceRow(*it, row);
+    };
+    update(m_entries, m_folderRows);
+    update(m_libraryEntries, m_libraryRows);
+}
+
+void LibraryBrowser::indexRows(const LibraryEntries *entries, QHash<QString, int> &index)
+{
+    index.clear();
+    index.reserve(entries->rows().size());
+    for (int i = 0; i < entries->rows().size(); ++i)
+        index.insert(entries->rows().at(i).path, i);
+}
+
+void LibraryBrowser::refreshMarks()
+{
+    for (LibraryEntries *entries : {m_entries, m_libraryEntries}) {
+        for (int i = 0; i < entries->rows().size(); ++i) {
+            LibraryEntries::Row row = entries->rows().at(i);
+            row.inPlaylist = !row.folder && isMarked(row.path);
+            entries->replaceRow(i, row);
+        }
+    }
+}
+
+void LibraryBrowser::setWholeLibrary(bool whole)
+{
+    if (whole == m_wholeLibrary)
+        return;
+    m_wholeLibrary = whole;
+    if (whole)
+        fillWholeLibrary();
+    m_filter->setSourceModel(whole ? m_libraryEntries : m_entries);
+    Q_EMIT wholeLibraryChanged();
+}
+
+void LibraryBrowser::fillWholeLibrary()
+{
+    // The store knows every folder's files once it has walked them; until then the list stays as it was and
+    // totalsChanged brings the rest. Nothing here reads the disk.
+    const std::optional<QStringList> files = store().filesBelow(QString());
+    if (!files)
+        return;
+    const QString fileIcon =
+        m_media == AudioMedia ? QStringLiteral("icon_audio.png") : QStringLiteral("icon_video.png");
+    const QString deleteFile = tr("Удалить файл");
+    const bool accessory = rowsHaveAccessory();
+    QList<LibraryEntries::Row> rows;
+    rows.reserve(files->size());
+    for (const QString &path : *files) {
+        LibraryEntries::Row row;
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        row.name = path.mid(slash + 1);
+        row.path = path;
+        // The folder it is in stands where a folder's rows show the size.
+        row.detail = slash < 0 ? QString() : path.left(slash);
+        row.icon = fileIcon;
+        row.accessory = accessory;
+        row.deleteTitle = deleteFile;
+        row.inPlaylist = isMarked(path);
+        fillTags(row);
+        rows.append(std::move(row));
+    }
+    std::sort(rows.begin(), rows.end(), [](const LibraryEntries::Row &a, const LibraryEntries::Row &b) {
+        return QString::compare(a.name, b.name, Qt::CaseInsensitive) < 0;
+    });
+    if (rows == m_libraryEntries->rows())
+        return;
+    m_libraryEntries->setRows(std::move(rows));
+    indexRows(m_libraryEntries, m_libraryRows);
 }
 
 LibraryStore &LibraryBrowser::store() const
@@ -117,6 +244,7 @@ void LibraryBrowser::listFolder(Listing how)
         LibraryEntries::Row row;
         row.name = entry.name;
         row.folder = entry.folder;
+        row.path = relativePath(entry.name);
         if (entry.folder) {
             row.icon = folderIcon;
             row.deleteTitle = deleteFolder;
@@ -125,6 +253,8 @@ void LibraryBrowser::listFolder(Listing how)
             row.detail = detail.arg(double(megabytes(entry.bytes)), 0, 'f', 2);
             row.accessory = accessory;
             row.deleteTitle = deleteFile;
+            row.inPlaylist = isMarked(row.path);
+            fillTags(row);
         }
         rows.append(std::move(row));
     }
@@ -140,6 +270,7 @@ void LibraryBrowser::listFolder(Listing how)
         if (scrollsToTopAfterListing() && !shown.isEmpty())
             Q_EMIT scrollToRow(0, Top, false);
     }
+    indexRows(m_entries, m_folderRows);
     Q_EMIT listed();
 }
 
@@ -246,17 +377,114 @@ QString LibraryBrowser::relativePath(const QString &name) const
     return parts.join(QLatin1Char('/'));
 }
 
-void LibraryBrowser::removeEntry(const QString &path)
+void LibraryBrowser::activatePath(const QString &path)
+{
+    const auto it = m_folderRows.constFind(path);
+    if (it != m_folderRows.cend() && list().value(*it) == m_entries->rows().value(*it).name) {
+        rowSelected(*it);
+        return;
+    }
+    if (QFileInfo(mediaDir() + QLatin1Char('/') + path).isFile())
+        openFile(path);
+}
+
+void LibraryBrowser::askToDelete(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+    m_toDelete = paths;
+    const QString name = paths.constFirst().section(QLatin1Char('/'), -1);
+    const QString question =
+        paths.size() == 1 ? tr("Удалить «%1»?").arg(name) : tr("Удалить файлы: %1?").arg(paths.size());
+    const bool folder =
+        paths.size() == 1 && QFileInfo(mediaDir() + QLatin1Char('/') + paths.constFirst()).isDir();
+    Q_EMIT alertRequested(folder ? tr("Удалить папку") : tr("Удалить файл"), question,
+                          {tr("Отмена"), tr("Удалить")}, DeleteAlert);
+}
+
+void LibraryBrowser::deleteAnswered(int index)
+{
+    const QStringList paths = std::exchange(m_toDelete, {});
+    if (index == 1)
+        deletePaths(paths);
+}
+
+void LibraryBrowser::deletePaths(const QStringList &paths)
+{
+    QList<QPair<QString, QString>> trashed;
+    for (const QString &path : paths) {
+        if (path.isEmpty() || path.split(QLatin1Char('/')).contains(QStringLiteral("..")))
+            continue; // nothing outside the media folder
+        const QFileInfo info(mediaDir() + QLatin1Char('/') + path);
+        if (!info.exists() && !info.isSymLink())
+            continue;
+        const QString inTrash = removeEntry(info.filePath());
+        if (!inTrash.isEmpty())
+            trashed.append({info.filePath(), inTrash});
+        store().pathChanged(info.filePath());
+    }
+    m_trashed = trashed;
+    if (trashed.isEmpty())
+        setUndoNotice(QString());
+    else
+        setUndoNotice(trashed.size() == 1
+                          ? tr("«%1» в корзине").arg(QFileInfo(trashed.constFirst().first).fileName())
+                          : tr("Файлов в корзине: %1").arg(trashed.size()));
+    entriesDeleted();
+    reloadLibrary();
+}
+
+void LibraryBrowser::undoDelete()
+{
+    const QList<QPair<QString, QString>> trashed = std::exchange(m_trashed, {});
+    setUndoNotice(QString());
+    for (const auto &[original, inTrash] : trashed) {
+        if (QFileInfo::exists(original) || !QDir().rename(inTrash, original))
+            continue; // a new file took the name meanwhile: the trashed one stays in the trash
+        // The trash's record of the entry goes with it: .../Trash/files/NAME has
+        // .../Trash/info/NAME.trashinfo.
+        const QFileInfo moved(inTrash);
+        QFile::remove(
+            moved.dir().absoluteFilePath(QStringLiteral("../info/%1.trashinfo").arg(moved.fileName())));
+        store().pathChanged(original);
+    }
+    listFolder(Listing::SameList);
+}
+
+void LibraryBrowser::setUndoNotice(const QString &text)
+{
+    if (!m_undoTimer) {
+        m_undoTimer = new QTimer(this);
+        m_undoTimer->setSingleShot(true);
+        connect(m_undoTimer, &QTimer::timeout, this, [this] {
+            m_trashed.clear();
+            setUndoNotice(QString());
+        });
+    }
+    if (text.isEmpty())
+        m_undoTimer->stop();
+    else
+        m_undoTimer->start(Pacing::milliseconds(undoSeconds));
+    if (text == m_undoNotice)
+        return;
+    m_undoNotice = text;
+    Q_EMIT undoNoticeChanged();
+}
+
+QString LibraryBrowser::removeEntry(const QString &path)
 {
     // A trash that cannot take the entry (none on that file system) leaves the described deletion.
+    QString inTrash;
     if (settings().contains(QString::fromLatin1(trashSettingKey)) &&
-        settings().boolValue(QString::fromLatin1(trashSettingKey), false) && QFile::moveToTrash(path))
-        return;
+        settings().boolValue(QString::fromLatin1(trashSettingKey), false) &&
+        QFile::moveToTrash(path, &inTrash))
+        return inTrash;
     const QFileInfo info(path);
     if (info.isDir() && !info.isSymLink())
         QDir(path).removeRecursively();
     else
         QFile::remove(path);
+    return {};
 }
 
 void LibraryBrowser::removeAllMedia()

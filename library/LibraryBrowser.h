@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/LibraryEntries.h"
+#include "library/LibraryFilter.h"
 
 #include <QList>
 #include <QObject>
@@ -11,6 +12,7 @@ class LibraryStore;
 class QFileSystemWatcher;
 class QTimer;
 class Settings;
+class TagCache;
 
 // What the library and export screens share: the current folder below the audio or video folder, its listing
 // into the shared library list, the title with the sizes, walking into sub-folders and back, and deleting
@@ -30,6 +32,12 @@ class LibraryBrowser : public QObject
     Q_PROPERTY(QStringList pathToDir READ pathToDir NOTIFY folderChanged)
     Q_PROPERTY(LibraryEntries *entries READ entries CONSTANT)
     Q_PROPERTY(bool audio READ isAudio CONSTANT)
+    // What the library view draws: the current folder's rows, or every file of the library while
+    // wholeLibrary is on, narrowed by its filter text and sorted by its column.
+    Q_PROPERTY(LibraryFilter *rows READ rows CONSTANT)
+    Q_PROPERTY(bool wholeLibrary READ wholeLibrary WRITE setWholeLibrary NOTIFY wholeLibraryChanged)
+    // Set while the last deletion can be undone (it went to the trash): the notice's text.
+    Q_PROPERTY(QString undoNotice READ undoNotice NOTIFY undoNoticeChanged)
 
 public:
     enum Media { AudioMedia, VideoMedia };
@@ -45,6 +53,14 @@ public:
     // Deletions from the library and export screens go to the desktop's trash when this setting is true
     // (false when absent: deleting stays the default).
     static constexpr const char *trashSettingKey = "library/move_to_trash";
+    // How long the notice of a deletion to the trash offers to undo it.
+    static constexpr double undoSeconds = 6;
+    // The tag of the question before a deletion (alertRequested); its answer goes to deleteAnswered.
+    static constexpr int DeleteAlert = 100;
+
+    // The program's tag cache, which the rows take titles, artists, albums, durations and covers from; none
+    // leaves the rows without tags. It must outlive the screens.
+    static void setTagCache(TagCache *cache);
 
     // `settings` replaces the program's store (tests); it must outlive the screen.
     LibraryBrowser(Media media, Screen screen, Settings *settings, QObject *parent);
@@ -55,6 +71,12 @@ public:
     QStringList pathToDir() const { return m_pathToDir; }
     LibraryEntries *entries() const { return m_entries; }
     bool isAudio() const { return m_media == AudioMedia; }
+    LibraryFilter *rows() const { return m_filter; }
+    bool wholeLibrary() const { return m_wholeLibrary; }
+    void setWholeLibrary(bool whole);
+    // Every media file below the media folder, as the whole-library search shows them.
+    LibraryEntries *libraryEntries() const { return m_libraryEntries; }
+    QString undoNotice() const { return m_undoNotice; }
 
     // The audio or video folder, and the folder now shown below it.
     QString mediaDir() const;
@@ -84,6 +106,18 @@ public:
     Q_INVOKABLE void toParentFolder();
     // A row tap; what a file does is the screen's own.
     Q_INVOKABLE virtual void rowSelected(int row) = 0;
+    // A row of the view by its path below the media folder: a row of the current folder is selected as
+    // rowSelected selects it, a file found elsewhere in the library is opened.
+    Q_INVOKABLE void activatePath(const QString &path);
+
+    // Asks once before deleting `paths` (below the media folder), naming the file or the count.
+    Q_INVOKABLE void askToDelete(const QStringList &paths);
+    Q_INVOKABLE void deleteAnswered(int index);
+    // Deletes `paths` now (to the trash with trashSettingKey on, then undoNotice offers them back) and lists
+    // the folder again.
+    Q_INVOKABLE void deletePaths(const QStringList &paths);
+    // Brings back what the last deletion put in the trash.
+    Q_INVOKABLE void undoDelete();
 
 Q_SIGNALS:
     void titleChanged();
@@ -93,6 +127,8 @@ Q_SIGNALS:
     void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
     // The listing has been rebuilt (tests and views wait for it).
     void listed();
+    void wholeLibraryChanged();
+    void undoNoticeChanged();
 
 protected:
     // The listed name at `row`; empty when out of range.
@@ -111,7 +147,8 @@ protected:
     Settings &settings() const;
     // Removes `path`: a folder with everything in it, a link as a link. Errors are ignored. With the setting
     // trashSettingKey on, the entry goes to the desktop's trash instead, where there is one.
-    void removeEntry(const QString &path);
+    // Returns where the entry went in the trash; empty when it was deleted.
+    QString removeEntry(const QString &path);
     // Removes everything below `folder`, leaving the folder itself.
     void removeEverythingBelow(const QString &folder);
     // "Очистить": everything below the media folder goes, and the screen lists the top folder again.
@@ -119,6 +156,20 @@ protected:
 
     virtual bool scrollsToTopAfterListing() const { return m_screen == LibraryScreen; }
     virtual bool rowsHaveAccessory() const { return false; }
+    // A file outside the current folder (a whole-library result) was chosen; `path` is below the media
+    // folder.
+    virtual void openFile(const QString &path) { Q_UNUSED(path); }
+    // Entries were deleted (the screen prunes what referred to them).
+    virtual void entriesDeleted() {}
+    // Files (below the media folder) to mark in the rows: those of the playlist.
+    virtual bool isMarked(const QString &path) const
+    {
+        Q_UNUSED(path);
+        return false;
+    }
+    // The marks are to be looked at again (the playlist changed).
+    void refreshMarks();
+    TagCache *tagCache() const;
 
     const Media m_media;
     const Screen m_screen;
@@ -129,6 +180,12 @@ private:
     void updateTitle();
     void setTitle(const QString &title);
     void watch(const QString &folder);
+    // Puts what the tag cache knows of the file into `row` (asking it for what it does not know yet).
+    void fillTags(LibraryEntries::Row &row) const;
+    void tagsArrived(const QString &key);
+    void fillWholeLibrary();
+    void indexRows(const LibraryEntries *entries, QHash<QString, int> &index);
+    void setUndoNotice(const QString &text);
 
     Settings *m_settings = nullptr;
     QStringList m_pathToDir;
@@ -138,4 +195,15 @@ private:
     LibraryEntries *m_entries = nullptr;
     QFileSystemWatcher *m_watcher = nullptr;
     QTimer *m_relistTimer = nullptr;
+    LibraryEntries *m_libraryEntries = nullptr;
+    LibraryFilter *m_filter = nullptr;
+    bool m_wholeLibrary = false;
+    // Row numbers by path, for the tags arriving.
+    QHash<QString, int> m_folderRows;
+    QHash<QString, int> m_libraryRows;
+    QStringList m_toDelete; // asked about, not answered yet
+    // What the last deletion put in the trash: where each entry was, and where it is now.
+    QList<QPair<QString, QString>> m_trashed;
+    QString m_undoNotice;
+    QTimer *m_undoTimer = nullptr;
 };

@@ -26,6 +26,22 @@ QVariant LibraryEntries::data(const QModelIndex &index, int role) const
         return row.accessory;
     case DeleteTitleRole:
         return row.deleteTitle;
+    case PathRole:
+        return row.path;
+    case TitleRole:
+        return row.title;
+    case ArtistRole:
+        return row.artist;
+    case AlbumRole:
+        return row.album;
+    case DurationRole:
+        return formatDuration(row.durationMs);
+    case CoverRole:
+        return row.cover;
+    case InPlaylistRole:
+        return row.inPlaylist;
+    case SourceRowRole:
+        return index.row();
     default:
         return {};
     }
@@ -33,8 +49,43 @@ QVariant LibraryEntries::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> LibraryEntries::roleNames() const
 {
-    return {{NameRole, "name"}, {FolderRole, "folder"},       {DetailRole, "detail"},
-            {IconRole, "icon"}, {AccessoryRole, "accessory"}, {DeleteTitleRole, "deleteTitle"}};
+    return {{NameRole, "name"},
+            {FolderRole, "folder"},
+            {DetailRole, "detail"},
+            {IconRole, "icon"},
+            {AccessoryRole, "accessory"},
+            {DeleteTitleRole, "deleteTitle"},
+            {PathRole, "path"},
+            {TitleRole, "title"},
+            {ArtistRole, "artist"},
+            {AlbumRole, "album"},
+            {DurationRole, "duration"},
+            {CoverRole, "cover"},
+            {InPlaylistRole, "inPlaylist"},
+            {SourceRowRole, "sourceRow"}};
+}
+
+void LibraryEntries::replaceRow(int row, const Row &value)
+{
+    if (row < 0 || row >= m_rows.size() || m_rows.at(row) == value)
+        return;
+    m_rows[row] = value;
+    const QModelIndex at = index(row);
+    Q_EMIT dataChanged(at, at);
+}
+
+QString LibraryEntries::formatDuration(qint64 ms)
+{
+    if (ms <= 0)
+        return {};
+    const qint64 seconds = (ms + 500) / 1000;
+    const QLatin1Char zero('0');
+    if (seconds >= 3600)
+        return QStringLiteral("%1:%2:%3")
+            .arg(seconds / 3600)
+            .arg(seconds / 60 % 60, 2, 10, zero)
+            .arg(seconds % 60, 2, 10, zero);
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, zero);
 }
 
 void LibraryEntries::setRows(QList<Row> rows)

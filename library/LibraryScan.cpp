@@ -100,8 +100,10 @@ LibraryScan::Folder readFolder(const QString &path, const QByteArray &extension,
 
         if (type == DT_DIR)
             folder.subfolders.append(QFile::decodeName(name));
-        if (!isFolder && extensionMatches)
+        if (!isFolder && extensionMatches) {
             folder.mediaBytes += std::max<qint64>(0, bytes);
+            folder.mediaFiles.append(QFile::decodeName(name));
+        }
         if (rows && (isFolder || extensionMatches))
             rows->append(LibraryScan::Entry{QFile::decodeName(name), isFolder, isFolder ? 0 : bytes});
     }

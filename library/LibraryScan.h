@@ -24,6 +24,9 @@ struct Folder
     qint64 mediaBytes = 0;
     // The folders a walk goes into: real ones (hidden ones too), no links. In the order read.
     QStringList subfolders;
+    // The names of the entries counted in mediaBytes, in the order read: what a search of the whole library
+    // goes through without walking the disk.
+    QStringList mediaFiles;
 
     bool operator==(const Folder &) const = default;
 };

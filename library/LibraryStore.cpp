@@ -107,6 +107,30 @@ std::optional<LibraryStore::Totals> LibraryStore::totalsBelow(const QString &key
     return totals;
 }
 
+std::optional<QStringList> LibraryStore::filesBelow(const QString &key)
+{
+    followRoot();
+    QStringList files;
+    bool complete = true;
+    QStringList pending{key};
+    while (!pending.isEmpty()) {
+        const QString next = pending.takeLast();
+        const auto it = m_folders.constFind(next);
+        if (it == m_folders.cend()) {
+            complete = false;
+            requestWalk(next);
+            continue;
+        }
+        for (const QString &name : it->folder.mediaFiles)
+            files.append(LibraryScan::childKey(next, name));
+        for (const QString &name : it->folder.subfolders)
+            pending.append(LibraryScan::childKey(next, name));
+    }
+    if (!complete)
+        return std::nullopt;
+    return files;
+}
+
 void LibraryStore::folderListed(const QString &key, const LibraryScan::Folder &folder)
 {
     followRoot();

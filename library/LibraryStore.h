@@ -47,6 +47,9 @@ public:
 
     // The sums over `key` and everything below it; none while a part is not known yet.
     std::optional<Totals> totalsBelow(const QString &key);
+    // The media files in `key` and below, as paths below the media folder ("Rock/Live/a.mp3"); none while a
+    // part is not known yet (its walk starts, and totalsChanged() follows).
+    std::optional<QStringList> filesBelow(const QString &key);
     // What a listing of the folder `key` has just read.
     void folderListed(const QString &key, const LibraryScan::Folder &folder);
     // Something at `path` was added, removed or changed: the folder holding it is read again (the media

@@ -107,6 +107,7 @@ Dialog {
             }
         }
         Label {
+            objectName: "alertMessage"
             Layout.fillWidth: true
             visible: dialog.message.length > 0
             text: dialog.message

@@ -23,19 +23,43 @@ Item {
     // Wide pages show the name and the size in columns.
     readonly property bool wide: width >= 640
 
+    // The field Ctrl+F goes to (the window looks for a page's searchField).
+    property alias searchField: filterField
+    // The row whose delete button is uncovered; Escape or a click elsewhere covers it again.
+    property var openSwipeRow: null
+    function closeSwipe() {
+        if (openSwipeRow)
+            openSwipeRow.swipe.close()
+        openSwipeRow = null
+    }
+    // Only a file of the library's own kind plays in the main player (a link named .mp3 to a folder does not).
+    function playable(row) {
+        return view.audio && !row.folder && row.path.toLowerCase().endsWith(".mp3")
+    }
+
     // The actions of a row, for its context menu.
-    function rowActions(index) {
+    function rowActions(item) {
+        const path = item.path
         const list = [{ id: "play", text: view.audio ? qsTr("Прослушать") : qsTr("Смотреть"), icon: "play",
-                        run: () => view.controller.rowSelected(index) }]
+                        run: () => view.controller.activatePath(path) }]
         if (view.audio)
             list.push({ id: "append", text: qsTr("Добавить в плейлист"), icon: "add",
-                        run: () => view.controller.accessoryButtonTapped(index) })
-        list.push({ id: "delete", text: qsTr("Удалить"), icon: "delete", run: () => view.controller.deleteRow(index) })
+                        run: () => view.controller.appendPath(path) })
+        list.push({ id: "delete", text: qsTr("Удалить"), icon: "delete", run: () => view.controller.askToDelete([path]) })
         return list
     }
     function deleteCurrent() {
-        if (table.currentIndex >= 0 && table.currentIndex < table.count)
-            view.controller.deleteRow(table.currentIndex)
+        if (table.currentItem)
+            view.controller.askToDelete([table.currentItem.path])
+    }
+    function enterCurrent() {
+        const row = table.currentItem
+        if (!row)
+            return
+        if (view.playable(row))
+            view.controller.playPath(row.path)
+        else
+            view.controller.activatePath(row.path)
     }
 
     // The controller belongs to whoever opened the view (one per tab), so that the folder is kept between visits.
@@ -53,7 +77,10 @@ Item {
             alert.ask(title, message, buttons, tag)
         }
         function onScrollToRow(row, position, animated) {
-            table.positionViewAtIndex(row, position === 0 ? ListView.Beginning : ListView.Center)
+            // Rows of the folder listing; the whole-library list has its own.
+            const shown = view.controller.wholeLibrary ? -1 : view.controller.rows.rowOf(row)
+            if (shown >= 0)
+                table.positionViewAtIndex(shown, position === 0 ? ListView.Beginning : ListView.Center)
         }
         function onSlideRequested(from) {
             slideIn.from = from * 50
@@ -105,13 +132,43 @@ Item {
             }
         }
 
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 8
+            Layout.rightMargin: 8
+            spacing: 8
+            PlainTextField {
+                id: filterField
+                objectName: "libraryFilter"
+                Layout.fillWidth: true
+                hint: view.wide ? qsTr("Фильтр: название, исполнитель, альбом") : qsTr("Фильтр")
+                selectByMouse: true
+                onTextChanged: view.controller.rows.filterText = text
+                Keys.onEscapePressed: (event) => {
+                    if (text.length > 0) {
+                        text = ""
+                        event.accepted = true
+                    } else {
+                        event.accepted = false
+                    }
+                }
+                Keys.onDownPressed: table.forceActiveFocus()
+            }
+            Switch {
+                objectName: "wholeLibrarySwitch"
+                text: qsTr("Вся медиатека")
+                checked: view.controller.wholeLibrary
+                onToggled: view.controller.wholeLibrary = checked
+            }
+        }
+
         ListView {
             id: table
             objectName: view.audio ? "audioTable" : "videoTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
-            model: view.controller.entries
+            model: view.controller.rows
             ScrollBar.vertical: ScrollBar {}
 
             // The folder change animation: the table slides back into place and fades in.
@@ -128,81 +185,192 @@ Item {
             currentIndex: -1
             highlightMoveDuration: 0
             Keys.onDeletePressed: view.deleteCurrent()
-            Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
-            Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+            Keys.onReturnPressed: view.enterCurrent()
+            Keys.onEnterPressed: view.enterCurrent()
+            Keys.onEscapePressed: (event) => {
+                event.accepted = view.openSwipeRow !== null
+                view.closeSwipe()
+            }
+            Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentItem))
+            onContentYChanged: view.closeSwipe()
             highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
 
+            // A click on a column's name sorts by it; a second click turns the order round.
+            component ColumnHeader: Label {
+                property int column
+                readonly property bool sorted: view.controller.rows.sortColumn === column
+                text: sorted ? label + (view.controller.rows.descending ? " ▼" : " ▲") : label
+                property string label
+                textFormat: Text.PlainText
+                font.pixelSize: 12
+                font.bold: sorted
+                color: sorted ? Material.foreground : Material.hintTextColor
+                elide: Text.ElideRight
+                Accessible.role: Accessible.ColumnHeader
+                Accessible.name: label
+                TapHandler { onTapped: view.controller.rows.sortBy(parent.column) }
+            }
             header: Rectangle {
                 visible: view.wide
                 width: ListView.view.width
                 height: view.wide ? 28 : 0
-                color: "transparent"
+                z: 2
+                color: Material.background
                 RowLayout {
                     anchors.fill: parent
-                    anchors.leftMargin: 52
+                    anchors.leftMargin: 72
                     anchors.rightMargin: view.audio ? 132 : 74
-                    Label { Layout.fillWidth: true; text: qsTr("Название"); font.pixelSize: 12; color: Material.hintTextColor }
-                    Label { Layout.preferredWidth: 120; text: qsTr("Размер"); font.pixelSize: 12; color: Material.hintTextColor }
+                    spacing: 10
+                    ColumnHeader { objectName: "columnTitle"; Layout.fillWidth: true; Layout.preferredWidth: 3; column: 0; label: qsTr("Название") }
+                    ColumnHeader { objectName: "columnArtist"; Layout.fillWidth: true; Layout.preferredWidth: 2; column: 1; label: qsTr("Исполнитель") }
+                    ColumnHeader { objectName: "columnAlbum"; Layout.fillWidth: true; Layout.preferredWidth: 2; column: 2; label: qsTr("Альбом") }
+                    ColumnHeader { objectName: "columnDuration"; Layout.preferredWidth: 56; column: 3; label: qsTr("Время") }
+                    Label { Layout.preferredWidth: 90; text: qsTr("Размер"); font.pixelSize: 12; color: Material.hintTextColor }
                 }
             }
+            headerPositioning: ListView.OverlayHeader
 
             delegate: SwipeDelegate {
                 id: row
                 objectName: "libraryRow" + index
+                // What the view's functions and tests read from a row.
+                readonly property string path: model.path
+                readonly property bool folder: model.folder
+                readonly property string shownTitle: model.title.length > 0 ? model.title : model.name
                 width: ListView.view.width
                 height: view.wide ? 44 : 56
                 highlighted: false
                 Accessible.role: Accessible.ListItem
-                Accessible.name: model.name + (model.detail.length > 0 ? ", " + model.detail : "")
+                Accessible.name: shownTitle + (model.artist.length > 0 ? ", " + model.artist : "")
+                                 + (model.detail.length > 0 ? ", " + model.detail : "")
+                // One click previews a file, two play it: the preview waits to see whether a second click comes.
+                Timer {
+                    id: singleClick
+                    interval: Qt.styleHints.mouseDoubleClickInterval
+                    onTriggered: view.controller.activatePath(row.path)
+                }
+                onPressed: if (view.openSwipeRow && view.openSwipeRow !== row) view.closeSwipe()
                 onClicked: {
                     swipe.close()
                     table.currentIndex = index
-                    view.controller.rowSelected(index)
+                    table.forceActiveFocus()
+                    if (view.playable(row))
+                        singleClick.restart()
+                    else
+                        view.controller.activatePath(row.path)
                 }
+                onDoubleClicked: {
+                    if (!view.playable(row))
+                        return
+                    singleClick.stop()
+                    view.controller.playPath(row.path)
+                }
+                swipe.onOpened: view.openSwipeRow = row
+                swipe.onClosed: if (view.openSwipeRow === row) view.openSwipeRow = null
                 // The right button opens the row's menu and nothing else (the row's own click is the left button's).
                 MouseArea {
                     anchors.fill: parent
                     acceptedButtons: Qt.RightButton
                     onClicked: (mouse) => {
                         table.currentIndex = index
-                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
+                        table.forceActiveFocus()
+                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(row))
                     }
                 }
 
                 contentItem: RowLayout {
                     spacing: 10
-                    EntryIcon {
-                        folder: model.folder
-                        audio: view.audio
+                    // Rows already in the playlist carry a mark at their left edge.
+                    Rectangle {
+                        objectName: "inPlaylistMark"
+                        visible: model.inPlaylist
+                        Layout.preferredWidth: 4
+                        Layout.preferredHeight: 24
+                        radius: 2
+                        color: Material.accentColor
+                        Accessible.name: qsTr("В плейлисте")
+                    }
+                    Item {
+                        Layout.preferredWidth: 32
+                        Layout.preferredHeight: 32
+                        Layout.leftMargin: model.inPlaylist ? 0 : 14
+                        EntryIcon {
+                            anchors.centerIn: parent
+                            visible: cover.status !== Image.Ready
+                            folder: model.folder
+                            audio: view.audio
+                        }
+                        Image {
+                            id: cover
+                            objectName: "rowCover"
+                            anchors.fill: parent
+                            visible: status === Image.Ready
+                            source: model.cover.length > 0 ? "file://" + model.cover : ""
+                            sourceSize: Qt.size(64, 64)
+                            fillMode: Image.PreserveAspectCrop
+                            asynchronous: true
+                            cache: true
+                        }
                     }
                     ColumnLayout {
                         Layout.fillWidth: true
+                        Layout.preferredWidth: 3
                         spacing: 2
                         Label {
+                            objectName: "rowTitle"
                             Layout.fillWidth: true
-                            text: model.name
+                            text: row.shownTitle
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
-                            font.family: "Helvetica"
-                            font.pixelSize: 15
+                            font.weight: model.inPlaylist ? Font.DemiBold : Font.Normal
                         }
                         Label {
                             Layout.fillWidth: true
                             visible: !view.wide && text.length > 0
-                            text: model.detail
+                            text: model.artist.length > 0 && model.detail.length > 0 ? model.artist + " · " + model.detail
+                                                                                      : model.artist + model.detail
                             textFormat: Text.PlainText
+                            elide: Text.ElideRight
                             color: Material.secondaryTextColor
-                            font.family: "Helvetica"
-                            font.pixelSize: 12
+                            font.pixelSize: Math.round(row.font.pixelSize * 0.85)
                         }
                     }
                     Label {
+                        objectName: "rowArtist"
                         visible: view.wide
-                        Layout.preferredWidth: 120
-                        text: model.detail.replace(/^[^:]*:\s*/, "")
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 2
+                        text: model.artist
+                        textFormat: Text.PlainText
+                        elide: Text.ElideRight
+                        color: Material.secondaryTextColor
+                    }
+                    Label {
+                        objectName: "rowAlbum"
+                        visible: view.wide
+                        Layout.fillWidth: true
+                        Layout.preferredWidth: 2
+                        text: model.album
+                        textFormat: Text.PlainText
+                        elide: Text.ElideRight
+                        color: Material.secondaryTextColor
+                    }
+                    Label {
+                        objectName: "rowDuration"
+                        visible: view.wide
+                        Layout.preferredWidth: 56
+                        text: model.duration
                         textFormat: Text.PlainText
                         color: Material.secondaryTextColor
-                        font.pixelSize: 13
+                    }
+                    Label {
+                        visible: view.wide
+                        Layout.preferredWidth: 90
+                        // Whole-library rows name their folder here; the folder's own rows their size.
+                        text: model.detail.replace(/^Размер:\s*/, "").replace(/^Size:\s*/, "")
+                        textFormat: Text.PlainText
+                        elide: Text.ElideMiddle
+                        color: Material.secondaryTextColor
                     }
                     ToolButton {
                         objectName: "appendButton"
@@ -213,7 +381,7 @@ Item {
                         Accessible.ignored: !model.accessory
                         icon.name: "list-add"
                         icon.source: "qrc:/icons/add.svg"
-                        onClicked: view.controller.accessoryButtonTapped(index)
+                        onClicked: view.controller.appendPath(row.path)
                         Accessible.name: qsTr("Добавить в плейлист")
                         ToolTip.visible: hovered
                         ToolTip.text: Accessible.name
@@ -223,7 +391,15 @@ Item {
                         objectName: "deleteToggle"
                         icon.name: "edit-delete"
                         icon.source: "qrc:/icons/delete.svg"
-                        onClicked: row.swipe.position < 0 ? row.swipe.close() : row.swipe.open(SwipeDelegate.Right)
+                        onClicked: {
+                            if (row.swipe.position < 0) {
+                                row.swipe.close()
+                            } else {
+                                view.closeSwipe()
+                                row.swipe.open(SwipeDelegate.Right)
+                            }
+                            table.forceActiveFocus()
+                        }
                         Accessible.name: model.deleteTitle
                         ToolTip.visible: hovered
                         ToolTip.text: Accessible.name
@@ -255,7 +431,7 @@ Item {
                         Accessible.name: model.deleteTitle
                         onClicked: {
                             row.swipe.close()
-                            view.controller.deleteRow(index)
+                            view.controller.deletePaths([row.path])
                         }
                     }
                 }
@@ -270,6 +446,47 @@ Item {
         }
     }
 
+    // A click anywhere off the uncovered delete button covers it again.
+    TapHandler {
+        enabled: view.openSwipeRow !== null
+        gesturePolicy: TapHandler.ReleaseWithinBounds
+        grabPermissions: PointerHandler.ApprovesTakeOverByAnything
+        onPressedChanged: if (pressed) view.closeSwipe()
+    }
+
+    // After a deletion to the trash: the notice and its undo.
+    Rectangle {
+        objectName: "undoNotice"
+        visible: view.controller.undoNotice.length > 0
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 16
+        width: Math.min(parent.width - 32, undoRow.implicitWidth + 32)
+        height: undoRow.implicitHeight + 16
+        radius: 6
+        color: Material.theme === Material.Dark ? "#3a3a3c" : "#323232"
+        RowLayout {
+            id: undoRow
+            anchors.centerIn: parent
+            width: parent.width - 32
+            spacing: 12
+            Label {
+                Layout.fillWidth: true
+                text: view.controller.undoNotice
+                textFormat: Text.PlainText
+                elide: Text.ElideMiddle
+                color: "white"
+            }
+            Button {
+                objectName: "undoButton"
+                text: qsTr("Отменить")
+                flat: true
+                Material.foreground: Material.color(Material.Amber)
+                onClicked: view.controller.undoDelete()
+            }
+        }
+    }
+
     RowMenu { id: rowMenu; objectName: "rowMenu" }
 
     ProgressOverlayView {
@@ -280,6 +497,13 @@ Item {
     AlertDialog {
         id: alert
         parent: Overlay.overlay
-        onAnswered: (tag, index) => view.controller.alertAnswered(tag, index)
+        onAnswered: (tag, index) => {
+            if (tag === 100) // LibraryBrowser.DeleteAlert
+                view.controller.deleteAnswered(index)
+            else
+                view.controller.alertAnswered(tag, index)
+            // Delete and Enter keep working on the row chosen before the question.
+            table.forceActiveFocus()
+        }
     }
 }

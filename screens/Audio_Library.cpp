@@ -6,6 +6,7 @@
 #include "decoding/Text.h"
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
+#include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
 #include "screens/LibraryFollowsDownloads.h"
 
@@ -20,6 +21,22 @@ Audio_Library::Audio_Library(Settings *settings, QObject *parent)
 {
     connect(m_overlays, &OverlayHost::currentChanged, this, &Audio_Library::hudChanged);
     followFinishedDownloads(this);
+    PlaylistStore &playlist = Stores::playlist();
+    for (auto signal : {&PlaylistStore::inserted, &PlaylistStore::removed, &PlaylistStore::changed})
+        connect(&playlist, signal, this, &Audio_Library::playlistChanged);
+    connect(&playlist, &PlaylistStore::reset, this, &Audio_Library::playlistChanged);
+    playlistChanged();
+}
+
+void Audio_Library::playlistChanged()
+{
+    QSet<QString> files;
+    for (const PlaylistEntry &entry : Stores::playlist().records())
+        files.insert(entry.file);
+    if (files == m_playlistFiles)
+        return;
+    m_playlistFiles = std::move(files);
+    refreshMarks();
 }
 
 Audio_Library::~Audio_Library()
@@ -44,14 +61,40 @@ void Audio_Library::rowSelected(int row)
         enterFolder(name);
         return;
     }
+    Q_EMIT scrollToRow(row, Middle, true);
+    openFile(relativePath(name));
+}
+
+void Audio_Library::openFile(const QString &path)
+{
     if (AudioPlayer *player = GlobalData::sharedGlobalData()->audioPlayer)
         player->pause();
-    Q_EMIT scrollToRow(row, Middle, true);
     closePreview();
     m_miniPlayer = new MpvPlayer(this);
-    m_miniPlayer->load(fullPath(name), true);
+    m_miniPlayer->load(mediaDir() + QLatin1Char('/') + path, true);
     Q_EMIT miniPlayerChanged();
-    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(name), QString(), {tr("Закрыть")}, PreviewAlert);
+    Q_EMIT alertRequested(QStringLiteral("\n\n%1").arg(path.section(QLatin1Char('/'), -1)), QString(),
+                          {tr("Закрыть")}, PreviewAlert);
+}
+
+void Audio_Library::playPath(const QString &path)
+{
+    if (pathExtension(path).toLower() != mediaExtension() ||
+        !QFileInfo(mediaDir() + QLatin1Char('/') + path).isFile())
+        return;
+    closePreview();
+    PlaylistStore &playlist = Stores::playlist();
+    int index = -1;
+    for (int i = 0; i < playlist.size() && index < 0; ++i) {
+        if (playlist.at(i).file == path)
+            index = i;
+    }
+    if (index < 0) {
+        playlist.append(PlaylistEntry{path, false});
+        index = playlist.size() - 1;
+        Q_EMIT PlayerEvents::shared().playlistChanged();
+    }
+    MusicPlayer::shared().playSound(index);
 }
 
 void Audio_Library::closePreview()
@@ -72,8 +115,16 @@ void Audio_Library::accessoryButtonTapped(int row)
     if (m_tableBusy || name.isEmpty() || isFolder(name))
         return;
     Q_EMIT scrollToRow(row, Middle, true);
+    appendPath(relativePath(name));
+}
+
+void Audio_Library::appendPath(const QString &path)
+{
+    if (m_tableBusy || path.isEmpty() || QFileInfo(mediaDir() + QLatin1Char('/') + path).isDir())
+        return;
+    setTableBusy(true);
     showNotice(tr("Запись добавлена в плейлист"), 0.5f);
-    Stores::playlist().append(PlaylistEntry{relativePath(name), false});
+    Stores::playlist().append(PlaylistEntry{path, false});
     Q_EMIT PlayerEvents::shared().playlistChanged();
 }
 
@@ -96,11 +147,7 @@ void Audio_Library::deleteRow(int row)
     const QString name = entryName(row);
     if (name.isEmpty())
         return;
-    const QFileInfo info(fullPath(name));
-    if (info.exists() || info.isSymLink())
-        removeEntry(info.filePath());
-    prunePlaylist();
-    reloadLibrary();
+    deletePaths({relativePath(name)});
 }
 
 void Audio_Library::prunePlaylist()

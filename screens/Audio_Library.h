@@ -6,6 +6,7 @@
 #include "screens/ProgressOverlay.h"
 
 #include <QPointer>
+#include <QSet>
 
 // The audio library screen: browses the audio folder, previews a file in a small player inside an alert,
 // appends one file or the folder's MP3 files to the current playlist, and deletes entries, pruning the
@@ -34,6 +35,11 @@ public:
     Q_INVOKABLE void rowSelected(int row) override;
     // Appends the row's file to the end of the playlist (no duplicate check).
     Q_INVOKABLE void accessoryButtonTapped(int row);
+    // The same for a file by its path below the audio folder (a row of the filtered or whole-library view).
+    Q_INVOKABLE void appendPath(const QString &path);
+    // Plays the file (below the audio folder) in the main player: its playlist entry, appended first when
+    // the playlist has none.
+    Q_INVOKABLE void playPath(const QString &path);
     // Appends the current folder's own MP3 entries, in list order.
     Q_INVOKABLE void addAllRecordsToPlaylist();
     Q_INVOKABLE void deleteRow(int row);
@@ -48,11 +54,15 @@ Q_SIGNALS:
 
 protected:
     bool rowsHaveAccessory() const override { return true; }
+    void openFile(const QString &path) override;
+    void entriesDeleted() override { prunePlaylist(); }
+    bool isMarked(const QString &path) const override { return m_playlistFiles.contains(path); }
 
 private:
     void showNotice(const QString &details, float minShowTime);
     void setTableBusy(bool busy);
     void closePreview();
+    void playlistChanged();
     // Removes, from the last entry to the first, every playlist entry whose file is gone; the playing one
     // stops.
     static void prunePlaylist();
@@ -60,4 +70,5 @@ private:
     bool m_tableBusy = false;
     OverlayHost *m_overlays;
     QPointer<MpvPlayer> m_miniPlayer;
+    QSet<QString> m_playlistFiles; // what the rows mark
 };

@@ -31,10 +31,12 @@ void Video_Library::deleteRow(int row)
     const QString name = entryName(row);
     if (name.isEmpty())
         return;
-    const QFileInfo info(fullPath(name));
-    if (info.exists() || info.isSymLink())
-        removeEntry(info.filePath());
-    reloadLibrary();
+    deletePaths({relativePath(name)});
+}
+
+void Video_Library::openFile(const QString &path)
+{
+    Q_EMIT videoPlayerRequested(mediaDir() + QLatin1Char('/') + path, QStringLiteral("library"));
 }
 
 void Video_Library::clearMedia()

@@ -25,4 +25,7 @@ public:
 Q_SIGNALS:
     // Present Video_Player full screen with these properties.
     void videoPlayerRequested(const QString &fileName, const QString &refererType);
+
+protected:
+    void openFile(const QString &path) override;
 };

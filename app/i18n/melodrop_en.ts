@@ -525,6 +525,30 @@
         <source>Удалить файл</source>
         <translation>Delete file</translation>
     </message>
+    <message>
+        <source>Удалить «%1»?</source>
+        <translation>Delete “%1”?</translation>
+    </message>
+    <message>
+        <source>Удалить файлы: %1?</source>
+        <translation>Delete %1 files?</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Удалить</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>«%1» в корзине</source>
+        <translation>“%1” moved to the trash</translation>
+    </message>
+    <message>
+        <source>Файлов в корзине: %1</source>
+        <translation>Files moved to the trash: %1</translation>
+    </message>
 </context>
 <context>
     <name>LibraryView</name>
@@ -567,6 +591,38 @@
     <message>
         <source>Нет файлов</source>
         <translation>No files</translation>
+    </message>
+    <message>
+        <source>Фильтр: название, исполнитель, альбом</source>
+        <translation>Filter: title, artist, album</translation>
+    </message>
+    <message>
+        <source>Вся медиатека</source>
+        <translation>Whole library</translation>
+    </message>
+    <message>
+        <source>Исполнитель</source>
+        <translation>Artist</translation>
+    </message>
+    <message>
+        <source>Альбом</source>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>Время</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>В плейлисте</source>
+        <translation>In the playlist</translation>
+    </message>
+    <message>
+        <source>Отменить</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>Фильтр</source>
+        <translation>Filter</translation>
     </message>
 </context>
 <context>

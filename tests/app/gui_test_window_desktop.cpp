@@ -12,9 +12,12 @@
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
+#include "desktop/ColorScheme.h"
 #include "downloads/DownloadQueue.h"
 #include "library/TagCache.h"
 #include "playback/AudioPlayer.h"
+#include "playback/LibraryPlayer.h"
+#include "playback/MusicPlayer.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Playlist.h"
 #include "service/ServiceEndpoints.h"
@@ -150,6 +153,19 @@ protected:
             QTest::keyClick(window, c.toLatin1());
     }
     void settle() { TestSupport::settle(window, 300); }
+    void openAudioLibrary()
+    {
+        key(Qt::Key_2, Qt::ControlModifier);
+        settle();
+        // An earlier case may have left a page open on the tab: back to its menu.
+        for (int i = 0; i < 3 && !find(QStringLiteral("menuRow5")); ++i) {
+            if (QQuickItem *back = find(QStringLiteral("backButton")))
+                click(back);
+            settle();
+        }
+        click(waitForItem(QStringLiteral("menuRow5"))); // Медиатека
+        settle();
+    }
 
     static inline Shell *shell = nullptr;
     static inline Lifecycle *lifecycle = nullptr;
@@ -454,13 +470,12 @@ TEST_F(DesktopWindowTest, TheBarShowsTheCoverOfTheTrackAndThePlaceholderWithoutO
     window->grabWindow().save(QStringLiteral("/tmp/melodrop-shots/now-playing-placeholder.png"));
 }
 
-TEST_F(DesktopWindowTest, TheLibraryRowsContextMenuDeletesThatRow)
+TEST_F(DesktopWindowTest, TheLibraryAsksBeforeDeletingFromTheMenuOrTheDeleteKeyOnAClickedRow)
 {
     for (const QString &name : {QStringLiteral("First.mp3"), QStringLiteral("Second.mp3")})
         ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QLatin1Char('/') + name, 5));
-    key(Qt::Key_2, Qt::ControlModifier);
-    settle();
-    click(waitForItem(QStringLiteral("menuRow5"))); // Медиатека
+    const auto files = [] { return QDir(StorageLayout::getAudioDir()).entryList({"*.mp3"}); };
+    openAudioLibrary();
     QQuickItem *row = waitForItem(QStringLiteral("libraryRow1"));
     ASSERT_NE(row, nullptr);
     settle();
@@ -469,22 +484,263 @@ TEST_F(DesktopWindowTest, TheLibraryRowsContextMenuDeletesThatRow)
     ASSERT_NE(remove, nullptr);
     settle();
     click(remove);
-    ASSERT_TRUE(
-        waitFor([&] { return QDir(StorageLayout::getAudioDir()).entryList({"*.mp3"}).size() == 1; }, 3000));
+    // One question naming the file; until it is answered the file stays.
+    QQuickItem *title = waitForItem(QStringLiteral("alertTitle"));
+    ASSERT_NE(title, nullptr);
+    settle();
+    EXPECT_EQ(find(QStringLiteral("alertMessage"))->property("text").toString(),
+              QStringLiteral("Удалить «Second.mp3»?"));
+    EXPECT_EQ(files().size(), 2);
+    click(waitForItem(QStringLiteral("alertButton1"))); // Удалить
+    ASSERT_TRUE(waitFor([&] { return files() == QStringList{QStringLiteral("First.mp3")}; }, 3000));
+    settle();
 
-    // Delete removes the selected row.
+    // A left click selects the row (and previews it); once the preview is closed, Delete asks about that row.
     QQuickItem *first = waitForItem(QStringLiteral("libraryRow0"));
     ASSERT_NE(first, nullptr);
-    click(first, Qt::RightButton, QPointF(40, first->height() / 2));
-    ASSERT_NE(waitForItem(QStringLiteral("menuItem_delete")), nullptr);
-    key(Qt::Key_Escape);
+    click(first);
+    QQuickItem *close = waitForItem(QStringLiteral("alertButton0"));
+    ASSERT_NE(close, nullptr);
     settle();
-    QQuickItem *table = find(QStringLiteral("audioTable"));
-    ASSERT_NE(table, nullptr);
-    table->forceActiveFocus();
+    click(close); // Закрыть
+    settle();
     key(Qt::Key_Delete);
-    EXPECT_TRUE(
-        waitFor([&] { return QDir(StorageLayout::getAudioDir()).entryList({"*.mp3"}).isEmpty(); }, 3000));
+    ASSERT_NE(waitForItem(QStringLiteral("alertTitle")), nullptr) << "Delete did nothing on the clicked row";
+    settle();
+    EXPECT_EQ(find(QStringLiteral("alertMessage"))->property("text").toString(),
+              QStringLiteral("Удалить «First.mp3»?"));
+    click(find(QStringLiteral("alertButton0"))); // Отмена
+    settle();
+    EXPECT_EQ(files().size(), 1) << "deleted without being confirmed";
+    key(Qt::Key_Delete);
+    QQuickItem *confirm = waitForItem(QStringLiteral("alertButton1"));
+    ASSERT_NE(confirm, nullptr);
+    settle();
+    click(confirm);
+    EXPECT_TRUE(waitFor([&] { return files().isEmpty(); }, 3000));
+}
+
+TEST_F(DesktopWindowTest, TheLibraryShowsTagColumnsSortsByAHeaderClickAndFiltersAsYouType)
+{
+    const QString audio = StorageLayout::getAudioDir();
+    ASSERT_EQ(
+        TagFixtures::mp3(audio + QStringLiteral("/a.mp3"), {QStringLiteral("Яблоко"), QStringLiteral("Кино"),
+                                                            QStringLiteral("Звезда"), QString(), QString()}),
+        QString());
+    ASSERT_EQ(TagFixtures::mp3(audio + QStringLiteral("/b.mp3"),
+                               {QStringLiteral("Берег"), QStringLiteral("Аквариум"), QStringLiteral("Радио"),
+                                QString(), QString()}),
+              QString());
+    ASSERT_TRUE(Mp3Fixture::write(audio + QStringLiteral("/c plain.mp3"), 3));
+    ASSERT_EQ(TagFixtures::mp3(
+                  audio + QStringLiteral("/Deep/d.mp3"),
+                  {QStringLiteral("Глубина"), QStringLiteral("Кино"), QString(), QString(), QString()}),
+              QString());
+    for (const char *name : {"a.mp3", "b.mp3", "c plain.mp3", "Deep/d.mp3"})
+        shell->tagCache()->forget(audio + QLatin1Char('/') +
+                                  QLatin1String(name)); // files of an earlier case's root
+    openAudioLibrary();
+    const auto titles = [&] {
+        QStringList shown;
+        for (int i = 0; QQuickItem *row = find(QStringLiteral("libraryRow%1").arg(i)); ++i)
+            shown << findItem(row, QStringLiteral("rowTitle"))->property("text").toString();
+        return shown;
+    };
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return titles() == QStringList({"Deep", "Яблоко", "Берег", "c plain.mp3"});
+        },
+        5000))
+        << titles().join(',').toStdString();
+    QQuickItem *row = find(QStringLiteral("libraryRow1"));
+    EXPECT_EQ(findItem(row, QStringLiteral("rowArtist"))->property("text").toString(),
+              QStringLiteral("Кино"));
+    EXPECT_EQ(findItem(row, QStringLiteral("rowAlbum"))->property("text").toString(),
+              QStringLiteral("Звезда"));
+    EXPECT_EQ(findItem(row, QStringLiteral("rowDuration"))->property("text").toString(),
+              QStringLiteral("0:02"));
+    settle();
+    window->grabWindow().save(QStringLiteral("/tmp/melodrop-shots/library-columns.png"));
+
+    click(find(QStringLiteral("columnTitle")));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return titles() == QStringList({"Deep", "c plain.mp3", "Берег", "Яблоко"});
+        },
+        2000))
+        << titles().join(',').toStdString();
+    click(find(QStringLiteral("columnArtist")));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return titles() == QStringList({"Deep", "c plain.mp3", "Берег", "Яблоко"});
+        },
+        2000));
+    click(find(QStringLiteral("columnArtist"))); // the other way round
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return titles() == QStringList({"Deep", "Яблоко", "Берег", "c plain.mp3"});
+        },
+        2000))
+        << titles().join(',').toStdString();
+
+    // Ctrl+F and typing narrow the folder by any tag; the switch searches the whole library.
+    key(Qt::Key_F, Qt::ControlModifier);
+    QQuickItem *field = find(QStringLiteral("libraryFilter"));
+    ASSERT_NE(field, nullptr);
+    EXPECT_TRUE(field->hasActiveFocus());
+    for (const QChar c : QStringLiteral("кино"))
+        QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    EXPECT_TRUE(waitFor([&] { return titles() == QStringList({"Яблоко"}); }, 2000))
+        << titles().join(',').toStdString();
+    click(find(QStringLiteral("wholeLibrarySwitch")));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return titles() == QStringList({"Глубина", "Яблоко"});
+        },
+        5000))
+        << titles().join(',').toStdString();
+    settle();
+    window->grabWindow().save(QStringLiteral("/tmp/melodrop-shots/library-filter.png"));
+}
+
+TEST_F(DesktopWindowTest, WideLibrariesGetTagColumnsAndNarrowOnesKeepOneColumnInBothSchemes)
+{
+    const QString audio = StorageLayout::getAudioDir();
+    const QString picture = root.filePath(QStringLiteral("cover.png"));
+    ASSERT_EQ(TagFixtures::picture(picture, QStringLiteral("0x3080ff"), 64), QString());
+    ASSERT_EQ(TagFixtures::mp3(audio + QStringLiteral("/Kino - Gruppa krovi.mp3"),
+                               {QStringLiteral("Группа крови"), QStringLiteral("Кино"),
+                                QStringLiteral("Группа крови"), QStringLiteral("1"), QStringLiteral("1988")},
+                               4, 4, picture),
+              QString());
+    ASSERT_EQ(TagFixtures::mp3(audio + QStringLiteral("/Other/Splin - Orbit.mp3"),
+                               {QStringLiteral("Орбит без сахара"), QStringLiteral("Сплин"),
+                                QStringLiteral("Гранатовый альбом"), QString(), QString()}),
+              QString());
+    ASSERT_TRUE(Mp3Fixture::write(audio + QStringLiteral("/untagged recording.mp3"), 3));
+    for (const char *name : {"Kino - Gruppa krovi.mp3", "untagged recording.mp3"})
+        shell->tagCache()->forget(audio + QLatin1Char('/') + QLatin1String(name));
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("untagged recording.mp3"), false});
+    openAudioLibrary();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            QQuickItem *row = find(QStringLiteral("libraryRow1"));
+            QQuickItem *cover = row ? findItem(row, QStringLiteral("rowCover")) : nullptr;
+            return cover && cover->property("status").toInt() == 1; // Image.Ready
+        },
+        5000))
+        << "no cover in the row";
+    QDir().mkpath(QStringLiteral("/tmp/melodrop-shots"));
+    for (const bool dark : {false, true}) {
+        shell->colorScheme()->applyPortalValue(dark ? ColorScheme::PreferDark : ColorScheme::PreferLight);
+        const QString scheme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        window->resize(1280, 800);
+        settle();
+        EXPECT_NE(find(QStringLiteral("columnArtist")), nullptr);
+        QQuickItem *row = find(QStringLiteral("libraryRow1"));
+        ASSERT_NE(row, nullptr);
+        EXPECT_NE(findItem(row, QStringLiteral("rowArtist")), nullptr);
+        window->grabWindow().save(QStringLiteral("/tmp/melodrop-shots/library-wide-%1.png").arg(scheme));
+        window->resize(420, 740);
+        settle();
+        EXPECT_EQ(find(QStringLiteral("columnArtist")), nullptr) << "narrow windows keep one column";
+        row = find(QStringLiteral("libraryRow1"));
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(findItem(row, QStringLiteral("rowArtist")), nullptr);
+        EXPECT_EQ(findItem(row, QStringLiteral("rowTitle"))->property("text").toString(),
+                  QStringLiteral("Группа крови"));
+        window->grabWindow().save(QStringLiteral("/tmp/melodrop-shots/library-narrow-%1.png").arg(scheme));
+    }
+    shell->colorScheme()->applyPortalValue(ColorScheme::NoPreference);
+    window->resize(1280, 800);
+    settle();
+}
+
+TEST_F(DesktopWindowTest, ADoubleClickPlaysTheFileAndEscapeCoversTheDeleteButtonAgain)
+{
+    const QString audio = StorageLayout::getAudioDir();
+    for (const QString &name : {QStringLiteral("In playlist.mp3"), QStringLiteral("Song.mp3")})
+        ASSERT_TRUE(Mp3Fixture::write(audio + QLatin1Char('/') + name, 30));
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("In playlist.mp3"), false});
+    openAudioLibrary();
+    QQuickItem *row = waitForItem(QStringLiteral("libraryRow1"));
+    ASSERT_NE(row, nullptr);
+    settle();
+    EXPECT_NE(findItem(find(QStringLiteral("libraryRow0")), QStringLiteral("inPlaylistMark")), nullptr);
+    EXPECT_EQ(findItem(row, QStringLiteral("inPlaylistMark")), nullptr);
+
+    QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier,
+                       row->mapToScene(QPointF(60, row->height() / 2)).toPoint());
+    ASSERT_TRUE(
+        waitFor([&] { return Stores::playlist().size() == 2 && MusicPlayer::currentIndex() == 1; }, 3000));
+    EXPECT_EQ(Stores::playlist().at(1).file, QStringLiteral("Song.mp3"));
+    auto *player = qobject_cast<LibraryPlayer *>(global->audioPlayer);
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(QFileInfo(player->path()).fileName(), QStringLiteral("Song.mp3"));
+    settle();
+    EXPECT_EQ(find(QStringLiteral("alertTitle")), nullptr) << "a double click is no preview";
+    EXPECT_NE(findItem(row, QStringLiteral("inPlaylistMark")), nullptr);
+
+    // The delete button, uncovered, goes again on Escape.
+    auto *swipe = row->property("swipe").value<QObject *>();
+    ASSERT_NE(swipe, nullptr);
+    click(findItem(row, QStringLiteral("deleteToggle")));
+    ASSERT_TRUE(waitFor([&] { return swipe->property("complete").toBool(); }, 2000))
+        << "the button was not uncovered";
+    settle();
+    key(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([&] { return swipe->property("position").toDouble() == 0.0; }, 2000));
+    // And on a click elsewhere.
+    click(findItem(row, QStringLiteral("deleteToggle")));
+    ASSERT_TRUE(waitFor([&] { return swipe->property("complete").toBool(); }, 2000));
+    settle();
+    click(find(QStringLiteral("libraryFilter")));
+    EXPECT_TRUE(waitFor([&] { return swipe->property("position").toDouble() == 0.0; }, 2000));
+    EXPECT_TRUE(QFile::exists(audio + QStringLiteral("/Song.mp3")));
+}
+
+TEST_F(DesktopWindowTest, WithTheTrashSettingTheNoticeUndoesADeletion)
+{
+    const QString audio = StorageLayout::getAudioDir();
+    // A name of this run's own: the trash is the machine's and may hold files of earlier runs.
+    const QString name = QStringLiteral("Keep me %1.mp3").arg(QFileInfo(root.path()).fileName());
+    const QString file = audio + QLatin1Char('/') + name;
+    ASSERT_TRUE(Mp3Fixture::write(file, 5));
+    // Where this machine's trash for the library is, from a probe (none: nothing to test here).
+    const QString probe = audio + QStringLiteral("/probe.bin");
+    ASSERT_TRUE(Mp3Fixture::write(probe, 1));
+    QString probeInTrash;
+    if (!QFile::moveToTrash(probe, &probeInTrash))
+        GTEST_SKIP() << "no trash on the library's file system here";
+    QFile::remove(probeInTrash);
+    const QString trash = QFileInfo(probeInTrash).absolutePath();
+    QFile::remove(trash + QStringLiteral("/../info/") + QFileInfo(probeInTrash).fileName() + ".trashinfo");
+    Settings::shared().setBool(QStringLiteral("library/move_to_trash"), true);
+    TestSupport::PacingScope pace(1); // the notice stays its few seconds
+    openAudioLibrary();
+    QQuickItem *row = waitForItem(QStringLiteral("libraryRow0"));
+    ASSERT_NE(row, nullptr);
+    settle();
+    click(row, Qt::RightButton, QPointF(40, row->height() / 2));
+    QQuickItem *remove = waitForItem(QStringLiteral("menuItem_delete"));
+    ASSERT_NE(remove, nullptr);
+    settle();
+    click(remove);
+    QQuickItem *confirm = waitForItem(QStringLiteral("alertButton1"));
+    ASSERT_NE(confirm, nullptr);
+    settle();
+    click(confirm);
+    ASSERT_TRUE(waitFor([&] { return !QFile::exists(file); }, 3000));
+    EXPECT_EQ(QDir(trash).entryList({name + QLatin1Char('*')}).size(), 1);
+    QQuickItem *undo = waitForItem(QStringLiteral("undoButton"));
+    ASSERT_NE(undo, nullptr);
+    EXPECT_EQ(undo->property("text").toString(), QStringLiteral("Отменить"));
+    settle();
+    window->grabWindow().save(QStringLiteral("/tmp/melodrop-shots/library-undo.png"));
+    click(undo);
+    EXPECT_TRUE(waitFor([&] { return QFile::exists(file); }, 3000));
+    EXPECT_TRUE(QDir(trash).entryList({name + QLatin1Char('*')}).isEmpty());
+    EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("undoButton")) == nullptr; }, 2000));
 }
 
 TEST_F(DesktopWindowTest, TheVideoPlayerCoversTheWindowAndEscapeLeavesFullScreenFirst)

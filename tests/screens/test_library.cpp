@@ -6,9 +6,12 @@
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
+#include "library/LibraryFilter.h"
 #include "library/LibraryScan.h"
 #include "library/LibraryStore.h"
+#include "library/TagCache.h"
 #include "playback/AudioPlayer.h"
+#include "playback/MusicPlayer.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Export.h"
 #include "screens/Audio_Library.h"
@@ -21,6 +24,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -783,8 +787,136 @@ TEST_F(LibraryTest, WithTheTrashSettingADeletedEntryGoesToTheTrashAndOtherwiseIs
     EXPECT_FALSE(QFile::exists(audioDir + QStringLiteral("/Kept.mp3")));
     const QStringList trashed = QDir(trash).entryList({QStringLiteral("Kept.mp3*")});
     EXPECT_EQ(trashed.size(), 1);
-    for (const QString &name : trashed)
+    EXPECT_EQ(screen.undoNotice(), QStringLiteral("«Kept.mp3» в корзине"));
+
+    // The notice's undo brings it back, and the trash forgets it.
+    screen.undoDelete();
+    EXPECT_TRUE(QFile::exists(audioDir + QStringLiteral("/Kept.mp3")));
+    EXPECT_TRUE(QDir(trash).entryList({QStringLiteral("Kept.mp3*")}).isEmpty());
+    EXPECT_FALSE(QFile::exists(trash + QStringLiteral("/../info/Kept.mp3.trashinfo")));
+    EXPECT_TRUE(screen.undoNotice().isEmpty());
+    EXPECT_EQ(global->audioLibraryArray, QStringList{QStringLiteral("Kept.mp3")});
+    for (const QString &name : QDir(trash).entryList({QStringLiteral("Kept.mp3*")}))
         removeFromTrash(name);
+}
+
+TEST_F(LibraryTest, DeletingAsksOnceNamingTheFileAndKeepsItUntilConfirmed)
+{
+    writeMp3(audioDir + QStringLiteral("/Song.mp3"));
+    writeMp3(audioDir + QStringLiteral("/Other.mp3"));
+    Audio_Library screen(settings.get());
+    QList<Alert> alerts;
+    captureAlerts(screen, alerts);
+    screen.viewWillAppear();
+
+    screen.askToDelete({QStringLiteral("Song.mp3")});
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_EQ(alerts.at(0).tag, LibraryBrowser::DeleteAlert);
+    EXPECT_TRUE(alerts.at(0).message.contains(QStringLiteral("Song.mp3")));
+    EXPECT_EQ(alerts.at(0).buttons, QStringList({QStringLiteral("Отмена"), QStringLiteral("Удалить")}));
+    screen.deleteAnswered(0);
+    EXPECT_TRUE(QFile::exists(audioDir + QStringLiteral("/Song.mp3")));
+
+    screen.askToDelete({QStringLiteral("Song.mp3"), QStringLiteral("Other.mp3")});
+    ASSERT_EQ(alerts.size(), 2);
+    EXPECT_TRUE(alerts.at(1).message.contains(QStringLiteral("2")));
+    screen.deleteAnswered(1);
+    EXPECT_FALSE(QFile::exists(audioDir + QStringLiteral("/Song.mp3")));
+    EXPECT_FALSE(QFile::exists(audioDir + QStringLiteral("/Other.mp3")));
+    EXPECT_TRUE(global->audioLibraryArray.isEmpty());
+}
+
+// Tags made up per file name, read on the cache's worker as real ones are.
+TrackTags madeUpTags(const QString &path)
+{
+    const QString name = QFileInfo(path).completeBaseName();
+    TrackTags tags;
+    if (name == QStringLiteral("plain"))
+        return tags;
+    tags.title = QStringLiteral("Title ") + name;
+    tags.artist = name.startsWith(QLatin1Char('z')) ? QStringLiteral("Земфира") : QStringLiteral("Artist");
+    tags.album = QStringLiteral("Album ") + name.left(1);
+    tags.durationMs = 1000 * (name.size() + 60);
+    return tags;
+}
+
+TEST_F(LibraryTest, RowsCarryTagsSortByAColumnAndTheFilterNarrowsTheFolderOrTheWholeLibrary)
+{
+    QTemporaryDir cacheDir;
+    TagCache tags(cacheDir.path(),
+                  TagCache::Reader{madeUpTags, [](const QString &) { return TagReader::Cover{}; }});
+    LibraryBrowser::setTagCache(&tags);
+    const auto unset = qScopeGuard([] { LibraryBrowser::setTagCache(nullptr); });
+    for (const char *name : {"b.mp3", "plain.mp3", "zz.mp3", "Sub/zdeep.mp3", "Sub/More/adeep.mp3"})
+        writeMp3(audioDir + QLatin1Char('/') + QLatin1String(name));
+    Audio_Library screen(settings.get());
+    screen.viewWillAppear();
+    LibraryEntries *entries = screen.entries();
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return tags.pending() == 0 && entries->rows().at(3).title.size() > 0; }, 5000));
+    LibraryFilter *rows = screen.rows();
+    const auto shown = [&] {
+        QStringList names;
+        for (int i = 0; i < rows->rowCount(); ++i)
+            names << rows->index(i, 0).data(LibraryEntries::TitleRole).toString() + QLatin1Char('|') +
+                         rows->index(i, 0).data(LibraryEntries::NameRole).toString();
+        return names;
+    };
+    // The listing's order, the tags beside the names (none for a file without tags, or a folder).
+    EXPECT_EQ(shown(), QStringList({"|Sub", "Title b|b.mp3", "|plain.mp3", "Title zz|zz.mp3"}));
+    EXPECT_EQ(rows->index(3, 0).data(LibraryEntries::ArtistRole).toString(), QStringLiteral("Земфира"));
+    EXPECT_EQ(rows->index(3, 0).data(LibraryEntries::DurationRole).toString(), QStringLiteral("1:02"));
+
+    // By title (the name where there is none), then the other way round; folders stay on top.
+    rows->sortBy(LibraryFilter::TitleColumn);
+    EXPECT_EQ(shown(), QStringList({"|Sub", "|plain.mp3", "Title b|b.mp3", "Title zz|zz.mp3"}));
+    rows->sortBy(LibraryFilter::TitleColumn);
+    EXPECT_EQ(shown(), QStringList({"|Sub", "Title zz|zz.mp3", "Title b|b.mp3", "|plain.mp3"}));
+    rows->sortBy(LibraryFilter::ArtistColumn);
+    EXPECT_EQ(shown(), QStringList({"|Sub", "|plain.mp3", "Title b|b.mp3", "Title zz|zz.mp3"}));
+    rows->clearSort();
+    EXPECT_EQ(shown(), QStringList({"|Sub", "Title b|b.mp3", "|plain.mp3", "Title zz|zz.mp3"}));
+
+    // Any tag field narrows, ignoring case.
+    rows->setFilterText(QStringLiteral("зЕМ"));
+    EXPECT_EQ(shown(), QStringList({"Title zz|zz.mp3"}));
+    rows->setFilterText(QStringLiteral("album b"));
+    EXPECT_EQ(shown(), QStringList({"Title b|b.mp3"}));
+
+    // The whole library: every file below the audio folder, from the store and the cache.
+    rows->setFilterText(QStringLiteral("deep"));
+    EXPECT_TRUE(shown().isEmpty());
+    screen.setWholeLibrary(true);
+    ASSERT_TRUE(
+        TestSupport::waitFor([&] { return shown().size() == 2 && !shown().contains("|zdeep.mp3"); }, 5000))
+        << shown().join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(shown(), QStringList({"Title adeep|adeep.mp3", "Title zdeep|zdeep.mp3"}));
+    EXPECT_EQ(rows->index(0, 0).data(LibraryEntries::PathRole).toString(),
+              QStringLiteral("Sub/More/adeep.mp3"));
+    rows->setFilterText(QStringLiteral("земфира"));
+    EXPECT_EQ(shown(), QStringList({"Title zdeep|zdeep.mp3", "Title zz|zz.mp3"}));
+    screen.setWholeLibrary(false);
+    EXPECT_EQ(shown(), QStringList({"Title zz|zz.mp3"}));
+}
+
+TEST_F(LibraryTest, PlayingAFileAppendsItWhenAbsentAndMarksTheRow)
+{
+    writeMp3(audioDir + QStringLiteral("/a.mp3"));
+    writeMp3(audioDir + QStringLiteral("/b.mp3"));
+    Stores::playlist().assignEntries({{QStringLiteral("a.mp3"), false}});
+    Audio_Library screen(settings.get());
+    screen.viewWillAppear();
+    const auto marked = [&](int row) { return screen.entries()->rows().at(row).inPlaylist; };
+    EXPECT_TRUE(marked(0));
+    EXPECT_FALSE(marked(1));
+    screen.playPath(QStringLiteral("b.mp3"));
+    ASSERT_EQ(Stores::playlist().size(), 2);
+    EXPECT_EQ(Stores::playlist().at(1).file, QStringLiteral("b.mp3"));
+    EXPECT_EQ(MusicPlayer::currentIndex(), 1);
+    EXPECT_TRUE(marked(1));
+    screen.playPath(QStringLiteral("a.mp3")); // already there: played where it stands
+    EXPECT_EQ(Stores::playlist().size(), 2);
+    EXPECT_EQ(MusicPlayer::currentIndex(), 0);
 }
 
 TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop)
