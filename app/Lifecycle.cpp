@@ -24,6 +24,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QWindow>
 
@@ -59,7 +60,12 @@ void deleteUnfinishedDownloads(const QString &folder)
 
 } // namespace
 
-Lifecycle::Lifecycle(Settings *settings, QObject *parent) : QObject(parent), m_settings(settings) {}
+Lifecycle::Lifecycle(Settings *settings, QObject *parent)
+    : QObject(parent), m_settings(settings), m_autosave(&Stores::playlist(), autosavedPlaylistPath())
+{
+    connect(&m_autosave, &PlaylistAutosave::restored, this, &Lifecycle::autosavedPlaylistRestored);
+    connect(&m_autosave, &PlaylistAutosave::saved, this, &Lifecycle::autosavedPlaylistSaved);
+}
 
 Lifecycle::~Lifecycle()
 {
@@ -105,7 +111,15 @@ bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
 
     Badges::shared().setApplicationBadge(DownloadQueue::shared().count());
 
-    restoreAutosavedPlaylist();
+    if (steps.afterFirstFrame) {
+        const QPointer<Lifecycle> self(this);
+        steps.afterFirstFrame([self] {
+            if (self)
+                self->restoreAutosavedPlaylist();
+        });
+    } else {
+        restoreAutosavedPlaylist();
+    }
 
     if (steps.audioSession)
         steps.audioSession();
@@ -116,46 +130,48 @@ bool Lifecycle::didFinishLaunching(const LaunchSteps &steps)
 
 void Lifecycle::restoreAutosavedPlaylist()
 {
-    const QString path = autosavedPlaylistPath();
-    PlaylistFile::Loaded saved = PlaylistFile::load(path);
-    if (saved.unreadable()) {
-        // Saving at suspension or exit would replace the file with the empty playlist: it is moved aside
-        // first, and the user told where it went.
-        const QString keptAs = PlaylistFile::setAside(path);
-        Log::line(QStringLiteral("The autosaved playlist %1 could not be read (%2); %3")
-                      .arg(path, PropertyList::describe(saved.error),
-                           keptAs.isEmpty()
-                               ? QStringLiteral("it could not be moved aside and is not saved over")
-                               : QStringLiteral("kept as ") + keptAs));
-        if (keptAs.isEmpty()) {
-            m_autosaveHeld = true;
-            notify(tr("Ошибка"), tr("Плейлист из прошлого запуска не удалось прочитать. Плеер начинает с "
-                                    "пустого плейлиста; файл %1 не будет перезаписан.")
-                                     .arg(path));
-        } else {
-            notify(tr("Ошибка"), tr("Плейлист из прошлого запуска не удалось прочитать. Плеер начинает с "
-                                    "пустого плейлиста; файл сохранён как %1.")
-                                     .arg(keptAs));
-        }
+    m_autosave.restore();
+}
+
+void Lifecycle::autosavedPlaylistRestored(PropertyList::Error error, int entries, const QString &keptAs)
+{
+    if (error == PropertyList::Error::None) {
+        if (entries > 0)
+            Q_EMIT PlayerEvents::shared().playlistChanged();
         return;
     }
-    if (saved.entries.isEmpty())
-        return;
-    for (PlaylistEntry &entry : saved.entries)
-        entry.current = false; // a restored playlist has no current track
-    Stores::playlist().assignEntries(std::move(saved.entries));
-    Q_EMIT PlayerEvents::shared().playlistChanged();
+    // Saving at suspension or exit would replace the file with the empty playlist: it was moved aside first,
+    // and the user is told where it went.
+    const QString path = m_autosave.path();
+    Log::line(QStringLiteral("The autosaved playlist %1 could not be read (%2); %3")
+                  .arg(path, PropertyList::describe(error),
+                       keptAs.isEmpty() ? QStringLiteral("it could not be moved aside and is not saved over")
+                                        : QStringLiteral("kept as ") + keptAs));
+    if (keptAs.isEmpty()) {
+        notify(tr("Ошибка"), tr("Плейлист из прошлого запуска не удалось прочитать. Плеер начинает с "
+                                "пустого плейлиста; файл %1 не будет перезаписан.")
+                                 .arg(path));
+    } else {
+        notify(tr("Ошибка"), tr("Плейлист из прошлого запуска не удалось прочитать. Плеер начинает с "
+                                "пустого плейлиста; файл сохранён как %1.")
+                                 .arg(keptAs));
+    }
 }
 
 void Lifecycle::saveAutosavedPlaylist()
 {
-    const QString path = autosavedPlaylistPath();
-    if (m_autosaveHeld) {
-        Log::line(
-            QStringLiteral("The playlist is not saved to %1: the unreadable file there is kept").arg(path));
+    if (m_autosave.held()) {
+        Log::line(QStringLiteral("The playlist is not saved to %1: the unreadable file there is kept")
+                      .arg(m_autosave.path()));
         return;
     }
-    switch (PlaylistFile::write(path, Stores::playlist().records())) {
+    m_autosave.save();
+}
+
+void Lifecycle::autosavedPlaylistSaved(PropertyList::WriteResult result)
+{
+    const QString path = m_autosave.path();
+    switch (result) {
     case PropertyList::WriteResult::Written:
         return;
     case PropertyList::WriteResult::TooLarge:
@@ -185,7 +201,11 @@ void Lifecycle::applicationWillTerminate()
 {
     // Requests still waiting for the service end now instead of holding the exit up to their time-out.
     Http::abortAll();
-    saveAutosavedPlaylist();
+    // The exit waits for the write: quitting never loses the playlist.
+    if (m_autosave.held())
+        saveAutosavedPlaylist(); // says why nothing is written
+    else
+        m_autosave.finish();
     deleteUnfinishedDownloads(StorageLayout::getAudioDir());
     deleteUnfinishedDownloads(StorageLayout::getVideoDir());
     Badges::shared().setApplicationBadge(0);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktop/Portals.h"
+#include "library/PlaylistAutosave.h"
 
 #include <QList>
 #include <QObject>
@@ -28,6 +29,9 @@ public:
         std::function<void()> audioSession;     // step 5: audio session and route-change listener
         std::function<void()> remoteControl;    // step 6: remote-control reception
         std::function<void()> disableIdleTimer; // step 1 when "auto_sleep" holds; empty: the idle inhibitor
+        // Step 4, the autosaved playlist, is read once the window has drawn its first frame, so that a long
+        // playlist never holds the window up: this calls its argument then. Empty: the read starts at once.
+        std::function<void(std::function<void()>)> afterFirstFrame;
     };
 
     // `settings` replaces the program's store (tests); it must outlive the object.
@@ -41,7 +45,8 @@ public:
     // HTML references decoded, trimmed, and reduced to a plain file name. Empty when nothing usable is left.
     static QString importedFileName(const QUrl &url);
 
-    // Launch finished: returns true.
+    // Launch finished: returns true. The autosaved playlist arrives later (autosave().restored), read on a
+    // worker thread; the player takes it as it would at start.
     bool didFinishLaunching(const LaunchSteps &steps);
     // Saves the current playlist.
     Q_INVOKABLE void applicationDidEnterBackground();
@@ -68,6 +73,7 @@ public:
     void watchTerminationSignals();
 
     Portals::IdleInhibitor *idleInhibitor() { return &m_idle; }
+    PlaylistAutosave &autosave() { return m_autosave; }
 
     // The tag the notices carry; their answer comes back through alertAnswered.
     static constexpr int noticeTag = 1;
@@ -80,7 +86,9 @@ Q_SIGNALS:
 
 private:
     void restoreAutosavedPlaylist();
+    void autosavedPlaylistRestored(PropertyList::Error error, int entries, const QString &keptAs);
     void saveAutosavedPlaylist();
+    void autosavedPlaylistSaved(PropertyList::WriteResult result);
     void notify(const QString &title, const QString &message);
     void showNextNotice();
     void import(const QUrl &url, const QString &mediaDir, const QString &displayFolder, bool logName);
@@ -93,7 +101,6 @@ private:
     // Notices waiting for the one on show to close: title and message.
     QList<QPair<QString, QString>> m_notices;
     bool m_noticeShown = false;
-    // The unreadable autosaved playlist could not be moved aside: this run does not write over it.
-    bool m_autosaveHeld = false;
+    PlaylistAutosave m_autosave;
     bool m_tooLargeNoticeShown = false;
 };

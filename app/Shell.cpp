@@ -21,6 +21,7 @@
 #include "screens/Friends_and_Groups.h"
 #include "screens/LoginForm.h"
 #include "screens/NowPlaying.h"
+#include "screens/PlaylistDurations.h"
 #include "screens/PlaylistExport.h"
 #include "screens/ProgressOverlay.h"
 #include "screens/SavedPlaylists.h"
@@ -51,6 +52,8 @@ Shell::Shell(QObject *parent)
             [this](const QString &summary, const QString &body) { m_notifier->notify(summary, body); });
     // Exported playlists name their tracks from the same tag cache the player shows.
     PlaylistExport::setTagSource([cache = m_tagCache](const QString &path) { return cache->tags(path); });
+    // The player screen's lengths and total, too.
+    PlaylistDurations::shared().setTagCache(m_tagCache);
 }
 
 Shell::~Shell() = default;

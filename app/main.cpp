@@ -30,6 +30,7 @@
 #include <clocale>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -181,6 +182,19 @@ int main(int argc, char *argv[])
         route.start();
     };
     steps.remoteControl = [&mpris] { mpris.start(); }; // no session bus: media keys in the window still work
+    steps.afterFirstFrame = [window](std::function<void()> then) {
+        // Once, on the main thread (the render loop may swap on a thread of its own). A window that draws
+        // nothing (started minimised) gets its playlist a moment later all the same.
+        auto once = std::make_shared<std::function<void()>>(std::move(then));
+        auto swapped = std::make_shared<QMetaObject::Connection>();
+        auto run = [once, swapped] {
+            QObject::disconnect(*swapped);
+            if (*once)
+                std::exchange(*once, {})();
+        };
+        *swapped = QObject::connect(window, &QQuickWindow::frameSwapped, window, run, Qt::QueuedConnection);
+        QTimer::singleShot(2000, window, run);
+    };
     lifecycle.didFinishLaunching(steps);
 
     QObject::connect(&instance, &SingleInstance::messageReceived, &lifecycle,

@@ -1,9 +1,13 @@
 // Reading a 100,000-entry playlist, as XML (what the program writes) and as binary (what other programs may
 // leave), against Python's plistlib on the same files in the same run (bench/plistlib_read.py), and the peak
-// memory a read takes beyond what the process held before, against the file's size.
+// memory a read takes beyond what the process held before, against the file's size. Saving it: the time the
+// calling (GUI) thread spends in the autosave, against writing the file there as a whole.
+#include "core/Stores.h"
+#include "library/PlaylistAutosave.h"
 #include "library/PlaylistFile.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -195,6 +199,54 @@ void BM_ReadPeakMemory(benchmark::State &state)
 }
 BENCHMARK(BM_ReadPeakMemory)->ArgName("binary")->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// Per iteration: the whole write on the calling thread (what a minimise used to cost the window), the
+// autosave's share of the calling thread after a change (the hand-over to its worker), and after none.
+void BM_AutosaveOnCallingThread(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("AudioAutosavedPlaylist.tune"));
+    PlaylistStore playlist;
+    QList<PlaylistEntry> entries;
+    for (int i = 0; i < Entries; ++i)
+        entries.append(
+            {QStringLiteral("Альбом %1/Исполнитель %2 - Song %2 (live).mp3").arg(i % 20).arg(i), false});
+    playlist.assignEntries(entries);
+    PlaylistAutosave autosave(&playlist, path);
+    double whole = 0, changed = 0, unchanged = 0;
+    for (auto _ : state) {
+        QElapsedTimer timer;
+        timer.start();
+        if (PlaylistFile::write(path, playlist.records()) != PropertyList::WriteResult::Written) {
+            state.SkipWithError("the playlist was not written");
+            return;
+        }
+        whole += double(timer.nsecsElapsed()) / 1e6;
+        playlist.moveEntry(0, Entries - 1);
+        timer.restart();
+        autosave.save();
+        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        changed += ms;
+        autosave.wait();
+        timer.restart();
+        autosave.save();
+        unchanged += double(timer.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(ms / 1000.0);
+    }
+    const double n = double(state.iterations());
+    state.counters["write_on_gui_ms"] = whole / n;
+    state.counters["autosave_changed_gui_ms"] = changed / n;
+    state.counters["autosave_unchanged_gui_ms"] = unchanged / n;
+}
+BENCHMARK(BM_AutosaveOnCallingThread)->Iterations(5)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    // The autosave answers through the event loop of the thread that made it.
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -106,6 +106,7 @@ public:
         if (row < 0 || row >= size())
             return;
         m_records[row] = record;
+        rowReplaced(row);
         Q_EMIT changed(row, row);
     }
 
@@ -158,6 +159,7 @@ protected:
         Q_UNUSED(from);
         Q_UNUSED(to);
     }
+    virtual void rowReplaced(int row) { Q_UNUSED(row); }
     virtual void listReplaced() {}
     QList<Record> &mutableRecords() { return m_records; }
 

@@ -26,6 +26,7 @@ void PlaylistStore::setCurrent(int row)
 
 void PlaylistStore::rowsInserted(int first, int last)
 {
+    ++m_revision;
     // An entry that comes marked takes the mark; entries before the current one push it down.
     for (int row = last; row >= first; --row) {
         if (at(row).current) {
@@ -43,6 +44,7 @@ void PlaylistStore::rowsInserted(int first, int last)
 
 void PlaylistStore::rowsRemoved(int first, int last)
 {
+    ++m_revision;
     if (m_current < first)
         return;
     if (m_current <= last)
@@ -53,6 +55,7 @@ void PlaylistStore::rowsRemoved(int first, int last)
 
 void PlaylistStore::rowMoved(int from, int to)
 {
+    ++m_revision;
     if (m_current == from)
         m_current = to;
     else if (from < m_current && m_current <= to)
@@ -61,8 +64,15 @@ void PlaylistStore::rowMoved(int from, int to)
         ++m_current;
 }
 
+void PlaylistStore::rowReplaced(int row)
+{
+    Q_UNUSED(row);
+    ++m_revision;
+}
+
 void PlaylistStore::listReplaced()
 {
+    ++m_revision;
     // The last entry marked in the new list is the current one; the others' marks go.
     QList<PlaylistEntry> &entries = mutableRecords();
     int current = -1;

@@ -22,6 +22,9 @@ public:
     using ListStore<PlaylistEntry>::ListStore;
 
     int currentIndex() const { return m_current; }
+    // Advances with every change of the entries' files or their order, never with the mark: what a saved copy
+    // of the playlist holds is up to date while this is what it was when it was written.
+    quint64 revision() const { return m_revision; }
     // Marks entry `row` as the track now playing (-1: none), unmarking the one before.
     void setCurrentIndex(int row);
 
@@ -50,12 +53,14 @@ protected:
     void rowsInserted(int first, int last) override;
     void rowsRemoved(int first, int last) override;
     void rowMoved(int from, int to) override;
+    void rowReplaced(int row) override;
     void listReplaced() override;
 
 private:
     void setCurrent(int row);
 
     int m_current = -1;
+    quint64 m_revision = 0;
     bool m_justLoaded = false;
 };
 

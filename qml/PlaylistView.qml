@@ -242,6 +242,21 @@ Item {
             }
         }
 
+        // The playlist's size and length.
+        Label {
+            objectName: "playlistTotal"
+            Layout.fillWidth: true
+            Layout.leftMargin: 12
+            Layout.rightMargin: 12
+            Layout.bottomMargin: 4
+            visible: table.count > 0
+            horizontalAlignment: Text.AlignHCenter
+            text: view.controller.totalText
+            textFormat: Text.PlainText
+            color: Material.secondaryTextColor
+            font.pixelSize: 13
+        }
+
         ListView {
             id: table
             objectName: "audioTable"
@@ -322,6 +337,15 @@ Item {
                         elide: Text.ElideRight
                         font.family: "Helvetica"
                         font.pixelSize: 15
+                    }
+                    // The track's length once its tags are read; nothing until then.
+                    Label {
+                        objectName: "rowLength"
+                        visible: text.length > 0 && !view.controller.editing
+                        text: model.length
+                        textFormat: Text.PlainText
+                        color: row.Material.secondaryTextColor
+                        font.pixelSize: 13
                     }
                     Button {
                         objectName: "deleteButton"

@@ -9,6 +9,7 @@
 #include "playback/AudioPlayer.h"
 #include "playback/MusicPlayer.h"
 #include "playback/PlayerEvents.h"
+#include "screens/PlaylistDurations.h"
 #include "screens/PlaylistExport.h"
 #include "screens/SavedPlaylists.h"
 
@@ -21,8 +22,11 @@ const char *const zeroTime = "0:00";
 
 Audio_Playlist::Audio_Playlist(QObject *parent)
     : QObject(parent), m_title(tr(defaultTitle)), m_elapsed(QString::fromLatin1(zeroTime)),
-      m_total(QString::fromLatin1(zeroTime)), m_rows(new PlaylistRowModel(&Stores::playlist(), this))
+      m_total(QString::fromLatin1(zeroTime)),
+      m_rows(new PlaylistRowModel(&Stores::playlist(), &PlaylistDurations::shared(), this))
 {
+    connect(&PlaylistDurations::shared(), &PlaylistDurations::totalChanged, this,
+            &Audio_Playlist::totalTextChanged);
     MusicPlayer &music = MusicPlayer::shared();
     connect(&music, &MusicPlayer::trackStarted, this, &Audio_Playlist::trackStarted);
     connect(&music, &MusicPlayer::ticked, this, &Audio_Playlist::ticked);
@@ -70,6 +74,11 @@ bool Audio_Playlist::playRandomMusic() const
 bool Audio_Playlist::playRepeatMusic() const
 {
     return GlobalData::sharedGlobalData()->playRepeatMusic;
+}
+
+QString Audio_Playlist::totalText() const
+{
+    return PlaylistDurations::shared().totalText();
 }
 
 void Audio_Playlist::setPlaylistNameToSave(const QString &text)

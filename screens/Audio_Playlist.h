@@ -34,6 +34,8 @@ class Audio_Playlist : public QObject
     Q_PROPERTY(QString playlistNameToSave READ playlistNameToSave WRITE setPlaylistNameToSave NOTIFY
                    playlistNameToSaveChanged)
     Q_PROPERTY(PlaylistRowModel *rows READ rows CONSTANT)
+    // "Треков: N, H:MM:SS": the playlist's length, as far as the tags are known.
+    Q_PROPERTY(QString totalText READ totalText NOTIFY totalTextChanged)
 
 public:
     enum AlertTag { MenuAlert = 1, SaveAlert = 2, ErrorAlert = 3, ClearAlert = 4, NoticeAlert = 5 };
@@ -66,6 +68,7 @@ public:
     QString playlistNameToSave() const { return m_playlistNameToSave; }
     void setPlaylistNameToSave(const QString &text);
     PlaylistRowModel *rows() const { return m_rows; }
+    QString totalText() const;
 
     // Draws indexes for shuffle (tests make it predictable). Defaults to the system's generator.
     void setRandomSource(std::function<quint32()> source);
@@ -123,6 +126,7 @@ Q_SIGNALS:
     void editingChanged();
     void playlistNameChanged();
     void playlistNameToSaveChanged();
+    void totalTextChanged();
     void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
     // Show `row` in the middle of the table.
     void scrollToRow(int row, bool animated);

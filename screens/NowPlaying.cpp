@@ -17,7 +17,6 @@ NowPlaying::NowPlaying(TagCache *tags, QObject *parent) : QObject(parent), m_tag
     }
     m_timer.setInterval(500);
     connect(&m_timer, &QTimer::timeout, this, &NowPlaying::refresh);
-    m_timer.start();
     connect(&PlayerEvents::shared(), &PlayerEvents::sharedPlayerChanged, this, &NowPlaying::refresh);
     connect(&PlayerEvents::shared(), &PlayerEvents::playlistChanged, this, &NowPlaying::refresh);
     connect(&MusicPlayer::shared(), &MusicPlayer::volumeChanged, this, &NowPlaying::volumeChanged);
@@ -72,7 +71,22 @@ void NowPlaying::refresh()
         Q_EMIT trackChanged();
     }
     AudioPlayer *player = global->audioPlayer;
+    if (player != m_followed) {
+        disconnect(m_followedState);
+        disconnect(m_followedSeek);
+        disconnect(m_followedDuration);
+        m_followed = player;
+        if (player) {
+            m_followedState = connect(player, &AudioPlayer::stateChanged, this, &NowPlaying::refresh);
+            m_followedSeek = connect(player, &AudioPlayer::seeked, this, &NowPlaying::refresh);
+            m_followedDuration = connect(player, &AudioPlayer::durationChanged, this, &NowPlaying::refresh);
+        }
+    }
     const bool playing = player && player->isPlaying();
+    if (!playing)
+        m_timer.stop(); // nothing moves: an idle window costs nothing, however long the playlist
+    else if (!m_timer.isActive())
+        m_timer.start();
     // Play starts the first entry when no track has started yet.
     const bool canPlay = player != nullptr || !playlist.isEmpty();
     if (playing != m_playing || canPlay != m_canPlay) {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <QUrl>
 
+class AudioPlayer;
 class TagCache;
 
 // The now-playing bar of the wide window and the player screen's track: the current playlist entry (the one
@@ -57,8 +58,11 @@ public:
     Q_INVOKABLE void next();
     Q_INVOKABLE void seek(double seconds);
 
-    // Reads the playlist and the shared player again (the timer does it every half second).
+    // Reads the playlist and the shared player again: on every change they announce, and every half second
+    // while a track plays (the position moves by itself then, and only then).
     Q_INVOKABLE void refresh();
+    // The half-second update runs (for the tests: never while nothing plays).
+    bool ticking() const { return m_timer.isActive(); }
 
 Q_SIGNALS:
     void trackChanged();
@@ -71,6 +75,10 @@ private:
 
     QPointer<TagCache> m_tags;
     QTimer m_timer;
+    QPointer<AudioPlayer> m_followed; // the shared player whose changes are followed
+    QMetaObject::Connection m_followedState;
+    QMetaObject::Connection m_followedSeek;
+    QMetaObject::Connection m_followedDuration;
     QString m_trackKey; // the TagCache key of the current track's file; empty without one
     QString m_title;
     QString m_artist;

@@ -1,10 +1,19 @@
 #include "screens/PlaylistRowModel.h"
 
 #include "playback/MusicPlayer.h"
+#include "screens/PlaylistDurations.h"
 
-PlaylistRowModel::PlaylistRowModel(PlaylistStore *playlist, QObject *parent)
-    : StoreListModel(playlist, parent), m_playlist(playlist)
-{}
+PlaylistRowModel::PlaylistRowModel(PlaylistStore *playlist, PlaylistDurations *durations, QObject *parent)
+    : StoreListModel(playlist, parent), m_playlist(playlist), m_durations(durations)
+{
+    if (!durations)
+        return;
+    // Only the rows drawn asked for lengths: a view redraws just those of the range.
+    connect(durations, &PlaylistDurations::lengthsArrived, this, [this] {
+        if (rowCount() > 0)
+            Q_EMIT dataChanged(index(0), index(rowCount() - 1), {LengthRole});
+    });
+}
 
 int PlaylistRowModel::rowCount(const QModelIndex &parent) const
 {
@@ -34,6 +43,8 @@ QVariant PlaylistRowModel::data(const QModelIndex &index, int role) const
         }
         return known.value();
     }
+    case LengthRole:
+        return m_durations ? m_durations->lengthText(entry.file) : QString();
     default:
         return {};
     }
@@ -41,11 +52,8 @@ QVariant PlaylistRowModel::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> PlaylistRowModel::roleNames() const
 {
-    return {{TitleRole, "title"},
-            {IconRole, "icon"},
-            {CurrentRole, "current"},
-            {BackgroundRole, "background"},
-            {PlayableRole, "playable"}};
+    return {{TitleRole, "title"},           {IconRole, "icon"},         {CurrentRole, "current"},
+            {BackgroundRole, "background"}, {PlayableRole, "playable"}, {LengthRole, "length"}};
 }
 
 void PlaylistRowModel::refreshFiles()

@@ -968,6 +968,17 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     </message>
 </context>
 <context>
+    <name>PlaylistDurations</name>
+    <message>
+        <source>Треков: %1, %2</source>
+        <translation>Tracks: %1, %2</translation>
+    </message>
+    <message>
+        <source>Треков: %1</source>
+        <translation>Tracks: %1</translation>
+    </message>
+</context>
+<context>
     <name>PlaylistImport</name>
     <message>
         <source>Ошибка</source>

@@ -15,6 +15,7 @@
 #include "sandbox/Sandbox.h"
 #include "screens/AudioMenu.h"
 #include "screens/LoginForm.h"
+#include "screens/NowPlaying.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -140,17 +142,31 @@ TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
         steps << QStringLiteral("session") + QString::number(Stores::playlist().size());
     };
     launch.remoteControl = [&] { steps << QStringLiteral("remote"); };
+    // The playlist is read once the window has drawn: the test draws its "first frame" below.
+    std::function<void()> firstFrame;
+    launch.afterFirstFrame = [&](std::function<void()> then) {
+        steps << QStringLiteral("frame");
+        firstFrame = std::move(then);
+    };
 
     EXPECT_FALSE(settings->contains(QStringLiteral("auto_sleep")));
     EXPECT_FALSE(settings->contains(QStringLiteral("settings_rotation")));
     EXPECT_TRUE(lifecycle->didFinishLaunching(launch));
+    lifecycle->autosave().wait();
     // The defaults are written on first use.
     EXPECT_TRUE(settings->contains(QStringLiteral("auto_sleep")));
     EXPECT_TRUE(settings->contains(QStringLiteral("settings_rotation")));
     EXPECT_TRUE(settings->boolValue(QStringLiteral("settings_rotation"), false));
-    EXPECT_EQ(steps, (QStringList{QStringLiteral("idle"), QStringLiteral("window9"),
-                                  QStringLiteral("session3"), QStringLiteral("remote")}));
+    EXPECT_EQ(steps, (QStringList{QStringLiteral("idle"), QStringLiteral("window9"), QStringLiteral("frame"),
+                                  QStringLiteral("session0"), QStringLiteral("remote")}));
     EXPECT_EQ(Badges::shared().queueCount(), 2);
+    lifecycle->autosave().wait();
+    EXPECT_TRUE(Stores::playlist().isEmpty()) << "nothing is read before the window has drawn";
+    QSignalSpy restored(&lifecycle->autosave(), &PlaylistAutosave::restored);
+    ASSERT_TRUE(firstFrame);
+    firstFrame();
+    ASSERT_TRUE(restored.wait(5000));
+    EXPECT_EQ(restored.first().at(1).toInt(), 3);
     ASSERT_EQ(Stores::playlist().size(), 3);
     EXPECT_EQ(Stores::playlist().at(1).file, QStringLiteral("Rock/b.mp3"));
     for (const PlaylistEntry &entry : std::as_const(Stores::playlist().records()))
@@ -162,6 +178,7 @@ TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
     steps.clear();
     Lifecycle second(settings.get());
     second.didFinishLaunching(launch);
+    second.autosave().wait();
     EXPECT_EQ(steps.first(), QStringLiteral("window2"));
     EXPECT_FALSE(settings->boolValue(QStringLiteral("settings_rotation"), true));
 }
@@ -174,12 +191,14 @@ TEST_F(LifecycleTest, LaunchKeepsThePlaylistWhenTheSavedOneIsMissingEmptyOrDamag
 
     Stores::playlist().assignEntries(before);
     lifecycle->didFinishLaunching(none); // no file: a fresh start, nothing said, nothing made
+    lifecycle->autosave().wait();
     EXPECT_EQ(Stores::playlist().size(), 1);
     EXPECT_TRUE(notices.isEmpty());
     EXPECT_EQ(QDir(root.path()).entryList({QStringLiteral("AudioAutosaved*")}, QDir::Files), QStringList());
 
     ASSERT_EQ(PlaylistFile::write(autosaved(), {}), PropertyList::WriteResult::Written);
     lifecycle->didFinishLaunching(none);
+    lifecycle->autosave().wait();
     EXPECT_EQ(Stores::playlist().size(), 1);
     EXPECT_TRUE(notices.isEmpty());
     EXPECT_TRUE(QFile::exists(autosaved()));
@@ -190,6 +209,7 @@ TEST_F(LifecycleTest, LaunchKeepsThePlaylistWhenTheSavedOneIsMissingEmptyOrDamag
     for (const QByteArray &content : damaged) {
         writeFile(autosaved(), content);
         lifecycle->didFinishLaunching(none);
+        lifecycle->autosave().wait();
         ASSERT_EQ(Stores::playlist().size(), 1);
         EXPECT_EQ(Stores::playlist().at(0).file, QStringLiteral("kept.mp3"));
         ++count;
@@ -224,6 +244,7 @@ TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
     Lifecycle::LaunchSteps none;
     none.disableIdleTimer = [] {};
     next.didFinishLaunching(none);
+    next.autosave().wait();
     EXPECT_TRUE(Stores::playlist().isEmpty()) << "the program starts with an empty playlist";
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].buttons, QStringList{QStringLiteral("Готово")});
@@ -232,7 +253,11 @@ TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
 
     next.applicationWillTerminate();
     EXPECT_EQ(readFile(autosaved() + QStringLiteral(".unreadable")), cut);
-    EXPECT_TRUE(savedEntries().isEmpty()) << "the new, empty playlist is saved beside it";
+    EXPECT_FALSE(QFile::exists(autosaved())) << "the empty playlist did not change: nothing to write";
+    Stores::playlist().assignEntries({{QStringLiteral("new.mp3"), false}});
+    next.applicationWillTerminate();
+    EXPECT_EQ(savedEntries(), QStringList{QStringLiteral("new.mp3|0")}) << "a changed one is saved beside it";
+    Stores::playlist().clear();
 
     // When the damaged file cannot even be moved aside, nothing is written over it this run.
     writeFile(autosaved(), cut);
@@ -240,8 +265,10 @@ TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
         writeFile(autosaved() + QStringLiteral(".%1.unreadable").arg(i), "taken");
     Lifecycle stuck(settings.get());
     stuck.didFinishLaunching(none);
+    stuck.autosave().wait();
     Stores::playlist().assignEntries({{QStringLiteral("new.mp3"), false}});
     stuck.applicationDidEnterBackground();
+    stuck.autosave().wait();
     stuck.applicationWillTerminate();
     EXPECT_EQ(readFile(autosaved()), cut);
 }
@@ -255,6 +282,7 @@ TEST_F(LifecycleTest, ADeeplyNestedAutosavedPlaylistIsRefusedNotFollowed)
     Lifecycle::LaunchSteps none;
     none.disableIdleTimer = [] {};
     lifecycle->didFinishLaunching(none);
+    lifecycle->autosave().wait();
     EXPECT_TRUE(Stores::playlist().isEmpty());
     EXPECT_EQ(notices.size(), 1);
     EXPECT_EQ(readFile(autosaved() + QStringLiteral(".unreadable")), deep);
@@ -266,16 +294,19 @@ TEST_F(LifecycleTest, APlaylistTooLargeToReadBackIsNotSavedAndTheUserIsTold)
     TestSupport::LogCapture log;
     playlistOfThreeWithTheSecondPlaying();
     lifecycle->applicationDidEnterBackground();
+    lifecycle->autosave().wait();
     const QByteArray good = readFile(autosaved());
     Stores::playlist().append(
         PlaylistEntry{QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), false});
     lifecycle->windowVisibilityChanged(QWindow::Minimized);
+    lifecycle->autosave().wait();
     EXPECT_EQ(readFile(autosaved()), good);
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices[0].title, QStringLiteral("Ошибка"));
     EXPECT_TRUE(notices[0].message.contains(QStringLiteral("64 МБ")));
     EXPECT_EQ(log.lines().filter(QStringLiteral("larger than 64 MB")).size(), 1);
     lifecycle->windowVisibilityChanged(QWindow::Minimized);
+    lifecycle->autosave().wait();
     EXPECT_EQ(notices.size(), 1) << "told once, not at every minimise";
 }
 
@@ -283,33 +314,138 @@ TEST_F(LifecycleTest, HidingTheWindowSavesThePlaylistWithEveryMarkCleared)
 {
     playlistOfThreeWithTheSecondPlaying();
     lifecycle->windowVisibilityChanged(QWindow::Windowed);
+    lifecycle->autosave().wait();
     lifecycle->windowVisibilityChanged(QWindow::Maximized);
+    lifecycle->autosave().wait();
     EXPECT_FALSE(QFile::exists(autosaved()));
 
     lifecycle->windowVisibilityChanged(QWindow::Minimized);
+    lifecycle->autosave().wait();
     EXPECT_EQ(savedEntries(), (QStringList{QStringLiteral("a.mp3|0"), QStringLiteral("Rock/b.mp3|0"),
                                            QStringLiteral("c.mp3|0")}));
 
     Stores::playlist().removeEntry(0);
     lifecycle->applicationStateChanged(Qt::ApplicationSuspended);
+    lifecycle->autosave().wait();
     EXPECT_EQ(savedEntries().size(), 2);
     Stores::playlist().removeEntry(0);
     lifecycle->windowVisibilityChanged(QWindow::Hidden);
+    lifecycle->autosave().wait();
     EXPECT_EQ(savedEntries(), QStringList{QStringLiteral("c.mp3|0")});
     Stores::playlist().clear();
     lifecycle->applicationDidEnterBackground();
+    lifecycle->autosave().wait();
     EXPECT_TRUE(savedEntries().isEmpty());
 
     // What the next launch reads back.
     playlistOfThreeWithTheSecondPlaying();
     lifecycle->applicationDidEnterBackground();
+    lifecycle->autosave().wait();
     Stores::playlist().clear();
     Lifecycle next(settings.get());
     Lifecycle::LaunchSteps none;
     none.disableIdleTimer = [] {};
     next.didFinishLaunching(none);
+    next.autosave().wait();
     ASSERT_EQ(Stores::playlist().size(), 3);
     EXPECT_EQ(Stores::playlist().at(2).file, QStringLiteral("c.mp3"));
+}
+
+TEST_F(LifecycleTest, TheAutosaveWritesOnlyAChangedPlaylistAndNeverOnTheMainThread)
+{
+    QList<QThread *> writers;
+    lifecycle->autosave().setWriter([&](const QString &path, const QList<PlaylistEntry> &entries) {
+        writers << QThread::currentThread();
+        return PlaylistFile::write(path, entries);
+    });
+    lifecycle->windowVisibilityChanged(QWindow::Minimized);
+    lifecycle->autosave().wait();
+    EXPECT_TRUE(writers.isEmpty()) << "nothing changed since the start";
+
+    playlistOfThreeWithTheSecondPlaying();
+    lifecycle->windowVisibilityChanged(QWindow::Minimized);
+    lifecycle->autosave().wait();
+    ASSERT_EQ(writers.size(), 1);
+    EXPECT_NE(writers[0], QThread::currentThread());
+    EXPECT_EQ(savedEntries().size(), 3);
+
+    lifecycle->windowVisibilityChanged(QWindow::Minimized);
+    Stores::playlist().setCurrentIndex(0); // another track: the file holds no marks
+    lifecycle->applicationDidEnterBackground();
+    lifecycle->autosave().wait();
+    EXPECT_EQ(writers.size(), 1);
+
+    Stores::playlist().moveEntry(0, 2);
+    lifecycle->applicationDidEnterBackground();
+    lifecycle->autosave().wait();
+    ASSERT_EQ(writers.size(), 2);
+    EXPECT_EQ(savedEntries().last(), QStringLiteral("a.mp3|0"));
+
+    // The exit waits for its write, which runs on the worker as well.
+    Stores::playlist().removeEntry(0);
+    lifecycle->applicationWillTerminate();
+    ASSERT_EQ(writers.size(), 3);
+    EXPECT_NE(writers[2], QThread::currentThread());
+    EXPECT_EQ(savedEntries().size(), 2);
+    lifecycle->applicationWillTerminate();
+    EXPECT_EQ(writers.size(), 3);
+
+    // A write that failed is tried again at the next save, though nothing changed since.
+    lifecycle->autosave().setWriter([&](const QString &, const QList<PlaylistEntry> &) {
+        writers << QThread::currentThread();
+        return PropertyList::WriteResult::Failed;
+    });
+    Stores::playlist().removeEntry(0);
+    lifecycle->applicationDidEnterBackground();
+    lifecycle->autosave().wait();
+    lifecycle->applicationDidEnterBackground();
+    lifecycle->autosave().wait();
+    EXPECT_EQ(writers.size(), 5);
+}
+
+TEST_F(LifecycleTest, ThePlaylistArrivesAfterTheFirstFrameAndThePlayerTakesIt)
+{
+    ASSERT_EQ(PlaylistFile::write(autosaved(),
+                                  {{QStringLiteral("a.mp3"), false}, {QStringLiteral("b.mp3"), false}}),
+              PropertyList::WriteResult::Written);
+    NowPlaying bar(nullptr);
+    std::function<void()> firstFrame;
+    Lifecycle::LaunchSteps launch;
+    launch.disableIdleTimer = [] {};
+    launch.afterFirstFrame = [&](std::function<void()> then) { firstFrame = std::move(then); };
+    lifecycle->didFinishLaunching(launch);
+    lifecycle->autosave().wait();
+    EXPECT_TRUE(Stores::playlist().isEmpty());
+    EXPECT_FALSE(bar.canPlay());
+
+    ASSERT_TRUE(firstFrame);
+    firstFrame();
+    EXPECT_TRUE(lifecycle->autosave().loading());
+    QSignalSpy restored(&lifecycle->autosave(), &PlaylistAutosave::restored);
+    ASSERT_TRUE(restored.wait(5000));
+    EXPECT_EQ(Stores::playlist().size(), 2);
+    EXPECT_TRUE(bar.canPlay()) << "play starts the first entry once the playlist is there";
+
+    // What came in was what the file holds: nothing to write back.
+    lifecycle->applicationWillTerminate();
+    EXPECT_FALSE(QFileInfo::exists(autosaved() + QStringLiteral(".unreadable")));
+}
+
+TEST_F(LifecycleTest, EntriesAddedBeforeTheSavedPlaylistArrivesStayAndTheExitWaitsForIt)
+{
+    ASSERT_EQ(PlaylistFile::write(autosaved(),
+                                  {{QStringLiteral("a.mp3"), false}, {QStringLiteral("b.mp3"), false}}),
+              PropertyList::WriteResult::Written);
+    Lifecycle::LaunchSteps launch;
+    launch.disableIdleTimer = [] {};
+    lifecycle->didFinishLaunching(launch); // the read starts at once, on the worker
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("added.mp3"), false});
+    // An exit before the read came back: the file must not lose what it held.
+    lifecycle->applicationWillTerminate();
+    EXPECT_EQ(savedEntries(), (QStringList{QStringLiteral("a.mp3|0"), QStringLiteral("b.mp3|0"),
+                                           QStringLiteral("added.mp3|0")}));
+    ASSERT_EQ(Stores::playlist().size(), 3);
+    EXPECT_EQ(Stores::playlist().at(2).file, QStringLiteral("added.mp3"));
 }
 
 TEST_F(LifecycleTest, ExitSavesThePlaylistRemovesTopLevelTemporaryFilesAndClearsTheBadge)

@@ -9,8 +9,12 @@
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "library/TagCache.h"
+#include "playback/AudioPlayer.h"
 #include "screens/NowPlaying.h"
+#include "screens/PlaylistDurations.h"
+#include "screens/PlaylistRowModel.h"
 
+#include <QAbstractItemModelTester>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -123,6 +127,94 @@ TEST_F(NowPlayingTest, WithoutATagCacheTheNameIsShown)
     EXPECT_EQ(bar.title(), QStringLiteral("01 track"));
     EXPECT_EQ(bar.album(), QString());
     EXPECT_TRUE(bar.coverUrl().isEmpty());
+}
+
+// A player that only says whether it plays.
+class StillPlayer : public AudioPlayer
+{
+public:
+    void play() override
+    {
+        m_playing = true;
+        Q_EMIT stateChanged();
+    }
+    void pause() override
+    {
+        m_playing = false;
+        Q_EMIT stateChanged();
+    }
+    void stop() override { pause(); }
+    bool isPlaying() const override { return m_playing; }
+
+private:
+    bool m_playing = false;
+};
+
+TEST_F(NowPlayingTest, TheHalfSecondUpdateRunsOnlyWhileATrackPlays)
+{
+    // A long playlist and nothing playing: the idle window has nothing to redraw and nothing to poll.
+    QStringList files;
+    for (int i = 0; i < 100000; ++i)
+        files << QStringLiteral("track %1.mp3").arg(i);
+    playlist(files, 99999);
+    NowPlaying bar(nullptr);
+    EXPECT_EQ(bar.title(), QStringLiteral("track 99999"));
+    EXPECT_FALSE(bar.ticking());
+
+    auto *player = new StillPlayer;
+    GlobalData::sharedGlobalData()->audioPlayer = player;
+    bar.refresh(); // as the shared player's change is announced
+    EXPECT_FALSE(bar.ticking()) << "a paused track does not move";
+    player->play(); // the player's own announcement is enough
+    EXPECT_TRUE(bar.ticking());
+    EXPECT_TRUE(bar.playing());
+    player->pause();
+    EXPECT_FALSE(bar.ticking());
+    EXPECT_FALSE(bar.playing());
+    GlobalData::sharedGlobalData()->audioPlayer = nullptr;
+    delete player;
+}
+
+TEST_F(NowPlayingTest, ThePlaylistShowsEachLengthOnceKnownAndTheTotal)
+{
+    EXPECT_EQ(PlaylistDurations::clock(65), QStringLiteral("1:05"));
+    EXPECT_EQ(PlaylistDurations::clock(3725), QStringLiteral("1:02:05"));
+
+    PlaylistStore store;
+    store.assignEntries({{QStringLiteral("01 track.mp3"), false},
+                         {QStringLiteral("Band - Untagged.mp3"), false},
+                         {QStringLiteral("01 track.mp3"), false},
+                         {QStringLiteral("gone.mp3"), false}});
+    PlaylistDurations durations(&store);
+    PlaylistRowModel model(&store, &durations);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_TRUE(waitFor([&] { return durations.totalText() == QStringLiteral("Треков: 4"); }));
+    EXPECT_EQ(model.data(model.index(0), PlaylistRowModel::LengthRole).toString(), QString()) << "no tags";
+
+    TagCache cache(root.filePath(QStringLiteral("cache")), TagCache::Reader{});
+    durations.setTagCache(&cache);
+    // Not known yet: an empty length, filled in when the tags arrive.
+    EXPECT_EQ(model.data(model.index(1), PlaylistRowModel::LengthRole).toString(), QString());
+    QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+    ASSERT_TRUE(waitFor([&] {
+        return model.data(model.index(1), PlaylistRowModel::LengthRole).toString() == QStringLiteral("0:02");
+    }));
+    EXPECT_GE(changes.count(), 1);
+    EXPECT_EQ(changes.first().at(2).value<QList<int>>(), QList<int>{PlaylistRowModel::LengthRole});
+    EXPECT_EQ(model.data(model.index(0), PlaylistRowModel::LengthRole).toString(), QStringLiteral("0:02"));
+    // Three tracks of two seconds; the missing file adds nothing.
+    ASSERT_TRUE(waitFor([&] { return durations.totalText() == QStringLiteral("Треков: 4, 0:06"); }))
+        << durations.totalText().toStdString();
+    EXPECT_EQ(durations.unknown(), 1);
+
+    // Entries coming and going count by themselves, without a new sum of the whole list.
+    store.removeEntry(0);
+    EXPECT_EQ(durations.totalText(), QStringLiteral("Треков: 3, 0:04"));
+    store.append(PlaylistEntry{QStringLiteral("Band - Untagged.mp3"), false});
+    EXPECT_EQ(durations.totalText(), QStringLiteral("Треков: 4, 0:06"));
+    store.removeEntry(2); // the missing file's
+    EXPECT_EQ(durations.totalText(), QStringLiteral("Треков: 3, 0:06"));
+    EXPECT_EQ(durations.unknown(), 0);
 }
 
 } // namespace

@@ -1,0 +1,120 @@
+// Screens opened and closed again and again keep nothing: the player screen over a long playlist, the library
+// and a results screen, twenty times each, leave the resident memory where it was.
+#include "../support/TestSupport.h"
+
+#include "app/Lifecycle.h"
+#include "app/Shell.h"
+#include "core/GlobalData.h"
+#include "core/StorageLayout.h"
+#include "core/Stores.h"
+
+#include <QDir>
+#include <QFile>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQmlExpression>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+#include <unistd.h>
+
+namespace {
+
+// Resident bytes of this process (the second field of /proc/self/statm, in pages), after the heap gave back
+// what is free: what is measured is memory kept, not memory the allocator holds for reuse.
+qint64 residentBytes()
+{
+    malloc_trim(0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toLongLong() * sysconf(_SC_PAGESIZE) : -1;
+}
+
+// Opens `screen` on the audio tab's stack, lets it draw, and closes it again, until its view and controller
+// are gone.
+void openAndClose(QQuickWindow *window, QQuickItem *stack, const QString &screen)
+{
+    QMetaObject::invokeMethod(stack, "open", Q_ARG(QVariant, screen), Q_ARG(QVariant, QString()),
+                              Q_ARG(QVariant, QString()));
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return stack->property("depth").toInt() == 2 && !stack->property("busy").toBool(); }, 5000))
+        << screen.toStdString() << " depth " << stack->property("depth").toInt() << " busy "
+        << stack->property("busy").toBool();
+    window->grabWindow(); // the rows drawn, as a user would see them
+    QQmlExpression(qmlContext(stack), stack, QStringLiteral("pop()")).evaluate();
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return stack->property("depth").toInt() == 1 && !stack->property("busy").toBool(); }, 5000));
+    // The popped view and its controller go by deferred deletion.
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(ReopenMemory, OpeningAndClosingScreensTwentyTimesKeepsNoMemory)
+{
+    QTemporaryDir root;
+    StorageLayout::setRootDir(root.path());
+    ASSERT_TRUE(QDir().mkpath(StorageLayout::getAudioDir() + QStringLiteral("/Rock")));
+    for (int i = 0; i < 200; ++i)
+        QFile(StorageLayout::getAudioDir() + QStringLiteral("/Rock/%1.mp3").arg(i))
+            .open(QIODevice::WriteOnly);
+    QList<PlaylistEntry> entries;
+    for (int i = 0; i < 100000; ++i)
+        entries.append({QStringLiteral("Rock/Исполнитель %1 - Песня %1.mp3").arg(i), false});
+    Stores::playlist().assignEntries(entries);
+    entries.clear();
+
+    Shell shell;
+    Lifecycle lifecycle;
+    QQuickStyle::setStyle(QStringLiteral("Material"));
+    Shell::registerQmlTypes(&shell);
+    qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", &lifecycle);
+    QQmlApplicationEngine engine;
+    engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+    ASSERT_FALSE(engine.rootObjects().isEmpty());
+    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    ASSERT_NE(window, nullptr);
+    window->resize(420, 740);
+    window->show();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return window->isExposed(); }, 5000));
+    window->setProperty("section", 1); // the audio tab, whose stack the screens open on
+    auto *stack = window->findChild<QQuickItem *>(QStringLiteral("audioStack"));
+    ASSERT_NE(stack, nullptr);
+    const QStringList screens{QStringLiteral("Audio_Playlist"), QStringLiteral("Audio_Library"),
+                              QStringLiteral("Audio_Search")};
+
+    auto round = [&] {
+        for (const QString &screen : screens)
+            openAndClose(window, stack, screen);
+        engine.collectGarbage();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    };
+    // Warm-up: caches that fill once (styles, fonts, compiled views, glyphs) are not what is looked for.
+    for (int i = 0; i < 3; ++i) {
+        round();
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+    const qint64 before = residentBytes();
+    ASSERT_GT(before, 0);
+    for (int i = 0; i < 20; ++i) {
+        round();
+        if (::testing::Test::HasFatalFailure())
+            return;
+    }
+    const qint64 after = residentBytes();
+    EXPECT_LT(after - before, 2 * 1024 * 1024)
+        << "kept " << (after - before) / 1024 << " KB over 20 openings of "
+        << screens.join(", ").toStdString();
+
+    Stores::playlist().clear();
+    StorageLayout::setRootDir(QString());
+}
+
+} // namespace
