@@ -197,8 +197,10 @@ void MusicPlayer::advanced(LibraryPlayer *player)
     PlaylistStore &playlist = Stores::playlist();
     const int index = m_preparedIndex;
     m_preparedIndex = -1;
-    if (index < 0 || index >= playlist.size() || filePath(playlist.at(index).file) != player->path()) {
-        // Should the playlist have changed unnoticed, the end of the track is acted on as ever.
+    if (index < 0 || index >= playlist.size() || filePath(playlist.at(index).file) != player->path() ||
+        !isPlayable(playlist.at(index).file)) {
+        // Should the playlist have changed unnoticed, or the queued file have gone meanwhile, the end of the
+        // track is acted on as ever (next() passes over gone files).
         player->deleteLater();
         next();
         return;

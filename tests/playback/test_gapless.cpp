@@ -80,11 +80,12 @@ TEST_F(GaplessTest, TheEntryThatComesNextWaitsQueuedAndFollowsThePlaylistAndTheM
     EXPECT_TRUE(deck->next().isEmpty());
     music.setShuffle(false);
     EXPECT_EQ(deck->next(), path("c.mp3"));
-    // The last entry leads back to the first; a gone file is passed over.
+    // The last entry leads back to the first.
     music.playSound(2);
     EXPECT_EQ(deck->next(), path("a.mp3"));
-    ASSERT_TRUE(QFile::remove(path("a.mp3")));
-    Stores::playlist().setCurrentIndex(2); // any change of the playlist looks again
+    // Entries whose file is gone are passed over.
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("gone.mp3"), false});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("c.mp3"), false});
     EXPECT_EQ(deck->next(), path("c.mp3"));
 }
 
@@ -105,6 +106,19 @@ TEST_F(GaplessTest, TheEndOfATrackGoesOnWithTheQueuedOneWithoutANewLoad)
     EXPECT_NEAR(player()->duration(), 30, 0.5);
     // And the one after it waits in turn.
     EXPECT_EQ(music.deck()->next(), path("three.mp3"));
+}
+
+TEST_F(GaplessTest, AQueuedFileRemovedMeanwhileIsPassedOverAtTheChange)
+{
+    makePlaylist({{"one.mp3", 1.0}, {"two.mp3", 30}, {"three.mp3", 30}});
+    music.playSound(0);
+    ASSERT_TRUE(waitFor([&] { return player() && player()->isLoaded(); }, 10000));
+    ASSERT_EQ(music.deck()->next(), path("two.mp3"));
+    ASSERT_TRUE(QFile::remove(path("two.mp3")));
+    ASSERT_TRUE(waitFor([&] { return playingFile() == QLatin1String("three.mp3"); }, 15000));
+    EXPECT_EQ(MusicPlayer::currentIndex(), 2);
+    ASSERT_TRUE(waitFor([&] { return player() && player()->isLoaded(); }, 10000));
+    EXPECT_TRUE(player()->isPlaying());
 }
 
 TEST_F(GaplessTest, ATrackThatFailsDoesNotGoOnWithTheQueuedOne)
