@@ -25,6 +25,7 @@
 #include "screens/PlaylistExport.h"
 #include "screens/ProgressOverlay.h"
 #include "screens/SavedPlaylists.h"
+#include "screens/SettingsPage.h"
 #include "screens/Video_Export.h"
 #include "screens/Video_Group.h"
 #include "screens/Video_Library.h"
@@ -139,6 +140,7 @@ void Shell::registerQmlTypes(Shell *shell)
     qmlRegisterUncreatableType<SavedPlaylists>("Melodrop", 1, 0, "SavedPlaylists",
                                                QStringLiteral("Made by the player screen"));
     qmlRegisterUncreatableType<Queue>("Melodrop", 1, 0, "Queue", QStringLiteral("The shell owns the queue"));
+    qmlRegisterType<SettingsPage>("Melodrop", 1, 0, "SettingsPage");
     qmlRegisterUncreatableType<ProgressOverlay>("Melodrop", 1, 0, "ProgressOverlay",
                                                 QStringLiteral("An overlay belongs to its screen"));
 }

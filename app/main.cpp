@@ -14,6 +14,7 @@
 #include "desktop/SingleInstance.h"
 #include "playback/AudioRouteMonitor.h"
 #include "playback/MusicPlayer.h"
+#include "screens/SettingsPage.h"
 #include "service/ServiceEndpoints.h"
 
 #include <QCommandLineParser>
@@ -113,8 +114,12 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
+    // --root and MELODROP_ROOT are for one run; the folder chosen on the settings page holds otherwise.
+    const QString chosenRoot = Settings::shared().stringValue(QStringLiteral("library/documents_folder"));
     if (parser.isSet(rootOption))
         StorageLayout::setRootDir(parser.value(rootOption));
+    else if (qEnvironmentVariableIsEmpty("MELODROP_ROOT") && !chosenRoot.isEmpty())
+        StorageLayout::setRootDir(chosenRoot);
     QDir().mkpath(StorageLayout::getRootDir()); // the documents root always exists
 
     // One program per documents folder: a second start hands its files over and ends.
@@ -122,6 +127,10 @@ int main(int argc, char *argv[])
     if (instance.sendToRunningInstance(parser.positionalArguments(), QDir::currentPath()))
         return 0;
     instance.listen();
+    // Moving the documents folder moves this program's claim with it, so that a later start on the new folder
+    // finds this program rather than a second one.
+    SettingsPage::setRootClaim(
+        [&instance](const QString &root) { return instance.switchTo(SingleInstance::serverNameFor(root)); });
 
     GlobalData::sharedGlobalData();
 

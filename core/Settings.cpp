@@ -1,5 +1,7 @@
 #include "core/Settings.h"
 
+#include "core/SettingsEvents.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,16 +79,35 @@ QString Settings::stringValue(const QString &key)
 
 void Settings::setString(const QString &key, const QString &value)
 {
-    std::lock_guard lock(m_mutex);
-    m_settings->setValue(key, value);
-    sync();
+    bool changed = false;
+    {
+        std::lock_guard lock(m_mutex);
+        changed = !m_settings->contains(key) || m_settings->value(key).toString() != value;
+        m_settings->setValue(key, value);
+        sync();
+    }
+    // Outside the lock: a listener reads the new value back.
+    if (changed)
+        Q_EMIT SettingsEvents::shared().changed(key);
 }
 
 void Settings::setBool(const QString &key, bool value)
 {
-    std::lock_guard lock(m_mutex);
-    m_settings->setValue(key, value);
-    sync();
+    bool changed = false;
+    {
+        std::lock_guard lock(m_mutex);
+        changed = !m_settings->contains(key) || m_settings->value(key).toBool() != value;
+        m_settings->setValue(key, value);
+        sync();
+    }
+    if (changed)
+        Q_EMIT SettingsEvents::shared().changed(key);
+}
+
+SettingsEvents &SettingsEvents::shared()
+{
+    static SettingsEvents events;
+    return events;
 }
 
 void Settings::sync()

@@ -23,7 +23,8 @@ public:
     static QString getAudioDir();
     static QString getVideoDir();
     static QString getInboxDir();
-    // The documents root: `--root`, else MELODROP_ROOT, else ~/Documents/Melodrop. Set once at start-up.
+    // The documents root: `--root`, else MELODROP_ROOT, else the folder chosen on the settings page, else
+    // ~/Documents/Melodrop. Set at start-up, and again once the settings page has moved the files elsewhere.
     static void setRootDir(const QString &path);
 
     // The set U+0000..U+0019 that page texts are cleaned of (U+001A..U+001F are not in it).

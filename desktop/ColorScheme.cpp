@@ -1,5 +1,8 @@
 #include "desktop/ColorScheme.h"
 
+#include "core/Settings.h"
+#include "core/SettingsEvents.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -27,7 +30,26 @@ QVariant unwrap(QVariant value)
 ColorScheme::ColorScheme(QObject *parent)
     : QObject(parent), m_override(overrideFrom(qEnvironmentVariable("MELODROP_COLOR_SCHEME")))
 {
-    m_dark = m_override >= 0 ? m_override == 1 : paletteDark();
+    connect(&SettingsEvents::shared(), &SettingsEvents::changed, this, [this](const QString &key) {
+        if (key == QLatin1String(settingKey))
+            update();
+    });
+    update();
+}
+
+void ColorScheme::update()
+{
+    if (m_override >= 0) {
+        setDark(m_override == 1);
+        return;
+    }
+    const int chosen = overrideFrom(Settings::shared().stringValue(QLatin1String(settingKey)));
+    if (chosen >= 0)
+        setDark(chosen == 1);
+    else if (m_portalValue >= 0)
+        setDark(darkFor(uint(m_portalValue), paletteDark()));
+    else
+        setDark(paletteDark());
 }
 
 bool ColorScheme::darkFor(uint portalValue, bool paletteDark)
@@ -75,9 +97,8 @@ void ColorScheme::start(QDBusConnection bus)
 
 void ColorScheme::applyPortalValue(uint value)
 {
-    if (m_override >= 0)
-        return;
-    setDark(darkFor(value, paletteDark()));
+    m_portalValue = int(value);
+    update();
 }
 
 void ColorScheme::settingChanged(const QDBusMessage &signal)

@@ -7,7 +7,9 @@
 
 // Light or dark, as the desktop prefers it: the Settings portal's org.freedesktop.appearance color-scheme,
 // followed while the program runs. Without a portal (or with "no preference") the platform palette decides.
-// MELODROP_COLOR_SCHEME=dark|light overrides both, for a session without a desktop.
+// The user's choice "appearance/color_scheme" ("light" or "dark"; "system" follows the desktop) overrides
+// both as soon as it is written; MELODROP_COLOR_SCHEME=dark|light overrides everything, for a session without
+// a desktop.
 class ColorScheme : public QObject
 {
     Q_OBJECT
@@ -28,6 +30,7 @@ public:
     static bool darkFor(uint portalValue, bool paletteDark);
     // An override given as text ("dark", "light"); -1 when the text names neither.
     static int overrideFrom(const QString &text);
+    static constexpr const char *settingKey = "appearance/color_scheme";
 
     // Applies a value the portal reported (at start or on a change).
     void applyPortalValue(uint value);
@@ -44,8 +47,12 @@ private Q_SLOTS:
 
 private:
     static bool paletteDark();
+    // Works the scheme out again from the override, the setting, the portal and the palette.
+    void update();
     void setDark(bool dark);
 
     bool m_dark = false;
     int m_override = -1;
+    // The portal's last answer; -1 until it gave one.
+    int m_portalValue = -1;
 };

@@ -96,6 +96,24 @@ bool SingleInstance::listen()
     return m_server->listen(m_serverName);
 }
 
+bool SingleInstance::switchTo(const QString &serverName)
+{
+    if (serverName == m_serverName && isListening())
+        return true;
+    const QString previousName = m_serverName;
+    QLocalServer *previous = m_server;
+    m_server = nullptr;
+    m_serverName = serverName;
+    if (!listen()) {
+        delete m_server;
+        m_server = previous;
+        m_serverName = previousName;
+        return false;
+    }
+    delete previous;
+    return true;
+}
+
 void SingleInstance::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {

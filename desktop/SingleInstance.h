@@ -30,6 +30,9 @@ public:
     // Becomes the running program; false when the socket cannot be set up (another one was quicker).
     bool listen();
     bool isListening() const;
+    // Becomes the running program of another documents folder (`serverName`), letting go of the present one
+    // only once the new one is held; false, and nothing changed, when another program holds it.
+    bool switchTo(const QString &serverName);
 
 Q_SIGNALS:
     // Another start's arguments; an empty list asks to bring the window forward.

@@ -36,6 +36,13 @@ void applyOptions(mpv_handle *mpv, MpvHandle::Purpose purpose)
 
     switch (purpose) {
     case MpvHandle::Purpose::Music:
+        // The next track waits in the playlist: libmpv opens it ahead and keeps the output running across
+        // the change when the two share a format (as the tracks of one album do).
+        setOption(mpv, "gapless-audio", "weak");
+        setOption(mpv, "prefetch-playlist", "yes");
+        setOption(mpv, "vo", "null");
+        setOption(mpv, "vid", "no");
+        break;
     case MpvHandle::Purpose::Preview:
     case MpvHandle::Purpose::DeviceWatch:
         setOption(mpv, "vo", "null");

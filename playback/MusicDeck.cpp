@@ -1,5 +1,7 @@
 #include "playback/MusicDeck.h"
 
+#include "core/Settings.h"
+#include "core/SettingsEvents.h"
 #include "playback/LibraryPlayer.h"
 #include "playback/MpvHandle.h"
 
@@ -43,9 +45,55 @@ MusicDeck::MusicDeck(QObject *parent) : QObject(parent), m_mpv(new MpvHandle(Mpv
     m_mpv->observe(0, "metadata", MPV_FORMAT_NODE);
     connect(m_mpv, &MpvHandle::eventsPending, this,
             [this] { m_mpv->drain([this](const mpv_event &event) { handleEvent(event); }); });
+    applyReplayGain();
+    connect(&SettingsEvents::shared(), &SettingsEvents::changed, this, [this](const QString &key) {
+        if (key == QLatin1String(replayGainKey))
+            applyReplayGain();
+    });
 }
 
 MusicDeck::~MusicDeck() = default;
+
+QByteArray MusicDeck::replayGainFor(const QString &setting)
+{
+    if (setting == QLatin1String("off"))
+        return "no";
+    if (setting == QLatin1String("album"))
+        return "album";
+    return "track"; // the default, and what an unknown word falls back to
+}
+
+void MusicDeck::applyReplayGain()
+{
+    const QString setting = Settings::shared().stringValue(QLatin1String(replayGainKey));
+    m_mpv->setString("replaygain", replayGainFor(setting));
+}
+
+QByteArray MusicDeck::propertyNow(const char *name) const
+{
+    if (!m_mpv->isValid())
+        return {};
+    char *value = mpv_get_property_string(m_mpv->get(), name);
+    const QByteArray text(value);
+    mpv_free(value);
+    return text;
+}
+
+void MusicDeck::setNext(const QString &path)
+{
+    if (!m_mpv->isValid() || path == m_nextPath)
+        return;
+    // Whatever waited behind the current track goes; the current track itself plays on.
+    if (!m_nextPath.isEmpty())
+        m_mpv->command({"playlist-clear"});
+    m_nextPath = path;
+    m_nextEntry = -1;
+    m_nextReply = 0;
+    if (path.isEmpty() || !m_current)
+        return;
+    m_nextReply = ++m_serial;
+    m_mpv->command({"loadfile", path.toUtf8(), "append"}, m_nextReply);
+}
 
 bool MusicDeck::isValid() const
 {
@@ -67,6 +115,10 @@ LibraryPlayer *MusicDeck::load(const QString &path, QObject *parent)
     m_entry = -1;
     m_entryFromNextStart = false;
     m_seekReply = 0;
+    // "replace" empties libmpv's playlist: nothing is queued any more.
+    m_nextPath.clear();
+    m_nextEntry = -1;
+    m_nextReply = 0;
     m_loadReply = ++m_serial;
     // Queued in this order, so the new file starts unpaused whatever the previous one was.
     m_mpv->setFlag("pause", false);
@@ -106,6 +158,9 @@ void MusicDeck::stop(LibraryPlayer *track)
     m_mpv->command({"stop"});
     m_current = nullptr;
     m_entry = -1;
+    m_nextPath.clear();
+    m_nextEntry = -1;
+    m_nextReply = 0;
 }
 
 void MusicDeck::seek(LibraryPlayer *track, double seconds)
@@ -130,11 +185,37 @@ void MusicDeck::finish(LibraryPlayer *track, bool error)
     track->m_seekTarget = noTarget;
     m_current = nullptr;
     m_entry = -1;
+    if (!m_nextPath.isEmpty()) {
+        // libmpv would go on with the queued file by itself: a track that failed stays where it stopped, and
+        // one that ended is followed by whatever the player chooses now.
+        m_mpv->command({"stop"});
+        m_nextPath.clear();
+        m_nextEntry = -1;
+        m_nextReply = 0;
+    }
     Q_EMIT track->stateChanged();
     if (error && !opened)
         Q_EMIT track->failedToOpen();
     else
         Q_EMIT track->didFinishPlaying(!error);
+}
+
+void MusicDeck::advance(LibraryPlayer *ended)
+{
+    ended->m_finished = true;
+    ended->m_loaded = false;
+    ended->m_seekTarget = noTarget;
+    auto *track = new LibraryPlayer(this, m_nextPath, ++m_serial, ended->parent());
+    m_current = track;
+    m_entry = m_nextEntry;
+    m_entryFromNextStart = false;
+    m_seekReply = 0;
+    m_loadReply = 0;
+    m_nextPath.clear();
+    m_nextEntry = -1;
+    m_nextReply = 0;
+    Q_EMIT ended->stateChanged();
+    Q_EMIT advanced(track);
 }
 
 void MusicDeck::apply(LibraryPlayer *track, const mpv_event_property &property)
@@ -170,6 +251,17 @@ void MusicDeck::handleEvent(const mpv_event &event)
             m_entry = entryOfReply(static_cast<const mpv_event_command *>(event.data)->result);
             // An older libmpv does not name the entry: it is the next file it starts.
             m_entryFromNextStart = m_entry < 0;
+        } else if (event.reply_userdata == m_nextReply) {
+            // Without an entry number (an older libmpv) the queued file cannot be told apart: take it back,
+            // and the next track is loaded as usual when this one ends.
+            m_nextEntry = event.error < 0
+                              ? -1
+                              : entryOfReply(static_cast<const mpv_event_command *>(event.data)->result);
+            if (m_nextEntry < 0) {
+                if (event.error >= 0)
+                    m_mpv->command({"playlist-clear"});
+                m_nextPath.clear();
+            }
         } else if (event.reply_userdata == m_seekReply && m_current) {
             if (event.error < 0)
                 m_current->m_seekTarget = noTarget; // nowhere to jump to: the position stays
@@ -229,7 +321,9 @@ void MusicDeck::handleEvent(const mpv_event &event)
         LibraryPlayer *track = trackOf(end->playlist_entry_id);
         if (!track)
             break; // a replaced or stopped file
-        if (end->reason == MPV_END_FILE_REASON_EOF)
+        if (end->reason == MPV_END_FILE_REASON_EOF && m_nextEntry >= 0)
+            advance(track);
+        else if (end->reason == MPV_END_FILE_REASON_EOF)
             finish(track, false);
         else if (end->reason == MPV_END_FILE_REASON_ERROR)
             finish(track, true);

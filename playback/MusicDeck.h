@@ -10,8 +10,10 @@ struct mpv_event;
 struct mpv_event_property;
 
 // The one libmpv instance that plays the music for the whole run: each track is loaded into it in place of
-// the previous one. Loading, playing, pausing and jumps are queued to libmpv and never wait for it, so the
-// GUI thread goes on while a file opens or a sound device is slow to answer. Main thread only.
+// the previous one, and the track expected next waits behind it in libmpv's own playlist, so that libmpv
+// opens it before the current one ends and the sound goes on without a break (gapless). Loading, playing,
+// pausing and jumps are queued to libmpv and never wait for it, so the GUI thread goes on while a file opens
+// or a sound device is slow to answer. Main thread only.
 class MusicDeck : public QObject
 {
     Q_OBJECT
@@ -24,6 +26,17 @@ public:
     // nullptr when libmpv could not be started.
     LibraryPlayer *load(const QString &path, QObject *parent);
     LibraryPlayer *current() const { return m_current; }
+    // Queues `path` behind the current track (empty: nothing); when the current track ends, libmpv goes on
+    // with it and advanced() hands over its player. Queuing the same file again changes nothing.
+    void setNext(const QString &path);
+    QString next() const { return m_nextPath; }
+
+    // The "player/replaygain" setting ("off", "track" or "album") as libmpv's replaygain value; the setting
+    // is followed whenever it is written.
+    static QByteArray replayGainFor(const QString &setting);
+    static constexpr const char *replayGainKey = "player/replaygain";
+    // A property of the instance as libmpv holds it now; waits for libmpv (for checks, not for the GUI).
+    QByteArray propertyNow(const char *name) const;
 
     // The output volume, 0 to 100; it stays from one track to the next.
     double volume() const { return m_volume; }
@@ -31,6 +44,8 @@ public:
 
 Q_SIGNALS:
     void volumeChanged();
+    // The current track ended and libmpv went straight on with the queued one: `track` is its player.
+    void advanced(LibraryPlayer *track);
 
 private:
     friend class LibraryPlayer;
@@ -44,6 +59,9 @@ private:
     // The current track when `entry` (libmpv's playlist entry) is the one it was loaded as.
     LibraryPlayer *trackOf(qint64 entry) const;
     void finish(LibraryPlayer *track, bool error);
+    // The queued track takes over from `ended` without a new load.
+    void advance(LibraryPlayer *ended);
+    void applyReplayGain();
 
     MpvHandle *m_mpv;
     QPointer<LibraryPlayer> m_current;
@@ -58,4 +76,8 @@ private:
     // The reads of the length and the tags asked for when the current track's file was loaded.
     quint64 m_readReply = 0;
     double m_volume = 100;
+    // The queued track: its file, its append request and libmpv's entry number for it.
+    QString m_nextPath;
+    quint64 m_nextReply = 0;
+    qint64 m_nextEntry = -1;
 };

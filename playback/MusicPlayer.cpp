@@ -25,6 +25,16 @@ MusicPlayer &MusicPlayer::shared()
 MusicPlayer::MusicPlayer(QObject *parent) : QObject(parent)
 {
     setRandomSource({});
+    // The queued entry follows the playlist and the modes, so that the end of a track leads where next()
+    // would.
+    PlaylistStore &playlist = Stores::playlist();
+    const auto again = [this] { prepareNext(); };
+    connect(&playlist, &ListStoreSignals::inserted, this, again);
+    connect(&playlist, &ListStoreSignals::removed, this, again);
+    connect(&playlist, &ListStoreSignals::moved, this, again);
+    connect(&playlist, &ListStoreSignals::changed, this, again);
+    connect(&playlist, &ListStoreSignals::reset, this, again);
+    connect(&PlayerEvents::shared(), &PlayerEvents::modesChanged, this, again);
 }
 
 void MusicPlayer::setRandomSource(std::function<quint32()> source)
@@ -46,6 +56,7 @@ MusicDeck *MusicPlayer::deck()
     if (!m_deck) {
         m_deck = new MusicDeck(this);
         connect(m_deck, &MusicDeck::volumeChanged, this, &MusicPlayer::volumeChanged);
+        connect(m_deck, &MusicDeck::advanced, this, &MusicPlayer::advanced);
     }
     return m_deck;
 }
@@ -152,6 +163,57 @@ void MusicPlayer::startEntry(int index, int step)
     Q_EMIT trackStarted(chosen);
     Q_EMIT PlayerEvents::shared().sharedPlayerChanged();
     Q_EMIT PlayerEvents::shared().playlistChanged();
+    prepareNext();
+}
+
+int MusicPlayer::upcomingIndex()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    const int count = Stores::playlist().size();
+    const int current = currentIndex();
+    if (count == 0 || current < 0 || (global->playRandomMusic && !global->playRepeatMusic))
+        return -1;
+    if (global->playRepeatMusic)
+        return playableFrom(current, 1);
+    return playableFrom(current == count - 1 ? 0 : current + 1, 1);
+}
+
+void MusicPlayer::prepareNext()
+{
+    if (!m_deck)
+        return;
+    auto *player = qobject_cast<LibraryPlayer *>(GlobalData::sharedGlobalData()->audioPlayer);
+    if (!player || player != m_deck->current()) {
+        m_preparedIndex = -1;
+        return;
+    }
+    m_preparedIndex = upcomingIndex();
+    m_deck->setNext(m_preparedIndex >= 0 ? filePath(Stores::playlist().at(m_preparedIndex).file) : QString());
+}
+
+void MusicPlayer::advanced(LibraryPlayer *player)
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    PlaylistStore &playlist = Stores::playlist();
+    const int index = m_preparedIndex;
+    m_preparedIndex = -1;
+    if (index < 0 || index >= playlist.size() || filePath(playlist.at(index).file) != player->path() ||
+        !isPlayable(playlist.at(index).file)) {
+        // Should the playlist have changed unnoticed, or the queued file have gone meanwhile, the end of the
+        // track is acted on as ever (next() passes over gone files).
+        player->deleteLater();
+        next();
+        return;
+    }
+    AudioPlayer::dropShared(); // the ended track: the deck has already moved on from it
+    follow(player);
+    global->audioPlayer = player;
+    playlist.setCurrentIndex(index);
+    global->pendingTrackStep = GlobalData::TrackStep::None;
+    Q_EMIT trackStarted(index);
+    Q_EMIT PlayerEvents::shared().sharedPlayerChanged();
+    Q_EMIT PlayerEvents::shared().playlistChanged();
+    prepareNext();
 }
 
 void MusicPlayer::follow(LibraryPlayer *player)

@@ -18,8 +18,10 @@ class QTimer;
 // the advance at the end of a track and the one-second tick that carries out next and previous requests made
 // from outside (GlobalData::pendingTrackStep). It lives for the whole run, so the remote control and the
 // MPRIS service drive it whether or not the player screen was ever opened; the screen shows what it does.
-// Tracks are loaded into one long-lived libmpv instance (MusicDeck), never opened on the GUI thread.
-// An entry whose file is gone is passed over. Main thread only.
+// Tracks are loaded into one long-lived libmpv instance (MusicDeck), never opened on the GUI thread; the
+// entry that the end of the current track leads to (in order or under repeat) waits queued in it, so that the
+// change has no silence. A shuffled next entry is drawn when the track ends and is loaded then. An entry
+// whose file is gone is passed over. Main thread only.
 class MusicPlayer : public QObject
 {
     Q_OBJECT
@@ -83,8 +85,15 @@ private:
     void startEntry(int index, int step);
     int randomIndexOtherThan(int current) const;
     void follow(LibraryPlayer *player);
+    // The entry the end of the current track leads to without a random draw; -1 when none or under shuffle.
+    static int upcomingIndex();
+    // Queues upcomingIndex()'s file in the deck (again after any change of the playlist or the modes).
+    void prepareNext();
+    // The deck went on with the queued file: it is now the shared player.
+    void advanced(LibraryPlayer *player);
 
     MusicDeck *m_deck = nullptr;
     QPointer<QTimer> m_timer;
     std::function<quint32()> m_random;
+    int m_preparedIndex = -1;
 };

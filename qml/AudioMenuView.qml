@@ -108,6 +108,7 @@ Page {
                     }
                 }
                 Rectangle {
+                    objectName: "menuCounter"
                     visible: model.counter > 0
                     radius: 10
                     color: Material.accentColor

@@ -20,8 +20,8 @@ ApplicationWindow {
     // Wide windows get the sidebar and the now-playing bar; narrow ones keep the tab bar at the bottom.
     readonly property bool wide: width >= 900
     property int section: 0
-    readonly property var sectionNames: [qsTr("Вход"), qsTr("Аудио"), qsTr("Видео"), qsTr("Загрузки")]
-    readonly property var sectionIcons: ["login", "audio", "video", "queue"]
+    readonly property var sectionNames: [qsTr("Вход"), qsTr("Аудио"), qsTr("Видео"), qsTr("Загрузки"), qsTr("Настройки")]
+    readonly property var sectionIcons: ["login", "audio", "video", "queue", "settings"]
     // The full-window video player, while one is open.
     property Item videoPlayer: null
     property int visibilityBeforeFullScreen: Window.Windowed
@@ -165,6 +165,7 @@ ApplicationWindow {
     Shortcut { sequences: ["Ctrl+2"]; onActivated: window.section = 1 }
     Shortcut { sequences: ["Ctrl+3"]; onActivated: window.section = 2 }
     Shortcut { sequences: ["Ctrl+4"]; onActivated: window.section = 3 }
+    Shortcut { sequence: "Ctrl+,"; onActivated: window.section = 4 }
     Shortcut { sequence: "Ctrl+Q"; onActivated: window.close() }
     Shortcut { sequences: [StandardKey.Find]; onActivated: window.focusSearch() }
     // Alt+Left, and the Back key of keyboards that have one (one entry each: a key bound twice fires neither).
@@ -214,6 +215,7 @@ ApplicationWindow {
             QueueView {
                 queue: Shell.queue
             }
+            SettingsView {}
         }
     }
 

@@ -4,7 +4,7 @@ import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
-// The navigation of a wide window: the program's name and its four sections, the queue's badge on the fourth.
+// The navigation of a wide window: the program's name and its sections, the queue's badge on the fourth.
 Pane {
     id: sidebar
     property var names: []
@@ -78,7 +78,7 @@ Pane {
         Label {
             Layout.fillWidth: true
             Layout.margins: 12
-            text: qsTr("Ctrl+1…4 — разделы, Ctrl+F — поиск, Пробел — пауза")
+            text: qsTr("Ctrl+1…4 — разделы, Ctrl+, — настройки, Ctrl+F — поиск, Пробел — пауза")
             wrapMode: Text.WordWrap
             font.pixelSize: 11
             color: Material.hintTextColor

@@ -2,6 +2,7 @@
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
+#include "core/SettingsEvents.h"
 #include "decoding/Text.h"
 #include "library/LibraryStore.h"
 #include "screens/LibraryFollowsDownloads.h"
@@ -15,6 +16,11 @@ CatalogueMenu::CatalogueMenu(const QList<Row> &rows, LibraryStore &files, Settin
     // The file counters follow the store, shown or not; the list counters wait for the menu to appear.
     connect(&files, &LibraryStore::totalsChanged, this,
             [this] { refresh([this](int row) { return m_rows.at(row).countsFiles; }); });
+    // Switching the file counters off or on shows at once, not at the next visit of the menu.
+    connect(&SettingsEvents::shared(), &SettingsEvents::changed, this, [this](const QString &key) {
+        if (key == QLatin1String("count_audio") || key == QLatin1String("count_video"))
+            refresh([this](int row) { return m_rows.at(row).countsFiles; });
+    });
 }
 
 int CatalogueMenu::rowCount(const QModelIndex &parent) const

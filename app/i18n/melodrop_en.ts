@@ -425,6 +425,41 @@
     </message>
 </context>
 <context>
+    <name>DocumentsMove</name>
+    <message>
+        <source>Папка не выбрана.</source>
+        <translation>No folder was chosen.</translation>
+    </message>
+    <message>
+        <source>Это и есть текущая папка документов.</source>
+        <translation>This is the current documents folder already.</translation>
+    </message>
+    <message>
+        <source>Новая папка не может лежать внутри текущей папки документов.</source>
+        <translation>The new folder cannot be inside the current documents folder.</translation>
+    </message>
+    <message>
+        <source>«%1» — не папка.</source>
+        <translation>“%1” is not a folder.</translation>
+    </message>
+    <message>
+        <source>В папку «%1» нельзя записывать.</source>
+        <translation>The folder “%1” is not writable.</translation>
+    </message>
+    <message>
+        <source>Не удалось создать папку «%1».</source>
+        <translation>Could not create the folder “%1”.</translation>
+    </message>
+    <message>
+        <source>В новой папке уже есть файл «%1».</source>
+        <translation>The new folder already holds a file “%1”.</translation>
+    </message>
+    <message>
+        <source>Не удалось скопировать «%1».</source>
+        <translation>Could not copy “%1”.</translation>
+    </message>
+</context>
+<context>
     <name>DownloadsFinished</name>
     <message>
         <source>Загрузки завершены</source>
@@ -801,6 +836,10 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Загрузки</source>
         <translation>Downloads</translation>
+    </message>
+    <message>
+        <source>Настройки</source>
+        <translation>Settings</translation>
     </message>
 </context>
 <context>
@@ -1284,6 +1323,168 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     </message>
 </context>
 <context>
+    <name>SettingsPage</name>
+    <message>
+        <source>Не выбрано</source>
+        <translation>None chosen</translation>
+    </message>
+    <message>
+        <source>Выключено</source>
+        <translation>Off</translation>
+    </message>
+    <message>
+        <source>По треку</source>
+        <translation>Track</translation>
+    </message>
+    <message>
+        <source>По альбому</source>
+        <translation>Album</translation>
+    </message>
+    <message>
+        <source>Как в системе</source>
+        <translation>System</translation>
+    </message>
+    <message>
+        <source>Светлая</source>
+        <translation>Light</translation>
+    </message>
+    <message>
+        <source>Тёмная</source>
+        <translation>Dark</translation>
+    </message>
+    <message>
+        <source>Папка документов</source>
+        <translation>Documents folder</translation>
+    </message>
+    <message>
+        <source>Готово</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <source>Перенести документы?</source>
+        <translation>Move the documents?</translation>
+    </message>
+    <message>
+        <source>Все файлы программы будут перенесены из «%1» в «%2».</source>
+        <translation>All of the program’s files will be moved from “%1” to “%2”.</translation>
+    </message>
+    <message>
+        <source>Отмена</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Перенести</source>
+        <translation>Move</translation>
+    </message>
+    <message>
+        <source>Эту папку уже использует другая запущенная копия программы.</source>
+        <translation>Another running copy of the program already uses this folder.</translation>
+    </message>
+    <message>
+        <source>Перенос документов...</source>
+        <translation>Moving the documents...</translation>
+    </message>
+    <message>
+        <source>%1 из %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message>
+        <source>Документы не перенесены</source>
+        <translation>The documents were not moved</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>Настройки</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>Файлы</source>
+        <translation>Files</translation>
+    </message>
+    <message>
+        <source>Папка документов</source>
+        <translation>Documents folder</translation>
+    </message>
+    <message>
+        <source>Изменить…</source>
+        <translation>Change…</translation>
+    </message>
+    <message>
+        <source>Удалять в корзину</source>
+        <translation>Delete to the trash</translation>
+    </message>
+    <message>
+        <source>Удалённые файлы медиатеки можно вернуть</source>
+        <translation>Deleted library files can be restored</translation>
+    </message>
+    <message>
+        <source>Видео</source>
+        <translation>Video</translation>
+    </message>
+    <message>
+        <source>Качество по умолчанию</source>
+        <translation>Default quality</translation>
+    </message>
+    <message>
+        <source>Спрашивать качество каждый раз</source>
+        <translation>Ask for the quality every time</translation>
+    </message>
+    <message>
+        <source>Воспроизведение</source>
+        <translation>Playback</translation>
+    </message>
+    <message>
+        <source>Пауза при отключении наушников</source>
+        <translation>Pause when headphones are unplugged</translation>
+    </message>
+    <message>
+        <source>Уведомлять о смене трека</source>
+        <translation>Notify on track change</translation>
+    </message>
+    <message>
+        <source>Название, исполнитель и обложка в уведомлении рабочего стола</source>
+        <translation>Title, artist and cover in a desktop notification</translation>
+    </message>
+    <message>
+        <source>Выравнивание громкости (ReplayGain)</source>
+        <translation>Volume levelling (ReplayGain)</translation>
+    </message>
+    <message>
+        <source>Вход и меню</source>
+        <translation>Sign-in and menus</translation>
+    </message>
+    <message>
+        <source>Входить автоматически</source>
+        <translation>Sign in automatically</translation>
+    </message>
+    <message>
+        <source>При запуске — с сохранёнными e-mail и паролем</source>
+        <translation>At start, with the saved e-mail and password</translation>
+    </message>
+    <message>
+        <source>Считать аудиофайлы в меню</source>
+        <translation>Count audio files in the menu</translation>
+    </message>
+    <message>
+        <source>Считать видеофайлы в меню</source>
+        <translation>Count video files in the menu</translation>
+    </message>
+    <message>
+        <source>Оформление</source>
+        <translation>Appearance</translation>
+    </message>
+    <message>
+        <source>Цветовая схема</source>
+        <translation>Colour scheme</translation>
+    </message>
+    <message>
+        <source>Новая папка документов</source>
+        <translation>New documents folder</translation>
+    </message>
+</context>
+<context>
     <name>Shell</name>
     <message>
         <source>Загрузки ещё идут. Выйти?</source>
@@ -1309,8 +1510,8 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <translation>Sections</translation>
     </message>
     <message>
-        <source>Ctrl+1…4 — разделы, Ctrl+F — поиск, Пробел — пауза</source>
-        <translation>Ctrl+1…4: sections, Ctrl+F: search, Space: pause</translation>
+        <source>Ctrl+1…4 — разделы, Ctrl+, — настройки, Ctrl+F — поиск, Пробел — пауза</source>
+        <translation>Ctrl+1…4: sections, Ctrl+,: settings, Ctrl+F: search, Space: pause</translation>
     </message>
 </context>
 <context>

@@ -86,6 +86,31 @@ TEST_F(AudioMenuTest, FileCountersWalkSubFoldersAndIgnoreCase)
     EXPECT_EQ(menu.counter(7), 0);
 }
 
+TEST_F(AudioMenuTest, SwitchingTheFileCountersShowsWhileTheMenuIsShown)
+{
+    QDir(root.path()).mkpath("audio");
+    touch(root.filePath("audio/a.mp3"));
+    QDir(root.path()).mkpath("video");
+    touch(root.filePath("video/v.mp4"));
+    AudioMenu audio(settings.get());
+    VideoMenu video(settings.get());
+    audio.viewWillAppear();
+    video.viewWillAppear();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 1 && video.counter(4) == 1; }));
+    QSignalSpy changes(&audio, &QAbstractItemModel::dataChanged);
+
+    // Written by the settings page while the menu stays on screen: no second viewWillAppear.
+    settings->setBool("count_audio", false);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 0; }));
+    EXPECT_EQ(audio.counter(7), 0);
+    EXPECT_GE(changes.count(), 1);
+    EXPECT_EQ(video.counter(4), 1); // the other menu's switch is its own
+    settings->setBool("count_video", false);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return video.counter(4) == 0; }));
+    settings->setBool("count_audio", true);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 1; }));
+}
+
 TEST_F(AudioMenuTest, RowsOpenTheirScreensWithTheRightTitles)
 {
     AudioMenu menu(settings.get());
