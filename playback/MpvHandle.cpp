@@ -20,6 +20,11 @@ void applyOptions(mpv_handle *mpv, MpvHandle::Purpose purpose)
     setOption(mpv, "input-vo-keyboard", "no");
     setOption(mpv, "osc", "no");
     setOption(mpv, "ytdl", "no");
+    // mpv's built-in Lua scripts are not covered by load-scripts; each would keep a thread and an
+    // interpreter.
+    setOption(mpv, "load-stats-overlay", "no");
+    setOption(mpv, "load-osd-console", "no");
+    setOption(mpv, "load-auto-profiles", "no");
     setOption(mpv, "idle", "yes");
     // The sound server shows the streams under these names; the route watch finds the music's by its name.
     const char *client =

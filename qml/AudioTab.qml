@@ -11,14 +11,15 @@ StackView {
     Component { id: personalScreen; Audio_Personal {} }
     Component { id: groupScreen; Audio_Group {} }
     Component { id: recommendedScreen; Audio_Recommended {} }
-    Component { id: resultsView; AudioResultsView {} }
-    Component { id: libraryView; LibraryView {} }
-    Component { id: exportView; ExportView {} }
-    Component { id: playlistView; PlaylistView {} }
     Component { id: albumsScreen; Audio_Albums {} }
-    Component { id: albumsView; AlbumsView {} }
     Component { id: friendsScreen; Friends_and_Groups {} }
-    Component { id: friendsView; FriendsGroupsView {} }
+    // The views by file: each is compiled when first opened, not with the menu.
+    readonly property url resultsView: "AudioResultsView.qml"
+    readonly property url libraryView: "LibraryView.qml"
+    readonly property url exportView: "ExportView.qml"
+    readonly property url playlistView: "PlaylistView.qml"
+    readonly property url albumsView: "AlbumsView.qml"
+    readonly property url friendsView: "FriendsGroupsView.qml"
     // Each opening is a new screen, starting at the top of the media folder.
     Component { id: libraryScreen; Audio_Library {} }
     Component { id: exportScreen; Audio_Export {} }

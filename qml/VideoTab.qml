@@ -11,11 +11,12 @@ StackView {
     Component { id: personalScreen; Video_Personal {} }
     Component { id: groupScreen; Video_Group {} }
     Component { id: recommendedScreen; Video_Recommended {} }
-    Component { id: resultsView; VideoResultsView {} }
-    Component { id: libraryView; LibraryView {} }
-    Component { id: exportView; ExportView {} }
     Component { id: friendsScreen; Friends_and_Groups {} }
-    Component { id: friendsView; FriendsGroupsView {} }
+    // The views by file: each is compiled when first opened, not with the menu.
+    readonly property url resultsView: "VideoResultsView.qml"
+    readonly property url libraryView: "LibraryView.qml"
+    readonly property url exportView: "ExportView.qml"
+    readonly property url friendsView: "FriendsGroupsView.qml"
     // Each opening is a new screen, starting at the top of the media folder.
     Component { id: libraryScreen; Video_Library {} }
     Component { id: exportScreen; Video_Export {} }
