@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The download engine against curl(1) on loopback: throughput, CPU time per GB and memory while three
-# transfers run. ./bench/download.sh [google-benchmark options]
+# The download engine against curl(1) on loopback, one file and then three at once: throughput and CPU time per
+# GB of each, and memory while the three transfers run. ./bench/download.sh [google-benchmark options]
 # MELODROP_BENCH_MB sets the file size (default 500); the files go to a fresh folder under /tmp and are deleted.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -50,6 +50,9 @@ int download(const QStringList &arguments, const Cli::Options &)
 
     DownloadQueue queue;
     queue.setTransferTimeout(timeout, silentTimeoutsToGiveUp);
+    // A broken transfer ends the command at once: the script that ran it decides whether to run it again
+    // (it resumes from the part on disk).
+    queue.setRetriesOnBreak(0);
     queue.append(section, item);
     QEventLoop loop;
     QObject::connect(&queue, &DownloadQueue::itemFinished, &loop, [&](int finishedTag, const QString &path) {

@@ -11,6 +11,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPointer>
 #include <QProcess>
@@ -534,6 +535,71 @@ void IdleInhibitor::endInhibition()
     }
     m_portalHandle = QDBusObjectPath();
     m_screenSaverCookie = 0;
+}
+
+void showInFolder(const QString &path, QObject *context, std::function<void(bool shown)> done)
+{
+    const auto answer = [done](bool shown) {
+        if (done)
+            done(shown);
+    };
+    const QFileInfo info(path);
+    const bool folder = info.isDir();
+    const QString folderPath = folder ? info.absoluteFilePath() : info.absolutePath();
+    // The last resort opens the folder itself, the file unselected.
+    auto withoutFileManager = [folderPath, context, answer] {
+        openWithoutPortal(folderPath, context,
+                          [answer](OpenResult result) { answer(result == OpenResult::Opened); });
+    };
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        withoutFileManager();
+        return;
+    }
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
+        QStringLiteral("org.freedesktop.FileManager1"),
+        folder ? QStringLiteral("ShowFolders") : QStringLiteral("ShowItems"));
+    message << QStringList{QUrl::fromLocalFile(info.absoluteFilePath()).toString(QUrl::FullyEncoded)}
+            << QString();
+    QPointer<QObject> guard(context);
+    auto *call = new QDBusPendingCallWatcher(bus.asyncCall(message), context);
+    QObject::connect(call, &QDBusPendingCallWatcher::finished, context,
+                     [call, guard, folder, path, answer, withoutFileManager] {
+                         call->deleteLater();
+                         if (!call->isError()) {
+                             answer(true);
+                             return;
+                         }
+                         if (!guard)
+                             return;
+                         // No file manager on the bus: the portal opens the folder of a file it is handed.
+                         QDBusConnection bus = QDBusConnection::sessionBus();
+                         const QDBusUnixFileDescriptor descriptor = folder || !canPassDescriptors(bus)
+                                                                        ? QDBusUnixFileDescriptor()
+                                                                        : openDescriptor(path);
+                         if (!descriptor.isValid()) {
+                             withoutFileManager();
+                             return;
+                         }
+                         const QString token = nextToken();
+                         QDBusMessage open = QDBusMessage::createMethodCall(
+                             portalService, portalPath, QStringLiteral("org.freedesktop.portal.OpenURI"),
+                             QStringLiteral("OpenDirectory"));
+                         open << QString() << QVariant::fromValue(descriptor)
+                              << QVariantMap{{QStringLiteral("handle_token"), token}};
+                         callPortal(
+                             open, token, guard,
+                             [answer](uint code, const QVariantMap &) { answer(code == 0); },
+                             [answer, withoutFileManager](const QDBusError &error) {
+                                 if (portalMissing(error)) {
+                                     withoutFileManager();
+                                     return;
+                                 }
+                                 Log::line(QStringLiteral("OpenURI portal: %1").arg(error.message()));
+                                 answer(false);
+                             });
+                     });
 }
 
 } // namespace Portals

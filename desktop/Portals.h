@@ -13,6 +13,8 @@
 //   compose an e-mail:          Email.ComposeEmail (attachment_fds) else xdg-email --attach
 //   keep the screen awake:      Inhibit.Inhibit (flag 8, idle)      else org.freedesktop.ScreenSaver.Inhibit
 //   choose a file to open:      FileChooser.OpenFile                (no fallback: the caller says so)
+//   show a file in its folder:  org.freedesktop.FileManager1.ShowItems (a folder: ShowFolders)
+//                               else OpenURI.OpenDirectory, else xdg-open on the folder
 // Files are handed over as descriptors or paths, never read. Every call is asynchronous; `done` runs on the
 // caller's thread, and not at all once `context` has been destroyed.
 namespace Portals {
@@ -42,6 +44,9 @@ struct FileFilter
 void chooseFile(const QString &title, const FileFilter &filter, QObject *context,
                 std::function<void(ChooseResult, const QString &path)> done);
 void composeEmail(const Email &email, QObject *context, std::function<void(MailResult)> done);
+// Opens the file manager at the file (or folder) at `path`, the file selected where the file manager can;
+// `done` (may be empty) gets whether anything answered.
+void showInFolder(const QString &path, QObject *context, std::function<void(bool shown)> done);
 
 // Keeps the session from going idle (dimming, locking, sleeping) while active.
 class IdleInhibitor : public QObject

@@ -1,5 +1,6 @@
 #include "downloads/DownloadQueue.h"
 
+#include "core/Pacing.h"
 #include "core/Storage.h"
 #include "core/StorageLayout.h"
 #include "decoding/Log.h"
@@ -9,6 +10,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -103,13 +105,20 @@ DownloadEngine *DownloadQueue::pool()
     return m_pool;
 }
 
-void DownloadQueue::startItem(int section, int row)
+void DownloadQueue::startItem(int section, int row, bool retry)
 {
     QueueItem &item = list(section)[row];
     item.state = QueueItem::State::Started;
-    item.size = 0;
+    if (!retry)
+        item.size = 0; // a retry continues the file it knows the size of
     const int tag = item.tag;
-    m_info[tag].failure = DownloadRequest::Error::None;
+    ItemInfo &info = m_info[tag];
+    info.failure = DownloadRequest::Error::None;
+    info.retryPending = false;
+    if (!retry) {
+        info.breakRetries = 0;
+        info.failureText.clear();
+    }
     const bool video = section == Video;
     // Two items of one name never overwrite each other's file: the second is saved as "name (2).mp3".
     const QString destination = claimFinalPath(item, video, tag);
@@ -169,15 +178,63 @@ void DownloadQueue::removeAt(int section, int row)
 
 void DownloadQueue::removeWaiting()
 {
+    QList<int> queued; // their transfers wait for a slot: removed as a running one would be
     for (const int section : {Audio, Video}) {
         for (int row = int(list(section).size()) - 1; row >= 0; --row) {
             const QueueItem &item = list(section).at(row);
+            if (item.state == QueueItem::State::Started && waitsForSlot(item.tag))
+                queued.append(item.tag);
             if (item.state != QueueItem::State::Waiting)
                 continue;
             m_info.remove(item.tag);
             removeAt(section, row);
         }
     }
+    for (const int tag : std::as_const(queued))
+        remove(tag);
+}
+
+bool DownloadQueue::waitsForSlot(int tag) const
+{
+    if (!m_pool)
+        return false;
+    // The pool runs its operations in the order they were added, so many at a time: those behind wait.
+    int ahead = 0;
+    for (const DownloadRequestPtr &operation : m_pool->operations()) {
+        if (operation->tag() == tag)
+            return ahead >= m_pool->maxConcurrentOperationCount() && !operation->isExecuting() &&
+                   operation->attempts() == 0;
+        if (!operation->isFinished())
+            ++ahead;
+    }
+    return false;
+}
+
+const QueueItem *DownloadQueue::itemWithTag(int tag) const
+{
+    for (const int section : {Audio, Video}) {
+        for (const QueueItem &item : items(section)) {
+            if (item.tag == tag)
+                return &item;
+        }
+    }
+    return nullptr;
+}
+
+QString DownloadQueue::fileOnDisk(int tag) const
+{
+    if (!itemWithTag(tag))
+        return QString();
+    for (auto claim = m_claimedPaths.constBegin(); claim != m_claimedPaths.constEnd(); ++claim) {
+        if (claim.value() != tag)
+            continue;
+        const QString part = temporaryPath(claim.key(), tag);
+        if (QFile::exists(part))
+            return part;
+        if (QFile::exists(claim.key()))
+            return claim.key();
+    }
+    return QString();
 }
 
 void DownloadQueue::remove(int tag)
@@ -208,6 +265,7 @@ void DownloadQueue::remove(int tag)
 
 void DownloadQueue::cancelAll()
 {
+    failPendingRetries();
     if (m_pool)
         m_pool->cancelAllOperations();
 }
@@ -277,10 +335,80 @@ void DownloadQueue::transferDone(DownloadRequest &request)
     Q_EMIT itemFinished(tag, saved);
 }
 
+bool DownloadQueue::retryAfterBreak(DownloadRequest &request)
+{
+    const DownloadRequest::Error error = request.error();
+    if (error != DownloadRequest::Error::Connection && error != DownloadRequest::Error::Incomplete)
+        return false;
+    const int tag = request.tag();
+    const QueueItem *item = itemWithTag(tag);
+    if (!item || item->state != QueueItem::State::Started)
+        return false;
+    ItemInfo &info = m_info[tag];
+    if (info.breakRetries >= m_retriesOnBreak)
+        return false;
+    ++info.breakRetries;
+    info.retryPending = true;
+    info.failure = error;
+    info.failureText = request.errorDescription();
+    const double pause = firstRetryPauseSeconds * double(1 << std::min(info.breakRetries - 1, 16));
+    QTimer::singleShot(Pacing::milliseconds(pause), this, [this, tag] {
+        const auto info = m_info.find(tag);
+        if (info == m_info.end() || !info->retryPending)
+            return; // removed, cleared or failed meanwhile
+        for (const int section : {Audio, Video}) {
+            for (int row = 0; row < list(section).size(); ++row) {
+                if (list(section).at(row).tag == tag) {
+                    startItem(section, row, true);
+                    return;
+                }
+            }
+        }
+        info->retryPending = false;
+    });
+    for (const int section : {Audio, Video}) {
+        const int row = int(std::find_if(list(section).cbegin(), list(section).cend(),
+                                         [tag](const QueueItem &i) { return i.tag == tag; }) -
+                            list(section).cbegin());
+        if (row < list(section).size())
+            Q_EMIT itemChanged(section, row);
+    }
+    return true;
+}
+
+void DownloadQueue::failPendingRetries()
+{
+    QList<int> pending;
+    for (auto info = m_info.begin(); info != m_info.end(); ++info) {
+        if (!info->retryPending)
+            continue;
+        info->retryPending = false;
+        pending.append(info.key());
+    }
+    for (const int tag : std::as_const(pending)) {
+        const QString text = m_info.value(tag).failureText;
+        Log::line(text);
+        for (const int section : {Audio, Video}) {
+            for (int row = 0; row < list(section).size(); ++row) {
+                QueueItem &item = list(section)[row];
+                if (item.tag != tag)
+                    continue;
+                item.state = QueueItem::State::Failed;
+                Q_EMIT itemChanged(section, row);
+                break;
+            }
+        }
+        Q_EMIT itemFailed(tag, text);
+    }
+}
+
 void DownloadQueue::transferFailed(DownloadRequest &request)
 {
+    if (retryAfterBreak(request))
+        return;
     Log::line(request.errorDescription());
     ItemInfo &info = m_info[request.tag()];
+    info.failureText = request.errorDescription();
     info.failure = request.error();
     info.systemError = request.systemError();
     info.httpStatus = request.httpStatus();
@@ -299,6 +427,7 @@ void DownloadQueue::transferFailed(DownloadRequest &request)
 
 void DownloadQueue::stopAllTransfers(std::function<void()> stopped)
 {
+    failPendingRetries(); // none may start after the caller has gone on
     if (!m_pool || m_pool->operations().isEmpty()) {
         stopped();
         return;

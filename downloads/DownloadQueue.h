@@ -30,6 +30,11 @@ public:
     static constexpr int maxConcurrentTransfers = 3;
     static constexpr int transferTimeoutSeconds = 120;
     static constexpr int retriesOnTimeout = 100;
+    // A transfer broken by the network (reset, refused, cut short) starts again by itself this many times,
+    // from where its file stopped, after pauses of firstRetryPauseSeconds doubling each time; only then is
+    // the item marked failed.
+    static constexpr int retriesOnBreak = 4;
+    static constexpr double firstRetryPauseSeconds = 2;
     // How long stopAllTransfers waits for the transfers to report their end.
     static constexpr int stopWaitMs = 10000;
     static constexpr int maxFileNameBytes = 255;
@@ -60,16 +65,22 @@ public:
         m_giveUpAfterSilentTimeouts = giveUpAfter;
     }
 
+    // How many times a broken transfer starts again by itself (retriesOnBreak; melodrop-cli: 0, a script
+    // decides for itself).
+    void setRetriesOnBreak(int count) { m_retriesOnBreak = count; }
+    int retriesOnBreakSet() const { return m_retriesOnBreak; }
+
     // Starts the item at `row` of a section whatever its state; false when there is none.
     bool start(int section, int row);
     // Starts every waiting and failed item, so that a second call starts nothing twice.
     void startAll();
     // Starts the item at `row` when it is waiting or failed (a tap on its row).
     void startIfIdle(int section, int row);
-    // Removes the waiting items (not the failed or running ones).
+    // Removes the waiting items: those never started and those whose transfer waits for a free slot (never
+    // the failed ones or those whose transfer runs).
     void removeWaiting();
-    // Removes the item with `tag`: a running transfer is cancelled first, its temporary file stays for a later
-    // resume. A finished item leaves by itself and is not touched.
+    // Removes the item with `tag`: a running transfer is cancelled first, its temporary file stays for a
+    // later resume. A finished item leaves by itself and is not touched.
     void remove(int tag);
     // Cancels every transfer; each fails, so that its item can be started again.
     void cancelAll();
@@ -93,6 +104,20 @@ public:
     long failureHttpStatus(int tag) const { return m_info.value(tag).httpStatus; }
     qint64 lastSize(int tag) const { return m_info.value(tag).lastSize; }
     int retryWaiting(int tag) const;
+    // The transfer's whole failure text (the last one while a retry is pending); empty while none.
+    QString failureText(int tag) const { return m_info.value(tag).failureText; }
+    // The automatic retry after a break the item is at (1, 2, …), while it waits for its pause to end; else
+    // 0.
+    int breakRetryPending(int tag) const
+    {
+        const ItemInfo info = m_info.value(tag);
+        return info.retryPending ? info.breakRetries : 0;
+    }
+    // A started item whose transfer waits for one of the maxConcurrentTransfers slots.
+    bool waitsForSlot(int tag) const;
+    // The file of an item on disk: the finished file, else its part (the temporary file); empty when there is
+    // neither.
+    QString fileOnDisk(int tag) const;
 
     // The transfer pool; nullptr until the first start.
     DownloadEngine *transferPool() const { return m_pool; }
@@ -135,10 +160,20 @@ private:
         int systemError = 0;
         long httpStatus = 0;
         qint64 lastSize = 0; // the size the item showed last
+        QString failureText;
+        int breakRetries = 0;      // automatic retries after a break since the item was started
+        bool retryPending = false; // the pause before such a retry runs
     };
 
     QList<QueueItem> &list(int section) { return m_items[section == Video ? 1 : 0]; }
-    void startItem(int section, int row);
+    // `retry`: the automatic start after a break, which keeps the count of retries.
+    void startItem(int section, int row, bool retry = false);
+    // Whether `request` broke off in a way that another attempt may mend, and one is left: then it is
+    // scheduled and true.
+    bool retryAfterBreak(DownloadRequest &request);
+    // Items waiting for a retry fail now (the transfers are being stopped).
+    void failPendingRetries();
+    const QueueItem *itemWithTag(int tag) const;
     DownloadEngine *pool();
     void removeAt(int section, int row);
     void memoryPressure();
@@ -148,9 +183,10 @@ private:
     QList<QueueItem> m_items[2];
     QHash<int, ItemInfo> m_info;        // by tag
     QHash<QString, int> m_claimedPaths; // final path → the tag that saves (or saved) there in this run
-    float m_totalTraffic = 0; // single precision, as the traffic notice has always counted
+    float m_totalTraffic = 0;           // single precision, as the traffic notice has always counted
     double m_timeoutSeconds = transferTimeoutSeconds;
     int m_giveUpAfterSilentTimeouts = 0;
+    int m_retriesOnBreak = retriesOnBreak;
     QPointer<DownloadEngine> m_pool;
     int m_pressureFd = -1;
     QSocketNotifier *m_pressure = nullptr;

@@ -6,10 +6,13 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <set>
 #include <utility>
 
@@ -23,6 +26,25 @@ namespace {
 // The kernel is asked to start writing back every this many bytes, so that the sync before the rename finds
 // little left to do and dirty pages do not pile up behind a fast transfer.
 constexpr quint64 writeBackStep = 8 * 1024 * 1024;
+
+std::atomic<bool> directDisabled{false};
+
+// The alignment direct writes need on the open file `fd`, in file offsets and in memory alike (a multiple of
+// the page size, so that no page is ever written both ways); 0 when the file takes none.
+size_t directAlignment(int fd)
+{
+    size_t align = size_t(std::max(4096L, ::sysconf(_SC_PAGESIZE)));
+    struct statx info = {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_DIOALIGN, &info) == 0 && (info.stx_mask & STATX_DIOALIGN)) {
+        if (info.stx_dio_offset_align == 0)
+            return 0;
+        align = std::max({align, size_t(info.stx_dio_offset_align), size_t(info.stx_dio_mem_align)});
+    }
+    // A block must hold whole aligned stretches.
+    if ((align & (align - 1)) != 0 || FileSink::blockSize % align != 0)
+        return 0;
+    return align;
+}
 
 QString systemText(int error)
 {
@@ -161,7 +183,15 @@ bool FileSink::open(bool create)
             ::close(fd);
             continue;
         }
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        const int flags = ::fcntl(fd, F_GETFL) & ~O_NONBLOCK;
+        ::fcntl(fd, F_SETFL, flags);
+        // The file system may refuse direct writes already here; then every write takes the page cache.
+        const size_t align = directDisabled.load() ? 0 : directAlignment(fd);
+        if (align > 0 && ::fcntl(fd, F_SETFL, flags | O_DIRECT) == 0) {
+            m_align = align;
+            m_direct.store(true);
+            m_directSet = true;
+        }
         if (::fstat(fd, &info) == 0)
             m_sizeOnOpen = quint64(info.st_size);
         m_fd = fd;
@@ -202,6 +232,7 @@ void FileSink::truncate(quint64 keep)
 {
     m_filled = 0;
     m_offset = keep;
+    m_lead = size_t(keep % m_align);
     m_writer.post([self = shared_from_this(), keep] {
         if (self->m_error.load() != 0)
             return;
@@ -217,13 +248,33 @@ bool FileSink::hasRoom() const
     return !m_pool.empty() || m_blocksOut.load() < maxBlocks;
 }
 
+void FileSink::FreeBlock::operator()(char *block) const
+{
+    std::free(block);
+}
+
+FileSink::Block FileSink::newBlock() const
+{
+    // Not cleared: every byte written from it was appended first.
+    void *memory = std::aligned_alloc(std::max(m_align, alignof(std::max_align_t)), blockSize);
+    if (!memory)
+        throw std::bad_alloc();
+    return Block(static_cast<char *>(memory));
+}
+
 FileSink::Append FileSink::append(const char *data, size_t size)
 {
     if (m_error.load() != 0)
         return Append::Failed;
-    const size_t space = m_block ? blockSize - m_filled : 0;
-    const size_t needed = size > space ? (size - space + blockSize - 1) / blockSize : 0;
-    std::vector<std::unique_ptr<char[]>> blocks;
+    const size_t space = m_block ? blockSize - m_lead - m_filled : 0;
+    size_t needed = 0;
+    if (size > space) {
+        // A full block ends on an aligned offset, so the next one starts at its beginning; a block begun
+        // now starts at its data's place in their aligned stretch.
+        const size_t lead = m_block ? 0 : size_t(m_offset % m_align);
+        needed = (size - space + lead + blockSize - 1) / blockSize;
+    }
+    std::vector<Block> blocks;
     {
         std::lock_guard lock(m_poolMutex);
         const size_t available = m_pool.size() + size_t(maxBlocks - m_blocksOut.load());
@@ -234,7 +285,7 @@ FileSink::Append FileSink::append(const char *data, size_t size)
                 blocks.push_back(std::move(m_pool.back()));
                 m_pool.pop_back();
             } else {
-                blocks.push_back(std::make_unique<char[]>(blockSize));
+                blocks.push_back(newBlock());
                 m_blocksOut.fetch_add(1);
             }
         }
@@ -243,14 +294,15 @@ FileSink::Append FileSink::append(const char *data, size_t size)
     while (size > 0) {
         if (!m_block) {
             m_block = std::move(blocks[next++]);
+            m_lead = size_t(m_offset % m_align);
             m_filled = 0;
         }
-        const size_t count = std::min(size, blockSize - m_filled);
-        std::memcpy(m_block.get() + m_filled, data, count);
+        const size_t count = std::min(size, blockSize - m_lead - m_filled);
+        std::memcpy(m_block.get() + m_lead + m_filled, data, count);
         m_filled += count;
         data += count;
         size -= count;
-        if (m_filled == blockSize)
+        if (m_lead + m_filled == blockSize)
             flush();
     }
     return Append::Ok;
@@ -260,39 +312,89 @@ void FileSink::flush()
 {
     if (!m_block || m_filled == 0)
         return;
+    const size_t lead = m_lead;
     const size_t size = m_filled;
     const quint64 at = m_offset;
     m_offset += size;
     m_filled = 0;
     // std::function needs a copyable job: the block travels as a shared pointer to its owner.
-    auto block = std::make_shared<std::unique_ptr<char[]>>(std::move(m_block));
-    m_writer.post(
-        [self = shared_from_this(), block, size, at] { self->writeBlock(std::move(*block), size, at); });
+    auto block = std::make_shared<Block>(std::move(m_block));
+    m_writer.post([self = shared_from_this(), block, lead, size, at] {
+        self->writeBlock(std::move(*block), lead, size, at);
+    });
 }
 
-void FileSink::writeBlock(std::unique_ptr<char[]> block, size_t size, quint64 at)
+void FileSink::setDirectWritesDisabledForTesting(bool disabled)
+{
+    directDisabled.store(disabled);
+}
+
+bool FileSink::setDirect(bool on)
+{
+    if (m_directSet == on)
+        return true;
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    if (flags < 0 || ::fcntl(m_fd, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) != 0)
+        return false;
+    m_directSet = on;
+    return true;
+}
+
+bool FileSink::writeRange(const char *data, size_t size, quint64 at, bool direct)
+{
+    while (size > 0) {
+        if (direct && !setDirect(true)) {
+            m_direct.store(false);
+            direct = false;
+        }
+        if (!direct && !setDirect(false)) {
+            recordError(errno);
+            return false;
+        }
+        const ssize_t written = ::pwrite(m_fd, data, size, off_t(at));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && direct && errno == EINVAL) {
+            // The file system took the flag but refuses the writes: the page cache it is, from now on.
+            m_direct.store(false);
+            direct = false;
+            continue;
+        }
+        if (written <= 0) {
+            recordError(written < 0 ? errno : EIO);
+            return false;
+        }
+        if (!direct)
+            m_unsynced += quint64(written);
+        data += written;
+        size -= size_t(written);
+        at += quint64(written);
+        // The rest of a short direct write goes on directly only while it stays aligned.
+        if (direct && (at % m_align != 0 || size % m_align != 0))
+            direct = false;
+    }
+    return true;
+}
+
+void FileSink::writeBlock(Block block, size_t lead, size_t size, quint64 at)
 {
     if (m_error.load() == 0) {
-        const char *data = block.get();
-        size_t left = size;
-        quint64 position = at;
-        while (left > 0) {
-            const ssize_t written = ::pwrite(m_fd, data, left, off_t(position));
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                recordError(errno);
-                break;
-            }
-            data += written;
-            left -= size_t(written);
-            position += quint64(written);
+        const char *data = block.get() + lead;
+        const quint64 end = at + size;
+        // The whole pages in the middle go directly, the partial ones at either end through the page cache.
+        const quint64 first = (at + m_align - 1) / m_align * m_align;
+        const quint64 last = end / m_align * m_align;
+        if (m_direct.load() && first < last) {
+            writeRange(data, size_t(first - at), at, false) &&
+                writeRange(data + (first - at), size_t(last - first), first, true) &&
+                writeRange(data + (last - at), size_t(end - last), last, false);
+        } else {
+            writeRange(data, size, at, false);
         }
-        m_unsynced += size;
-        if (m_unsynced >= writeBackStep) {
+        if (m_error.load() == 0 && m_unsynced >= writeBackStep) {
             const quint64 from = std::min(m_syncedUpTo, at);
-            ::sync_file_range(m_fd, off_t(from), off_t(at + size - from), SYNC_FILE_RANGE_WRITE);
-            m_syncedUpTo = at + size;
+            ::sync_file_range(m_fd, off_t(from), off_t(end - from), SYNC_FILE_RANGE_WRITE);
+            m_syncedUpTo = end;
             m_unsynced = 0;
         }
     }

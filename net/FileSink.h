@@ -17,6 +17,12 @@ class FileWriter;
 // the disk thread (FileWriter); only a bounded number of blocks is on its way at once, so memory stays flat
 // when the disk is slower than the network: then append() answers Full and the transfer pauses until a block
 // comes back. Every file operation after opening runs on the disk thread, in order.
+//
+// The file is synced before it is renamed into place, so its data have to reach the disk anyway: where the
+// file system allows, whole aligned pages go there directly (O_DIRECT), without a copy into the page cache
+// and its write-back; only a block's unaligned start and end take the ordinary path. A block holds the bytes
+// of one aligned stretch of the file at their place in it, so that its aligned part sits at an aligned
+// address.
 class FileSink : public std::enable_shared_from_this<FileSink>
 {
 public:
@@ -68,13 +74,29 @@ public:
     // destination. `closed` may be empty.
     void close(const Placement *place, Closed closed);
 
+    // Whether whole pages of this file are written past the page cache (for the tests).
+    bool writesDirectly() const { return m_direct.load(); }
+    // Lets the tests run the path of a file system that takes no direct writes.
+    static void setDirectWritesDisabledForTesting(bool disabled);
+
     // Removes the temporary file at `path` unless a transfer of another process (melodrop-cli, another
     // instance) holds its lock; this process's own transfers end with it, so their files go too. A link is
     // removed itself. True when nothing is left at the name.
     static bool removeUnlessHeldElsewhere(const QString &path);
 
 private:
-    void writeBlock(std::unique_ptr<char[]> block, size_t size, quint64 at);
+    struct FreeBlock
+    {
+        void operator()(char *block) const;
+    };
+    using Block = std::unique_ptr<char[], FreeBlock>;
+
+    Block newBlock() const;
+    // Writes `size` bytes that start at `lead` in the block to the file at `at`.
+    void writeBlock(Block block, size_t lead, size_t size, quint64 at);
+    // One stretch, directly or through the page cache; false after a failure (recorded).
+    bool writeRange(const char *data, size_t size, quint64 at, bool direct);
+    bool setDirect(bool on);
     void finish(bool placeIt, const Placement &place, const Closed &closed);
     void recordError(int error);
     // Closes the file, which gives its lock up; errno of a failed close, else 0.
@@ -86,17 +108,22 @@ private:
     dev_t m_device = 0; // the open file's identity
     ino_t m_inode = 0;
     quint64 m_sizeOnOpen = 0;
+    // Alignment of direct writes in file and memory (1 without them); fixed when the file is opened.
+    size_t m_align = 1;
 
     // The transfer thread's side.
-    std::unique_ptr<char[]> m_block;
-    size_t m_filled = 0;
-    quint64 m_offset = 0; // where the block being filled starts in the file
+    Block m_block;
+    size_t m_lead = 0;    // where the data start in the block: their file offset modulo m_align
+    size_t m_filled = 0;  // bytes of data in the block
+    quint64 m_offset = 0; // where the block's data start in the file
 
     // Shared with the disk thread.
     mutable std::mutex m_poolMutex;
-    std::vector<std::unique_ptr<char[]>> m_pool;
-    std::atomic<int> m_blocksOut{0}; // blocks allocated and not back in the pool
+    std::vector<Block> m_pool;
+    std::atomic<int> m_blocksOut{0}; // blocks allocated
     std::atomic<int> m_error{0};
-    quint64 m_unsynced = 0;   // disk thread: bytes written since the last write-back hint
-    quint64 m_syncedUpTo = 0; // disk thread
+    std::atomic<bool> m_direct{false}; // whole pages go past the page cache; cleared if the file refuses
+    bool m_directSet = false;          // disk thread: O_DIRECT is on the descriptor now
+    quint64 m_unsynced = 0;            // disk thread: bytes written to the page cache since the last hint
+    quint64 m_syncedUpTo = 0;          // disk thread
 };

@@ -18,7 +18,9 @@ Item {
         return [{ id: "start", text: qsTr("Начать загрузку"), icon: "download", enabled: entry.status.length > 0,
                   run: () => view.queue.rowTapped(entry.section, entry.row) },
                 { id: "remove", text: qsTr("Убрать из очереди"), icon: "delete", enabled: entry.removable,
-                  run: () => view.queue.removeButton(entry.tag) }]
+                  run: () => view.queue.removeButton(entry.tag) },
+                { id: "showInFolder", text: qsTr("Показать в папке"), icon: "folder", enabled: true,
+                  run: () => view.queue.showInFolder(entry.tag) }]
     }
     function removeCurrent() {
         const item = table.currentItem
@@ -118,6 +120,7 @@ Item {
                 required property int row
                 required property int tag
                 required property bool removable
+                required property string detail
 
                 width: ListView.view.width
                 Accessible.role: kind === "header" ? Accessible.Heading : Accessible.ListItem
@@ -176,7 +179,8 @@ Item {
         Item {
             id: cell
             readonly property var entry: parent
-            implicitHeight: view.wide ? 52 : 72
+            // A long status (a failure's text) wraps and makes the row taller.
+            implicitHeight: Math.max(view.wide ? 52 : 72, rowLayout.implicitHeight + 12)
 
             // A tap starts a waiting or failed item; rows are never highlighted.
             MouseArea {
@@ -191,7 +195,14 @@ Item {
                 }
             }
 
+            // The whole text of the status, a failure's own description included, on hover.
+            HoverHandler { id: rowHover }
+            ToolTip.visible: rowHover.hovered && cell.entry.detail.length > 0
+            ToolTip.delay: 500
+            ToolTip.text: cell.entry.detail
+
             RowLayout {
+                id: rowLayout
                 anchors.fill: parent
                 anchors.leftMargin: 12
                 anchors.rightMargin: 4
@@ -215,11 +226,12 @@ Item {
                         font.bold: true
                     }
                     Label {
+                        objectName: "fileStatusNarrow"
                         visible: !view.wide
                         Layout.fillWidth: true
                         text: cell.entry.status
                         textFormat: Text.PlainText
-                        elide: Text.ElideRight
+                        wrapMode: Text.Wrap
                         font.pixelSize: 12
                         color: Material.secondaryTextColor
                     }
@@ -248,7 +260,7 @@ Item {
                     Layout.preferredWidth: 2
                     text: cell.entry.status
                     textFormat: Text.PlainText
-                    elide: Text.ElideRight
+                    wrapMode: Text.Wrap
                     font.pixelSize: 12
                     color: Material.secondaryTextColor
                 }

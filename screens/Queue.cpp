@@ -1,21 +1,29 @@
 #include "screens/Queue.h"
 
+#include "core/StorageLayout.h"
 #include "decoding/Log.h"
+#include "desktop/Portals.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QHash>
+#include <QSet>
 #include <QTimer>
 #include <QWindow>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cmath>
 #include <exception>
 
 namespace {
 
 // The one queue redraw timer of the program: a screen loaded again stops the earlier one.
 QPointer<QTimer> queueUpdateTimer;
+
+// A row's speed is the average over about this long, so that it neither jumps with each redraw nor lags.
+constexpr qint64 speedWindowMs = 5000;
 
 } // namespace
 
@@ -46,6 +54,7 @@ void Queue::rowTapped(int section, int row)
 void Queue::clearInactive()
 {
     m_queue->removeWaiting();
+    reloadTable(); // at once, not at the next tick: the rows go as the button is pressed
 }
 
 void Queue::trafficButtonPressed()
@@ -62,6 +71,19 @@ void Queue::trafficButtonPressed()
 void Queue::removeButton(int tag)
 {
     m_queue->remove(tag);
+    reloadTable();
+}
+
+void Queue::showInFolder(int tag)
+{
+    QString path = m_queue->fileOnDisk(tag);
+    if (path.isEmpty()) {
+        const bool video = std::any_of(m_queue->items(DownloadQueue::Video).cbegin(),
+                                       m_queue->items(DownloadQueue::Video).cend(),
+                                       [tag](const QueueItem &item) { return item.tag == tag; });
+        path = video ? StorageLayout::getVideoDir() : StorageLayout::getAudioDir();
+    }
+    Portals::showInFolder(path, this, {});
 }
 
 void Queue::viewDidLoad()
@@ -178,6 +200,39 @@ QString Queue::statusText(const QueueItem &item, const QString &failure)
                              double(float(item.size) * 0x1p-20f));
 }
 
+QString Queue::speedText(double bytesPerSecond, qint64 left)
+{
+    const QString rate =
+        bytesPerSecond >= 1024.0 * 1024.0
+            ? tr("%1 Мб/с").arg(QString::asprintf("%.2f", bytesPerSecond / (1024.0 * 1024.0)))
+            : tr("%1 Кб/с").arg(QString::number(std::llround(bytesPerSecond / 1024.0)));
+    if (bytesPerSecond < 1 || left <= 0)
+        return rate; // stalled: no time can be told
+    const qint64 seconds = qint64(std::ceil(double(left) / bytesPerSecond));
+    const QString time = seconds >= 3600 ? QString::asprintf("%lld:%02lld:%02lld", seconds / 3600,
+                                                             seconds / 60 % 60, seconds % 60)
+                                         : QString::asprintf("%lld:%02lld", seconds / 60, seconds % 60);
+    return tr("%1, ещё %2").arg(rate, time);
+}
+
+double Queue::noteSpeed(int tag, qint64 received, qint64 now)
+{
+    std::deque<Sample> &samples = m_samples[tag];
+    if (!samples.empty() && (received < samples.back().received || now < samples.back().time))
+        samples.clear(); // the transfer started again from less
+    if (samples.empty() || now > samples.back().time)
+        samples.push_back({now, received});
+    else
+        samples.back().received = received;
+    // The oldest sample kept is the last one at least a window old.
+    while (samples.size() > 2 && now - samples[1].time >= speedWindowMs)
+        samples.pop_front();
+    const Sample &first = samples.front();
+    if (samples.size() < 2 || now <= first.time)
+        return -1;
+    return double(received - first.received) * 1000.0 / double(now - first.time);
+}
+
 double Queue::progress(const QueueItem &item, qint64 knownSize)
 {
     if (item.state == QueueItem::State::Waiting)
@@ -208,6 +263,11 @@ void Queue::reloadTable()
     }
     std::vector<QueueRowModel::Row> rows;
     rows.reserve(size_t(m_queue->count() + 2));
+    const qint64 now = m_clock ? m_clock()
+                               : std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count();
+    QSet<int> measured;
     const char *headers[2] = {QT_TRANSLATE_NOOP("Queue", "Очередь аудиозаписей"),
                               QT_TRANSLATE_NOOP("Queue", "Очередь видеозаписей")};
     for (const int section : {DownloadQueue::Audio, DownloadQueue::Video}) {
@@ -229,13 +289,30 @@ void Queue::reloadTable()
                                     m_queue->failureHttpStatus(tag))
                     : QString();
             row.status = statusText(item, failure);
-            // A transfer waiting for an answer after a time-out says which retry it is at.
+            // A transfer waiting for an answer after a time-out says which retry it is at, as does one
+            // waiting to start again after a break.
             if (item.state == QueueItem::State::Started) {
-                if (const int retry = m_queue->retryWaiting(tag); retry > 0)
+                if (const int retry = m_queue->retryWaiting(tag); retry > 0) {
                     row.status =
                         tr("повтор %1 из %2")
                             .arg(QString::number(retry), QString::number(DownloadQueue::retriesOnTimeout));
+                } else if (const int again = m_queue->breakRetryPending(tag); again > 0) {
+                    row.status =
+                        tr("обрыв связи, повтор %1 из %2")
+                            .arg(QString::number(again), QString::number(m_queue->retriesOnBreakSet()));
+                } else if (item.size <= 0 && m_queue->waitsForSlot(tag)) {
+                    row.status = tr("Ожидает");
+                } else if (item.size > 0 && !item.complete()) {
+                    measured.insert(tag);
+                    if (const double speed = noteSpeed(tag, item.received, now); speed >= 0)
+                        row.status += QStringLiteral(", ") + speedText(speed, item.size - item.received);
+                }
             }
+            const QString failureText =
+                item.state == QueueItem::State::Failed || m_queue->breakRetryPending(tag)
+                    ? m_queue->failureText(tag)
+                    : QString();
+            row.detail = failureText.isEmpty() ? row.status : row.status + QLatin1Char('\n') + failureText;
             row.progress = progress(item, m_queue->lastSize(tag));
             row.icon = section == DownloadQueue::Audio ? QStringLiteral("icon_audio.png")
                                                        : QStringLiteral("icon_video.png");
@@ -246,5 +323,8 @@ void Queue::reloadTable()
             rows.push_back(row);
         }
     }
+    m_samples.removeIf([&measured](const QHash<int, std::deque<Sample>>::iterator &entry) {
+        return !measured.contains(entry.key());
+    });
     m_rows.setRows(std::move(rows));
 }

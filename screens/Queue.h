@@ -4,11 +4,13 @@
 #include "downloads/DownloadQueue.h"
 #include "screens/QueueRowModel.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <deque>
 #include <functional>
 
 class QTimer;
@@ -36,6 +38,9 @@ public:
     // A row's remove button: not started, started or finished, by the state of the item with `tag`.
     Q_INVOKABLE void removeButton(int tag);
     Q_INVOKABLE void rowTapped(int section, int row);
+    // A row's "show in folder": the file manager at the item's file (its part while it downloads), else at
+    // its queue's folder.
+    Q_INVOKABLE void showInFolder(int tag);
     // While a pointer is pressed on the table its rows stay where they are, so that the row released on is
     // the row pressed on; the redraws held back meanwhile happen at the release.
     Q_INVOKABLE void setPointerHeld(bool held);
@@ -61,6 +66,11 @@ public:
     // The cause of a failed transfer in the words of the row: "нет места на диске", "нет доступа к папке",
     // "ошибка сервера NNN", "неполный ответ сервера", "нет ответа сервиса", else "обрыв связи".
     static QString failureReason(DownloadRequest::Error error, int systemError, long httpStatus);
+    // A running transfer's speed and the time its `left` bytes take at that speed: "1.50 Мб/с, ещё 1:05".
+    static QString speedText(double bytesPerSecond, qint64 left);
+
+    // The clock the speed is measured by, in milliseconds (default: a monotonic clock); tests step it.
+    void setClock(std::function<qint64()> milliseconds) { m_clock = std::move(milliseconds); }
 
     // Tells whether the queue may redraw: the program's window is shown and not minimised (default: asks the
     // GUI application's windows; without a GUI, yes).
@@ -77,11 +87,22 @@ Q_SIGNALS:
 
 private:
     bool applicationActive() const;
+    // The item's bytes per second over the last few redraws, the count `received` noted now; -1 while
+    // unknown.
+    double noteSpeed(int tag, qint64 received, qint64 now);
+
+    struct Sample
+    {
+        qint64 time = 0;
+        qint64 received = 0;
+    };
 
     QPointer<DownloadQueue> m_queue;
     QueueRowModel m_rows;
     QPointer<QTimer> m_timer;
     std::function<bool()> m_activeProvider;
+    std::function<qint64()> m_clock;
+    QHash<int, std::deque<Sample>> m_samples; // by tag: the byte counts of the redraws of the last seconds
     bool m_visible = false;
     bool m_pointerHeld = false;
     bool m_reloadDeferred = false;

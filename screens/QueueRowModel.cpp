@@ -32,6 +32,8 @@ QVariant QueueRowModel::data(const QModelIndex &index, int role) const
         return row.tag;
     case RemovableRole:
         return row.removable;
+    case DetailRole:
+        return row.detail;
     default:
         return {};
     }
@@ -39,10 +41,10 @@ QVariant QueueRowModel::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> QueueRowModel::roleNames() const
 {
-    return {{KindRole, "kind"},          {TitleRole, "title"},       {NameRole, "name"},
-            {StatusRole, "status"},      {ProgressRole, "progress"}, {IconRole, "icon"},
-            {SectionRole, "section"},    {RowRole, "row"},           {TagRole, "tag"},
-            {RemovableRole, "removable"}};
+    return {{KindRole, "kind"},           {TitleRole, "title"},       {NameRole, "name"},
+            {StatusRole, "status"},       {ProgressRole, "progress"}, {IconRole, "icon"},
+            {SectionRole, "section"},     {RowRole, "row"},           {TagRole, "tag"},
+            {RemovableRole, "removable"}, {DetailRole, "detail"}};
 }
 
 int QueueRowModel::indexOf(int section, int row) const

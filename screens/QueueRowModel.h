@@ -23,6 +23,7 @@ public:
         RowRole,      // index in the section's list
         TagRole,
         RemovableRole, // the remove button does something
+        DetailRole,    // the whole text behind the status: a failure's own description
     };
 
     struct Row
@@ -37,6 +38,7 @@ public:
         int row = 0;
         int tag = 0;
         bool removable = false;
+        QString detail;
         bool operator==(const Row &) const = default;
     };
 

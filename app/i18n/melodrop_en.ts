@@ -1251,6 +1251,26 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <source>повтор %1 из %2</source>
         <translation>retry %1 of %2</translation>
     </message>
+    <message>
+        <source>%1 Мб/с</source>
+        <translation>%1 MB/s</translation>
+    </message>
+    <message>
+        <source>%1 Кб/с</source>
+        <translation>%1 KB/s</translation>
+    </message>
+    <message>
+        <source>%1, ещё %2</source>
+        <translation>%1, %2 left</translation>
+    </message>
+    <message>
+        <source>обрыв связи, повтор %1 из %2</source>
+        <translation>connection lost, retry %1 of %2</translation>
+    </message>
+    <message>
+        <source>Ожидает</source>
+        <translation>Waiting</translation>
+    </message>
 </context>
 <context>
     <name>QueueView</name>
@@ -1273,6 +1293,10 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Трафик</source>
         <translation>Traffic</translation>
+    </message>
+    <message>
+        <source>Показать в папке</source>
+        <translation>Show in folder</translation>
     </message>
 </context>
 <context>

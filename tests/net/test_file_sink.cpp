@@ -13,9 +13,51 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <random>
 #include <thread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+// Appends `data` from `from` on in chunks of the sizes libcurl hands over, with a flush now and then as the
+// transfer's progress reports do, and closes into `destination`; the close's error.
+int writeFrom(FileSink &sink, const QByteArray &data, qint64 from, const QString &destination)
+{
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> sizes(1, 600 * 1024);
+    qint64 at = from;
+    int chunks = 0;
+    while (at < data.size()) {
+        const size_t size = size_t(std::min<qint64>(sizes(random), data.size() - at));
+        const FileSink::Append result = sink.append(data.constData() + at, size);
+        if (result == FileSink::Append::Full) {
+            std::this_thread::yield();
+            continue;
+        }
+        if (result != FileSink::Append::Ok)
+            return -1;
+        at += qint64(size);
+        if (++chunks % 5 == 0)
+            sink.flush();
+    }
+    std::promise<int> closed;
+    FileSink::Placement place;
+    place.destination = destination;
+    sink.close(&place, [&](int error, const QString &, const QString &) { closed.set_value(error); });
+    auto result = closed.get_future();
+    if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+        return -2;
+    return result.get();
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 TEST(FileSinkTest, AStalledDiskPausesTheSenderInsteadOfBlockingItAndLosesNothing)
 {
@@ -89,6 +131,55 @@ TEST(FileSinkTest, AStalledDiskPausesTheSenderInsteadOfBlockingItAndLosesNothing
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll() == expected);
     EXPECT_FALSE(QFile::exists(dir.filePath("file.temp")));
+}
+
+// Whole pages go to the disk past the page cache where the file system takes that; a part resumed at any
+// offset (aligned or not), odd chunk sizes and flushes between them still give the file byte for byte, with
+// direct writes and without them.
+TEST(FileSinkTest, ResumedPartsAtAnyOffsetEndUpByteForByteWithAndWithoutDirectWrites)
+{
+    QTemporaryDir dir;
+    std::atomic<int> roomFreed{0};
+    FileWriter writer([&] { roomFreed.fetch_add(1); });
+    QByteArray data(9 * int(FileSink::blockSize) + 12345, Qt::Uninitialized);
+    std::mt19937 random(1);
+    for (char &byte : data)
+        byte = char(random());
+
+    // Whether the folder's file system takes direct writes at all (tmpfs before 6.6 does not).
+    bool directPossible = false;
+    {
+        const QByteArray probe = QFile::encodeName(dir.filePath("probe"));
+        const int fd = ::open(probe.constData(), O_RDWR | O_CREAT | O_DIRECT, 0644);
+        struct statx info = {};
+        directPossible = fd >= 0 && ::statx(fd, "", AT_EMPTY_PATH, STATX_DIOALIGN, &info) == 0 &&
+                         (info.stx_mask & STATX_DIOALIGN) && info.stx_dio_offset_align > 0;
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    for (const bool direct : {true, false}) {
+        FileSink::setDirectWritesDisabledForTesting(!direct);
+        for (const qint64 kept : {qint64(0), qint64(4096), qint64(1), qint64(5000123)}) {
+            SCOPED_TRACE(std::to_string(kept) + (direct ? " direct" : " cached"));
+            const QString part = dir.filePath(QStringLiteral("part%1.temp").arg(kept));
+            const QString whole = dir.filePath(QStringLiteral("whole%1-%2.bin").arg(kept).arg(direct));
+            // What an earlier run left: the kept bytes and some more that the resume cuts off.
+            QFile earlier(part);
+            ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+            earlier.write(data.left(kept + 777));
+            earlier.close();
+
+            auto sink = std::make_shared<FileSink>(writer, part);
+            ASSERT_TRUE(sink->open(false));
+            EXPECT_EQ(sink->sizeOnOpen(), quint64(kept + 777));
+            EXPECT_EQ(sink->writesDirectly(), direct && directPossible);
+            sink->truncate(quint64(kept));
+            ASSERT_EQ(writeFrom(*sink, data, kept, whole), 0);
+            EXPECT_TRUE(readAll(whole) == data);
+        }
+    }
+    FileSink::setDirectWritesDisabledForTesting(false);
 }
 
 } // namespace

@@ -40,6 +40,7 @@ protected:
     void TearDown() override
     {
         downloads.clear();
+        downloads.setRetriesOnBreak(DownloadQueue::retriesOnBreak);
         StorageLayout::setRootDir(QString());
     }
 
@@ -147,7 +148,7 @@ TEST_F(QueueTest, ADownloadIsSavedUnderItsCleanNameAndLeavesTheQueue)
     EXPECT_EQ(QFileInfo(StorageLayout::getVideoDir() + "/Clip.mp4").size(), 5000);
 }
 
-TEST_F(QueueTest, FiveStartedRunThreeAtATimeAndTheOthersShowStarted)
+TEST_F(QueueTest, FiveStartedRunThreeAtATimeAndTheOthersSayTheyWait)
 {
     sandbox.storageFaults().throttleBytesPerSecond = 40000;
     Queue queue;
@@ -173,8 +174,8 @@ TEST_F(QueueTest, FiveStartedRunThreeAtATimeAndTheOthersShowStarted)
     queue.reloadTable();
     const auto &rows = queue.rows()->rows();
     ASSERT_EQ(rows.size(), 7u); // two headers and five items
-    EXPECT_EQ(rows[4].status, "сохранение запущено");
-    EXPECT_EQ(rows[5].status, "сохранение запущено");
+    EXPECT_EQ(rows[4].status, "Ожидает");
+    EXPECT_EQ(rows[5].status, "Ожидает");
     EXPECT_TRUE(rows[1].status.startsWith("осталось ")) << rows[1].status.toStdString();
 
     sandbox.storageFaults().throttleBytesPerSecond = 0;
@@ -213,6 +214,7 @@ TEST_F(QueueTest, StartAllStartsExactlyTheWaitingAndTheFailedAndLowMemoryFailsTh
 
 TEST_F(QueueTest, DroppedConnectionFailsAndATapResumesToAnIdenticalFile)
 {
+    downloads.setRetriesOnBreak(0); // the break is the failure under test
     const QString url = mp3Url(10, "1000001_7");
     const QByteArray expected = reference(url);
     ASSERT_GT(expected.size(), 150000);
@@ -245,6 +247,7 @@ TEST_F(QueueTest, DroppedConnectionFailsAndATapResumesToAnIdenticalFile)
 
 TEST_F(QueueTest, ResumeAnsweredWithTheWholeFileGivesAnIdenticalFile)
 {
+    downloads.setRetriesOnBreak(0); // the break is the failure under test
     const QString url = bytesUrl(300000, "whole-again");
     const QByteArray expected = reference(url);
     Sandbox::StorageFaults &faults = sandbox.storageFaults();
@@ -327,6 +330,7 @@ TEST_F(QueueTest, CallbacksForATagWithoutItemChangeNothing)
 
 TEST_F(QueueTest, AnItemInBothListsIsUpdatedAndRemovedInBoth)
 {
+    downloads.setRetriesOnBreak(0); // the break is the failure under test
     Queue queue;
     const int tag = add(Audio, "Twin", bytesUrl(8000, "twin"));
     QueueItem twin = downloads.items(Audio).first();
@@ -364,6 +368,83 @@ TEST_F(QueueTest, ClearInactiveRemovesOnlyTheWaiting)
     EXPECT_EQ(downloads.items(Video).at(0).tag, started);
     EXPECT_EQ(downloads.items(Video).at(1).tag, sized);
     ASSERT_TRUE(TestSupport::waitFor([&] { return downloads.count() == 3; }));
+}
+
+// "Убрать ожидающие" also takes the items whose transfers wait for a slot; the running ones go on, and the
+// table shows the change at once.
+TEST_F(QueueTest, ClearInactiveTakesTheItemsWaitingForASlotAndRedrawsAtOnce)
+{
+    sandbox.storageFaults().throttleBytesPerSecond = 40000;
+    Queue queue;
+    QList<int> tags;
+    for (int i = 0; i < 5; ++i)
+        tags << add(Audio, QStringLiteral("Song %1").arg(i), bytesUrl(60000, QString::number(i)));
+    add(Video, "Never started", bytesUrl(10, "n"));
+    for (int row = 0; row < 5; ++row)
+        downloads.start(Audio, row);
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return state(tags[0]) != "0" && state(tags[1]) != "0" && state(tags[2]) != "0"; }));
+    queue.reloadTable();
+    ASSERT_EQ(queue.rows()->rowCount(), 8);
+
+    queue.clearInactive();
+    const auto &rows = queue.rows()->rows();
+    ASSERT_EQ(rows.size(), 5u); // two headers and the three running
+    EXPECT_EQ(rows[1].tag, tags[0]);
+    EXPECT_EQ(rows[3].tag, tags[2]);
+    EXPECT_TRUE(rows[4].header);
+    EXPECT_EQ(downloads.count(), 3);
+
+    sandbox.storageFaults().throttleBytesPerSecond = 0;
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty() && operationTags().isEmpty(); }));
+    EXPECT_TRUE(QFile::exists(audioFile("Song 2.mp3")));
+    EXPECT_FALSE(QFile::exists(audioFile("Song 3.mp3")));
+    EXPECT_FALSE(QFile::exists(audioFile("Song 4.mp3")));
+}
+
+// A running row tells its speed over the last seconds and the time the rest takes at it, by the queue's
+// clock and the bytes the item has.
+TEST_F(QueueTest, ARunningRowShowsItsSpeedAndTheTimeLeft)
+{
+    qint64 now = 100000;
+    Queue queue;
+    queue.setClock([&] { return now; });
+    constexpr qint64 MiB = 1024 * 1024;
+    QueueItem item;
+    item.name = "Film";
+    item.url = "u";
+    item.tag = GlobalData::sharedGlobalData()->nextFileTag();
+    item.state = QueueItem::State::Started;
+    item.size = 10 * MiB;
+    const auto arrive = [&](qint64 received) {
+        // The transfer's part: the same item with more bytes.
+        downloads.remove(item.tag);
+        item.received = received;
+        downloads.append(Video, item);
+    };
+    const auto status = [&] {
+        queue.reloadTable();
+        return queue.rows()->rows().back().status;
+    };
+    arrive(1 * MiB);
+    EXPECT_EQ(status(), "осталось 9.00 Мб (всего 10.00 Мб)"); // one count tells no speed yet
+
+    now += 2000;
+    arrive(3 * MiB);
+    EXPECT_EQ(status(), "осталось 7.00 Мб (всего 10.00 Мб), 1.00 Мб/с, ещё 0:07");
+
+    // The speed follows the last five seconds: 0.5 MiB in them.
+    now += 5000;
+    arrive(3 * MiB + MiB / 2);
+    EXPECT_EQ(status(), "осталось 6.50 Мб (всего 10.00 Мб), 102 Кб/с, ещё 1:05");
+
+    // Stalled: no time can be told.
+    now += 6000;
+    EXPECT_EQ(status(), "осталось 6.50 Мб (всего 10.00 Мб), 0 Кб/с");
+
+    EXPECT_EQ(Queue::speedText(1024, 2 * 3600 * 1024 + 1024), "1 Кб/с, ещё 2:00:01");
+    EXPECT_EQ(queue.rows()->data(queue.rows()->index(2), QueueRowModel::DetailRole).toString(),
+              "осталось 6.50 Мб (всего 10.00 Мб), 0 Кб/с");
 }
 
 TEST_F(QueueTest, TwoItemsOfOneNameDownloadSideBySideAndNeitherOverwritesTheOther)

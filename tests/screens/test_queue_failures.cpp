@@ -45,6 +45,7 @@ protected:
     void TearDown() override
     {
         DownloadQueue::shared().clear();
+        DownloadQueue::shared().setRetriesOnBreak(DownloadQueue::retriesOnBreak);
         StorageLayout::setRootDir(QString());
     }
 
@@ -140,6 +141,7 @@ TEST_F(QueueFailureTest, AFailedItemSaysWhyAndKeepsTheProgressOfWhatItHas)
 {
     Sandbox::StorageFaults &faults = sandbox.storageFaults();
     Queue queue;
+    DownloadQueue::shared().setRetriesOnBreak(0); // each break is a failure here
 
     faults.dropAfterBytes = 50000;
     const int dropped = add("Dropped", bytesUrl(200000, "dropped"));
@@ -181,6 +183,60 @@ TEST_F(QueueFailureTest, AFailedItemSaysWhyAndKeepsTheProgressOfWhatItHas)
     EXPECT_EQ(readFile(StorageLayout::getAudioDir() + "/Dropped.mp3"),
               reference(bytesUrl(200000, "dropped")));
     EXPECT_EQ(readFile(StorageLayout::getAudioDir() + "/Big.mp3"), reference(bytesUrl(300000, "big")));
+}
+
+// A connection cut off mid-file starts again by itself from where the file stopped, a few times, with growing
+// pauses; the item fails only when the retries are used up, with the transfer's own text.
+TEST_F(QueueFailureTest, ABrokenTransferIsRetriedFromItsPartUntilTheRetriesRunOut)
+{
+    Sandbox::StorageFaults &faults = sandbox.storageFaults();
+    Queue queue;
+    TestSupport::LogCapture log;
+
+    // Every answer breaks after 60,000 bytes: four answers bring the whole file.
+    faults.dropAfterBytes = 60000;
+    const QString url = bytesUrl(200000, "mended");
+    const int mended = add("Mended", url);
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    faults.dropAfterBytes = -1;
+    EXPECT_EQ(readFile(StorageLayout::getAudioDir() + "/Mended.mp3"), reference(url));
+    EXPECT_EQ(faults.bytesServed.load(), 200000); // each retry asked only for the rest
+    EXPECT_TRUE(log.lines().isEmpty()) << log.lines().join('\n').toStdString();
+    (void)mended;
+
+    // Two retries: three answers of 50,000 bytes, then the item fails with the text of the last break.
+    DownloadQueue::shared().setRetriesOnBreak(2);
+    faults.dropAfterBytes = 50000;
+    faults.bytesServed = 0;
+    const QString longUrl = bytesUrl(400000, "broken");
+    const int broken = add("Broken", longUrl);
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return failed(broken); }));
+    EXPECT_EQ(faults.bytesServed.load(), 150000);
+    const QString temporary =
+        StorageLayout::getAudioDir() + QStringLiteral("/Broken.mp3.%1.temp").arg(broken);
+    faults.dropAfterBytes = -1;
+    EXPECT_EQ(readFile(temporary), reference(longUrl).left(150000));
+    const QueueRowModel::Row row = this->row(queue, broken);
+    EXPECT_EQ(row.status, "обрыв связи, нажмите для запуска");
+    const QString text = DownloadQueue::shared().failureText(broken);
+    EXPECT_EQ(text, "Передача оборвалась: получено 50000 из 300000 байт");
+    EXPECT_EQ(row.detail, row.status + "\n" + text);
+    ASSERT_EQ(log.lines().size(), 1); // the final failure only, in its own words
+    EXPECT_EQ(log.lines().first(), text);
+
+    // With the program's pauses, the row says which retry it waits for, and removing it ends the wait.
+    TestSupport::PacingScope pacing(0.5);
+    DownloadQueue::shared().setRetriesOnBreak(DownloadQueue::retriesOnBreak);
+    faults.dropAfterBytes = 1000;
+    const int waiting = add("Waiting", bytesUrl(5000, "waiting"));
+    queue.startAll();
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return this->row(queue, waiting).status == QStringLiteral("обрыв связи, повтор 1 из 4"); }));
+    queue.removeButton(waiting);
+    EXPECT_EQ(DownloadQueue::shared().breakRetryPending(waiting), 0);
+    EXPECT_TRUE(DownloadQueue::shared().transferPool()->operations().isEmpty());
 }
 
 TEST_F(QueueFailureTest, APartAnswerSaysSoInTheRowAndTheRestCompletesTheFile)

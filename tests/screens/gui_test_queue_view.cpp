@@ -1,0 +1,282 @@
+// The downloads list as drawn, driven with real clicks and hovers: the button that takes the waiting rows, a
+// row's context menu that shows its file in the file manager (a stand-in on a private session bus), and a
+// failure's whole text on hover.
+#include "../support/TestSupport.h"
+#include "../support/WindowSettle.h"
+
+#include "app/Shell.h"
+#include "core/GlobalData.h"
+#include "core/StorageLayout.h"
+#include "downloads/DownloadQueue.h"
+#include "sandbox/Sandbox.h"
+#include "screens/Queue.h"
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickStyle>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using TestSupport::waitFor;
+
+namespace {
+
+const QByteArray hostQml = R"(
+import QtQuick
+import QtQuick.Controls
+ApplicationWindow {
+    width: 1000
+    height: 600
+    visible: true
+    property alias page: loader.item
+    Loader { id: loader; anchors.fill: parent; source: "qrc:/qml/QueueView.qml" }
+}
+)";
+
+// Answers org.freedesktop.FileManager1 as a file manager does, noting what it was asked to show.
+class FileManager : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+public:
+    QStringList items;
+    QStringList folders;
+
+public Q_SLOTS:
+    void ShowItems(const QStringList &uris, const QString &) { items << uris; }
+    void ShowFolders(const QStringList &uris, const QString &) { folders << uris; }
+};
+
+void collectItems(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept,
+                  QList<QQuickItem *> &found)
+{
+    if (!item || !item->isVisible())
+        return;
+    if (accept(item))
+        found << item;
+    for (QQuickItem *child : item->childItems())
+        collectItems(child, accept, found);
+}
+
+class QueueViewTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        // The program's session bus is this private one from the first call on.
+        daemon = new QProcess;
+        daemon->start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
+        ASSERT_TRUE(daemon->waitForStarted(5000));
+        ASSERT_TRUE(waitFor([] { return daemon->canReadLine(); }, 5000));
+        busAddress = QString::fromUtf8(daemon->readLine()).trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+        static Shell shell;
+        Shell::registerQmlTypes(&shell);
+    }
+    static void TearDownTestSuite()
+    {
+        QDBusConnection::disconnectFromBus(QStringLiteral("filemanager"));
+        daemon->terminate();
+        daemon->waitForFinished(5000);
+        delete daemon;
+        daemon = nullptr;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(daemon);
+        ASSERT_TRUE(root.isValid());
+        StorageLayout::setRootDir(root.path());
+        ASSERT_TRUE(sandbox.start());
+        base = QString::fromStdString(sandbox.baseUrl());
+        DownloadQueue::shared().clear();
+        controller = std::make_unique<Queue>(&DownloadQueue::shared());
+
+        QQmlComponent component(&engine);
+        component.setData(hostQml, QUrl());
+        window.reset(qobject_cast<QQuickWindow *>(component.create()));
+        ASSERT_TRUE(window) << qPrintable(component.errorString());
+        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
+        QObject *page = window->property("page").value<QObject *>();
+        ASSERT_NE(page, nullptr);
+        page->setProperty("queue", QVariant::fromValue<QObject *>(controller.get()));
+        settle();
+    }
+    void TearDown() override
+    {
+        sandbox.storageFaults().throttleBytesPerSecond = 0;
+        sandbox.storageFaults().dropAfterBytes = -1;
+        DownloadQueue::shared().clear();
+        DownloadQueue::shared().setRetriesOnBreak(DownloadQueue::retriesOnBreak);
+        window.reset();
+        controller.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        StorageLayout::setRootDir(QString());
+    }
+
+    void settle() { TestSupport::settle(window.get(), 400); }
+    QString bytesUrl(qint64 size, const QString &name) const
+    {
+        return base + QStringLiteral("/storage/bytes/") + QString::number(size) + QLatin1Char('/') + name +
+               QStringLiteral(".bin");
+    }
+    int add(const QString &name, const QString &url)
+    {
+        QueueItem item;
+        item.name = name;
+        item.url = url;
+        item.tag = GlobalData::sharedGlobalData()->nextFileTag();
+        DownloadQueue::shared().append(DownloadQueue::Audio, item);
+        return item.tag;
+    }
+    const QueueItem *item(int tag) const
+    {
+        for (const QueueItem &item : DownloadQueue::shared().items(DownloadQueue::Audio))
+            if (item.tag == tag)
+                return &item;
+        return nullptr;
+    }
+
+    QList<QQuickItem *> visibleItems(const std::function<bool(QQuickItem *)> &accept) const
+    {
+        QList<QQuickItem *> found;
+        collectItems(window->contentItem()->parentItem() ? window->contentItem()->parentItem()
+                                                         : window->contentItem(),
+                     accept, found);
+        return found;
+    }
+    QQuickItem *named(const QString &name) const
+    {
+        const QList<QQuickItem *> found =
+            visibleItems([&](QQuickItem *item) { return item->objectName() == name; });
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    // The names of the item rows the list draws, top to bottom.
+    QStringList drawnNames() const
+    {
+        QStringList names;
+        for (QQuickItem *label :
+             visibleItems([](QQuickItem *item) { return item->objectName() == QLatin1String("fileName"); }))
+            names << label->property("text").toString();
+        return names;
+    }
+    QQuickItem *nameLabel(const QString &name) const
+    {
+        const QList<QQuickItem *> found = visibleItems([&](QQuickItem *item) {
+            return item->objectName() == QLatin1String("fileName") &&
+                   item->property("text").toString() == name;
+        });
+        return found.isEmpty() ? nullptr : found.first();
+    }
+    void click(QQuickItem *item, Qt::MouseButton button = Qt::LeftButton)
+    {
+        ASSERT_NE(item, nullptr);
+        const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+        QTest::mouseClick(window.get(), button, Qt::NoModifier, centre.toPoint());
+    }
+
+    static inline QProcess *daemon = nullptr;
+    static inline QString busAddress;
+    QTemporaryDir root;
+    Sandbox sandbox;
+    QString base;
+    QQmlEngine engine;
+    std::unique_ptr<Queue> controller;
+    std::unique_ptr<QQuickWindow> window;
+};
+
+// The button takes the rows that never started and those whose transfers wait for one of the three slots, at
+// the press; the three that run stay.
+TEST_F(QueueViewTest, TheClearButtonTakesTheWaitingRowsFromTheList)
+{
+    sandbox.storageFaults().throttleBytesPerSecond = 20000;
+    QList<int> tags;
+    for (int i = 0; i < 5; ++i)
+        tags << add(QStringLiteral("Song %1").arg(i), bytesUrl(2000000, QString::number(i)));
+    add(QStringLiteral("Never started"), bytesUrl(10, QStringLiteral("n")));
+    for (int row = 0; row < 5; ++row)
+        DownloadQueue::shared().start(DownloadQueue::Audio, row);
+    ASSERT_TRUE(waitFor([&] {
+        for (int i = 0; i < 3; ++i)
+            if (!item(tags[i]) || item(tags[i])->size <= 0)
+                return false;
+        return true;
+    }));
+    controller->reloadTable();
+    ASSERT_TRUE(waitFor([&] { return drawnNames().size() == 6; }, 3000))
+        << drawnNames().join(", ").toStdString();
+
+    click(named(QStringLiteral("clearInactiveButton")));
+    // Drawn before the queue's next redraw tick.
+    QCoreApplication::processEvents();
+    window->grabWindow();
+    EXPECT_EQ(drawnNames(), (QStringList{"Song 0", "Song 1", "Song 2"}));
+    EXPECT_EQ(DownloadQueue::shared().count(), 3);
+}
+
+// A failed row: hovering shows the transfer's own words in full, and its context menu's "Показать в папке"
+// hands the file manager the part on disk.
+TEST_F(QueueViewTest, AFailedRowShowsItsWholeTextAndItsMenuShowsItsFileInTheFolder)
+{
+    QDBusConnection services = QDBusConnection::connectToBus(busAddress, QStringLiteral("filemanager"));
+    ASSERT_TRUE(services.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+    FileManager manager;
+    ASSERT_TRUE(services.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
+                                        QDBusConnection::ExportAllSlots));
+
+    DownloadQueue::shared().setRetriesOnBreak(0);
+    sandbox.storageFaults().dropAfterBytes = 50000;
+    const int broken = add(QStringLiteral("Broken & long"), bytesUrl(300000, QStringLiteral("broken")));
+    controller->startAll();
+    ASSERT_TRUE(waitFor([&] { return item(broken) && item(broken)->state == QueueItem::State::Failed; }));
+    controller->reloadTable();
+    QQuickItem *label = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (label = nameLabel(QStringLiteral("Broken & long"))) != nullptr; }, 3000));
+    settle();
+
+    // Hover: the tooltip says what the transfer said.
+    const QString text = QStringLiteral("Передача оборвалась: получено 50000 из 300000 байт");
+    const QPoint over = label->mapToScene(QPointF(label->width() / 2, label->height() / 2)).toPoint();
+    QTest::mouseMove(window.get(), over - QPoint(5, 0));
+    QTest::mouseMove(window.get(), over);
+    const auto tooltipShown = [&] {
+        return !visibleItems([&](QQuickItem *item) {
+                    return item->property("text").toString().contains(text);
+                }).isEmpty();
+    };
+    EXPECT_TRUE(waitFor(tooltipShown, 5000));
+    QTest::mouseMove(window.get(), QPoint(2, window->height() - 2));
+
+    // Right click: the menu's "Показать в папке" names the part to the file manager.
+    click(label, Qt::RightButton);
+    QQuickItem *show = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (show = named(QStringLiteral("menuItem_showInFolder"))) != nullptr; }, 3000));
+    EXPECT_EQ(show->property("text").toString(), QStringLiteral("Показать в папке"));
+    settle();
+    click(show);
+    ASSERT_TRUE(waitFor([&] { return !manager.items.isEmpty(); }, 5000));
+    const QString part =
+        StorageLayout::getAudioDir() + QStringLiteral("/Broken & long.mp3.%1.temp").arg(broken);
+    ASSERT_TRUE(QFile::exists(part));
+    EXPECT_EQ(manager.items, QStringList{QUrl::fromLocalFile(part).toString(QUrl::FullyEncoded)});
+    EXPECT_TRUE(manager.folders.isEmpty());
+    services.unregisterObject(QStringLiteral("/org/freedesktop/FileManager1"));
+    services.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+}
+
+} // namespace
+
+#include "gui_test_queue_view.moc"
