@@ -58,8 +58,8 @@ QString Audio_Playlist::randomButtonImage() const
 
 QString Audio_Playlist::repeatButtonImage() const
 {
-    return playRepeatMusic() ? QStringLiteral("playlist_repeat_active.png")
-                             : QStringLiteral("playlist_repeat.png");
+    return MusicPlayer::repeat() != MusicPlayer::Repeat::Off ? QStringLiteral("playlist_repeat_active.png")
+                                                             : QStringLiteral("playlist_repeat.png");
 }
 
 bool Audio_Playlist::playRandomMusic() const
@@ -70,6 +70,11 @@ bool Audio_Playlist::playRandomMusic() const
 bool Audio_Playlist::playRepeatMusic() const
 {
     return GlobalData::sharedGlobalData()->playRepeatMusic;
+}
+
+int Audio_Playlist::repeatMode() const
+{
+    return int(MusicPlayer::repeat());
 }
 
 void Audio_Playlist::setPlaylistNameToSave(const QString &text)
@@ -172,7 +177,7 @@ void Audio_Playlist::randomButtonPressed()
 
 void Audio_Playlist::repeatButtonPressed()
 {
-    MusicPlayer::shared().setRepeat(!GlobalData::sharedGlobalData()->playRepeatMusic);
+    MusicPlayer::shared().setRepeat(MusicPlayer::nextRepeat(MusicPlayer::repeat()));
 }
 
 void Audio_Playlist::additionButtonPressed()
