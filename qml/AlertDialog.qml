@@ -95,6 +95,7 @@ Dialog {
             }
         }
         Label {
+            objectName: "alertMessage"
             Layout.fillWidth: true
             visible: dialog.message.length > 0
             text: dialog.message
