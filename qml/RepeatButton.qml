@@ -31,14 +31,22 @@ ToolButton {
     ToolTip.delay: 600
     ToolTip.text: modeNames[mode]
 
-    Label {
+    // Drawn on a disc of the window's colour, so that it stands out from the arrows under it.
+    Rectangle {
         objectName: "repeatOneMark"
         visible: button.mode === 2
+        width: 13
+        height: 13
+        radius: 6.5
         x: button.width / 2 + 3
-        y: button.height / 2 - 1
-        text: "1"
-        font.pixelSize: 10
-        font.bold: true
-        color: button.Material.accentColor
+        y: button.height / 2 + 1
+        color: button.Material.background
+        Label {
+            anchors.centerIn: parent
+            text: "1"
+            font.pixelSize: 10
+            font.bold: true
+            color: button.Material.accentColor
+        }
     }
 }
