@@ -56,7 +56,11 @@ public:
     TrackStep pendingTrackStep = TrackStep::None;
     AudioPlayer *audioPlayer = nullptr;
     bool playRandomMusic = false;
+    // Repeat the current track: next, previous and its end start it again.
     bool playRepeatMusic = false;
+    // With the track not repeated: after the last entry's end the playlist starts again (when false, playback
+    // stops there).
+    bool repeatPlaylist = true;
     QTimer *playbackTimer = nullptr;
 
 private:

@@ -118,8 +118,15 @@ QString Mpris::playbackStatus() const
 
 QString Mpris::loopStatus() const
 {
-    return GlobalData::sharedGlobalData()->playRepeatMusic ? QStringLiteral("Playlist")
-                                                           : QStringLiteral("None");
+    switch (MusicPlayer::repeat()) {
+    case MusicPlayer::Repeat::Track:
+        return QStringLiteral("Track");
+    case MusicPlayer::Repeat::Playlist:
+        return QStringLiteral("Playlist");
+    case MusicPlayer::Repeat::Off:
+        break;
+    }
+    return QStringLiteral("None");
 }
 
 bool Mpris::shuffle() const
@@ -222,9 +229,11 @@ bool Mpris::canSeek() const
 void Mpris::setLoopStatus(const QString &status)
 {
     if (status == QLatin1String("None"))
-        MusicPlayer::shared().setRepeat(false);
-    else if (status == QLatin1String("Playlist") || status == QLatin1String("Track"))
-        MusicPlayer::shared().setRepeat(true);
+        MusicPlayer::shared().setRepeat(MusicPlayer::Repeat::Off);
+    else if (status == QLatin1String("Playlist"))
+        MusicPlayer::shared().setRepeat(MusicPlayer::Repeat::Playlist);
+    else if (status == QLatin1String("Track"))
+        MusicPlayer::shared().setRepeat(MusicPlayer::Repeat::Track);
 }
 
 void Mpris::setShuffle(bool on)

@@ -1,6 +1,7 @@
 #include "playback/MusicPlayer.h"
 
 #include "core/GlobalData.h"
+#include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "playback/AudioPlayer.h"
@@ -22,6 +23,13 @@ MusicPlayer &MusicPlayer::shared()
     return *instance;
 }
 
+namespace {
+
+const QString ShuffleKey = QStringLiteral("player/shuffle");
+const QString RepeatKey = QStringLiteral("player/repeat");
+
+} // namespace
+
 MusicPlayer::MusicPlayer(QObject *parent) : QObject(parent)
 {
     setRandomSource({});
@@ -35,6 +43,22 @@ MusicPlayer::MusicPlayer(QObject *parent) : QObject(parent)
     connect(&playlist, &ListStoreSignals::changed, this, again);
     connect(&playlist, &ListStoreSignals::reset, this, again);
     connect(&PlayerEvents::shared(), &PlayerEvents::modesChanged, this, again);
+    restoreModes();
+}
+
+void MusicPlayer::restoreModes()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    Settings &settings = Settings::shared();
+    if (settings.contains(ShuffleKey))
+        global->playRandomMusic = settings.boolValue(ShuffleKey, false);
+    const QString repeat = settings.stringValue(RepeatKey);
+    for (const Repeat mode : {Repeat::Off, Repeat::Playlist, Repeat::Track}) {
+        if (repeat == repeatName(mode)) {
+            global->playRepeatMusic = mode == Repeat::Track;
+            global->repeatPlaylist = mode != Repeat::Off;
+        }
+    }
 }
 
 void MusicPlayer::setRandomSource(std::function<quint32()> source)
@@ -175,6 +199,8 @@ int MusicPlayer::upcomingIndex()
         return -1;
     if (global->playRepeatMusic)
         return playableFrom(current, 1);
+    if (current == count - 1 && !global->repeatPlaylist)
+        return -1; // the playlist ends with this track
     return playableFrom(current == count - 1 ? 0 : current + 1, 1);
 }
 
@@ -227,7 +253,7 @@ void MusicPlayer::follow(LibraryPlayer *player)
         [this, isShared](bool successfully) {
             // A track that could not be decoded to its end stays where it stopped.
             if (isShared() && successfully)
-                next();
+                trackFinished();
         },
         Qt::QueuedConnection);
     connect(player, &LibraryPlayer::failedToOpen, this, [isShared] {
@@ -266,9 +292,25 @@ void MusicPlayer::next()
     if (global->playRepeatMusic)
         startEntry(current, 1);
     else if (!global->playRandomMusic)
-        startEntry(current == count - 1 ? 0 : current + 1, 1); // the playlist wraps around, it never stops
+        startEntry(current == count - 1 ? 0 : current + 1, 1); // the playlist wraps around
     else
         startEntry(randomIndexOtherThan(current), 1);
+}
+
+void MusicPlayer::trackFinished()
+{
+    GlobalData *global = GlobalData::sharedGlobalData();
+    const int current = currentIndex();
+    // Without repeat the playlist ends with its last entry (in shuffle, nothing ends it: each draw is new).
+    if (!global->playRepeatMusic && !global->repeatPlaylist && !global->playRandomMusic &&
+        current == Stores::playlist().size() - 1) {
+        // Stopped as after a restart: play starts the playlist again from its first entry.
+        AudioPlayer::dropShared();
+        Stores::playlist().setCurrentIndex(-1);
+        Q_EMIT PlayerEvents::shared().playlistChanged();
+        return;
+    }
+    next();
 }
 
 void MusicPlayer::previous()
@@ -305,16 +347,53 @@ void MusicPlayer::setShuffle(bool on)
     if (global->playRandomMusic == on)
         return;
     global->playRandomMusic = on;
+    Settings::shared().setBool(ShuffleKey, on);
     Q_EMIT PlayerEvents::shared().modesChanged();
 }
 
-void MusicPlayer::setRepeat(bool on)
+MusicPlayer::Repeat MusicPlayer::repeat()
 {
-    GlobalData *global = GlobalData::sharedGlobalData();
-    if (global->playRepeatMusic == on)
+    const GlobalData *global = GlobalData::sharedGlobalData();
+    if (global->playRepeatMusic)
+        return Repeat::Track;
+    return global->repeatPlaylist ? Repeat::Playlist : Repeat::Off;
+}
+
+void MusicPlayer::setRepeat(Repeat mode)
+{
+    if (mode == repeat())
         return;
-    global->playRepeatMusic = on;
+    GlobalData *global = GlobalData::sharedGlobalData();
+    global->playRepeatMusic = mode == Repeat::Track;
+    global->repeatPlaylist = mode != Repeat::Off;
+    Settings::shared().setString(RepeatKey, repeatName(mode));
     Q_EMIT PlayerEvents::shared().modesChanged();
+}
+
+MusicPlayer::Repeat MusicPlayer::nextRepeat(Repeat mode)
+{
+    switch (mode) {
+    case Repeat::Off:
+        return Repeat::Playlist;
+    case Repeat::Playlist:
+        return Repeat::Track;
+    case Repeat::Track:
+        break;
+    }
+    return Repeat::Off;
+}
+
+QString MusicPlayer::repeatName(Repeat mode)
+{
+    switch (mode) {
+    case Repeat::Off:
+        return QStringLiteral("off");
+    case Repeat::Playlist:
+        return QStringLiteral("playlist");
+    case Repeat::Track:
+        break;
+    }
+    return QStringLiteral("track");
 }
 
 double MusicPlayer::volume() const

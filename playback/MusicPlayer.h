@@ -54,9 +54,17 @@ public:
     // The tick: ticked() for the display, then any pending request from outside.
     void updateTime();
 
-    // Shuffle and repeat (GlobalData::playRandomMusic / playRepeatMusic), announced through PlayerEvents.
+    // Repeat: none (the end of the last entry stops), the playlist (it starts again) or the current track.
+    enum class Repeat { Off = 0, Playlist = 1, Track = 2 };
+    // Shuffle and repeat (GlobalData::playRandomMusic / playRepeatMusic / repeatPlaylist), announced through
+    // PlayerEvents and kept in the settings ("player/shuffle", "player/repeat" = off|playlist|track), which a
+    // new player reads back.
     void setShuffle(bool on);
-    void setRepeat(bool on);
+    static Repeat repeat();
+    void setRepeat(Repeat mode);
+    // The next mode of the repeat button: off, playlist, track, off …
+    static Repeat nextRepeat(Repeat mode);
+    static QString repeatName(Repeat mode);
 
     // The music's volume, 0 to 1.
     double volume() const;
@@ -80,9 +88,13 @@ Q_SIGNALS:
 
 private:
     explicit MusicPlayer(QObject *parent);
+    // The modes the settings remember; a key never written leaves the mode as it is.
+    static void restoreModes();
     // The first entry with a file, from `index` on in steps of `step` around the playlist; -1 when none.
     static int playableFrom(int index, int step);
     void startEntry(int index, int step);
+    // The shared player played its track to the end: the next one, unless the playlist ends here.
+    void trackFinished();
     int randomIndexOtherThan(int current) const;
     void follow(LibraryPlayer *player);
     // The entry the end of the current track leads to without a random draw; -1 when none or under shuffle.

@@ -6,7 +6,7 @@
 
 namespace {
 
-enum Observed : quint64 { TimePos = 1, Duration, CacheTime };
+enum Observed : quint64 { TimePos = 1, Duration, CacheTime, Pause, EofReached };
 
 } // namespace
 
@@ -19,6 +19,10 @@ VideoEngine::VideoEngine(bool withPicture, QObject *parent)
     m_mpv->observe(TimePos, "time-pos", MPV_FORMAT_DOUBLE);
     m_mpv->observe(Duration, "duration", MPV_FORMAT_DOUBLE);
     m_mpv->observe(CacheTime, "demuxer-cache-time", MPV_FORMAT_DOUBLE);
+    // libmpv pauses by itself on the last picture of a video that is not looped (keep-open).
+    m_mpv->observe(Pause, "pause", MPV_FORMAT_FLAG);
+    m_mpv->observe(EofReached, "eof-reached", MPV_FORMAT_FLAG);
+    m_mpv->setString("keep-open", "yes");
     connect(m_mpv, &MpvHandle::eventsPending, this,
             [this] { m_mpv->drain([this](const mpv_event &event) { handleEvent(event); }); });
 }
@@ -42,6 +46,7 @@ double VideoEngine::playableDuration() const
 
 void VideoEngine::load(const QString &address, bool loop)
 {
+    setEnded(false);
     m_mpv->setString("loop-file", loop ? "inf" : "no");
     m_paused = false;
     m_mpv->setFlag("pause", false);
@@ -50,6 +55,8 @@ void VideoEngine::load(const QString &address, bool loop)
 
 void VideoEngine::play()
 {
+    if (m_ended) // from the start again, as a desktop player does
+        seek(0);
     m_paused = false;
     m_mpv->setFlag("pause", false);
     setPlaying(m_loaded);
@@ -73,6 +80,62 @@ void VideoEngine::togglePause()
 void VideoEngine::seek(double seconds)
 {
     m_mpv->command({"seek", QByteArray::number(seconds, 'f', 3), "absolute"});
+}
+
+void VideoEngine::seekBy(double seconds)
+{
+    double target = std::max(0.0, m_position + seconds);
+    if (m_duration > 0)
+        target = std::min(target, m_duration);
+    seek(target);
+    // Shown at once; libmpv reports the position it reached after the jump.
+    m_position = target;
+    Q_EMIT positionChanged();
+}
+
+void VideoEngine::setVolume(int percent)
+{
+    percent = std::clamp(percent, 0, 100);
+    if (percent == m_volume)
+        return;
+    m_volume = percent;
+    m_mpv->setDouble("volume", percent);
+    Q_EMIT volumeChanged();
+}
+
+void VideoEngine::changeVolume(int percent)
+{
+    // A change of volume is heard: it ends the mute.
+    setMuted(false);
+    setVolume(m_volume + percent);
+}
+
+void VideoEngine::setMuted(bool muted)
+{
+    if (muted == m_muted)
+        return;
+    m_muted = muted;
+    m_mpv->setFlag("mute", muted);
+    Q_EMIT volumeChanged();
+}
+
+void VideoEngine::toggleMute()
+{
+    setMuted(!m_muted);
+}
+
+void VideoEngine::setEnded(bool ended)
+{
+    if (ended == m_ended)
+        return;
+    m_ended = ended;
+    if (ended) {
+        // Stopped on the last picture: whatever libmpv says of its pause, nothing plays until asked to.
+        m_paused = true;
+        m_mpv->setFlag("pause", true);
+        setPlaying(false);
+    }
+    Q_EMIT endedChanged();
 }
 
 void VideoEngine::stop()
@@ -112,6 +175,14 @@ void VideoEngine::handleEvent(const mpv_event &event)
             setDuration(value);
         } else if (event.reply_userdata == CacheTime) {
             m_cacheEnd = known ? value : -1;
+        } else if (property->format == MPV_FORMAT_FLAG && property->data) {
+            const bool on = *static_cast<const int *>(property->data) != 0;
+            if (event.reply_userdata == Pause && on != m_paused) {
+                m_paused = on;
+                setPlaying(m_loaded && !on);
+            } else if (event.reply_userdata == EofReached) {
+                setEnded(on);
+            }
         }
         break;
     }

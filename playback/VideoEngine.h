@@ -18,6 +18,9 @@ class VideoEngine : public QObject
     Q_PROPERTY(bool playing READ playing NOTIFY playingChanged)
     Q_PROPERTY(double position READ position NOTIFY positionChanged)
     Q_PROPERTY(double duration READ duration NOTIFY durationChanged)
+    Q_PROPERTY(int volume READ volume WRITE setVolume NOTIFY volumeChanged)
+    Q_PROPERTY(bool muted READ muted WRITE setMuted NOTIFY volumeChanged)
+    Q_PROPERTY(bool ended READ ended NOTIFY endedChanged)
 
 public:
     explicit VideoEngine(bool withPicture, QObject *parent = nullptr);
@@ -34,18 +37,32 @@ public:
     // How far the video can be played without waiting: the buffered end for streams, else the duration.
     double playableDuration() const;
 
+    // Volume in percent (0 to 100) and mute, kept across loads.
+    int volume() const { return m_volume; }
+    void setVolume(int percent);
+    bool muted() const { return m_muted; }
+    void setMuted(bool muted);
+    // A video that is not looped stops on its last picture at its end; play starts it again.
+    bool ended() const { return m_ended; }
+
     // `address` is a URL text (file:// for local files); `loop` repeats the video without end.
     void load(const QString &address, bool loop);
     Q_INVOKABLE void play();
     Q_INVOKABLE void pause();
     Q_INVOKABLE void togglePause();
     Q_INVOKABLE void seek(double seconds);
+    // A jump by `seconds` (negative: back) from where the video is, kept inside it.
+    Q_INVOKABLE void seekBy(double seconds);
+    Q_INVOKABLE void changeVolume(int percent);
+    Q_INVOKABLE void toggleMute();
     void stop();
 
 Q_SIGNALS:
     void playingChanged();
     void positionChanged();
     void durationChanged();
+    void volumeChanged();
+    void endedChanged();
     // The loaded file's load state became known (it can be played).
     void loaded();
     // The file could not be opened or played.
@@ -55,6 +72,7 @@ private:
     void handleEvent(const mpv_event &event);
     void setPlaying(bool playing);
     void setDuration(double duration);
+    void setEnded(bool ended);
 
     MpvHandle *m_mpv;
     bool m_withPicture = false;
@@ -67,4 +85,7 @@ private:
     double m_position = 0;
     double m_duration = 0;
     double m_cacheEnd = -1;
+    int m_volume = 100;
+    bool m_muted = false;
+    bool m_ended = false;
 };

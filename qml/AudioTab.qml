@@ -5,6 +5,8 @@ import Melodrop
 // The audio tab: the menu, and the screens it opens on a navigation stack.
 StackView {
     id: stack
+    // A friends screen asks for a person's or community's list, maybe of the other tab.
+    signal listRequested(string screen, string number, string name)
     objectName: "audioStack"
 
     Component { id: searchScreen; Audio_Search {} }
@@ -66,7 +68,8 @@ StackView {
             return
         }
         if (screen === "Friends_and_Groups") {
-            stack.push(friendsView, { controller: friendsScreen.createObject(null), stack: stack })
+            const page = stack.push(friendsView, { controller: friendsScreen.createObject(null), stack: stack })
+            page.listRequested.connect(stack.listRequested)
             return
         }
         const factories = {
@@ -80,6 +83,15 @@ StackView {
             stack.push(resultsView, { controller: factory.createObject(null, { title: title }), stack: stack })
         else
             console.warn("no screen", screen)
+    }
+
+    // The result screen `screen` for `number`, titled `name`, loading at once.
+    function openWithNumber(screen, number, name) {
+        const factories = { "Audio_Personal": personalScreen, "Audio_Group": groupScreen }
+        const controller = factories[screen].createObject(null, { title: name })
+        stack.push(resultsView, { controller: controller, stack: stack })
+        controller.searchText = number
+        controller.searchBarSearchButtonClicked()
     }
 
     initialItem: AudioMenuView {

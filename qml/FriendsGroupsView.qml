@@ -5,15 +5,26 @@ import QtQuick.Layouts
 import Melodrop
 
 // The friends-and-groups screen (Friends_and_Groups): loads the friends or the communities, shows them in
-// sections by first letter with a side index, and copies a row's number.
+// sections by first letter with a side index, copies a row's number, and opens the person's or community's
+// audio or video list (the row's menu, and its buttons on wide windows).
 // Keys on the list: arrows move, Return or Ctrl+C copies the number, a letter jumps to its section.
 Item {
     id: view
     property Friends_and_Groups controller
     property StackView stack
+    // The row's buttons for the lists fit beside the name.
+    readonly property bool roomy: width >= 640
+    // The window is to open `screen` for `number` (the tab shows it).
+    signal listRequested(string screen, string number, string name)
 
     function rowActions(index) {
-        return [{ id: "copy", text: qsTr("Скопировать ID"), run: () => view.controller.accessoryButtonTapped(index) }]
+        return [
+            { id: "audio", text: view.controller.groups ? qsTr("Аудиозаписи сообщества") : qsTr("Аудиозаписи пользователя"),
+              icon: "audio", run: () => view.controller.openAudio(index) },
+            { id: "video", text: view.controller.groups ? qsTr("Видеозаписи сообщества") : qsTr("Видеозаписи пользователя"),
+              icon: "video", run: () => view.controller.openVideo(index) },
+            { id: "copy", text: qsTr("Скопировать ID"), run: () => view.controller.accessoryButtonTapped(index) }
+        ]
     }
     // The first row of the section whose letter is `letter`, compared without regard to case; -1 when none.
     function jumpToLetter(letter) {
@@ -43,6 +54,7 @@ Item {
         function onScrollToRow(row, position, animated) {
             table.positionViewAtIndex(row, position === 0 ? ListView.Beginning : ListView.Center)
         }
+        function onListRequested(screen, number, name) { view.listRequested(screen, number, name) }
     }
 
     ColumnLayout {
@@ -205,6 +217,28 @@ Item {
                                     color: Material.secondaryTextColor
                                     font.pixelSize: 12
                                 }
+                            }
+                            ToolButton {
+                                objectName: "audioListButton"
+                                visible: view.roomy
+                                focusPolicy: Qt.NoFocus
+                                icon.name: "audio-x-generic"
+                                icon.source: "qrc:/icons/audio.svg"
+                                Accessible.name: view.controller.groups ? qsTr("Аудиозаписи сообщества") : qsTr("Аудиозаписи пользователя")
+                                ToolTip.visible: hovered
+                                ToolTip.text: Accessible.name
+                                onClicked: view.controller.openAudio(index)
+                            }
+                            ToolButton {
+                                objectName: "videoListButton"
+                                visible: view.roomy
+                                focusPolicy: Qt.NoFocus
+                                icon.name: "video-x-generic"
+                                icon.source: "qrc:/icons/video.svg"
+                                Accessible.name: view.controller.groups ? qsTr("Видеозаписи сообщества") : qsTr("Видеозаписи пользователя")
+                                ToolTip.visible: hovered
+                                ToolTip.text: Accessible.name
+                                onClicked: view.controller.openVideo(index)
                             }
                             // The detail button: a ringed "i".
                             ToolButton {

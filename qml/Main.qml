@@ -132,6 +132,13 @@ ApplicationWindow {
             return false
         return !(item instanceof AbstractButton)
     }
+    // A person's or community's list from the friends screen, in the section it belongs to.
+    function openList(screen, number, name) {
+        const video = screen.indexOf("Video_") === 0
+        section = video ? 2 : 1
+        const tab = video ? videoTab : audioTab
+        tab.openWithNumber(screen, number, name)
+    }
     function openPlayerScreen() {
         section = 1
         audioTab.open("Audio_Playlist", "", "")
@@ -210,8 +217,14 @@ ApplicationWindow {
             LoginView {
                 onSignedIn: window.section = 1
             }
-            AudioTab { id: audioTab }
-            VideoTab { id: videoTab }
+            AudioTab {
+                id: audioTab
+                onListRequested: (screen, number, name) => window.openList(screen, number, name)
+            }
+            VideoTab {
+                id: videoTab
+                onListRequested: (screen, number, name) => window.openList(screen, number, name)
+            }
             QueueView {
                 queue: Shell.queue
             }
@@ -282,8 +295,10 @@ ApplicationWindow {
         spacing: 0
         NowPlayingBar {
             objectName: "nowPlayingBar"
-            visible: window.wide
             Layout.fillWidth: true
+            compact: !window.wide
+            // The narrow window shows it once there is something to play.
+            visible: window.wide || NowPlaying.canPlay || NowPlaying.hasTrack
             onOpenPlayerRequested: window.openPlayerScreen()
         }
         TabBar {

@@ -4,13 +4,15 @@ import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
-// The bar along the bottom of a wide window: the current track, the transport, the position and the volume of
-// the player the player screen drives.
+// The bar along the bottom of the window: the current track, the transport, the position and the volume of the
+// player the player screen drives. Compact (narrow windows): the track, previous, play/pause and next, with
+// the position as a thin line along the top.
 Pane {
     id: bar
+    property bool compact: false
     signal openPlayerRequested()
 
-    padding: 8
+    padding: compact ? 4 : 8
     Material.elevation: 4
     Accessible.role: Accessible.ToolBar
     Accessible.name: qsTr("Сейчас играет")
@@ -22,7 +24,8 @@ Pane {
         // The track: a click opens the player screen.
         ItemDelegate {
             objectName: "nowPlayingTrack"
-            Layout.preferredWidth: Math.min(320, bar.width * 0.28)
+            Layout.preferredWidth: bar.compact ? -1 : Math.min(320, bar.width * 0.28)
+            Layout.fillWidth: bar.compact
             Layout.fillHeight: true
             padding: 4
             Accessible.name: NowPlaying.hasTrack ? [NowPlaying.title, NowPlaying.artist, NowPlaying.album].filter(t => t.length > 0).join(", ")
@@ -80,16 +83,10 @@ Pane {
             }
         }
 
-        ToolButton {
+        ShuffleButton {
             objectName: "nowPlayingShuffle"
-            icon.name: "media-playlist-shuffle"
-            icon.source: "qrc:/icons/shuffle.svg"
-            checkable: true
-            checked: Audio_Playlist.playRandomMusic
-            onClicked: Audio_Playlist.randomButtonPressed()
-            Accessible.name: qsTr("Случайный порядок")
-            ToolTip.visible: hovered
-            ToolTip.text: Accessible.name
+            visible: !bar.compact
+            controller: Audio_Playlist
         }
         ToolButton {
             objectName: "nowPlayingPrevious"
@@ -114,20 +111,15 @@ Pane {
             onClicked: NowPlaying.next()
             Accessible.name: qsTr("Следующая")
         }
-        ToolButton {
+        RepeatButton {
             objectName: "nowPlayingRepeat"
-            icon.name: "media-playlist-repeat"
-            icon.source: "qrc:/icons/repeat.svg"
-            checkable: true
-            checked: Audio_Playlist.playRepeatMusic
-            onClicked: Audio_Playlist.repeatButtonPressed()
-            Accessible.name: qsTr("Повтор")
-            ToolTip.visible: hovered
-            ToolTip.text: Accessible.name
+            visible: !bar.compact
+            controller: Audio_Playlist
         }
 
         Label {
             objectName: "nowPlayingElapsed"
+            visible: !bar.compact
             text: NowPlaying.elapsedText
             textFormat: Text.PlainText
             font.pixelSize: 12
@@ -135,6 +127,7 @@ Pane {
         Slider {
             id: seek
             objectName: "nowPlayingSeek"
+            visible: !bar.compact
             Layout.fillWidth: true
             Layout.maximumWidth: 520
             from: 0
@@ -152,18 +145,21 @@ Pane {
         }
         Label {
             objectName: "nowPlayingTotal"
+            visible: !bar.compact
             text: NowPlaying.totalText
             textFormat: Text.PlainText
             font.pixelSize: 12
         }
 
         Icon {
+            visible: !bar.compact
             glyph: "volume"
             Layout.leftMargin: 8
             color: Material.secondaryTextColor
         }
         Slider {
             objectName: "nowPlayingVolume"
+            visible: !bar.compact
             Layout.preferredWidth: 110
             from: 0
             to: 100
@@ -171,5 +167,17 @@ Pane {
             onMoved: NowPlaying.volume = value
             Accessible.name: qsTr("Громкость")
         }
+    }
+
+    // The position, in the compact bar.
+    Rectangle {
+        objectName: "nowPlayingProgress"
+        visible: bar.compact && NowPlaying.hasTrack
+        parent: bar
+        x: 0
+        y: 0
+        height: 2
+        width: bar.width * (NowPlaying.duration > 0 ? Math.min(1, NowPlaying.position / NowPlaying.duration) : 0)
+        color: Material.accentColor
     }
 }

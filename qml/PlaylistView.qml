@@ -188,14 +188,9 @@ Item {
             Layout.alignment: Qt.AlignHCenter
             Layout.bottomMargin: 4
             spacing: 2
-            ToolButton {
+            ShuffleButton {
                 objectName: "randomButton"
-                icon.name: "media-playlist-shuffle"
-                icon.source: "qrc:/icons/shuffle.svg"
-                Accessible.name: qsTr("Случайный порядок")
-                // playlist_shuffle_active.png / playlist_shuffle.png
-                opacity: view.controller.randomButtonImage.indexOf("_active") >= 0 ? 1.0 : 0.35
-                onClicked: view.controller.randomButtonPressed()
+                controller: view.controller
             }
             ToolButton {
                 objectName: "backwardButton"
@@ -225,13 +220,9 @@ Item {
                 Accessible.name: qsTr("Следующая")
                 onClicked: view.controller.forwardButtonPressed()
             }
-            ToolButton {
+            RepeatButton {
                 objectName: "repeatButton"
-                icon.name: "media-playlist-repeat"
-                icon.source: "qrc:/icons/repeat.svg"
-                Accessible.name: qsTr("Повтор")
-                opacity: view.controller.repeatButtonImage.indexOf("_active") >= 0 ? 1.0 : 0.35
-                onClicked: view.controller.repeatButtonPressed()
+                controller: view.controller
             }
             ToolButton {
                 objectName: "additionButton"

@@ -6,9 +6,11 @@ import QtQuick.Window
 import Melodrop
 
 // The video player (Video_Player), shown over the whole window: the picture, kept in its aspect ratio, with
-// controls that hide after three seconds without pointer movement; or, with a second display, the picture
-// there and play, pause and position controls here. F or a double click toggle full screen; Escape leaves full
-// screen first, then closes the player.
+// the video's title and controls that hide after three seconds without pointer movement while it plays (they
+// stay while it is paused or at its end); or, with a second display, the picture there and play, pause and
+// position controls here. F or a double click toggle full screen; Escape leaves full screen first, then closes
+// the player. Space plays and pauses, Left/Right jump 5 seconds, Up/Down and the mouse wheel change the
+// volume, M mutes.
 FocusScope {
     id: view
     property var controller
@@ -18,7 +20,11 @@ FocusScope {
 
     readonly property var engine: controller ? controller.player : null
     readonly property bool external: controller ? controller.externalDisplay : false
-    property bool controlsShown: true
+    // The pointer moved lately; the controls show then, and whenever the video is not playing.
+    property bool pointerActive: true
+    readonly property bool controlsShown: pointerActive || !engine || !engine.playing
+    readonly property int seekStep: 5
+    readonly property int volumeStep: 5
 
     focus: true
     Material.theme: Material.Dark
@@ -38,8 +44,13 @@ FocusScope {
     }
 
     function showControls() {
-        controlsShown = true
+        pointerActive = true
         hideTimer.restart()
+    }
+    function changeVolume(percent) {
+        if (view.engine)
+            view.engine.changeVolume(percent)
+        view.showControls()
     }
     function leaveOrClose() {
         if (view.fullScreen)
@@ -57,6 +68,17 @@ FocusScope {
             view.engine.togglePause()
             view.showControls()
             event.accepted = true
+        } else if ((event.key === Qt.Key_Left || event.key === Qt.Key_Right) && view.engine) {
+            view.engine.seekBy(event.key === Qt.Key_Left ? -view.seekStep : view.seekStep)
+            view.showControls()
+            event.accepted = true
+        } else if (event.key === Qt.Key_Up || event.key === Qt.Key_Down) {
+            view.changeVolume(event.key === Qt.Key_Up ? view.volumeStep : -view.volumeStep)
+            event.accepted = true
+        } else if (event.key === Qt.Key_M && view.engine) {
+            view.engine.toggleMute()
+            view.showControls()
+            event.accepted = true
         }
     }
 
@@ -64,7 +86,7 @@ FocusScope {
         id: hideTimer
         interval: 3000
         running: true
-        onTriggered: view.controlsShown = false
+        onTriggered: view.pointerActive = false
     }
 
     // The window's own screen never takes the picture.
@@ -135,6 +157,16 @@ FocusScope {
         onPositionChanged: view.showControls()
         onPressed: view.showControls()
         onDoubleClicked: view.fullScreenToggled()
+        // The wheel turns the volume, a notch a step.
+        property real wheelRest: 0
+        onWheel: (wheel) => {
+            wheelRest += wheel.angleDelta.y
+            const notches = Math.trunc(wheelRest / 120)
+            if (notches !== 0) {
+                wheelRest -= notches * 120
+                view.changeVolume(notches * view.volumeStep)
+            }
+        }
     }
 
     // Close, reload and full screen along the top.
@@ -162,7 +194,18 @@ FocusScope {
                 onClicked: view.controller.closeWindow()
                 Accessible.name: qsTr("Закрыть видео")
             }
-            Item { Layout.fillWidth: true }
+            Label {
+                objectName: "videoTitle"
+                Layout.fillWidth: true
+                Layout.leftMargin: 8
+                text: view.controller.title
+                textFormat: Text.PlainText
+                elide: Text.ElideRight
+                maximumLineCount: 1
+                color: "white"
+                font.pixelSize: 16
+                font.bold: true
+            }
             ToolButton {
                 objectName: "refreshButton"
                 icon.name: "view-refresh"
@@ -204,6 +247,7 @@ FocusScope {
             anchors.rightMargin: 8
             ToolButton {
                 objectName: "videoPlayPause"
+                focusPolicy: Qt.NoFocus
                 icon.name: view.engine && view.engine.playing ? "media-playback-pause" : "media-playback-start"
                 icon.source: view.engine && view.engine.playing ? "qrc:/icons/pause.svg" : "qrc:/icons/play.svg"
                 icon.color: "white"
@@ -218,6 +262,8 @@ FocusScope {
             Slider {
                 objectName: "videoSeek"
                 Layout.fillWidth: true
+                // The keys stay with the player (arrows seek and change the volume).
+                focusPolicy: Qt.NoFocus
                 from: 0
                 to: view.engine && view.engine.duration > 0 ? view.engine.duration : 1
                 value: view.engine ? view.engine.position : 0
@@ -228,6 +274,33 @@ FocusScope {
                 text: view.controller.clockText(view.engine ? view.engine.duration : 0)
                 textFormat: Text.PlainText
                 color: "white"
+            }
+            ToolButton {
+                objectName: "videoMute"
+                focusPolicy: Qt.NoFocus
+                icon.name: view.engine && (view.engine.muted || view.engine.volume === 0) ? "audio-volume-muted" : "audio-volume-high"
+                icon.source: "qrc:/icons/volume.svg"
+                icon.color: "white"
+                opacity: view.engine && view.engine.muted ? 0.5 : 1
+                onClicked: view.engine.toggleMute()
+                Accessible.name: view.engine && view.engine.muted ? qsTr("Включить звук") : qsTr("Выключить звук")
+                ToolTip.visible: hovered
+                ToolTip.text: Accessible.name
+            }
+            Slider {
+                objectName: "videoVolume"
+                Layout.preferredWidth: Math.min(120, view.width / 6)
+                focusPolicy: Qt.NoFocus
+                from: 0
+                to: 100
+                stepSize: 1
+                value: view.engine ? (view.engine.muted ? 0 : view.engine.volume) : 100
+                onMoved: {
+                    view.engine.muted = false
+                    view.engine.volume = Math.round(value)
+                }
+                Accessible.name: qsTr("Громкость")
+                Accessible.description: qsTr("Громкость %1 %").arg(Math.round(value))
             }
         }
     }

@@ -36,8 +36,8 @@ Item {
             table.positionViewAtIndex(row, position === 0 ? ListView.Beginning : ListView.Center)
         }
         function onKeyboardDismissed() { view.forceActiveFocus() }
-        function onVideoPlayerRequested(fileName, refererType) {
-            const player = videoPlayerScreen.createObject(null, { fileName: fileName, refererType: refererType })
+        function onVideoPlayerRequested(fileName, refererType, title) {
+            const player = videoPlayerScreen.createObject(null, { fileName: fileName, refererType: refererType, title: title })
             // The window shows it over everything, sidebar and bars included.
             view.ApplicationWindow.window.openVideoPlayer(player)
         }

@@ -5,6 +5,8 @@ import Melodrop
 // The video tab: the menu, and the screens it opens on a navigation stack.
 StackView {
     id: stack
+    // A friends screen asks for a person's or community's list, maybe of the other tab.
+    signal listRequested(string screen, string number, string name)
     objectName: "videoStack"
 
     Component { id: searchScreen; Video_Search {} }
@@ -60,9 +62,20 @@ StackView {
             "Video_Recommended": results(recommendedScreen),
             "Video_Library": () => stack.push(libraryView, { controller: libraryScreen.createObject(null), stack: stack }),
             "Video_Export": () => stack.push(exportView, { controller: exportScreen.createObject(null), stack: stack }),
-            "Friends_and_Groups": () => stack.push(friendsView,
-                                                   { controller: friendsScreen.createObject(null), stack: stack })
+            "Friends_and_Groups": () => {
+                const page = stack.push(friendsView, { controller: friendsScreen.createObject(null), stack: stack })
+                page.listRequested.connect(stack.listRequested)
+            }
         }
+    }
+
+    // The result screen `screen` for `number`, titled `name`, loading at once.
+    function openWithNumber(screen, number, name) {
+        const factories = { "Video_Personal": personalScreen, "Video_Group": groupScreen }
+        const controller = factories[screen].createObject(null, { title: name })
+        stack.push(resultsView, { controller: controller, stack: stack })
+        controller.searchText = number
+        controller.searchBarSearchButtonClicked()
     }
 
     initialItem: AudioMenuView {

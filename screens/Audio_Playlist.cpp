@@ -62,8 +62,8 @@ QString Audio_Playlist::randomButtonImage() const
 
 QString Audio_Playlist::repeatButtonImage() const
 {
-    return playRepeatMusic() ? QStringLiteral("playlist_repeat_active.png")
-                             : QStringLiteral("playlist_repeat.png");
+    return MusicPlayer::repeat() != MusicPlayer::Repeat::Off ? QStringLiteral("playlist_repeat_active.png")
+                                                             : QStringLiteral("playlist_repeat.png");
 }
 
 bool Audio_Playlist::playRandomMusic() const
@@ -79,6 +79,11 @@ bool Audio_Playlist::playRepeatMusic() const
 QString Audio_Playlist::totalText() const
 {
     return PlaylistDurations::shared().totalText();
+}
+
+int Audio_Playlist::repeatMode() const
+{
+    return int(MusicPlayer::repeat());
 }
 
 void Audio_Playlist::setPlaylistNameToSave(const QString &text)
@@ -181,7 +186,7 @@ void Audio_Playlist::randomButtonPressed()
 
 void Audio_Playlist::repeatButtonPressed()
 {
-    MusicPlayer::shared().setRepeat(!GlobalData::sharedGlobalData()->playRepeatMusic);
+    MusicPlayer::shared().setRepeat(MusicPlayer::nextRepeat(MusicPlayer::repeat()));
 }
 
 void Audio_Playlist::additionButtonPressed()

@@ -29,6 +29,8 @@ class Audio_Playlist : public QObject
     Q_PROPERTY(QString repeatButtonImage READ repeatButtonImage NOTIFY modesChanged)
     Q_PROPERTY(bool playRandomMusic READ playRandomMusic NOTIFY modesChanged)
     Q_PROPERTY(bool playRepeatMusic READ playRepeatMusic NOTIFY modesChanged)
+    // 0 no repeat, 1 the playlist, 2 the track (MusicPlayer::Repeat).
+    Q_PROPERTY(int repeatMode READ repeatMode NOTIFY modesChanged)
     Q_PROPERTY(bool editing READ editing NOTIFY editingChanged)
     Q_PROPERTY(QString playlistName READ playlistName NOTIFY playlistNameChanged)
     Q_PROPERTY(QString playlistNameToSave READ playlistNameToSave WRITE setPlaylistNameToSave NOTIFY
@@ -61,6 +63,7 @@ public:
     QString repeatButtonImage() const;
     bool playRandomMusic() const;
     bool playRepeatMusic() const;
+    int repeatMode() const;
     bool editing() const { return m_editing; }
     // Between appearing and disappearing.
     bool shown() const { return m_visible; }

@@ -71,8 +71,12 @@ void Friends_and_Groups::load(bool friends)
                         hud->reportServiceUnavailable();
                         return;
                     }
-                    if (!link.run([&records](Friends_and_Groups &) {
+                    if (!link.run([&records, friends](Friends_and_Groups &screen) {
                             Stores::friendsGroups().assign(records.value_or(QStringList()));
+                            if (s_groups == friends) {
+                                s_groups = !friends;
+                                Q_EMIT screen.groupsChanged();
+                            }
                         }))
                         return;
                     Pacing::pause(1);
@@ -107,6 +111,26 @@ void Friends_and_Groups::accessoryButtonTapped(int row)
     m_overlays->notice(tr("Уведомление"), tr("ID скопирован в буфер"), 1.0f);
     if (m_pasteboard)
         m_pasteboard(FriendsGroupsModel::number(m_model->record(row)));
+}
+
+void Friends_and_Groups::openAudio(int row)
+{
+    openList(row, false);
+}
+
+void Friends_and_Groups::openVideo(int row)
+{
+    openList(row, true);
+}
+
+void Friends_and_Groups::openList(int row, bool video)
+{
+    if (row < 0 || row >= m_model->rowCount())
+        return;
+    const QString record = m_model->record(row);
+    const QString screen =
+        QLatin1String(video ? "Video_" : "Audio_") + QLatin1String(s_groups ? "Group" : "Personal");
+    Q_EMIT listRequested(screen, FriendsGroupsModel::number(record), FriendsGroupsModel::name(record));
 }
 
 int Friends_and_Groups::sectionForSectionIndexTitle(int section) const

@@ -3,6 +3,7 @@
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/PropertyList.h"
+#include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "decoding/Text.h"
@@ -380,10 +381,50 @@ void VideoResults::doGetLink(const Link &link, ProgressOverlay *hud, const Video
         Pacing::pause(1);
         return;
     }
+    // A quality chosen before (this run, or as the default) is taken without asking, unless asking every
+    // time was asked for.
+    const int remembered = rememberedQualityButton(found);
+    if (remembered > 0) {
+        if (!link.run([&](VideoResults &screen) { screen.qualityChosen(purpose, remembered); }))
+            return;
+        if (purpose == QueueAlert) {
+            hud->setMode(ProgressOverlay::CustomView);
+            hud->setLabelText(tr("Уведомление"));
+            hud->setDetailsLabelText(tr("Запись добавлена в очередь"));
+            Pacing::pause(1);
+        }
+        return;
+    }
     link.run([&](VideoResults &screen) {
-        Q_EMIT screen.alertRequested(QString(), tr("Обнаружено несколько ссылок:"), qualityButtons(found),
-                                     purpose);
+        Q_EMIT screen.alertRequested(QString(), tr("Выберите качество"), qualityButtons(found), purpose);
     });
+}
+
+int VideoResults::rememberedQualityButton(const QString &address)
+{
+    Settings &settings = Settings::shared();
+    if (settings.boolValue(QStringLiteral("video/ask_quality"), false))
+        return 0;
+    const int lines = settings.stringValue(QStringLiteral("video/quality")).toInt();
+    if (lines <= 0)
+        return 0;
+    // The best the video has up to the chosen lines; 240 always exists.
+    const int offered = int(qualityButtons(address).size()) - 1;
+    int button = 1;
+    for (int i = 0; i < offered; ++i) {
+        if (QualityLines[i] <= lines)
+            button = i + 1;
+    }
+    return button;
+}
+
+void VideoResults::qualityChosen(int tag, int button)
+{
+    m_foundLink = VKontakteWorks::videoLinkWithLines(m_foundLink, QualityLines[button - 1]);
+    if (tag == WatchAlert)
+        showVideoInWindow();
+    else
+        linkFindingFinished();
 }
 
 void VideoResults::alertAnswered(int tag, int index)
@@ -394,11 +435,9 @@ void VideoResults::alertAnswered(int tag, int index)
     // answer.
     if (index < 1 || index >= qualityButtons(m_foundLink).size())
         return;
-    m_foundLink = VKontakteWorks::videoLinkWithLines(m_foundLink, QualityLines[index - 1]);
-    if (tag == WatchAlert)
-        showVideoInWindow();
-    else
-        linkFindingFinished();
+    // Remembered: the next video plays or is queued in it without the question.
+    Settings::shared().setString(QStringLiteral("video/quality"), QString::number(QualityLines[index - 1]));
+    qualityChosen(tag, index);
 }
 
 int VideoResults::pendingRow() const
@@ -441,7 +480,7 @@ void VideoResults::linkFindingFinishedError()
 
 void VideoResults::showVideoInWindow()
 {
-    Q_EMIT videoPlayerRequested(m_foundLink, QStringLiteral("search"));
+    Q_EMIT videoPlayerRequested(m_foundLink, QStringLiteral("search"), m_pending.title);
 }
 
 void VideoResults::clearRecordsTable()

@@ -86,6 +86,9 @@ public:
     // The quality choice for a resolved address: "Отмена", then "Качество 240" up to the address's own
     // quality.
     static QStringList qualityButtons(const QString &address);
+    // The button (1 for 240 lines …) of the quality remembered in the settings ("video/quality") that the
+    // video at `address` offers, or the best below it; 0 when the question is to be asked.
+    static int rememberedQualityButton(const QString &address);
 
     Q_INVOKABLE void viewDidLoad();
     Q_INVOKABLE void viewWillAppear();
@@ -119,9 +122,12 @@ Q_SIGNALS:
     void scrollToRow(int row, int position, bool animated);
     void keyboardDismissed();
     // Present the video player over the screen with this address.
-    void videoPlayerRequested(const QString &fileName, const QString &refererType);
+    // `title` is the video's, for the player's controls.
+    void videoPlayerRequested(const QString &fileName, const QString &refererType, const QString &title);
 
 private:
+    // Plays or queues the pending video in the quality of `button` (1 for 240 lines …).
+    void qualityChosen(int tag, int button);
     void showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
                      std::function<void(ProgressOverlay *)> operation);
     // The background operations: everything they need of the screen comes by value or through the link.

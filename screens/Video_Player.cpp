@@ -6,6 +6,7 @@
 #include "playback/AudioPlayer.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMetaObject>
 #include <QScreen>
@@ -39,6 +40,7 @@ void Video_Player::setFileName(const QString &fileName)
         return;
     m_fileName = fileName;
     Q_EMIT fileNameChanged();
+    Q_EMIT titleChanged();
 }
 
 void Video_Player::setRefererType(const QString &type)
@@ -47,6 +49,22 @@ void Video_Player::setRefererType(const QString &type)
         return;
     m_refererType = type;
     Q_EMIT refererTypeChanged();
+    Q_EMIT titleChanged();
+}
+
+QString Video_Player::title() const
+{
+    if (!m_title.isEmpty() || m_refererType == QLatin1String("search"))
+        return m_title;
+    return QFileInfo(m_fileName).completeBaseName();
+}
+
+void Video_Player::setTitle(const QString &title)
+{
+    if (title == m_title)
+        return;
+    m_title = title;
+    Q_EMIT titleChanged();
 }
 
 bool Video_Player::timerActive() const
@@ -197,7 +215,8 @@ void Video_Player::startLoad()
     if (!m_player)
         return;
     m_loadedWithoutSurface = m_pictureExpected && !m_surfaceReady;
-    m_player->load(contentAddress(), true);
+    // Played once: a desktop player stops at the end rather than starting again.
+    m_player->load(contentAddress(), false);
     if (externalDisplay())
         setSliderValue(0);
 }

@@ -10,14 +10,16 @@
 
 class QTimer;
 
-// The video player screen: plays one remote address ("search") or library file ("library") in a loop until it
-// is closed, pausing the music meanwhile. With a second display the picture goes there and the screen shows
-// its own play, pause and position controls, which a one-second timer keeps up to date.
+// The video player screen: plays one remote address ("search") or library file ("library") once, stopping on
+// its last picture, pausing the music meanwhile. With a second display the picture goes there and the screen
+// shows its own play, pause and position controls, which a one-second timer keeps up to date.
 class Video_Player : public VideoPictureSource
 {
     Q_OBJECT
     Q_PROPERTY(QString fileName READ fileName WRITE setFileName NOTIFY fileNameChanged)
     Q_PROPERTY(QString refererType READ refererType WRITE setRefererType NOTIFY refererTypeChanged)
+    // The video's name for the controls: the one given, else the library file's name without extension.
+    Q_PROPERTY(QString title READ title WRITE setTitle NOTIFY titleChanged)
     Q_PROPERTY(VideoEngine *player READ player NOTIFY playerChanged)
     Q_PROPERTY(bool loading READ loading NOTIFY loadingChanged)
     Q_PROPERTY(QString errorText READ errorText NOTIFY errorTextChanged)
@@ -42,6 +44,8 @@ public:
     void setFileName(const QString &fileName);
     QString refererType() const { return m_refererType; }
     void setRefererType(const QString &type);
+    QString title() const;
+    void setTitle(const QString &title);
     VideoEngine *player() const { return m_player; }
     bool loading() const { return m_loading; }
     QString errorText() const { return m_errorText; }
@@ -91,6 +95,7 @@ public:
 Q_SIGNALS:
     void fileNameChanged();
     void refererTypeChanged();
+    void titleChanged();
     void playerChanged();
     void loadingChanged();
     void errorTextChanged();
@@ -115,6 +120,7 @@ private:
 
     QString m_fileName;
     QString m_refererType;
+    QString m_title;
     QPointer<VideoEngine> m_player;
     QTimer *m_playbackTimer = nullptr;
     QTimer *m_surfaceWait = nullptr;

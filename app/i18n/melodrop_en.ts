@@ -502,6 +502,22 @@
         <source>Нет записей</source>
         <translation>Nothing here</translation>
     </message>
+    <message>
+        <source>Аудиозаписи сообщества</source>
+        <translation>Community&apos;s audio</translation>
+    </message>
+    <message>
+        <source>Аудиозаписи пользователя</source>
+        <translation>User&apos;s audio</translation>
+    </message>
+    <message>
+        <source>Видеозаписи сообщества</source>
+        <translation>Community&apos;s videos</translation>
+    </message>
+    <message>
+        <source>Видеозаписи пользователя</source>
+        <translation>User&apos;s videos</translation>
+    </message>
 </context>
 <context>
     <name>Friends_and_Groups</name>
@@ -974,10 +990,6 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <translation>Nothing is playing</translation>
     </message>
     <message>
-        <source>Случайный порядок</source>
-        <translation>Shuffle</translation>
-    </message>
-    <message>
         <source>Предыдущая</source>
         <translation>Previous</translation>
     </message>
@@ -992,10 +1004,6 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Следующая</source>
         <translation>Next</translation>
-    </message>
-    <message>
-        <source>Повтор</source>
-        <translation>Repeat</translation>
     </message>
     <message>
         <source>Позиция</source>
@@ -1071,10 +1079,6 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <translation>Edit</translation>
     </message>
     <message>
-        <source>Случайный порядок</source>
-        <translation>Shuffle</translation>
-    </message>
-    <message>
         <source>Предыдущая</source>
         <translation>Previous</translation>
     </message>
@@ -1085,10 +1089,6 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Следующая</source>
         <translation>Next</translation>
-    </message>
-    <message>
-        <source>Повтор</source>
-        <translation>Repeat</translation>
     </message>
     <message>
         <source>Меню плейлиста</source>
@@ -1297,6 +1297,25 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Показать в папке</source>
         <translation>Show in folder</translation>
+    </message>
+</context>
+<context>
+    <name>RepeatButton</name>
+    <message>
+        <source>Повтор: выключен</source>
+        <translation>Repeat: off</translation>
+    </message>
+    <message>
+        <source>Повтор: плейлист</source>
+        <translation>Repeat: playlist</translation>
+    </message>
+    <message>
+        <source>Повтор: трек</source>
+        <translation>Repeat: track</translation>
+    </message>
+    <message>
+        <source>Повтор</source>
+        <translation>Repeat</translation>
     </message>
 </context>
 <context>
@@ -1528,6 +1547,21 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     </message>
 </context>
 <context>
+    <name>ShuffleButton</name>
+    <message>
+        <source>Случайный порядок</source>
+        <translation>Shuffle</translation>
+    </message>
+    <message>
+        <source>Случайный порядок: включён</source>
+        <translation>Shuffle: on</translation>
+    </message>
+    <message>
+        <source>Случайный порядок: выключен</source>
+        <translation>Shuffle: off</translation>
+    </message>
+</context>
+<context>
     <name>Sidebar</name>
     <message>
         <source>Разделы</source>
@@ -1591,6 +1625,22 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Melodrop — видео</source>
         <translation>Melodrop: video</translation>
+    </message>
+    <message>
+        <source>Включить звук</source>
+        <translation>Unmute</translation>
+    </message>
+    <message>
+        <source>Выключить звук</source>
+        <translation>Mute</translation>
+    </message>
+    <message>
+        <source>Громкость</source>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>Громкость %1 %</source>
+        <translation>Volume %1 %</translation>
     </message>
 </context>
 <context>
@@ -1668,12 +1718,12 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <translation>Added to the queue</translation>
     </message>
     <message>
-        <source>Обнаружено несколько ссылок:</source>
-        <translation>Several links were found:</translation>
-    </message>
-    <message>
         <source>Видео недоступно</source>
         <translation>The video is not available</translation>
+    </message>
+    <message>
+        <source>Выберите качество</source>
+        <translation>Choose the quality</translation>
     </message>
 </context>
 <context>

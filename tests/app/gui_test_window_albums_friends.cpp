@@ -15,6 +15,7 @@
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
 #include "sandbox/Sandbox.h"
+#include "sandbox/SandboxAudio.h"
 #include "sandbox/SandboxFriends.h"
 #include "sandbox/SandboxLastfm.h"
 #include "service/ServiceEndpoints.h"
@@ -366,6 +367,33 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
               description->property("text").toString());
     EXPECT_NE(waitForItem([&] { return withText(QStringLiteral("ID скопирован в буфер")); }, 3000), nullptr);
     ASSERT_TRUE(waitFor([&] { return !friends->property("busy").toBool(); }, 5000));
+
+    // The row's menu (the Menu key on the list) opens that person's audio list in the audio section, asked
+    // for with their number; the friends screen stays where it was in the video section.
+    const QString number = QGuiApplication::clipboard()->text();
+    ASSERT_FALSE(number.isEmpty());
+    const int audioDepth = audio->property("depth").toInt();
+    key(Qt::Key_Menu);
+    QQuickItem *openAudio = waitForItem([&] { return named(QStringLiteral("menuItem_audio")); });
+    ASSERT_NE(openAudio, nullptr);
+    EXPECT_EQ(openAudio->property("text").toString(), QStringLiteral("Аудиозаписи пользователя"));
+    click(openAudio);
+    ASSERT_TRUE(waitFor([&] { return settledAt(audio, audioDepth + 1); }, 5000));
+    QObject *personal = controllerOnTop(audio);
+    ASSERT_NE(personal, nullptr);
+    EXPECT_EQ(personal->property("kind").toInt(), 1) << "the personal audio screen";
+    EXPECT_EQ(personal->property("title").toString(), rowName->property("text").toString());
+    ASSERT_TRUE(waitFor([&] { return !personal->property("searchBusy").toBool(); }, 20000));
+    const std::optional<SandboxRequest> list = SandboxAudio::lastRequest(sandbox, "list");
+    ASSERT_TRUE(list.has_value());
+    const std::string ownerPart = "&gid=0&id=" + number.toStdString();
+    EXPECT_TRUE(list->target.size() > ownerPart.size() &&
+                list->target.compare(list->target.size() - ownerPart.size(), ownerPart.size(), ownerPart) ==
+                    0)
+        << list->target;
+    EXPECT_TRUE(window->property("section").toInt() == 1);
+    section(3);
+    ASSERT_TRUE(settledAt(video, 2));
 
     // The communities replace them; every picture on the screen arrives through the cached loader.
     click(named(QStringLiteral("groupsButton")));

@@ -195,6 +195,21 @@ TEST_F(DesktopWindowTest, WideWindowsGetTheSidebarAndTheBarNarrowOnesTheTabs)
     click(find(QStringLiteral("tab1")));
     EXPECT_EQ(window->property("section").toInt(), 1);
     EXPECT_NE(find(QStringLiteral("menuRow0")), nullptr);
+
+    // With something to play, the narrow window has the compact bar: the track and the transport, above
+    // the tabs and inside the window.
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("Song.mp3"), false});
+    settle();
+    QQuickItem *bar = find(QStringLiteral("nowPlayingBar"));
+    ASSERT_NE(bar, nullptr);
+    QQuickItem *playPause = find(QStringLiteral("nowPlayingPlayPause"));
+    ASSERT_NE(playPause, nullptr);
+    const QRectF drawn = playPause->mapRectToScene(QRectF(0, 0, playPause->width(), playPause->height()));
+    EXPECT_TRUE(QRectF(0, 0, window->width(), window->height()).contains(drawn));
+    EXPECT_LT(bar->mapToScene(QPointF()).y(), find(QStringLiteral("tabBar"))->mapToScene(QPointF()).y());
+    EXPECT_EQ(find(QStringLiteral("nowPlayingSeek")), nullptr) << "no room for the position slider";
+    EXPECT_EQ(find(QStringLiteral("nowPlayingVolume")), nullptr);
+    Stores::playlist().clear();
 }
 
 TEST_F(DesktopWindowTest, ControlNumbersSwitchSectionsAndEnterSignsIn)

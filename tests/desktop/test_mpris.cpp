@@ -358,15 +358,22 @@ TEST_F(MprisTest, VolumeLoopAndShuffleFollowThePlayerBothWays)
     music.setVolume(0.8);
     ASSERT_TRUE(waitFor([&] { return listener.lastValue(QStringLiteral("Volume")) == 0.8; }, 3000));
 
-    EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("None"));
-    EXPECT_EQ(playerctl({"loop", "Playlist"}).code, 0);
-    EXPECT_TRUE(global->playRepeatMusic);
-    EXPECT_EQ(modes.count(), 1) << "the repeat button follows";
+    // The three repeat modes each way: the playlist starts again after its end, the track repeats itself.
     EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("Playlist"));
     EXPECT_EQ(playerctl({"loop", "None"}).code, 0);
+    EXPECT_EQ(MusicPlayer::repeat(), MusicPlayer::Repeat::Off);
     EXPECT_FALSE(global->playRepeatMusic);
+    EXPECT_FALSE(global->repeatPlaylist);
+    EXPECT_EQ(modes.count(), 1) << "the repeat button follows";
+    EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("None"));
     EXPECT_EQ(playerctl({"loop", "Track"}).code, 0);
     EXPECT_TRUE(global->playRepeatMusic) << "repeat starts the same track again: that is what Track asks";
+    EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("Track"));
+    EXPECT_EQ(playerctl({"loop", "Playlist"}).code, 0);
+    EXPECT_EQ(MusicPlayer::repeat(), MusicPlayer::Repeat::Playlist);
+    EXPECT_FALSE(global->playRepeatMusic) << "Playlist does not hold the player on one track";
+    EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("Playlist"));
+    EXPECT_EQ(playerctl({"loop", "None"}).code, 0);
 
     EXPECT_EQ(playerctl({"shuffle"}).out, QStringLiteral("Off"));
     EXPECT_EQ(playerctl({"shuffle", "On"}).code, 0);
@@ -375,11 +382,11 @@ TEST_F(MprisTest, VolumeLoopAndShuffleFollowThePlayerBothWays)
 
     // The screen's buttons go through the player: the bus hears of them.
     music.setShuffle(false);
-    music.setRepeat(false);
+    music.setRepeat(MusicPlayer::Repeat::Playlist);
     ASSERT_TRUE(waitFor(
         [&] {
             return listener.lastValue(QStringLiteral("Shuffle")) == false &&
-                   listener.lastValue(QStringLiteral("LoopStatus")) == QStringLiteral("None");
+                   listener.lastValue(QStringLiteral("LoopStatus")) == QStringLiteral("Playlist");
         },
         3000));
     EXPECT_EQ(playerctl({"shuffle"}).out, QStringLiteral("Off"));

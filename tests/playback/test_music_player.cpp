@@ -2,6 +2,7 @@
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
+#include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "playback/LibraryPlayer.h"
@@ -30,6 +31,8 @@ protected:
     {
         ASSERT_TRUE(root.isValid());
         StorageLayout::setRootDir(root.path());
+        // The repeat and shuffle modes are remembered: in this test's own file, not the user's.
+        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         Mp3Fixture::resetPlayerState();
         audio = StorageLayout::getAudioDir();
@@ -39,6 +42,7 @@ protected:
         Mp3Fixture::resetPlayerState();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         StorageLayout::setRootDir(QString());
+        Settings::setSharedPath(QString());
     }
     // Files of `seconds` each under the audio folder, and the playlist naming them in order.
     void makePlaylist(const QStringList &files, double seconds = 60)
@@ -283,6 +287,61 @@ TEST_F(MusicPlayerTest, VolumeStaysFromOneTrackToTheNext)
     music.playSound(0);
     music.next();
     EXPECT_DOUBLE_EQ(music.volume(), 0.5);
+}
+
+// What comes after the end of a track, played to its end, in each repeat mode: the same track (track), the
+// first entry after the last one (playlist), nothing after the last one (none).
+TEST_F(MusicPlayerTest, TheRepeatModesDecideWhatFollowsTheEndOfATrack)
+{
+    makePlaylist({QStringLiteral("First.mp3"), QStringLiteral("Last.mp3")}, 0.6);
+    QSignalSpy started(&music, &MusicPlayer::trackStarted);
+
+    music.setRepeat(MusicPlayer::Repeat::Track);
+    music.playSound(1);
+    ASSERT_TRUE(waitFor([&] { return started.size() >= 3; }, 8000)) << "the track ends and starts again";
+    for (const QList<QVariant> &start : std::as_const(started))
+        EXPECT_EQ(start.at(0).toInt(), 1);
+    music.next();
+    EXPECT_EQ(playingFile(), QStringLiteral("Last.mp3")) << "next repeats it too";
+
+    music.setRepeat(MusicPlayer::Repeat::Playlist);
+    started.clear();
+    ASSERT_TRUE(waitFor([&] { return !started.isEmpty(); }, 5000));
+    EXPECT_EQ(started.first().at(0).toInt(), 0) << "the playlist starts again";
+
+    music.setRepeat(MusicPlayer::Repeat::Off);
+    ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("Last.mp3"); }, 5000));
+    ASSERT_TRUE(waitFor([&] { return global->audioPlayer == nullptr; }, 5000)) << "the playlist ends";
+    started.clear();
+    TestSupport::waitFor([] { return false; }, 1000);
+    EXPECT_TRUE(started.isEmpty());
+    EXPECT_EQ(MusicPlayer::currentIndex(), -1);
+    MusicPlayer::play();
+    EXPECT_EQ(playingFile(), QStringLiteral("First.mp3")) << "play starts it again from its first entry";
+}
+
+// Shuffle and repeat as the user left them come back with the next start: a new player reads them.
+TEST_F(MusicPlayerTest, ShuffleAndRepeatSurviveARestart)
+{
+    music.setShuffle(true);
+    music.setRepeat(MusicPlayer::Repeat::Track);
+    // A new run: the shared state as a fresh start has it, and a new player.
+    global->playRandomMusic = false;
+    global->playRepeatMusic = false;
+    global->repeatPlaylist = true;
+    delete &MusicPlayer::shared();
+    MusicPlayer::shared();
+    EXPECT_TRUE(global->playRandomMusic);
+    EXPECT_EQ(MusicPlayer::repeat(), MusicPlayer::Repeat::Track);
+
+    MusicPlayer::shared().setShuffle(false);
+    MusicPlayer::shared().setRepeat(MusicPlayer::Repeat::Off);
+    global->repeatPlaylist = true;
+    delete &MusicPlayer::shared();
+    MusicPlayer::shared();
+    EXPECT_FALSE(global->playRandomMusic);
+    EXPECT_EQ(MusicPlayer::repeat(), MusicPlayer::Repeat::Off);
+    EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("player/repeat")), QStringLiteral("off"));
 }
 
 } // namespace

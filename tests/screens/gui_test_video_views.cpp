@@ -1,5 +1,6 @@
 // The video result screens in the program's own window, reached through the video tab and driven with the
 // mouse and the keyboard against the sandbox.
+#include "../library/TagFixtures.h"
 #include "../support/TestSupport.h"
 
 #include "app/ImageCache.h"
@@ -12,17 +13,20 @@
 #include "downloads/DownloadQueue.h"
 #include "net/Http.h"
 #include "sandbox/SandboxVideo.h"
+#include "screens/Video_Player.h"
 #include "screens/VideoResults.h"
 #include "service/ServiceEndpoints.h"
 
 #include <QDir>
 #include <QImage>
 #include <QQmlApplicationEngine>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -332,6 +336,53 @@ TEST_F(VideoViewTest, TheAccessoryButtonAsksForTheQualityAndQueuesTheChoice)
     EXPECT_TRUE(
         DownloadQueue::shared().items(DownloadQueue::Video).first().url.endsWith(QStringLiteral(".360.mp4")));
     ASSERT_TRUE(waitFor([&] { return screen->records()->rowCount() == 39; }, 3000));
+
+    ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
+    // The choice is remembered: a 720 video later is queued in 360 lines without the question.
+    EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("video/quality")), QStringLiteral("360"));
+    const auto rowOfQuality = [&](int hd) {
+        const QList<VideoRecord> &rows = Stores::videoFound().records();
+        for (qsizetype row = 0; row < rows.size(); ++row) {
+            for (const SandboxVideoItem &item : catalogue) {
+                if (item.hd == hd && item.mp4 && item.variables &&
+                    QString::fromStdString(item.key()) == rows.at(row).key)
+                    return int(row);
+            }
+        }
+        return -1;
+    };
+    const int hd720 = rowOfQuality(3);
+    ASSERT_GE(hd720, 0);
+    const QString title720 = Stores::videoFound().at(hd720).title;
+    screen->scrollToRow(hd720, 1, false);
+    settle(); // the row queued before has left
+    QQuickItem *row720 = waitForRow(hd720);
+    ASSERT_NE(row720, nullptr);
+    EXPECT_EQ(findItem(row720, QStringLiteral("videoName"))->property("text").toString(), title720);
+    click(findItem(row720, QStringLiteral("queueButton")));
+    ASSERT_TRUE(
+        waitFor([&] { return DownloadQueue::shared().items(DownloadQueue::Video).size() == 2; }, 10000));
+    EXPECT_EQ(find(QStringLiteral("alertButton1")), nullptr) << "no question this time";
+    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).last().name, title720);
+    EXPECT_TRUE(
+        DownloadQueue::shared().items(DownloadQueue::Video).last().url.endsWith(QStringLiteral(".360.mp4")));
+    ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
+
+    // Asked every time when the settings say so.
+    Settings::shared().setBool(QStringLiteral("video/ask_quality"), true);
+    const int hd480 = rowOfQuality(2);
+    ASSERT_GE(hd480, 0);
+    screen->scrollToRow(hd480, 1, false);
+    settle();
+    QQuickItem *row480 = waitForRow(hd480);
+    ASSERT_NE(row480, nullptr);
+    click(findItem(row480, QStringLiteral("queueButton")));
+    QQuickItem *question = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (question = find(QStringLiteral("alertMessage"))) != nullptr; }, 10000));
+    EXPECT_EQ(question->property("text").toString(), QStringLiteral("Выберите качество"));
+    ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
+    click(find(QStringLiteral("alertButton0")));
+    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 2);
 }
 
 TEST_F(VideoViewTest, ATappedRowIsHighlightedAndOpensThePlayer)
@@ -431,6 +482,93 @@ TEST_F(VideoViewTest, ANarrowWindowKeepsTheRowsReadable)
     QQuickItem *field = find(QStringLiteral("searchBar"));
     EXPECT_GE(field->width(), 200) << "the field is not squeezed by its buttons";
     grab(QStringLiteral("video-search-narrow.png"));
+}
+
+// The player driven as on a desktop: Space pauses, Left/Right jump five seconds, Up/Down, M and the mouse
+// wheel change the volume, the controls stay while it is paused, and the video stops at its end.
+TEST_F(VideoViewTest, ThePlayerAnswersTheKeysAndTheWheelAndStopsAtTheEnd)
+{
+    const QString clip = root.filePath(QStringLiteral("Morning walk.mp4"));
+    const QString made = TagFixtures::ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=10", "-f",
+                                              "lavfi", "-i", "sine=frequency=440", "-t", "12", "-c:v",
+                                              "mpeg4", "-c:a", "aac", "-shortest", clip});
+    ASSERT_TRUE(made.isEmpty()) << made.toStdString();
+    auto *controller = new Video_Player;
+    QQmlEngine::setObjectOwnership(controller, QQmlEngine::JavaScriptOwnership); // the view takes it over
+    controller->setFileName(clip);
+    controller->setRefererType(QStringLiteral("library"));
+    QMetaObject::invokeMethod(window, "openVideoPlayer",
+                              Q_ARG(QVariant, QVariant::fromValue<QObject *>(controller)));
+    ASSERT_TRUE(waitFor([&] { return playerController() != nullptr && !controller->loading(); }, 10000));
+    VideoEngine *engine = controller->player();
+    ASSERT_NE(engine, nullptr);
+    ASSERT_TRUE(waitFor([&] { return engine->duration() > 11; }, 5000));
+    QQuickItem *title = waitForItem(QStringLiteral("videoTitle"));
+    ASSERT_NE(title, nullptr);
+    EXPECT_EQ(title->property("text").toString(), QStringLiteral("Morning walk"));
+
+    // Paused, the controls stay after the pointer rests.
+    key(Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return !engine->playing(); }, 3000));
+    waitFor([] { return false; }, 3500);
+    QQuickItem *controls = find(QStringLiteral("embeddedControls"));
+    ASSERT_NE(controls, nullptr) << "the controls hid while paused";
+    EXPECT_EQ(controls->opacity(), 1.0);
+    grab(QStringLiteral("video-player-paused.png"));
+
+    const double start = engine->position();
+    key(Qt::Key_Right);
+    ASSERT_TRUE(waitFor([&] { return std::abs(engine->position() - (start + 5)) < 0.5; }, 3000))
+        << engine->position();
+    key(Qt::Key_Right);
+    ASSERT_TRUE(waitFor([&] { return std::abs(engine->position() - (start + 10)) < 0.5; }, 3000))
+        << engine->position();
+    key(Qt::Key_Left);
+    ASSERT_TRUE(waitFor([&] { return std::abs(engine->position() - (start + 5)) < 0.5; }, 3000))
+        << engine->position();
+    EXPECT_FALSE(engine->playing()) << "a jump keeps it paused";
+
+    EXPECT_EQ(engine->volume(), 100);
+    key(Qt::Key_Down);
+    key(Qt::Key_Down);
+    EXPECT_EQ(engine->volume(), 90);
+    key(Qt::Key_Up);
+    EXPECT_EQ(engine->volume(), 95);
+    key(Qt::Key_M);
+    EXPECT_TRUE(engine->muted());
+    key(Qt::Key_M);
+    EXPECT_FALSE(engine->muted());
+    // Two notches of the wheel down over the picture, one up.
+    QQuickItem *picture = find(QStringLiteral("videoPointerArea"));
+    ASSERT_NE(picture, nullptr);
+    const QPointF at = picture->mapToScene(QPointF(picture->width() / 2, picture->height() / 2));
+    for (const int delta : {-120, -120, 120}) {
+        QWheelEvent wheel(at, window->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(window, &wheel);
+    }
+    EXPECT_EQ(engine->volume(), 90);
+    QQuickItem *volume = find(QStringLiteral("videoVolume"));
+    ASSERT_NE(volume, nullptr);
+    EXPECT_EQ(volume->property("value").toDouble(), 90.0) << "the slider shows it";
+
+    // From near the end it plays out and stays on its last picture: no second round.
+    key(Qt::Key_Right);
+    ASSERT_TRUE(waitFor([&] { return engine->position() > 9.5; }, 3000)) << engine->position();
+    key(Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return engine->ended(); }, 8000)) << engine->position();
+    EXPECT_FALSE(engine->playing());
+    waitFor([] { return false; }, 1500);
+    EXPECT_GT(engine->position(), 11.0) << "it started again";
+    EXPECT_FALSE(engine->playing());
+    EXPECT_NE(find(QStringLiteral("embeddedControls")), nullptr);
+    // Play after the end starts it from the beginning.
+    key(Qt::Key_Space);
+    ASSERT_TRUE(waitFor([&] { return engine->playing() && engine->position() < 3; }, 3000))
+        << engine->position();
+
+    click(find(QStringLiteral("closeButton")));
+    ASSERT_TRUE(waitFor([&] { return playerController() == nullptr; }, 5000));
 }
 
 } // namespace

@@ -360,22 +360,32 @@ TEST_F(PlaylistTest, SliderSeeksAndKeepsThePlayingState)
     EXPECT_TRUE(player()->isPlaying());
 }
 
-TEST_F(PlaylistTest, ShuffleAndRepeatButtonsToggleTheirImages)
+// Shuffle toggles; repeat goes round its three modes from the playlist's (the playlist starting again, as
+// it always did): the track, none, the playlist again.
+TEST_F(PlaylistTest, ShuffleTogglesAndRepeatGoesRoundItsThreeModes)
 {
     QSignalSpy modes(&screen, &Audio_Playlist::modesChanged);
     EXPECT_EQ(screen.randomButtonImage(), QStringLiteral("playlist_shuffle.png"));
-    EXPECT_EQ(screen.repeatButtonImage(), QStringLiteral("playlist_repeat.png"));
+    EXPECT_EQ(screen.repeatMode(), 1);
+    EXPECT_EQ(screen.repeatButtonImage(), QStringLiteral("playlist_repeat_active.png"));
     screen.randomButtonPressed();
     EXPECT_TRUE(global->playRandomMusic);
     EXPECT_EQ(screen.randomButtonImage(), QStringLiteral("playlist_shuffle_active.png"));
+    screen.repeatButtonPressed();
+    EXPECT_EQ(screen.repeatMode(), 2);
+    EXPECT_TRUE(global->playRepeatMusic);
+    EXPECT_EQ(screen.repeatButtonImage(), QStringLiteral("playlist_repeat_active.png"));
+    screen.repeatButtonPressed();
+    EXPECT_EQ(screen.repeatMode(), 0);
+    EXPECT_FALSE(global->playRepeatMusic);
+    EXPECT_FALSE(global->repeatPlaylist);
     EXPECT_EQ(screen.repeatButtonImage(), QStringLiteral("playlist_repeat.png"));
     screen.repeatButtonPressed();
-    EXPECT_EQ(screen.repeatButtonImage(), QStringLiteral("playlist_repeat_active.png"));
+    EXPECT_EQ(screen.repeatMode(), 1);
+    EXPECT_TRUE(global->repeatPlaylist);
     screen.randomButtonPressed();
-    screen.repeatButtonPressed();
     EXPECT_FALSE(global->playRandomMusic);
-    EXPECT_FALSE(global->playRepeatMusic);
-    EXPECT_EQ(modes.count(), 4);
+    EXPECT_EQ(modes.count(), 5);
 }
 
 TEST_F(PlaylistTest, AppearingShowsTheCurrentTrackAndVisibilityGatesEditing)

@@ -32,6 +32,8 @@ TEST(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
     QTemporaryDir root;
     StorageLayout::setRootDir(root.path());
     Settings settings(root.filePath(QStringLiteral("Melodrop.conf")));
+    // The quality chosen below is remembered: in this run's file, not the user's.
+    Settings::setSharedPath(root.filePath(QStringLiteral("shared.conf")));
     GlobalData *global = GlobalData::sharedGlobalData();
     Stores::videoFound().clear();
     DownloadQueue::shared().clear();
@@ -106,6 +108,7 @@ TEST(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
     EXPECT_NEAR(player.player()->duration(), 6.0, 0.2);
     player.closeWindow();
     StorageLayout::setRootDir(QString());
+    Settings::setSharedPath(QString());
 }
 
 } // namespace

@@ -88,7 +88,7 @@ TEST_F(VideoPlayerTest, ASearchAddressIsPlayedAsTheAddressItIs)
     EXPECT_TRUE(screen.errorText().isEmpty());
 }
 
-TEST_F(VideoPlayerTest, TheVideoStartsAgainAtItsEndUntilClosed)
+TEST_F(VideoPlayerTest, TheVideoStopsOnItsLastPictureAndPlayStartsItAgain)
 {
     Video_Player screen;
     screen.setFileName(clip);
@@ -103,9 +103,17 @@ TEST_F(VideoPlayerTest, TheVideoStartsAgainAtItsEndUntilClosed)
             wrapped = true;
         furthest = std::max(furthest, position);
     });
-    EXPECT_TRUE(TestSupport::waitFor([&] { return wrapped; }, 8000));
-    EXPECT_TRUE(screen.player()->playing());
+    ASSERT_TRUE(TestSupport::waitFor([&] { return screen.player()->ended(); }, 8000));
+    EXPECT_FALSE(screen.player()->playing());
+    TestSupport::waitFor([] { return false; }, 1500);
+    EXPECT_FALSE(wrapped) << "it started again";
+    EXPECT_FALSE(screen.player()->playing());
+    EXPECT_GT(screen.player()->position(), 0.6);
     EXPECT_TRUE(screen.errorText().isEmpty());
+
+    screen.player()->play();
+    EXPECT_TRUE(TestSupport::waitFor([&] { return wrapped && screen.player()->playing(); }, 3000))
+        << "play at the end starts from the beginning";
 }
 
 TEST_F(VideoPlayerTest, WithOneDisplayTheExternalControlsAreNeitherShownNorUpdated)

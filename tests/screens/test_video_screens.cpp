@@ -44,6 +44,8 @@ protected:
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         StorageLayout::setRootDir(root.path());
+        // A quality chosen in one case is remembered: each case starts with its own settings.
+        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
         global = GlobalData::sharedGlobalData();
         global->setVksid(QString());
         global->setVkuid(QString());
@@ -54,7 +56,11 @@ protected:
         global->videoSearchOffset = 0;
         Http::deleteAllCookies();
     }
-    void TearDown() override { StorageLayout::setRootDir(QString()); }
+    void TearDown() override
+    {
+        StorageLayout::setRootDir(QString());
+        Settings::setSharedPath(QString());
+    }
 
     void signIn()
     {
@@ -335,7 +341,7 @@ TEST_F(VideoScreensTest, TheQualityChoiceOffersTheQualitiesUpToTheBest)
         ASSERT_EQ(alerts.count(), 1);
         const QVariantList alert = alerts.takeFirst();
         EXPECT_EQ(alert.at(0).toString(), QString());
-        EXPECT_EQ(alert.at(1).toString(), QStringLiteral("Обнаружено несколько ссылок:"));
+        EXPECT_EQ(alert.at(1).toString(), QStringLiteral("Выберите качество"));
         EXPECT_EQ(alert.at(2).toStringList(), all.mid(0, hd + 2));
         EXPECT_EQ(alert.at(3).toInt(), int(VideoResults::QueueAlert));
         // Cancel: nothing queued, the record stays.

@@ -104,6 +104,7 @@ inline void resetPlayerState()
     global->pendingTrackStep = GlobalData::TrackStep::None;
     global->playRandomMusic = false;
     global->playRepeatMusic = false;
+    global->repeatPlaylist = true;
     MusicPlayer::shared().setRandomSource({});
     if (MusicPlayer::shared().volume() != 1.0)
         MusicPlayer::shared().setVolume(1.0);
