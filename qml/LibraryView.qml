@@ -107,6 +107,7 @@ Item {
 
         ListView {
             id: table
+            Accessible.role: Accessible.List
             objectName: view.audio ? "audioTable" : "videoTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -130,6 +131,13 @@ Item {
             Keys.onDeletePressed: view.deleteCurrent()
             Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
             Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+            // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+                    event.accepted = true
+                    if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+                }
+            }
             highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
 
             header: Rectangle {
@@ -153,6 +161,10 @@ Item {
                 height: view.wide ? 44 : 56
                 highlighted: false
                 Accessible.role: Accessible.ListItem
+                Accessible.focusable: true
+                Accessible.selectable: true
+                Accessible.selected: ListView.isCurrentItem
+                Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
                 Accessible.name: model.name + (model.detail.length > 0 ? ", " + model.detail : "")
                 onClicked: {
                     swipe.close()

@@ -26,10 +26,28 @@ ApplicationWindow {
     property Item videoPlayer: null
     property int visibilityBeforeFullScreen: Window.Windowed
 
-    onSectionChanged: tabBar.currentIndex = section
+    onSectionChanged: {
+        tabBar.currentIndex = section
+        Qt.callLater(window.focusPage)
+    }
 
     function stackOf(index) {
         return index === 1 ? audioTab : index === 2 ? videoTab : null
+    }
+    // The page's search field, else the control it names as its first (`firstControl`), else its first control in
+    // the tab order.
+    function focusPage() {
+        const stack = stackOf(section)
+        const page = stack ? stack.currentItem : pages.children[section]
+        if (!page || !page.visible)
+            return
+        const target = page.searchField ? page.searchField
+                     : page.firstControl ? page.firstControl : page.nextItemInFocusChain(true)
+        if (!target)
+            return
+        if (target instanceof ListView && target.currentIndex < 0)
+            target.currentIndex = 0
+        target.forceActiveFocus(Qt.TabFocusReason)
     }
     // Ctrl+F: the search field of the page shown now, if it has one.
     function focusSearch() {
@@ -113,8 +131,14 @@ ApplicationWindow {
             currentIndex: window.section
 
             LoginView {}
-            AudioTab { id: audioTab }
-            VideoTab { id: videoTab }
+            AudioTab {
+                id: audioTab
+                onCurrentItemChanged: Qt.callLater(window.focusPage)
+            }
+            VideoTab {
+                id: videoTab
+                onCurrentItemChanged: Qt.callLater(window.focusPage)
+            }
             QueueView {
                 queue: Shell.queue
             }

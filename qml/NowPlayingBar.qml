@@ -132,7 +132,7 @@ Pane {
             textFormat: Text.PlainText
             font.pixelSize: 12
         }
-        Slider {
+        ValueSlider {
             id: seek
             objectName: "nowPlayingSeek"
             Layout.fillWidth: true
@@ -142,6 +142,7 @@ Pane {
             enabled: NowPlaying.canPlay
             onMoved: NowPlaying.seek(value)
             Accessible.name: qsTr("Позиция")
+            valueText: qsTr("%1 из %2").arg(NowPlaying.elapsedText).arg(NowPlaying.totalText)
         }
         Binding {
             target: seek
@@ -162,7 +163,7 @@ Pane {
             Layout.leftMargin: 8
             color: Material.secondaryTextColor
         }
-        Slider {
+        ValueSlider {
             objectName: "nowPlayingVolume"
             Layout.preferredWidth: 110
             from: 0
@@ -170,6 +171,7 @@ Pane {
             value: NowPlaying.volume
             onMoved: NowPlaying.volume = value
             Accessible.name: qsTr("Громкость")
+            valueText: qsTr("Громкость %1 %").arg(Math.round(value))
         }
     }
 }
