@@ -65,7 +65,9 @@ ApplicationWindow {
             return true
         if (item.cursorPosition !== undefined)
             return false
-        return !(item instanceof AbstractButton)
+        // A focused button (sidebar entries and row delegates too) presses itself with Space. Every AbstractButton has
+        // `autoRepeat`; `instanceof` does not recognise the style's controls as AbstractButton.
+        return item.autoRepeat === undefined
     }
     function openPlayerScreen() {
         section = 1

@@ -195,9 +195,9 @@ Item {
                 icon.name: "media-playlist-shuffle"
                 icon.source: "qrc:/icons/shuffle.svg"
                 Accessible.name: qsTr("Случайный порядок")
-                Accessible.role: Accessible.CheckBox
-                Accessible.checkable: true
-                Accessible.checked: view.controller.playRandomMusic
+                // A check box with its state to a screen reader (the controller's mode stays the truth).
+                checkable: true
+                checked: view.controller.playRandomMusic
                 // playlist_shuffle_active.png / playlist_shuffle.png
                 opacity: view.controller.randomButtonImage.indexOf("_active") >= 0 ? 1.0 : 0.35
                 onClicked: view.controller.randomButtonPressed()
@@ -235,9 +235,9 @@ Item {
                 icon.name: "media-playlist-repeat"
                 icon.source: "qrc:/icons/repeat.svg"
                 Accessible.name: qsTr("Повтор")
-                Accessible.role: Accessible.CheckBox
-                Accessible.checkable: true
-                Accessible.checked: view.controller.playRepeatMusic
+                // A check box with its state to a screen reader (the controller's mode stays the truth).
+                checkable: true
+                checked: view.controller.playRepeatMusic
                 opacity: view.controller.repeatButtonImage.indexOf("_active") >= 0 ? 1.0 : 0.35
                 onClicked: view.controller.repeatButtonPressed()
             }

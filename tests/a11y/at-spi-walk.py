@@ -200,14 +200,21 @@ def open_menu_entry(screen, name):
     if entry is None:
         problem(screen, f"no entry {name!r}")
         return
-    if not has(entry, Atspi.StateType.FOCUSED):
-        entry.grab_focus()
-        time.sleep(0.3)
+    # Down the list from where the keyboard is, as a keyboard user goes.
+    for _ in range(12):
+        current = focused()
+        if current is not None and current.get_name() == name:
+            break
+        keys("Down")
+    else:
+        problem(screen, f"the arrow keys do not reach {name!r}")
+        return
     keys("Return")
     time.sleep(1.0)
 
 
 def back(screen):
+    time.sleep(1.0)  # the preview's loading box is gone
     press(screen, "Назад")
     time.sleep(0.8)
 
@@ -331,7 +338,8 @@ for name in ("Случайный порядок", "Повтор"):
     if not toggles:
         problem("player", f"no {name!r}")
     for toggle in toggles:
-        if toggle.get_role_name() not in ("check box", "toggle button") or not has(toggle, Atspi.StateType.CHECKABLE):
+        # The role says it is checkable (Qt's bridge sets no "checkable" state); "checked" says its state.
+        if toggle.get_role_name() not in ("check box", "toggle button"):
             problem("player", f"{label(toggle)} is not checkable")
 back("player")
 
