@@ -341,6 +341,15 @@ for name in ("Случайный порядок", "Повтор"):
         # The role says it is checkable (Qt's bridge sets no "checkable" state); "checked" says its state.
         if toggle.get_role_name() not in ("check box", "toggle button"):
             problem("player", f"{label(toggle)} is not checkable")
+            continue
+        # Space turns the mode on or off, and the box says so.
+        before = has(toggle, Atspi.StateType.CHECKED)
+        toggle.grab_focus()
+        time.sleep(0.2)
+        keys("space")
+        if wait_for(lambda: has(toggle, Atspi.StateType.CHECKED) != before, 3) is None:
+            problem("player", f"{label(toggle)} does not say it is {'off' if before else 'on'} after Space")
+        keys("space")
 back("player")
 
 # The video section, its search with the quality and sort selectors folded away.
