@@ -1,4 +1,5 @@
 #include "app/Shell.h"
+#include "app/PasswordAccessible.h"
 
 #include "core/GlobalData.h"
 #include "core/Settings.h"
@@ -87,6 +88,7 @@ int Shell::queueBadge() const
 
 void Shell::registerQmlTypes(Shell *shell)
 {
+    PasswordAccessible::install(); // before any view: password fields are created with their own accessible
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "Shell", shell);
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "ColorScheme", shell->colorScheme());
     qmlRegisterSingletonInstance("Melodrop", 1, 0, "NowPlaying", shell->nowPlaying());

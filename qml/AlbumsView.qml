@@ -75,6 +75,7 @@ Item {
 
         ListView {
             id: table
+            Accessible.role: Accessible.List
             objectName: "albumTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -100,6 +101,10 @@ Item {
                 width: ListView.view.width
                 height: 60
                 Accessible.role: Accessible.ListItem
+                Accessible.focusable: true
+                Accessible.selectable: true
+                Accessible.selected: ListView.isCurrentItem
+                Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
                 Accessible.name: model.name + ", " + model.artist
                 onClicked: view.openAlbum(index)
                 contentItem: RowLayout {

@@ -17,11 +17,22 @@ Dialog {
     // something may set the cancel answer (0) instead.
     property int defaultAnswer: buttons.length > 1 ? 1 : 0
 
+    function formatTime(seconds) {
+        return Math.floor(seconds / 60) + ":" + ("0" + Math.floor(seconds % 60)).slice(-2)
+    }
+
     function ask(title, message, buttons, tag) {
         dialog.title = title
         dialog.message = message
         dialog.buttons = buttons
         dialog.tag = tag
+        // A screen reader names the dialog after its title, without the room left above it for the preview
+        // player, and reads its text as the description.
+        const box = dialog.contentItem.parent
+        if (box) {
+            box.Accessible.name = title.trim()
+            box.Accessible.description = message
+        }
         open()
     }
 
@@ -86,16 +97,18 @@ Dialog {
                 enabled: dialog.player !== null
                 onClicked: dialog.player.togglePause()
             }
-            Slider {
+            ValueSlider {
                 Layout.fillWidth: true
                 Accessible.name: qsTr("Позиция")
+                valueText: dialog.player ? qsTr("%1 из %2").arg(dialog.formatTime(dialog.player.position))
+                                                          .arg(dialog.formatTime(dialog.player.duration)) : ""
                 from: 0
                 to: dialog.player && dialog.player.duration > 0 ? dialog.player.duration : 1
                 value: dialog.player ? dialog.player.position : 0
                 onMoved: dialog.player.seek(value)
             }
             Label {
-                text: dialog.player ? Math.floor(dialog.player.position / 60) + ":" + ("0" + Math.floor(dialog.player.position % 60)).slice(-2) : ""
+                text: dialog.player ? dialog.formatTime(dialog.player.position) : ""
                 textFormat: Text.PlainText
                 font.pixelSize: 12
             }

@@ -44,8 +44,12 @@ Page {
         }
     }
 
+    // Where the keyboard starts when the menu is shown.
+    readonly property Item firstControl: list
+
     ListView {
         id: list
+        Accessible.role: Accessible.List
         objectName: "menuList"
         anchors.fill: parent
         model: menu
@@ -67,6 +71,10 @@ Page {
             objectName: "menuRow" + index
             readonly property string rowName: model.name
             Accessible.role: Accessible.ListItem
+            Accessible.focusable: true
+            Accessible.selectable: true
+            Accessible.selected: ListView.isCurrentItem
+            Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
             Accessible.name: model.name + ", " + model.description + (model.counter > 0 ? ", " + model.counter : "")
             onClicked: {
                 page.tappedName = model.name

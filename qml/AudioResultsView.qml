@@ -11,6 +11,12 @@ Item {
     property StackView stack
     // Ctrl+F focuses it.
     property alias searchField: searchBar
+    onActiveFocusChanged: if (activeFocus && table.count > 0) view.focusResults()
+    function focusResults() {
+        if (table.currentIndex < 0)
+            table.currentIndex = 0
+        table.forceActiveFocus()
+    }
     readonly property bool wide: width >= 640
 
     function rowActions(index) {
@@ -84,6 +90,8 @@ Item {
             clip: true
             Behavior on Layout.preferredHeight { NumberAnimation { duration: 500 } }
             TabBar {
+                // Folded away: hidden, not just clipped, so that Tab and screen readers pass it by.
+                visible: parent.height > 0
                 anchors.fill: parent
                 anchors.leftMargin: 8
                 anchors.rightMargin: 8
@@ -126,6 +134,8 @@ Item {
 
         ListView {
             id: table
+            Accessible.role: Accessible.List
+            onCountChanged: if (count > 0 && view.activeFocus) view.focusResults()
             objectName: "audioTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -138,6 +148,13 @@ Item {
             highlightMoveDuration: 0
             Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
             Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+            // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+                    event.accepted = true
+                    if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+                }
+            }
             highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
 
             header: Item {
@@ -162,6 +179,10 @@ Item {
                 width: ListView.view.width
                 height: view.wide ? 44 : 60
                 Accessible.role: Accessible.ListItem
+                Accessible.focusable: true
+                Accessible.selectable: true
+                Accessible.selected: ListView.isCurrentItem
+                Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
                 Accessible.name: model.title + ", " + model.artist + ", " + model.duration
                 Component.onCompleted: view.controller.cellShown(index)
                 onClicked: {

@@ -58,6 +58,7 @@ Item {
 
         ListView {
             id: table
+            Accessible.role: Accessible.List
             objectName: "exportTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -78,6 +79,10 @@ Item {
                 height: 56
                 onClicked: view.controller.rowSelected(index)
                 Accessible.role: Accessible.ListItem
+                Accessible.focusable: true
+                Accessible.selectable: true
+                Accessible.selected: ListView.isCurrentItem
+                Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
                 Accessible.name: model.name + (model.detail.length > 0 ? ", " + model.detail : "")
                 contentItem: RowLayout {
                     spacing: 10

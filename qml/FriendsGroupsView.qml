@@ -98,6 +98,7 @@ Item {
 
             ListView {
                 id: table
+                Accessible.role: Accessible.List
                 objectName: "friendsTable"
                 anchors.fill: parent
                 anchors.rightMargin: sideIndex.visible ? sideIndex.width + 4 : 0
@@ -115,6 +116,11 @@ Item {
                     if (event.matches(StandardKey.Copy)) {
                         if (currentIndex >= 0)
                             view.controller.accessoryButtonTapped(currentIndex)
+                        event.accepted = true
+                    } else if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+                        // The row's menu, as on keyboards without a Menu key.
+                        if (currentItem)
+                            rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
                         event.accepted = true
                     } else if (event.text.length === 1 && !(event.modifiers & (Qt.ControlModifier | Qt.AltModifier))
                                && event.text.trim().length === 1) {
@@ -157,6 +163,10 @@ Item {
                         hoverEnabled: false
                         down: false
                         Accessible.role: Accessible.ListItem
+                        Accessible.focusable: true
+                        Accessible.selectable: true
+                        Accessible.selected: entry.current
+                        Accessible.focused: entry.current && table.activeFocus
                         Accessible.name: model.name + ", " + model.description
                         background: Rectangle {
                             color: entry.current && table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent"

@@ -164,6 +164,7 @@ Item {
 
         ListView {
             id: table
+            Accessible.role: Accessible.List
             objectName: view.audio ? "audioTable" : "videoTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -193,6 +194,13 @@ Item {
             }
             Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentItem))
             onContentYChanged: view.closeSwipe()
+            // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+                    event.accepted = true
+                    if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentItem))
+                }
+            }
             highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
 
             // A click on a column's name sorts by it; a second click turns the order round.
@@ -241,6 +249,10 @@ Item {
                 height: view.wide ? 44 : 56
                 highlighted: false
                 Accessible.role: Accessible.ListItem
+                Accessible.focusable: true
+                Accessible.selectable: true
+                Accessible.selected: ListView.isCurrentItem
+                Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
                 Accessible.name: shownTitle + (model.artist.length > 0 ? ", " + model.artist : "")
                                  + (model.detail.length > 0 ? ", " + model.detail : "")
                 // One click previews a file, two play it: the preview waits to see whether a second click comes.

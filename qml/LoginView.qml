@@ -11,18 +11,14 @@ Item {
     signal signedIn()
 
     // The first control a user of this page wants: the e-mail field, or the button once signed in.
-    function focusFirst() {
-        if (loginInput.enabled)
-            loginInput.forceActiveFocus()
-        else
-            loginButton.forceActiveFocus()
-    }
+    readonly property Item firstControl: loginInput.enabled ? loginInput : loginButton
 
     LoginForm {
         id: loginForm
         objectName: "loginForm"
         onAlertRequested: (title, message, buttons, tag) => alert.ask(title, message, buttons, tag)
         onKeyboardDismissed: view.forceActiveFocus()
+        onOperationFinished: (loginButton.enabled ? loginButton : loginInput).forceActiveFocus()
     }
     Component.onCompleted: loginForm.viewDidLoad()
     Connections {
@@ -118,14 +114,23 @@ Item {
                 color: Material.theme === Material.Dark ? "#ef9a9a" : "#c62828"
                 horizontalAlignment: Text.AlignHCenter
             }
-            Label {
-                objectName: "sessionText"
+            // The sign-in notice, announced by a screen reader as it appears (a Label keeps its own role).
+            Item {
                 Layout.fillWidth: true
-                visible: text.length > 0
-                text: loginForm.sessionText
-                textFormat: Text.PlainText
-                color: Material.theme === Material.Dark ? "#81c784" : "#2e7d32"
-                horizontalAlignment: Text.AlignHCenter
+                implicitHeight: sessionLabel.implicitHeight
+                visible: loginForm.sessionText.length > 0
+                Accessible.role: Accessible.AlertMessage
+                Accessible.name: sessionLabel.text
+                Label {
+                    id: sessionLabel
+                    objectName: "sessionText"
+                    width: parent.width
+                    text: loginForm.sessionText
+                    textFormat: Text.PlainText
+                    color: Material.theme === Material.Dark ? "#81c784" : "#2e7d32"
+                    horizontalAlignment: Text.AlignHCenter
+                    Accessible.ignored: true
+                }
             }
             Label {
                 Layout.fillWidth: true

@@ -28,20 +28,7 @@ ApplicationWindow {
 
     onSectionChanged: {
         tabBar.currentIndex = section
-        Qt.callLater(focusPage)
-    }
-    // The keys follow the eyes: a section shown takes the focus from the page it replaced.
-    function focusPage() {
-        const page = pages.children[section]
-        if (!page)
-            return
-        if (typeof page.focusFirst === "function") {
-            page.focusFirst()
-            return
-        }
-        const stack = stackOf(section)
-        const target = stack && stack.currentItem ? stack.currentItem : page
-        target.forceActiveFocus()
+        Qt.callLater(window.focusPage)
     }
     // The stack whose search screen is sliding in after Ctrl+F on its menu.
     property Item searchAfterTransition: null
@@ -57,6 +44,21 @@ ApplicationWindow {
 
     function stackOf(index) {
         return index === 1 ? audioTab : index === 2 ? videoTab : null
+    }
+    // The page's search field, else the control it names as its first (`firstControl`), else its first control in
+    // the tab order.
+    function focusPage() {
+        const stack = stackOf(section)
+        const page = stack ? stack.currentItem : pages.children[section]
+        if (!page || !page.visible)
+            return
+        const target = page.searchField ? page.searchField
+                     : page.firstControl ? page.firstControl : page.nextItemInFocusChain(true)
+        if (!target)
+            return
+        if (target instanceof ListView && target.currentIndex < 0)
+            target.currentIndex = 0
+        target.forceActiveFocus(Qt.TabFocusReason)
     }
     // Ctrl+F: the search field of the page shown now; on a section's menu, its search screen opens for it.
     function focusSearch() {
@@ -130,7 +132,9 @@ ApplicationWindow {
             return true
         if (item.cursorPosition !== undefined)
             return false
-        return !(item instanceof AbstractButton)
+        // A focused button (sidebar entries and row delegates too) presses itself with Space. Every AbstractButton has
+        // `autoRepeat`; `instanceof` does not recognise the style's controls as AbstractButton.
+        return item.autoRepeat === undefined
     }
     // A person's or community's list from the friends screen, in the section it belongs to.
     function openList(screen, number, name) {
@@ -220,10 +224,12 @@ ApplicationWindow {
             AudioTab {
                 id: audioTab
                 onListRequested: (screen, number, name) => window.openList(screen, number, name)
+                onCurrentItemChanged: Qt.callLater(window.focusPage)
             }
             VideoTab {
                 id: videoTab
                 onListRequested: (screen, number, name) => window.openList(screen, number, name)
+                onCurrentItemChanged: Qt.callLater(window.focusPage)
             }
             QueueView {
                 queue: Shell.queue

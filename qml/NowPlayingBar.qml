@@ -124,7 +124,7 @@ Pane {
             textFormat: Text.PlainText
             font.pixelSize: 12
         }
-        Slider {
+        ValueSlider {
             id: seek
             objectName: "nowPlayingSeek"
             visible: !bar.compact
@@ -135,6 +135,7 @@ Pane {
             enabled: NowPlaying.canPlay
             onMoved: NowPlaying.seek(value)
             Accessible.name: qsTr("Позиция")
+            valueText: qsTr("%1 из %2").arg(NowPlaying.elapsedText).arg(NowPlaying.totalText)
         }
         Binding {
             target: seek
@@ -157,7 +158,7 @@ Pane {
             Layout.leftMargin: 8
             color: Material.secondaryTextColor
         }
-        Slider {
+        ValueSlider {
             objectName: "nowPlayingVolume"
             visible: !bar.compact
             Layout.preferredWidth: 110
@@ -166,6 +167,7 @@ Pane {
             value: NowPlaying.volume
             onMoved: NowPlaying.volume = value
             Accessible.name: qsTr("Громкость")
+            valueText: qsTr("Громкость %1 %").arg(Math.round(value))
         }
     }
 

@@ -156,12 +156,14 @@ Item {
                 textFormat: Text.PlainText
                 font.pixelSize: 13
             }
-            Slider {
+            ValueSlider {
                 id: slider
                 objectName: "audioSlider"
                 Layout.fillWidth: true
+                Accessible.name: qsTr("Позиция")
+                valueText: qsTr("%1 из %2").arg(view.controller.audioTimeLabelCurrent).arg(view.controller.audioTimeLabel)
                 from: 0
-                to: Math.max(view.controller.sliderMaximum, 0)
+                to: Math.max(view.controller.sliderMaximum, 0.001)
                 onMoved: view.controller.audioSliderMoved(value)
                 Behavior on value {
                     enabled: view.controller.sliderAnimated && !slider.pressed
@@ -250,6 +252,7 @@ Item {
 
         ListView {
             id: table
+            Accessible.role: Accessible.List
             objectName: "audioTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -266,6 +269,13 @@ Item {
             Keys.onDeletePressed: if (currentIndex >= 0) view.controller.deleteRow(currentIndex)
             Keys.onReturnPressed: if (currentIndex >= 0) view.controller.playSound(currentIndex)
             Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+            // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+                    event.accepted = true
+                    if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+                }
+            }
 
             delegate: ItemDelegate {
                 id: row
@@ -275,6 +285,10 @@ Item {
                 height: 48
                 hoverEnabled: false
                 Accessible.role: Accessible.ListItem
+                Accessible.focusable: true
+                Accessible.selectable: true
+                Accessible.selected: ListView.isCurrentItem
+                Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
                 Accessible.name: model.title
                 // The right button opens the row's menu and nothing else (the row's own click is the left button's).
                 MouseArea {

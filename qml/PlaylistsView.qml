@@ -46,6 +46,7 @@ Item {
 
         ListView {
             id: table
+            Accessible.role: Accessible.List
             objectName: "playlistsTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -60,6 +61,13 @@ Item {
             Keys.onDeletePressed: if (currentIndex >= 0) view.controller.deleteRow(currentIndex)
             Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
             Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+            // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+                    event.accepted = true
+                    if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+                }
+            }
 
             delegate: SwipeDelegate {
                 id: row
@@ -68,6 +76,10 @@ Item {
                 height: 48
                 hoverEnabled: false
                 Accessible.role: Accessible.ListItem
+                Accessible.focusable: true
+                Accessible.selectable: true
+                Accessible.selected: ListView.isCurrentItem
+                Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
                 Accessible.name: modelData
                 onClicked: view.controller.rowSelected(index)
                 // The right button opens the row's menu and nothing else (the row's own click is the left button's).

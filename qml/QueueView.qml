@@ -78,6 +78,7 @@ Item {
 
         ListView {
             id: table
+            Accessible.role: Accessible.List
             objectName: "queueTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -93,6 +94,13 @@ Item {
             Keys.onDeletePressed: view.removeCurrent()
             Keys.onReturnPressed: if (currentItem && currentItem.kind !== "header") view.queue.rowTapped(currentItem.section, currentItem.row)
             Keys.onMenuPressed: if (currentItem && currentItem.kind !== "header") rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentItem))
+            // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+                    event.accepted = true
+                    if (currentItem && currentItem.kind !== "header") rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentItem))
+                }
+            }
 
             // Rows hold still from press to release.
             PointHandler {

@@ -64,6 +64,7 @@ Item {
             clip: true
             Behavior on Layout.preferredHeight { NumberAnimation { duration: 500 } }
             ColumnLayout {
+                visible: parent.height > 0
                 anchors.fill: parent
                 anchors.leftMargin: 8
                 anchors.rightMargin: 8
@@ -176,6 +177,7 @@ Item {
 
         ListView {
             id: table
+            Accessible.role: Accessible.List
             objectName: "videoTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
@@ -189,6 +191,13 @@ Item {
             Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
             Keys.onEnterPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
             Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+            // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
+            Keys.onPressed: (event) => {
+                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+                    event.accepted = true
+                    if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
+                }
+            }
             // Drawn over the rows' own backgrounds, so that the keyboard's row shows on the watched one too.
             highlight: Item {
                 z: 2
@@ -208,6 +217,10 @@ Item {
                 readonly property color textColor: model.watched ? "#1d2733" : Material.foreground
                 readonly property color secondaryColor: model.watched ? "#4d5866" : Material.secondaryTextColor
                 Accessible.role: Accessible.ListItem
+                Accessible.focusable: true
+                Accessible.selectable: true
+                Accessible.selected: ListView.isCurrentItem
+                Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
                 Accessible.name: model.title + ", " + model.duration + (model.quality.length > 0 ? ", " + model.quality : "")
                 Component.onCompleted: view.controller.cellShown(index)
                 onClicked: {

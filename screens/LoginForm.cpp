@@ -210,9 +210,10 @@ QString LoginForm::sessionText() const
 
 void LoginForm::prefsButtonPressed()
 {
-    Q_EMIT alertRequested(QString(), QString(),
-                          {tr("Отмена"), tr("Очистить все данные"), tr("Удалить весь контент")},
-                          resetChoiceTag);
+    // A title and a question, so that a screen reader has the dialog's name and text to read.
+    Q_EMIT alertRequested(
+        tr("Сброс данных"), tr("Очистить настройки и вход или удалить все загруженные записи?"),
+        {tr("Отмена"), tr("Очистить все данные"), tr("Удалить весь контент")}, resetChoiceTag);
 }
 
 void LoginForm::alertAnswered(int tag, int index)

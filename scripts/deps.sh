@@ -15,6 +15,7 @@ packages=(
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libsecret-tools libglib2.0-bin
   libgtest-dev libgmock-dev libbenchmark-dev nlohmann-json3-dev rapidjson-dev
   dbus dbus-x11 playerctl xvfb x11-apps imagemagick curl xdotool pulseaudio pulseaudio-utils
+  at-spi2-core gir1.2-atspi-2.0 python3-gi
   desktop-file-utils appstream ffmpeg fonts-dejavu-core
   dpkg-dev lintian man-db debootstrap
 )

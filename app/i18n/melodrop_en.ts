@@ -34,6 +34,10 @@
         <source>Позиция</source>
         <translation>Position</translation>
     </message>
+    <message>
+        <source>%1 из %2</source>
+        <translation>%1 of %2</translation>
+    </message>
 </context>
 <context>
     <name>AudioResults</name>
@@ -799,6 +803,14 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <source>Не удалось выполнить вход: %1</source>
         <translation>Could not sign in: %1</translation>
     </message>
+    <message>
+        <source>Сброс данных</source>
+        <translation>Reset data</translation>
+    </message>
+    <message>
+        <source>Очистить настройки и вход или удалить все загруженные записи?</source>
+        <translation>Clear the settings and the sign-in, or delete every downloaded record?</translation>
+    </message>
 </context>
 <context>
     <name>LoginView</name>
@@ -1013,6 +1025,14 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
         <source>Громкость</source>
         <translation>Volume</translation>
     </message>
+    <message>
+        <source>%1 из %2</source>
+        <translation>%1 of %2</translation>
+    </message>
+    <message>
+        <source>Громкость %1 %</source>
+        <translation>Volume %1 %</translation>
+    </message>
 </context>
 <context>
     <name>PlaylistDurations</name>
@@ -1121,6 +1141,14 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>Сохранить</source>
         <translation>Save</translation>
+    </message>
+    <message>
+        <source>Позиция</source>
+        <translation>Position</translation>
+    </message>
+    <message>
+        <source>%1 из %2</source>
+        <translation>%1 of %2</translation>
     </message>
 </context>
 <context>

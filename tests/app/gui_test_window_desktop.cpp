@@ -435,6 +435,15 @@ TEST_F(DesktopWindowTest, SpaceTogglesPlaybackAndTheBarShowsTheTrack)
     settle();
     EXPECT_TRUE(global->audioPlayer->isPlaying());
 
+    // A focused button presses itself with Space, as keyboard and screen reader users press buttons: "О программе"
+    // opens its dialog, and the player goes on.
+    find(QStringLiteral("infoButton"))->forceActiveFocus(Qt::TabFocusReason);
+    key(Qt::Key_Space);
+    EXPECT_NE(waitForItem(QStringLiteral("alertButton0")), nullptr);
+    EXPECT_TRUE(global->audioPlayer->isPlaying());
+    key(Qt::Key_Escape);
+    settle();
+
     // The bar's own button pauses the same player.
     click(find(QStringLiteral("nowPlayingPlayPause")));
     EXPECT_TRUE(waitFor([&] { return !global->audioPlayer->isPlaying(); }, 3000));

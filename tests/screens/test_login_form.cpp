@@ -254,8 +254,9 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
     QSignalSpy alerts(form.get(), &LoginForm::alertRequested);
     form->prefsButtonPressed();
     ASSERT_EQ(alerts.count(), 1);
-    EXPECT_EQ(alerts.at(0).at(0).toString(), QString());
-    EXPECT_EQ(alerts.at(0).at(1).toString(), QString());
+    // Named and worded: a screen reader reads the dialog's title as its name and its text as its description.
+    EXPECT_EQ(alerts.at(0).at(0).toString(), "Сброс данных");
+    EXPECT_EQ(alerts.at(0).at(1).toString(), "Очистить настройки и вход или удалить все загруженные записи?");
     EXPECT_EQ(alerts.at(0).at(2).toStringList(),
               QStringList({"Отмена", "Очистить все данные", "Удалить весь контент"}));
     EXPECT_EQ(alerts.at(0).at(3).toInt(), 1);
