@@ -192,6 +192,10 @@ Item {
                 event.accepted = view.openSwipeRow !== null
                 view.closeSwipe()
             }
+            // While a delete button is uncovered, Escape covers it rather than going back a screen.
+            Keys.onShortcutOverride: (event) => {
+                event.accepted = event.key === Qt.Key_Escape && view.openSwipeRow !== null
+            }
             Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentItem))
             onContentYChanged: view.closeSwipe()
             // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
