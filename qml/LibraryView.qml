@@ -25,6 +25,8 @@ Item {
 
     // The field Ctrl+F goes to (the window looks for a page's searchField).
     property alias searchField: filterField
+    // Opening the library puts the keys on its rows: Delete, Enter and Escape mean what they mean in a file list.
+    readonly property Item firstControl: table
     // The row whose delete button is uncovered; Escape or a click elsewhere covers it again.
     property var openSwipeRow: null
     function closeSwipe() {

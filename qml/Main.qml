@@ -45,15 +45,15 @@ ApplicationWindow {
     function stackOf(index) {
         return index === 1 ? audioTab : index === 2 ? videoTab : null
     }
-    // The page's search field, else the control it names as its first (`firstControl`), else its first control in
+    // The control the page names as its first (`firstControl`), else its search field, else its first control in
     // the tab order.
     function focusPage() {
         const stack = stackOf(section)
         const page = stack ? stack.currentItem : pages.children[section]
         if (!page || !page.visible)
             return
-        const target = page.searchField ? page.searchField
-                     : page.firstControl ? page.firstControl : page.nextItemInFocusChain(true)
+        const target = page.firstControl ? page.firstControl
+                     : page.searchField ? page.searchField : page.nextItemInFocusChain(true)
         if (!target)
             return
         if (target instanceof ListView && target.currentIndex < 0)
@@ -219,7 +219,12 @@ ApplicationWindow {
             currentIndex: window.section
 
             LoginView {
-                onSignedIn: window.section = 1
+                id: loginView
+                onSignedIn: {
+                    // The page that said so is left behind: the window says it again where the keys go.
+                    announcer.text = loginView.form.sessionText
+                    window.section = 1
+                }
             }
             AudioTab {
                 id: audioTab
@@ -236,6 +241,17 @@ ApplicationWindow {
             }
             SettingsView {}
         }
+    }
+
+    // Read out by screen readers when its text changes: news that outlives the page that had it.
+    Item {
+        id: announcer
+        objectName: "announcer"
+        property string text
+        width: 1
+        height: 1
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: text
     }
 
     // The mouse's Back button, wherever the pointer is; every other button goes on to the items under it.

@@ -74,6 +74,7 @@ Page {
                 Layout.fillWidth: true
                 Layout.rightMargin: row.indicator.width + 16
                 text: row.text
+                textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 font.pixelSize: 15
             }
@@ -82,6 +83,7 @@ Page {
                 Layout.rightMargin: row.indicator.width + 16
                 visible: text.length > 0
                 text: row.hint
+                textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 font.pixelSize: 12
                 color: Material.hintTextColor
@@ -101,6 +103,7 @@ Page {
         spacing: 4
         Label {
             text: choice.label
+            textFormat: Text.PlainText
             font.pixelSize: 15
         }
         Flow {

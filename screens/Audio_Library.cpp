@@ -122,7 +122,6 @@ void Audio_Library::appendPath(const QString &path)
 {
     if (m_tableBusy || path.isEmpty() || QFileInfo(mediaDir() + QLatin1Char('/') + path).isDir())
         return;
-    setTableBusy(true);
     showNotice(tr("Запись добавлена в плейлист"), 0.5f);
     Stores::playlist().append(PlaylistEntry{path, false});
     Q_EMIT PlayerEvents::shared().playlistChanged();

@@ -19,6 +19,11 @@ NowPlaying::NowPlaying(TagCache *tags, QObject *parent) : QObject(parent), m_tag
     connect(&m_timer, &QTimer::timeout, this, &NowPlaying::refresh);
     connect(&PlayerEvents::shared(), &PlayerEvents::sharedPlayerChanged, this, &NowPlaying::refresh);
     connect(&PlayerEvents::shared(), &PlayerEvents::playlistChanged, this, &NowPlaying::refresh);
+    // Whether there is anything to play follows the playlist itself, whoever changes it.
+    PlaylistStore &playlist = Stores::playlist();
+    for (auto signal : {&ListStoreSignals::inserted, &ListStoreSignals::removed})
+        connect(&playlist, signal, this, &NowPlaying::refresh);
+    connect(&playlist, &ListStoreSignals::reset, this, &NowPlaying::refresh);
     connect(&MusicPlayer::shared(), &MusicPlayer::volumeChanged, this, &NowPlaying::volumeChanged);
     refresh();
 }

@@ -110,7 +110,7 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
 
         auto *tabBar = window->findChild<QQuickItem *>(QStringLiteral("tabBar"));
         ASSERT_NE(tabBar, nullptr);
-        EXPECT_EQ(tabBar->property("count").toInt(), 4);
+        EXPECT_EQ(tabBar->property("count").toInt(), 5);
 
         // Every row of both menus opens its screen.
         auto *stack = window->findChild<QQuickItem *>(QStringLiteral("audioStack"));

@@ -435,8 +435,8 @@ TEST_F(DesktopWindowTest, SpaceTogglesPlaybackAndTheBarShowsTheTrack)
     settle();
     EXPECT_TRUE(global->audioPlayer->isPlaying());
 
-    // A focused button presses itself with Space, as keyboard and screen reader users press buttons: "О программе"
-    // opens its dialog, and the player goes on.
+    // A focused button presses itself with Space, as keyboard and screen reader users press buttons: "О
+    // программе" opens its dialog, and the player goes on.
     find(QStringLiteral("infoButton"))->forceActiveFocus(Qt::TabFocusReason);
     key(Qt::Key_Space);
     EXPECT_NE(waitForItem(QStringLiteral("alertButton0")), nullptr);
@@ -817,7 +817,7 @@ TEST_F(EnglishWindowTest, AnEnglishLocaleGetsTheEnglishTexts)
 {
     EXPECT_EQ(Translations::installedLanguage(), QStringLiteral("en"));
     EXPECT_EQ(window->property("sectionNames").toStringList(),
-              (QStringList{"Sign in", "Audio", "Video", "Downloads"}));
+              (QStringList{"Sign in", "Audio", "Video", "Downloads", "Settings"}));
     EXPECT_EQ(find(QStringLiteral("loginButton"))->property("text").toString(), QStringLiteral("Sign in"));
     // Texts made by the controllers too.
     auto *menu =
@@ -871,6 +871,7 @@ TEST_F(DesktopWindowTest, EscapeAltLeftBackspaceAndTheMouseBackButtonGoBackOneSc
     key(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return !library->property("backButtonVisible").toBool(); }, 5000));
     EXPECT_EQ(audio->property("depth").toInt(), 2);
+
     key(Qt::Key_Escape);
     EXPECT_TRUE(settledAt(1));
 

@@ -11,6 +11,7 @@
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "desktop/ColorScheme.h"
+#include "library/LibraryStore.h"
 #include "playback/AudioPlayer.h"
 #include "playback/LibraryPlayer.h"
 #include "playback/MusicDeck.h"
@@ -200,6 +201,8 @@ TEST_F(SettingsWindowTest, TheCounterSwitchHidesAndShowsTheMenuCounterWithoutARe
 {
     ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/a.mp3"), 0.1));
     ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/b.mp3"), 0.1));
+    // As the folder watcher would report them.
+    LibraryStore::audio().pathChanged(StorageLayout::getAudioDir());
     key(Qt::Key_2, Qt::ControlModifier);
     const auto counterShown = [&] {
         return findItem(find(QStringLiteral("menuRow5")), QStringLiteral("menuCounter")) != nullptr;

@@ -73,16 +73,19 @@ TEST_F(GaplessTest, TheEntryThatComesNextWaitsQueuedAndFollowsThePlaylistAndTheM
     Stores::playlist().moveEntry(2, 1);
     EXPECT_EQ(deck->next(), path("c.mp3"));
     // Repeat: the same file again; shuffle draws when the track ends, so nothing waits.
-    music.setRepeat(true);
+    music.setRepeat(MusicPlayer::Repeat::Track);
     EXPECT_EQ(deck->next(), path("a.mp3"));
-    music.setRepeat(false);
+    music.setRepeat(MusicPlayer::Repeat::Playlist);
     music.setShuffle(true);
     EXPECT_TRUE(deck->next().isEmpty());
     music.setShuffle(false);
     EXPECT_EQ(deck->next(), path("c.mp3"));
-    // The last entry leads back to the first.
+    // The last entry leads back to the first, unless the playlist is to end there.
     music.playSound(2);
     EXPECT_EQ(deck->next(), path("a.mp3"));
+    music.setRepeat(MusicPlayer::Repeat::Off);
+    EXPECT_TRUE(deck->next().isEmpty());
+    music.setRepeat(MusicPlayer::Repeat::Playlist);
     // Entries whose file is gone are passed over.
     Stores::playlist().append(PlaylistEntry{QStringLiteral("gone.mp3"), false});
     Stores::playlist().append(PlaylistEntry{QStringLiteral("c.mp3"), false});

@@ -72,7 +72,13 @@ protected:
     // The overlay of a screen that is gone is released once its operation has returned.
     static void expectReleased(const QPointer<ProgressOverlay> &hud)
     {
-        EXPECT_TRUE(TestSupport::waitFor([&] { return hud.isNull(); }, 30000))
+        // Deferred deletions run as the program's event loop would run them.
+        EXPECT_TRUE(TestSupport::waitFor(
+            [&] {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                return hud.isNull();
+            },
+            30000))
             << "the overlay of a destroyed screen was never released";
     }
 
