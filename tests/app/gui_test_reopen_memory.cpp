@@ -58,6 +58,10 @@ void openAndClose(QQuickWindow *window, QQuickItem *stack, const QString &screen
 
 TEST(ReopenMemory, OpeningAndClosingScreensTwentyTimesKeepsNoMemory)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer keeps freed memory in quarantine, so resident memory says nothing of what we keep.
+    GTEST_SKIP() << "resident memory is not ours to judge under AddressSanitizer";
+#endif
     QTemporaryDir root;
     StorageLayout::setRootDir(root.path());
     ASSERT_TRUE(QDir().mkpath(StorageLayout::getAudioDir() + QStringLiteral("/Rock")));
