@@ -83,25 +83,35 @@ void LibraryStore::followRoot()
     m_deferred.clear();
 }
 
-std::optional<LibraryStore::Totals> LibraryStore::totalsBelow(const QString &key)
+bool LibraryStore::visitBelow(const QString &key,
+                              const std::function<void(const QString &, const LibraryScan::Folder &)> &visit)
 {
     followRoot();
-    Totals totals;
     bool complete = true;
     QStringList pending{key};
     while (!pending.isEmpty()) {
         const QString next = pending.takeLast();
         const auto it = m_folders.constFind(next);
         if (it == m_folders.cend()) {
+            // Not known yet: its walk starts, and totalsChanged() follows.
             complete = false;
             requestWalk(next);
             continue;
         }
-        totals.mediaEntries += it->folder.mediaEntries;
-        totals.mediaBytes += it->folder.mediaBytes;
+        visit(next, it->folder);
         for (const QString &name : it->folder.subfolders)
             pending.append(LibraryScan::childKey(next, name));
     }
+    return complete;
+}
+
+std::optional<LibraryStore::Totals> LibraryStore::totalsBelow(const QString &key)
+{
+    Totals totals;
+    const bool complete = visitBelow(key, [&totals](const QString &, const LibraryScan::Folder &folder) {
+        totals.mediaEntries += folder.mediaEntries;
+        totals.mediaBytes += folder.mediaBytes;
+    });
     if (!complete)
         return std::nullopt;
     return totals;
@@ -109,23 +119,12 @@ std::optional<LibraryStore::Totals> LibraryStore::totalsBelow(const QString &key
 
 std::optional<QStringList> LibraryStore::filesBelow(const QString &key)
 {
-    followRoot();
     QStringList files;
-    bool complete = true;
-    QStringList pending{key};
-    while (!pending.isEmpty()) {
-        const QString next = pending.takeLast();
-        const auto it = m_folders.constFind(next);
-        if (it == m_folders.cend()) {
-            complete = false;
-            requestWalk(next);
-            continue;
-        }
-        for (const QString &name : it->folder.mediaFiles)
-            files.append(LibraryScan::childKey(next, name));
-        for (const QString &name : it->folder.subfolders)
-            pending.append(LibraryScan::childKey(next, name));
-    }
+    const bool complete =
+        visitBelow(key, [&files](const QString &folderKey, const LibraryScan::Folder &folder) {
+            for (const QString &name : folder.mediaFiles)
+                files.append(LibraryScan::childKey(folderKey, name));
+        });
     if (!complete)
         return std::nullopt;
     return files;

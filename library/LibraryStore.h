@@ -9,6 +9,7 @@
 #include <QThreadPool>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -78,6 +79,10 @@ private:
     void followRoot();
     void changed(const QString &key);
     void requestWalk(const QString &key);
+    // Calls `visit` for `key` and every known folder below it; false when a part is not known yet (its walk
+    // is requested).
+    bool visitBelow(const QString &key,
+                    const std::function<void(const QString &, const LibraryScan::Folder &)> &visit);
     void requestRead(const QString &key);
     // `key` or one above it is being walked.
     bool walkCovers(const QString &key) const;
