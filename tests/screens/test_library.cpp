@@ -885,10 +885,10 @@ TEST_F(LibraryTest, RowsCarryTagsSortByAColumnAndTheFilterNarrowsTheFolderOrTheW
     rows->setFilterText(QStringLiteral("deep"));
     EXPECT_TRUE(shown().isEmpty());
     screen.setWholeLibrary(true);
-    ASSERT_TRUE(
-        TestSupport::waitFor([&] { return shown().size() == 2 && !shown().contains("|zdeep.mp3"); }, 5000))
+    // Both deep files are read by the cache's worker after the switch; wait for both tags.
+    const QStringList deep({"Title adeep|adeep.mp3", "Title zdeep|zdeep.mp3"});
+    ASSERT_TRUE(TestSupport::waitFor([&] { return shown() == deep; }, 5000))
         << shown().join(QLatin1Char(',')).toStdString();
-    EXPECT_EQ(shown(), QStringList({"Title adeep|adeep.mp3", "Title zdeep|zdeep.mp3"}));
     EXPECT_EQ(rows->index(0, 0).data(LibraryEntries::PathRole).toString(),
               QStringLiteral("Sub/More/adeep.mp3"));
     rows->setFilterText(QStringLiteral("земфира"));
