@@ -381,6 +381,8 @@ void Lifecycle::watchTerminationSignals()
         char byte = 0;
         [[maybe_unused]] const ssize_t received = ::read(signalPipe[1], &byte, 1);
         Q_EMIT terminationRequested();
+        // Not quit(): that asks every window to close first, and the main window may refuse.
+        QCoreApplication::exit(0);
     });
     struct sigaction action = {};
     action.sa_handler = onTerminationSignal;

@@ -68,8 +68,10 @@ public:
     Q_INVOKABLE void windowVisibilityChanged(int visibility);
     void applicationStateChanged(Qt::ApplicationState state);
 
-    // SIGTERM and SIGINT become terminationRequested on the main thread, so that exit runs its steps. One
-    // object of the process watches; its destruction gives the signals their default action back.
+    // SIGTERM and SIGINT become terminationRequested on the main thread and then end the event loop, so that
+    // exit runs its steps. They end it even where a window would ask first ("downloads still run"): whoever
+    // sent the signal (a session ending, kill) expects the process to go, and partial files are kept for
+    // resume. One object of the process watches; its destruction gives the signals their default action back.
     void watchTerminationSignals();
 
     Portals::IdleInhibitor *idleInhibitor() { return &m_idle; }

@@ -179,7 +179,6 @@ int main(int argc, char *argv[])
                      &Lifecycle::applicationStateChanged);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &lifecycle, &Lifecycle::applicationWillTerminate);
     lifecycle.watchTerminationSignals();
-    QObject::connect(&lifecycle, &Lifecycle::terminationRequested, &app, &QCoreApplication::quit);
 
     if (qEnvironmentVariableIsSet("MELODROP_STARTUP_PROBE"))
         probeStartup(window, sinceStart);

@@ -203,9 +203,9 @@ Item {
                 }
             }
 
-            // The whole text of the status, a failure's own description included, on hover.
+            // A failure's own description, on hover; a plain status is already drawn whole.
             HoverHandler { id: rowHover }
-            ToolTip.visible: rowHover.hovered && cell.entry.detail.length > 0
+            ToolTip.visible: rowHover.hovered && cell.entry.detail.length > 0 && cell.entry.detail !== cell.entry.status
             ToolTip.delay: 500
             ToolTip.text: cell.entry.detail
 
@@ -223,7 +223,7 @@ Item {
                 }
                 ColumnLayout {
                     Layout.fillWidth: true
-                    Layout.preferredWidth: 3
+                    Layout.preferredWidth: 6
                     spacing: 3
                     Label {
                         objectName: "fileName"
@@ -256,7 +256,7 @@ Item {
                     objectName: "fileProgress"
                     visible: view.wide
                     Layout.fillWidth: true
-                    Layout.preferredWidth: 2
+                    Layout.preferredWidth: 3
                     from: 0
                     to: 1
                     value: cell.entry.progress
@@ -265,7 +265,7 @@ Item {
                     objectName: "fileStatus"
                     visible: view.wide
                     Layout.fillWidth: true
-                    Layout.preferredWidth: 2
+                    Layout.preferredWidth: 5
                     text: cell.entry.status
                     textFormat: Text.PlainText
                     wrapMode: Text.Wrap

@@ -202,10 +202,11 @@ QString Queue::statusText(const QueueItem &item, const QString &failure)
 
 QString Queue::speedText(double bytesPerSecond, qint64 left)
 {
-    const QString rate =
-        bytesPerSecond >= 1024.0 * 1024.0
-            ? tr("%1 Мб/с").arg(QString::asprintf("%.2f", bytesPerSecond / (1024.0 * 1024.0)))
-            : tr("%1 Кб/с").arg(QString::number(std::llround(bytesPerSecond / 1024.0)));
+    QString rate = bytesPerSecond >= 1024.0 * 1024.0
+                       ? tr("%1 Мб/с").arg(QString::asprintf("%.2f", bytesPerSecond / (1024.0 * 1024.0)))
+                       : tr("%1 Кб/с").arg(QString::number(std::llround(bytesPerSecond / 1024.0)));
+    // A wrapped status line never splits the rate: "145 Кб/" above "с" reads as a different unit.
+    rate.replace(QLatin1Char(' '), QChar::Nbsp).replace(QLatin1Char('/'), QStringLiteral("/\u2060"));
     if (bytesPerSecond < 1 || left <= 0)
         return rate; // stalled: no time can be told
     const qint64 seconds = qint64(std::ceil(double(left) / bytesPerSecond));

@@ -5,9 +5,12 @@
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
 #include "core/GlobalData.h"
+#include "core/Settings.h"
 #include "core/StorageLayout.h"
 
+#include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QPointer>
 #include <QQmlApplicationEngine>
@@ -16,8 +19,11 @@
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -271,6 +277,38 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
     }
     qInstallMessageHandler(previous);
     EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
+}
+
+// A window that asks before it closes (as the main window does while downloads run) and nobody answers.
+class RefusingWindow : public QWindow
+{
+protected:
+    void closeEvent(QCloseEvent *event) override { event->ignore(); }
+};
+
+TEST(TerminationTest, SignalsEndTheEventLoopEvenWhereAWindowWouldAskFirst)
+{
+    QTemporaryDir root;
+    StorageLayout::setRootDir(root.path());
+    Settings settings(root.filePath(QStringLiteral("settings.conf")));
+    RefusingWindow window;
+    window.show();
+    {
+        Lifecycle lifecycle(&settings);
+        lifecycle.watchTerminationSignals();
+        // One signal per process: the exit it asks for stays asked (SIGINT goes the same way, see
+        // test_lifecycle).
+        QEventLoop loop;
+        bool timedOut = false;
+        QTimer::singleShot(3000, &loop, [&] {
+            timedOut = true;
+            loop.exit(1);
+        });
+        QTimer::singleShot(0, [] { std::raise(SIGTERM); });
+        EXPECT_EQ(loop.exec(), 0);
+        EXPECT_FALSE(timedOut);
+    }
+    EXPECT_TRUE(window.isVisible());
 }
 
 } // namespace

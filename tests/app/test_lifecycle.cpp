@@ -743,13 +743,12 @@ TEST_F(LifecycleTest, PlaylistsHandedOverBecomeSavedPlaylistsOfTheFilesInTheLibr
 
 TEST_F(LifecycleTest, TerminationSignalsBecomeAnOrderlyExitRequest)
 {
+    // SIGTERM goes the same way, and also past a window that would ask first: gui_test_main_window.
     QSignalSpy requests(lifecycle.get(), &Lifecycle::terminationRequested);
     lifecycle->watchTerminationSignals();
-    std::raise(SIGTERM);
-    ASSERT_TRUE(requests.wait(2000));
     std::raise(SIGINT);
     ASSERT_TRUE(requests.wait(2000));
-    EXPECT_EQ(requests.size(), 2);
+    EXPECT_EQ(requests.size(), 1);
 
     lifecycle.reset();
     struct sigaction current = {};
