@@ -143,6 +143,8 @@ ApplicationWindow {
         const tab = video ? videoTab : audioTab
         tab.openWithNumber(screen, number, name)
     }
+    readonly property bool playerScreenShown: section === 1 && audioTab.currentItem !== null
+                                              && audioTab.currentItem.isPlayerScreen === true
     function openPlayerScreen() {
         section = 1
         audioTab.open("Audio_Playlist", "", "")
@@ -200,6 +202,7 @@ ApplicationWindow {
             id: sidebar
             objectName: "sidebar"
             visible: window.wide
+            z: 1 // its shadow falls on the page, over opaque rows too
             Layout.fillHeight: true
             Layout.preferredWidth: 220
             names: window.sectionNames
@@ -319,8 +322,8 @@ ApplicationWindow {
             objectName: "nowPlayingBar"
             Layout.fillWidth: true
             compact: !window.wide
-            // The narrow window shows it once there is something to play.
-            visible: window.wide || NowPlaying.canPlay || NowPlaying.hasTrack
+            // The narrow window shows it once there is something to play, except over the player screen.
+            visible: window.wide || ((NowPlaying.canPlay || NowPlaying.hasTrack) && !window.playerScreenShown)
             onOpenPlayerRequested: window.openPlayerScreen()
         }
         TabBar {

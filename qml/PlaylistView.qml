@@ -12,6 +12,8 @@ Item {
     property StackView stack
     // The track drawn above the transport (the now-playing object: title, artist, album, coverUrl); none hides it.
     property QtObject track: null
+    // The window's now-playing bar stands aside for this screen on narrow windows: it has the same controls.
+    readonly property bool isPlayerScreen: true
 
     function rowActions(index) {
         return [{ id: "play", text: qsTr("Играть"), icon: "play", run: () => view.controller.playSound(index) },

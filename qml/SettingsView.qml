@@ -23,8 +23,11 @@ Page {
         Material.background: "transparent"
         Material.elevation: 0
         Label {
-            anchors.fill: parent
-            anchors.leftMargin: 24
+            // Lined up with the column of groups below, which is centred on wide windows.
+            readonly property real columnWidth: Math.min(view.width - 48, 760)
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            x: Math.max(24, (view.width - columnWidth) / 2)
             verticalAlignment: Text.AlignVCenter
             text: qsTr("Настройки")
             font.pixelSize: 22

@@ -209,6 +209,15 @@ TEST_F(DesktopWindowTest, WideWindowsGetTheSidebarAndTheBarNarrowOnesTheTabs)
     EXPECT_LT(bar->mapToScene(QPointF()).y(), find(QStringLiteral("tabBar"))->mapToScene(QPointF()).y());
     EXPECT_EQ(find(QStringLiteral("nowPlayingSeek")), nullptr) << "no room for the position slider";
     EXPECT_EQ(find(QStringLiteral("nowPlayingVolume")), nullptr);
+
+    // The bar opens the player screen, which has the same controls: there the bar makes room, and it is back
+    // once the player screen is left.
+    click(find(QStringLiteral("nowPlayingTrack")));
+    ASSERT_TRUE(waitFor([&] { return find(QStringLiteral("nowPlayingBar")) == nullptr; }, 3000));
+    EXPECT_NE(find(QStringLiteral("randomButton")), nullptr);
+    settle(); // the push has ended
+    key(Qt::Key_Left, Qt::AltModifier);
+    EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("nowPlayingBar")) != nullptr; }, 3000));
     Stores::playlist().clear();
 }
 
