@@ -147,8 +147,11 @@ void BM_GapAtTrackChange(benchmark::State &state)
     MusicPlayer &music = MusicPlayer::shared();
     QMetaObject::Connection unqueue;
     if (!queued) {
-        unqueue = QObject::connect(&music, &MusicPlayer::trackStarted, &music,
-                                   [&music] { music.deck()->setNext({}); });
+        // Queued: the player queues the next track right after it announces the start, and this takes it away
+        // again after that.
+        unqueue = QObject::connect(
+            &music, &MusicPlayer::trackStarted, &music, [&music] { music.deck()->setNext({}); },
+            Qt::QueuedConnection);
     }
     double worst = 0;
     for (auto _ : state) {
