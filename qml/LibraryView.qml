@@ -44,6 +44,10 @@ Item {
         const path = item.path
         const list = [{ id: "play", text: view.audio ? qsTr("Прослушать") : qsTr("Смотреть"), icon: "play",
                         run: () => view.controller.activatePath(path) }]
+        // What a double-click does, for those who look for it in the menu.
+        if (view.playable(item))
+            list.push({ id: "playInPlayer", text: qsTr("Играть в плеере"), icon: "play",
+                        run: () => view.controller.playPath(path) })
         if (view.audio)
             list.push({ id: "append", text: qsTr("Добавить в плейлист"), icon: "add",
                         run: () => view.controller.appendPath(path) })

@@ -679,6 +679,10 @@
         <source>Фильтр</source>
         <translation>Filter</translation>
     </message>
+    <message>
+        <source>Играть в плеере</source>
+        <translation>Play in the player</translation>
+    </message>
 </context>
 <context>
     <name>Lifecycle</name>

@@ -714,6 +714,18 @@ TEST_F(DesktopWindowTest, ADoubleClickPlaysTheFileAndEscapeCoversTheDeleteButton
     EXPECT_EQ(find(QStringLiteral("alertTitle")), nullptr) << "a double click is no preview";
     EXPECT_NE(findItem(row, QStringLiteral("inPlaylistMark")), nullptr);
 
+    // The row's menu offers the same: a file already in the playlist plays from there, not appended again.
+    QQuickItem *first = find(QStringLiteral("libraryRow0"));
+    ASSERT_NE(first, nullptr);
+    click(first, Qt::RightButton, QPointF(40, first->height() / 2));
+    QQuickItem *play = waitForItem(QStringLiteral("menuItem_playInPlayer"));
+    ASSERT_NE(play, nullptr);
+    settle();
+    click(play);
+    ASSERT_TRUE(waitFor([&] { return MusicPlayer::currentIndex() == 0; }, 3000));
+    EXPECT_EQ(Stores::playlist().size(), 2);
+    settle();
+
     // The delete button, uncovered, goes again on Escape.
     auto *swipe = row->property("swipe").value<QObject *>();
     ASSERT_NE(swipe, nullptr);
