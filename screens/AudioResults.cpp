@@ -14,14 +14,8 @@
 #include <QThreadPool>
 
 AudioResults::AudioResults(Kind kind, QObject *parent)
-    : QObject(parent), m_kind(kind), m_model(new AudioRecordModel(&store(), this)),
-      m_overlays(new OverlayHost(this, [this] {
-          setSearchBusy(false);
-          setTableBusy(false);
-      }))
-{
-    connect(m_overlays, &OverlayHost::currentChanged, this, &AudioResults::hudChanged);
-}
+    : RecordResultsScreen(kind, parent), m_model(new AudioRecordModel(&store(), this))
+{}
 
 AudioResults::~AudioResults()
 {
@@ -50,64 +44,12 @@ QString AudioResults::requestFile() const
     return StorageLayout::getRootDir() + QLatin1Char('/') + QString::fromLatin1(names[m_kind]);
 }
 
-void AudioResults::setTitle(const QString &title)
-{
-    if (title == m_title)
-        return;
-    m_title = title;
-    Q_EMIT titleChanged();
-}
-
-void AudioResults::setSearchText(const QString &text)
-{
-    if (text == m_searchText)
-        return;
-    m_searchText = text;
-    Q_EMIT searchTextChanged();
-}
-
-void AudioResults::setSortIndex(int index)
-{
-    if (index == m_sortIndex)
-        return;
-    m_sortIndex = index;
-    Q_EMIT sortIndexChanged();
-}
-
-void AudioResults::setPlaceholder(const QString &text)
-{
-    if (text == m_placeholder)
-        return;
-    m_placeholder = text;
-    Q_EMIT placeholderChanged();
-}
-
 void AudioResults::setInputEnabled(bool enabled)
 {
     if (enabled == m_inputEnabled)
         return;
     m_inputEnabled = enabled;
     Q_EMIT inputEnabledChanged();
-}
-
-void AudioResults::setSearchBusy(bool busy)
-{
-    m_searchBusy = busy;
-    Q_EMIT busyChanged();
-}
-
-void AudioResults::setTableBusy(bool busy)
-{
-    m_tableBusy = busy;
-    Q_EMIT busyChanged();
-}
-
-void AudioResults::setAddingRecords(bool adding)
-{
-    if (adding == m_addingRecords)
-        return;
-    m_addingRecords = adding;
-    Q_EMIT addingRecordsChanged();
 }
 
 void AudioResults::viewDidLoad()
@@ -130,15 +72,14 @@ void AudioResults::viewWillAppear()
     switch (m_kind) {
     case Search:
         restoreRequest();
-        if (m_title != QCoreApplication::translate("CatalogueMenu", "Поиск")) {
+        if (title() != QCoreApplication::translate("CatalogueMenu", "Поиск")) {
             // Album mode: the list holds an album's tracks, found by the album screen.
             setInputEnabled(false);
             setSearchText(QString());
-            setPlaceholder(tr("Альбом: %1").arg(m_title));
+            setPlaceholder(tr("Альбом: %1").arg(title()));
         }
         setAddingRecords(false);
-        m_sortEnabled = true;
-        Q_EMIT sortEnabledChanged();
+        setSortEnabled(true);
         break;
     case Personal:
     case Recommended:
@@ -151,16 +92,10 @@ void AudioResults::viewWillAppear()
     }
 }
 
-void AudioResults::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
-                               std::function<void(ProgressOverlay *)> operation)
-{
-    m_overlays->run(label, details, minShowTime, textOnly, std::move(operation));
-}
-
 void AudioResults::searchBarSearchButtonClicked()
 {
     Q_EMIT keyboardDismissed();
-    if (m_searchBusy)
+    if (searchBusy())
         return;
     setSearchBusy(true);
     const GlobalData *global = GlobalData::sharedGlobalData();
@@ -171,8 +106,8 @@ void AudioResults::searchBarSearchButtonClicked()
     }
     if (m_kind == Group || m_kind == Recommended)
         store().clear();
-    const QString text = m_searchText;
-    const int sort = m_sortIndex;
+    const QString text = searchText();
+    const int sort = sortIndex();
     showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
                 [link = Link(this), kind = m_kind, text, sort](ProgressOverlay *hud) {
                     doAudioSearch(link, hud, kind, text, sort);
@@ -296,12 +231,12 @@ void AudioResults::cellShown(int row)
     if (!m_appeared || m_kind != Search || row != store().size() - 1)
         return;
     GlobalData *global = GlobalData::sharedGlobalData();
-    if (global->audioSearchOffset >= 9 || !m_inputEnabled || m_addingRecords)
+    if (global->audioSearchOffset >= 9 || !m_inputEnabled || addingRecords())
         return;
     setAddingRecords(true);
     global->audioSearchOffset += 1;
-    const QString text = m_searchText;
-    const int sort = m_sortIndex;
+    const QString text = searchText();
+    const int sort = sortIndex();
     showOverlay(tr("Добавление записей..."), QString(), 1.0f, false,
                 [link = Link(this), text, sort](ProgressOverlay *hud) {
                     doAudioSearchOffset(link, hud, text, sort);
@@ -385,19 +320,19 @@ QueueItem AudioResults::queueItemFor(const AudioRecord &record) const
 
 void AudioResults::accessoryButtonTapped(int row)
 {
-    if (m_tableBusy || row < 0 || row >= store().size())
+    if (tableBusy() || row < 0 || row >= store().size())
         return;
     Q_EMIT scrollToRow(row, Middle, true);
-    m_overlays->notice(tr("Уведомление"), tr("Запись добавлена в очередь"), 1.0f);
+    overlays()->notice(tr("Уведомление"), tr("Запись добавлена в очередь"), 1.0f);
     DownloadQueue::shared().append(DownloadQueue::Audio, queueItemFor(store().at(row)));
     store().removeAt(row);
 }
 
 void AudioResults::addAllRecordsToQueue()
 {
-    if (m_tableBusy)
+    if (tableBusy())
         return;
-    m_overlays->notice(tr("Уведомление"), tr("Все записи добавлены в очередь"), 1.0f);
+    overlays()->notice(tr("Уведомление"), tr("Все записи добавлены в очередь"), 1.0f);
     QList<QueueItem> items;
     items.reserve(store().size());
     for (const AudioRecord &record : store().records())

@@ -12,46 +12,12 @@
 #include "service/Session.h"
 
 Audio_Albums::Audio_Albums(QObject *parent)
-    : QObject(parent), m_model(new AlbumRecordModel(&Stores::albums(), this)),
-      m_overlays(new OverlayHost(this, [this] {
-          setSearchBusy(false);
-          setTableBusy(false);
-      }))
-{
-    connect(m_overlays, &OverlayHost::currentChanged, this, &Audio_Albums::hudChanged);
-}
+    : ResultsScreen(parent), m_model(new AlbumRecordModel(&Stores::albums(), this))
+{}
 
 QString Audio_Albums::requestFile() const
 {
     return StorageLayout::getRootDir() + QStringLiteral("/AudioAlbumsRequest.tune");
-}
-
-void Audio_Albums::setTitle(const QString &title)
-{
-    if (title == m_title)
-        return;
-    m_title = title;
-    Q_EMIT titleChanged();
-}
-
-void Audio_Albums::setSearchText(const QString &text)
-{
-    if (text == m_searchText)
-        return;
-    m_searchText = text;
-    Q_EMIT searchTextChanged();
-}
-
-void Audio_Albums::setSearchBusy(bool busy)
-{
-    m_searchBusy = busy;
-    Q_EMIT busyChanged();
-}
-
-void Audio_Albums::setTableBusy(bool busy)
-{
-    m_tableBusy = busy;
-    Q_EMIT busyChanged();
 }
 
 void Audio_Albums::viewDidLoad() {}
@@ -62,16 +28,10 @@ void Audio_Albums::viewWillAppear()
         setSearchText(*text);
 }
 
-void Audio_Albums::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
-                               std::function<void(ProgressOverlay *)> operation)
-{
-    m_overlays->run(label, details, minShowTime, textOnly, std::move(operation));
-}
-
 void Audio_Albums::searchBarSearchButtonClicked()
 {
     Q_EMIT keyboardDismissed();
-    if (m_searchBusy)
+    if (searchBusy())
         return;
     setSearchBusy(true);
     if (GlobalData::sharedGlobalData()->vksid().isEmpty()) {
@@ -80,7 +40,7 @@ void Audio_Albums::searchBarSearchButtonClicked()
         return;
     }
     // The list is replaced once an answer is in: a search that nobody answered changes nothing.
-    const QString query = m_searchText;
+    const QString query = searchText();
     showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
                 [link = Link(this), query](ProgressOverlay *hud) { doAlbumsSearch(link, hud, query); });
     PropertyList::writeRequest(requestFile(), query);
@@ -143,7 +103,7 @@ void Audio_Albums::rowSelected(int row)
 {
     const QList<AlbumRecord> &albums = Stores::albums().records();
     // A second look-up while one runs would fill the search screen's list twice over at once.
-    if (row < 0 || row >= albums.size() || m_tableBusy)
+    if (row < 0 || row >= albums.size() || tableBusy())
         return;
     setTableBusy(true);
     m_selectedAlbumName = albums.at(row).name;

@@ -22,13 +22,8 @@ const char *const QualityButtons[] = {
 } // namespace
 
 VideoResults::VideoResults(Kind kind, QObject *parent)
-    : QObject(parent), m_kind(kind), m_model(new VideoRecordModel(&store(), this)),
-      m_overlays(new OverlayHost(this, [this] {
-          setSearchBusy(false);
-          setTableBusy(false);
-      }))
+    : RecordResultsScreen(kind, parent), m_model(new VideoRecordModel(&store(), this))
 {
-    connect(m_overlays, &OverlayHost::currentChanged, this, &VideoResults::hudChanged);
     connect(m_model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
                 if (roles.contains(VideoRecordModel::WatchedRole))
@@ -73,64 +68,12 @@ QStringList VideoResults::qualityButtons(const QString &address)
     return buttons;
 }
 
-void VideoResults::setTitle(const QString &title)
-{
-    if (title == m_title)
-        return;
-    m_title = title;
-    Q_EMIT titleChanged();
-}
-
-void VideoResults::setSearchText(const QString &text)
-{
-    if (text == m_searchText)
-        return;
-    m_searchText = text;
-    Q_EMIT searchTextChanged();
-}
-
 void VideoResults::setQualityIndex(int index)
 {
     if (index == m_qualityIndex)
         return;
     m_qualityIndex = index;
     Q_EMIT qualityIndexChanged();
-}
-
-void VideoResults::setSortIndex(int index)
-{
-    if (index == m_sortIndex)
-        return;
-    m_sortIndex = index;
-    Q_EMIT sortIndexChanged();
-}
-
-void VideoResults::setPlaceholder(const QString &text)
-{
-    if (text == m_placeholder)
-        return;
-    m_placeholder = text;
-    Q_EMIT placeholderChanged();
-}
-
-void VideoResults::setSearchBusy(bool busy)
-{
-    m_searchBusy = busy;
-    Q_EMIT busyChanged();
-}
-
-void VideoResults::setTableBusy(bool busy)
-{
-    m_tableBusy = busy;
-    Q_EMIT busyChanged();
-}
-
-void VideoResults::setAddingRecords(bool adding)
-{
-    if (adding == m_addingRecords)
-        return;
-    m_addingRecords = adding;
-    Q_EMIT addingRecordsChanged();
 }
 
 void VideoResults::setLastWatched(int row)
@@ -155,21 +98,14 @@ void VideoResults::viewWillAppear()
         setSearchText(*text);
     if (m_kind == Search) {
         setAddingRecords(false);
-        m_sortEnabled = true;
-        Q_EMIT sortEnabledChanged();
+        setSortEnabled(true);
     }
-}
-
-void VideoResults::showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
-                               std::function<void(ProgressOverlay *)> operation)
-{
-    m_overlays->run(label, details, minShowTime, textOnly, std::move(operation));
 }
 
 void VideoResults::searchBarSearchButtonClicked()
 {
     Q_EMIT keyboardDismissed();
-    if (m_searchBusy)
+    if (searchBusy())
         return;
     setSearchBusy(true);
     if (GlobalData::sharedGlobalData()->vksid().isEmpty()) {
@@ -179,9 +115,9 @@ void VideoResults::searchBarSearchButtonClicked()
     }
     if (m_kind == Search)
         setLastWatched(-1);
-    const QString text = m_searchText;
+    const QString text = searchText();
     const int quality = m_qualityIndex;
-    const int sort = m_sortIndex;
+    const int sort = sortIndex();
     showOverlay(tr("Выполняется поиск..."), QString(), 1.0f, false,
                 [link = Link(this), kind = m_kind, text, quality, sort](ProgressOverlay *hud) {
                     doVideoSearch(link, hud, kind, text, quality, sort);
@@ -290,13 +226,13 @@ void VideoResults::cellShown(int row)
     if (m_kind != Search || row + 1 != store().size())
         return;
     GlobalData *global = GlobalData::sharedGlobalData();
-    if (global->videoSearchOffset >= lastPageOffset || m_addingRecords)
+    if (global->videoSearchOffset >= lastPageOffset || addingRecords())
         return;
     setAddingRecords(true);
     global->videoSearchOffset += 1;
-    const QString text = m_searchText;
+    const QString text = searchText();
     const int quality = m_qualityIndex;
-    const int sort = m_sortIndex;
+    const int sort = sortIndex();
     showOverlay(tr("Добавление записей..."), QString(), 1.0f, false,
                 [link = Link(this), text, quality, sort](ProgressOverlay *hud) {
                     doVideoSearchOffset(link, hud, text, quality, sort);
@@ -318,7 +254,7 @@ void VideoResults::rowSelected(int row)
 
 void VideoResults::accessoryButtonTapped(int row)
 {
-    if (m_tableBusy || row < 0 || row >= store().size())
+    if (tableBusy() || row < 0 || row >= store().size())
         return;
     Q_EMIT scrollToRow(row, Middle, true);
     setTableBusy(true);

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "core/Records.h"
-#include "screens/OverlayHost.h"
-#include "screens/ProgressOverlay.h"
+#include "screens/ResultsScreen.h"
 #include "screens/ScreenLink.h"
 #include "screens/VideoRecordModel.h"
 
@@ -19,62 +18,34 @@
 // row tap resolves the video's MP4 address and asks for the player; the row's accessory button resolves it
 // and queues the video for download. Where the video exists in several qualities, the choice is asked for
 // through alertRequested and answered through alertAnswered.
-class VideoResults : public QObject
+class VideoResults : public RecordResultsScreen
 {
     Q_OBJECT
-    Q_PROPERTY(QString title READ title WRITE setTitle NOTIFY titleChanged)
-    Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
-    Q_PROPERTY(QString placeholder READ placeholder NOTIFY placeholderChanged)
-    Q_PROPERTY(bool searchBusy READ searchBusy NOTIFY busyChanged)
-    Q_PROPERTY(bool tableBusy READ tableBusy NOTIFY busyChanged)
-    Q_PROPERTY(bool addingRecords READ addingRecords NOTIFY addingRecordsChanged)
     Q_PROPERTY(int qualityIndex READ qualityIndex WRITE setQualityIndex NOTIFY qualityIndexChanged)
-    Q_PROPERTY(int sortIndex READ sortIndex WRITE setSortIndex NOTIFY sortIndexChanged)
-    Q_PROPERTY(bool sortEnabled READ sortEnabled NOTIFY sortEnabledChanged)
     Q_PROPERTY(bool selectorsVisible READ selectorsVisible NOTIFY selectorsVisibleChanged)
     Q_PROPERTY(int selectorsHeight READ selectorsHeight CONSTANT)
     Q_PROPERTY(bool hasSelectors READ hasSelectors CONSTANT)
-    Q_PROPERTY(bool hasSelfButton READ hasSelfButton CONSTANT)
-    Q_PROPERTY(int kind READ kind CONSTANT)
     Q_PROPERTY(int lastWatchedVideoNumber READ lastWatchedVideoNumber NOTIFY lastWatchedVideoNumberChanged)
     Q_PROPERTY(QColor watchedRowColor READ watchedRowColor CONSTANT)
     Q_PROPERTY(VideoRecordModel *records READ records CONSTANT)
-    Q_PROPERTY(ProgressOverlay *hud READ hud NOTIFY hudChanged)
 
 public:
-    enum Kind { Search = 0, Personal = 1, Group = 2, Recommended = 3 };
-    Q_ENUM(Kind)
     // The quality choice's alert: 1 after a row tap (watch), 2 after the accessory button (download).
     enum AlertTag { WatchAlert = 1, QueueAlert = 2 };
-    enum ScrollPosition { Top = 0, Middle = 1 };
     static constexpr int pageSize = 40;
     // videoSearchOffset at which no further page is asked for.
     static constexpr int lastPageOffset = 9;
 
     VideoResults(Kind kind, QObject *parent);
 
-    int kind() const { return m_kind; }
-    QString title() const { return m_title; }
-    void setTitle(const QString &title);
-    QString searchText() const { return m_searchText; }
-    void setSearchText(const QString &text);
-    QString placeholder() const { return m_placeholder; }
-    bool searchBusy() const { return m_searchBusy; }
-    bool tableBusy() const { return m_tableBusy; }
-    bool addingRecords() const { return m_addingRecords; }
     int qualityIndex() const { return m_qualityIndex; }
     void setQualityIndex(int index);
-    int sortIndex() const { return m_sortIndex; }
-    void setSortIndex(int index);
-    bool sortEnabled() const { return m_sortEnabled; }
     bool selectorsVisible() const { return m_selectorsVisible; }
     int selectorsHeight() const { return 81; }
     bool hasSelectors() const { return m_kind == Search; }
-    bool hasSelfButton() const { return m_kind == Personal || m_kind == Recommended; }
     int lastWatchedVideoNumber() const { return m_model->watchedRow(); }
     QColor watchedRowColor() const { return QColor(228, 234, 240); }
     VideoRecordModel *records() const { return m_model; }
-    ProgressOverlay *hud() const { return m_overlays->current(); }
     // The last result of a link resolution, later the chosen quality's address.
     QString foundLink() const { return m_foundLink; }
     int searchLinkIndex() const { return m_searchLinkIndex; }
@@ -107,20 +78,10 @@ public:
     Q_INVOKABLE void searchBarCancelButtonClicked();
 
 Q_SIGNALS:
-    void titleChanged();
-    void searchTextChanged();
-    void placeholderChanged();
-    void busyChanged();
-    void addingRecordsChanged();
     void qualityIndexChanged();
-    void sortIndexChanged();
-    void sortEnabledChanged();
     void selectorsVisibleChanged();
     void lastWatchedVideoNumberChanged();
-    void hudChanged();
     void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
-    void scrollToRow(int row, int position, bool animated);
-    void keyboardDismissed();
     // Present the video player over the screen with this address.
     // `title` is the video's, for the player's controls.
     void videoPlayerRequested(const QString &fileName, const QString &refererType, const QString &title);
@@ -128,8 +89,6 @@ Q_SIGNALS:
 private:
     // Plays or queues the pending video in the quality of `button` (1 for 240 lines …).
     void qualityChosen(int tag, int button);
-    void showOverlay(const QString &label, const QString &details, float minShowTime, bool textOnly,
-                     std::function<void(ProgressOverlay *)> operation);
     // The background operations: everything they need of the screen comes by value or through the link.
     using Link = ScreenLink<VideoResults>;
     static void doVideoSearch(const Link &link, ProgressOverlay *hud, Kind kind, const QString &text,
@@ -146,25 +105,11 @@ private:
     void showVideoInWindow();
     // The row of the record being resolved: searchLinkIndex while it still holds that record.
     int pendingRow() const;
-    void setSearchBusy(bool busy);
-    void setTableBusy(bool busy);
-    void setAddingRecords(bool adding);
-    void setPlaceholder(const QString &text);
     void setLastWatched(int row);
 
-    Kind m_kind;
-    QString m_title;
-    QString m_searchText;
-    QString m_placeholder;
-    bool m_searchBusy = false;
-    bool m_tableBusy = false;
-    bool m_addingRecords = false;
     int m_qualityIndex = 0;
-    int m_sortIndex = 0;
-    bool m_sortEnabled = true;
     bool m_selectorsVisible = false;
     VideoRecordModel *m_model = nullptr;
-    OverlayHost *m_overlays;
     QString m_foundLink;
     int m_searchLinkIndex = -1;
     VideoRecord m_pending; // the record whose link was resolved last
