@@ -10,7 +10,7 @@
 #include "decoding/Text.h"
 #include "desktop/Badges.h"
 #include "downloads/DownloadQueue.h"
-#include "library/LibraryBrowser.h"
+#include "library/LibraryScan.h"
 #include "library/LibraryStore.h"
 #include "library/PlaylistExchange.h"
 #include "library/PlaylistFile.h"
@@ -53,7 +53,7 @@ void deleteUnfinishedDownloads(const QString &folder)
     for (const QFileInfo &entry : entries) {
         // Only files: a folder of the user's that happens to be named "….temp" is not a partial download. One
         // that another program is downloading into right now (melodrop-cli, another instance) is its to keep.
-        if (LibraryBrowser::pathExtension(entry.fileName()) == QLatin1String("temp"))
+        if (LibraryScan::pathExtension(entry.fileName()) == QLatin1String("temp"))
             FileSink::removeUnlessHeldElsewhere(entry.filePath());
     }
 }
@@ -244,7 +244,7 @@ bool Lifecycle::handleOpenURL(const QUrl &url)
 {
     if (!url.isValid() || !url.isLocalFile())
         return true;
-    const QString extension = LibraryBrowser::pathExtension(QFileInfo(url.path()).fileName()).toLower();
+    const QString extension = LibraryScan::pathExtension(QFileInfo(url.path()).fileName()).toLower();
     if (PlaylistExchange::formatOf(url.path()) != PlaylistExchange::Format::Unknown)
         importPlaylist(url.toLocalFile());
     else if (extension == QLatin1String("mp3"))
@@ -353,7 +353,7 @@ void Lifecycle::openArguments(const QStringList &arguments, const QString &worki
             handleOpenURL(url);
             continue;
         }
-        const QString extension = LibraryBrowser::pathExtension(QFileInfo(path).fileName()).toLower();
+        const QString extension = LibraryScan::pathExtension(QFileInfo(path).fileName()).toLower();
         if (extension != QLatin1String("mp3") && extension != QLatin1String("mp4"))
             continue; // would be ignored anyway: not worth a copy
         if (!QFileInfo(path).isFile()) {

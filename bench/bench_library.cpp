@@ -5,9 +5,9 @@
 // --benchmark_filter='ListFolder.*/50000'.
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
-#include "library/LibraryBrowser.h"
 #include "library/LibraryScan.h"
 #include "screens/AudioMenu.h"
+#include "screens/LibraryBrowser.h"
 #include "screens/VideoMenu.h"
 
 #include <QCoreApplication>

@@ -4,10 +4,10 @@
 // target is under 100 ms a keystroke at 10,000 files: ./build/bench/bench_library_filter.
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
-#include "library/LibraryBrowser.h"
 #include "library/LibraryEntries.h"
 #include "library/LibraryFilter.h"
 #include "library/LibraryStore.h"
+#include "screens/LibraryBrowser.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -184,4 +184,12 @@ void setEntryTypesIgnored(bool ignored)
     entryTypesIgnored.store(ignored, std::memory_order_relaxed);
 }
 
+QString pathExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot <= 0)
+        return {}; // no dot, or a hidden name such as ".mp3"
+    return name.mid(dot + 1);
+}
+
 } // namespace LibraryScan

@@ -54,6 +54,9 @@ Folder read(const QString &path, const QString &extension);
 // Every folder below `path`, itself included, each keyed by `key` joined with its path below `path`.
 QHash<QString, Folder> walk(const QString &path, const QString &key, const QString &extension);
 
+// The text after the last dot of a file name; none for a name without a dot or a hidden name (".mp3").
+QString pathExtension(const QString &name);
+
 // `key` and a name below it: "" stands for the media folder itself.
 QString childKey(const QString &key, const QString &name);
 

@@ -2,7 +2,7 @@
 
 #include "core/Storage.h"
 #include "decoding/Text.h"
-#include "library/LibraryBrowser.h"
+#include "library/LibraryScan.h"
 #include "library/PlaylistFile.h"
 
 #include <QDir>
@@ -157,7 +157,7 @@ const QRegularExpression &schemePattern()
 
 Format formatOf(const QString &path)
 {
-    const QString extension = LibraryBrowser::pathExtension(QFileInfo(path).fileName()).toLower();
+    const QString extension = LibraryScan::pathExtension(QFileInfo(path).fileName()).toLower();
     if (extension == QLatin1String("m3u") || extension == QLatin1String("m3u8"))
         return Format::M3u;
     if (extension == QLatin1String("pls"))
@@ -285,7 +285,7 @@ Mapped map(const QStringList &items, const QString &listFolder, const QString &a
                 const QString real = info.canonicalFilePath();
                 if (real.isEmpty() || !info.isFile() || !real.startsWith(library + QLatin1Char('/')))
                     continue;
-                if (LibraryBrowser::pathExtension(info.fileName()).toLower() != QLatin1String("mp3"))
+                if (LibraryScan::pathExtension(info.fileName()).toLower() != QLatin1String("mp3"))
                     continue; // the library plays MP3 files only
                 relative = real.mid(library.size() + 1);
                 break;

@@ -79,7 +79,7 @@ void Audio_Library::openFile(const QString &path)
 
 void Audio_Library::playPath(const QString &path)
 {
-    if (pathExtension(path).toLower() != mediaExtension() ||
+    if (LibraryScan::pathExtension(path).toLower() != mediaExtension() ||
         !QFileInfo(mediaDir() + QLatin1Char('/') + path).isFile())
         return;
     closePreview();
@@ -134,7 +134,7 @@ void Audio_Library::addAllRecordsToPlaylist()
     showNotice(tr("Все записи добавлены в плейлист"), 1.0f);
     QList<PlaylistEntry> entries;
     for (const QString &name : std::as_const(list())) {
-        if (pathExtension(name).toLower() == mediaExtension() && !isFolder(name))
+        if (LibraryScan::pathExtension(name).toLower() == mediaExtension() && !isFolder(name))
             entries.append(PlaylistEntry{relativePath(name), false});
     }
     Stores::playlist().append(entries);

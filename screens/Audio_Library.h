@@ -1,7 +1,7 @@
 #pragma once
 
-#include "library/LibraryBrowser.h"
 #include "playback/MpvPlayer.h"
+#include "screens/LibraryBrowser.h"
 #include "screens/OverlayHost.h"
 #include "screens/ProgressOverlay.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "downloads/DownloadQueue.h"
-#include "library/LibraryBrowser.h"
 #include "library/LibraryStore.h"
+#include "screens/LibraryBrowser.h"
 
 // The library's stores learn of every download that lands, whichever screen is shown: the folder it landed
 // in is read again on their worker, and the menus' counters and the titles follow. Connected once, by the

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "desktop/Portals.h"
-#include "library/LibraryBrowser.h"
+#include "screens/LibraryBrowser.h"
 
 // What both export screens do: browse a media folder like the library and hand the chosen file to a program
 // the user picks, or to a new e-mail as its attachment.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/LibraryBrowser.h"
+#include "screens/LibraryBrowser.h"
 
 // The video library screen: browses the video folder, hands a file to the video player, deletes entries.
 class Video_Library : public LibraryBrowser

@@ -101,7 +101,7 @@ struct QtReference
                 names << name;
                 folders << true;
                 details << QString();
-            } else if (LibraryBrowser::pathExtension(name).toLower() == extension) {
+            } else if (LibraryScan::pathExtension(name).toLower() == extension) {
                 files << name;
             }
         }
@@ -117,7 +117,7 @@ struct QtReference
                            QDirIterator::Subdirectories);
         while (sizes.hasNext()) {
             sizes.next();
-            if (LibraryBrowser::pathExtension(sizes.fileName()).toLower() == extension)
+            if (LibraryScan::pathExtension(sizes.fileName()).toLower() == extension)
                 bytesBelow += std::max<qint64>(0, sizes.fileInfo().size());
         }
         QDirIterator entries(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,

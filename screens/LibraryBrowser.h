@@ -86,8 +86,6 @@ public:
     // "mp3" or "mp4": the files shown and counted.
     QString mediaExtension() const;
 
-    // The text after the last dot of `name`, unless the dot opens the name; empty when there is none.
-    static QString pathExtension(const QString &name);
     // Size as the rows and titles show it: bytes × 2^-20 in single precision.
     static float megabytes(qint64 bytes);
     // How long after the watcher's first report the folder is listed again: a file being copied in reports

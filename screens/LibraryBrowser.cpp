@@ -1,4 +1,4 @@
-#include "library/LibraryBrowser.h"
+#include "screens/LibraryBrowser.h"
 
 #include "core/GlobalData.h"
 #include "core/Pacing.h"
@@ -185,14 +185,6 @@ QString LibraryBrowser::mediaExtension() const
 Settings &LibraryBrowser::settings() const
 {
     return m_settings ? *m_settings : Settings::shared();
-}
-
-QString LibraryBrowser::pathExtension(const QString &name)
-{
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot <= 0)
-        return {}; // no dot, or a hidden name such as ".mp3"
-    return name.mid(dot + 1);
 }
 
 float LibraryBrowser::megabytes(qint64 bytes)
