@@ -186,7 +186,7 @@ int main(int argc, char *argv[])
     Lifecycle::LaunchSteps steps;
     steps.showWindow = [window] { window->show(); };
     steps.audioSession = [&route] {
-        MusicPlayer::shared().start(); // the music's libmpv instance and its tick, for the whole run
+        MusicPlayer::shared().start(); // the tick, for the whole run; libmpv comes with the first track
         route.start();
     };
     steps.remoteControl = [&mpris] { mpris.start(); }; // no session bus: media keys in the window still work

@@ -1,7 +1,9 @@
 #include "playback/AudioRouteMonitor.h"
 
+#include "core/GlobalData.h"
 #include "playback/AudioRoute.h"
 #include "playback/MpvHandle.h"
+#include "playback/PlayerEvents.h"
 #include "playback/PulseOutputWatch.h"
 
 namespace {
@@ -90,6 +92,21 @@ bool AudioRouteMonitor::watchDeviceList()
 {
     if (m_mpv)
         return true;
+    // A route change pauses the music, and libmpv is loaded only once something plays: until the music has a
+    // player, there is nothing to pause and no reason to load it.
+    if (!GlobalData::sharedGlobalData()->audioPlayer) {
+        if (!m_waitForMusic) {
+            m_waitForMusic =
+                connect(&PlayerEvents::shared(), &PlayerEvents::sharedPlayerChanged, this, [this] {
+                    if (!GlobalData::sharedGlobalData()->audioPlayer)
+                        return;
+                    disconnect(m_waitForMusic);
+                    m_waitForMusic = {};
+                    watchDeviceList();
+                });
+        }
+        return true;
+    }
     m_mpv = new MpvHandle(MpvHandle::Purpose::DeviceWatch, this);
     if (!m_mpv->isValid()) {
         delete m_mpv;
@@ -97,10 +114,9 @@ bool AudioRouteMonitor::watchDeviceList()
         return false;
     }
     // Nothing plays in this instance, so asking it directly waits for nothing.
-    if (char *device = mpv_get_property_string(m_mpv->get(), "audio-device")) {
+    const QByteArray device = m_mpv->propertyNow("audio-device");
+    if (!device.isEmpty())
         m_inUse = QString::fromUtf8(device);
-        mpv_free(device);
-    }
     connect(m_mpv, &MpvHandle::eventsPending, this,
             [this] { m_mpv->drain([this](const mpv_event &event) { handleEvent(event); }); });
     m_mpv->observe(1, "audio-device-list", MPV_FORMAT_NODE);

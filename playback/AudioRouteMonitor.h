@@ -13,7 +13,8 @@ struct mpv_event;
 // Watches the output the music plays through and feeds each route change to the route listener
 // (AudioRoute::audioRouteChangeListener). With a PulseAudio or PipeWire server it follows the sink in use and
 // its active port through libpulse (OutputRouteTracker decides); without one it falls back to libmpv's list
-// of output devices, which only shows devices coming and going. Main thread.
+// of output devices, which only shows devices coming and going, watched from the first track on (libmpv is
+// not loaded before). Main thread.
 class AudioRouteMonitor : public QObject
 {
     Q_OBJECT
@@ -21,7 +22,8 @@ public:
     explicit AudioRouteMonitor(QObject *parent = nullptr);
     ~AudioRouteMonitor() override;
 
-    // Starts watching; false when neither the sound server nor libmpv could be asked.
+    // Starts watching; false when neither the sound server nor libmpv could be asked. Without a server and
+    // before the music has a player, the device list is watched once it has one.
     bool start();
     // Whether the sound server is being followed (rather than libmpv's device list).
     bool followsSoundServer() const { return m_serverConnected; }
@@ -52,6 +54,8 @@ private:
     PulseOutputWatch *m_pulse = nullptr;
     bool m_serverConnected = false;
     MpvHandle *m_mpv = nullptr;
+    // Set while the device list waits for the music's first player.
+    QMetaObject::Connection m_waitForMusic;
     QStringList m_devices;
     bool m_known = false;
     QString m_inUse = QStringLiteral("auto");

@@ -1,18 +1,18 @@
 #include "playback/MpvHandle.h"
 
+#include "playback/MpvLibrary.h"
+
 #include <QMetaObject>
 
 #include <vector>
 
 namespace {
 
-void setOption(mpv_handle *mpv, const char *name, const char *value)
+void applyOptions(const MpvLibrary &library, mpv_handle *mpv, MpvHandle::Purpose purpose)
 {
-    mpv_set_option_string(mpv, name, value);
-}
-
-void applyOptions(mpv_handle *mpv, MpvHandle::Purpose purpose)
-{
+    const auto setOption = [&library](mpv_handle *mpv, const char *name, const char *value) {
+        library.set_option_string(mpv, name, value);
+    };
     setOption(mpv, "terminal", "no");
     setOption(mpv, "config", "no");
     setOption(mpv, "load-scripts", "no");
@@ -68,18 +68,20 @@ void applyOptions(mpv_handle *mpv, MpvHandle::Purpose purpose)
 
 } // namespace
 
-MpvHandle::MpvHandle(Purpose purpose, QObject *parent) : QObject(parent)
+MpvHandle::MpvHandle(Purpose purpose, QObject *parent) : QObject(parent), m_library(MpvLibrary::get())
 {
-    mpv_handle *mpv = mpv_create();
+    if (!m_library)
+        return; // the library said why in the log
+    mpv_handle *mpv = m_library->create();
     if (!mpv)
         return; // among other reasons, LC_NUMERIC is not "C"
-    applyOptions(mpv, purpose);
-    if (mpv_initialize(mpv) < 0) {
-        mpv_terminate_destroy(mpv);
+    applyOptions(*m_library, mpv, purpose);
+    if (m_library->initialize(mpv) < 0) {
+        m_library->terminate_destroy(mpv);
         return;
     }
-    m_mpv = std::shared_ptr<mpv_handle>(mpv, mpv_terminate_destroy);
-    mpv_set_wakeup_callback(mpv, &MpvHandle::onWakeup, this);
+    m_mpv = std::shared_ptr<mpv_handle>(mpv, m_library->terminate_destroy);
+    m_library->set_wakeup_callback(mpv, &MpvHandle::onWakeup, this);
 }
 
 MpvHandle::~MpvHandle()
@@ -88,11 +90,11 @@ MpvHandle::~MpvHandle()
         return;
     // libmpv runs the callback under the lock this takes: once it returns, no callback is running or can
     // start, and a wake-up already posted dies with this object.
-    mpv_set_wakeup_callback(m_mpv.get(), nullptr, nullptr);
+    m_library->set_wakeup_callback(m_mpv.get(), nullptr, nullptr);
     if (m_mpv.use_count() > 1) {
         // Someone else holds the instance a little longer: make sure nothing plays on meanwhile.
         const char *stop[] = {"stop", nullptr};
-        mpv_command_async(m_mpv.get(), 0, stop);
+        m_library->command_async(m_mpv.get(), 0, stop);
     }
 }
 
@@ -119,7 +121,7 @@ void MpvHandle::command(const QList<QByteArray> &arguments, quint64 reply)
     for (const QByteArray &argument : arguments)
         argv.push_back(argument.constData());
     argv.push_back(nullptr);
-    mpv_command_async(m_mpv.get(), reply, argv.data());
+    m_library->command_async(m_mpv.get(), reply, argv.data());
 }
 
 void MpvHandle::setString(const char *name, const QByteArray &value, quint64 reply)
@@ -127,7 +129,7 @@ void MpvHandle::setString(const char *name, const QByteArray &value, quint64 rep
     if (!m_mpv)
         return;
     const char *text = value.constData();
-    mpv_set_property_async(m_mpv.get(), reply, name, MPV_FORMAT_STRING, &text);
+    m_library->set_property_async(m_mpv.get(), reply, name, MPV_FORMAT_STRING, &text);
 }
 
 void MpvHandle::setFlag(const char *name, bool on, quint64 reply)
@@ -135,32 +137,42 @@ void MpvHandle::setFlag(const char *name, bool on, quint64 reply)
     if (!m_mpv)
         return;
     int flag = on ? 1 : 0;
-    mpv_set_property_async(m_mpv.get(), reply, name, MPV_FORMAT_FLAG, &flag);
+    m_library->set_property_async(m_mpv.get(), reply, name, MPV_FORMAT_FLAG, &flag);
 }
 
 void MpvHandle::setDouble(const char *name, double value, quint64 reply)
 {
     if (!m_mpv)
         return;
-    mpv_set_property_async(m_mpv.get(), reply, name, MPV_FORMAT_DOUBLE, &value);
+    m_library->set_property_async(m_mpv.get(), reply, name, MPV_FORMAT_DOUBLE, &value);
 }
 
 void MpvHandle::get(const char *name, mpv_format format, quint64 reply)
 {
     if (m_mpv)
-        mpv_get_property_async(m_mpv.get(), reply, name, format);
+        m_library->get_property_async(m_mpv.get(), reply, name, format);
 }
 
 void MpvHandle::observe(quint64 id, const char *name, mpv_format format)
 {
     if (m_mpv)
-        mpv_observe_property(m_mpv.get(), id, name, format);
+        m_library->observe_property(m_mpv.get(), id, name, format);
+}
+
+QByteArray MpvHandle::propertyNow(const char *name) const
+{
+    if (!m_mpv)
+        return {};
+    char *value = m_library->get_property_string(m_mpv.get(), name);
+    const QByteArray text(value);
+    m_library->free(value);
+    return text;
 }
 
 void MpvHandle::drain(const std::function<void(const mpv_event &)> &handle)
 {
     while (m_mpv) {
-        const mpv_event *event = mpv_wait_event(m_mpv.get(), 0);
+        const mpv_event *event = m_library->wait_event(m_mpv.get(), 0);
         if (event->event_id == MPV_EVENT_NONE)
             break;
         handle(*event);

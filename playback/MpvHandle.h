@@ -10,6 +10,8 @@
 
 #include <mpv/client.h>
 
+struct MpvLibrary;
+
 // One libmpv instance with the options every player of the program shares: no terminal, no configuration
 // files, scripts or key bindings, no youtube-dl, idle between files, a silent output when no sound device
 // works, and the audio output named by MELODROP_MPV_AO when set (tests use "null"). libmpv refuses to start
@@ -31,6 +33,7 @@ public:
         DeviceWatch,      // nothing is played; only the output devices are watched
     };
 
+    // Loads libmpv on the first instance; without it the handle stays invalid and every request does nothing.
     explicit MpvHandle(Purpose purpose, QObject *parent = nullptr);
     // No event is announced after this; libmpv itself ends when the last holder of shared() lets go.
     ~MpvHandle() override;
@@ -40,6 +43,8 @@ public:
 
     bool isValid() const { return m_mpv != nullptr; }
     mpv_handle *get() const { return m_mpv.get(); }
+    // The library the instance was made through (nullptr when it could not be loaded).
+    const MpvLibrary *library() const { return m_library; }
     // For a holder that may outlive this object (the video picture's renderer).
     std::shared_ptr<mpv_handle> shared() const { return m_mpv; }
 
@@ -54,6 +59,9 @@ public:
     // Changes of `name` arrive as MPV_EVENT_PROPERTY_CHANGE carrying `id`.
     void observe(quint64 id, const char *name, mpv_format format);
 
+    // A property's value now, as text; waits for libmpv (for checks and idle instances, not for the GUI).
+    QByteArray propertyNow(const char *name) const;
+
     // Hands every waiting event to `handle`, in order, without blocking.
     void drain(const std::function<void(const mpv_event &)> &handle);
 
@@ -64,6 +72,7 @@ private:
     Q_INVOKABLE void wake();
     static void onWakeup(void *context);
 
+    const MpvLibrary *m_library;
     std::shared_ptr<mpv_handle> m_mpv;
     // Set while a wake-up is on its way, so that a burst of events posts one.
     std::atomic<bool> m_wakePosted{false};

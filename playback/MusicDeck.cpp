@@ -71,12 +71,7 @@ void MusicDeck::applyReplayGain()
 
 QByteArray MusicDeck::propertyNow(const char *name) const
 {
-    if (!m_mpv->isValid())
-        return {};
-    char *value = mpv_get_property_string(m_mpv->get(), name);
-    const QByteArray text(value);
-    mpv_free(value);
-    return text;
+    return m_mpv->propertyNow(name);
 }
 
 void MusicDeck::setNext(const QString &path)

@@ -14,6 +14,9 @@
 #include <QRandomGenerator>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
+
 MusicPlayer &MusicPlayer::shared()
 {
     // A child of the application: libmpv is shut down with it rather than after it.
@@ -77,9 +80,14 @@ MusicPlayer::~MusicPlayer()
 
 MusicDeck *MusicPlayer::deck()
 {
+    if (m_deck && !m_deck->isValid()) {
+        // libmpv could not be loaded or started last time: each new track tries again.
+        delete m_deck;
+        m_deck = nullptr;
+    }
     if (!m_deck) {
         m_deck = new MusicDeck(this);
-        connect(m_deck, &MusicDeck::volumeChanged, this, &MusicPlayer::volumeChanged);
+        m_deck->setVolume(m_volume * 100.0);
         connect(m_deck, &MusicDeck::advanced, this, &MusicPlayer::advanced);
     }
     return m_deck;
@@ -87,7 +95,6 @@ MusicDeck *MusicPlayer::deck()
 
 void MusicPlayer::start()
 {
-    deck();
     if (!m_timer)
         restartTimer();
 }
@@ -398,10 +405,19 @@ QString MusicPlayer::repeatName(Repeat mode)
 
 double MusicPlayer::volume() const
 {
-    return m_deck ? m_deck->volume() / 100.0 : 1.0;
+    return m_volume;
 }
 
 void MusicPlayer::setVolume(double volume)
 {
-    deck()->setVolume(volume * 100.0);
+    if (std::isnan(volume))
+        return;
+    volume = std::clamp(volume, 0.0, 1.0);
+    if (volume == m_volume)
+        return;
+    m_volume = volume;
+    // Before the first track there is no libmpv instance: the deck takes the volume when it is made.
+    if (m_deck)
+        m_deck->setVolume(volume * 100.0);
+    Q_EMIT volumeChanged();
 }

@@ -42,7 +42,8 @@ public:
     static QString filePath(const QString &relative);
     static bool isPlayable(const QString &relative);
 
-    // Starts libmpv and the one-second tick (at launch; until then the first track starts libmpv alone).
+    // Starts the one-second tick (at launch). libmpv is loaded and started by the first track, not here: a
+    // window that plays nothing does without it.
     void start();
     // A new tick in place of the one running (the player screen's first load does this).
     void restartTimer();
@@ -73,6 +74,7 @@ public:
     // Draws indexes for shuffle (tests make it predictable); none gives the system's generator back.
     void setRandomSource(std::function<quint32()> source);
 
+    // The libmpv instance of the music, made (and libmpv loaded) on the first call.
     MusicDeck *deck();
 
 Q_SIGNALS:
@@ -105,6 +107,8 @@ private:
     void advanced(LibraryPlayer *player);
 
     MusicDeck *m_deck = nullptr;
+    // The music's volume, 0 to 1; the deck follows it.
+    double m_volume = 1.0;
     QPointer<QTimer> m_timer;
     std::function<quint32()> m_random;
     int m_preparedIndex = -1;

@@ -1,5 +1,6 @@
 #include "playback/VideoSurface.h"
 
+#include "playback/MpvLibrary.h"
 #include "playback/VideoEngine.h"
 
 #include <QOpenGLContext>
@@ -9,7 +10,6 @@
 
 #include <mutex>
 
-#include <mpv/client.h>
 #include <mpv/render_gl.h>
 
 // Lets mpv's render thread ask for a new frame without outliving the item it asks.
@@ -52,7 +52,9 @@ public:
         if (handle == m_mpv)
             return;
         release();
-        if (!handle)
+        // A handle exists only once the library was loaded.
+        const MpvLibrary *library = handle ? MpvLibrary::get() : nullptr;
+        if (!library)
             return;
         mpv_opengl_init_params glInit{glProcAddress, nullptr};
         mpv_render_param params[] = {
@@ -60,12 +62,13 @@ public:
             {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
-        if (mpv_render_context_create(&m_context, handle.get(), params) < 0) {
+        if (library->render_context_create(&m_context, handle.get(), params) < 0) {
             m_context = nullptr;
             return;
         }
+        m_library = library;
         m_mpv = handle;
-        mpv_render_context_set_update_callback(m_context, onRenderUpdate, m_relay.get());
+        library->render_context_set_update_callback(m_context, onRenderUpdate, m_relay.get());
         QMetaObject::invokeMethod(player, "pictureSurfaceReady", Qt::QueuedConnection);
     }
 
@@ -83,7 +86,7 @@ public:
             {MPV_RENDER_PARAM_FLIP_Y, &flipY},
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
-        mpv_render_context_render(m_context, params);
+        m_library->render_context_render(m_context, params);
         QQuickOpenGLUtils::resetOpenGLState();
     }
 
@@ -92,12 +95,13 @@ private:
     {
         // The render context goes before the handle it was made on.
         if (m_context)
-            mpv_render_context_free(m_context);
+            m_library->render_context_free(m_context);
         m_context = nullptr;
         m_mpv.reset();
     }
 
     std::shared_ptr<VideoUpdateRelay> m_relay;
+    const MpvLibrary *m_library = nullptr;
     std::shared_ptr<mpv_handle> m_mpv;
     mpv_render_context *m_context = nullptr;
 };

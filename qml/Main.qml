@@ -27,9 +27,19 @@ ApplicationWindow {
     property int visibilityBeforeFullScreen: Window.Windowed
 
     onSectionChanged: {
+        window.buildSection(section)
         tabBar.currentIndex = section
         Qt.callLater(window.focusPage)
     }
+    Component.onCompleted: window.buildSection(section)
+    // The sections past the first are built the first time they are shown, then kept.
+    function buildSection(index) {
+        const loader = [null, audioSection, videoSection, queueSection, settingsSection][index]
+        if (loader)
+            loader.active = true
+    }
+    readonly property Item audioTab: audioSection.item
+    readonly property Item videoTab: videoSection.item
     // The stack whose search screen is sliding in after Ctrl+F on its menu.
     property Item searchAfterTransition: null
     Connections {
@@ -49,7 +59,8 @@ ApplicationWindow {
     // the tab order.
     function focusPage() {
         const stack = stackOf(section)
-        const page = stack ? stack.currentItem : pages.children[section]
+        const shown = pages.children[section]
+        const page = stack ? stack.currentItem : shown instanceof Loader ? shown.item : shown
         if (!page || !page.visible)
             return
         const target = page.firstControl ? page.firstControl
@@ -229,20 +240,34 @@ ApplicationWindow {
                     window.section = 1
                 }
             }
-            AudioTab {
-                id: audioTab
-                onListRequested: (screen, number, name) => window.openList(screen, number, name)
-                onCurrentItemChanged: Qt.callLater(window.focusPage)
+            Loader {
+                id: audioSection
+                active: false
+                sourceComponent: AudioTab {
+                    onListRequested: (screen, number, name) => window.openList(screen, number, name)
+                    onCurrentItemChanged: Qt.callLater(window.focusPage)
+                }
             }
-            VideoTab {
-                id: videoTab
-                onListRequested: (screen, number, name) => window.openList(screen, number, name)
-                onCurrentItemChanged: Qt.callLater(window.focusPage)
+            Loader {
+                id: videoSection
+                active: false
+                sourceComponent: VideoTab {
+                    onListRequested: (screen, number, name) => window.openList(screen, number, name)
+                    onCurrentItemChanged: Qt.callLater(window.focusPage)
+                }
             }
-            QueueView {
-                queue: Shell.queue
+            Loader {
+                id: queueSection
+                active: false
+                sourceComponent: QueueView {
+                    queue: Shell.queue
+                }
             }
-            SettingsView {}
+            Loader {
+                id: settingsSection
+                active: false
+                sourceComponent: SettingsView {}
+            }
         }
     }
 

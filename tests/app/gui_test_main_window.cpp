@@ -118,12 +118,18 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
         ASSERT_NE(tabBar, nullptr);
         EXPECT_EQ(tabBar->property("count").toInt(), 5);
 
+        // The sections other than the one shown at start are built when first shown, then kept.
+        EXPECT_EQ(window->findChild<QQuickItem *>(QStringLiteral("audioStack")), nullptr);
+        EXPECT_EQ(window->findChild<QQuickItem *>(QStringLiteral("videoStack")), nullptr);
+        EXPECT_EQ(window->findChild<QQuickItem *>(QStringLiteral("queueTable")), nullptr);
+        EXPECT_NE(window->findChild<QObject *>(QStringLiteral("loginForm")), nullptr);
+
         // Every row of both menus opens its screen.
+        ASSERT_TRUE(TestSupport::tap(window, findItem(tabBar, QStringLiteral("tab1"))));
         auto *stack = window->findChild<QQuickItem *>(QStringLiteral("audioStack"));
         auto *menu = window->findChild<QObject *>(QStringLiteral("audioMenu"));
         ASSERT_NE(stack, nullptr);
         ASSERT_NE(menu, nullptr);
-        ASSERT_TRUE(TestSupport::tap(window, findItem(tabBar, QStringLiteral("tab1"))));
         for (int row = 0; row < 9; ++row) {
             ASSERT_TRUE(tapMenuRow(stack, row)) << row;
             ASSERT_TRUE(TestSupport::waitFor([&] { return stack->property("depth").toInt() == 2; }, 5000))
@@ -132,10 +138,12 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
             ASSERT_TRUE(TestSupport::waitFor([&] { return stack->property("depth").toInt() == 1; }, 5000))
                 << row;
         }
+        ASSERT_TRUE(TestSupport::tap(window, findItem(tabBar, QStringLiteral("tab2"))));
         auto *videoStack = window->findChild<QQuickItem *>(QStringLiteral("videoStack"));
         auto *videoMenu = window->findChild<QObject *>(QStringLiteral("videoMenu"));
+        ASSERT_NE(videoStack, nullptr);
         ASSERT_NE(videoMenu, nullptr);
-        ASSERT_TRUE(TestSupport::tap(window, findItem(tabBar, QStringLiteral("tab2"))));
+        EXPECT_EQ(window->findChild<QQuickItem *>(QStringLiteral("queueTable")), nullptr);
         for (int row = 0; row < 7; ++row) {
             ASSERT_TRUE(tapMenuRow(videoStack, row)) << row;
             ASSERT_TRUE(
@@ -145,6 +153,10 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
             ASSERT_TRUE(
                 TestSupport::waitFor([&] { return videoStack->property("depth").toInt() == 1; }, 5000));
         }
+        ASSERT_TRUE(TestSupport::tap(window, findItem(tabBar, QStringLiteral("tab1"))));
+        EXPECT_EQ(window->findChild<QQuickItem *>(QStringLiteral("audioStack")), stack)
+            << "kept, not built anew";
+        EXPECT_TRUE(stack->isVisible());
         // Files handed over together: one notice each, the next once "Готово" is pressed.
         for (const char *name : {"one.mp3", "two.mp3"}) {
             QFile file(root.filePath(QString::fromUtf8(name)));

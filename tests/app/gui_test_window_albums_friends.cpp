@@ -217,9 +217,9 @@ protected:
 TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheLibrary)
 {
     showAt(1280, 800);
+    section(2);
     QQuickItem *audio = stack("audioStack");
     ASSERT_NE(audio, nullptr);
-    section(2);
     click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
     ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
     QObject *albums = controllerOnTop(audio);
@@ -283,9 +283,9 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
 TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsList)
 {
     showAt(420, 740);
+    section(2);
     QQuickItem *audio = stack("audioStack");
     ASSERT_NE(audio, nullptr);
-    section(2);
     click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
     ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
 
@@ -312,8 +312,9 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
 
     // The friends from the video menu: the list in sections, an index letter typed on the list shows its
     // section, and Return copies the row's number.
-    QQuickItem *video = stack("videoStack");
     section(3);
+    QQuickItem *video = stack("videoStack");
+    ASSERT_NE(video, nullptr);
     click(waitForItem([&] { return withText(QStringLiteral("Друзья и группы")); }));
     ASSERT_TRUE(waitFor([&] { return settledAt(video, 2); }, 5000));
     QObject *friends = controllerOnTop(video);
@@ -429,9 +430,9 @@ TEST_F(AlbumsFriendsWindowTest, ANoticeNeverEatsTheClicksThatFollowIt)
     showAt(1280, 800);
     // Notices stay up for half their time in the program: long enough for clicks to land under them.
     TestSupport::PacingScope pace(0.5);
+    section(2);
     QQuickItem *audio = stack("audioStack");
     ASSERT_NE(audio, nullptr);
-    section(2);
     click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
     ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
     click(named(QStringLiteral("searchBar")));

@@ -7,7 +7,9 @@
 #include "playback/AudioRoute.h"
 #include "playback/AudioRouteMonitor.h"
 #include "playback/OutputRouteTracker.h"
+#include "playback/PlayerEvents.h"
 
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -28,6 +30,12 @@ public:
 };
 
 using Availability = OutputSink::Availability;
+
+bool libmpvLoaded()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libmpv.so");
+}
 
 // A card with headphones and speakers on one sink, as PulseAudio and PipeWire show a laptop's analog output.
 OutputSink analog(quint32 index, const QString &active, Availability headphones)
@@ -216,8 +224,14 @@ TEST_F(AudioRouteTest, WithoutASoundServerTheDeviceListIsWatched)
     // No sound server answers: the monitor falls back to libmpv and learns its list.
     const QByteArray server = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", "unix:/nonexistent/melodrop-test-socket");
+    // Until the music has a player there is nothing to pause: libmpv is not loaded for the list yet.
+    global->audioPlayer = nullptr;
     AudioRouteMonitor live;
     ASSERT_TRUE(live.start());
+    EXPECT_FALSE(waitFor([&] { return !live.devices().isEmpty(); }, 500));
+    EXPECT_FALSE(libmpvLoaded());
+    global->audioPlayer = &player;
+    Q_EMIT PlayerEvents::shared().sharedPlayerChanged();
     EXPECT_TRUE(waitFor([&] { return live.devices().contains(QStringLiteral("auto")); }, 5000));
     EXPECT_FALSE(live.followsSoundServer());
     if (server.isNull())

@@ -85,7 +85,7 @@ TEST_F(MusicPlayerTest, ChangingTracksNeverStallsTheGuiThread)
     for (int i = 0; i < 11; ++i)
         files << QStringLiteral("Track %1.mp3").arg(i);
     makePlaylist(files, 30);
-    music.start(); // the one instance is made at launch, not by a track change
+    music.start(); // the tick; the one instance is made by the first track, not by each change
     music.playSound(0);
     ASSERT_TRUE(waitFor([&] { return loaded(); }, 5000));
 
@@ -284,9 +284,13 @@ TEST_F(MusicPlayerTest, VolumeStaysFromOneTrackToTheNext)
     EXPECT_DOUBLE_EQ(music.volume(), 0) << "below silence is silence";
     music.setVolume(0.5);
     EXPECT_EQ(changes.count(), 3);
+    // Set before any track played, when there was no libmpv instance yet: the first track's instance has it.
     music.playSound(0);
+    EXPECT_TRUE(waitFor([&] { return music.deck()->propertyNow("volume").toDouble() == 50; }, 3000))
+        << music.deck()->propertyNow("volume").toStdString();
     music.next();
     EXPECT_DOUBLE_EQ(music.volume(), 0.5);
+    EXPECT_EQ(music.deck()->propertyNow("volume").toDouble(), 50);
 }
 
 // What comes after the end of a track, played to its end, in each repeat mode: the same track (track), the
