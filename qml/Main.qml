@@ -154,7 +154,7 @@ ApplicationWindow {
         const tab = video ? videoTab : audioTab
         tab.openWithNumber(screen, number, name)
     }
-    readonly property bool playerScreenShown: section === 1 && audioTab.currentItem !== null
+    readonly property bool playerScreenShown: section === 1 && audioTab !== null && audioTab.currentItem !== null
                                               && audioTab.currentItem.isPlayerScreen === true
     function openPlayerScreen() {
         section = 1
