@@ -11,7 +11,6 @@
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
-#include <mpv/client.h>
 
 #include <arpa/inet.h>
 #include <atomic>
