@@ -1,12 +1,9 @@
-#include "../support/TestSupport.h"
-
-#include "sandbox/Sandbox.h"
+#include "../support/CliSandbox.h"
 
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -16,28 +13,7 @@ namespace {
 
 using TestSupport::CliRun;
 
-CliRun cli(const QStringList &args, const QByteArray &input = QByteArray())
-{
-    return TestSupport::runCli(args, input);
-}
-
-class CliTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(qEnvironmentVariable("MELODROP_CLI").isEmpty());
-        ASSERT_TRUE(sandbox.start());
-        base = QString::fromStdString(sandbox.baseUrl());
-    }
-    QStringList withBase(const QStringList &args) const
-    {
-        return QStringList({"--service-base", base, "--root", root.path()}) + args;
-    }
-    Sandbox sandbox;
-    QString base;
-    QTemporaryDir root;
-};
+using CliTest = TestSupport::CliSandboxTest;
 
 TEST_F(CliTest, LoginPrintsTheSessionAndLogsOnStandardError)
 {

@@ -1,77 +1,24 @@
-#include "../support/TestSupport.h"
+#include "../support/CliSandbox.h"
 
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using TestSupport::CliRun;
+using TestSupport::jsonArrays;
 
-CliRun cli(const QStringList &args)
-{
-    return TestSupport::runCli(args);
-}
-
-// Every output line must be one JSON array of seven texts.
-QList<QStringList> records(const CliRun &run)
-{
-    QList<QStringList> result;
-    for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
-        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
-        EXPECT_TRUE(document.isArray()) << line.toStdString();
-        QStringList texts;
-        for (const QJsonValue &value : document.array()) {
-            EXPECT_TRUE(value.isString());
-            texts << value.toString();
-        }
-        EXPECT_EQ(texts.size(), 7) << line.toStdString();
-        result << texts;
-    }
-    return result;
-}
-
-class CliAudioTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(qEnvironmentVariable("MELODROP_CLI").isEmpty());
-        ASSERT_TRUE(sandbox.start());
-        base = QString::fromStdString(sandbox.baseUrl());
-    }
-    QStringList signedIn(const QStringList &args) const
-    {
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        return QStringList({"--service-base", base, "--root", root.path(), "--email",
-                            QString::fromStdString(account.email), "--password",
-                            QString::fromStdString(account.password)}) +
-               args;
-    }
-    QStringList withBase(const QStringList &args) const
-    {
-        return QStringList({"--service-base", base, "--root", root.path()}) + args;
-    }
-
-    Sandbox sandbox;
-    QString base;
-    QTemporaryDir root;
-};
+using CliAudioTest = TestSupport::CliSandboxTest;
 
 TEST_F(CliAudioTest, SearchPrintsOneRecordPerLineInPageOrder)
 {
     CliRun run = cli(signedIn({"search-audio", "кино"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> found = records(run);
+    const QList<QStringList> found = jsonArrays(run);
     ASSERT_FALSE(found.isEmpty());
     for (qsizetype i = 0; i < found.size(); ++i) {
         const QStringList &r = found.at(i);
@@ -87,7 +34,7 @@ TEST_F(CliAudioTest, SearchPrintsOneRecordPerLineInPageOrder)
     const int catalogue = int(SandboxAudio::catalogueOf(sandbox).size());
     run = cli(signedIn({"search-audio", "", "--offset", "300", "--sort", "1"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(records(run).size(), catalogue - 300);
+    EXPECT_EQ(jsonArrays(run).size(), catalogue - 300);
     EXPECT_NE(SandboxAudio::lastRequest(sandbox, "search")->target.find("&offset=300&c[sort]=1"),
               std::string::npos);
 
@@ -102,7 +49,7 @@ TEST_F(CliAudioTest, ListsOfEachKind)
     const std::string uid = Sandbox::defaultAccount().uid;
     CliRun run = cli(signedIn({"audio-list", QString::fromStdString(uid), "--kind", "0"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> own = records(run);
+    const QList<QStringList> own = jsonArrays(run);
     const std::vector<SandboxTrack> tracks = SandboxAudio::userAudio(sandbox, uid);
     ASSERT_EQ(own.size(), qsizetype(tracks.size()));
     for (size_t i = 0; i < tracks.size(); ++i) {
@@ -112,11 +59,11 @@ TEST_F(CliAudioTest, ListsOfEachKind)
 
     run = cli(signedIn({"audio-list", "--kind", "1", "1"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(records(run).size(), 40);
+    EXPECT_EQ(jsonArrays(run).size(), 40);
 
     run = cli(signedIn({"audio-list", QString::fromStdString(uid), "--kind", "2"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(records(run).size(), 30);
+    EXPECT_EQ(jsonArrays(run).size(), 30);
 
     // A list the client cannot read prints nothing and still succeeds; the reason is on standard error.
     run = cli(signedIn({"audio-list", "2", "--kind", "1"}));
@@ -201,7 +148,7 @@ TEST_F(CliAudioTest, SessionCommandsNeedASession)
     const QString sid = QJsonDocument::fromJson(run.out.toUtf8()).object().value("vksid").toString();
     run = cli(withBase({"--sid", sid, "--uid", "1000001", "audio-list", "1", "--kind", "1"}));
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(records(run).size(), 40);
+    EXPECT_EQ(jsonArrays(run).size(), 40);
 }
 
 } // namespace

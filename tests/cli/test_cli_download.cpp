@@ -1,12 +1,10 @@
-#include "../support/TestSupport.h"
+#include "../support/CliSandbox.h"
 
 #include "net/Http.h"
-#include "sandbox/Sandbox.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -17,35 +15,13 @@ namespace {
 
 using TestSupport::CliRun;
 
-CliRun cli(const QStringList &args)
-{
-    return TestSupport::runCli(args);
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-class CliDownloadTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(qEnvironmentVariable("MELODROP_CLI").isEmpty());
-        ASSERT_TRUE(sandbox.start());
-        base = QString::fromStdString(sandbox.baseUrl());
-    }
-    QStringList withRoot(const QStringList &args) const
-    {
-        return QStringList({"--root", root.path()}) + args;
-    }
-
-    Sandbox sandbox;
-    QString base;
-    QTemporaryDir root;
-};
+using CliDownloadTest = TestSupport::CliSandboxTest;
 
 TEST_F(CliDownloadTest, AudioIsSavedUnderItsCleanNameAndThePathPrinted)
 {

@@ -1,9 +1,8 @@
 // Honest failures of melodrop-cli: a service that does not answer, a folder that cannot be made, a disk that
 // is full, two processes saving under one name.
-#include "../support/TestSupport.h"
+#include "../support/CliSandbox.h"
 
 #include "net/Http.h"
-#include "sandbox/Sandbox.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,22 +104,14 @@ TEST(CliFailureTest, EveryCommandExitsWithOneAndNamesTheCauseWhenTheServiceDoesN
     }
 }
 
-class CliFailureWithSandbox : public ::testing::Test
+class CliFailureWithSandbox : public TestSupport::CliSandboxTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        base = QString::fromStdString(sandbox.baseUrl());
-    }
     QString bytesUrl(qint64 size, const QString &name) const
     {
         return base + QStringLiteral("/storage/bytes/") + QString::number(size) + QLatin1Char('/') + name +
                QStringLiteral(".bin");
     }
-    Sandbox sandbox;
-    QString base;
-    QTemporaryDir root;
 };
 
 TEST_F(CliFailureWithSandbox, AnAnsweredEmptyResultStaysASuccess)

@@ -1,14 +1,8 @@
-#include "../support/TestSupport.h"
+#include "../support/CliSandbox.h"
 
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
 #include "sandbox/SandboxFriends.h"
 #include "sandbox/SandboxLastfm.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonValue>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -17,61 +11,15 @@
 namespace {
 
 using TestSupport::CliRun;
+using TestSupport::jsonArrays;
+using TestSupport::jsonStrings;
 
 const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
 const std::string key = "5a1f0c2e9b7d4e3f8a6b2c1d0e9f8a7b";
 
-// Every output line must be one JSON array of `width` texts.
-QList<QStringList> arrays(const CliRun &run, int width)
-{
-    QList<QStringList> result;
-    for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
-        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
-        EXPECT_TRUE(document.isArray()) << line.toStdString();
-        QStringList texts;
-        for (const QJsonValue &value : document.array()) {
-            EXPECT_TRUE(value.isString());
-            texts << value.toString();
-        }
-        EXPECT_EQ(texts.size(), width) << line.toStdString();
-        result << texts;
-    }
-    return result;
-}
-
-// Every output line must be one JSON string.
-QStringList strings(const CliRun &run)
-{
-    QStringList result;
-    for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
-        const QJsonDocument document = QJsonDocument::fromJson("[" + line.toUtf8() + "]");
-        EXPECT_TRUE(document.isArray() && document.array().size() == 1 && document.array().at(0).isString())
-            << line.toStdString();
-        result << document.array().at(0).toString();
-    }
-    return result;
-}
-
-class CliFriendsAlbumsTest : public ::testing::Test
+class CliFriendsAlbumsTest : public TestSupport::CliSandboxTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        base = QString::fromStdString(sandbox.baseUrl());
-    }
-    QStringList signedIn(const QStringList &args) const
-    {
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        return QStringList({"--service-base", base, "--root", root.path(), "--email",
-                            QString::fromStdString(account.email), "--password",
-                            QString::fromStdString(account.password)}) +
-               args;
-    }
-    QStringList withBase(const QStringList &args) const
-    {
-        return QStringList({"--service-base", base, "--root", root.path()}) + args;
-    }
     QStringList expectedPeople(const std::vector<SandboxPerson> &people) const
     {
         QStringList records;
@@ -83,27 +31,23 @@ protected:
         std::sort(records.begin(), records.end());
         return records;
     }
-
-    Sandbox sandbox;
-    QString base;
-    QTemporaryDir root;
 };
 
 TEST_F(CliFriendsAlbumsTest, FriendsAndGroupsPrintTheThreeLineRecords)
 {
     const std::string uid = Sandbox::defaultAccount().uid;
-    CliRun run = TestSupport::runCli(signedIn({"friends"}));
+    CliRun run = cli(signedIn({"friends"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(strings(run), expectedPeople(SandboxFriends::friendsOf(sandbox, uid)));
+    EXPECT_EQ(jsonStrings(run), expectedPeople(SandboxFriends::friendsOf(sandbox, uid)));
 
-    run = TestSupport::runCli(signedIn({"groups"}));
+    run = cli(signedIn({"groups"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(strings(run), expectedPeople(SandboxFriends::groupsOf(sandbox, uid)));
+    EXPECT_EQ(jsonStrings(run), expectedPeople(SandboxFriends::groupsOf(sandbox, uid)));
 
     // A page without the list: nothing printed, the error line on standard error, still success.
     SandboxFriends::setCannedAnswer(sandbox, "/al_groups.php?act=get_list&al=1&tab=groups&mid=" + uid,
                                     "<!--18035<!><!>0<!>6546<!>0<!>");
-    run = TestSupport::runCli(signedIn({"groups"}));
+    run = cli(signedIn({"groups"}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains(errorLine)) << run.err.toStdString();
@@ -111,7 +55,7 @@ TEST_F(CliFriendsAlbumsTest, FriendsAndGroupsPrintTheThreeLineRecords)
 
 TEST_F(CliFriendsAlbumsTest, AlbumsPrintNameArtistAndNumber)
 {
-    CliRun run = TestSupport::runCli(withBase({"albums", "Greatest"}));
+    CliRun run = cli(withBase({"albums", "Greatest"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     QList<QStringList> expected;
     for (const SandboxAlbum &a : SandboxLastfm::albumsOf(sandbox)) {
@@ -120,9 +64,9 @@ TEST_F(CliFriendsAlbumsTest, AlbumsPrintNameArtistAndNumber)
                                      QString::fromStdString(a.id)});
     }
     ASSERT_EQ(expected.size(), 3);
-    EXPECT_EQ(arrays(run, 3), expected);
+    EXPECT_EQ(jsonArrays(run, 3), expected);
 
-    run = TestSupport::runCli(withBase({"albums", "AC/DC & Friends"}));
+    run = cli(withBase({"albums", "AC/DC & Friends"}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_NE(
@@ -132,7 +76,7 @@ TEST_F(CliFriendsAlbumsTest, AlbumsPrintNameArtistAndNumber)
     SandboxLastfm::setCannedAnswer(sandbox,
                                    "/2.0/?format=json&method=album.search&api_key=" + key + "&album=x",
                                    "{\"results\":{\"albummatches\":{\"album\":{\"name\":\"A\"}}}}");
-    run = TestSupport::runCli(withBase({"albums", "x"}));
+    run = cli(withBase({"albums", "x"}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains(errorLine)) << run.err.toStdString();
@@ -141,9 +85,9 @@ TEST_F(CliFriendsAlbumsTest, AlbumsPrintNameArtistAndNumber)
 TEST_F(CliFriendsAlbumsTest, AlbumTracksPrintTheRecordsFoundInTrackOrder)
 {
     const SandboxAlbum queen = SandboxLastfm::albumsOf(sandbox).front();
-    CliRun run = TestSupport::runCli(signedIn({"album-tracks", QString::fromStdString(queen.id)}));
+    CliRun run = cli(signedIn({"album-tracks", QString::fromStdString(queen.id)}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> records = arrays(run, 7);
+    const QList<QStringList> records = jsonArrays(run, 7);
     ASSERT_EQ(records.size(), qsizetype(queen.tracks.size()));
     for (size_t k = 0; k < queen.tracks.size(); ++k) {
         EXPECT_EQ(records.at(qsizetype(k)).at(3), QString::fromStdString(queen.tracks[k].first));
@@ -152,7 +96,7 @@ TEST_F(CliFriendsAlbumsTest, AlbumTracksPrintTheRecordsFoundInTrackOrder)
     }
 
     for (const char *empty : {"2006", "999"}) { // no tracks; an unknown album (an error answer)
-        run = TestSupport::runCli(signedIn({"album-tracks", empty}));
+        run = cli(signedIn({"album-tracks", empty}));
         EXPECT_EQ(run.exitCode, 0) << empty;
         EXPECT_TRUE(run.out.isEmpty()) << empty;
         EXPECT_FALSE(run.err.contains(errorLine)) << empty;
@@ -165,16 +109,13 @@ TEST_F(CliFriendsAlbumsTest, UsageAndSessions)
                                     {"albums", "a", "b"}, {"album-tracks"}, {"album-tracks", "1", "2"}};
     for (const QStringList &args : bad) {
         SCOPED_TRACE(args.join(' ').toStdString());
-        const CliRun run = TestSupport::runCli(signedIn(args));
+        const CliRun run = cli(signedIn(args));
         EXPECT_EQ(run.exitCode, 2);
         EXPECT_TRUE(run.out.isEmpty());
     }
-    EXPECT_EQ(TestSupport::runCli(withBase({"friends"})).exitCode, 2);
-    EXPECT_EQ(TestSupport::runCli(withBase({"album-tracks", "2001"})).exitCode, 2);
-    EXPECT_EQ(
-        TestSupport::runCli(withBase({"--email", "demo@melodrop.test", "--password", "wrong", "groups"}))
-            .exitCode,
-        3);
+    EXPECT_EQ(cli(withBase({"friends"})).exitCode, 2);
+    EXPECT_EQ(cli(withBase({"album-tracks", "2001"})).exitCode, 2);
+    EXPECT_EQ(cli(withBase({"--email", "demo@melodrop.test", "--password", "wrong", "groups"})).exitCode, 3);
 }
 
 } // namespace

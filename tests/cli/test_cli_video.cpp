@@ -1,70 +1,33 @@
-#include "../support/TestSupport.h"
+#include "../support/CliSandbox.h"
 
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxVideo.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using TestSupport::CliRun;
+using TestSupport::jsonArrays;
 
 const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
 
-// Every output line must be one JSON array of seven texts.
-QList<QStringList> records(const CliRun &run)
-{
-    QList<QStringList> result;
-    for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
-        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
-        EXPECT_TRUE(document.isArray()) << line.toStdString();
-        QStringList texts;
-        for (const QJsonValue &value : document.array()) {
-            EXPECT_TRUE(value.isString());
-            texts << value.toString();
-        }
-        EXPECT_EQ(texts.size(), 7) << line.toStdString();
-        result << texts;
-    }
-    return result;
-}
-
-class CliVideoTest : public ::testing::Test
+class CliVideoTest : public TestSupport::CliSandboxTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(qEnvironmentVariable("MELODROP_CLI").isEmpty());
-        ASSERT_TRUE(sandbox.start());
-        base = QString::fromStdString(sandbox.baseUrl());
-    }
-    QStringList signedIn(const QStringList &args) const
-    {
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        return QStringList({"--service-base", base, "--root", root.path(), "--email",
-                            QString::fromStdString(account.email), "--password",
-                            QString::fromStdString(account.password)}) +
-               args;
-    }
     std::string lastTarget(const char *kind)
     {
         return SandboxVideo::lastRequest(sandbox, kind).value_or(SandboxRequest{}).target;
     }
-
-    Sandbox sandbox;
-    QString base;
-    QTemporaryDir root;
 };
 
 TEST_F(CliVideoTest, SearchPrintsRecordsInPageOrder)
 {
-    CliRun run = TestSupport::runCli(signedIn({"search-video", "концерт", "--quality", "2", "--sort", "1"}));
+    CliRun run = cli(signedIn({"search-video", "концерт", "--quality", "2", "--sort", "1"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> found = records(run);
+    const QList<QStringList> found = jsonArrays(run);
     ASSERT_FALSE(found.isEmpty());
     for (qsizetype i = 0; i < found.size(); ++i) {
         const QStringList &r = found.at(i);
@@ -77,34 +40,34 @@ TEST_F(CliVideoTest, SearchPrintsRecordsInPageOrder)
               "/al_search.php?al=1&c[hd]=1&c[q]=%D0%BA%D0%BE%D0%BD%D1%86%D0%B5%D1%80%D1%82"
               "&c[quality]=1&c[section]=video&c[iphone]=1&offset=0&c[sort]=1");
 
-    run = TestSupport::runCli(signedIn({"search-video", "", "--offset", "400"}));
+    run = cli(signedIn({"search-video", "", "--offset", "400"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(records(run).size(), qsizetype(SandboxVideo::catalogueOf(sandbox).size()) - 400);
+    EXPECT_EQ(jsonArrays(run).size(), qsizetype(SandboxVideo::catalogueOf(sandbox).size()) - 400);
 
-    run = TestSupport::runCli(signedIn({"search-video", "такого нет ни у кого"}));
+    run = cli(signedIn({"search-video", "такого нет ни у кого"}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.isEmpty());
 }
 
 TEST_F(CliVideoTest, ListsAndRecommendations)
 {
-    CliRun run = TestSupport::runCli(signedIn({"video-list", "42", "--kind", "1"}));
+    CliRun run = cli(signedIn({"video-list", "42", "--kind", "1"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> community = records(run);
+    const QList<QStringList> community = jsonArrays(run);
     const std::vector<SandboxVideoItem> items = SandboxVideo::listOf(sandbox, "-42");
     ASSERT_EQ(community.size(), qsizetype(items.size()));
     EXPECT_EQ(community.first().at(1), QString::fromStdString(items.front().key()));
     EXPECT_EQ(lastTarget("list"), "/al_video.php?act=load_videos_silent&al=1&oid=-42");
 
     // A negative owner is an argument, not an option.
-    run = TestSupport::runCli(signedIn({"video-list", "-42", "--kind", "0"}));
+    run = cli(signedIn({"video-list", "-42", "--kind", "0"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(records(run).size(), community.size());
+    EXPECT_EQ(jsonArrays(run).size(), community.size());
     EXPECT_EQ(lastTarget("list"), "/al_video.php?act=load_videos_silent&al=1&oid=-42");
 
-    run = TestSupport::runCli(signedIn({"video-recommendations", "1000001"}));
+    run = cli(signedIn({"video-recommendations", "1000001"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> recommended = records(run);
+    const QList<QStringList> recommended = jsonArrays(run);
     EXPECT_EQ(recommended.size(), 75);
     for (const QStringList &r : recommended)
         EXPECT_EQ(r.at(2), QStringLiteral("Неизвестно"));
@@ -120,7 +83,7 @@ TEST_F(CliVideoTest, LinkPrintsTheResultAsAJsonString)
     ASSERT_NE(playable, catalogue.end());
     ASSERT_NE(flv, catalogue.end());
 
-    CliRun run = TestSupport::runCli(signedIn({"video-link", QString::fromStdString(playable->key())}));
+    CliRun run = cli(signedIn({"video-link", QString::fromStdString(playable->key())}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QString line = run.out.trimmed();
     ASSERT_TRUE(line.startsWith('"') && line.endsWith('"')) << line.toStdString();
@@ -129,11 +92,11 @@ TEST_F(CliVideoTest, LinkPrintsTheResultAsAJsonString)
     EXPECT_TRUE(
         address.endsWith(QStringLiteral("/video/%1.480.mp4").arg(QString::fromStdString(playable->vtag))));
 
-    run = TestSupport::runCli(signedIn({"video-link", QString::fromStdString(flv->key())}));
+    run = cli(signedIn({"video-link", QString::fromStdString(flv->key())}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, QStringLiteral("\"1\"\n"));
 
-    run = TestSupport::runCli(signedIn({"video-link", "-1_1"}));
+    run = cli(signedIn({"video-link", "-1_1"}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, QStringLiteral("\"2\"\n"));
 }
@@ -142,7 +105,7 @@ TEST_F(CliVideoTest, AnUnreadableAnswerPrintsNothingAndLogsTheLine)
 {
     SandboxVideo::setCannedAnswer(sandbox, "/al_video.php?act=load_videos_silent&al=1&oid=-5",
                                   TestSupport::readData("video/list_short_entry.txt").toStdString());
-    const CliRun run = TestSupport::runCli(signedIn({"video-list", "5", "--kind", "1"}));
+    const CliRun run = cli(signedIn({"video-list", "5", "--kind", "1"}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains(errorLine)) << run.err.toStdString();
@@ -167,14 +130,14 @@ TEST_F(CliVideoTest, BadArgumentsAreUsageErrors)
     };
     for (const QStringList &args : bad) {
         SCOPED_TRACE(args.join(' ').toStdString());
-        const CliRun run = TestSupport::runCli(signedIn(args));
+        const CliRun run = cli(signedIn(args));
         EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
     // Without a session the commands do not run.
-    EXPECT_EQ(TestSupport::runCli({"--service-base", base, "video-link", "1_2"}).exitCode, 2);
-    EXPECT_EQ(TestSupport::runCli({"--service-base", base, "--email", "demo@melodrop.test", "--password",
-                                   "wrong", "search-video", "a"})
+    EXPECT_EQ(cli({"--service-base", base, "video-link", "1_2"}).exitCode, 2);
+    EXPECT_EQ(cli({"--service-base", base, "--email", "demo@melodrop.test", "--password", "wrong",
+                   "search-video", "a"})
                   .exitCode,
               3);
 }

@@ -1,5 +1,4 @@
 #include "core/DataReset.h"
-#include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/Storage.h"
 #include "core/StorageLayout.h"
@@ -12,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 namespace {
@@ -92,32 +90,6 @@ TEST(Folders, AtomicWriteReplacesWholeFiles)
     EXPECT_EQ(file.readAll(), QByteArray("second"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"AudioSearchRequest.tune"}));
     EXPECT_FALSE(Storage::writeAtomically(dir.filePath("missing/x.tune"), "x"));
-}
-
-TEST(SharedState, FileTagsAreConsecutiveAndNeverSharedAcrossThreads)
-{
-    GlobalData *global = GlobalData::sharedGlobalData();
-    const int start = global->fileTag();
-    EXPECT_EQ(global->nextFileTag(), start + 1);
-    EXPECT_EQ(global->nextFileTag(), start + 2);
-
-    // Four tasks taking tags at once never get the same one.
-    std::vector<std::vector<int>> taken(4);
-    std::vector<std::thread> threads;
-    for (auto &list : taken)
-        threads.emplace_back([&list, global] {
-            for (int i = 0; i < 5000; ++i)
-                list.push_back(global->nextFileTag());
-        });
-    for (auto &thread : threads)
-        thread.join();
-    std::vector<int> all;
-    for (const auto &list : taken)
-        all.insert(all.end(), list.begin(), list.end());
-    std::sort(all.begin(), all.end());
-    EXPECT_EQ(std::adjacent_find(all.begin(), all.end()), all.end());
-    EXPECT_EQ(all.front(), start + 3);
-    EXPECT_EQ(all.back(), start + 2 + 20000);
 }
 
 TEST(Settings, BooleanDefaultsAreWrittenOnFirstReadAndTheFileIsPrivate)

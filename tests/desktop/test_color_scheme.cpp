@@ -1,5 +1,6 @@
 // The desktop's light or dark preference as the Settings portal gives it, read from a stand-in portal on a
 // private bus.
+#include "../support/PrivateBus.h"
 #include "../support/TestSupport.h"
 
 #include "desktop/ColorScheme.h"
@@ -7,7 +8,6 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -35,11 +35,9 @@ public Q_SLOTS:
 TEST(ColorSchemePortal, TheAnswerAndEveryLaterChangeAreFollowed)
 {
     qunsetenv("MELODROP_COLOR_SCHEME");
-    QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(daemon.waitForStarted(5000));
-    ASSERT_TRUE(waitFor([&] { return daemon.canReadLine(); }, 5000));
-    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    TestSupport::PrivateBus bus;
+    ASSERT_TRUE(bus.start());
+    const QString address = bus.address;
     {
         QDBusConnection services = QDBusConnection::connectToBus(address, "portal");
         ASSERT_TRUE(services.registerService("org.freedesktop.portal.Desktop"));
@@ -64,9 +62,6 @@ TEST(ColorSchemePortal, TheAnswerAndEveryLaterChangeAreFollowed)
     }
     QDBusConnection::disconnectFromBus("client");
     QDBusConnection::disconnectFromBus("portal");
-    daemon.terminate();
-    if (!daemon.waitForFinished(3000))
-        daemon.kill();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The file chooser portal as the saved playlists use it, answered by a stand-in portal on a private session
 // bus: what is asked (title, one filter of globs) and what comes back (a local path, a cancel, no portal).
+#include "../support/PrivateBus.h"
 #include "../support/TestSupport.h"
 
 #include "desktop/Portals.h"
@@ -9,7 +10,6 @@
 #include <QDBusContext>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
-#include <QProcess>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -73,11 +73,9 @@ public Q_SLOTS:
 
 TEST(FileChooserPortal, AsksWithTheFilterAndGivesTheChosenLocalFile)
 {
-    QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(daemon.waitForStarted(5000));
-    ASSERT_TRUE(waitFor([&] { return daemon.canReadLine(); }, 5000));
-    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    TestSupport::PrivateBus bus;
+    ASSERT_TRUE(bus.start());
+    const QString address = bus.address;
     // The portals speak on the session bus: this program's is the private one from here on.
     qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
     {
@@ -133,8 +131,6 @@ TEST(FileChooserPortal, AsksWithTheFilterAndGivesTheChosenLocalFile)
         EXPECT_EQ(result, Portals::ChooseResult::Unavailable);
     }
     QDBusConnection::disconnectFromBus("portal");
-    daemon.terminate();
-    daemon.waitForFinished(5000);
 }
 
 } // namespace

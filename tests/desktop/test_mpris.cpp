@@ -1,5 +1,6 @@
 #include "../library/TagFixtures.h"
 #include "../support/Mp3Fixture.h"
+#include "../support/PrivateBus.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -69,27 +70,10 @@ struct Result
     QString out;
 };
 
-// A session bus of the test's own, so that nothing on the machine's bus is touched or needed.
-class PrivateBus
+// The test's own session bus, and bus clients run against it.
+class PrivateBus : public TestSupport::PrivateBus
 {
 public:
-    bool start()
-    {
-        m_daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-        if (!m_daemon.waitForStarted(5000))
-            return false;
-        if (!waitFor([&] { return m_daemon.canReadLine(); }, 5000))
-            return false;
-        address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        return !address.isEmpty();
-    }
-    ~PrivateBus()
-    {
-        m_daemon.terminate();
-        if (!m_daemon.waitForFinished(3000))
-            m_daemon.kill();
-    }
-
     // Runs a bus client against this bus, the event loop turning meanwhile so that the service can answer.
     Result run(const QString &program, const QStringList &arguments) const
     {
@@ -107,11 +91,6 @@ public:
         }
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
     }
-
-    QString address;
-
-private:
-    QProcess m_daemon;
 };
 
 class MprisTest : public ::testing::Test
@@ -155,10 +134,7 @@ protected:
     void reset() { Mp3Fixture::resetPlayerState(); }
     void makePlaylist(const QStringList &files, double seconds = 60)
     {
-        for (const QString &file : files) {
-            ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QLatin1Char('/') + file, seconds));
-            Stores::playlist().append(PlaylistEntry{file, false});
-        }
+        ASSERT_TRUE(Mp3Fixture::appendToPlaylist(files, seconds));
     }
     Result call(const QString &method)
     {
@@ -176,11 +152,7 @@ protected:
     {
         return bus->run(QStringLiteral("playerctl"), QStringList{"--player=melodrop"} + arguments);
     }
-    QString playingFile() const
-    {
-        auto *player = qobject_cast<LibraryPlayer *>(global->audioPlayer);
-        return player ? QDir(StorageLayout::getAudioDir()).relativeFilePath(player->path()) : QString();
-    }
+    static QString playingFile() { return Mp3Fixture::playingFile(); }
 
     static PrivateBus *bus;
     QTemporaryDir root;

@@ -2,6 +2,7 @@
 // the Notification portal inside a sandbox, on a private bus with stand-ins for both services.
 #include "../library/TagFixtures.h"
 #include "../support/Mp3Fixture.h"
+#include "../support/PrivateBus.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -16,7 +17,6 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusVariant>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -81,10 +81,8 @@ class NotificationsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon.waitForStarted(5000));
-        ASSERT_TRUE(waitFor([&] { return daemon.canReadLine(); }, 5000));
-        address = QString::fromUtf8(daemon.readLine()).trimmed();
+        ASSERT_TRUE(bus.start());
+        address = bus.address;
         services = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, "services"));
         ASSERT_TRUE(services->isConnected());
         ASSERT_TRUE(services->registerService("org.freedesktop.Notifications"));
@@ -102,12 +100,9 @@ protected:
         QDBusConnection::disconnectFromBus("client");
         services.reset();
         QDBusConnection::disconnectFromBus("services");
-        daemon.terminate();
-        if (!daemon.waitForFinished(3000))
-            daemon.kill();
     }
 
-    QProcess daemon;
+    TestSupport::PrivateBus bus;
     QString address;
     NotificationService service;
     NotificationPortal portal;

@@ -87,10 +87,7 @@ protected:
     void reset() { Mp3Fixture::resetPlayerState(); }
     void makePlaylist(const QStringList &files, double seconds = 60)
     {
-        for (const QString &file : files) {
-            ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QLatin1Char('/') + file, seconds));
-            Stores::playlist().append(PlaylistEntry{file, false});
-        }
+        ASSERT_TRUE(Mp3Fixture::appendToPlaylist(files, seconds));
     }
     bool send(int subtype) { return remote.sendEvent(RemoteControl::RemoteControlEventType, subtype); }
     // Holds a seek key until `done` holds (or two seconds pass), then releases it and waits for its loop.
@@ -103,11 +100,7 @@ protected:
                      : RemoteControl::RemoteControlEndSeekingBackward);
         return waitFor([&] { return remote.runningSeekLoops() == 0; }, 10000) && reached;
     }
-    QString playingFile() const
-    {
-        auto *player = qobject_cast<LibraryPlayer *>(global->audioPlayer);
-        return player ? QDir(StorageLayout::getAudioDir()).relativeFilePath(player->path()) : QString();
-    }
+    static QString playingFile() { return Mp3Fixture::playingFile(); }
 
     QTemporaryDir root;
     GlobalData *global = nullptr;

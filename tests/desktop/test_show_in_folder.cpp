@@ -1,5 +1,6 @@
 // "Показать в папке" of the queue's rows, answered by a stand-in file manager on a private session bus: a
 // file goes to ShowItems and a folder to ShowFolders, each as its percent-encoded file URI.
+#include "../support/PrivateBus.h"
 #include "../support/TestSupport.h"
 
 #include "desktop/Portals.h"
@@ -7,7 +8,6 @@
 #include <QDBusConnection>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -31,11 +31,9 @@ public Q_SLOTS:
 
 TEST(ShowInFolder, TheFileManagerGetsTheFileOrTheFolderByItsUri)
 {
-    QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(daemon.waitForStarted(5000));
-    ASSERT_TRUE(waitFor([&] { return daemon.canReadLine(); }, 5000));
-    const QString address = QString::fromUtf8(daemon.readLine()).trimmed();
+    TestSupport::PrivateBus bus;
+    ASSERT_TRUE(bus.start());
+    const QString address = bus.address;
     qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
@@ -73,8 +71,6 @@ TEST(ShowInFolder, TheFileManagerGetsTheFileOrTheFolderByItsUri)
         EXPECT_EQ(manager.items.size(), 1);
     }
     QDBusConnection::disconnectFromBus("filemanager");
-    daemon.terminate();
-    daemon.waitForFinished(5000);
 }
 
 } // namespace

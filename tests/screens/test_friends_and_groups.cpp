@@ -1,3 +1,4 @@
+#include "../support/SandboxSignIn.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -39,12 +40,7 @@ protected:
         });
         screen.viewDidLoad();
     }
-    void signIn()
-    {
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
-                                        QString::fromStdString(account.password)));
-    }
+    void signIn() { ASSERT_TRUE(TestSupport::signInToSandbox()); }
     void waitIdle()
     {
         ASSERT_TRUE(TestSupport::waitFor([this] { return !screen.busy() && !screen.hud(); }, 20000));

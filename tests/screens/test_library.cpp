@@ -318,10 +318,8 @@ TEST_F(LibraryTest, ListsFoldersFirstThenTheMediaFilesOfTheCurrentFolderOnly)
         EXPECT_EQ(rows[i].deleteTitle, QStringLiteral("Удалить папку")) << i;
     }
     EXPECT_EQ(rows[3].deleteTitle, QStringLiteral("Удалить файл"));
-    EXPECT_FALSE(rows[2].accessory);
     EXPECT_TRUE(rows[2].detail.isEmpty());
     EXPECT_EQ(rows[2].icon, QStringLiteral("icon_folder.png"));
-    EXPECT_EQ(rows[2].deleteTitle, QStringLiteral("Удалить папку"));
     EXPECT_EQ(rows[3].icon, QStringLiteral("icon_audio.png"));
     EXPECT_TRUE(rows[3].accessory);
 }

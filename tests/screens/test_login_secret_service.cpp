@@ -19,7 +19,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <optional>
 
 namespace {
 
@@ -29,47 +28,42 @@ struct Lookup
     QString secret;
 };
 
-// secret-tool with `arguments` and `input`; the event loop turns meanwhile so that the product's own answers
-// can arrive.
-std::optional<QProcess::ExitStatus> secretTool(const QStringList &arguments, const QByteArray &input,
-                                               int *exitCode, QByteArray *out)
+// secret-tool with `arguments` and `input`, its output in `out`; the event loop turns meanwhile so that the
+// product's own answers can arrive. Its exit code, or -1 when it did not run to its end.
+int secretTool(const QStringList &arguments, const QByteArray &input = {}, QByteArray *out = nullptr)
 {
     QProcess process;
     process.start(QStringLiteral("secret-tool"), arguments);
     if (!process.waitForStarted(5000))
-        return std::nullopt;
+        return -1;
     process.write(input);
     process.closeWriteChannel();
-    if (!TestSupport::waitFor([&] { return process.state() == QProcess::NotRunning; }, 15000))
-        return std::nullopt;
-    *exitCode = process.exitCode();
-    *out = process.readAllStandardOutput();
-    return process.exitStatus();
+    if (!TestSupport::waitFor([&] { return process.state() == QProcess::NotRunning; }, 15000) ||
+        process.exitStatus() != QProcess::NormalExit)
+        return -1;
+    if (out)
+        *out = process.readAllStandardOutput();
+    return process.exitCode();
 }
 
 // The password kept for `account` under the service "Melodrop", as the Secret Service has it.
 Lookup lookup(const QString &account)
 {
-    int code = -1;
     QByteArray out;
-    secretTool({"lookup", "user", account, "server", "Melodrop"}, {}, &code, &out);
+    const int code = secretTool({"lookup", "user", account, "server", "Melodrop"}, {}, &out);
     return {code == 0, QString::fromUtf8(out)};
 }
 
 bool store(const QString &account, const QString &secret)
 {
-    int code = -1;
-    QByteArray out;
-    secretTool({"store", "--label=Melodrop", "user", account, "server", "Melodrop", "type", "plaintext"},
-               secret.toUtf8(), &code, &out);
-    return code == 0;
+    return secretTool(
+               {"store", "--label=Melodrop", "user", account, "server", "Melodrop", "type", "plaintext"},
+               secret.toUtf8()) == 0;
 }
 
 void clear(const QString &account)
 {
-    int code = -1;
-    QByteArray out;
-    secretTool({"clear", "user", account, "server", "Melodrop"}, {}, &code, &out);
+    secretTool({"clear", "user", account, "server", "Melodrop"});
 }
 
 class LoginSecretServiceTest : public ::testing::Test

@@ -68,18 +68,10 @@ protected:
     // Files of `seconds` each under the audio folder, and the playlist naming them in order.
     void makePlaylist(const QStringList &files, double seconds = 60)
     {
-        for (const QString &file : files) {
-            if (!QFileInfo::exists(audio + QLatin1Char('/') + file)) {
-                ASSERT_TRUE(Mp3Fixture::write(audio + QLatin1Char('/') + file, seconds));
-            }
-            Stores::playlist().append(PlaylistEntry{file, false});
-        }
+        ASSERT_TRUE(Mp3Fixture::appendToPlaylist(files, seconds));
     }
     LibraryPlayer *player() const { return qobject_cast<LibraryPlayer *>(global->audioPlayer); }
-    QString playingFile() const
-    {
-        return player() ? QDir(audio).relativeFilePath(player()->path()) : QString();
-    }
+    static QString playingFile() { return Mp3Fixture::playingFile(); }
     QStringList marks() const
     {
         QStringList marks;

@@ -1,5 +1,6 @@
 // Screens that go away while the operation of their overlay still runs: the operation must not reach into
 // them, and the overlay must not outlive the operation.
+#include "../support/SandboxSignIn.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -62,12 +63,7 @@ protected:
         Http::deleteAllCookies();
     }
 
-    void signIn()
-    {
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
-                                        QString::fromStdString(account.password)));
-    }
+    void signIn() { ASSERT_TRUE(TestSupport::signInToSandbox()); }
 
     // The overlay of a screen that is gone is released once its operation has returned.
     static void expectReleased(const QPointer<ProgressOverlay> &hud)

@@ -1,3 +1,5 @@
+#include "../support/OverlayLog.h"
+#include "../support/SandboxSignIn.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -28,14 +30,6 @@
 
 namespace {
 
-// Every label and details text an overlay of the screen showed, in order.
-struct OverlayLog
-{
-    QStringList labels;
-    QStringList details;
-    QList<float> minShowTimes;
-};
-
 class VideoScreensTest : public ::testing::Test
 {
 protected:
@@ -62,31 +56,9 @@ protected:
         Settings::setSharedPath(QString());
     }
 
-    void signIn()
-    {
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
-                                        QString::fromStdString(account.password)));
-    }
+    void signIn() { ASSERT_TRUE(TestSupport::signInToSandbox()); }
 
-    void watch(VideoResults &screen)
-    {
-        QObject::connect(&screen, &VideoResults::hudChanged, [this, &screen] {
-            ProgressOverlay *hud = screen.hud();
-            if (!hud)
-                return;
-            log.labels << hud->labelText();
-            log.minShowTimes << hud->minShowTime();
-            QObject::connect(hud, &ProgressOverlay::labelTextChanged,
-                             [this, hud] { log.labels << hud->labelText(); });
-            QObject::connect(hud, &ProgressOverlay::detailsLabelTextChanged, [this, hud] {
-                if (!hud->detailsLabelText().isEmpty())
-                    log.details << hud->detailsLabelText();
-            });
-            if (!hud->detailsLabelText().isEmpty())
-                log.details << hud->detailsLabelText();
-        });
-    }
+    void watch(VideoResults &screen) { log.watch(screen); }
 
     static void waitIdle(const VideoResults &screen)
     {

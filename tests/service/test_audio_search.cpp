@@ -1,3 +1,4 @@
+#include "../support/SandboxSignIn.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -169,9 +170,7 @@ protected:
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(base()));
         global = GlobalData::sharedGlobalData();
         global->domain = ServiceEndpoints::current().webHost;
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
-                                        QString::fromStdString(account.password)));
+        ASSERT_TRUE(TestSupport::signInToSandbox());
     }
 
     QString base() const { return QString::fromStdString(sandbox.baseUrl()); }

@@ -1,3 +1,4 @@
+#include "../support/SandboxSignIn.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -39,10 +40,8 @@ protected:
         global->domain = ServiceEndpoints::current().webHost;
         global->addAudioHash = QStringLiteral("0");
         global->delAudioHash = QStringLiteral("0");
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
-                                        QString::fromStdString(account.password)));
-        uid = account.uid;
+        ASSERT_TRUE(TestSupport::signInToSandbox());
+        uid = Sandbox::defaultAccount().uid;
         sid = global->vksid().toStdString();
     }
 

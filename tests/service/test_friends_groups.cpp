@@ -1,3 +1,4 @@
+#include "../support/SandboxSignIn.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -185,12 +186,7 @@ protected:
         global->setVksid(QString());
         global->setVkuid(QString());
     }
-    void signIn()
-    {
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
-                                        QString::fromStdString(account.password)));
-    }
+    void signIn() { ASSERT_TRUE(TestSupport::signInToSandbox()); }
     // What the client should make of the sandbox's people: display names trimmed ("Неизвестно" when blank),
     // the number, the picture on the sandbox's host; sorted.
     QStringList expected(const std::vector<SandboxPerson> &people) const

@@ -1,3 +1,4 @@
+#include "../support/SandboxSignIn.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -257,9 +258,7 @@ protected:
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         global = GlobalData::sharedGlobalData();
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
-                                        QString::fromStdString(account.password)));
+        ASSERT_TRUE(TestSupport::signInToSandbox());
     }
     std::string lastTarget(const char *method)
     {

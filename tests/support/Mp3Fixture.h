@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/GlobalData.h"
+#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "playback/AudioPlayer.h"
+#include "playback/LibraryPlayer.h"
 #include "playback/MusicPlayer.h"
 
 #include <QByteArray>
@@ -10,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QStringList>
 
 #include <utility>
 
@@ -108,6 +111,26 @@ inline void resetPlayerState()
     MusicPlayer::shared().setRandomSource({});
     if (MusicPlayer::shared().volume() != 1.0)
         MusicPlayer::shared().setVolume(1.0);
+}
+
+// Files of `seconds` each under the audio folder (a file already there is kept), appended to the playlist in
+// order; false when one could not be written.
+inline bool appendToPlaylist(const QStringList &files, double seconds = 60)
+{
+    for (const QString &file : files) {
+        const QString path = StorageLayout::getAudioDir() + QLatin1Char('/') + file;
+        if (!QFileInfo::exists(path) && !write(path, seconds))
+            return false;
+        Stores::playlist().append(PlaylistEntry{file, false});
+    }
+    return true;
+}
+
+// The file the shared player plays, relative to the audio folder; empty without a player of library files.
+inline QString playingFile()
+{
+    auto *player = qobject_cast<LibraryPlayer *>(GlobalData::sharedGlobalData()->audioPlayer);
+    return player ? QDir(StorageLayout::getAudioDir()).relativeFilePath(player->path()) : QString();
 }
 
 } // namespace Mp3Fixture
