@@ -1,6 +1,7 @@
 // The window as a desktop user meets it: wide and narrow layouts, keyboard shortcuts, context menus and the
 // confirmations, driven with real key presses and clicks at the items' places.
 #include "../library/TagFixtures.h"
+#include "../support/MainWindowTest.h"
 #include "../support/Mp3Fixture.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
@@ -42,98 +43,15 @@ namespace {
 
 using TestSupport::waitFor;
 
-QStringList qmlWarnings;
-
-void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
-        qmlWarnings << message;
-}
-
-class DesktopWindowTest : public ::testing::Test
+class DesktopWindowTest : public MainWindowTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (shell)
-            return; // one registration for every suite of this program
-        QQuickStyle::setStyle(QStringLiteral("Material"));
-        shell = new Shell;
-        lifecycle = new Lifecycle;
-        Shell::registerQmlTypes(shell);
-        qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
-    }
-
-    // One engine for the whole program: the singletons belong to the first engine that uses them.
     void SetUp() override
     {
-        ASSERT_TRUE(root.isValid());
-        StorageLayout::setRootDir(root.path());
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        MainWindowTest::SetUp();
         global = GlobalData::sharedGlobalData();
-        qmlWarnings.clear();
-        previousHandler = qInstallMessageHandler(collectWarnings);
-        if (!engine) {
-            engine = new QQmlApplicationEngine;
-            engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
-        }
-        window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
-        ASSERT_NE(window, nullptr);
-        window->setProperty("section", 0);
-        window->resize(1280, 800);
-        window->show();
-        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
-        settle();
-    }
-    void TearDown() override
-    {
-        DownloadQueue::shared().clear();
-        AudioPlayer::dropShared();
-        Stores::playlist().clear();
-        QTest::keyClick(window, Qt::Key_Escape); // whatever dialog a failed test left open
-        settle();
-        qInstallMessageHandler(previousHandler);
-        EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
-        StorageLayout::setRootDir(QString());
-        Settings::setSharedPath(QString());
     }
 
-    // Items on stack pages and in popups are not QObject children: walk the drawn tree.
-    static QQuickItem *findItem(QQuickItem *item, const QString &name)
-    {
-        if (!item)
-            return nullptr;
-        if (item->objectName() == name && item->isVisible())
-            return item;
-        for (QQuickItem *child : item->childItems()) {
-            if (QQuickItem *found = findItem(child, name))
-                return found;
-        }
-        return nullptr;
-    }
-    QQuickItem *find(const QString &name) const
-    {
-        return findItem(window->contentItem()->parentItem() ? window->contentItem()->parentItem()
-                                                            : window->contentItem(),
-                        name);
-    }
-    QQuickItem *waitForItem(const QString &name) const
-    {
-        QQuickItem *item = nullptr;
-        waitFor([&] { return (item = find(name)) != nullptr; }, 5000);
-        return item;
-    }
-    // Whether the item has stopped moving in: a popup scales and fades in, and a click meanwhile lands off
-    // it.
-    static bool steady(const QQuickItem *item)
-    {
-        for (; item; item = item->parentItem()) {
-            if (item->opacity() < 1.0 || item->scale() != 1.0)
-                return false;
-        }
-        return true;
-    }
     // A real click in the middle of the item (or at `at` inside it), once it is in place.
     void click(QQuickItem *item, Qt::MouseButton button = Qt::LeftButton, QPointF at = QPointF(-1, -1))
     {
@@ -143,16 +61,11 @@ protected:
             at = QPointF(item->width() / 2, item->height() / 2);
         QTest::mouseClick(window, button, Qt::NoModifier, item->mapToScene(at).toPoint());
     }
-    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(window, Qt::Key(key), modifiers);
-    }
     void type(const QString &text)
     {
         for (const QChar c : text)
             QTest::keyClick(window, c.toLatin1());
     }
-    void settle() { TestSupport::settle(window, 300); }
     void openAudioLibrary()
     {
         key(Qt::Key_2, Qt::ControlModifier);
@@ -167,13 +80,7 @@ protected:
         settle();
     }
 
-    static inline Shell *shell = nullptr;
-    static inline Lifecycle *lifecycle = nullptr;
-    QTemporaryDir root;
     GlobalData *global = nullptr;
-    QtMessageHandler previousHandler = nullptr;
-    static inline QQmlApplicationEngine *engine = nullptr;
-    QQuickWindow *window = nullptr;
 };
 
 TEST_F(DesktopWindowTest, WideWindowsGetTheSidebarAndTheBarNarrowOnesTheTabs)

@@ -1,5 +1,6 @@
 // The settings page in the window, pressed as a user presses it: each change is written under the key the
 // program reads and acted on at once (the palette, the menu counter, the player's ReplayGain).
+#include "../support/MainWindowTest.h"
 #include "../support/Mp3Fixture.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
@@ -33,84 +34,11 @@ namespace {
 
 using TestSupport::waitFor;
 
-QStringList qmlWarnings;
-
-void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
-        qmlWarnings << message;
-}
-
-class SettingsWindowTest : public ::testing::Test
+class SettingsWindowTest : public MainWindowTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (shell)
-            return;
-        QQuickStyle::setStyle(QStringLiteral("Material"));
-        shell = new Shell;
-        lifecycle = new Lifecycle;
-        Shell::registerQmlTypes(shell);
-        qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
-    }
+    SettingsWindowTest() { settleMs = 400; }
 
-    void SetUp() override
-    {
-        ASSERT_TRUE(root.isValid());
-        StorageLayout::setRootDir(root.path());
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-        qmlWarnings.clear();
-        previousHandler = qInstallMessageHandler(collectWarnings);
-        if (!engine) {
-            engine = new QQmlApplicationEngine;
-            engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
-        }
-        window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
-        ASSERT_NE(window, nullptr);
-        window->setProperty("section", 0);
-        window->resize(1280, 800);
-        window->show();
-        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
-        settle();
-    }
-    void TearDown() override
-    {
-        AudioPlayer::dropShared();
-        Stores::playlist().clear();
-        QTest::keyClick(window, Qt::Key_Escape);
-        settle();
-        qInstallMessageHandler(previousHandler);
-        EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
-        StorageLayout::setRootDir(QString());
-        Settings::setSharedPath(QString());
-    }
-
-    static QQuickItem *findItem(QQuickItem *item, const QString &name)
-    {
-        if (!item || !item->isVisible())
-            return nullptr;
-        if (item->objectName() == name)
-            return item;
-        for (QQuickItem *child : item->childItems()) {
-            if (QQuickItem *found = findItem(child, name))
-                return found;
-        }
-        return nullptr;
-    }
-    QQuickItem *find(const QString &name) const
-    {
-        QQuickItem *top =
-            window->contentItem()->parentItem() ? window->contentItem()->parentItem() : window->contentItem();
-        return findItem(top, name);
-    }
-    QQuickItem *waitForItem(const QString &name) const
-    {
-        QQuickItem *item = nullptr;
-        waitFor([&] { return (item = find(name)) != nullptr; }, 5000);
-        return item;
-    }
     // A real click in the middle of the item, scrolled into view first when the page is longer than the
     // window.
     void click(QQuickItem *item)
@@ -138,25 +66,18 @@ protected:
             return;
         }
     }
+    // Each key press is followed by the window settling.
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
-        QTest::keyClick(window, Qt::Key(key), modifiers);
+        MainWindowTest::key(key, modifiers);
         settle();
     }
-    void settle() { TestSupport::settle(window, 400); }
     // The window's own background, sampled where no control is drawn (the right edge, halfway down).
     int backgroundLightness()
     {
         const QImage image = window->grabWindow();
         return QColor(image.pixel(image.width() - 4, image.height() / 2)).lightness();
     }
-
-    static inline Shell *shell = nullptr;
-    static inline Lifecycle *lifecycle = nullptr;
-    QTemporaryDir root;
-    QtMessageHandler previousHandler = nullptr;
-    static inline QQmlApplicationEngine *engine = nullptr;
-    QQuickWindow *window = nullptr;
 };
 
 TEST_F(SettingsWindowTest, ControlCommaOpensThePageAndTheColourSchemeSwitchesThePaletteAtOnce)
