@@ -40,12 +40,12 @@ void BM_TrackChangeStall(benchmark::State &state)
     QTemporaryDir root;
     StorageLayout::setRootDir(root.path());
     Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-    const QString audio = StorageLayout::getAudioDir();
     QStringList files;
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 11; ++i)
         files << QStringLiteral("Track %1.mp3").arg(i);
-        Mp3Fixture::write(audio + QLatin1Char('/') + files.last(), 30);
-        Stores::playlist().append(PlaylistEntry{files.last(), false});
+    if (!Mp3Fixture::appendToPlaylist(files, 30)) {
+        state.SkipWithError("the tracks could not be written");
+        return;
     }
     MusicPlayer &music = MusicPlayer::shared();
     const auto opened = [] {

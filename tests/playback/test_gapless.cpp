@@ -1,6 +1,7 @@
 // The music player's gapless change of tracks (the entry that comes next waits queued in libmpv) and the
 // ReplayGain setting as libmpv receives it.
 #include "../support/Mp3Fixture.h"
+#include "../support/PlayerTest.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -22,25 +23,9 @@ using TestSupport::waitFor;
 
 namespace {
 
-class GaplessTest : public ::testing::Test
+class GaplessTest : public PlayerTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(root.isValid());
-        StorageLayout::setRootDir(root.path());
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-        global = GlobalData::sharedGlobalData();
-        Mp3Fixture::resetPlayerState();
-        audio = StorageLayout::getAudioDir();
-    }
-    void TearDown() override
-    {
-        Mp3Fixture::resetPlayerState();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        StorageLayout::setRootDir(QString());
-        Settings::setSharedPath(QString());
-    }
     void makePlaylist(const QList<std::pair<QString, double>> &files)
     {
         for (const auto &[file, seconds] : files) {
@@ -49,16 +34,6 @@ protected:
         }
     }
     QString path(const QString &file) const { return audio + QLatin1Char('/') + file; }
-    LibraryPlayer *player() const { return qobject_cast<LibraryPlayer *>(global->audioPlayer); }
-    QString playingFile() const
-    {
-        return player() ? QDir(audio).relativeFilePath(player()->path()) : QString();
-    }
-
-    QTemporaryDir root;
-    GlobalData *global = nullptr;
-    QString audio;
-    MusicPlayer &music = MusicPlayer::shared();
 };
 
 TEST_F(GaplessTest, TheEntryThatComesNextWaitsQueuedAndFollowsThePlaylistAndTheModes)

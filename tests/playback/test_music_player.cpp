@@ -1,4 +1,5 @@
 #include "../support/Mp3Fixture.h"
+#include "../support/PlayerTest.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -20,43 +21,16 @@ using TestSupport::waitFor;
 
 namespace {
 
-class MusicPlayerTest : public ::testing::Test
+class MusicPlayerTest : public PlayerTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(root.isValid());
-        StorageLayout::setRootDir(root.path());
-        // The repeat and shuffle modes are remembered: in this test's own file, not the user's.
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-        global = GlobalData::sharedGlobalData();
-        Mp3Fixture::resetPlayerState();
-        audio = StorageLayout::getAudioDir();
-    }
-    void TearDown() override
-    {
-        Mp3Fixture::resetPlayerState();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        StorageLayout::setRootDir(QString());
-        Settings::setSharedPath(QString());
-    }
     // Files of `seconds` each under the audio folder, and the playlist naming them in order.
     void makePlaylist(const QStringList &files, double seconds = 60)
     {
-        for (const QString &file : files) {
-            if (!QFileInfo::exists(audio + QLatin1Char('/') + file)) {
-                ASSERT_TRUE(Mp3Fixture::write(audio + QLatin1Char('/') + file, seconds));
-            }
-            Stores::playlist().append(PlaylistEntry{file, false});
-        }
+        ASSERT_TRUE(Mp3Fixture::appendToPlaylist(files, seconds));
     }
     // An entry whose file is not (or no longer) there.
     void addMissing(const QString &file) { Stores::playlist().append(PlaylistEntry{file, false}); }
-    LibraryPlayer *player() const { return qobject_cast<LibraryPlayer *>(global->audioPlayer); }
-    QString playingFile() const
-    {
-        return player() ? QDir(audio).relativeFilePath(player()->path()) : QString();
-    }
     QStringList marks() const
     {
         QStringList marks;
@@ -64,12 +38,6 @@ protected:
             marks << (entry.current ? QStringLiteral("1") : QStringLiteral("0"));
         return marks;
     }
-    bool loaded() const { return player() && player()->isLoaded(); }
-
-    QTemporaryDir root;
-    GlobalData *global = nullptr;
-    QString audio;
-    MusicPlayer &music = MusicPlayer::shared();
 };
 
 // Ten tracks started one after another each open in turn on the one long-lived instance, with the right
