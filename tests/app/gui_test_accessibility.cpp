@@ -1,5 +1,6 @@
 // The window as accessibility clients (screen readers) read it in the process: the password field never gives
 // its text away, and the controls say what they are.
+#include "../support/MainWindow.h"
 #include "../support/TestSupport.h"
 
 #include "app/Lifecycle.h"
@@ -28,14 +29,10 @@ TEST(Accessibility, PasswordFieldIsNamedAndMasked)
     StorageLayout::setRootDir(root.path());
     Shell shell;
     Lifecycle lifecycle;
-    QQuickStyle::setStyle(QStringLiteral("Material"));
-    Shell::registerQmlTypes(&shell);
-    qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", &lifecycle);
+    TestSupport::registerForQml(&shell, &lifecycle);
     {
         QQmlApplicationEngine engine;
-        engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-        ASSERT_FALSE(engine.rootObjects().isEmpty());
-        auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+        QQuickWindow *window = TestSupport::loadMainWindow(engine);
         ASSERT_NE(window, nullptr);
         window->show();
         QQuickItem *password = findItem(window, QStringLiteral("passwordInput"));

@@ -1,5 +1,6 @@
 // Screens opened and closed again and again keep nothing: the player screen over a long playlist, the library
 // and a results screen, twenty times each, leave the resident memory where it was.
+#include "../support/MainWindow.h"
 #include "../support/TestSupport.h"
 
 #include "app/Lifecycle.h"
@@ -76,13 +77,9 @@ TEST(ReopenMemory, OpeningAndClosingScreensTwentyTimesKeepsNoMemory)
 
     Shell shell;
     Lifecycle lifecycle;
-    QQuickStyle::setStyle(QStringLiteral("Material"));
-    Shell::registerQmlTypes(&shell);
-    qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", &lifecycle);
+    TestSupport::registerForQml(&shell, &lifecycle);
     QQmlApplicationEngine engine;
-    engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-    ASSERT_FALSE(engine.rootObjects().isEmpty());
-    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    QQuickWindow *window = TestSupport::loadMainWindow(engine);
     ASSERT_NE(window, nullptr);
     window->resize(420, 740);
     window->show();

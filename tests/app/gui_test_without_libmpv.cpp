@@ -1,5 +1,6 @@
 // The window on a system where libmpv cannot be loaded: nothing plays, the log says why, and the window goes
 // on working; once the library can be loaded, the next track plays. (One case: libmpv, once loaded, stays.)
+#include "../support/MainWindow.h"
 #include "../support/Mp3Fixture.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
@@ -68,15 +69,11 @@ TEST(WithoutLibmpv, NothingPlaysTheLogSaysWhyAndTheWindowGoesOn)
     ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/Singer - Song.mp3"), 30));
     Stores::playlist().append(PlaylistEntry{QStringLiteral("Singer - Song.mp3"), false});
 
-    QQuickStyle::setStyle(QStringLiteral("Material"));
     Shell shell;
     Lifecycle lifecycle;
-    Shell::registerQmlTypes(&shell);
-    qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", &lifecycle);
+    TestSupport::registerForQml(&shell, &lifecycle);
     QQmlApplicationEngine engine;
-    engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-    ASSERT_FALSE(engine.rootObjects().isEmpty());
-    auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+    QQuickWindow *window = TestSupport::loadMainWindow(engine);
     ASSERT_NE(window, nullptr);
     window->resize(1280, 800);
     window->show();

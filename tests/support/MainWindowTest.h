@@ -4,6 +4,7 @@
 // shell and one QML engine serve the whole test program (the singletons belong to the first engine that uses
 // them); each case gets a documents folder and a settings file of its own, starts on the first section at
 // 1280×800, and fails on any warning of our QML.
+#include "../support/MainWindow.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
 
@@ -31,11 +32,9 @@ protected:
     {
         if (shell)
             return; // one registration for every suite of this program
-        QQuickStyle::setStyle(QStringLiteral("Material"));
         shell = new Shell;
         lifecycle = new Lifecycle;
-        Shell::registerQmlTypes(shell);
-        qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
+        TestSupport::registerForQml(shell, lifecycle);
     }
 
     void SetUp() override
@@ -47,8 +46,8 @@ protected:
         previousHandler = qInstallMessageHandler(collectWarnings);
         if (!engine) {
             engine = new QQmlApplicationEngine;
-            engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
-            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings().join('\n').toStdString();
+            ASSERT_NE(TestSupport::loadMainWindow(*engine), nullptr)
+                << qmlWarnings().join('\n').toStdString();
         }
         window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
         ASSERT_NE(window, nullptr);

@@ -1,0 +1,29 @@
+#pragma once
+
+// The window as main() loads it, for GUI tests: the shell's types and the lifecycle registered for QML (once
+// per test program), then Main.qml in the Material style.
+#include "app/Lifecycle.h"
+#include "app/Shell.h"
+
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <QQuickWindow>
+
+namespace TestSupport {
+
+inline void registerForQml(Shell *shell, Lifecycle *lifecycle)
+{
+    QQuickStyle::setStyle(QStringLiteral("Material"));
+    Shell::registerQmlTypes(shell);
+    qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
+}
+
+// Loads the window into `engine`; null when it did not load.
+inline QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine)
+{
+    engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+    return engine.rootObjects().isEmpty() ? nullptr
+                                          : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+}
+
+} // namespace TestSupport
