@@ -1,5 +1,6 @@
 // "Показать в папке" of the queue's rows, answered by a stand-in file manager on a private session bus: a
 // file goes to ShowItems and a folder to ShowFolders, each as its percent-encoded file URI.
+#include "../support/FakeFileManager.h"
 #include "../support/PrivateBus.h"
 #include "../support/TestSupport.h"
 
@@ -15,19 +16,6 @@
 namespace {
 
 using TestSupport::waitFor;
-
-class FileManager : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
-public:
-    QStringList items;
-    QStringList folders;
-
-public Q_SLOTS:
-    void ShowItems(const QStringList &uris, const QString &) { items << uris; }
-    void ShowFolders(const QStringList &uris, const QString &) { folders << uris; }
-};
 
 TEST(ShowInFolder, TheFileManagerGetsTheFileOrTheFolderByItsUri)
 {
@@ -46,7 +34,7 @@ TEST(ShowInFolder, TheFileManagerGetsTheFileOrTheFolderByItsUri)
     {
         QDBusConnection services = QDBusConnection::connectToBus(address, "filemanager");
         ASSERT_TRUE(services.registerService("org.freedesktop.FileManager1"));
-        FileManager manager;
+        FakeFileManager manager;
         ASSERT_TRUE(services.registerObject("/org/freedesktop/FileManager1", &manager,
                                             QDBusConnection::ExportAllSlots));
         QObject context;
@@ -74,5 +62,3 @@ TEST(ShowInFolder, TheFileManagerGetsTheFileOrTheFolderByItsUri)
 }
 
 } // namespace
-
-#include "test_show_in_folder.moc"

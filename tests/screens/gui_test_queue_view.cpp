@@ -1,6 +1,7 @@
 // The downloads list as drawn, driven with real clicks and hovers: the button that takes the waiting rows, a
 // row's context menu that shows its file in the file manager (a stand-in on a private session bus), and a
 // failure's whole text on hover.
+#include "../support/FakeFileManager.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
 
@@ -42,20 +43,6 @@ ApplicationWindow {
     Loader { id: loader; anchors.fill: parent; source: "qrc:/qml/QueueView.qml" }
 }
 )";
-
-// Answers org.freedesktop.FileManager1 as a file manager does, noting what it was asked to show.
-class FileManager : public QObject
-{
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
-public:
-    QStringList items;
-    QStringList folders;
-
-public Q_SLOTS:
-    void ShowItems(const QStringList &uris, const QString &) { items << uris; }
-    void ShowFolders(const QStringList &uris, const QString &) { folders << uris; }
-};
 
 void collectItems(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept,
                   QList<QQuickItem *> &found)
@@ -231,7 +218,7 @@ TEST_F(QueueViewTest, AFailedRowShowsItsWholeTextAndItsMenuShowsItsFileInTheFold
 {
     QDBusConnection services = QDBusConnection::connectToBus(busAddress, QStringLiteral("filemanager"));
     ASSERT_TRUE(services.registerService(QStringLiteral("org.freedesktop.FileManager1")));
-    FileManager manager;
+    FakeFileManager manager;
     ASSERT_TRUE(services.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
                                         QDBusConnection::ExportAllSlots));
 
@@ -278,5 +265,3 @@ TEST_F(QueueViewTest, AFailedRowShowsItsWholeTextAndItsMenuShowsItsFileInTheFold
 }
 
 } // namespace
-
-#include "gui_test_queue_view.moc"
