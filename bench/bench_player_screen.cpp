@@ -8,6 +8,8 @@
 #include "screens/Audio_Playlist.h"
 #include "screens/NowPlaying.h"
 
+#include "InlineView.h"
+
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QQmlContext>
@@ -34,30 +36,16 @@ void setPlaylist(int entries, bool lastIsCurrent)
 }
 
 // The player screen's table as the view draws it: a list view over the controller's rows, the window's size.
-struct Screen
+struct Screen : InlineView
 {
     Screen()
-    {
-        view.setSource(
-            QUrl(QStringLiteral("data:text/plain,") +
-                 QString::fromLatin1(QUrl::toPercentEncoding(QStringLiteral(
-                     "import QtQuick\n"
-                     "ListView { width: 420; height: 740; model: null\n"
-                     "  delegate: Text { width: 420; height: 48; opacity: model.playable ? 1 : 0.4\n"
-                     "    color: model.current ? 'red' : 'black'; text: model.title } }")))));
-        view.resize(420, 740);
-        view.show();
-        while (!view.isExposed())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        settle();
-    }
-    void settle()
-    {
-        for (int i = 0; i < 3; ++i) {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QCoreApplication::processEvents();
-        }
-    }
+        : InlineView(
+              QStringLiteral("import QtQuick\n"
+                             "ListView { width: 420; height: 740; model: null\n"
+                             "  delegate: Text { width: 420; height: 48; opacity: model.playable ? 1 : 0.4\n"
+                             "    color: model.current ? 'red' : 'black'; text: model.title } }"),
+              QSize(420, 740))
+    {}
     // Opens a new controller over the playlist as the menu does, and draws its rows; milliseconds.
     double open(std::unique_ptr<Audio_Playlist> &controller)
     {
@@ -78,7 +66,6 @@ struct Screen
         controller.reset();
         settle();
     }
-    QQuickView view;
 };
 
 void BM_OpenPlayerScreen(benchmark::State &state)

@@ -6,6 +6,8 @@
 #include "screens/AudioRecordModel.h"
 #include "screens/VideoRecordModel.h"
 
+#include "InlineView.h"
+
 #include <QGuiApplication>
 #include <QQmlContext>
 #include <QQuickItem>
@@ -40,32 +42,16 @@ QList<VideoRecord> videoPage(int first)
 }
 
 // A table as the result screens draw it: a list view over the model, in a window of the usual height.
-struct Table
+struct Table : InlineView
 {
     explicit Table(QAbstractItemModel *model)
-    {
-        view.rootContext()->setContextProperty(QStringLiteral("rows"), model);
-        view.setSource(QUrl(QStringLiteral("data:text/plain,") +
-                            QString::fromLatin1(QUrl::toPercentEncoding(QStringLiteral(
-                                "import QtQuick\n"
-                                "ListView { width: 800; height: 700; model: rows; cacheBuffer: 0\n"
-                                "  delegate: Text { width: 800; height: 48; text: model.title } }")))));
-        view.resize(800, 700);
-        view.show();
-        // Every iteration must pay for the same thing: the view drawn, not yet exposed for the first ones.
-        while (!view.isExposed())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        settle();
-    }
-    // Until the view has laid out and drawn what changed, with nothing left queued.
-    void settle()
-    {
-        for (int i = 0; i < 3; ++i) {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QCoreApplication::processEvents();
-        }
-    }
-    QQuickView view;
+        : InlineView(QStringLiteral("import QtQuick\n"
+                                    "ListView { width: 800; height: 700; model: rows; cacheBuffer: 0\n"
+                                    "  delegate: Text { width: 800; height: 48; text: model.title } }"),
+                     QSize(800, 700), [model](QQmlContext *context) {
+                         context->setContextProperty(QStringLiteral("rows"), model);
+                     })
+    {}
 };
 
 template <class Store, class Model, class Page>
