@@ -12,7 +12,7 @@ class TrackNotice;
 #include <QObject>
 #include <QString>
 
-// The window's shell: what the tab bar and the title show, and the QML type registration.
+// The window's shell: what the tab bar and the title show.
 class Shell : public QObject
 {
     Q_OBJECT
@@ -29,8 +29,6 @@ public:
     explicit Shell(QObject *parent = nullptr);
     ~Shell() override;
 
-    // Registers the controllers under the QML module "Melodrop" 1.0, with `shell` as its Shell singleton.
-    static void registerQmlTypes(Shell *shell);
 
     // The badge of the queue tab (index 3), following Badges; 0 hides it.
     int queueBadge() const;

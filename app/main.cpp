@@ -4,6 +4,7 @@
 #include "app/SandboxProcess.h"
 #include "app/Shell.h"
 #include "app/Translations.h"
+#include "app/ViewSingletons.h"
 #include "app/WindowState.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
@@ -24,6 +25,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QQmlApplicationEngine>
+#include <QQmlExtensionPlugin>
 #include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTimer>
@@ -32,6 +34,9 @@
 #include <cstdio>
 #include <memory>
 #include <utility>
+
+// The window's views and the types they use, linked in statically (qml/).
+Q_IMPORT_QML_PLUGIN(MelodropPlugin)
 
 namespace {
 
@@ -144,15 +149,14 @@ int main(int argc, char *argv[])
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL); // the video picture is drawn through OpenGL
     QQuickStyle::setStyle(QStringLiteral("Material"));
     shell.colorScheme()->start();
-    Shell::registerQmlTypes(&shell);
-    qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", &lifecycle);
+    ViewSingletons::provide(&shell, &lifecycle);
     ImageCache imageCache; // row pictures kept on disk; outlives the engine that uses it
     QQmlApplicationEngine engine;
     engine.setNetworkAccessManagerFactory(&imageCache);
     QObject::connect(
         &engine, &QQmlApplicationEngine::objectCreationFailed, &app, [] { QCoreApplication::exit(1); },
         Qt::QueuedConnection);
-    engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+    engine.load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
     auto *window =
         engine.rootObjects().isEmpty() ? nullptr : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
     if (!window)

@@ -57,6 +57,7 @@ public:
 
     // Repeat: none (the end of the last entry stops), the playlist (it starts again) or the current track.
     enum class Repeat { Off = 0, Playlist = 1, Track = 2 };
+    Q_ENUM(Repeat)
     // Shuffle and repeat (GlobalData::playRandomMusic / playRepeatMusic / repeatPlaylist), announced through
     // PlayerEvents and kept in the settings ("player/shuffle", "player/repeat" = off|playlist|track), which a
     // new player reads back.

@@ -132,10 +132,13 @@ Dialog {
             id: answerButtons
             model: dialog.buttons.length > 1 ? dialog.buttons.slice(1).concat([dialog.buttons[0]]) : dialog.buttons
             PlainButton {
-                readonly property int answerIndex: dialog.buttons.length > 1 ? (index + 1) % dialog.buttons.length : index
+                id: answerButton
+                required property int index
+                required property string modelData
+                readonly property int answerIndex: dialog.buttons.length > 1 ? (answerButton.index + 1) % dialog.buttons.length : answerButton.index
                 objectName: "alertButton" + answerIndex
                 Layout.fillWidth: true
-                text: modelData
+                text: answerButton.modelData
                 flat: dialog.buttons.length > 1 && answerIndex === 0
                 onClicked: {
                     dialog.player = null

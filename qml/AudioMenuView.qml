@@ -7,7 +7,6 @@ import Melodrop
 Page {
     id: page
     signal openRequested(string screen, string title, string name)
-    property string tappedName
     // The tab's menu controller (Audio or Video).
     property CatalogueMenu menu
 
@@ -22,7 +21,7 @@ Page {
 
     Connections {
         target: page.menu
-        function onOpenScreen(row, screen, title) { page.openRequested(screen, title, page.tappedName) }
+        function onOpenScreen(row, screen, title) { page.openRequested(screen, title, page.menu.name(row)) }
     }
     StackView.onActivating: menu.viewWillAppear()
     Component.onCompleted: menu.viewWillAppear()
@@ -52,7 +51,7 @@ Page {
         Accessible.role: Accessible.List
         objectName: "menuList"
         anchors.fill: parent
-        model: menu
+        model: page.menu
         clip: true
         keyNavigationEnabled: true
         activeFocusOnTab: true
@@ -60,26 +59,23 @@ Page {
         highlightMoveDuration: 0
         highlight: Rectangle { color: list.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
         Keys.onReturnPressed: {
-            if (currentIndex < 0)
-                return
-            page.tappedName = currentItem.rowName
-            menu.rowSelected(currentIndex)
+            if (currentIndex >= 0)
+                page.menu.rowSelected(currentIndex)
         }
         delegate: ItemDelegate {
+            id: row
+            required property int index
+            required property var model
             width: ListView.view.width
             height: 64
-            objectName: "menuRow" + index
-            readonly property string rowName: model.name
+            objectName: "menuRow" + row.index
             Accessible.role: Accessible.ListItem
             Accessible.focusable: true
             Accessible.selectable: true
             Accessible.selected: ListView.isCurrentItem
             Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
-            Accessible.name: model.name + ", " + model.description + (model.counter > 0 ? ", " + model.counter : "")
-            onClicked: {
-                page.tappedName = model.name
-                menu.rowSelected(index)
-            }
+            Accessible.name: row.model.name + ", " + row.model.description + (row.model.counter > 0 ? ", " + row.model.counter : "")
+            onClicked: page.menu.rowSelected(row.index)
             contentItem: RowLayout {
                 spacing: 12
                 // One drawn icon per row kind; the same kind looks the same in the audio and video menus.
@@ -91,7 +87,7 @@ Page {
                     Icon {
                         objectName: "menuImage"
                         anchors.centerIn: parent
-                        glyph: page.iconFor(model.icon)
+                        glyph: page.iconFor(row.model.icon)
                         color: Material.accentColor
                     }
                 }
@@ -100,7 +96,7 @@ Page {
                     spacing: 2
                     Label {
                         Layout.fillWidth: true
-                        text: model.name
+                        text: row.model.name
                         textFormat: Text.PlainText
                         font.pixelSize: 16
                         font.bold: true
@@ -108,7 +104,7 @@ Page {
                     }
                     Label {
                         Layout.fillWidth: true
-                        text: model.description
+                        text: row.model.description
                         textFormat: Text.PlainText
                         color: Material.secondaryTextColor
                         elide: Text.ElideRight
@@ -117,7 +113,7 @@ Page {
                 }
                 Rectangle {
                     objectName: "menuCounter"
-                    visible: model.counter > 0
+                    visible: row.model.counter > 0
                     radius: 10
                     color: Material.accentColor
                     Layout.preferredHeight: 22
@@ -125,7 +121,7 @@ Page {
                     Label {
                         id: counterText
                         anchors.centerIn: parent
-                        text: model.counter
+                        text: row.model.counter
                         textFormat: Text.PlainText
                         color: "white"
                         font.pixelSize: 12

@@ -30,7 +30,7 @@ Item {
             alert.ask(title, message, buttons, tag)
         }
         function onScrollToRow(row, position, animated) {
-            table.positionViewAtIndex(row, position === 0 ? ListView.Beginning : ListView.Center)
+            table.positionViewAtIndex(row, position === LibraryBrowser.Top ? ListView.Beginning : ListView.Center)
         }
         function onSlideRequested(from) {
             slideIn.from = from * 50
@@ -75,19 +75,22 @@ Item {
             }
 
             delegate: ItemDelegate {
+                id: row
+                required property int index
+                required property var model
                 width: ListView.view.width
                 height: 56
-                onClicked: view.controller.rowSelected(index)
+                onClicked: view.controller.rowSelected(row.index)
                 Accessible.role: Accessible.ListItem
                 Accessible.focusable: true
                 Accessible.selectable: true
                 Accessible.selected: ListView.isCurrentItem
                 Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
-                Accessible.name: model.name + (model.detail.length > 0 ? ", " + model.detail : "")
+                Accessible.name: row.model.name + (row.model.detail.length > 0 ? ", " + row.model.detail : "")
                 contentItem: RowLayout {
                     spacing: 10
                     EntryIcon {
-                        folder: model.folder
+                        folder: row.model.folder
                         audio: view.controller.audio
                     }
                     ColumnLayout {
@@ -95,7 +98,7 @@ Item {
                         spacing: 2
                         Label {
                             Layout.fillWidth: true
-                            text: model.name
+                            text: row.model.name
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
                             font.family: "Helvetica"
@@ -104,7 +107,7 @@ Item {
                         Label {
                             Layout.fillWidth: true
                             visible: text.length > 0
-                            text: model.detail
+                            text: row.model.detail
                             textFormat: Text.PlainText
                             color: Material.secondaryTextColor
                             font.family: "Helvetica"
@@ -112,7 +115,7 @@ Item {
                         }
                     }
                     Label {
-                        visible: model.folder
+                        visible: row.model.folder
                         text: "›"
                         font.pixelSize: 22
                         color: Material.hintTextColor
@@ -152,13 +155,16 @@ Item {
             Repeater {
                 model: sheet.buttons
                 PlainButton {
-                    objectName: "sheetButton" + index
+                    id: sheetButton
+                    required property int index
+                    required property string modelData
+                    objectName: "sheetButton" + sheetButton.index
                     Layout.fillWidth: true
-                    text: modelData
+                    text: sheetButton.modelData
                     onClicked: {
                         sheet.answered = true
                         sheet.close()
-                        view.controller.actionSheetClickedButtonAtIndex(index)
+                        view.controller.actionSheetClickedButtonAtIndex(sheetButton.index)
                     }
                 }
             }

@@ -52,7 +52,7 @@ Item {
     Connections {
         target: view.controller
         function onScrollToRow(row, position, animated) {
-            table.positionViewAtIndex(row, position === 0 ? ListView.Beginning : ListView.Center)
+            table.positionViewAtIndex(row, position === Friends_and_Groups.Top ? ListView.Beginning : ListView.Center)
         }
         function onListRequested(screen, number, name) { view.listRequested(screen, number, name) }
     }
@@ -132,6 +132,8 @@ Item {
                 section.property: "section"
                 delegate: Item {
                     id: entry
+                    required property int index
+                    required property var model
                     objectName: "friendRow"
                     width: ListView.view.width
                     height: header.height + row.height
@@ -148,7 +150,7 @@ Item {
                         Label {
                             anchors.verticalCenter: parent.verticalCenter
                             x: 16
-                            text: model.section
+                            text: entry.model.section
                             textFormat: Text.PlainText
                             font.bold: true
                             color: Material.secondaryTextColor
@@ -167,21 +169,21 @@ Item {
                         Accessible.selectable: true
                         Accessible.selected: entry.current
                         Accessible.focused: entry.current && table.activeFocus
-                        Accessible.name: model.name + ", " + model.description
+                        Accessible.name: entry.model.name + ", " + entry.model.description
                         background: Rectangle {
                             color: entry.current && table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent"
                         }
                         // A click picks the row for the keys (Return copies, a letter jumps).
                         onClicked: {
-                            table.currentIndex = index
+                            table.currentIndex = entry.index
                             table.forceActiveFocus()
                         }
                         MouseArea {
                             anchors.fill: parent
                             acceptedButtons: Qt.RightButton
                             onClicked: (mouse) => {
-                                table.currentIndex = index
-                                rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
+                                table.currentIndex = entry.index
+                                rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(entry.index))
                             }
                         }
                         contentItem: RowLayout {
@@ -190,14 +192,14 @@ Item {
                                 objectName: "avatar"
                                 Layout.preferredWidth: 44
                                 Layout.preferredHeight: 44
-                                source: model.picture
+                                source: entry.model.picture
                                 // Until the picture arrives (or when it cannot be had): the name's first letter.
                                 placeholder: Rectangle {
                                     radius: 4
                                     color: Qt.alpha(Material.accentColor, 0.18)
                                     Label {
                                         anchors.centerIn: parent
-                                        text: model.name.length > 0 ? model.name.charAt(0).toUpperCase() : ""
+                                        text: entry.model.name.length > 0 ? entry.model.name.charAt(0).toUpperCase() : ""
                                         textFormat: Text.PlainText
                                         color: Material.accentColor
                                         font.pixelSize: 18
@@ -211,7 +213,7 @@ Item {
                                 Label {
                                     objectName: "friendName"
                                     Layout.fillWidth: true
-                                    text: model.name
+                                    text: entry.model.name
                                     textFormat: Text.PlainText
                                     elide: Text.ElideRight
                                     maximumLineCount: 1
@@ -221,7 +223,7 @@ Item {
                                 Label {
                                     objectName: "friendDescription"
                                     Layout.fillWidth: true
-                                    text: model.description
+                                    text: entry.model.description
                                     textFormat: Text.PlainText
                                     elide: Text.ElideRight
                                     color: Material.secondaryTextColor
@@ -237,7 +239,7 @@ Item {
                                 Accessible.name: view.controller.groups ? qsTr("Аудиозаписи сообщества") : qsTr("Аудиозаписи пользователя")
                                 ToolTip.visible: hovered
                                 ToolTip.text: Accessible.name
-                                onClicked: view.controller.openAudio(index)
+                                onClicked: view.controller.openAudio(entry.index)
                             }
                             ToolButton {
                                 objectName: "videoListButton"
@@ -248,7 +250,7 @@ Item {
                                 Accessible.name: view.controller.groups ? qsTr("Видеозаписи сообщества") : qsTr("Видеозаписи пользователя")
                                 ToolTip.visible: hovered
                                 ToolTip.text: Accessible.name
-                                onClicked: view.controller.openVideo(index)
+                                onClicked: view.controller.openVideo(entry.index)
                             }
                             // The detail button: a ringed "i".
                             ToolButton {
@@ -259,7 +261,7 @@ Item {
                                 Accessible.name: qsTr("Скопировать ID")
                                 ToolTip.visible: hovered
                                 ToolTip.text: Accessible.name
-                                onClicked: view.controller.accessoryButtonTapped(index)
+                                onClicked: view.controller.accessoryButtonTapped(entry.index)
                                 contentItem: Item {
                                     Rectangle {
                                         anchors.centerIn: parent

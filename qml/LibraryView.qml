@@ -56,12 +56,16 @@ Item {
     }
     function deleteCurrent() {
         if (table.currentItem)
-            view.controller.askToDelete([table.currentItem.path])
+            view.deleteRow(table.currentItem)
+    }
+    function deleteRow(row) {
+        view.controller.askToDelete([row.path])
     }
     function enterCurrent() {
-        const row = table.currentItem
-        if (!row)
-            return
+        if (table.currentItem)
+            view.enterRow(table.currentItem)
+    }
+    function enterRow(row) {
         if (view.playable(row))
             view.controller.playPath(row.path)
         else
@@ -79,14 +83,14 @@ Item {
         target: view.controller
         ignoreUnknownSignals: true
         function onAlertRequested(title, message, buttons, tag) {
-            alert.player = view.audio && tag === 1 ? view.controller.miniPlayer : null
+            alert.player = view.audio && tag === Audio_Library.PreviewAlert ? view.controller.miniPlayer : null
             alert.ask(title, message, buttons, tag)
         }
         function onScrollToRow(row, position, animated) {
             // Rows of the folder listing; the whole-library list has its own.
             const shown = view.controller.wholeLibrary ? -1 : view.controller.rows.rowOf(row)
             if (shown >= 0)
-                table.positionViewAtIndex(shown, position === 0 ? ListView.Beginning : ListView.Center)
+                table.positionViewAtIndex(shown, position === LibraryBrowser.Top ? ListView.Beginning : ListView.Center)
         }
         function onSlideRequested(from) {
             slideIn.from = from * 50
@@ -95,7 +99,11 @@ Item {
         function onVideoPlayerRequested(fileName, refererType) {
             const player = videoPlayerScreen.createObject(null, { fileName: fileName, refererType: refererType })
             // The window shows it over everything, sidebar and bars included.
-            view.ApplicationWindow.window.openVideoPlayer(player)
+            const window = view.ApplicationWindow.window as Main
+            if (window)
+                window.openVideoPlayer(player)
+            else
+                player.destroy()
         }
     }
 
@@ -250,11 +258,13 @@ Item {
 
             delegate: SwipeDelegate {
                 id: row
-                objectName: "libraryRow" + index
+                required property int index
+                required property var model
+                objectName: "libraryRow" + row.index
                 // What the view's functions and tests read from a row.
-                readonly property string path: model.path
-                readonly property bool folder: model.folder
-                readonly property string shownTitle: model.title.length > 0 ? model.title : model.name
+                readonly property string path: row.model.path
+                readonly property bool folder: row.model.folder
+                readonly property string shownTitle: row.model.title.length > 0 ? row.model.title : row.model.name
                 width: ListView.view.width
                 height: view.wide ? 44 : 56
                 highlighted: false
@@ -263,8 +273,8 @@ Item {
                 Accessible.selectable: true
                 Accessible.selected: ListView.isCurrentItem
                 Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
-                Accessible.name: shownTitle + (model.artist.length > 0 ? ", " + model.artist : "")
-                                 + (model.detail.length > 0 ? ", " + model.detail : "")
+                Accessible.name: shownTitle + (row.model.artist.length > 0 ? ", " + row.model.artist : "")
+                                 + (row.model.detail.length > 0 ? ", " + row.model.detail : "")
                 // One click previews a file, two play it: the preview waits to see whether a second click comes.
                 Timer {
                     id: singleClick
@@ -274,7 +284,7 @@ Item {
                 onPressed: if (view.openSwipeRow && view.openSwipeRow !== row) view.closeSwipe()
                 onClicked: {
                     swipe.close()
-                    table.currentIndex = index
+                    table.currentIndex = row.index
                     table.forceActiveFocus()
                     if (view.playable(row))
                         singleClick.restart()
@@ -294,7 +304,7 @@ Item {
                     anchors.fill: parent
                     acceptedButtons: Qt.RightButton
                     onClicked: (mouse) => {
-                        table.currentIndex = index
+                        table.currentIndex = row.index
                         table.forceActiveFocus()
                         rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(row))
                     }
@@ -305,7 +315,7 @@ Item {
                     // Rows already in the playlist carry a mark at their left edge.
                     Rectangle {
                         objectName: "inPlaylistMark"
-                        visible: model.inPlaylist
+                        visible: row.model.inPlaylist
                         Layout.preferredWidth: 4
                         Layout.preferredHeight: 24
                         radius: 2
@@ -315,11 +325,11 @@ Item {
                     Item {
                         Layout.preferredWidth: 32
                         Layout.preferredHeight: 32
-                        Layout.leftMargin: model.inPlaylist ? 0 : 14
+                        Layout.leftMargin: row.model.inPlaylist ? 0 : 14
                         EntryIcon {
                             anchors.centerIn: parent
                             visible: cover.status !== Image.Ready
-                            folder: model.folder
+                            folder: row.model.folder
                             audio: view.audio
                         }
                         Image {
@@ -327,8 +337,9 @@ Item {
                             objectName: "rowCover"
                             anchors.fill: parent
                             visible: status === Image.Ready
-                            source: model.cover.length > 0 ? "file://" + model.cover : ""
-                            sourceSize: Qt.size(64, 64)
+                            source: row.model.cover.length > 0 ? "file://" + row.model.cover : ""
+                            sourceSize.width: 64
+                            sourceSize.height: 64
                             fillMode: Image.PreserveAspectCrop
                             asynchronous: true
                             cache: true
@@ -344,13 +355,13 @@ Item {
                             text: row.shownTitle
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
-                            font.weight: model.inPlaylist ? Font.DemiBold : Font.Normal
+                            font.weight: row.model.inPlaylist ? Font.DemiBold : Font.Normal
                         }
                         Label {
                             Layout.fillWidth: true
                             visible: !view.wide && text.length > 0
-                            text: model.artist.length > 0 && model.detail.length > 0 ? model.artist + " · " + model.detail
-                                                                                      : model.artist + model.detail
+                            text: row.model.artist.length > 0 && row.model.detail.length > 0 ? row.model.artist + " · " + row.model.detail
+                                                                                      : row.model.artist + row.model.detail
                             textFormat: Text.PlainText
                             elide: Text.ElideRight
                             color: Material.secondaryTextColor
@@ -362,7 +373,7 @@ Item {
                         visible: view.wide
                         Layout.fillWidth: true
                         Layout.preferredWidth: 2
-                        text: model.artist
+                        text: row.model.artist
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: Material.secondaryTextColor
@@ -372,7 +383,7 @@ Item {
                         visible: view.wide
                         Layout.fillWidth: true
                         Layout.preferredWidth: 2
-                        text: model.album
+                        text: row.model.album
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         color: Material.secondaryTextColor
@@ -381,7 +392,7 @@ Item {
                         objectName: "rowDuration"
                         visible: view.wide
                         Layout.preferredWidth: 56
-                        text: model.duration
+                        text: row.model.duration
                         textFormat: Text.PlainText
                         color: Material.secondaryTextColor
                     }
@@ -389,7 +400,7 @@ Item {
                         visible: view.wide
                         Layout.preferredWidth: 90
                         // Whole-library rows name their folder here; the folder's own rows their size.
-                        text: model.detail.replace(/^Размер:\s*/, "").replace(/^Size:\s*/, "")
+                        text: row.model.detail.replace(/^Размер:\s*/, "").replace(/^Size:\s*/, "")
                         textFormat: Text.PlainText
                         elide: Text.ElideMiddle
                         color: Material.secondaryTextColor
@@ -398,9 +409,9 @@ Item {
                         objectName: "appendButton"
                         // Kept in place without an append action, so that the columns line up.
                         visible: view.audio
-                        opacity: model.accessory ? 1 : 0
-                        enabled: model.accessory
-                        Accessible.ignored: !model.accessory
+                        opacity: row.model.accessory ? 1 : 0
+                        enabled: row.model.accessory
+                        Accessible.ignored: !row.model.accessory
                         icon.name: "list-add"
                         icon.source: "qrc:/icons/add.svg"
                         onClicked: view.controller.appendPath(row.path)
@@ -422,12 +433,12 @@ Item {
                             }
                             table.forceActiveFocus()
                         }
-                        Accessible.name: model.deleteTitle
+                        Accessible.name: row.model.deleteTitle
                         ToolTip.visible: hovered
                         ToolTip.text: Accessible.name
                     }
                     Icon {
-                        visible: model.folder
+                        visible: row.model.folder
                         glyph: "chevron"
                         color: Material.hintTextColor
                     }
@@ -441,7 +452,7 @@ Item {
                     Label {
                         id: deleteLabel
                         anchors.centerIn: parent
-                        text: model.deleteTitle
+                        text: row.model.deleteTitle
                         textFormat: Text.PlainText
                         color: "white"
                     }
@@ -450,7 +461,7 @@ Item {
                         objectName: "deleteButton"
                         anchors.fill: parent
                         Accessible.role: Accessible.Button
-                        Accessible.name: model.deleteTitle
+                        Accessible.name: row.model.deleteTitle
                         onClicked: {
                             row.swipe.close()
                             view.controller.deletePaths([row.path])
@@ -520,7 +531,7 @@ Item {
         id: alert
         parent: Overlay.overlay
         onAnswered: (tag, index) => {
-            if (tag === 100) // LibraryBrowser.DeleteAlert
+            if (tag === LibraryBrowser.DeleteAlert)
                 view.controller.deleteAnswered(index)
             else
                 view.controller.alertAnswered(tag, index)

@@ -11,14 +11,14 @@ Item {
     signal signedIn()
 
     // The first control a user of this page wants: the e-mail field, or the button once signed in.
-    readonly property Item firstControl: loginInput.enabled ? loginInput : loginButton
+    readonly property Item firstControl: loginInput.enabled ? loginInput as Item : loginButton as Item
 
     LoginForm {
         id: loginForm
         objectName: "loginForm"
         onAlertRequested: (title, message, buttons, tag) => alert.ask(title, message, buttons, tag)
         onKeyboardDismissed: view.forceActiveFocus()
-        onOperationFinished: (loginButton.enabled ? loginButton : loginInput).forceActiveFocus()
+        onOperationFinished: loginButton.enabled ? loginButton.forceActiveFocus() : loginInput.forceActiveFocus()
     }
     Component.onCompleted: loginForm.viewDidLoad()
     Connections {

@@ -19,7 +19,9 @@ ApplicationWindow {
 
     // Wide windows get the sidebar and the now-playing bar; narrow ones keep the tab bar at the bottom.
     readonly property bool wide: width >= 900
-    property int section: 0
+    // The sections, in the order of the tab bar and the sidebar.
+    enum Section { SignIn, Audio, Video, Downloads, Settings }
+    property int section: Main.SignIn
     readonly property var sectionNames: [qsTr("Вход"), qsTr("Аудио"), qsTr("Видео"), qsTr("Загрузки"), qsTr("Настройки")]
     readonly property var sectionIcons: ["login", "audio", "video", "queue", "settings"]
     // The full-window video player, while one is open.
@@ -38,10 +40,10 @@ ApplicationWindow {
         if (loader)
             loader.active = true
     }
-    readonly property Item audioTab: audioSection.item
-    readonly property Item videoTab: videoSection.item
+    readonly property AudioTab audioTab: audioSection.item as AudioTab
+    readonly property VideoTab videoTab: videoSection.item as VideoTab
     // The stack whose search screen is sliding in after Ctrl+F on its menu.
-    property Item searchAfterTransition: null
+    property StackView searchAfterTransition: null
     Connections {
         target: window.searchAfterTransition
         function onBusyChanged() {
@@ -53,7 +55,7 @@ ApplicationWindow {
     }
 
     function stackOf(index) {
-        return index === 1 ? audioTab : index === 2 ? videoTab : null
+        return index === Main.Audio ? audioTab : index === Main.Video ? videoTab : null
     }
     // The control the page names as its first (`firstControl`), else its search field, else its first control in
     // the tab order.
@@ -150,14 +152,16 @@ ApplicationWindow {
     // A person's or community's list from the friends screen, in the section it belongs to.
     function openList(screen, number, name) {
         const video = screen.indexOf("Video_") === 0
-        section = video ? 2 : 1
-        const tab = video ? videoTab : audioTab
-        tab.openWithNumber(screen, number, name)
+        section = video ? Main.Video : Main.Audio
+        if (video)
+            videoTab.openWithNumber(screen, number, name)
+        else
+            audioTab.openWithNumber(screen, number, name)
     }
-    readonly property bool playerScreenShown: section === 1 && audioTab !== null && audioTab.currentItem !== null
-                                              && audioTab.currentItem.isPlayerScreen === true
+    readonly property bool playerScreenShown: section === Main.Audio && audioTab !== null
+                                              && (audioTab.currentItem as PlaylistView) !== null
     function openPlayerScreen() {
-        section = 1
+        section = Main.Audio
         audioTab.open("Audio_Playlist", "", "")
     }
     // Opens the video player over the whole window; `controller` is a Video_Player it takes over.
@@ -185,13 +189,13 @@ ApplicationWindow {
 
     onClosing: (close) => { close.accepted = Shell.requestQuit() }
 
-    Shortcut { sequences: ["Ctrl+1"]; onActivated: window.section = 0 }
-    Shortcut { sequences: ["Ctrl+2"]; onActivated: window.section = 1 }
-    Shortcut { sequences: ["Ctrl+3"]; onActivated: window.section = 2 }
-    Shortcut { sequences: ["Ctrl+4"]; onActivated: window.section = 3 }
-    Shortcut { sequence: "Ctrl+,"; onActivated: window.section = 4 }
+    Shortcut { sequences: ["Ctrl+1"]; onActivated: window.section = Main.SignIn }
+    Shortcut { sequences: ["Ctrl+2"]; onActivated: window.section = Main.Audio }
+    Shortcut { sequences: ["Ctrl+3"]; onActivated: window.section = Main.Video }
+    Shortcut { sequences: ["Ctrl+4"]; onActivated: window.section = Main.Downloads }
+    Shortcut { sequence: "Ctrl+,"; onActivated: window.section = Main.Settings }
     Shortcut { sequence: "Ctrl+Q"; onActivated: window.close() }
-    Shortcut { sequences: [StandardKey.Find]; onActivated: window.focusSearch() }
+    Shortcut { sequence: "Ctrl+F"; onActivated: window.focusSearch() }
     // Alt+Left, and the Back key of keyboards that have one (one entry each: a key bound twice fires neither).
     Shortcut { sequences: ["Alt+Left", "Back"]; onActivated: window.goBack() }
     Shortcut {
@@ -212,6 +216,7 @@ ApplicationWindow {
         Sidebar {
             id: sidebar
             objectName: "sidebar"
+            badgeIndex: Main.Downloads
             visible: window.wide
             z: 1 // its shadow falls on the page, over opaque rows too
             Layout.fillHeight: true
@@ -237,7 +242,7 @@ ApplicationWindow {
                 onSignedIn: {
                     // The page that said so is left behind: the window says it again where the keys go.
                     announcer.text = loginView.form.sessionText
-                    window.section = 1
+                    window.section = Main.Audio
                 }
             }
             Loader {
@@ -361,16 +366,18 @@ ApplicationWindow {
                 model: window.sectionNames
                 TabButton {
                     id: tab
-                    objectName: "tab" + index
+                    required property int index
+                    required property string modelData
+                    objectName: "tab" + tab.index
                     // A tap on the section shown goes back to its first screen.
                     property bool wasCurrent: false
                     onPressed: wasCurrent = tab.checked
-                    onClicked: if (wasCurrent) window.goToTop(index)
+                    onClicked: if (wasCurrent) window.goToTop(tab.index)
                     // Room for the name and the badge side by side, down to the narrowest window.
                     leftPadding: 4
                     rightPadding: 4
                     font.pixelSize: window.width < 480 ? 12 : 14
-                    Accessible.name: modelData + (index === 3 && Shell.queueBadge > 0 ? " (" + Shell.queueBadge + ")" : "")
+                    Accessible.name: tab.modelData + (tab.index === Main.Downloads && Shell.queueBadge > 0 ? " (" + Shell.queueBadge + ")" : "")
                     // The badge sits beside the name, so that it never hides it.
                     contentItem: Item {
                         implicitHeight: tabRow.implicitHeight
@@ -381,7 +388,7 @@ ApplicationWindow {
                             Label {
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: Math.min(implicitWidth, tab.availableWidth - (badge.visible ? badge.width + 4 : 0))
-                                text: modelData
+                                text: tab.modelData
                                 textFormat: Text.PlainText
                                 elide: Text.ElideRight
                                 color: tab.checked ? tab.Material.accentColor : tab.Material.foreground
@@ -390,7 +397,7 @@ ApplicationWindow {
                             QueueBadge {
                                 id: badge
                                 anchors.verticalCenter: parent.verticalCenter
-                                visible: index === 3 && Shell.queueBadge > 0
+                                visible: tab.index === Main.Downloads && Shell.queueBadge > 0
                                 count: Shell.queueBadge
                             }
                         }

@@ -10,6 +10,10 @@ import Melodrop
 Pane {
     id: bar
     property bool compact: false
+    // The parts that are there, in one line for screen readers.
+    function joined(parts) {
+        return parts.filter(part => part.length > 0).join(", ")
+    }
     signal openPlayerRequested()
 
     padding: compact ? 4 : 8
@@ -28,7 +32,7 @@ Pane {
             Layout.fillWidth: bar.compact
             Layout.fillHeight: true
             padding: 4
-            Accessible.name: NowPlaying.hasTrack ? [NowPlaying.title, NowPlaying.artist, NowPlaying.album].filter(t => t.length > 0).join(", ")
+            Accessible.name: NowPlaying.hasTrack ? bar.joined([NowPlaying.title, NowPlaying.artist, NowPlaying.album])
                                                  : qsTr("Ничего не играет")
             onClicked: bar.openPlayerRequested()
             contentItem: RowLayout {

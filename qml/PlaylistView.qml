@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
 import QtQuick.Layouts
+import Melodrop
 
 // The audio player screen: the current track's times and position, the transport and mode buttons, the
 // playlist with its edit mode, the playlist menu and the save dialog. Each opening gets a controller of its own
@@ -11,9 +12,8 @@ Item {
     property var controller
     property StackView stack
     // The track drawn above the transport (the now-playing object: title, artist, album, coverUrl); none hides it.
-    property QtObject track: null
+    property var track: null
     // The window's now-playing bar stands aside for this screen on narrow windows: it has the same controls.
-    readonly property bool isPlayerScreen: true
 
     function rowActions(index) {
         return [{ id: "play", text: qsTr("Играть"), icon: "play", run: () => view.controller.playSound(index) },
@@ -49,7 +49,7 @@ Item {
     Connections {
         target: view.controller
         function onAlertRequested(title, message, buttons, tag) {
-            if (tag === 2)
+            if (tag === Audio_Playlist.SaveAlert)
                 saveDialog.open()
             else
                 alert.ask(title, message, buttons, tag)
@@ -281,7 +281,9 @@ Item {
 
             delegate: ItemDelegate {
                 id: row
-                objectName: "playlistRow" + index
+                required property int index
+                required property var model
+                objectName: "playlistRow" + row.index
                 property bool confirming: false
                 width: ListView.view.width
                 height: 48
@@ -291,22 +293,22 @@ Item {
                 Accessible.selectable: true
                 Accessible.selected: ListView.isCurrentItem
                 Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
-                Accessible.name: model.title
+                Accessible.name: row.model.title
                 // The right button opens the row's menu and nothing else (the row's own click is the left button's).
                 MouseArea {
                     anchors.fill: parent
                     acceptedButtons: Qt.RightButton
                     onClicked: (mouse) => {
-                        table.currentIndex = index
-                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
+                        table.currentIndex = row.index
+                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(row.index))
                     }
                 }
                 // The entry's file is gone: kept in the list, passed over when playing.
-                opacity: model.playable ? 1.0 : 0.4
+                opacity: row.model.playable ? 1.0 : 0.4
                 background: Rectangle {
                     // The current track's row: the given tint in a light window, the accent's in a dark one.
-                    color: model.current ? (row.Material.theme === Material.Dark ? Qt.alpha(row.Material.accentColor, 0.25)
-                                                                                 : model.background)
+                    color: row.model.current ? (row.Material.theme === Material.Dark ? Qt.alpha(row.Material.accentColor, 0.25)
+                                                                                 : row.model.background)
                                          : "transparent"
                     Rectangle {
                         anchors.bottom: parent.bottom
@@ -316,8 +318,8 @@ Item {
                     }
                 }
                 onClicked: {
-                    table.currentIndex = index
-                    view.controller.playSound(index)
+                    table.currentIndex = row.index
+                    view.controller.playSound(row.index)
                 }
                 onCanceled: row.confirming = false
 
@@ -335,11 +337,11 @@ Item {
                     // icon_audio_active.png / icon_audio.png
                     Icon {
                         glyph: "audio"
-                        color: model.current ? row.Material.accentColor : row.Material.hintTextColor
+                        color: row.model.current ? row.Material.accentColor : row.Material.hintTextColor
                     }
                     Label {
                         Layout.fillWidth: true
-                        text: model.title
+                        text: row.model.title
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font.family: "Helvetica"
@@ -349,7 +351,7 @@ Item {
                     Label {
                         objectName: "rowLength"
                         visible: text.length > 0 && !view.controller.editing
-                        text: model.length
+                        text: row.model.length
                         textFormat: Text.PlainText
                         color: row.Material.secondaryTextColor
                         font.pixelSize: 13
@@ -362,26 +364,26 @@ Item {
                         palette.buttonText: "white"
                         onClicked: {
                             row.confirming = false
-                            view.controller.deleteRow(index)
+                            view.controller.deleteRow(row.index)
                         }
                     }
                     ToolButton {
                         objectName: "moveUpButton"
                         visible: view.controller.editing && !row.confirming
-                        enabled: index > 0
+                        enabled: row.index > 0
                         icon.name: "go-up"
                         icon.source: "qrc:/icons/up.svg"
                         Accessible.name: qsTr("Переместить выше")
-                        onClicked: view.controller.moveRow(index, index - 1)
+                        onClicked: view.controller.moveRow(row.index, row.index - 1)
                     }
                     ToolButton {
                         objectName: "moveDownButton"
                         visible: view.controller.editing && !row.confirming
-                        enabled: index < table.count - 1
+                        enabled: row.index < table.count - 1
                         icon.name: "go-down"
                         icon.source: "qrc:/icons/down.svg"
                         Accessible.name: qsTr("Переместить ниже")
-                        onClicked: view.controller.moveRow(index, index + 1)
+                        onClicked: view.controller.moveRow(row.index, row.index + 1)
                     }
                 }
             }

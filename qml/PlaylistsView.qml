@@ -71,7 +71,9 @@ Item {
 
             delegate: SwipeDelegate {
                 id: row
-                objectName: "playlistsRow" + index
+                required property int index
+                required property string modelData
+                objectName: "playlistsRow" + row.index
                 width: ListView.view.width
                 height: 48
                 hoverEnabled: false
@@ -80,15 +82,15 @@ Item {
                 Accessible.selectable: true
                 Accessible.selected: ListView.isCurrentItem
                 Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
-                Accessible.name: modelData
-                onClicked: view.controller.rowSelected(index)
+                Accessible.name: row.modelData
+                onClicked: view.controller.rowSelected(row.index)
                 // The right button opens the row's menu and nothing else (the row's own click is the left button's).
                 MouseArea {
                     anchors.fill: parent
                     acceptedButtons: Qt.RightButton
                     onClicked: (mouse) => {
-                        table.currentIndex = index
-                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
+                        table.currentIndex = row.index
+                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(row.index))
                     }
                 }
                 contentItem: RowLayout {
@@ -100,7 +102,7 @@ Item {
                     }
                     Label {
                         Layout.fillWidth: true
-                        text: modelData
+                        text: row.modelData
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font.family: "Helvetica"
@@ -116,7 +118,7 @@ Item {
                     palette.buttonText: "white"
                     onClicked: {
                         row.swipe.close()
-                        view.controller.deleteRow(index)
+                        view.controller.deleteRow(row.index)
                     }
                 }
             }

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Shapes
+import Melodrop
 
 // Draws a ProgressOverlay: a modal layer with a rounded translucent box holding an indicator and two labels.
 // All timing and state live in the controller; this item follows its alpha and texts.
@@ -15,7 +16,7 @@ Item {
     // Where the focus was when the overlay came up; it goes back there afterwards.
     property Item focusBefore: null
 
-    readonly property int mode: hud ? hud.mode : 0
+    readonly property int mode: hud ? hud.mode : ProgressOverlay.Indeterminate
     readonly property real boxMargin: hud ? hud.margin : 20
     readonly property real indicatorSize: 37
 
@@ -98,7 +99,7 @@ Item {
         // Room for the texts: the window minus the box's padding and an equal gap to the window edge.
         readonly property real maxContentWidth: Math.max(0, root.width - 4 * root.boxMargin)
 
-        width: Math.max(content.width + 2 * root.boxMargin, root.mode === 2 ? 0 : content.height + 2 * root.boxMargin)
+        width: Math.max(content.width + 2 * root.boxMargin, root.mode === ProgressOverlay.CustomView ? 0 : content.height + 2 * root.boxMargin)
         height: content.height + 2 * root.boxMargin
         x: Math.round((root.width - width) / 2 + (root.hud ? root.hud.xOffset : 0))
         y: Math.round((root.height - height) / 2 + (root.hud ? root.hud.yOffset : 0))
@@ -122,8 +123,8 @@ Item {
                 property int step: 0
 
                 anchors.horizontalCenter: parent.horizontalCenter
-                visible: root.mode === 0
-                running: root.mode === 0 && root.visible
+                visible: root.mode === ProgressOverlay.Indeterminate
+                running: root.mode === ProgressOverlay.Indeterminate && root.visible
                 width: root.indicatorSize
                 height: root.indicatorSize
                 padding: 0
@@ -165,7 +166,7 @@ Item {
                 id: ring
                 objectName: "progressOverlayProgress"
                 anchors.horizontalCenter: parent.horizontalCenter
-                visible: root.mode === 1
+                visible: root.mode === ProgressOverlay.Determinate
                 width: root.indicatorSize
                 height: root.indicatorSize
 

@@ -22,10 +22,24 @@ Item {
                 { id: "showInFolder", text: qsTr("Показать в папке"), icon: "folder", enabled: true,
                   run: () => view.queue.showInFolder(entry.tag) }]
     }
+    // The row under the keyboard, unless it is a section's header.
+    function isTransfer(item) {
+        return item !== null && item.kind !== "header"
+    }
     function removeCurrent() {
-        const item = table.currentItem
-        if (item && item.kind !== "header" && item.removable)
+        view.remove(table.currentItem)
+    }
+    function remove(item) {
+        if (view.isTransfer(item) && item.removable)
             view.queue.removeButton(item.tag)
+    }
+    function activate(item) {
+        if (view.isTransfer(item))
+            view.queue.rowTapped(item.section, item.row)
+    }
+    function openMenu(item) {
+        if (view.isTransfer(item))
+            rowMenu.openFor(item, 24, item.height / 2, view.rowActions(item))
     }
 
     function appear() {
@@ -92,13 +106,13 @@ Item {
             highlightMoveDuration: 0
             highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
             Keys.onDeletePressed: view.removeCurrent()
-            Keys.onReturnPressed: if (currentItem && currentItem.kind !== "header") view.queue.rowTapped(currentItem.section, currentItem.row)
-            Keys.onMenuPressed: if (currentItem && currentItem.kind !== "header") rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentItem))
+            Keys.onReturnPressed: view.activate(currentItem)
+            Keys.onMenuPressed: view.openMenu(currentItem)
             // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
             Keys.onPressed: (event) => {
                 if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
                     event.accepted = true
-                    if (currentItem && currentItem.kind !== "header") rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentItem))
+                    view.openMenu(currentItem)
                 }
             }
 
@@ -169,12 +183,14 @@ Item {
     Component {
         id: headerRow
         Rectangle {
+            id: headerCell
+            readonly property var entry: parent
             implicitHeight: 32
             color: Qt.alpha(Material.accentColor, 0.12)
             Label {
                 anchors.verticalCenter: parent.verticalCenter
                 x: 12
-                text: parent.parent.title
+                text: headerCell.entry.title
                 textFormat: Text.PlainText
                 font.bold: true
                 color: Material.accentColor

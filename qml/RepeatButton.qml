@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
+import Melodrop
 
 // The repeat button, drawn alike on the player screen and in the now-playing bar. Each click moves to the next
 // mode: none, the playlist, the track; the track mode carries a small "1".
@@ -9,22 +10,22 @@ ToolButton {
     // Audio_Playlist (any of its screens: they all show the one player's state).
     property var controller
 
-    readonly property int mode: controller ? controller.repeatMode : 0
+    readonly property int mode: controller ? controller.repeatMode : MusicPlayer.Off
     readonly property var modeNames: [qsTr("Повтор: выключен"), qsTr("Повтор: плейлист"), qsTr("Повтор: трек")]
     icon.name: "media-playlist-repeat"
     icon.source: "qrc:/icons/repeat.svg"
-    icon.color: mode > 0 ? Material.accentColor : Material.foreground
+    icon.color: mode !== MusicPlayer.Off ? Material.accentColor : Material.foreground
     // playlist_repeat_active.png / playlist_repeat.png
-    opacity: mode > 0 ? 1.0 : 0.55
+    opacity: mode !== MusicPlayer.Off ? 1.0 : 0.55
     checkable: true
-    checked: mode > 0
+    checked: mode !== MusicPlayer.Off
     onClicked: {
         controller.repeatButtonPressed()
-        checked = Qt.binding(() => button.mode > 0)
+        checked = Qt.binding(() => button.mode !== MusicPlayer.Off)
     }
     Accessible.role: Accessible.CheckBox
     Accessible.checkable: true
-    Accessible.checked: mode > 0
+    Accessible.checked: mode !== MusicPlayer.Off
     Accessible.name: qsTr("Повтор")
     Accessible.description: modeNames[mode]
     ToolTip.visible: hovered
@@ -34,7 +35,7 @@ ToolButton {
     // Drawn on a disc of the window's colour, so that it stands out from the arrows under it.
     Rectangle {
         objectName: "repeatOneMark"
-        visible: button.mode === 2
+        visible: button.mode === MusicPlayer.Track
         width: 13
         height: 13
         radius: 6.5

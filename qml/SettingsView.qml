@@ -115,11 +115,14 @@ Page {
             Repeater {
                 model: choice.options
                 RadioButton {
-                    objectName: choice.name + index
-                    text: modelData
+                    id: option
+                    required property int index
+                    required property string modelData
+                    objectName: choice.name + option.index
+                    text: option.modelData
                     checkable: false
-                    checked: index === choice.current
-                    onClicked: choice.chosen(index)
+                    checked: option.index === choice.current
+                    onClicked: choice.chosen(option.index)
                 }
             }
         }
@@ -267,7 +270,7 @@ Page {
     FolderDialog {
         id: folderDialog
         title: qsTr("Новая папка документов")
-        onAccepted: page.chooseDocumentsFolder(selectedFolder.toString())
+        onAccepted: page.chooseDocumentsFolder(String(folderDialog.selectedFolder))
     }
     AlertDialog {
         id: alert

@@ -4,12 +4,14 @@ import QtQuick.Controls.Material
 import QtQuick.Layouts
 import Melodrop
 
-// The navigation of a wide window: the program's name and its sections, the queue's badge on the fourth.
+// The navigation of a wide window: the program's name and its sections, the queue's badge on the one `badgeIndex` names.
 Pane {
     id: sidebar
     property var names: []
     property var icons: []
     property int current: 0
+    // The entry that carries the download queue's badge.
+    property int badgeIndex: -1
     signal selected(int index)
 
     padding: 0
@@ -44,31 +46,33 @@ Pane {
             model: sidebar.names
             ItemDelegate {
                 id: entry
-                objectName: "sidebarSection" + index
+                required property int index
+                required property string modelData
+                objectName: "sidebarSection" + entry.index
                 Layout.fillWidth: true
                 Layout.leftMargin: 8
                 Layout.rightMargin: 8
-                highlighted: index === sidebar.current
+                highlighted: entry.index === sidebar.current
                 focusPolicy: Qt.StrongFocus
                 Accessible.role: Accessible.PageTab
-                Accessible.name: modelData + (index === 3 && Shell.queueBadge > 0 ? " (" + Shell.queueBadge + ")" : "")
-                onClicked: sidebar.selected(index)
+                Accessible.name: entry.modelData + (entry.index === sidebar.badgeIndex && Shell.queueBadge > 0 ? " (" + Shell.queueBadge + ")" : "")
+                onClicked: sidebar.selected(entry.index)
                 contentItem: RowLayout {
                     spacing: 12
                     Icon {
-                        glyph: sidebar.icons[index]
+                        glyph: sidebar.icons[entry.index]
                         color: entry.highlighted ? entry.Material.accentColor : entry.Material.foreground
                     }
                     Label {
                         Layout.fillWidth: true
-                        text: modelData
+                        text: entry.modelData
                         textFormat: Text.PlainText
                         elide: Text.ElideRight
                         font.pixelSize: 15
                         color: entry.highlighted ? entry.Material.accentColor : entry.Material.foreground
                     }
                     QueueBadge {
-                        visible: index === 3 && Shell.queueBadge > 0
+                        visible: entry.index === sidebar.badgeIndex && Shell.queueBadge > 0
                         count: Shell.queueBadge
                     }
                 }

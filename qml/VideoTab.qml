@@ -39,7 +39,7 @@ StackView {
 
     // Ctrl+F on the menu: its first row, the search screen, as a click on it would open it.
     function openSearch() {
-        const menuPage = stack.get(0)
+        const menuPage = stack.get(0) as AudioMenuView
         if (menuPage && menuPage.menu)
             menuPage.menu.rowSelected(0)
     }

@@ -29,6 +29,7 @@ class AudioResults : public RecordResultsScreen
 
 public:
     enum AlertTag { PreviewAlert = 1, ConfirmationAlert = 2 };
+    Q_ENUM(AlertTag)
     // A search position past every further page: the list ends here (a short page, or an album's tracks).
     static constexpr int lastPageOffset = 10;
 

@@ -28,6 +28,11 @@ int CatalogueMenu::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : int(m_rows.size());
 }
 
+QString CatalogueMenu::name(int row) const
+{
+    return data(index(row), NameRole).toString();
+}
+
 QVariant CatalogueMenu::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= m_rows.size())

@@ -41,6 +41,8 @@ public:
 
     // Counter of a row as shown (0: no counter).
     int counter(int row) const;
+    // Name of a row as shown.
+    Q_INVOKABLE QString name(int row) const;
 
 Q_SIGNALS:
     // `screen` is the screen's class name; `title` is empty where the screen keeps its own.

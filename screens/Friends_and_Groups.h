@@ -28,6 +28,7 @@ class Friends_and_Groups : public QObject
 
 public:
     enum ScrollPosition { Top = 0, Middle = 1 };
+    Q_ENUM(ScrollPosition)
     // Where a copied number goes; the system clipboard unless set otherwise.
     using Pasteboard = std::function<void(const QString &text)>;
 

@@ -47,6 +47,11 @@ public:
     enum Slide { FromLeft = -1, FromRight = 1 };
     Q_ENUM(Slide)
     enum ScrollPosition { Top = 0, Middle = 1 };
+    Q_ENUM(ScrollPosition)
+    // The tag of the question before a deletion (alertRequested); its answer goes to deleteAnswered. Apart from
+    // the screens' own tags.
+    enum LibraryAlert { DeleteAlert = 100 };
+    Q_ENUM(LibraryAlert)
     static constexpr int slideDuration = 500; // milliseconds
     static constexpr int slideDistance = 50;
 
@@ -55,8 +60,6 @@ public:
     static constexpr const char *trashSettingKey = "library/move_to_trash";
     // How long the notice of a deletion to the trash offers to undo it.
     static constexpr double undoSeconds = 6;
-    // The tag of the question before a deletion (alertRequested); its answer goes to deleteAnswered.
-    static constexpr int DeleteAlert = 100;
 
     // The program's tag cache, which the rows take titles, artists, albums, durations and covers from; none
     // leaves the rows without tags. It must outlive the screens.

@@ -23,6 +23,7 @@ class ResultsScreen : public QObject
 
 public:
     enum ScrollPosition { Top = 0, Middle = 1 };
+    Q_ENUM(ScrollPosition)
 
     QString title() const { return m_title; }
     void setTitle(const QString &title);

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header from a folder above its own. The layers, lowest first:
-#   decoding, net, core, service, playback, library, desktop, downloads, screens, app
+#   decoding, net, core, service, playback, library, desktop, downloads, screens, app, qml (the views)
 # A folder may include its own headers and those of the folders listed before it. melodrop-cli may use
 # everything up to service, plus downloads (and what they include); the stand-in service (sandbox) uses
 # decoding only. Tests and benchmarks may include anything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-layers=(decoding net core service playback library desktop downloads screens app)
+layers=(decoding net core service playback library desktop downloads screens app qml)
 declare -A rank
 for i in "${!layers[@]}"; do rank[${layers[$i]}]=$i; done
 

@@ -9,7 +9,7 @@ packages=(
   qt6-l10n-tools libqt6svg6 qt6-qpa-plugins libgl-dev
   qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-qtquick-window
   qml6-module-qtquick-templates qml6-module-qtqml-workerscript qml6-module-qtquick-dialogs qml6-module-qtqml
-  qml6-module-qtquick-shapes
+  qml6-module-qtquick-shapes qml6-module-qtqml-models
   libcurl4-openssl-dev zlib1g-dev libxml2-dev libcpp-httplib-dev libssl-dev libbrotli-dev
   libmpv-dev libpulse-dev libplist-dev libtag1-dev
   qtkeychain-qt6-dev libsecret-1-0 gnome-keyring libsecret-tools libglib2.0-bin

@@ -4,6 +4,7 @@
 
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "app/ViewSingletons.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
@@ -88,7 +89,7 @@ void click(QQuickWindow *window, QQuickItem *item)
 
 void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
+    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/Melodrop/")))
         qmlWarnings << message;
 }
 
@@ -102,11 +103,10 @@ TEST(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
     Shell shell;
     Lifecycle lifecycle;
     QQuickStyle::setStyle(QStringLiteral("Material"));
-    Shell::registerQmlTypes(&shell);
-    qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", &lifecycle);
+    ViewSingletons::provide(&shell, &lifecycle);
     {
         QQmlApplicationEngine engine;
-        engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+        engine.load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
         ASSERT_FALSE(engine.rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
         auto *window = qobject_cast<QQuickWindow *>(engine.rootObjects().first());
         ASSERT_NE(window, nullptr);

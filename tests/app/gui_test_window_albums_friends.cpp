@@ -8,6 +8,7 @@
 #include "app/ImageCache.h"
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "app/ViewSingletons.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
@@ -40,7 +41,7 @@ QStringList qmlWarnings;
 
 void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
+    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/Melodrop/")))
         qmlWarnings << message;
 }
 
@@ -71,8 +72,7 @@ protected:
         imageFolder = new QTemporaryDir;
         imageCache = new ImageCache(imageFolder->path());
         lifecycle = new Lifecycle;
-        Shell::registerQmlTypes(shell);
-        qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
+        ViewSingletons::provide(shell, lifecycle);
     }
 
     void SetUp() override
@@ -95,7 +95,7 @@ protected:
         if (!engine) {
             engine = new QQmlApplicationEngine;
             engine->setNetworkAccessManagerFactory(imageCache);
-            engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+            engine->load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
             ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
         }
         window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());

@@ -3,6 +3,7 @@
 #include "../support/TestSupport.h"
 
 #include "app/Shell.h"
+#include "app/ViewSingletons.h"
 #include "core/GlobalData.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
@@ -41,7 +42,7 @@ ApplicationWindow {
     Component { id: friendsScreen; Friends_and_Groups {} }
     function openFriends() {
         const controller = friendsScreen.createObject(null)
-        stack.push("qrc:/qml/FriendsGroupsView.qml", { controller: controller, stack: stack })
+        stack.push("qrc:/qml/Melodrop/FriendsGroupsView.qml", { controller: controller, stack: stack })
         return controller
     }
 }
@@ -65,7 +66,7 @@ protected:
     {
         QQuickStyle::setStyle(QStringLiteral("Material"));
         static Shell shell;
-        Shell::registerQmlTypes(&shell);
+        ViewSingletons::provide(&shell);
     }
 
     void SetUp() override

@@ -4,6 +4,7 @@
 #include "../support/TestSupport.h"
 
 #include "app/Shell.h"
+#include "app/ViewSingletons.h"
 #include "core/GlobalData.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
@@ -44,7 +45,7 @@ ApplicationWindow {
     Component { id: searchScreen; Audio_Search {} }
     function openSearch() {
         const controller = searchScreen.createObject(null, { title: "Поиск" })
-        stack.push("qrc:/qml/AudioResultsView.qml", { controller: controller, stack: stack })
+        stack.push("qrc:/qml/Melodrop/AudioResultsView.qml", { controller: controller, stack: stack })
         return controller
     }
 }
@@ -57,7 +58,7 @@ protected:
     {
         QQuickStyle::setStyle(QStringLiteral("Material"));
         static Shell shell;
-        Shell::registerQmlTypes(&shell);
+        ViewSingletons::provide(&shell);
     }
 
     void SetUp() override

@@ -50,7 +50,7 @@ ApplicationWindow {
     property alias stack: stack
     StackView { id: stack; anchors.fill: parent; initialItem: Item {} }
     function openPlayer(controller, track) {
-        stack.push("qrc:/qml/PlaylistView.qml", { controller: controller, stack: stack, track: track })
+        stack.push("qrc:/qml/Melodrop/PlaylistView.qml", { controller: controller, stack: stack, track: track })
     }
 }
 )";

@@ -82,7 +82,7 @@ protected:
     void SetUp() override
     {
         // The app loads the view from the resources linked into melodrop_ui, so the test does as well.
-        ASSERT_TRUE(QFile::exists(QStringLiteral(":/qml/ProgressOverlayView.qml")));
+        ASSERT_TRUE(QFile::exists(QStringLiteral(":/qml/Melodrop/ProgressOverlayView.qml")));
         window.resize(400, 720);
 
         QQmlComponent screenComponent(&engine);
@@ -91,7 +91,7 @@ protected:
         ASSERT_TRUE(screen) << qPrintable(screenComponent.errorString());
         screenComponent.completeCreate();
 
-        QQmlComponent overlayComponent(&engine, QUrl(QStringLiteral("qrc:/qml/ProgressOverlayView.qml")));
+        QQmlComponent overlayComponent(&engine, QUrl(QStringLiteral("qrc:/qml/Melodrop/ProgressOverlayView.qml")));
         overlayView.reset(beginInWindow(overlayComponent));
         ASSERT_TRUE(overlayView) << qPrintable(overlayComponent.errorString());
         overlayComponent.completeCreate();

@@ -6,6 +6,7 @@
 #include "../support/WindowSettle.h"
 
 #include "app/Shell.h"
+#include "app/ViewSingletons.h"
 #include "core/GlobalData.h"
 #include "core/StorageLayout.h"
 #include "downloads/DownloadQueue.h"
@@ -40,7 +41,7 @@ ApplicationWindow {
     height: 600
     visible: true
     property alias page: loader.item
-    Loader { id: loader; anchors.fill: parent; source: "qrc:/qml/QueueView.qml" }
+    Loader { id: loader; anchors.fill: parent; source: "qrc:/qml/Melodrop/QueueView.qml" }
 }
 )";
 
@@ -69,7 +70,7 @@ protected:
         qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
         QQuickStyle::setStyle(QStringLiteral("Material"));
         static Shell shell;
-        Shell::registerQmlTypes(&shell);
+        ViewSingletons::provide(&shell);
     }
     static void TearDownTestSuite()
     {

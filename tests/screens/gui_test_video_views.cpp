@@ -6,6 +6,7 @@
 #include "app/ImageCache.h"
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "app/ViewSingletons.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
@@ -38,7 +39,7 @@ QStringList qmlWarnings;
 
 void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
-    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
+    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/Melodrop/")))
         qmlWarnings << message;
 }
 
@@ -52,8 +53,7 @@ protected:
         QQuickStyle::setStyle(QStringLiteral("Material"));
         shell = new Shell;
         lifecycle = new Lifecycle;
-        Shell::registerQmlTypes(shell);
-        qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
+        ViewSingletons::provide(shell, lifecycle);
     }
 
     // One engine for the whole program: the singletons belong to the first engine that uses them.
@@ -82,7 +82,7 @@ protected:
             static QTemporaryDir cacheFolder;
             static ImageCache imageCache(cacheFolder.path());
             engine->setNetworkAccessManagerFactory(&imageCache);
-            engine->load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+            engine->load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
             ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
         }
         window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());

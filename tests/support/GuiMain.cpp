@@ -1,12 +1,15 @@
 #include "core/Pacing.h"
 #include "TestSupport.h"
 #include <QGuiApplication>
-
+#include <QQmlExtensionPlugin>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
 #include <clocale>
+
+// The window's views and their types, for the tests that draw them.
+Q_IMPORT_QML_PLUGIN(MelodropPlugin)
 
 int main(int argc, char **argv)
 {

@@ -4,6 +4,7 @@
 // per test program), then Main.qml in the Material style.
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "app/ViewSingletons.h"
 
 #include <QQmlApplicationEngine>
 #include <QQuickStyle>
@@ -14,14 +15,13 @@ namespace TestSupport {
 inline void registerForQml(Shell *shell, Lifecycle *lifecycle)
 {
     QQuickStyle::setStyle(QStringLiteral("Material"));
-    Shell::registerQmlTypes(shell);
-    qmlRegisterSingletonInstance("Melodrop", 1, 0, "Lifecycle", lifecycle);
+    ViewSingletons::provide(shell, lifecycle);
 }
 
 // Loads the window into `engine`; null when it did not load.
 inline QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine)
 {
-    engine.load(QUrl(QStringLiteral("qrc:/qml/Main.qml")));
+    engine.load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
     return engine.rootObjects().isEmpty() ? nullptr
                                           : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
 }

@@ -118,7 +118,7 @@ protected:
     }
     static void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
     {
-        if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/")))
+        if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/Melodrop/")))
             qmlWarnings() << message;
     }
 
