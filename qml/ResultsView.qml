@@ -6,7 +6,7 @@ import Melodrop
 
 // The frame of a results screen (audio, video, albums): the bar, the search field and its button, the list
 // with its keyboard and row menu, the empty-list text, the overlay and the alerts. A screen's view gives its
-// rows (`delegate`), the pieces it adds above the field, beside the button and above the list, its texts and
+// rows (`rowDelegate`), the pieces it adds above the field, beside the button and above the list, its texts and
 // its row actions.
 Item {
     id: view
