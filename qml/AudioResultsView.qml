@@ -5,84 +5,31 @@ import QtQuick.Layouts
 import Melodrop
 
 // One audio result screen: search field, sort selector, action strip, the table, preview and overlay.
-Item {
+ResultsView {
     id: view
-    property AudioResults controller
-    property StackView stack
-    // Ctrl+F focuses it.
-    property alias searchField: searchBar
-    onActiveFocusChanged: if (activeFocus && table.count > 0) view.focusResults()
-    function focusResults() {
-        if (table.currentIndex < 0)
-            table.currentIndex = 0
-        table.forceActiveFocus()
-    }
     readonly property bool wide: width >= 640
 
-    function rowActions(index) {
+    defaultTitle: qsTr("Аудио")
+    actionText: view.controller.hasSelfButton ? qsTr("Свои") : ""
+    onAction: view.controller.setSelfId()
+    searchHint: view.controller.placeholder.length > 0 ? view.controller.placeholder
+        : (view.controller.kind === 0 ? qsTr("Исполнитель или название") : qsTr("ID группы"))
+    searchInputHints: view.controller.kind === 0 ? Qt.ImhNone : Qt.ImhDigitsOnly
+    searchEnabled: view.controller.inputEnabled
+    searchButtonTakesFocus: true
+    resultsTakeFocus: true
+    tableName: "audioTable"
+    rows: view.controller.records
+    emptyText: qsTr("Нет записей")
+    rowActions: function (index) {
         return [{ id: "preview", text: qsTr("Прослушать"), icon: "play", run: () => view.controller.rowSelected(index) },
                 { id: "queue", text: qsTr("В очередь загрузок"), icon: "download",
                   run: () => view.controller.accessoryButtonTapped(index) }]
     }
+    // The preview question shows the mini player.
+    alertPlayer: function (tag) { return tag === 1 ? view.controller.miniPlayer : null }
 
-    Component.onCompleted: controller.viewDidLoad()
-    StackView.onActivating: controller.viewWillAppear()
-    StackView.onRemoved: controller.destroy()
-
-    Connections {
-        target: view.controller
-        function onAlertRequested(title, message, buttons, tag) {
-            alert.player = tag === 1 ? view.controller.miniPlayer : null
-            alert.ask(title, message, buttons, tag)
-        }
-        function onScrollToRow(row, position, animated) {
-            table.positionViewAtIndex(row, position === 0 ? ListView.Beginning : ListView.Center)
-        }
-        function onKeyboardDismissed() { view.forceActiveFocus() }
-    }
-
-    ColumnLayout {
-        anchors.fill: parent
-        spacing: 0
-
-        NavigationBar {
-            Layout.fillWidth: true
-            title: view.controller.title.length > 0 ? view.controller.title : qsTr("Аудио")
-            actionText: view.controller.hasSelfButton ? qsTr("Свои") : ""
-            onBack: view.stack.pop()
-            onAction: view.controller.setSelfId()
-        }
-
-        RowLayout {
-            Layout.fillWidth: true
-            Layout.margins: 8
-            spacing: 6
-            PlainTextField {
-                id: searchBar
-                objectName: "searchBar"
-                Layout.fillWidth: true
-                enabled: view.controller.inputEnabled
-                hint: view.controller.placeholder.length > 0 ? view.controller.placeholder
-                    : (view.controller.kind === 0 ? qsTr("Исполнитель или название") : qsTr("ID группы"))
-                text: view.controller.searchText
-                inputMethodHints: view.controller.kind === 0 ? Qt.ImhNone : Qt.ImhDigitsOnly
-                onTextEdited: view.controller.searchText = text
-                onAccepted: view.controller.searchBarSearchButtonClicked()
-                onActiveFocusChanged: activeFocus ? view.controller.searchBarTextDidBeginEditing()
-                                                  : view.controller.searchBarTextDidEndEditing()
-                Keys.onEscapePressed: {
-                    view.controller.searchBarCancelButtonClicked()
-                    view.forceActiveFocus()
-                }
-            }
-            Button {
-                objectName: "searchButton"
-                text: qsTr("Найти")
-                enabled: view.controller.inputEnabled
-                onClicked: view.controller.searchBarSearchButtonClicked()
-            }
-        }
-
+    aboveList: [
         // The sort selector slides in while the search field is being edited.
         Item {
             Layout.fillWidth: true
@@ -103,8 +50,7 @@ Item {
                 TabButton { text: qsTr("Длина") }
                 TabButton { text: qsTr("Название") }
             }
-        }
-
+        },
         // The action strip: queue everything, clear the list.
         Flickable {
             id: strip
@@ -131,146 +77,95 @@ Item {
                 }
             }
         }
+    ]
 
-        ListView {
-            id: table
-            Accessible.role: Accessible.List
-            onCountChanged: if (count > 0 && view.activeFocus) view.focusResults()
-            objectName: "audioTable"
-            Layout.fillWidth: true
-            Layout.fillHeight: true
-            clip: true
-            model: view.controller.records
-            ScrollBar.vertical: ScrollBar {}
-            keyNavigationEnabled: true
-            activeFocusOnTab: true
-            currentIndex: -1
-            highlightMoveDuration: 0
-            Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
-            Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
-            // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
-            Keys.onPressed: (event) => {
-                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
-                    event.accepted = true
-                    if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
-                }
-            }
-            highlight: Rectangle { color: table.activeFocus ? Qt.alpha(Material.accentColor, 0.18) : "transparent" }
-
-            header: Item {
-                visible: view.wide
-                width: ListView.view.width
-                height: view.wide ? 28 : 0
-                RowLayout {
-                    anchors.fill: parent
-                    // The rows' padding, and the queue button with its spacing on the right.
-                    anchors.leftMargin: 16
-                    anchors.rightMargin: 74
-                    spacing: 10
-                    Label { Layout.fillWidth: true; Layout.preferredWidth: 3; text: qsTr("Название"); font.pixelSize: 12; color: Material.hintTextColor }
-                    Label { Layout.fillWidth: true; Layout.preferredWidth: 2; text: qsTr("Исполнитель"); font.pixelSize: 12; color: Material.hintTextColor }
-                    Label { Layout.preferredWidth: 56; text: qsTr("Время"); font.pixelSize: 12; color: Material.hintTextColor; horizontalAlignment: Text.AlignRight }
-                }
-            }
-
-            delegate: ItemDelegate {
-                id: row
-                objectName: "resultRow" + index
-                width: ListView.view.width
-                height: view.wide ? 44 : 60
-                Accessible.role: Accessible.ListItem
-                Accessible.focusable: true
-                Accessible.selectable: true
-                Accessible.selected: ListView.isCurrentItem
-                Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
-                Accessible.name: model.title + ", " + model.artist + ", " + model.duration
-                Component.onCompleted: view.controller.cellShown(index)
-                onClicked: {
-                    table.currentIndex = index
-                    view.controller.rowSelected(index)
-                }
-                // The right button opens the row's menu and nothing else (the row's own click is the left button's).
-                MouseArea {
-                    anchors.fill: parent
-                    acceptedButtons: Qt.RightButton
-                    onClicked: (mouse) => {
-                        table.currentIndex = index
-                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
-                    }
-                }
-                contentItem: RowLayout {
-                    spacing: 10
-                    // Narrow: title over artist. Wide: title, artist and duration in columns.
-                    ColumnLayout {
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 3
-                        spacing: 2
-                        Label {
-                            Layout.fillWidth: true
-                            text: model.title
-                            textFormat: Text.PlainText
-                            elide: Text.ElideRight
-                            font.pixelSize: 15
-                            font.bold: !view.wide
-                        }
-                        Label {
-                            Layout.fillWidth: true
-                            visible: !view.wide
-                            text: model.artist
-                            textFormat: Text.PlainText
-                            elide: Text.ElideRight
-                            color: Material.secondaryTextColor
-                            font.pixelSize: 13
-                        }
-                    }
-                    Label {
-                        visible: view.wide
-                        Layout.fillWidth: true
-                        Layout.preferredWidth: 2
-                        text: model.artist
-                        textFormat: Text.PlainText
-                        elide: Text.ElideRight
-                        color: Material.secondaryTextColor
-                        font.pixelSize: 14
-                    }
-                    Label {
-                        Layout.preferredWidth: view.wide ? 56 : implicitWidth
-                        horizontalAlignment: Text.AlignRight
-                        text: model.duration
-                        textFormat: Text.PlainText
-                        color: Material.secondaryTextColor
-                        font.pixelSize: 12
-                    }
-                    ToolButton {
-                        objectName: "queueButton"
-                        icon.name: "document-save"
-                        icon.source: "qrc:/icons/download.svg"
-                        onClicked: view.controller.accessoryButtonTapped(index)
-                        Accessible.name: qsTr("В очередь загрузок")
-                        ToolTip.visible: hovered
-                        ToolTip.text: Accessible.name
-                    }
-                }
-            }
-            Label {
-                anchors.centerIn: parent
-                visible: table.count === 0
-                text: qsTr("Нет записей")
-                color: Material.hintTextColor
-            }
+    listHeader: Item {
+        visible: view.wide
+        width: ListView.view.width
+        height: view.wide ? 28 : 0
+        RowLayout {
+            anchors.fill: parent
+            // The rows' padding, and the queue button with its spacing on the right.
+            anchors.leftMargin: 16
+            anchors.rightMargin: 74
+            spacing: 10
+            Label { Layout.fillWidth: true; Layout.preferredWidth: 3; text: qsTr("Название"); font.pixelSize: 12; color: Material.hintTextColor }
+            Label { Layout.fillWidth: true; Layout.preferredWidth: 2; text: qsTr("Исполнитель"); font.pixelSize: 12; color: Material.hintTextColor }
+            Label { Layout.preferredWidth: 56; text: qsTr("Время"); font.pixelSize: 12; color: Material.hintTextColor; horizontalAlignment: Text.AlignRight }
         }
     }
 
-    RowMenu { id: rowMenu; objectName: "rowMenu" }
-
-    ProgressOverlayView {
-        anchors.fill: parent
-        hud: view.controller.hud
-    }
-
-    AlertDialog {
-        id: alert
-        parent: Overlay.overlay
-        onAnswered: (tag, index) => view.controller.alertAnswered(tag, index)
+    rowDelegate: ItemDelegate {
+        id: row
+        objectName: "resultRow" + index
+        width: ListView.view.width
+        height: view.wide ? 44 : 60
+        Accessible.role: Accessible.ListItem
+        Accessible.focusable: true
+        Accessible.selectable: true
+        Accessible.selected: ListView.isCurrentItem
+        Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
+        Accessible.name: model.title + ", " + model.artist + ", " + model.duration
+        Component.onCompleted: view.controller.cellShown(index)
+        onClicked: view.activate(index)
+        // The right button opens the row's menu and nothing else (the row's own click is the left button's).
+        MouseArea {
+            anchors.fill: parent
+            acceptedButtons: Qt.RightButton
+            onClicked: (mouse) => view.openRowMenu(row, mouse.x, mouse.y, index)
+        }
+        contentItem: RowLayout {
+            spacing: 10
+            // Narrow: title over artist. Wide: title, artist and duration in columns.
+            ColumnLayout {
+                Layout.fillWidth: true
+                Layout.preferredWidth: 3
+                spacing: 2
+                Label {
+                    Layout.fillWidth: true
+                    text: model.title
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    font.pixelSize: 15
+                    font.bold: !view.wide
+                }
+                Label {
+                    Layout.fillWidth: true
+                    visible: !view.wide
+                    text: model.artist
+                    textFormat: Text.PlainText
+                    elide: Text.ElideRight
+                    color: Material.secondaryTextColor
+                    font.pixelSize: 13
+                }
+            }
+            Label {
+                visible: view.wide
+                Layout.fillWidth: true
+                Layout.preferredWidth: 2
+                text: model.artist
+                textFormat: Text.PlainText
+                elide: Text.ElideRight
+                color: Material.secondaryTextColor
+                font.pixelSize: 14
+            }
+            Label {
+                Layout.preferredWidth: view.wide ? 56 : implicitWidth
+                horizontalAlignment: Text.AlignRight
+                text: model.duration
+                textFormat: Text.PlainText
+                color: Material.secondaryTextColor
+                font.pixelSize: 12
+            }
+            ToolButton {
+                objectName: "queueButton"
+                icon.name: "document-save"
+                icon.source: "qrc:/icons/download.svg"
+                onClicked: view.controller.accessoryButtonTapped(index)
+                Accessible.name: qsTr("В очередь загрузок")
+                ToolTip.visible: hovered
+                ToolTip.text: Accessible.name
+            }
+        }
     }
 }

@@ -6,36 +6,31 @@ import Melodrop
 
 // One video result screen: the quality and sort selectors (search), the search field, the table with a
 // preview picture per row, the overlay and the quality choice. The player it leads to covers the whole window.
-Item {
+ResultsView {
     id: view
-    property VideoResults controller
-    property StackView stack
-    // Ctrl+F focuses it.
-    property alias searchField: searchBar
     readonly property bool narrow: width < 520
     // The selectors' captions share one column, as wide as the longer of them.
     readonly property real selectorCaptionWidth: Math.max(qualityCaption.implicitWidth, sortCaption.implicitWidth)
 
-    // The actions of a row, for its context menu.
-    function rowActions(index) {
+    defaultTitle: qsTr("Видео")
+    actionText: view.controller.hasSelfButton ? qsTr("Свои") : ""
+    onAction: view.controller.setSelfId()
+    searchHint: view.controller.placeholder.length > 0 ? view.controller.placeholder
+        : (view.controller.kind === 0 ? qsTr("Название видеозаписи") : qsTr("ID группы"))
+    searchInputHints: view.controller.kind === 0 ? Qt.ImhNone : Qt.ImhDigitsOnly
+    tableName: "videoTable"
+    rows: view.controller.records
+    emptyText: qsTr("Нет записей")
+    rowActions: function (index) {
         return [{ id: "watch", text: qsTr("Смотреть"), icon: "play", run: () => view.controller.rowSelected(index) },
                 { id: "queue", text: qsTr("В очередь загрузок"), icon: "download",
                   run: () => view.controller.accessoryButtonTapped(index) }]
     }
 
-    Component.onCompleted: controller.viewDidLoad()
-    StackView.onActivating: controller.viewWillAppear()
-    StackView.onRemoved: controller.destroy()
-
     Component { id: videoPlayerScreen; Video_Player {} }
 
     Connections {
         target: view.controller
-        function onAlertRequested(title, message, buttons, tag) { alert.ask(title, message, buttons, tag) }
-        function onScrollToRow(row, position, animated) {
-            table.positionViewAtIndex(row, position === 0 ? ListView.Beginning : ListView.Center)
-        }
-        function onKeyboardDismissed() { view.forceActiveFocus() }
         function onVideoPlayerRequested(fileName, refererType, title) {
             const player = videoPlayerScreen.createObject(null, { fileName: fileName, refererType: refererType, title: title })
             // The window shows it over everything, sidebar and bars included.
@@ -43,277 +38,187 @@ Item {
         }
     }
 
-    ColumnLayout {
-        anchors.fill: parent
-        spacing: 0
-
-        NavigationBar {
-            Layout.fillWidth: true
-            title: view.controller.title.length > 0 ? view.controller.title : qsTr("Видео")
-            actionText: view.controller.hasSelfButton ? qsTr("Свои") : ""
-            onBack: view.stack.pop()
-            onAction: view.controller.setSelfId()
-        }
-
-        // The quality and sort selectors open above the field while it is being edited.
-        Item {
-            objectName: "selectorsView"
-            Layout.fillWidth: true
-            Layout.preferredHeight: view.controller.hasSelectors && view.controller.selectorsVisible
-                                    ? view.controller.selectorsHeight : 0
-            clip: true
-            Behavior on Layout.preferredHeight { NumberAnimation { duration: 500 } }
-            ColumnLayout {
-                visible: parent.height > 0
-                anchors.fill: parent
-                anchors.leftMargin: 8
-                anchors.rightMargin: 8
-                anchors.topMargin: 2
-                spacing: 1
-                RowLayout {
-                    Layout.fillWidth: true
-                    spacing: 8
-                    Label {
-                        id: qualityCaption
-                        Layout.preferredWidth: view.selectorCaptionWidth
-                        text: qsTr("Качество")
-                        color: Material.secondaryTextColor
-                        font.pixelSize: 12
-                    }
-                    TabBar {
-                        objectName: "qualitySelector"
-                        Layout.fillWidth: true
-                        Layout.preferredHeight: 38
-                        Accessible.name: qsTr("Качество")
-                        currentIndex: view.controller.qualityIndex
-                        onCurrentIndexChanged: view.controller.qualityIndex = currentIndex
-                        Repeater {
-                            model: ["240+", "360+", "480+", "720"]
-                            // Choosing a segment leaves the field in focus, so the selectors stay open. As
-                            // high as the bar, so that the mark under the chosen segment shows.
-                            TabButton {
-                                objectName: "quality" + index
-                                text: modelData
-                                implicitHeight: 38
-                                focusPolicy: Qt.NoFocus
-                            }
-                        }
-                    }
-                }
-                RowLayout {
-                    Layout.fillWidth: true
-                    spacing: 8
-                    Label {
-                        id: sortCaption
-                        Layout.preferredWidth: view.selectorCaptionWidth
-                        text: qsTr("Порядок")
-                        color: Material.secondaryTextColor
-                        font.pixelSize: 12
-                    }
-                    TabBar {
-                        objectName: "sortSelector"
-                        Layout.fillWidth: true
-                        Layout.preferredHeight: 38
-                        Accessible.name: qsTr("Порядок")
-                        enabled: view.controller.sortEnabled
-                        currentIndex: view.controller.sortIndex
-                        onCurrentIndexChanged: view.controller.sortIndex = currentIndex
-                        Repeater {
-                            model: [qsTr("Лучшие"), qsTr("Длинные"), qsTr("Новые")]
-                            TabButton {
-                                objectName: "sort" + index
-                                text: modelData
-                                implicitHeight: 38
-                                focusPolicy: Qt.NoFocus
-                            }
-                        }
-                    }
-                }
-            }
-        }
-
-        RowLayout {
-            Layout.fillWidth: true
-            Layout.margins: 8
-            spacing: 6
-            PlainTextField {
-                id: searchBar
-                objectName: "searchBar"
+    // The quality and sort selectors open above the field while it is being edited.
+    aboveField: Item {
+        objectName: "selectorsView"
+        Layout.fillWidth: true
+        Layout.preferredHeight: view.controller.hasSelectors && view.controller.selectorsVisible
+                                ? view.controller.selectorsHeight : 0
+        clip: true
+        Behavior on Layout.preferredHeight { NumberAnimation { duration: 500 } }
+        ColumnLayout {
+            visible: parent.height > 0
+            anchors.fill: parent
+            anchors.leftMargin: 8
+            anchors.rightMargin: 8
+            anchors.topMargin: 2
+            spacing: 1
+            RowLayout {
                 Layout.fillWidth: true
-                hint: view.controller.placeholder.length > 0 ? view.controller.placeholder
-                    : (view.controller.kind === 0 ? qsTr("Название видеозаписи") : qsTr("ID группы"))
-                text: view.controller.searchText
-                inputMethodHints: view.controller.kind === 0 ? Qt.ImhNone : Qt.ImhDigitsOnly
-                onTextEdited: view.controller.searchText = text
-                onAccepted: view.controller.searchBarSearchButtonClicked()
-                onActiveFocusChanged: activeFocus ? view.controller.searchBarTextDidBeginEditing()
-                                                  : view.controller.searchBarTextDidEndEditing()
-                // Escape ends the editing, which closes the selectors.
-                Keys.onEscapePressed: {
-                    view.controller.searchBarCancelButtonClicked()
-                    view.forceActiveFocus()
+                spacing: 8
+                Label {
+                    id: qualityCaption
+                    Layout.preferredWidth: view.selectorCaptionWidth
+                    text: qsTr("Качество")
+                    color: Material.secondaryTextColor
+                    font.pixelSize: 12
+                }
+                TabBar {
+                    objectName: "qualitySelector"
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: 38
+                    Accessible.name: qsTr("Качество")
+                    currentIndex: view.controller.qualityIndex
+                    onCurrentIndexChanged: view.controller.qualityIndex = currentIndex
+                    Repeater {
+                        model: ["240+", "360+", "480+", "720"]
+                        // Choosing a segment leaves the field in focus, so the selectors stay open. As
+                        // high as the bar, so that the mark under the chosen segment shows.
+                        TabButton {
+                            objectName: "quality" + index
+                            text: modelData
+                            implicitHeight: 38
+                            focusPolicy: Qt.NoFocus
+                        }
+                    }
                 }
             }
-            Button {
-                objectName: "searchButton"
-                text: qsTr("Найти")
-                focusPolicy: Qt.NoFocus
-                onClicked: view.controller.searchBarSearchButtonClicked()
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+                Label {
+                    id: sortCaption
+                    Layout.preferredWidth: view.selectorCaptionWidth
+                    text: qsTr("Порядок")
+                    color: Material.secondaryTextColor
+                    font.pixelSize: 12
+                }
+                TabBar {
+                    objectName: "sortSelector"
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: 38
+                    Accessible.name: qsTr("Порядок")
+                    enabled: view.controller.sortEnabled
+                    currentIndex: view.controller.sortIndex
+                    onCurrentIndexChanged: view.controller.sortIndex = currentIndex
+                    Repeater {
+                        model: [qsTr("Лучшие"), qsTr("Длинные"), qsTr("Новые")]
+                        TabButton {
+                            objectName: "sort" + index
+                            text: modelData
+                            implicitHeight: 38
+                            focusPolicy: Qt.NoFocus
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    besideSearchButton: ToolButton {
+        objectName: "clearButton"
+        text: view.narrow ? "" : qsTr("Очистить")
+        icon.name: "edit-delete"
+        icon.source: "qrc:/icons/delete.svg"
+        display: view.narrow ? AbstractButton.IconOnly : AbstractButton.TextBesideIcon
+        Accessible.name: qsTr("Очистить")
+        ToolTip.visible: view.narrow && hovered
+        ToolTip.text: Accessible.name
+        focusPolicy: Qt.NoFocus
+        visible: view.listView.count > 0
+        onClicked: view.controller.clearRecordsTable()
+    }
+
+    // Drawn over the rows' own backgrounds, so that the keyboard's row shows on the watched one too.
+    highlight: Item {
+        z: 2
+        Rectangle {
+            anchors.fill: parent
+            color: "transparent"
+            border.width: view.listView.activeFocus ? 2 : 0
+            border.color: Material.accentColor
+        }
+    }
+
+    rowDelegate: ItemDelegate {
+        id: row
+        objectName: "videoRow" + index
+        width: ListView.view.width
+        height: view.narrow ? 72 : 78
+        // The watched row keeps its light colour in either theme; its text stays dark on it.
+        readonly property color textColor: model.watched ? "#1d2733" : Material.foreground
+        readonly property color secondaryColor: model.watched ? "#4d5866" : Material.secondaryTextColor
+        Accessible.role: Accessible.ListItem
+        Accessible.focusable: true
+        Accessible.selectable: true
+        Accessible.selected: ListView.isCurrentItem
+        Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
+        Accessible.name: model.title + ", " + model.duration + (model.quality.length > 0 ? ", " + model.quality : "")
+        Component.onCompleted: view.controller.cellShown(index)
+        onClicked: view.activate(index)
+        // The right button opens the row's menu and nothing else (the row's own click is the left button's).
+        MouseArea {
+            anchors.fill: parent
+            acceptedButtons: Qt.RightButton
+            onClicked: (mouse) => view.openRowMenu(row, mouse.x, mouse.y, index)
+        }
+        background: Rectangle {
+            color: model.watched ? view.controller.watchedRowColor
+                                 : (row.hovered ? Qt.alpha(row.Material.foreground, 0.05) : "transparent")
+        }
+        contentItem: RowLayout {
+            spacing: view.narrow ? 8 : 10
+            CachedImage {
+                objectName: "videoPreview"
+                Layout.preferredWidth: view.narrow ? 96 : 112
+                Layout.preferredHeight: view.narrow ? 54 : 63
+                source: model.thumbnail
+            }
+            ColumnLayout {
+                Layout.fillWidth: true
+                spacing: 4
+                Label {
+                    objectName: "videoName"
+                    Layout.fillWidth: true
+                    text: model.title
+                    textFormat: Text.PlainText
+                    wrapMode: Text.Wrap
+                    maximumLineCount: 2
+                    elide: Text.ElideRight
+                    font.pixelSize: 14
+                    font.bold: true
+                    color: row.textColor
+                }
+                RowLayout {
+                    spacing: 8
+                    Label {
+                        objectName: "videoDuration"
+                        text: model.duration
+                        textFormat: Text.PlainText
+                        color: row.secondaryColor
+                        font.pixelSize: 12
+                    }
+                    Label {
+                        objectName: "videoQuality"
+                        visible: text.length > 0
+                        text: model.quality
+                        textFormat: Text.PlainText
+                        color: model.watched ? "#3b6494" : row.Material.accentColor
+                        font.pixelSize: 12
+                        font.bold: true
+                    }
+                }
             }
             ToolButton {
-                objectName: "clearButton"
-                text: view.narrow ? "" : qsTr("Очистить")
-                icon.name: "edit-delete"
-                icon.source: "qrc:/icons/delete.svg"
-                display: view.narrow ? AbstractButton.IconOnly : AbstractButton.TextBesideIcon
-                Accessible.name: qsTr("Очистить")
-                ToolTip.visible: view.narrow && hovered
+                objectName: "queueButton"
+                icon.name: "document-save"
+                icon.source: "qrc:/icons/download.svg"
+                icon.color: model.watched ? "#3b6494" : row.Material.foreground
+                onClicked: view.controller.accessoryButtonTapped(index)
+                Accessible.name: qsTr("В очередь загрузок")
+                ToolTip.visible: hovered
                 ToolTip.text: Accessible.name
-                focusPolicy: Qt.NoFocus
-                visible: table.count > 0
-                onClicked: view.controller.clearRecordsTable()
             }
         }
-
-        ListView {
-            id: table
-            Accessible.role: Accessible.List
-            objectName: "videoTable"
-            Layout.fillWidth: true
-            Layout.fillHeight: true
-            clip: true
-            model: view.controller.records
-            ScrollBar.vertical: ScrollBar {}
-            keyNavigationEnabled: true
-            activeFocusOnTab: true
-            currentIndex: -1
-            highlightMoveDuration: 0
-            Keys.onReturnPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
-            Keys.onEnterPressed: if (currentIndex >= 0) view.controller.rowSelected(currentIndex)
-            Keys.onMenuPressed: if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
-            // Shift+F10 opens the row's menu too, as on keyboards without a Menu key.
-            Keys.onPressed: (event) => {
-                if (event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
-                    event.accepted = true
-                    if (currentItem) rowMenu.openFor(currentItem, 24, currentItem.height / 2, view.rowActions(currentIndex))
-                }
-            }
-            // Drawn over the rows' own backgrounds, so that the keyboard's row shows on the watched one too.
-            highlight: Item {
-                z: 2
-                Rectangle {
-                    anchors.fill: parent
-                    color: "transparent"
-                    border.width: table.activeFocus ? 2 : 0
-                    border.color: Material.accentColor
-                }
-            }
-            delegate: ItemDelegate {
-                id: row
-                objectName: "videoRow" + index
-                width: ListView.view.width
-                height: view.narrow ? 72 : 78
-                // The watched row keeps its light colour in either theme; its text stays dark on it.
-                readonly property color textColor: model.watched ? "#1d2733" : Material.foreground
-                readonly property color secondaryColor: model.watched ? "#4d5866" : Material.secondaryTextColor
-                Accessible.role: Accessible.ListItem
-                Accessible.focusable: true
-                Accessible.selectable: true
-                Accessible.selected: ListView.isCurrentItem
-                Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
-                Accessible.name: model.title + ", " + model.duration + (model.quality.length > 0 ? ", " + model.quality : "")
-                Component.onCompleted: view.controller.cellShown(index)
-                onClicked: {
-                    table.currentIndex = index
-                    view.controller.rowSelected(index)
-                }
-                // The right button opens the row's menu and nothing else (the row's own click is the left button's).
-                MouseArea {
-                    anchors.fill: parent
-                    acceptedButtons: Qt.RightButton
-                    onClicked: (mouse) => {
-                        table.currentIndex = index
-                        rowMenu.openFor(row, mouse.x, mouse.y, view.rowActions(index))
-                    }
-                }
-                background: Rectangle {
-                    color: model.watched ? view.controller.watchedRowColor
-                                         : (row.hovered ? Qt.alpha(row.Material.foreground, 0.05) : "transparent")
-                }
-                contentItem: RowLayout {
-                    spacing: view.narrow ? 8 : 10
-                    CachedImage {
-                        objectName: "videoPreview"
-                        Layout.preferredWidth: view.narrow ? 96 : 112
-                        Layout.preferredHeight: view.narrow ? 54 : 63
-                        source: model.thumbnail
-                    }
-                    ColumnLayout {
-                        Layout.fillWidth: true
-                        spacing: 4
-                        Label {
-                            objectName: "videoName"
-                            Layout.fillWidth: true
-                            text: model.title
-                            textFormat: Text.PlainText
-                            wrapMode: Text.Wrap
-                            maximumLineCount: 2
-                            elide: Text.ElideRight
-                            font.pixelSize: 14
-                            font.bold: true
-                            color: row.textColor
-                        }
-                        RowLayout {
-                            spacing: 8
-                            Label {
-                                objectName: "videoDuration"
-                                text: model.duration
-                                textFormat: Text.PlainText
-                                color: row.secondaryColor
-                                font.pixelSize: 12
-                            }
-                            Label {
-                                objectName: "videoQuality"
-                                visible: text.length > 0
-                                text: model.quality
-                                textFormat: Text.PlainText
-                                color: model.watched ? "#3b6494" : row.Material.accentColor
-                                font.pixelSize: 12
-                                font.bold: true
-                            }
-                        }
-                    }
-                    ToolButton {
-                        objectName: "queueButton"
-                        icon.name: "document-save"
-                        icon.source: "qrc:/icons/download.svg"
-                        icon.color: model.watched ? "#3b6494" : row.Material.foreground
-                        onClicked: view.controller.accessoryButtonTapped(index)
-                        Accessible.name: qsTr("В очередь загрузок")
-                        ToolTip.visible: hovered
-                        ToolTip.text: Accessible.name
-                    }
-                }
-            }
-            Label {
-                anchors.centerIn: parent
-                visible: table.count === 0
-                text: qsTr("Нет записей")
-                color: Material.hintTextColor
-            }
-        }
-    }
-
-    RowMenu { id: rowMenu; objectName: "rowMenu" }
-
-    ProgressOverlayView {
-        anchors.fill: parent
-        hud: view.controller.hud
-    }
-
-    AlertDialog {
-        id: alert
-        parent: Overlay.overlay
-        onAnswered: (tag, index) => view.controller.alertAnswered(tag, index)
     }
 }

@@ -12,10 +12,6 @@
         <translation>Album title</translation>
     </message>
     <message>
-        <source>Найти</source>
-        <translation>Search</translation>
-    </message>
-    <message>
         <source>Нет альбомов</source>
         <translation>No albums</translation>
     </message>
@@ -151,10 +147,6 @@
     <message>
         <source>ID группы</source>
         <translation>Community ID</translation>
-    </message>
-    <message>
-        <source>Найти</source>
-        <translation>Search</translation>
     </message>
     <message>
         <source>Популярные</source>
@@ -1351,6 +1343,13 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     </message>
 </context>
 <context>
+    <name>ResultsView</name>
+    <message>
+        <source>Найти</source>
+        <translation>Search</translation>
+    </message>
+</context>
+<context>
     <name>SavedPlaylists</name>
     <message>
         <source>Ошибка</source>
@@ -1803,10 +1802,6 @@ Melodrop neither stores nor distributes anybody&apos;s recordings: it shows what
     <message>
         <source>ID группы</source>
         <translation>Community ID</translation>
-    </message>
-    <message>
-        <source>Найти</source>
-        <translation>Search</translation>
     </message>
     <message>
         <source>Очистить</source>

@@ -309,6 +309,15 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     settle(); // the rows are drawn: the album's last track loads no further page
     ASSERT_EQ(Stores::audioFound().size(), 1);
     EXPECT_EQ(Stores::audioFound().records().front().artist, QStringLiteral("Metallica"));
+    // Tab reaches the track list, and the keypad's Enter previews the track, as Return does.
+    for (int press = 0; press < 10 && !focusIn(QStringLiteral("audioTable")); ++press)
+        key(Qt::Key_Tab);
+    ASSERT_TRUE(focusIn(QStringLiteral("audioTable")));
+    key(Qt::Key_Down);
+    key(Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_NE(waitForItem([&] { return named(QStringLiteral("alertButton0")); }, 10000), nullptr);
+    key(Qt::Key_Escape);
+    settle();
 
     // The friends from the video menu: the list in sections, an index letter typed on the list shows its
     // section, and Return copies the row's number.
