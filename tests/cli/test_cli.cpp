@@ -180,6 +180,47 @@ TEST_F(CliTest, UsageErrorsExitWithTwo)
     EXPECT_EQ(cli({"--service-base", "ftp://host", "login", "a", "b"}).exitCode, 2);
     EXPECT_EQ(cli({"--root"}).exitCode, 2);
     EXPECT_EQ(cli({"parse-json"}).exitCode, 2);
+
+    // Each command's wrong arguments, with a session at hand: exit code 2 and nothing printed.
+    const QList<QStringList> bad = {
+        {"search-audio"},
+        {"search-audio", "a", "b"},
+        {"search-audio", "a", "--offset"},
+        {"search-audio", "a", "--offset", "ten"},
+        {"search-audio", "a", "--sort", "99999999999"},
+        {"search-audio", "a", "--page", "1"},
+        {"audio-list", "1"},
+        {"audio-list", "1", "--kind", "3"},
+        {"audio-list", "--kind", "0"},
+        {"riaa", "extra"},
+        {"add-audio", "1"},
+        {"delete-audio", "1", "2", "3"},
+        {"search-video"},
+        {"search-video", "a", "b"},
+        {"search-video", "a", "--quality"},
+        {"search-video", "a", "--quality", "hd"},
+        {"search-video", "a", "--offset", "99999999999"},
+        {"search-video", "a", "--page", "1"},
+        {"video-list", "1"},
+        {"video-list", "1", "--kind", "2"},
+        {"video-list", "--kind", "0"},
+        {"video-recommendations"},
+        {"video-recommendations", "1", "2"},
+        {"video-link"},
+        {"video-link", "1_2", "3_4"},
+        {"friends", "x"},
+        {"groups", "x"},
+        {"albums"},
+        {"albums", "a", "b"},
+        {"album-tracks"},
+        {"album-tracks", "1", "2"},
+    };
+    for (const QStringList &args : bad) {
+        SCOPED_TRACE(args.join(' ').toStdString());
+        const CliRun run = cli(signedIn(args));
+        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty());
+    }
 }
 
 TEST_F(CliTest, ParseJsonPrintsCompactJsonOrTheReadersError)

@@ -1,4 +1,5 @@
 #include "../support/CliSandbox.h"
+#include "../support/Files.h"
 
 #include "net/Http.h"
 
@@ -13,13 +14,9 @@
 
 namespace {
 
-using TestSupport::CliRun;
+using TestSupport::readFile;
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestSupport::CliRun;
 
 using CliDownloadTest = TestSupport::CliSandboxTest;
 

@@ -1,6 +1,7 @@
 // Honest failures of melodrop-cli: a service that does not answer, a folder that cannot be made, a disk that
 // is full, two processes saving under one name.
 #include "../support/CliSandbox.h"
+#include "../support/Files.h"
 
 #include "net/Http.h"
 
@@ -19,13 +20,9 @@
 
 namespace {
 
-using TestSupport::CliRun;
+using TestSupport::readFile;
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestSupport::CliRun;
 
 // A loopback port nobody listens on.
 int closedPort()

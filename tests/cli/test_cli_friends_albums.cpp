@@ -103,19 +103,4 @@ TEST_F(CliFriendsAlbumsTest, AlbumTracksPrintTheRecordsFoundInTrackOrder)
     }
 }
 
-TEST_F(CliFriendsAlbumsTest, UsageAndSessions)
-{
-    const QList<QStringList> bad = {{"friends", "x"},     {"groups", "x"},  {"albums"},
-                                    {"albums", "a", "b"}, {"album-tracks"}, {"album-tracks", "1", "2"}};
-    for (const QStringList &args : bad) {
-        SCOPED_TRACE(args.join(' ').toStdString());
-        const CliRun run = cli(signedIn(args));
-        EXPECT_EQ(run.exitCode, 2);
-        EXPECT_TRUE(run.out.isEmpty());
-    }
-    EXPECT_EQ(cli(withBase({"friends"})).exitCode, 2);
-    EXPECT_EQ(cli(withBase({"album-tracks", "2001"})).exitCode, 2);
-    EXPECT_EQ(cli(withBase({"--email", "demo@melodrop.test", "--password", "wrong", "groups"})).exitCode, 3);
-}
-
 } // namespace

@@ -111,35 +111,4 @@ TEST_F(CliVideoTest, AnUnreadableAnswerPrintsNothingAndLogsTheLine)
     EXPECT_TRUE(run.err.contains(errorLine)) << run.err.toStdString();
 }
 
-TEST_F(CliVideoTest, BadArgumentsAreUsageErrors)
-{
-    const QList<QStringList> bad = {
-        {"search-video"},
-        {"search-video", "a", "b"},
-        {"search-video", "a", "--quality"},
-        {"search-video", "a", "--quality", "hd"},
-        {"search-video", "a", "--offset", "99999999999"},
-        {"search-video", "a", "--page", "1"},
-        {"video-list", "1"},
-        {"video-list", "1", "--kind", "2"},
-        {"video-list", "--kind", "0"},
-        {"video-recommendations"},
-        {"video-recommendations", "1", "2"},
-        {"video-link"},
-        {"video-link", "1_2", "3_4"},
-    };
-    for (const QStringList &args : bad) {
-        SCOPED_TRACE(args.join(' ').toStdString());
-        const CliRun run = cli(signedIn(args));
-        EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
-        EXPECT_TRUE(run.out.isEmpty());
-    }
-    // Without a session the commands do not run.
-    EXPECT_EQ(cli({"--service-base", base, "video-link", "1_2"}).exitCode, 2);
-    EXPECT_EQ(cli({"--service-base", base, "--email", "demo@melodrop.test", "--password", "wrong",
-                   "search-video", "a"})
-                  .exitCode,
-              3);
-}
-
 } // namespace

@@ -1,3 +1,5 @@
+#include "../support/Files.h"
+
 #include "core/PropertyList.h"
 
 #include <QFile>
@@ -13,6 +15,8 @@
 
 namespace {
 
+using TestSupport::writeFile;
+
 using PropertyList::Error;
 
 QByteArray binaryOf(plist_t plist)
@@ -23,13 +27,6 @@ QByteArray binaryOf(plist_t plist)
     QByteArray data(bin, qsizetype(length));
     plist_to_bin_free(bin);
     return data;
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
 }
 
 QByteArray bigEndian(quint64 value, int bytes)

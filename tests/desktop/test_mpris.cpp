@@ -124,6 +124,10 @@ protected:
     }
     void TearDown() override
     {
+        if (watcher) {
+            watcher.reset();
+            QDBusConnection::disconnectFromBus(connectionName + QStringLiteral("-watcher"));
+        }
         mpris.reset();
         connection.reset();
         QDBusConnection::disconnectFromBus(connectionName);
@@ -152,7 +156,24 @@ protected:
     {
         return bus->run(QStringLiteral("playerctl"), QStringList{"--player=melodrop"} + arguments);
     }
+    Result playerProperty(const QString &property)
+    {
+        return get(QStringLiteral("org.mpris.MediaPlayer2.Player"), property);
+    }
     static QString playingFile() { return Mp3Fixture::playingFile(); }
+    // A desktop shell's connection, hearing the service's PropertiesChanged and Seeked in `listener`.
+    void listen()
+    {
+        watcher = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(bus->address, connectionName + QStringLiteral("-watcher")));
+        ASSERT_TRUE(watcher->connect(mpris->serviceName(), Mpris::objectPath,
+                                     QStringLiteral("org.freedesktop.DBus.Properties"),
+                                     QStringLiteral("PropertiesChanged"), &listener,
+                                     SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+        ASSERT_TRUE(watcher->connect(mpris->serviceName(), Mpris::objectPath,
+                                     QStringLiteral("org.mpris.MediaPlayer2.Player"),
+                                     QStringLiteral("Seeked"), &listener, SLOT(seeked(qlonglong))));
+    }
 
     static PrivateBus *bus;
     QTemporaryDir root;
@@ -162,6 +183,8 @@ protected:
     QString connectionName;
     std::unique_ptr<QDBusConnection> connection;
     std::unique_ptr<Mpris> mpris;
+    BusListener listener;
+    std::unique_ptr<QDBusConnection> watcher;
 };
 
 PrivateBus *MprisTest::bus = nullptr;
@@ -186,8 +209,7 @@ TEST_F(MprisTest, TakesTheNameOrFallsBackToAnInstanceName)
     const Result identity = get(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Identity"));
     EXPECT_EQ(identity.code, 0);
     EXPECT_TRUE(identity.out.contains(QStringLiteral("\"Melodrop\""))) << identity.out.toStdString();
-    const Result status =
-        get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("PlaybackStatus"));
+    const Result status = playerProperty(QStringLiteral("PlaybackStatus"));
     EXPECT_TRUE(status.out.contains(QStringLiteral("\"Stopped\""))) << status.out.toStdString();
 }
 
@@ -229,7 +251,7 @@ TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
 
     // Microseconds; a paused output reports its position less what it holds buffered, hence the margin.
     player->setCurrentTime(12);
-    const Result position = get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("Position"));
+    const Result position = playerProperty(QStringLiteral("Position"));
     const qsizetype number = position.out.indexOf(QStringLiteral("int64 "));
     ASSERT_GE(number, 0) << position.out.toStdString();
     EXPECT_NEAR(position.out.mid(number + 6).toDouble(), 12e6, 0.3e6);
@@ -252,8 +274,7 @@ TEST_F(MprisTest, PlayAfterARestartStartsTheFirstEntryAndNextWorksWithoutTheScre
 {
     // The autosaved playlist restored: entries, none current, no player.
     makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
-    EXPECT_TRUE(get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("CanPlay"))
-                    .out.contains(QStringLiteral("boolean true")));
+    EXPECT_TRUE(playerProperty(QStringLiteral("CanPlay")).out.contains(QStringLiteral("boolean true")));
     EXPECT_EQ(playerctl({"play-pause"}).code, 0);
     EXPECT_EQ(playingFile(), QStringLiteral("One.mp3"));
     EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Playing"));
@@ -267,21 +288,15 @@ TEST_F(MprisTest, PlayAfterARestartStartsTheFirstEntryAndNextWorksWithoutTheScre
 
 TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
 {
-    QDBusConnection watcher = QDBusConnection::connectToBus(bus->address, QStringLiteral("mpris-jumps"));
-    BusListener listener;
-    ASSERT_TRUE(watcher.connect(mpris->serviceName(), Mpris::objectPath,
-                                QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("Seeked"),
-                                &listener, SLOT(seeked(qlonglong))));
-    EXPECT_TRUE(get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("CanSeek"))
-                    .out.contains(QStringLiteral("boolean false")))
+    ASSERT_NO_FATAL_FAILURE(listen());
+    EXPECT_TRUE(playerProperty(QStringLiteral("CanSeek")).out.contains(QStringLiteral("boolean false")))
         << "nothing to seek in";
     makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
     music.playSound(0);
     AudioPlayer *player = global->audioPlayer;
     ASSERT_TRUE(waitFor([&] { return player->duration() > 0; }, 5000));
     MusicPlayer::pause();
-    EXPECT_TRUE(get(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("CanSeek"))
-                    .out.contains(QStringLiteral("boolean true")));
+    EXPECT_TRUE(playerProperty(QStringLiteral("CanSeek")).out.contains(QStringLiteral("boolean true")));
 
     EXPECT_EQ(playerctl({"position", "30"}).code, 0);
     EXPECT_NEAR(player->currentTime(), 30, 0.3);
@@ -310,17 +325,11 @@ TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next);
     music.updateTime();
     EXPECT_EQ(playingFile(), QStringLiteral("Two.mp3"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-jumps"));
 }
 
 TEST_F(MprisTest, VolumeLoopAndShuffleFollowThePlayerBothWays)
 {
-    QDBusConnection watcher = QDBusConnection::connectToBus(bus->address, QStringLiteral("mpris-modes"));
-    BusListener listener;
-    ASSERT_TRUE(watcher.connect(mpris->serviceName(), Mpris::objectPath,
-                                QStringLiteral("org.freedesktop.DBus.Properties"),
-                                QStringLiteral("PropertiesChanged"), &listener,
-                                SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+    ASSERT_NO_FATAL_FAILURE(listen());
     QSignalSpy modes(&PlayerEvents::shared(), &PlayerEvents::modesChanged);
 
     EXPECT_EQ(playerctl({"volume", "0.5"}).code, 0);
@@ -362,7 +371,6 @@ TEST_F(MprisTest, VolumeLoopAndShuffleFollowThePlayerBothWays)
         },
         3000));
     EXPECT_EQ(playerctl({"shuffle"}).out, QStringLiteral("Off"));
-    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-modes"));
 }
 
 TEST_F(MprisTest, MetadataComesFromTheTagsAndFallsBackToTheFileName)
@@ -400,12 +408,7 @@ TEST_F(MprisTest, MetadataCarriesTheAlbumTrackNumberLengthAndCoverOnceTheTagsArr
               QString());
     TagCache tags(root.filePath(QStringLiteral("cache")), {});
     mpris->setTagCache(&tags);
-    QDBusConnection watcher = QDBusConnection::connectToBus(bus->address, QStringLiteral("mpris-covers"));
-    BusListener listener;
-    ASSERT_TRUE(watcher.connect(mpris->serviceName(), Mpris::objectPath,
-                                QStringLiteral("org.freedesktop.DBus.Properties"),
-                                QStringLiteral("PropertiesChanged"), &listener,
-                                SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
+    ASSERT_NO_FATAL_FAILURE(listen());
 
     Stores::playlist().append(PlaylistEntry{QStringLiteral("05 song.mp3"), false});
     music.playSound(0);
@@ -424,7 +427,7 @@ TEST_F(MprisTest, MetadataCarriesTheAlbumTrackNumberLengthAndCoverOnceTheTagsArr
                                                       QStringLiteral("org.freedesktop.DBus.Properties"),
                                                       QStringLiteral("Get"));
     get << QStringLiteral("org.mpris.MediaPlayer2.Player") << QStringLiteral("Metadata");
-    QDBusPendingCall reply = watcher.asyncCall(get);
+    QDBusPendingCall reply = watcher->asyncCall(get);
     ASSERT_TRUE(waitFor([&] { return reply.isFinished(); }, 5000));
     ASSERT_FALSE(reply.isError()) << reply.error().message().toStdString();
     const QVariantMap metadata = qdbus_cast<QVariantMap>(
@@ -445,20 +448,11 @@ TEST_F(MprisTest, MetadataCarriesTheAlbumTrackNumberLengthAndCoverOnceTheTagsArr
 
     EXPECT_EQ(playerctl({"metadata", "--format", "{{album}}|{{xesam:trackNumber}}|{{mpris:artUrl}}"}).out,
               QStringLiteral("Альбом|5|") + art.toString());
-    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-covers"));
 }
 
 TEST_F(MprisTest, ChangesAreAnnouncedAndJumpsReported)
 {
-    QDBusConnection watcher = QDBusConnection::connectToBus(bus->address, QStringLiteral("mpris-watcher"));
-    BusListener listener;
-    ASSERT_TRUE(watcher.connect(mpris->serviceName(), Mpris::objectPath,
-                                QStringLiteral("org.freedesktop.DBus.Properties"),
-                                QStringLiteral("PropertiesChanged"), &listener,
-                                SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
-    ASSERT_TRUE(watcher.connect(mpris->serviceName(), Mpris::objectPath,
-                                QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("Seeked"),
-                                &listener, SLOT(seeked(qlonglong))));
+    ASSERT_NO_FATAL_FAILURE(listen());
     makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
 
     music.playSound(0);
@@ -495,7 +489,6 @@ TEST_F(MprisTest, ChangesAreAnnouncedAndJumpsReported)
         waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Stopped"; }, 5000));
     EXPECT_EQ(listener.lastValue(QStringLiteral("CanGoNext")), false);
     EXPECT_EQ(listener.lastValue(QStringLiteral("CanPlay")), false);
-    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-watcher"));
 }
 
 } // namespace

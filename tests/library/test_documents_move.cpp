@@ -1,5 +1,7 @@
 // Moving the documents folder: every file arrives, none is lost when the move fails halfway, and a target
 // that cannot take the files is refused before anything moves.
+#include "../support/Files.h"
+
 #include "library/DocumentsMove.h"
 
 #include <QDir>
@@ -13,17 +15,13 @@
 
 namespace {
 
+using TestSupport::readFile;
+
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 class DocumentsMoveTest : public ::testing::Test

@@ -1,3 +1,5 @@
+#include "../support/Files.h"
+
 #include "library/PlaylistExchange.h"
 #include "library/PlaylistFile.h"
 
@@ -12,23 +14,12 @@
 
 namespace {
 
+using TestSupport::readFile;
+using TestSupport::writeFile;
+
 using PlaylistExchange::Format;
 using PlaylistExchange::Imported;
 using PlaylistExchange::Track;
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    file.write(content);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList files(const QList<PlaylistEntry> &entries)
 {

@@ -1,3 +1,5 @@
+#include "../support/Files.h"
+
 #include "library/PlaylistFile.h"
 
 #include <QDir>
@@ -11,20 +13,10 @@
 
 namespace {
 
+using TestSupport::readFile;
+using TestSupport::writeFile;
+
 using PropertyList::Error;
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(content);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 QStringList texts(const QList<PlaylistEntry> &entries)
 {

@@ -1,20 +1,16 @@
+#include "../support/OverlayLog.h"
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "decoding/Text.h"
 #include "desktop/Badges.h"
 #include "downloads/DownloadQueue.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
 #include "sandbox/SandboxLastfm.h"
 #include "screens/Audio_Albums.h"
 #include "screens/Audio_Search.h"
-#include "service/ServiceEndpoints.h"
 
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -27,39 +23,22 @@ namespace {
 const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
 const std::string key = "5a1f0c2e9b7d4e3f8a6b2c1d0e9f8a7b";
 
-class AudioAlbumsTest : public ::testing::Test
+class AudioAlbumsTest : public TestSupport::ServiceSandboxTest
 {
 protected:
+    AudioAlbumsTest() : ServiceSandboxTest(false) {}
     void SetUp() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        ASSERT_NO_FATAL_FAILURE(ServiceSandboxTest::SetUp());
         StorageLayout::setRootDir(root.path());
-        global = GlobalData::sharedGlobalData();
-        global->setVksid(QString());
-        global->setVkuid(QString());
         Stores::albums().clear();
         Stores::audioFound().clear();
         DownloadQueue::shared().clear();
-        Http::deleteAllCookies();
         screen.setTitle(QStringLiteral("Альбомы"));
-        QObject::connect(&screen, &Audio_Albums::hudChanged, [this] {
-            ProgressOverlay *hud = screen.hud();
-            if (!hud)
-                return;
-            labels << hud->labelText();
-            minShowTimes << hud->minShowTime();
-            if (!hud->detailsLabelText().isEmpty())
-                details << hud->detailsLabelText();
-            QObject::connect(hud, &ProgressOverlay::labelTextChanged,
-                             [this, hud] { labels << hud->labelText(); });
-            QObject::connect(hud, &ProgressOverlay::detailsLabelTextChanged,
-                             [this, hud] { details << hud->detailsLabelText(); });
-        });
+        overlays.watch(screen);
         screen.viewDidLoad();
         screen.viewWillAppear();
     }
-    void signIn() { ASSERT_TRUE(TestSupport::signInToSandbox()); }
     void waitIdle()
     {
         ASSERT_TRUE(TestSupport::waitFor(
@@ -80,13 +59,9 @@ protected:
         return -1;
     }
 
-    Sandbox sandbox;
     QTemporaryDir root;
-    GlobalData *global = nullptr;
     Audio_Albums screen;
-    QStringList labels;
-    QStringList details;
-    QList<float> minShowTimes;
+    OverlayLog overlays;
 };
 
 TEST_F(AudioAlbumsTest, SignedOutSeesTheErrorAndTheQueryIsNotWritten)
@@ -97,9 +72,9 @@ TEST_F(AudioAlbumsTest, SignedOutSeesTheErrorAndTheQueryIsNotWritten)
     EXPECT_TRUE(screen.searchBusy());
     screen.searchBarSearchButtonClicked(); // busy: ignored
     waitIdle();
-    EXPECT_EQ(labels, QStringList({"Ошибка"}));
-    EXPECT_EQ(details, QStringList({"Не выполнен вход"}));
-    EXPECT_EQ(minShowTimes, QList<float>({2.0f}));
+    EXPECT_EQ(overlays.labels, QStringList({"Ошибка"}));
+    EXPECT_EQ(overlays.details, QStringList({"Не выполнен вход"}));
+    EXPECT_EQ(overlays.minShowTimes, QList<float>({2.0f}));
     EXPECT_FALSE(QFileInfo::exists(screen.requestFile()));
     EXPECT_FALSE(SandboxLastfm::lastRequest(sandbox, "album.search").has_value());
     EXPECT_EQ(Stores::albums().size(), 1); // nothing else happens
@@ -110,9 +85,9 @@ TEST_F(AudioAlbumsTest, SearchListsTheAlbumsAndRemembersTheQuery)
     signIn();
     QSignalSpy scrolled(&screen, &Audio_Albums::scrollToRow);
     search(QStringLiteral("Greatest"));
-    EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Завершено"}));
-    EXPECT_EQ(details, QStringList({"Найдено муз. альбомов: 3"}));
-    EXPECT_EQ(minShowTimes, QList<float>({1.0f}));
+    EXPECT_EQ(overlays.labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Завершено"}));
+    EXPECT_EQ(overlays.details, QStringList({"Найдено муз. альбомов: 3"}));
+    EXPECT_EQ(overlays.minShowTimes, QList<float>({1.0f}));
     ASSERT_EQ(Stores::albums().size(), 3);
     EXPECT_EQ(screen.albums()->rowCount(), 3);
     EXPECT_EQ(screen.albums()->data(screen.albums()->index(1), AlbumRecordModel::ArtistRole).toString(),
@@ -145,11 +120,11 @@ TEST_F(AudioAlbumsTest, ErrorsZeroResultsAndBrokenAnswersShowNoAlbums)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.query.toStdString());
         Stores::albums().append(AlbumRecord{"Старый", "Альбом", "1"});
-        details.clear();
+        overlays.details.clear();
         TestSupport::LogCapture log;
         search(c.query);
         EXPECT_TRUE(Stores::albums().isEmpty());
-        EXPECT_EQ(details, QStringList({"Найдено муз. альбомов: 0"}));
+        EXPECT_EQ(overlays.details, QStringList({"Найдено муз. альбомов: 0"}));
         EXPECT_EQ(log.count(errorLine), c.errorLines);
     }
 }
@@ -162,7 +137,7 @@ TEST_F(AudioAlbumsTest, AnAlbumsTracksOpenTheSearchScreenInAlbumMode)
     ASSERT_GE(row, 0);
     const SandboxAlbum queen = SandboxLastfm::albumsOf(sandbox).front();
     ASSERT_EQ(queen.id, "2001");
-    labels.clear();
+    overlays.labels.clear();
     QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
     QSignalSpy scrolled(&screen, &Audio_Albums::scrollToRow);
     screen.rowSelected(row);
@@ -180,7 +155,7 @@ TEST_F(AudioAlbumsTest, AnAlbumsTracksOpenTheSearchScreenInAlbumMode)
         expectedLabels << QStringLiteral("Поиск: %1 из %2").arg(k + 1).arg(queen.tracks.size());
         tracks << QString::fromStdString(queen.tracks[k].first + " - " + queen.tracks[k].second);
     }
-    EXPECT_EQ(labels, expectedLabels);
+    EXPECT_EQ(overlays.labels, expectedLabels);
     EXPECT_EQ(screen.albumAudioArray(), tracks);
     QStringList found;
     for (const AudioRecord &r : std::as_const(Stores::audioFound().records()))
@@ -219,14 +194,14 @@ TEST_F(AudioAlbumsTest, AnAlbumWithoutTracksOpensAnEmptyList)
     ASSERT_EQ(Stores::albums().size(), 1);
     Stores::audioFound().append(AudioRecord{"1:00", "http://x/1.mp3", "T", "A", "1", "1", "2"});
     QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
-    labels.clear();
+    overlays.labels.clear();
     TestSupport::LogCapture log;
     screen.rowSelected(0);
     ASSERT_TRUE(TestSupport::waitFor([&] { return opened.count() == 1; }, 30000));
     waitIdle();
     EXPECT_EQ(opened.at(0).at(0).toString(), QStringLiteral("Тишина"));
     EXPECT_TRUE(Stores::audioFound().isEmpty());
-    EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных..."}));
+    EXPECT_EQ(overlays.labels, QStringList({"Выполняется поиск...", "Разбор данных..."}));
     EXPECT_TRUE(log.lines().isEmpty());
     EXPECT_FALSE(SandboxAudio::lastRequest(sandbox, "search").has_value());
 }
@@ -301,23 +276,23 @@ TEST_F(AudioAlbumsTest, NoAnswerSaysTheServiceIsUnavailableAndChangesNothing)
     sandbox.stop();
 
     // The album search: the usual wait and "Разбор данных...", then the error; the list stays.
-    labels.clear();
-    details.clear();
+    overlays.labels.clear();
+    overlays.details.clear();
     search(QStringLiteral("Greatest"));
-    EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Ошибка"}));
-    EXPECT_EQ(details, QStringList({"Сервис недоступен"}));
+    EXPECT_EQ(overlays.labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Ошибка"}));
+    EXPECT_EQ(overlays.details, QStringList({"Сервис недоступен"}));
     ASSERT_EQ(Stores::albums().size(), albums.size());
     EXPECT_EQ(Stores::albums().records().first().albumId, albums.first().albumId);
     EXPECT_EQ(screen.albums()->rowCount(), albums.size());
 
     // An album's track list: no search screen, whose list stays.
     QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
-    labels.clear();
-    details.clear();
+    overlays.labels.clear();
+    overlays.details.clear();
     screen.rowSelected(0);
     waitIdle();
-    EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Ошибка"}));
-    EXPECT_EQ(details, QStringList({"Сервис недоступен"}));
+    EXPECT_EQ(overlays.labels, QStringList({"Выполняется поиск...", "Разбор данных...", "Ошибка"}));
+    EXPECT_EQ(overlays.details, QStringList({"Сервис недоступен"}));
     EXPECT_EQ(opened.count(), 0);
     ASSERT_EQ(Stores::audioFound().size(), 1);
     EXPECT_EQ(Stores::audioFound().records().first().title, shown.title);
@@ -338,16 +313,16 @@ TEST_F(AudioAlbumsTest, ATrackSearchThatGotNoAnswerEndsTheAlbumThere)
     sandbox.stop();
 
     QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
-    labels.clear();
-    details.clear();
+    overlays.labels.clear();
+    overlays.details.clear();
     screen.rowSelected(row);
     waitIdle();
     const qsizetype n = qsizetype(SandboxLastfm::albumsOf(lastfm).front().tracks.size());
     ASSERT_GT(n, 1);
     // The first search got no answer: no second one, no album with tracks missing.
-    EXPECT_EQ(labels, QStringList({"Выполняется поиск...", "Разбор данных...",
-                                   QStringLiteral("Поиск: 1 из %1").arg(n), "Ошибка"}));
-    EXPECT_EQ(details, QStringList({"Сервис недоступен"}));
+    EXPECT_EQ(overlays.labels, QStringList({"Выполняется поиск...", "Разбор данных...",
+                                       QStringLiteral("Поиск: 1 из %1").arg(n), "Ошибка"}));
+    EXPECT_EQ(overlays.details, QStringList({"Сервис недоступен"}));
     EXPECT_EQ(opened.count(), 0);
     ASSERT_EQ(Stores::audioFound().size(), 1);
     EXPECT_EQ(Stores::audioFound().records().first().title, shown.title);

@@ -1,20 +1,15 @@
 #include "../support/OverlayLog.h"
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
-#include "desktop/Badges.h"
 #include "downloads/DownloadQueue.h"
-#include "net/Http.h"
 #include "sandbox/SandboxAudio.h"
 #include "screens/Audio_Group.h"
 #include "screens/Audio_Personal.h"
 #include "screens/Audio_Recommended.h"
 #include "screens/Audio_Search.h"
-#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
@@ -26,27 +21,20 @@
 
 namespace {
 
-class AudioScreensTest : public ::testing::Test
+class AudioScreensTest : public TestSupport::ServiceSandboxTest
 {
 protected:
+    AudioScreensTest() : ServiceSandboxTest(false) {}
     void SetUp() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        ASSERT_NO_FATAL_FAILURE(ServiceSandboxTest::SetUp());
         StorageLayout::setRootDir(root.path());
-        global = GlobalData::sharedGlobalData();
-        global->domain = ServiceEndpoints::current().webHost;
-        global->setVksid(QString());
-        global->setVkuid(QString());
         Stores::audioFound().clear();
         Stores::audioPersonal().clear();
         DownloadQueue::shared().clear();
         global->addAudioHash = QStringLiteral("0");
         global->delAudioHash = QStringLiteral("0");
-        Http::deleteAllCookies();
     }
-
-    void signIn() { ASSERT_TRUE(TestSupport::signInToSandbox()); }
 
     void watch(AudioResults &screen) { log.watch(screen); }
 
@@ -59,9 +47,7 @@ protected:
         ASSERT_TRUE(TestSupport::waitFor([&] { return idle(screen); }, 30000));
     }
 
-    Sandbox sandbox;
     QTemporaryDir root;
-    GlobalData *global = nullptr;
     OverlayLog log;
 };
 
@@ -385,10 +371,4 @@ TEST_F(AudioScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgain)
     EXPECT_GT(Stores::audioFound().size(), 100);
 }
 
-} // namespace
-
-namespace {
-
-// A further page grows the table at its end without redrawing it, so the list keeps its scroll position; a
-// new list redraws it.
 } // namespace

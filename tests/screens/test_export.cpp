@@ -1,4 +1,5 @@
 #include "../support/LibraryMp3.h"
+#include "../support/PrivateBus.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -17,7 +18,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -25,54 +25,28 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 
 #include <unistd.h>
 
 namespace {
 
-// The tests run on a bus of their own: the desktop's real portals must never open a window or a mail program.
-class PrivateBus : public ::testing::Environment
+// The tests run on a bus of their own, for the whole program.
+class OwnBus : public ::testing::Environment
 {
 public:
     void SetUp() override
     {
-        ASSERT_TRUE(folder.isValid());
-        const QString config = folder.filePath(QStringLiteral("bus.conf"));
-        QFile file(config);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        // No service folders: nothing on this bus is started on demand.
-        file.write(QStringLiteral(
-                       "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-                       "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                       "<busconfig><type>session</type><listen>unix:dir=%1</listen><auth>EXTERNAL</auth>"
-                       "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
-                       .arg(folder.path())
-                       .toUtf8());
-        file.close();
-        daemon.start(QStringLiteral("dbus-daemon"),
-                     {QStringLiteral("--config-file=") + config, QStringLiteral("--nofork"),
-                      QStringLiteral("--print-address=1")});
-        ASSERT_TRUE(daemon.waitForStarted(5000)) << "dbus-daemon is needed for these tests";
-        ASSERT_TRUE(daemon.waitForReadyRead(5000));
-        address = QString::fromUtf8(daemon.readLine()).trimmed();
-        ASSERT_FALSE(address.isEmpty());
-        qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+        bus = std::make_unique<TestSupport::PrivateBus>();
+        ASSERT_TRUE(bus->start()) << "dbus-daemon is needed for these tests";
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus->address.toUtf8());
     }
-    void TearDown() override
-    {
-        daemon.terminate();
-        daemon.waitForFinished(3000);
-    }
+    void TearDown() override { bus.reset(); }
 
-    static inline QString address;
-
-private:
-    QTemporaryDir folder;
-    QProcess daemon;
+    static inline std::unique_ptr<TestSupport::PrivateBus> bus;
 };
 
-[[maybe_unused]] const auto *const privateBus = ::testing::AddGlobalTestEnvironment(new PrivateBus);
+[[maybe_unused]] const auto *const ownBus = ::testing::AddGlobalTestEnvironment(new OwnBus);
 
 struct ReceivedCall
 {
@@ -186,7 +160,7 @@ protected:
         thread->start();
         desktop = new FakeDesktop;
         QDBusConnection bus =
-            QDBusConnection::connectToBus(PrivateBus::address, QStringLiteral("fake-desktop"));
+            QDBusConnection::connectToBus(OwnBus::bus->address, QStringLiteral("fake-desktop"));
         ASSERT_TRUE(bus.isConnected());
         ASSERT_TRUE(bus.registerVirtualObject(QStringLiteral("/org/freedesktop/portal/desktop"), desktop,
                                               QDBusConnection::SubPath));

@@ -1,13 +1,8 @@
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
 #include "core/Stores.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxFriends.h"
 #include "screens/Friends_and_Groups.h"
-#include "service/ServiceEndpoints.h"
 
 #include <QSignalSpy>
 
@@ -17,18 +12,14 @@ namespace {
 
 const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
 
-class FriendsAndGroupsTest : public ::testing::Test
+class FriendsAndGroupsTest : public TestSupport::ServiceSandboxTest
 {
 protected:
+    FriendsAndGroupsTest() : ServiceSandboxTest(false) {}
     void SetUp() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        global = GlobalData::sharedGlobalData();
-        global->setVksid(QString());
-        global->setVkuid(QString());
+        ASSERT_NO_FATAL_FAILURE(ServiceSandboxTest::SetUp());
         Stores::friendsGroups().clear();
-        Http::deleteAllCookies();
         screen.setPasteboard([this](const QString &text) { pasteboard << text; });
         QObject::connect(&screen, &Friends_and_Groups::hudChanged, [this] {
             if (ProgressOverlay *hud = screen.hud()) {
@@ -40,7 +31,6 @@ protected:
         });
         screen.viewDidLoad();
     }
-    void signIn() { ASSERT_TRUE(TestSupport::signInToSandbox()); }
     void waitIdle()
     {
         ASSERT_TRUE(TestSupport::waitFor([this] { return !screen.busy() && !screen.hud(); }, 20000));
@@ -62,8 +52,6 @@ protected:
         return name + "\n" + number + "\nhttp://pics.example/" + number + ".png";
     }
 
-    Sandbox sandbox;
-    GlobalData *global = nullptr;
     Friends_and_Groups screen;
     QStringList pasteboard;
     QStringList labels;

@@ -1,3 +1,4 @@
+#include "../support/FakeMusic.h"
 #include "../support/LibraryMp3.h"
 #include "../support/TestSupport.h"
 
@@ -35,33 +36,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// Stands in for the playlist's player: records what the library does to it.
-class FakeMusic : public AudioPlayer
-{
-public:
-    void play() override
-    {
-        playing = true;
-        ++plays;
-    }
-    void pause() override
-    {
-        playing = false;
-        ++pauses;
-    }
-    void stop() override
-    {
-        playing = false;
-        ++stops;
-    }
-    bool isPlaying() const override { return playing; }
-
-    bool playing = true;
-    int plays = 0;
-    int pauses = 0;
-    int stops = 0;
-};
 
 struct Alert
 {
@@ -152,6 +126,10 @@ protected:
     {
         Stores::playlist().clear();
         global->audioPlayer = nullptr;
+        for (const QPointer<FakeMusic> &music : musics)
+            delete music.data();
+        LibraryScan::setEntryTypesIgnored(false);
+        DownloadQueue::shared().clear();
         StorageLayout::setRootDir(QString());
     }
 
@@ -280,6 +258,7 @@ protected:
     {
         auto *music = new FakeMusic;
         global->audioPlayer = music;
+        musics << music;
         return music;
     }
 
@@ -288,6 +267,7 @@ protected:
     GlobalData *global = nullptr;
     QString audioDir;
     QString videoDir;
+    QList<QPointer<FakeMusic>> musics;
 };
 
 TEST_F(LibraryTest, ListsFoldersFirstThenTheMediaFilesOfTheCurrentFolderOnly)
@@ -334,7 +314,6 @@ TEST_F(LibraryTest, WhereTheFileSystemGivesNoEntryTypesOneStatTellsThemAndNothin
     // As on file systems whose directory entries carry no type (DT_UNKNOWN).
     LibraryScan::setEntryTypesIgnored(true);
     expectWhatQtSaid();
-    LibraryScan::setEntryTypesIgnored(false);
 }
 
 TEST_F(LibraryTest, TheRowsComeAtOnceAndTheTitleWhenTheWorkerHasSummedTheFoldersBelow)
@@ -474,8 +453,6 @@ TEST_F(LibraryTest, AFolderWithADotInItsNameIsAFolderOnEveryScreen)
     videos.rowSelected(0);
     EXPECT_TRUE(players.isEmpty());
     EXPECT_EQ(global->videoLibraryArray, QStringList{QStringLiteral("episode.mp4")});
-    global->audioPlayer = nullptr;
-    delete music;
 }
 
 TEST_F(LibraryTest, TitleSumsTheMediaBelowTheFolderAndFollowsTheCountingSetting)
@@ -650,7 +627,6 @@ TEST_F(LibraryTest, PreviewPausesTheMusicAndPlaysTheFileInTheAlertUntilItIsClose
         return preview.isNull();
     }));
     EXPECT_EQ(music->plays, 0); // the music stays paused
-    delete music;
 }
 
 TEST_F(LibraryTest, AppendingAddsRelativePathsWithoutDuplicateCheckAlsoUnderItsNotice)
@@ -734,8 +710,6 @@ TEST_F(LibraryTest, DeletingPrunesThePlaylistOfEveryEntryWhoseFileIsGone)
     EXPECT_EQ(second->stops, 0);
     screen.deleteRow(7); // out of range: nothing
     EXPECT_EQ(global->audioLibraryArray, QStringList{QStringLiteral("other.mp3")});
-    global->audioPlayer = nullptr;
-    delete second;
 }
 
 TEST_F(LibraryTest, DeletingALinkRemovesTheLinkNotWhatItPointsTo)
@@ -993,7 +967,6 @@ TEST_F(LibraryTest, ClearingEndsTheRunningTransfersBeforeItDeletes)
               QueueItem::State::Failed); // stopped, can be started again
     for (const QString &line : log.lines())
         EXPECT_FALSE(line.contains(QStringLiteral("Не удалось переместить файл"))) << line.toStdString();
-    DownloadQueue::shared().clear();
 }
 
 TEST_F(LibraryTest, VideoFileOpensThePlayerWithItsPathAndDeletesWithoutAPlaylist)

@@ -1,19 +1,16 @@
-#include "../support/TestSupport.h"
+#include "../support/FakeMusic.h"
+#include "../support/SandboxSignIn.h"
 
-#include "core/GlobalData.h"
 #include "core/Pacing.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
-#include "net/Http.h"
 #include "playback/AudioPlayer.h"
-#include "sandbox/Sandbox.h"
 #include "screens/Audio_Playlist.h"
 #include "screens/AudioMenu.h"
 #include "screens/LoginForm.h"
 #include "screens/ProgressOverlay.h"
-#include "service/ServiceEndpoints.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,22 +24,6 @@
 
 namespace {
 
-// Stands in for the playlist's player: counts the stops.
-class FakeMusic : public AudioPlayer
-{
-public:
-    void play() override { playing = true; }
-    void pause() override { playing = false; }
-    void stop() override
-    {
-        playing = false;
-        ++stops;
-    }
-    bool isPlaying() const override { return playing; }
-    bool playing = true;
-    int stops = 0;
-};
-
 // What the view would have drawn: every label and details text the overlay showed, in order.
 struct OverlayRecorder
 {
@@ -53,19 +34,15 @@ struct OverlayRecorder
     qint64 visibleMs = -1;
 };
 
-class LoginFormTest : public ::testing::Test
+class LoginFormTest : public TestSupport::ServiceSandboxTest
 {
 protected:
+    LoginFormTest() : ServiceSandboxTest(false) {}
     void SetUp() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        ASSERT_NO_FATAL_FAILURE(ServiceSandboxTest::SetUp());
         StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("config/Melodrop.conf"));
-        global = GlobalData::sharedGlobalData();
-        global->setVksid(QString());
-        global->setVkuid(QString());
-        Http::deleteAllCookies();
         form = std::make_unique<LoginForm>(settings.get());
         QObject::connect(form.get(), &LoginForm::hudChanged, [this] {
             ProgressOverlay *hud = form->hud();
@@ -98,10 +75,8 @@ protected:
     QString email() const { return QString::fromStdString(Sandbox::defaultAccount().email); }
     QString password() const { return QString::fromStdString(Sandbox::defaultAccount().password); }
 
-    Sandbox sandbox;
     QTemporaryDir root;
     std::unique_ptr<Settings> settings;
-    GlobalData *global = nullptr;
     std::unique_ptr<LoginForm> form;
     OverlayRecorder recorder;
 };

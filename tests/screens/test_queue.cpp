@@ -1,3 +1,4 @@
+#include "../support/Files.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -20,11 +21,7 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestSupport::readFile;
 
 class QueueTest : public ::testing::Test
 {

@@ -1,5 +1,6 @@
 // The queue names what it saves so that the file system takes it, keeps apart items of one name, and tells in
 // the row why an item failed without losing what it already has.
+#include "../support/Files.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -24,11 +25,7 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestSupport::readFile;
 
 class QueueFailureTest : public ::testing::Test
 {

@@ -1,14 +1,11 @@
 // Screens that go away while the operation of their overlay still runs: the operation must not reach into
 // them, and the overlay must not outlive the operation.
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
-#include "net/Http.h"
 #include "sandbox/SandboxAudio.h"
 #include "sandbox/SandboxVideo.h"
 #include "screens/Audio_Albums.h"
@@ -23,7 +20,6 @@
 #include "screens/Video_Personal.h"
 #include "screens/Video_Recommended.h"
 #include "screens/Video_Search.h"
-#include "service/ServiceEndpoints.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,18 +33,14 @@
 
 namespace {
 
-class ScreenLifetimeTest : public ::testing::Test
+class ScreenLifetimeTest : public TestSupport::ServiceSandboxTest
 {
 protected:
+    ScreenLifetimeTest() : ServiceSandboxTest(false) {}
     void SetUp() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        ASSERT_NO_FATAL_FAILURE(ServiceSandboxTest::SetUp());
         StorageLayout::setRootDir(root.path());
-        global = GlobalData::sharedGlobalData();
-        global->domain = ServiceEndpoints::current().webHost;
-        global->setVksid(QString());
-        global->setVkuid(QString());
         Stores::audioFound().clear();
         Stores::audioPersonal().clear();
         Stores::audioGroup().clear();
@@ -60,10 +52,7 @@ protected:
             store->clear();
         DownloadQueue::shared().clear();
         global->videoSearchOffset = 0;
-        Http::deleteAllCookies();
     }
-
-    void signIn() { ASSERT_TRUE(TestSupport::signInToSandbox()); }
 
     // The overlay of a screen that is gone is released once its operation has returned.
     static void expectReleased(const QPointer<ProgressOverlay> &hud)
@@ -78,9 +67,7 @@ protected:
             << "the overlay of a destroyed screen was never released";
     }
 
-    Sandbox sandbox;
     QTemporaryDir root;
-    GlobalData *global = nullptr;
 };
 
 const AudioRecord sentinel{"1:00", "http://x/1.mp3", "Before", "Artist", "1", "1", "2"};

@@ -1,3 +1,4 @@
+#include "../support/FakeMusic.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -13,17 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class FakeMusic : public AudioPlayer
-{
-public:
-    void play() override { ++plays; }
-    void pause() override { ++pauses; }
-    void stop() override {}
-    bool isPlaying() const override { return false; }
-    int plays = 0;
-    int pauses = 0;
-};
 
 // The player without a picture surface (as under the software scene graph): mpv draws to vo=null.
 class VideoPlayerTest : public ::testing::Test

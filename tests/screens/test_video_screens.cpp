@@ -1,22 +1,17 @@
 #include "../support/OverlayLog.h"
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
-#include "desktop/Badges.h"
 #include "downloads/DownloadQueue.h"
-#include "net/Http.h"
 #include "sandbox/SandboxVideo.h"
 #include "screens/Video_Group.h"
 #include "screens/Video_Personal.h"
 #include "screens/Video_Recommended.h"
 #include "screens/Video_Search.h"
 #include "screens/VideoMenu.h"
-#include "service/ServiceEndpoints.h"
 #include "service/VKontakteWorks.h"
 
 #include <QFileInfo>
@@ -30,33 +25,27 @@
 
 namespace {
 
-class VideoScreensTest : public ::testing::Test
+class VideoScreensTest : public TestSupport::ServiceSandboxTest
 {
 protected:
+    VideoScreensTest() : ServiceSandboxTest(false) {}
     void SetUp() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        ASSERT_NO_FATAL_FAILURE(ServiceSandboxTest::SetUp());
         StorageLayout::setRootDir(root.path());
         // A quality chosen in one case is remembered: each case starts with its own settings.
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-        global = GlobalData::sharedGlobalData();
-        global->setVksid(QString());
-        global->setVkuid(QString());
         for (VideoRecordStore *store : {&Stores::videoFound(), &Stores::videoPersonal(),
                                         &Stores::videoGroup(), &Stores::videoRecommended()})
             store->clear();
         DownloadQueue::shared().clear();
         global->videoSearchOffset = 0;
-        Http::deleteAllCookies();
     }
     void TearDown() override
     {
         StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
-
-    void signIn() { ASSERT_TRUE(TestSupport::signInToSandbox()); }
 
     void watch(VideoResults &screen) { log.watch(screen); }
 
@@ -118,9 +107,7 @@ protected:
         ASSERT_EQ(Stores::videoFound().size(), 40);
     }
 
-    Sandbox sandbox;
     QTemporaryDir root;
-    GlobalData *global = nullptr;
     OverlayLog log;
 };
 
@@ -548,55 +535,38 @@ TEST_F(VideoScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgain)
     EXPECT_EQ(Stores::videoFound().size(), 80);
 }
 
-TEST_F(VideoScreensTest, ALinkThatGotNoAnswerKeepsTheRecord)
+// Nothing is known about a video nobody answered for, and a page naming no web address points where no video
+// of the service lives: either way nothing goes to the player or the queue, and the record stays.
+TEST_F(VideoScreensTest, ALinkThatGotNoAnswerOrNoWebAddressHandsNothingOnAndKeepsTheRecord)
 {
     Video_Search screen;
     searchEverything(screen);
     QSignalSpy player(&screen, &VideoResults::videoPlayerRequested);
     QSignalSpy alerts(&screen, &VideoResults::alertRequested);
-    const VideoRecord record = Stores::videoFound().at(3);
-    sandbox.stop();
-    for (bool watching : {true, false}) {
-        SCOPED_TRACE(watching);
-        log = {};
-        if (watching)
-            screen.rowSelected(3);
-        else
-            screen.accessoryButtonTapped(3);
-        waitIdle(screen);
-        EXPECT_EQ(log.labels, QStringList({"Поиск ссылки...", "Ошибка"}));
-        EXPECT_EQ(log.details, QStringList({"Сервис недоступен"}));
-        // Nothing is known about the video, so it stays for another try.
-        ASSERT_EQ(Stores::videoFound().size(), 40);
-        EXPECT_EQ(Stores::videoFound().at(3).tag, record.tag);
-        EXPECT_EQ(Stores::videoFound().at(3).key, record.key);
-    }
-    EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
-    EXPECT_EQ(player.count(), 0);
-    EXPECT_EQ(alerts.count(), 0);
-}
-
-TEST_F(VideoScreensTest, APageNamingNoWebAddressHandsNothingToThePlayerOrTheQueue)
-{
-    Video_Search screen;
-    searchEverything(screen);
-    QSignalSpy player(&screen, &VideoResults::videoPlayerRequested);
-    QSignalSpy alerts(&screen, &VideoResults::alertRequested);
-    const VideoRecord record = Stores::videoFound().at(2);
     SandboxVideo::setCannedAnswer(
-        sandbox, "/al_video.php?act=show&al=1&autoplay=0&video=" + record.key.toStdString(),
+        sandbox,
+        "/al_video.php?act=show&al=1&autoplay=0&video=" + Stores::videoFound().at(2).key.toStdString(),
         "<!--12345<!>video<!>0<!>6<!>0<!><div>var vars = {\"host\":\"file:///home/user/.config#http://\","
         "\"uid\":\"7\",\"vtag\":\"ab12\",\"hd\":2,\"no_flv\":1};</div>");
-    for (bool watching : {true, false}) {
-        SCOPED_TRACE(watching);
-        log = {};
-        if (watching)
-            screen.rowSelected(2);
-        else
-            screen.accessoryButtonTapped(2);
-        waitIdle(screen);
-        EXPECT_EQ(log.labels, QStringList({"Поиск ссылки...", "Ошибка"}));
-        EXPECT_EQ(log.details, QStringList({"Видео недоступно"}));
+    for (const bool answered : {true, false}) {
+        const int row = answered ? 2 : 3;
+        const VideoRecord record = Stores::videoFound().at(row);
+        if (!answered)
+            sandbox.stop();
+        for (const bool watching : {true, false}) {
+            SCOPED_TRACE(std::string(answered ? "answered" : "no answer") + (watching ? ", watching" : ""));
+            log = {};
+            if (watching)
+                screen.rowSelected(row);
+            else
+                screen.accessoryButtonTapped(row);
+            waitIdle(screen);
+            EXPECT_EQ(log.labels, QStringList({"Поиск ссылки...", "Ошибка"}));
+            EXPECT_EQ(log.details, QStringList({answered ? "Видео недоступно" : "Сервис недоступен"}));
+            ASSERT_EQ(Stores::videoFound().size(), 40);
+            EXPECT_EQ(Stores::videoFound().at(row).tag, record.tag);
+            EXPECT_EQ(Stores::videoFound().at(row).key, record.key);
+        }
     }
     EXPECT_TRUE(DownloadQueue::shared().items(DownloadQueue::Video).isEmpty());
     EXPECT_EQ(player.count(), 0);

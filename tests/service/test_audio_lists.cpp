@@ -1,10 +1,6 @@
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
-#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
@@ -32,19 +28,9 @@ std::string recommendationsTarget(const std::string &owner)
     return "/audio?act=get_recommendations&al=1&offset=0&id=" + owner;
 }
 
-class AudioListsTest : public ::testing::Test
+class AudioListsTest : public TestSupport::ServiceSandboxTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(base()));
-        global = GlobalData::sharedGlobalData();
-        global->domain = ServiceEndpoints::current().webHost;
-        ASSERT_TRUE(TestSupport::signInToSandbox());
-    }
-
-    QString base() const { return QString::fromStdString(sandbox.baseUrl()); }
     std::string lastListTarget(const char *kind = "list")
     {
         return SandboxAudio::lastRequest(sandbox, kind).value_or(SandboxRequest{}).target;
@@ -74,9 +60,6 @@ protected:
                 QString::fromStdString(t.aid),
                 QString::fromStdString(t.oid)};
     }
-
-    Sandbox sandbox;
-    GlobalData *global = nullptr;
 };
 
 TEST_F(AudioListsTest, EachKindAsksForItsOwnPage)

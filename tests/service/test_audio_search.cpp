@@ -1,13 +1,8 @@
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
 #include "decoding/Text.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
 #include "service/AudioSearchPage.h"
-#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
@@ -161,26 +156,13 @@ TEST(AudioSearchPage, EmptyAndRowlessPagesGiveAnEmptyListWithoutLogLine)
 
 // ---- the whole operation against the sandbox ------------------------------------------------------------
 
-class AudioSearchTest : public ::testing::Test
+class AudioSearchTest : public TestSupport::ServiceSandboxTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(base()));
-        global = GlobalData::sharedGlobalData();
-        global->domain = ServiceEndpoints::current().webHost;
-        ASSERT_TRUE(TestSupport::signInToSandbox());
-    }
-
-    QString base() const { return QString::fromStdString(sandbox.baseUrl()); }
     std::string lastTarget()
     {
         return SandboxAudio::lastRequest(sandbox, "search").value_or(SandboxRequest{}).target;
     }
-
-    Sandbox sandbox;
-    GlobalData *global = nullptr;
 };
 
 TEST_F(AudioSearchTest, HitsMatchTheQueryAndAddressTheStorageHost)

@@ -1,10 +1,6 @@
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
-#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 #include "service/VKontakteWorks.h"
 
@@ -29,18 +25,15 @@ std::map<std::string, std::string> ownHeaders(const SandboxRequest &request)
     return headers;
 }
 
-class AudioTokensTest : public ::testing::Test
+class AudioTokensTest : public TestSupport::ServiceSandboxTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         global = GlobalData::sharedGlobalData();
-        global->domain = ServiceEndpoints::current().webHost;
         global->addAudioHash = QStringLiteral("0");
         global->delAudioHash = QStringLiteral("0");
-        ASSERT_TRUE(TestSupport::signInToSandbox());
+        ASSERT_NO_FATAL_FAILURE(ServiceSandboxTest::SetUp());
         uid = Sandbox::defaultAccount().uid;
         sid = global->vksid().toStdString();
     }
@@ -59,8 +52,6 @@ protected:
             TestSupport::readData(QStringLiteral("audio/") + QLatin1String(fixture)).toStdString());
     }
 
-    Sandbox sandbox;
-    GlobalData *global = nullptr;
     std::string uid;
     std::string sid;
 };

@@ -1,12 +1,7 @@
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxFriends.h"
 #include "service/FriendsPages.h"
-#include "service/ServiceEndpoints.h"
 #include "service/VKontakteWorks.h"
 
 #include <gtest/gtest.h>
@@ -175,18 +170,10 @@ TEST(GroupsPage, SingleQuotesAreNotRewritten)
 
 // ---- against the sandbox
 
-class FriendsGroupsTest : public ::testing::Test
+class FriendsGroupsTest : public TestSupport::ServiceSandboxTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        global = GlobalData::sharedGlobalData();
-        global->setVksid(QString());
-        global->setVkuid(QString());
-    }
-    void signIn() { ASSERT_TRUE(TestSupport::signInToSandbox()); }
+    FriendsGroupsTest() : ServiceSandboxTest(false) {}
     // What the client should make of the sandbox's people: display names trimmed ("Неизвестно" when blank),
     // the number, the picture on the sandbox's host; sorted.
     QStringList expected(const std::vector<SandboxPerson> &people) const
@@ -200,9 +187,6 @@ protected:
         std::sort(records.begin(), records.end());
         return records;
     }
-
-    Sandbox sandbox;
-    GlobalData *global = nullptr;
 };
 
 TEST_F(FriendsGroupsTest, TheUsersFriendsAndCommunities)

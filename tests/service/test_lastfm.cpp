@@ -1,14 +1,9 @@
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
 #include "decoding/Text.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
 #include "sandbox/SandboxLastfm.h"
 #include "service/LastFm.h"
-#include "service/ServiceEndpoints.h"
 
 #include <gtest/gtest.h>
 
@@ -250,23 +245,13 @@ TEST(LastFmPick, TheLastExactMatchElseTheFirstHit)
 
 // ---- against the sandbox
 
-class LastFmTest : public ::testing::Test
+class LastFmTest : public TestSupport::ServiceSandboxTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        global = GlobalData::sharedGlobalData();
-        ASSERT_TRUE(TestSupport::signInToSandbox());
-    }
     std::string lastTarget(const char *method)
     {
         return SandboxLastfm::lastRequest(sandbox, method).value_or(SandboxRequest{}).target;
     }
-
-    Sandbox sandbox;
-    GlobalData *global = nullptr;
 };
 
 TEST_F(LastFmTest, TheRequestsAddressKeyEscapingAndHeaders)

@@ -1,9 +1,5 @@
-#include "../support/TestSupport.h"
+#include "../support/SandboxSignIn.h"
 
-#include "core/GlobalData.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
-#include "service/ServiceEndpoints.h"
 #include "service/Session.h"
 
 #include <QUrlQuery>
@@ -16,26 +12,15 @@ namespace {
 
 const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
 
-class SessionTest : public ::testing::Test
+class SessionTest : public TestSupport::ServiceSandboxTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        global = GlobalData::sharedGlobalData();
-        global->setVksid(QString());
-        global->setVkuid(QString());
-        Http::deleteAllCookies();
-    }
+    SessionTest() : ServiceSandboxTest(false) {}
     void TearDown() override { Session::setBeforeCookieScan(nullptr); }
 
     QString host() const { return ServiceEndpoints::current().webHost; }
     QString email() const { return QString::fromStdString(Sandbox::defaultAccount().email); }
     QString password() const { return QString::fromStdString(Sandbox::defaultAccount().password); }
-
-    Sandbox sandbox;
-    GlobalData *global = nullptr;
 };
 
 TEST_F(SessionTest, SignInKeepsTheSessionAndUserCookiesAndLogsThem)

@@ -1,11 +1,6 @@
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxVideo.h"
-#include "service/ServiceEndpoints.h"
 #include "service/VideoPage.h"
 #include "service/VKontakteWorks.h"
 
@@ -169,17 +164,7 @@ TEST(VideoLinkPage, AddressesOfTheOtherQualities)
 
 // ---- against the sandbox: the address really names the file on the storage host --------------------------
 
-class VideoLinkTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        ASSERT_TRUE(TestSupport::signInToSandbox());
-    }
-    Sandbox sandbox;
-};
+using VideoLinkTest = TestSupport::ServiceSandboxTest;
 
 TEST_F(VideoLinkTest, EveryBestQualityResolvesToAPlayableFile)
 {

@@ -1,11 +1,7 @@
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
 #include "decoding/Text.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxVideo.h"
-#include "service/ServiceEndpoints.h"
 #include "service/VideoPage.h"
 #include "service/VKontakteWorks.h"
 
@@ -154,22 +150,13 @@ TEST(VideoRecommendationsAnswer, ARowWithoutThePlayerLinkLosesTheAnswer)
 
 // ---- the operations against the sandbox -------------------------------------------------------------------
 
-class VideoListsTest : public ::testing::Test
+class VideoListsTest : public TestSupport::ServiceSandboxTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(base()));
-        ASSERT_TRUE(TestSupport::signInToSandbox());
-    }
-    QString base() const { return QString::fromStdString(sandbox.baseUrl()); }
     std::string lastTarget(const char *kind)
     {
         return SandboxVideo::lastRequest(sandbox, kind).value_or(SandboxRequest{}).target;
     }
-
-    Sandbox sandbox;
 };
 
 TEST_F(VideoListsTest, KindsAskForTheirOwner)

@@ -1,11 +1,7 @@
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
 
-#include "core/GlobalData.h"
 #include "decoding/Text.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxVideo.h"
-#include "service/ServiceEndpoints.h"
 #include "service/VideoPage.h"
 #include "service/VKontakteWorks.h"
 
@@ -157,25 +153,13 @@ TEST(VideoSearchPage, RowCutsFollowTheMarkersInOrder)
 
 // ---- the whole operation against the sandbox ------------------------------------------------------------
 
-class VideoSearchTest : public ::testing::Test
+class VideoSearchTest : public TestSupport::ServiceSandboxTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(base()));
-        global = GlobalData::sharedGlobalData();
-        ASSERT_TRUE(TestSupport::signInToSandbox());
-    }
-
-    QString base() const { return QString::fromStdString(sandbox.baseUrl()); }
     std::string lastTarget()
     {
         return SandboxVideo::lastRequest(sandbox, "search").value_or(SandboxRequest{}).target;
     }
-
-    Sandbox sandbox;
-    GlobalData *global = nullptr;
 };
 
 TEST_F(VideoSearchTest, TheFiveRequestFormsByQualityCode)
