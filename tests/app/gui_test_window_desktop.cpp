@@ -158,7 +158,6 @@ TEST_F(DesktopWindowTest, ControlNumbersSwitchSectionsAndEnterSignsIn)
     settle();
     EXPECT_EQ(window->property("section").toInt(), 0);
     EXPECT_TRUE(find(QStringLiteral("loginInput"))->hasActiveFocus());
-    ServiceEndpoints::current() = ServiceEndpoints::defaults();
 }
 
 TEST_F(DesktopWindowTest, TypingStartsInTheEmailFieldAndAFailedSignInSaysWhyOnThePage)
@@ -187,7 +186,6 @@ TEST_F(DesktopWindowTest, TypingStartsInTheEmailFieldAndAFailedSignInSaysWhyOnTh
     EXPECT_TRUE(
         problem->property("text").toString().startsWith(QStringLiteral("Не удалось выполнить вход: ")));
     EXPECT_TRUE(global->vksid().isEmpty());
-    ServiceEndpoints::current() = ServiceEndpoints::defaults();
 }
 
 TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)

@@ -90,6 +90,10 @@ protected:
         }
         qInstallMessageHandler(previousHandler);
         EXPECT_TRUE(qmlWarnings().isEmpty()) << qmlWarnings().join('\n').toStdString();
+        // Signed out, and the service where the program looks for it, whatever the case did.
+        global->setVksid(QString());
+        global->setVkuid(QString());
+        ServiceEndpoints::current() = ServiceEndpoints::defaults();
         StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
@@ -251,7 +255,7 @@ protected:
     int settleMs = 300;
 };
 
-// The window signed in to the sandbox's own account before it is shown; signed out again afterwards.
+// The window signed in to the sandbox's own account before it is shown.
 class SignedInWindowTest : public MainWindowTest
 {
 protected:
@@ -260,13 +264,6 @@ protected:
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         ASSERT_TRUE(TestSupport::signInToSandbox());
-    }
-    void TearDown() override
-    {
-        MainWindowTest::TearDown();
-        global->setVksid(QString());
-        global->setVkuid(QString());
-        ServiceEndpoints::current() = ServiceEndpoints::defaults();
     }
 
     Sandbox sandbox;
