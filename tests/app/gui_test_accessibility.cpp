@@ -1,75 +1,50 @@
 // The window as accessibility clients (screen readers) read it in the process: the password field never gives
 // its text away, and the controls say what they are.
-#include "../support/MainWindow.h"
-#include "../support/TestSupport.h"
-
-#include "app/Lifecycle.h"
-#include "app/Shell.h"
-#include "core/StorageLayout.h"
+#include "../support/MainWindowTest.h"
 
 #include <QAccessible>
-#include <QQmlApplicationEngine>
-#include <QQuickItem>
-#include <QQuickStyle>
-#include <QQuickWindow>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-QQuickItem *findItem(QObject *root, const QString &name)
+using Accessibility = MainWindowTest;
+
+TEST_F(Accessibility, PasswordFieldIsNamedAndMasked)
 {
-    return root->findChild<QQuickItem *>(name);
-}
+    QQuickItem *password = find(QStringLiteral("passwordInput"));
+    QQuickItem *email = find(QStringLiteral("loginInput"));
+    ASSERT_NE(password, nullptr);
+    ASSERT_NE(email, nullptr);
+    password->setProperty("text", QStringLiteral("secret12"));
+    email->setProperty("text", QStringLiteral("me@example.com"));
 
-TEST(Accessibility, PasswordFieldIsNamedAndMasked)
-{
-    QTemporaryDir root;
-    StorageLayout::setRootDir(root.path());
-    Shell shell;
-    Lifecycle lifecycle;
-    TestSupport::registerForQml(&shell, &lifecycle);
-    {
-        QQmlApplicationEngine engine;
-        QQuickWindow *window = TestSupport::loadMainWindow(engine);
-        ASSERT_NE(window, nullptr);
-        window->show();
-        QQuickItem *password = findItem(window, QStringLiteral("passwordInput"));
-        QQuickItem *email = findItem(window, QStringLiteral("loginInput"));
-        ASSERT_NE(password, nullptr);
-        ASSERT_NE(email, nullptr);
-        password->setProperty("text", QStringLiteral("secret12"));
-        email->setProperty("text", QStringLiteral("me@example.com"));
+    QAccessibleInterface *field = QAccessible::queryAccessibleInterface(password);
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->role(), QAccessible::EditableText);
+    EXPECT_TRUE(field->state().passwordEdit);
+    EXPECT_EQ(field->text(QAccessible::Name), QStringLiteral("Пароль"));
+    EXPECT_FALSE(field->text(QAccessible::Value).contains(QLatin1String("secret")));
+    QAccessibleTextInterface *text = field->textInterface();
+    ASSERT_NE(text, nullptr);
+    // As long as what was typed (a reader says how many characters), never what was typed.
+    EXPECT_EQ(text->characterCount(), 8);
+    EXPECT_FALSE(text->text(0, text->characterCount()).contains(QLatin1String("secret")));
+    EXPECT_FALSE(text->text(0, 3).contains(QLatin1String("sec")));
+    // The field is a child of the window's tree, where a reader walking it finds it.
+    QAccessibleInterface *parent = field->parent();
+    ASSERT_NE(parent, nullptr);
+    EXPECT_GE(parent->indexOfChild(field), 0);
+    // A reader moves the keyboard into the field.
+    ASSERT_NE(field->actionInterface(), nullptr);
+    field->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
+    EXPECT_TRUE(password->hasActiveFocus());
 
-        QAccessibleInterface *field = QAccessible::queryAccessibleInterface(password);
-        ASSERT_NE(field, nullptr);
-        EXPECT_EQ(field->role(), QAccessible::EditableText);
-        EXPECT_TRUE(field->state().passwordEdit);
-        EXPECT_EQ(field->text(QAccessible::Name), QStringLiteral("Пароль"));
-        EXPECT_FALSE(field->text(QAccessible::Value).contains(QLatin1String("secret")));
-        QAccessibleTextInterface *text = field->textInterface();
-        ASSERT_NE(text, nullptr);
-        // As long as what was typed (a reader says how many characters), never what was typed.
-        EXPECT_EQ(text->characterCount(), 8);
-        EXPECT_FALSE(text->text(0, text->characterCount()).contains(QLatin1String("secret")));
-        EXPECT_FALSE(text->text(0, 3).contains(QLatin1String("sec")));
-        // The field is a child of the window's tree, where a reader walking it finds it.
-        QAccessibleInterface *parent = field->parent();
-        ASSERT_NE(parent, nullptr);
-        EXPECT_GE(parent->indexOfChild(field), 0);
-        // A reader moves the keyboard into the field.
-        ASSERT_NE(field->actionInterface(), nullptr);
-        field->actionInterface()->doAction(QAccessibleActionInterface::setFocusAction());
-        EXPECT_TRUE(password->hasActiveFocus());
-
-        // The e-mail field is plain text: its text is read out as typed.
-        QAccessibleInterface *plain = QAccessible::queryAccessibleInterface(email);
-        ASSERT_NE(plain, nullptr);
-        EXPECT_FALSE(plain->state().passwordEdit);
-        EXPECT_EQ(plain->text(QAccessible::Value), QStringLiteral("me@example.com"));
-    }
-    StorageLayout::setRootDir(QString());
+    // The e-mail field is plain text: its text is read out as typed.
+    QAccessibleInterface *plain = QAccessible::queryAccessibleInterface(email);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_FALSE(plain->state().passwordEdit);
+    EXPECT_EQ(plain->text(QAccessible::Value), QStringLiteral("me@example.com"));
 }
 
 } // namespace

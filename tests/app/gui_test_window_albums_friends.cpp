@@ -1,35 +1,17 @@
 // The album and friends screens in the whole window, against the sandbox, with real clicks and key presses:
 // an album found, opened, queued and downloaded into the library; the friends list walked by keyboard;
 // notices that leave the window usable under them.
-#include "../support/Tap.h"
-#include "../support/TestSupport.h"
-#include "../support/WindowSettle.h"
+#include "../support/MainWindowTest.h"
 
-#include "app/ImageCache.h"
-#include "app/Lifecycle.h"
-#include "app/Shell.h"
-#include "app/ViewSingletons.h"
-#include "core/GlobalData.h"
-#include "core/Settings.h"
-#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
-#include "playback/AudioPlayer.h"
-#include "sandbox/Sandbox.h"
 #include "sandbox/SandboxAudio.h"
 #include "sandbox/SandboxFriends.h"
 #include "sandbox/SandboxLastfm.h"
-#include "service/ServiceEndpoints.h"
 
 #include <QClipboard>
 #include <QDir>
 #include <QGuiApplication>
-#include <QQmlApplicationEngine>
-#include <QQuickItem>
-#include <QQuickStyle>
-#include <QQuickWindow>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -37,186 +19,36 @@ namespace {
 
 using TestSupport::waitFor;
 
-QStringList qmlWarnings;
-
-void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/Melodrop/")))
-        qmlWarnings << message;
-}
-
-// Items on stack pages and in popups are not QObject children: walk the drawn tree.
-QQuickItem *findItem(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept)
-{
-    if (!item || !item->isVisible())
-        return nullptr;
-    if (accept(item))
-        return item;
-    for (QQuickItem *child : item->childItems()) {
-        if (QQuickItem *found = findItem(child, accept))
-            return found;
-    }
-    return nullptr;
-}
-
-class AlbumsFriendsWindowTest : public ::testing::Test
+class AlbumsFriendsWindowTest : public SignedInWindowTest
 {
 protected:
-    static void SetUpTestSuite()
+    void beforeWindow() override
     {
-        if (shell)
-            return;
-        // Kept to the end of the program: the shell's queue must not outlive the application object.
-        QQuickStyle::setStyle(QStringLiteral("Material"));
-        shell = new Shell;
-        imageFolder = new QTemporaryDir;
-        imageCache = new ImageCache(imageFolder->path());
-        lifecycle = new Lifecycle;
-        ViewSingletons::provide(shell, lifecycle);
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(root.isValid());
-        StorageLayout::setRootDir(root.path());
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-        global = GlobalData::sharedGlobalData();
-        Stores::audioFound().clear();
-        Stores::albums().clear();
-        Stores::friendsGroups().clear();
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
-                                        QString::fromStdString(account.password)));
-        qmlWarnings.clear();
-        previousHandler = qInstallMessageHandler(collectWarnings);
-        // One engine for the whole program: the singletons belong to the first engine that uses them.
-        if (!engine) {
-            engine = new QQmlApplicationEngine;
-            engine->setNetworkAccessManagerFactory(imageCache);
-            engine->load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
-            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
-        }
-        window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
-        ASSERT_NE(window, nullptr);
+        clearStores();
+        SignedInWindowTest::beforeWindow();
     }
     void TearDown() override
     {
-        // The next test starts at the menus.
-        for (const char *name : {"audioStack", "videoStack"}) {
-            QQuickItem *tab = stack(name);
-            for (int press = 0; press < 4 && tab && tab->property("depth").toInt() > 1; ++press) {
-                auto *page = tab->property("currentItem").value<QQuickItem *>();
-                QMetaObject::invokeMethod(page->findChild<QObject *>(QStringLiteral("backButton")),
-                                          "clicked");
-                waitFor([&] { return !tab->property("busy").toBool(); }, 5000);
-            }
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        qInstallMessageHandler(previousHandler);
-        EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
-        DownloadQueue::shared().clear();
+        SignedInWindowTest::TearDown();
+        clearStores();
+    }
+    static void clearStores()
+    {
         Stores::audioFound().clear();
         Stores::albums().clear();
         Stores::friendsGroups().clear();
-        global->setVksid(QString());
-        global->setVkuid(QString());
-        AudioPlayer::dropShared();
-        ServiceEndpoints::current() = ServiceEndpoints::defaults();
-        StorageLayout::setRootDir(QString());
-        Settings::setSharedPath(QString());
     }
 
-    void showAt(int width, int height)
-    {
-        window->resize(width, height);
-        window->show();
-        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
-        settle();
-    }
-    QQuickItem *find(const std::function<bool(QQuickItem *)> &accept) const
-    {
-        return findItem(window->contentItem(), accept);
-    }
-    QQuickItem *named(const QString &name) const
-    {
-        return find([&](QQuickItem *item) { return item->objectName() == name; });
-    }
-    QQuickItem *withText(const QString &text) const
-    {
-        return find([&](QQuickItem *item) { return item->property("text").toString() == text; });
-    }
-    QQuickItem *waitForItem(const std::function<QQuickItem *()> &lookup, int timeoutMs = 5000) const
-    {
-        QQuickItem *item = nullptr;
-        waitFor([&] { return (item = lookup()) != nullptr; }, timeoutMs);
-        return item;
-    }
-    void click(QQuickItem *item)
-    {
-        ASSERT_NE(item, nullptr);
-        ASSERT_TRUE(TestSupport::tap(window, item));
-    }
-    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(window, Qt::Key(key), modifiers);
-    }
     // Ctrl+N, then the section's page has laid its rows out.
     void section(int number)
     {
         key(Qt::Key_0 + number, Qt::ControlModifier);
         settle();
     }
-    void type(const QString &text)
-    {
-        for (const QChar c : text)
-            QTest::keyClick(window, c.toLatin1());
-    }
-    void settle() { TestSupport::settle(window, 300); }
-    QQuickItem *stack(const char *name) const
-    {
-        return window->findChild<QQuickItem *>(QString::fromLatin1(name));
-    }
-    QObject *controllerOnTop(QQuickItem *stack) const
-    {
-        auto *page = stack->property("currentItem").value<QQuickItem *>();
-        return page ? page->property("controller").value<QObject *>() : nullptr;
-    }
-    bool settledAt(QQuickItem *stack, int depth) const
-    {
-        return stack->property("depth").toInt() == depth && !stack->property("busy").toBool();
-    }
-    // Whether the item lies wholly inside the window, so nothing of it is cut off.
-    bool inside(QQuickItem *item) const
-    {
-        const QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-        return QRectF(0, 0, window->width(), window->height()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(rect);
-    }
-    bool focusIn(const QString &name) const
-    {
-        for (QQuickItem *item = window->activeFocusItem(); item; item = item->parentItem()) {
-            if (item->objectName() == name)
-                return true;
-        }
-        return false;
-    }
-
-    Sandbox sandbox;
-    QTemporaryDir root;
-    GlobalData *global = nullptr;
-    QtMessageHandler previousHandler = nullptr;
-    static inline Shell *shell = nullptr;
-    static inline QTemporaryDir *imageFolder = nullptr;
-    static inline ImageCache *imageCache = nullptr;
-    static inline Lifecycle *lifecycle = nullptr;
-    static inline QQmlApplicationEngine *engine = nullptr;
-    QQuickWindow *window = nullptr;
 };
 
 TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheLibrary)
 {
-    showAt(1280, 800);
     section(2);
     QQuickItem *audio = stack("audioStack");
     ASSERT_NE(audio, nullptr);
@@ -227,7 +59,7 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
     EXPECT_STREQ(albums->metaObject()->className(), "Audio_Albums");
 
     // Enter in the field searches; the albums are listed.
-    click(named(QStringLiteral("searchBar")));
+    click(find(QStringLiteral("searchBar")));
     type(QStringLiteral("Greatest"));
     key(Qt::Key_Return);
     ASSERT_TRUE(waitFor(
@@ -253,7 +85,7 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
     ASSERT_NE(waitForItem([&] { return withText(firstTitle); }), nullptr);
 
     // Queue them all, start the downloads, and the files are in the audio library.
-    click(named(QStringLiteral("queueAllButton")));
+    click(find(QStringLiteral("queueAllButton")));
     ASSERT_TRUE(waitFor(
         [&] {
             return DownloadQueue::shared().items(DownloadQueue::Audio).size() ==
@@ -262,7 +94,7 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
         5000));
     ASSERT_TRUE(waitFor([&] { return !search->property("tableBusy").toBool(); }, 5000));
     section(4);
-    click(waitForItem([&] { return named(QStringLiteral("startAllButton")); }));
+    click(waitForItem([&] { return find(QStringLiteral("startAllButton")); }));
     ASSERT_TRUE(
         waitFor([&] { return DownloadQueue::shared().items(DownloadQueue::Audio).isEmpty(); }, 60000));
     const QStringList files = QDir(StorageLayout::getAudioDir()).entryList({QStringLiteral("*.mp3")});
@@ -271,7 +103,7 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
     section(2);
     for (int depth = 3; depth > 1; --depth) {
         auto *page = audio->property("currentItem").value<QQuickItem *>();
-        click(findItem(page, [](QQuickItem *item) { return item->objectName() == "backButton"; }));
+        click(findItem(page, QStringLiteral("backButton")));
         ASSERT_TRUE(waitFor([&] { return settledAt(audio, depth - 1); }, 5000));
     }
     click(waitForItem([&] { return withText(QStringLiteral("Медиатека")); }));
@@ -282,7 +114,8 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
 
 TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsList)
 {
-    showAt(420, 740);
+    window->resize(420, 740);
+    settle();
     section(2);
     QQuickItem *audio = stack("audioStack");
     ASSERT_NE(audio, nullptr);
@@ -328,7 +161,7 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     ASSERT_TRUE(waitFor([&] { return settledAt(video, 2); }, 5000));
     QObject *friends = controllerOnTop(video);
     ASSERT_NE(friends, nullptr);
-    click(named(QStringLiteral("friendsButton")));
+    click(find(QStringLiteral("friendsButton")));
     const std::vector<SandboxPerson> people =
         SandboxFriends::friendsOf(sandbox, Sandbox::defaultAccount().uid);
     ASSERT_TRUE(waitFor(
@@ -339,7 +172,7 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
         20000));
     const QStringList alphabet = friends->property("alphabet").toStringList();
     ASSERT_GE(alphabet.size(), 3);
-    QQuickItem *sideIndex = named(QStringLiteral("sideIndex"));
+    QQuickItem *sideIndex = find(QStringLiteral("sideIndex"));
     ASSERT_NE(sideIndex, nullptr);
     EXPECT_TRUE(inside(sideIndex));
 
@@ -356,13 +189,12 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
         << (window->activeFocusItem() ? window->activeFocusItem()->metaObject()->className() : "none") << " "
         << (window->activeFocusItem() ? window->activeFocusItem()->objectName().toStdString() : "");
     QTest::keyClick(window, letter.toLower().at(0).toLatin1());
-    QQuickItem *table = named(QStringLiteral("friendsTable"));
+    QQuickItem *table = find(QStringLiteral("friendsTable"));
     const int current = table->property("currentIndex").toInt();
     ASSERT_GE(current, 0);
     auto *currentRow = table->property("currentItem").value<QQuickItem *>();
     ASSERT_NE(currentRow, nullptr);
-    QQuickItem *rowName =
-        findItem(currentRow, [](QQuickItem *item) { return item->objectName() == "friendName"; });
+    QQuickItem *rowName = findItem(currentRow, QStringLiteral("friendName"));
     ASSERT_NE(rowName, nullptr);
     EXPECT_TRUE(rowName->property("text").toString().startsWith(letter, Qt::CaseInsensitive));
     EXPECT_TRUE(inside(rowName));
@@ -370,8 +202,7 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     QGuiApplication::clipboard()->clear();
     TestSupport::PacingScope pace(0.5);
     key(Qt::Key_Return);
-    QQuickItem *description =
-        findItem(currentRow, [](QQuickItem *item) { return item->objectName() == "friendDescription"; });
+    QQuickItem *description = findItem(currentRow, QStringLiteral("friendDescription"));
     ASSERT_NE(description, nullptr);
     EXPECT_EQ(QStringLiteral("id") + QGuiApplication::clipboard()->text(),
               description->property("text").toString());
@@ -384,7 +215,7 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     ASSERT_FALSE(number.isEmpty());
     const int audioDepth = audio->property("depth").toInt();
     key(Qt::Key_Menu);
-    QQuickItem *openAudio = waitForItem([&] { return named(QStringLiteral("menuItem_audio")); });
+    QQuickItem *openAudio = waitForItem([&] { return find(QStringLiteral("menuItem_audio")); });
     ASSERT_NE(openAudio, nullptr);
     EXPECT_EQ(openAudio->property("text").toString(), QStringLiteral("Аудиозаписи пользователя"));
     click(openAudio);
@@ -406,7 +237,7 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     ASSERT_TRUE(settledAt(video, 2));
 
     // The communities replace them; every picture on the screen arrives through the cached loader.
-    click(named(QStringLiteral("groupsButton")));
+    click(find(QStringLiteral("groupsButton")));
     const size_t communities = SandboxFriends::groupsOf(sandbox, Sandbox::defaultAccount().uid).size();
     ASSERT_TRUE(waitFor(
         [&] {
@@ -437,7 +268,6 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
 
 TEST_F(AlbumsFriendsWindowTest, ANoticeNeverEatsTheClicksThatFollowIt)
 {
-    showAt(1280, 800);
     // Notices stay up for half their time in the program: long enough for clicks to land under them.
     TestSupport::PacingScope pace(0.5);
     section(2);
@@ -445,7 +275,7 @@ TEST_F(AlbumsFriendsWindowTest, ANoticeNeverEatsTheClicksThatFollowIt)
     ASSERT_NE(audio, nullptr);
     click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
     ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
-    click(named(QStringLiteral("searchBar")));
+    click(find(QStringLiteral("searchBar")));
     type(QStringLiteral("Greatest"));
     key(Qt::Key_Return);
 

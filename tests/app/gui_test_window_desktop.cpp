@@ -46,41 +46,33 @@ using TestSupport::waitFor;
 class DesktopWindowTest : public MainWindowTest
 {
 protected:
-    void SetUp() override
-    {
-        MainWindowTest::SetUp();
-        global = GlobalData::sharedGlobalData();
-    }
-
-    // A real click in the middle of the item (or at `at` inside it), once it is in place.
-    void click(QQuickItem *item, Qt::MouseButton button = Qt::LeftButton, QPointF at = QPointF(-1, -1))
-    {
-        ASSERT_NE(item, nullptr);
-        waitFor([&] { return steady(item); }, 2000);
-        if (at.x() < 0)
-            at = QPointF(item->width() / 2, item->height() / 2);
-        QTest::mouseClick(window, button, Qt::NoModifier, item->mapToScene(at).toPoint());
-    }
-    void type(const QString &text)
-    {
-        for (const QChar c : text)
-            QTest::keyClick(window, c.toLatin1());
-    }
     void openAudioLibrary()
     {
         key(Qt::Key_2, Qt::ControlModifier);
         settle();
-        // An earlier case may have left a page open on the tab: back to its menu.
-        for (int i = 0; i < 3 && !find(QStringLiteral("menuRow5")); ++i) {
-            if (QQuickItem *back = find(QStringLiteral("backButton")))
-                click(back);
-            settle();
-        }
         click(waitForItem(QStringLiteral("menuRow5"))); // Медиатека
         settle();
     }
-
-    GlobalData *global = nullptr;
+    // The player screen over a playlist of one file.
+    void openPlayer()
+    {
+        ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
+        Stores::playlist().append(PlaylistEntry{QStringLiteral("A - B.mp3"), false});
+        key(Qt::Key_2, Qt::ControlModifier);
+        settle();
+        click(waitForItem(QStringLiteral("menuRow6"))); // Аудиоплеер
+    }
+    // The player menu's "save as" choice; the dialog's name field, once it has the keys.
+    QQuickItem *openSaveDialog()
+    {
+        if (!press(QStringLiteral("additionButton")) || !press(QStringLiteral("alertButton1")))
+            return nullptr;
+        QQuickItem *field = waitForItem(QStringLiteral("playlistNameField"));
+        if (!field || !waitFor([&] { return field->hasActiveFocus(); }, 3000))
+            return nullptr;
+        settle();
+        return field;
+    }
 };
 
 TEST_F(DesktopWindowTest, WideWindowsGetTheSidebarAndTheBarNarrowOnesTheTabs)
@@ -166,7 +158,6 @@ TEST_F(DesktopWindowTest, ControlNumbersSwitchSectionsAndEnterSignsIn)
     settle();
     EXPECT_EQ(window->property("section").toInt(), 0);
     EXPECT_TRUE(find(QStringLiteral("loginInput"))->hasActiveFocus());
-    ServiceEndpoints::current() = ServiceEndpoints::defaults();
 }
 
 TEST_F(DesktopWindowTest, TypingStartsInTheEmailFieldAndAFailedSignInSaysWhyOnThePage)
@@ -195,7 +186,6 @@ TEST_F(DesktopWindowTest, TypingStartsInTheEmailFieldAndAFailedSignInSaysWhyOnTh
     EXPECT_TRUE(
         problem->property("text").toString().startsWith(QStringLiteral("Не удалось выполнить вход: ")));
     EXPECT_TRUE(global->vksid().isEmpty());
-    ServiceEndpoints::current() = ServiceEndpoints::defaults();
 }
 
 TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
@@ -238,23 +228,8 @@ TEST_F(DesktopWindowTest, EscapeAnswersADialogWithItsCancel)
 
 TEST_F(DesktopWindowTest, EscapeClosesTheSaveDialogAndTheRowMenu)
 {
-    ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
-    Stores::playlist().append(PlaylistEntry{QStringLiteral("A - B.mp3"), false});
-    key(Qt::Key_2, Qt::ControlModifier);
-    settle();
-    click(waitForItem(QStringLiteral("menuRow6"))); // Аудиоплеер
-    QQuickItem *menuButton = waitForItem(QStringLiteral("additionButton"));
-    ASSERT_NE(menuButton, nullptr);
-    settle();
-    click(menuButton);
-    QQuickItem *saveAs = waitForItem(QStringLiteral("alertButton1"));
-    ASSERT_NE(saveAs, nullptr);
-    settle();
-    click(saveAs);
-    QQuickItem *nameField = waitForItem(QStringLiteral("playlistNameField"));
-    ASSERT_NE(nameField, nullptr);
-    ASSERT_TRUE(waitFor([&] { return nameField->hasActiveFocus(); }, 3000));
-    settle();
+    openPlayer();
+    ASSERT_NE(openSaveDialog(), nullptr);
     type(QStringLiteral("Mix"));
     key(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("playlistNameField")) == nullptr; }, 3000));
@@ -274,26 +249,11 @@ TEST_F(DesktopWindowTest, EscapeClosesTheSaveDialogAndTheRowMenu)
 
 TEST_F(DesktopWindowTest, EachOpeningOfThePlayerStartsWithoutEditModeOrSaveName)
 {
-    ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/A - B.mp3"), 5));
-    Stores::playlist().append(PlaylistEntry{QStringLiteral("A - B.mp3"), false});
-    key(Qt::Key_2, Qt::ControlModifier);
-    settle();
-    click(waitForItem(QStringLiteral("menuRow6"))); // Аудиоплеер
-    QQuickItem *edit = waitForItem(QStringLiteral("actionButton"));
-    ASSERT_NE(edit, nullptr);
-    settle();
-    click(edit);
+    openPlayer();
+    ASSERT_TRUE(press(QStringLiteral("actionButton")));
     settle();
     ASSERT_NE(waitForItem(QStringLiteral("deleteBadge")), nullptr); // editing
-    click(find(QStringLiteral("additionButton")));
-    QQuickItem *saveAs = waitForItem(QStringLiteral("alertButton1"));
-    ASSERT_NE(saveAs, nullptr);
-    settle();
-    click(saveAs);
-    QQuickItem *nameField = waitForItem(QStringLiteral("playlistNameField"));
-    ASSERT_NE(nameField, nullptr);
-    ASSERT_TRUE(waitFor([&] { return nameField->hasActiveFocus(); }, 3000));
-    settle();
+    ASSERT_NE(openSaveDialog(), nullptr);
     type(QStringLiteral("Mix"));
     key(Qt::Key_Return);
     ASSERT_TRUE(
@@ -307,12 +267,7 @@ TEST_F(DesktopWindowTest, EachOpeningOfThePlayerStartsWithoutEditModeOrSaveName)
     ASSERT_NE(waitForItem(QStringLiteral("additionButton")), nullptr);
     settle();
     EXPECT_EQ(find(QStringLiteral("deleteBadge")), nullptr);
-    click(find(QStringLiteral("additionButton")));
-    saveAs = waitForItem(QStringLiteral("alertButton1"));
-    ASSERT_NE(saveAs, nullptr);
-    settle();
-    click(saveAs);
-    QQuickItem *field = waitForItem(QStringLiteral("playlistNameField"));
+    QQuickItem *field = openSaveDialog();
     ASSERT_NE(field, nullptr);
     EXPECT_EQ(field->property("text").toString(), QString());
     key(Qt::Key_Escape);
@@ -420,10 +375,7 @@ TEST_F(DesktopWindowTest, TheLibraryAsksBeforeDeletingFromTheMenuOrTheDeleteKeyO
     ASSERT_NE(row, nullptr);
     settle();
     click(row, Qt::RightButton, QPointF(40, row->height() / 2));
-    QQuickItem *remove = waitForItem(QStringLiteral("menuItem_delete"));
-    ASSERT_NE(remove, nullptr);
-    settle();
-    click(remove);
+    ASSERT_TRUE(press(QStringLiteral("menuItem_delete")));
     // One question naming the file; until it is answered the file stays.
     QQuickItem *title = waitForItem(QStringLiteral("alertTitle"));
     ASSERT_NE(title, nullptr);
@@ -439,10 +391,7 @@ TEST_F(DesktopWindowTest, TheLibraryAsksBeforeDeletingFromTheMenuOrTheDeleteKeyO
     QQuickItem *first = waitForItem(QStringLiteral("libraryRow0"));
     ASSERT_NE(first, nullptr);
     click(first);
-    QQuickItem *close = waitForItem(QStringLiteral("alertButton0"));
-    ASSERT_NE(close, nullptr);
-    settle();
-    click(close); // Закрыть
+    ASSERT_TRUE(press(QStringLiteral("alertButton0"))); // Закрыть
     settle();
     key(Qt::Key_Delete);
     ASSERT_NE(waitForItem(QStringLiteral("alertTitle")), nullptr) << "Delete did nothing on the clicked row";
@@ -453,10 +402,7 @@ TEST_F(DesktopWindowTest, TheLibraryAsksBeforeDeletingFromTheMenuOrTheDeleteKeyO
     settle();
     EXPECT_EQ(files().size(), 1) << "deleted without being confirmed";
     key(Qt::Key_Delete);
-    QQuickItem *confirm = waitForItem(QStringLiteral("alertButton1"));
-    ASSERT_NE(confirm, nullptr);
-    settle();
-    click(confirm);
+    ASSERT_TRUE(press(QStringLiteral("alertButton1")));
     EXPECT_TRUE(waitFor([&] { return files().isEmpty(); }, 3000));
 }
 
@@ -625,10 +571,7 @@ TEST_F(DesktopWindowTest, ADoubleClickPlaysTheFileAndEscapeCoversTheDeleteButton
     QQuickItem *first = find(QStringLiteral("libraryRow0"));
     ASSERT_NE(first, nullptr);
     click(first, Qt::RightButton, QPointF(40, first->height() / 2));
-    QQuickItem *play = waitForItem(QStringLiteral("menuItem_playInPlayer"));
-    ASSERT_NE(play, nullptr);
-    settle();
-    click(play);
+    ASSERT_TRUE(press(QStringLiteral("menuItem_playInPlayer")));
     ASSERT_TRUE(waitFor([&] { return MusicPlayer::currentIndex() == 0; }, 3000));
     EXPECT_EQ(Stores::playlist().size(), 2);
     settle();
@@ -674,14 +617,8 @@ TEST_F(DesktopWindowTest, WithTheTrashSettingTheNoticeUndoesADeletion)
     ASSERT_NE(row, nullptr);
     settle();
     click(row, Qt::RightButton, QPointF(40, row->height() / 2));
-    QQuickItem *remove = waitForItem(QStringLiteral("menuItem_delete"));
-    ASSERT_NE(remove, nullptr);
-    settle();
-    click(remove);
-    QQuickItem *confirm = waitForItem(QStringLiteral("alertButton1"));
-    ASSERT_NE(confirm, nullptr);
-    settle();
-    click(confirm);
+    ASSERT_TRUE(press(QStringLiteral("menuItem_delete")));
+    ASSERT_TRUE(press(QStringLiteral("alertButton1")));
     ASSERT_TRUE(waitFor([&] { return !QFile::exists(file); }, 3000));
     EXPECT_EQ(QDir(trash).entryList({name + QLatin1Char('*')}).size(), 1);
     QQuickItem *undo = waitForItem(QStringLiteral("undoButton"));

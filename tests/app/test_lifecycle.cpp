@@ -106,6 +106,14 @@ protected:
         }
         return entries;
     }
+    // A start that leaves the desktop's screen saver alone, until the saved playlist has been dealt with.
+    static void launch(Lifecycle &which)
+    {
+        Lifecycle::LaunchSteps steps;
+        steps.disableIdleTimer = [] {};
+        which.didFinishLaunching(steps);
+        which.autosave().wait();
+    }
     void playlistOfThreeWithTheSecondPlaying()
     {
         Stores::playlist().assignEntries({{QStringLiteral("a.mp3"), false},
@@ -186,19 +194,15 @@ TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
 TEST_F(LifecycleTest, LaunchKeepsThePlaylistWhenTheSavedOneIsMissingEmptyOrDamaged)
 {
     const QList<PlaylistEntry> before{{QStringLiteral("kept.mp3"), false}};
-    Lifecycle::LaunchSteps none;
-    none.disableIdleTimer = [] {}; // the test leaves the desktop's screen saver alone
 
     Stores::playlist().assignEntries(before);
-    lifecycle->didFinishLaunching(none); // no file: a fresh start, nothing said, nothing made
-    lifecycle->autosave().wait();
+    launch(*lifecycle); // no file: a fresh start, nothing said, nothing made
     EXPECT_EQ(Stores::playlist().size(), 1);
     EXPECT_TRUE(notices.isEmpty());
     EXPECT_EQ(QDir(root.path()).entryList({QStringLiteral("AudioAutosaved*")}, QDir::Files), QStringList());
 
     ASSERT_EQ(PlaylistFile::write(autosaved(), {}), PropertyList::WriteResult::Written);
-    lifecycle->didFinishLaunching(none);
-    lifecycle->autosave().wait();
+    launch(*lifecycle);
     EXPECT_EQ(Stores::playlist().size(), 1);
     EXPECT_TRUE(notices.isEmpty());
     EXPECT_TRUE(QFile::exists(autosaved()));
@@ -208,8 +212,7 @@ TEST_F(LifecycleTest, LaunchKeepsThePlaylistWhenTheSavedOneIsMissingEmptyOrDamag
     int count = 0;
     for (const QByteArray &content : damaged) {
         writeFile(autosaved(), content);
-        lifecycle->didFinishLaunching(none);
-        lifecycle->autosave().wait();
+        launch(*lifecycle);
         ASSERT_EQ(Stores::playlist().size(), 1);
         EXPECT_EQ(Stores::playlist().at(0).file, QStringLiteral("kept.mp3"));
         ++count;
@@ -241,10 +244,7 @@ TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
                      [&](const QString &title, const QString &message, const QStringList &buttons, int) {
                          shown.append(Notice{title, message, buttons});
                      });
-    Lifecycle::LaunchSteps none;
-    none.disableIdleTimer = [] {};
-    next.didFinishLaunching(none);
-    next.autosave().wait();
+    launch(next);
     EXPECT_TRUE(Stores::playlist().isEmpty()) << "the program starts with an empty playlist";
     ASSERT_EQ(shown.size(), 1);
     EXPECT_EQ(shown[0].buttons, QStringList{QStringLiteral("Готово")});
@@ -264,8 +264,7 @@ TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
     for (int i = 2; i <= 100; ++i)
         writeFile(autosaved() + QStringLiteral(".%1.unreadable").arg(i), "taken");
     Lifecycle stuck(settings.get());
-    stuck.didFinishLaunching(none);
-    stuck.autosave().wait();
+    launch(stuck);
     Stores::playlist().assignEntries({{QStringLiteral("new.mp3"), false}});
     stuck.applicationDidEnterBackground();
     stuck.autosave().wait();
@@ -279,10 +278,7 @@ TEST_F(LifecycleTest, ADeeplyNestedAutosavedPlaylistIsRefusedNotFollowed)
     const QByteArray deep =
         QByteArray("<?xml version=\"1.0\"?><plist>") + QByteArray("<array>").repeated(200000);
     writeFile(autosaved(), deep);
-    Lifecycle::LaunchSteps none;
-    none.disableIdleTimer = [] {};
-    lifecycle->didFinishLaunching(none);
-    lifecycle->autosave().wait();
+    launch(*lifecycle);
     EXPECT_TRUE(Stores::playlist().isEmpty());
     EXPECT_EQ(notices.size(), 1);
     EXPECT_EQ(readFile(autosaved() + QStringLiteral(".unreadable")), deep);
@@ -343,10 +339,7 @@ TEST_F(LifecycleTest, HidingTheWindowSavesThePlaylistWithEveryMarkCleared)
     lifecycle->autosave().wait();
     Stores::playlist().clear();
     Lifecycle next(settings.get());
-    Lifecycle::LaunchSteps none;
-    none.disableIdleTimer = [] {};
-    next.didFinishLaunching(none);
-    next.autosave().wait();
+    launch(next);
     ASSERT_EQ(Stores::playlist().size(), 3);
     EXPECT_EQ(Stores::playlist().at(2).file, QStringLiteral("c.mp3"));
 }

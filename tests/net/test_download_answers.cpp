@@ -1,17 +1,8 @@
 // A download is finished only when the answers it got add up to the whole file behind its address: a 206 is
 // checked against what was asked, and a resume without validators against the size recorded with the part.
-#include "../support/TestSupport.h"
+#include "../support/DownloadTest.h"
 
-#include "net/DownloadEngine.h"
-#include "net/FileOrigin.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
-
-#include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <atomic>
@@ -20,37 +11,12 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
-
-void setAttribute(const QString &path, const char *name, const QByteArray &value)
-{
-    ASSERT_EQ(
-        ::setxattr(QFile::encodeName(path).constData(), name, value.constData(), size_t(value.size()), 0), 0);
-}
-
-QByteArray attributeOf(const QString &path, const char *name)
-{
-    char value[1024];
-    const ssize_t length = ::getxattr(QFile::encodeName(path).constData(), name, value, sizeof value);
-    return length < 0 ? QByteArray() : QByteArray(value, length);
-}
+using namespace TestSupport;
 
 // A server whose every answer is written by the test: it reads one request per connection, keeps its text and
 // sends back what `answer` makes of it, then closes the connection.
@@ -136,70 +102,7 @@ QByteArray pattern(int size, int seed)
     return data;
 }
 
-struct Outcome
-{
-    QObject context;
-    bool finished = false;
-    bool failed = false;
-    bool ended() const { return finished || failed; }
-    DownloadRequest::Callbacks callbacks()
-    {
-        DownloadRequest::Callbacks callbacks;
-        callbacks.context = &context;
-        callbacks.finished = [this](DownloadRequest &) { finished = true; };
-        callbacks.failed = [this](DownloadRequest &) { failed = true; };
-        return callbacks;
-    }
-};
-
-class DownloadAnswersTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(dir.isValid());
-        base = QString::fromStdString(sandbox.baseUrl());
-    }
-    void TearDown() override { FileOrigin::setAttributesDisabledForTesting(false); }
-
-    QString bytesUrl(qint64 size, const QString &name) const
-    {
-        return base + QStringLiteral("/storage/bytes/") + QString::number(size) + QLatin1Char('/') + name +
-               QStringLiteral(".bin");
-    }
-    QByteArray reference(const QString &url)
-    {
-        Sandbox::StorageFaults &faults = sandbox.storageFaults();
-        const long long served = faults.bytesServed.load();
-        const long long part = faults.partialAnswerBytes.exchange(-1);
-        const QByteArray body = Http::get(url, {}, 10).body;
-        faults.partialAnswerBytes = part;
-        faults.bytesServed.store(served);
-        return body;
-    }
-    QString temporary(const QString &name) const { return dir.filePath(name + QStringLiteral(".1.temp")); }
-
-    DownloadRequestPtr run(Outcome &outcome, const QString &url, const QString &name)
-    {
-        DownloadRequest::Options options;
-        options.url = url;
-        options.destinationPath = dir.filePath(name);
-        options.temporaryPath = temporary(name);
-        options.tag = 1;
-        options.timeoutSeconds = 10;
-        options.allowResume = true;
-        DownloadRequestPtr request = DownloadRequest::create(options, outcome.callbacks());
-        engine.addOperation(request);
-        EXPECT_TRUE(TestSupport::waitFor([&] { return outcome.ended(); }, 20000));
-        return request;
-    }
-
-    Sandbox sandbox;
-    QTemporaryDir dir;
-    QString base;
-    DownloadEngine engine;
-};
+using DownloadAnswersTest = DownloadTest;
 
 // A storage host that answers with a part of the file whatever was asked: the part is never a finished file,
 // but it is the part the Content-Range says, so it stays for a resume, and the rest completes the file.

@@ -1,13 +1,8 @@
-#include "../support/TestSupport.h"
-
-#include "net/DownloadEngine.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
+#include "../support/DownloadTest.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -20,25 +15,13 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/xattr.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
+using namespace TestSupport;
 
 // What a request reported, in the order it reported it.
 struct Recorder
@@ -70,48 +53,27 @@ struct Recorder
     bool ended() const { return finished || failed; }
 };
 
-class DownloadEngineTest : public ::testing::Test
+class DownloadEngineTest : public DownloadTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(dir.isValid());
-        base = QString::fromStdString(sandbox.baseUrl());
-    }
-
-    QString bytesUrl(qint64 size, const QString &name) const
-    {
-        return QStringLiteral("%1/storage/bytes/%2/%3.bin").arg(base).arg(size).arg(name);
-    }
-
-    // The file as the storage host serves it without faults.
-    QByteArray reference(const QString &url)
-    {
-        Sandbox::StorageFaults &faults = sandbox.storageFaults();
-        const long long served = faults.bytesServed.load();
-        const Http::Response response = Http::get(url, {}, 10);
-        faults.bytesServed.store(served); // the reference copy does not count as the engine's traffic
-        return response.body;
-    }
+    DownloadEngineTest() { tag = 7; }
 
     DownloadRequestPtr request(Recorder &recorder, const QString &url, const QString &name,
                                bool resume = true)
     {
-        DownloadRequest::Options options;
-        options.url = url;
-        options.destinationPath = dir.filePath(name);
-        options.temporaryPath = dir.filePath(name + ".7.temp");
-        options.tag = 7;
-        options.timeoutSeconds = 10;
+        DownloadRequest::Options options = this->options(url, name);
         options.retriesOnTimeout = 2;
         options.allowResume = resume;
         return DownloadRequest::create(options, recorder.callbacks());
     }
-
-    Sandbox sandbox;
-    QTemporaryDir dir;
-    QString base;
+    // Runs the request on the fixture's engine until it has ended.
+    DownloadRequestPtr run(Recorder &recorder, const QString &url, const QString &name, bool resume = true)
+    {
+        DownloadRequestPtr started = request(recorder, url, name, resume);
+        engine.addOperation(started);
+        EXPECT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }));
+        return started;
+    }
 };
 
 TEST_F(DownloadEngineTest, WholeFileReplacesTheDestinationAndEveryByteIsReportedOnce)
@@ -121,7 +83,6 @@ TEST_F(DownloadEngineTest, WholeFileReplacesTheDestinationAndEveryByteIsReported
     ASSERT_EQ(expected.size(), 300000);
     writeFile(dir.filePath("whole.bin"), "an older file of that name");
 
-    DownloadEngine engine;
     Recorder recorder;
     const DownloadRequestPtr r = request(recorder, url, "whole.bin");
     engine.addOperation(r);
@@ -145,7 +106,6 @@ TEST_F(DownloadEngineTest, WholeFileReplacesTheDestinationAndEveryByteIsReported
 TEST_F(DownloadEngineTest, ProgressOfAFastTransferIsCoalescedWithoutLosingBytes)
 {
     const qint64 size = 24 * 1024 * 1024;
-    DownloadEngine engine;
     Recorder recorder;
     const auto started = std::chrono::steady_clock::now();
     engine.addOperation(request(recorder, bytesUrl(size, "fast"), "fast.bin"));
@@ -163,7 +123,6 @@ TEST_F(DownloadEngineTest, ProgressOfAFastTransferIsCoalescedWithoutLosingBytes)
 TEST_F(DownloadEngineTest, AtMostThreeRunAndTheRestWaitInOrder)
 {
     sandbox.storageFaults().throttleBytesPerSecond = 40000;
-    DownloadEngine engine;
     EXPECT_EQ(engine.maxConcurrentOperationCount(), 3);
     Recorder recorders[5];
     std::vector<DownloadRequestPtr> requests;
@@ -205,11 +164,8 @@ TEST_F(DownloadEngineTest, DroppedConnectionFailsKeepsItsDataAndResumesWithARang
     Sandbox::StorageFaults &faults = sandbox.storageFaults();
     faults.dropAfterBytes = 100000;
 
-    DownloadEngine engine;
     Recorder first;
-    const DownloadRequestPtr r1 = request(first, url, "dropped.bin");
-    engine.addOperation(r1);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return first.ended(); }));
+    const DownloadRequestPtr r1 = run(first, url, "dropped.bin");
     EXPECT_TRUE(first.failed);
     EXPECT_EQ(r1->error(), DownloadRequest::Error::Incomplete) << r1->errorDescription().toStdString();
     EXPECT_FALSE(r1->errorDescription().isEmpty());
@@ -218,9 +174,7 @@ TEST_F(DownloadEngineTest, DroppedConnectionFailsKeepsItsDataAndResumesWithARang
 
     faults.dropAfterBytes = -1;
     Recorder second;
-    const DownloadRequestPtr r2 = request(second, url, "dropped.bin");
-    engine.addOperation(r2);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return second.ended(); }));
+    const DownloadRequestPtr r2 = run(second, url, "dropped.bin");
     ASSERT_TRUE(second.finished) << r2->errorDescription().toStdString();
     EXPECT_EQ(readFile(dir.filePath("dropped.bin")), expected);
     // Only the missing part came again, and the item's counts speak of the whole file.
@@ -238,11 +192,8 @@ TEST_F(DownloadEngineTest, ResumeAnsweredWithTheWholeFileStartsTheFileAgain)
     writeFile(dir.filePath("norange.bin.7.temp"), expected.left(50000));
     sandbox.storageFaults().ignoreRange = true;
 
-    DownloadEngine engine;
     Recorder recorder;
-    const DownloadRequestPtr r = request(recorder, url, "norange.bin");
-    engine.addOperation(r);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }));
+    const DownloadRequestPtr r = run(recorder, url, "norange.bin");
     ASSERT_TRUE(recorder.finished) << r->errorDescription().toStdString();
     EXPECT_EQ(readFile(dir.filePath("norange.bin")), expected);
     EXPECT_EQ(recorder.bytes, 200000u);
@@ -255,10 +206,8 @@ TEST_F(DownloadEngineTest, WithoutResumeAnOldTemporaryFileIsOverwritten)
     const QByteArray expected = reference(url);
     writeFile(dir.filePath("fresh.bin.7.temp"), QByteArray(90000, 'x'));
 
-    DownloadEngine engine;
     Recorder recorder;
-    engine.addOperation(request(recorder, url, "fresh.bin", false));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }));
+    run(recorder, url, "fresh.bin", false);
     ASSERT_TRUE(recorder.finished);
     EXPECT_EQ(readFile(dir.filePath("fresh.bin")), expected);
 }
@@ -270,15 +219,10 @@ TEST_F(DownloadEngineTest, ACompleteTemporaryFileFinishesWithoutData)
     writeFile(dir.filePath("complete.bin.7.temp"), expected);
     // Left by an earlier run of this download: its origin is recorded with it.
     const QByteArray address = url.toUtf8();
-    ASSERT_EQ(::setxattr(QFile::encodeName(dir.filePath("complete.bin.7.temp")).constData(),
-                         "user.xdg.origin.url", address.constData(), size_t(address.size()), 0),
-              0);
+    setAttribute(dir.filePath("complete.bin.7.temp"), "user.xdg.origin.url", address);
 
-    DownloadEngine engine;
     Recorder recorder;
-    const DownloadRequestPtr r = request(recorder, url, "complete.bin");
-    engine.addOperation(r);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return recorder.ended(); }));
+    const DownloadRequestPtr r = run(recorder, url, "complete.bin");
     ASSERT_TRUE(recorder.finished) << r->errorDescription().toStdString();
     EXPECT_EQ(readFile(dir.filePath("complete.bin")), expected);
     EXPECT_EQ(recorder.bytes, 0u);
@@ -287,11 +231,8 @@ TEST_F(DownloadEngineTest, ACompleteTemporaryFileFinishesWithoutData)
 TEST_F(DownloadEngineTest, ErrorAnswerIsAFailureAndLeavesTheFilesAsTheyWere)
 {
     sandbox.storageFaults().errorStatus = 404;
-    DownloadEngine engine;
     Recorder fresh;
-    const DownloadRequestPtr r1 = request(fresh, bytesUrl(1000, "missing"), "missing.bin");
-    engine.addOperation(r1);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return fresh.ended(); }));
+    const DownloadRequestPtr r1 = run(fresh, bytesUrl(1000, "missing"), "missing.bin");
     EXPECT_TRUE(fresh.failed);
     EXPECT_EQ(r1->error(), DownloadRequest::Error::HttpStatus);
     EXPECT_TRUE(r1->errorDescription().contains("404"));
@@ -303,8 +244,7 @@ TEST_F(DownloadEngineTest, ErrorAnswerIsAFailureAndLeavesTheFilesAsTheyWere)
     sandbox.storageFaults().errorStatus = 503;
     writeFile(dir.filePath("partial.bin.7.temp"), "first part");
     Recorder resumed;
-    engine.addOperation(request(resumed, bytesUrl(1000, "partial"), "partial.bin"));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return resumed.ended(); }));
+    run(resumed, bytesUrl(1000, "partial"), "partial.bin");
     EXPECT_TRUE(resumed.failed);
     EXPECT_EQ(readFile(dir.filePath("partial.bin.7.temp")), QByteArray("first part"));
     EXPECT_FALSE(QFile::exists(dir.filePath("partial.bin")));
@@ -312,7 +252,6 @@ TEST_F(DownloadEngineTest, ErrorAnswerIsAFailureAndLeavesTheFilesAsTheyWere)
 
 TEST_F(DownloadEngineTest, RefusedConnectionAndUnwritableFolderAreFailures)
 {
-    DownloadEngine engine;
     Recorder refused;
     const DownloadRequestPtr r1 = request(refused, "http://127.0.0.1:1/nothing.bin", "refused.bin");
     engine.addOperation(r1);
@@ -334,7 +273,6 @@ TEST_F(DownloadEngineTest, RefusedConnectionAndUnwritableFolderAreFailures)
 TEST_F(DownloadEngineTest, CancelStopsRunningAndWaitingRequestsAndKeepsTheData)
 {
     sandbox.storageFaults().throttleBytesPerSecond = 50000;
-    DownloadEngine engine;
     engine.setMaxConcurrentOperationCount(1);
     Recorder running;
     Recorder waiting;
@@ -374,7 +312,6 @@ TEST_F(DownloadEngineTest, CancelStopsRunningAndWaitingRequestsAndKeepsTheData)
 
 TEST_F(DownloadEngineTest, CallbacksOfAGoneContextAreDropped)
 {
-    DownloadEngine engine;
     auto recorder = std::make_unique<Recorder>();
     bool called = false;
     DownloadRequest::Callbacks callbacks = recorder->callbacks();

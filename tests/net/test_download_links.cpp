@@ -1,35 +1,17 @@
 // A download never writes through a link: whatever stands at the temporary or the final name (a symbolic
 // link, a second name of another file) is replaced by the download, and the file it points to stays as it
 // was.
-#include "../support/TestSupport.h"
-
-#include "net/DownloadEngine.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
+#include "../support/DownloadTest.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
+using namespace TestSupport;
 
 bool isLink(const QString &path)
 {
@@ -48,33 +30,16 @@ void symlink(const QString &target, const QString &link)
     ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(link).constData()), 0);
 }
 
-struct Outcome
-{
-    QObject context;
-    bool finished = false;
-    bool failed = false;
-    quint64 bytes = 0;
-    bool ended() const { return finished || failed; }
-    DownloadRequest::Callbacks callbacks()
-    {
-        DownloadRequest::Callbacks callbacks;
-        callbacks.context = &context;
-        callbacks.receivedBytes = [this](DownloadRequest &, quint64 count) { bytes += count; };
-        callbacks.finished = [this](DownloadRequest &) { finished = true; };
-        callbacks.failed = [this](DownloadRequest &) { failed = true; };
-        return callbacks;
-    }
-};
-
-class DownloadLinksTest : public ::testing::Test
+class DownloadLinksTest : public DownloadTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(dir.isValid());
+        DownloadTest::SetUp();
+        if (HasFatalFailure())
+            return;
         ASSERT_TRUE(outside.isValid());
-        url = QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/storage/bytes/120000/song.bin");
+        url = bytesUrl(120000, QStringLiteral("song"));
         expected = Http::get(url, {}, 10).body;
         ASSERT_EQ(expected.size(), 120000);
         victim = outside.filePath(QStringLiteral("victim"));
@@ -83,22 +48,13 @@ protected:
 
     DownloadRequestPtr start(Outcome &outcome, const QString &name)
     {
-        DownloadRequest::Options options;
-        options.url = url;
-        options.destinationPath = dir.filePath(name);
-        options.temporaryPath = dir.filePath(name + QStringLiteral(".1.temp"));
-        options.tag = 1;
-        options.timeoutSeconds = 10;
-        options.allowResume = true;
-        DownloadRequestPtr request = DownloadRequest::create(options, outcome.callbacks());
+        DownloadRequestPtr request = DownloadRequest::create(options(url, name), outcome.callbacks());
         engine.addOperation(request);
         return request;
     }
     DownloadRequestPtr run(Outcome &outcome, const QString &name)
     {
-        DownloadRequestPtr request = start(outcome, name);
-        EXPECT_TRUE(TestSupport::waitFor([&] { return outcome.ended(); }, 20000));
-        return request;
+        return DownloadTest::run(outcome, url, name);
     }
     // The download saved as a file of its own at `path`, the victim untouched, no temporary file left.
     void expectSavedApart(const DownloadRequestPtr &request, const Outcome &outcome, const QString &path)
@@ -111,13 +67,10 @@ protected:
         EXPECT_FALSE(exists(request->options().temporaryPath));
     }
 
-    Sandbox sandbox;
-    QTemporaryDir dir;
     QTemporaryDir outside;
     QString url;
     QByteArray expected;
     QString victim;
-    DownloadEngine engine;
 };
 
 TEST_F(DownloadLinksTest, ALinkOrASecondNameAtTheTemporaryNameIsReplacedNeverWrittenThrough)

@@ -1,117 +1,25 @@
 // A download never saves bytes that are not the file behind its address: temporary files left by someone
 // else, files that changed on the server, other downloads of the same name, proxies.
-#include "../support/TestSupport.h"
+#include "../support/DownloadTest.h"
 
-#include "net/DownloadEngine.h"
 #include "net/FileOrigin.h"
-#include "net/Http.h"
 #include "sandbox/ConnectProxy.h"
-#include "sandbox/Sandbox.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
-#include <sys/xattr.h>
 
 namespace {
 
-QByteArray readFile(const QString &path)
+using namespace TestSupport;
+
+// A temporary file with the address it was fetched from recorded, as a download leaves it.
+void writeFrom(const QString &path, const QByteArray &data, const QString &origin)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    writeFile(path, data);
+    setAttribute(path, FileOrigin::urlAttribute, origin.toUtf8());
 }
 
-void writeFile(const QString &path, const QByteArray &data, const QString &origin = QString())
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-    file.close();
-    if (!origin.isEmpty()) {
-        const QByteArray url = origin.toUtf8();
-        ASSERT_EQ(::setxattr(QFile::encodeName(path).constData(), FileOrigin::urlAttribute, url.constData(),
-                             size_t(url.size()), 0),
-                  0);
-    }
-}
-
-QByteArray originOf(const QString &path)
-{
-    char value[1024];
-    const ssize_t length =
-        ::getxattr(QFile::encodeName(path).constData(), FileOrigin::urlAttribute, value, sizeof value);
-    return length < 0 ? QByteArray() : QByteArray(value, length);
-}
-
-struct Outcome
-{
-    QObject context;
-    bool finished = false;
-    bool failed = false;
-    quint64 bytes = 0;
-    bool ended() const { return finished || failed; }
-    DownloadRequest::Callbacks callbacks()
-    {
-        DownloadRequest::Callbacks callbacks;
-        callbacks.context = &context;
-        callbacks.receivedBytes = [this](DownloadRequest &, quint64 count) { bytes += count; };
-        callbacks.finished = [this](DownloadRequest &) { finished = true; };
-        callbacks.failed = [this](DownloadRequest &) { failed = true; };
-        return callbacks;
-    }
-};
-
-class DownloadOriginTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(dir.isValid());
-        base = QString::fromStdString(sandbox.baseUrl());
-    }
-    void TearDown() override { FileOrigin::setAttributesDisabledForTesting(false); }
-
-    QString bytesUrl(qint64 size, const QString &name) const
-    {
-        return base + QStringLiteral("/storage/bytes/") + QString::number(size) + QLatin1Char('/') + name +
-               QStringLiteral(".bin");
-    }
-    QByteArray reference(const QString &url)
-    {
-        Sandbox::StorageFaults &faults = sandbox.storageFaults();
-        const long long served = faults.bytesServed.load();
-        const QByteArray body = Http::get(url, {}, 10).body;
-        faults.bytesServed.store(served);
-        return body;
-    }
-    QString temporary(const QString &name) const { return dir.filePath(name + QStringLiteral(".1.temp")); }
-
-    DownloadRequestPtr run(Outcome &outcome, const QString &url, const QString &name,
-                           const QString &proxy = QString())
-    {
-        DownloadRequest::Options options;
-        options.url = url;
-        options.destinationPath = dir.filePath(name);
-        options.temporaryPath = temporary(name);
-        options.tag = 1;
-        options.timeoutSeconds = 10;
-        options.allowResume = true;
-        options.proxy = proxy;
-        DownloadRequestPtr request = DownloadRequest::create(options, outcome.callbacks());
-        engine.addOperation(request);
-        EXPECT_TRUE(TestSupport::waitFor([&] { return outcome.ended(); }, 20000));
-        return request;
-    }
-
-    Sandbox sandbox;
-    QTemporaryDir dir;
-    QString base;
-    DownloadEngine engine;
-};
+using DownloadOriginTest = DownloadTest;
 
 // A temporary file of the same name that another download left (an earlier run, a crash, another process)
 // is never continued: whatever its size, the file is fetched whole.
@@ -135,7 +43,10 @@ TEST_F(DownloadOriginTest, ForeignTemporaryFilesOfEverySizeAreStartedAgain)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         const QString name = QStringLiteral("song%1.bin").arg(index++);
-        writeFile(temporary(name), c.content, c.origin);
+        if (c.origin.isEmpty())
+            writeFile(temporary(name), c.content);
+        else
+            writeFrom(temporary(name), c.content, c.origin);
         sandbox.storageFaults().bytesServed = 0;
         Outcome outcome;
         const DownloadRequestPtr request = run(outcome, url, name);
@@ -144,7 +55,7 @@ TEST_F(DownloadOriginTest, ForeignTemporaryFilesOfEverySizeAreStartedAgain)
         EXPECT_EQ(outcome.bytes, 100000u);
         EXPECT_EQ(sandbox.storageFaults().bytesServed.load(), 100000);
         // The saved file keeps where it came from, as a browser's download does.
-        EXPECT_EQ(originOf(dir.filePath(name)), url.toUtf8());
+        EXPECT_EQ(attributeOf(dir.filePath(name), FileOrigin::urlAttribute), url.toUtf8());
     }
 }
 
@@ -153,7 +64,7 @@ TEST_F(DownloadOriginTest, OurOwnPartFromAnEarlierRunIsContinuedAndAnOverlongOne
     const QString url = bytesUrl(100000, "mine");
     const QByteArray expected = reference(url);
 
-    writeFile(temporary("part.bin"), expected.left(40000), url);
+    writeFrom(temporary("part.bin"), expected.left(40000), url);
     sandbox.storageFaults().bytesServed = 0;
     Outcome part;
     run(part, url, "part.bin");
@@ -162,7 +73,7 @@ TEST_F(DownloadOriginTest, OurOwnPartFromAnEarlierRunIsContinuedAndAnOverlongOne
     EXPECT_EQ(sandbox.storageFaults().bytesServed.load(), 60000); // only the rest came
 
     // Recorded as ours, but longer than the file now is: the 416 does not fit, the file comes again.
-    writeFile(temporary("long.bin"), expected + QByteArray(5000, 'q'), url);
+    writeFrom(temporary("long.bin"), expected + QByteArray(5000, 'q'), url);
     Outcome overlong;
     const DownloadRequestPtr request = run(overlong, url, "long.bin");
     ASSERT_TRUE(overlong.finished) << request->errorDescription().toStdString();
@@ -242,12 +153,7 @@ TEST_F(DownloadOriginTest, TwoDownloadsUnderOneNameNeverShareAFileNorOverwriteEa
     // One temporary name for both (another process numbers its items from 1 too): the second is refused
     // with a reason instead of writing into the first one's file.
     Outcome a, b;
-    DownloadRequest::Options options;
-    options.url = first;
-    options.destinationPath = dir.filePath("same.bin");
-    options.temporaryPath = temporary("same.bin");
-    options.tag = 1;
-    options.allowResume = true;
+    DownloadRequest::Options options = this->options(first, "same.bin");
     const DownloadRequestPtr ra = DownloadRequest::create(options, a.callbacks());
     engine.addOperation(ra);
     ASSERT_TRUE(TestSupport::waitFor([&] { return a.bytes > 0; }));
@@ -295,7 +201,7 @@ TEST_F(DownloadOriginTest, AProxysConnectAnswerNeverRestartsAResumedFile)
     ASSERT_TRUE(proxy.start());
     const QString url = bytesUrl(90000, "tunnel");
     const QByteArray expected = reference(url);
-    writeFile(temporary("tunnel.bin"), expected.left(30000), url);
+    writeFrom(temporary("tunnel.bin"), expected.left(30000), url);
     sandbox.storageFaults().bytesServed = 0;
     Outcome outcome;
     const DownloadRequestPtr request = run(outcome, url, "tunnel.bin", QString::fromStdString(proxy.url()));

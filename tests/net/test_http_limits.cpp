@@ -118,14 +118,12 @@ TEST(HttpAbortTest, AbortEndsARequestWaitingForAnAnswerAtOnce)
     ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length);
     const QString url = QStringLiteral("http://127.0.0.1:") + QString::number(ntohs(address.sin_port)) + "/";
 
-    const auto started = std::chrono::steady_clock::now();
     auto request = std::async(std::launch::async, [url] { return Http::get(url, {}, 120); });
     const int client = ::accept(listener, nullptr, nullptr); // the request is on its way
     ASSERT_GE(client, 0);
     Http::abortAll();
     ASSERT_EQ(request.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-    EXPECT_FALSE(request.get().received);
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    EXPECT_FALSE(request.get().received); // long before its two minutes
     // Later requests do not start at all.
     EXPECT_FALSE(Http::get(url, {}, 120).received);
     ::close(client);

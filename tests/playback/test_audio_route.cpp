@@ -70,12 +70,17 @@ protected:
     {
         global->audioPlayer = nullptr;
         Settings::setSharedPath(QString());
+        if (pulseServer.isNull())
+            qunsetenv("PULSE_SERVER");
+        else
+            qputenv("PULSE_SERVER", pulseServer);
     }
     static QVariantMap reason(int value) { return {{QLatin1String(AudioRoute::reasonKey), value}}; }
 
     QTemporaryDir root;
     GlobalData *global = nullptr;
     PlayingPlayer player;
+    const QByteArray pulseServer = qgetenv("PULSE_SERVER"); // a case may point it elsewhere
 };
 
 TEST_F(AudioRouteTest, ADeviceGoneAwayPausesUnlessAutopauseIsOff)
@@ -222,7 +227,6 @@ TEST_F(AudioRouteTest, WithoutASoundServerTheDeviceListIsWatched)
     EXPECT_FALSE(player.playing);
 
     // No sound server answers: the monitor falls back to libmpv and learns its list.
-    const QByteArray server = qgetenv("PULSE_SERVER");
     qputenv("PULSE_SERVER", "unix:/nonexistent/melodrop-test-socket");
     // Until the music has a player there is nothing to pause: libmpv is not loaded for the list yet.
     global->audioPlayer = nullptr;
@@ -234,10 +238,6 @@ TEST_F(AudioRouteTest, WithoutASoundServerTheDeviceListIsWatched)
     Q_EMIT PlayerEvents::shared().sharedPlayerChanged();
     EXPECT_TRUE(waitFor([&] { return live.devices().contains(QStringLiteral("auto")); }, 5000));
     EXPECT_FALSE(live.followsSoundServer());
-    if (server.isNull())
-        qunsetenv("PULSE_SERVER");
-    else
-        qputenv("PULSE_SERVER", server);
 }
 
 } // namespace

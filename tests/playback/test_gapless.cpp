@@ -15,7 +15,6 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -97,18 +96,6 @@ TEST_F(GaplessTest, AQueuedFileRemovedMeanwhileIsPassedOverAtTheChange)
     EXPECT_EQ(MusicPlayer::currentIndex(), 2);
     ASSERT_TRUE(waitFor([&] { return player() && player()->isLoaded(); }, 10000));
     EXPECT_TRUE(player()->isPlaying());
-}
-
-TEST_F(GaplessTest, ATrackThatFailsDoesNotGoOnWithTheQueuedOne)
-{
-    makePlaylist({{"good.mp3", 30}});
-    ASSERT_TRUE(Mp3Fixture::writeBroken(path("broken.mp3")));
-    Stores::playlist().insert(0, PlaylistEntry{QStringLiteral("broken.mp3"), false});
-    music.playSound(0);
-    ASSERT_TRUE(waitFor([&] { return global->audioPlayer == nullptr; }, 10000));
-    QTest::qWait(500);
-    EXPECT_EQ(global->audioPlayer, nullptr);
-    EXPECT_EQ(MusicPlayer::currentIndex(), 0);
 }
 
 TEST_F(GaplessTest, ReplayGainFollowsTheSettingAsSoonAsItIsWritten)

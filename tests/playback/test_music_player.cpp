@@ -58,12 +58,14 @@ TEST_F(MusicPlayerTest, TenTrackChangesOpenEachTrackInTurn)
     EXPECT_NEAR(player()->duration(), 30, 0.2);
 }
 
-TEST_F(MusicPlayerTest, TheEndOfATrackAdvancesWithoutAnyScreen)
+TEST_F(MusicPlayerTest, TheEndOfATrackAdvancesOverGoneEntriesWithoutAnyScreen)
 {
-    makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")}, 0.5);
+    makePlaylist({QStringLiteral("One.mp3")}, 0.5);
+    addMissing(QStringLiteral("Gone.mp3"));
+    makePlaylist({QStringLiteral("Two.mp3")}, 0.5);
     music.playSound(0);
     ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("Two.mp3"); }, 5000));
-    EXPECT_EQ(marks(), (QStringList{"0", "1"}));
+    EXPECT_EQ(marks(), (QStringList{"0", "0", "1"}));
     ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("One.mp3"); }, 5000)) << "wraps around";
 }
 
@@ -137,16 +139,6 @@ TEST_F(MusicPlayerTest, EntriesWhoseFileIsGoneArePassedOverAndKept)
     EXPECT_EQ(marks(), (QStringList{"1", "0", "0", "0"})) << "the last track played stays marked";
 }
 
-TEST_F(MusicPlayerTest, TheEndOfATrackPassesOverGoneEntries)
-{
-    makePlaylist({QStringLiteral("Short.mp3")}, 0.5);
-    addMissing(QStringLiteral("Gone.mp3"));
-    makePlaylist({QStringLiteral("Last.mp3")});
-    music.playSound(0);
-    ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("Last.mp3"); }, 5000));
-    EXPECT_EQ(marks(), (QStringList{"0", "0", "1"}));
-}
-
 TEST_F(MusicPlayerTest, AFileThatCannotBeOpenedLeavesNoPlayerAndDoesNotAdvance)
 {
     ASSERT_TRUE(Mp3Fixture::writeBroken(audio + QStringLiteral("/Broken.mp3")));
@@ -156,9 +148,10 @@ TEST_F(MusicPlayerTest, AFileThatCannotBeOpenedLeavesNoPlayerAndDoesNotAdvance)
     music.playSound(0);
     EXPECT_EQ(marks(), (QStringList{"1", "0"}));
     ASSERT_TRUE(waitFor([&] { return global->audioPlayer == nullptr; }, 5000)) << "libmpv could not open it";
-    waitFor([] { return false; }, 300);
+    waitFor([] { return false; }, 500);
     EXPECT_EQ(global->audioPlayer, nullptr);
-    EXPECT_EQ(marks(), (QStringList{"1", "0"})) << "nothing ended, so nothing advances";
+    // Nothing ended, so nothing advances: not even to the entry waiting queued in libmpv.
+    EXPECT_EQ(marks(), (QStringList{"1", "0"}));
     music.next(); // the next button still works
     EXPECT_EQ(playingFile(), QStringLiteral("Good.mp3"));
 }

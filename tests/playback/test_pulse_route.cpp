@@ -1,4 +1,5 @@
 #include "../support/Mp3Fixture.h"
+#include "../support/PlayerTest.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -79,7 +80,7 @@ private:
     QProcess m_daemon;
 };
 
-class PulseRouteTest : public ::testing::Test
+class PulseRouteTest : public PlayerTest
 {
 protected:
     static void SetUpTestSuite()
@@ -107,24 +108,12 @@ protected:
     {
         if (!server)
             GTEST_SKIP() << "pulseaudio is not installed";
-        ASSERT_TRUE(root.isValid());
-        StorageLayout::setRootDir(root.path());
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-        Mp3Fixture::resetPlayerState();
+        PlayerTest::SetUp();
         ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/Song.mp3"), 120));
         Stores::playlist().append(PlaylistEntry{QStringLiteral("Song.mp3"), false});
     }
-    void TearDown() override
-    {
-        Mp3Fixture::resetPlayerState();
-        StorageLayout::setRootDir(QString());
-        Settings::setSharedPath(QString());
-    }
-    AudioPlayer *player() const { return GlobalData::sharedGlobalData()->audioPlayer; }
-
     static PulseServer *server;
     static QTemporaryDir *folder;
-    QTemporaryDir root;
 };
 
 PulseServer *PulseRouteTest::server = nullptr;

@@ -1,34 +1,18 @@
 // Text from the service, Last.fm and file names in the program's own window: markup in a record's title, an
 // album's name or a file's name shows as the characters it is made of, and no picture it names is fetched.
+#include "../support/MainWindowTest.h"
 #include "../support/Mp3Fixture.h"
-#include "../support/Tap.h"
-#include "../support/TestSupport.h"
-#include "../support/WindowSettle.h"
 
-#include "app/ImageCache.h"
-#include "app/Lifecycle.h"
-#include "app/Shell.h"
-#include "app/ViewSingletons.h"
-#include "core/GlobalData.h"
-#include "core/Settings.h"
-#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
-#include "playback/AudioPlayer.h"
 #include "screens/NowPlaying.h"
 
 #include <QDir>
 #include <QFont>
 #include <QFontMetricsF>
 #include <QImage>
-#include <QQmlApplicationEngine>
-#include <QQuickItem>
-#include <QQuickStyle>
-#include <QQuickWindow>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -37,14 +21,6 @@
 namespace {
 
 using TestSupport::waitFor;
-
-QStringList qmlWarnings;
-
-void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/Melodrop/")))
-        qmlWarnings << message;
-}
 
 // A web server that answers nothing but notes who called: a picture named in a text would be fetched here.
 class Listener
@@ -93,65 +69,22 @@ qreal literalWidth(const QString &text, const QFont &font)
     return widest;
 }
 
-class PlainTextWindowTest : public ::testing::Test
+class PlainTextWindowTest : public MainWindowTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (shell)
-            return;
-        // Kept to the end of the program: the shell's queue must not outlive the application object.
-        QQuickStyle::setStyle(QStringLiteral("Material"));
-        shell = new Shell;
-        imageFolder = new QTemporaryDir;
-        imageCache = new ImageCache(imageFolder->path());
-        lifecycle = new Lifecycle;
-        ViewSingletons::provide(shell, lifecycle);
-    }
+    PlainTextWindowTest() { settleMs = 600; }
 
     void SetUp() override
     {
-        ASSERT_TRUE(root.isValid());
         ASSERT_TRUE(listener.server.isListening());
-        StorageLayout::setRootDir(root.path());
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-        global = GlobalData::sharedGlobalData();
-        qmlWarnings.clear();
-        previousHandler = qInstallMessageHandler(collectWarnings);
-        // One engine for the whole program: the singletons belong to the first engine that uses them.
-        if (!engine) {
-            engine = new QQmlApplicationEngine;
-            engine->setNetworkAccessManagerFactory(imageCache);
-            engine->load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
-            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
-        }
-        window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
-        ASSERT_NE(window, nullptr);
-        // Wide: the sidebar and the now-playing bar are shown.
-        window->resize(1280, 800);
-        window->show();
-        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
+        MainWindowTest::SetUp();
     }
     void TearDown() override
     {
-        QTest::keyClick(window, Qt::Key_Escape); // a dialog a failed test left open
-        for (const char *name : {"audioStack", "videoStack"}) {
-            QQuickItem *tab = stack(name);
-            for (int press = 0; press < 4 && tab && tab->property("depth").toInt() > 1; ++press)
-                back(tab);
-        }
-        section(0);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        qInstallMessageHandler(previousHandler);
-        EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
+        MainWindowTest::TearDown();
         Stores::audioFound().clear();
         Stores::videoPersonal().clear();
-        DownloadQueue::shared().clear();
-        Stores::playlist().clear();
-        AudioPlayer::dropShared();
         shell->nowPlaying()->refresh();
-        StorageLayout::setRootDir(QString());
-        Settings::setSharedPath(QString());
     }
 
     // Text the service sent escaped, as the text clean-up leaves it: real markup, a picture on the listener
@@ -169,22 +102,12 @@ protected:
         return QStringLiteral("Группа <b>bold<i>italic - Песня <img src=\"cover.png\"> <a href=\"x\">link");
     }
 
-    QQuickItem *stack(const char *name) const
-    {
-        return window->findChild<QQuickItem *>(QString::fromLatin1(name));
-    }
-    QObject *controllerOnTop(QQuickItem *tab) const
-    {
-        auto *page = tab->property("currentItem").value<QQuickItem *>();
-        return page ? page->property("controller").value<QObject *>() : nullptr;
-    }
     // Opens `screen` on the tab's stack as its menu does, and waits until it is laid out.
     QObject *open(QQuickItem *tab, const QString &screen, const QString &title)
     {
         QMetaObject::invokeMethod(tab, "open", Q_ARG(QVariant, screen), Q_ARG(QVariant, title),
                                   Q_ARG(QVariant, title));
-        if (!waitFor([&] { return tab->property("depth").toInt() == 2 && !tab->property("busy").toBool(); },
-                     5000))
+        if (!waitFor([&] { return settledAt(tab, 2); }, 5000))
             return nullptr;
         settle();
         return controllerOnTop(tab);
@@ -192,31 +115,13 @@ protected:
     // The navigation bar's back button of the tab's top screen.
     void back(QQuickItem *tab)
     {
-        auto *page = tab->property("currentItem").value<QQuickItem *>();
-        QObject *button = page ? page->findChild<QObject *>(QStringLiteral("backButton")) : nullptr;
-        ASSERT_NE(button, nullptr);
-        QMetaObject::invokeMethod(button, "clicked");
-        waitFor([&] { return !tab->property("busy").toBool(); }, 5000);
+        click(findItem(tab->property("currentItem").value<QQuickItem *>(), QStringLiteral("backButton")));
+        waitFor([&] { return settledAt(tab, 1); }, 5000);
     }
     void section(int index)
     {
         window->setProperty("section", index);
         settle();
-    }
-    void settle() { TestSupport::settle(window, 600); }
-    QQuickItem *named(const QString &name) const
-    {
-        QList<QQuickItem *> found;
-        std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
-            if (!item || !item->isVisible())
-                return;
-            if (item->objectName() == name)
-                found << item;
-            for (QQuickItem *child : item->childItems())
-                walk(child);
-        };
-        walk(window->contentItem());
-        return found.value(0);
     }
 
     // Every visible text item showing `marker` (at least `atLeast` of them) draws its text character for
@@ -250,15 +155,6 @@ protected:
     }
 
     Listener listener;
-    QTemporaryDir root;
-    GlobalData *global = nullptr;
-    QtMessageHandler previousHandler = nullptr;
-    static inline Shell *shell = nullptr;
-    static inline QTemporaryDir *imageFolder = nullptr;
-    static inline ImageCache *imageCache = nullptr;
-    static inline Lifecycle *lifecycle = nullptr;
-    static inline QQmlApplicationEngine *engine = nullptr;
-    QQuickWindow *window = nullptr;
 };
 
 TEST_F(PlainTextWindowTest, ServiceTextInResultRowsTitlesThePreviewAndTheQueueIsShownAsWritten)
@@ -288,10 +184,8 @@ TEST_F(PlainTextWindowTest, ServiceTextInResultRowsTitlesThePreviewAndTheQueueIs
     grab(QStringLiteral("audio-results.png"));
 
     // A tap previews the record: its title heads the dialog, its artist is the message.
-    QQuickItem *row = named(QStringLiteral("resultRow0"));
-    ASSERT_NE(row, nullptr);
-    ASSERT_TRUE(TestSupport::tap(window, row));
-    ASSERT_TRUE(waitFor([&] { return named(QStringLiteral("alertButton0")) != nullptr; }, 5000));
+    click(find(QStringLiteral("resultRow0")));
+    ASSERT_NE(waitForItem(QStringLiteral("alertButton0")), nullptr);
     settle();
     grab(QStringLiteral("audio-preview.png"));
     expectLiteral(QStringLiteral("\n\nПесня <b>bold</b>"), 1, "the preview's title");
@@ -333,10 +227,8 @@ TEST_F(PlainTextWindowTest, FileNamesInTheLibraryExportPlaylistAndNowPlayingAreS
     grab(QStringLiteral("library.png"));
 
     // A tap previews the file: its name heads the dialog.
-    QQuickItem *row = named(QStringLiteral("libraryRow0"));
-    ASSERT_NE(row, nullptr);
-    ASSERT_TRUE(TestSupport::tap(window, row));
-    ASSERT_TRUE(waitFor([&] { return named(QStringLiteral("alertButton0")) != nullptr; }, 5000));
+    click(find(QStringLiteral("libraryRow0")));
+    ASSERT_NE(waitForItem(QStringLiteral("alertButton0")), nullptr);
     settle();
     grab(QStringLiteral("library-preview.png"));
     expectLiteral(QStringLiteral("\n\n") + name, 1, "the preview's title");

@@ -1,6 +1,7 @@
 // The friends-and-groups screen as drawn: sections, the side index, and the row button, pressed with the
 // mouse.
 #include "../support/TestSupport.h"
+#include "../support/WindowSettle.h"
 
 #include "app/Shell.h"
 #include "app/ViewSingletons.h"
@@ -90,12 +91,17 @@ protected:
         window.reset(qobject_cast<QQuickWindow *>(component.create()));
         ASSERT_TRUE(window) << qPrintable(component.errorString());
         ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
+        openFriends(32);
+    }
+    // Pushes a new screen over the list as it stands, and waits until it shows its `count` records.
+    void openFriends(int count)
+    {
         QVariant controller;
         QMetaObject::invokeMethod(window.get(), "openFriends", Q_RETURN_ARG(QVariant, controller));
         screen = qobject_cast<Friends_and_Groups *>(controller.value<QObject *>());
         ASSERT_NE(screen, nullptr);
-        ASSERT_TRUE(waitFor([&] { return screen->title() == QStringLiteral("Всего: 32"); }, 5000));
-        waitFor([] { return false; }, 400); // the push transition ends
+        ASSERT_TRUE(waitFor([&] { return screen->title() == QStringLiteral("Всего: %1").arg(count); }, 5000));
+        TestSupport::settle(window.get(), 400); // the push transition ends
     }
     void TearDown() override
     {
@@ -199,12 +205,9 @@ TEST_F(FriendsViewTest, SectionHeadersStayWithTheirRowsWhenScrolledAwayAndBack)
             Stores::friendsGroups().append(
                 QStringLiteral("%1name %2\n%3\n").arg(QChar(letter)).arg(i).arg(letter * 10 + i));
     }
-    QVariant controller;
-    QMetaObject::invokeMethod(window.get(), "openFriends", Q_RETURN_ARG(QVariant, controller));
-    screen = qobject_cast<Friends_and_Groups *>(controller.value<QObject *>());
-    ASSERT_NE(screen, nullptr);
-    ASSERT_TRUE(waitFor([&] { return screen->title() == QStringLiteral("Всего: 78"); }, 5000));
-    waitFor([] { return false; }, 400);
+    openFriends(78);
+    if (HasFatalFailure())
+        return;
     auto letterButton = [&](const QString &letter) {
         return find(QStringLiteral("indexLetter"),
                     [&](QQuickItem *item) { return item->property("text").toString() == letter; });
@@ -212,7 +215,7 @@ TEST_F(FriendsViewTest, SectionHeadersStayWithTheirRowsWhenScrolledAwayAndBack)
     // Down to the end, back to the start, down to the middle.
     for (const QString &letter : {QStringLiteral("A"), QStringLiteral("Z"), QStringLiteral("M")}) {
         click(letterButton(letter));
-        waitFor([] { return false; }, 100);
+        TestSupport::settle(window.get(), 400);
     }
     QQuickItem *table = find(QStringLiteral("friendsTable"));
     ASSERT_NE(table, nullptr);

@@ -6,14 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
-#include <QGuiApplication>
 #include <QImage>
-#include <QMouseEvent>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -129,15 +128,7 @@ protected:
         return image;
     }
 
-    void click(QPointF pos)
-    {
-        QMouseEvent press(QEvent::MouseButtonPress, pos, window.mapToGlobal(pos), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QGuiApplication::sendEvent(&window, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, pos, window.mapToGlobal(pos), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
-        QGuiApplication::sendEvent(&window, &release);
-    }
+    void click(QPointF pos) { QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, pos.toPoint()); }
 
     QQmlEngine engine;
     QQuickWindow window;
@@ -182,7 +173,7 @@ TEST_F(ProgressOverlayViewTest, SpinnerModeShowsCentredBoxWithLabel)
         << "the screen behind was dimmed though dimBackground is off";
 }
 
-TEST_F(ProgressOverlayViewTest, TextModeShowsResultMessageWithoutIndicator)
+TEST_F(ProgressOverlayViewTest, TextModeShowsResultMessageWithoutIndicatorAndWrapsLongDetails)
 {
     hud->setMode(ProgressOverlay::CustomView);
     hud->setLabelText(QStringLiteral("Ошибка"));
@@ -216,6 +207,17 @@ TEST_F(ProgressOverlayViewTest, TextModeShowsResultMessageWithoutIndicator)
     // Glyphs were drawn: the labels' areas hold white pixels on the dark box.
     EXPECT_GT(lightPixels(shot, sceneRect(label)), 20) << "the Cyrillic label left no ink";
     EXPECT_GT(lightPixels(shot, sceneRect(details)), 20) << "the Cyrillic details left no ink";
+
+    // Long details wrap inside the window.
+    EXPECT_EQ(details->property("lineCount").toInt(), 1);
+    hud->setDetailsLabelText(QStringLiteral("Не удалось выполнить вход: сервер не ответил вовремя, "
+                                            "проверьте подключение к сети и попробуйте ещё раз"));
+    window.grabWindow(); // lays the box out
+    const QRectF wrapped = sceneRect(box);
+    EXPECT_GT(details->property("lineCount").toInt(), 1);
+    EXPECT_GE(wrapped.left(), 0);
+    EXPECT_LE(wrapped.right(), 400);
+    EXPECT_TRUE(wrapped.contains(sceneRect(details)));
 }
 
 TEST_F(ProgressOverlayViewTest, TheBoxIsTranslucentByTheOverlaysOpacity)
@@ -240,23 +242,6 @@ TEST_F(ProgressOverlayViewTest, TheBoxIsTranslucentByTheOverlaysOpacity)
     }
     // The texts stay solid white on it.
     EXPECT_GT(lightPixels(window.grabWindow(), sceneRect(part("progressOverlayLabel"))), 20);
-}
-
-TEST_F(ProgressOverlayViewTest, LongDetailsWrapInsideTheWindow)
-{
-    hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(QStringLiteral("Ошибка"));
-    hud->setDetailsLabelText(QStringLiteral("Не удалось выполнить вход: сервер не ответил вовремя, "
-                                            "проверьте подключение к сети и попробуйте ещё раз"));
-    hud->show(false);
-    window.grabWindow(); // lays the box out
-
-    QQuickItem *details = part("progressOverlayDetailsLabel");
-    const QRectF boxRect = sceneRect(part("progressOverlayBox"));
-    EXPECT_GT(details->property("lineCount").toInt(), 1);
-    EXPECT_GE(boxRect.left(), 0);
-    EXPECT_LE(boxRect.right(), 400);
-    EXPECT_TRUE(boxRect.contains(sceneRect(details)));
 }
 
 TEST_F(ProgressOverlayViewTest, ProgressModeFillsTheRingFromProgress)

@@ -2,6 +2,7 @@
 // row's context menu that shows its file in the file manager (a stand-in on a private session bus), and a
 // failure's whole text on hover.
 #include "../support/FakeFileManager.h"
+#include "../support/PrivateBus.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
 
@@ -14,7 +15,6 @@
 #include "screens/Queue.h"
 
 #include <QDBusConnection>
-#include <QProcess>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -62,12 +62,9 @@ protected:
     static void SetUpTestSuite()
     {
         // The program's session bus is this private one from the first call on.
-        daemon = new QProcess;
-        daemon->start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address=1"});
-        ASSERT_TRUE(daemon->waitForStarted(5000));
-        ASSERT_TRUE(waitFor([] { return daemon->canReadLine(); }, 5000));
-        busAddress = QString::fromUtf8(daemon->readLine()).trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", busAddress.toUtf8());
+        bus = new TestSupport::PrivateBus;
+        ASSERT_TRUE(bus->start());
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus->address.toUtf8());
         QQuickStyle::setStyle(QStringLiteral("Material"));
         static Shell shell;
         ViewSingletons::provide(&shell);
@@ -75,15 +72,13 @@ protected:
     static void TearDownTestSuite()
     {
         QDBusConnection::disconnectFromBus(QStringLiteral("filemanager"));
-        daemon->terminate();
-        daemon->waitForFinished(5000);
-        delete daemon;
-        daemon = nullptr;
+        delete bus;
+        bus = nullptr;
     }
 
     void SetUp() override
     {
-        ASSERT_TRUE(daemon);
+        ASSERT_TRUE(bus);
         ASSERT_TRUE(root.isValid());
         StorageLayout::setRootDir(root.path());
         ASSERT_TRUE(sandbox.start());
@@ -116,8 +111,7 @@ protected:
     void settle() { TestSupport::settle(window.get(), 400); }
     QString bytesUrl(qint64 size, const QString &name) const
     {
-        return base + QStringLiteral("/storage/bytes/") + QString::number(size) + QLatin1Char('/') + name +
-               QStringLiteral(".bin");
+        return QStringLiteral("%1/storage/bytes/%2/%3.bin").arg(base).arg(size).arg(name);
     }
     int add(const QString &name, const QString &url)
     {
@@ -174,8 +168,7 @@ protected:
         QTest::mouseClick(window.get(), button, Qt::NoModifier, centre.toPoint());
     }
 
-    static inline QProcess *daemon = nullptr;
-    static inline QString busAddress;
+    static inline TestSupport::PrivateBus *bus = nullptr;
     QTemporaryDir root;
     Sandbox sandbox;
     QString base;
@@ -217,7 +210,7 @@ TEST_F(QueueViewTest, TheClearButtonTakesTheWaitingRowsFromTheList)
 // hands the file manager the part on disk.
 TEST_F(QueueViewTest, AFailedRowShowsItsWholeTextAndItsMenuShowsItsFileInTheFolder)
 {
-    QDBusConnection services = QDBusConnection::connectToBus(busAddress, QStringLiteral("filemanager"));
+    QDBusConnection services = QDBusConnection::connectToBus(bus->address, QStringLiteral("filemanager"));
     ASSERT_TRUE(services.registerService(QStringLiteral("org.freedesktop.FileManager1")));
     FakeFileManager manager;
     ASSERT_TRUE(services.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,

@@ -1,32 +1,17 @@
 // The video result screens in the program's own window, reached through the video tab and driven with the
 // mouse and the keyboard against the sandbox.
 #include "../library/TagFixtures.h"
-#include "../support/TestSupport.h"
+#include "../support/MainWindowTest.h"
 
-#include "app/ImageCache.h"
-#include "app/Lifecycle.h"
-#include "app/Shell.h"
-#include "app/ViewSingletons.h"
-#include "core/GlobalData.h"
-#include "core/Settings.h"
-#include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
-#include "net/Http.h"
 #include "sandbox/SandboxVideo.h"
 #include "screens/Video_Player.h"
 #include "screens/VideoResults.h"
-#include "service/ServiceEndpoints.h"
 
 #include <QDir>
 #include <QImage>
-#include <QQmlApplicationEngine>
 #include <QQmlEngine>
-#include <QQuickItem>
-#include <QQuickStyle>
-#include <QQuickWindow>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QWheelEvent>
 
 #include <gtest/gtest.h>
@@ -35,151 +20,47 @@ using TestSupport::waitFor;
 
 namespace {
 
-QStringList qmlWarnings;
-
-void collectWarnings(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg && message.contains(QLatin1String("qrc:/qml/Melodrop/")))
-        qmlWarnings << message;
-}
-
-class VideoViewTest : public ::testing::Test
+class VideoViewTest : public SignedInWindowTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (shell)
-            return;
-        QQuickStyle::setStyle(QStringLiteral("Material"));
-        shell = new Shell;
-        lifecycle = new Lifecycle;
-        ViewSingletons::provide(shell, lifecycle);
-    }
+    VideoViewTest() { settleMs = 400; }
 
-    // One engine for the whole program: the singletons belong to the first engine that uses them.
-    void SetUp() override
+    void beforeWindow() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
-        ASSERT_TRUE(root.isValid());
-        StorageLayout::setRootDir(root.path());
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-        global = GlobalData::sharedGlobalData();
+        SignedInWindowTest::beforeWindow();
         global->domain = ServiceEndpoints::current().webHost;
         for (VideoRecordStore *store : {&Stores::videoFound(), &Stores::videoPersonal(),
                                         &Stores::videoGroup(), &Stores::videoRecommended()})
             store->clear();
-        DownloadQueue::shared().clear();
         global->videoSearchOffset = 0;
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
-                                        QString::fromStdString(account.password)));
-
-        qmlWarnings.clear();
-        previousHandler = qInstallMessageHandler(collectWarnings);
-        if (!engine) {
-            engine = new QQmlApplicationEngine;
-            static QTemporaryDir cacheFolder;
-            static ImageCache imageCache(cacheFolder.path());
-            engine->setNetworkAccessManagerFactory(&imageCache);
-            engine->load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
-            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings.join('\n').toStdString();
-        }
-        window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
-        ASSERT_NE(window, nullptr);
-        window->resize(1280, 800);
-        window->show();
-        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
-        QTest::keyClick(window, Qt::Key_3, Qt::ControlModifier); // the video tab
+    }
+    void SetUp() override
+    {
+        SignedInWindowTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        key(Qt::Key_3, Qt::ControlModifier); // the video tab
         settle();
     }
     void TearDown() override
     {
-        QTest::keyClick(window, Qt::Key_Escape); // whatever dialog a failed test left open
-        settle();
-        if (window->property("videoPlayer").value<QObject *>())
-            QMetaObject::invokeMethod(window, "closeVideoPlayer");
-        // Back to the menu, for the next test.
-        QObject *stack = videoStack();
-        for (int tries = 0; tries < 5 && stack->property("depth").toInt() > 1; ++tries) {
-            auto *page = stack->property("currentItem").value<QQuickItem *>();
-            if (QObject *back = page ? page->findChild<QObject *>(QStringLiteral("backButton")) : nullptr)
-                QMetaObject::invokeMethod(back, "clicked");
-            waitFor([&] { return !stack->property("busy").toBool(); }, 3000);
+        if (window && window->property("videoPlayer").value<QObject *>()) {
+            key(Qt::Key_Escape); // out of full screen, if a failed case left it there
+            if (QQuickItem *close = find(QStringLiteral("closeButton")))
+                click(close);
+            waitFor([&] { return playerController() == nullptr; }, 5000);
         }
-        settle();
-        qInstallMessageHandler(previousHandler);
-        EXPECT_TRUE(qmlWarnings.isEmpty()) << qmlWarnings.join('\n').toStdString();
-        StorageLayout::setRootDir(QString());
-        Settings::setSharedPath(QString());
+        SignedInWindowTest::TearDown();
     }
 
-    // Items on stack pages and in popups are not QObject children: walk the drawn tree.
-    static QQuickItem *findItem(QQuickItem *item, const QString &name)
-    {
-        if (!item)
-            return nullptr;
-        if (item->objectName() == name && item->isVisible())
-            return item;
-        for (QQuickItem *child : item->childItems()) {
-            if (QQuickItem *found = findItem(child, name))
-                return found;
-        }
-        return nullptr;
-    }
-    QQuickItem *find(const QString &name) const
-    {
-        return findItem(window->contentItem()->parentItem() ? window->contentItem()->parentItem()
-                                                            : window->contentItem(),
-                        name);
-    }
-    QQuickItem *waitForItem(const QString &name) const
-    {
-        QQuickItem *item = nullptr;
-        waitFor([&] { return (item = find(name)) != nullptr; }, 5000);
-        return item;
-    }
-    QObject *videoStack() const { return window->findChild<QObject *>(QStringLiteral("videoStack")); }
-    int depth() const { return videoStack()->property("depth").toInt(); }
-    bool stackBusy() const { return videoStack()->property("busy").toBool(); }
-    QQuickItem *row(int index) const { return find(QStringLiteral("videoRow%1").arg(index)); }
-    QQuickItem *waitForRow(int index) const
-    {
-        QQuickItem *item = nullptr;
-        waitFor([&] { return (item = row(index)) != nullptr; }, 5000);
-        return item;
-    }
-
-    // A real click in the middle of `item` (or at `at` inside it).
-    void click(QQuickItem *item, Qt::MouseButton button = Qt::LeftButton, QPointF at = QPointF(-1, -1))
-    {
-        ASSERT_NE(item, nullptr);
-        if (at.x() < 0)
-            at = QPointF(item->width() / 2, item->height() / 2);
-        QTest::mouseClick(window, button, Qt::NoModifier, item->mapToScene(at).toPoint());
-    }
-    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(window, Qt::Key(key), modifiers);
-    }
-    void type(const QString &text)
-    {
-        for (const QChar c : text)
-            QTest::keyClick(window, c.toLatin1());
-    }
-    static void settle()
-    {
-        waitFor([] { return false; }, 400);
-    }
-
+    QQuickItem *waitForRow(int index) const { return waitForItem(QStringLiteral("videoRow%1").arg(index)); }
     // Opens the video menu's `menuRow` and returns the screen it shows.
     VideoResults *open(int menuRow)
     {
         click(waitForItem(QStringLiteral("menuRow%1").arg(menuRow)));
-        if (!waitFor([&] { return depth() == 2 && !stackBusy(); }, 5000))
+        if (!waitFor([&] { return settledAt(stack("videoStack"), 2); }, 5000))
             return nullptr;
-        QObject *page = videoStack()->property("currentItem").value<QObject *>();
-        return page ? qobject_cast<VideoResults *>(page->property("controller").value<QObject *>()) : nullptr;
+        return qobject_cast<VideoResults *>(controllerOnTop(stack("videoStack")));
     }
     static bool idle(const VideoResults *screen)
     {
@@ -198,7 +79,7 @@ protected:
         ASSERT_TRUE(waitFor([&] { return idle(screen); }, 20000));
         settle();
     }
-    QImage grab(const QString &name) const
+    QImage grab(const QString &name)
     {
         settle(); // animations end first
         const QImage image = window->grabWindow();
@@ -212,15 +93,6 @@ protected:
         QObject *player = window->property("videoPlayer").value<QObject *>();
         return player ? player->property("controller").value<QObject *>() : nullptr;
     }
-
-    static inline Shell *shell = nullptr;
-    static inline Lifecycle *lifecycle = nullptr;
-    static inline QQmlApplicationEngine *engine = nullptr;
-    Sandbox sandbox;
-    QTemporaryDir root;
-    GlobalData *global = nullptr;
-    QtMessageHandler previousHandler = nullptr;
-    QQuickWindow *window = nullptr;
 };
 
 TEST_F(VideoViewTest, TheVideoTabOpensTheFourScreens)
@@ -250,7 +122,7 @@ TEST_F(VideoViewTest, TheVideoTabOpensTheFourScreens)
         EXPECT_EQ(screen->selectorsVisible(), rows[menuRow].selectors);
         key(Qt::Key_Escape);
         click(waitForItem(QStringLiteral("backButton")));
-        ASSERT_TRUE(waitFor([&] { return depth() == 1 && !stackBusy(); }, 5000));
+        ASSERT_TRUE(waitFor([&] { return settledAt(stack("videoStack"), 1); }, 5000));
     }
 }
 
@@ -437,6 +309,7 @@ TEST_F(VideoViewTest, RowsAnswerTheKeyboardAndTheirContextMenu)
     click(waitForItem(QStringLiteral("closeButton")));
     ASSERT_TRUE(waitFor([&] { return playerController() == nullptr; }, 5000));
     ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
+    settle(); // the player's layer has faded out and takes no more clicks
 
     // The right button opens the row's menu; its queue action queues that row's video (one quality: at once).
     const VideoRecord record = Stores::videoFound().at(0);

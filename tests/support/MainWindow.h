@@ -1,6 +1,6 @@
 #pragma once
 
-// The window as main() loads it, for GUI tests: the shell's types and the lifecycle registered for QML (once
+// The window as main() loads it, for GUI tests: the shell and the lifecycle handed to the views (once
 // per test program), then Main.qml in the Material style.
 #include "app/Lifecycle.h"
 #include "app/Shell.h"

@@ -2,19 +2,25 @@
 
 // The whole window as the program loads it, for cases that drive it with real key presses and clicks. One
 // shell and one QML engine serve the whole test program (the singletons belong to the first engine that uses
-// them); each case gets a documents folder and a settings file of its own, starts on the first section at
-// 1280×800, and fails on any warning of our QML.
+// them; its pictures load through an image cache in a folder of the program's own, as the program's do); each
+// case gets a documents folder and a settings file of its own, starts on the first section at 1280×800 with
+// both stacks at their menus, and fails on any warning of our QML.
 #include "../support/MainWindow.h"
+#include "../support/SandboxSignIn.h"
 #include "../support/TestSupport.h"
 #include "../support/WindowSettle.h"
 
+#include "app/ImageCache.h"
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
 #include "playback/AudioPlayer.h"
+#include "sandbox/Sandbox.h"
+#include "service/ServiceEndpoints.h"
 
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
@@ -22,8 +28,11 @@
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtQuickTest/quicktest.h>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 class MainWindowTest : public ::testing::Test
 {
@@ -32,20 +41,32 @@ protected:
     {
         if (shell)
             return; // one registration for every suite of this program
+        // Kept to the end of the program: the shell's queue must not outlive the application object.
         shell = new Shell;
         lifecycle = new Lifecycle;
+        imageFolder = new QTemporaryDir;
+        imageCache = new ImageCache(imageFolder->path());
         TestSupport::registerForQml(shell, lifecycle);
     }
+
+    // Runs on the case's own folder and settings before the window is shown (and, in the program's first
+    // case, before it is loaded): what the program would have found at start, a session above all.
+    virtual void beforeWindow() {}
 
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
         StorageLayout::setRootDir(root.path());
         Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        global = GlobalData::sharedGlobalData();
+        beforeWindow();
+        if (HasFatalFailure())
+            return;
         qmlWarnings().clear();
         previousHandler = qInstallMessageHandler(collectWarnings);
         if (!engine) {
             engine = new QQmlApplicationEngine;
+            engine->setNetworkAccessManagerFactory(imageCache);
             ASSERT_NE(TestSupport::loadMainWindow(*engine), nullptr)
                 << qmlWarnings().join('\n').toStdString();
         }
@@ -62,38 +83,62 @@ protected:
         DownloadQueue::shared().clear();
         AudioPlayer::dropShared();
         Stores::playlist().clear();
-        QTest::keyClick(window, Qt::Key_Escape); // whatever dialog a failed case left open
-        settle();
+        if (window) {
+            QTest::keyClick(window, Qt::Key_Escape); // whatever dialog a failed case left open
+            settle();
+            backToMenus();
+        }
         qInstallMessageHandler(previousHandler);
         EXPECT_TRUE(qmlWarnings().isEmpty()) << qmlWarnings().join('\n').toStdString();
+        // Signed out, and the service where the program looks for it, whatever the case did.
+        global->setVksid(QString());
+        global->setVkuid(QString());
+        ServiceEndpoints::current() = ServiceEndpoints::defaults();
         StorageLayout::setRootDir(QString());
         Settings::setSharedPath(QString());
     }
 
     // Items on stack pages and in popups are not QObject children: walk the drawn tree.
-    static QQuickItem *findItem(QQuickItem *item, const QString &name)
+    static QQuickItem *findItem(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept)
     {
         if (!item || !item->isVisible())
             return nullptr;
-        if (item->objectName() == name)
+        if (accept(item))
             return item;
         for (QQuickItem *child : item->childItems()) {
-            if (QQuickItem *found = findItem(child, name))
+            if (QQuickItem *found = findItem(child, accept))
                 return found;
         }
         return nullptr;
     }
-    QQuickItem *find(const QString &name) const
+    static QQuickItem *findItem(QQuickItem *item, const QString &name)
+    {
+        return findItem(item, [&](QQuickItem *candidate) { return candidate->objectName() == name; });
+    }
+    // Anywhere in the window, the popups included.
+    QQuickItem *find(const std::function<bool(QQuickItem *)> &accept) const
     {
         QQuickItem *top =
             window->contentItem()->parentItem() ? window->contentItem()->parentItem() : window->contentItem();
-        return findItem(top, name);
+        return findItem(top, accept);
     }
-    QQuickItem *waitForItem(const QString &name) const
+    QQuickItem *find(const QString &name) const
+    {
+        return find([&](QQuickItem *item) { return item->objectName() == name; });
+    }
+    QQuickItem *withText(const QString &text) const
+    {
+        return find([&](QQuickItem *item) { return item->property("text").toString() == text; });
+    }
+    QQuickItem *waitForItem(const std::function<QQuickItem *()> &lookup, int timeoutMs = 5000) const
     {
         QQuickItem *item = nullptr;
-        TestSupport::waitFor([&] { return (item = find(name)) != nullptr; }, 5000);
+        TestSupport::waitFor([&] { return (item = lookup()) != nullptr; }, timeoutMs);
         return item;
+    }
+    QQuickItem *waitForItem(const QString &name, int timeoutMs = 5000) const
+    {
+        return waitForItem([&] { return find(name); }, timeoutMs);
     }
     // Whether the item has stopped moving in: a popup scales and fades in, and a click meanwhile lands off
     // it.
@@ -105,11 +150,87 @@ protected:
         }
         return true;
     }
+    // A real click in the middle of the item (or at `at` inside it), once it is in place and the window's
+    // layouts are up to date, as the user sees the frame before clicking: whatever is drawn there gets it.
+    void click(QQuickItem *item, Qt::MouseButton button = Qt::LeftButton, QPointF at = QPointF(-1, -1))
+    {
+        ASSERT_NE(item, nullptr);
+        TestSupport::waitFor([&] { return steady(item); }, 2000);
+        QQuickTest::qWaitForPolish(window);
+        if (at.x() < 0)
+            at = QPointF(item->width() / 2, item->height() / 2);
+        QTest::mouseClick(window, button, Qt::NoModifier, item->mapToScene(at).toPoint());
+    }
+    // Waits for the item of that name, lets the window settle, and clicks it; false when it never showed.
+    bool press(const QString &name)
+    {
+        QQuickItem *item = waitForItem(name);
+        if (!item)
+            return false;
+        settle();
+        click(item);
+        return true;
+    }
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         QTest::keyClick(window, Qt::Key(key), modifiers);
     }
+    void type(const QString &text)
+    {
+        for (const QChar c : text)
+            QTest::keyClick(window, c.toLatin1());
+    }
     void settle() { TestSupport::settle(window, settleMs); }
+
+    QQuickItem *stack(const char *name) const
+    {
+        return window->findChild<QQuickItem *>(QString::fromLatin1(name));
+    }
+    static QObject *controllerOnTop(QQuickItem *stack)
+    {
+        auto *page = stack->property("currentItem").value<QQuickItem *>();
+        return page ? page->property("controller").value<QObject *>() : nullptr;
+    }
+    static bool settledAt(QQuickItem *stack, int depth)
+    {
+        return stack->property("depth").toInt() == depth && !stack->property("busy").toBool();
+    }
+    // Whether the item lies wholly inside the window, so nothing of it is cut off.
+    bool inside(QQuickItem *item) const
+    {
+        const QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+        return QRectF(0, 0, window->width(), window->height()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(rect);
+    }
+    // Whether the keyboard is in the item of that name or in one inside it.
+    bool focusIn(const QString &name) const
+    {
+        for (QQuickItem *item = window->activeFocusItem(); item; item = item->parentItem()) {
+            if (item->objectName() == name)
+                return true;
+        }
+        return false;
+    }
+    // Shows each section whose stack is not at its menu and presses the back button of its top screen until
+    // it is.
+    void backToMenus()
+    {
+        const std::pair<const char *, int> sections[] = {{"audioStack", 1}, {"videoStack", 2}};
+        for (const auto &[name, section] : sections) {
+            QQuickItem *tab = stack(name);
+            if (!tab || tab->property("depth").toInt() <= 1)
+                continue;
+            window->setProperty("section", section);
+            for (int press = 0; press < 5 && tab->property("depth").toInt() > 1; ++press) {
+                TestSupport::waitFor([&] { return !tab->property("busy").toBool(); }, 5000);
+                auto *page = tab->property("currentItem").value<QQuickItem *>();
+                QQuickItem *back = findItem(page, QStringLiteral("backButton"));
+                if (!back)
+                    break;
+                click(back);
+                TestSupport::waitFor([&] { return !tab->property("busy").toBool(); }, 5000);
+            }
+        }
+    }
 
     static QStringList &qmlWarnings()
     {
@@ -124,9 +245,26 @@ protected:
 
     static inline Shell *shell = nullptr;
     static inline Lifecycle *lifecycle = nullptr;
+    static inline QTemporaryDir *imageFolder = nullptr;
+    static inline ImageCache *imageCache = nullptr;
     static inline QQmlApplicationEngine *engine = nullptr;
     QTemporaryDir root;
+    GlobalData *global = nullptr;
     QtMessageHandler previousHandler = nullptr;
     QQuickWindow *window = nullptr;
     int settleMs = 300;
+};
+
+// The window signed in to the sandbox's own account before it is shown.
+class SignedInWindowTest : public MainWindowTest
+{
+protected:
+    void beforeWindow() override
+    {
+        ASSERT_TRUE(sandbox.start());
+        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        ASSERT_TRUE(TestSupport::signInToSandbox());
+    }
+
+    Sandbox sandbox;
 };
