@@ -4,6 +4,7 @@
 #include "desktop/ColorScheme.h"
 #include "desktop/DesktopNotifier.h"
 #include "desktop/TrackNotice.h"
+#include "downloads/DownloadQueue.h"
 #include "library/TagCache.h"
 #include "screens/DownloadsFinished.h"
 #include "screens/LibraryBrowser.h"
@@ -11,7 +12,6 @@
 #include "screens/PlaylistDurations.h"
 #include "screens/PlaylistExport.h"
 #include "screens/Queue.h"
-#include "downloads/DownloadQueue.h"
 
 Shell::Shell(QObject *parent)
     : QObject(parent), m_queue(new Queue(this)), m_colorScheme(new ColorScheme(this)),

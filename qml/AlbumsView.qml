@@ -9,19 +9,24 @@ import Melodrop
 // Keys: Return in the field searches, Down or Tab goes on to the list, Return on an album opens its tracks.
 ResultsView {
     id: view
+    // The controller as the screen it is.
+    readonly property Audio_Albums screen: view.controller as Audio_Albums
 
     defaultTitle: qsTr("Альбомы")
     searchHint: qsTr("Название альбома")
-    searchButtonEnabled: !view.controller.searchBusy
+    searchButtonEnabled: !view.screen.searchBusy
     searchButtonShowsIcon: true
     // The field gives up the keyboard to the list, so that the arrows and Return go on from the search.
     fieldLeadsToList: true
     tableName: "albumTable"
-    rows: view.controller.albums
+    rows: view.screen.albums
     emptyText: qsTr("Нет альбомов")
 
     rowDelegate: ItemDelegate {
-        objectName: "albumRow" + index
+        id: row
+        required property int index
+        required property var model
+        objectName: "albumRow" + row.index
         width: ListView.view.width
         height: 60
         Accessible.role: Accessible.ListItem
@@ -29,8 +34,8 @@ ResultsView {
         Accessible.selectable: true
         Accessible.selected: ListView.isCurrentItem
         Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
-        Accessible.name: model.name + ", " + model.artist
-        onClicked: view.activate(index)
+        Accessible.name: row.model.name + ", " + row.model.artist
+        onClicked: view.activate(row.index)
         contentItem: RowLayout {
             spacing: 12
             Rectangle {
@@ -50,7 +55,7 @@ ResultsView {
                 Label {
                     objectName: "albumName"
                     Layout.fillWidth: true
-                    text: model.name
+                    text: row.model.name
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     font.pixelSize: 15
@@ -59,7 +64,7 @@ ResultsView {
                 Label {
                     objectName: "albumArtist"
                     Layout.fillWidth: true
-                    text: model.artist
+                    text: row.model.artist
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: Material.secondaryTextColor

@@ -7,33 +7,38 @@ import Melodrop
 // One audio result screen: search field, sort selector, action strip, the table, preview and overlay.
 ResultsView {
     id: view
+    // The controller as the screen it is.
+    readonly property AudioResults screen: view.controller as AudioResults
     readonly property bool wide: width >= 640
 
     defaultTitle: qsTr("Аудио")
-    actionText: view.controller.hasSelfButton ? qsTr("Свои") : ""
-    onAction: view.controller.setSelfId()
-    searchHint: view.controller.placeholder.length > 0 ? view.controller.placeholder
-        : (view.controller.kind === 0 ? qsTr("Исполнитель или название") : qsTr("ID группы"))
-    searchInputHints: view.controller.kind === 0 ? Qt.ImhNone : Qt.ImhDigitsOnly
-    searchEnabled: view.controller.inputEnabled
+    actionText: view.screen.hasSelfButton ? qsTr("Свои") : ""
+    onAction: view.screen.setSelfId()
+    searchHint: view.screen.placeholder.length > 0 ? view.screen.placeholder
+        : (view.screen.kind === RecordResultsScreen.Search ? qsTr("Исполнитель или название") : qsTr("ID группы"))
+    searchInputHints: view.screen.kind === RecordResultsScreen.Search ? Qt.ImhNone : Qt.ImhDigitsOnly
+    searchEnabled: view.screen.inputEnabled
     searchButtonTakesFocus: true
     resultsTakeFocus: true
     tableName: "audioTable"
-    rows: view.controller.records
+    rows: view.screen.records
     emptyText: qsTr("Нет записей")
-    rowActions: function (index) {
-        return [{ id: "preview", text: qsTr("Прослушать"), icon: "play", run: () => view.controller.rowSelected(index) },
+    hasRowMenu: true
+    function rowActions(index) {
+        return [{ id: "preview", text: qsTr("Прослушать"), icon: "play", run: () => view.screen.rowSelected(index) },
                 { id: "queue", text: qsTr("В очередь загрузок"), icon: "download",
-                  run: () => view.controller.accessoryButtonTapped(index) }]
+                  run: () => view.screen.accessoryButtonTapped(index) }]
     }
     // The preview question shows the mini player.
-    alertPlayer: function (tag) { return tag === 1 ? view.controller.miniPlayer : null }
+    function alertPlayer(tag) {
+        return tag === AudioResults.PreviewAlert ? view.screen.miniPlayer : null
+    }
 
     aboveList: [
         // The sort selector slides in while the search field is being edited.
         Item {
             Layout.fillWidth: true
-            Layout.preferredHeight: view.controller.hasSortSelector && view.controller.sortVisible ? 44 : 0
+            Layout.preferredHeight: view.screen.hasSortSelector && view.screen.sortVisible ? 44 : 0
             clip: true
             Behavior on Layout.preferredHeight { NumberAnimation { duration: 500 } }
             TabBar {
@@ -42,9 +47,9 @@ ResultsView {
                 anchors.fill: parent
                 anchors.leftMargin: 8
                 anchors.rightMargin: 8
-                enabled: view.controller.sortEnabled
-                currentIndex: view.controller.sortIndex
-                onCurrentIndexChanged: view.controller.sortIndex = currentIndex
+                enabled: view.screen.sortEnabled
+                currentIndex: view.screen.sortIndex
+                onCurrentIndexChanged: view.screen.sortIndex = currentIndex
                 objectName: "sortSelector"
                 TabButton { text: qsTr("Популярные") }
                 TabButton { text: qsTr("Длина") }
@@ -59,7 +64,7 @@ ResultsView {
             contentWidth: Math.max(width, actions.implicitWidth + 16)
             flickableDirection: Flickable.HorizontalFlick
             clip: true
-            onMovementEnded: view.controller.scrollStopped(contentX)
+            onMovementEnded: view.screen.scrollStopped(contentX)
             Row {
                 id: actions
                 x: 8
@@ -67,13 +72,13 @@ ResultsView {
                 Button {
                     objectName: "queueAllButton"
                     text: qsTr("Скачать все")
-                    onClicked: view.controller.addAllRecordsToQueue()
+                    onClicked: view.screen.addAllRecordsToQueue()
                 }
                 Button {
                     objectName: "clearButton"
                     text: qsTr("Очистить")
                     flat: true
-                    onClicked: view.controller.clearRecordsTable()
+                    onClicked: view.screen.clearRecordsTable()
                 }
             }
         }
@@ -97,7 +102,9 @@ ResultsView {
 
     rowDelegate: ItemDelegate {
         id: row
-        objectName: "resultRow" + index
+        required property int index
+        required property var model
+        objectName: "resultRow" + row.index
         width: ListView.view.width
         height: view.wide ? 44 : 60
         Accessible.role: Accessible.ListItem
@@ -105,14 +112,14 @@ ResultsView {
         Accessible.selectable: true
         Accessible.selected: ListView.isCurrentItem
         Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
-        Accessible.name: model.title + ", " + model.artist + ", " + model.duration
-        Component.onCompleted: view.controller.cellShown(index)
-        onClicked: view.activate(index)
+        Accessible.name: row.model.title + ", " + row.model.artist + ", " + row.model.duration
+        Component.onCompleted: view.screen.cellShown(row.index)
+        onClicked: view.activate(row.index)
         // The right button opens the row's menu and nothing else (the row's own click is the left button's).
         MouseArea {
             anchors.fill: parent
             acceptedButtons: Qt.RightButton
-            onClicked: (mouse) => view.openRowMenu(row, mouse.x, mouse.y, index)
+            onClicked: (mouse) => view.openRowMenu(row, mouse.x, mouse.y, row.index)
         }
         contentItem: RowLayout {
             spacing: 10
@@ -123,7 +130,7 @@ ResultsView {
                 spacing: 2
                 Label {
                     Layout.fillWidth: true
-                    text: model.title
+                    text: row.model.title
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     font.pixelSize: 15
@@ -132,7 +139,7 @@ ResultsView {
                 Label {
                     Layout.fillWidth: true
                     visible: !view.wide
-                    text: model.artist
+                    text: row.model.artist
                     textFormat: Text.PlainText
                     elide: Text.ElideRight
                     color: Material.secondaryTextColor
@@ -143,7 +150,7 @@ ResultsView {
                 visible: view.wide
                 Layout.fillWidth: true
                 Layout.preferredWidth: 2
-                text: model.artist
+                text: row.model.artist
                 textFormat: Text.PlainText
                 elide: Text.ElideRight
                 color: Material.secondaryTextColor
@@ -152,7 +159,7 @@ ResultsView {
             Label {
                 Layout.preferredWidth: view.wide ? 56 : implicitWidth
                 horizontalAlignment: Text.AlignRight
-                text: model.duration
+                text: row.model.duration
                 textFormat: Text.PlainText
                 color: Material.secondaryTextColor
                 font.pixelSize: 12
@@ -161,7 +168,7 @@ ResultsView {
                 objectName: "queueButton"
                 icon.name: "document-save"
                 icon.source: "qrc:/icons/download.svg"
-                onClicked: view.controller.accessoryButtonTapped(index)
+                onClicked: view.screen.accessoryButtonTapped(row.index)
                 Accessible.name: qsTr("В очередь загрузок")
                 ToolTip.visible: hovered
                 ToolTip.text: Accessible.name

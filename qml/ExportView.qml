@@ -11,14 +11,6 @@ Item {
     property var controller
     property StackView stack
 
-    // A folder, a note or a film frame.
-    component EntryIcon: Icon {
-        property bool folder
-        property bool audio
-        glyph: folder ? "folder" : (audio ? "audio" : "video")
-        color: folder ? "#d9a030" : Material.accentColor
-    }
-
     // The controller belongs to whoever opened the view (one per tab), so that the folder is kept between visits.
     StackView.onActivating: controller.viewWillAppear()
     // The screen was made for this opening and goes with it.
@@ -33,8 +25,7 @@ Item {
             table.positionViewAtIndex(row, position === LibraryBrowser.Top ? ListView.Beginning : ListView.Center)
         }
         function onSlideRequested(from) {
-            slideIn.from = from * 50
-            slideIn.restart()
+            table.slideFrom(from)
         }
         function onActionSheetRequested(buttons, cancelButton) {
             sheet.buttons = buttons
@@ -56,23 +47,12 @@ Item {
             onAction: view.controller.reloadLibrary()
         }
 
-        ListView {
+        FolderList {
             id: table
-            Accessible.role: Accessible.List
             objectName: "exportTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            clip: true
             model: view.controller.entries
-            ScrollBar.vertical: ScrollBar {}
-
-            transform: Translate { id: shift }
-            ParallelAnimation {
-                id: slideIn
-                property real from: 0
-                NumberAnimation { target: shift; property: "x"; from: slideIn.from; to: 0; duration: 500 }
-                NumberAnimation { target: table; property: "opacity"; from: 0; to: 1; duration: 500 }
-            }
 
             delegate: ItemDelegate {
                 id: row

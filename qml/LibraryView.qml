@@ -11,14 +11,6 @@ Item {
     property var controller
     property StackView stack
 
-    // A folder, a note or a film frame.
-    component EntryIcon: Icon {
-        property bool folder
-        property bool audio
-        glyph: folder ? "folder" : (audio ? "audio" : "video")
-        color: folder ? "#d9a030" : Material.accentColor
-    }
-
     readonly property bool audio: controller ? controller.audio : true
     // Wide pages show the name and the size in columns.
     readonly property bool wide: width >= 640
@@ -93,8 +85,7 @@ Item {
                 table.positionViewAtIndex(shown, position === LibraryBrowser.Top ? ListView.Beginning : ListView.Center)
         }
         function onSlideRequested(from) {
-            slideIn.from = from * 50
-            slideIn.restart()
+            table.slideFrom(from)
         }
         function onVideoPlayerRequested(fileName, refererType) {
             const player = videoPlayerScreen.createObject(null, { fileName: fileName, refererType: refererType })
@@ -176,24 +167,12 @@ Item {
             }
         }
 
-        ListView {
+        FolderList {
             id: table
-            Accessible.role: Accessible.List
             objectName: view.audio ? "audioTable" : "videoTable"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            clip: true
             model: view.controller.rows
-            ScrollBar.vertical: ScrollBar {}
-
-            // The folder change animation: the table slides back into place and fades in.
-            transform: Translate { id: shift }
-            ParallelAnimation {
-                id: slideIn
-                property real from: 0
-                NumberAnimation { target: shift; property: "x"; from: slideIn.from; to: 0; duration: 500 }
-                NumberAnimation { target: table; property: "opacity"; from: 0; to: 1; duration: 500 }
-            }
 
             keyNavigationEnabled: true
             activeFocusOnTab: true

@@ -10,7 +10,7 @@ import Melodrop
 // its row actions.
 Item {
     id: view
-    property QtObject controller
+    property ResultsScreen controller
     property StackView stack
     // Ctrl+F focuses it.
     property alias searchField: searchBar
@@ -37,10 +37,16 @@ Item {
     property alias listHeader: table.header
     property alias highlight: table.highlight
     property string emptyText
-    // The actions of a row for its menu (index => [{ id, text, icon, run }]); without it a row has no menu.
-    property var rowActions: null
-    // The alert's preview player for an alert's tag, if it shows one (tag => player or null).
-    property var alertPlayer: null
+    // Whether a row has a menu; a screen that gives one says what is in it (rowActions).
+    property bool hasRowMenu: false
+    // The actions of a row for its menu ([{ id, text, icon, run }]).
+    function rowActions(index) {
+        return []
+    }
+    // The alert's preview player for an alert's tag, if it shows one.
+    function alertPlayer(tag) {
+        return null
+    }
 
     // Whether the list takes the focus the screen gets once it has rows (the screen's own focus is where the
     // keyboard goes when the field is left).
@@ -64,7 +70,7 @@ Item {
         view.controller.rowSelected(index)
     }
     function openRowMenu(item, x, y, index) {
-        if (!view.rowActions)
+        if (!view.hasRowMenu)
             return
         table.currentIndex = index
         rowMenu.openFor(item, x, y, view.rowActions(index))
@@ -85,14 +91,12 @@ Item {
 
     Connections {
         target: view.controller
-        // Not every screen asks questions.
-        ignoreUnknownSignals: true
         function onAlertRequested(title, message, buttons, tag) {
-            alert.player = view.alertPlayer ? view.alertPlayer(tag) : null
+            alert.player = view.alertPlayer(tag)
             alert.ask(title, message, buttons, tag)
         }
         function onScrollToRow(row, position, animated) {
-            table.positionViewAtIndex(row, position === 0 ? ListView.Beginning : ListView.Center)
+            table.positionViewAtIndex(row, position === ResultsScreen.Top ? ListView.Beginning : ListView.Center)
         }
         function onKeyboardDismissed() { view.leaveField() }
     }
@@ -132,12 +136,8 @@ Item {
                 onTextEdited: view.controller.searchText = text
                 onAccepted: view.controller.searchBarSearchButtonClicked()
                 // The record screens open their selectors while the field is edited.
-                onActiveFocusChanged: {
-                    const notice = activeFocus ? view.controller.searchBarTextDidBeginEditing
-                                               : view.controller.searchBarTextDidEndEditing
-                    if (typeof notice === "function")
-                        notice()
-                }
+                onActiveFocusChanged: activeFocus ? view.controller.searchBarTextDidBeginEditing()
+                                                  : view.controller.searchBarTextDidEndEditing()
                 Keys.onEscapePressed: {
                     view.controller.searchBarCancelButtonClicked()
                     view.leaveField()
@@ -199,12 +199,12 @@ Item {
             // The Menu key opens the row's menu, and Shift+F10 too, as on keyboards without a Menu key; rows
             // without a menu leave both keys to the window.
             Keys.onMenuPressed: (event) => {
-                event.accepted = view.rowActions !== null
+                event.accepted = view.hasRowMenu
                 if (event.accepted && currentItem)
                     view.openRowMenu(currentItem, 24, currentItem.height / 2, currentIndex)
             }
             Keys.onPressed: (event) => {
-                if (view.rowActions !== null && event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
+                if (view.hasRowMenu && event.key === Qt.Key_F10 && (event.modifiers & Qt.ShiftModifier)) {
                     event.accepted = true
                     if (currentItem)
                         view.openRowMenu(currentItem, 24, currentItem.height / 2, currentIndex)

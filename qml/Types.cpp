@@ -4,8 +4,7 @@
 
 namespace {
 // The engine would delete a singleton handed to it without an owner; these belong to the program.
-template <typename T>
-T *keptByProgram(T *object)
+template <typename T> T *keptByProgram(T *object)
 {
     if (object)
         QJSEngine::setObjectOwnership(object, QJSEngine::CppOwnership);

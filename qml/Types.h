@@ -1,8 +1,8 @@
 #pragma once
 
-// The C++ types of the QML module "Melodrop", declared for Qt's type registrar. The classes live in the layers
-// below and know nothing of QML; each is named here under its own name. The singletons stand for the objects
-// handed over with ViewSingletons::provide. Main thread only.
+// The C++ types of the QML module "Melodrop", declared for Qt's type registrar. The classes live in the
+// layers below and know nothing of QML; each is named here under its own name. The singletons stand for the
+// objects handed over with ViewSingletons::provide. Main thread only.
 
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
@@ -15,9 +15,6 @@
 #include "playback/VideoPictureSource.h"
 #include "playback/VideoSurface.h"
 #include "screens/AlbumRecordModel.h"
-#include "screens/AudioMenu.h"
-#include "screens/AudioRecordModel.h"
-#include "screens/AudioResults.h"
 #include "screens/Audio_Albums.h"
 #include "screens/Audio_Export.h"
 #include "screens/Audio_Group.h"
@@ -26,9 +23,12 @@
 #include "screens/Audio_Playlist.h"
 #include "screens/Audio_Recommended.h"
 #include "screens/Audio_Search.h"
+#include "screens/AudioMenu.h"
+#include "screens/AudioRecordModel.h"
+#include "screens/AudioResults.h"
 #include "screens/CatalogueMenu.h"
-#include "screens/FriendsGroupsModel.h"
 #include "screens/Friends_and_Groups.h"
+#include "screens/FriendsGroupsModel.h"
 #include "screens/LibraryBrowser.h"
 #include "screens/LoginForm.h"
 #include "screens/MediaExport.h"
@@ -39,9 +39,6 @@
 #include "screens/ResultsScreen.h"
 #include "screens/SavedPlaylists.h"
 #include "screens/SettingsPage.h"
-#include "screens/VideoMenu.h"
-#include "screens/VideoRecordModel.h"
-#include "screens/VideoResults.h"
 #include "screens/Video_Export.h"
 #include "screens/Video_Group.h"
 #include "screens/Video_Library.h"
@@ -49,83 +46,98 @@
 #include "screens/Video_Player.h"
 #include "screens/Video_Recommended.h"
 #include "screens/Video_Search.h"
+#include "screens/VideoMenu.h"
+#include "screens/VideoRecordModel.h"
+#include "screens/VideoResults.h"
 
 #include <QtQml/qqmlregistration.h>
 
 class QJSEngine;
 class QQmlEngine;
 
-struct LoginFormType {
+struct LoginFormType
+{
     Q_GADGET
     QML_FOREIGN(LoginForm)
     QML_NAMED_ELEMENT(LoginForm)
 };
 
-struct CatalogueMenuType {
+struct CatalogueMenuType
+{
     Q_GADGET
     QML_FOREIGN(CatalogueMenu)
     QML_NAMED_ELEMENT(CatalogueMenu)
     QML_UNCREATABLE("Use AudioMenu or VideoMenu")
 };
 
-struct AudioMenuType {
+struct AudioMenuType
+{
     Q_GADGET
     QML_FOREIGN(AudioMenu)
     QML_NAMED_ELEMENT(AudioMenu)
 };
 
-struct VideoMenuType {
+struct VideoMenuType
+{
     Q_GADGET
     QML_FOREIGN(VideoMenu)
     QML_NAMED_ELEMENT(VideoMenu)
 };
 
-struct ResultsScreenType {
+struct ResultsScreenType
+{
     Q_GADGET
     QML_FOREIGN(ResultsScreen)
     QML_NAMED_ELEMENT(ResultsScreen)
     QML_UNCREATABLE("Use one of the screens")
 };
 
-struct RecordResultsScreenType {
+struct RecordResultsScreenType
+{
     Q_GADGET
     QML_FOREIGN(RecordResultsScreen)
     QML_NAMED_ELEMENT(RecordResultsScreen)
     QML_UNCREATABLE("Use one of the screens")
 };
 
-struct AudioResultsType {
+struct AudioResultsType
+{
     Q_GADGET
     QML_FOREIGN(AudioResults)
     QML_NAMED_ELEMENT(AudioResults)
     QML_UNCREATABLE("Use one of the screens")
 };
 
-struct Audio_SearchType {
+struct Audio_SearchType
+{
     Q_GADGET
     QML_FOREIGN(Audio_Search)
     QML_NAMED_ELEMENT(Audio_Search)
 };
 
-struct Audio_PersonalType {
+struct Audio_PersonalType
+{
     Q_GADGET
     QML_FOREIGN(Audio_Personal)
     QML_NAMED_ELEMENT(Audio_Personal)
 };
 
-struct Audio_GroupType {
+struct Audio_GroupType
+{
     Q_GADGET
     QML_FOREIGN(Audio_Group)
     QML_NAMED_ELEMENT(Audio_Group)
 };
 
-struct Audio_RecommendedType {
+struct Audio_RecommendedType
+{
     Q_GADGET
     QML_FOREIGN(Audio_Recommended)
     QML_NAMED_ELEMENT(Audio_Recommended)
 };
 
-struct AudioRecordModelType {
+struct AudioRecordModelType
+{
     Q_GADGET
     QML_FOREIGN(AudioRecordModel)
     QML_NAMED_ELEMENT(AudioRecordModel)
@@ -133,190 +145,219 @@ struct AudioRecordModelType {
 };
 
 // Only its enums: the repeat modes the player screen's controls show.
-struct MusicPlayerType {
+struct MusicPlayerType
+{
     Q_GADGET
     QML_FOREIGN(MusicPlayer)
     QML_NAMED_ELEMENT(MusicPlayer)
     QML_UNCREATABLE("The program has one player")
 };
 
-struct MpvPlayerType {
+struct MpvPlayerType
+{
     Q_GADGET
     QML_FOREIGN(MpvPlayer)
     QML_NAMED_ELEMENT(MpvPlayer)
     QML_UNCREATABLE("Owned by a screen")
 };
 
-struct LibraryBrowserType {
+struct LibraryBrowserType
+{
     Q_GADGET
     QML_FOREIGN(LibraryBrowser)
     QML_NAMED_ELEMENT(LibraryBrowser)
     QML_UNCREATABLE("Use one of the screens")
 };
 
-struct LibraryEntriesType {
+struct LibraryEntriesType
+{
     Q_GADGET
     QML_FOREIGN(LibraryEntries)
     QML_NAMED_ELEMENT(LibraryEntries)
     QML_UNCREATABLE("Owned by a screen")
 };
 
-struct MediaExportType {
+struct MediaExportType
+{
     Q_GADGET
     QML_FOREIGN(MediaExport)
     QML_NAMED_ELEMENT(MediaExport)
     QML_UNCREATABLE("Use one of the screens")
 };
 
-struct Audio_LibraryType {
+struct Audio_LibraryType
+{
     Q_GADGET
     QML_FOREIGN(Audio_Library)
     QML_NAMED_ELEMENT(Audio_Library)
 };
 
-struct Video_LibraryType {
+struct Video_LibraryType
+{
     Q_GADGET
     QML_FOREIGN(Video_Library)
     QML_NAMED_ELEMENT(Video_Library)
 };
 
-struct Audio_ExportType {
+struct Audio_ExportType
+{
     Q_GADGET
     QML_FOREIGN(Audio_Export)
     QML_NAMED_ELEMENT(Audio_Export)
 };
 
-struct Video_ExportType {
+struct Video_ExportType
+{
     Q_GADGET
     QML_FOREIGN(Video_Export)
     QML_NAMED_ELEMENT(Video_Export)
 };
 
-struct Video_PlayerType {
+struct Video_PlayerType
+{
     Q_GADGET
     QML_FOREIGN(Video_Player)
     QML_NAMED_ELEMENT(Video_Player)
 };
 
-struct Audio_AlbumsType {
+struct Audio_AlbumsType
+{
     Q_GADGET
     QML_FOREIGN(Audio_Albums)
     QML_NAMED_ELEMENT(Audio_Albums)
 };
 
-struct AlbumRecordModelType {
+struct AlbumRecordModelType
+{
     Q_GADGET
     QML_FOREIGN(AlbumRecordModel)
     QML_NAMED_ELEMENT(AlbumRecordModel)
     QML_UNCREATABLE("Owned by the album screen")
 };
 
-struct Friends_and_GroupsType {
+struct Friends_and_GroupsType
+{
     Q_GADGET
     QML_FOREIGN(Friends_and_Groups)
     QML_NAMED_ELEMENT(Friends_and_Groups)
 };
 
-struct FriendsGroupsModelType {
+struct FriendsGroupsModelType
+{
     Q_GADGET
     QML_FOREIGN(FriendsGroupsModel)
     QML_NAMED_ELEMENT(FriendsGroupsModel)
     QML_UNCREATABLE("Owned by the friends screen")
 };
 
-struct VideoResultsType {
+struct VideoResultsType
+{
     Q_GADGET
     QML_FOREIGN(VideoResults)
     QML_NAMED_ELEMENT(VideoResults)
     QML_UNCREATABLE("Use one of the screens")
 };
 
-struct Video_SearchType {
+struct Video_SearchType
+{
     Q_GADGET
     QML_FOREIGN(Video_Search)
     QML_NAMED_ELEMENT(Video_Search)
 };
 
-struct Video_PersonalType {
+struct Video_PersonalType
+{
     Q_GADGET
     QML_FOREIGN(Video_Personal)
     QML_NAMED_ELEMENT(Video_Personal)
 };
 
-struct Video_GroupType {
+struct Video_GroupType
+{
     Q_GADGET
     QML_FOREIGN(Video_Group)
     QML_NAMED_ELEMENT(Video_Group)
 };
 
-struct Video_RecommendedType {
+struct Video_RecommendedType
+{
     Q_GADGET
     QML_FOREIGN(Video_Recommended)
     QML_NAMED_ELEMENT(Video_Recommended)
 };
 
-struct VideoRecordModelType {
+struct VideoRecordModelType
+{
     Q_GADGET
     QML_FOREIGN(VideoRecordModel)
     QML_NAMED_ELEMENT(VideoRecordModel)
     QML_UNCREATABLE("Owned by a screen")
 };
 
-struct VideoEngineType {
+struct VideoEngineType
+{
     Q_GADGET
     QML_FOREIGN(VideoEngine)
     QML_NAMED_ELEMENT(VideoEngine)
     QML_UNCREATABLE("Owned by the video player")
 };
 
-struct VideoPictureSourceType {
+struct VideoPictureSourceType
+{
     Q_GADGET
     QML_FOREIGN(VideoPictureSource)
     QML_NAMED_ELEMENT(VideoPictureSource)
     QML_UNCREATABLE("Use Video_Player")
 };
 
-struct VideoSurfaceType {
+struct VideoSurfaceType
+{
     Q_GADGET
     QML_FOREIGN(VideoSurface)
     QML_NAMED_ELEMENT(VideoSurface)
 };
 
-struct PlaylistRowModelType {
+struct PlaylistRowModelType
+{
     Q_GADGET
     QML_FOREIGN(PlaylistRowModel)
     QML_NAMED_ELEMENT(PlaylistRowModel)
     QML_UNCREATABLE("Owned by the player screen")
 };
 
-struct SavedPlaylistsType {
+struct SavedPlaylistsType
+{
     Q_GADGET
     QML_FOREIGN(SavedPlaylists)
     QML_NAMED_ELEMENT(SavedPlaylists)
     QML_UNCREATABLE("Made by the player screen")
 };
 
-struct QueueType {
+struct QueueType
+{
     Q_GADGET
     QML_FOREIGN(Queue)
     QML_NAMED_ELEMENT(Queue)
     QML_UNCREATABLE("The shell owns the queue")
 };
 
-struct SettingsPageType {
+struct SettingsPageType
+{
     Q_GADGET
     QML_FOREIGN(SettingsPage)
     QML_NAMED_ELEMENT(SettingsPage)
 };
 
-struct ProgressOverlayType {
+struct ProgressOverlayType
+{
     Q_GADGET
     QML_FOREIGN(ProgressOverlay)
     QML_NAMED_ELEMENT(ProgressOverlay)
     QML_UNCREATABLE("An overlay belongs to its screen")
 };
 
-struct ShellType {
+struct ShellType
+{
     Q_GADGET
     QML_FOREIGN(Shell)
     QML_NAMED_ELEMENT(Shell)
@@ -326,7 +367,8 @@ public:
     static Shell *create(QQmlEngine *, QJSEngine *);
 };
 
-struct ColorSchemeType {
+struct ColorSchemeType
+{
     Q_GADGET
     QML_FOREIGN(ColorScheme)
     QML_NAMED_ELEMENT(ColorScheme)
@@ -336,7 +378,8 @@ public:
     static ColorScheme *create(QQmlEngine *, QJSEngine *);
 };
 
-struct NowPlayingType {
+struct NowPlayingType
+{
     Q_GADGET
     QML_FOREIGN(NowPlaying)
     QML_NAMED_ELEMENT(NowPlaying)
@@ -346,7 +389,8 @@ public:
     static NowPlaying *create(QQmlEngine *, QJSEngine *);
 };
 
-struct LifecycleType {
+struct LifecycleType
+{
     Q_GADGET
     QML_FOREIGN(Lifecycle)
     QML_NAMED_ELEMENT(Lifecycle)
@@ -356,7 +400,8 @@ public:
     static Lifecycle *create(QQmlEngine *, QJSEngine *);
 };
 
-struct Audio_PlaylistType {
+struct Audio_PlaylistType
+{
     Q_GADGET
     QML_FOREIGN(Audio_Playlist)
     QML_NAMED_ELEMENT(Audio_Playlist)

@@ -8,33 +8,40 @@ import Melodrop
 // preview picture per row, the overlay and the quality choice. The player it leads to covers the whole window.
 ResultsView {
     id: view
+    // The controller as the screen it is.
+    readonly property VideoResults screen: view.controller as VideoResults
     readonly property bool narrow: width < 520
     // The selectors' captions share one column, as wide as the longer of them.
     readonly property real selectorCaptionWidth: Math.max(qualityCaption.implicitWidth, sortCaption.implicitWidth)
 
     defaultTitle: qsTr("Видео")
-    actionText: view.controller.hasSelfButton ? qsTr("Свои") : ""
-    onAction: view.controller.setSelfId()
-    searchHint: view.controller.placeholder.length > 0 ? view.controller.placeholder
-        : (view.controller.kind === 0 ? qsTr("Название видеозаписи") : qsTr("ID группы"))
-    searchInputHints: view.controller.kind === 0 ? Qt.ImhNone : Qt.ImhDigitsOnly
+    actionText: view.screen.hasSelfButton ? qsTr("Свои") : ""
+    onAction: view.screen.setSelfId()
+    searchHint: view.screen.placeholder.length > 0 ? view.screen.placeholder
+        : (view.screen.kind === RecordResultsScreen.Search ? qsTr("Название видеозаписи") : qsTr("ID группы"))
+    searchInputHints: view.screen.kind === RecordResultsScreen.Search ? Qt.ImhNone : Qt.ImhDigitsOnly
     tableName: "videoTable"
-    rows: view.controller.records
+    rows: view.screen.records
     emptyText: qsTr("Нет записей")
-    rowActions: function (index) {
-        return [{ id: "watch", text: qsTr("Смотреть"), icon: "play", run: () => view.controller.rowSelected(index) },
+    hasRowMenu: true
+    function rowActions(index) {
+        return [{ id: "watch", text: qsTr("Смотреть"), icon: "play", run: () => view.screen.rowSelected(index) },
                 { id: "queue", text: qsTr("В очередь загрузок"), icon: "download",
-                  run: () => view.controller.accessoryButtonTapped(index) }]
+                  run: () => view.screen.accessoryButtonTapped(index) }]
     }
 
     Component { id: videoPlayerScreen; Video_Player {} }
 
     Connections {
-        target: view.controller
+        target: view.screen
         function onVideoPlayerRequested(fileName, refererType, title) {
             const player = videoPlayerScreen.createObject(null, { fileName: fileName, refererType: refererType, title: title })
             // The window shows it over everything, sidebar and bars included.
-            view.ApplicationWindow.window.openVideoPlayer(player)
+            const window = view.ApplicationWindow.window as Main
+            if (window)
+                window.openVideoPlayer(player)
+            else
+                player.destroy()
         }
     }
 
@@ -42,8 +49,8 @@ ResultsView {
     aboveField: Item {
         objectName: "selectorsView"
         Layout.fillWidth: true
-        Layout.preferredHeight: view.controller.hasSelectors && view.controller.selectorsVisible
-                                ? view.controller.selectorsHeight : 0
+        Layout.preferredHeight: view.screen.hasSelectors && view.screen.selectorsVisible
+                                ? view.screen.selectorsHeight : 0
         clip: true
         Behavior on Layout.preferredHeight { NumberAnimation { duration: 500 } }
         ColumnLayout {
@@ -68,15 +75,18 @@ ResultsView {
                     Layout.fillWidth: true
                     Layout.preferredHeight: 38
                     Accessible.name: qsTr("Качество")
-                    currentIndex: view.controller.qualityIndex
-                    onCurrentIndexChanged: view.controller.qualityIndex = currentIndex
+                    currentIndex: view.screen.qualityIndex
+                    onCurrentIndexChanged: view.screen.qualityIndex = currentIndex
                     Repeater {
                         model: ["240+", "360+", "480+", "720"]
                         // Choosing a segment leaves the field in focus, so the selectors stay open. As
                         // high as the bar, so that the mark under the chosen segment shows.
                         TabButton {
-                            objectName: "quality" + index
-                            text: modelData
+                            id: qualityButton
+                            required property int index
+                            required property string modelData
+                            objectName: "quality" + qualityButton.index
+                            text: qualityButton.modelData
                             implicitHeight: 38
                             focusPolicy: Qt.NoFocus
                         }
@@ -98,14 +108,17 @@ ResultsView {
                     Layout.fillWidth: true
                     Layout.preferredHeight: 38
                     Accessible.name: qsTr("Порядок")
-                    enabled: view.controller.sortEnabled
-                    currentIndex: view.controller.sortIndex
-                    onCurrentIndexChanged: view.controller.sortIndex = currentIndex
+                    enabled: view.screen.sortEnabled
+                    currentIndex: view.screen.sortIndex
+                    onCurrentIndexChanged: view.screen.sortIndex = currentIndex
                     Repeater {
                         model: [qsTr("Лучшие"), qsTr("Длинные"), qsTr("Новые")]
                         TabButton {
-                            objectName: "sort" + index
-                            text: modelData
+                            id: sortButton
+                            required property int index
+                            required property string modelData
+                            objectName: "sort" + sortButton.index
+                            text: sortButton.modelData
                             implicitHeight: 38
                             focusPolicy: Qt.NoFocus
                         }
@@ -126,7 +139,7 @@ ResultsView {
         ToolTip.text: Accessible.name
         focusPolicy: Qt.NoFocus
         visible: view.listView.count > 0
-        onClicked: view.controller.clearRecordsTable()
+        onClicked: view.screen.clearRecordsTable()
     }
 
     // Drawn over the rows' own backgrounds, so that the keyboard's row shows on the watched one too.
@@ -142,28 +155,30 @@ ResultsView {
 
     rowDelegate: ItemDelegate {
         id: row
-        objectName: "videoRow" + index
+        required property int index
+        required property var model
+        objectName: "videoRow" + row.index
         width: ListView.view.width
         height: view.narrow ? 72 : 78
         // The watched row keeps its light colour in either theme; its text stays dark on it.
-        readonly property color textColor: model.watched ? "#1d2733" : Material.foreground
-        readonly property color secondaryColor: model.watched ? "#4d5866" : Material.secondaryTextColor
+        readonly property color textColor: row.model.watched ? "#1d2733" : Material.foreground
+        readonly property color secondaryColor: row.model.watched ? "#4d5866" : Material.secondaryTextColor
         Accessible.role: Accessible.ListItem
         Accessible.focusable: true
         Accessible.selectable: true
         Accessible.selected: ListView.isCurrentItem
         Accessible.focused: ListView.isCurrentItem && ListView.view.activeFocus
-        Accessible.name: model.title + ", " + model.duration + (model.quality.length > 0 ? ", " + model.quality : "")
-        Component.onCompleted: view.controller.cellShown(index)
-        onClicked: view.activate(index)
+        Accessible.name: row.model.title + ", " + row.model.duration + (row.model.quality.length > 0 ? ", " + row.model.quality : "")
+        Component.onCompleted: view.screen.cellShown(row.index)
+        onClicked: view.activate(row.index)
         // The right button opens the row's menu and nothing else (the row's own click is the left button's).
         MouseArea {
             anchors.fill: parent
             acceptedButtons: Qt.RightButton
-            onClicked: (mouse) => view.openRowMenu(row, mouse.x, mouse.y, index)
+            onClicked: (mouse) => view.openRowMenu(row, mouse.x, mouse.y, row.index)
         }
         background: Rectangle {
-            color: model.watched ? view.controller.watchedRowColor
+            color: row.model.watched ? view.screen.watchedRowColor
                                  : (row.hovered ? Qt.alpha(row.Material.foreground, 0.05) : "transparent")
         }
         contentItem: RowLayout {
@@ -172,7 +187,7 @@ ResultsView {
                 objectName: "videoPreview"
                 Layout.preferredWidth: view.narrow ? 96 : 112
                 Layout.preferredHeight: view.narrow ? 54 : 63
-                source: model.thumbnail
+                source: row.model.thumbnail
             }
             ColumnLayout {
                 Layout.fillWidth: true
@@ -180,7 +195,7 @@ ResultsView {
                 Label {
                     objectName: "videoName"
                     Layout.fillWidth: true
-                    text: model.title
+                    text: row.model.title
                     textFormat: Text.PlainText
                     wrapMode: Text.Wrap
                     maximumLineCount: 2
@@ -193,7 +208,7 @@ ResultsView {
                     spacing: 8
                     Label {
                         objectName: "videoDuration"
-                        text: model.duration
+                        text: row.model.duration
                         textFormat: Text.PlainText
                         color: row.secondaryColor
                         font.pixelSize: 12
@@ -201,9 +216,9 @@ ResultsView {
                     Label {
                         objectName: "videoQuality"
                         visible: text.length > 0
-                        text: model.quality
+                        text: row.model.quality
                         textFormat: Text.PlainText
-                        color: model.watched ? "#3b6494" : row.Material.accentColor
+                        color: row.model.watched ? "#3b6494" : row.Material.accentColor
                         font.pixelSize: 12
                         font.bold: true
                     }
@@ -213,8 +228,8 @@ ResultsView {
                 objectName: "queueButton"
                 icon.name: "document-save"
                 icon.source: "qrc:/icons/download.svg"
-                icon.color: model.watched ? "#3b6494" : row.Material.foreground
-                onClicked: view.controller.accessoryButtonTapped(index)
+                icon.color: row.model.watched ? "#3b6494" : row.Material.foreground
+                onClicked: view.screen.accessoryButtonTapped(row.index)
                 Accessible.name: qsTr("В очередь загрузок")
                 ToolTip.visible: hovered
                 ToolTip.text: Accessible.name

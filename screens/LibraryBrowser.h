@@ -48,8 +48,8 @@ public:
     Q_ENUM(Slide)
     enum ScrollPosition { Top = 0, Middle = 1 };
     Q_ENUM(ScrollPosition)
-    // The tag of the question before a deletion (alertRequested); its answer goes to deleteAnswered. Apart from
-    // the screens' own tags.
+    // The tag of the question before a deletion (alertRequested); its answer goes to deleteAnswered. Apart
+    // from the screens' own tags.
     enum LibraryAlert { DeleteAlert = 100 };
     Q_ENUM(LibraryAlert)
     static constexpr int slideDuration = 500; // milliseconds

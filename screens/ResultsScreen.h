@@ -33,6 +33,22 @@ public:
     bool tableBusy() const { return m_tableBusy; }
     ProgressOverlay *hud() const { return m_overlays->current(); }
 
+    // What the view tells every results screen.
+    Q_INVOKABLE virtual void viewDidLoad() = 0;
+    Q_INVOKABLE virtual void viewWillAppear() = 0;
+    Q_INVOKABLE virtual void searchBarSearchButtonClicked() = 0;
+    Q_INVOKABLE virtual void searchBarCancelButtonClicked() = 0;
+    Q_INVOKABLE virtual void rowSelected(int row) = 0;
+    // The search field was entered or left; a screen without selectors to open has nothing to do.
+    Q_INVOKABLE virtual void searchBarTextDidBeginEditing() {}
+    Q_INVOKABLE virtual void searchBarTextDidEndEditing() {}
+    // The answer to an alertRequested question.
+    Q_INVOKABLE virtual void alertAnswered(int tag, int index)
+    {
+        Q_UNUSED(tag);
+        Q_UNUSED(index);
+    }
+
 Q_SIGNALS:
     void titleChanged();
     void searchTextChanged();
@@ -40,6 +56,8 @@ Q_SIGNALS:
     void hudChanged();
     void scrollToRow(int row, int position, bool animated);
     void keyboardDismissed();
+    // A question (or a notice) for the user; the answer comes back to the screen's alertAnswered.
+    void alertRequested(const QString &title, const QString &message, const QStringList &buttons, int tag);
 
 protected:
     explicit ResultsScreen(QObject *parent);

@@ -148,7 +148,7 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     ASSERT_TRUE(focusIn(QStringLiteral("audioTable")));
     key(Qt::Key_Down);
     key(Qt::Key_Enter, Qt::KeypadModifier);
-    EXPECT_NE(waitForItem([&] { return named(QStringLiteral("alertButton0")); }, 10000), nullptr);
+    EXPECT_NE(waitForItem(QStringLiteral("alertButton0"), 10000), nullptr);
     key(Qt::Key_Escape);
     settle();
 

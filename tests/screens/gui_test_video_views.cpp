@@ -182,6 +182,53 @@ TEST_F(VideoViewTest, TheSelectorsOpenWhileTheFieldIsEditedAndEnterSearches)
     EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("searchBar"))->hasActiveFocus(); }, 2000));
 }
 
+// The list holds its place: moved down to its last row by the keyboard, it reads the next page below the rows
+// shown, and the rows stay where they were when the page arrives and after a visit to another section.
+TEST_F(VideoViewTest, TheListKeepsItsPlaceAcrossAFurtherPageAndASectionSwitch)
+{
+    VideoResults *screen = open(0);
+    ASSERT_NE(screen, nullptr);
+    searchFor(screen, QStringLiteral("часть")); // 42 videos: a full page, then two more
+    QQuickItem *table = find(QStringLiteral("videoTable"));
+    ASSERT_NE(table, nullptr);
+    const qsizetype firstPage = Stores::videoFound().size();
+    ASSERT_EQ(firstPage, 40);
+    auto topRow = [&] {
+        int row = -1;
+        QMetaObject::invokeMethod(table, "indexAt", Q_RETURN_ARG(int, row), Q_ARG(qreal, 10),
+                                  Q_ARG(qreal, table->property("contentY").toReal() + 10));
+        return row;
+    };
+
+    // Into the list, then down row by row until the last one is drawn and asks for the next page.
+    for (int press = 0; press < 40 && !focusIn(QStringLiteral("videoTable")); ++press)
+        key(Qt::Key_Tab);
+    ASSERT_TRUE(focusIn(QStringLiteral("videoTable")));
+    for (int row = 0; row < 60 && !screen->addingRecords() && Stores::videoFound().size() == firstPage; ++row)
+        key(Qt::Key_Down);
+    ASSERT_TRUE(waitFor([&] { return Stores::videoFound().size() > firstPage && idle(screen); }, 20000))
+        << "the last row asks for the next page";
+    settle();
+    const qreal scrolled = table->property("contentY").toReal();
+    const int top = topRow();
+    EXPECT_GT(scrolled, 0);
+    EXPECT_GT(top, 0);
+    EXPECT_EQ(table->property("count").toInt(), Stores::videoFound().size());
+    EXPECT_EQ(table->property("currentIndex").toInt(), firstPage - 1) << "the row under the keyboard stays";
+    grab(QStringLiteral("video-list-after-further-page.png"));
+
+    // Away to the downloads and back: the list appears where it was left.
+    key(Qt::Key_4, Qt::ControlModifier);
+    settle();
+    key(Qt::Key_3, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(controllerOnTop(stack("videoStack")), screen);
+    EXPECT_EQ(table->property("contentY").toReal(), scrolled);
+    EXPECT_EQ(topRow(), top);
+    EXPECT_EQ(table->property("currentIndex").toInt(), firstPage - 1);
+    grab(QStringLiteral("video-list-after-section-switch.png"));
+}
+
 TEST_F(VideoViewTest, TheAccessoryButtonAsksForTheQualityAndQueuesTheChoice)
 {
     VideoResults *screen = open(0);

@@ -175,10 +175,16 @@ protected:
     {
         QTest::keyClick(window, Qt::Key(key), modifiers);
     }
+    // Types `text` key by key; letters beyond ASCII come as the keys of a keyboard that has them.
     void type(const QString &text)
     {
-        for (const QChar c : text)
-            QTest::keyClick(window, c.toLatin1());
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80)
+                QTest::keyClick(window, c.toLatin1());
+            else
+                QTest::sendKeyEvent(QTest::Click, window, Qt::Key(c.toUpper().unicode()), QString(c),
+                                    Qt::NoModifier);
+        }
     }
     void settle() { TestSupport::settle(window, settleMs); }
 
