@@ -7,6 +7,7 @@ BUILD_DIR=${MELODROP_BUILD_DIR:-build}
 if [ ! -f "$BUILD_DIR/build.ninja" ]; then
   cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
+./scripts/stale-moc.sh "$BUILD_DIR"
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
 if [ "${MELODROP_WARNINGS_FAIL:-}" != 1 ]; then
   exec ninja -C "$BUILD_DIR" -j"$(nproc)" "$@"

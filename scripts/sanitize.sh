@@ -14,6 +14,7 @@ if [ ! -f "$BUILD_DIR/build.ninja" ]; then
     -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 fi
+./scripts/stale-moc.sh "$BUILD_DIR"
 ninja -C "$BUILD_DIR" -j"$(nproc)"
 cd "$BUILD_DIR"
 # Leaks of the libraries we do not own (fontconfig, mesa, libmpv's threads at exit) are not ours to fix;
