@@ -23,6 +23,7 @@ if [ ! -f "$BUILD_DIR/build.ninja" ]; then
 fi
 mapfile -t all < <(ls fuzz/*.cpp | xargs -n1 basename | sed 's/\.cpp$//')
 targets=("${@:-${all[@]}}")
+./scripts/stale-moc.sh "$BUILD_DIR"
 ninja -C "$BUILD_DIR" -j"$(nproc)" "${targets[@]/#/fuzz_}"
 
 status=0

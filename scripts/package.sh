@@ -18,6 +18,7 @@ if [ ! -f "$BUILD_DIR/build.ninja" ]; then
       -DMELODROP_BUILD_TESTS=OFF -DMELODROP_BUILD_BENCH=OFF >/dev/null
 fi
 export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1 CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
+./scripts/stale-moc.sh "$BUILD_DIR"
 cmake --build "$BUILD_DIR" -j"$(nproc)"
 rm -f "$BUILD_DIR"/melodrop_*.deb
 (cd "$BUILD_DIR" && cpack -G DEB >/dev/null)

@@ -3,6 +3,7 @@
 # module's type registrar; a build folder made before it did holds their moc output without that description,
 # which moc would not remake by itself. Such output is dropped here so that the next build makes it again.
 set -euo pipefail
+[ -f "$1/build.ninja" ] || exit 0 # a new build folder has nothing old in it
 # The libraries' moc settings come from the configuration: bring it up to date first.
 if [ -n "$(find . -name CMakeLists.txt -newer "$1/build.ninja" -not -path './build*' -print -quit)" ]; then
   cmake -S . -B "$1" >/dev/null
