@@ -206,6 +206,7 @@ TEST_F(VideoViewTest, TheListKeepsItsPlaceAcrossAFurtherPageAndASectionSwitch)
     ASSERT_TRUE(focusIn(QStringLiteral("videoTable")));
     for (int row = 0; row < 60 && !screen->addingRecords() && Stores::videoFound().size() == firstPage; ++row)
         key(Qt::Key_Down);
+    const int current = table->property("currentIndex").toInt();
     ASSERT_TRUE(waitFor([&] { return Stores::videoFound().size() > firstPage && idle(screen); }, 20000))
         << "the last row asks for the next page";
     settle();
@@ -214,7 +215,8 @@ TEST_F(VideoViewTest, TheListKeepsItsPlaceAcrossAFurtherPageAndASectionSwitch)
     EXPECT_GT(scrolled, 0);
     EXPECT_GT(top, 0);
     EXPECT_EQ(table->property("count").toInt(), Stores::videoFound().size());
-    EXPECT_EQ(table->property("currentIndex").toInt(), firstPage - 1) << "the row under the keyboard stays";
+    EXPECT_GT(current, 0);
+    EXPECT_EQ(table->property("currentIndex").toInt(), current) << "the row under the keyboard stays";
     grab(QStringLiteral("video-list-after-further-page.png"));
 
     // Away to the downloads and back: the list appears where it was left.
@@ -225,7 +227,7 @@ TEST_F(VideoViewTest, TheListKeepsItsPlaceAcrossAFurtherPageAndASectionSwitch)
     EXPECT_EQ(controllerOnTop(stack("videoStack")), screen);
     EXPECT_EQ(table->property("contentY").toReal(), scrolled);
     EXPECT_EQ(topRow(), top);
-    EXPECT_EQ(table->property("currentIndex").toInt(), firstPage - 1);
+    EXPECT_EQ(table->property("currentIndex").toInt(), current);
     grab(QStringLiteral("video-list-after-section-switch.png"));
 }
 
