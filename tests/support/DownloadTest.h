@@ -2,6 +2,7 @@
 
 // The fixture of the download engine's tests: the sandbox's storage host, a folder for the files, and
 // requests made as the queue makes them (a tag, a temporary file beside the destination, resume allowed).
+#include "Files.h"
 #include "TestSupport.h"
 
 #include "net/DownloadEngine.h"
@@ -17,19 +18,6 @@
 #include <sys/xattr.h>
 
 namespace TestSupport {
-
-inline QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(data);
-}
 
 inline void setAttribute(const QString &path, const char *name, const QByteArray &value)
 {
