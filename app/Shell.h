@@ -29,7 +29,6 @@ public:
     explicit Shell(QObject *parent = nullptr);
     ~Shell() override;
 
-
     // The badge of the queue tab (index 3), following Badges; 0 hides it.
     int queueBadge() const;
     QString windowTitle() const;

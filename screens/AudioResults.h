@@ -49,22 +49,22 @@ public:
     AudioRecordStore &store() const;
     QString requestFile() const;
 
-    Q_INVOKABLE void viewDidLoad() override;
-    Q_INVOKABLE void viewWillAppear() override;
-    Q_INVOKABLE void searchBarSearchButtonClicked() override;
+    void viewDidLoad() override;
+    void viewWillAppear() override;
+    void searchBarSearchButtonClicked() override;
     // The table made the cell of `row`: on the search screen the last row loads the next page.
     Q_INVOKABLE void cellShown(int row);
     // A row tap: the preview alert.
-    Q_INVOKABLE void rowSelected(int row) override;
+    void rowSelected(int row) override;
     // The row's queue button.
     Q_INVOKABLE void accessoryButtonTapped(int row);
     Q_INVOKABLE void addAllRecordsToQueue();
     Q_INVOKABLE void clearRecordsTable();
-    Q_INVOKABLE void alertAnswered(int tag, int index) override;
+    void alertAnswered(int tag, int index) override;
     Q_INVOKABLE void setSelfId();
-    Q_INVOKABLE void searchBarTextDidBeginEditing() override;
-    Q_INVOKABLE void searchBarTextDidEndEditing() override;
-    Q_INVOKABLE void searchBarCancelButtonClicked() override;
+    void searchBarTextDidBeginEditing() override;
+    void searchBarTextDidEndEditing() override;
+    void searchBarCancelButtonClicked() override;
     Q_INVOKABLE void scrollStopped(qreal offsetX);
 
     // Whether `record` lies on the signed-in user's own page.

@@ -30,12 +30,12 @@ public:
     QStringList albumAudioArray() const { return m_albumAudioArray; }
     QString requestFile() const;
 
-    Q_INVOKABLE void viewDidLoad() override;
-    Q_INVOKABLE void viewWillAppear() override;
-    Q_INVOKABLE void searchBarSearchButtonClicked() override;
-    Q_INVOKABLE void searchBarCancelButtonClicked() override;
+    void viewDidLoad() override;
+    void viewWillAppear() override;
+    void searchBarSearchButtonClicked() override;
+    void searchBarCancelButtonClicked() override;
     // An album tap: its tracks are looked up.
-    Q_INVOKABLE void rowSelected(int row) override;
+    void rowSelected(int row) override;
 
 Q_SIGNALS:
     // The album's records are in the search screen's list: open that screen with `title` (album mode).
