@@ -16,6 +16,9 @@ Item {
     property alias searchField: searchBar
     // The list, for the pieces a screen adds (its rows' count, its focus).
     property alias listView: table
+    // Where the keyboard goes when the page is shown: the field, unless it is closed (an album's tracks), then the
+    // list, which passes it to the first row once rows arrive.
+    readonly property Item firstControl: searchEnabled ? searchBar as Item : table as Item
 
     // The bar's title while the controller has none, and its right button (none while empty).
     property string defaultTitle
@@ -184,7 +187,7 @@ Item {
         ListView {
             id: table
             Accessible.role: Accessible.List
-            onCountChanged: if (view.resultsTakeFocus && count > 0 && view.activeFocus) view.focusResults()
+            onCountChanged: if (view.resultsTakeFocus && count > 0 && (view.activeFocus || activeFocus)) view.focusResults()
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
