@@ -110,6 +110,8 @@ LibraryPlayer *MusicDeck::load(const QString &path, QObject *parent)
     m_entry = -1;
     m_entryFromNextStart = false;
     m_seekReply = 0;
+    // A length or tags still on their way were read for the file before.
+    m_readReply = 0;
     // "replace" empties libmpv's playlist: nothing is queued any more.
     m_nextPath.clear();
     m_nextEntry = -1;
@@ -206,6 +208,7 @@ void MusicDeck::advance(LibraryPlayer *ended)
     m_entryFromNextStart = false;
     m_seekReply = 0;
     m_loadReply = 0;
+    m_readReply = 0;
     m_nextPath.clear();
     m_nextEntry = -1;
     m_nextReply = 0;
