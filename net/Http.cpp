@@ -136,11 +136,14 @@ CURL *newHandle(const QString &url, int timeoutSeconds, bool useCookieStore)
 
 thread_local int unansweredHere = 0;
 
-// Counts a request of this thread that went out and got nothing back.
-void noteFailure(CURLcode result)
+// Counts a request that went out and got nothing back, on this thread and for the process (with its cause). An
+// address that is no address never went out: nobody was asked, so nobody failed to answer.
+void noteFailure(CURLcode result, const QString &cause)
 {
-    if (result != CURLE_URL_MALFORMAT && result != CURLE_UNSUPPORTED_PROTOCOL)
-        ++unansweredHere;
+    if (result == CURLE_URL_MALFORMAT || result == CURLE_UNSUPPORTED_PROTOCOL)
+        return;
+    ++unansweredHere;
+    recordUnanswered(cause);
 }
 
 } // namespace
@@ -237,19 +240,17 @@ Response perform(const QString &url, const Headers &headers, int timeoutSeconds,
     QString finalUrl;
     const CURLcode result =
         follow(curl, url, list, listWithoutCookie, useCookieStore, timeoutSeconds, &transfer, &finalUrl);
-    if (result != CURLE_OK)
-        noteFailure(result);
     if (result == CURLE_OK) {
         response.received = true;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
         response.body = std::move(transfer.body);
-    } else if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED) {
-        response.error = QStringLiteral("ответ больше %1 МБ").arg(QString::number(maxBodyBytes >> 20));
-        recordUnanswered(response.error + QStringLiteral(" (") + url + QLatin1Char(')'));
     } else {
-        response.error =
-            errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
-        recordUnanswered(response.error + QStringLiteral(" (") + url + QLatin1Char(')'));
+        if (transfer.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
+            response.error = QStringLiteral("ответ больше %1 МБ").arg(QString::number(maxBodyBytes >> 20));
+        else
+            response.error =
+                errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(result));
+        noteFailure(result, response.error + QStringLiteral(" (") + url + QLatin1Char(')'));
     }
     curl_slist_free_all(list);
     curl_slist_free_all(listWithoutCookie);
@@ -279,9 +280,8 @@ Response head(const QString &url, int timeoutSeconds)
         response.received = true;
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
     } else {
-        noteFailure(result);
         response.error = QString::fromUtf8(curl_easy_strerror(result));
-        recordUnanswered(response.error + QStringLiteral(" (") + url + QLatin1Char(')'));
+        noteFailure(result, response.error + QStringLiteral(" (") + url + QLatin1Char(')'));
     }
     curl_easy_cleanup(curl);
     return response;
