@@ -1,91 +1,13 @@
 // A download is finished only when the answers it got add up to the whole file behind its address: a 206 is
 // checked against what was asked, and a resume without validators against the size recorded with the part.
 #include "../support/DownloadTest.h"
+#include "../support/NetServer.h"
 
 #include <QFileInfo>
-
-#include <arpa/inet.h>
-#include <atomic>
-#include <functional>
-#include <mutex>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
 using namespace TestSupport;
-
-// A server whose every answer is written by the test: it reads one request per connection, keeps its text and
-// sends back what `answer` makes of it, then closes the connection.
-class CannedServer
-{
-public:
-    explicit CannedServer(std::function<QByteArray(const QByteArray &request)> answer)
-        : m_answer(std::move(answer))
-    {
-        m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address);
-        ::listen(m_listener, 8);
-        socklen_t length = sizeof address;
-        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length);
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { run(); });
-    }
-    ~CannedServer()
-    {
-        m_stop = true;
-        m_thread.join();
-        ::close(m_listener);
-    }
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/file.bin").arg(m_port); }
-    QList<QByteArray> requests() const
-    {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
-    }
-
-private:
-    void run()
-    {
-        while (!m_stop) {
-            pollfd listener{m_listener, POLLIN, 0};
-            if (::poll(&listener, 1, 20) <= 0)
-                continue;
-            const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (client < 0)
-                continue;
-            QByteArray request;
-            char buffer[4096];
-            while (!request.contains("\r\n\r\n")) {
-                const ssize_t n = ::recv(client, buffer, sizeof buffer, 0);
-                if (n <= 0)
-                    break;
-                request.append(buffer, n);
-            }
-            {
-                std::lock_guard lock(m_mutex);
-                m_requests << request;
-            }
-            const QByteArray answer = m_answer(request);
-            ::send(client, answer.constData(), size_t(answer.size()), MSG_NOSIGNAL);
-            ::close(client);
-        }
-    }
-
-    std::function<QByteArray(const QByteArray &)> m_answer;
-    int m_listener = -1;
-    int m_port = 0;
-    std::atomic<bool> m_stop{false};
-    mutable std::mutex m_mutex;
-    QList<QByteArray> m_requests;
-    std::thread m_thread;
-};
 
 QByteArray partAnswer(const QByteArray &contentRange, const QByteArray &body, const QByteArray &extra = {})
 {
@@ -170,7 +92,7 @@ TEST_F(DownloadAnswersTest, APartThatIsNotTheRestAskedForIsRefused)
     int index = 0;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        CannedServer server([&](const QByteArray &) { return c.answer; });
+        NetServer server([&](const QByteArray &, bool &) { return c.answer; });
         const QString name = QStringLiteral("part%1.bin").arg(index++);
         writeFile(temporary(name), file.left(40000));
         setAttribute(temporary(name), FileOrigin::urlAttribute, server.url().toUtf8());
@@ -190,7 +112,8 @@ TEST_F(DownloadAnswersTest, APartThatIsNotTheRestAskedForIsRefused)
 }
 
 // Without ETag or Last-Modified the whole file's size is recorded with the part; a resume that finds another
-// size behind the address fetches the new file whole instead of joining the two.
+// size behind the address fetches the new file whole instead of joining the two (the same size is joined:
+// DownloadEngineTest.DroppedConnectionFailsKeepsItsDataAndResumesWithARange).
 TEST_F(DownloadAnswersTest, WithoutValidatorsAFileOfAnotherSizeIsFetchedWholeInsteadOfJoined)
 {
     Sandbox::StorageFaults &faults = sandbox.storageFaults();
@@ -224,21 +147,6 @@ TEST_F(DownloadAnswersTest, WithoutValidatorsAFileOfAnotherSizeIsFetchedWholeIns
         EXPECT_TRUE(attributeOf(dir.filePath(name), FileOrigin::sizeAttribute).isEmpty());
     }
     faults.fileVersion = 0;
-
-    // The same file still there: the rest is asked for and joined, as before.
-    FileOrigin::setAttributesDisabledForTesting(false);
-    const QString steady = bytesUrl(300000, "steady");
-    faults.dropAfterBytes = 100000;
-    Outcome broken;
-    run(broken, steady, "steady.bin");
-    ASSERT_TRUE(broken.failed);
-    faults.dropAfterBytes = -1;
-    faults.bytesServed = 0;
-    Outcome resumed;
-    run(resumed, steady, "steady.bin");
-    ASSERT_TRUE(resumed.finished);
-    EXPECT_EQ(faults.bytesServed.load(), 200000);
-    EXPECT_EQ(readFile(dir.filePath("steady.bin")), reference(steady));
 }
 
 } // namespace

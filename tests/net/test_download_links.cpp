@@ -46,12 +46,6 @@ protected:
         writeFile(victim, "the user's own file");
     }
 
-    DownloadRequestPtr start(Outcome &outcome, const QString &name)
-    {
-        DownloadRequestPtr request = DownloadRequest::create(options(url, name), outcome.callbacks());
-        engine.addOperation(request);
-        return request;
-    }
     DownloadRequestPtr run(Outcome &outcome, const QString &name)
     {
         return DownloadTest::run(outcome, url, name);
@@ -73,52 +67,45 @@ protected:
     QString victim;
 };
 
-TEST_F(DownloadLinksTest, ALinkOrASecondNameAtTheTemporaryNameIsReplacedNeverWrittenThrough)
+TEST_F(DownloadLinksTest, ALinkOrASecondNameAtTheTemporaryOrTheFinalNameIsReplacedNeverWrittenThrough)
 {
-    // A symbolic link to a file of the user's.
-    symlink(victim, dir.filePath("linked.bin.1.temp"));
-    Outcome linked;
-    expectSavedApart(run(linked, "linked.bin"), linked, dir.filePath("linked.bin"));
-
-    // A link to nowhere: nothing is created where it points.
     const QString nowhere = outside.filePath(QStringLiteral("created-through-the-link"));
-    symlink(nowhere, dir.filePath("dangling.bin.1.temp"));
-    Outcome dangling;
-    expectSavedApart(run(dangling, "dangling.bin"), dangling, dir.filePath("dangling.bin"));
+    const struct
+    {
+        const char *name;
+        QString target;
+        bool temporary; // at the temporary name, else at the final name when the download begins
+        bool hard;
+    } cases[] = {
+        {"linked", victim, true, false},         // a symbolic link to a file of the user's
+        {"dangling", nowhere, true, false},      // nothing is created where it points
+        {"hard", victim, true, true},            // the user's file under a second name
+        {"folder", outside.path(), true, false}, // a link to a folder
+        // At the final name, replaced by the file as an older file would be.
+        {"song", victim, false, false},
+        {"gone", nowhere, false, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString name = QString::fromLatin1(c.name) + ".bin";
+        const QString at = c.temporary ? temporary(name) : dir.filePath(name);
+        if (c.hard)
+            ASSERT_EQ(::link(QFile::encodeName(c.target).constData(), QFile::encodeName(at).constData()), 0);
+        else
+            symlink(c.target, at);
+        Outcome outcome;
+        expectSavedApart(run(outcome, name), outcome, dir.filePath(name));
+    }
     EXPECT_FALSE(exists(nowhere));
-
-    // A hard link: the user's file under a second name.
-    ASSERT_EQ(::link(QFile::encodeName(victim).constData(),
-                     QFile::encodeName(dir.filePath("hard.bin.1.temp")).constData()),
-              0);
-    Outcome hard;
-    expectSavedApart(run(hard, "hard.bin"), hard, dir.filePath("hard.bin"));
-
-    // A link to a folder.
-    symlink(outside.path(), dir.filePath("folder.bin.1.temp"));
-    Outcome folder;
-    expectSavedApart(run(folder, "folder.bin"), folder, dir.filePath("folder.bin"));
 }
 
-TEST_F(DownloadLinksTest, TheFinalNameAndItsNumberedVariantsAreNeverFollowed)
+TEST_F(DownloadLinksTest, LinksThatAppearAtTheFinalNameAndItsNumberedVariantsAreNeverFollowed)
 {
-    // A link at the final name when the download begins is replaced by the file, as an older file would be.
-    symlink(victim, dir.filePath("song.bin"));
-    Outcome replaced;
-    expectSavedApart(run(replaced, "song.bin"), replaced, dir.filePath("song.bin"));
-
-    // A link to nowhere there as well.
-    const QString nowhere = outside.filePath(QStringLiteral("nothing-here"));
-    symlink(nowhere, dir.filePath("gone.bin"));
-    Outcome dangling;
-    expectSavedApart(run(dangling, "gone.bin"), dangling, dir.filePath("gone.bin"));
-    EXPECT_FALSE(exists(nowhere));
-
     // Links that appear at the final name and at "name (2)" while the download runs belong to someone else:
     // they stay, and the download takes the next free name.
     sandbox.storageFaults().throttleBytesPerSecond = 150000;
     Outcome late;
-    const DownloadRequestPtr request = start(late, "late.bin");
+    const DownloadRequestPtr request = start(late, options(url, "late.bin"));
     ASSERT_TRUE(TestSupport::waitFor([&] { return late.bytes > 0 || late.ended(); }));
     symlink(victim, dir.filePath("late.bin"));
     symlink(outside.filePath(QStringLiteral("elsewhere")), dir.filePath("late (2).bin"));

@@ -59,18 +59,27 @@ TEST_F(DownloadOriginTest, ForeignTemporaryFilesOfEverySizeAreStartedAgain)
     }
 }
 
-TEST_F(DownloadOriginTest, OurOwnPartFromAnEarlierRunIsContinuedAndAnOverlongOneStartsAgain)
+TEST_F(DownloadOriginTest, OurOwnPartIsContinuedEvenThroughAProxyAndAnOverlongOneStartsAgain)
 {
+    ConnectProxy proxy;
+    ASSERT_TRUE(proxy.start());
     const QString url = bytesUrl(100000, "mine");
     const QByteArray expected = reference(url);
-
-    writeFrom(temporary("part.bin"), expected.left(40000), url);
-    sandbox.storageFaults().bytesServed = 0;
-    Outcome part;
-    run(part, url, "part.bin");
-    ASSERT_TRUE(part.finished);
-    EXPECT_EQ(readFile(dir.filePath("part.bin")), expected);
-    EXPECT_EQ(sandbox.storageFaults().bytesServed.load(), 60000); // only the rest came
+    // A proxy's CONNECT answer never restarts the resumed file.
+    for (const QString &through : {QString(), QString::fromStdString(proxy.url())}) {
+        SCOPED_TRACE(through.toStdString());
+        const QString name = through.isEmpty() ? QStringLiteral("part.bin") : QStringLiteral("tunnel.bin");
+        writeFrom(temporary(name), expected.left(40000), url);
+        sandbox.storageFaults().bytesServed = 0;
+        DownloadRequest::Options options = this->options(url, name);
+        options.proxy = through;
+        Outcome part;
+        const DownloadRequestPtr request = run(part, options);
+        ASSERT_TRUE(part.finished) << request->errorDescription().toStdString();
+        EXPECT_EQ(readFile(dir.filePath(name)), expected);
+        EXPECT_EQ(sandbox.storageFaults().bytesServed.load(), 60000); // only the rest came
+    }
+    EXPECT_GE(proxy.tunnelsOpened(), 1);
 
     // Recorded as ours, but longer than the file now is: the 416 does not fit, the file comes again.
     writeFrom(temporary("long.bin"), expected + QByteArray(5000, 'q'), url);
@@ -154,13 +163,11 @@ TEST_F(DownloadOriginTest, TwoDownloadsUnderOneNameNeverShareAFileNorOverwriteEa
     // with a reason instead of writing into the first one's file.
     Outcome a, b;
     DownloadRequest::Options options = this->options(first, "same.bin");
-    const DownloadRequestPtr ra = DownloadRequest::create(options, a.callbacks());
-    engine.addOperation(ra);
+    const DownloadRequestPtr ra = start(a, options);
     ASSERT_TRUE(TestSupport::waitFor([&] { return a.bytes > 0; }));
     options.url = second;
     DownloadEngine other;
-    const DownloadRequestPtr rb = DownloadRequest::create(options, b.callbacks());
-    other.addOperation(rb);
+    const DownloadRequestPtr rb = start(b, options, &other);
     ASSERT_TRUE(TestSupport::waitFor([&] { return a.ended() && b.ended(); }));
     EXPECT_TRUE(a.finished);
     EXPECT_TRUE(b.failed);
@@ -169,46 +176,23 @@ TEST_F(DownloadOriginTest, TwoDownloadsUnderOneNameNeverShareAFileNorOverwriteEa
         << rb->errorDescription().toStdString();
     EXPECT_EQ(readFile(dir.filePath("same.bin")), firstContent);
 
-    // Different temporary names, one destination: the file that appeared meanwhile stays.
-    faults.throttleBytesPerSecond = 0;
-    Outcome c;
-    DownloadRequest::Options late = options;
-    late.temporaryPath = dir.filePath("same.bin.2.temp");
-    late.url = second;
+    // Different temporary names, one destination, both begun before either is saved: the file that appeared
+    // meanwhile stays.
     QFile::remove(dir.filePath("same.bin"));
-    // Begun before the first one is saved: "same.bin" is not there yet when it starts.
     faults.throttleBytesPerSecond = 100000;
-    const DownloadRequestPtr rc = DownloadRequest::create(late, c.callbacks());
-    Outcome d;
+    Outcome c, d;
+    options.temporaryPath = dir.filePath("same.bin.2.temp");
+    const DownloadRequestPtr rc = start(c, options, &other);
     options.url = first;
     options.temporaryPath = dir.filePath("same.bin.3.temp");
-    const DownloadRequestPtr rd = DownloadRequest::create(options, d.callbacks());
-    engine.addOperation(rd);
-    other.addOperation(rc);
+    const DownloadRequestPtr rd = start(d, options);
     ASSERT_TRUE(TestSupport::waitFor([&] { return c.ended() && d.ended(); }));
     ASSERT_TRUE(c.finished && d.finished);
-    EXPECT_NE(rc->finalPath(), rd->finalPath());
     EXPECT_EQ(readFile(rc->finalPath()), secondContent);
     EXPECT_EQ(readFile(rd->finalPath()), firstContent);
-    const QStringList saved = {QFileInfo(rc->finalPath()).fileName(), QFileInfo(rd->finalPath()).fileName()};
-    EXPECT_TRUE(saved.contains("same.bin") && saved.contains("same (2).bin"))
-        << saved.join(", ").toStdString();
-}
-
-TEST_F(DownloadOriginTest, AProxysConnectAnswerNeverRestartsAResumedFile)
-{
-    ConnectProxy proxy;
-    ASSERT_TRUE(proxy.start());
-    const QString url = bytesUrl(90000, "tunnel");
-    const QByteArray expected = reference(url);
-    writeFrom(temporary("tunnel.bin"), expected.left(30000), url);
-    sandbox.storageFaults().bytesServed = 0;
-    Outcome outcome;
-    const DownloadRequestPtr request = run(outcome, url, "tunnel.bin", QString::fromStdString(proxy.url()));
-    ASSERT_TRUE(outcome.finished) << request->errorDescription().toStdString();
-    EXPECT_GE(proxy.tunnelsOpened(), 1);
-    EXPECT_EQ(readFile(dir.filePath("tunnel.bin")), expected);
-    EXPECT_EQ(sandbox.storageFaults().bytesServed.load(), 60000);
+    QStringList saved = {QFileInfo(rc->finalPath()).fileName(), QFileInfo(rd->finalPath()).fileName()};
+    saved.sort();
+    EXPECT_EQ(saved, QStringList({"same (2).bin", "same.bin"}));
 }
 
 } // namespace

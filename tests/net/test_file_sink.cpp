@@ -1,5 +1,7 @@
 // The temporary file's writer: a slow disk never blocks the receiving side, memory stays bounded, and what
 // was appended reaches the file in order.
+#include "../support/Files.h"
+
 #include "net/FileSink.h"
 #include "net/FileWriter.h"
 
@@ -22,6 +24,23 @@
 
 namespace {
 
+using TestSupport::readFile;
+
+// Closes `sink` into `destination`: the close's error (-2 when it never came) and the path it was saved at.
+std::pair<int, QString> closeInto(FileSink &sink, const QString &destination)
+{
+    std::promise<std::pair<int, QString>> closed;
+    FileSink::Placement place;
+    place.destination = destination;
+    sink.close(&place, [&](int error, const QString &, const QString &finalPath) {
+        closed.set_value({error, finalPath});
+    });
+    auto result = closed.get_future();
+    if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+        return {-2, QString()};
+    return result.get();
+}
+
 // Appends `data` from `from` on in chunks of the sizes libcurl hands over, with a flush now and then as the
 // transfer's progress reports do, and closes into `destination`; the close's error.
 int writeFrom(FileSink &sink, const QByteArray &data, qint64 from, const QString &destination)
@@ -43,20 +62,7 @@ int writeFrom(FileSink &sink, const QByteArray &data, qint64 from, const QString
         if (++chunks % 5 == 0)
             sink.flush();
     }
-    std::promise<int> closed;
-    FileSink::Placement place;
-    place.destination = destination;
-    sink.close(&place, [&](int error, const QString &, const QString &) { closed.set_value(error); });
-    auto result = closed.get_future();
-    if (result.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
-        return -2;
-    return result.get();
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return closeInto(sink, destination).first;
 }
 
 TEST(FileSinkTest, AStalledDiskPausesTheSenderInsteadOfBlockingItAndLosesNothing)
@@ -116,20 +122,8 @@ TEST(FileSinkTest, AStalledDiskPausesTheSenderInsteadOfBlockingItAndLosesNothing
     }
     EXPECT_GT(roomFreed.load(), 0);
 
-    std::promise<std::pair<int, QString>> closed;
-    FileSink::Placement place;
-    place.destination = dir.filePath("file.bin");
-    sink->close(&place, [&](int error, const QString &, const QString &finalPath) {
-        closed.set_value({error, finalPath});
-    });
-    auto result = closed.get_future();
-    ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready);
-    const auto [error, finalPath] = result.get();
-    EXPECT_EQ(error, 0);
-    EXPECT_EQ(finalPath, place.destination);
-    QFile file(finalPath);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll() == expected);
+    EXPECT_EQ(closeInto(*sink, dir.filePath("file.bin")), std::make_pair(0, dir.filePath("file.bin")));
+    EXPECT_TRUE(readFile(dir.filePath("file.bin")) == expected);
     EXPECT_FALSE(QFile::exists(dir.filePath("file.temp")));
 }
 
@@ -165,10 +159,7 @@ TEST(FileSinkTest, ResumedPartsAtAnyOffsetEndUpByteForByteWithAndWithoutDirectWr
             const QString part = dir.filePath(QStringLiteral("part%1.temp").arg(kept));
             const QString whole = dir.filePath(QStringLiteral("whole%1-%2.bin").arg(kept).arg(direct));
             // What an earlier run left: the kept bytes and some more that the resume cuts off.
-            QFile earlier(part);
-            ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
-            earlier.write(data.left(kept + 777));
-            earlier.close();
+            TestSupport::writeFile(part, data.left(kept + 777));
 
             auto sink = std::make_shared<FileSink>(writer, part);
             ASSERT_TRUE(sink->open(false));
@@ -176,7 +167,7 @@ TEST(FileSinkTest, ResumedPartsAtAnyOffsetEndUpByteForByteWithAndWithoutDirectWr
             EXPECT_EQ(sink->writesDirectly(), direct && directPossible);
             sink->truncate(quint64(kept));
             ASSERT_EQ(writeFrom(*sink, data, kept, whole), 0);
-            EXPECT_TRUE(readAll(whole) == data);
+            EXPECT_TRUE(readFile(whole) == data);
         }
     }
     FileSink::setDirectWritesDisabledForTesting(false);
