@@ -76,54 +76,39 @@ TEST_F(CliTest, ThePasswordComesFromStandardInputTheEnvironmentOrTheCommandLine)
     const QByteArray right = QByteArray::fromStdString(Sandbox::defaultAccount().password);
     // Not the account's password, but one that would stand out in any output.
     const QByteArray wrong = "Wr0ng-Pa55word-7f3e";
-    struct Case
+    // E stands for the e-mail, P for the password, given as an argument, on standard input or in
+    // MELODROP_PASSWORD.
+    const struct
     {
-        const char *name;
-        QStringList args;
-        QByteArray input;       // standard input
-        QByteArray environment; // MELODROP_PASSWORD, when not empty
-        bool useRight;          // the placeholder P in args/input/environment is the right password
+        const char *args;
+        QByteArray input;
+        bool environment;
+    } cases[] = {
+        {"login E -", "P\n", false},
+        {"login E", {}, true},
+        {"--email E --password - login", "P\r\n", false},
+        {"--email E --password - search-audio x", "P\n", false},
+        {"--email E search-audio x", {}, true},
+        {"--email E --password P search-audio x", {}, false},
+        {"login E P", {}, false},
     };
-    const QList<Case> cases = {
-        {"login reads standard input", {"login", email, "-"}, "P\n", {}, true},
-        {"login takes the environment", {"login", email}, {}, "P", true},
-        {"login with --email and --password -",
-         {"--email", email, "--password", "-", "login"},
-         "P\r\n",
-         {},
-         true},
-        {"a command signs in from standard input",
-         {"--email", email, "--password", "-", "search-audio", "x"},
-         "P\n",
-         {},
-         true},
-        {"a command signs in from the environment", {"--email", email, "search-audio", "x"}, {}, "P", true},
-        {"a command signs in with --password P",
-         {"--email", email, "--password", "P", "search-audio", "x"},
-         {},
-         {},
-         true},
-        {"login EMAIL PASSWORD", {"login", email, "P"}, {}, {}, true},
-    };
-    for (const bool useRight : {true, false}) {
-        const QByteArray secret = useRight ? right : wrong;
-        for (const Case &c : cases) {
-            QStringList args;
-            for (const QString &arg : c.args)
-                args << (arg == QLatin1String("P") ? QString::fromUtf8(secret) : arg);
-            QByteArray input = c.input;
-            input.replace("P", secret);
+    for (const QByteArray &secret : {right, wrong}) {
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.args);
+            QStringList args = QString::fromLatin1(c.args).split(' ');
+            for (QString &arg : args)
+                arg = arg == "E" ? email : arg == "P" ? QString::fromUtf8(secret) : arg;
             std::optional<EnvironmentScope> environment;
-            if (!c.environment.isEmpty())
+            if (c.environment)
                 environment.emplace("MELODROP_PASSWORD", secret);
-            const CliRun run = cli(withBase(args), input);
-            EXPECT_EQ(run.exitCode, useRight ? 0 : 3) << c.name << ": " << run.err.toStdString();
-            if (!useRight) {
+            const CliRun run = cli(withBase(args), QByteArray(c.input).replace("P", secret));
+            EXPECT_EQ(run.exitCode, secret == right ? 0 : 3) << run.err.toStdString();
+            if (secret == wrong) {
                 // Neither the result nor any log line repeats the password.
-                EXPECT_FALSE(run.out.contains(QString::fromUtf8(wrong))) << c.name;
-                EXPECT_FALSE(run.err.contains(QString::fromUtf8(wrong))) << c.name;
+                EXPECT_FALSE(run.out.contains(QString::fromUtf8(wrong)));
+                EXPECT_FALSE(run.err.contains(QString::fromUtf8(wrong)));
             } else if (args.contains("login")) {
-                EXPECT_TRUE(run.out.startsWith("{\"vksid\": ")) << c.name;
+                EXPECT_TRUE(run.out.startsWith("{\"vksid\": "));
             }
         }
     }
@@ -154,13 +139,6 @@ TEST_F(CliTest, TheSessionComesFromStandardInputOrTheEnvironmentAsWell)
     EXPECT_EQ(cli(withBase({"--sid", "-", "--uid", uid, "audio-list", uid, "--kind", "0"})).exitCode, 2);
 }
 
-TEST_F(CliTest, HelpIsNoError)
-{
-    const CliRun run = cli({"--help"});
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.startsWith("usage: melodrop-cli")) << run.out.toStdString();
-}
-
 TEST_F(CliTest, APasswordThatIsNowhereIsAUsageError)
 {
     const QString email = QString::fromStdString(Sandbox::defaultAccount().email);
@@ -171,53 +149,55 @@ TEST_F(CliTest, APasswordThatIsNowhereIsAUsageError)
     EXPECT_EQ(cli(withBase({"login", email, "-"}), "\n").exitCode, 3);
 }
 
-TEST_F(CliTest, UsageErrorsExitWithTwo)
+TEST_F(CliTest, HelpIsNoErrorUsageErrorsExitWithTwo)
 {
-    EXPECT_EQ(cli({}).exitCode, 2);
-    EXPECT_EQ(cli({"no-such-command"}).exitCode, 2);
-    EXPECT_EQ(cli({"login", "only-one"}).exitCode, 2);
-    EXPECT_EQ(cli({"--bogus", "x", "login", "a", "b"}).exitCode, 2);
-    EXPECT_EQ(cli({"--service-base", "ftp://host", "login", "a", "b"}).exitCode, 2);
-    EXPECT_EQ(cli({"--root"}).exitCode, 2);
-    EXPECT_EQ(cli({"parse-json"}).exitCode, 2);
+    const CliRun help = cli({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(help.out.startsWith("usage: melodrop-cli")) << help.out.toStdString();
+    for (const QStringList &args : QList<QStringList>{{},
+                                                      {"no-such-command"},
+                                                      {"login", "only-one"},
+                                                      {"--bogus", "x", "login", "a", "b"},
+                                                      {"--service-base", "ftp://host", "login", "a", "b"},
+                                                      {"--root"},
+                                                      {"parse-json"}})
+        EXPECT_EQ(cli(args).exitCode, 2) << args.join(' ').toStdString();
 
     // Each command's wrong arguments, with a session at hand: exit code 2 and nothing printed.
-    const QList<QStringList> bad = {
-        {"search-audio"},
-        {"search-audio", "a", "b"},
-        {"search-audio", "a", "--offset"},
-        {"search-audio", "a", "--offset", "ten"},
-        {"search-audio", "a", "--sort", "99999999999"},
-        {"search-audio", "a", "--page", "1"},
-        {"audio-list", "1"},
-        {"audio-list", "1", "--kind", "3"},
-        {"audio-list", "--kind", "0"},
-        {"riaa", "extra"},
-        {"add-audio", "1"},
-        {"delete-audio", "1", "2", "3"},
-        {"search-video"},
-        {"search-video", "a", "b"},
-        {"search-video", "a", "--quality"},
-        {"search-video", "a", "--quality", "hd"},
-        {"search-video", "a", "--offset", "99999999999"},
-        {"search-video", "a", "--page", "1"},
-        {"video-list", "1"},
-        {"video-list", "1", "--kind", "2"},
-        {"video-list", "--kind", "0"},
-        {"video-recommendations"},
-        {"video-recommendations", "1", "2"},
-        {"video-link"},
-        {"video-link", "1_2", "3_4"},
-        {"friends", "x"},
-        {"groups", "x"},
-        {"albums"},
-        {"albums", "a", "b"},
-        {"album-tracks"},
-        {"album-tracks", "1", "2"},
-    };
-    for (const QStringList &args : bad) {
-        SCOPED_TRACE(args.join(' ').toStdString());
-        const CliRun run = cli(signedIn(args));
+    const QStringList bad = {"search-audio",
+                             "search-audio a b",
+                             "search-audio a --offset",
+                             "search-audio a --offset ten",
+                             "search-audio a --sort 99999999999",
+                             "search-audio a --page 1",
+                             "audio-list 1",
+                             "audio-list 1 --kind 3",
+                             "audio-list --kind 0",
+                             "riaa extra",
+                             "add-audio 1",
+                             "delete-audio 1 2 3",
+                             "search-video",
+                             "search-video a b",
+                             "search-video a --quality",
+                             "search-video a --quality hd",
+                             "search-video a --offset 99999999999",
+                             "search-video a --page 1",
+                             "video-list 1",
+                             "video-list 1 --kind 2",
+                             "video-list --kind 0",
+                             "video-recommendations",
+                             "video-recommendations 1 2",
+                             "video-link",
+                             "video-link 1_2 3_4",
+                             "friends x",
+                             "groups x",
+                             "albums",
+                             "albums a b",
+                             "album-tracks",
+                             "album-tracks 1 2"};
+    for (const QString &args : bad) {
+        SCOPED_TRACE(args.toStdString());
+        const CliRun run = cli(signedIn(args.split(' ')));
         EXPECT_EQ(run.exitCode, 2) << run.err.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }

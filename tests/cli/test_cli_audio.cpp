@@ -25,11 +25,8 @@ TEST_F(CliAudioTest, SearchPrintsOneRecordPerLineInPageOrder)
         EXPECT_TRUE(r.at(2).contains("кино", Qt::CaseInsensitive) ||
                     r.at(3).contains("кино", Qt::CaseInsensitive));
         EXPECT_TRUE(r.at(1).startsWith(base + "/storage/mp3/"));
-        if (i > 0) {
-            EXPECT_EQ(r.at(4).toInt(), found.at(i - 1).at(4).toInt() + 1);
-        }
+        EXPECT_EQ(r.at(4), QString::number(i + 1)); // counted from 1 in each run
     }
-    EXPECT_EQ(found.first().at(4), QStringLiteral("1")); // the first record of a run
 
     const int catalogue = int(SandboxAudio::catalogueOf(sandbox).size());
     run = cli(signedIn({"search-audio", "", "--offset", "300", "--sort", "1"}));
@@ -42,6 +39,7 @@ TEST_F(CliAudioTest, SearchPrintsOneRecordPerLineInPageOrder)
     run = cli(signedIn({"search-audio", "такого нет ни у кого"}));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_FALSE(run.err.contains("Нет ответа"));
 }
 
 TEST_F(CliAudioTest, ListsOfEachKind)
@@ -114,17 +112,13 @@ TEST_F(CliAudioTest, ASearchTextMayStartWithDashesAfterTheEndOfOptions)
 TEST_F(CliAudioTest, SessionCommandsNeedASession)
 {
     // Of every kind: without one they do not run, with a wrong password the sign-in fails.
-    for (const QStringList &command : QList<QStringList>{{"search-audio", "кино"},
-                                                         {"add-audio", "1", "2"},
-                                                         {"video-link", "1_2"},
-                                                         {"friends"},
-                                                         {"album-tracks", "2001"}})
-        EXPECT_EQ(cli(withBase(command)).exitCode, 2) << command.join(' ').toStdString();
-    for (const QStringList &command :
-         QList<QStringList>{{"audio-list", "1", "--kind", "1"}, {"search-video", "a"}, {"groups"}}) {
-        const CliRun run =
-            cli(withBase(QStringList{"--email", "demo@melodrop.test", "--password", "wrong"} + command));
-        EXPECT_EQ(run.exitCode, 3) << command.join(' ').toStdString();
+    for (const QString command :
+         {"search-audio кино", "add-audio 1 2", "video-link 1_2", "friends", "album-tracks 2001"})
+        EXPECT_EQ(cli(withBase(command.split(' '))).exitCode, 2) << command.toStdString();
+    for (const QString command : {"audio-list 1 --kind 1", "search-video a", "groups"}) {
+        const CliRun run = cli(withBase(QStringList{"--email", "demo@melodrop.test", "--password", "wrong"} +
+                                        command.split(' ')));
+        EXPECT_EQ(run.exitCode, 3) << command.toStdString();
         EXPECT_TRUE(run.out.isEmpty());
     }
 

@@ -1,4 +1,4 @@
-#include "../support/SandboxSignIn.h"
+#include "../support/NetPages.h"
 
 #include "sandbox/SandboxFriends.h"
 #include "service/FriendsPages.h"
@@ -6,12 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace {
 
-const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
-const QString unknown = QStringLiteral("Неизвестно");
+using namespace TestSupport;
+
 const QString header = QStringLiteral("<!--18035<!>friends.css<!>0<!>6546<!>0<!>");
 
 QString record(const QString &name, const QString &number, const QString &picture)
@@ -29,40 +27,31 @@ QStringList names(const QStringList &records)
 
 // ---- the friends page
 
-TEST(FriendsPage, TheRequestListsAfterAllAreCutOff)
+// The request lists after "all" are cut off, whichever comes first; their names may hold quotes that break
+// the JSON. The list is the user's own: nothing of it goes to the log.
+TEST(FriendsPage, TheRequestListsAfterAllAreCutOffInEitherOrder)
 {
-    TestSupport::LogCapture log;
-    const QString object =
-        QStringLiteral("{\"all\":[[1,'http://pics.example/1.jpg','/id1',0,'Имя Фамилия']]");
-    const QString page = header + object +
-                         QStringLiteral(",\"all_requests\":[[2,'p','/id2',0,'Не \"друг\"']]}<!>{\"x\":1}<!>");
-    const auto records = FriendsPages::readFriends(page);
-    ASSERT_TRUE(records.has_value());
-    EXPECT_EQ(*records, QStringList({record("Имя Фамилия", "1", "http://pics.example/1.jpg")}));
-    // The list is the user's own: nothing of it goes to the log.
-    EXPECT_TRUE(log.lines().isEmpty());
-}
-
-TEST(FriendsPage, BothRequestListsInEitherOrder)
-{
-    const QString all = QStringLiteral("{\"all\":[[7,'pic7','/id7',1,'Seven']]");
+    const QString all = QStringLiteral("{\"all\":[[7,'http://pics.example/7.jpg','/id7',1,'Имя Фамилия']]");
     const QString broken = QStringLiteral("[[3,'p','/id3',0,'Кто-то \"в кавычках\"']]");
     const QStringList pages = {
         all + ",\"requests\":" + broken + ",\"all_requests\":" + broken + "}<!>",
         all + ",\"all_requests\":" + broken + ",\"requests\":" + broken + "}<!>",
         all + ",\"requests\":" + broken + "}<!>",
+        all + ",\"all_requests\":" + broken + "}<!>{\"x\":1}<!>",
     };
     for (const QString &page : pages) {
         SCOPED_TRACE(page.toStdString());
+        LogCapture log;
         const auto records = FriendsPages::readFriends(header + page);
         ASSERT_TRUE(records.has_value());
-        EXPECT_EQ(*records, QStringList({record("Seven", "7", "pic7")}));
+        EXPECT_EQ(*records, QStringList({record("Имя Фамилия", "7", "http://pics.example/7.jpg")}));
+        EXPECT_TRUE(log.lines().isEmpty());
     }
 }
 
 TEST(FriendsPage, NamesAreCleanedAndRecordsSortedByCharacterCode)
 {
-    TestSupport::LogCapture log;
+    LogCapture log;
     const QString page =
         header +
         "{'all':[[3,'p3','/id3',0,'Бета'],[1,'p1','/id1',0,'alpha'],[2,'p2','/id2',0,' Beta\t'],"
@@ -81,47 +70,37 @@ TEST(FriendsPage, NamesAreCleanedAndRecordsSortedByCharacterCode)
 
 TEST(FriendsPage, EmptyAndUnparsableAnswersGiveEmptyListsWithoutTheErrorLine)
 {
-    struct Case
-    {
-        const char *what;
-        QString page;
+    const QStringList pages = {
+        QString(), header + "{}<!><!>",
+        header + "{\"other\":[[1,'a','b',0,'c']]}<!>", // no "all"
+        header + "{\"all\":[[1,'a','b',0,'c']}<!>",    // not JSON
     };
-    const Case cases[] = {
-        {"empty body", QString()},
-        {"empty object", header + "{}<!><!>"},
-        {"no all", header + "{\"other\":[[1,'a','b',0,'c']]}<!>"},
-        {"not JSON", header + "{\"all\":[[1,'a','b',0,'c']}<!>"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        TestSupport::LogCapture log;
-        const auto records = FriendsPages::readFriends(c.page);
+    for (const QString &page : pages) {
+        SCOPED_TRACE(page.toStdString());
+        LogCapture log;
+        const auto records = FriendsPages::readFriends(page);
         ASSERT_TRUE(records.has_value());
         EXPECT_TRUE(records->isEmpty());
         EXPECT_EQ(log.count(errorLine), 0);
     }
 }
 
+// Missing markers, and entries that are short, no list or have a name that is no text.
 TEST(FriendsPage, MissingMarkersAndShortEntriesGiveNothingAndOneLogLine)
 {
-    struct Case
-    {
-        const char *what;
-        QString page;
+    const QStringList pages = {
+        header + "<div>Доступ запрещён</div><!>", // no brace
+        QStringLiteral("\n\r\t"),                 // control characters only
+        header + "{\"all\":[[1,'a','b',0,'c']]}", // no separator after the object
+        header + "{\"all\":[[1,'a','b',0,'c'],[2,'a','b',0]]}<!>",
+        header + "{\"all\":[[1,'a','b',0,'c'],'x']}<!>",
+        header + "{\"all\":[[1,'a','b',0,null]]}<!>",
+        header + "{\"all\":'x'}<!>",
     };
-    const Case cases[] = {
-        {"no brace", header + "<div>Доступ запрещён</div><!>"},
-        {"control characters only", QStringLiteral("\n\r\t")},
-        {"no separator after the object", header + "{\"all\":[[1,'a','b',0,'c']]}"},
-        {"short entry after good ones", header + "{\"all\":[[1,'a','b',0,'c'],[2,'a','b',0]]}<!>"},
-        {"entry that is no list", header + "{\"all\":[[1,'a','b',0,'c'],'x']}<!>"},
-        {"name that is no text", header + "{\"all\":[[1,'a','b',0,null]]}<!>"},
-        {"all that is no list", header + "{\"all\":'x'}<!>"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        TestSupport::LogCapture log;
-        EXPECT_FALSE(FriendsPages::readFriends(c.page).has_value());
+    for (const QString &page : pages) {
+        SCOPED_TRACE(page.toStdString());
+        LogCapture log;
+        EXPECT_FALSE(FriendsPages::readFriends(page).has_value());
         EXPECT_EQ(log.lines(), QStringList({errorLine}));
     }
 }
@@ -130,7 +109,7 @@ TEST(FriendsPage, MissingMarkersAndShortEntriesGiveNothingAndOneLogLine)
 
 TEST(GroupsPage, TheListAfterTheMarkerWithQuotesKept)
 {
-    TestSupport::LogCapture log;
+    LogCapture log;
     const QString page = header + "<div>12 сообществ</div><!><!json>"
                                   "[[\"Rock'n'Roll &amp; Blues\",\"club5\",5,0,\"http://p/5.png\"],"
                                   "[\"  Джаз \",\"club12\",12,1,\"http://p/12.png\",\"extra\"],"
@@ -152,7 +131,7 @@ TEST(GroupsPage, WithoutTheMarkerOrWithShortEntriesNothingAndOneLogLine)
     };
     for (const QString &page : pages) {
         SCOPED_TRACE(page.toStdString());
-        TestSupport::LogCapture log;
+        LogCapture log;
         EXPECT_FALSE(FriendsPages::readGroups(page).has_value());
         EXPECT_EQ(log.lines(), QStringList({errorLine}));
     }
@@ -161,7 +140,7 @@ TEST(GroupsPage, WithoutTheMarkerOrWithShortEntriesNothingAndOneLogLine)
 TEST(GroupsPage, SingleQuotesAreNotRewritten)
 {
     // A list written with script quotes stays unreadable JSON: no communities, but no error line either.
-    TestSupport::LogCapture log;
+    LogCapture log;
     const auto records = FriendsPages::readGroups(header + "<!json>[['Группа','club1',1,0,'p']]");
     ASSERT_TRUE(records.has_value());
     EXPECT_TRUE(records->isEmpty());
@@ -170,57 +149,34 @@ TEST(GroupsPage, SingleQuotesAreNotRewritten)
 
 // ---- against the sandbox
 
-class FriendsGroupsTest : public TestSupport::ServiceSandboxTest
-{
-protected:
-    FriendsGroupsTest() : ServiceSandboxTest(false) {}
-    // What the client should make of the sandbox's people: display names trimmed ("Неизвестно" when blank),
-    // the number, the picture on the sandbox's host; sorted.
-    QStringList expected(const std::vector<SandboxPerson> &people) const
-    {
-        QStringList records;
-        for (const SandboxPerson &p : people) {
-            const QString name = QString::fromStdString(p.name).trimmed();
-            records << record(name.isEmpty() ? unknown : name, QString::fromStdString(p.id),
-                              QString::fromStdString(sandbox.baseUrl() + p.picture));
-        }
-        std::sort(records.begin(), records.end());
-        return records;
-    }
-};
+using FriendsGroupsTest = ServiceSandboxTest;
 
 TEST_F(FriendsGroupsTest, TheUsersFriendsAndCommunities)
 {
-    signIn();
     const std::string uid = Sandbox::defaultAccount().uid;
-    TestSupport::LogCapture log;
+    LogCapture log;
     const auto friends = VKontakteWorks::getSelfFriends();
     ASSERT_TRUE(friends.has_value());
     const std::vector<SandboxPerson> people = SandboxFriends::friendsOf(sandbox, uid);
     ASSERT_GE(people.size(), 60u);
-    EXPECT_EQ(*friends, expected(people));
+    EXPECT_EQ(*friends, peopleRecords(people, base()));
 
     const auto groups = VKontakteWorks::getSelfGroups();
     ASSERT_TRUE(groups.has_value());
     const std::vector<SandboxPerson> communities = SandboxFriends::groupsOf(sandbox, uid);
     ASSERT_GE(communities.size(), 20u);
-    EXPECT_EQ(*groups, expected(communities));
+    EXPECT_EQ(*groups, peopleRecords(communities, base()));
     EXPECT_EQ(log.count(errorLine), 0);
 
     const SandboxRequest friendsRequest = SandboxFriends::lastRequest(sandbox, "friends").value();
     EXPECT_EQ(friendsRequest.target, "/al_friends.php?act=load_friends_silent&al=1&gid=0&id=" + uid);
+    EXPECT_EQ(ownHeaders(friendsRequest), pageFields(global->vksid()));
     EXPECT_EQ(SandboxFriends::lastRequest(sandbox, "groups")->target,
               "/al_groups.php?act=get_list&al=1&tab=groups&mid=" + uid);
-    const std::map<std::string, std::string> headers(friendsRequest.headers.begin(),
-                                                     friendsRequest.headers.end());
-    EXPECT_EQ(headers.at("Cookie"), "remixsid=" + global->vksid().toStdString());
-    EXPECT_EQ(headers.at("X-Requested-With"), "XMLHttpRequest");
-    EXPECT_EQ(headers.at("Accept-Encoding"), "gzip");
 }
 
 TEST_F(FriendsGroupsTest, AFriendlessUserAndAStrangersSession)
 {
-    signIn();
     SandboxFriends::setFriends(sandbox, Sandbox::defaultAccount().uid, {});
     auto friends = VKontakteWorks::getSelfFriends();
     ASSERT_TRUE(friends.has_value());
@@ -228,7 +184,7 @@ TEST_F(FriendsGroupsTest, AFriendlessUserAndAStrangersSession)
 
     // A session the service does not know gets a page without the list: nothing, and the error line.
     global->setVksid(QStringLiteral("unknown-session"));
-    TestSupport::LogCapture log;
+    LogCapture log;
     EXPECT_EQ(VKontakteWorks::getSelfFriends().outcome(), ServiceAnswer<QStringList>::Unreadable);
     EXPECT_EQ(VKontakteWorks::getSelfGroups().outcome(), ServiceAnswer<QStringList>::Unreadable);
     EXPECT_EQ(log.count(errorLine), 2);
@@ -236,9 +192,8 @@ TEST_F(FriendsGroupsTest, AFriendlessUserAndAStrangersSession)
 
 TEST_F(FriendsGroupsTest, NoAnswerAtAllIsCountedAsSuchNotReadAsAPage)
 {
-    signIn();
     sandbox.stop();
-    TestSupport::LogCapture log;
+    LogCapture log;
     const int before = Http::unansweredRequestsOnThisThread();
     const auto friends = VKontakteWorks::getSelfFriends();
     // The answer says so itself; the dispatcher of the command-line client still sees the counted request.

@@ -1,4 +1,4 @@
-#include "../support/SandboxSignIn.h"
+#include "../support/NetPages.h"
 
 #include "sandbox/SandboxVideo.h"
 #include "service/VideoPage.h"
@@ -8,7 +8,8 @@
 
 namespace {
 
-const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+using namespace TestSupport;
+
 const QString jsonErrorStart = QStringLiteral("-JSONValue failed.");
 
 // A video page as the service sends it, the player variables near its end.
@@ -49,16 +50,19 @@ TEST(VideoLinkPage, ResolutionRules)
         {"a host without the slash before the account gets one",
          R"({"host":"cs1.example","uid":"7","vtag":"ab12","hd":2,"no_flv":1})",
          "http://cs1.example/u7/video/ab12.480.mp4"},
-        {"an https host keeps its scheme",
-         R"({"host":"https://cs1.example/","uid":"7","vtag":"ab12","hd":2,"no_flv":1})",
+        {"an https host keeps its scheme, and gets its slash",
+         R"({"host":"https://cs1.example","uid":"7","vtag":"ab12","hd":2,"no_flv":1})",
          "https://cs1.example/u7/video/ab12.480.mp4"},
+        {"control characters are removed first",
+         "{\"host\":\"cs1.example/\",\n\t\"uid\":\"7\",\r\n\"vtag\":\"ab\n12\",\"hd\":1,\"no_flv\":1}",
+         "http://cs1.example/u7/video/ab12.360.mp4"},
         {"no_flv 0 says there is no MP4",
          R"({"host":"cs1.example/","uid":"7","vtag":"ab12","hd":2,"no_flv":0})", "1"},
         {"no no_flv at all", R"({"host":"cs1.example/","uid":"7","vtag":"ab12","hd":2})", "1"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        TestSupport::LogCapture log;
+        LogCapture log;
         EXPECT_EQ(VideoPage::readLinkPage(page(c.variables)), c.result);
         EXPECT_TRUE(log.lines().isEmpty());
     }
@@ -70,7 +74,7 @@ TEST(VideoLinkPage, UnusablePagesGiveTwo)
     for (const QString &body : {QString(), QStringLiteral("<div>Видео недоступно</div>"),
                                 page(R"({"uid":"7","vtag":"ab12","hd":2,"no_flv":1})")}) {
         SCOPED_TRACE(body.toStdString());
-        TestSupport::LogCapture log;
+        LogCapture log;
         EXPECT_EQ(VideoPage::readLinkPage(body), QStringLiteral("2"));
         EXPECT_TRUE(log.lines().isEmpty());
     }
@@ -91,7 +95,7 @@ TEST(VideoLinkPage, UnusablePagesGiveTwo)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        TestSupport::LogCapture log;
+        LogCapture log;
         EXPECT_EQ(VideoPage::readLinkPage(page(c.variables)), QStringLiteral("2"));
         EXPECT_EQ(log.count(errorLine), 1);
         EXPECT_EQ(log.lines().size(), c.jsonError ? 2 : 1);
@@ -113,7 +117,7 @@ TEST(VideoLinkPage, AHostThatMakesNoWebAddressIsRefused)
     };
     for (const QString &host : hosts) {
         SCOPED_TRACE(host.toStdString());
-        TestSupport::LogCapture log;
+        LogCapture log;
         const QString variables =
             QStringLiteral(R"({"host":"%1","uid":"7","vtag":"ab12","hd":2,"no_flv":1})").arg(host);
         const VideoLink link = VideoPage::readLink(page(variables));
@@ -122,36 +126,14 @@ TEST(VideoLinkPage, AHostThatMakesNoWebAddressIsRefused)
         EXPECT_EQ(link.text(), QStringLiteral("2")); // as the command line prints it: the page is unusable
         EXPECT_EQ(log.count(errorLine), 1);
     }
-    // https is a web address too.
-    EXPECT_EQ(
-        VideoPage::readLinkPage(page(R"({"host":"https://cs2.example","uid":"7","vtag":"x","no_flv":1})")),
-        QStringLiteral("https://cs2.example/u7/video/x.240.mp4"));
-}
-
-TEST(VideoLinkPage, ControlCharactersAreRemovedFirst)
-{
-    const QString variables =
-        QStringLiteral("{\"host\":\"cs1.example/\",\n\t\"uid\":\"7\",\r\n\"vtag\":\"ab\n12\","
-                       "\"hd\":1,\"no_flv\":1}");
-    EXPECT_EQ(VideoPage::readLinkPage(page(variables)),
-              QStringLiteral("http://cs1.example/u7/video/ab12.360.mp4"));
 }
 
 TEST(VideoLinkPage, AddressesOfTheOtherQualities)
 {
     const QString best = QStringLiteral("http://cs1.example/u7/video/ab12.480.mp4");
-    const struct
-    {
-        int lines;
-        QString address;
-    } cases[] = {
-        {240, "http://cs1.example/u7/video/ab12.240.mp4"},
-        {360, "http://cs1.example/u7/video/ab12.360.mp4"},
-        {480, "http://cs1.example/u7/video/ab12.480.mp4"},
-        {720, "http://cs1.example/u7/video/ab12.720.mp4"},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(VKontakteWorks::videoLinkWithLines(best, c.lines), c.address);
+    for (const int lines : {240, 360, 480, 720})
+        EXPECT_EQ(VKontakteWorks::videoLinkWithLines(best, lines),
+                  QStringLiteral("http://cs1.example/u7/video/ab12.%1.mp4").arg(lines));
     // The first ".mp4" decides, whatever follows it.
     EXPECT_EQ(
         VKontakteWorks::videoLinkWithLines(QStringLiteral("http://h/u1/video/x.720.mp4?extra=.mp4"), 360),
@@ -164,7 +146,7 @@ TEST(VideoLinkPage, AddressesOfTheOtherQualities)
 
 // ---- against the sandbox: the address really names the file on the storage host --------------------------
 
-using VideoLinkTest = TestSupport::ServiceSandboxTest;
+using VideoLinkTest = ServiceSandboxTest;
 
 TEST_F(VideoLinkTest, EveryBestQualityResolvesToAPlayableFile)
 {
@@ -206,7 +188,7 @@ TEST_F(VideoLinkTest, VideosWithoutAnMp4OrAPlayerAndUnknownKeys)
         std::find_if(catalogue.begin(), catalogue.end(), [](auto &v) { return !v.variables; });
     ASSERT_NE(flv, catalogue.end());
     ASSERT_NE(external, catalogue.end());
-    TestSupport::LogCapture log;
+    LogCapture log;
     EXPECT_EQ(VKontakteWorks::getVideoLink(QString::fromStdString(flv->key())), QStringLiteral("1"));
     EXPECT_EQ(VKontakteWorks::getVideoLink(QString::fromStdString(external->key())), QStringLiteral("2"));
     EXPECT_EQ(VKontakteWorks::getVideoLink(QStringLiteral("-1_1")), QStringLiteral("2"));
@@ -217,25 +199,6 @@ TEST_F(VideoLinkTest, VideosWithoutAnMp4OrAPlayerAndUnknownKeys)
     EXPECT_EQ(VKontakteWorks::getVideoLink(QString::fromStdString(catalogue.front().key())),
               QStringLiteral("2"));
     EXPECT_EQ(log.lines(), QStringList({errorLine}));
-}
-
-TEST_F(VideoLinkTest, TheStorageHostAnswersRanges)
-{
-    const std::vector<SandboxVideoItem> catalogue = SandboxVideo::catalogueOf(sandbox);
-    const auto hd = std::find_if(catalogue.begin(), catalogue.end(),
-                                 [](auto &v) { return v.hd == 3 && v.mp4 && v.variables; });
-    ASSERT_NE(hd, catalogue.end());
-    const QString address = VKontakteWorks::getVideoLink(QString::fromStdString(hd->key()));
-    const Http::Response whole = Http::get(address, {}, 10);
-    ASSERT_EQ(whole.status, 200);
-    ASSERT_GT(whole.body.size(), 10000);
-    const Http::Response part = Http::get(address, {{"Range", "bytes=1000-1999"}}, 10);
-    EXPECT_EQ(part.status, 206);
-    EXPECT_EQ(part.body, whole.body.mid(1000, 1000));
-    // The qualities are different files.
-    const Http::Response small = Http::get(VKontakteWorks::videoLinkWithLines(address, 240), {}, 10);
-    EXPECT_EQ(small.status, 200);
-    EXPECT_LT(small.body.size(), whole.body.size());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NetPages.h"
 #include "TestSupport.h"
 
 #include "sandbox/Sandbox.h"
