@@ -6,7 +6,6 @@
 #include "service/VKontakteWorks.h"
 
 #include <QElapsedTimer>
-#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -28,8 +27,7 @@ TEST(VideoSearchPage, ReadsTheFirstFortyOfMoreRows)
     LogCapture log;
     const int tagBefore = GlobalData::sharedGlobalData()->fileTag();
     const auto records = VideoPage::readSearchPage(fixture("search_55_rows.html"), 1, host);
-    ASSERT_TRUE(records.has_value());
-    ASSERT_EQ(records->size(), 40);
+    ASSERT_EQ(sizeOf(records), 40);
     for (int i = 0; i < 40; ++i) {
         SCOPED_TRACE(i);
         const VideoRecord &r = records->at(i);
@@ -48,8 +46,7 @@ TEST(VideoSearchPage, RowCases)
 {
     LogCapture log;
     const auto records = VideoPage::readSearchPage(fixture("search_rows_mixed.html"), 3, host);
-    ASSERT_TRUE(records.has_value());
-    ASSERT_EQ(records->size(), 4);
+    ASSERT_EQ(sizeOf(records), 4);
     const int tag = records->at(0).tag.toInt();
     const auto t = [tag](int k) { return QString::number(tag + k); };
 
@@ -125,23 +122,10 @@ TEST(VideoSearchPage, EmptyAndRowlessPagesGiveAnEmptyListWithoutLogLine)
     const int tagBefore = GlobalData::sharedGlobalData()->fileTag();
     for (const QString &page : {QString(), fixture("search_no_rows.html"), QStringLiteral(" "),
                                 QStringLiteral("<div class=\"videos_row\">a row of another kind</div>")}) {
-        const auto records = VideoPage::readSearchPage(page, 0, host);
-        ASSERT_TRUE(records.has_value());
-        EXPECT_TRUE(records->isEmpty());
+        EXPECT_EQ(sizeOf(VideoPage::readSearchPage(page, 0, host)), 0);
     }
     EXPECT_TRUE(log.lines().isEmpty());
     EXPECT_EQ(GlobalData::sharedGlobalData()->fileTag(), tagBefore);
-}
-
-TEST(VideoSearchPage, RowCutsFollowTheMarkersInOrder)
-{
-    // skipTo keeps the marker without its first character; skipPast drops it; upTo leaves the text alone.
-    EXPECT_EQ(VideoPage::skipTo(u"ab<img src=\"x\"", u"<img src=").toString(),
-              QStringLiteral("img src=\"x\""));
-    EXPECT_EQ(VideoPage::skipPast(u"ab'cd'ef", u"'").toString(), QStringLiteral("cd'ef"));
-    EXPECT_EQ(VideoPage::upTo(u"cd'ef", u"'").toString(), QStringLiteral("cd"));
-    EXPECT_THROW(VideoPage::skipTo(u"abc", u"x"), std::exception);
-    EXPECT_THROW(VideoPage::upTo(u"abc", u"x"), std::exception);
 }
 
 // ---- the whole operation against the sandbox ------------------------------------------------------------
@@ -182,8 +166,7 @@ TEST_F(VideoSearchTest, HitsMatchTheQueryAndCarryTheQualityLabelAndThePicture)
     const std::vector<SandboxVideoItem> catalogue = SandboxVideo::catalogueOf(sandbox);
     LogCapture log;
     const auto records = VKontakteWorks::searchVideoWithOffset(QStringLiteral("КОНЦЕРТ"), 0, 2, 0);
-    ASSERT_TRUE(records.has_value());
-    ASSERT_FALSE(records->isEmpty());
+    ASSERT_GT(sizeOf(records), 0);
     for (const VideoRecord &r : *records) {
         SCOPED_TRACE(r.key.toStdString());
         EXPECT_TRUE(r.title.contains(QStringLiteral("концерт"), Qt::CaseInsensitive));
@@ -200,24 +183,6 @@ TEST_F(VideoSearchTest, HitsMatchTheQueryAndCarryTheQualityLabelAndThePicture)
                 : QStringLiteral("http://%1/images/video_s.png").arg(ServiceEndpoints::current().webHost));
     }
     EXPECT_TRUE(log.lines().isEmpty());
-}
-
-TEST_F(VideoSearchTest, PagesOfFortyFollowTheOffset)
-{
-    const int catalogue = int(SandboxVideo::catalogueOf(sandbox).size());
-    ASSERT_GE(catalogue, 400);
-    QSet<QString> seen;
-    int total = 0;
-    for (int offset = 0; offset < catalogue + 40; offset += 40) {
-        const auto page = VKontakteWorks::searchVideoWithOffset(QString(), offset, 0, 0);
-        ASSERT_TRUE(page.has_value());
-        EXPECT_EQ(page->size(), std::clamp(catalogue - offset, 0, 40)) << "offset " << offset;
-        for (const VideoRecord &r : *page)
-            seen.insert(r.key);
-        total += int(page->size());
-    }
-    EXPECT_EQ(total, catalogue);
-    EXPECT_EQ(seen.size(), catalogue);
 }
 
 TEST_F(VideoSearchTest, FixturesThroughTheWholeRequestAndTheMissingAnswer)

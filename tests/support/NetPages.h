@@ -26,6 +26,12 @@ inline QStringList fields(const VideoRecord &r)
     return {r.title, r.key, r.quality, r.tag, r.state, r.duration, r.thumbnail};
 }
 
+// How many entries an answer holds; -1 when it holds no value (an answer that could not be read).
+template <class Answer> qsizetype sizeOf(const Answer &answer)
+{
+    return answer.has_value() ? qsizetype(answer->size()) : -1;
+}
+
 // The header fields a request carried, without the ones libcurl adds by itself.
 inline std::map<std::string, std::string> ownHeaders(const SandboxRequest &request)
 {
