@@ -15,6 +15,7 @@
 
 namespace {
 
+using TestSupport::readFile;
 using TestSupport::writeFile;
 
 using PropertyList::Error;
@@ -93,38 +94,29 @@ public:
     void other() override {}
 };
 
-TEST(PropertyList, RequestFilesRoundTripAsXmlArrays)
+TEST(PropertyList, FilesRoundTripAsXmlArraysAndBinaryFilesReadAlike)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("AudioSearchRequest.tune");
     EXPECT_FALSE(PropertyList::readRequest(path).has_value());
-    ASSERT_TRUE(PropertyList::writeRequest(path, QStringLiteral("  Кино & <Ария> ")));
-    EXPECT_EQ(PropertyList::readRequest(path).value_or(QString()), QStringLiteral("  Кино & <Ария> "));
-    ASSERT_TRUE(PropertyList::writeRequest(path, QString()));
-    EXPECT_EQ(PropertyList::readRequest(path).value_or(QStringLiteral("x")), QString());
+    for (const QString &request : {QStringLiteral("  Кино & <Ария> "), QString()}) {
+        ASSERT_TRUE(PropertyList::writeRequest(path, request));
+        EXPECT_EQ(PropertyList::readRequest(path).value_or(QStringLiteral("missing")), request);
+    }
+    const QByteArray xml = TestSupport::readFile(path);
+    EXPECT_TRUE(xml.startsWith("<?xml") && xml.contains("<array>")) << xml.constData();
 
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray xml = file.readAll();
-    EXPECT_TRUE(xml.startsWith("<?xml"));
-    EXPECT_TRUE(xml.contains("<array>"));
-}
-
-TEST(PropertyList, NestedArraysAndBinaryFilesAreRead)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("list.tuneplaylist");
+    const QString list = dir.filePath("list.tuneplaylist");
     const QVariantList entries{QVariantList{"a.mp3", "1"}, QVariantList{"sub/b.mp3", "0"}};
-    ASSERT_EQ(PropertyList::write(path, entries), PropertyList::WriteResult::Written);
-    EXPECT_EQ(PropertyList::read(path).value_or(QVariant()).toList(), entries);
+    ASSERT_EQ(PropertyList::write(list, entries), PropertyList::WriteResult::Written);
+    EXPECT_EQ(PropertyList::read(list).value_or(QVariant()).toList(), entries);
 
     // A binary property list written by another program reads the same.
     plist_t array = plist_new_array();
     plist_array_append_item(array, plist_new_string("двоичный"));
-    const QString binaryPath = dir.filePath("binary.tune");
-    writeFile(binaryPath, binaryOf(array));
+    writeFile(path, binaryOf(array));
     plist_free(array);
-    EXPECT_EQ(PropertyList::readRequest(binaryPath).value_or(QString()), QStringLiteral("двоичный"));
+    EXPECT_EQ(PropertyList::readRequest(path).value_or(QString()), QStringLiteral("двоичный"));
 }
 
 // Every kind of value, written as XML by us and as binary by libplist, reads to the same tree.
@@ -155,32 +147,26 @@ TEST(PropertyList, XmlAndBinaryOfOneDocumentReadAlike)
 // mark, empty elements, dates and data (kept as values of no use), hexadecimal integers.
 TEST(PropertyList, XmlInTheFormsOtherWritersUse)
 {
-    const QByteArray xml =
-        "\xEF\xBB\xBF<?xml version='1.0'?>\n<!-- made by hand -->\n"
-        "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"x.dtd\" [ <!ELEMENT a (b)> ]>\n"
-        "<plist version=\"1.0\" note='a > b'>\n<array>\n"
-        "  <string>R&amp;B &lt;live&gt; &#1025;&#x436; &quot;&apos;</string>\n"
-        "  <string><![CDATA[<raw & text>]]> and <!-- no --> more</string>\n"
-        "  <string/><key-less/>\n";
-    EXPECT_FALSE(PropertyList::fromData(xml + "</array></plist>").has_value()) << "an unknown element";
-
-    const QByteArray good =
+    const QByteArray head =
         "\xEF\xBB\xBF<?xml version='1.0'?>\n<!-- made by hand -->\n"
         "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"x.dtd\" [ <!ELEMENT a (b)> ]>\n"
         "<plist version=\"1.0\" note='a > b'>\n<array >\n"
         "  <string>R&amp;B &lt;live&gt; &#1025;&#x436; &quot;&apos;</string>\n"
         "  <string><![CDATA[<raw & text>]]> and <!-- no --> more</string>\n"
-        "  <string/>\n  <dict><key>d</key><date>2024-01-01T00:00:00Z</date>"
-        "<key>b</key><data>AAEC</data><key>h</key><integer> 0x1F </integer>"
-        "<key>t</key><true></true><key>e</key><dict/></dict>\n"
-        "</array>\n</plist>\n<!-- after -->";
-    const std::optional<QVariant> value = PropertyList::fromData(good);
+        "  <string/>\n";
+    EXPECT_FALSE(PropertyList::fromData(head + "<key-less/></array></plist>").has_value())
+        << "an unknown element";
+
+    const std::optional<QVariant> value =
+        PropertyList::fromData(head + "  <dict><key>d</key><date>2024-01-01T00:00:00Z</date>"
+                                      "<key>b</key><data>AAEC</data><key>h</key><integer> 0x1F </integer>"
+                                      "<key>t</key><true></true><key>e</key><dict/></dict>\n"
+                                      "</array>\n</plist>\n<!-- after -->");
     ASSERT_TRUE(value.has_value());
     const QVariantList list = value->toList();
     ASSERT_EQ(list.size(), 4);
-    EXPECT_EQ(list.at(0).toString(), QStringLiteral("R&B <live> Ёж \"'"));
-    EXPECT_EQ(list.at(1).toString(), QStringLiteral("<raw & text> and  more"));
-    EXPECT_EQ(list.at(2).toString(), QString());
+    EXPECT_EQ(list.mid(0, 3), (QVariantList{QStringLiteral("R&B <live> Ёж \"'"),
+                                            QStringLiteral("<raw & text> and  more"), QString()}));
     const QVariantMap map = list.at(3).toMap();
     EXPECT_FALSE(map.value("d").isValid());
     EXPECT_TRUE(map.contains("b"));
@@ -255,26 +241,21 @@ TEST(PropertyList, FuzzerFindingsAreReadWithoutCrashing)
 {
     const QString folder = QStringLiteral(MELODROP_TEST_DATA "/fuzz/property_list");
     // A string holding a NUL byte made libplist's copying getter abort.
-    QFile file(folder + QStringLiteral("/string-with-nul.plist"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const std::optional<QVariant> value = PropertyList::fromData(file.readAll());
+    const std::optional<QVariant> value = PropertyList::fromData(readFile(folder + "/string-with-nul.plist"));
     ASSERT_TRUE(value.has_value());
     ASSERT_EQ(value->toList().size(), 1);
     EXPECT_TRUE(value->toList().first().toString().contains(QChar(0)));
 
     // A dictionary key holding a NUL in a binary document made libplist abort while the key was read.
-    QFile binary(folder + QStringLiteral("/binary-key-with-nul.bplist"));
-    ASSERT_TRUE(binary.open(QIODevice::ReadOnly));
-    const std::optional<QVariant> nested = PropertyList::fromData(binary.readAll());
+    const std::optional<QVariant> nested =
+        PropertyList::fromData(readFile(folder + "/binary-key-with-nul.bplist"));
     ASSERT_TRUE(nested.has_value());
     EXPECT_EQ(nested->toList().size(), 2);
 
     // Nested just past the limit, as XML and as binary.
     for (const char *name : {"/deep-arrays.plist", "/deep-arrays.bplist"}) {
-        QFile deep(folder + QString::fromLatin1(name));
-        ASSERT_TRUE(deep.open(QIODevice::ReadOnly));
         DepthProbe probe;
-        EXPECT_EQ(PropertyList::parse(deep.readAll(), probe), Error::TooDeep) << name;
+        EXPECT_EQ(PropertyList::parse(readFile(folder + name), probe), Error::TooDeep) << name;
         EXPECT_LE(probe.deepest, PropertyList::maxDepth) << name;
     }
 }
