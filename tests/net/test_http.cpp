@@ -13,6 +13,7 @@
 #include <chrono>
 #include <future>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -133,9 +134,9 @@ TEST(HttpRedirects, TheSessionNeverGoesToAnotherHostOrDownToPlainHttp)
     };
     for (const Case &c : cases) {
         const Http::Hop hop = Http::redirect(QString::fromLatin1(c.from), QString::fromLatin1(c.to));
-        EXPECT_EQ(hop.follow, c.follow) << c.from << " -> " << c.to;
-        EXPECT_EQ(hop.keepCookieField, c.field) << c.from << " -> " << c.to;
-        EXPECT_EQ(hop.keepCookieStore, c.store) << c.from << " -> " << c.to;
+        EXPECT_EQ(std::tuple(hop.follow, hop.keepCookieField, hop.keepCookieStore),
+                  std::tuple(c.follow, c.field, c.store))
+            << c.from << " -> " << c.to;
     }
 }
 
