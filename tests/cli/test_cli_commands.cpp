@@ -53,8 +53,7 @@ TEST_F(CliAudioTest, SearchPrintsOneRecordPerLineInPageOrder)
 
     // Nothing found is success.
     run = cli(signedIn({"search-audio", "такого нет ни у кого"}));
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(result(run), std::pair(0, QString()));
     EXPECT_FALSE(run.err.contains("Нет ответа"));
 }
 
@@ -81,8 +80,7 @@ TEST_F(CliAudioTest, ListsOfEachKind)
 
     // A list the client cannot read prints nothing and still succeeds; the reason is on standard error.
     run = cli(signedIn({"audio-list", "2", "--kind", "1"}));
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(result(run), std::pair(0, QString()));
     EXPECT_TRUE(run.err.contains("-JSONValue failed. Error is: ")) << run.err.toStdString();
 }
 
@@ -134,8 +132,7 @@ TEST_F(CliAudioTest, SessionCommandsNeedASession)
     for (const QString command : {"audio-list 1 --kind 1", "search-video a", "groups"}) {
         const CliRun run = cli(withBase(QStringList{"--email", "demo@melodrop.test", "--password", "wrong"} +
                                         command.split(' ')));
-        EXPECT_EQ(run.exitCode, 3) << command.toStdString();
-        EXPECT_TRUE(run.out.isEmpty());
+        EXPECT_EQ(result(run), std::pair(3, QString())) << command.toStdString();
     }
 
     // A session given directly.
@@ -168,8 +165,7 @@ TEST_F(CliVideoTest, SearchPrintsRecordsInPageOrder)
     EXPECT_EQ(jsonArrays(run).size(), qsizetype(SandboxVideo::catalogueOf(sandbox).size()) - 400);
 
     run = cli(signedIn({"search-video", "такого нет ни у кого"}));
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(result(run), std::pair(0, QString()));
 }
 
 TEST_F(CliVideoTest, ListsAndRecommendations)
@@ -216,12 +212,10 @@ TEST_F(CliVideoTest, LinkPrintsTheResultAsAJsonString)
         address.endsWith(QStringLiteral("/video/%1.480.mp4").arg(QString::fromStdString(playable->vtag))));
 
     run = cli(signedIn({"video-link", QString::fromStdString(flv->key())}));
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, QStringLiteral("\"1\"\n"));
+    EXPECT_EQ(result(run), std::pair(0, QStringLiteral("\"1\"\n")));
 
     run = cli(signedIn({"video-link", "-1_1"}));
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_EQ(run.out, QStringLiteral("\"2\"\n"));
+    EXPECT_EQ(result(run), std::pair(0, QStringLiteral("\"2\"\n")));
 }
 
 TEST_F(CliVideoTest, AnUnreadableAnswerPrintsNothingAndLogsTheLine)
@@ -229,8 +223,7 @@ TEST_F(CliVideoTest, AnUnreadableAnswerPrintsNothingAndLogsTheLine)
     SandboxVideo::setCannedAnswer(sandbox, "/al_video.php?act=load_videos_silent&al=1&oid=-5",
                                   readData("video/list_short_entry.txt").toStdString());
     const CliRun run = cli(signedIn({"video-list", "5", "--kind", "1"}));
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(result(run), std::pair(0, QString()));
     EXPECT_TRUE(run.err.contains(errorLine)) << run.err.toStdString();
 }
 
@@ -249,8 +242,7 @@ TEST_F(CliFriendsAlbumsTest, FriendsAndGroupsPrintTheThreeLineRecords)
     SandboxFriends::setCannedAnswer(sandbox, "/al_groups.php?act=get_list&al=1&tab=groups&mid=" + uid,
                                     "<!--18035<!><!>0<!>6546<!>0<!>");
     run = cli(signedIn({"groups"}));
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(result(run), std::pair(0, QString()));
     EXPECT_TRUE(run.err.contains(errorLine)) << run.err.toStdString();
 }
 
@@ -269,15 +261,13 @@ TEST_F(CliFriendsAlbumsTest, AlbumsPrintNameArtistAndNumber)
 
     // Nothing found is success.
     run = cli(withBase({"albums", "нет такого"}));
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(result(run), std::pair(0, QString()));
 
     SandboxLastfm::setCannedAnswer(sandbox,
                                    "/2.0/?format=json&method=album.search&api_key=" + key + "&album=x",
                                    "{\"results\":{\"albummatches\":{\"album\":{\"name\":\"A\"}}}}");
     run = cli(withBase({"albums", "x"}));
-    EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(result(run), std::pair(0, QString()));
     EXPECT_TRUE(run.err.contains(errorLine)) << run.err.toStdString();
 }
 

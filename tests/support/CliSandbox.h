@@ -11,9 +11,17 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 // Runs of the command-line client against a sandbox of its own and a documents root of its own, and readers
 // of the JSON lines it prints.
 namespace TestSupport {
+
+// The exit code and what was printed, to compare at once.
+inline std::pair<int, QString> result(const CliRun &run)
+{
+    return {run.exitCode, run.out};
+}
 
 // Every output line must be one JSON array of `width` texts.
 inline QList<QStringList> jsonArrays(const CliRun &run, int width = 7)
