@@ -107,24 +107,17 @@ TEST(AudioSearchPage, MissingMarkersAnywhereInARowLoseThePageWithOneLogLine)
         "<div class=\"actions\" onclick=\"f({aid: 1, oid: 2, x: 3})\"></div></div>");
     ASSERT_EQ(parseAudioSearchPage(good).value_or(QList<AudioRecord>()).size(), 1);
 
-    const struct
-    {
-        const char *what;
-        QString from;
-        QString to;
-    } cases[] = {
-        {"no hidden value", "value=\"", "data=\""},
-        {"no title element", "audio_title_wrap", "other_wrap"},
-        {"no artist link", "a href=", "b data="},
-        {"no title span", "class=\"title\"", "class=\"name\""},
-        {"no actions element", "\"actions\"", "\"buttons\""},
-        {"no audio number", "aid:", "id:"},
-        {"no comma after the owner", "oid: 2, x: 3", "oid: 2"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
+    // Each marker missing in turn: the hidden value, the title element, the artist link, the title span, the
+    // actions element, the audio number, the comma after the owner.
+    const std::pair<QString, QString> cuts[] = {
+        {"value=\"", "data=\""},        {"audio_title_wrap", "other_wrap"},
+        {"a href=", "b data="},         {"class=\"title\"", "class=\"name\""},
+        {"\"actions\"", "\"buttons\""}, {"aid:", "id:"},
+        {"oid: 2, x: 3", "oid: 2"}};
+    for (const auto &[from, to] : cuts) {
+        SCOPED_TRACE(from.toStdString());
         QString page = good;
-        page.replace(c.from, c.to);
+        page.replace(from, to);
         LogCapture log;
         EXPECT_FALSE(parseAudioSearchPage(page).has_value());
         EXPECT_EQ(log.lines(), QStringList({errorLine}));

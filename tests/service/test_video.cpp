@@ -346,21 +346,15 @@ TEST(VideoSearchPage, EveryMissingMarkerLosesThePageWithOneLogLine)
         "<div class=\"videos_row clear_fix\"><img src=\"http://p/x.jpg\"><span class=\"duration\">1:00</span>"
         "<a onclick=\"return showVideo('1_2', '')\">Title</a></div>");
     ASSERT_EQ(VideoPage::readSearchPage(good, 0, host).value_or(QList<VideoRecord>()).size(), 1);
-    const struct
-    {
-        const char *what;
-        QString from;
-        QString to;
-    } cases[] = {
-        {"no picture", "<img src=\"http://p/x.jpg\">", "<i>picture</i>"},
-        {"no play time", "\"duration\"", "\"length\""},
-        {"no player link", "showVideo(", "openVideo("},
-        {"no quote around the key", "'1_2', ''", "1_2"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.what);
+    // Each marker missing in turn: the picture, the play time, the player link, the quotes around the key.
+    const std::pair<QString, QString> cuts[] = {{"<img src=\"http://p/x.jpg\">", "<i>picture</i>"},
+                                                {"\"duration\"", "\"length\""},
+                                                {"showVideo(", "openVideo("},
+                                                {"'1_2', ''", "1_2"}};
+    for (const auto &[from, to] : cuts) {
+        SCOPED_TRACE(from.toStdString());
         QString page = good;
-        page.replace(c.from, c.to);
+        page.replace(from, to);
         LogCapture log;
         EXPECT_FALSE(VideoPage::readSearchPage(page, 0, host).has_value());
         EXPECT_EQ(log.lines(), QStringList({errorLine}));
@@ -446,21 +440,16 @@ TEST_F(VideoLinkTest, VideosWithoutAnMp4OrAPlayerAndUnknownKeys)
 // becomes: the reader's cases, VideoListAnswer).
 TEST_F(VideoListsTest, ListsMatchTheOwnersVideos)
 {
-    const struct
-    {
-        QString owner;
-        int kind;
-        std::string sandboxOwner;
-    } cases[] = {{"1000001", 0, "1000001"}, {"1000002", 0, "1000002"}, {"42", 1, "-42"}, {"7", 1, "-7"}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.owner.toStdString());
+    for (const auto &[owner, kind] : {std::pair{"1000002", 0}, std::pair{"42", 1}}) {
+        SCOPED_TRACE(owner);
+        const std::string sandboxOwner = (kind == 1 ? "-" : "") + std::string(owner);
         LogCapture log;
-        const auto records = VKontakteWorks::getVideoWithJSON(c.owner, c.kind);
-        EXPECT_EQ(lastTarget("list"), "/al_video.php?act=load_videos_silent&al=1&oid=" + c.sandboxOwner);
+        const auto records = VKontakteWorks::getVideoWithJSON(QString::fromLatin1(owner), kind);
+        EXPECT_EQ(lastTarget("list"), "/al_video.php?act=load_videos_silent&al=1&oid=" + sandboxOwner);
         QStringList keys, expected;
         for (const VideoRecord &r : records.value_or(QList<VideoRecord>()))
             keys << r.key;
-        for (const SandboxVideoItem &item : SandboxVideo::listOf(sandbox, c.sandboxOwner))
+        for (const SandboxVideoItem &item : SandboxVideo::listOf(sandbox, sandboxOwner))
             expected << QString::fromStdString(item.key());
         EXPECT_EQ(keys, expected);
         EXPECT_TRUE(log.lines().isEmpty());
