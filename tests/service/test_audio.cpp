@@ -569,19 +569,16 @@ TEST_F(RiaaTest, TheFileIsSplitAtLineFeedsKeepingCarriageReturnsAndTheLastEmptyL
     EXPECT_EQ(ownHeaders(SandboxAudio::lastRequest(sandbox, "riaa").value()), expected);
 }
 
-TEST_F(RiaaTest, RefusalComparesTrimmedTextsExactly)
+// The list as the file above splits it.
+TEST(Riaa, RefusalComparesTrimmedTextsExactly)
 {
-    SandboxAudio::setRiaaText(sandbox, "Ленинград\nRammstein\r\nМумий Тролль\n");
-    const QStringList list = VKontakteWorks::getRiaaList().value_or({});
+    const QStringList list = {"Ленинград", "Rammstein\r", "Мумий Тролль", ""};
     // The empty last line refuses only a blank search.
     for (const char *refused : {"  Rammstein \t", "Ленинград", "Мумий Тролль\n", "", "  "})
         EXPECT_TRUE(VKontakteWorks::riaaRefuses(list, QString::fromUtf8(refused))) << refused;
     for (const char *allowed : {"rammstein", "Ленин", "Мумий  Тролль"})
         EXPECT_FALSE(VKontakteWorks::riaaRefuses(list, QString::fromUtf8(allowed))) << allowed;
-
-    SandboxAudio::setRiaaText(sandbox, "Rammstein");
-    const QStringList noBlank = VKontakteWorks::getRiaaList().value_or({});
-    EXPECT_FALSE(VKontakteWorks::riaaRefuses(noBlank, QStringLiteral(" ")));
+    EXPECT_FALSE(VKontakteWorks::riaaRefuses({"Rammstein"}, QStringLiteral(" ")));
     EXPECT_FALSE(VKontakteWorks::riaaRefuses({}, QString()));
 }
 

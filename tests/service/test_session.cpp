@@ -1,8 +1,6 @@
-#include "../support/SandboxSignIn.h"
+#include "../support/NetPages.h"
 
 #include "service/Session.h"
-
-#include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
@@ -10,7 +8,7 @@
 
 namespace {
 
-const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
+using TestSupport::errorLine;
 
 class SessionTest : public TestSupport::ServiceSandboxTest
 {
@@ -21,6 +19,7 @@ protected:
     QString host() const { return ServiceEndpoints::current().webHost; }
     QString email() const { return QString::fromStdString(Sandbox::defaultAccount().email); }
     QString password() const { return QString::fromStdString(Sandbox::defaultAccount().password); }
+    bool signedOut() const { return global->vksid().isEmpty() && global->vkuid().isEmpty(); }
 };
 
 TEST_F(SessionTest, SignInKeepsTheSessionAndUserCookiesAndLogsThem)
@@ -40,8 +39,7 @@ TEST_F(SessionTest, SignInKeepsTheSessionAndUserCookiesAndLogsThem)
 
     const QString sid = global->vksid();
     Session::signOut();
-    EXPECT_TRUE(global->vksid().isEmpty());
-    EXPECT_TRUE(global->vkuid().isEmpty());
+    EXPECT_TRUE(signedOut());
     EXPECT_FALSE(sandbox.hasSession(sid.toStdString()));
     EXPECT_TRUE(Http::cookies().isEmpty());
     EXPECT_EQ(log.lines().last(), QStringLiteral("Оффлайн"));
@@ -128,8 +126,7 @@ TEST_F(SessionTest, AnExceptionDuringSignInEndsSignedOutWithTheLogLine)
     TestSupport::LogCapture log;
     const Session::SignInResult result = Session::signIn(email(), password());
     EXPECT_EQ(result.outcome, Session::SignInResult::Failed);
-    EXPECT_TRUE(global->vksid().isEmpty());
-    EXPECT_TRUE(global->vkuid().isEmpty());
+    EXPECT_TRUE(signedOut());
     EXPECT_TRUE(Http::cookies().isEmpty());
     EXPECT_EQ(log.count(errorLine), 1);
     EXPECT_EQ(log.lines().mid(log.lines().size() - 3),
@@ -165,8 +162,7 @@ TEST_F(SessionTest, SignOutWithoutTheServiceStillEndsSignedOut)
     sandbox.stop();
     TestSupport::LogCapture log;
     Session::signOut();
-    EXPECT_TRUE(global->vksid().isEmpty());
-    EXPECT_TRUE(global->vkuid().isEmpty());
+    EXPECT_TRUE(signedOut());
     EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Оффлайн")}));
 }
 
