@@ -172,14 +172,9 @@ TEST_F(CliTest, HelpIsNoErrorUsageErrorsExitWithTwo)
     const CliRun help = cli({"--help"});
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("usage: melodrop-cli")) << help.out.toStdString();
-    for (const QStringList &args : QList<QStringList>{{},
-                                                      {"no-such-command"},
-                                                      {"login", "only-one"},
-                                                      {"--bogus", "x", "login", "a", "b"},
-                                                      {"--service-base", "ftp://host", "login", "a", "b"},
-                                                      {"--root"},
-                                                      {"parse-json"}})
-        EXPECT_EQ(cli(args).exitCode, 2) << args.join(' ').toStdString();
+    for (const QString args : {"", "no-such-command", "login only-one", "--bogus x login a b",
+                               "--service-base ftp://host login a b", "--root", "parse-json"})
+        EXPECT_EQ(cli(args.split(' ', Qt::SkipEmptyParts)).exitCode, 2) << args.toStdString();
 
     // Each command's wrong arguments, with a session at hand: exit code 2 and nothing printed.
     const QList<QPair<QString, QStringList>> bad = {

@@ -18,30 +18,29 @@ namespace {
 
 TEST(FileNames, DownloadAndPlaylistCleaners)
 {
-    EXPECT_EQ(Storage::clearDownloadFileName("Artist/Band - Song: Title?"),
-              QStringLiteral("ArtistBand - Song Title"));
-    EXPECT_EQ(Storage::clearDownloadFileName(" \\/:*?\"<>| \t"), QStringLiteral("Неизвестно"));
-    EXPECT_EQ(Storage::clearPlaylistFileName(" \\/:*?\"<>| "), QStringLiteral("Без названия"));
-    EXPECT_EQ(Storage::clearDownloadFileName(QString()), QStringLiteral("Неизвестно"));
-
-    // The cut comes first, then the removal and the trim: the result can be shorter than the limit.
-    const QString longName =
-        QString(127, QLatin1Char('a')) + QStringLiteral(" bcd") + QString(69, QLatin1Char('e'));
-    EXPECT_EQ(Storage::clearDownloadFileName(longName), QString(127, QLatin1Char('a')));
-    EXPECT_EQ(Storage::clearDownloadFileName(QString(200, QLatin1Char('x'))).size(), 128);
-    EXPECT_EQ(Storage::clearPlaylistFileName(QString(100, QLatin1Char('y'))), QString(64, QLatin1Char('y')));
-    const QString slashes = QString(60, QLatin1Char('z')) + QStringLiteral("////abc");
-    EXPECT_EQ(Storage::clearPlaylistFileName(slashes), QString(60, QLatin1Char('z')));
-
-    // Control characters are no part of a name: a name stays one line on any terminal and in any listing.
-    EXPECT_EQ(
-        Storage::clearDownloadFileName(QStringLiteral("Line\none\tTab\u001b[31mRed\u007f\u009b2J\u2028End")),
-        QStringLiteral("LineoneTab[31mRed2JEnd"));
-    EXPECT_EQ(Storage::clearPlaylistFileName(QStringLiteral("\u0000\r\n")), QStringLiteral("Без названия"));
-
-    // Inner spaces stay; Unicode spaces and U+0085 at the ends go.
-    EXPECT_EQ(Storage::clearDownloadFileName(QStringLiteral("\u00a0Кино – Группа крови\u0085")),
-              QStringLiteral("Кино – Группа крови"));
+    const QString a127(127, QLatin1Char('a'));
+    const std::pair<QString, QString> downloads[] = {
+        {"Artist/Band - Song: Title?", "ArtistBand - Song Title"},
+        {" \\/:*?\"<>| \t", "Неизвестно"},
+        {QString(), "Неизвестно"},
+        // The cut comes first, then the removal and the trim: the result can be shorter than the limit.
+        {a127 + " bcd" + QString(69, QLatin1Char('e')), a127},
+        {QString(200, QLatin1Char('x')), QString(128, QLatin1Char('x'))},
+        // Control characters are no part of a name: a name stays one line on any terminal and in any listing.
+        {"Line\none\tTab\u001b[31mRed\u007f\u009b2J\u2028End", "LineoneTab[31mRed2JEnd"},
+        // Inner spaces stay; Unicode spaces and U+0085 at the ends go.
+        {"\u00a0Кино – Группа крови\u0085", "Кино – Группа крови"},
+    };
+    for (const auto &[name, clean] : downloads)
+        EXPECT_EQ(Storage::clearDownloadFileName(name), clean) << name.toStdString();
+    const std::pair<QString, QString> playlists[] = {
+        {" \\/:*?\"<>| ", "Без названия"},
+        {QString(100, QLatin1Char('y')), QString(64, QLatin1Char('y'))},
+        {QString(60, QLatin1Char('z')) + "////abc", QString(60, QLatin1Char('z'))},
+        {QString(QChar(0)) + "\r\n", "Без названия"},
+    };
+    for (const auto &[name, clean] : playlists)
+        EXPECT_EQ(Storage::clearPlaylistFileName(name), clean) << name.toStdString();
 }
 
 TEST(Clock, SecondsToTime)
