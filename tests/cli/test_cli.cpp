@@ -24,6 +24,13 @@ const std::string key = "5a1f0c2e9b7d4e3f8a6b2c1d0e9f8a7b";
 class CliTest : public CliSandboxTest
 {
 protected:
+    // The records a successful run printed, one JSON array of `width` texts a line.
+    static QList<QStringList> records(const QStringList &args, int width = 7)
+    {
+        const CliRun run = cli(args);
+        EXPECT_EQ(run.exitCode, 0) << args.join(' ').toStdString() << ": " << run.err.toStdString();
+        return jsonArrays(run, width);
+    }
     std::string lastTarget(const char *kind)
     {
         return SandboxVideo::lastRequest(sandbox, kind).value_or(SandboxRequest{}).target;
@@ -225,9 +232,8 @@ TEST_F(CliTest, ParseJsonPrintsCompactJsonOrTheReadersError)
 
 TEST_F(CliAudioTest, SearchPrintsOneRecordPerLineInPageOrder)
 {
-    CliRun run = cli(signedIn({"search-audio", "кино"}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> found = jsonArrays(run);
+    const QList<QStringList> found = records(signedIn({"search-audio", "кино"}));
+    CliRun run;
     ASSERT_FALSE(found.isEmpty());
     for (qsizetype i = 0; i < found.size(); ++i) {
         const QStringList &r = found.at(i);
@@ -238,9 +244,8 @@ TEST_F(CliAudioTest, SearchPrintsOneRecordPerLineInPageOrder)
     }
 
     const int catalogue = int(SandboxAudio::catalogueOf(sandbox).size());
-    run = cli(signedIn({"search-audio", "", "--offset", "300", "--sort", "1"}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(jsonArrays(run).size(), catalogue - 300);
+    EXPECT_EQ(records(signedIn({"search-audio", "", "--offset", "300", "--sort", "1"})).size(),
+              catalogue - 300);
     EXPECT_NE(SandboxAudio::lastRequest(sandbox, "search")->target.find("&offset=300&c[sort]=1"),
               std::string::npos);
 
@@ -253,9 +258,9 @@ TEST_F(CliAudioTest, SearchPrintsOneRecordPerLineInPageOrder)
 TEST_F(CliAudioTest, ListsOfEachKind)
 {
     const std::string uid = Sandbox::defaultAccount().uid;
-    CliRun run = cli(signedIn({"audio-list", QString::fromStdString(uid), "--kind", "0"}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> own = jsonArrays(run);
+    const QList<QStringList> own =
+        records(signedIn({"audio-list", QString::fromStdString(uid), "--kind", "0"}));
+    CliRun run;
     const std::vector<SandboxTrack> tracks = SandboxAudio::userAudio(sandbox, uid);
     ASSERT_EQ(own.size(), qsizetype(tracks.size()));
     for (size_t i = 0; i < tracks.size(); ++i) {
@@ -263,13 +268,9 @@ TEST_F(CliAudioTest, ListsOfEachKind)
         EXPECT_EQ(own.at(qsizetype(i)).at(5), QString::fromStdString(tracks[i].aid));
     }
 
-    run = cli(signedIn({"audio-list", "--kind", "1", "1"}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(jsonArrays(run).size(), 40);
+    EXPECT_EQ(records(signedIn({"audio-list", "--kind", "1", "1"})).size(), 40);
 
-    run = cli(signedIn({"audio-list", QString::fromStdString(uid), "--kind", "2"}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(jsonArrays(run).size(), 30);
+    EXPECT_EQ(records(signedIn({"audio-list", QString::fromStdString(uid), "--kind", "2"})).size(), 30);
 
     // A list the client cannot read prints nothing and still succeeds; the reason is on standard error.
     run = cli(signedIn({"audio-list", "2", "--kind", "1"}));
@@ -339,9 +340,9 @@ TEST_F(CliAudioTest, SessionCommandsNeedASession)
 
 TEST_F(CliVideoTest, SearchPrintsRecordsInPageOrder)
 {
-    CliRun run = cli(signedIn({"search-video", "концерт", "--quality", "2", "--sort", "1"}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> found = jsonArrays(run);
+    const QList<QStringList> found =
+        records(signedIn({"search-video", "концерт", "--quality", "2", "--sort", "1"}));
+    CliRun run;
     ASSERT_FALSE(found.isEmpty());
     for (qsizetype i = 0; i < found.size(); ++i) {
         const QStringList &r = found.at(i);
@@ -353,9 +354,8 @@ TEST_F(CliVideoTest, SearchPrintsRecordsInPageOrder)
               "/al_search.php?al=1&c[hd]=1&c[q]=%D0%BA%D0%BE%D0%BD%D1%86%D0%B5%D1%80%D1%82"
               "&c[quality]=1&c[section]=video&c[iphone]=1&offset=0&c[sort]=1");
 
-    run = cli(signedIn({"search-video", "", "--offset", "400"}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(jsonArrays(run).size(), qsizetype(SandboxVideo::catalogueOf(sandbox).size()) - 400);
+    EXPECT_EQ(records(signedIn({"search-video", "", "--offset", "400"})).size(),
+              qsizetype(SandboxVideo::catalogueOf(sandbox).size()) - 400);
 
     run = cli(signedIn({"search-video", "такого нет ни у кого"}));
     EXPECT_EQ(result(run), std::pair(0, QString()));
@@ -363,23 +363,17 @@ TEST_F(CliVideoTest, SearchPrintsRecordsInPageOrder)
 
 TEST_F(CliVideoTest, ListsAndRecommendations)
 {
-    CliRun run = cli(signedIn({"video-list", "42", "--kind", "1"}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> community = jsonArrays(run);
+    const QList<QStringList> community = records(signedIn({"video-list", "42", "--kind", "1"}));
     const std::vector<SandboxVideoItem> items = SandboxVideo::listOf(sandbox, "-42");
     ASSERT_EQ(community.size(), qsizetype(items.size()));
     EXPECT_EQ(community.first().at(1), QString::fromStdString(items.front().key()));
     EXPECT_EQ(lastTarget("list"), "/al_video.php?act=load_videos_silent&al=1&oid=-42");
 
     // A negative owner is an argument, not an option.
-    run = cli(signedIn({"video-list", "-42", "--kind", "0"}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(jsonArrays(run).size(), community.size());
+    EXPECT_EQ(records(signedIn({"video-list", "-42", "--kind", "0"})).size(), community.size());
     EXPECT_EQ(lastTarget("list"), "/al_video.php?act=load_videos_silent&al=1&oid=-42");
 
-    run = cli(signedIn({"video-recommendations", "1000001"}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> recommended = jsonArrays(run);
+    const QList<QStringList> recommended = records(signedIn({"video-recommendations", "1000001"}));
     EXPECT_EQ(recommended.size(), 75);
     for (const QStringList &r : recommended)
         EXPECT_EQ(r.at(2), QStringLiteral("Неизвестно"));
@@ -467,20 +461,17 @@ TEST_F(CliFriendsAlbumsTest, AlbumsPrintNameArtistAndNumber)
 TEST_F(CliFriendsAlbumsTest, AlbumTracksPrintTheRecordsFoundInTrackOrder)
 {
     const SandboxAlbum queen = SandboxLastfm::albumsOf(sandbox).front();
-    CliRun run = cli(signedIn({"album-tracks", QString::fromStdString(queen.id)}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QList<QStringList> records = jsonArrays(run, 7);
-    ASSERT_EQ(records.size(), qsizetype(queen.tracks.size()));
+    const QList<QStringList> found = records(signedIn({"album-tracks", QString::fromStdString(queen.id)}));
+    ASSERT_EQ(found.size(), qsizetype(queen.tracks.size()));
     for (size_t k = 0; k < queen.tracks.size(); ++k) {
         const auto &[creator, title] = queen.tracks[k];
-        EXPECT_EQ(records.at(qsizetype(k)).mid(2, 2),
+        EXPECT_EQ(found.at(qsizetype(k)).mid(2, 2),
                   QStringList({QString::fromStdString(title), QString::fromStdString(creator)}));
     }
 
     for (const char *empty : {"2006", "999"}) { // no tracks; an unknown album (an error answer)
-        run = cli(signedIn({"album-tracks", empty}));
-        EXPECT_EQ(run.exitCode, 0) << empty;
-        EXPECT_TRUE(run.out.isEmpty()) << empty;
+        const CliRun run = cli(signedIn({"album-tracks", empty}));
+        EXPECT_EQ(result(run), std::pair(0, QString())) << empty;
         EXPECT_FALSE(run.err.contains(errorLine)) << empty;
     }
 }
