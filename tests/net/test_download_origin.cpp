@@ -96,65 +96,67 @@ TEST_F(DownloadOriginTest, ForeignPartsOfEverySizeStartAgainAndOurOwnIsContinued
     EXPECT_GE(proxy.tunnelsOpened(), 1);
 }
 
-TEST_F(DownloadOriginTest, AFileChangedOnTheServerIsFetchedWholeThroughIfRange)
+// A part broken off, and the file behind its address changed meanwhile or not. With validators the resume
+// asks with If-Range; without them the whole file's size is recorded with the part, and another size is
+// another file; without extended attributes only this process's own parts are known (a part that is not its
+// own starts again). A changed file is fetched whole instead of joined, the same one only for its rest
+// (without validators, with attributes:
+// DownloadEngineTest.DroppedConnectionFailsKeepsItsDataAndResumesWithARange).
+TEST_F(DownloadOriginTest, APartIsContinuedOnlyWhileTheFileBehindItsAddressIsTheSame)
 {
     Sandbox::StorageFaults &faults = sandbox.storageFaults();
-    faults.validators = true;
-    const QString url = bytesUrl(200000, "changing");
-    faults.dropAfterBytes = 80000;
-    Outcome first;
-    run(first, url, "changing.bin");
-    ASSERT_TRUE(first.failed);
-    ASSERT_EQ(QFileInfo(temporary("changing.bin")).size(), 80000);
-
-    faults.dropAfterBytes = -1;
-    faults.fileVersion = 1; // a new file (1000 bytes longer), and a new validator, behind the same address
-    const QByteArray changed = reference(url);
-    ASSERT_NE(changed.left(80000), readFile(temporary("changing.bin")));
-    Outcome second;
-    const DownloadRequestPtr request = run(second, url, "changing.bin");
-    ASSERT_TRUE(second.finished) << request->errorDescription().toStdString();
-    EXPECT_EQ(readFile(dir.filePath("changing.bin")), changed);
-    EXPECT_EQ(request->contentLength(), 201000u);
-
-    // The same file still there: only the rest comes.
+    const struct
+    {
+        const char *what;
+        bool validators, attributes, changed;
+    } cases[] = {
+        {"validators, changed", true, true, true},         {"validators, the same", true, true, false},
+        {"the size recorded, changed", false, true, true}, {"no attributes, changed", false, false, true},
+        {"no attributes, the same", false, false, false},
+    };
+    int index = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        faults.validators = c.validators;
+        faults.fileVersion = 0;
+        FileOrigin::setAttributesDisabledForTesting(!c.attributes);
+        const QString name = QStringLiteral("part%1.bin").arg(index++);
+        const QString url = bytesUrl(200000, name);
+        const QByteArray old = reference(url);
+        faults.dropAfterBytes = 80000;
+        Outcome broken;
+        run(broken, url, name);
+        ASSERT_TRUE(broken.failed);
+        ASSERT_EQ(readFile(temporary(name)), old.left(80000));
+        if (c.attributes && !c.validators) {
+            EXPECT_EQ(attributeOf(temporary(name), FileOrigin::sizeAttribute), "200000");
+        }
+        faults.dropAfterBytes = -1;
+        faults.fileVersion = c.changed ? 1 : 0; // other bytes, 1000 more of them, and another validator
+        const QByteArray now = reference(url);
+        ASSERT_EQ(now.left(80000) == old.left(80000), !c.changed);
+        faults.bytesServed = 0;
+        Outcome resumed;
+        const DownloadRequestPtr request = run(resumed, url, name);
+        ASSERT_TRUE(resumed.finished) << request->errorDescription().toStdString();
+        EXPECT_EQ(readFile(dir.filePath(name)), now);
+        EXPECT_EQ(request->contentLength(), quint64(now.size()));
+        if (!c.changed) {
+            EXPECT_EQ(faults.bytesServed.load(), now.size() - 80000);
+        }
+        // The finished file keeps its address only.
+        EXPECT_TRUE(attributeOf(dir.filePath(name), FileOrigin::sizeAttribute).isEmpty());
+    }
     faults.fileVersion = 0;
-    faults.dropAfterBytes = 50000;
-    Outcome broken;
-    run(broken, bytesUrl(200000, "steady"), "steady.bin");
-    ASSERT_TRUE(broken.failed);
-    faults.dropAfterBytes = -1;
-    faults.bytesServed = 0;
-    Outcome resumed;
-    run(resumed, bytesUrl(200000, "steady"), "steady.bin");
-    ASSERT_TRUE(resumed.finished);
-    EXPECT_EQ(faults.bytesServed.load(), 150000);
-    EXPECT_EQ(readFile(dir.filePath("steady.bin")), reference(bytesUrl(200000, "steady")));
-}
 
-TEST_F(DownloadOriginTest, WithoutExtendedAttributesOnlyThisProcesssOwnPartsAreContinued)
-{
+    // Not this process's own part, and no attributes to tell: the file is fetched whole.
     FileOrigin::setAttributesDisabledForTesting(true);
     const QString url = bytesUrl(120000, "plain");
-    const QByteArray expected = reference(url);
-
-    writeFile(temporary("foreign.bin"), expected.left(20000) + QByteArray(20000, 'x'));
+    writeFile(temporary("foreign.bin"), reference(url).left(20000) + QByteArray(20000, 'x'));
     Outcome foreign;
     run(foreign, url, "foreign.bin");
     ASSERT_TRUE(foreign.finished);
-    EXPECT_EQ(readFile(dir.filePath("foreign.bin")), expected);
-
-    sandbox.storageFaults().dropAfterBytes = 50000;
-    Outcome broken;
-    run(broken, url, "own.bin");
-    ASSERT_TRUE(broken.failed);
-    sandbox.storageFaults().dropAfterBytes = -1;
-    sandbox.storageFaults().bytesServed = 0;
-    Outcome resumed;
-    run(resumed, url, "own.bin");
-    ASSERT_TRUE(resumed.finished);
-    EXPECT_EQ(sandbox.storageFaults().bytesServed.load(), 70000);
-    EXPECT_EQ(readFile(dir.filePath("own.bin")), expected);
+    EXPECT_EQ(readFile(dir.filePath("foreign.bin")), reference(url));
 }
 
 TEST_F(DownloadOriginTest, TwoDownloadsUnderOneNameNeverShareAFileNorOverwriteEachOther)
@@ -285,44 +287,6 @@ TEST_F(DownloadAnswersTest, APartThatIsNotTheRestAskedForIsRefused)
         EXPECT_FALSE(QFileInfo::exists(dir.filePath(name)));
         EXPECT_EQ(readFile(temporary(name)), c.partLeft);
     }
-}
-
-// Without ETag or Last-Modified the whole file's size is recorded with the part; a resume that finds another
-// size behind the address fetches the new file whole instead of joining the two (the same size is joined:
-// DownloadEngineTest.DroppedConnectionFailsKeepsItsDataAndResumesWithARange).
-TEST_F(DownloadAnswersTest, WithoutValidatorsAFileOfAnotherSizeIsFetchedWholeInsteadOfJoined)
-{
-    Sandbox::StorageFaults &faults = sandbox.storageFaults();
-    for (const bool attributes : {true, false}) {
-        SCOPED_TRACE(attributes ? "extended attributes" : "no extended attributes");
-        FileOrigin::setAttributesDisabledForTesting(!attributes);
-        faults.fileVersion = 0;
-        const QString url = bytesUrl(500000, attributes ? "kept" : "plain");
-        const QString name = attributes ? QStringLiteral("kept.bin") : QStringLiteral("plain.bin");
-        const QByteArray old = reference(url);
-        faults.dropAfterBytes = 150000;
-        Outcome broken;
-        run(broken, url, name);
-        ASSERT_TRUE(broken.failed);
-        ASSERT_EQ(QFileInfo(temporary(name)).size(), 150000);
-        if (attributes) {
-            EXPECT_EQ(attributeOf(temporary(name), FileOrigin::sizeAttribute), "500000");
-        }
-
-        faults.dropAfterBytes = -1;
-        faults.fileVersion = 1; // other bytes, and 1000 more of them
-        const QByteArray changed = reference(url);
-        ASSERT_EQ(changed.size(), 501000);
-        ASSERT_NE(changed.left(150000), old.left(150000));
-        Outcome resumed;
-        const DownloadRequestPtr request = run(resumed, url, name);
-        ASSERT_TRUE(resumed.finished) << request->errorDescription().toStdString();
-        EXPECT_EQ(readFile(dir.filePath(name)), changed);
-        EXPECT_EQ(request->contentLength(), 501000u);
-        // The finished file keeps its address only.
-        EXPECT_TRUE(attributeOf(dir.filePath(name), FileOrigin::sizeAttribute).isEmpty());
-    }
-    faults.fileVersion = 0;
 }
 
 // ---- links
