@@ -37,22 +37,13 @@ QList<QPair<QString, QString>> commandTable()
 
 // Arguments that fill a usage pattern: optional parts left out, the first of alternatives, a number for every
 // placeholder, the unreachable address for a URL.
-QStringList argumentsFor(const QString &pattern, const QString &url)
+QStringList argumentsFor(QString pattern, const QString &url)
 {
-    QString required = pattern;
-    required.remove(QRegularExpression(QStringLiteral("\\[[^\\]]*\\]")));
-    QStringList args;
-    for (const QString &word : required.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (word.startsWith(QLatin1String("--")))
-            args << word;
-        else if (word == QLatin1String("URL"))
-            args << url;
-        else if (word.contains(QLatin1Char('|')))
-            args << word.section(QLatin1Char('|'), 0, 0);
-        else
-            args << QStringLiteral("1");
-    }
-    return args;
+    pattern.remove(QRegularExpression(QStringLiteral("\\[[^\\]]*\\]")));
+    pattern.remove(QRegularExpression(QStringLiteral("\\|\\S*")));
+    pattern.replace(QStringLiteral("URL"), url);
+    pattern.replace(QRegularExpression(QStringLiteral("\\b[A-Z][A-Z_]*\\b")), QStringLiteral("1"));
+    return pattern.split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 TEST(CliFailureTest, EveryCommandExitsWithOneAndNamesTheCauseWhenTheServiceDoesNotAnswer)

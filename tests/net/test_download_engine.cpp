@@ -170,7 +170,7 @@ TEST_F(DownloadEngineTest, AnOldPartIsOverwrittenWithoutResumeAndACompleteOneFin
     }
 }
 
-TEST_F(DownloadEngineTest, ErrorAnswerIsAFailureAndLeavesTheFilesAsTheyWere)
+TEST_F(DownloadEngineTest, ErrorAnswersRefusedConnectionsAndUnwritableFoldersAreFailures)
 {
     sandbox.storageFaults().errorStatus = 404;
     Outcome fresh;
@@ -190,21 +190,20 @@ TEST_F(DownloadEngineTest, ErrorAnswerIsAFailureAndLeavesTheFilesAsTheyWere)
     EXPECT_TRUE(resumed.failed);
     EXPECT_EQ(readFile(temporary("partial.bin")), QByteArray("first part"));
     EXPECT_FALSE(QFile::exists(dir.filePath("partial.bin")));
-}
 
-TEST_F(DownloadEngineTest, RefusedConnectionAndUnwritableFolderAreFailures)
-{
+    // A refused connection, and a folder that cannot take the file.
+    sandbox.storageFaults().errorStatus = 0;
     Outcome refused, unwritable;
-    const DownloadRequestPtr r1 = start(refused, options("http://127.0.0.1:1/nothing.bin", "refused.bin"));
+    const DownloadRequestPtr r3 = start(refused, options("http://127.0.0.1:1/nothing.bin", "refused.bin"));
     DownloadRequest::Options options = this->options(bytesUrl(1000, "nowhere"), "no/such/folder/file");
     options.temporaryPath = dir.filePath("no/such/folder/file.temp");
-    const DownloadRequestPtr r2 = start(unwritable, options);
+    const DownloadRequestPtr r4 = start(unwritable, options);
     ASSERT_TRUE(TestSupport::waitFor([&] { return refused.ended() && unwritable.ended(); }));
     EXPECT_TRUE(refused.failed);
-    EXPECT_EQ(r1->error(), DownloadRequest::Error::Connection);
+    EXPECT_EQ(r3->error(), DownloadRequest::Error::Connection);
     EXPECT_TRUE(unwritable.failed);
-    EXPECT_EQ(r2->error(), DownloadRequest::Error::File);
-    EXPECT_TRUE(r2->errorDescription().contains("no/such/folder"));
+    EXPECT_EQ(r4->error(), DownloadRequest::Error::File);
+    EXPECT_TRUE(r4->errorDescription().contains("no/such/folder"));
 }
 
 TEST_F(DownloadEngineTest, CancelStopsRunningAndWaitingRequestsAndKeepsTheData)
