@@ -139,7 +139,7 @@ TEST_F(CliTest, ThePasswordComesFromStandardInputTheEnvironmentOrTheCommandLine)
     }
 }
 
-TEST_F(CliTest, TheSessionComesFromStandardInputOrTheEnvironmentAsWell)
+TEST_F(CliTest, TheSessionComesFromTheCommandLineStandardInputOrTheEnvironmentAndIsNeeded)
 {
     const Sandbox::Account account = Sandbox::defaultAccount();
     const CliRun login = cli(withBase({"login", QString::fromStdString(account.email), "-"}),
@@ -149,7 +149,8 @@ TEST_F(CliTest, TheSessionComesFromStandardInputOrTheEnvironmentAsWell)
     ASSERT_FALSE(sid.isEmpty());
     const QString uid = QString::fromStdString(account.uid);
 
-    // The session need not stand in the process list: "--sid -" reads it, "--uid" alone takes MELODROP_SID.
+    // Given directly, or not in the process list: "--sid -" reads it, "--uid" alone takes MELODROP_SID.
+    EXPECT_EQ(records(withBase({"--sid", sid, "--uid", uid, "audio-list", "1", "--kind", "1"})).size(), 40);
     const CliRun fromInput =
         cli(withBase({"--sid", "-", "--uid", uid, "audio-list", uid, "--kind", "0"}), sid.toUtf8() + "\n");
     EXPECT_EQ(fromInput.exitCode, 0) << fromInput.err.toStdString();
@@ -162,6 +163,10 @@ TEST_F(CliTest, TheSessionComesFromStandardInputOrTheEnvironmentAsWell)
     }
     // Asked for on standard input and not there: a usage error, no request made with an empty session.
     EXPECT_EQ(cli(withBase({"--sid", "-", "--uid", uid, "audio-list", uid, "--kind", "0"})).exitCode, 2);
+    // Commands of every kind need one (with a wrong password the sign-in fails: the password cases).
+    for (const QString command :
+         {"search-audio кино", "add-audio 1 2", "video-link 1_2", "friends", "album-tracks 2001"})
+        EXPECT_EQ(cli(withBase(command.split(' '))).exitCode, 2) << command.toStdString();
 }
 
 TEST_F(CliTest, APasswordThatIsNowhereIsAUsageError)
@@ -315,23 +320,6 @@ TEST_F(CliAudioTest, ASearchTextMayStartWithDashesAfterTheEndOfOptions)
     const CliRun dashes = cli(signedIn({"search-audio", "--", "--x"}));
     EXPECT_EQ(dashes.exitCode, 0) << dashes.err.toStdString();
     EXPECT_EQ(SandboxAudio::lastSearchText(sandbox), "--x");
-}
-
-TEST_F(CliAudioTest, SessionCommandsNeedASession)
-{
-    // Of every kind: without one they do not run (with a wrong password the sign-in fails: the password
-    // cases).
-    for (const QString command :
-         {"search-audio кино", "add-audio 1 2", "video-link 1_2", "friends", "album-tracks 2001"})
-        EXPECT_EQ(cli(withBase(command.split(' '))).exitCode, 2) << command.toStdString();
-
-    // A session given directly.
-    CliRun run = cli(withBase({"login", "demo@melodrop.test", "melodrop"}));
-    ASSERT_EQ(run.exitCode, 0);
-    const QString sid = QJsonDocument::fromJson(run.out.toUtf8()).object().value("vksid").toString();
-    run = cli(withBase({"--sid", sid, "--uid", "1000001", "audio-list", "1", "--kind", "1"}));
-    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(jsonArrays(run).size(), 40);
 }
 
 TEST_F(CliVideoTest, SearchPrintsRecordsInPageOrder)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -252,17 +253,17 @@ TEST_F(AudioListsTest, UsersListsAndCommunityListsInTheirOrder)
 TEST_F(AudioListsTest, EmptyObjectsAndMissingListsAreQuietlyEmptyAnUnescapedApostropheTooButLogged)
 {
     LogCapture log;
-    const std::pair<const char *, int> owners[] = {{"4242", 0}, {"4242", 1}, {"4242", 2}, {"9999999999", 0}};
-    for (const auto &[owner, kind] : owners) {
-        SCOPED_TRACE(owner);
-        EXPECT_EQ(sizeOf(load(owner, kind)), 0);
-    }
-    const std::pair<const char *, int> fixtures[] = {{"list_without_all.txt", 0},
-                                                     {"list_recommendations_without_marker.txt", 2}};
-    for (const auto &[name, kind] : fixtures) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(sizeOf(loadFixture(name, "77", kind)), 0);
-    }
+    // Owners with nothing, and answers without the list (the fixtures).
+    const std::tuple<const char *, const char *, int> empties[] = {
+        {"4242", nullptr, 0},
+        {"4242", nullptr, 1},
+        {"4242", nullptr, 2},
+        {"9999999999", nullptr, 0},
+        {"77", "list_without_all.txt", 0},
+        {"77", "list_recommendations_without_marker.txt", 2}};
+    for (const auto &[owner, fixture, kind] : empties)
+        EXPECT_EQ(sizeOf(fixture ? loadFixture(fixture, owner, kind) : load(owner, kind)), 0)
+            << owner << kind;
     SandboxAudio::setCannedAnswer(sandbox, listTarget("78", 0), std::string());
     EXPECT_EQ(sizeOf(load("78", 0)), 0);
     EXPECT_TRUE(log.lines().isEmpty());

@@ -22,7 +22,7 @@ protected:
     bool signedOut() const { return global->vksid().isEmpty() && global->vkuid().isEmpty(); }
 };
 
-TEST_F(SessionTest, SignInKeepsTheSessionAndUserCookiesAndLogsThem)
+TEST_F(SessionTest, SignInKeepsTheSessionAndUserCookiesAndLogsThemSignOutEndsItWithOrWithoutTheService)
 {
     TestSupport::LogCapture log;
     const Session::SignInResult result = Session::signIn(email(), password());
@@ -43,6 +43,14 @@ TEST_F(SessionTest, SignInKeepsTheSessionAndUserCookiesAndLogsThem)
     EXPECT_FALSE(sandbox.hasSession(sid.toStdString()));
     EXPECT_TRUE(Http::cookies().isEmpty());
     EXPECT_EQ(log.lines().last(), QStringLiteral("Оффлайн"));
+
+    // Without the service as well.
+    ASSERT_EQ(Session::signIn(email(), password()).outcome, Session::SignInResult::SignedIn);
+    sandbox.stop();
+    TestSupport::LogCapture offline;
+    Session::signOut();
+    EXPECT_TRUE(signedOut());
+    EXPECT_EQ(offline.lines(), QStringList({QStringLiteral("Оффлайн")}));
 }
 
 TEST_F(SessionTest, WrongPasswordEndsSignedOutWithAnEmptiedStore)
@@ -154,16 +162,6 @@ TEST_F(SessionTest, NoUserCookieKeepsThePreviousUserNumber)
     Session::signOut();
     EXPECT_EQ(Session::signIn(email(), password()).outcome, Session::SignInResult::SignedIn);
     EXPECT_TRUE(global->vkuid().isEmpty());
-}
-
-TEST_F(SessionTest, SignOutWithoutTheServiceStillEndsSignedOut)
-{
-    ASSERT_EQ(Session::signIn(email(), password()).outcome, Session::SignInResult::SignedIn);
-    sandbox.stop();
-    TestSupport::LogCapture log;
-    Session::signOut();
-    EXPECT_TRUE(signedOut());
-    EXPECT_EQ(log.lines(), QStringList({QStringLiteral("Оффлайн")}));
 }
 
 } // namespace
