@@ -7,7 +7,6 @@
 #include "sandbox/SandboxLastfm.h"
 #include "sandbox/SandboxVideo.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 

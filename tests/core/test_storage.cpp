@@ -7,7 +7,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -43,7 +42,7 @@ TEST(FileNames, DownloadAndPlaylistCleaners)
         EXPECT_EQ(Storage::clearPlaylistFileName(name), clean) << name.toStdString();
 }
 
-TEST(Clock, SecondsToTime)
+TEST(Clock, SecondsToTimeAndControlCharacterRemoval)
 {
     const std::vector<std::pair<const char *, const char *>> cases = {
         {"0", "0:00"},     {"9", "0:09"},   {"10", "0:10"}, {"65", "1:05"},     {"245", "4:05"},
@@ -52,10 +51,8 @@ TEST(Clock, SecondsToTime)
     for (const auto &[input, expected] : cases)
         EXPECT_EQ(StorageLayout::secondsToTime(QString::fromUtf8(input)), QString::fromUtf8(expected))
             << input;
-}
 
-TEST(Clock, ControlCharacterRemoval)
-{
+    // The control characters of the layout's set.
     const QString text = QStringLiteral("a\tb\nc\rd") + QChar(0x19) + QChar(0x1a) + QChar(0x1f) + QChar(0);
     EXPECT_EQ(StorageLayout::stringByRemovingCharactersInSet(StorageLayout::controlCharacters(), text),
               QStringLiteral("abcd") + QChar(0x1a) + QChar(0x1f));

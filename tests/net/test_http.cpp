@@ -30,7 +30,7 @@ protected:
     QString base;
 };
 
-TEST_F(HttpTest, ServicePagesSendTheThreeFieldsOtherRequestsOnlyWhatTheCallerGives)
+TEST_F(HttpTest, ServicePagesSendTheThreeFieldsOtherRequestsOnlyWhatTheCallerGivesAnswersAreDecoded)
 {
     const QString echoed = Http::servicePage(base + "/test/headers", QStringLiteral("abc123"));
     for (const char *field :
@@ -40,10 +40,8 @@ TEST_F(HttpTest, ServicePagesSendTheThreeFieldsOtherRequestsOnlyWhatTheCallerGiv
     EXPECT_FALSE(plain.body.toLower().contains("accept-encoding")) << plain.body.toStdString();
     EXPECT_TRUE(Http::get(base + "/test/headers", {{"Accept-Encoding", "gzip"}}, 10)
                     .body.contains("Accept-Encoding: gzip\n"));
-}
 
-TEST_F(HttpTest, AnswersAreDecodedWhetherOrNotTheCallerAskedForCompression)
-{
+    // Answers are decoded whether or not the caller asked for compression.
     EXPECT_EQ(Http::get(base + "/test/gzip?text=hello%20world", {{"Accept-Encoding", "gzip"}}, 10).body,
               QByteArray("hello world"));
     EXPECT_EQ(Http::get(base + "/test/gzip?text=plain%20text", {}, 10).body, QByteArray("plain text"));
