@@ -84,17 +84,14 @@ TEST_F(CliTest, FailedSignInExitsWithThree)
 }
 
 // Sets an environment variable for the programs started while it lives.
-class EnvironmentScope
+struct EnvironmentScope
 {
-public:
-    EnvironmentScope(const char *name, const QByteArray &value) : m_name(name) { qputenv(name, value); }
-    ~EnvironmentScope() { qunsetenv(m_name); }
-
-private:
-    const char *m_name;
+    EnvironmentScope(const char *name, const QByteArray &value) : name(name) { qputenv(name, value); }
+    ~EnvironmentScope() { qunsetenv(name); }
+    const char *name;
 };
 
-TEST_F(CliTest, ThePasswordComesFromStandardInputTheEnvironmentOrTheCommandLine)
+TEST_F(CliTest, ThePasswordComesFromStandardInputTheEnvironmentOrTheCommandLineElseItIsAUsageError)
 {
     const QString email = QString::fromStdString(Sandbox::defaultAccount().email);
     const QByteArray right = QByteArray::fromStdString(Sandbox::defaultAccount().password);
@@ -136,6 +133,12 @@ TEST_F(CliTest, ThePasswordComesFromStandardInputTheEnvironmentOrTheCommandLine)
             }
         }
     }
+    // Nowhere at all: a usage error (standard input ends at once); an empty line is an empty password: the
+    // sign-in is tried, and fails.
+    EXPECT_EQ(cli(withBase({"login", email, "-"})).exitCode, 2);
+    EXPECT_EQ(cli(withBase({"--email", email, "--password", "-", "login"})).exitCode, 2);
+    EXPECT_EQ(cli(withBase({"login"})).exitCode, 2);
+    EXPECT_EQ(cli(withBase({"login", email, "-"}), "\n").exitCode, 3);
 }
 
 TEST_F(CliTest, TheSessionComesFromTheCommandLineStandardInputOrTheEnvironmentAndIsNeeded)
@@ -166,16 +169,6 @@ TEST_F(CliTest, TheSessionComesFromTheCommandLineStandardInputOrTheEnvironmentAn
     for (const QString command :
          {"search-audio кино", "add-audio 1 2", "video-link 1_2", "friends", "album-tracks 2001"})
         EXPECT_EQ(cli(withBase(command.split(' '))).exitCode, 2) << command.toStdString();
-}
-
-TEST_F(CliTest, APasswordThatIsNowhereIsAUsageError)
-{
-    const QString email = QString::fromStdString(Sandbox::defaultAccount().email);
-    EXPECT_EQ(cli(withBase({"login", email, "-"})).exitCode, 2); // standard input ends at once
-    EXPECT_EQ(cli(withBase({"--email", email, "--password", "-", "login"})).exitCode, 2);
-    EXPECT_EQ(cli(withBase({"login"})).exitCode, 2);
-    // An empty line is an empty password: the sign-in is tried, and fails.
-    EXPECT_EQ(cli(withBase({"login", email, "-"}), "\n").exitCode, 3);
 }
 
 TEST_F(CliTest, HelpIsNoErrorUsageErrorsExitWithTwo)
@@ -257,6 +250,10 @@ TEST_F(CliAudioTest, SearchPrintsOneRecordPerLineInPageOrder)
     run = cli(signedIn({"search-audio", "такого нет ни у кого"}));
     EXPECT_EQ(result(run), std::pair(0, QString()));
     EXPECT_FALSE(run.err.contains("Нет ответа"));
+
+    // A text may start with dashes after the end of the options.
+    records(signedIn({"search-audio", "--", "--x"}));
+    EXPECT_EQ(SandboxAudio::lastSearchText(sandbox), "--x");
 }
 
 TEST_F(CliAudioTest, ListsOfEachKind)
@@ -312,13 +309,6 @@ TEST_F(CliAudioTest, AddAndDeleteChangeTheUsersPage)
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(run.err.contains(QStringLiteral("Хэш удаления аудио: "))) << run.err.toStdString();
     EXPECT_EQ(SandboxAudio::userAudio(sandbox, uid).size(), before);
-}
-
-TEST_F(CliAudioTest, ASearchTextMayStartWithDashesAfterTheEndOfOptions)
-{
-    const CliRun dashes = cli(signedIn({"search-audio", "--", "--x"}));
-    EXPECT_EQ(dashes.exitCode, 0) << dashes.err.toStdString();
-    EXPECT_EQ(SandboxAudio::lastSearchText(sandbox), "--x");
 }
 
 TEST_F(CliVideoTest, SearchPrintsRecordsInPageOrder)

@@ -122,6 +122,14 @@ TEST_F(CliDownloadTest, FailureIsLoggedExitsWithOneAndSavesNothing)
     const QStringList temporary = QDir(root.path() + "/audio").entryList({"Cut.mp3.*.temp"}, QDir::Files);
     ASSERT_EQ(temporary.size(), 1);
     EXPECT_EQ(QFile(root.path() + "/audio/" + temporary.first()).size(), 5000);
+
+    // A root that cannot be made is reported by name.
+    sandbox.storageFaults().dropAfterBytes = -1;
+    TestSupport::writeFile(root.filePath("file"), QByteArray());
+    const QString impossible = root.filePath("file/music");
+    run = TestSupport::runCli({"--root", impossible, "download", "Song", bytesUrl(1000, "song")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(impossible)) << run.err.toStdString();
 }
 
 TEST_F(CliDownloadTest, WrongArgumentsAreUsageErrors)
@@ -153,16 +161,6 @@ TEST_F(CliDownloadTest, AHostThatNeverAnswersEndsAfterThreeSilentTimeOuts)
     EXPECT_TRUE(run.err.contains("Нет ответа сервиса: ")) << run.err.toStdString();
     EXPECT_EQ(faults.silentRequests.load(), 3);
     EXPECT_FALSE(QFile::exists(root.path() + "/audio/Silent.mp3"));
-}
-
-TEST_F(CliFailureWithSandbox, ARootThatCannotBeMadeIsReportedByName)
-{
-    TestSupport::writeFile(root.filePath("file"), QByteArray());
-    const QString impossible = root.filePath("file/music");
-    const CliRun run =
-        TestSupport::runCli({"--root", impossible, "download", "Song", bytesUrl(1000, "song")});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.err.contains(impossible)) << run.err.toStdString();
 }
 
 TEST_F(CliFailureWithSandbox, AFullDiskEndsTheDownloadWithAnErrorAndNoFile)

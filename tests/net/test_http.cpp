@@ -113,14 +113,8 @@ TEST_F(HttpTest, AnyAnswerIsReceivedAndOnlyRequestsWithoutOneAreCountedPerThread
 
 TEST(HttpRedirects, TheSessionNeverGoesToAnotherHostOrDownToPlainHttp)
 {
-    struct Case
-    {
-        const char *from;
-        const char *to;
-        bool follow;
-        bool field; // the caller's Cookie field goes along
-        bool store; // the cookie store goes along
-    } cases[] = {
+    // From, to, and whether the hop is followed, with the caller's Cookie field, with the cookie store.
+    const std::tuple<const char *, const char *, bool, bool, bool> cases[] = {
         {"http://a.example/x", "http://a.example/y", true, true, true},
         {"https://a.example/x", "https://a.example:443/y", true, true, true},
         {"http://a.example/x", "https://a.example/y", true, false, true},  // up to https: another port
@@ -130,11 +124,11 @@ TEST(HttpRedirects, TheSessionNeverGoesToAnotherHostOrDownToPlainHttp)
         {"http://a.example/x", "ftp://a.example/y", false, false, false},
         {"http://a.example/x", "file:///etc/passwd", false, false, false},
     };
-    for (const Case &c : cases) {
-        const Http::Hop hop = Http::redirect(QString::fromLatin1(c.from), QString::fromLatin1(c.to));
+    for (const auto &[from, to, follow, field, store] : cases) {
+        const Http::Hop hop = Http::redirect(QString::fromLatin1(from), QString::fromLatin1(to));
         EXPECT_EQ(std::tuple(hop.follow, hop.keepCookieField, hop.keepCookieStore),
-                  std::tuple(c.follow, c.field, c.store))
-            << c.from << " -> " << c.to;
+                  std::tuple(follow, field, store))
+            << from << " -> " << to;
     }
 }
 

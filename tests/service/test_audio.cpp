@@ -517,7 +517,7 @@ TEST_F(AudioTokensTest, APageWithoutTokensGivesZeroQuietlyAndIsAskedAgain)
     EXPECT_EQ(log.lines().size(), 2);
 }
 
-TEST_F(AudioTokensTest, APageWithoutTheMarkerFallsBackToTheStoredToken)
+TEST_F(AudioTokensTest, APageWithoutTheMarkerFallsBackToTheStoredTokenUnquotedTokensEndAtAComma)
 {
     serveTokenPage("tokens_without_marker.txt");
     LogCapture log;
@@ -534,10 +534,8 @@ TEST_F(AudioTokensTest, APageWithoutTheMarkerFallsBackToTheStoredToken)
     EXPECT_EQ(second.lines(), QStringList({errorLine, QStringLiteral("Хэш удаления аудио: 0")}));
     EXPECT_EQ(SandboxAudio::lastRequest(sandbox, "delete")->target,
               "/audio?act=delete_audio&al=1&aid=5&oid=" + uid + "&hash=0");
-}
 
-TEST_F(AudioTokensTest, TokensAreCutUpToTheNextComma)
-{
+    // Unquoted tokens are cut up to the next comma.
     serveTokenPage("tokens_unquoted.txt");
     EXPECT_EQ(VKontakteWorks::getAddAudioHash(), QStringLiteral("a1b2c3"));
     EXPECT_EQ(VKontakteWorks::getDelAudioHash(), QStringLiteral("d4e5f6"));
