@@ -1,3 +1,5 @@
+// Downloads with melodrop-cli, and its honest failures: a service that does not answer, a folder that cannot
+// be made, a disk that is full, two processes saving under one name.
 #include "../support/CliSandbox.h"
 #include "../support/Files.h"
 
@@ -6,50 +8,108 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <sys/resource.h>
 
 namespace {
 
-using TestSupport::readFile;
-
 using TestSupport::CliRun;
+using TestSupport::readFile;
+using TestSupport::result;
 
-using CliDownloadTest = TestSupport::CliSandboxTest;
+// The commands of this build and their argument patterns, as `--help` lists them ("  name ARGS" after
+// "commands:").
+QList<QPair<QString, QString>> commandTable()
+{
+    QList<QPair<QString, QString>> table;
+    const QString help = TestSupport::runCli({"--help"}).out;
+    const QRegularExpression line(QStringLiteral("^  (\\S+) ?(.*)$"), QRegularExpression::MultilineOption);
+    for (auto it = line.globalMatch(help.mid(help.indexOf("\ncommands:\n"))); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        table.append({m.captured(1), m.captured(2).trimmed()});
+    }
+    return table;
+}
 
-TEST_F(CliDownloadTest, AudioIsSavedUnderItsCleanNameAndThePathPrinted)
+// Arguments that fill a usage pattern: optional parts left out, the first of alternatives, a number for every
+// placeholder, the unreachable address for a URL.
+QStringList argumentsFor(QString pattern, const QString &url)
+{
+    pattern.remove(QRegularExpression(QStringLiteral("\\[[^\\]]*\\]")));
+    pattern.remove(QRegularExpression(QStringLiteral("\\|\\S*")));
+    pattern.replace(QStringLiteral("URL"), url);
+    pattern.replace(QRegularExpression(QStringLiteral("\\b[A-Z][A-Z_]*\\b")), QStringLiteral("1"));
+    return pattern.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+TEST(CliFailureTest, EveryCommandExitsWithOneAndNamesTheCauseWhenTheServiceDoesNotAnswer)
+{
+    // A port nobody listens on any more.
+    Sandbox gone;
+    ASSERT_TRUE(gone.start());
+    const QString base = QString::fromStdString(gone.baseUrl());
+    const QString address = base.mid(7);
+    gone.stop();
+    QTemporaryDir root;
+    // A sign-in with no password argument takes it from the environment.
+    qputenv("MELODROP_PASSWORD", "password");
+    const QList<QPair<QString, QString>> table = commandTable();
+    ASSERT_GE(table.size(), 8);
+    for (const auto &[name, pattern] : table) {
+        if (name == QLatin1String("parse-json"))
+            continue; // reads a file, asks no service
+        SCOPED_TRACE(name.toStdString());
+        const QStringList args =
+            QStringList({"--service-base", base, "--root", root.path(), "--sid", "s", "--uid", "1", name}) +
+            argumentsFor(pattern, base + QStringLiteral("/storage/x.mp3"));
+        const CliRun run = TestSupport::runCli(args);
+        // Sign-in keeps its own code (3); every other command fails as an I/O failure.
+        EXPECT_EQ(run.exitCode, name == QLatin1String("login") ? 3 : 1) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(address)) << run.err.toStdString();
+    }
+}
+
+class CliDownloadTest : public TestSupport::CliSandboxTest
+{
+protected:
+    QString bytesUrl(qint64 size, const QString &name) const
+    {
+        return base + QStringLiteral("/storage/bytes/") + QString::number(size) + QLatin1Char('/') + name +
+               QStringLiteral(".bin");
+    }
+};
+
+using CliFailureWithSandbox = CliDownloadTest;
+
+TEST_F(CliDownloadTest, AudioAndVideoAreSavedUnderTheirCleanNamesInTheirFoldersAndThePathPrinted)
 {
     const QString url = base + "/storage/mp3/4/1000001_5.mp3";
     const QByteArray expected = Http::get(url, {}, 10).body;
     ASSERT_FALSE(expected.isEmpty());
-
-    const CliRun run = cli(withRoot({"download", "Artist/Band - Song: Title?", url}));
+    CliRun run = cli(withRoot({"download", "Artist/Band - Song: Title?", url}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     const QString path = QDir(root.path()).filePath("audio/ArtistBand - Song Title.mp3");
     EXPECT_EQ(run.out, path + "\n");
     EXPECT_EQ(readFile(path), expected);
     EXPECT_EQ(QDir(root.path() + "/audio").entryList(QDir::Files),
               QStringList({"ArtistBand - Song Title.mp3"}));
-}
 
-TEST_F(CliDownloadTest, VideoGoesToTheVideoFolder)
-{
-    const CliRun run = cli(withRoot({"download", "--video", "Clip", base + "/storage/bytes/12345/clip.bin"}));
+    run = cli(withRoot({"download", "--video", "Clip", base + "/storage/bytes/12345/clip.bin"}));
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QString path = QDir(root.path()).filePath("video/Clip.mp4");
-    EXPECT_EQ(run.out, path + "\n");
-    EXPECT_EQ(QFile(path).size(), 12345);
+    EXPECT_EQ(run.out, QDir(root.path()).filePath("video/Clip.mp4") + "\n");
+    EXPECT_EQ(QFile(root.path() + "/video/Clip.mp4").size(), 12345);
 }
 
 TEST_F(CliDownloadTest, FailureIsLoggedExitsWithOneAndSavesNothing)
 {
     sandbox.storageFaults().errorStatus = 404;
     CliRun run = cli(withRoot({"download", "Missing", base + "/storage/mp3/4/0_0.mp3"}));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(result(run), std::pair(1, QString()));
     EXPECT_TRUE(run.err.contains("404")) << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(root.path() + "/audio/Missing.mp3"));
 
@@ -62,6 +122,14 @@ TEST_F(CliDownloadTest, FailureIsLoggedExitsWithOneAndSavesNothing)
     const QStringList temporary = QDir(root.path() + "/audio").entryList({"Cut.mp3.*.temp"}, QDir::Files);
     ASSERT_EQ(temporary.size(), 1);
     EXPECT_EQ(QFile(root.path() + "/audio/" + temporary.first()).size(), 5000);
+
+    // A root that cannot be made is reported by name.
+    sandbox.storageFaults().dropAfterBytes = -1;
+    TestSupport::writeFile(root.filePath("file"), QByteArray());
+    const QString impossible = root.filePath("file/music");
+    run = TestSupport::runCli({"--root", impossible, "download", "Song", bytesUrl(1000, "song")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(impossible)) << run.err.toStdString();
 }
 
 TEST_F(CliDownloadTest, WrongArgumentsAreUsageErrors)
@@ -80,66 +148,6 @@ TEST_F(CliDownloadTest, WrongArgumentsAreUsageErrors)
     EXPECT_FALSE(QDir(root.path() + "/audio").exists());
 }
 
-// A storage host that answers a plain GET with "206 bytes 0-499999/1000000" and those bytes: not a finished
-// file.
-TEST_F(CliDownloadTest, APartAnswerIsNotSavedAsTheFile)
-{
-    const QString url = base + "/storage/bytes/1000000/part.bin";
-    sandbox.storageFaults().partialAnswerBytes = 500000;
-    const CliRun run = cli(withRoot({"download", "Part", url}));
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
-    EXPECT_TRUE(run.err.contains("неполный ответ сервера")) << run.err.toStdString();
-    EXPECT_FALSE(QFile::exists(root.path() + "/audio/Part.mp3"));
-}
-
-// A download broken off at 1,500,000 bytes, then the server holds another file (other bytes, another size)
-// behind the address and sends no validator: the second run fetches the new file whole instead of joining
-// them.
-TEST_F(CliDownloadTest, AResumeOntoAFileOfAnotherSizeStartsFromZero)
-{
-    Sandbox::StorageFaults &faults = sandbox.storageFaults();
-    const QString url = base + "/storage/bytes/5000000/song.bin";
-    faults.dropAfterBytes = 1500000;
-    CliRun run = cli(withRoot({"download", "Song", url}));
-    ASSERT_EQ(run.exitCode, 1);
-    ASSERT_EQ(QFile(root.path() + "/audio/Song.mp3.1.temp").size(), 1500000);
-
-    faults.dropAfterBytes = -1;
-    faults.fileVersion = 1;
-    const QByteArray changed = Http::get(url, {}, 30).body;
-    ASSERT_EQ(changed.size(), 5001000);
-    run = cli(withRoot({"download", "Song", url}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    const QByteArray saved = readFile(root.path() + "/audio/Song.mp3");
-    EXPECT_EQ(saved.size(), changed.size());
-    EXPECT_TRUE(saved == changed) << "the saved file is not the new file";
-}
-
-// A link planted at the temporary name never gets the download written through it.
-TEST_F(CliDownloadTest, ALinkAtTheTemporaryNameIsNotWrittenThrough)
-{
-    QTemporaryDir home;
-    const QString victim = home.filePath("victim");
-    {
-        QFile file(victim);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("keep me");
-    }
-    ASSERT_TRUE(QDir(root.path()).mkpath("audio"));
-    const QString link = root.path() + "/audio/f.mp3.1.temp";
-    ASSERT_EQ(::symlink(QFile::encodeName(victim).constData(), QFile::encodeName(link).constData()), 0);
-    const QString url = base + "/storage/bytes/200000/f.bin";
-    const CliRun run = cli(withRoot({"download", "f", url}));
-    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
-    EXPECT_EQ(readFile(victim), "keep me");
-    const QString saved = root.path() + "/audio/f.mp3";
-    struct stat info = {};
-    ASSERT_EQ(::lstat(QFile::encodeName(saved).constData(), &info), 0);
-    EXPECT_TRUE(S_ISREG(info.st_mode));
-    EXPECT_EQ(readFile(saved), Http::get(url, {}, 10).body);
-}
-
 // A storage host that takes the connection and never answers: three time-outs in a row without a byte, then
 // the command gives up (the time-out is shortened here; it is 120 s unless given).
 TEST_F(CliDownloadTest, AHostThatNeverAnswersEndsAfterThreeSilentTimeOuts)
@@ -149,11 +157,56 @@ TEST_F(CliDownloadTest, AHostThatNeverAnswersEndsAfterThreeSilentTimeOuts)
     const CliRun run =
         cli(withRoot({"download", "--timeout", "0.2", "Silent", base + "/storage/bytes/1000/s.bin"}));
     faults.silent = false;
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.out.isEmpty()) << run.out.toStdString();
+    EXPECT_EQ(result(run), std::pair(1, QString()));
     EXPECT_TRUE(run.err.contains("Нет ответа сервиса: ")) << run.err.toStdString();
     EXPECT_EQ(faults.silentRequests.load(), 3);
     EXPECT_FALSE(QFile::exists(root.path() + "/audio/Silent.mp3"));
+}
+
+TEST_F(CliFailureWithSandbox, AFullDiskEndsTheDownloadWithAnErrorAndNoFile)
+{
+    QProcess process;
+    process.setChildProcessModifier([] {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = 200000;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+    process.start(qEnvironmentVariable("MELODROP_CLI"),
+                  {"--root", root.path(), "download", "Big", bytesUrl(1000000, "big")});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1) << process.readAllStandardError().toStdString();
+    EXPECT_TRUE(process.readAllStandardOutput().isEmpty());
+    EXPECT_FALSE(QFile::exists(root.filePath("audio/Big.mp3")));
+}
+
+TEST_F(CliFailureWithSandbox, TwoProcessesSavingDifferentAddressesUnderOneNameNeverMixThem)
+{
+    sandbox.storageFaults().throttleBytesPerSecond = 400000;
+    const QString urls[2] = {bytesUrl(150000, "one"), bytesUrl(150000, "two")};
+    QProcess processes[2];
+    for (int i = 0; i < 2; ++i)
+        processes[i].start(qEnvironmentVariable("MELODROP_CLI"),
+                           {"--root", root.path(), "download", "Same", urls[i]});
+    for (QProcess &process : processes)
+        ASSERT_TRUE(process.waitForFinished(60000));
+    sandbox.storageFaults().throttleBytesPerSecond = 0;
+    int saved = 0;
+    for (int i = 0; i < 2; ++i) {
+        const QString out = QString::fromUtf8(processes[i].readAllStandardOutput()).trimmed();
+        const QString err = QString::fromUtf8(processes[i].readAllStandardError());
+        if (processes[i].exitCode() == 0) {
+            // Whatever path it printed holds exactly its own address's bytes.
+            EXPECT_EQ(readFile(out), Http::get(urls[i], {}, 10).body) << out.toStdString();
+            ++saved;
+        } else {
+            EXPECT_EQ(processes[i].exitCode(), 1);
+            EXPECT_TRUE(out.isEmpty());
+            EXPECT_TRUE(err.contains("занят")) << err.toStdString();
+        }
+    }
+    EXPECT_GE(saved, 1);
 }
 
 } // namespace

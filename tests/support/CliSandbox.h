@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NetPages.h"
 #include "TestSupport.h"
 
 #include "sandbox/Sandbox.h"
@@ -10,22 +11,28 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 // Runs of the command-line client against a sandbox of its own and a documents root of its own, and readers
 // of the JSON lines it prints.
 namespace TestSupport {
+
+// The exit code and what was printed, to compare at once.
+inline std::pair<int, QString> result(const CliRun &run)
+{
+    return {run.exitCode, run.out};
+}
 
 // Every output line must be one JSON array of `width` texts.
 inline QList<QStringList> jsonArrays(const CliRun &run, int width = 7)
 {
     QList<QStringList> result;
     for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
-        QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
-        EXPECT_EQ(error.error, QJsonParseError::NoError) << line.toStdString();
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8());
         EXPECT_TRUE(document.isArray()) << line.toStdString();
         QStringList texts;
         for (const QJsonValue &value : document.array()) {
-            EXPECT_TRUE(value.isString());
+            EXPECT_TRUE(value.isString()) << line.toStdString();
             texts << value.toString();
         }
         EXPECT_EQ(texts.size(), width) << line.toStdString();
@@ -38,12 +45,8 @@ inline QList<QStringList> jsonArrays(const CliRun &run, int width = 7)
 inline QStringList jsonStrings(const CliRun &run)
 {
     QStringList result;
-    for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts)) {
-        const QJsonDocument document = QJsonDocument::fromJson("[" + line.toUtf8() + "]");
-        EXPECT_TRUE(document.isArray() && document.array().size() == 1 && document.array().at(0).isString())
-            << line.toStdString();
-        result << document.array().at(0).toString();
-    }
+    for (const QString &line : run.out.split('\n', Qt::SkipEmptyParts))
+        result << jsonArrays({run.exitCode, "[" + line + "]", QString()}, 1).value(0).value(0);
     return result;
 }
 

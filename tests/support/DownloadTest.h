@@ -33,19 +33,29 @@ inline QByteArray attributeOf(const QString &path, const char *name)
     return length < 0 ? QByteArray() : QByteArray(value, length);
 }
 
-// How a request ended, and how many bytes it reported on the way.
+// How a request ended, and what it reported on the way.
 struct Outcome
 {
     QObject context;
     bool finished = false;
     bool failed = false;
     quint64 bytes = 0;
+    int progressCalls = 0;
+    bool progressAfterEnd = false;
+    quint64 lastContentLength = 0;
+    quint64 lastTotal = 0;
     bool ended() const { return finished || failed; }
     DownloadRequest::Callbacks callbacks()
     {
         DownloadRequest::Callbacks callbacks;
         callbacks.context = &context;
-        callbacks.receivedBytes = [this](DownloadRequest &, quint64 count) { bytes += count; };
+        callbacks.receivedBytes = [this](DownloadRequest &request, quint64 count) {
+            progressAfterEnd = progressAfterEnd || ended();
+            bytes += count;
+            ++progressCalls;
+            lastContentLength = request.contentLength();
+            lastTotal = request.totalBytesRead();
+        };
         callbacks.finished = [this](DownloadRequest &) { finished = true; };
         callbacks.failed = [this](DownloadRequest &) { failed = true; };
         return callbacks;
@@ -95,16 +105,23 @@ protected:
         options.allowResume = true;
         return options;
     }
-    // Runs the download of `url` to `name` on the fixture's engine until it has ended.
-    DownloadRequestPtr run(TestSupport::Outcome &outcome, const QString &url, const QString &name,
-                           const QString &proxy = QString())
+    DownloadRequestPtr start(TestSupport::Outcome &outcome, const DownloadRequest::Options &options,
+                             DownloadEngine *on = nullptr)
     {
-        DownloadRequest::Options request = options(url, name);
-        request.proxy = proxy;
-        DownloadRequestPtr started = DownloadRequest::create(request, outcome.callbacks());
-        engine.addOperation(started);
+        DownloadRequestPtr started = DownloadRequest::create(options, outcome.callbacks());
+        (on ? *on : engine).addOperation(started);
+        return started;
+    }
+    // Runs the download on the fixture's engine until it has ended.
+    DownloadRequestPtr run(TestSupport::Outcome &outcome, const DownloadRequest::Options &options)
+    {
+        DownloadRequestPtr started = start(outcome, options);
         EXPECT_TRUE(TestSupport::waitFor([&] { return outcome.ended(); }, 20000));
         return started;
+    }
+    DownloadRequestPtr run(TestSupport::Outcome &outcome, const QString &url, const QString &name)
+    {
+        return run(outcome, options(url, name));
     }
 
     int tag = 1;
