@@ -55,9 +55,9 @@ protected:
             screen->searchBarSearchButtonClicked();
             auto &list = screen->store();
             // The audio community and recommendation screens empty it here.
-            const QStringList atStart = titles(list.records());
+            const QStringList atStart = column(list.records(), &Record::title);
             closeWhileBusy(screen);
-            EXPECT_EQ(titles(list.records()), atStart);
+            EXPECT_EQ(column(list.records(), &Record::title), atStart);
         }
     }
 
@@ -162,7 +162,7 @@ TEST_F(ScreenLifetimeTest, AlbumScreenClosedWhileItsSearchesRun)
     Stores::audioFound().assign({audioBefore});
     screen->rowSelected(0);
     closeWhileBusy(screen);
-    EXPECT_EQ(titles(Stores::audioFound().records()), QStringList({audioBefore.title}));
+    EXPECT_EQ(column(Stores::audioFound().records(), &AudioRecord::title), QStringList({audioBefore.title}));
 }
 
 TEST_F(ScreenLifetimeTest, FriendsScreenClosedWhileItsListLoads)

@@ -56,11 +56,12 @@ inline QList<ResultsKind<VideoResults>> videoKinds()
 inline const AudioRecord audioBefore{"1:00", "http://x/1.mp3", "Before", "Artist", "1", "1", "2"};
 inline const VideoRecord videoBefore{"Before", "1_1", "240", "1", "-1", "1:00", "http://x/1.jpg"};
 
-template <typename Record> QStringList titles(const QList<Record> &records)
+// One field of every record, in order.
+template <typename Record> QStringList column(const QList<Record> &records, QString Record::*field)
 {
     QStringList out;
     for (const Record &r : records)
-        out << r.title;
+        out << r.*field;
     return out;
 }
 
@@ -167,6 +168,30 @@ protected:
             EXPECT_TRUE(screen->store().isEmpty());
             EXPECT_EQ(screen->records()->rowCount(), 0);
         }
+    }
+
+    // A further page nobody answered leaves the list and the page position as they were; the next time the last
+    // row shows, that same page is asked for. `lastSearch` is the target of the last search the sandbox saw.
+    template <typename Search>
+    void expectUnansweredPageAskedAgain(Search &screen, const int &position,
+                                        const std::function<std::string()> &lastSearch)
+    {
+        const qsizetype shown = screen.store().size();
+        const int port = sandbox.port();
+        sandbox.stop();
+        screen.cellShown(int(shown) - 1);
+        waitIdle(screen);
+        EXPECT_EQ(log.labels.last(), QStringLiteral("Ошибка"));
+        EXPECT_EQ(log.details.last(), QStringLiteral("Сервис недоступен"));
+        EXPECT_EQ(position, 0);
+        EXPECT_EQ(screen.store().size(), shown);
+
+        ASSERT_TRUE(sandbox.start(port));
+        screen.cellShown(int(shown) - 1);
+        waitIdle(screen);
+        EXPECT_NE(position, 0);
+        EXPECT_NE(lastSearch().find("offset=" + std::to_string(shown) + "&"), std::string::npos) << lastSearch();
+        EXPECT_GT(screen.store().size(), shown);
     }
 
     QTemporaryDir root;
