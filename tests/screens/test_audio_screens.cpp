@@ -15,7 +15,7 @@ using AudioScreensTest = ResultsScreenTest;
 TEST_F(AudioScreensTest, SearchWithoutSessionSaysSoAndSendsNothing)
 {
     Audio_Search screen;
-    screen.setTitle("Поиск");
+    open(screen, "Поиск");
     expectSignedOutSearchRefused(screen, screen.requestFile());
 }
 

@@ -10,8 +10,6 @@
 
 namespace {
 
-const QString errorLine = QStringLiteral("Отлавливай ошибки, будь мужиком, блеать!");
-
 class FriendsAndGroupsTest : public TestSupport::ServiceSandboxTest
 {
 protected:
@@ -111,7 +109,6 @@ TEST_F(FriendsAndGroupsTest, SectionsByCapitalisedFirstLetterInOrderOfFirstOccur
     {
         const char *what;
         QStringList names; // as the service lists them
-        QStringList sorted;
         QStringList alphabet;
         QStringList table; // section:name, row by row
     };
@@ -119,16 +116,13 @@ TEST_F(FriendsAndGroupsTest, SectionsByCapitalisedFirstLetterInOrderOfFirstOccur
     const Case cases[] = {
         {"Latin capitals before small letters before Cyrillic",
          {"Бета", "alpha", "Beta"},
-         {"Beta", "alpha", "Бета"},
          {"B", "A", "Б"},
          {"B:Beta", "A:alpha", "Б:Бета"}},
         {"small and capital a share a section",
          {"alpha", "Beta", "Alpha", "", "ёлка", "Ёж"},
-         {"Alpha", "Beta", "alpha", "Ёж", unknown, "ёлка"},
          {"A", "B", "Ё", "Н"},
          {"A:Alpha", "A:alpha", "B:Beta", "Ё:Ёж", "Ё:ёлка", "Н:" + unknown}},
         {"digits and signs are letters too",
-         {"2Pac", "<b>", "Émile"},
          {"2Pac", "<b>", "Émile"},
          {"2", "<", "É"},
          {"2:2Pac", "<:<b>", "É:Émile"}},
@@ -146,10 +140,6 @@ TEST_F(FriendsAndGroupsTest, SectionsByCapitalisedFirstLetterInOrderOfFirstOccur
         SandboxFriends::setFriends(sandbox, Sandbox::defaultAccount().uid, people);
         screen.getFriends();
         waitIdle();
-        QStringList sorted;
-        for (const QString &r : std::as_const(Stores::friendsGroups().records()))
-            sorted << r.section('\n', 0, 0);
-        EXPECT_EQ(sorted, c.sorted);
         EXPECT_EQ(screen.alphabet(), c.alphabet);
         EXPECT_EQ(table(), c.table);
         // The side index leads to each section's first row.
@@ -195,10 +185,8 @@ TEST_F(FriendsAndGroupsTest, AnUnreadablePageShowsAnEmptyList)
     SandboxFriends::setCannedAnswer(
         sandbox, "/al_friends.php?act=load_friends_silent&al=1&gid=0&id=" + Sandbox::defaultAccount().uid,
         "<!--18035<!><!>0<!>6546<!>0<!><div>no list</div>");
-    TestSupport::LogCapture log;
     screen.getFriends();
     waitIdle();
-    EXPECT_EQ(log.count(errorLine), 1);
     EXPECT_TRUE(Stores::friendsGroups().isEmpty());
     EXPECT_EQ(screen.title(), QStringLiteral("Всего: 0"));
     EXPECT_TRUE(screen.alphabet().isEmpty());

@@ -1,4 +1,5 @@
 #include "../support/FakeMusic.h"
+#include "../support/OverlayLog.h"
 #include "../support/SandboxSignIn.h"
 
 #include "core/Pacing.h"
@@ -24,16 +25,6 @@
 
 namespace {
 
-// What the view would have drawn: every label and details text the overlay showed, in order.
-struct OverlayRecorder
-{
-    QStringList labels;
-    QStringList details;
-    float minShowTime = -1;
-    QElapsedTimer sinceShown;
-    qint64 visibleMs = -1;
-};
-
 class LoginFormTest : public TestSupport::ServiceSandboxTest
 {
 protected:
@@ -44,24 +35,7 @@ protected:
         StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("config/Melodrop.conf"));
         form = std::make_unique<LoginForm>(settings.get());
-        QObject::connect(form.get(), &LoginForm::hudChanged, [this] {
-            ProgressOverlay *hud = form->hud();
-            if (!hud)
-                return;
-            recorder = {};
-            recorder.labels << hud->labelText();
-            recorder.minShowTime = hud->minShowTime();
-            QObject::connect(hud, &ProgressOverlay::labelTextChanged,
-                             [this, hud] { recorder.labels << hud->labelText(); });
-            QObject::connect(hud, &ProgressOverlay::detailsLabelTextChanged,
-                             [this, hud] { recorder.details << hud->detailsLabelText(); });
-            QObject::connect(hud, &ProgressOverlay::alphaChanged, [this, hud] {
-                if (hud->alpha() > 0)
-                    recorder.sinceShown.start();
-            });
-            QObject::connect(hud, &ProgressOverlay::hudWasHidden,
-                             [this] { recorder.visibleMs = recorder.sinceShown.elapsed(); });
-        });
+        overlays.watch(*form);
     }
 
     // Presses the button as a tap would and waits until the overlay is gone.
@@ -78,7 +52,7 @@ protected:
     QTemporaryDir root;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<LoginForm> form;
-    OverlayRecorder recorder;
+    OverlayLog overlays; // what the view would have drawn
 };
 
 TEST_F(LoginFormTest, LoadingFillsTheFieldsAndDoesNotSignInByDefault)
@@ -111,10 +85,9 @@ TEST_F(LoginFormTest, SignInAndSignOutThroughTheButton)
     ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
     EXPECT_EQ(finished.count(), 1);
 
-    EXPECT_EQ(recorder.labels, QStringList({"Выполняется вход...", "Готово"}));
-    EXPECT_EQ(recorder.details, QStringList({"Вход успешно выполнен"}));
-    EXPECT_FLOAT_EQ(recorder.minShowTime, 2.0f);
-    EXPECT_GE(recorder.visibleMs, Pacing::milliseconds(2));
+    EXPECT_EQ(overlays.labels, QStringList({"Выполняется вход...", "Готово"}));
+    EXPECT_EQ(overlays.details, QStringList({"Вход успешно выполнен"}));
+    EXPECT_EQ(overlays.minShowTimes, QList<float>({2.0f}));
     EXPECT_GE(clock.elapsed(), Pacing::milliseconds(2)); // one second before and one after the request
     EXPECT_FALSE(global->vksid().isEmpty());
     EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Logout_button.png"));
@@ -127,9 +100,10 @@ TEST_F(LoginFormTest, SignInAndSignOutThroughTheButton)
     EXPECT_TRUE(
         TestSupport::waitFor([&] { return settings->stringValue("settings_password") == password(); }));
 
+    overlays = {};
     pressAndWait();
-    EXPECT_EQ(recorder.labels, QStringList({"Выполняется выход...", "Готово"}));
-    EXPECT_EQ(recorder.details, QStringList({"Выход успешно выполнен"}));
+    EXPECT_EQ(overlays.labels, QStringList({"Выполняется выход...", "Готово"}));
+    EXPECT_EQ(overlays.details, QStringList({"Выход успешно выполнен"}));
     EXPECT_TRUE(global->vksid().isEmpty());
     EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Login_button.png"));
     EXPECT_TRUE(form->sessionText().isEmpty());
@@ -158,8 +132,8 @@ TEST_F(LoginFormTest, FailuresShowTheirTexts)
     form->setLoginInput(email());
     form->setPasswordInput(QStringLiteral("wrong"));
     pressAndWait();
-    EXPECT_EQ(recorder.labels.last(), QStringLiteral("Ошибка"));
-    EXPECT_EQ(recorder.details, QStringList({"Не удалось выполнить вход"}));
+    EXPECT_EQ(overlays.labels.last(), QStringLiteral("Ошибка"));
+    EXPECT_EQ(overlays.details, QStringList({"Не удалось выполнить вход"}));
     EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Login_button.png"));
     EXPECT_TRUE(TestSupport::waitFor([&] { return settings->stringValue("settings_password") == "wrong"; }));
     // The page keeps saying why after the notice has gone.
@@ -170,10 +144,11 @@ TEST_F(LoginFormTest, FailuresShowTheirTexts)
     }));
 
     sandbox.setProbeStatus(500);
+    overlays = {};
     pressAndWait();
-    EXPECT_EQ(recorder.labels.last(), QStringLiteral("Ошибка"));
-    EXPECT_EQ(recorder.details, QStringList({ServiceEndpoints::current().webHost +
-                                             QStringLiteral(" недоступен на вашем устройстве")}));
+    EXPECT_EQ(overlays.labels.last(), QStringLiteral("Ошибка"));
+    EXPECT_EQ(overlays.details, QStringList({ServiceEndpoints::current().webHost +
+                                        QStringLiteral(" недоступен на вашем устройстве")}));
     EXPECT_TRUE(TestSupport::waitFor([&] {
         return form->signInProblem() == QStringLiteral("Не удалось выполнить вход: сервис ответил кодом 500");
     }));
@@ -230,11 +205,9 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
     form->prefsButtonPressed();
     ASSERT_EQ(alerts.count(), 1);
     // Named and worded: a screen reader reads the dialog's title as its name and its text as its description.
-    EXPECT_EQ(alerts.at(0).at(0).toString(), "Сброс данных");
-    EXPECT_EQ(alerts.at(0).at(1).toString(), "Очистить настройки и вход или удалить все загруженные записи?");
-    EXPECT_EQ(alerts.at(0).at(2).toStringList(),
-              QStringList({"Отмена", "Очистить все данные", "Удалить весь контент"}));
-    EXPECT_EQ(alerts.at(0).at(3).toInt(), 1);
+    EXPECT_EQ(alerts.at(0),
+              QVariantList({"Сброс данных", "Очистить настройки и вход или удалить все загруженные записи?",
+                            QStringList({"Отмена", "Очистить все данные", "Удалить весь контент"}), 1}));
 
     QDir(root.path()).mkpath("audio/sub");
     QDir(root.path()).mkpath("playlists");
@@ -260,8 +233,8 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
     // Deleting the content is asked once more; only the second answer deletes.
     form->alertAnswered(1, 2);
     ASSERT_EQ(alerts.count(), 2);
-    EXPECT_EQ(alerts.at(1).at(3).toInt(), LoginForm::deleteContentTag);
-    EXPECT_EQ(alerts.at(1).at(2).toStringList(), QStringList({"Отмена", "Удалить"}));
+    EXPECT_EQ(alerts.at(1).mid(2),
+              QVariantList({QStringList({"Отмена", "Удалить"}), LoginForm::deleteContentTag}));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("audio/sub/song.mp3")));
     AudioMenu menu(settings.get());
     menu.viewWillAppear();

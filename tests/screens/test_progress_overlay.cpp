@@ -17,7 +17,6 @@
 using TestSupport::waitFor;
 
 namespace {
-
 // What an overlay did, as seen from the main thread, with times relative to `clock`.
 struct HudLog
 {
@@ -82,6 +81,14 @@ int at(double seconds)
     return Pacing::milliseconds(seconds);
 }
 
+class ProgressOverlayTest : public ::testing::Test
+{
+protected:
+    QObject view;
+    ProgressOverlay hud{&view};
+    HudLog log{hud};
+};
+
 TEST(ProgressOverlayCreation, MissingViewThrowsWithReason)
 {
     try {
@@ -94,10 +101,8 @@ TEST(ProgressOverlayCreation, MissingViewThrowsWithReason)
     EXPECT_THROW(ProgressOverlay(nullptr), std::invalid_argument);
 }
 
-TEST(ProgressOverlayProperties, ChangesNotifyAtOnceOnlyWhenTheValueChangesAndProgressStaysAFraction)
+TEST_F(ProgressOverlayTest, ChangesNotifyAtOnceOnlyWhenTheValueChangesAndProgressStaysAFraction)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
     int labelSignals = 0, appearanceSignals = 0;
     QObject::connect(&hud, &ProgressOverlay::labelTextChanged, [&] { ++labelSignals; });
     QObject::connect(&hud, &ProgressOverlay::appearanceChanged, [&] { ++appearanceSignals; });
@@ -114,82 +119,62 @@ TEST(ProgressOverlayProperties, ChangesNotifyAtOnceOnlyWhenTheValueChangesAndPro
     hud.setDimBackground(true);
     EXPECT_EQ(appearanceSignals, 4);
 
-    // Progress stays a fraction.
-    hud.setProgress(0.25f);
-    EXPECT_FLOAT_EQ(hud.progress(), 0.25f);
-    hud.setProgress(1.5f);
-    EXPECT_FLOAT_EQ(hud.progress(), 1.0f);
-    hud.setProgress(-0.1f);
-    EXPECT_FLOAT_EQ(hud.progress(), 0.0f);
+    for (const auto &[given, kept] : {std::pair{0.25f, 0.25f}, {1.5f, 1.0f}, {-0.1f, 0.0f}}) {
+        hud.setProgress(given);
+        EXPECT_FLOAT_EQ(hud.progress(), kept) << given;
+    }
 }
 
-TEST(ProgressOverlayTask, MinimumShowTimeKeepsOverlayUpAndHiddenFollowsFade)
+// The fade starts after the minimum show time or the operation's end, whichever comes later; hudWasHidden
+// follows the fade, once, on the main thread, with the operation's results in.
+TEST(ProgressOverlayTask, HiddenFollowsTheFadeAfterTheMinimumShowTimeAndTheOperation)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
-    hud.setMinShowTime(1.0f);
-    HudLog log(hud);
-    std::atomic<qint64> returnedAt{-1};
+    const struct
+    {
+        float minShowTime;
+        double runs;
+    } cases[] = {{1.0f, 0.2}, {0.1f, 0.5}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.minShowTime);
+        QObject view;
+        ProgressOverlay hud(&view);
+        hud.setMinShowTime(c.minShowTime);
+        HudLog log(hud);
+        std::atomic<qint64> returnedAt{-1};
+        int result = 0;
+        int resultSeenWhenHidden = -1;
+        QObject::connect(&hud, &ProgressOverlay::hudWasHidden, [&] { resultSeenWhenHidden = result; });
+        hud.showWhileExecuting(
+            [&] {
+                QThread::msleep(at(c.runs));
+                result = 42;
+                returnedAt = log.clock.elapsed();
+            },
+            true);
+        EXPECT_TRUE(hud.taskInProgress());
+        EXPECT_FLOAT_EQ(hud.alpha(), 1.0f) << "without grace time the overlay appears at once";
+        EXPECT_TRUE(hud.animated());
 
-    hud.showWhileExecuting(
-        [&] {
-            QThread::msleep(at(0.2));
-            returnedAt = log.clock.elapsed();
-        },
-        true);
-    EXPECT_TRUE(hud.taskInProgress());
-    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f) << "without grace time the overlay appears at once";
-    EXPECT_TRUE(hud.animated());
-
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
-    EXPECT_GE(returnedAt.load(), at(0.2));
-    EXPECT_GE(log.fadeStartedAt, at(1.0)) << "hidden before the minimum show time";
-    EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration)
-        << "hudWasHidden before the fade";
-    EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
-
-    EXPECT_EQ(log.hiddenSender, &hud);
-    EXPECT_TRUE(log.hiddenOnMainThread);
-    EXPECT_TRUE(log.finishedWhenHidden);
-    EXPECT_FALSE(log.taskInProgressWhenHidden);
-    EXPECT_EQ(hud.shownForMs(), -1);
-
-    // Exactly one hide notification, also after the timers had every chance to fire again.
-    waitFor([] { return false; }, 400);
-    EXPECT_EQ(log.hiddenCount, 1);
+        ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
+        EXPECT_GE(returnedAt.load(), at(c.runs));
+        EXPECT_GE(log.fadeStartedAt, std::max<qint64>(at(c.minShowTime), returnedAt.load()));
+        EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration)
+            << "hidden before the fade";
+        EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
+        EXPECT_EQ(resultSeenWhenHidden, 42);
+        EXPECT_EQ(log.hiddenSender, &hud);
+        EXPECT_TRUE(log.hiddenOnMainThread);
+        EXPECT_TRUE(log.finishedWhenHidden);
+        EXPECT_FALSE(log.taskInProgressWhenHidden);
+        EXPECT_EQ(hud.shownForMs(), -1);
+        // Exactly one hide notification, also after the timers had every chance to fire again.
+        waitFor([] { return false; }, 400);
+        EXPECT_EQ(log.hiddenCount, 1);
+    }
 }
 
-TEST(ProgressOverlayTask, HiddenComesAfterALongOperationWithItsResults)
+TEST_F(ProgressOverlayTest, OperationRunsOnItsOwnThreadWhichIsReleased)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
-    hud.setMinShowTime(0.1f);
-    HudLog log(hud);
-    std::atomic<qint64> returnedAt{-1};
-    int result = 0;
-    int resultSeenWhenHidden = -1;
-    QObject::connect(&hud, &ProgressOverlay::hudWasHidden, [&] { resultSeenWhenHidden = result; });
-
-    hud.showWhileExecuting(
-        [&] {
-            QThread::msleep(at(0.5));
-            result = 42;
-            returnedAt = log.clock.elapsed();
-        },
-        true);
-
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
-    EXPECT_GE(returnedAt.load(), at(0.5));
-    EXPECT_GE(log.fadeStartedAt, returnedAt.load());
-    EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration);
-    EXPECT_EQ(resultSeenWhenHidden, 42);
-}
-
-TEST(ProgressOverlayTask, OperationRunsOnItsOwnThreadWhichIsReleased)
-{
-    QObject view;
-    ProgressOverlay hud(&view);
-    HudLog log(hud);
     QThread *mainThread = QThread::currentThread();
     std::atomic<bool> onOtherThread{false};
     QPointer<QThread> worker;
@@ -305,11 +290,8 @@ TEST(ProgressOverlayTask, OverlayOutlivesItsViewUntilTheOperationHasReturned)
         5000));
 }
 
-TEST(ProgressOverlayThreads, ChangesFromTheOperationArriveOnTheMainThreadInOrder)
+TEST_F(ProgressOverlayTest, ChangesFromTheOperationArriveOnTheMainThreadInOrder)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
-    HudLog log(hud);
     QStringList labels, details;
     bool allOnMainThread = true;
     QObject::connect(&hud, &ProgressOverlay::labelTextChanged, [&] {
@@ -347,10 +329,8 @@ TEST(ProgressOverlayThreads, ChangesFromTheOperationArriveOnTheMainThreadInOrder
     EXPECT_FLOAT_EQ(hud.progress(), 0.75f);
 }
 
-TEST(ProgressOverlayThreads, ChangesFromTheOperationAreQueuedNotWaitedFor)
+TEST_F(ProgressOverlayTest, ChangesFromTheOperationAreQueuedNotWaitedFor)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
     hud.setLabelText(QStringLiteral("before"));
     QSemaphore changesMade;
     QString seenByOperation;
@@ -377,12 +357,9 @@ TEST(ProgressOverlayThreads, ChangesFromTheOperationAreQueuedNotWaitedFor)
     EXPECT_FLOAT_EQ(hud.progress(), 0.5f);
 }
 
-TEST(ProgressOverlayGraceTime, TaskEndingWithinGraceTimeNeverShows)
+TEST_F(ProgressOverlayTest, TaskEndingWithinGraceTimeNeverShows)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
     hud.setGraceTime(0.5f);
-    HudLog log(hud);
 
     hud.showWhileExecuting([] { QThread::msleep(at(0.05)); }, true);
     EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
@@ -397,12 +374,9 @@ TEST(ProgressOverlayGraceTime, TaskEndingWithinGraceTimeNeverShows)
     EXPECT_TRUE(log.finishedWhenHidden);
 }
 
-TEST(ProgressOverlayGraceTime, LongTaskShowsAfterGraceTime)
+TEST_F(ProgressOverlayTest, LongTaskShowsAfterGraceTime)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
     hud.setGraceTime(0.2f);
-    HudLog log(hud);
 
     hud.showWhileExecuting([] { QThread::msleep(at(1.2)); }, false);
     EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
@@ -414,12 +388,9 @@ TEST(ProgressOverlayGraceTime, LongTaskShowsAfterGraceTime)
     EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
 }
 
-TEST(ProgressOverlayGraceTime, PlainShowWithGraceTimeWaitsForATask)
+TEST_F(ProgressOverlayTest, PlainShowWithGraceTimeWaitsForATask)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
     hud.setGraceTime(0.1f);
-    HudLog log(hud);
 
     hud.show(false);
     waitFor([] { return false; }, at(0.4));
@@ -427,45 +398,32 @@ TEST(ProgressOverlayGraceTime, PlainShowWithGraceTimeWaitsForATask)
     EXPECT_EQ(log.hiddenCount, 0);
 }
 
-TEST(ProgressOverlayHiding, NotAnimatedHidesWithoutFadeDelay)
+// A hide without animation does not wait for a fade; an animated one starts the fade at once and reports the
+// overlay hidden when it is over.
+TEST(ProgressOverlayHiding, AnimatedOrNot)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
-    HudLog log(hud);
-
-    hud.show(false);
-    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
-    EXPECT_FALSE(hud.animated());
-    EXPECT_GE(hud.shownForMs(), 0);
-    hud.hide(false);
-    EXPECT_EQ(log.hiddenCount, 1) << "a hide without animation must not wait for a fade";
-    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
-    EXPECT_TRUE(hud.finished());
+    for (const bool animated : {false, true}) {
+        SCOPED_TRACE(animated ? "animated" : "not animated");
+        QObject view;
+        ProgressOverlay hud(&view);
+        HudLog log(hud);
+        hud.show(animated);
+        EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
+        EXPECT_EQ(hud.animated(), animated);
+        EXPECT_GE(hud.shownForMs(), 0);
+        const qint64 hideCalledAt = log.clock.elapsed();
+        hud.hide(animated);
+        EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
+        EXPECT_EQ(log.hiddenCount, animated ? 0 : 1);
+        EXPECT_EQ(hud.finished(), !animated);
+        ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
+        EXPECT_GE(log.hiddenAt - hideCalledAt, animated ? ProgressOverlay::fadeDuration : 0);
+    }
 }
 
-TEST(ProgressOverlayHiding, AnimatedHideWaitsForTheFade)
+TEST_F(ProgressOverlayTest, DirectHideHonoursMinimumShowTime)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
-    HudLog log(hud);
-
-    hud.show(true);
-    hud.hide(true);
-    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f) << "the fade starts at once";
-    EXPECT_TRUE(hud.animated());
-    EXPECT_EQ(log.hiddenCount, 0);
-    EXPECT_FALSE(hud.finished());
-    const qint64 hideCalledAt = log.clock.elapsed();
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
-    EXPECT_GE(log.hiddenAt - hideCalledAt, ProgressOverlay::fadeDuration);
-}
-
-TEST(ProgressOverlayHiding, DirectHideHonoursMinimumShowTime)
-{
-    QObject view;
-    ProgressOverlay hud(&view);
     hud.setMinShowTime(0.5f);
-    HudLog log(hud);
 
     hud.show(false);
     hud.hide(false);
@@ -475,21 +433,16 @@ TEST(ProgressOverlayHiding, DirectHideHonoursMinimumShowTime)
     EXPECT_GE(log.hiddenAt, at(0.5));
 }
 
-TEST(ProgressOverlayHiding, RemovalIsRequestedOnlyWhenAskedFor)
+TEST_F(ProgressOverlayTest, RemovalIsRequestedOnlyWhenAskedFor)
 {
-    QObject view;
-    ProgressOverlay kept(&view);
     ProgressOverlay removed(&view);
     removed.setRemoveFromSuperViewOnHide(true);
-    HudLog keptLog(kept);
     HudLog removedLog(removed);
-
-    kept.show(false);
-    kept.hide(false);
-    removed.show(false);
-    removed.hide(false);
-
-    EXPECT_EQ(keptLog.events, QStringList{QStringLiteral("hidden")});
+    for (ProgressOverlay *overlay : {&hud, &removed}) {
+        overlay->show(false);
+        overlay->hide(false);
+    }
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("hidden")});
     EXPECT_EQ(removedLog.events, (QStringList{QStringLiteral("hidden"), QStringLiteral("remove")}));
     EXPECT_EQ(removedLog.removeSender, &removed);
 }

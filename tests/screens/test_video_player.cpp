@@ -33,6 +33,13 @@ protected:
     {
         return TestSupport::waitFor([&] { return !screen.loading(); });
     }
+    // Opens `file` from the video library.
+    static void load(Video_Player &screen, const QString &file)
+    {
+        screen.setFileName(file);
+        screen.setRefererType(QStringLiteral("library"));
+        screen.viewDidLoad();
+    }
 
     QTemporaryDir folder;
     QString clip;
@@ -81,9 +88,7 @@ TEST_F(VideoPlayerTest, ASearchAddressIsPlayedAsTheAddressItIs)
 TEST_F(VideoPlayerTest, TheVideoStopsOnItsLastPictureAndPlayStartsItAgain)
 {
     Video_Player screen;
-    screen.setFileName(clip);
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
+    load(screen, clip);
     ASSERT_TRUE(waitLoaded(screen));
     double furthest = 0;
     bool wrapped = false;
@@ -106,32 +111,12 @@ TEST_F(VideoPlayerTest, TheVideoStopsOnItsLastPictureAndPlayStartsItAgain)
         << "play at the end starts from the beginning";
 }
 
-TEST_F(VideoPlayerTest, WithOneDisplayTheExternalControlsAreNeitherShownNorUpdated)
-{
-    Video_Player screen;
-    screen.setDisplayCount(1);
-    screen.setFileName(clip);
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
-    screen.viewWillAppear();
-    ASSERT_TRUE(waitLoaded(screen));
-    EXPECT_FALSE(screen.externalDisplay());
-    EXPECT_EQ(screen.externalScreenIndex(), -1);
-    TestSupport::waitFor([] { return false; }, 1300);
-    EXPECT_FALSE(screen.externalControlsVisible());
-    EXPECT_TRUE(screen.videoTimeLabel().isEmpty());
-    EXPECT_TRUE(screen.videoTimeLabelCurrent().isEmpty());
-    EXPECT_EQ(screen.sliderMaximum(), 0);
-}
-
 TEST_F(VideoPlayerTest, WithASecondDisplayTheScreenShowsAndDrivesItsOwnControls)
 {
     Video_Player screen;
     screen.setDisplayCount(2);
     screen.setScreenWidths({1280, 1920});
-    screen.setFileName(clip);
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
+    load(screen, clip);
     screen.viewWillAppear();
     EXPECT_TRUE(screen.externalDisplay());
     EXPECT_EQ(screen.externalScreenIndex(), 1);
@@ -210,16 +195,21 @@ TEST_F(VideoPlayerTest, ThePictureGoesToTheWidestScreenOtherThanTheWindowsOwn)
     EXPECT_EQ(screen.externalScreenIndex(), 0);
 }
 
-TEST_F(VideoPlayerTest, ASecondDisplayConnectedWhilePlayingBringsItsControls)
+TEST_F(VideoPlayerTest, WithOneDisplayNoExternalControlsUntilASecondIsConnected)
 {
     Video_Player screen;
     screen.setDisplayCount(1);
-    screen.setFileName(clip);
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
+    load(screen, clip);
     screen.viewWillAppear();
     ASSERT_TRUE(waitLoaded(screen));
+    EXPECT_FALSE(screen.externalDisplay());
+    EXPECT_EQ(screen.externalScreenIndex(), -1);
+    // Neither shown nor updated while the video plays.
+    TestSupport::waitFor([] { return false; }, 1300);
     EXPECT_FALSE(screen.externalControlsVisible());
+    EXPECT_TRUE(screen.videoTimeLabel().isEmpty());
+    EXPECT_TRUE(screen.videoTimeLabelCurrent().isEmpty());
+    EXPECT_EQ(screen.sliderMaximum(), 0);
 
     screen.setScreenWidths({1280, 1920});
     screen.setDisplayCount(2);
@@ -230,32 +220,24 @@ TEST_F(VideoPlayerTest, ASecondDisplayConnectedWhilePlayingBringsItsControls)
 
 TEST_F(VideoPlayerTest, AFileThatCannotBePlayedIsReportedInsteadOfLoadingForEver)
 {
-    Video_Player screen;
-    screen.setFileName(folder.filePath(QStringLiteral("missing.mp4")));
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
-    ASSERT_TRUE(waitLoaded(screen));
-    EXPECT_EQ(screen.errorText(), QStringLiteral("Не удалось воспроизвести видео"));
-
     QFile broken(folder.filePath(QStringLiteral("broken.mp4")));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write(QByteArray(4096, 'x'));
     broken.close();
-    Video_Player second;
-    second.setFileName(broken.fileName());
-    second.setRefererType(QStringLiteral("library"));
-    second.viewDidLoad();
-    ASSERT_TRUE(waitLoaded(second));
-    EXPECT_FALSE(second.errorText().isEmpty());
+    for (const QString &file : {folder.filePath(QStringLiteral("missing.mp4")), broken.fileName()}) {
+        SCOPED_TRACE(file.toStdString());
+        Video_Player screen;
+        load(screen, file);
+        ASSERT_TRUE(waitLoaded(screen));
+        EXPECT_EQ(screen.errorText(), QStringLiteral("Не удалось воспроизвести видео"));
+    }
 }
 
 TEST_F(VideoPlayerTest, APictureSurfaceThatNeverComesDelaysTheLoadOnlyBriefly)
 {
     Video_Player screen;
     screen.expectPictureSurface(); // as a VideoSurface does under OpenGL
-    screen.setFileName(clip);
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
+    load(screen, clip);
     TestSupport::waitFor([] { return false; }, 500);
     EXPECT_TRUE(screen.loading()); // waiting for the render context
     ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.loading(); }, Video_Player::surfaceWaitMs + 5000));

@@ -124,7 +124,6 @@ protected:
     // Signed out, a search says so, a second press while it does is ignored, and nothing is written or sent.
     void expectSignedOutSearchRefused(ResultsScreen &screen, const QString &requestFile)
     {
-        open(screen, screen.title());
         screen.setSearchText(QStringLiteral("Кино"));
         screen.searchBarSearchButtonClicked();
         EXPECT_TRUE(screen.searchBusy());
