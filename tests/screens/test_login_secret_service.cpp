@@ -1,15 +1,11 @@
 // The login screen against a real Secret Service: a keyring daemon on the test's own session bus
 // (tests/support/with-secret-service.sh). What is in the store is checked with secret-tool, another client of
 // the same service, so that the checks do not go through the code under test.
-#include "../support/TestSupport.h"
+#include "../support/SandboxSignIn.h"
 
-#include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
 #include "screens/LoginForm.h"
-#include "service/ServiceEndpoints.h"
 
 #include <QFile>
 #include <QProcess>
@@ -66,9 +62,10 @@ void clear(const QString &account)
     secretTool({"clear", "user", account, "server", "Melodrop"});
 }
 
-class LoginSecretServiceTest : public ::testing::Test
+class LoginSecretServiceTest : public TestSupport::ServiceSandboxTest
 {
 protected:
+    LoginSecretServiceTest() : ServiceSandboxTest(false) {}
     static void SetUpTestSuite()
     {
         ASSERT_FALSE(qEnvironmentVariableIsEmpty("MELODROP_TEST_OWN_BUS"))
@@ -77,14 +74,9 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        ASSERT_NO_FATAL_FAILURE(ServiceSandboxTest::SetUp());
         StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("config/Melodrop.conf"));
-        global = GlobalData::sharedGlobalData();
-        global->setVksid(QString());
-        global->setVkuid(QString());
-        Http::deleteAllCookies();
         clear(email());
         clear(otherEmail);
         form = std::make_unique<LoginForm>(settings.get());
@@ -114,10 +106,8 @@ protected:
     QString password() const { return QString::fromStdString(Sandbox::defaultAccount().password); }
 
     const QString otherEmail = QStringLiteral("someone.else@melodrop.test");
-    Sandbox sandbox;
     QTemporaryDir root;
     std::unique_ptr<Settings> settings;
-    GlobalData *global = nullptr;
     std::unique_ptr<LoginForm> form;
 };
 
@@ -162,8 +152,7 @@ TEST_F(LoginSecretServiceTest, RestartWithAutomaticSignInUsesTheStoredSecret)
     EXPECT_EQ(form->passwordInput(), password());
     EXPECT_FALSE(global->vksid().isEmpty());
     EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Logout_button.png"));
-    for (const QString &line : log.lines())
-        EXPECT_FALSE(line.contains(password())) << line.toStdString();
+    EXPECT_EQ(log.lines().filter(password()), QStringList());
 }
 
 TEST_F(LoginSecretServiceTest, WhatTheUserTypesBeforeTheSecretArrivesStays)
@@ -219,8 +208,7 @@ TEST_F(LoginSecretServiceTest, APasswordLeftInTheSettingsFileMovesIntoTheStore)
     ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
     EXPECT_FALSE(global->vksid().isEmpty());
     // With a store there, nothing says the password is in the file.
-    for (const QString &line : log.lines())
-        EXPECT_FALSE(line.contains(QStringLiteral("файле настроек"))) << line.toStdString();
+    EXPECT_EQ(log.lines().filter(QStringLiteral("файле настроек")), QStringList());
 }
 
 } // namespace

@@ -200,25 +200,26 @@ TEST_F(ProgressOverlayTest, OperationRunsOnItsOwnThreadWhichIsReleased)
     EXPECT_NE(secondWorker, nullptr);
 }
 
-TEST(ProgressOverlayTask, OperationIsLetGoBeforeHiddenIsReported)
+// The operation is let go before the screen is told the overlay is hidden, and the screen may then delete it.
+TEST(ProgressOverlayTask, OperationIsLetGoBeforeHiddenIsReportedAndTheReceiverMayDeleteTheOverlay)
 {
     for (const bool animated : {false, true}) {
         SCOPED_TRACE(animated ? "animated" : "not animated");
         QObject view;
-        ProgressOverlay hud(&view);
+        auto *hud = new ProgressOverlay(&view);
+        hud->setRemoveFromSuperViewOnHide(true);
+        const QPointer<ProgressOverlay> watch(hud);
         // Stands for what the operation holds on to (its target and argument).
         auto held = std::make_shared<int>(7);
         std::weak_ptr<int> heldWatch = held;
         std::atomic<int> used{0};
         bool releasedWhenHidden = false;
-        bool hidden = false;
-        QObject::connect(&hud, &ProgressOverlay::hudWasHidden, [&] {
-            hidden = true;
+        QObject::connect(hud, &ProgressOverlay::hudWasHidden, [&](ProgressOverlay *sender) {
             releasedWhenHidden = heldWatch.expired();
+            delete sender;
         });
-
-        hud.showWhileExecuting([&used, held = std::move(held)] { used = *held; }, animated);
-        ASSERT_TRUE(waitFor([&] { return hidden; }, 10000));
+        hud->showWhileExecuting([&used, held = std::move(held)] { used = *held; }, animated);
+        ASSERT_TRUE(waitFor([&] { return watch.isNull(); }, 10000));
         EXPECT_EQ(used.load(), 7);
         EXPECT_TRUE(releasedWhenHidden) << "the operation was still held when the screen was told";
     }
@@ -360,7 +361,6 @@ TEST_F(ProgressOverlayTest, ChangesFromTheOperationAreQueuedNotWaitedFor)
 TEST_F(ProgressOverlayTest, TaskEndingWithinGraceTimeNeverShows)
 {
     hud.setGraceTime(0.5f);
-
     hud.showWhileExecuting([] { QThread::msleep(at(0.05)); }, true);
     EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
 
@@ -377,7 +377,6 @@ TEST_F(ProgressOverlayTest, TaskEndingWithinGraceTimeNeverShows)
 TEST_F(ProgressOverlayTest, LongTaskShowsAfterGraceTime)
 {
     hud.setGraceTime(0.2f);
-
     hud.showWhileExecuting([] { QThread::msleep(at(1.2)); }, false);
     EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
 
@@ -391,7 +390,6 @@ TEST_F(ProgressOverlayTest, LongTaskShowsAfterGraceTime)
 TEST_F(ProgressOverlayTest, PlainShowWithGraceTimeWaitsForATask)
 {
     hud.setGraceTime(0.1f);
-
     hud.show(false);
     waitFor([] { return false; }, at(0.4));
     EXPECT_TRUE(log.alphas.isEmpty()) << "appeared although no task was running";
@@ -424,7 +422,6 @@ TEST(ProgressOverlayHiding, AnimatedOrNot)
 TEST_F(ProgressOverlayTest, DirectHideHonoursMinimumShowTime)
 {
     hud.setMinShowTime(0.5f);
-
     hud.show(false);
     hud.hide(false);
     EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
@@ -445,19 +442,4 @@ TEST_F(ProgressOverlayTest, RemovalIsRequestedOnlyWhenAskedFor)
     EXPECT_EQ(log.events, QStringList{QStringLiteral("hidden")});
     EXPECT_EQ(removedLog.events, (QStringList{QStringLiteral("hidden"), QStringLiteral("remove")}));
     EXPECT_EQ(removedLog.removeSender, &removed);
-}
-
-TEST(ProgressOverlayHiding, ReceiverMayDeleteTheOverlayWhenHidden)
-{
-    for (const bool animated : {false, true}) {
-        SCOPED_TRACE(animated ? "animated" : "not animated");
-        QObject view;
-        auto *hud = new ProgressOverlay(&view);
-        hud->setRemoveFromSuperViewOnHide(true);
-        QPointer<ProgressOverlay> watch(hud);
-        QObject::connect(hud, &ProgressOverlay::hudWasHidden, [](ProgressOverlay *sender) { delete sender; });
-
-        hud->showWhileExecuting([] {}, animated);
-        ASSERT_TRUE(waitFor([&] { return watch.isNull(); }, 5000));
-    }
 }

@@ -76,23 +76,15 @@ protected:
     }
 };
 
-TEST_F(ScreenLifetimeTest, ResultScreenClosedWhileItsLoaderRuns)
+TEST_F(ScreenLifetimeTest, AudioAndVideoScreensClosedWhileTheirLoadersRun)
 {
     closeEachWhileItsLoaderRuns(audioKinds(), audioBefore);
-}
-
-TEST_F(ScreenLifetimeTest, VideoScreenClosedWhileItsLoaderRuns)
-{
     closeEachWhileItsLoaderRuns(videoKinds(), videoBefore);
 }
 
-TEST_F(ScreenLifetimeTest, SearchScreenClosedWhileAFurtherPageLoads)
+TEST_F(ScreenLifetimeTest, SearchScreensClosedWhileAFurtherPageLoads)
 {
     closeWhileAFurtherPageLoads<Audio_Search>("a", Stores::audioFound(), 100);
-}
-
-TEST_F(ScreenLifetimeTest, VideoSearchClosedWhileAFurtherPageLoads)
-{
     closeWhileAFurtherPageLoads<Video_Search>(QString(), Stores::videoFound(), 40); // the whole catalogue
 }
 

@@ -61,13 +61,13 @@ protected:
         ASSERT_EQ(Stores::videoFound().size(), 40);
     }
 
-    // The one queued video, as "name #tag" and its address.
+    // The one queued video, waiting, as "name #tag lines.mp4".
     static QString queuedVideo()
     {
         const QList<QueueItem> &items = DownloadQueue::shared().items(DownloadQueue::Video);
-        return items.size() == 1 && items[0].state == QueueItem::State::Waiting
-                   ? items[0].name + " #" + QString::number(items[0].tag)
-                   : QStringLiteral("%1 waiting items").arg(items.size());
+        if (items.size() != 1 || items[0].state != QueueItem::State::Waiting)
+            return QStringLiteral("%1 items").arg(items.size());
+        return items[0].name + " #" + QString::number(items[0].tag) + " " + items[0].url.section('.', -2);
     }
 };
 
@@ -208,9 +208,7 @@ TEST_F(VideoScreensTest, AVideoOfOneQualityIsQueuedAtOnceWithTheNotice)
     EXPECT_EQ(alerts.count(), 0);
     EXPECT_EQ(log.labels, QStringList({"Поиск ссылки...", "Уведомление"}));
     EXPECT_EQ(log.details, QStringList({"Запись добавлена в очередь"}));
-    EXPECT_EQ(queuedVideo(), record.title + " #" + record.tag);
-    const QString url = DownloadQueue::shared().items(DownloadQueue::Video).value(0).url;
-    EXPECT_TRUE(url.endsWith(QStringLiteral(".240.mp4"))) << url.toStdString();
+    EXPECT_EQ(queuedVideo(), record.title + " #" + record.tag + " 240.mp4");
     EXPECT_EQ(Stores::videoFound().size(), 39);
     EXPECT_FALSE(column(Stores::videoFound().records(), &VideoRecord::tag).contains(record.tag));
     // The badge counts audio and video items.
@@ -247,9 +245,8 @@ TEST_F(VideoScreensTest, TheQualityChoiceOffersTheQualitiesUpToTheBestAndQueuesT
     ASSERT_EQ(alerts.count(), 1);
     EXPECT_TRUE(screen.foundLink().endsWith(QStringLiteral(".480.mp4")));
     screen.alertAnswered(VideoResults::QueueAlert, 2); // "Качество 360"
-    EXPECT_EQ(queuedVideo(), record.title + " #" + record.tag);
+    EXPECT_EQ(queuedVideo(), record.title + " #" + record.tag + " 360.mp4");
     const QString url = DownloadQueue::shared().items(DownloadQueue::Video).value(0).url;
-    EXPECT_TRUE(url.endsWith(QStringLiteral(".360.mp4"))) << url.toStdString();
     EXPECT_EQ(VKontakteWorks::videoLinkWithLines(url, 480),
               VKontakteWorks::videoLinkWithLines(screen.foundLink(), 480));
     EXPECT_FALSE(column(Stores::videoFound().records(), &VideoRecord::tag).contains(record.tag));
@@ -347,9 +344,7 @@ TEST_F(VideoScreensTest, RecommendationsComeWithoutSummary)
     waitIdle(screen);
     if (alerts.count() == 1)
         screen.alertAnswered(VideoResults::QueueAlert, 1);
-    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
-    EXPECT_TRUE(
-        DownloadQueue::shared().items(DownloadQueue::Video).first().url.endsWith(QStringLiteral(".240.mp4")));
+    EXPECT_TRUE(queuedVideo().endsWith(" 240.mp4")) << queuedVideo().toStdString();
     EXPECT_EQ(Stores::videoRecommended().size(), 74);
 }
 
