@@ -124,7 +124,7 @@ TEST_F(AudioAlbumsTest, AnAlbumsTracksOpenTheSearchScreenInAlbumMode)
         found << r.artist + " - " + r.title;
     EXPECT_EQ(found, tracks);
 
-    // The search screen shows them as an album, whatever query it remembers: queue one, then all.
+    // The search screen shows them as an album, whatever query it remembers.
     Audio_Search search;
     search.setTitle(opened.at(0).at(0).toString());
     PropertyList::writeRequest(search.requestFile(), "old query");
@@ -141,15 +141,6 @@ TEST_F(AudioAlbumsTest, AnAlbumsTracksOpenTheSearchScreenInAlbumMode)
     ASSERT_EQ(search.records()->rowCount(), tracks.size());
     search.cellShown(int(tracks.size()) - 1);
     EXPECT_FALSE(search.addingRecords()); // no further pages of an album
-    search.accessoryButtonTapped(0);
-    waitIdle(search);
-    search.addAllRecordsToQueue();
-    waitIdle(search);
-    QStringList queued;
-    for (const QueueItem &item : DownloadQueue::shared().items(DownloadQueue::Audio))
-        queued << item.name;
-    EXPECT_EQ(queued, tracks);
-    EXPECT_EQ(DownloadQueue::shared().count(), tracks.size());
 }
 
 // An album without tracks opens an empty list quietly; a track list that cannot be read, after one log line.

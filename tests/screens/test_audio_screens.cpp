@@ -134,8 +134,8 @@ TEST_F(AudioScreensTest, PersonalScreenLoadsTheOwnListAndReportsTheCount)
 
     // A blank makes no address, and a user without audio answers with nothing: either way an empty list and a
     // count of 0, not an error.
-    for (const QString &input : {"10 01", "424242"}) {
-        SCOPED_TRACE(input.toStdString());
+    for (const char *input : {"10 01", "424242"}) {
+        SCOPED_TRACE(input);
         search(screen, input);
         EXPECT_TRUE(Stores::audioPersonal().isEmpty());
         EXPECT_EQ(log.labels.last(), QStringLiteral("Завершено"));

@@ -15,14 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 namespace {
-
-struct Lookup
-{
-    bool found = false;
-    QString secret;
-};
 
 // secret-tool with `arguments` and `input`, its output in `out`; the event loop turns meanwhile so that the
 // product's own answers can arrive. Its exit code, or -1 when it did not run to its end.
@@ -42,12 +37,14 @@ int secretTool(const QStringList &arguments, const QByteArray &input = {}, QByte
     return process.exitCode();
 }
 
-// The password kept for `account` under the service "Melodrop", as the Secret Service has it.
-Lookup lookup(const QString &account)
+// The password kept for `account` under the service "Melodrop", as the Secret Service has it; none when none
+// is.
+std::optional<QString> lookup(const QString &account)
 {
     QByteArray out;
-    const int code = secretTool({"lookup", "user", account, "server", "Melodrop"}, {}, &out);
-    return {code == 0, QString::fromUtf8(out)};
+    if (secretTool({"lookup", "user", account, "server", "Melodrop"}, {}, &out) != 0)
+        return std::nullopt;
+    return QString::fromUtf8(out);
 }
 
 bool store(const QString &account, const QString &secret)
@@ -122,15 +119,15 @@ TEST_F(LoginSecretServiceTest, SignInKeepsThePasswordInTheStoreAndNotInTheFile)
     pressAndWait();
     ASSERT_FALSE(global->vksid().isEmpty());
 
-    ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()).secret == password(); }));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(otherEmail).found; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()) == password(); }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(otherEmail); }));
     EXPECT_EQ(settings->stringValue("settings_login"), email());
     EXPECT_EQ(filedPassword(), QByteArray());
 
     // Signing out keeps the credentials, as it always did.
     pressAndWait();
     EXPECT_TRUE(global->vksid().isEmpty());
-    EXPECT_EQ(lookup(email()).secret, password());
+    EXPECT_EQ(lookup(email()), password());
 }
 
 TEST_F(LoginSecretServiceTest, RestartWithAutomaticSignInUsesTheStoredSecret)
@@ -179,7 +176,7 @@ TEST_F(LoginSecretServiceTest, ClearingAllDataDeletesTheSecret)
     form->alertAnswered(LoginForm::resetChoiceTag, 1);
     EXPECT_TRUE(form->loginInput().isEmpty());
     EXPECT_TRUE(form->passwordInput().isEmpty());
-    ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(email()).found; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(email()); }));
     EXPECT_TRUE(settings->stringValue("settings_password").isEmpty());
 
     // A restart shows both fields empty (the automatic sign-in tells when the store has answered).
@@ -202,7 +199,7 @@ TEST_F(LoginSecretServiceTest, APasswordLeftInTheSettingsFileMovesIntoTheStore)
     TestSupport::LogCapture log;
     form->viewDidLoad();
     EXPECT_EQ(form->passwordInput(), password()); // known at once: no need to wait for the store
-    ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()).secret == password(); }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()) == password(); }));
     ASSERT_TRUE(TestSupport::waitFor([&] { return settings->stringValue("settings_password").isEmpty(); }));
     EXPECT_EQ(filedPassword(), QByteArray());
     ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));

@@ -35,10 +35,11 @@ struct HudLog
         QObject::connect(&hud, &ProgressOverlay::hudWasHidden, &hud, [this, &hud](ProgressOverlay *sender) {
             ++hiddenCount;
             hiddenAt = clock.elapsed();
-            hiddenSender = sender;
-            hiddenOnMainThread = QThread::currentThread() == qApp->thread();
-            finishedWhenHidden = hud.finished();
-            taskInProgressWhenHidden = hud.taskInProgress();
+            whenHidden = QStringList({sender == &hud ? "its own" : "another overlay's",
+                                      QThread::currentThread() == qApp->thread() ? "main thread" : "worker",
+                                      hud.finished() ? "finished" : "unfinished",
+                                      hud.taskInProgress() ? "task running" : "no task"})
+                             .join(", ");
             events << QStringLiteral("hidden");
         });
         QObject::connect(&hud, &ProgressOverlay::removeFromViewRequested, &hud,
@@ -55,11 +56,8 @@ struct HudLog
     qint64 fadeStartedAt = -1;
     qint64 hiddenAt = -1;
     int hiddenCount = 0;
-    ProgressOverlay *hiddenSender = nullptr;
     ProgressOverlay *removeSender = nullptr;
-    bool hiddenOnMainThread = false;
-    bool finishedWhenHidden = false;
-    bool taskInProgressWhenHidden = true;
+    QString whenHidden; // the notice's sender, thread and the overlay's state
     bool taskInProgressWhenShown = false;
     QStringList events;
 };
@@ -94,11 +92,10 @@ TEST(ProgressOverlayCreation, MissingViewThrowsWithReason)
     try {
         ProgressOverlay hud(nullptr);
         FAIL() << "no exception for a missing view";
-    } catch (const ProgressOverlayViewIsNilException &e) {
+    } catch (const std::invalid_argument &e) {
+        EXPECT_NE(dynamic_cast<const ProgressOverlayViewIsNilException *>(&e), nullptr);
         EXPECT_STREQ(e.what(), "The view used in the ProgressOverlay initializer is nil.");
-        EXPECT_STREQ(ProgressOverlayViewIsNilException::name(), "ProgressOverlayViewIsNilException");
     }
-    EXPECT_THROW(ProgressOverlay(nullptr), std::invalid_argument);
 }
 
 TEST_F(ProgressOverlayTest, ChangesNotifyAtOnceOnlyWhenTheValueChangesAndProgressStaysAFraction)
@@ -108,7 +105,6 @@ TEST_F(ProgressOverlayTest, ChangesNotifyAtOnceOnlyWhenTheValueChangesAndProgres
     QObject::connect(&hud, &ProgressOverlay::appearanceChanged, [&] { ++appearanceSignals; });
 
     hud.setLabelText(QStringLiteral("Вход"));
-    EXPECT_EQ(hud.labelText(), QStringLiteral("Вход"));
     EXPECT_EQ(labelSignals, 1);
     hud.setLabelText(QStringLiteral("Вход"));
     EXPECT_EQ(labelSignals, 1) << "an unchanged value must not notify";
@@ -162,10 +158,7 @@ TEST(ProgressOverlayTask, HiddenFollowsTheFadeAfterTheMinimumShowTimeAndTheOpera
             << "hidden before the fade";
         EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
         EXPECT_EQ(resultSeenWhenHidden, 42);
-        EXPECT_EQ(log.hiddenSender, &hud);
-        EXPECT_TRUE(log.hiddenOnMainThread);
-        EXPECT_TRUE(log.finishedWhenHidden);
-        EXPECT_FALSE(log.taskInProgressWhenHidden);
+        EXPECT_EQ(log.whenHidden, "its own, main thread, finished, no task");
         EXPECT_EQ(hud.shownForMs(), -1);
         // Exactly one hide notification, also after the timers had every chance to fire again.
         waitFor([] { return false; }, 400);
@@ -371,7 +364,7 @@ TEST_F(ProgressOverlayTest, TaskEndingWithinGraceTimeNeverShows)
     waitFor([] { return false; }, at(0.7));
     EXPECT_TRUE(log.alphas.isEmpty()) << "the overlay flashed up";
     EXPECT_EQ(log.hiddenCount, 1);
-    EXPECT_TRUE(log.finishedWhenHidden);
+    EXPECT_EQ(log.whenHidden, "its own, main thread, finished, no task");
 }
 
 TEST_F(ProgressOverlayTest, LongTaskShowsAfterGraceTime)

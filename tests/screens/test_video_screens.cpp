@@ -173,8 +173,6 @@ TEST_F(VideoScreensTest, TheSelectorsChooseQualityAndSort)
     screen.viewWillAppear();
     search(screen, QStringLiteral("о"), 2, 1);
     ASSERT_FALSE(Stores::videoFound().isEmpty());
-    for (const QString &quality : column(Stores::videoFound().records(), &VideoRecord::quality))
-        EXPECT_EQ(quality, QStringLiteral("480+"));
     const std::string target = lastTarget("search");
     EXPECT_NE(target.find("c[hd]=1&c[q]=%D0%BE&c[quality]=1&"), std::string::npos) << target;
     EXPECT_NE(target.find("&c[sort]=1"), std::string::npos) << target;
@@ -375,7 +373,7 @@ TEST_F(VideoScreensTest, AFailedLinkHandsNothingOn)
     QSignalSpy player(&screen, &VideoResults::videoPlayerRequested);
     QSignalSpy alerts(&screen, &VideoResults::alertRequested);
     const auto keyWhere = [&](const std::function<bool(const SandboxVideoItem &)> &wanted) {
-        return Stores::videoFound().value(rowWhere(wanted)).key;
+        return Stores::videoFound().records().value(rowWhere(wanted)).key;
     };
     const QString flv = keyWhere([](const SandboxVideoItem &v) { return !v.mp4; });
     const QString elsewhere = keyWhere([](const SandboxVideoItem &v) { return !v.variables; });
