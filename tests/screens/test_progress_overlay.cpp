@@ -121,19 +121,23 @@ TEST_F(ProgressOverlayTest, ChangesNotifyAtOnceOnlyWhenTheValueChangesAndProgres
     }
 }
 
+// Without a grace time the overlay shows at once, with one it shows after it while the operation still runs.
 // The fade starts after the minimum show time or the operation's end, whichever comes later; hudWasHidden
 // follows the fade, once, on the main thread, with the operation's results in.
-TEST(ProgressOverlayTask, HiddenFollowsTheFadeAfterTheMinimumShowTimeAndTheOperation)
+TEST(ProgressOverlayTask, ShownForTheOperationAndHiddenAfterTheFade)
 {
     const struct
     {
+        float graceTime;
         float minShowTime;
         double runs;
-    } cases[] = {{1.0f, 0.2}, {0.1f, 0.5}};
+        bool animated;
+    } cases[] = {{0, 1.0f, 0.2, true}, {0, 0.1f, 0.5, true}, {0.2f, 0, 1.2, false}};
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.minShowTime);
+        SCOPED_TRACE(testing::Message() << c.graceTime << " " << c.minShowTime << " " << c.runs);
         QObject view;
         ProgressOverlay hud(&view);
+        hud.setGraceTime(c.graceTime);
         hud.setMinShowTime(c.minShowTime);
         HudLog log(hud);
         std::atomic<qint64> returnedAt{-1};
@@ -146,15 +150,17 @@ TEST(ProgressOverlayTask, HiddenFollowsTheFadeAfterTheMinimumShowTimeAndTheOpera
                 result = 42;
                 returnedAt = log.clock.elapsed();
             },
-            true);
+            c.animated);
         EXPECT_TRUE(hud.taskInProgress());
-        EXPECT_FLOAT_EQ(hud.alpha(), 1.0f) << "without grace time the overlay appears at once";
-        EXPECT_TRUE(hud.animated());
+        EXPECT_FLOAT_EQ(hud.alpha(), c.graceTime > 0 ? 0.0f : 1.0f);
+        EXPECT_EQ(hud.animated(), c.animated);
 
         ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
         EXPECT_GE(returnedAt.load(), at(c.runs));
         EXPECT_GE(log.fadeStartedAt, std::max<qint64>(at(c.minShowTime), returnedAt.load()));
-        EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration)
+        EXPECT_GE(log.shownAt, at(c.graceTime));
+        EXPECT_TRUE(log.taskInProgressWhenShown) << "shown only after the task had ended";
+        EXPECT_GE(log.hiddenAt - log.fadeStartedAt, c.animated ? ProgressOverlay::fadeDuration : 0)
             << "hidden before the fade";
         EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
         EXPECT_EQ(resultSeenWhenHidden, 42);
@@ -284,8 +290,11 @@ TEST(ProgressOverlayTask, OverlayOutlivesItsViewUntilTheOperationHasReturned)
         5000));
 }
 
-TEST_F(ProgressOverlayTest, ChangesFromTheOperationArriveOnTheMainThreadInOrder)
+// Changes the operation makes are queued, neither applied on its thread nor waited for: they arrive on the
+// main thread, in order, once it turns its event loop.
+TEST_F(ProgressOverlayTest, ChangesFromTheOperationAreQueuedToTheMainThreadInOrder)
 {
+    hud.setLabelText(QStringLiteral("before"));
     QStringList labels, details;
     bool allOnMainThread = true;
     QObject::connect(&hud, &ProgressOverlay::labelTextChanged, [&] {
@@ -301,7 +310,8 @@ TEST_F(ProgressOverlayTest, ChangesFromTheOperationArriveOnTheMainThreadInOrder)
         expectedLabels << QStringLiteral("step %1").arg(i);
         expectedDetails << QStringLiteral("detail %1").arg(i);
     }
-
+    QSemaphore changesMade;
+    QString seenByOperation;
     hud.showWhileExecuting(
         [&] {
             for (int i = 0; i < expectedLabels.size(); ++i) {
@@ -312,28 +322,6 @@ TEST_F(ProgressOverlayTest, ChangesFromTheOperationArriveOnTheMainThreadInOrder)
             }
             hud.setProgress(0.75f);
             hud.setMode(ProgressOverlay::CustomView);
-        },
-        false);
-
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
-    EXPECT_TRUE(allOnMainThread);
-    EXPECT_EQ(labels, expectedLabels);
-    EXPECT_EQ(details, expectedDetails);
-    EXPECT_EQ(hud.mode(), ProgressOverlay::CustomView);
-    EXPECT_FLOAT_EQ(hud.progress(), 0.75f);
-}
-
-TEST_F(ProgressOverlayTest, ChangesFromTheOperationAreQueuedNotWaitedFor)
-{
-    hud.setLabelText(QStringLiteral("before"));
-    QSemaphore changesMade;
-    QString seenByOperation;
-
-    hud.showWhileExecuting(
-        [&] {
-            hud.setLabelText(QStringLiteral("after"));
-            hud.setMode(ProgressOverlay::Determinate);
-            hud.setProgress(0.5f);
             seenByOperation = hud.labelText();
             changesMade.release();
         },
@@ -345,10 +333,12 @@ TEST_F(ProgressOverlayTest, ChangesFromTheOperationAreQueuedNotWaitedFor)
     EXPECT_EQ(hud.labelText(), QStringLiteral("before"));
     EXPECT_EQ(hud.mode(), ProgressOverlay::Indeterminate);
 
-    ASSERT_TRUE(waitFor([&] { return hud.finished(); }, 10000));
-    EXPECT_EQ(hud.labelText(), QStringLiteral("after"));
-    EXPECT_EQ(hud.mode(), ProgressOverlay::Determinate);
-    EXPECT_FLOAT_EQ(hud.progress(), 0.5f);
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
+    EXPECT_TRUE(allOnMainThread);
+    EXPECT_EQ(labels, expectedLabels);
+    EXPECT_EQ(details, expectedDetails);
+    EXPECT_EQ(hud.mode(), ProgressOverlay::CustomView);
+    EXPECT_FLOAT_EQ(hud.progress(), 0.75f);
 }
 
 TEST_F(ProgressOverlayTest, TaskEndingWithinGraceTimeNeverShows)
@@ -365,19 +355,6 @@ TEST_F(ProgressOverlayTest, TaskEndingWithinGraceTimeNeverShows)
     EXPECT_TRUE(log.alphas.isEmpty()) << "the overlay flashed up";
     EXPECT_EQ(log.hiddenCount, 1);
     EXPECT_EQ(log.whenHidden, "its own, main thread, finished, no task");
-}
-
-TEST_F(ProgressOverlayTest, LongTaskShowsAfterGraceTime)
-{
-    hud.setGraceTime(0.2f);
-    hud.showWhileExecuting([] { QThread::msleep(at(1.2)); }, false);
-    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
-
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
-    EXPECT_GE(log.shownAt, at(0.2));
-    EXPECT_TRUE(log.taskInProgressWhenShown) << "shown only after the task had ended";
-    EXPECT_GE(log.fadeStartedAt, at(1.2));
-    EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
 }
 
 TEST_F(ProgressOverlayTest, PlainShowWithGraceTimeWaitsForATask)
