@@ -141,6 +141,18 @@ TEST_F(AudioAlbumsTest, AnAlbumsTracksOpenTheSearchScreenInAlbumMode)
     ASSERT_EQ(search.records()->rowCount(), tracks.size());
     search.cellShown(int(tracks.size()) - 1);
     EXPECT_FALSE(search.addingRecords()); // no further pages of an album
+
+    // Later "Поиск" from the menu, with the older query: the album's tracks, and no page of that query.
+    Audio_Search later;
+    later.setTitle(QStringLiteral("Поиск"));
+    later.viewDidLoad();
+    later.viewWillAppear();
+    EXPECT_TRUE(later.inputEnabled());
+    EXPECT_EQ(later.searchText(), QStringLiteral("old query"));
+    later.cellShown(int(tracks.size()) - 1);
+    EXPECT_FALSE(later.addingRecords());
+    EXPECT_EQ(later.hud(), nullptr);
+    EXPECT_EQ(Stores::audioFound().size(), tracks.size());
 }
 
 // An album without tracks opens an empty list quietly; a track list that cannot be read, after one log line.
@@ -228,29 +240,6 @@ TEST_F(AudioAlbumsTest, ATrackSearchThatGotNoAnswerEndsTheAlbumThere)
     EXPECT_EQ(opened.count(), 0);
     EXPECT_EQ(column(Stores::audioFound().records(), &AudioRecord::title), QStringList({audioBefore.title}));
     ServiceEndpoints::useServiceBase(QString::fromStdString(lastfm.baseUrl()));
-}
-
-TEST_F(AudioAlbumsTest, TheSearchScreenOpenedAfterAnAlbumAppendsNoPageOfAnOldQuery)
-{
-    signIn();
-    search(QStringLiteral("Greatest"));
-    QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
-    ASSERT_TRUE(openAlbum(albumRow(QStringLiteral("2001")), opened));
-    const qsizetype tracks = Stores::audioFound().size();
-    ASSERT_GT(tracks, 0);
-
-    // Later "Поиск" from the menu, with an older query remembered: the album's tracks, and nothing more.
-    Audio_Search search;
-    search.setTitle(QStringLiteral("Поиск"));
-    PropertyList::writeRequest(search.requestFile(), QStringLiteral("old query"));
-    search.viewDidLoad();
-    search.viewWillAppear();
-    EXPECT_TRUE(search.inputEnabled());
-    EXPECT_EQ(search.searchText(), QStringLiteral("old query"));
-    search.cellShown(int(tracks) - 1);
-    EXPECT_FALSE(search.addingRecords());
-    EXPECT_EQ(search.hud(), nullptr);
-    EXPECT_EQ(Stores::audioFound().size(), tracks);
 }
 
 } // namespace

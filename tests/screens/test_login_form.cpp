@@ -62,16 +62,15 @@ protected:
 
 TEST_F(LoginFormTest, LoadingFillsTheFieldsAndDoesNotSignInByDefault)
 {
-    LoginForm &screen = *form;
     settings->setString("settings_login", "me@example.com");
     settings->setString("settings_password", "pw");
-    screen.viewDidLoad();
-    EXPECT_EQ(screen.loginInput(), QStringLiteral("me@example.com"));
-    EXPECT_EQ(screen.passwordInput(), QStringLiteral("pw"));
+    form->viewDidLoad();
+    EXPECT_EQ(form->loginInput(), QStringLiteral("me@example.com"));
+    EXPECT_EQ(form->passwordInput(), QStringLiteral("pw"));
     EXPECT_TRUE(settings->contains("auto_login"));
     EXPECT_FALSE(settings->boolValue("auto_login", true));
-    EXPECT_EQ(screen.hud(), nullptr);
-    EXPECT_TRUE(screen.loginButtonEnabled());
+    EXPECT_EQ(form->hud(), nullptr);
+    EXPECT_TRUE(form->loginButtonEnabled());
 }
 
 TEST_F(LoginFormTest, SignInAndSignOutThroughTheButtonAndEnter)
@@ -163,26 +162,6 @@ TEST_F(LoginFormTest, WithoutASecretStoreThePasswordStaysInTheSettingsFileAndThe
     EXPECT_FALSE(global->vksid().isEmpty());
     EXPECT_EQ(log.lines().filter(QStringLiteral("пароль хранится в файле настроек")).size(), 1);
     EXPECT_EQ(log.lines().filter(password()), QStringList());
-
-    // The next start finds it there and fills the field at once.
-    LoginForm again(settings.get());
-    again.viewDidLoad();
-    EXPECT_EQ(again.passwordInput(), password());
-}
-
-TEST_F(LoginFormTest, AutomaticSignInWhenChosen)
-{
-    settings->setBool("auto_login", true);
-    settings->setString("settings_login", email());
-    settings->setString("settings_password", password());
-    TestSupport::LogCapture log;
-    QSignalSpy finished(form.get(), &LoginForm::operationFinished);
-    form->viewDidLoad();
-    EXPECT_EQ(log.lines().value(0), QStringLiteral("Автологин включен"));
-    ASSERT_NE(form->hud(), nullptr);
-    EXPECT_EQ(form->hud()->labelText(), QStringLiteral("Выполняется вход..."));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
-    EXPECT_FALSE(global->vksid().isEmpty());
 }
 
 TEST_F(LoginFormTest, ResetChoiceAndNotices)

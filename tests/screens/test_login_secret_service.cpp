@@ -198,7 +198,11 @@ TEST_F(LoginSecretServiceTest, APasswordLeftInTheSettingsFileMovesIntoTheStore)
     QSignalSpy finished(form.get(), &LoginForm::operationFinished);
     TestSupport::LogCapture log;
     form->viewDidLoad();
-    EXPECT_EQ(form->passwordInput(), password()); // known at once: no need to wait for the store
+    // Known at once: the automatic sign-in does not wait for the store.
+    EXPECT_EQ(form->passwordInput(), password());
+    EXPECT_EQ(log.lines().value(0), QStringLiteral("Автологин включен"));
+    ASSERT_NE(form->hud(), nullptr);
+    EXPECT_EQ(form->hud()->labelText(), QStringLiteral("Выполняется вход..."));
     ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()) == password(); }));
     ASSERT_TRUE(TestSupport::waitFor([&] { return settings->stringValue("settings_password").isEmpty(); }));
     EXPECT_EQ(filedPassword(), QByteArray());

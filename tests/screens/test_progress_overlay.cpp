@@ -123,8 +123,8 @@ TEST_F(ProgressOverlayTest, ChangesNotifyAtOnceOnlyWhenTheValueChangesAndProgres
 
 // Without a grace time the overlay shows at once, with one it shows after it while the operation still runs.
 // The fade starts after the minimum show time or the operation's end, whichever comes later; hudWasHidden
-// follows the fade, once, on the main thread, with the operation's results in.
-TEST(ProgressOverlayTask, ShownForTheOperationAndHiddenAfterTheFade)
+// follows the fade, once, on the main thread, with the operation's results in and its thread released.
+TEST(ProgressOverlayTask, ShownForTheOperationOnItsOwnThreadAndHiddenAfterTheFade)
 {
     const struct
     {
@@ -144,8 +144,12 @@ TEST(ProgressOverlayTask, ShownForTheOperationAndHiddenAfterTheFade)
         int result = 0;
         int resultSeenWhenHidden = -1;
         QObject::connect(&hud, &ProgressOverlay::hudWasHidden, [&] { resultSeenWhenHidden = result; });
+        QPointer<QThread> worker;
+        std::atomic<bool> onOtherThread{false};
         hud.showWhileExecuting(
             [&] {
+                worker = QThread::currentThread();
+                onOtherThread = QThread::currentThread() != qApp->thread();
                 QThread::msleep(at(c.runs));
                 result = 42;
                 returnedAt = log.clock.elapsed();
@@ -166,37 +170,21 @@ TEST(ProgressOverlayTask, ShownForTheOperationAndHiddenAfterTheFade)
         EXPECT_EQ(resultSeenWhenHidden, 42);
         EXPECT_EQ(log.whenHidden, "its own, main thread, finished, no task");
         EXPECT_EQ(hud.shownForMs(), -1);
+        EXPECT_TRUE(onOtherThread.load());
+        EXPECT_TRUE(waitFor([&] { return worker.isNull(); }, 5000)) << "the worker thread object leaked";
         // Exactly one hide notification, also after the timers had every chance to fire again.
         waitFor([] { return false; }, 400);
         EXPECT_EQ(log.hiddenCount, 1);
+
+        // A second run gets a thread of its own and shows the overlay again.
+        QThread *secondWorker = nullptr;
+        hud.showWhileExecuting([&] { secondWorker = QThread::currentThread(); }, c.animated);
+        EXPECT_FALSE(hud.finished());
+        EXPECT_FLOAT_EQ(hud.alpha(), c.graceTime > 0 ? 0.0f : 1.0f);
+        ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 1; }, 10000));
+        EXPECT_NE(secondWorker, qApp->thread());
+        EXPECT_NE(secondWorker, nullptr);
     }
-}
-
-TEST_F(ProgressOverlayTest, OperationRunsOnItsOwnThreadWhichIsReleased)
-{
-    QThread *mainThread = QThread::currentThread();
-    std::atomic<bool> onOtherThread{false};
-    QPointer<QThread> worker;
-
-    hud.showWhileExecuting(
-        [&] {
-            onOtherThread = QThread::currentThread() != mainThread;
-            worker = QThread::currentThread();
-        },
-        false);
-
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
-    EXPECT_TRUE(onOtherThread.load());
-    EXPECT_TRUE(waitFor([&] { return worker.isNull(); }, 5000)) << "the worker thread object leaked";
-
-    // A second run gets a thread of its own and shows the overlay again.
-    QThread *secondWorker = nullptr;
-    hud.showWhileExecuting([&] { secondWorker = QThread::currentThread(); }, false);
-    EXPECT_FALSE(hud.finished());
-    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 1; }, 10000));
-    EXPECT_NE(secondWorker, mainThread);
-    EXPECT_NE(secondWorker, nullptr);
 }
 
 // The operation is let go before the screen is told the overlay is hidden, and the screen may then delete it.

@@ -125,9 +125,7 @@ TEST_F(ScreenLifetimeTest, LoginScreenClosedWhileSigningIn)
 TEST_F(ScreenLifetimeTest, LibraryClosedWhileItsNoticeShows)
 {
     QDir().mkpath(StorageLayout::getAudioDir());
-    QFile file(StorageLayout::getAudioDir() + "/A - B.mp3");
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
+    ASSERT_TRUE(QFile(StorageLayout::getAudioDir() + "/A - B.mp3").open(QIODevice::WriteOnly));
     Settings settings(root.filePath("config/Melodrop.conf"));
     auto library = std::make_unique<Audio_Library>(&settings);
     library->viewWillAppear();
