@@ -1,3 +1,4 @@
+#include "../support/OverlayLog.h"
 #include "../support/SandboxSignIn.h"
 
 #include "core/Stores.h"
@@ -20,13 +21,10 @@ protected:
         ASSERT_NO_FATAL_FAILURE(ServiceSandboxTest::SetUp());
         Stores::friendsGroups().clear();
         screen.setPasteboard([this](const QString &text) { pasteboard << text; });
+        overlays.watch(screen);
         QObject::connect(&screen, &Friends_and_Groups::hudChanged, [this] {
-            if (ProgressOverlay *hud = screen.hud()) {
-                labels << hud->labelText();
-                details << hud->detailsLabelText();
-                minShowTimes << hud->minShowTime();
-                modes << hud->mode();
-            }
+            if (screen.hud())
+                modes << screen.hud()->mode();
         });
         screen.viewDidLoad();
     }
@@ -53,10 +51,8 @@ protected:
 
     Friends_and_Groups screen;
     QStringList pasteboard;
-    QStringList labels;
-    QStringList details;
-    QList<float> minShowTimes;
-    QList<int> modes;
+    OverlayLog overlays;
+    QList<int> modes; // each overlay's as it comes up
 };
 
 TEST_F(FriendsAndGroupsTest, SignedOutSaysSoAndLeavesTheListAlone)
@@ -66,9 +62,9 @@ TEST_F(FriendsAndGroupsTest, SignedOutSaysSoAndLeavesTheListAlone)
     EXPECT_TRUE(screen.busy());
     screen.getGroups(); // busy: ignored
     waitIdle();
-    EXPECT_EQ(labels, QStringList({"Ошибка"}));
-    EXPECT_EQ(details, QStringList({"Не выполнен вход"}));
-    EXPECT_EQ(minShowTimes, QList<float>({1.0f}));
+    EXPECT_EQ(overlays.labels, QStringList({"Ошибка"}));
+    EXPECT_EQ(overlays.details, QStringList({"Не выполнен вход"}));
+    EXPECT_EQ(overlays.minShowTimes, QList<float>({1.0f}));
     EXPECT_EQ(modes, QList<int>({ProgressOverlay::CustomView}));
     EXPECT_EQ(Stores::friendsGroups().records(), QStringList({record("Кто-то", "5")}));
     EXPECT_TRUE(sandbox.requestLog().empty());
@@ -86,7 +82,7 @@ TEST_F(FriendsAndGroupsTest, FriendsThenCommunitiesReplaceTheList)
     waitIdle();
     const qsizetype friends =
         qsizetype(SandboxFriends::friendsOf(sandbox, Sandbox::defaultAccount().uid).size());
-    EXPECT_EQ(labels, QStringList({"Выполняется поиск..."}));
+    EXPECT_EQ(overlays.labels, QStringList({"Выполняется поиск..."}));
     EXPECT_EQ(modes, QList<int>({ProgressOverlay::Indeterminate}));
     EXPECT_EQ(Stores::friendsGroups().size(), friends);
     EXPECT_EQ(screen.title(), QStringLiteral("Всего: %1").arg(friends));
@@ -163,9 +159,9 @@ TEST_F(FriendsAndGroupsTest, TheRowButtonCopiesTheNumber)
     ASSERT_EQ(scrolled.count(), 2);
     EXPECT_EQ(scrolled.at(0), QVariantList({1, int(Friends_and_Groups::Middle), true}));
     waitIdle();
-    EXPECT_EQ(labels, QStringList({"Уведомление", "Уведомление"}));
-    EXPECT_EQ(details, QStringList({"ID скопирован в буфер", "ID скопирован в буфер"}));
-    EXPECT_EQ(minShowTimes, QList<float>({1.0f, 1.0f}));
+    EXPECT_EQ(overlays.labels, QStringList({"Уведомление", "Уведомление"}));
+    EXPECT_EQ(overlays.details, QStringList({"ID скопирован в буфер", "ID скопирован в буфер"}));
+    EXPECT_EQ(overlays.minShowTimes, QList<float>({1.0f, 1.0f}));
 
     screen.accessoryButtonTapped(0);
     waitIdle();
@@ -201,20 +197,14 @@ TEST_F(FriendsAndGroupsTest, NoAnswerSaysTheServiceIsUnavailableAndKeepsTheList)
     sandbox.stop();
     for (const bool friends : {true, false}) {
         SCOPED_TRACE(friends ? "friends" : "groups");
-        QStringList texts;
-        const QMetaObject::Connection watch = QObject::connect(&screen, &Friends_and_Groups::hudChanged, [&] {
-            if (ProgressOverlay *hud = screen.hud())
-                QObject::connect(hud, &ProgressOverlay::detailsLabelTextChanged, [&texts, hud] {
-                    texts << hud->labelText() + " / " + hud->detailsLabelText();
-                });
-        });
+        overlays = {};
         friends ? screen.getFriends() : screen.getGroups();
         waitIdle();
-        EXPECT_EQ(texts, QStringList({"Ошибка / Сервис недоступен"}));
+        EXPECT_EQ(overlays.labels, QStringList({"Выполняется поиск...", "Ошибка"}));
+        EXPECT_EQ(overlays.details, QStringList({"Сервис недоступен"}));
         EXPECT_EQ(Stores::friendsGroups().records(), loaded); // nothing changed, nothing counted
         EXPECT_EQ(screen.title(), title);
         EXPECT_EQ(screen.rows()->rowCount(), loaded.size());
-        QObject::disconnect(watch);
     }
 }
 

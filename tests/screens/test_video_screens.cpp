@@ -35,23 +35,6 @@ protected:
         return SandboxVideo::lastRequest(sandbox, kind).value_or(SandboxRequest{}).target;
     }
 
-    // The row of the search results whose video matches `wanted` in the sandbox's catalogue.
-    int rowWhere(const std::function<bool(const SandboxVideoItem &)> &wanted)
-    {
-        const std::vector<SandboxVideoItem> catalogue = SandboxVideo::catalogueOf(sandbox);
-        for (qsizetype row = 0; row < Stores::videoFound().size(); ++row) {
-            for (const SandboxVideoItem &item : catalogue) {
-                if (QString::fromStdString(item.key()) == Stores::videoFound().at(row).key && wanted(item))
-                    return int(row);
-            }
-        }
-        return -1;
-    }
-    static auto best(int hd)
-    {
-        return [hd](const SandboxVideoItem &v) { return v.hd == hd && v.mp4 && v.variables; };
-    }
-
     // A signed-in search screen showing the first page of the whole catalogue.
     void searchEverything(Video_Search &screen)
     {

@@ -9,6 +9,7 @@
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "downloads/DownloadQueue.h"
+#include "sandbox/SandboxVideo.h"
 #include "screens/Audio_Group.h"
 #include "screens/Audio_Personal.h"
 #include "screens/Audio_Recommended.h"
@@ -169,8 +170,9 @@ protected:
         }
     }
 
-    // A further page nobody answered leaves the list and the page position as they were; the next time the last
-    // row shows, that same page is asked for. `lastSearch` is the target of the last search the sandbox saw.
+    // A further page nobody answered leaves the list and the page position as they were; the next time the
+    // last row shows, that same page is asked for. `lastSearch` is the target of the last search the sandbox
+    // saw.
     template <typename Search>
     void expectUnansweredPageAskedAgain(Search &screen, const int &position,
                                         const std::function<std::string()> &lastSearch)
@@ -189,8 +191,26 @@ protected:
         screen.cellShown(int(shown) - 1);
         waitIdle(screen);
         EXPECT_NE(position, 0);
-        EXPECT_NE(lastSearch().find("offset=" + std::to_string(shown) + "&"), std::string::npos) << lastSearch();
+        EXPECT_NE(lastSearch().find("offset=" + std::to_string(shown) + "&"), std::string::npos)
+            << lastSearch();
         EXPECT_GT(screen.store().size(), shown);
+    }
+
+    // The row of the search results whose video matches `wanted` in the sandbox's catalogue.
+    int rowWhere(const std::function<bool(const SandboxVideoItem &)> &wanted)
+    {
+        const std::vector<SandboxVideoItem> catalogue = SandboxVideo::catalogueOf(sandbox);
+        for (qsizetype row = 0; row < Stores::videoFound().size(); ++row) {
+            for (const SandboxVideoItem &item : catalogue) {
+                if (QString::fromStdString(item.key()) == Stores::videoFound().at(row).key && wanted(item))
+                    return int(row);
+            }
+        }
+        return -1;
+    }
+    static auto best(int hd)
+    {
+        return [hd](const SandboxVideoItem &v) { return v.hd == hd && v.mp4 && v.variables; };
     }
 
     QTemporaryDir root;
