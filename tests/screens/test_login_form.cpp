@@ -246,11 +246,10 @@ TEST_F(LoginFormTest, DeleteAllContentStopsThePlayerAndEndsTheTransfersBeforeDel
     // A slow transfer, well under way.
     sandbox.storageFaults().throttleBytesPerSecond = 20000;
     DownloadQueue &queue = DownloadQueue::shared();
-    QueueItem item;
-    item.name = QStringLiteral("Slow - Song");
-    item.url = QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/storage/bytes/4000000/slow.bin");
-    item.tag = global->nextFileTag();
-    DownloadQueue::shared().append(DownloadQueue::Audio, item);
+    const QueueItem item{"Slow - Song",
+                         QString::fromStdString(sandbox.baseUrl()) + "/storage/bytes/4000000/slow.bin",
+                         global->nextFileTag()};
+    queue.append(DownloadQueue::Audio, item);
     queue.startAll();
     const QString partial = DownloadQueue::temporaryPath(DownloadQueue::finalPath(item, false), item.tag);
     ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo(partial).size() > 0; }, 20000));

@@ -212,59 +212,47 @@ TEST(ProgressOverlayTask, OperationIsLetGoBeforeHiddenIsReportedAndTheReceiverMa
     }
 }
 
-TEST(ProgressOverlayTask, OverlayMayBeDroppedWhileTheOperationRuns)
+// The overlay, or its view, may go while the operation runs: the operation runs to its end, nobody is told
+// the overlay has hidden, and its thread and the overlay are released; with the view gone, only once the
+// operation has returned.
+TEST(ProgressOverlayTask, TheOverlayOrItsViewMayGoWhileTheOperationRuns)
 {
-    QObject view;
-    auto *hud = new ProgressOverlay(&view);
-    QSemaphore started, release;
-    std::atomic<bool> returned{false};
-    QPointer<QThread> worker;
-    int hidden = 0;
-    QObject::connect(hud, &ProgressOverlay::hudWasHidden, [&] { ++hidden; });
-
-    hud->showWhileExecuting(
-        [&] {
-            worker = QThread::currentThread();
-            started.release();
-            release.acquire();
-            returned = true;
-        },
-        true);
-    ASSERT_TRUE(started.tryAcquire(1, 5000));
-    delete hud;
-    release.release();
-
-    ASSERT_TRUE(waitFor([&] { return returned.load() && worker.isNull(); }, 5000));
-    waitFor([] { return false; }, 200);
-    EXPECT_EQ(hidden, 0);
-}
-
-TEST(ProgressOverlayTask, OverlayOutlivesItsViewUntilTheOperationHasReturned)
-{
-    auto view = std::make_unique<QObject>();
-    auto *hud = new ProgressOverlay(view.get());
-    const QPointer<ProgressOverlay> watch(hud);
-    QSemaphore started, release;
-    int hidden = 0;
-    QObject::connect(hud, &ProgressOverlay::hudWasHidden, [&] { ++hidden; });
-
-    hud->showWhileExecuting(
-        [&started, &release, hud] {
-            started.release();
-            release.acquire();
-            // The view is gone by now; the overlay the operation was given is still there to be told.
-            hud->setLabelText(QStringLiteral("Завершено"));
-        },
-        false);
-    ASSERT_TRUE(started.tryAcquire(1, 5000));
-    view.reset();
-    EXPECT_EQ(hud->view(), nullptr);
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ASSERT_FALSE(watch.isNull()) << "released while its operation still runs";
-    release.release();
-    ASSERT_TRUE(waitFor([&] { return watch.isNull(); }, 5000));
-    EXPECT_EQ(hidden, 0); // nobody is left to be told
+    for (const bool viewGoes : {false, true}) {
+        SCOPED_TRACE(viewGoes ? "the view goes" : "the overlay goes");
+        auto view = std::make_unique<QObject>();
+        auto *hud = new ProgressOverlay(view.get());
+        const QPointer<ProgressOverlay> watch(hud);
+        QSemaphore started, release;
+        std::atomic<bool> returned{false};
+        QPointer<QThread> worker;
+        int hidden = 0;
+        QObject::connect(hud, &ProgressOverlay::hudWasHidden, [&] { ++hidden; });
+        hud->showWhileExecuting(
+            [&, hud] {
+                worker = QThread::currentThread();
+                started.release();
+                release.acquire();
+                // With only the view gone, the overlay the operation was given is still there to be told.
+                if (viewGoes)
+                    hud->setLabelText(QStringLiteral("Завершено"));
+                returned = true;
+            },
+            !viewGoes);
+        ASSERT_TRUE(started.tryAcquire(1, 5000));
+        if (viewGoes) {
+            view.reset();
+            EXPECT_EQ(hud->view(), nullptr);
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            ASSERT_FALSE(watch.isNull()) << "released while its operation still runs";
+        } else {
+            delete hud;
+        }
+        release.release();
+        ASSERT_TRUE(waitFor([&] { return returned.load() && worker.isNull() && watch.isNull(); }, 5000));
+        waitFor([] { return false; }, 200);
+        EXPECT_EQ(hidden, 0);
+    }
 
     // An idle overlay goes with its view.
     auto idleView = std::make_unique<QObject>();
