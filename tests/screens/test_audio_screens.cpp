@@ -24,18 +24,16 @@ TEST_F(AudioScreensTest, SearchPagesUntilAShortPageAndRemembersTheRequest)
     signIn();
     // The sandbox is the oracle for how many hits a query has.
     const QString query = QStringLiteral("a");
-    const int firstPage =
-        int(VKontakteWorks::searchAudioWithOffset(query, 0, 0).value_or(QList<AudioRecord>()).size());
     const int secondPage =
         int(VKontakteWorks::searchAudioWithOffset(query, 100, 0).value_or(QList<AudioRecord>()).size());
-    ASSERT_EQ(firstPage, 100) << "the seeded catalogue needs more than 100 hits for this query";
 
     Audio_Search screen;
     open(screen, "Поиск");
     QSignalSpy scrolled(&screen, &AudioResults::scrollToRow);
     search(screen, query);
     EXPECT_EQ(log.labels.first(), QStringLiteral("Выполняется поиск..."));
-    EXPECT_EQ(Stores::audioFound().size(), 100);
+    ASSERT_EQ(Stores::audioFound().size(), 100)
+        << "the seeded catalogue needs more than 100 hits for this query";
     EXPECT_EQ(screen.records()->rowCount(), 100);
     EXPECT_EQ(global->audioSearchOffset, 0);
     ASSERT_GE(scrolled.count(), 1);

@@ -75,8 +75,7 @@ TEST_F(LoginFormTest, LoadingFillsTheFieldsAndDoesNotSignInByDefault)
 
 TEST_F(LoginFormTest, SignInAndSignOutThroughTheButtonAndEnter)
 {
-    // A twentieth of the real pace: long enough to see the pauses and the minimum show time, short enough not
-    // to slow the suite.
+    // A twentieth of the real pace: the pauses and the minimum show time still tell, the suite stays quick.
     const TestSupport::PacingScope pace(0.05);
     fill(password());
     QElapsedTimer clock;

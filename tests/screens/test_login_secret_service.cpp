@@ -37,8 +37,7 @@ int secretTool(const QStringList &arguments, const QByteArray &input = {}, QByte
     return process.exitCode();
 }
 
-// The password kept for `account` under the service "Melodrop", as the Secret Service has it; none when none
-// is.
+// The password the Secret Service keeps for `account` under the service "Melodrop", if any.
 std::optional<QString> lookup(const QString &account)
 {
     QByteArray out;

@@ -17,14 +17,6 @@ using namespace TestSupport;
 class VideoScreensTest : public ResultsScreenTest
 {
 protected:
-    // A search with the selectors set as given.
-    static void search(VideoResults &screen, const QString &text, int quality = 0, int sort = 0)
-    {
-        screen.setQualityIndex(quality);
-        screen.setSortIndex(sort);
-        ResultsScreenTest::search(screen, text);
-    }
-
     int searchRequests()
     {
         int count = 0;
@@ -130,13 +122,12 @@ TEST_F(VideoScreensTest, AShortFirstPageClosesPagingAndAnEmptyFurtherPageLeavesI
     signIn();
     Video_Search screen;
     screen.viewWillAppear();
-    search(screen, QStringLiteral("кино"), 1);
+    search(screen, QStringLiteral("кино"));
     ASSERT_GT(Stores::videoFound().size(), 0);
     ASSERT_LT(Stores::videoFound().size(), 40);
     EXPECT_EQ(global->videoSearchOffset, 10);
 
-    // The second page comes back empty (or unreadable): the next time the last row shows, the third is asked
-    // for.
+    // The second page comes back empty (or unreadable): the last row showing again asks for the third.
     SandboxVideo::setCannedAnswer(
         sandbox, "/al_search.php?al=1&c[hd]=0&c[q]=&c[section]=video&c[iphone]=1&offset=40&c[sort]=0",
         std::string());
@@ -157,7 +148,9 @@ TEST_F(VideoScreensTest, TheSelectorsChooseQualityAndSort)
     signIn();
     Video_Search screen;
     screen.viewWillAppear();
-    search(screen, QStringLiteral("о"), 2, 1);
+    screen.setQualityIndex(2);
+    screen.setSortIndex(1);
+    search(screen, QStringLiteral("о"));
     ASSERT_FALSE(Stores::videoFound().isEmpty());
     const std::string target = lastTarget("search");
     EXPECT_NE(target.find("c[hd]=1&c[q]=%D0%BE&c[quality]=1&"), std::string::npos) << target;

@@ -170,9 +170,8 @@ protected:
         }
     }
 
-    // A further page nobody answered leaves the list and the page position as they were; the next time the
-    // last row shows, that same page is asked for. `lastSearch` is the target of the last search the sandbox
-    // saw.
+    // A further page nobody answered leaves the list and the page position as they were; the last row showing
+    // again asks for that same page (`lastSearch`: the target of the sandbox's last search).
     template <typename Search>
     void expectUnansweredPageAskedAgain(Search &screen, const int &position,
                                         const std::function<std::string()> &lastSearch)
