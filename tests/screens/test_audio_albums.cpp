@@ -76,21 +76,16 @@ TEST_F(AudioAlbumsTest, ErrorsZeroResultsAndBrokenAnswersShowNoAlbums)
                                    "{\"results\":{\"opensearch:totalResults\":\"2\",\"albummatches\":{"
                                    "\"album\":[{\"name\":\"A\",\"artist\":"
                                    "\"B\",\"id\":\"1\"},{\"name\":\"C\",\"id\":\"2\"}]}}}");
-    struct Case
-    {
-        QString query;
-        int errorLines;
-    };
-    const Case cases[] = {{"", 0}, {"ничего похожего", 0}, {"broken", 1}};
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.query.toStdString());
+    // Each query with the error lines it logs.
+    for (const auto &[query, errorLines] : {std::pair{"", 0}, {"ничего похожего", 0}, {"broken", 1}}) {
+        SCOPED_TRACE(query);
         Stores::albums().append(AlbumRecord{"Старый", "Альбом", "1"});
         log.details.clear();
         LogCapture errors;
-        search(c.query);
+        search(QString::fromUtf8(query));
         EXPECT_TRUE(Stores::albums().isEmpty());
         EXPECT_EQ(log.details, QStringList({"Найдено муз. альбомов: 0"}));
-        EXPECT_EQ(errors.count(errorLine), c.errorLines);
+        EXPECT_EQ(errors.count(errorLine), errorLines);
     }
 }
 
@@ -164,25 +159,22 @@ TEST_F(AudioAlbumsTest, AnAlbumWithoutTracksOrAnUnreadableTrackListOpensAnEmptyL
         sandbox,
         "/2.0/?format=json&method=playlist.fetch&playlistURL=lastfm://playlist/album/78&api_key=" + key,
         "{\"playlist\":{\"trackList\":{\"track\":[{\"title\":\"A\",\"creator\":\"B\"},{\"title\":\"C\"}]}}}");
-    const struct
-    {
-        AlbumRecord album;
-        int errorLines;
-    } cases[] = {{{"Тишина", "Сплин", "2006"}, 0}, {{"Broken", "Band", "78"}, 1}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.album.name.toStdString());
-        Stores::albums().assign({c.album});
+    // Each album with the error lines opening it logs.
+    for (const auto &[album, errorLines] :
+         {std::pair{AlbumRecord{"Тишина", "Сплин", "2006"}, 0}, {AlbumRecord{"Broken", "Band", "78"}, 1}}) {
+        SCOPED_TRACE(album.name.toStdString());
+        Stores::albums().assign({album});
         Stores::audioFound().assign({audioBefore});
         screen.viewWillAppear();
         QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
         log.labels.clear();
         LogCapture errors;
         ASSERT_TRUE(openAlbum(0, opened));
-        EXPECT_EQ(opened, QList<QVariantList>({{c.album.name}}));
+        EXPECT_EQ(opened, QList<QVariantList>({{album.name}}));
         EXPECT_TRUE(Stores::audioFound().isEmpty());
         EXPECT_EQ(log.labels, QStringList({"Выполняется поиск...", "Разбор данных..."}));
-        EXPECT_EQ(errors.lines().size(), c.errorLines);
-        EXPECT_EQ(errors.count(errorLine), c.errorLines);
+        EXPECT_EQ(errors.lines().size(), errorLines);
+        EXPECT_EQ(errors.count(errorLine), errorLines);
     }
     EXPECT_FALSE(SandboxAudio::lastRequest(sandbox, "search").has_value());
 }

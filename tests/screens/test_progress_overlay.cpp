@@ -342,14 +342,16 @@ TEST_F(ProgressOverlayTest, PlainShowWithGraceTimeWaitsForATask)
     EXPECT_EQ(log.hiddenCount, 0);
 }
 
-// A hide without animation does not wait for a fade; an animated one starts the fade at once and reports the
-// overlay hidden when it is over.
-TEST(ProgressOverlayHiding, AnimatedOrNot)
+// A hide waits for the minimum show time; then one without animation does not wait for a fade, and an
+// animated one starts the fade at once and reports the overlay hidden when it is over.
+TEST(ProgressOverlayHiding, AnimatedOrNotAfterTheMinimumShowTime)
 {
-    for (const bool animated : {false, true}) {
-        SCOPED_TRACE(animated ? "animated" : "not animated");
+    // Whether the hide is animated, and the minimum show time.
+    for (const auto &[animated, minShowTime] : {std::pair{false, 0.0f}, {true, 0.0f}, {false, 0.5f}}) {
+        SCOPED_TRACE(testing::Message() << animated << " " << minShowTime);
         QObject view;
         ProgressOverlay hud(&view);
+        hud.setMinShowTime(minShowTime);
         HudLog log(hud);
         hud.show(animated);
         EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
@@ -357,23 +359,14 @@ TEST(ProgressOverlayHiding, AnimatedOrNot)
         EXPECT_GE(hud.shownForMs(), 0);
         const qint64 hideCalledAt = log.clock.elapsed();
         hud.hide(animated);
-        EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
-        EXPECT_EQ(log.hiddenCount, animated ? 0 : 1);
-        EXPECT_EQ(hud.finished(), !animated);
+        const bool waits = animated || minShowTime > 0;
+        EXPECT_FLOAT_EQ(hud.alpha(), minShowTime > 0 ? 1.0f : 0.0f);
+        EXPECT_EQ(log.hiddenCount, waits ? 0 : 1);
+        EXPECT_EQ(hud.finished(), !waits);
         ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
         EXPECT_GE(log.hiddenAt - hideCalledAt, animated ? ProgressOverlay::fadeDuration : 0);
+        EXPECT_GE(log.hiddenAt, at(minShowTime));
     }
-}
-
-TEST_F(ProgressOverlayTest, DirectHideHonoursMinimumShowTime)
-{
-    hud.setMinShowTime(0.5f);
-    hud.show(false);
-    hud.hide(false);
-    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
-    EXPECT_EQ(log.hiddenCount, 0);
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
-    EXPECT_GE(log.hiddenAt, at(0.5));
 }
 
 TEST_F(ProgressOverlayTest, RemovalIsRequestedOnlyWhenAskedFor)
