@@ -159,7 +159,7 @@ TEST_F(LoginFormTest, FailuresShowTheirTextsAndThePasswordStaysInTheSettingsFile
     EXPECT_EQ(log.lines().filter(password()), QStringList());
 }
 
-TEST_F(LoginFormTest, ResetChoiceAndNotices)
+TEST_F(LoginFormTest, ResetChoiceClearsDataOrContentAndTheNotices)
 {
     QSignalSpy alerts(form.get(), &LoginForm::alertRequested);
     form->prefsButtonPressed();
@@ -182,7 +182,16 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
     EXPECT_TRUE(QFileInfo::exists(root.filePath("AudioSearchRequest.tune")));
     EXPECT_EQ(form->loginInput(), QStringLiteral("me"));
 
+    Stores::playlist().assignEntries({{"a.mp3", false}, {"b.mp3", true}});
+    QPointer<FakeMusic> music = new FakeMusic;
+    global->audioPlayer = music;
     form->alertAnswered(1, 1);
+    // The playlist in memory goes too: nothing is left for the next autosave to write back.
+    EXPECT_TRUE(Stores::playlist().isEmpty());
+    EXPECT_EQ(global->audioPlayer, nullptr);
+    ASSERT_TRUE(music);
+    EXPECT_EQ(music->stops, 1);
+    EXPECT_EQ(Audio_Playlist::shared()->title(), QStringLiteral("Аудиоплеер"));
     EXPECT_FALSE(QFileInfo::exists(root.filePath("AudioSearchRequest.tune")));
     EXPECT_TRUE(QFileInfo::exists(root.filePath("audio/sub/song.mp3")));
     EXPECT_TRUE(form->loginInput().isEmpty());
@@ -215,20 +224,6 @@ TEST_F(LoginFormTest, ResetChoiceAndNotices)
     EXPECT_TRUE(alerts.at(0).at(1).toString().startsWith(QStringLiteral("Авторы:")));
     EXPECT_EQ(QVariantList({alerts.at(0).at(0), alerts.at(0).at(2), alerts.at(1).at(0), alerts.at(1).at(2)}),
               QVariantList({"Melodrop 1.8.1", QStringList({"Готово"}), QString(), QStringList({"Готово"})}));
-}
-
-TEST_F(LoginFormTest, ClearAllDataAlsoEmptiesThePlaylistInMemoryAndStopsThePlayer)
-{
-    Stores::playlist().assignEntries({{"a.mp3", false}, {"b.mp3", true}});
-    QPointer<FakeMusic> music = new FakeMusic;
-    global->audioPlayer = music;
-    form->alertAnswered(LoginForm::resetChoiceTag, 1);
-    // Nothing is left for the next autosave to write back.
-    EXPECT_TRUE(Stores::playlist().isEmpty());
-    EXPECT_EQ(global->audioPlayer, nullptr);
-    ASSERT_TRUE(music);
-    EXPECT_EQ(music->stops, 1);
-    EXPECT_EQ(Audio_Playlist::shared()->title(), QStringLiteral("Аудиоплеер"));
 }
 
 TEST_F(LoginFormTest, DeleteAllContentStopsThePlayerAndEndsTheTransfersBeforeDeleting)

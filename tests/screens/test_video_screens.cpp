@@ -101,22 +101,6 @@ TEST_F(VideoScreensTest, SearchPagesUntilAShortPageAndRemembersTheRequest)
     EXPECT_EQ(again.searchText(), QStringLiteral("часть"));
 }
 
-TEST_F(VideoScreensTest, PagingStopsAfterNineFurtherPages)
-{
-    Video_Search screen;
-    searchEverything(screen);
-    for (int page = 1; page <= 9; ++page) {
-        screen.cellShown(int(Stores::videoFound().size()) - 1);
-        ASSERT_TRUE(screen.addingRecords()) << page;
-        waitIdle(screen);
-        ASSERT_EQ(Stores::videoFound().size(), 40 * (page + 1));
-    }
-    EXPECT_NE(lastTarget("search").find("&offset=360&"), std::string::npos);
-    screen.cellShown(399);
-    EXPECT_FALSE(screen.addingRecords());
-    EXPECT_EQ(searchRequests(), 10);
-}
-
 TEST_F(VideoScreensTest, AShortFirstPageClosesPagingAndAnEmptyFurtherPageLeavesItOpen)
 {
     signIn();
@@ -271,7 +255,7 @@ TEST_F(VideoScreensTest, AWatchedRowOpensThePlayerWithTheAddress)
     EXPECT_EQ(screen.lastWatchedVideoNumber(), -1);
 }
 
-TEST_F(VideoScreensTest, PersonalAndCommunityScreensSummariseTheirLists)
+TEST_F(VideoScreensTest, PersonalCommunityAndRecommendedLists)
 {
     Video_Personal personal;
     open(personal, "Частные");
@@ -299,12 +283,10 @@ TEST_F(VideoScreensTest, PersonalAndCommunityScreensSummariseTheirLists)
     EXPECT_TRUE(Stores::videoGroup().isEmpty());
     EXPECT_EQ(log.details, QStringList({"Найдено видеозаписей: 0"}));
     EXPECT_EQ(PropertyList::readRequest(group.requestFile()).value_or(QString()), QStringLiteral("no such"));
-}
 
-TEST_F(VideoScreensTest, RecommendationsComeWithoutSummary)
-{
-    signIn();
+    // Recommendations come without a summary.
     Video_Recommended screen;
+    log = {};
     open(screen, "Рекомендуемые");
     QSignalSpy scrolled(&screen, &VideoResults::scrollToRow);
     screen.setSelfId();
@@ -332,13 +314,24 @@ TEST_F(VideoScreensTest, AListThatGotNoAnswerIsAnErrorNotAnEmptyList)
     expectNoAnswerIsAnError(videoKinds(), videoBefore);
 }
 
-TEST_F(VideoScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgain)
+TEST_F(VideoScreensTest, AFurtherPageThatGotNoAnswerIsAskedForAgainAndPagingStopsAfterNine)
 {
     Video_Search screen;
     searchEverything(screen);
     expectUnansweredPageAskedAgain(screen, global->videoSearchOffset, [&] { return lastTarget("search"); });
     EXPECT_EQ(global->videoSearchOffset, 1);
     EXPECT_EQ(Stores::videoFound().size(), 80);
+
+    for (int page = 2; page <= 9; ++page) {
+        screen.cellShown(int(Stores::videoFound().size()) - 1);
+        ASSERT_TRUE(screen.addingRecords()) << page;
+        waitIdle(screen);
+        ASSERT_EQ(Stores::videoFound().size(), 40 * (page + 1));
+    }
+    EXPECT_NE(lastTarget("search").find("&offset=360&"), std::string::npos);
+    screen.cellShown(399);
+    EXPECT_FALSE(screen.addingRecords());
+    EXPECT_EQ(searchRequests(), 10); // the first page and nine further ones: the unanswered one never arrived
 }
 
 // A link that cannot be had says why and goes neither to the player nor to the queue. A video that cannot be
