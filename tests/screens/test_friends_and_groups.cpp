@@ -101,15 +101,13 @@ TEST_F(FriendsAndGroupsTest, FriendsThenCommunitiesReplaceTheList)
 
 TEST_F(FriendsAndGroupsTest, SectionsByCapitalisedFirstLetterInOrderOfFirstOccurrence)
 {
-    struct Case
+    const struct
     {
         const char *what;
         QStringList names; // as the service lists them
         QStringList alphabet;
         QStringList table; // section:name, row by row
-    };
-    const QString unknown = QStringLiteral("Неизвестно");
-    const Case cases[] = {
+    } cases[] = {
         {"Latin capitals before small letters before Cyrillic",
          {"Бета", "alpha", "Beta"},
          {"B", "A", "Б"},
@@ -117,14 +115,14 @@ TEST_F(FriendsAndGroupsTest, SectionsByCapitalisedFirstLetterInOrderOfFirstOccur
         {"small and capital a share a section",
          {"alpha", "Beta", "Alpha", "", "ёлка", "Ёж"},
          {"A", "B", "Ё", "Н"},
-         {"A:Alpha", "A:alpha", "B:Beta", "Ё:Ёж", "Ё:ёлка", "Н:" + unknown}},
+         {"A:Alpha", "A:alpha", "B:Beta", "Ё:Ёж", "Ё:ёлка", "Н:Неизвестно"}},
         {"digits and signs are letters too",
          {"2Pac", "<b>", "Émile"},
          {"2", "<", "É"},
          {"2:2Pac", "<:<b>", "É:Émile"}},
     };
     signIn();
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<SandboxPerson> people;
         for (const QString &name : c.names) {

@@ -150,13 +150,12 @@ TEST_F(VideoPlayerTest, WithASecondDisplayTheScreenShowsAndDrivesItsOwnControls)
 
 TEST_F(VideoPlayerTest, ThePictureGoesToTheWidestScreenOtherThanTheWindowsOwn)
 {
-    struct Case
+    const struct
     {
         QList<int> widths;
         int windowScreen;
         int picture; // -1: no second display, the window keeps the picture
-    };
-    const QList<Case> cases = {
+    } cases[] = {
         {{1920, 1280}, 0, 1},
         {{1280, 1920}, 1, 0},       // the window on the second screen: the first takes the picture
         {{1920, 3840, 2560}, 1, 2}, // the widest is the window's own: the next widest
@@ -167,7 +166,7 @@ TEST_F(VideoPlayerTest, ThePictureGoesToTheWidestScreenOtherThanTheWindowsOwn)
         {{1920, 0}, 0, 1},
         {{1920}, 0, -1},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         Video_Player screen;
         screen.setScreenWidths(c.widths);
         screen.setDisplayCount(int(c.widths.size()));
