@@ -23,7 +23,7 @@ protected:
         open(screen, QStringLiteral("Альбомы"));
     }
     void search(const QString &query) { ResultsScreenTest::search(screen, query); }
-    int albumRow(const QString &id) const
+    static int albumRow(const QString &id)
     {
         return int(column(Stores::albums().records(), &AlbumRecord::albumId).indexOf(id));
     }

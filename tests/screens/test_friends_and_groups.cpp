@@ -73,6 +73,7 @@ TEST_F(FriendsAndGroupsTest, SignedOutSaysSoAndLeavesTheListAlone)
 TEST_F(FriendsAndGroupsTest, FriendsThenCommunitiesReplaceTheList)
 {
     signIn();
+    const std::string uid = Sandbox::defaultAccount().uid;
     QSignalSpy scrolled(&screen, &Friends_and_Groups::scrollToRow);
     screen.viewWillAppear();
     EXPECT_EQ(screen.title(), QStringLiteral("Всего: 0"));
@@ -80,8 +81,7 @@ TEST_F(FriendsAndGroupsTest, FriendsThenCommunitiesReplaceTheList)
 
     screen.getFriends();
     waitIdle();
-    const qsizetype friends =
-        qsizetype(SandboxFriends::friendsOf(sandbox, Sandbox::defaultAccount().uid).size());
+    const qsizetype friends = qsizetype(SandboxFriends::friendsOf(sandbox, uid).size());
     EXPECT_EQ(overlays.labels, QStringList({"Выполняется поиск..."}));
     EXPECT_EQ(modes, QList<int>({ProgressOverlay::Indeterminate}));
     EXPECT_EQ(Stores::friendsGroups().size(), friends);
@@ -92,8 +92,7 @@ TEST_F(FriendsAndGroupsTest, FriendsThenCommunitiesReplaceTheList)
 
     screen.getGroups();
     waitIdle();
-    const qsizetype groups =
-        qsizetype(SandboxFriends::groupsOf(sandbox, Sandbox::defaultAccount().uid).size());
+    const qsizetype groups = qsizetype(SandboxFriends::groupsOf(sandbox, uid).size());
     EXPECT_EQ(Stores::friendsGroups().size(), groups);
     EXPECT_EQ(screen.title(), QStringLiteral("Всего: %1").arg(groups));
     EXPECT_EQ(screen.rows()->rowCount(), groups);

@@ -76,14 +76,10 @@ protected:
     }
 };
 
-TEST_F(ScreenLifetimeTest, AudioAndVideoScreensClosedWhileTheirLoadersRun)
+TEST_F(ScreenLifetimeTest, AudioAndVideoScreensClosedWhileTheirLoadersRunOrAFurtherPageLoads)
 {
     closeEachWhileItsLoaderRuns(audioKinds(), audioBefore);
     closeEachWhileItsLoaderRuns(videoKinds(), videoBefore);
-}
-
-TEST_F(ScreenLifetimeTest, SearchScreensClosedWhileAFurtherPageLoads)
-{
     closeWhileAFurtherPageLoads<Audio_Search>("a", Stores::audioFound(), 100);
     closeWhileAFurtherPageLoads<Video_Search>(QString(), Stores::videoFound(), 40); // the whole catalogue
 }
