@@ -188,8 +188,7 @@ TEST_F(AudioAlbumsTest, NoAnswerSaysTheServiceIsUnavailableAndChangesNothing)
     Stores::audioFound().assign({audioBefore});
     sandbox.stop();
 
-    // The album search, then an album's track list: the usual wait and "Разбор данных...", then the error;
-    // the album list stays, and so does the search screen's, which is not opened.
+    // The album search, then a track list: "Разбор данных..." and the error; both lists stay, nothing opens.
     QSignalSpy opened(&screen, &Audio_Albums::openFoundAlbum);
     for (const bool album : {false, true}) {
         SCOPED_TRACE(album ? "track list" : "album search");

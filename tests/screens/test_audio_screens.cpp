@@ -112,29 +112,12 @@ TEST_F(AudioScreensTest, QueueOneAndQueueAllMoveRecordsToTheQueue)
     waitIdle(screen);
 }
 
-TEST_F(AudioScreensTest, PersonalScreenLoadsTheOwnListAndReportsTheCount)
+// Found, previewed and added to the own page, a record is listed there with the count and can be deleted.
+TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnTheOwnPage)
 {
-    Audio_Personal screen;
-    open(screen, "Частные");
-    expectOwnNumberOnceSignedIn(screen);
-    screen.setSelfId();
-    waitIdle(screen);
-    const int own = int(SandboxAudio::userAudio(sandbox, "1000001").size());
-    EXPECT_EQ(Stores::audioPersonal().size(), own);
-    EXPECT_EQ(log.labels, QStringList({"Выполняется поиск...", "Завершено"}));
-    EXPECT_EQ(log.details, QStringList({QStringLiteral("Найдено аудиозаписей: %1").arg(own)}));
-    EXPECT_EQ(PropertyList::readRequest(screen.requestFile()).value_or(QString()), QStringLiteral("1000001"));
-
-    // A user without audio answers with nothing: an empty list and a count of 0, not an error.
-    search(screen, "424242");
-    EXPECT_TRUE(Stores::audioPersonal().isEmpty());
-    EXPECT_EQ(log.labels.last(), QStringLiteral("Завершено"));
-    EXPECT_EQ(log.details.last(), QStringLiteral("Найдено аудиозаписей: 0"));
-}
-
-TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
-{
-    signIn();
+    Audio_Personal personal;
+    open(personal, "Частные");
+    expectOwnNumberOnceSignedIn(personal);
     Audio_Search screen;
     open(screen, "Поиск");
     search(screen, "a");
@@ -171,11 +154,15 @@ TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
     ASSERT_EQ(own, ownBefore + 1);
     EXPECT_EQ(Stores::audioFound().records().first().tag, foreign.tag); // the list is left as it was
 
-    // The added record, listed on the own page, is offered for deletion.
-    Audio_Personal personal;
-    open(personal, "Частные");
+    waitIdle(screen);
+    log = {};
     personal.setSelfId();
     waitIdle(personal);
+    EXPECT_EQ(Stores::audioPersonal().size(), qsizetype(own));
+    EXPECT_EQ(log.labels, QStringList({"Выполняется поиск...", "Завершено"}));
+    EXPECT_EQ(log.details, QStringList({QStringLiteral("Найдено аудиозаписей: %1").arg(own)}));
+    EXPECT_EQ(PropertyList::readRequest(personal.requestFile()).value_or(QString()),
+              QStringLiteral("1000001"));
     QSignalSpy personalAlerts(&personal, &AudioResults::alertRequested);
     personal.rowSelected(int(Stores::audioPersonal().size()) - 1);
     EXPECT_EQ(personalAlerts.at(0).at(2).toStringList(), QStringList({"Закрыть", "Удалить"}));
@@ -185,6 +172,12 @@ TEST_F(AudioScreensTest, PreviewThenAddOrDeleteOnThePage)
     personal.alertAnswered(2, 1);
     ASSERT_TRUE(waitFor([&] { return deleted.count() == 1; }, 20000));
     EXPECT_EQ(SandboxAudio::userAudio(sandbox, "1000001").size(), own - 1);
+
+    // A user without audio answers with nothing: an empty list and a count of 0, not an error.
+    search(personal, "424242");
+    EXPECT_TRUE(Stores::audioPersonal().isEmpty());
+    EXPECT_EQ(log.labels.last(), QStringLiteral("Завершено"));
+    EXPECT_EQ(log.details.last(), QStringLiteral("Найдено аудиозаписей: 0"));
 }
 
 TEST_F(AudioScreensTest, NoAnswerIsAnErrorAndAFurtherPageIsAskedForAgain)

@@ -330,10 +330,9 @@ TEST_F(VideoScreensTest, NoAnswerIsAnErrorAndAFurtherPageIsAskedForAgainUntilPag
     expectNoAnswerIsAnError(videoKinds(), videoBefore);
 }
 
-// A link that cannot be had says why and goes neither to the player nor to the queue. A video that cannot be
-// played here (FLV only, or not on the service's storage) leaves the list, even when only watched. Nothing is
-// known about a video nobody answered for, and a page naming no web address points where no video of the
-// service lives: either way the record stays.
+// A link that cannot be had says why and goes neither to the player nor to the queue. A video not playable
+// here (FLV only, or not on the service's storage) leaves the list, even when only watched; one nobody
+// answered for, or whose page names no web address (and so no video of the service), stays.
 TEST_F(VideoScreensTest, AFailedLinkHandsNothingOn)
 {
     Video_Search screen;
