@@ -1,15 +1,11 @@
 // The login screen against a real Secret Service: a keyring daemon on the test's own session bus
 // (tests/support/with-secret-service.sh). What is in the store is checked with secret-tool, another client of
 // the same service, so that the checks do not go through the code under test.
-#include "../support/TestSupport.h"
+#include "../support/SandboxSignIn.h"
 
-#include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
-#include "net/Http.h"
-#include "sandbox/Sandbox.h"
 #include "screens/LoginForm.h"
-#include "service/ServiceEndpoints.h"
 
 #include <QFile>
 #include <QProcess>
@@ -19,14 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 namespace {
-
-struct Lookup
-{
-    bool found = false;
-    QString secret;
-};
 
 // secret-tool with `arguments` and `input`, its output in `out`; the event loop turns meanwhile so that the
 // product's own answers can arrive. Its exit code, or -1 when it did not run to its end.
@@ -46,12 +37,13 @@ int secretTool(const QStringList &arguments, const QByteArray &input = {}, QByte
     return process.exitCode();
 }
 
-// The password kept for `account` under the service "Melodrop", as the Secret Service has it.
-Lookup lookup(const QString &account)
+// The password the Secret Service keeps for `account` under the service "Melodrop", if any.
+std::optional<QString> lookup(const QString &account)
 {
     QByteArray out;
-    const int code = secretTool({"lookup", "user", account, "server", "Melodrop"}, {}, &out);
-    return {code == 0, QString::fromUtf8(out)};
+    if (secretTool({"lookup", "user", account, "server", "Melodrop"}, {}, &out) != 0)
+        return std::nullopt;
+    return QString::fromUtf8(out);
 }
 
 bool store(const QString &account, const QString &secret)
@@ -66,9 +58,10 @@ void clear(const QString &account)
     secretTool({"clear", "user", account, "server", "Melodrop"});
 }
 
-class LoginSecretServiceTest : public ::testing::Test
+class LoginSecretServiceTest : public TestSupport::ServiceSandboxTest
 {
 protected:
+    LoginSecretServiceTest() : ServiceSandboxTest(false) {}
     static void SetUpTestSuite()
     {
         ASSERT_FALSE(qEnvironmentVariableIsEmpty("MELODROP_TEST_OWN_BUS"))
@@ -77,14 +70,9 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(sandbox.start());
-        ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
+        ASSERT_NO_FATAL_FAILURE(ServiceSandboxTest::SetUp());
         StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath("config/Melodrop.conf"));
-        global = GlobalData::sharedGlobalData();
-        global->setVksid(QString());
-        global->setVkuid(QString());
-        Http::deleteAllCookies();
         clear(email());
         clear(otherEmail);
         form = std::make_unique<LoginForm>(settings.get());
@@ -114,10 +102,8 @@ protected:
     QString password() const { return QString::fromStdString(Sandbox::defaultAccount().password); }
 
     const QString otherEmail = QStringLiteral("someone.else@melodrop.test");
-    Sandbox sandbox;
     QTemporaryDir root;
     std::unique_ptr<Settings> settings;
-    GlobalData *global = nullptr;
     std::unique_ptr<LoginForm> form;
 };
 
@@ -132,52 +118,44 @@ TEST_F(LoginSecretServiceTest, SignInKeepsThePasswordInTheStoreAndNotInTheFile)
     pressAndWait();
     ASSERT_FALSE(global->vksid().isEmpty());
 
-    ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()).secret == password(); }));
-    ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(otherEmail).found; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()) == password(); }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(otherEmail); }));
     EXPECT_EQ(settings->stringValue("settings_login"), email());
     EXPECT_EQ(filedPassword(), QByteArray());
 
     // Signing out keeps the credentials, as it always did.
     pressAndWait();
     EXPECT_TRUE(global->vksid().isEmpty());
-    EXPECT_EQ(lookup(email()).secret, password());
+    EXPECT_EQ(lookup(email()), password());
 }
 
-TEST_F(LoginSecretServiceTest, RestartWithAutomaticSignInUsesTheStoredSecret)
+// A restart with automatic sign-in: the screen loads without waiting for the store (it answers later, on the
+// event loop) and signs in once it has answered, with what the field holds by then: what the user typed
+// meanwhile, or else the stored secret.
+TEST_F(LoginSecretServiceTest, RestartWithAutomaticSignInUsesTheStoredSecretUnlessTheUserTyped)
 {
-    ASSERT_TRUE(store(email(), password()));
     settings->setString("settings_login", email());
     settings->setBool("auto_login", true);
-
-    TestSupport::LogCapture log;
-    QSignalSpy finished(form.get(), &LoginForm::operationFinished);
-    form->viewDidLoad();
-    // The store answers later, on the event loop: loading the screen did not wait for it.
-    EXPECT_EQ(form->loginInput(), email());
-    EXPECT_TRUE(form->passwordInput().isEmpty());
-    EXPECT_EQ(form->hud(), nullptr);
-    EXPECT_EQ(log.lines().value(0), QStringLiteral("Автологин включен"));
-
-    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
-    EXPECT_EQ(form->passwordInput(), password());
-    EXPECT_FALSE(global->vksid().isEmpty());
-    EXPECT_EQ(form->loginButtonImage(), QStringLiteral("Logout_button.png"));
-    for (const QString &line : log.lines())
-        EXPECT_FALSE(line.contains(password())) << line.toStdString();
-}
-
-TEST_F(LoginSecretServiceTest, WhatTheUserTypesBeforeTheSecretArrivesStays)
-{
-    ASSERT_TRUE(store(email(), password()));
-    settings->setString("settings_login", email());
-    settings->setBool("auto_login", true);
-    QSignalSpy finished(form.get(), &LoginForm::operationFinished);
-    form->viewDidLoad();
-    form->setPasswordInput(QStringLiteral("typed"));
-    // The automatic sign-in starts once the store has answered, and goes with what the field holds.
-    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
-    EXPECT_EQ(form->passwordInput(), QStringLiteral("typed"));
-    EXPECT_TRUE(global->vksid().isEmpty());
+    for (const QString &typed : {QStringLiteral("typed"), QString()}) {
+        SCOPED_TRACE(typed.toStdString());
+        ASSERT_TRUE(store(email(), password())); // a sign-in keeps the password it was made with
+        LoginForm screen(settings.get());
+        TestSupport::LogCapture log;
+        QSignalSpy finished(&screen, &LoginForm::operationFinished);
+        screen.viewDidLoad();
+        EXPECT_EQ(screen.loginInput(), email());
+        EXPECT_TRUE(screen.passwordInput().isEmpty());
+        EXPECT_EQ(screen.hud(), nullptr);
+        EXPECT_EQ(log.lines().value(0), QStringLiteral("Автологин включен"));
+        if (!typed.isEmpty())
+            screen.setPasswordInput(typed);
+        ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
+        EXPECT_EQ(screen.passwordInput(), typed.isEmpty() ? password() : typed);
+        EXPECT_EQ(global->vksid().isEmpty(), !typed.isEmpty());
+        EXPECT_EQ(screen.loginButtonImage(),
+                  typed.isEmpty() ? QStringLiteral("Logout_button.png") : QStringLiteral("Login_button.png"));
+        EXPECT_EQ(log.lines().filter(password()), QStringList());
+    }
 }
 
 TEST_F(LoginSecretServiceTest, ClearingAllDataDeletesTheSecret)
@@ -190,7 +168,7 @@ TEST_F(LoginSecretServiceTest, ClearingAllDataDeletesTheSecret)
     form->alertAnswered(LoginForm::resetChoiceTag, 1);
     EXPECT_TRUE(form->loginInput().isEmpty());
     EXPECT_TRUE(form->passwordInput().isEmpty());
-    ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(email()).found; }));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !lookup(email()); }));
     EXPECT_TRUE(settings->stringValue("settings_password").isEmpty());
 
     // A restart shows both fields empty (the automatic sign-in tells when the store has answered).
@@ -212,15 +190,18 @@ TEST_F(LoginSecretServiceTest, APasswordLeftInTheSettingsFileMovesIntoTheStore)
     QSignalSpy finished(form.get(), &LoginForm::operationFinished);
     TestSupport::LogCapture log;
     form->viewDidLoad();
-    EXPECT_EQ(form->passwordInput(), password()); // known at once: no need to wait for the store
-    ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()).secret == password(); }));
+    // Known at once: the automatic sign-in does not wait for the store.
+    EXPECT_EQ(form->passwordInput(), password());
+    EXPECT_EQ(log.lines().value(0), QStringLiteral("Автологин включен"));
+    ASSERT_NE(form->hud(), nullptr);
+    EXPECT_EQ(form->hud()->labelText(), QStringLiteral("Выполняется вход..."));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return lookup(email()) == password(); }));
     ASSERT_TRUE(TestSupport::waitFor([&] { return settings->stringValue("settings_password").isEmpty(); }));
     EXPECT_EQ(filedPassword(), QByteArray());
     ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() > 0; }, 20000));
     EXPECT_FALSE(global->vksid().isEmpty());
     // With a store there, nothing says the password is in the file.
-    for (const QString &line : log.lines())
-        EXPECT_FALSE(line.contains(QStringLiteral("файле настроек"))) << line.toStdString();
+    EXPECT_EQ(log.lines().filter(QStringLiteral("файле настроек")), QStringList());
 }
 
 } // namespace

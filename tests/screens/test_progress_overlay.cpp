@@ -17,7 +17,6 @@
 using TestSupport::waitFor;
 
 namespace {
-
 // What an overlay did, as seen from the main thread, with times relative to `clock`.
 struct HudLog
 {
@@ -36,10 +35,11 @@ struct HudLog
         QObject::connect(&hud, &ProgressOverlay::hudWasHidden, &hud, [this, &hud](ProgressOverlay *sender) {
             ++hiddenCount;
             hiddenAt = clock.elapsed();
-            hiddenSender = sender;
-            hiddenOnMainThread = QThread::currentThread() == qApp->thread();
-            finishedWhenHidden = hud.finished();
-            taskInProgressWhenHidden = hud.taskInProgress();
+            whenHidden = QStringList({sender == &hud ? "its own" : "another overlay's",
+                                      QThread::currentThread() == qApp->thread() ? "main thread" : "worker",
+                                      hud.finished() ? "finished" : "unfinished",
+                                      hud.taskInProgress() ? "task running" : "no task"})
+                             .join(", ");
             events << QStringLiteral("hidden");
         });
         QObject::connect(&hud, &ProgressOverlay::removeFromViewRequested, &hud,
@@ -56,11 +56,8 @@ struct HudLog
     qint64 fadeStartedAt = -1;
     qint64 hiddenAt = -1;
     int hiddenCount = 0;
-    ProgressOverlay *hiddenSender = nullptr;
     ProgressOverlay *removeSender = nullptr;
-    bool hiddenOnMainThread = false;
-    bool finishedWhenHidden = false;
-    bool taskInProgressWhenHidden = true;
+    QString whenHidden; // the notice's sender, thread and the overlay's state
     bool taskInProgressWhenShown = false;
     QStringList events;
 };
@@ -82,28 +79,32 @@ int at(double seconds)
     return Pacing::milliseconds(seconds);
 }
 
+class ProgressOverlayTest : public ::testing::Test
+{
+protected:
+    QObject view;
+    ProgressOverlay hud{&view};
+    HudLog log{hud};
+};
+
 TEST(ProgressOverlayCreation, MissingViewThrowsWithReason)
 {
     try {
         ProgressOverlay hud(nullptr);
         FAIL() << "no exception for a missing view";
-    } catch (const ProgressOverlayViewIsNilException &e) {
+    } catch (const std::invalid_argument &e) {
+        EXPECT_NE(dynamic_cast<const ProgressOverlayViewIsNilException *>(&e), nullptr);
         EXPECT_STREQ(e.what(), "The view used in the ProgressOverlay initializer is nil.");
-        EXPECT_STREQ(ProgressOverlayViewIsNilException::name(), "ProgressOverlayViewIsNilException");
     }
-    EXPECT_THROW(ProgressOverlay(nullptr), std::invalid_argument);
 }
 
-TEST(ProgressOverlayProperties, ChangesNotifyAtOnceOnlyWhenTheValueChangesAndProgressStaysAFraction)
+TEST_F(ProgressOverlayTest, ChangesNotifyAtOnceOnlyWhenTheValueChangesAndProgressStaysAFraction)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
     int labelSignals = 0, appearanceSignals = 0;
     QObject::connect(&hud, &ProgressOverlay::labelTextChanged, [&] { ++labelSignals; });
     QObject::connect(&hud, &ProgressOverlay::appearanceChanged, [&] { ++appearanceSignals; });
 
     hud.setLabelText(QStringLiteral("Вход"));
-    EXPECT_EQ(hud.labelText(), QStringLiteral("Вход"));
     EXPECT_EQ(labelSignals, 1);
     hud.setLabelText(QStringLiteral("Вход"));
     EXPECT_EQ(labelSignals, 1) << "an unchanged value must not notify";
@@ -114,184 +115,144 @@ TEST(ProgressOverlayProperties, ChangesNotifyAtOnceOnlyWhenTheValueChangesAndPro
     hud.setDimBackground(true);
     EXPECT_EQ(appearanceSignals, 4);
 
-    // Progress stays a fraction.
-    hud.setProgress(0.25f);
-    EXPECT_FLOAT_EQ(hud.progress(), 0.25f);
-    hud.setProgress(1.5f);
-    EXPECT_FLOAT_EQ(hud.progress(), 1.0f);
-    hud.setProgress(-0.1f);
-    EXPECT_FLOAT_EQ(hud.progress(), 0.0f);
+    for (const auto &[given, kept] : {std::pair{0.25f, 0.25f}, {1.5f, 1.0f}, {-0.1f, 0.0f}}) {
+        hud.setProgress(given);
+        EXPECT_FLOAT_EQ(hud.progress(), kept) << given;
+    }
 }
 
-TEST(ProgressOverlayTask, MinimumShowTimeKeepsOverlayUpAndHiddenFollowsFade)
+// Without a grace time the overlay shows at once, with one it shows after it while the operation still runs.
+// The fade starts after the minimum show time or the operation's end, whichever comes later; hudWasHidden
+// follows the fade, once, on the main thread, with the operation's results in and its thread released.
+TEST(ProgressOverlayTask, ShownForTheOperationOnItsOwnThreadAndHiddenAfterTheFade)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
-    hud.setMinShowTime(1.0f);
-    HudLog log(hud);
-    std::atomic<qint64> returnedAt{-1};
+    const struct
+    {
+        float graceTime;
+        float minShowTime;
+        double runs;
+        bool animated;
+    } cases[] = {{0, 1.0f, 0.2, true}, {0, 0.1f, 0.5, true}, {0.2f, 0, 1.2, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << c.graceTime << " " << c.minShowTime << " " << c.runs);
+        QObject view;
+        ProgressOverlay hud(&view);
+        hud.setGraceTime(c.graceTime);
+        hud.setMinShowTime(c.minShowTime);
+        HudLog log(hud);
+        std::atomic<qint64> returnedAt{-1};
+        int result = 0;
+        int resultSeenWhenHidden = -1;
+        QObject::connect(&hud, &ProgressOverlay::hudWasHidden, [&] { resultSeenWhenHidden = result; });
+        QPointer<QThread> worker;
+        std::atomic<bool> onOtherThread{false};
+        hud.showWhileExecuting(
+            [&] {
+                worker = QThread::currentThread();
+                onOtherThread = QThread::currentThread() != qApp->thread();
+                QThread::msleep(at(c.runs));
+                result = 42;
+                returnedAt = log.clock.elapsed();
+            },
+            c.animated);
+        EXPECT_TRUE(hud.taskInProgress());
+        EXPECT_FLOAT_EQ(hud.alpha(), c.graceTime > 0 ? 0.0f : 1.0f);
+        EXPECT_EQ(hud.animated(), c.animated);
 
-    hud.showWhileExecuting(
-        [&] {
-            QThread::msleep(at(0.2));
-            returnedAt = log.clock.elapsed();
-        },
-        true);
-    EXPECT_TRUE(hud.taskInProgress());
-    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f) << "without grace time the overlay appears at once";
-    EXPECT_TRUE(hud.animated());
+        ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
+        EXPECT_GE(returnedAt.load(), at(c.runs));
+        EXPECT_GE(log.fadeStartedAt, std::max<qint64>(at(c.minShowTime), returnedAt.load()));
+        EXPECT_GE(log.shownAt, at(c.graceTime));
+        EXPECT_TRUE(log.taskInProgressWhenShown) << "shown only after the task had ended";
+        EXPECT_GE(log.hiddenAt - log.fadeStartedAt, c.animated ? ProgressOverlay::fadeDuration : 0)
+            << "hidden before the fade";
+        EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
+        EXPECT_EQ(resultSeenWhenHidden, 42);
+        EXPECT_EQ(log.whenHidden, "its own, main thread, finished, no task");
+        EXPECT_EQ(hud.shownForMs(), -1);
+        EXPECT_TRUE(onOtherThread.load());
+        EXPECT_TRUE(waitFor([&] { return worker.isNull(); }, 5000)) << "the worker thread object leaked";
+        // Exactly one hide notification, also after the timers had every chance to fire again.
+        waitFor([] { return false; }, 400);
+        EXPECT_EQ(log.hiddenCount, 1);
 
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
-    EXPECT_GE(returnedAt.load(), at(0.2));
-    EXPECT_GE(log.fadeStartedAt, at(1.0)) << "hidden before the minimum show time";
-    EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration)
-        << "hudWasHidden before the fade";
-    EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
-
-    EXPECT_EQ(log.hiddenSender, &hud);
-    EXPECT_TRUE(log.hiddenOnMainThread);
-    EXPECT_TRUE(log.finishedWhenHidden);
-    EXPECT_FALSE(log.taskInProgressWhenHidden);
-    EXPECT_EQ(hud.shownForMs(), -1);
-
-    // Exactly one hide notification, also after the timers had every chance to fire again.
-    waitFor([] { return false; }, 400);
-    EXPECT_EQ(log.hiddenCount, 1);
+        // A second run gets a thread of its own and shows the overlay again.
+        QThread *secondWorker = nullptr;
+        hud.showWhileExecuting([&] { secondWorker = QThread::currentThread(); }, c.animated);
+        EXPECT_FLOAT_EQ(hud.alpha(), c.graceTime > 0 ? 0.0f : 1.0f);
+        EXPECT_TRUE(c.graceTime > 0 || !hud.finished()); // shown again: no longer finished
+        ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 1; }, 10000));
+        EXPECT_NE(secondWorker, qApp->thread());
+        EXPECT_NE(secondWorker, nullptr);
+    }
 }
 
-TEST(ProgressOverlayTask, HiddenComesAfterALongOperationWithItsResults)
-{
-    QObject view;
-    ProgressOverlay hud(&view);
-    hud.setMinShowTime(0.1f);
-    HudLog log(hud);
-    std::atomic<qint64> returnedAt{-1};
-    int result = 0;
-    int resultSeenWhenHidden = -1;
-    QObject::connect(&hud, &ProgressOverlay::hudWasHidden, [&] { resultSeenWhenHidden = result; });
-
-    hud.showWhileExecuting(
-        [&] {
-            QThread::msleep(at(0.5));
-            result = 42;
-            returnedAt = log.clock.elapsed();
-        },
-        true);
-
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
-    EXPECT_GE(returnedAt.load(), at(0.5));
-    EXPECT_GE(log.fadeStartedAt, returnedAt.load());
-    EXPECT_GE(log.hiddenAt - log.fadeStartedAt, ProgressOverlay::fadeDuration);
-    EXPECT_EQ(resultSeenWhenHidden, 42);
-}
-
-TEST(ProgressOverlayTask, OperationRunsOnItsOwnThreadWhichIsReleased)
-{
-    QObject view;
-    ProgressOverlay hud(&view);
-    HudLog log(hud);
-    QThread *mainThread = QThread::currentThread();
-    std::atomic<bool> onOtherThread{false};
-    QPointer<QThread> worker;
-
-    hud.showWhileExecuting(
-        [&] {
-            onOtherThread = QThread::currentThread() != mainThread;
-            worker = QThread::currentThread();
-        },
-        false);
-
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
-    EXPECT_TRUE(onOtherThread.load());
-    EXPECT_TRUE(waitFor([&] { return worker.isNull(); }, 5000)) << "the worker thread object leaked";
-
-    // A second run gets a thread of its own and shows the overlay again.
-    QThread *secondWorker = nullptr;
-    hud.showWhileExecuting([&] { secondWorker = QThread::currentThread(); }, false);
-    EXPECT_FALSE(hud.finished());
-    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 1; }, 10000));
-    EXPECT_NE(secondWorker, mainThread);
-    EXPECT_NE(secondWorker, nullptr);
-}
-
-TEST(ProgressOverlayTask, OperationIsLetGoBeforeHiddenIsReported)
+// The operation is let go before the screen is told the overlay is hidden, and the screen may then delete it.
+TEST(ProgressOverlayTask, OperationIsLetGoBeforeHiddenIsReportedAndTheReceiverMayDeleteTheOverlay)
 {
     for (const bool animated : {false, true}) {
         SCOPED_TRACE(animated ? "animated" : "not animated");
         QObject view;
-        ProgressOverlay hud(&view);
+        auto *hud = new ProgressOverlay(&view);
+        hud->setRemoveFromSuperViewOnHide(true);
+        const QPointer<ProgressOverlay> watch(hud);
         // Stands for what the operation holds on to (its target and argument).
         auto held = std::make_shared<int>(7);
         std::weak_ptr<int> heldWatch = held;
         std::atomic<int> used{0};
         bool releasedWhenHidden = false;
-        bool hidden = false;
-        QObject::connect(&hud, &ProgressOverlay::hudWasHidden, [&] {
-            hidden = true;
+        QObject::connect(hud, &ProgressOverlay::hudWasHidden, [&](ProgressOverlay *sender) {
             releasedWhenHidden = heldWatch.expired();
+            delete sender;
         });
-
-        hud.showWhileExecuting([&used, held = std::move(held)] { used = *held; }, animated);
-        ASSERT_TRUE(waitFor([&] { return hidden; }, 10000));
+        hud->showWhileExecuting([&used, held = std::move(held)] { used = *held; }, animated);
+        ASSERT_TRUE(waitFor([&] { return watch.isNull(); }, 10000));
         EXPECT_EQ(used.load(), 7);
         EXPECT_TRUE(releasedWhenHidden) << "the operation was still held when the screen was told";
     }
 }
 
-TEST(ProgressOverlayTask, OverlayMayBeDroppedWhileTheOperationRuns)
+// The overlay, or its view, may go while the operation runs: the operation runs to its end, nobody is told
+// the overlay has hidden, and its thread and the overlay are released; with the view gone, only once the
+// operation has returned.
+TEST(ProgressOverlayTask, TheOverlayOrItsViewMayGoWhileTheOperationRuns)
 {
-    QObject view;
-    auto *hud = new ProgressOverlay(&view);
-    QSemaphore started, release;
-    std::atomic<bool> returned{false};
-    QPointer<QThread> worker;
-    int hidden = 0;
-    QObject::connect(hud, &ProgressOverlay::hudWasHidden, [&] { ++hidden; });
-
-    hud->showWhileExecuting(
-        [&] {
-            worker = QThread::currentThread();
-            started.release();
-            release.acquire();
-            returned = true;
-        },
-        true);
-    ASSERT_TRUE(started.tryAcquire(1, 5000));
-    delete hud;
-    release.release();
-
-    ASSERT_TRUE(waitFor([&] { return returned.load() && worker.isNull(); }, 5000));
-    waitFor([] { return false; }, 200);
-    EXPECT_EQ(hidden, 0);
-}
-
-TEST(ProgressOverlayTask, OverlayOutlivesItsViewUntilTheOperationHasReturned)
-{
-    auto view = std::make_unique<QObject>();
-    auto *hud = new ProgressOverlay(view.get());
-    const QPointer<ProgressOverlay> watch(hud);
-    QSemaphore started, release;
-    int hidden = 0;
-    QObject::connect(hud, &ProgressOverlay::hudWasHidden, [&] { ++hidden; });
-
-    hud->showWhileExecuting(
-        [&started, &release, hud] {
-            started.release();
-            release.acquire();
-            // The view is gone by now; the overlay the operation was given is still there to be told.
-            hud->setLabelText(QStringLiteral("Завершено"));
-        },
-        false);
-    ASSERT_TRUE(started.tryAcquire(1, 5000));
-    view.reset();
-    EXPECT_EQ(hud->view(), nullptr);
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ASSERT_FALSE(watch.isNull()) << "released while its operation still runs";
-    release.release();
-    ASSERT_TRUE(waitFor([&] { return watch.isNull(); }, 5000));
-    EXPECT_EQ(hidden, 0); // nobody is left to be told
+    for (const bool viewGoes : {false, true}) {
+        SCOPED_TRACE(viewGoes ? "the view goes" : "the overlay goes");
+        auto view = std::make_unique<QObject>();
+        auto *hud = new ProgressOverlay(view.get());
+        const QPointer<ProgressOverlay> watch(hud);
+        QSemaphore started, release;
+        std::atomic<bool> returned{false};
+        QPointer<QThread> worker;
+        int hidden = 0;
+        QObject::connect(hud, &ProgressOverlay::hudWasHidden, [&] { ++hidden; });
+        hud->showWhileExecuting(
+            [&, hud] {
+                worker = QThread::currentThread();
+                started.release();
+                release.acquire();
+                // With only the view gone, the overlay the operation was given is still there to be told.
+                if (viewGoes)
+                    hud->setLabelText(QStringLiteral("Завершено"));
+                returned = true;
+            },
+            !viewGoes);
+        ASSERT_TRUE(started.tryAcquire(1, 5000));
+        if (viewGoes) {
+            view.reset();
+            EXPECT_EQ(hud->view(), nullptr);
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            ASSERT_FALSE(watch.isNull()) << "released while its operation still runs";
+        } else {
+            delete hud;
+        }
+        release.release();
+        ASSERT_TRUE(waitFor([&] { return returned.load() && worker.isNull() && watch.isNull(); }, 5000));
+        waitFor([] { return false; }, 200);
+        EXPECT_EQ(hidden, 0);
+    }
 
     // An idle overlay goes with its view.
     auto idleView = std::make_unique<QObject>();
@@ -305,11 +266,11 @@ TEST(ProgressOverlayTask, OverlayOutlivesItsViewUntilTheOperationHasReturned)
         5000));
 }
 
-TEST(ProgressOverlayThreads, ChangesFromTheOperationArriveOnTheMainThreadInOrder)
+// Changes the operation makes are queued, neither applied on its thread nor waited for: they arrive on the
+// main thread, in order, once it turns its event loop.
+TEST_F(ProgressOverlayTest, ChangesFromTheOperationAreQueuedToTheMainThreadInOrder)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
-    HudLog log(hud);
+    hud.setLabelText(QStringLiteral("before"));
     QStringList labels, details;
     bool allOnMainThread = true;
     QObject::connect(&hud, &ProgressOverlay::labelTextChanged, [&] {
@@ -325,7 +286,8 @@ TEST(ProgressOverlayThreads, ChangesFromTheOperationArriveOnTheMainThreadInOrder
         expectedLabels << QStringLiteral("step %1").arg(i);
         expectedDetails << QStringLiteral("detail %1").arg(i);
     }
-
+    QSemaphore changesMade;
+    QString seenByOperation;
     hud.showWhileExecuting(
         [&] {
             for (int i = 0; i < expectedLabels.size(); ++i) {
@@ -336,30 +298,6 @@ TEST(ProgressOverlayThreads, ChangesFromTheOperationArriveOnTheMainThreadInOrder
             }
             hud.setProgress(0.75f);
             hud.setMode(ProgressOverlay::CustomView);
-        },
-        false);
-
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
-    EXPECT_TRUE(allOnMainThread);
-    EXPECT_EQ(labels, expectedLabels);
-    EXPECT_EQ(details, expectedDetails);
-    EXPECT_EQ(hud.mode(), ProgressOverlay::CustomView);
-    EXPECT_FLOAT_EQ(hud.progress(), 0.75f);
-}
-
-TEST(ProgressOverlayThreads, ChangesFromTheOperationAreQueuedNotWaitedFor)
-{
-    QObject view;
-    ProgressOverlay hud(&view);
-    hud.setLabelText(QStringLiteral("before"));
-    QSemaphore changesMade;
-    QString seenByOperation;
-
-    hud.showWhileExecuting(
-        [&] {
-            hud.setLabelText(QStringLiteral("after"));
-            hud.setMode(ProgressOverlay::Determinate);
-            hud.setProgress(0.5f);
             seenByOperation = hud.labelText();
             changesMade.release();
         },
@@ -371,19 +309,22 @@ TEST(ProgressOverlayThreads, ChangesFromTheOperationAreQueuedNotWaitedFor)
     EXPECT_EQ(hud.labelText(), QStringLiteral("before"));
     EXPECT_EQ(hud.mode(), ProgressOverlay::Indeterminate);
 
-    ASSERT_TRUE(waitFor([&] { return hud.finished(); }, 10000));
-    EXPECT_EQ(hud.labelText(), QStringLiteral("after"));
-    EXPECT_EQ(hud.mode(), ProgressOverlay::Determinate);
-    EXPECT_FLOAT_EQ(hud.progress(), 0.5f);
+    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
+    EXPECT_TRUE(allOnMainThread);
+    EXPECT_EQ(labels, expectedLabels);
+    EXPECT_EQ(details, expectedDetails);
+    EXPECT_EQ(hud.mode(), ProgressOverlay::CustomView);
+    EXPECT_FLOAT_EQ(hud.progress(), 0.75f);
 }
 
-TEST(ProgressOverlayGraceTime, TaskEndingWithinGraceTimeNeverShows)
+// Within the grace time nothing shows: neither a task that ends in it, nor a plain show without a task.
+TEST_F(ProgressOverlayTest, NothingShowsWithinTheGraceTime)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
     hud.setGraceTime(0.5f);
-    HudLog log(hud);
-
+    ProgressOverlay plain(&view);
+    plain.setGraceTime(0.1f);
+    HudLog plainLog(plain);
+    plain.show(false);
     hud.showWhileExecuting([] { QThread::msleep(at(0.05)); }, true);
     EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
 
@@ -394,117 +335,48 @@ TEST(ProgressOverlayGraceTime, TaskEndingWithinGraceTimeNeverShows)
     waitFor([] { return false; }, at(0.7));
     EXPECT_TRUE(log.alphas.isEmpty()) << "the overlay flashed up";
     EXPECT_EQ(log.hiddenCount, 1);
-    EXPECT_TRUE(log.finishedWhenHidden);
+    EXPECT_EQ(log.whenHidden, "its own, main thread, finished, no task");
+    EXPECT_TRUE(plainLog.alphas.isEmpty()) << "appeared although no task was running";
+    EXPECT_EQ(plainLog.hiddenCount, 0);
 }
 
-TEST(ProgressOverlayGraceTime, LongTaskShowsAfterGraceTime)
+// A hide waits for the minimum show time; then one without animation does not wait for a fade, and an
+// animated one starts the fade at once and reports the overlay hidden when it is over.
+TEST(ProgressOverlayHiding, AnimatedOrNotAfterTheMinimumShowTime)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
-    hud.setGraceTime(0.2f);
-    HudLog log(hud);
-
-    hud.showWhileExecuting([] { QThread::msleep(at(1.2)); }, false);
-    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
-
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 10000));
-    EXPECT_GE(log.shownAt, at(0.2));
-    EXPECT_TRUE(log.taskInProgressWhenShown) << "shown only after the task had ended";
-    EXPECT_GE(log.fadeStartedAt, at(1.2));
-    EXPECT_EQ(log.alphas, (QList<float>{1.0f, 0.0f}));
+    // Whether the hide is animated, and the minimum show time.
+    for (const auto &[animated, minShowTime] : {std::pair{false, 0.0f}, {true, 0.0f}, {false, 0.5f}}) {
+        SCOPED_TRACE(testing::Message() << animated << " " << minShowTime);
+        QObject view;
+        ProgressOverlay hud(&view);
+        hud.setMinShowTime(minShowTime);
+        HudLog log(hud);
+        hud.show(animated);
+        EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
+        EXPECT_EQ(hud.animated(), animated);
+        EXPECT_GE(hud.shownForMs(), 0);
+        const qint64 hideCalledAt = log.clock.elapsed();
+        hud.hide(animated);
+        const bool waits = animated || minShowTime > 0;
+        EXPECT_FLOAT_EQ(hud.alpha(), minShowTime > 0 ? 1.0f : 0.0f);
+        EXPECT_EQ(log.hiddenCount, waits ? 0 : 1);
+        EXPECT_EQ(hud.finished(), !waits);
+        ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
+        EXPECT_GE(log.hiddenAt - hideCalledAt, animated ? ProgressOverlay::fadeDuration : 0);
+        EXPECT_GE(log.hiddenAt, at(minShowTime));
+    }
 }
 
-TEST(ProgressOverlayGraceTime, PlainShowWithGraceTimeWaitsForATask)
+TEST_F(ProgressOverlayTest, RemovalIsRequestedOnlyWhenAskedFor)
 {
-    QObject view;
-    ProgressOverlay hud(&view);
-    hud.setGraceTime(0.1f);
-    HudLog log(hud);
-
-    hud.show(false);
-    waitFor([] { return false; }, at(0.4));
-    EXPECT_TRUE(log.alphas.isEmpty()) << "appeared although no task was running";
-    EXPECT_EQ(log.hiddenCount, 0);
-}
-
-TEST(ProgressOverlayHiding, NotAnimatedHidesWithoutFadeDelay)
-{
-    QObject view;
-    ProgressOverlay hud(&view);
-    HudLog log(hud);
-
-    hud.show(false);
-    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
-    EXPECT_FALSE(hud.animated());
-    EXPECT_GE(hud.shownForMs(), 0);
-    hud.hide(false);
-    EXPECT_EQ(log.hiddenCount, 1) << "a hide without animation must not wait for a fade";
-    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f);
-    EXPECT_TRUE(hud.finished());
-}
-
-TEST(ProgressOverlayHiding, AnimatedHideWaitsForTheFade)
-{
-    QObject view;
-    ProgressOverlay hud(&view);
-    HudLog log(hud);
-
-    hud.show(true);
-    hud.hide(true);
-    EXPECT_FLOAT_EQ(hud.alpha(), 0.0f) << "the fade starts at once";
-    EXPECT_TRUE(hud.animated());
-    EXPECT_EQ(log.hiddenCount, 0);
-    EXPECT_FALSE(hud.finished());
-    const qint64 hideCalledAt = log.clock.elapsed();
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
-    EXPECT_GE(log.hiddenAt - hideCalledAt, ProgressOverlay::fadeDuration);
-}
-
-TEST(ProgressOverlayHiding, DirectHideHonoursMinimumShowTime)
-{
-    QObject view;
-    ProgressOverlay hud(&view);
-    hud.setMinShowTime(0.5f);
-    HudLog log(hud);
-
-    hud.show(false);
-    hud.hide(false);
-    EXPECT_FLOAT_EQ(hud.alpha(), 1.0f);
-    EXPECT_EQ(log.hiddenCount, 0);
-    ASSERT_TRUE(waitFor([&] { return log.hiddenCount > 0; }, 5000));
-    EXPECT_GE(log.hiddenAt, at(0.5));
-}
-
-TEST(ProgressOverlayHiding, RemovalIsRequestedOnlyWhenAskedFor)
-{
-    QObject view;
-    ProgressOverlay kept(&view);
     ProgressOverlay removed(&view);
     removed.setRemoveFromSuperViewOnHide(true);
-    HudLog keptLog(kept);
     HudLog removedLog(removed);
-
-    kept.show(false);
-    kept.hide(false);
-    removed.show(false);
-    removed.hide(false);
-
-    EXPECT_EQ(keptLog.events, QStringList{QStringLiteral("hidden")});
+    for (ProgressOverlay *overlay : {&hud, &removed}) {
+        overlay->show(false);
+        overlay->hide(false);
+    }
+    EXPECT_EQ(log.events, QStringList{QStringLiteral("hidden")});
     EXPECT_EQ(removedLog.events, (QStringList{QStringLiteral("hidden"), QStringLiteral("remove")}));
     EXPECT_EQ(removedLog.removeSender, &removed);
-}
-
-TEST(ProgressOverlayHiding, ReceiverMayDeleteTheOverlayWhenHidden)
-{
-    for (const bool animated : {false, true}) {
-        SCOPED_TRACE(animated ? "animated" : "not animated");
-        QObject view;
-        auto *hud = new ProgressOverlay(&view);
-        hud->setRemoveFromSuperViewOnHide(true);
-        QPointer<ProgressOverlay> watch(hud);
-        QObject::connect(hud, &ProgressOverlay::hudWasHidden, [](ProgressOverlay *sender) { delete sender; });
-
-        hud->showWhileExecuting([] {}, animated);
-        ASSERT_TRUE(waitFor([&] { return watch.isNull(); }, 5000));
-    }
 }

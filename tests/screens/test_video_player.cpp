@@ -33,6 +33,13 @@ protected:
     {
         return TestSupport::waitFor([&] { return !screen.loading(); });
     }
+    // Opens `file` from the video library.
+    static void load(Video_Player &screen, const QString &file)
+    {
+        screen.setFileName(file);
+        screen.setRefererType(QStringLiteral("library"));
+        screen.viewDidLoad();
+    }
 
     QTemporaryDir folder;
     QString clip;
@@ -81,9 +88,7 @@ TEST_F(VideoPlayerTest, ASearchAddressIsPlayedAsTheAddressItIs)
 TEST_F(VideoPlayerTest, TheVideoStopsOnItsLastPictureAndPlayStartsItAgain)
 {
     Video_Player screen;
-    screen.setFileName(clip);
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
+    load(screen, clip);
     ASSERT_TRUE(waitLoaded(screen));
     double furthest = 0;
     bool wrapped = false;
@@ -106,32 +111,12 @@ TEST_F(VideoPlayerTest, TheVideoStopsOnItsLastPictureAndPlayStartsItAgain)
         << "play at the end starts from the beginning";
 }
 
-TEST_F(VideoPlayerTest, WithOneDisplayTheExternalControlsAreNeitherShownNorUpdated)
-{
-    Video_Player screen;
-    screen.setDisplayCount(1);
-    screen.setFileName(clip);
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
-    screen.viewWillAppear();
-    ASSERT_TRUE(waitLoaded(screen));
-    EXPECT_FALSE(screen.externalDisplay());
-    EXPECT_EQ(screen.externalScreenIndex(), -1);
-    TestSupport::waitFor([] { return false; }, 1300);
-    EXPECT_FALSE(screen.externalControlsVisible());
-    EXPECT_TRUE(screen.videoTimeLabel().isEmpty());
-    EXPECT_TRUE(screen.videoTimeLabelCurrent().isEmpty());
-    EXPECT_EQ(screen.sliderMaximum(), 0);
-}
-
 TEST_F(VideoPlayerTest, WithASecondDisplayTheScreenShowsAndDrivesItsOwnControls)
 {
     Video_Player screen;
     screen.setDisplayCount(2);
     screen.setScreenWidths({1280, 1920});
-    screen.setFileName(clip);
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
+    load(screen, clip);
     screen.viewWillAppear();
     EXPECT_TRUE(screen.externalDisplay());
     EXPECT_EQ(screen.externalScreenIndex(), 1);
@@ -161,33 +146,27 @@ TEST_F(VideoPlayerTest, WithASecondDisplayTheScreenShowsAndDrivesItsOwnControls)
     screen.refreshWindow();
     EXPECT_EQ(screen.sliderValue(), 0);
     EXPECT_TRUE(TestSupport::waitFor([&] { return screen.player()->playing(); }));
-
-    screen.setScreenWidths({1920, 1280, 3840, 3840});
-    screen.setDisplayCount(4);
-    EXPECT_EQ(screen.externalScreenIndex(), 2);
-    screen.setScreenWidths({1920, 0});
-    screen.setDisplayCount(2);
-    EXPECT_EQ(screen.externalScreenIndex(), 1);
 }
 
 TEST_F(VideoPlayerTest, ThePictureGoesToTheWidestScreenOtherThanTheWindowsOwn)
 {
-    struct Case
+    const struct
     {
         QList<int> widths;
         int windowScreen;
         int picture; // -1: no second display, the window keeps the picture
-    };
-    const QList<Case> cases = {
+    } cases[] = {
         {{1920, 1280}, 0, 1},
         {{1280, 1920}, 1, 0},       // the window on the second screen: the first takes the picture
         {{1920, 3840, 2560}, 1, 2}, // the widest is the window's own: the next widest
         {{3840, 1920, 2560}, 0, 2},
         {{1920, 1920, 1920}, 0, 1}, // equals: the first of them
         {{1920, 1920, 1920}, 1, 0},
+        {{1920, 1280, 3840, 3840}, 0, 2},
+        {{1920, 0}, 0, 1},
         {{1920}, 0, -1},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         Video_Player screen;
         screen.setScreenWidths(c.widths);
         screen.setDisplayCount(int(c.widths.size()));
@@ -210,16 +189,21 @@ TEST_F(VideoPlayerTest, ThePictureGoesToTheWidestScreenOtherThanTheWindowsOwn)
     EXPECT_EQ(screen.externalScreenIndex(), 0);
 }
 
-TEST_F(VideoPlayerTest, ASecondDisplayConnectedWhilePlayingBringsItsControls)
+TEST_F(VideoPlayerTest, WithOneDisplayNoExternalControlsUntilASecondIsConnected)
 {
     Video_Player screen;
     screen.setDisplayCount(1);
-    screen.setFileName(clip);
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
+    load(screen, clip);
     screen.viewWillAppear();
     ASSERT_TRUE(waitLoaded(screen));
+    EXPECT_FALSE(screen.externalDisplay());
+    EXPECT_EQ(screen.externalScreenIndex(), -1);
+    // Neither shown nor updated while the video plays.
+    TestSupport::waitFor([] { return false; }, 1300);
     EXPECT_FALSE(screen.externalControlsVisible());
+    EXPECT_TRUE(screen.videoTimeLabel().isEmpty());
+    EXPECT_TRUE(screen.videoTimeLabelCurrent().isEmpty());
+    EXPECT_EQ(screen.sliderMaximum(), 0);
 
     screen.setScreenWidths({1280, 1920});
     screen.setDisplayCount(2);
@@ -230,32 +214,24 @@ TEST_F(VideoPlayerTest, ASecondDisplayConnectedWhilePlayingBringsItsControls)
 
 TEST_F(VideoPlayerTest, AFileThatCannotBePlayedIsReportedInsteadOfLoadingForEver)
 {
-    Video_Player screen;
-    screen.setFileName(folder.filePath(QStringLiteral("missing.mp4")));
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
-    ASSERT_TRUE(waitLoaded(screen));
-    EXPECT_EQ(screen.errorText(), QStringLiteral("Не удалось воспроизвести видео"));
-
     QFile broken(folder.filePath(QStringLiteral("broken.mp4")));
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write(QByteArray(4096, 'x'));
     broken.close();
-    Video_Player second;
-    second.setFileName(broken.fileName());
-    second.setRefererType(QStringLiteral("library"));
-    second.viewDidLoad();
-    ASSERT_TRUE(waitLoaded(second));
-    EXPECT_FALSE(second.errorText().isEmpty());
+    for (const QString &file : {folder.filePath(QStringLiteral("missing.mp4")), broken.fileName()}) {
+        SCOPED_TRACE(file.toStdString());
+        Video_Player screen;
+        load(screen, file);
+        ASSERT_TRUE(waitLoaded(screen));
+        EXPECT_EQ(screen.errorText(), QStringLiteral("Не удалось воспроизвести видео"));
+    }
 }
 
 TEST_F(VideoPlayerTest, APictureSurfaceThatNeverComesDelaysTheLoadOnlyBriefly)
 {
     Video_Player screen;
     screen.expectPictureSurface(); // as a VideoSurface does under OpenGL
-    screen.setFileName(clip);
-    screen.setRefererType(QStringLiteral("library"));
-    screen.viewDidLoad();
+    load(screen, clip);
     TestSupport::waitFor([] { return false; }, 500);
     EXPECT_TRUE(screen.loading()); // waiting for the render context
     ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.loading(); }, Video_Player::surfaceWaitMs + 5000));
