@@ -83,7 +83,7 @@ struct QtReference
         for (const QString &name : all) {
             if (QFileInfo(folder + QLatin1Char('/') + name).isDir()) {
                 names << name;
-                rows << name + QStringLiteral("|folder|");
+                rows << name + "|folder|";
             } else if (LibraryScan::pathExtension(name).toLower() == extension) {
                 files << name;
             }
@@ -91,7 +91,7 @@ struct QtReference
         for (const QString &name : files) {
             const QFileInfo info(folder + QLatin1Char('/') + name);
             names << name;
-            rows << name + QStringLiteral("|file|") + sizeDetail(info.exists() ? info.size() : 0);
+            rows << name + "|file|" + sizeDetail(info.exists() ? info.size() : 0);
         }
         QDirIterator sizes(folder, QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                            QDirIterator::Subdirectories);
@@ -117,7 +117,7 @@ protected:
     {
         ASSERT_TRUE(root.isValid());
         StorageLayout::setRootDir(root.path());
-        settings = std::make_unique<Settings>(root.filePath(QStringLiteral("settings.conf")));
+        settings = std::make_unique<Settings>(root.filePath("settings.conf"));
         global = GlobalData::sharedGlobalData();
         global->audioLibraryArray.clear();
         global->videoLibraryArray.clear();
@@ -163,7 +163,7 @@ protected:
     }
     static QString totalTitle(qint64 bytes, bool top)
     {
-        return (top ? QStringLiteral("Всего: %1 Мб") : QStringLiteral("Папка: %1 Мб"))
+        return QString::fromUtf8(top ? "Всего: %1 Мб" : "Папка: %1 Мб")
             .arg(double(LibraryBrowser::megabytes(bytes)), 0, 'f', 1);
     }
     // The screen's rows as "name|folder|" or "name|file|size", with "|icon|accessory|delete title" for
@@ -172,11 +172,9 @@ protected:
     {
         QStringList lines;
         for (const LibraryEntries::Row &row : screen.entries()->rows()) {
-            QStringList fields{row.name, row.folder ? QStringLiteral("folder") : QStringLiteral("file"),
-                               row.detail};
+            QStringList fields{row.name, row.folder ? "folder" : "file", row.detail};
             if (looks)
-                fields << row.icon << (row.accessory ? QStringLiteral("+") : QStringLiteral("-"))
-                       << row.deleteTitle;
+                fields << row.icon << (row.accessory ? "+" : "-") << row.deleteTitle;
             lines << fields.join('|');
         }
         return lines;
@@ -210,16 +208,16 @@ protected:
         for (const char *name : {"Ёлка.mp3", "ель.mp3", "Ежи.mp3", "ς.mp3", "σ.mp3", "Σb.mp3", "_x.mp3",
                                  "Zed.mp3", "ßa.mp3", "ssb.mp3", "İd.mp3", "ie.mp3"})
             write(name, 100000);
-        QDir().mkpath(folder + QStringLiteral("/Vol. 2"));
-        QDir().mkpath(folder + QStringLiteral("/empty"));
-        writeFile(outside + QStringLiteral("/x.mp3"), 5 * MB);
-        writeFile(outside + QStringLiteral("/sub/y.mp3"), 6 * MB);
-        ASSERT_TRUE(QFile::link(outside, folder + QStringLiteral("/Linked")));
-        ASSERT_TRUE(QFile::link(outside, folder + QStringLiteral("/LinkedDir.mp3")));
-        ASSERT_TRUE(QFile::link(outside + QStringLiteral("/x.mp3"), folder + QStringLiteral("/linked.mp3")));
-        ASSERT_TRUE(QFile::link(folder + QStringLiteral("/nowhere"), folder + QStringLiteral("/broken.mp3")));
-        ASSERT_TRUE(QFile::link(folder, folder + QStringLiteral("/Rock/up"))); // a loop, never walked
-        ASSERT_EQ(::mkfifo(QFile::encodeName(folder + QStringLiteral("/pipe.mp3")).constData(), 0600), 0);
+        QDir().mkpath(folder + "/Vol. 2");
+        QDir().mkpath(folder + "/empty");
+        writeFile(outside + "/x.mp3", 5 * MB);
+        writeFile(outside + "/sub/y.mp3", 6 * MB);
+        ASSERT_TRUE(QFile::link(outside, folder + "/Linked"));
+        ASSERT_TRUE(QFile::link(outside, folder + "/LinkedDir.mp3"));
+        ASSERT_TRUE(QFile::link(outside + "/x.mp3", folder + "/linked.mp3"));
+        ASSERT_TRUE(QFile::link(folder + "/nowhere", folder + "/broken.mp3"));
+        ASSERT_TRUE(QFile::link(folder, folder + "/Rock/up")); // a loop, never walked
+        ASSERT_EQ(::mkfifo(QFile::encodeName(folder + "/pipe.mp3").constData(), 0600), 0);
     }
     // The library screen, the export screen and the menu over the messy tree, each against QtReference: in
     // the audio folder, in a sub-folder, in a folder reached through a link.
@@ -227,7 +225,7 @@ protected:
     {
         QTemporaryDir outside;
         writeMessyTree(audioDir, outside.path());
-        const QtReference top(audioDir, QStringLiteral("mp3"));
+        const QtReference top(audioDir, "mp3");
         // The reference itself, in brief: folders of every kind first, hidden and link ones included.
         ASSERT_EQ(top.names.mid(0, 8), (QStringList{".hidden", "Album.mp3", "empty", "Linked",
                                                     "LinkedDir.mp3", "Rock", "Vol. 2", "..mp3"}));
@@ -242,12 +240,12 @@ protected:
         EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == top.entriesBelow; }))
             << menu.counter(5) << " counted, " << top.entriesBelow << " expected";
 
-        for (const QString &folder : {QStringLiteral("Rock"), QStringLiteral("Linked")}) {
+        for (const QString folder : {"Rock", "Linked"}) {
             SCOPED_TRACE(folder.toStdString());
             screen.toParentFolder();
             screen.rowSelected(int(listing().indexOf(folder)));
             ASSERT_EQ(screen.pathToDir(), QStringList{folder});
-            const QtReference inside(inAudio(folder), QStringLiteral("mp3"));
+            const QtReference inside(inAudio(folder), "mp3");
             EXPECT_EQ(listing(), inside.names);
             EXPECT_EQ(rowLines(screen), inside.rows);
             EXPECT_TRUE(titleBecomes(screen, totalTitle(inside.bytesBelow, false)));
@@ -262,7 +260,7 @@ protected:
     {
         QStringList names;
         for (const PlaylistEntry &entry : playlist)
-            names << entry.file + (entry.current ? QStringLiteral("|1") : QStringLiteral("|0"));
+            names << entry.file + (entry.current ? "|1" : "|0");
         return names;
     }
     // A player the shared state holds, as the playlist screen would set it.
@@ -292,38 +290,6 @@ TEST_F(LibraryTest, WhereTheFileSystemGivesNoEntryTypesOneStatTellsThemAndNothin
     // As on file systems whose directory entries carry no type (DT_UNKNOWN).
     LibraryScan::setEntryTypesIgnored(true);
     expectWhatQtSaid();
-}
-
-TEST_F(LibraryTest, TheRowsComeAtOnceAndTheTitleWhenTheWorkerHasSummedTheFoldersBelow)
-{
-    writeFile(inAudio("one.mp3"), MB);
-    writeFile(inAudio("Sub/two.mp3"), 2 * MB);
-    writeFile(inAudio("Sub/Deeper/three.mp3"), 3 * MB);
-    Audio_Library screen(settings.get());
-    QSignalSpy titles(&screen, &LibraryBrowser::titleChanged);
-    WorkerHeld held;
-    screen.viewWillAppear();
-    EXPECT_EQ(rowNames(screen), (QStringList{"Sub", "one.mp3"}));
-    // Nothing below Sub is known yet, and nothing walks it here: no title.
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(screen.title().isEmpty()) << screen.title().toStdString();
-    held.release();
-    EXPECT_TRUE(titleBecomes(screen, "Всего: 6.0 Мб"));
-    EXPECT_GE(titles.size(), 1);
-
-    // Known now: a sub-folder's title comes with its rows.
-    screen.rowSelected(0);
-    EXPECT_EQ(screen.title(), "Папка: 5.0 Мб");
-
-    // A folder new below the one shown is walked on the worker; the title shown stays until then.
-    writeFile(inAudio("Sub/New/four.mp3"), 4 * MB);
-    LibraryStore::holdWorker(true);
-    screen.reloadLibrary();
-    EXPECT_EQ(listing(), (QStringList{"Deeper", "New", "two.mp3"}));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(screen.title(), "Папка: 5.0 Мб");
-    held.release();
-    EXPECT_TRUE(titleBecomes(screen, "Папка: 9.0 Мб"));
 }
 
 TEST_F(LibraryTest, AChangeInTheShownFolderListsItAgainInPlaceAndTheCountersFollow)
@@ -358,10 +324,10 @@ TEST_F(LibraryTest, AChangeInTheShownFolderListsItAgainInPlaceAndTheCountersFoll
 
     // A folder appears with files in it: its row at once, its files in the title and, without the menu being
     // shown again, in its counters.
-    QDir(audioDir).mkpath(QStringLiteral("Live"));
+    QDir(audioDir).mkpath("Live");
     writeFile(inAudio("Live/x.mp3"), 2 * MB);
     writeFile(inAudio("Live/y.mp3"), 2 * MB);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return listing().startsWith(QStringLiteral("Live")); }));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return listing().startsWith("Live"); }));
     EXPECT_TRUE(titleBecomes(screen, totalTitle(QtReference(audioDir, "mp3").bytesBelow, true)));
     EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 5 && menu.counter(7) == 5; }))
         << menu.counter(5);
@@ -369,17 +335,17 @@ TEST_F(LibraryTest, AChangeInTheShownFolderListsItAgainInPlaceAndTheCountersFoll
     // And one goes.
     ASSERT_TRUE(QFile::remove(inAudio("c.mp3")));
     EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 4; })) << menu.counter(5);
-    EXPECT_FALSE(listing().contains(QStringLiteral("c.mp3")));
+    EXPECT_FALSE(listing().contains("c.mp3"));
     EXPECT_TRUE(resets.isEmpty());
 }
 
-TEST_F(LibraryTest, AFolderWithADotInItsNameIsAFolderOnEveryScreen)
+TEST_F(LibraryTest, AFolderWithADotInItsNameOpensOnEveryScreenAndAFileInItPreviews)
 {
-    writeMp3("Vol. 2/inside.mp3");
+    writeMp3("Vol. 2/inside.mp3", 3.0);
     writeMp3("Live.mp3/track.mp3");
     writeMp3("song.mp3");
-    writeFile(videoDir + QStringLiteral("/Season 1.5/episode.mp4"), 100);
-    writeFile(videoDir + QStringLiteral("/Season 1.5/second.MP4"), 100);
+    writeFile(videoDir + "/Season 1.5/episode.mp4", 100);
+    writeFile(videoDir + "/Season 1.5/second.MP4", 100);
     FakeMusic *music = installMusic();
 
     Audio_Library screen(settings.get());
@@ -402,6 +368,27 @@ TEST_F(LibraryTest, AFolderWithADotInItsNameIsAFolderOnEveryScreen)
     EXPECT_EQ(music->pauses, 0);
     EXPECT_EQ(screen.pathToDir(), QStringList{"Vol. 2"});
     EXPECT_EQ(listing(), QStringList{"inside.mp3"});
+
+    // A tap on a file previews it in an alert, the music paused and the row in the middle of the view.
+    QSignalSpy scrolls(&screen, &LibraryBrowser::scrollToRow);
+    screen.rowSelected(0);
+    EXPECT_EQ(music->pauses, 1);
+    EXPECT_EQ(alerts,
+              QStringList{QStringLiteral("\n\ninside.mp3||Закрыть|%1").arg(Audio_Library::PreviewAlert)});
+    ASSERT_EQ(scrolls.size(), 1);
+    EXPECT_EQ(scrolls.at(0).at(1).toInt(), int(LibraryBrowser::Middle));
+    QPointer<MpvPlayer> preview = screen.miniPlayer();
+    ASSERT_TRUE(preview && preview->isValid());
+    EXPECT_TRUE(TestSupport::waitFor([&] { return preview->playing() && preview->position() > 0.2; }));
+    EXPECT_NEAR(preview->duration(), 3.0, 0.2);
+    screen.alertAnswered(Audio_Library::PreviewAlert, 0);
+    EXPECT_EQ(screen.miniPlayer(), nullptr);
+    EXPECT_TRUE(TestSupport::waitFor([&] {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return preview.isNull();
+    }));
+    EXPECT_EQ(music->plays, 0); // the music stays paused
+
     screen.toParentFolder();
     screen.rowSelected(0);
     EXPECT_EQ(screen.pathToDir(), QStringList{"Live.mp3"});
@@ -427,14 +414,15 @@ TEST_F(LibraryTest, AFolderWithADotInItsNameIsAFolderOnEveryScreen)
     // all.
     videos.rowSelected(0);
     ASSERT_EQ(players.size(), 1);
-    EXPECT_EQ(players.at(0), (QVariantList{videoDir + QStringLiteral("/Season 1.5/episode.mp4"), "library"}));
-    Stores::playlist().append(PlaylistEntry{QStringLiteral("gone.mp3"), false});
+    EXPECT_EQ(players.at(0), (QVariantList{videoDir + "/Season 1.5/episode.mp4", "library"}));
+    Stores::playlist().append(PlaylistEntry{"gone.mp3", false});
     videos.deleteRow(1);
     EXPECT_EQ(global->videoLibraryArray, QStringList{"episode.mp4"});
     EXPECT_EQ(Stores::playlist().size(), 2);
 }
 
-TEST_F(LibraryTest, TitleSumsTheMediaBelowTheFolderAndFollowsTheCountingSetting)
+// The rows come at once; the title sums the media below the folder when the store's worker has walked it.
+TEST_F(LibraryTest, TitleSumsTheMediaBelowTheFolderOnceWalkedAndFollowsTheCountingSetting)
 {
     writeFile(inAudio("one.mp3"), MB + MB / 2);
     writeFile(inAudio("Sub/two.MP3"), 2 * MB);
@@ -443,31 +431,47 @@ TEST_F(LibraryTest, TitleSumsTheMediaBelowTheFolderAndFollowsTheCountingSetting)
     writeFile(inAudio("small.mp3"), 5243);     // 0.005 MB
 
     Audio_Library screen(settings.get());
-    EXPECT_FALSE(settings->contains(QStringLiteral("count_audio")));
+    QSignalSpy titles(&screen, &LibraryBrowser::titleChanged);
+    EXPECT_FALSE(settings->contains("count_audio"));
+    WorkerHeld held;
     screen.viewWillAppear();
-    EXPECT_TRUE(settings->contains(QStringLiteral("count_audio"))); // the default is written on first use
-    EXPECT_TRUE(titleBecomes(screen, "Всего: 4.5 Мб"));
-    EXPECT_FALSE(screen.backButtonVisible());
+    EXPECT_TRUE(settings->contains("count_audio")); // the default is written on first use
     // Folders first, whatever their names; then the media files, MP3 only.
     EXPECT_EQ(rowLines(screen, true),
               (QStringList{"Sub|folder||icon_folder.png|-|Удалить папку",
                            "one.mp3|file|Размер: 1.50 Мб|icon_audio.png|+|Удалить файл",
                            "small.mp3|file|Размер: 0.01 Мб|icon_audio.png|+|Удалить файл"}));
+    QCoreApplication::processEvents(); // nothing below Sub is known yet, and nothing walks it here
+    EXPECT_TRUE(screen.title().isEmpty()) << screen.title().toStdString();
+    held.release();
+    EXPECT_TRUE(titleBecomes(screen, "Всего: 4.5 Мб"));
+    EXPECT_GE(titles.size(), 1);
+    EXPECT_FALSE(screen.backButtonVisible());
 
-    // Everything below is known now: the title comes with the rows.
+    // Known now: a sub-folder's title comes with its rows.
     screen.rowSelected(0);
     EXPECT_EQ(screen.title(), "Папка: 3.0 Мб");
     EXPECT_TRUE(screen.backButtonVisible());
 
-    settings->setBool(QStringLiteral("count_audio"), false);
+    // A folder new below the one shown is walked on the worker; the title shown stays until then.
+    writeFile(inAudio("Sub/New/four.mp3"), 4 * MB);
+    LibraryStore::holdWorker(true);
+    screen.reloadLibrary();
+    EXPECT_EQ(listing(), (QStringList{"Deeper", "New", "two.MP3"}));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(screen.title(), "Папка: 3.0 Мб");
+    held.release();
+    EXPECT_TRUE(titleBecomes(screen, "Папка: 7.0 Мб"));
+
+    settings->setBool("count_audio", false);
     screen.reloadLibrary();
     EXPECT_EQ(screen.title(), "..\\Sub");
     screen.toParentFolder();
     EXPECT_EQ(screen.title(), "Медиатека");
 
     Video_Library videos(settings.get());
-    writeFile(videoDir + QStringLiteral("/clip.mp4"), 3 * MB);
-    writeFile(videoDir + QStringLiteral("/song.mp3"), MB);
+    writeFile(videoDir + "/clip.mp4", 3 * MB);
+    writeFile(videoDir + "/song.mp3", MB);
     videos.viewWillAppear();
     EXPECT_TRUE(titleBecomes(videos, "Всего: 3.0 Мб"));
     EXPECT_EQ(rowLines(videos, true),
@@ -515,10 +519,10 @@ TEST_F(LibraryTest, WalksIntoFoldersAndBackWithTheSlideAndListsAgain)
     EXPECT_EQ(screen.dirLevel(), 0);
 
     // An empty folder is not scrolled; a folder that vanished lists as empty.
-    QDir(audioDir).mkpath(QStringLiteral("Empty"));
+    QDir(audioDir).mkpath("Empty");
     screen.reloadLibrary();
     scrolls.clear();
-    screen.rowSelected(int(listing().indexOf(QStringLiteral("Empty"))));
+    screen.rowSelected(int(listing().indexOf("Empty")));
     EXPECT_TRUE(listing().isEmpty());
     EXPECT_TRUE(scrolls.isEmpty());
     QDir(inAudio("Empty")).removeRecursively();
@@ -568,38 +572,6 @@ TEST_F(LibraryTest, ADownloadLandingInTheShownFolderIsInsertedWhereItBelongsWith
     EXPECT_EQ(rowNames(screen).first(), "Live");
 }
 
-TEST_F(LibraryTest, PreviewPausesTheMusicAndPlaysTheFileInTheAlertUntilItIsClosed)
-{
-    writeMp3("Sub/Preview me.mp3", 3.0);
-    FakeMusic *music = installMusic();
-    Audio_Library screen(settings.get());
-    Alerts alerts(screen);
-    QSignalSpy scrolls(&screen, &LibraryBrowser::scrollToRow);
-    screen.viewWillAppear();
-    screen.rowSelected(0);
-    scrolls.clear();
-    screen.rowSelected(0);
-
-    EXPECT_EQ(music->pauses, 1);
-    EXPECT_EQ(alerts,
-              QStringList{QStringLiteral("\n\nPreview me.mp3||Закрыть|%1").arg(Audio_Library::PreviewAlert)});
-    ASSERT_EQ(scrolls.size(), 1);
-    EXPECT_EQ(scrolls.at(0).at(1).toInt(), int(LibraryBrowser::Middle));
-    QPointer<MpvPlayer> preview = screen.miniPlayer();
-    ASSERT_TRUE(preview);
-    ASSERT_TRUE(preview->isValid());
-    EXPECT_TRUE(TestSupport::waitFor([&] { return preview->playing() && preview->position() > 0.2; }));
-    EXPECT_NEAR(preview->duration(), 3.0, 0.2);
-
-    screen.alertAnswered(Audio_Library::PreviewAlert, 0);
-    EXPECT_EQ(screen.miniPlayer(), nullptr);
-    EXPECT_TRUE(TestSupport::waitFor([&] {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return preview.isNull();
-    }));
-    EXPECT_EQ(music->plays, 0); // the music stays paused
-}
-
 TEST_F(LibraryTest, AppendingAddsRelativePathsWithoutDuplicateCheckAlsoUnderItsNotice)
 {
     for (const char *name : {"Rock/a.mp3", "Rock/B.MP3", "Rock/Inner/c.mp3"})
@@ -639,7 +611,7 @@ TEST_F(LibraryTest, AppendingAddsRelativePathsWithoutDuplicateCheckAlsoUnderItsN
     EXPECT_EQ(Stores::playlist().size(), before);
 }
 
-TEST_F(LibraryTest, DeletingPrunesThePlaylistOfEveryEntryWhoseFileIsGone)
+TEST_F(LibraryTest, DeletingAsksFirstAndPrunesThePlaylistOfEveryEntryWhoseFileIsGone)
 {
     for (const char *name : {"playing.mp3", "other.mp3", "Album/one.mp3", "Album/Disc 2/two.mp3"})
         writeMp3(QLatin1String(name));
@@ -649,13 +621,21 @@ TEST_F(LibraryTest, DeletingPrunesThePlaylistOfEveryEntryWhoseFileIsGone)
                                       {"Album/Disc 2/two.mp3", false},
                                       {"Album/one.mp3", false}});
     QTemporaryDir outside;
-    writeFile(outside.filePath(QStringLiteral("keep.mp3")), 10);
+    writeFile(outside.filePath("keep.mp3"), 10);
     ASSERT_TRUE(QFile::link(outside.path(), inAudio("Linked")));
     QPointer<FakeMusic> music = installMusic();
 
     Audio_Library screen(settings.get());
+    Alerts alerts(screen);
     screen.viewWillAppear();
     ASSERT_EQ(listing(), (QStringList{"Album", "Linked", "other.mp3", "playing.mp3"}));
+    // Asked once, naming the file, and kept until confirmed.
+    screen.askToDelete({"playing.mp3"});
+    ASSERT_EQ(alerts.size(), 1);
+    EXPECT_TRUE(alerts.at(0).endsWith(QStringLiteral("|Отмена,Удалить|%1").arg(LibraryBrowser::DeleteAlert)));
+    EXPECT_TRUE(alerts.at(0).section('|', 1, 1).contains("playing.mp3"));
+    screen.deleteAnswered(0);
+    EXPECT_TRUE(QFile::exists(inAudio("playing.mp3")));
     screen.deleteRow(3);
 
     EXPECT_FALSE(QFile::exists(inAudio("playing.mp3")));
@@ -666,15 +646,18 @@ TEST_F(LibraryTest, DeletingPrunesThePlaylistOfEveryEntryWhoseFileIsGone)
               (QStringList{"other.mp3|0", "Album/Disc 2/two.mp3|0", "Album/one.mp3|0"}));
     EXPECT_EQ(listing(), (QStringList{"Album", "Linked", "other.mp3"}));
 
-    // A folder goes with everything in it; the player is left alone when no current track went.
+    // A folder goes with everything in it, a link without what it points to; the player is left alone when no
+    // current track went.
     QPointer<FakeMusic> second = installMusic();
-    screen.deleteRow(0);
+    screen.askToDelete({"Album", "Linked"});
+    ASSERT_EQ(alerts.size(), 2);
+    EXPECT_TRUE(alerts.at(1).section('|', 1, 1).contains("2"));
+    screen.deleteAnswered(1);
     EXPECT_FALSE(QFileInfo::exists(inAudio("Album")));
+    EXPECT_TRUE(QFile::exists(outside.filePath("keep.mp3")));
     EXPECT_EQ(files(Stores::playlist().records()), QStringList{"other.mp3|0"});
     EXPECT_EQ(global->audioPlayer, second.data());
     EXPECT_EQ(second->stops, 0);
-    screen.deleteRow(0); // a link goes, not what it points to
-    EXPECT_TRUE(QFile::exists(outside.filePath(QStringLiteral("keep.mp3"))));
     screen.deleteRow(7); // out of range: nothing
     EXPECT_EQ(listing(), QStringList{"other.mp3"});
 }
@@ -693,7 +676,7 @@ TEST_F(LibraryTest, WithTheTrashSettingADeletedEntryGoesToTheTrashAndOtherwiseIs
     };
     const auto removeFromTrash = [&](const QString &name) {
         QFile::remove(trash + QLatin1Char('/') + name);
-        QFile::remove(trash + QStringLiteral("/../info/") + name + QStringLiteral(".trashinfo"));
+        QFile::remove(trash + "/../info/" + name + ".trashinfo");
     };
     removeFromTrash(QFileInfo(probeInTrash).fileName());
     writeMp3("Kept.mp3");
@@ -717,35 +700,11 @@ TEST_F(LibraryTest, WithTheTrashSettingADeletedEntryGoesToTheTrashAndOtherwiseIs
     screen.undoDelete();
     EXPECT_TRUE(QFile::exists(inAudio("Kept.mp3")));
     EXPECT_TRUE(inTrash("Kept.mp3").isEmpty());
-    EXPECT_FALSE(QFile::exists(trash + QStringLiteral("/../info/Kept.mp3.trashinfo")));
+    EXPECT_FALSE(QFile::exists(trash + "/../info/Kept.mp3.trashinfo"));
     EXPECT_TRUE(screen.undoNotice().isEmpty());
     EXPECT_EQ(listing(), QStringList{"Kept.mp3"});
     for (const QString &name : inTrash("Kept.mp3"))
         removeFromTrash(name);
-}
-
-TEST_F(LibraryTest, DeletingAsksOnceNamingTheFileAndKeepsItUntilConfirmed)
-{
-    writeMp3("Song.mp3");
-    writeMp3("Other.mp3");
-    Audio_Library screen(settings.get());
-    Alerts alerts(screen);
-    screen.viewWillAppear();
-
-    screen.askToDelete({"Song.mp3"});
-    ASSERT_EQ(alerts.size(), 1);
-    EXPECT_TRUE(alerts.at(0).endsWith(QStringLiteral("|Отмена,Удалить|%1").arg(LibraryBrowser::DeleteAlert)));
-    EXPECT_TRUE(alerts.at(0).section('|', 1, 1).contains(QStringLiteral("Song.mp3")));
-    screen.deleteAnswered(0);
-    EXPECT_TRUE(QFile::exists(inAudio("Song.mp3")));
-
-    screen.askToDelete({"Song.mp3", "Other.mp3"});
-    ASSERT_EQ(alerts.size(), 2);
-    EXPECT_TRUE(alerts.at(1).section('|', 1, 1).contains(QStringLiteral("2")));
-    screen.deleteAnswered(1);
-    EXPECT_FALSE(QFile::exists(inAudio("Song.mp3")));
-    EXPECT_FALSE(QFile::exists(inAudio("Other.mp3")));
-    EXPECT_TRUE(listing().isEmpty());
 }
 
 // Tags made up per file name, read on the cache's worker as real ones are.
@@ -753,11 +712,11 @@ TrackTags madeUpTags(const QString &path)
 {
     const QString name = QFileInfo(path).completeBaseName();
     TrackTags tags;
-    if (name == QStringLiteral("plain"))
+    if (name == "plain")
         return tags;
-    tags.title = QStringLiteral("Title ") + name;
-    tags.artist = name.startsWith(QLatin1Char('z')) ? QStringLiteral("Земфира") : QStringLiteral("Artist");
-    tags.album = QStringLiteral("Album ") + name.left(1);
+    tags.title = "Title " + name;
+    tags.artist = name.startsWith(QLatin1Char('z')) ? "Земфира" : "Artist";
+    tags.album = "Album " + name.left(1);
     tags.durationMs = 1000 * (name.size() + 60);
     return tags;
 }
@@ -800,13 +759,13 @@ TEST_F(LibraryTest, RowsCarryTagsSortByAColumnAndTheFilterNarrowsTheFolderOrTheW
     EXPECT_EQ(shown(), QStringList({"|Sub", "Title b|b.mp3", "|plain.mp3", "Title zz|zz.mp3"}));
 
     // Any tag field narrows, ignoring case.
-    rows->setFilterText(QStringLiteral("зЕМ"));
+    rows->setFilterText("зЕМ");
     EXPECT_EQ(shown(), QStringList({"Title zz|zz.mp3"}));
-    rows->setFilterText(QStringLiteral("album b"));
+    rows->setFilterText("album b");
     EXPECT_EQ(shown(), QStringList({"Title b|b.mp3"}));
 
     // The whole library: every file below the audio folder, from the store and the cache.
-    rows->setFilterText(QStringLiteral("deep"));
+    rows->setFilterText("deep");
     EXPECT_TRUE(shown().isEmpty());
     screen.setWholeLibrary(true);
     // Both deep files are read by the cache's worker after the switch; wait for both tags.
@@ -814,7 +773,7 @@ TEST_F(LibraryTest, RowsCarryTagsSortByAColumnAndTheFilterNarrowsTheFolderOrTheW
     ASSERT_TRUE(TestSupport::waitFor([&] { return shown() == deep; }, 5000))
         << shown().join(QLatin1Char(',')).toStdString();
     EXPECT_EQ(rows->index(0, 0).data(LibraryEntries::PathRole).toString(), "Sub/More/adeep.mp3");
-    rows->setFilterText(QStringLiteral("земфира"));
+    rows->setFilterText("земфира");
     EXPECT_EQ(shown(), QStringList({"Title zdeep|zdeep.mp3", "Title zz|zz.mp3"}));
     screen.setWholeLibrary(false);
     EXPECT_EQ(shown(), QStringList({"Title zz|zz.mp3"}));
@@ -832,11 +791,11 @@ TEST_F(LibraryTest, PlayingAFileAppendsItWhenAbsentAndMarksTheRow)
                            screen.entries()->rows().at(1).inPlaylist};
     };
     EXPECT_EQ(marked(), (QList<bool>{true, false}));
-    screen.playPath(QStringLiteral("b.mp3"));
+    screen.playPath("b.mp3");
     EXPECT_EQ(files(Stores::playlist().records()), (QStringList{"a.mp3|0", "b.mp3|1"}));
     EXPECT_EQ(MusicPlayer::currentIndex(), 1);
     EXPECT_EQ(marked(), (QList<bool>{true, true}));
-    screen.playPath(QStringLiteral("a.mp3")); // already there: played where it stands
+    screen.playPath("a.mp3"); // already there: played where it stands
     EXPECT_EQ(Stores::playlist().size(), 2);
     EXPECT_EQ(MusicPlayer::currentIndex(), 0);
 }
@@ -846,7 +805,7 @@ TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop
     writeMp3("a.mp3");
     writeMp3("Sub/b.mp3");
     writeFile(inAudio(".hidden"), 5);
-    writeFile(videoDir + QStringLiteral("/untouched.mp4"), 10);
+    writeFile(videoDir + "/untouched.mp4", 10);
     Stores::playlist().assignEntries({{"a.mp3", false}});
 
     Audio_Library screen(settings.get());
@@ -869,7 +828,7 @@ TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop
     EXPECT_EQ(screen.dirLevel(), 0);
     EXPECT_EQ(screen.title(), "Всего: 0.0 Мб");
     EXPECT_EQ(Stores::playlist().size(), 1); // left to the playlist
-    EXPECT_TRUE(QFile::exists(videoDir + QStringLiteral("/untouched.mp4")));
+    EXPECT_TRUE(QFile::exists(videoDir + "/untouched.mp4"));
 
     Video_Library videos(settings.get());
     Alerts videoAlerts(videos);
@@ -878,7 +837,7 @@ TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop
     ASSERT_EQ(videoAlerts.size(), 1);
     EXPECT_EQ(videoAlerts.at(0).section('|', 2, 2), "Отмена,Очистить");
     videos.alertAnswered(videoAlerts.at(0).section('|', 3).toInt(), 1);
-    EXPECT_FALSE(QFile::exists(videoDir + QStringLiteral("/untouched.mp4")));
+    EXPECT_FALSE(QFile::exists(videoDir + "/untouched.mp4"));
 }
 
 TEST_F(LibraryTest, ClearingEndsTheRunningTransfersBeforeItDeletes)
@@ -888,8 +847,8 @@ TEST_F(LibraryTest, ClearingEndsTheRunningTransfersBeforeItDeletes)
     sandbox.storageFaults().throttleBytesPerSecond = 20000; // well under way for a long while
     DownloadQueue &queue = DownloadQueue::shared();
     QueueItem item;
-    item.name = QStringLiteral("Slow - Song");
-    item.url = QString::fromStdString(sandbox.baseUrl()) + QStringLiteral("/storage/bytes/4000000/slow.bin");
+    item.name = "Slow - Song";
+    item.url = QString::fromStdString(sandbox.baseUrl()) + "/storage/bytes/4000000/slow.bin";
     item.tag = global->nextFileTag();
     queue.append(DownloadQueue::Audio, item);
     queue.startAll();
@@ -911,7 +870,7 @@ TEST_F(LibraryTest, ClearingEndsTheRunningTransfersBeforeItDeletes)
     EXPECT_EQ(queue.items(DownloadQueue::Audio).first().state,
               QueueItem::State::Failed); // stopped, can be started again
     for (const QString &line : log.lines())
-        EXPECT_FALSE(line.contains(QStringLiteral("Не удалось переместить файл"))) << line.toStdString();
+        EXPECT_FALSE(line.contains("Не удалось переместить файл")) << line.toStdString();
 }
 
 } // namespace

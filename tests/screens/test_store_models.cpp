@@ -20,12 +20,16 @@
 
 namespace {
 
-AudioRecord song(int tag)
+// Records titled "T<tag>" for the tags `from` to `to`.
+QList<AudioRecord> songs(int from, int to)
 {
-    AudioRecord r;
-    r.title = QStringLiteral("T%1").arg(tag);
-    r.tag = QString::number(tag);
-    return r;
+    QList<AudioRecord> records;
+    for (int tag = from; tag <= to; ++tag) {
+        records << AudioRecord{};
+        records.last().title = QStringLiteral("T%1").arg(tag);
+        records.last().tag = QString::number(tag);
+    }
+    return records;
 }
 
 QStringList titles(const QAbstractItemModel &model, int role)
@@ -45,14 +49,8 @@ TEST(StoreModels, AFurtherPageIsInsertedAndOnlyANewListResets)
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy removals(&model, &QAbstractItemModel::rowsRemoved);
 
-    QList<AudioRecord> page;
-    for (int tag = 1; tag <= 100; ++tag)
-        page << song(tag);
-    store.append(page);
-    page.clear();
-    for (int tag = 101; tag <= 200; ++tag)
-        page << song(tag);
-    store.append(page); // the next page
+    store.append(songs(1, 100));
+    store.append(songs(101, 200)); // the next page
     ASSERT_EQ(inserts.count(), 2);
     EXPECT_EQ(inserts.at(1).at(1).toInt(), 100);
     EXPECT_EQ(inserts.at(1).at(2).toInt(), 199);
@@ -61,10 +59,10 @@ TEST(StoreModels, AFurtherPageIsInsertedAndOnlyANewListResets)
     store.removeAt(0); // queued from the table
     EXPECT_EQ(removals.count(), 1);
     EXPECT_EQ(model.rowCount(), 199);
-    EXPECT_EQ(model.data(model.index(0), AudioRecordModel::TitleRole).toString(), QStringLiteral("T2"));
+    EXPECT_EQ(model.data(model.index(0), AudioRecordModel::TitleRole).toString(), "T2");
 
     store.clear(); // a new search
-    store.append(song(300));
+    store.append(songs(300, 300));
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(titles(model, AudioRecordModel::TitleRole), QStringList({"T300"}));
     store.clear();
@@ -77,10 +75,7 @@ TEST(StoreModels, RunsOfMatchesLeaveInRunsAndMovesFollowQtsConvention)
     AudioRecordStore store;
     AudioRecordModel model(&store);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    QList<AudioRecord> records;
-    for (int tag = 1; tag <= 8; ++tag)
-        records << song(tag);
-    store.assign(records);
+    store.assign(songs(1, 8));
     QSignalSpy removals(&model, &QAbstractItemModel::rowsRemoved);
     // 2, 3 and 4 go as one run, 7 on its own.
     EXPECT_EQ(store.removeIf([](const AudioRecord &r) {
@@ -114,7 +109,7 @@ TEST(StoreModels, TheWatchedVideoRowStaysOnItsRowNumber)
     store.removeAt(0);
     EXPECT_EQ(model.watchedRow(), 1);
     EXPECT_TRUE(model.data(model.index(1), VideoRecordModel::WatchedRole).toBool());
-    EXPECT_EQ(model.data(model.index(1), VideoRecordModel::TitleRole).toString(), QStringLiteral("C"));
+    EXPECT_EQ(model.data(model.index(1), VideoRecordModel::TitleRole).toString(), "C");
     EXPECT_EQ(changes.count(), 1); // the record now under the highlight is drawn highlighted
 }
 
@@ -154,8 +149,7 @@ TEST_F(PlaylistModelTest, TheMarkMovesWithItsEntryAndATrackChangeTouchesTwoRows)
     QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
     playlist.setCurrentIndex(0);
     EXPECT_EQ(changes.count(), 2);
-    EXPECT_EQ(model.data(model.index(0), PlaylistRowModel::IconRole).toString(),
-              QStringLiteral("icon_audio_active.png"));
+    EXPECT_EQ(model.data(model.index(0), PlaylistRowModel::IconRole).toString(), "icon_audio_active.png");
     EXPECT_EQ(model.data(model.index(2), PlaylistRowModel::BackgroundRole).value<QColor>(),
               QColor(Qt::transparent));
 
@@ -176,11 +170,11 @@ TEST_F(PlaylistModelTest, TheMarkMovesWithItsEntryAndATrackChangeTouchesTwoRows)
 
 TEST_F(PlaylistModelTest, FilesAreLookedAtOnlyForTheRowsDrawnAndAgainWhenAskedTo)
 {
-    touch(QStringLiteral("here.mp3"));
+    touch("here.mp3");
     PlaylistStore playlist;
     QList<PlaylistEntry> entries;
     for (int i = 0; i < 10000; ++i)
-        entries.append({i % 2 ? QStringLiteral("here.mp3") : QStringLiteral("gone %1.mp3").arg(i), false});
+        entries.append({i % 2 ? "here.mp3" : QStringLiteral("gone %1.mp3").arg(i), false});
     playlist.assignEntries(entries);
     PlaylistRowModel model(&playlist);
     EXPECT_EQ(model.filesChecked(), 0); // nothing looked at before a row is drawn
@@ -190,7 +184,7 @@ TEST_F(PlaylistModelTest, FilesAreLookedAtOnlyForTheRowsDrawnAndAgainWhenAskedTo
     EXPECT_TRUE(model.data(model.index(3), PlaylistRowModel::PlayableRole).toBool()); // the same file: known
     EXPECT_EQ(model.filesChecked(), 2);
 
-    QFile::remove(StorageLayout::getAudioDir() + QStringLiteral("/here.mp3"));
+    QFile::remove(StorageLayout::getAudioDir() + "/here.mp3");
     EXPECT_TRUE(model.data(model.index(1), PlaylistRowModel::PlayableRole).toBool()); // kept until refreshed
     QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
     model.refreshFiles();
