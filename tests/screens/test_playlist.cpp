@@ -136,22 +136,7 @@ TEST_F(PlaylistTest, NextAndPreviousWrapAroundAndPreviousPastThreeSecondsRestart
     EXPECT_EQ(playingFile(), "A.mp3");
 }
 
-// The end of a track under repeat is the music player's; the buttons restart the entry too, shuffle or not.
-TEST_F(PlaylistTest, RepeatRestartsTheSameEntryForNextAndPrevious)
-{
-    makePlaylist({"A.mp3", "B.mp3"});
-    global->playRepeatMusic = true;
-    global->playRandomMusic = true; // repeat takes precedence
-    screen.playSound(1);
-    for (const bool forward : {true, false}) {
-        AudioPlayer *before = global->audioPlayer;
-        forward ? screen.forwardButtonPressed() : screen.backwardButtonPressed();
-        EXPECT_EQ(playingFile(), "B.mp3");
-        EXPECT_NE(global->audioPlayer, before);
-    }
-}
-
-TEST_F(PlaylistTest, ShuffleWithOneEntryRestartsItAndWithTwoAlternates)
+TEST_F(PlaylistTest, ShuffleWithOneEntryRestartsItWithTwoAlternatesAndRepeatGoesBeforeIt)
 {
     global->playRandomMusic = true;
     makePlaylist({"Only.mp3"});
@@ -173,6 +158,16 @@ TEST_F(PlaylistTest, ShuffleWithOneEntryRestartsItAndWithTwoAlternates)
               (QStringList{"Second.mp3", "Only.mp3", "Second.mp3", "Only.mp3", "Second.mp3", "Only.mp3"}));
     screen.backwardButtonPressed(); // near the start, shuffled: the other entry
     EXPECT_EQ(playingFile(), "Second.mp3");
+
+    // Repeat takes precedence: both buttons start the entry again. (The end of a track is the music
+    // player's.)
+    global->playRepeatMusic = true;
+    for (const bool forward : {true, false}) {
+        AudioPlayer *before = global->audioPlayer;
+        forward ? screen.forwardButtonPressed() : screen.backwardButtonPressed();
+        EXPECT_EQ(playingFile(), "Second.mp3");
+        EXPECT_NE(global->audioPlayer, before);
+    }
 }
 
 TEST_F(PlaylistTest, ShuffleDrawsAgainUntilTheIndexDiffers)
@@ -365,13 +360,13 @@ TEST_F(PlaylistTest, AppearingShowsTheCurrentTrackAndVisibilityGatesEditing)
 }
 
 // How the store moves an entry and its mark is the store's; the screen's table and the playback follow.
-TEST_F(PlaylistTest, MovingRowsKeepsTheTableInStepAndNextFollowsTheNewOrder)
+// Deleting the playing entry stops it and resets the screen.
+TEST_F(PlaylistTest, MovingAndDeletingRowsKeepTheTableInStepAndDeletingThePlayingEntryStops)
 {
     makePlaylist({"A.mp3", "B.mp3", "C.mp3", "D.mp3"});
     screen.playSound(1);
     screen.viewWillAppear();
     screen.viewDidAppear();
-
     screen.moveRow(1, 3);
     EXPECT_EQ(rowTitles(), (QStringList{"A", "C", "D", "B"}));
     screen.moveRow(2, 10);
@@ -380,31 +375,23 @@ TEST_F(PlaylistTest, MovingRowsKeepsTheTableInStepAndNextFollowsTheNewOrder)
     EXPECT_EQ(playingFile(), "B.mp3") << "reordering leaves playback alone";
     screen.forwardButtonPressed();
     EXPECT_EQ(playingFile(), "D.mp3");
-}
 
-TEST_F(PlaylistTest, DeletingThePlayingEntryStopsAndResetsTheScreen)
-{
-    makePlaylist({"A.mp3", "B.mp3", "C.mp3"});
-    screen.playSound(1);
-    screen.viewWillAppear();
-    screen.viewDidAppear();
     player()->setCurrentTime(20);
     screen.updateTime();
     ASSERT_EQ(screen.audioTimeLabelCurrent(), "0:20");
-
     screen.deleteRow(0); // another entry: playback goes on
-    EXPECT_EQ(playingFile(), "B.mp3");
-    EXPECT_EQ(rowTitles(), (QStringList{"B", "C"}));
+    EXPECT_EQ(playingFile(), "D.mp3");
+    EXPECT_EQ(rowTitles(), (QStringList{"C", "B", "D"}));
 
     QPointer<AudioPlayer> playing = global->audioPlayer;
-    screen.deleteRow(0);
+    screen.deleteRow(2);
     EXPECT_EQ(global->audioPlayer, nullptr);
     EXPECT_FALSE(playing && playing->isPlaying());
     EXPECT_EQ(display(), "Аудиоплеер 0:00/0:00");
     EXPECT_EQ(screen.sliderValue(), 0);
     EXPECT_EQ(screen.sliderMaximum(), 0);
-    EXPECT_EQ(rowTitles(), (QStringList{"C"}));
-    EXPECT_EQ(marks(), (QStringList{"0"}));
+    EXPECT_EQ(rowTitles(), (QStringList{"C", "B"}));
+    EXPECT_EQ(marks(), (QStringList{"0", "0"}));
 }
 
 TEST_F(PlaylistTest, ClearingDropsThePlayerAndEmptiesThePlaylist)

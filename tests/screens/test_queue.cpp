@@ -126,7 +126,7 @@ protected:
     static constexpr int Video = DownloadQueue::Video;
 };
 
-TEST_F(QueueTest, ADownloadIsSavedUnderItsCleanNameAndLeavesTheQueue)
+TEST_F(QueueTest, ADownloadIsSavedUnderItsCleanNameOfItsOwnAndLeavesTheQueue)
 {
     const QString url = mp3Url(5, "1000001_1");
     const QByteArray expected = reference(url);
@@ -151,6 +151,21 @@ TEST_F(QueueTest, ADownloadIsSavedUnderItsCleanNameAndLeavesTheQueue)
     queue.startAll();
     ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
     EXPECT_EQ(QFileInfo(StorageLayout::getVideoDir() + "/Clip.mp4").size(), 5000);
+
+    // Two items of one name download side by side under names of their own (that neither writes into the
+    // other's file is the engine's).
+    sandbox.storageFaults().throttleBytesPerSecond = 40000;
+    const int a = add(Audio, "Same", mp3Url(4, "1_1"));
+    const int b = add(Audio, "Same", mp3Url(4, "2_2"));
+    queue.startAll();
+    const QString tempA = audioFile(QStringLiteral("Same.mp3.%1.temp").arg(a));
+    const QString tempB = audioFile(QStringLiteral("Same (2).mp3.%1.temp").arg(b));
+    ASSERT_TRUE(
+        TestSupport::waitFor([&] { return QFileInfo(tempA).size() > 0 && QFileInfo(tempB).size() > 0; }));
+    sandbox.storageFaults().throttleBytesPerSecond = 0;
+    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
+    EXPECT_EQ(readFile(audioFile("Same.mp3")), reference(mp3Url(4, "1_1")));
+    EXPECT_EQ(readFile(audioFile("Same (2).mp3")), reference(mp3Url(4, "2_2")));
 }
 
 TEST_F(QueueTest, StartAllStartsExactlyTheWaitingAndTheFailedAndLowMemoryFailsThemAgain)
@@ -360,27 +375,6 @@ TEST_F(QueueTest, ARunningRowShowsItsSpeedAndTheTimeLeft)
     EXPECT_EQ(Queue::speedText(1024, 0), "1\u00a0Кб/\u2060с");
     EXPECT_EQ(plain(queue.rows()->data(queue.rows()->index(2), QueueRowModel::DetailRole).toString()),
               "осталось 6.50 Мб (всего 10.00 Мб), 0 Кб/с");
-}
-
-// That neither download writes into the other's file is the engine's; the queue gives each its own name.
-TEST_F(QueueTest, TwoItemsOfOneNameDownloadSideBySideUnderNamesOfTheirOwn)
-{
-    sandbox.storageFaults().throttleBytesPerSecond = 40000;
-    const QString first = mp3Url(4, "1_1");
-    const QString second = mp3Url(4, "2_2");
-    Queue queue;
-    const int a = add(Audio, "Same", first);
-    const int b = add(Audio, "Same", second);
-    queue.startAll();
-    const QString tempA = audioFile(QStringLiteral("Same.mp3.%1.temp").arg(a));
-    const QString tempB = audioFile(QStringLiteral("Same (2).mp3.%1.temp").arg(b));
-    ASSERT_TRUE(
-        TestSupport::waitFor([&] { return QFileInfo(tempA).size() > 0 && QFileInfo(tempB).size() > 0; }));
-
-    sandbox.storageFaults().throttleBytesPerSecond = 0;
-    ASSERT_TRUE(TestSupport::waitFor([&] { return queueEmpty(); }));
-    EXPECT_EQ(readFile(audioFile("Same.mp3")), reference(first));
-    EXPECT_EQ(readFile(audioFile("Same (2).mp3")), reference(second));
 }
 
 TEST_F(QueueTest, RowsShowEachStateAsTheTableSays)
