@@ -141,6 +141,11 @@ protected:
 
     QString inAudio(const QString &name) const { return audioDir + QLatin1Char('/') + name; }
     QStringList &listing() const { return global->audioLibraryArray; }
+    // Where the screen is and what it lists: "Rock/Metal: deep.mp3".
+    QString place(const LibraryBrowser &screen) const
+    {
+        return screen.pathToDir().join('/') + ": " + listing().join(", ");
+    }
     static void writeFile(const QString &path, qint64 bytes)
     {
         QDir().mkpath(QFileInfo(path).absolutePath());
@@ -366,8 +371,7 @@ TEST_F(LibraryTest, AFolderWithADotInItsNameOpensOnEveryScreenAndAFileInItPrevie
     EXPECT_TRUE(alerts.isEmpty());
     EXPECT_EQ(screen.miniPlayer(), nullptr);
     EXPECT_EQ(music->pauses, 0);
-    EXPECT_EQ(screen.pathToDir(), QStringList{"Vol. 2"});
-    EXPECT_EQ(listing(), QStringList{"inside.mp3"});
+    EXPECT_EQ(place(screen), "Vol. 2: inside.mp3");
 
     // A tap on a file previews it in an alert, the music paused and the row in the middle of the view.
     QSignalSpy scrolls(&screen, &LibraryBrowser::scrollToRow);
@@ -391,17 +395,16 @@ TEST_F(LibraryTest, AFolderWithADotInItsNameOpensOnEveryScreenAndAFileInItPrevie
 
     screen.toParentFolder();
     screen.rowSelected(0);
-    EXPECT_EQ(screen.pathToDir(), QStringList{"Live.mp3"});
+    EXPECT_EQ(place(screen), "Live.mp3: track.mp3");
 
     Audio_Export exporter(settings.get());
     QSignalSpy sheets(&exporter, &MediaExport::actionSheetRequested);
     exporter.viewWillAppear();
     exporter.rowSelected(1);
     EXPECT_TRUE(sheets.isEmpty());
-    EXPECT_EQ(exporter.pathToDir(), QStringList{"Vol. 2"});
-    EXPECT_EQ(listing(), QStringList{"inside.mp3"});
+    EXPECT_EQ(place(exporter), "Vol. 2: inside.mp3");
     screen.viewWillAppear(); // the listing is shared: shown again, the library lists its own folder
-    EXPECT_EQ(listing(), QStringList{"track.mp3"});
+    EXPECT_EQ(place(screen), "Live.mp3: track.mp3");
 
     Video_Library videos(settings.get());
     QSignalSpy players(&videos, &Video_Library::videoPlayerRequested);
@@ -496,27 +499,24 @@ TEST_F(LibraryTest, WalksIntoFoldersAndBackWithTheSlideAndListsAgain)
     EXPECT_EQ(scrolls.at(0).at(1).toInt(), int(LibraryBrowser::Top));
 
     screen.rowSelected(0); // Rock
-    EXPECT_EQ(screen.pathToDir(), QStringList{"Rock"});
+    EXPECT_EQ(place(screen), "Rock: Metal, rock.mp3");
     EXPECT_EQ(screen.dirLevel(), 1);
-    EXPECT_EQ(listing(), (QStringList{"Metal", "rock.mp3"}));
     screen.rowSelected(0); // Metal
+    EXPECT_EQ(place(screen), "Rock/Metal: deep.mp3");
     EXPECT_EQ(screen.currentFolder(), inAudio("Rock/Metal"));
-    EXPECT_EQ(listing(), QStringList{"deep.mp3"});
-    ASSERT_EQ(slides.size(), 2);
-    EXPECT_EQ(slides.at(1).at(0).toInt(), int(LibraryBrowser::FromRight));
-
     screen.toParentFolder();
-    EXPECT_EQ(screen.pathToDir(), QStringList{"Rock"});
-    EXPECT_EQ(slides.last().at(0).toInt(), int(LibraryBrowser::FromLeft));
+    EXPECT_EQ(place(screen), "Rock: Metal, rock.mp3");
     screen.viewWillAppear(); // left and entered again: still in the same folder
-    EXPECT_EQ(screen.pathToDir(), QStringList{"Rock"});
-    EXPECT_EQ(listing(), (QStringList{"Metal", "rock.mp3"}));
+    EXPECT_EQ(place(screen), "Rock: Metal, rock.mp3");
     screen.toParentFolder();
-    EXPECT_EQ(listing(), (QStringList{"Rock", "top.mp3"}));
-    const qsizetype slidesAtTop = slides.size();
     screen.toParentFolder(); // already at the top: nothing happens
-    EXPECT_EQ(slides.size(), slidesAtTop);
+    EXPECT_EQ(place(screen), ": Rock, top.mp3");
     EXPECT_EQ(screen.dirLevel(), 0);
+    QList<int> directions;
+    for (const QList<QVariant> &slide : slides)
+        directions << slide.at(0).toInt();
+    EXPECT_EQ(directions, QList<int>({LibraryBrowser::FromRight, LibraryBrowser::FromRight,
+                                      LibraryBrowser::FromLeft, LibraryBrowser::FromLeft}));
 
     // An empty folder is not scrolled; a folder that vanished lists as empty.
     QDir(audioDir).mkpath("Empty");
