@@ -776,13 +776,28 @@ TEST_F(LibraryTest, PlayingAFileAppendsItWhenAbsentAndMarksTheRow)
     EXPECT_EQ(MusicPlayer::currentIndex(), 0);
 }
 
-TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop)
+// Clearing asks first; then it ends the running transfers (stopped, they can be started again), empties the
+// media folder and goes back to the top. The playlist is left alone, and so is the other media.
+TEST_F(LibraryTest, ClearingAsksFirstThenEndsTheTransfersAndEmptiesTheMediaFolder)
 {
     writeMp3("a.mp3");
     writeMp3("Sub/b.mp3");
     writeFile(inAudio(".hidden"), 5);
     writeFile(videoDir + "/untouched.mp4", 10);
     Stores::playlist().assignEntries({{"a.mp3", false}});
+    Sandbox sandbox;
+    ASSERT_TRUE(sandbox.start());
+    sandbox.storageFaults().throttleBytesPerSecond = 20000; // well under way for a long while
+    DownloadQueue &queue = DownloadQueue::shared();
+    const QueueItem item{"Slow - Song",
+                         QString::fromStdString(sandbox.baseUrl()) + "/storage/bytes/4000000/slow.bin",
+                         global->nextFileTag()};
+    queue.append(DownloadQueue::Audio, item);
+    queue.startAll();
+    const QString partial = DownloadQueue::temporaryPath(DownloadQueue::finalPath(item, false), item.tag);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo(partial).size() > 0; }, 20000));
+    QSignalSpy failed(&queue, &DownloadQueue::itemFailed);
+    TestSupport::LogCapture log;
 
     Audio_Library screen(settings.get());
     Alerts alerts(screen);
@@ -793,17 +808,24 @@ TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop
                                                  "медиатеки? Учтите, они также будут удалены из памяти "
                                                  "устройства.|Отмена,Очистить|%1")
                                       .arg(Audio_Library::ClearAlert)});
-
     screen.alertAnswered(Audio_Library::ClearAlert, 0);
     EXPECT_TRUE(QFile::exists(inAudio("a.mp3")));
     EXPECT_EQ(screen.dirLevel(), 1);
 
     screen.alertAnswered(Audio_Library::ClearAlert, 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return failed.count() == 1; }, 20000));
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return QDir(audioDir).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); },
+        20000));
+    EXPECT_TRUE(queue.transferPool()->operations().isEmpty());
+    ASSERT_EQ(queue.items(DownloadQueue::Audio).size(), 1);
+    EXPECT_EQ(queue.items(DownloadQueue::Audio).first().state, QueueItem::State::Failed);
+    for (const QString &line : log.lines())
+        EXPECT_FALSE(line.contains("Не удалось переместить файл")) << line.toStdString();
     EXPECT_TRUE(QDir(audioDir).exists());
-    EXPECT_TRUE(QDir(audioDir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_EQ(screen.dirLevel(), 0);
     EXPECT_EQ(screen.title(), "Всего: 0.0 Мб");
-    EXPECT_EQ(Stores::playlist().size(), 1); // left to the playlist
+    EXPECT_EQ(Stores::playlist().size(), 1);
     EXPECT_TRUE(QFile::exists(videoDir + "/untouched.mp4"));
 
     Video_Library videos(settings.get());
@@ -814,39 +836,6 @@ TEST_F(LibraryTest, ClearingAsksFirstThenEmptiesTheMediaFolderAndReturnsToTheTop
     EXPECT_EQ(videoAlerts.at(0).section('|', 2, 2), "Отмена,Очистить");
     videos.alertAnswered(videoAlerts.at(0).section('|', 3).toInt(), 1);
     EXPECT_FALSE(QFile::exists(videoDir + "/untouched.mp4"));
-}
-
-TEST_F(LibraryTest, ClearingEndsTheRunningTransfersBeforeItDeletes)
-{
-    Sandbox sandbox;
-    ASSERT_TRUE(sandbox.start());
-    sandbox.storageFaults().throttleBytesPerSecond = 20000; // well under way for a long while
-    DownloadQueue &queue = DownloadQueue::shared();
-    QueueItem item;
-    item.name = "Slow - Song";
-    item.url = QString::fromStdString(sandbox.baseUrl()) + "/storage/bytes/4000000/slow.bin";
-    item.tag = global->nextFileTag();
-    queue.append(DownloadQueue::Audio, item);
-    queue.startAll();
-    const QString partial = DownloadQueue::temporaryPath(DownloadQueue::finalPath(item, false), item.tag);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return QFileInfo(partial).size() > 0; }, 20000));
-    QSignalSpy failed(&queue, &DownloadQueue::itemFailed);
-    TestSupport::LogCapture log;
-
-    Audio_Library screen(settings.get());
-    screen.viewWillAppear();
-    screen.clearMedia();
-    screen.alertAnswered(Audio_Library::ClearAlert, 1);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return failed.count() == 1; }, 20000));
-    ASSERT_TRUE(TestSupport::waitFor(
-        [&] { return QDir(audioDir).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot); },
-        20000));
-    EXPECT_TRUE(queue.transferPool()->operations().isEmpty());
-    ASSERT_EQ(queue.items(DownloadQueue::Audio).size(), 1);
-    EXPECT_EQ(queue.items(DownloadQueue::Audio).first().state,
-              QueueItem::State::Failed); // stopped, can be started again
-    for (const QString &line : log.lines())
-        EXPECT_FALSE(line.contains("Не удалось переместить файл")) << line.toStdString();
 }
 
 } // namespace
