@@ -509,34 +509,9 @@ TEST_F(SavedPlaylistTest, NamesAreCleanedAndEmptyPlaylistsOrCancelsWriteNothing)
     EXPECT_EQ(saveThroughDialog("AC/DC: live?"), playlists() + "/ACDC live.tuneplaylist");
 }
 
-TEST_F(SavedPlaylistTest, ListingTakesOnlyTheExactExtension)
-{
-    QDir().mkpath(playlists());
-    for (const char *name : {"Rock.tuneplaylist", "Party.TUNEPLAYLIST", "Jazz.tuneplaylist", "Notes.txt",
-                             "Old.tuneplaylist.bak"})
-        ASSERT_EQ(
-            PlaylistFile::write(playlists() + QLatin1Char('/') + QLatin1String(name), {{"A.mp3", false}}),
-            PropertyList::WriteResult::Written);
-
-    SavedPlaylists list;
-    list.viewWillAppear();
-    QStringList found = list.playlistsArray();
-    found.sort();
-    EXPECT_EQ(found, (QStringList{"Jazz.tuneplaylist", "Rock.tuneplaylist"}));
-    QStringList names = list.names();
-    names.sort();
-    EXPECT_EQ(names, (QStringList{"Jazz", "Rock"}));
-
-    list.deleteRow(int(list.playlistsArray().indexOf("Rock.tuneplaylist")));
-    EXPECT_FALSE(QFileInfo::exists(playlists() + "/Rock.tuneplaylist"));
-    EXPECT_EQ(list.playlistsArray(), QStringList{"Jazz.tuneplaylist"});
-    list.viewWillAppear();
-    EXPECT_EQ(list.playlistsArray(), QStringList{"Jazz.tuneplaylist"});
-}
-
 // How a file that cannot be read is set aside is the playlist file's; the screens keep the playlist and the
 // playback, say so, and drop the file from the list.
-TEST_F(SavedPlaylistTest, LoadingReplacesThePlaylistWithoutStartingATrack)
+TEST_F(SavedPlaylistTest, TheListTakesTheExactExtensionAndLoadingReplacesThePlaylistWithoutStartingATrack)
 {
     makePlaylist({"A.mp3", "B.mp3", "C.mp3"});
     screen.playSound(2);
@@ -547,13 +522,27 @@ TEST_F(SavedPlaylistTest, LoadingReplacesThePlaylistWithoutStartingATrack)
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
     broken.write("<?xml version=\"1.0\"?><plist><array><str");
     broken.close();
+    for (const char *name : {"Party.TUNEPLAYLIST", "Notes.txt", "Old.tuneplaylist.bak"})
+        ASSERT_TRUE(QFile::copy(playlists() + "/Два.tuneplaylist", playlists() + '/' + QLatin1String(name)));
     screen.viewWillAppear();
     screen.viewDidAppear();
     screen.viewWillDisappear(); // the saved playlists screen covers it
 
+    // The list takes only the exact extension; a deleted one goes from the folder and the list.
     SavedPlaylists list;
     QSignalSpy back(&list, &SavedPlaylists::returnRequested);
     list.viewWillAppear();
+    QStringList names = list.names();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"Битый", "Два", "Три"}));
+    list.deleteRow(int(list.playlistsArray().indexOf("Два.tuneplaylist")));
+    EXPECT_FALSE(QFileInfo::exists(playlists() + "/Два.tuneplaylist"));
+    EXPECT_FALSE(list.playlistsArray().contains("Два.tuneplaylist"));
+    list.viewWillAppear();
+    QStringList found = list.playlistsArray();
+    found.sort();
+    EXPECT_EQ(found, (QStringList{"Битый.tuneplaylist", "Три.tuneplaylist"}));
+
     list.rowSelected(int(list.playlistsArray().indexOf("Три.tuneplaylist")));
     EXPECT_EQ(back.count(), 1);
     EXPECT_EQ(global->audioPlayer, nullptr);
