@@ -168,28 +168,44 @@ TEST_F(QueueTest, ADownloadIsSavedUnderItsCleanNameOfItsOwnAndLeavesTheQueue)
     EXPECT_EQ(readFile(audioFile("Same (2).mp3")), reference(mp3Url(4, "2_2")));
 }
 
-TEST_F(QueueTest, StartAllStartsExactlyTheWaitingAndTheFailedAndLowMemoryFailsThemAgain)
+TEST_F(QueueTest, StartAllStartsExactlyTheWaitingAndTheFailedAndRemovingOrLowMemoryEndsThem)
 {
     sandbox.storageFaults().throttleBytesPerSecond = 20000;
     Queue queue;
-    const int waiting = add(Audio, "Waiting", bytesUrl(200000, "w"));
+    const int removed = add(Audio, "Removed", bytesUrl(200000, "r"));
+    const int kept = add(Audio, "Kept", bytesUrl(200000, "k"));
     const int failed = add(Audio, "Failed", bytesUrl(200000, "f"), "-2", 100);
     const int started = add(Video, "Started", bytesUrl(200000, "s"), "0", 0);
     const int sized = add(Video, "Sized", bytesUrl(200000, "z"), "200000", 5000);
 
     queue.startAll();
     queue.startAll(); // a second press starts nothing twice
-    EXPECT_EQ(operationTags(), QList<int>({waiting, failed}));
+    EXPECT_EQ(operationTags(), QList<int>({removed, kept, failed}));
     EXPECT_EQ(state(started), "0");
     EXPECT_EQ(state(sized), "200000");
-    ASSERT_TRUE(
-        TestSupport::waitFor([&] { return state(waiting) == "200000" && state(failed) == "200000"; }));
+    ASSERT_TRUE(TestSupport::waitFor(
+        [&] { return state(removed) == "200000" && state(kept) == "200000" && state(failed) == "200000"; }));
 
+    // Removing a running item cancels it, keeps its data, and its late failure changes nothing.
     TestSupport::LogCapture log;
+    queue.removeButton(removed);
+    EXPECT_EQ(state(removed), "gone");
+    EXPECT_EQ(operationTags().size(), 3); // the cancelled one is still on its way out
+    ASSERT_TRUE(TestSupport::waitFor([&] { return operationTags() == QList<int>({kept, failed}); }));
+    EXPECT_GT(QFileInfo(audioFile(QStringLiteral("Removed.mp3.%1.temp").arg(removed))).size(), 0);
+    EXPECT_FALSE(QFile::exists(audioFile("Removed.mp3")));
+    EXPECT_EQ(log.lines().size(), 1); // the cancellation's failure was logged and found no item
+    EXPECT_EQ(state(kept), "200000");
+    // A waiting item just leaves.
+    const int waiting = add(Video, "Never started", bytesUrl(300000, "n"));
+    queue.removeButton(waiting);
+    EXPECT_EQ(state(waiting), "gone");
+
+    // Short of memory, the running ones fail.
     queue.cancelTransfersForLowMemory();
     ASSERT_TRUE(TestSupport::waitFor([&] { return operationTags().isEmpty(); }));
-    EXPECT_EQ(QStringList({state(waiting), state(failed), state(started)}), QStringList({"-2", "-2", "0"}));
-    EXPECT_EQ(log.lines().size(), 2); // each failure logs its description
+    EXPECT_EQ(QStringList({state(kept), state(failed), state(started)}), QStringList({"-2", "-2", "0"}));
+    EXPECT_EQ(log.lines().size(), 3); // each failure logs its description
     EXPECT_EQ(downloads.items(Audio).size() + downloads.items(Video).size(), 4);
 }
 
@@ -225,34 +241,6 @@ TEST_F(QueueTest, ADroppedItemFailsATapResumesItAndTheTrafficCountsWhatCame)
     }
     ASSERT_EQ(log.lines().size(), 2); // each failure logs its description
     EXPECT_FALSE(log.lines().first().isEmpty());
-}
-
-TEST_F(QueueTest, RemovingAStartedItemCancelsItKeepsItsDataAndItsLateFailureChangesNothing)
-{
-    sandbox.storageFaults().throttleBytesPerSecond = 30000;
-    Queue queue;
-    const int removed = add(Audio, "Removed", bytesUrl(300000, "r"));
-    const int kept = add(Audio, "Kept", bytesUrl(300000, "k"));
-    const int waiting = add(Video, "Never started", bytesUrl(300000, "n"));
-    downloads.start(0, 0);
-    downloads.start(0, 1);
-    ASSERT_TRUE(TestSupport::waitFor([&] { return state(removed) != "0" && state(kept) != "0"; }));
-
-    TestSupport::LogCapture log;
-    queue.removeButton(removed);
-    EXPECT_EQ(state(removed), "gone");
-    EXPECT_EQ(operationTags().size(), 2); // the cancelled one is still on its way out
-    ASSERT_TRUE(TestSupport::waitFor([&] { return operationTags() == QList<int>({kept}); }));
-    EXPECT_GT(QFileInfo(audioFile(QStringLiteral("Removed.mp3.%1.temp").arg(removed))).size(), 0);
-    EXPECT_FALSE(QFile::exists(audioFile("Removed.mp3")));
-    EXPECT_EQ(log.lines().size(), 1); // the cancellation's failure was logged and found no item
-    EXPECT_NE(state(kept), "-2");
-    EXPECT_EQ(state(waiting), "-1");
-
-    // A waiting item just leaves.
-    queue.removeButton(waiting);
-    EXPECT_EQ(state(waiting), "gone");
-    ASSERT_TRUE(TestSupport::waitFor([&] { return downloads.count() == 1; }));
 }
 
 TEST_F(QueueTest, CallbacksForATagWithoutItemChangeNothing)
