@@ -226,7 +226,7 @@ TEST_F(PlaylistTest, AFileThatCannotBeOpenedShowsItsNameWithoutATime)
     EXPECT_EQ(playingFile(), "Good.mp3");
 }
 
-TEST_F(PlaylistTest, TimerTickShowsTimesAndCarriesOutRequestsFromOutside)
+TEST_F(PlaylistTest, TheTickShowsTimesAndCarriesOutRequestsAndTheSliderJumps)
 {
     makePlaylist({"A.mp3", "B.mp3", "C.mp3"}, 75);
     screen.playSound(0);
@@ -240,7 +240,7 @@ TEST_F(PlaylistTest, TimerTickShowsTimesAndCarriesOutRequestsFromOutside)
     EXPECT_EQ(playingFile(), "A.mp3");
 
     // Hidden, the display stays; visible, it follows the player.
-    ASSERT_TRUE(waitFor([&] { return player()->duration() > 0; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return std::abs(player()->duration() - 75) < 0.1; }, 5000));
     player()->setCurrentTime(42.6);
     screen.updateTime();
     EXPECT_EQ(screen.audioTimeLabel(), "0:00");
@@ -250,39 +250,31 @@ TEST_F(PlaylistTest, TimerTickShowsTimesAndCarriesOutRequestsFromOutside)
     EXPECT_NEAR(screen.sliderValue(), 42.6, 0.01);
     EXPECT_TRUE(screen.sliderAnimated());
 
-    // The real timer, one per program: a second load replaces the first.
-    screen.viewDidLoad();
-    QPointer<QTimer> first = global->playbackTimer;
-    Audio_Playlist other;
-    other.viewDidLoad();
-    EXPECT_NE(global->playbackTimer, first.data());
-    EXPECT_TRUE(released(first));
-    global->pendingTrackStep = GlobalData::TrackStep::Next;
-    EXPECT_TRUE(waitFor([&] { return playingFile() == "B.mp3"; }, 3000));
-    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
-}
-
-TEST_F(PlaylistTest, SliderSeeksAndKeepsThePlayingState)
-{
-    makePlaylist({"A.mp3"});
-    screen.playSound(0);
+    // The slider jumps and keeps the playing state.
     screen.audioSliderMoved(30);
     EXPECT_NEAR(player()->currentTime(), 30, 0.5);
     EXPECT_TRUE(player()->isPlaying());
-
     Audio_Playlist::pause();
     screen.audioSliderMoved(12);
     EXPECT_NEAR(player()->currentTime(), 12, 0.5);
     EXPECT_FALSE(player()->isPlaying());
     Audio_Playlist::play();
     EXPECT_TRUE(player()->isPlaying());
-
     // The platform's end of an interruption resumes only when it says so.
     Audio_Playlist::pause();
     Q_EMIT player()->endInterruption(0);
     EXPECT_FALSE(player()->isPlaying());
     Q_EMIT player()->endInterruption(1);
     EXPECT_TRUE(player()->isPlaying());
+
+    // The real timer, one per program: a second load replaces the first. (That it ticks is the music
+    // player's.)
+    screen.viewDidLoad();
+    QPointer<QTimer> first = global->playbackTimer;
+    Audio_Playlist other;
+    other.viewDidLoad();
+    EXPECT_NE(global->playbackTimer, first.data());
+    EXPECT_TRUE(released(first));
 }
 
 // Repeat goes round its three modes from the playlist's (as it always started): the track, none, the
@@ -319,7 +311,7 @@ TEST_F(PlaylistTest, AppearingShowsTheCurrentTrackAndVisibilityGatesEditing)
 {
     makePlaylist({"A.mp3", "Sub/B.mp3", "C.mp3"});
     screen.playSound(1);
-    ASSERT_TRUE(waitFor([&] { return player()->duration() > 0; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return std::abs(player()->duration() - 60) < 0.1; }, 5000));
     player()->setCurrentTime(20);
     QSignalSpy scroll(&screen, &Audio_Playlist::scrollToRow);
 
@@ -470,22 +462,7 @@ protected:
     }
 };
 
-TEST_F(SavedPlaylistTest, SavingWritesZeroMarksAndReplacesAFileOfTheSameName)
-{
-    makePlaylist({"A.mp3", "Sub/B.mp3", "C.mp3", "D.mp3"});
-    screen.playSound(3);
-    EXPECT_EQ(saveThroughDialog("  Вечер  "), playlists() + "/Вечер.tuneplaylist");
-    EXPECT_EQ(screen.playlistName(), "Вечер");
-    EXPECT_EQ(readSaved("Вечер.tuneplaylist"), (QStringList{"A.mp3|0", "Sub/B.mp3|0", "C.mp3|0", "D.mp3|0"}));
-
-    Stores::playlist().removeEntry(1);
-    Stores::playlist().removeEntry(1);
-    EXPECT_FALSE(saveThroughDialog("Вечер").isEmpty());
-    EXPECT_EQ(readSaved("Вечер.tuneplaylist"), (QStringList{"A.mp3|0", "D.mp3|0"}));
-    EXPECT_EQ(QDir(playlists()).entryList(QDir::Files).size(), 1);
-}
-
-TEST_F(SavedPlaylistTest, NamesAreCleanedAndEmptyPlaylistsOrCancelsWriteNothing)
+TEST_F(SavedPlaylistTest, SavingCleansTheNameWritesZeroMarksAndReplacesAFileOfTheSameName)
 {
     // Empty: the folder is made, no file.
     screen.setPlaylistNameToSave("Пусто");
@@ -495,7 +472,7 @@ TEST_F(SavedPlaylistTest, NamesAreCleanedAndEmptyPlaylistsOrCancelsWriteNothing)
     EXPECT_TRUE(QFileInfo(playlists()).isDir());
     EXPECT_TRUE(QDir(playlists()).isEmpty());
 
-    makePlaylist({"A.mp3"});
+    makePlaylist({"A.mp3", "Sub/B.mp3", "C.mp3", "D.mp3"});
     QSignalSpy dismissed(&screen, &Audio_Playlist::keyboardDismissed);
     screen.setPlaylistNameToSave("Отменённый");
     screen.alertAnswered(Audio_Playlist::SaveAlert, 0);
@@ -503,6 +480,16 @@ TEST_F(SavedPlaylistTest, NamesAreCleanedAndEmptyPlaylistsOrCancelsWriteNothing)
     EXPECT_EQ(dismissed.count(), 1);
     EXPECT_TRUE(QDir(playlists()).isEmpty());
     EXPECT_EQ(screen.playlistName(), "Пусто") << "cancel keeps the last name";
+
+    screen.playSound(3);
+    EXPECT_EQ(saveThroughDialog("  Вечер  "), playlists() + "/Вечер.tuneplaylist");
+    EXPECT_EQ(screen.playlistName(), "Вечер");
+    EXPECT_EQ(readSaved("Вечер.tuneplaylist"), (QStringList{"A.mp3|0", "Sub/B.mp3|0", "C.mp3|0", "D.mp3|0"}));
+    Stores::playlist().removeEntry(1);
+    Stores::playlist().removeEntry(1);
+    EXPECT_FALSE(saveThroughDialog("Вечер").isEmpty());
+    EXPECT_EQ(readSaved("Вечер.tuneplaylist"), (QStringList{"A.mp3|0", "D.mp3|0"}));
+    EXPECT_EQ(QDir(playlists()).entryList(QDir::Files).size(), 1);
 
     EXPECT_EQ(saveThroughDialog("/:*?\"<>|"), playlists() + "/Без названия.tuneplaylist");
     EXPECT_EQ(screen.playlistName(), "Без названия");
