@@ -72,17 +72,29 @@ TEST_F(AudioMenuTest, ListCountersFollowTheSharedListsEachTimeTheMenuShowsAndRow
     EXPECT_TRUE(open.at(1).at(2).toString().isEmpty());
 }
 
-TEST_F(AudioMenuTest, SwitchingTheFileCountersShowsWhileTheMenuIsShown)
+// Each menu counts its own media (the video menu MP4 files, in sub-folders and whatever the case) under its
+// own switch; a switch written while the menu stays on screen shows at once.
+TEST_F(AudioMenuTest, EachMenuCountsItsMediaUnderItsOwnSwitchAndShowsTheSwitchAtOnce)
 {
     touch(root.filePath("audio/a.mp3"));
-    touch(root.filePath("video/v.mp4"));
+    for (const char *name : {"video/a.mp4", "video/sub/B.MP4", "video/c.mp3"})
+        touch(root.filePath(name));
+    Stores::videoFound().append(VideoRecord{});
     AudioMenu audio(settings.get());
     VideoMenu video(settings.get());
+    ASSERT_EQ(video.rowCount(), 7);
     EXPECT_FALSE(settings->contains("count_audio"));
     audio.viewWillAppear();
     video.viewWillAppear();
-    ASSERT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 1 && video.counter(4) == 1; }));
-    EXPECT_TRUE(settings->contains("count_audio")); // the default was written on the first read
+    EXPECT_EQ(video.counter(0), 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 1 && video.counter(4) == 2; }));
+    EXPECT_EQ(video.counter(5), 2);
+    EXPECT_TRUE(settings->contains("count_audio")); // the defaults were written on the first read
+    EXPECT_TRUE(settings->contains("count_video"));
+    // A video download landing is counted without the menu being shown again.
+    touch(root.filePath("video/sub/new.mp4"));
+    Q_EMIT DownloadQueue::shared().itemFinished(7, root.filePath("video/sub/new.mp4"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return video.counter(4) == 3; })) << video.counter(4);
     QSignalSpy changes(&audio, &QAbstractItemModel::dataChanged);
 
     // Written by the settings page while the menu stays on screen: no second viewWillAppear.
@@ -90,11 +102,12 @@ TEST_F(AudioMenuTest, SwitchingTheFileCountersShowsWhileTheMenuIsShown)
     EXPECT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 0; }));
     EXPECT_EQ(audio.counter(7), 0);
     EXPECT_GE(changes.count(), 1);
-    EXPECT_EQ(video.counter(4), 1); // the other menu's switch is its own
+    EXPECT_EQ(video.counter(4), 3); // the other menu's switch is its own
     settings->setBool("count_video", false);
     EXPECT_TRUE(TestSupport::waitFor([&] { return video.counter(4) == 0; }));
     settings->setBool("count_audio", true);
     EXPECT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 1; }));
+    Stores::videoFound().clear();
 }
 
 TEST_F(AudioMenuTest, FileCountersAreCountedOffTheGuiThreadAndFollowDownloadsAndDeletions)
@@ -134,31 +147,6 @@ TEST_F(AudioMenuTest, FileCountersAreCountedOffTheGuiThreadAndFollowDownloadsAnd
     EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 3; })) << menu.counter(5);
     library.deleteRow(0);
     EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 1; })) << menu.counter(5);
-}
-
-TEST_F(AudioMenuTest, VideoMenuCountsMp4FilesUnderItsOwnSwitch)
-{
-    touch(root.filePath("video/a.mp4"));
-    touch(root.filePath("video/sub/B.MP4"));
-    touch(root.filePath("video/c.mp3"));
-    Stores::videoFound().append(VideoRecord{});
-
-    VideoMenu menu(settings.get());
-    ASSERT_EQ(menu.rowCount(), 7);
-    menu.viewWillAppear();
-    EXPECT_EQ(menu.counter(0), 1);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(4) == 2; })) << menu.counter(4);
-    EXPECT_EQ(menu.counter(5), 2);
-
-    // A video download landing is counted without the menu being shown again.
-    touch(root.filePath("video/sub/new.mp4"));
-    Q_EMIT DownloadQueue::shared().itemFinished(7, root.filePath("video/sub/new.mp4"));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(4) == 3; })) << menu.counter(4);
-    EXPECT_TRUE(settings->contains("count_video"));
-    settings->setBool("count_video", false);
-    menu.viewWillAppear();
-    EXPECT_EQ(menu.counter(4), 0);
-    Stores::videoFound().clear();
 }
 
 } // namespace

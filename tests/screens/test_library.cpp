@@ -548,7 +548,7 @@ TEST_F(LibraryTest, WalksIntoFoldersAndBackWithTheSlideAndListsAgain)
     EXPECT_EQ(screen.title(), "Папка: 0.0 Мб");
 }
 
-TEST_F(LibraryTest, AppendingAddsRelativePathsWithoutDuplicateCheckAlsoUnderItsNotice)
+TEST_F(LibraryTest, AppendingAddsRelativePathsWithoutDuplicateCheckAlsoUnderItsNoticeAndPlayingMarksTheRow)
 {
     for (const char *name : {"Rock/a.mp3", "Rock/B.MP3", "Rock/Inner/c.mp3"})
         writeMp3(QLatin1String(name));
@@ -578,8 +578,18 @@ TEST_F(LibraryTest, AppendingAddsRelativePathsWithoutDuplicateCheckAlsoUnderItsN
               (QStringList{"Rock/a.mp3|0", "Rock/B.MP3|0", "Rock/a.mp3|0", "Rock/a.mp3|0", "Rock/B.MP3|0"}));
     ASSERT_TRUE(TestSupport::waitFor([&] { return screen.hud() == nullptr; }));
 
+    // Playing a file plays an entry of it where it stands, or appends it first; its row is marked.
+    screen.playPath("Rock/B.MP3");
+    EXPECT_EQ(Stores::playlist().size(), 5);
+    EXPECT_EQ(Stores::playlist().at(MusicPlayer::currentIndex()).file, "Rock/B.MP3");
+    screen.rowSelected(0); // into Inner
+    EXPECT_FALSE(screen.entries()->rows().at(0).inPlaylist);
+    screen.playPath("Rock/Inner/c.mp3");
+    EXPECT_EQ(files(Stores::playlist().records()).last(), "Rock/Inner/c.mp3|1");
+    EXPECT_EQ(MusicPlayer::currentIndex(), 5);
+    EXPECT_TRUE(screen.entries()->rows().at(0).inPlaylist);
+
     // A folder without MP3 files: the notice, and no change.
-    screen.rowSelected(0); // into Inner, then leave it without MP3 files
     QFile::remove(inAudio("Rock/Inner/c.mp3"));
     screen.reloadLibrary();
     const qsizetype before = Stores::playlist().size();
@@ -753,27 +763,6 @@ TEST_F(LibraryTest, RowsCarryTagsSortByAColumnAndTheFilterNarrowsTheFolderOrTheW
     EXPECT_EQ(shown(), QStringList({"Title zdeep|zdeep.mp3", "Title zz|zz.mp3"}));
     screen.setWholeLibrary(false);
     EXPECT_EQ(shown(), QStringList({"Title zz|zz.mp3"}));
-}
-
-TEST_F(LibraryTest, PlayingAFileAppendsItWhenAbsentAndMarksTheRow)
-{
-    writeMp3("a.mp3");
-    writeMp3("b.mp3");
-    Stores::playlist().assignEntries({{"a.mp3", false}});
-    Audio_Library screen(settings.get());
-    screen.viewWillAppear();
-    const auto marked = [&] {
-        return QList<bool>{screen.entries()->rows().at(0).inPlaylist,
-                           screen.entries()->rows().at(1).inPlaylist};
-    };
-    EXPECT_EQ(marked(), (QList<bool>{true, false}));
-    screen.playPath("b.mp3");
-    EXPECT_EQ(files(Stores::playlist().records()), (QStringList{"a.mp3|0", "b.mp3|1"}));
-    EXPECT_EQ(MusicPlayer::currentIndex(), 1);
-    EXPECT_EQ(marked(), (QList<bool>{true, true}));
-    screen.playPath("a.mp3"); // already there: played where it stands
-    EXPECT_EQ(Stores::playlist().size(), 2);
-    EXPECT_EQ(MusicPlayer::currentIndex(), 0);
 }
 
 // Clearing asks first; then it ends the running transfers (stopped, they can be started again), empties the

@@ -136,7 +136,7 @@ TEST_F(PlaylistTest, NextAndPreviousWrapAroundAndPreviousPastThreeSecondsRestart
     EXPECT_EQ(playingFile(), "A.mp3");
 }
 
-TEST_F(PlaylistTest, ShuffleWithOneEntryRestartsItWithTwoAlternatesAndRepeatGoesBeforeIt)
+TEST_F(PlaylistTest, ShuffleRestartsOneEntryAlternatesTwoDrawsAgainUntilTheEntryDiffersAndRepeatGoesFirst)
 {
     global->playRandomMusic = true;
     makePlaylist({"Only.mp3"});
@@ -168,13 +168,11 @@ TEST_F(PlaylistTest, ShuffleWithOneEntryRestartsItWithTwoAlternatesAndRepeatGoes
         EXPECT_EQ(playingFile(), "Second.mp3");
         EXPECT_NE(global->audioPlayer, before);
     }
-}
 
-TEST_F(PlaylistTest, ShuffleDrawsAgainUntilTheIndexDiffers)
-{
-    global->playRandomMusic = true;
-    makePlaylist({"A.mp3", "B.mp3", "C.mp3", "D.mp3"});
-    // 6, 10 and 4002 are all 2 modulo 4, the current entry; 9 is 1.
+    // Shuffle draws again until the entry differs: 6, 10 and 4002 are all 2 modulo 4, the current entry; 9
+    // is 1.
+    global->playRepeatMusic = false;
+    makePlaylist({"C.mp3", "D.mp3"});
     std::deque<quint32> draws{6, 10, 2 + 4 * 1000, 9};
     screen.setRandomSource([&] {
         const quint32 value = draws.front();
@@ -183,47 +181,41 @@ TEST_F(PlaylistTest, ShuffleDrawsAgainUntilTheIndexDiffers)
     });
     screen.playSound(2);
     screen.forwardButtonPressed();
-    EXPECT_EQ(playingFile(), "B.mp3");
+    EXPECT_EQ(playingFile(), "Second.mp3");
     EXPECT_TRUE(draws.empty());
 }
 
-TEST_F(PlaylistTest, OnlyASuccessfulEndOfTheCurrentPlayerAdvances)
-{
-    makePlaylist({"A.mp3", "B.mp3", "C.mp3"});
-    screen.playSound(0);
-    Q_EMIT player()->didFinishPlaying(false); // could not be decoded to its end
-    pump(100);
-    EXPECT_EQ(playingFile(), "A.mp3");
-
-    QPointer<AudioPlayer> old = global->audioPlayer;
-    screen.playSound(1);
-    Q_EMIT old->didFinishPlaying(true); // the replaced player's report comes late
-    pump(100);
-    EXPECT_EQ(playingFile(), "B.mp3");
-
-    Q_EMIT player()->didFinishPlaying(true); // once: the entry after, not the one after that
-    ASSERT_TRUE(waitFor([&] { return playingFile() == "C.mp3"; }, 1000));
-}
-
-// That nothing plays and nothing advances is the music player's; the screen shows the entry with nothing to
-// time, and every row, the gone one dimmed.
-TEST_F(PlaylistTest, AFileThatCannotBeOpenedShowsItsNameWithoutATime)
+// Only a successful end of the current player advances. That a file which cannot be opened leaves nothing
+// playing is the music player's; the screen shows the entry with nothing to time, and every row, the gone one
+// dimmed.
+TEST_F(PlaylistTest, OnlyASuccessfulEndAdvancesAndAFileThatCannotBeOpenedShowsNoTime)
 {
     ASSERT_TRUE(Mp3Fixture::writeBroken(audio + "/Broken.mp3"));
     Stores::playlist().append(PlaylistEntry{"Broken.mp3", false});
     Stores::playlist().append(PlaylistEntry{"Missing.mp3", false});
-    makePlaylist({"Good.mp3"});
+    makePlaylist({"A.mp3", "B.mp3", "C.mp3"});
     screen.viewDidAppear();
+    screen.playSound(2);
+    Q_EMIT player()->didFinishPlaying(false); // could not be decoded to its end
+    pump(100);
+    EXPECT_EQ(playingFile(), "A.mp3");
+    QPointer<AudioPlayer> old = global->audioPlayer;
+    screen.playSound(3);
+    Q_EMIT old->didFinishPlaying(true); // the replaced player's report comes late
+    pump(100);
+    EXPECT_EQ(playingFile(), "B.mp3");
+    Q_EMIT player()->didFinishPlaying(true); // once: the entry after, not the one after that
+    ASSERT_TRUE(waitFor([&] { return playingFile() == "C.mp3"; }, 1000));
 
     screen.playSound(0);
     ASSERT_TRUE(waitFor([&] { return global->audioPlayer == nullptr; }, 5000));
     screen.updateTime();
     EXPECT_EQ(display(), "Broken 0:00/0:00");
     EXPECT_EQ(screen.sliderMaximum(), 0);
-    EXPECT_EQ(rowTitles(), (QStringList{"Broken", "Missing", "Good"}));
+    EXPECT_EQ(rowTitles(), (QStringList{"Broken", "Missing", "A", "B", "C"}));
     EXPECT_FALSE(screen.rows()->index(1).data(PlaylistRowModel::PlayableRole).toBool());
     screen.forwardButtonPressed();
-    EXPECT_EQ(playingFile(), "Good.mp3");
+    EXPECT_EQ(playingFile(), "A.mp3");
 }
 
 TEST_F(PlaylistTest, TheTickShowsTimesAndCarriesOutRequestsAndTheSliderJumps)
