@@ -97,7 +97,7 @@ TEST(StoreModels, RunsOfMatchesLeaveInRunsAndMovesFollowQtsConvention)
     EXPECT_EQ(titles(model, AudioRecordModel::TitleRole), QStringList({"T5", "T6", "T1", "T8"}));
 }
 
-TEST(StoreModels, TheWatchedVideoRowStaysOnItsRowNumber)
+TEST(StoreModels, TheWatchedVideoRowStaysOnItsRowNumberAndTheAlbumTableFollowsItsStore)
 {
     VideoRecordStore store;
     VideoRecordModel model(&store);
@@ -111,15 +111,12 @@ TEST(StoreModels, TheWatchedVideoRowStaysOnItsRowNumber)
     EXPECT_TRUE(model.data(model.index(1), VideoRecordModel::WatchedRole).toBool());
     EXPECT_EQ(model.data(model.index(1), VideoRecordModel::TitleRole).toString(), "C");
     EXPECT_EQ(changes.count(), 1); // the record now under the highlight is drawn highlighted
-}
 
-TEST(StoreModels, TheAlbumTableFollowsItsStore)
-{
-    AlbumStore store;
-    AlbumRecordModel model(&store);
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    store.assign({AlbumRecord{"One", "X", "1"}, AlbumRecord{"Two", "Y", "2"}});
-    EXPECT_EQ(titles(model, AlbumRecordModel::ArtistRole), QStringList({"X", "Y"}));
+    AlbumStore albums;
+    AlbumRecordModel albumModel(&albums);
+    QAbstractItemModelTester albumTester(&albumModel, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    albums.assign({AlbumRecord{"One", "X", "1"}, AlbumRecord{"Two", "Y", "2"}});
+    EXPECT_EQ(titles(albumModel, AlbumRecordModel::ArtistRole), QStringList({"X", "Y"}));
 }
 
 class PlaylistModelTest : public ::testing::Test
