@@ -13,6 +13,7 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -119,21 +120,7 @@ TEST(StoreModels, TheWatchedVideoRowStaysOnItsRowNumberAndTheAlbumTableFollowsIt
     EXPECT_EQ(titles(albumModel, AlbumRecordModel::ArtistRole), QStringList({"X", "Y"}));
 }
 
-class PlaylistModelTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { StorageLayout::setRootDir(root.path()); }
-    void TearDown() override { StorageLayout::setRootDir(QString()); }
-    void touch(const QString &relative)
-    {
-        QDir().mkpath(StorageLayout::getAudioDir());
-        QFile file(StorageLayout::getAudioDir() + QLatin1Char('/') + relative);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
-    QTemporaryDir root;
-};
-
-TEST_F(PlaylistModelTest, TheMarkMovesWithItsEntryAndATrackChangeTouchesTwoRows)
+TEST(StoreModels, ThePlaylistsMarkMovesWithItsEntryAndATrackChangeTouchesTwoRows)
 {
     PlaylistStore playlist;
     PlaylistRowModel model(&playlist);
@@ -165,9 +152,13 @@ TEST_F(PlaylistModelTest, TheMarkMovesWithItsEntryAndATrackChangeTouchesTwoRows)
     EXPECT_EQ(current.count(), 1);
 }
 
-TEST_F(PlaylistModelTest, FilesAreLookedAtOnlyForTheRowsDrawnAndAgainWhenAskedTo)
+TEST(StoreModels, ThePlaylistsFilesAreLookedAtOnlyForTheRowsDrawnAndAgainWhenAskedTo)
 {
-    touch("here.mp3");
+    QTemporaryDir root;
+    StorageLayout::setRootDir(root.path());
+    const auto reset = qScopeGuard([] { StorageLayout::setRootDir(QString()); });
+    QDir().mkpath(StorageLayout::getAudioDir());
+    ASSERT_TRUE(QFile(StorageLayout::getAudioDir() + "/here.mp3").open(QIODevice::WriteOnly));
     PlaylistStore playlist;
     QList<PlaylistEntry> entries;
     for (int i = 0; i < 10000; ++i)
