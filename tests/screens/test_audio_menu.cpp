@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -21,6 +22,7 @@ namespace {
 
 void touch(const QString &path)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
 }
@@ -39,7 +41,7 @@ protected:
     std::unique_ptr<Settings> settings;
 };
 
-TEST_F(AudioMenuTest, ListCountersFollowTheSharedListsEachTimeTheMenuShows)
+TEST_F(AudioMenuTest, ListCountersFollowTheSharedListsEachTimeTheMenuShowsAndRowsOpenTheirScreens)
 {
     AudioMenu menu(settings.get());
     ASSERT_EQ(menu.rowCount(), 9);
@@ -57,46 +59,42 @@ TEST_F(AudioMenuTest, ListCountersFollowTheSharedListsEachTimeTheMenuShows)
     Stores::playlist().append(PlaylistEntry{});
     menu.viewWillAppear();
     EXPECT_EQ(menu.counter(6), 2);
+
+    // Rows open their screens with their titles; past the last row, nothing.
+    QSignalSpy open(&menu, &AudioMenu::openScreen);
+    menu.rowSelected(0);
+    menu.rowSelected(5);
+    menu.rowSelected(9);
+    ASSERT_EQ(open.count(), 2);
+    EXPECT_EQ(open.at(0).at(1).toString(), "Audio_Search");
+    EXPECT_EQ(open.at(0).at(2).toString(), "Поиск");
+    EXPECT_EQ(open.at(1).at(1).toString(), "Audio_Library");
+    EXPECT_TRUE(open.at(1).at(2).toString().isEmpty());
 }
 
-TEST_F(AudioMenuTest, FileCountersWalkSubFoldersAndIgnoreCase)
+// Each menu counts its own media (the video menu MP4 files, in sub-folders and whatever the case) under its
+// own switch; a switch written while the menu stays on screen shows at once.
+TEST_F(AudioMenuTest, EachMenuCountsItsMediaUnderItsOwnSwitchAndShowsTheSwitchAtOnce)
 {
-    QDir(root.path()).mkpath("audio/Импортированные/deeper");
     touch(root.filePath("audio/a.mp3"));
-    touch(root.filePath("audio/B.MP3"));
-    touch(root.filePath("audio/Импортированные/deeper/c.Mp3"));
-    touch(root.filePath("audio/d.mp3.7.temp"));
-    touch(root.filePath("audio/notes.txt"));
-
-    // Named like MP3 files, counted as the menus always counted them: a folder, a hidden file, a link.
-    QDir(root.path()).mkpath("audio/Album.mp3");
-    touch(root.filePath("audio/.hidden.mp3"));
-    touch(root.filePath("audio/.mp3"));
-    ASSERT_TRUE(QFile::link(root.filePath("audio/Album.mp3"), root.filePath("audio/link.mp3")));
-
-    AudioMenu menu(settings.get());
-    menu.viewWillAppear();
-    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 7; })) << menu.counter(5);
-    EXPECT_EQ(menu.counter(7), 7);
-    EXPECT_TRUE(settings->contains("count_audio")); // the default was written on the first read
-
-    settings->setBool("count_audio", false);
-    menu.viewWillAppear();
-    EXPECT_EQ(menu.counter(5), 0);
-    EXPECT_EQ(menu.counter(7), 0);
-}
-
-TEST_F(AudioMenuTest, SwitchingTheFileCountersShowsWhileTheMenuIsShown)
-{
-    QDir(root.path()).mkpath("audio");
-    touch(root.filePath("audio/a.mp3"));
-    QDir(root.path()).mkpath("video");
-    touch(root.filePath("video/v.mp4"));
+    for (const char *name : {"video/a.mp4", "video/sub/B.MP4", "video/c.mp3"})
+        touch(root.filePath(name));
+    Stores::videoFound().append(VideoRecord{});
     AudioMenu audio(settings.get());
     VideoMenu video(settings.get());
+    ASSERT_EQ(video.rowCount(), 7);
+    EXPECT_FALSE(settings->contains("count_audio"));
     audio.viewWillAppear();
     video.viewWillAppear();
-    ASSERT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 1 && video.counter(4) == 1; }));
+    EXPECT_EQ(video.counter(0), 1);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 1 && video.counter(4) == 2; }));
+    EXPECT_EQ(video.counter(5), 2);
+    EXPECT_TRUE(settings->contains("count_audio")); // the defaults were written on the first read
+    EXPECT_TRUE(settings->contains("count_video"));
+    // A video download landing is counted without the menu being shown again.
+    touch(root.filePath("video/sub/new.mp4"));
+    Q_EMIT DownloadQueue::shared().itemFinished(7, root.filePath("video/sub/new.mp4"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return video.counter(4) == 3; })) << video.counter(4);
     QSignalSpy changes(&audio, &QAbstractItemModel::dataChanged);
 
     // Written by the settings page while the menu stays on screen: no second viewWillAppear.
@@ -104,34 +102,16 @@ TEST_F(AudioMenuTest, SwitchingTheFileCountersShowsWhileTheMenuIsShown)
     EXPECT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 0; }));
     EXPECT_EQ(audio.counter(7), 0);
     EXPECT_GE(changes.count(), 1);
-    EXPECT_EQ(video.counter(4), 1); // the other menu's switch is its own
+    EXPECT_EQ(video.counter(4), 3); // the other menu's switch is its own
     settings->setBool("count_video", false);
     EXPECT_TRUE(TestSupport::waitFor([&] { return video.counter(4) == 0; }));
     settings->setBool("count_audio", true);
     EXPECT_TRUE(TestSupport::waitFor([&] { return audio.counter(5) == 1; }));
-}
-
-TEST_F(AudioMenuTest, RowsOpenTheirScreensWithTheRightTitles)
-{
-    AudioMenu menu(settings.get());
-    QSignalSpy open(&menu, &AudioMenu::openScreen);
-    menu.rowSelected(0);
-    menu.rowSelected(5);
-    menu.rowSelected(9);
-    ASSERT_EQ(open.count(), 2);
-    EXPECT_EQ(open.at(0).at(1).toString(), QStringLiteral("Audio_Search"));
-    EXPECT_EQ(open.at(0).at(2).toString(), QStringLiteral("Поиск"));
-    EXPECT_EQ(open.at(1).at(1).toString(), QStringLiteral("Audio_Library"));
-    EXPECT_TRUE(open.at(1).at(2).toString().isEmpty());
-    const QStringList names = {"Поиск",     "Частные",    "Общие",   "Рекомендуемые",  "Альбомы",
-                               "Медиатека", "Аудиоплеер", "Экспорт", "Друзья и группы"};
-    for (int row = 0; row < 9; ++row)
-        EXPECT_EQ(menu.data(menu.index(row), AudioMenu::NameRole).toString(), names.at(row));
+    Stores::videoFound().clear();
 }
 
 TEST_F(AudioMenuTest, FileCountersAreCountedOffTheGuiThreadAndFollowDownloadsAndDeletions)
 {
-    QDir(root.path()).mkpath("audio/Rock");
     touch(root.filePath("audio/a.mp3"));
     touch(root.filePath("audio/Rock/b.mp3"));
     AudioMenu menu(settings.get());
@@ -153,7 +133,6 @@ TEST_F(AudioMenuTest, FileCountersAreCountedOffTheGuiThreadAndFollowDownloadsAnd
     // A download lands; the menu follows without being shown again. One landing elsewhere changes nothing.
     touch(root.filePath("audio/c.mp3"));
     Q_EMIT DownloadQueue::shared().itemFinished(1, root.filePath("audio/c.mp3"));
-    QDir(root.path()).mkpath("audio/Rock/New");
     touch(root.filePath("audio/Rock/New/d.mp3"));
     Q_EMIT DownloadQueue::shared().itemFinished(2, root.filePath("audio/Rock/New/d.mp3"));
     Q_EMIT DownloadQueue::shared().itemFinished(3, root.filePath("video/e.mp3"));
@@ -168,36 +147,6 @@ TEST_F(AudioMenuTest, FileCountersAreCountedOffTheGuiThreadAndFollowDownloadsAnd
     EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 3; })) << menu.counter(5);
     library.deleteRow(0);
     EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(5) == 1; })) << menu.counter(5);
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(AudioMenuTest, VideoMenuCountsMp4FilesUnderItsOwnSwitch)
-{
-    QDir(root.path()).mkpath("video/sub");
-    touch(root.filePath("video/a.mp4"));
-    touch(root.filePath("video/sub/B.MP4"));
-    touch(root.filePath("video/c.mp3"));
-    Stores::videoFound().append(VideoRecord{});
-
-    VideoMenu menu(settings.get());
-    ASSERT_EQ(menu.rowCount(), 7);
-    menu.viewWillAppear();
-    EXPECT_EQ(menu.counter(0), 1);
-    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(4) == 2; })) << menu.counter(4);
-    EXPECT_EQ(menu.counter(5), 2);
-
-    // A video download landing is counted without the menu being shown again.
-    touch(root.filePath("video/sub/new.mp4"));
-    Q_EMIT DownloadQueue::shared().itemFinished(7, root.filePath("video/sub/new.mp4"));
-    EXPECT_TRUE(TestSupport::waitFor([&] { return menu.counter(4) == 3; })) << menu.counter(4);
-    EXPECT_TRUE(settings->contains("count_video"));
-    settings->setBool("count_video", false);
-    menu.viewWillAppear();
-    EXPECT_EQ(menu.counter(4), 0);
-    Stores::videoFound().clear();
 }
 
 } // namespace

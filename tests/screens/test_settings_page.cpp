@@ -32,10 +32,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(temp.isValid());
-        oldRoot = temp.filePath(QStringLiteral("Documents/Melodrop"));
-        newRoot = temp.filePath(QStringLiteral("Music/Melodrop"));
+        oldRoot = temp.filePath("Documents/Melodrop");
+        newRoot = temp.filePath("Music/Melodrop");
         StorageLayout::setRootDir(oldRoot);
-        Settings::setSharedPath(temp.filePath(QStringLiteral("settings.conf")));
+        Settings::setSharedPath(temp.filePath("settings.conf"));
         ASSERT_TRUE(writeFile(StorageLayout::getAudioDir() + "/song.mp3", "mp3"));
         SettingsPage::setRootClaim([this](const QString &root) {
             claims << root;
@@ -75,7 +75,7 @@ TEST_F(SettingsPageTest, ANewFolderIsAskedAboutThenTheFilesMoveAndItBecomesTheRo
     ASSERT_TRUE(waitFor([&] { return moved.count() == 1; }, 10000));
     EXPECT_EQ(StorageLayout::getRootDir(), newRoot);
     EXPECT_EQ(page.documentsFolder(), QDir::toNativeSeparators(newRoot));
-    EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("library/documents_folder")), newRoot);
+    EXPECT_EQ(Settings::shared().stringValue("library/documents_folder"), newRoot);
     EXPECT_TRUE(QFileInfo::exists(newRoot + "/audio/song.mp3"));
     EXPECT_FALSE(QFileInfo::exists(oldRoot + "/audio/song.mp3"));
     EXPECT_EQ(claims, QStringList{newRoot});
@@ -108,7 +108,7 @@ TEST_F(SettingsPageTest, RefusedTargetsAndFailedMovesLeaveTheRootAndTheFiles)
     ASSERT_TRUE(waitFor([&] { return alerts.count() == 5; }, 10000));
     EXPECT_EQ(alerts.at(4).at(3).toInt(), SettingsPage::MoveProblem);
     EXPECT_EQ(StorageLayout::getRootDir(), oldRoot);
-    EXPECT_TRUE(Settings::shared().stringValue(QStringLiteral("library/documents_folder")).isEmpty());
+    EXPECT_TRUE(Settings::shared().stringValue("library/documents_folder").isEmpty());
     EXPECT_TRUE(QFileInfo::exists(oldRoot + "/audio/song.mp3"));
     EXPECT_EQ(claims.last(), oldRoot);
 }

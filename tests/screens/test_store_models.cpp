@@ -13,6 +13,7 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -20,12 +21,16 @@
 
 namespace {
 
-AudioRecord song(int tag)
+// Records titled "T<tag>" for the tags `from` to `to`.
+QList<AudioRecord> songs(int from, int to)
 {
-    AudioRecord r;
-    r.title = QStringLiteral("T%1").arg(tag);
-    r.tag = QString::number(tag);
-    return r;
+    QList<AudioRecord> records;
+    for (int tag = from; tag <= to; ++tag) {
+        records << AudioRecord{};
+        records.last().title = QStringLiteral("T%1").arg(tag);
+        records.last().tag = QString::number(tag);
+    }
+    return records;
 }
 
 QStringList titles(const QAbstractItemModel &model, int role)
@@ -45,14 +50,8 @@ TEST(StoreModels, AFurtherPageIsInsertedAndOnlyANewListResets)
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
     QSignalSpy removals(&model, &QAbstractItemModel::rowsRemoved);
 
-    QList<AudioRecord> page;
-    for (int tag = 1; tag <= 100; ++tag)
-        page << song(tag);
-    store.append(page);
-    page.clear();
-    for (int tag = 101; tag <= 200; ++tag)
-        page << song(tag);
-    store.append(page); // the next page
+    store.append(songs(1, 100));
+    store.append(songs(101, 200)); // the next page
     ASSERT_EQ(inserts.count(), 2);
     EXPECT_EQ(inserts.at(1).at(1).toInt(), 100);
     EXPECT_EQ(inserts.at(1).at(2).toInt(), 199);
@@ -61,10 +60,10 @@ TEST(StoreModels, AFurtherPageIsInsertedAndOnlyANewListResets)
     store.removeAt(0); // queued from the table
     EXPECT_EQ(removals.count(), 1);
     EXPECT_EQ(model.rowCount(), 199);
-    EXPECT_EQ(model.data(model.index(0), AudioRecordModel::TitleRole).toString(), QStringLiteral("T2"));
+    EXPECT_EQ(model.data(model.index(0), AudioRecordModel::TitleRole).toString(), "T2");
 
     store.clear(); // a new search
-    store.append(song(300));
+    store.append(songs(300, 300));
     EXPECT_EQ(resets.count(), 1);
     EXPECT_EQ(titles(model, AudioRecordModel::TitleRole), QStringList({"T300"}));
     store.clear();
@@ -77,10 +76,7 @@ TEST(StoreModels, RunsOfMatchesLeaveInRunsAndMovesFollowQtsConvention)
     AudioRecordStore store;
     AudioRecordModel model(&store);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    QList<AudioRecord> records;
-    for (int tag = 1; tag <= 8; ++tag)
-        records << song(tag);
-    store.assign(records);
+    store.assign(songs(1, 8));
     QSignalSpy removals(&model, &QAbstractItemModel::rowsRemoved);
     // 2, 3 and 4 go as one run, 7 on its own.
     EXPECT_EQ(store.removeIf([](const AudioRecord &r) {
@@ -102,7 +98,7 @@ TEST(StoreModels, RunsOfMatchesLeaveInRunsAndMovesFollowQtsConvention)
     EXPECT_EQ(titles(model, AudioRecordModel::TitleRole), QStringList({"T5", "T6", "T1", "T8"}));
 }
 
-TEST(StoreModels, TheWatchedVideoRowStaysOnItsRowNumber)
+TEST(StoreModels, TheWatchedVideoRowStaysOnItsRowNumberAndTheAlbumTableFollowsItsStore)
 {
     VideoRecordStore store;
     VideoRecordModel model(&store);
@@ -114,34 +110,17 @@ TEST(StoreModels, TheWatchedVideoRowStaysOnItsRowNumber)
     store.removeAt(0);
     EXPECT_EQ(model.watchedRow(), 1);
     EXPECT_TRUE(model.data(model.index(1), VideoRecordModel::WatchedRole).toBool());
-    EXPECT_EQ(model.data(model.index(1), VideoRecordModel::TitleRole).toString(), QStringLiteral("C"));
+    EXPECT_EQ(model.data(model.index(1), VideoRecordModel::TitleRole).toString(), "C");
     EXPECT_EQ(changes.count(), 1); // the record now under the highlight is drawn highlighted
+
+    AlbumStore albums;
+    AlbumRecordModel albumModel(&albums);
+    QAbstractItemModelTester albumTester(&albumModel, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    albums.assign({AlbumRecord{"One", "X", "1"}, AlbumRecord{"Two", "Y", "2"}});
+    EXPECT_EQ(titles(albumModel, AlbumRecordModel::ArtistRole), QStringList({"X", "Y"}));
 }
 
-TEST(StoreModels, TheAlbumTableFollowsItsStore)
-{
-    AlbumStore store;
-    AlbumRecordModel model(&store);
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    store.assign({AlbumRecord{"One", "X", "1"}, AlbumRecord{"Two", "Y", "2"}});
-    EXPECT_EQ(titles(model, AlbumRecordModel::ArtistRole), QStringList({"X", "Y"}));
-}
-
-class PlaylistModelTest : public ::testing::Test
-{
-protected:
-    void SetUp() override { StorageLayout::setRootDir(root.path()); }
-    void TearDown() override { StorageLayout::setRootDir(QString()); }
-    void touch(const QString &relative)
-    {
-        QDir().mkpath(StorageLayout::getAudioDir());
-        QFile file(StorageLayout::getAudioDir() + QLatin1Char('/') + relative);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    }
-    QTemporaryDir root;
-};
-
-TEST_F(PlaylistModelTest, TheMarkMovesWithItsEntryAndATrackChangeTouchesTwoRows)
+TEST(StoreModels, ThePlaylistsMarkMovesWithItsEntryAndATrackChangeTouchesTwoRows)
 {
     PlaylistStore playlist;
     PlaylistRowModel model(&playlist);
@@ -154,8 +133,7 @@ TEST_F(PlaylistModelTest, TheMarkMovesWithItsEntryAndATrackChangeTouchesTwoRows)
     QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
     playlist.setCurrentIndex(0);
     EXPECT_EQ(changes.count(), 2);
-    EXPECT_EQ(model.data(model.index(0), PlaylistRowModel::IconRole).toString(),
-              QStringLiteral("icon_audio_active.png"));
+    EXPECT_EQ(model.data(model.index(0), PlaylistRowModel::IconRole).toString(), "icon_audio_active.png");
     EXPECT_EQ(model.data(model.index(2), PlaylistRowModel::BackgroundRole).value<QColor>(),
               QColor(Qt::transparent));
 
@@ -174,13 +152,17 @@ TEST_F(PlaylistModelTest, TheMarkMovesWithItsEntryAndATrackChangeTouchesTwoRows)
     EXPECT_EQ(current.count(), 1);
 }
 
-TEST_F(PlaylistModelTest, FilesAreLookedAtOnlyForTheRowsDrawnAndAgainWhenAskedTo)
+TEST(StoreModels, ThePlaylistsFilesAreLookedAtOnlyForTheRowsDrawnAndAgainWhenAskedTo)
 {
-    touch(QStringLiteral("here.mp3"));
+    QTemporaryDir root;
+    StorageLayout::setRootDir(root.path());
+    const auto reset = qScopeGuard([] { StorageLayout::setRootDir(QString()); });
+    QDir().mkpath(StorageLayout::getAudioDir());
+    ASSERT_TRUE(QFile(StorageLayout::getAudioDir() + "/here.mp3").open(QIODevice::WriteOnly));
     PlaylistStore playlist;
     QList<PlaylistEntry> entries;
     for (int i = 0; i < 10000; ++i)
-        entries.append({i % 2 ? QStringLiteral("here.mp3") : QStringLiteral("gone %1.mp3").arg(i), false});
+        entries.append({i % 2 ? "here.mp3" : QStringLiteral("gone %1.mp3").arg(i), false});
     playlist.assignEntries(entries);
     PlaylistRowModel model(&playlist);
     EXPECT_EQ(model.filesChecked(), 0); // nothing looked at before a row is drawn
@@ -190,7 +172,7 @@ TEST_F(PlaylistModelTest, FilesAreLookedAtOnlyForTheRowsDrawnAndAgainWhenAskedTo
     EXPECT_TRUE(model.data(model.index(3), PlaylistRowModel::PlayableRole).toBool()); // the same file: known
     EXPECT_EQ(model.filesChecked(), 2);
 
-    QFile::remove(StorageLayout::getAudioDir() + QStringLiteral("/here.mp3"));
+    QFile::remove(StorageLayout::getAudioDir() + "/here.mp3");
     EXPECT_TRUE(model.data(model.index(1), PlaylistRowModel::PlayableRole).toBool()); // kept until refreshed
     QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
     model.refreshFiles();

@@ -2,7 +2,8 @@
 
 #include "playback/AudioPlayer.h"
 
-// Stands in for the playlist's player: records what a screen does to it.
+// Stands in for the playlist's player: records what a screen does to it, and announces each change as a
+// player does.
 class FakeMusic : public AudioPlayer
 {
 public:
@@ -10,16 +11,19 @@ public:
     {
         playing = true;
         ++plays;
+        Q_EMIT stateChanged();
     }
     void pause() override
     {
         playing = false;
         ++pauses;
+        Q_EMIT stateChanged();
     }
     void stop() override
     {
         playing = false;
         ++stops;
+        Q_EMIT stateChanged();
     }
     bool isPlaying() const override { return playing; }
 
