@@ -1,5 +1,5 @@
 #include "../support/FakeMusic.h"
-#include "../support/LibraryMp3.h"
+#include "../support/Mp3Fixture.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -143,7 +143,7 @@ protected:
     static void writeMp3(const QString &path, double seconds = 1.0)
     {
         QDir().mkpath(QFileInfo(path).absolutePath());
-        ASSERT_TRUE(LibraryMp3::write(path, seconds));
+        ASSERT_TRUE(Mp3Fixture::write(path, seconds));
     }
     // Lets the store's worker hand its sums over until the title is `expected`.
     static ::testing::AssertionResult titleBecomes(const LibraryBrowser &screen, const QString &expected)
@@ -570,7 +570,7 @@ TEST_F(LibraryTest, ADownloadLandingInTheShownFolderIsInsertedWhereItBelongsWith
 
     // One landing here while another file went: one row in at its place, one out, the title follows.
     ASSERT_TRUE(QFile::remove(audioDir + QStringLiteral("/Rock/gone.mp3")));
-    ASSERT_TRUE(LibraryMp3::writeBytes(audioDir + QStringLiteral("/Rock/b.mp3"), 300000));
+    ASSERT_TRUE(Mp3Fixture::writeBytes(audioDir + QStringLiteral("/Rock/b.mp3"), 300000));
     Q_EMIT DownloadQueue::shared().itemFinished(2, audioDir + QStringLiteral("/Rock/b.mp3"));
     EXPECT_EQ(global->audioLibraryArray,
               (QStringList{QStringLiteral("a.mp3"), QStringLiteral("b.mp3"), QStringLiteral("c.mp3")}));
