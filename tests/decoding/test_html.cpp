@@ -35,8 +35,8 @@ const char *const RowClass = "audios_row clear_fix";
 } // namespace
 
 // ---- parsing
-// -----------------------------------------------------------------------------------------------------
 
+// The document of an empty text is a null node: it finds nothing and dumps as nothing.
 TEST(HtmlParser, EmptyInputGivesNoDocumentAndAnError)
 {
     HTMLParserError error;
@@ -71,6 +71,8 @@ TEST(HtmlParser, NonEmptyInputLeavesTheErrorAlone)
     EXPECT_FALSE(blank.doc().isNull());
     EXPECT_EQ(error.code, 0);
     EXPECT_TRUE(blank.doc().findChildrenWithAttribute("class", u("a"), true).isEmpty());
+    // No attribute name finds nothing.
+    EXPECT_TRUE(parser.doc().findChildrenWithAttribute(nullptr, u("a"), true).isEmpty());
 }
 
 TEST(HtmlParser, MalformedMarkupRecovers)
@@ -106,7 +108,6 @@ TEST(HtmlParser, MalformedMarkupRecovers)
 }
 
 // ---- attribute search
-// ------------------------------------------------------------------------------------------
 
 TEST(HtmlSearch, PreOrderNestedHitsParentFirst)
 {
@@ -195,19 +196,7 @@ TEST(HtmlSearch, OnlyTheFirstAttributeOfTheNameCounts)
     EXPECT_TRUE(doc.findChildWithAttribute("class", u("plainaudios_row"), true).isNull());
 }
 
-TEST(HtmlSearch, NullNodeAndMissingAttributeName)
-{
-    const HTMLNode null;
-    EXPECT_TRUE(null.findChildrenWithAttribute("class", u("x"), true).isEmpty());
-    EXPECT_TRUE(null.findChildWithAttribute("class", u("x"), true).isNull());
-    EXPECT_TRUE(null.rawContents().isNull());
-
-    HTMLParser parser(u("<div class=\"x\"></div>"));
-    EXPECT_TRUE(parser.doc().findChildrenWithAttribute(nullptr, u("x"), true).isEmpty());
-}
-
 // ---- serialisation
-// ---------------------------------------------------------------------------------------------
 
 TEST(HtmlRawContents, KeepsTheMarkersRowsAreCutBy)
 {
@@ -226,16 +215,14 @@ TEST(HtmlRawContents, KeepsTheMarkersRowsAreCutBy)
     EXPECT_TRUE(raw.startsWith(u("<div class=\"audio audios_row clear_fix\" id=\"audio1_2\">")))
         << raw.toStdString();
     EXPECT_TRUE(raw.endsWith(u("</div>"))) << raw.toStdString();
-    EXPECT_FALSE(raw.contains(u("id=\"page\"")));
-    for (const char *marker : {"value=\"http://x/1.mp3,245\"", "class=\"audio_title_wrap fl_l\"", "a href=\"",
-                               "<span class=\"title\">", "<span class=\"match\">ангел</span>",
-                               "class=\"actions\"", "aid: 123, oid: 456,"})
-        EXPECT_TRUE(raw.contains(u(marker))) << marker << "\n" << raw.toStdString();
     // Cyrillic text stays raw UTF-8, not character references; named references in text come back from the
     // printer as the character itself.
-    EXPECT_TRUE(raw.contains(u(">Ария</a>"))) << raw.toStdString();
-    EXPECT_TRUE(raw.contains(u("Беспечный"))) << raw.toStdString();
-    EXPECT_FALSE(raw.contains(u("&#"))) << raw.toStdString();
+    for (const char *marker : {"value=\"http://x/1.mp3,245\"", "class=\"audio_title_wrap fl_l\"", "a href=\"",
+                               "<span class=\"title\">", "<span class=\"match\">ангел</span>",
+                               "class=\"actions\"", "aid: 123, oid: 456,", ">Ария</a>", "Беспечный"})
+        EXPECT_TRUE(raw.contains(u(marker))) << marker << "\n" << raw.toStdString();
+    for (const char *absent : {"id=\"page\"", "&#"})
+        EXPECT_FALSE(raw.contains(u(absent))) << absent << "\n" << raw.toStdString();
 
     // A serialised row parses again to the same markers: the client cuts fields from re-parsed fragments.
     HTMLParser again(raw);
@@ -253,12 +240,9 @@ TEST(HtmlRawContents, EscapesAndDocumentNode)
     const HTMLNode p = parser.doc().findChildWithAttribute("id", u("p"), false);
     ASSERT_FALSE(p.isNull());
     const QString raw = p.rawContents();
-    EXPECT_TRUE(raw.contains(u("1 &lt; 2 &amp; 3"))) << raw.toStdString();
-    EXPECT_TRUE(raw.contains(u("&amp; я"))) << raw.toStdString();
-
+    EXPECT_TRUE(raw.contains(u("1 &lt; 2 &amp; 3")) && raw.contains(u("&amp; я"))) << raw.toStdString();
     const QString whole = parser.doc().rawContents();
-    EXPECT_TRUE(whole.contains(raw)) << whole.toStdString();
-    EXPECT_TRUE(whole.contains(u("<html>"))) << whole.toStdString();
+    EXPECT_TRUE(whole.contains(raw) && whole.contains(u("<html>"))) << whole.toStdString();
 }
 
 TEST(HTMLNodeDump, ManyNodesThroughOneBufferDumpAsEachAlone)
@@ -280,7 +264,6 @@ TEST(HTMLNodeDump, ManyNodesThroughOneBufferDumpAsEachAlone)
 }
 
 // ---- selective parse
-// -------------------------------------------------------------------------------------------
 
 namespace {
 
@@ -372,12 +355,9 @@ TEST(HtmlSelectiveParse, KeepsOnlyWhatTheRowsNeed)
     const QString kept = two.doc().rawContents();
     EXPECT_EQ(idsOf(two.selectedRows()), QStringList({"r0", "r1"}));
     EXPECT_EQ(idsOf(two.doc().findChildrenWithAttribute("class", u("row"), true)), QStringList({"r0", "r1"}));
-    EXPECT_TRUE(kept.contains(u("<b>row 0</b>"))) << kept.toStdString();
-    EXPECT_TRUE(kept.contains(u("<b>row 1</b>"))) << kept.toStdString();
-    EXPECT_FALSE(kept.contains(u("r2"))) << kept.toStdString();
-    EXPECT_FALSE(kept.contains(u("before"))) << kept.toStdString();
-    EXPECT_FALSE(kept.contains(u("closed, no rows"))) << kept.toStdString();
-    EXPECT_FALSE(kept.contains(u("after0"))) << kept.toStdString();
+    EXPECT_TRUE(kept.contains(u("<b>row 0</b>")) && kept.contains(u("<b>row 1</b>"))) << kept.toStdString();
+    for (const char *absent : {"r2", "before", "closed, no rows", "after0"})
+        EXPECT_FALSE(kept.contains(u(absent))) << absent << "\n" << kept.toStdString();
 
     // Every row: all of them are there, whole; the rest is emptied.
     const HTMLParser all(QByteArray(page), HTMLRowSelection{"class", u("row"), -1});
@@ -385,8 +365,8 @@ TEST(HtmlSelectiveParse, KeepsOnlyWhatTheRowsNeed)
     EXPECT_EQ(all.selectedRows().size(), 6);
     EXPECT_EQ(all.doc().findChildrenWithAttribute("class", u("row"), true).size(), 6);
     EXPECT_TRUE(everything.contains(u("<b>row 5</b>"))) << everything.toStdString();
-    EXPECT_FALSE(everything.contains(u("after5"))) << everything.toStdString();
-    EXPECT_FALSE(everything.contains(u("<i>x</i>"))) << everything.toStdString();
+    EXPECT_FALSE(everything.contains(u("after5")) || everything.contains(u("<i>x</i>")))
+        << everything.toStdString();
 
     // An empty text is no document, as for the whole parse.
     HTMLParserError error;

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -48,117 +46,80 @@ QByteArray nested(int depth)
     return QByteArray(depth, '[') + QByteArray(depth, ']');
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Rejected input: every failure names its cause exactly.
 
-struct Rejection
+TEST(JsonRejects, WithExactMessage)
 {
-    const char *name;
-    QByteArray input;
-    const char *error;
-};
-
-void PrintTo(const Rejection &r, std::ostream *os)
-{
-    *os << r.name;
+    const struct
+    {
+        const char *error;
+        std::initializer_list<QByteArray> inputs;
+    } cases[] = {
+        // Numbers
+        {"Leading zero is illegal in number at offset 1", {"[01]"}},
+        {"Leading zero is illegal in number at offset 6", {"{\"a\": -012}"}},
+        {"No digits after initial minus", {"[-]", "[-a]"}},
+        {"No digits after decimal point at offset 1", {"[1.]"}},
+        {"No digits after decimal point at offset 5", {"[10, 2.,3]"}},
+        {"No digits after exponent mark at offset 1", {"[1e]"}},
+        {"No digits after exponent mark at offset 2", {"[ 2.5E+]"}},
+        {"Leading + is illegal in numbers at offset 1", {"[+1]"}},
+        {"Unrecognised leading character at offset 2", {"[0x10]"}},
+        // Tokens; offsets count UTF-8 bytes ("ж" takes two).
+        {"Unrecognised leading character at offset 1", {"[.5]", "[x]", "[True]"}},
+        {"Unrecognised leading character at offset 6", {"{\"a\": 'b'}"}},
+        {"Unrecognised leading character at offset 7", {"[\"\xD0\xB6\", x]"}},
+        {"Unrecognised leading character at offset 3", {QByteArray("[1,\0]", 5)}},
+        {"Expected 'true' but found 'tru]'.", {"[tru]"}},
+        {"Expected 'true' but found 'tru'.", {"[tru"}},
+        {"Expected 'false' but found 'fals]'.", {"[fals]"}},
+        {"Expected 'null' but found 'noth'.", {"{\"a\":nothing}"}},
+        // Strings
+        {"Unescaped control char 0x09", {"[\"a\tb\"]"}},
+        {"Unescaped control char 0x0A", {"[\"a\nb\"]"}},
+        {"Unescaped control char 0x1F", {"[\"\x1F\"]"}},
+        {"Unescaped control char 0x00", {QByteArray("[\"a\0\"]", 5)}},
+        {"Broken escape character at index 4 in token starting at offset 1", {"[\"ab\\x\"]"}},
+        {"Broken escape character at index 2 in token starting at offset 6", {"{\"k\": \"\\q\"}"}},
+        {"Broken escape character at index 2 in token starting at offset 1", {"[\"\\v\"]"}},
+        {"Missing hex quad", {"[\"\\u12G4\"]", "[\"\\u12\"]"}},
+        {"Missing low character in surrogate pair",
+         {"[\"\\ud834\"]", "[\"\\uD834abc\"]", "[\"\\ud834\\n\"]", "[\"\\ud834\\uZZZZ\"]"}},
+        {"Invalid low surrogate char", {"[\"\\ud834\\u0041\"]", "[\"\\ud834\\ud834\"]"}},
+        {"Invalid high character in surrogate pair", {"[\"\\udd1e\"]"}},
+        // Grammar
+        {"Token 'string' not expected before outer-most array or object", {"\"abc\""}},
+        {"Token 'number' not expected before outer-most array or object", {"42"}},
+        {"Token 'boolean' not expected before outer-most array or object", {" true "}},
+        {"Token 'null' not expected before outer-most array or object", {"null"}},
+        {"Token 'end of array' not expected before outer-most array or object", {"]"}},
+        {"Token 'value separator' not expected before outer-most array or object", {",[]"}},
+        {"Token 'number' not expected after array value", {"[1 2]"}},
+        {"Token 'value separator' not expected at array start", {"[,1]"}},
+        {"Token 'end of array' not expected as array value", {"[1,]"}},
+        {"Token 'key-value separator' not expected after array value", {"[1:2]"}},
+        {"Token 'end of object' not expected after array value", {"[1}"}},
+        {"Token 'number' not expected at beginning of object", {"{1:2}"}},
+        {"Token 'number' not expected after object key", {"{\"a\" 1}"}},
+        {"Token 'end of object' not expected as object value", {"{\"a\":}"}},
+        {"Token 'end of object' not expected in place of object key", {"{\"a\":1,}"}},
+        {"Token 'null' not expected in place of object key", {"{\"a\":1,null:2}"}},
+        {"Token 'string' not expected after object value", {"{\"a\":1 \"b\":2}"}},
+        {"Token 'end of array' not expected after object value", {"{\"a\":[1]]"}},
+        // Input that stops before the outermost value closes; a token cut by the end counts as unfinished.
+        {"Didn't find full object before EOF",
+         {"", " \t\r\n\f\v", "[", "{\"a\":1", "[\"abc", "[\"abc\\", "[\"\\u00", "[\"\\ud834",
+          "[\"\\ud834\\udd", "[\"\\ud834\\", "[\"\\ud834\\u", "[1,", "[12", "[-", "[1.", "[1e-", "[[],{}"}},
+    };
+    for (const auto &c : cases) {
+        for (const QByteArray &input : c.inputs) {
+            const Outcome out = parseBytes(input);
+            EXPECT_FALSE(out.value.has_value()) << input.toStdString();
+            EXPECT_EQ(out.error.toStdString(), std::string(c.error)) << input.toStdString();
+        }
+    }
 }
 
-class JsonRejects : public ::testing::TestWithParam<Rejection>
-{
-};
-
-TEST_P(JsonRejects, WithExactMessage)
-{
-    const Rejection &r = GetParam();
-    const Outcome out = parseBytes(r.input);
-    EXPECT_FALSE(out.value.has_value()) << out.value->toCompactJson().toStdString();
-    EXPECT_EQ(out.error.toStdString(), std::string(r.error));
-}
-
-const Rejection kRejections[] = {
-    // Numbers
-    {"leading_zero", "[01]", "Leading zero is illegal in number at offset 1"},
-    {"leading_zero_negative", "{\"a\": -012}", "Leading zero is illegal in number at offset 6"},
-    {"lone_minus", "[-]", "No digits after initial minus"},
-    {"minus_then_letter", "[-a]", "No digits after initial minus"},
-    {"trailing_point", "[1.]", "No digits after decimal point at offset 1"},
-    {"trailing_point_later", "[10, 2.,3]", "No digits after decimal point at offset 5"},
-    {"exponent_without_digits", "[1e]", "No digits after exponent mark at offset 1"},
-    {"signed_exponent_without_digits", "[ 2.5E+]", "No digits after exponent mark at offset 2"},
-    {"leading_plus", "[+1]", "Leading + is illegal in numbers at offset 1"},
-    {"point_first", "[.5]", "Unrecognised leading character at offset 1"},
-    {"hex_is_not_a_number", "[0x10]", "Unrecognised leading character at offset 2"},
-    // Tokens
-    {"unrecognised_character", "[x]", "Unrecognised leading character at offset 1"},
-    {"single_quotes", "{\"a\": 'b'}", "Unrecognised leading character at offset 6"},
-    // Offsets count UTF-8 bytes: "ж" takes two.
-    {"offset_after_multibyte", "[\"\xD0\xB6\", x]", "Unrecognised leading character at offset 7"},
-    {"embedded_nul", QByteArray("[1,\0]", 5), "Unrecognised leading character at offset 3"},
-    {"keyword_cut_by_bracket", "[tru]", "Expected 'true' but found 'tru]'."},
-    {"keyword_cut_by_end", "[tru", "Expected 'true' but found 'tru'."},
-    {"false_misspelt", "[fals]", "Expected 'false' but found 'fals]'."},
-    {"null_misspelt", "{\"a\":nothing}", "Expected 'null' but found 'noth'."},
-    {"keyword_capitalised", "[True]", "Unrecognised leading character at offset 1"},
-    // Strings
-    {"unescaped_tab", "[\"a\tb\"]", "Unescaped control char 0x09"},
-    {"unescaped_newline", "[\"a\nb\"]", "Unescaped control char 0x0A"},
-    {"unescaped_unit_separator", "[\"\x1F\"]", "Unescaped control char 0x1F"},
-    {"unescaped_nul", QByteArray("[\"a\0\"]", 5), "Unescaped control char 0x00"},
-    {"broken_escape", "[\"ab\\x\"]", "Broken escape character at index 4 in token starting at offset 1"},
-    {"broken_escape_later", "{\"k\": \"\\q\"}",
-     "Broken escape character at index 2 in token starting at offset 6"},
-    {"vertical_tab_escape", "[\"\\v\"]", "Broken escape character at index 2 in token starting at offset 1"},
-    {"bad_hex_quad", "[\"\\u12G4\"]", "Missing hex quad"},
-    {"short_hex_quad", "[\"\\u12\"]", "Missing hex quad"},
-    {"lone_high_surrogate", "[\"\\ud834\"]", "Missing low character in surrogate pair"},
-    {"high_surrogate_then_text", "[\"\\uD834abc\"]", "Missing low character in surrogate pair"},
-    {"high_surrogate_then_other_escape", "[\"\\ud834\\n\"]", "Missing low character in surrogate pair"},
-    {"high_surrogate_then_bad_quad", "[\"\\ud834\\uZZZZ\"]", "Missing low character in surrogate pair"},
-    {"high_surrogate_then_non_low", "[\"\\ud834\\u0041\"]", "Invalid low surrogate char"},
-    {"two_high_surrogates", "[\"\\ud834\\ud834\"]", "Invalid low surrogate char"},
-    {"lone_low_surrogate", "[\"\\udd1e\"]", "Invalid high character in surrogate pair"},
-    // Grammar
-    {"top_level_string", "\"abc\"", "Token 'string' not expected before outer-most array or object"},
-    {"top_level_number", "42", "Token 'number' not expected before outer-most array or object"},
-    {"top_level_true", " true ", "Token 'boolean' not expected before outer-most array or object"},
-    {"top_level_null", "null", "Token 'null' not expected before outer-most array or object"},
-    {"top_level_close", "]", "Token 'end of array' not expected before outer-most array or object"},
-    {"top_level_separator", ",[]", "Token 'value separator' not expected before outer-most array or object"},
-    {"missing_separator", "[1 2]", "Token 'number' not expected after array value"},
-    {"leading_separator", "[,1]", "Token 'value separator' not expected at array start"},
-    {"trailing_separator", "[1,]", "Token 'end of array' not expected as array value"},
-    {"colon_in_array", "[1:2]", "Token 'key-value separator' not expected after array value"},
-    {"array_closed_by_brace", "[1}", "Token 'end of object' not expected after array value"},
-    {"number_key", "{1:2}", "Token 'number' not expected at beginning of object"},
-    {"missing_colon", "{\"a\" 1}", "Token 'number' not expected after object key"},
-    {"missing_value", "{\"a\":}", "Token 'end of object' not expected as object value"},
-    {"trailing_member_separator", "{\"a\":1,}", "Token 'end of object' not expected in place of object key"},
-    {"null_key", "{\"a\":1,null:2}", "Token 'null' not expected in place of object key"},
-    {"missing_member_separator", "{\"a\":1 \"b\":2}", "Token 'string' not expected after object value"},
-    {"object_closed_by_bracket", "{\"a\":[1]]", "Token 'end of array' not expected after object value"},
-    // Input that stops before the outermost value closes; a token cut by the end counts as unfinished.
-    {"empty", "", "Didn't find full object before EOF"},
-    {"only_space", " \t\r\n\f\v", "Didn't find full object before EOF"},
-    {"open_array", "[", "Didn't find full object before EOF"},
-    {"open_object_after_value", "{\"a\":1", "Didn't find full object before EOF"},
-    {"open_string", "[\"abc", "Didn't find full object before EOF"},
-    {"string_ends_in_backslash", "[\"abc\\", "Didn't find full object before EOF"},
-    {"cut_hex_quad", "[\"\\u00", "Didn't find full object before EOF"},
-    {"cut_after_high_surrogate", "[\"\\ud834", "Didn't find full object before EOF"},
-    {"cut_low_surrogate", "[\"\\ud834\\udd", "Didn't find full object before EOF"},
-    {"cut_after_surrogate_backslash", "[\"\\ud834\\", "Didn't find full object before EOF"},
-    {"cut_after_surrogate_u", "[\"\\ud834\\u", "Didn't find full object before EOF"},
-    {"after_separator", "[1,", "Didn't find full object before EOF"},
-    {"number_at_end", "[12", "Didn't find full object before EOF"},
-    {"minus_at_end", "[-", "Didn't find full object before EOF"},
-    {"point_at_end", "[1.", "Didn't find full object before EOF"},
-    {"exponent_at_end", "[1e-", "Didn't find full object before EOF"},
-    {"inner_closed_outer_open", "[[],{}", "Didn't find full object before EOF"},
-};
-INSTANTIATE_TEST_SUITE_P(Input, JsonRejects, ::testing::ValuesIn(kRejections),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-// ---------------------------------------------------------------------------------------------------------------
 // Structure
 
 TEST(JsonStructure, AcceptedInputPrintsAsItsValue)
@@ -176,6 +137,9 @@ TEST(JsonStructure, AcceptedInputPrintsAsItsValue)
         // A number ends at every delimiter.
         {"{\"a\":1,\"b\":-2.5}", "{\"a\":1,\"b\":-2.5}"},
         {"[1\t,2\n,3 ]", "[1,2,3]"},
+        // Raw UTF-8 and escapes in keys and values.
+        {"{\"\xD0\xB8\xD1\x81\xD0\xBF\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\",\"t\\u00eftle\":\"x\"}",
+         "{\"\xD0\xB8\xD1\x81\xD0\xBF\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\",\"t\xC3\xAFtle\":\"x\"}"},
     };
     for (const auto &c : cases) {
         const Outcome out = parse(c.input);
@@ -194,12 +158,12 @@ TEST(JsonStructure, NestedValuesLandInTheirParents)
     ASSERT_EQ(root.size(), 3u);
     const Value *list = root.value(QStringLiteral("list"));
     ASSERT_TRUE(list && list->isArray());
-    ASSERT_EQ(list->size(), 3u);
-    EXPECT_EQ(list->items()[0].toInteger(), 1);
+    EXPECT_EQ(list->toCompactJson(), QStringLiteral("[1,[2,3],{\"x\":false}]"));
     EXPECT_EQ(list->items()[1].items()[1].toInteger(), 3);
-    ASSERT_NE(list->items()[2].value(QStringLiteral("x")), nullptr);
-    EXPECT_EQ(list->items()[2].value(QStringLiteral("x"))->type(), Value::Type::Boolean);
-    EXPECT_FALSE(list->items()[2].value(QStringLiteral("x"))->toBool());
+    const Value *x = list->items()[2].value(QStringLiteral("x"));
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->type(), Value::Type::Boolean);
+    EXPECT_FALSE(x->toBool());
     const Value *map = root.value(QStringLiteral("map"));
     ASSERT_TRUE(map && map->isObject());
     EXPECT_TRUE(map->value(QStringLiteral("y"))->isArray());
@@ -291,7 +255,6 @@ TEST(JsonStructure, CopiesDoNotShareLaterChanges)
     EXPECT_EQ(list.toCompactJson(), QStringLiteral("[true,2,3]"));
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Strings
 
 TEST(JsonStrings, EscapesDecode)
@@ -318,17 +281,6 @@ TEST(JsonStrings, SurrogatePairBecomesOneAstralCharacter)
     }
 }
 
-TEST(JsonStrings, RawUtf8AndKeysDecode)
-{
-    const Outcome out = parse("{\"\xD0\xB8\xD1\x81\xD0\xBF\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\","
-                              "\"t\\u00eftle\":\"x\"}");
-    ASSERT_TRUE(out.value) << out.error.toStdString();
-    EXPECT_EQ(out.value->members()[0].first, QString::fromUtf8("\xD0\xB8\xD1\x81\xD0\xBF"));
-    EXPECT_EQ(out.value->members()[0].second.toString(),
-              QString::fromUtf8("\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE"));
-    EXPECT_EQ(out.value->members()[1].first, QString::fromUtf8("t\xC3\xAFtle"));
-}
-
 TEST(JsonStrings, RepeatedKeysAcrossObjectsStayDistinct)
 {
     // Keys are decoded once and reused; neighbouring keys that share a hash slot must still read back right.
@@ -338,85 +290,58 @@ TEST(JsonStrings, RepeatedKeysAcrossObjectsStayDistinct)
     text += "{}]";
     const Outcome out = parseBytes(text);
     ASSERT_TRUE(out.value) << out.error.toStdString();
-    for (int i = 0; i < 200; ++i) {
-        const auto &members = out.value->items()[i].members();
-        ASSERT_EQ(members.size(), 2u);
-        EXPECT_EQ(members[0].first, QStringLiteral("id"));
-        EXPECT_EQ(members[0].second.toInteger(), i);
-        EXPECT_EQ(members[1].first, QStringLiteral("k%1").arg(i % 70));
-    }
+    EXPECT_EQ(out.value->toCompactJson(), QString::fromUtf8(text));
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Numbers: short integers and short fractions become machine numbers, everything longer stays exact.
 
-struct NumberCase
+TEST(JsonNumbers, KindAndValue)
 {
-    const char *token;
-    Value::Type type;
-    qint64 integer;   // for Integer
-    double floating;  // for Double
-    const char *text; // toString()
-};
-
-void PrintTo(const NumberCase &c, std::ostream *os)
-{
-    *os << c.token;
-}
-
-class JsonNumbers : public ::testing::TestWithParam<NumberCase>
-{
-};
-
-TEST_P(JsonNumbers, KindAndValue)
-{
-    const NumberCase &c = GetParam();
-    const Outcome out = parseBytes(QByteArray("[") + c.token + "]");
-    ASSERT_TRUE(out.value) << out.error.toStdString();
-    const Value &v = out.value->items().at(0);
-    EXPECT_TRUE(v.isNumber());
-    ASSERT_EQ(int(v.type()), int(c.type)) << c.token;
-    if (c.type == Value::Type::Integer) {
-        EXPECT_EQ(v.toInteger(), c.integer);
-    } else if (c.type == Value::Type::Double && std::isinf(c.floating)) {
-        EXPECT_EQ(v.toDouble(), c.floating);
-    } else if (c.type == Value::Type::Double) {
-        EXPECT_DOUBLE_EQ(v.toDouble(), c.floating);
+    // The value is checked against the text it prints as.
+    const struct
+    {
+        const char *token;
+        Value::Type type;
+        const char *text; // toString()
+    } cases[] = {
+        {"0", Value::Type::Integer, "0"},
+        {"-0", Value::Type::Integer, "0"},
+        {"12345678901", Value::Type::Integer, "12345678901"},
+        {"-1234567890", Value::Type::Integer, "-1234567890"},
+        {"123456789012", Value::Type::Decimal, "123456789012"},
+        {"-12345678901", Value::Type::Decimal, "-12345678901"},
+        {"123456789012345678901234567890", Value::Type::Decimal, "123456789012345678901234567890"},
+        {"1.2345", Value::Type::Double, "1.2345"},
+        {"-0.125", Value::Type::Double, "-0.125"},
+        {"1.5e10", Value::Type::Double, "1.5e+10"},
+        {"1E2", Value::Type::Double, "100"},
+        {"1e400", Value::Type::Double, "inf"},
+        {"1e-400", Value::Type::Double, "0"},
+        {"1.23456", Value::Type::Decimal, "1.23456"},
+        {"1.2345678", Value::Type::Decimal, "1.2345678"},
+        {"1.50e+1", Value::Type::Decimal, "15"},
+        {"123456.7890", Value::Type::Decimal, "123456.789"},
+        {"1.2345678e3", Value::Type::Decimal, "1234.5678"},
+        {"12345678e-10", Value::Type::Decimal, "0.0012345678"},
+        {"-0.00000100", Value::Type::Decimal, "-0.000001"},
+        {"-0.0000000", Value::Type::Decimal, "0"},
+        {"1234567E+10", Value::Type::Decimal, "12345670000000000"},
+        {"1.25e999999999", Value::Type::Decimal, "1.25e999999999"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.token);
+        const Outcome out = parseBytes(QByteArray("[") + c.token + "]");
+        ASSERT_TRUE(out.value) << out.error.toStdString();
+        const Value &v = out.value->items().at(0);
+        EXPECT_TRUE(v.isNumber());
+        ASSERT_EQ(int(v.type()), int(c.type));
+        if (c.type == Value::Type::Integer)
+            EXPECT_EQ(v.toInteger(), QByteArray(c.text).toLongLong());
+        else if (c.type == Value::Type::Double)
+            EXPECT_DOUBLE_EQ(v.toDouble(), QByteArray(c.text).toDouble());
+        EXPECT_EQ(v.toString().toStdString(), std::string(c.text));
     }
-    EXPECT_EQ(v.toString().toStdString(), std::string(c.text));
 }
-
-const NumberCase kNumbers[] = {
-    {"0", Value::Type::Integer, 0, 0, "0"},
-    {"-0", Value::Type::Integer, 0, 0, "0"},
-    {"12345678901", Value::Type::Integer, 12345678901LL, 0, "12345678901"},
-    {"-1234567890", Value::Type::Integer, -1234567890LL, 0, "-1234567890"},
-    {"123456789012", Value::Type::Decimal, 0, 0, "123456789012"},
-    {"-12345678901", Value::Type::Decimal, 0, 0, "-12345678901"},
-    {"123456789012345678901234567890", Value::Type::Decimal, 0, 0, "123456789012345678901234567890"},
-    {"1.2345", Value::Type::Double, 0, 1.2345, "1.2345"},
-    {"-0.125", Value::Type::Double, 0, -0.125, "-0.125"},
-    {"1.5e10", Value::Type::Double, 0, 1.5e10, "1.5e+10"},
-    {"1E2", Value::Type::Double, 0, 100.0, "100"},
-    {"1e400", Value::Type::Double, 0, HUGE_VAL, "inf"},
-    {"1e-400", Value::Type::Double, 0, 0.0, "0"},
-    {"1.23456", Value::Type::Decimal, 0, 0, "1.23456"},
-    {"1.2345678", Value::Type::Decimal, 0, 0, "1.2345678"},
-    {"1.50e+1", Value::Type::Decimal, 0, 0, "15"},
-    {"123456.7890", Value::Type::Decimal, 0, 0, "123456.789"},
-    {"1.2345678e3", Value::Type::Decimal, 0, 0, "1234.5678"},
-    {"12345678e-10", Value::Type::Decimal, 0, 0, "0.0012345678"},
-    {"-0.00000100", Value::Type::Decimal, 0, 0, "-0.000001"},
-    {"-0.0000000", Value::Type::Decimal, 0, 0, "0"},
-    {"1234567E+10", Value::Type::Decimal, 0, 0, "12345670000000000"},
-    {"1.25e999999999", Value::Type::Decimal, 0, 0, "1.25e999999999"},
-};
-INSTANTIATE_TEST_SUITE_P(Kinds, JsonNumbers, ::testing::ValuesIn(kNumbers), [](const auto &info) {
-    std::string name;
-    for (const char *p = info.param.token; *p; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name + "_" + std::to_string(info.index);
-});
 
 TEST(JsonNumberUse, DecimalConvertsToMachineNumbers)
 {
@@ -429,7 +354,6 @@ TEST(JsonNumberUse, DecimalConvertsToMachineNumbers)
     EXPECT_EQ(items[2].toInteger(), std::numeric_limits<qint64>::max());
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Entry points
 
 TEST(JsonEntryPoints, MissingInputAnErrorClearedBySuccessAndOffsetsInUtf8Bytes)
@@ -468,7 +392,6 @@ TEST(JsonEntryPoints, JSONValueLogsFailures)
     EXPECT_EQ(log.lines().size(), 2); // success logs nothing
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Compact output
 
 TEST(JsonCompactOutput, RoundTrip)
@@ -510,7 +433,6 @@ TEST(JsonCompactOutput, ValuesMadeInCode)
     EXPECT_EQ(Value().toCompactJson(), QStringLiteral("null"));
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Robustness: damaged input fails cleanly.
 
 TEST(JsonRobustness, EveryTruncationFails)
