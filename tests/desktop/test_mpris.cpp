@@ -1,5 +1,6 @@
 #include "../library/TagFixtures.h"
 #include "../support/Mp3Fixture.h"
+#include "../support/PlayerTest.h"
 #include "../support/PrivateBus.h"
 #include "../support/TestSupport.h"
 
@@ -93,7 +94,7 @@ public:
     }
 };
 
-class MprisTest : public ::testing::Test
+class MprisTest : public PlayerTest
 {
 protected:
     static void SetUpTestSuite()
@@ -109,11 +110,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NE(bus, nullptr);
-        ASSERT_TRUE(root.isValid());
-        StorageLayout::setRootDir(root.path());
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-        global = GlobalData::sharedGlobalData();
-        reset();
+        PlayerTest::SetUp();
         static int serial = 0;
         connectionName = QStringLiteral("mpris-test-%1").arg(++serial);
         connection =
@@ -131,26 +128,30 @@ protected:
         mpris.reset();
         connection.reset();
         QDBusConnection::disconnectFromBus(connectionName);
-        reset();
-        StorageLayout::setRootDir(QString());
-        Settings::setSharedPath(QString());
+        PlayerTest::TearDown();
     }
-    void reset() { Mp3Fixture::resetPlayerState(); }
     void makePlaylist(const QStringList &files, double seconds = 60)
     {
         ASSERT_TRUE(Mp3Fixture::appendToPlaylist(files, seconds));
     }
-    Result call(const QString &method)
+    // Plays the playlist's first entry until its length is known.
+    void playFirst()
+    {
+        music.playSound(0);
+        ASSERT_TRUE(
+            waitFor([&] { return global->audioPlayer && global->audioPlayer->duration() > 0; }, 5000));
+    }
+    Result send(const QString &method, const QStringList &arguments = {})
     {
         return bus->run(QStringLiteral("dbus-send"),
-                        {"--session", "--print-reply", "--dest=" + mpris->serviceName(), Mpris::objectPath,
-                         "org.mpris.MediaPlayer2.Player." + method});
+                        QStringList{"--session", "--print-reply", "--dest=" + mpris->serviceName(),
+                                    Mpris::objectPath, method} +
+                            arguments);
     }
+    Result call(const QString &method) { return send("org.mpris.MediaPlayer2.Player." + method); }
     Result get(const QString &interface, const QString &property)
     {
-        return bus->run(QStringLiteral("dbus-send"),
-                        {"--session", "--print-reply", "--dest=" + mpris->serviceName(), Mpris::objectPath,
-                         "org.freedesktop.DBus.Properties.Get", "string:" + interface, "string:" + property});
+        return send("org.freedesktop.DBus.Properties.Get", {"string:" + interface, "string:" + property});
     }
     Result playerctl(const QStringList &arguments)
     {
@@ -160,7 +161,6 @@ protected:
     {
         return get(QStringLiteral("org.mpris.MediaPlayer2.Player"), property);
     }
-    static QString playingFile() { return Mp3Fixture::playingFile(); }
     // A desktop shell's connection, hearing the service's PropertiesChanged and Seeked in `listener`.
     void listen()
     {
@@ -176,10 +176,7 @@ protected:
     }
 
     static PrivateBus *bus;
-    QTemporaryDir root;
-    GlobalData *global = nullptr;
     RemoteControl remote;
-    MusicPlayer &music = MusicPlayer::shared();
     QString connectionName;
     std::unique_ptr<QDBusConnection> connection;
     std::unique_ptr<Mpris> mpris;
@@ -213,40 +210,31 @@ TEST_F(MprisTest, TakesTheNameOrFallsBackToAnInstanceName)
     EXPECT_TRUE(status.out.contains(QStringLiteral("\"Stopped\""))) << status.out.toStdString();
 }
 
+// Each method is its remote control event (whose rules the remote control's own tests check): Pause and Play
+// set the state (twice is no toggle), PlayPause toggles, Stop pauses, Next and Previous ask for a change.
 TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
 {
     makePlaylist({QStringLiteral("Artist - First.mp3"), QStringLiteral("Second.mp3")});
-    const Result none = playerctl({"status"});
-    EXPECT_EQ(none.out, QStringLiteral("Stopped"));
+    EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Stopped"));
+    EXPECT_TRUE(playerProperty(QStringLiteral("CanPlay")).out.contains(QStringLiteral("boolean true")));
     EXPECT_EQ(call(QStringLiteral("Next")).code, 0);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next)
         << "the request is made even while nothing plays";
     global->pendingTrackStep = GlobalData::TrackStep::None;
 
-    music.playSound(0);
+    ASSERT_NO_FATAL_FAILURE(playFirst());
     AudioPlayer *player = global->audioPlayer;
-    ASSERT_NE(player, nullptr);
-    ASSERT_TRUE(waitFor([&] { return player->duration() > 0; }, 5000));
     EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Playing"));
     EXPECT_EQ(playerctl({"metadata", "--format", "{{artist}}|{{title}}|{{mpris:length}}"}).out,
               QStringLiteral("Artist|First|%1").arg(qlonglong(player->duration() * 1e6)));
-
-    // Pause and Play twice each: they set the state rather than toggle it.
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(call(QStringLiteral("Pause")).code, 0);
-        EXPECT_FALSE(player->isPlaying());
+    const std::pair<const char *, bool> presses[] = {
+        {"Pause", false},     {"Pause", false},    {"Play", true}, {"Play", true},
+        {"PlayPause", false}, {"PlayPause", true}, {"Stop", false}};
+    for (const auto &[method, playing] : presses) {
+        EXPECT_EQ(call(method).code, 0);
+        EXPECT_EQ(player->isPlaying(), playing) << method;
     }
     EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Paused"));
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(call(QStringLiteral("Play")).code, 0);
-        EXPECT_TRUE(player->isPlaying());
-    }
-    EXPECT_EQ(playerctl({"play-pause"}).code, 0);
-    EXPECT_FALSE(player->isPlaying());
-    EXPECT_EQ(call(QStringLiteral("PlayPause")).code, 0);
-    EXPECT_TRUE(player->isPlaying());
-    EXPECT_EQ(call(QStringLiteral("Stop")).code, 0);
-    EXPECT_FALSE(player->isPlaying()) << "stop pauses";
     EXPECT_EQ(global->audioPlayer, player);
 
     // Microseconds; a paused output reports its position less what it holds buffered, hence the margin.
@@ -258,32 +246,10 @@ TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
 
     EXPECT_EQ(playerctl({"next"}).code, 0);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next);
-    EXPECT_EQ(call(QStringLiteral("Previous")).code, 0);
-    EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next)
-        << "a pending change holds the other buttons back";
     music.updateTime();
-    EXPECT_EQ(playingFile(), QStringLiteral("Second.mp3"));
     EXPECT_EQ(playerctl({"metadata", "title"}).out, QStringLiteral("Second"));
     EXPECT_EQ(call(QStringLiteral("Previous")).code, 0);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Previous);
-    music.updateTime();
-    EXPECT_EQ(playingFile(), QStringLiteral("Artist - First.mp3"));
-}
-
-TEST_F(MprisTest, PlayAfterARestartStartsTheFirstEntryAndNextWorksWithoutTheScreen)
-{
-    // The autosaved playlist restored: entries, none current, no player.
-    makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
-    EXPECT_TRUE(playerProperty(QStringLiteral("CanPlay")).out.contains(QStringLiteral("boolean true")));
-    EXPECT_EQ(playerctl({"play-pause"}).code, 0);
-    EXPECT_EQ(playingFile(), QStringLiteral("One.mp3"));
-    EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Playing"));
-
-    music.start(); // the tick that runs from launch carries out next and previous
-    EXPECT_EQ(playerctl({"next"}).code, 0);
-    ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("Two.mp3"); }, 3000));
-    EXPECT_EQ(playerctl({"previous"}).code, 0);
-    ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("One.mp3"); }, 3000));
 }
 
 TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
@@ -292,9 +258,8 @@ TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
     EXPECT_TRUE(playerProperty(QStringLiteral("CanSeek")).out.contains(QStringLiteral("boolean false")))
         << "nothing to seek in";
     makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
-    music.playSound(0);
+    ASSERT_NO_FATAL_FAILURE(playFirst());
     AudioPlayer *player = global->audioPlayer;
-    ASSERT_TRUE(waitFor([&] { return player->duration() > 0; }, 5000));
     MusicPlayer::pause();
     EXPECT_TRUE(playerProperty(QStringLiteral("CanSeek")).out.contains(QStringLiteral("boolean true")));
 
@@ -311,11 +276,10 @@ TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
     EXPECT_FALSE(player->isPlaying()) << "a jump keeps the paused state";
 
     // SetPosition names the track: another one's identity, or a place past the end, changes nothing.
-    const Result wrongTrack =
-        bus->run(QStringLiteral("dbus-send"), {"--session", "--print-reply", "--dest=" + mpris->serviceName(),
-                                               Mpris::objectPath, "org.mpris.MediaPlayer2.Player.SetPosition",
-                                               "objpath:/org/melodrop/Track/999999", "int64:40000000"});
-    EXPECT_EQ(wrongTrack.code, 0);
+    EXPECT_EQ(send("org.mpris.MediaPlayer2.Player.SetPosition",
+                   {"objpath:/org/melodrop/Track/999999", "int64:40000000"})
+                  .code,
+              0);
     EXPECT_NEAR(player->currentTime(), 0, 0.3);
     EXPECT_EQ(playerctl({"position", "61"}).code, 0);
     EXPECT_NEAR(player->currentTime(), 0, 0.3);
@@ -339,22 +303,20 @@ TEST_F(MprisTest, VolumeLoopAndShuffleFollowThePlayerBothWays)
     music.setVolume(0.8);
     ASSERT_TRUE(waitFor([&] { return listener.lastValue(QStringLiteral("Volume")) == 0.8; }, 3000));
 
-    // The three repeat modes each way: the playlist starts again after its end, the track repeats itself.
+    // The three repeat modes each way: the playlist starts again after its end, the track repeats itself
+    // (that is what Track asks), and the repeat button follows each change.
     EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("Playlist"));
-    EXPECT_EQ(playerctl({"loop", "None"}).code, 0);
-    EXPECT_EQ(MusicPlayer::repeat(), MusicPlayer::Repeat::Off);
-    EXPECT_FALSE(global->playRepeatMusic);
-    EXPECT_FALSE(global->repeatPlaylist);
-    EXPECT_EQ(modes.count(), 1) << "the repeat button follows";
-    EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("None"));
-    EXPECT_EQ(playerctl({"loop", "Track"}).code, 0);
-    EXPECT_TRUE(global->playRepeatMusic) << "repeat starts the same track again: that is what Track asks";
-    EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("Track"));
-    EXPECT_EQ(playerctl({"loop", "Playlist"}).code, 0);
-    EXPECT_EQ(MusicPlayer::repeat(), MusicPlayer::Repeat::Playlist);
-    EXPECT_FALSE(global->playRepeatMusic) << "Playlist does not hold the player on one track";
-    EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("Playlist"));
-    EXPECT_EQ(playerctl({"loop", "None"}).code, 0);
+    const std::pair<const char *, MusicPlayer::Repeat> loops[] = {{"None", MusicPlayer::Repeat::Off},
+                                                                  {"Track", MusicPlayer::Repeat::Track},
+                                                                  {"Playlist", MusicPlayer::Repeat::Playlist},
+                                                                  {"None", MusicPlayer::Repeat::Off}};
+    for (const auto &[loop, repeat] : loops) {
+        const qsizetype changes = modes.count();
+        EXPECT_EQ(playerctl({"loop", loop}).code, 0);
+        EXPECT_EQ(MusicPlayer::repeat(), repeat) << loop;
+        EXPECT_EQ(modes.count(), changes + 1) << loop;
+        EXPECT_EQ(playerctl({"loop"}).out, QString::fromLatin1(loop));
+    }
 
     EXPECT_EQ(playerctl({"shuffle"}).out, QStringLiteral("Off"));
     EXPECT_EQ(playerctl({"shuffle", "On"}).code, 0);
@@ -380,9 +342,7 @@ TEST_F(MprisTest, MetadataComesFromTheTagsAndFallsBackToTheFileName)
                                         QStringLiteral("Альбом")));
     Stores::playlist().append(PlaylistEntry{QStringLiteral("01 track.mp3"), false});
     makePlaylist({QStringLiteral("Band - Untagged.mp3")}, 15);
-
-    music.playSound(0);
-    ASSERT_TRUE(waitFor([&] { return global->audioPlayer->duration() > 0; }, 5000));
+    ASSERT_NO_FATAL_FAILURE(playFirst());
     ASSERT_TRUE(waitFor([&] { return !global->audioPlayer->metadata().isEmpty(); }, 5000));
     EXPECT_EQ(
         playerctl({"metadata", "--format", "{{title}}|{{artist}}|{{album}}|{{mpris:length}}"}).out,

@@ -1,4 +1,5 @@
 #include "../support/Mp3Fixture.h"
+#include "../support/PlayerTest.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -48,8 +49,7 @@ public:
     double currentTime() const override { return position; }
     void setCurrentTime(double seconds) override
     {
-        position = seconds;
-        positions << seconds;
+        positions << (position = seconds);
         calls << QStringLiteral("set");
     }
     double duration() const override { return length; }
@@ -61,16 +61,12 @@ public:
     QStringList calls;
 };
 
-class RemoteControlTest : public ::testing::Test
+class RemoteControlTest : public PlayerTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(root.isValid());
-        StorageLayout::setRootDir(root.path());
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
-        global = GlobalData::sharedGlobalData();
-        reset();
+        PlayerTest::SetUp();
         remote.setSeekInterval(20);
     }
     void TearDown() override
@@ -80,11 +76,8 @@ protected:
         waitFor([&] { return remote.runningSeekLoops() == 0; }, 2000);
         if (global->audioPlayer == &fake)
             global->audioPlayer = nullptr;
-        reset();
-        StorageLayout::setRootDir(QString());
-        Settings::setSharedPath(QString());
+        PlayerTest::TearDown();
     }
-    void reset() { Mp3Fixture::resetPlayerState(); }
     void makePlaylist(const QStringList &files, double seconds = 60)
     {
         ASSERT_TRUE(Mp3Fixture::appendToPlaylist(files, seconds));
@@ -100,32 +93,29 @@ protected:
                      : RemoteControl::RemoteControlEndSeekingBackward);
         return waitFor([&] { return remote.runningSeekLoops() == 0; }, 10000) && reached;
     }
-    static QString playingFile() { return Mp3Fixture::playingFile(); }
 
-    QTemporaryDir root;
-    GlobalData *global = nullptr;
     RemoteControl remote;
-    MusicPlayer &music = MusicPlayer::shared();
     FakePlayer fake;
 };
 
 TEST_F(RemoteControlTest, TrackEventsDriveThePlayerOnlyWhileNoChangeIsPending)
 {
     makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3"), QStringLiteral("C.mp3")});
-    // Nothing current yet (as after a restart): play starts the playlist's first entry.
-    EXPECT_TRUE(send(RemoteControl::RemoteControlPlay));
+    // Nothing current yet (as after a restart): play, or the play/pause toggle, starts the playlist's first
+    // entry.
+    EXPECT_TRUE(send(RemoteControl::RemoteControlTogglePlayPause));
     EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
     AudioPlayer *player = global->audioPlayer;
     ASSERT_NE(player, nullptr);
 
-    send(RemoteControl::RemoteControlPause);
-    EXPECT_FALSE(player->isPlaying());
-    send(RemoteControl::RemoteControlPlay);
-    EXPECT_TRUE(player->isPlaying());
-    send(RemoteControl::RemoteControlTogglePlayPause);
-    EXPECT_FALSE(player->isPlaying());
-    send(RemoteControl::RemoteControlTogglePlayPause);
-    EXPECT_TRUE(player->isPlaying());
+    const std::pair<int, bool> events[] = {{RemoteControl::RemoteControlPause, false},
+                                           {RemoteControl::RemoteControlPlay, true},
+                                           {RemoteControl::RemoteControlTogglePlayPause, false},
+                                           {RemoteControl::RemoteControlTogglePlayPause, true}};
+    for (const auto &[event, playing] : events) {
+        send(event);
+        EXPECT_EQ(player->isPlaying(), playing) << event;
+    }
     player->setCurrentTime(25);
     send(RemoteControl::RemoteControlStop);
     EXPECT_FALSE(player->isPlaying());
@@ -258,31 +248,26 @@ TEST_F(RemoteControlTest, HoldingSeekMovesARealTrack)
 
 TEST(RemoteControlKeys, MediaKeysMapToRemoteControlSubtypes)
 {
-    const auto press = [](int key, bool repeat = false) {
-        return RemoteControl::subtypeForKey(
-            QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(), repeat));
+    const auto subtype = [](QEvent::Type type, int key, bool repeat = false) {
+        return RemoteControl::subtypeForKey(QKeyEvent(type, key, Qt::NoModifier, QString(), repeat));
     };
-    const auto release = [](int key, bool repeat = false) {
-        return RemoteControl::subtypeForKey(
-            QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier, QString(), repeat));
-    };
-    EXPECT_EQ(press(Qt::Key_MediaPlay), 103) << "the keyboard's play key toggles";
-    EXPECT_EQ(press(Qt::Key_MediaPause), 101);
-    EXPECT_EQ(press(Qt::Key_MediaStop), 102);
-    EXPECT_EQ(press(Qt::Key_MediaTogglePlayPause), 103);
-    EXPECT_EQ(press(Qt::Key_MediaNext), 104);
-    EXPECT_EQ(press(Qt::Key_MediaPrevious), 105);
-    EXPECT_EQ(press(Qt::Key_AudioRewind), 106);
-    EXPECT_EQ(release(Qt::Key_AudioRewind), 107);
-    EXPECT_EQ(press(Qt::Key_AudioForward), 108);
-    EXPECT_EQ(release(Qt::Key_AudioForward), 109);
-    // A held key repeats: only the first press and the last release count.
-    EXPECT_EQ(press(Qt::Key_AudioForward, true), 0);
-    EXPECT_EQ(release(Qt::Key_AudioForward, true), 0);
-    EXPECT_EQ(press(Qt::Key_MediaNext, true), 0);
-    EXPECT_EQ(release(Qt::Key_MediaNext), 0);
-    EXPECT_EQ(press(Qt::Key_Space), 0);
-    EXPECT_EQ(press(Qt::Key_Right), 0);
+    // The keyboard's play key toggles. A held key repeats: only the first press and the last release count.
+    const struct
+    {
+        int key;
+        int press;
+        int release;
+    } keys[] = {{Qt::Key_MediaPlay, 103, 0},     {Qt::Key_MediaPause, 101, 0},
+                {Qt::Key_MediaStop, 102, 0},     {Qt::Key_MediaTogglePlayPause, 103, 0},
+                {Qt::Key_MediaNext, 104, 0},     {Qt::Key_MediaPrevious, 105, 0},
+                {Qt::Key_AudioRewind, 106, 107}, {Qt::Key_AudioForward, 108, 109},
+                {Qt::Key_Space, 0, 0},           {Qt::Key_Right, 0, 0}};
+    for (const auto &k : keys) {
+        EXPECT_EQ(subtype(QEvent::KeyPress, k.key), k.press) << k.key;
+        EXPECT_EQ(subtype(QEvent::KeyRelease, k.key), k.release) << k.key;
+        EXPECT_EQ(subtype(QEvent::KeyPress, k.key, true), 0) << k.key;
+        EXPECT_EQ(subtype(QEvent::KeyRelease, k.key, true), 0) << k.key;
+    }
 
     // Only events entering a window are taken; the same event handed on to an item is not taken twice.
     RemoteControl remote;
