@@ -79,8 +79,6 @@ TEST(TextTrim, BothEndsOnlyOfTheTrimmableClasses)
                                {" \t\u3000\n", ""}});
     expectKept(Text::trimmed, {"a \t\u00A0b", "\u200Bx\u200B", ""});
 }
-});
-}
 
 // ---- query escaping
 
@@ -225,8 +223,8 @@ TEST(TextPercentDecoding, RunsOfEscapesAreUtf8)
         {"no escapes", u("no escapes")},
         {"a%20b", u("a b")},
         {"%D0%9A%D0%B8%D0%BD%D0%BE", u("Кино")},
-        {"%e2%82%ac 5", u("€ 5")},    // lower-case digits
-        {"%EF%BB%BFx", u("\uFEFFx")}, // a leading mark is kept
+        {"%e2%82%ac 5", u("€ 5")},                 // lower-case digits
+        {"%EF%BB%BFx", QStringLiteral("\uFEFFx")}, // a leading mark is kept
         {"%F0%9F%98%80", u("\xF0\x9F\x98\x80")},
         {"+%2B+", u("+++")}, // plus signs are not spaces here
         {"&#37;20", u("&#37;20")},

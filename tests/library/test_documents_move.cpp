@@ -79,10 +79,7 @@ TEST_F(DocumentsMoveTest, AFailureHalfwayLosesNothingAndTakesTheCopiesBack)
     // Everything is still where it was, the user's file is untouched, and no copy made before the failure
     // stays.
     EXPECT_EQ(contentsUnder(from), contents);
-    EXPECT_EQ(
-        contentsUnder(to),
-        QStringList({"/audio/Folder/Артист - Песня.mp3: (none)", "/audio/two.mp3: (none)",
-                     "/playlists/Мой.tuneplaylist: the user's own", "/AudioAutosavedPlaylist.tune: (none)"}));
+    EXPECT_EQ(contentsUnder(to), QStringList{"/playlists/Мой.tuneplaylist: the user's own"});
 }
 
 TEST_F(DocumentsMoveTest, TargetsThatCannotTakeTheFilesAreRefusedBeforeAnythingMoves)

@@ -180,8 +180,8 @@ TEST_F(TagReaderTest, WhatIsNoAudioGivesEmptyTags)
 // The content decides over the name: an MP4 named .mp3 and an MP3 named .mp4 are read as what they are.
 TEST_F(TagReaderTest, ContentDecidesTheFormatBeforeTheName)
 {
-    ASSERT_EQ(TagFixtures::mp4(path("real.m4a"), {"MP4 inside"}), "");
-    ASSERT_EQ(TagFixtures::mp3(path("real.mp3"), {"MP3 inside"}), "");
+    ASSERT_EQ(TagFixtures::mp4(path("real.m4a"), {"MP4 inside", "", "", "", ""}), "");
+    ASSERT_EQ(TagFixtures::mp3(path("real.mp3"), {"MP3 inside", "", "", "", ""}), "");
     ASSERT_TRUE(QFile::rename(path("real.m4a"), path("named.mp3")));
     ASSERT_TRUE(QFile::rename(path("real.mp3"), path("named.mp4")));
     EXPECT_EQ(TagReader::read(path("named.mp3")).title, "MP4 inside");
