@@ -127,9 +127,13 @@ TEST(OutputRouteTracker, ReportsTheOutputInUseGoingAwayAndNothingElse)
         laptopWithHeadphones(tracker);
         tracker.streamSinkChanged(2);
     };
+    // The headphones unplugged, the server switching to the speakers; the headset unplugged.
+    const auto toSpeakers = [](OutputRouteTracker &t) {
+        return t.sinkChanged(analog(1, speaker, Availability::No));
+    };
+    const auto headsetGone = [](OutputRouteTracker &t) { return t.sinkRemoved(2); };
     const RouteCase cases[] = {
-        {"headphones unplugged, the server switches to the speakers", laptopWithHeadphones,
-         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, speaker, Availability::No)); }, 2},
+        {"headphones unplugged, the server switches to the speakers", laptopWithHeadphones, toSpeakers, 2},
         {"headphones unplugged, the port stays selected", laptopWithHeadphones,
          [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, headphones, Availability::No)); }, 2},
         {"the same report again is no second loss",
@@ -137,7 +141,7 @@ TEST(OutputRouteTracker, ReportsTheOutputInUseGoingAwayAndNothingElse)
              laptopWithHeadphones(t);
              t.sinkChanged(analog(1, speaker, Availability::No));
          },
-         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, speaker, Availability::No)); }, 0},
+         toSpeakers, 0},
         {"headphones plugged in",
          [](OutputRouteTracker &t) {
              t.defaultSinkChanged(QStringLiteral("alsa_output.analog-stereo"));
@@ -146,33 +150,30 @@ TEST(OutputRouteTracker, ReportsTheOutputInUseGoingAwayAndNothingElse)
          [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, headphones, Availability::Yes)); }, 1},
         {"the user picks the speakers while the headphones stay in", laptopWithHeadphones,
          [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, speaker, Availability::Yes)); }, 0},
-        {"headphones unplugged from a card the music does not play to", playingOnHeadset,
-         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, speaker, Availability::No)); }, 0},
-        {"the headset the music plays to is unplugged", playingOnHeadset,
-         [](OutputRouteTracker &t) { return t.sinkRemoved(2); }, 2},
-        {"another sink leaves", laptopWithHeadphones, [](OutputRouteTracker &t) { return t.sinkRemoved(2); },
-         0},
+        {"headphones unplugged from a card the music does not play to", playingOnHeadset, toSpeakers, 0},
+        {"the headset the music plays to is unplugged", playingOnHeadset, headsetGone, 2},
+        {"another sink leaves", laptopWithHeadphones, headsetGone, 0},
         {"the server moves the stream off the headset before saying the headset is gone",
          [&](OutputRouteTracker &t) {
              playingOnHeadset(t);
              t.streamSinkChanged(1);
              t.sinkChanged(analog(1, headphones, Availability::Yes)); // the laptop's sink wakes up
          },
-         [](OutputRouteTracker &t) { return t.sinkRemoved(2); }, 2},
+         headsetGone, 2},
         {"a headset left long ago by the user's own choice is unplugged",
          [&](OutputRouteTracker &t) {
              playingOnHeadset(t);
              t.streamSinkChanged(1);
              now += OutputRouteTracker::leaveWindowMs + 1000;
          },
-         [](OutputRouteTracker &t) { return t.sinkRemoved(2); }, 0},
+         headsetGone, 0},
         {"the stream ended (nothing plays): the default sink counts",
          [&](OutputRouteTracker &t) {
              playingOnHeadset(t);
              t.streamSinkChanged(OutputRouteTracker::noSink);
              now += OutputRouteTracker::leaveWindowMs + 1000;
          },
-         [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, speaker, Availability::No)); }, 2},
+         toSpeakers, 2},
         {"a new sink appears", laptopWithHeadphones,
          [](OutputRouteTracker &t) { return t.sinkChanged(usbHeadset(7)); }, 1},
     };

@@ -29,6 +29,7 @@ protected:
     {
         ASSERT_TRUE(Mp3Fixture::appendToPlaylist(files, seconds));
     }
+    QString path(const QString &file) const { return audio + QLatin1Char('/') + file; }
     // An entry whose file is not (or no longer) there.
     void addMissing(const QString &file) { Stores::playlist().append(PlaylistEntry{file, false}); }
     QStringList marks() const
@@ -203,9 +204,9 @@ TEST_F(MusicPlayerTest, TagsAndLengthComeFromTheFile)
     music.playSound(0);
     ASSERT_TRUE(waitFor([&] { return !player()->metadata().isEmpty() && player()->duration() > 0; }, 5000));
     const QVariantMap tags = player()->metadata();
-    EXPECT_EQ(tags.value(QStringLiteral("title")).toString(), QStringLiteral("Песня"));
-    EXPECT_EQ(tags.value(QStringLiteral("artist")).toString(), QStringLiteral("Исполнитель"));
-    EXPECT_EQ(tags.value(QStringLiteral("album")).toString(), QStringLiteral("Альбом"));
+    EXPECT_EQ(QStringList({tags.value("title").toString(), tags.value("artist").toString(),
+                           tags.value("album").toString()}),
+              QStringList({"Песня", "Исполнитель", "Альбом"}));
     EXPECT_NEAR(player()->duration(), 12, 0.2);
     ASSERT_GE(known.count(), 1);
     EXPECT_NEAR(known.last().at(0).toDouble(), 12, 0.2);
@@ -264,25 +265,102 @@ TEST_F(MusicPlayerTest, TheRepeatModesDecideWhatFollowsTheEndOfATrack)
 // Shuffle and repeat as the user left them come back with the next start: a new player reads them.
 TEST_F(MusicPlayerTest, ShuffleAndRepeatSurviveARestart)
 {
-    music.setShuffle(true);
-    music.setRepeat(MusicPlayer::Repeat::Track);
-    // A new run: the shared state as a fresh start has it, and a new player.
-    global->playRandomMusic = false;
-    global->playRepeatMusic = false;
-    global->repeatPlaylist = true;
-    delete &MusicPlayer::shared();
-    MusicPlayer::shared();
-    EXPECT_TRUE(global->playRandomMusic);
-    EXPECT_EQ(MusicPlayer::repeat(), MusicPlayer::Repeat::Track);
-
-    MusicPlayer::shared().setShuffle(false);
-    MusicPlayer::shared().setRepeat(MusicPlayer::Repeat::Off);
-    global->repeatPlaylist = true;
-    delete &MusicPlayer::shared();
-    MusicPlayer::shared();
-    EXPECT_FALSE(global->playRandomMusic);
-    EXPECT_EQ(MusicPlayer::repeat(), MusicPlayer::Repeat::Off);
+    for (const auto &[shuffle, repeat] :
+         {std::pair(true, MusicPlayer::Repeat::Track), std::pair(false, MusicPlayer::Repeat::Off)}) {
+        MusicPlayer::shared().setShuffle(shuffle);
+        MusicPlayer::shared().setRepeat(repeat);
+        // A new run: the shared state as a fresh start has it, and a new player.
+        global->playRandomMusic = !shuffle;
+        global->playRepeatMusic = false;
+        global->repeatPlaylist = true;
+        delete &MusicPlayer::shared();
+        MusicPlayer::shared();
+        EXPECT_EQ(global->playRandomMusic, shuffle);
+        EXPECT_EQ(MusicPlayer::repeat(), repeat);
+    }
     EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("player/repeat")), QStringLiteral("off"));
+}
+
+// The gapless change of tracks: the entry that comes next waits queued in libmpv.
+TEST_F(MusicPlayerTest, TheEntryThatComesNextWaitsQueuedAndFollowsThePlaylistAndTheModes)
+{
+    makePlaylist({"a.mp3", "b.mp3", "c.mp3"}, 30);
+    music.playSound(0);
+    ASSERT_TRUE(waitFor([&] { return player() && player()->isLoaded(); }, 10000));
+    MusicDeck *deck = music.deck();
+    EXPECT_EQ(deck->next(), path("b.mp3"));
+
+    // Reordered: c now follows a.
+    Stores::playlist().moveEntry(2, 1);
+    EXPECT_EQ(deck->next(), path("c.mp3"));
+    // Repeat: the same file again; shuffle draws when the track ends, so nothing waits.
+    music.setRepeat(MusicPlayer::Repeat::Track);
+    EXPECT_EQ(deck->next(), path("a.mp3"));
+    music.setRepeat(MusicPlayer::Repeat::Playlist);
+    music.setShuffle(true);
+    EXPECT_TRUE(deck->next().isEmpty());
+    music.setShuffle(false);
+    EXPECT_EQ(deck->next(), path("c.mp3"));
+    // The last entry leads back to the first, unless the playlist is to end there.
+    music.playSound(2);
+    EXPECT_EQ(deck->next(), path("a.mp3"));
+    music.setRepeat(MusicPlayer::Repeat::Off);
+    EXPECT_TRUE(deck->next().isEmpty());
+    music.setRepeat(MusicPlayer::Repeat::Playlist);
+    // Entries whose file is gone are passed over.
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("gone.mp3"), false});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("c.mp3"), false});
+    EXPECT_EQ(deck->next(), path("c.mp3"));
+}
+
+TEST_F(MusicPlayerTest, TheEndOfATrackGoesOnWithTheQueuedOneWithoutANewLoad)
+{
+    makePlaylist({"one.mp3"}, 1.0);
+    makePlaylist({"two.mp3", "three.mp3"}, 30);
+    QSignalSpy advanced(music.deck(), &MusicDeck::advanced);
+    QSignalSpy started(&music, &MusicPlayer::trackStarted);
+    music.playSound(0);
+    ASSERT_TRUE(waitFor([&] { return playingFile() == QLatin1String("two.mp3"); }, 15000));
+    // libmpv went on by itself: the player took over the queued track, it loaded nothing anew.
+    EXPECT_EQ(advanced.count(), 1);
+    ASSERT_EQ(started.count(), 2);
+    EXPECT_EQ(started.at(1).at(0).toInt(), 1);
+    EXPECT_EQ(MusicPlayer::currentIndex(), 1);
+    ASSERT_TRUE(waitFor([&] { return player() && player()->isLoaded(); }, 10000));
+    EXPECT_TRUE(player()->isPlaying());
+    EXPECT_NEAR(player()->duration(), 30, 0.5);
+    // And the one after it waits in turn.
+    EXPECT_EQ(music.deck()->next(), path("three.mp3"));
+}
+
+TEST_F(MusicPlayerTest, AQueuedFileRemovedMeanwhileIsPassedOverAtTheChange)
+{
+    makePlaylist({"one.mp3"}, 1.0);
+    makePlaylist({"two.mp3", "three.mp3"}, 30);
+    music.playSound(0);
+    ASSERT_TRUE(waitFor([&] { return player() && player()->isLoaded(); }, 10000));
+    ASSERT_EQ(music.deck()->next(), path("two.mp3"));
+    ASSERT_TRUE(QFile::remove(path("two.mp3")));
+    ASSERT_TRUE(waitFor([&] { return playingFile() == QLatin1String("three.mp3"); }, 15000));
+    EXPECT_EQ(MusicPlayer::currentIndex(), 2);
+    ASSERT_TRUE(waitFor([&] { return player() && player()->isLoaded(); }, 10000));
+    EXPECT_TRUE(player()->isPlaying());
+}
+
+// The ReplayGain setting as libmpv receives it.
+TEST_F(MusicPlayerTest, ReplayGainFollowsTheSettingAsSoonAsItIsWritten)
+{
+    MusicDeck *deck = music.deck();
+    ASSERT_TRUE(deck->isValid());
+    // Unset: by track.
+    EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "track"; }, 3000));
+    const QString key = QLatin1String(MusicDeck::replayGainKey);
+    Settings::shared().setString(key, QStringLiteral("album"));
+    EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "album"; }, 3000));
+    Settings::shared().setString(key, QStringLiteral("off"));
+    EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "no"; }, 3000));
+    Settings::shared().setString(key, QStringLiteral("nonsense"));
+    EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "track"; }, 3000));
 }
 
 } // namespace
