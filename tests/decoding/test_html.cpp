@@ -252,7 +252,7 @@ TEST(HTMLNodeDump, ManyNodesThroughOneBufferDumpAsEachAlone)
                           "<a onclick=\"go('1_2')\">T &amp; <b>Ё</b></a></div><p>между</p>"
                           "<div class=\"r\" id=\"b\"><br><span>&lt;2&gt;</span></div>"
                           "<div class=\"r\" id=\"c\"></div></div>"));
-    QList<HTMLNode> nodes = parser.doc().findChildrenWithAttribute("class", QStringLiteral("r"), false);
+    QList<HTMLNode> nodes = parser.doc().findChildrenWithAttribute("class", "r", false);
     ASSERT_EQ(nodes.size(), 3);
     nodes.insert(1, HTMLNode());
     const QList<QByteArray> dumps = HTMLNode::rawContentsUtf8(nodes);

@@ -162,21 +162,21 @@ TEST(JsonStructure, NestedValuesLandInTheirParents)
     ASSERT_TRUE(out.value) << out.error.toStdString();
     const Value &root = *out.value;
     ASSERT_EQ(root.size(), 3u);
-    const Value *list = root.value(QStringLiteral("list"));
+    const Value *list = root.value("list");
     ASSERT_TRUE(list && list->isArray());
-    EXPECT_EQ(list->toCompactJson(), QStringLiteral("[1,[2,3],{\"x\":false}]"));
+    EXPECT_EQ(list->toCompactJson(), "[1,[2,3],{\"x\":false}]");
     EXPECT_EQ(list->items()[1].items()[1].toInteger(), 3);
-    const Value *x = list->items()[2].value(QStringLiteral("x"));
+    const Value *x = list->items()[2].value("x");
     ASSERT_NE(x, nullptr);
     EXPECT_EQ(x->type(), Value::Type::Boolean);
     EXPECT_FALSE(x->toBool());
-    const Value *map = root.value(QStringLiteral("map"));
+    const Value *map = root.value("map");
     ASSERT_TRUE(map && map->isObject());
-    EXPECT_TRUE(map->value(QStringLiteral("y"))->isArray());
-    EXPECT_TRUE(map->value(QStringLiteral("z"))->isObject());
-    EXPECT_EQ(root.value(QStringLiteral("s"))->toString(), QStringLiteral("t"));
-    EXPECT_EQ(root.value(QStringLiteral("missing")), nullptr);
-    EXPECT_EQ(list->value(QStringLiteral("list")), nullptr); // not an object
+    EXPECT_TRUE(map->value("y")->isArray());
+    EXPECT_TRUE(map->value("z")->isObject());
+    EXPECT_EQ(root.value("s")->toString(), "t");
+    EXPECT_EQ(root.value("missing"), nullptr);
+    EXPECT_EQ(list->value("list"), nullptr); // not an object
 }
 
 TEST(JsonStructure, DepthLimit)
@@ -193,13 +193,13 @@ TEST(JsonStructure, DepthLimit)
 
     const Outcome deep = parseBytes(nested(513));
     EXPECT_FALSE(deep.value);
-    EXPECT_EQ(deep.error, QStringLiteral("Parser exceeded max depth of 512"));
+    EXPECT_EQ(deep.error, "Parser exceeded max depth of 512");
 
     // Objects count the same as arrays, and the limit is checked before the input runs out.
     QByteArray mixed;
     for (int i = 0; i < 513; ++i)
         mixed += (i % 2) ? "{\"k\":" : "[";
-    EXPECT_EQ(parseBytes(mixed).error, QStringLiteral("Parser exceeded max depth of 512"));
+    EXPECT_EQ(parseBytes(mixed).error, "Parser exceeded max depth of 512");
 
     Json::Parser parser;
     parser.maxDepth = 2;
@@ -207,7 +207,7 @@ TEST(JsonStructure, DepthLimit)
     EXPECT_TRUE(parser.objectWithData(&two));
     const QByteArray three = nested(3);
     EXPECT_FALSE(parser.objectWithData(&three));
-    EXPECT_EQ(parser.error(), QStringLiteral("Parser exceeded max depth of 2"));
+    EXPECT_EQ(parser.error(), "Parser exceeded max depth of 2");
 }
 
 // Small objects find keys by a scan, bigger ones through an index: the same rules on both sides of the
@@ -228,7 +228,7 @@ TEST(JsonStructure, DuplicateKeyKeepsFirstPlaceAndLastValue)
             byHand.insert(QStringLiteral("k%1").arg(i), Value::string(QStringLiteral("v%1").arg(i)));
         }
         text += "\"last\":true}";
-        byHand.insert(QStringLiteral("last"), Value::boolean(true));
+        byHand.insert("last", Value::boolean(true));
         const Outcome out = parseBytes(text);
         ASSERT_TRUE(out.value) << out.error.toStdString();
         const Value *const objects[] = {&*out.value, &byHand};
@@ -241,7 +241,7 @@ TEST(JsonStructure, DuplicateKeyKeepsFirstPlaceAndLastValue)
                 EXPECT_EQ(members[i].second.toCompactJson(),
                           i % 2 == 0 ? QStringLiteral("\"v%1\"").arg(i) : QString::number(i));
             }
-            EXPECT_EQ(members[size].first, QStringLiteral("last"));
+            EXPECT_EQ(members[size].first, "last");
         }
     }
 }
@@ -251,14 +251,14 @@ TEST(JsonStructure, CopiesDoNotShareLaterChanges)
     const Outcome out = parse("{\"list\":[1,2],\"n\":0}");
     ASSERT_TRUE(out.value);
     Value copy = *out.value;
-    copy.insert(QStringLiteral("n"), Value::integer(5));
-    copy.insert(QStringLiteral("new"), Value());
-    Value list = *copy.value(QStringLiteral("list"));
+    copy.insert("n", Value::integer(5));
+    copy.insert("new", Value());
+    Value list = *copy.value("list");
     list.append(Value::integer(3));
     list.items()[0] = Value::boolean(true);
-    EXPECT_EQ(out.value->toCompactJson(), QStringLiteral("{\"list\":[1,2],\"n\":0}"));
-    EXPECT_EQ(copy.toCompactJson(), QStringLiteral("{\"list\":[1,2],\"n\":5,\"new\":null}"));
-    EXPECT_EQ(list.toCompactJson(), QStringLiteral("[true,2,3]"));
+    EXPECT_EQ(out.value->toCompactJson(), "{\"list\":[1,2],\"n\":0}");
+    EXPECT_EQ(copy.toCompactJson(), "{\"list\":[1,2],\"n\":5,\"new\":null}");
+    EXPECT_EQ(list.toCompactJson(), "[true,2,3]");
 }
 
 // Strings
@@ -343,13 +343,13 @@ TEST(JsonEntryPoints, MissingInputAnErrorClearedBySuccessAndOffsetsInUtf8Bytes)
 {
     Json::Parser parser;
     EXPECT_FALSE(parser.objectWithString(nullptr));
-    EXPECT_EQ(parser.error(), QStringLiteral("Input was 'nil'"));
+    EXPECT_EQ(parser.error(), "Input was 'nil'");
     EXPECT_FALSE(parser.objectWithData(nullptr));
-    EXPECT_EQ(parser.error(), QStringLiteral("Input was 'nil'"));
+    EXPECT_EQ(parser.error(), "Input was 'nil'");
 
     const QString bad = QString::fromUtf8("[\"\xD0\xB6\xD0\xB6\", 01]");
     EXPECT_FALSE(parser.objectWithString(&bad));
-    EXPECT_EQ(parser.error(), QStringLiteral("Leading zero is illegal in number at offset 9"));
+    EXPECT_EQ(parser.error(), "Leading zero is illegal in number at offset 9");
     const QString good = QString::fromUtf8("{\"\xD0\xB6\":[1]}");
     const auto v = parser.objectWithString(&good);
     ASSERT_TRUE(v);
@@ -360,18 +360,17 @@ TEST(JsonEntryPoints, MissingInputAnErrorClearedBySuccessAndOffsetsInUtf8Bytes)
 TEST(JsonEntryPoints, JSONValueLogsFailures)
 {
     TestSupport::LogCapture log;
-    EXPECT_FALSE(JSONValue(QStringLiteral("\"just text\"")));
-    EXPECT_FALSE(JSONValue(QStringLiteral("[1,")));
-    EXPECT_EQ(
-        log.lines(),
-        QStringList(
-            {QStringLiteral("-JSONValue failed. Error is: Token 'string' not expected before outer-most "
-                            "array or object"),
-             QStringLiteral("-JSONValue failed. Error is: Didn't find full object before EOF")}));
+    EXPECT_FALSE(JSONValue("\"just text\""));
+    EXPECT_FALSE(JSONValue("[1,"));
+    EXPECT_EQ(log.lines(),
+              QStringList({QStringLiteral(
+                               "-JSONValue failed. Error is: Token 'string' not expected before outer-most "
+                               "array or object"),
+                           "-JSONValue failed. Error is: Didn't find full object before EOF"}));
 
-    const auto ok = JSONValue(QStringLiteral("{\"response\":[1]}"));
+    const auto ok = JSONValue("{\"response\":[1]}");
     ASSERT_TRUE(ok);
-    EXPECT_EQ(ok->value(QStringLiteral("response"))->size(), 1u);
+    EXPECT_EQ(ok->value("response")->size(), 1u);
     EXPECT_EQ(log.lines().size(), 2); // success logs nothing
 }
 
@@ -405,7 +404,7 @@ TEST(JsonCompactOutput, ValuesMadeInCode)
     list.append(Value::floating(1e300 * 1e300));
     list.append(Value::string(QString(QChar(0xD800)) + QStringLiteral("\b\f\r\x7f") + QChar(0x9B) +
                               QChar(0x2028) + QStringLiteral("é")));
-    list.append(Value::decimal(QStringLiteral("12345678901234567890")));
+    list.append(Value::decimal("12345678901234567890"));
     list.append(Value::boolean(true));
     list.append(Value());
     EXPECT_EQ(
@@ -413,7 +412,7 @@ TEST(JsonCompactOutput, ValuesMadeInCode)
         // DEL, a C1 control and a line separator are escaped too: a printed line stays one line.
         QStringLiteral("[0.1,-2,1e999,\"\\ud800\\b\\f\\r\\u007f\\u009b\\u2028é\",12345678901234567890,true,"
                        "null]"));
-    EXPECT_EQ(Value().toCompactJson(), QStringLiteral("null"));
+    EXPECT_EQ(Value().toCompactJson(), "null");
 }
 
 // Robustness: damaged input fails cleanly.

@@ -224,7 +224,7 @@ TEST(TextPercentDecoding, RunsOfEscapesAreUtf8)
         {"a%20b", u("a b")},
         {"%D0%9A%D0%B8%D0%BD%D0%BE", u("Кино")},
         {"%e2%82%ac 5", u("€ 5")},                 // lower-case digits
-        {"%EF%BB%BFx", QStringLiteral("\uFEFFx")}, // a leading mark is kept
+        {"%EF%BB%BFx", QStringLiteral("\uFEFFx")}, // a leading mark is kept (UTF-8 text would lose it here)
         {"%F0%9F%98%80", u("\xF0\x9F\x98\x80")},
         {"+%2B+", u("+++")}, // plus signs are not spaces here
         {"&#37;20", u("&#37;20")},

@@ -80,7 +80,7 @@ public:
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+        environment.insert("DBUS_SESSION_BUS_ADDRESS", address);
         process.setProcessEnvironment(environment);
         process.start(program, arguments);
         if (!process.waitForStarted(5000))
@@ -143,7 +143,7 @@ protected:
     }
     Result send(const QString &method, const QStringList &arguments = {})
     {
-        return bus->run(QStringLiteral("dbus-send"),
+        return bus->run("dbus-send",
                         QStringList{"--session", "--print-reply", "--dest=" + mpris->serviceName(),
                                     Mpris::objectPath, method} +
                             arguments);
@@ -155,24 +155,19 @@ protected:
     }
     Result playerctl(const QStringList &arguments)
     {
-        return bus->run(QStringLiteral("playerctl"), QStringList{"--player=melodrop"} + arguments);
+        return bus->run("playerctl", QStringList{"--player=melodrop"} + arguments);
     }
-    Result playerProperty(const QString &property)
-    {
-        return get(QStringLiteral("org.mpris.MediaPlayer2.Player"), property);
-    }
+    Result playerProperty(const QString &property) { return get("org.mpris.MediaPlayer2.Player", property); }
     // A desktop shell's connection, hearing the service's PropertiesChanged and Seeked in `listener`.
     void listen()
     {
         watcher = std::make_unique<QDBusConnection>(
             QDBusConnection::connectToBus(bus->address, connectionName + QStringLiteral("-watcher")));
         ASSERT_TRUE(watcher->connect(mpris->serviceName(), Mpris::objectPath,
-                                     QStringLiteral("org.freedesktop.DBus.Properties"),
-                                     QStringLiteral("PropertiesChanged"), &listener,
+                                     "org.freedesktop.DBus.Properties", "PropertiesChanged", &listener,
                                      SLOT(propertiesChanged(QString, QVariantMap, QStringList))));
-        ASSERT_TRUE(watcher->connect(mpris->serviceName(), Mpris::objectPath,
-                                     QStringLiteral("org.mpris.MediaPlayer2.Player"),
-                                     QStringLiteral("Seeked"), &listener, SLOT(seeked(qlonglong))));
+        ASSERT_TRUE(watcher->connect(mpris->serviceName(), Mpris::objectPath, "org.mpris.MediaPlayer2.Player",
+                                     "Seeked", &listener, SLOT(seeked(qlonglong))));
     }
 
     static PrivateBus *bus;
@@ -188,43 +183,43 @@ PrivateBus *MprisTest::bus = nullptr;
 
 TEST_F(MprisTest, TakesTheNameOrFallsBackToAnInstanceName)
 {
-    EXPECT_EQ(mpris->serviceName(), QStringLiteral("org.mpris.MediaPlayer2.melodrop"));
-    QDBusConnection other = QDBusConnection::connectToBus(bus->address, QStringLiteral("mpris-second"));
+    EXPECT_EQ(mpris->serviceName(), "org.mpris.MediaPlayer2.melodrop");
+    QDBusConnection other = QDBusConnection::connectToBus(bus->address, "mpris-second");
     {
         Mpris second(&remote, other);
         ASSERT_TRUE(second.start());
         EXPECT_EQ(second.serviceName(), QStringLiteral("org.mpris.MediaPlayer2.melodrop.instance%1")
                                             .arg(QCoreApplication::applicationPid()));
-        const Result names = bus->run(QStringLiteral("dbus-send"),
-                                      {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                                       "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"});
-        EXPECT_TRUE(names.out.contains(QStringLiteral("\"org.mpris.MediaPlayer2.melodrop\"")));
+        const Result names =
+            bus->run("dbus-send", {"--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                                   "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"});
+        EXPECT_TRUE(names.out.contains("\"org.mpris.MediaPlayer2.melodrop\""));
         EXPECT_TRUE(names.out.contains(second.serviceName()));
     }
-    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-second"));
+    QDBusConnection::disconnectFromBus("mpris-second");
 
-    const Result identity = get(QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Identity"));
+    const Result identity = get("org.mpris.MediaPlayer2", "Identity");
     EXPECT_EQ(identity.code, 0);
-    EXPECT_TRUE(identity.out.contains(QStringLiteral("\"Melodrop\""))) << identity.out.toStdString();
-    const Result status = playerProperty(QStringLiteral("PlaybackStatus"));
-    EXPECT_TRUE(status.out.contains(QStringLiteral("\"Stopped\""))) << status.out.toStdString();
+    EXPECT_TRUE(identity.out.contains("\"Melodrop\"")) << identity.out.toStdString();
+    const Result status = playerProperty("PlaybackStatus");
+    EXPECT_TRUE(status.out.contains("\"Stopped\"")) << status.out.toStdString();
 }
 
 // Each method is its remote control event (whose rules the remote control's own tests check): Pause and Play
 // set the state (twice is no toggle), PlayPause toggles, Stop pauses, Next and Previous ask for a change.
 TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
 {
-    makePlaylist({QStringLiteral("Artist - First.mp3"), QStringLiteral("Second.mp3")});
-    EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Stopped"));
-    EXPECT_TRUE(playerProperty(QStringLiteral("CanPlay")).out.contains(QStringLiteral("boolean true")));
-    EXPECT_EQ(call(QStringLiteral("Next")).code, 0);
+    makePlaylist({"Artist - First.mp3", "Second.mp3"});
+    EXPECT_EQ(playerctl({"status"}).out, "Stopped");
+    EXPECT_TRUE(playerProperty("CanPlay").out.contains("boolean true"));
+    EXPECT_EQ(call("Next").code, 0);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next)
         << "the request is made even while nothing plays";
     global->pendingTrackStep = GlobalData::TrackStep::None;
 
     ASSERT_NO_FATAL_FAILURE(playFirst());
     AudioPlayer *player = global->audioPlayer;
-    EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Playing"));
+    EXPECT_EQ(playerctl({"status"}).out, "Playing");
     EXPECT_EQ(playerctl({"metadata", "--format", "{{artist}}|{{title}}|{{mpris:length}}"}).out,
               QStringLiteral("Artist|First|%1").arg(qlonglong(player->duration() * 1e6)));
     const std::pair<const char *, bool> presses[] = {
@@ -234,34 +229,33 @@ TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
         EXPECT_EQ(call(method).code, 0);
         EXPECT_EQ(player->isPlaying(), playing) << method;
     }
-    EXPECT_EQ(playerctl({"status"}).out, QStringLiteral("Paused"));
+    EXPECT_EQ(playerctl({"status"}).out, "Paused");
     EXPECT_EQ(global->audioPlayer, player);
 
     // Microseconds; a paused output reports its position less what it holds buffered, hence the margin.
     player->setCurrentTime(12);
-    const Result position = playerProperty(QStringLiteral("Position"));
-    const qsizetype number = position.out.indexOf(QStringLiteral("int64 "));
+    const Result position = playerProperty("Position");
+    const qsizetype number = position.out.indexOf("int64 ");
     ASSERT_GE(number, 0) << position.out.toStdString();
     EXPECT_NEAR(position.out.mid(number + 6).toDouble(), 12e6, 0.3e6);
 
     EXPECT_EQ(playerctl({"next"}).code, 0);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next);
     music.updateTime();
-    EXPECT_EQ(playerctl({"metadata", "title"}).out, QStringLiteral("Second"));
-    EXPECT_EQ(call(QStringLiteral("Previous")).code, 0);
+    EXPECT_EQ(playerctl({"metadata", "title"}).out, "Second");
+    EXPECT_EQ(call("Previous").code, 0);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Previous);
 }
 
 TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
 {
     ASSERT_NO_FATAL_FAILURE(listen());
-    EXPECT_TRUE(playerProperty(QStringLiteral("CanSeek")).out.contains(QStringLiteral("boolean false")))
-        << "nothing to seek in";
-    makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
+    EXPECT_TRUE(playerProperty("CanSeek").out.contains("boolean false")) << "nothing to seek in";
+    makePlaylist({"One.mp3", "Two.mp3"});
     ASSERT_NO_FATAL_FAILURE(playFirst());
     AudioPlayer *player = global->audioPlayer;
     MusicPlayer::pause();
-    EXPECT_TRUE(playerProperty(QStringLiteral("CanSeek")).out.contains(QStringLiteral("boolean true")));
+    EXPECT_TRUE(playerProperty("CanSeek").out.contains("boolean true"));
 
     EXPECT_EQ(playerctl({"position", "30"}).code, 0);
     EXPECT_NEAR(player->currentTime(), 30, 0.3);
@@ -288,7 +282,7 @@ TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
     EXPECT_EQ(playerctl({"position", "70+"}).code, 0);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next);
     music.updateTime();
-    EXPECT_EQ(playingFile(), QStringLiteral("Two.mp3"));
+    EXPECT_EQ(playingFile(), "Two.mp3");
 }
 
 TEST_F(MprisTest, VolumeLoopAndShuffleFollowThePlayerBothWays)
@@ -299,13 +293,13 @@ TEST_F(MprisTest, VolumeLoopAndShuffleFollowThePlayerBothWays)
     EXPECT_EQ(playerctl({"volume", "0.5"}).code, 0);
     EXPECT_DOUBLE_EQ(music.volume(), 0.5);
     EXPECT_EQ(playerctl({"volume"}).out.toDouble(), 0.5);
-    ASSERT_TRUE(waitFor([&] { return listener.lastValue(QStringLiteral("Volume")) == 0.5; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return listener.lastValue("Volume") == 0.5; }, 3000));
     music.setVolume(0.8);
-    ASSERT_TRUE(waitFor([&] { return listener.lastValue(QStringLiteral("Volume")) == 0.8; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return listener.lastValue("Volume") == 0.8; }, 3000));
 
     // The three repeat modes each way: the playlist starts again after its end, the track repeats itself
     // (that is what Track asks), and the repeat button follows each change.
-    EXPECT_EQ(playerctl({"loop"}).out, QStringLiteral("Playlist"));
+    EXPECT_EQ(playerctl({"loop"}).out, "Playlist");
     const std::pair<const char *, MusicPlayer::Repeat> loops[] = {{"None", MusicPlayer::Repeat::Off},
                                                                   {"Track", MusicPlayer::Repeat::Track},
                                                                   {"Playlist", MusicPlayer::Repeat::Playlist},
@@ -318,91 +312,86 @@ TEST_F(MprisTest, VolumeLoopAndShuffleFollowThePlayerBothWays)
         EXPECT_EQ(playerctl({"loop"}).out, QString::fromLatin1(loop));
     }
 
-    EXPECT_EQ(playerctl({"shuffle"}).out, QStringLiteral("Off"));
+    EXPECT_EQ(playerctl({"shuffle"}).out, "Off");
     EXPECT_EQ(playerctl({"shuffle", "On"}).code, 0);
     EXPECT_TRUE(global->playRandomMusic);
-    EXPECT_EQ(playerctl({"shuffle"}).out, QStringLiteral("On"));
+    EXPECT_EQ(playerctl({"shuffle"}).out, "On");
 
     // The screen's buttons go through the player: the bus hears of them.
     music.setShuffle(false);
     music.setRepeat(MusicPlayer::Repeat::Playlist);
     ASSERT_TRUE(waitFor(
         [&] {
-            return listener.lastValue(QStringLiteral("Shuffle")) == false &&
-                   listener.lastValue(QStringLiteral("LoopStatus")) == QStringLiteral("Playlist");
+            return listener.lastValue("Shuffle") == false &&
+                   listener.lastValue("LoopStatus") == QStringLiteral("Playlist");
         },
         3000));
-    EXPECT_EQ(playerctl({"shuffle"}).out, QStringLiteral("Off"));
+    EXPECT_EQ(playerctl({"shuffle"}).out, "Off");
 }
 
 TEST_F(MprisTest, MetadataComesFromTheTagsAndFallsBackToTheFileName)
 {
     ASSERT_TRUE(Mp3Fixture::writeTagged(StorageLayout::getAudioDir() + QStringLiteral("/01 track.mp3"), 20,
-                                        QStringLiteral("Песня"), QStringLiteral("Исполнитель"),
-                                        QStringLiteral("Альбом")));
-    Stores::playlist().append(PlaylistEntry{QStringLiteral("01 track.mp3"), false});
-    makePlaylist({QStringLiteral("Band - Untagged.mp3")}, 15);
+                                        "Песня", "Исполнитель", "Альбом"));
+    Stores::playlist().append(PlaylistEntry{"01 track.mp3", false});
+    makePlaylist({"Band - Untagged.mp3"}, 15);
     ASSERT_NO_FATAL_FAILURE(playFirst());
     ASSERT_TRUE(waitFor([&] { return !global->audioPlayer->metadata().isEmpty(); }, 5000));
     EXPECT_EQ(
         playerctl({"metadata", "--format", "{{title}}|{{artist}}|{{album}}|{{mpris:length}}"}).out,
         QStringLiteral("Песня|Исполнитель|Альбом|%1").arg(qlonglong(global->audioPlayer->duration() * 1e6)));
     const QString firstId = playerctl({"metadata", "mpris:trackid"}).out;
-    EXPECT_TRUE(firstId.contains(QStringLiteral("/org/melodrop/Track/"))) << firstId.toStdString();
+    EXPECT_TRUE(firstId.contains("/org/melodrop/Track/")) << firstId.toStdString();
 
     music.next();
     ASSERT_TRUE(waitFor([&] { return global->audioPlayer->duration() > 0; }, 5000));
-    EXPECT_EQ(playerctl({"metadata", "--format", "{{title}}|{{artist}}|{{album}}"}).out,
-              QStringLiteral("Untagged|Band|"));
+    EXPECT_EQ(playerctl({"metadata", "--format", "{{title}}|{{artist}}|{{album}}"}).out, "Untagged|Band|");
     EXPECT_NE(playerctl({"metadata", "mpris:trackid"}).out, firstId);
 }
 
 TEST_F(MprisTest, MetadataCarriesTheAlbumTrackNumberLengthAndCoverOnceTheTagsArrive)
 {
-    const QString picture = root.filePath(QStringLiteral("front.png"));
-    ASSERT_EQ(TagFixtures::picture(picture, QStringLiteral("blue"), 24), QString());
+    const QString picture = root.filePath("front.png");
+    ASSERT_EQ(TagFixtures::picture(picture, "blue", 24), QString());
     ASSERT_EQ(TagFixtures::mp3(StorageLayout::getAudioDir() + QStringLiteral("/05 song.mp3"),
-                               {QStringLiteral("Песня"), QStringLiteral("Исполнитель"),
-                                QStringLiteral("Альбом"), QStringLiteral("5/12"), QStringLiteral("2001")},
-                               3, 4, picture),
+                               {"Песня", "Исполнитель", "Альбом", "5/12", "2001"}, 3, 4, picture),
               QString());
-    TagCache tags(root.filePath(QStringLiteral("cache")), {});
+    TagCache tags(root.filePath("cache"), {});
     mpris->setTagCache(&tags);
     ASSERT_NO_FATAL_FAILURE(listen());
 
-    Stores::playlist().append(PlaylistEntry{QStringLiteral("05 song.mp3"), false});
+    Stores::playlist().append(PlaylistEntry{"05 song.mp3", false});
     music.playSound(0);
     // The cover reaches the bus by PropertiesChanged, without anyone asking.
     const auto announced = [&] {
-        const QVariant value = listener.lastValue(QStringLiteral("Metadata"));
+        const QVariant value = listener.lastValue("Metadata");
         return value.isValid() ? qdbus_cast<QVariantMap>(value.value<QDBusArgument>()) : QVariantMap();
     };
-    ASSERT_TRUE(waitFor([&] { return announced().contains(QStringLiteral("mpris:artUrl")); }, 10000))
+    ASSERT_TRUE(waitFor([&] { return announced().contains("mpris:artUrl"); }, 10000))
         << "no Metadata with a cover announced";
-    EXPECT_EQ(announced().value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Альбом"));
+    EXPECT_EQ(announced().value("xesam:album").toString(), "Альбом");
     ASSERT_TRUE(waitFor([&] { return global->audioPlayer && global->audioPlayer->duration() > 0; }, 5000));
 
     // Read back as a client reads it, with the types the interface names.
     QDBusMessage get = QDBusMessage::createMethodCall(mpris->serviceName(), Mpris::objectPath,
-                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
-                                                      QStringLiteral("Get"));
+                                                      "org.freedesktop.DBus.Properties", "Get");
     get << QStringLiteral("org.mpris.MediaPlayer2.Player") << QStringLiteral("Metadata");
     QDBusPendingCall reply = watcher->asyncCall(get);
     ASSERT_TRUE(waitFor([&] { return reply.isFinished(); }, 5000));
     ASSERT_FALSE(reply.isError()) << reply.error().message().toStdString();
     const QVariantMap metadata = qdbus_cast<QVariantMap>(
         reply.reply().arguments().value(0).value<QDBusVariant>().variant().value<QDBusArgument>());
-    EXPECT_EQ(metadata.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Песня"));
-    EXPECT_EQ(metadata.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Альбом"));
-    const QVariant track = metadata.value(QStringLiteral("xesam:trackNumber"));
+    EXPECT_EQ(metadata.value("xesam:title").toString(), "Песня");
+    EXPECT_EQ(metadata.value("xesam:album").toString(), "Альбом");
+    const QVariant track = metadata.value("xesam:trackNumber");
     EXPECT_EQ(track.metaType(), QMetaType::fromType<int>());
     EXPECT_EQ(track.toInt(), 5);
-    const QVariant length = metadata.value(QStringLiteral("mpris:length"));
+    const QVariant length = metadata.value("mpris:length");
     EXPECT_EQ(length.metaType(), QMetaType::fromType<qlonglong>()) << "int64, in microseconds";
     EXPECT_NEAR(double(length.toLongLong()), 3e6, 0.2e6);
-    const QUrl art(metadata.value(QStringLiteral("mpris:artUrl")).toString());
+    const QUrl art(metadata.value("mpris:artUrl").toString());
     ASSERT_TRUE(art.isLocalFile()) << art.toString().toStdString();
-    EXPECT_EQ(art.scheme(), QStringLiteral("file"));
+    EXPECT_EQ(art.scheme(), "file");
     EXPECT_TRUE(art.toLocalFile().startsWith(tags.coverFolder())) << art.toString().toStdString();
     EXPECT_EQ(TagFixtures::readAll(art.toLocalFile()), TagFixtures::readAll(picture));
 
@@ -413,24 +402,21 @@ TEST_F(MprisTest, MetadataCarriesTheAlbumTrackNumberLengthAndCoverOnceTheTagsArr
 TEST_F(MprisTest, ChangesAreAnnouncedAndJumpsReported)
 {
     ASSERT_NO_FATAL_FAILURE(listen());
-    makePlaylist({QStringLiteral("One.mp3"), QStringLiteral("Two.mp3")});
+    makePlaylist({"One.mp3", "Two.mp3"});
 
     music.playSound(0);
-    ASSERT_TRUE(
-        waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Playing"; }, 5000));
-    EXPECT_EQ(listener.lastValue(QStringLiteral("CanGoNext")), true);
-    EXPECT_EQ(listener.lastValue(QStringLiteral("CanPlay")), true);
+    ASSERT_TRUE(waitFor([&] { return listener.lastValue("PlaybackStatus") == "Playing"; }, 5000));
+    EXPECT_EQ(listener.lastValue("CanGoNext"), true);
+    EXPECT_EQ(listener.lastValue("CanPlay"), true);
     const auto metadata = [&] {
-        return qdbus_cast<QVariantMap>(listener.lastValue(QStringLiteral("Metadata")).value<QDBusArgument>());
+        return qdbus_cast<QVariantMap>(listener.lastValue("Metadata").value<QDBusArgument>());
     };
-    EXPECT_EQ(metadata().value(QStringLiteral("xesam:title")).toString(), QStringLiteral("One"));
+    EXPECT_EQ(metadata().value("xesam:title").toString(), "One");
     // The length follows once the file has been opened.
-    ASSERT_TRUE(waitFor(
-        [&] { return metadata().value(QStringLiteral("mpris:length")).toLongLong() > 59'000'000; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return metadata().value("mpris:length").toLongLong() > 59'000'000; }, 5000));
 
     MusicPlayer::pause();
-    ASSERT_TRUE(
-        waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Paused"; }, 5000));
+    ASSERT_TRUE(waitFor([&] { return listener.lastValue("PlaybackStatus") == "Paused"; }, 5000));
 
     global->audioPlayer->setCurrentTime(30);
     ASSERT_TRUE(waitFor([&] { return !listener.jumps.isEmpty(); }, 5000));
@@ -445,10 +431,9 @@ TEST_F(MprisTest, ChangesAreAnnouncedAndJumpsReported)
 
     AudioPlayer::dropShared();
     Stores::playlist().clear();
-    ASSERT_TRUE(
-        waitFor([&] { return listener.lastValue(QStringLiteral("PlaybackStatus")) == "Stopped"; }, 5000));
-    EXPECT_EQ(listener.lastValue(QStringLiteral("CanGoNext")), false);
-    EXPECT_EQ(listener.lastValue(QStringLiteral("CanPlay")), false);
+    ASSERT_TRUE(waitFor([&] { return listener.lastValue("PlaybackStatus") == "Stopped"; }, 5000));
+    EXPECT_EQ(listener.lastValue("CanGoNext"), false);
+    EXPECT_EQ(listener.lastValue("CanPlay"), false);
 }
 
 } // namespace

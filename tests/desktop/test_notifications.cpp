@@ -112,11 +112,10 @@ protected:
 TEST_F(NotificationsTest, TheDesktopServiceGetsTheNoticeWithTheProgramsNameAndIcon)
 {
     notifier.setUsePortal(false);
-    ASSERT_TRUE(notifier.notify(QStringLiteral("Загрузки завершены"), QStringLiteral("Сохранено файлов: 3")));
+    ASSERT_TRUE(notifier.notify("Загрузки завершены", "Сохранено файлов: 3"));
     ASSERT_TRUE(waitFor([&] { return service.calls.size() == 1; }, 5000));
-    EXPECT_EQ(service.calls.first(),
-              QStringLiteral("Melodrop|melodrop|Загрузки завершены|Сохранено файлов: 3"));
-    EXPECT_EQ(service.hints.value("desktop-entry").toString(), QStringLiteral("melodrop"));
+    EXPECT_EQ(service.calls.first(), "Melodrop|melodrop|Загрузки завершены|Сохранено файлов: 3");
+    EXPECT_EQ(service.hints.value("desktop-entry").toString(), "melodrop");
     EXPECT_TRUE(portal.calls.isEmpty());
 }
 
@@ -124,15 +123,14 @@ TEST_F(NotificationsTest, TheDesktopServiceGetsTheNoticeWithTheProgramsNameAndIc
 TEST_F(NotificationsTest, InsideASandboxThePortalGetsIt)
 {
     notifier.setUsePortal(true);
-    ASSERT_TRUE(notifier.notify(QStringLiteral("Загрузки завершены"), QStringLiteral("Сохранено файлов: 1")));
+    ASSERT_TRUE(notifier.notify("Загрузки завершены", "Сохранено файлов: 1"));
     ASSERT_TRUE(waitFor([&] { return portal.calls.size() == 1; }, 5000));
-    EXPECT_EQ(portal.calls.first(), QStringLiteral("1|Загрузки завершены|Сохранено файлов: 1"));
+    EXPECT_EQ(portal.calls.first(), "1|Загрузки завершены|Сохранено файлов: 1");
     EXPECT_TRUE(service.calls.isEmpty());
 
-    ASSERT_TRUE(notifier.notify(QStringLiteral("Песня"), QStringLiteral("Исполнитель"),
-                                QStringLiteral("/tmp/cover file.png")));
+    ASSERT_TRUE(notifier.notify("Песня", "Исполнитель", "/tmp/cover file.png"));
     ASSERT_TRUE(waitFor([&] { return portal.calls.size() == 2; }, 5000));
-    EXPECT_EQ(portal.icon, QStringLiteral("file|file:///tmp/cover%20file.png"));
+    EXPECT_EQ(portal.icon, "file|file:///tmp/cover%20file.png");
 }
 
 // A track change told with the track's tags and cover, only when the user asked for it.
@@ -143,20 +141,18 @@ protected:
     {
         NotificationsTest::SetUp();
         ASSERT_TRUE(root.isValid());
-        StorageLayout::setRootDir(root.filePath(QStringLiteral("documents")));
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        StorageLayout::setRootDir(root.filePath("documents"));
+        Settings::setSharedPath(root.filePath("settings.conf"));
         GlobalData::sharedGlobalData();
         Mp3Fixture::resetPlayerState();
-        picture = root.filePath(QStringLiteral("front.jpg"));
-        ASSERT_EQ(TagFixtures::picture(picture, QStringLiteral("green"), 20), QString());
+        picture = root.filePath("front.jpg");
+        ASSERT_EQ(TagFixtures::picture(picture, "green", 20), QString());
         ASSERT_EQ(TagFixtures::mp3(StorageLayout::getAudioDir() + QStringLiteral("/a.mp3"),
-                                   {QStringLiteral("Песня"), QStringLiteral("AC<DC> & Co"),
-                                    QStringLiteral("Альбом"), QStringLiteral("1"), QString()},
-                                   2, 3, picture),
+                                   {"Песня", "AC<DC> & Co", "Альбом", "1", QString()}, 2, 3, picture),
                   QString());
         ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/Band - Plain.mp3"), 2));
-        Stores::playlist().assignEntries({PlaylistEntry{QStringLiteral("a.mp3"), false},
-                                          PlaylistEntry{QStringLiteral("Band - Plain.mp3"), false}});
+        Stores::playlist().assignEntries(
+            {PlaylistEntry{"a.mp3", false}, PlaylistEntry{"Band - Plain.mp3", false}});
     }
     void TearDown() override
     {
@@ -172,7 +168,7 @@ protected:
 
 TEST_F(TrackNoticeTest, OffByDefaultThenSentAtEachTrackChangeWithTheCover)
 {
-    TagCache tags(root.filePath(QStringLiteral("cache")), {});
+    TagCache tags(root.filePath("cache"), {});
     notifier.setUsePortal(false);
     TrackNotice notice(&tags, &notifier);
     QSignalSpy sent(&notifier, &DesktopNotifier::notified);
@@ -194,14 +190,14 @@ TEST_F(TrackNoticeTest, OffByDefaultThenSentAtEachTrackChangeWithTheCover)
     Settings::shared().setBool(QLatin1String(TrackNotice::settingKey), true);
     MusicPlayer::shared().playSound(1);
     ASSERT_TRUE(waitFor([&] { return service.calls.size() == 1; }, 10000));
-    EXPECT_EQ(service.calls.at(0), QStringLiteral("Melodrop|melodrop|Plain|Band"));
-    EXPECT_FALSE(service.hints.contains(QStringLiteral("image-path")));
+    EXPECT_EQ(service.calls.at(0), "Melodrop|melodrop|Plain|Band");
+    EXPECT_FALSE(service.hints.contains("image-path"));
 
     // A tagged track: title, artist and album (its markup characters kept as text), and the cover's file.
     MusicPlayer::shared().playSound(0);
     ASSERT_TRUE(waitFor([&] { return service.calls.size() == 2; }, 10000));
-    EXPECT_EQ(service.calls.at(1), QStringLiteral("Melodrop|melodrop|Песня|AC&lt;DC&gt; &amp; Co — Альбом"));
-    const QUrl image(service.hints.value(QStringLiteral("image-path")).toString());
+    EXPECT_EQ(service.calls.at(1), "Melodrop|melodrop|Песня|AC&lt;DC&gt; &amp; Co — Альбом");
+    const QUrl image(service.hints.value("image-path").toString());
     ASSERT_TRUE(image.isLocalFile()) << image.toString().toStdString();
     EXPECT_EQ(TestSupport::readFile(image.toLocalFile()), TestSupport::readFile(picture));
 
@@ -215,9 +211,8 @@ TEST_F(TrackNoticeTest, OffByDefaultThenSentAtEachTrackChangeWithTheCover)
 TEST(Notifications, WithoutABusNothingIsSentAndNothingBreaks)
 {
     DesktopNotifier notifier;
-    notifier.setConnection(
-        QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/bus"), "none"));
-    EXPECT_FALSE(notifier.notify(QStringLiteral("a"), QStringLiteral("b")));
+    notifier.setConnection(QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "none"));
+    EXPECT_FALSE(notifier.notify("a", "b"));
 }
 
 } // namespace

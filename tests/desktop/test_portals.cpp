@@ -43,7 +43,7 @@ public Q_SLOTS:
     QDBusObjectPath OpenFile(const QString &, const QString &dialogTitle, const QVariantMap &options)
     {
         title = dialogTitle;
-        const QDBusArgument filters = options.value(QStringLiteral("filters")).value<QDBusArgument>();
+        const QDBusArgument filters = options.value("filters").value<QDBusArgument>();
         filterSignature = filters.currentSignature();
         filters.beginArray();
         while (!filters.atEnd()) {
@@ -66,14 +66,14 @@ public Q_SLOTS:
         QString sender = message().service().mid(1);
         sender.replace(QLatin1Char('.'), QLatin1Char('_'));
         const QString path = QStringLiteral("/org/freedesktop/portal/desktop/request/%1/%2")
-                                 .arg(sender, options.value(QStringLiteral("handle_token")).toString());
+                                 .arg(sender, options.value("handle_token").toString());
         QDBusConnection bus = connection();
         const uint code = responseCode;
         const QStringList answer = uris;
         QTimer::singleShot(0, this, [bus, path, code, answer]() mutable {
-            QDBusMessage response = QDBusMessage::createSignal(
-                path, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
-            response << code << QVariantMap{{QStringLiteral("uris"), answer}};
+            QDBusMessage response =
+                QDBusMessage::createSignal(path, "org.freedesktop.portal.Request", "Response");
+            response << code << QVariantMap{{"uris", answer}};
             bus.send(response);
         });
         return QDBusObjectPath(path);
@@ -149,26 +149,23 @@ TEST_F(PortalTest, TheFileChooserIsAskedWithTheFilterAndGivesTheChosenLocalFile)
     // Asks, and waits for the answer.
     const auto ask = [&] {
         const int before = answers;
-        Portals::chooseFile(
-            QStringLiteral("Импорт плейлиста"),
-            {QStringLiteral("Плейлисты"), {QStringLiteral("*.m3u"), QStringLiteral("*.xspf")}}, &context,
-            [&](Portals::ChooseResult r, const QString &path) {
-                ++answers;
-                result = r;
-                chosen = path;
-            });
+        Portals::chooseFile("Импорт плейлиста", {"Плейлисты", {"*.m3u", "*.xspf"}}, &context,
+                            [&](Portals::ChooseResult r, const QString &path) {
+                                ++answers;
+                                result = r;
+                                chosen = path;
+                            });
         return waitFor([&] { return answers == before + 1; }, 10000);
     };
 
-    portal.uris = {QStringLiteral("file:///home/u/%D0%9C%D0%BE%D0%B9%20%D0%BC%D0%B8%D0%BA%D1%81.m3u")};
+    portal.uris = {"file:///home/u/%D0%9C%D0%BE%D0%B9%20%D0%BC%D0%B8%D0%BA%D1%81.m3u"};
     ASSERT_TRUE(ask());
     EXPECT_EQ(result, Portals::ChooseResult::Chosen);
-    EXPECT_EQ(chosen, QStringLiteral("/home/u/Мой микс.m3u"));
-    EXPECT_EQ(portal.title, QStringLiteral("Импорт плейлиста"));
-    EXPECT_EQ(portal.filterSignature, QStringLiteral("a(sa(us))"));
-    EXPECT_EQ(portal.filterName, QStringLiteral("Плейлисты"));
-    EXPECT_EQ(portal.rules,
-              (QList<QPair<uint, QString>>{{0, QStringLiteral("*.m3u")}, {0, QStringLiteral("*.xspf")}}));
+    EXPECT_EQ(chosen, "/home/u/Мой микс.m3u");
+    EXPECT_EQ(portal.title, "Импорт плейлиста");
+    EXPECT_EQ(portal.filterSignature, "a(sa(us))");
+    EXPECT_EQ(portal.filterName, "Плейлисты");
+    EXPECT_EQ(portal.rules, (QList<QPair<uint, QString>>{{0, "*.m3u"}, {0, "*.xspf"}}));
 
     // Cancelled in the dialog; an address that is no local file is nothing this program can read.
     portal.responseCode = 1;
@@ -176,7 +173,7 @@ TEST_F(PortalTest, TheFileChooserIsAskedWithTheFilterAndGivesTheChosenLocalFile)
     EXPECT_EQ(result, Portals::ChooseResult::Cancelled);
     EXPECT_TRUE(chosen.isEmpty());
     portal.responseCode = 0;
-    portal.uris = {QStringLiteral("https://example.org/list.m3u")};
+    portal.uris = {"https://example.org/list.m3u"};
     ASSERT_TRUE(ask());
     EXPECT_EQ(result, Portals::ChooseResult::Cancelled);
     EXPECT_TRUE(chosen.isEmpty());
@@ -214,7 +211,7 @@ TEST_F(PortalTest, TheFileManagerGetsTheFileOrTheFolderByItsUri)
     ASSERT_NO_FATAL_FAILURE(serve("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1", &manager));
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
-    const QString folder = root.filePath(QStringLiteral("Моя музыка"));
+    const QString folder = root.filePath("Моя музыка");
     const QString file = folder + QStringLiteral("/A & B #1.mp3.7.temp");
     ASSERT_TRUE(QDir().mkpath(folder));
     ASSERT_TRUE(QFile(file).open(QIODevice::WriteOnly));
@@ -230,7 +227,7 @@ TEST_F(PortalTest, TheFileManagerGetsTheFileOrTheFolderByItsUri)
     ASSERT_TRUE(waitFor([&] { return answers == 1; }, 5000));
     EXPECT_TRUE(shown);
     const QString folderUri = QStringLiteral("file://") + root.path() +
-                              QStringLiteral("/%D0%9C%D0%BE%D1%8F%20%D0%BC%D1%83%D0%B7%D1%8B%D0%BA%D0%B0");
+                              "/%D0%9C%D0%BE%D1%8F%20%D0%BC%D1%83%D0%B7%D1%8B%D0%BA%D0%B0";
     EXPECT_EQ(manager.items, QStringList{folderUri + QStringLiteral("/A%20&%20B%20%231.mp3.7.temp")});
 
     Portals::showInFolder(folder, &context, done);

@@ -100,11 +100,11 @@ protected:
 
 TEST_F(RemoteControlTest, TrackEventsDriveThePlayerOnlyWhileNoChangeIsPending)
 {
-    makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3"), QStringLiteral("C.mp3")});
+    makePlaylist({"A.mp3", "B.mp3", "C.mp3"});
     // Nothing current yet (as after a restart): play, or the play/pause toggle, starts the playlist's first
     // entry.
     EXPECT_TRUE(send(RemoteControl::RemoteControlTogglePlayPause));
-    EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
+    EXPECT_EQ(playingFile(), "A.mp3");
     AudioPlayer *player = global->audioPlayer;
     ASSERT_NE(player, nullptr);
 
@@ -133,13 +133,13 @@ TEST_F(RemoteControlTest, TrackEventsDriveThePlayerOnlyWhileNoChangeIsPending)
     EXPECT_FALSE(player->isPlaying()) << "play waits while a change is pending";
     music.updateTime();
     music.updateTime();
-    EXPECT_EQ(playingFile(), QStringLiteral("B.mp3"));
+    EXPECT_EQ(playingFile(), "B.mp3");
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
 
     send(RemoteControl::RemoteControlPreviousTrack);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Previous);
     music.updateTime();
-    EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
+    EXPECT_EQ(playingFile(), "A.mp3");
 }
 
 TEST_F(RemoteControlTest, OtherEventsPassOnAndUnknownSubtypesAreSwallowed)
@@ -164,7 +164,7 @@ TEST_F(RemoteControlTest, SeekingForwardStepsAThirtiethAndStopsShortOfTheEnd)
     fake.position = 250;
     fake.playing = true;
     global->audioPlayer = &fake;
-    ASSERT_TRUE(hold(true, [&] { return fake.calls.count(QStringLiteral("pause")) >= 8; }));
+    ASSERT_TRUE(hold(true, [&] { return fake.calls.count("pause") >= 8; }));
     EXPECT_EQ(fake.positions, (QList<double>{260, 270, 280, 290})) << "300 itself is never reached";
     EXPECT_EQ(fake.position, 290);
     EXPECT_TRUE(fake.playing) << "a playing track plays on";
@@ -190,7 +190,7 @@ TEST_F(RemoteControlTest, SeekingBackwardStopsAtZeroAndKeepsAPausedTrackPaused)
     global->audioPlayer = &fake;
     ASSERT_TRUE(hold(false, [&] { return fake.positions.size() >= 3; }));
     EXPECT_EQ(fake.positions.mid(0, 3), (QList<double>{5, 0, 0}));
-    EXPECT_FALSE(fake.calls.contains(QStringLiteral("play")));
+    EXPECT_FALSE(fake.calls.contains("play"));
 
     fake.position = std::numeric_limits<double>::quiet_NaN();
     fake.positions.clear();
@@ -225,7 +225,7 @@ TEST_F(RemoteControlTest, SeekingWithoutATrackLengthChangesNothingUntilReleased)
 
 TEST_F(RemoteControlTest, HoldingSeekMovesARealTrack)
 {
-    makePlaylist({QStringLiteral("Long.mp3")}, 300);
+    makePlaylist({"Long.mp3"}, 300);
     music.playSound(0);
     AudioPlayer *player = global->audioPlayer;
     ASSERT_NE(player, nullptr);

@@ -24,7 +24,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(folder.isValid());
-        name = folder.filePath(QStringLiteral("melodrop.socket"));
+        name = folder.filePath("melodrop.socket");
     }
 
     // A second start runs in a process of its own; here a thread plays it, so that the running one can
@@ -68,16 +68,16 @@ TEST_F(SingleInstanceTest, ASecondStartHandsItsFilesToTheRunningProgram)
     ASSERT_TRUE(running.listen());
     QSignalSpy received(&running, &SingleInstance::messageReceived);
 
-    const QStringList files{QStringLiteral("/music/one.mp3"), QStringLiteral("relative two.mp3"),
-                            QStringLiteral("file:///video/%D0%BA%D0%BB%D0%B8%D0%BF.mp4")};
-    std::future<bool> sent = secondStart(files, QStringLiteral("/home/user/Загрузки"));
+    const QStringList files{"/music/one.mp3", "relative two.mp3",
+                            "file:///video/%D0%BA%D0%BB%D0%B8%D0%BF.mp4"};
+    std::future<bool> sent = secondStart(files, "/home/user/Загрузки");
     EXPECT_TRUE(finish(sent));
     ASSERT_EQ(received.size(), 1);
     EXPECT_EQ(received.at(0).at(0).toStringList(), files);
-    EXPECT_EQ(received.at(0).at(1).toString(), QStringLiteral("/home/user/Загрузки"));
+    EXPECT_EQ(received.at(0).at(1).toString(), "/home/user/Загрузки");
 
     // A start without files asks to bring the window forward.
-    std::future<bool> bare = secondStart({}, QStringLiteral("/"));
+    std::future<bool> bare = secondStart({}, "/");
     EXPECT_TRUE(finish(bare));
     ASSERT_EQ(received.size(), 2);
     EXPECT_TRUE(received.at(1).at(0).toStringList().isEmpty());
@@ -91,7 +91,7 @@ TEST_F(SingleInstanceTest, ASecondStartHandsItsFilesToTheRunningProgram)
 TEST_F(SingleInstanceTest, WithoutARunningProgramNothingIsSentAndTheSocketIsOwnerOnly)
 {
     SingleInstance first(name);
-    std::future<bool> sent = secondStart({QStringLiteral("a.mp3")}, QStringLiteral("/"), 500);
+    std::future<bool> sent = secondStart({"a.mp3"}, "/", 500);
     EXPECT_FALSE(finish(sent));
     ASSERT_TRUE(first.listen());
     const QFileInfo socket(name);
@@ -117,7 +117,7 @@ TEST_F(SingleInstanceTest, ASocketLeftBehindByACrashIsTakenOver)
     SingleInstance running(name);
     EXPECT_TRUE(running.listen());
     QSignalSpy received(&running, &SingleInstance::messageReceived);
-    std::future<bool> sent = secondStart({QStringLiteral("x.mp3")}, QStringLiteral("/"));
+    std::future<bool> sent = secondStart({"x.mp3"}, "/");
     EXPECT_TRUE(finish(sent));
     EXPECT_EQ(received.size(), 1);
 }
@@ -154,17 +154,17 @@ TEST_F(SingleInstanceTest, MalformedMessagesAreDroppedAndTheProgramKeepsListenin
     }
     EXPECT_TRUE(received.isEmpty());
 
-    std::future<bool> sent = secondStart({QStringLiteral("fine.mp3")}, QStringLiteral("/"));
+    std::future<bool> sent = secondStart({"fine.mp3"}, "/");
     EXPECT_TRUE(finish(sent));
     ASSERT_EQ(received.size(), 1);
-    EXPECT_EQ(received.at(0).at(0).toStringList(), QStringList{QStringLiteral("fine.mp3")});
+    EXPECT_EQ(received.at(0).at(0).toStringList(), QStringList{"fine.mp3"});
 }
 
 TEST_F(SingleInstanceTest, EachDocumentsFolderHasItsOwnSocket)
 {
-    const QString a = SingleInstance::serverNameFor(QStringLiteral("/home/user/Documents/Melodrop"));
-    EXPECT_EQ(a, SingleInstance::serverNameFor(QStringLiteral("/home/user/Documents/Melodrop")));
-    EXPECT_NE(a, SingleInstance::serverNameFor(QStringLiteral("/tmp/other root")));
+    const QString a = SingleInstance::serverNameFor("/home/user/Documents/Melodrop");
+    EXPECT_EQ(a, SingleInstance::serverNameFor("/home/user/Documents/Melodrop"));
+    EXPECT_NE(a, SingleInstance::serverNameFor("/tmp/other root"));
     EXPECT_TRUE(QFileInfo(a).isAbsolute());
     EXPECT_LT(a.toUtf8().size(), 108); // the limit of a socket address
 }

@@ -42,11 +42,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(temp.isValid());
-        from = temp.filePath(QStringLiteral("old"));
-        to = temp.filePath(QStringLiteral("new"));
+        from = temp.filePath("old");
+        to = temp.filePath("new");
         for (const QString &line : contents)
-            writeFile(from + line.section(QStringLiteral(": "), 0, 0),
-                      line.section(QStringLiteral(": "), 1).toUtf8());
+            writeFile(from + line.section(": ", 0, 0), line.section(": ", 1).toUtf8());
         ASSERT_TRUE(QDir().mkpath(from + "/Inbox"));
     }
     QTemporaryDir temp;

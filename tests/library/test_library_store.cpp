@@ -75,7 +75,7 @@ TEST_F(LibraryStoreTest, AReadingAskedForBeforeAListingNeverUndoesWhatTheListing
     store().pathChanged(audioDir + QStringLiteral("/a.mp3"));
     store().waitForWorker();
     touch(audioDir + QStringLiteral("/b.mp3"));
-    store().folderListed(QString(), LibraryScan::read(audioDir, QStringLiteral("mp3")));
+    store().folderListed(QString(), LibraryScan::read(audioDir, "mp3"));
     QCoreApplication::processEvents();
     EXPECT_EQ(counted(), 2);
 }
@@ -89,7 +89,7 @@ TEST_F(LibraryStoreTest, ANewFolderLandedInIsWalkedAndAFolderGoneTakesItsFilesAl
     touch(audioDir + QStringLiteral("/Rock/Live/d.mp3"));
     store().pathChanged(audioDir + QStringLiteral("/Rock/Live/2020/c.mp3"));
     EXPECT_TRUE(TestSupport::waitFor([] { return entriesBelow(QString()) == 4; })) << entriesBelow(QString());
-    EXPECT_EQ(entriesBelow(QStringLiteral("Rock/Live")), 2);
+    EXPECT_EQ(entriesBelow("Rock/Live"), 2);
 
     ASSERT_TRUE(QDir(audioDir + QStringLiteral("/Rock")).removeRecursively());
     store().pathChanged(audioDir + QStringLiteral("/Rock"));

@@ -60,8 +60,7 @@ TEST(PlaylistFile, EntriesComeFromXmlAndBinaryListsAlike)
         "<array><string/><string>0</string></array>"
         "</array></plist>";
     writeFile(xmlPath, xml);
-    const QStringList expected{QStringLiteral("Рок/Кино - Звезда.mp3|1"), QStringLiteral("R&B.mp3|0"),
-                               QStringLiteral("|0")};
+    const QStringList expected{"Рок/Кино - Звезда.mp3|1", "R&B.mp3|0", "|0"};
     const PlaylistFile::Loaded fromXml = PlaylistFile::load(xmlPath);
     EXPECT_EQ(fromXml.error, Error::None);
     EXPECT_EQ(texts(fromXml.entries), expected);
@@ -99,9 +98,7 @@ TEST(PlaylistFile, MissingAndUnreadableAreTold)
     EXPECT_TRUE(loaded.entries.isEmpty());
 
     // A playlist cut short, a list whose root is no array, an empty file, a folder in the file's place.
-    ASSERT_EQ(PlaylistFile::write(path, {{QStringLiteral("a.mp3"), false},
-                                         {QStringLiteral("b.mp3"), false},
-                                         {QStringLiteral("c.mp3"), false}}),
+    ASSERT_EQ(PlaylistFile::write(path, {{"a.mp3", false}, {"b.mp3", false}, {"c.mp3", false}}),
               PropertyList::WriteResult::Written);
     const QByteArray whole = readFile(path);
     for (const QByteArray &content :
@@ -138,7 +135,7 @@ TEST(PlaylistFile, AListTooLargeToBeReadIsNotWritten)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("AudioAutosavedPlaylist.tune");
-    const QList<PlaylistEntry> old{{QStringLiteral("old.mp3"), false}};
+    const QList<PlaylistEntry> old{{"old.mp3", false}};
     ASSERT_EQ(PlaylistFile::write(path, old), PropertyList::WriteResult::Written);
     const QList<PlaylistEntry> huge{{QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), false}};
     EXPECT_EQ(PlaylistFile::write(path, huge), PropertyList::WriteResult::TooLarge);
@@ -191,7 +188,7 @@ protected:
     QStringList saved(const Imported &imported)
     {
         const std::optional<QList<PlaylistEntry>> entries = PlaylistFile::read(imported.savedPath);
-        return entries ? files(*entries) : QStringList{QStringLiteral("<unreadable>")};
+        return entries ? files(*entries) : QStringList{"<unreadable>"};
     }
 
     QTemporaryDir m_root;
@@ -200,16 +197,15 @@ protected:
     QString lists;
 };
 
-const QStringList awkwardNames{QStringLiteral("Кино/Группа крови.mp3"),
-                               QStringLiteral("With space & amp.mp3"), QStringLiteral("#hash, 100%.mp3"),
-                               QStringLiteral("Ёлки/Новый год.MP3")};
+const QStringList awkwardNames{"Кино/Группа крови.mp3", "With space & amp.mp3", "#hash, 100%.mp3",
+                               "Ёлки/Новый год.MP3"};
 
 TEST_F(PlaylistExchangeTest, M3uRoundTripKeepsEntriesWithTagsAndFallbacks)
 {
     const QStringList paths = library(awkwardNames);
     QList<Track> tracks;
-    tracks << Track{paths[0], QStringLiteral("Группа крови"), QStringLiteral("Кино"), 286};
-    tracks << Track{paths[1], {}, {}, -1} << Track{paths[2], QStringLiteral("Line\nbreak"), {}, 61};
+    tracks << Track{paths[0], "Группа крови", "Кино", 286};
+    tracks << Track{paths[1], {}, {}, -1} << Track{paths[2], "Line\nbreak", {}, 61};
     tracks << Track{paths[3], {}, {}, -1} << tracks[0]; // twice is kept
     const QString list = lists + QStringLiteral("/Мой список.m3u8");
     ASSERT_TRUE(PlaylistExchange::write(list, tracks));
@@ -225,7 +221,7 @@ TEST_F(PlaylistExchangeTest, M3uRoundTripKeepsEntriesWithTagsAndFallbacks)
 
     const Imported imported = import(list);
     EXPECT_EQ(outcome(imported), "done: 5 found, 0 missing") << imported.error.toStdString();
-    EXPECT_EQ(imported.name, QStringLiteral("Мой список"));
+    EXPECT_EQ(imported.name, "Мой список");
     EXPECT_EQ(saved(imported), QStringList(awkwardNames) << awkwardNames[0]);
 }
 
@@ -234,7 +230,7 @@ TEST_F(PlaylistExchangeTest, XspfRoundTripEscapesLocationsAndKeepsEntries)
     const QStringList paths = library(awkwardNames);
     QList<Track> tracks;
     for (const QString &path : paths)
-        tracks << Track{path, QStringLiteral("T <&> \"x\""), QStringLiteral("Кино"), 200};
+        tracks << Track{path, "T <&> \"x\"", "Кино", 200};
     tracks[1].seconds = -1;
     const QString list = lists + QStringLiteral("/round trip.xspf");
     ASSERT_TRUE(PlaylistExchange::write(list, tracks));
@@ -256,7 +252,7 @@ TEST_F(PlaylistExchangeTest, XspfRoundTripEscapesLocationsAndKeepsEntries)
 
 TEST_F(PlaylistExchangeTest, HalfMissingKeepsOnlyTheFilesOfTheLibraryAndCountsTheRest)
 {
-    library({QStringLiteral("a.mp3"), QStringLiteral("Folder/b.mp3"), QStringLiteral("c.mp3")});
+    library({"a.mp3", "Folder/b.mp3", "c.mp3"});
     writeFile(audio + QStringLiteral("/notes.txt"), "text");
     const QString list = lists + QStringLiteral("/half.m3u");
     writeFile(list, "#EXTM3U\r\n"
@@ -273,12 +269,11 @@ TEST_F(PlaylistExchangeTest, HalfMissingKeepsOnlyTheFilesOfTheLibraryAndCountsTh
                         QUrl::toPercentEncoding(audio + "/c.mp3", "/") + "\r\n");
     const Imported imported = import(list);
     EXPECT_EQ(outcome(imported), "done: 3 found, 4 missing");
-    EXPECT_EQ(saved(imported), (QStringList{QStringLiteral("a.mp3"), QStringLiteral("Folder/b.mp3"),
-                                            QStringLiteral("c.mp3")}));
+    EXPECT_EQ(saved(imported), (QStringList{"a.mp3", "Folder/b.mp3", "c.mp3"}));
 
     // The same name again gets a number; a list with nothing found writes nothing.
-    EXPECT_EQ(import(list).name, QStringLiteral("half (2)"));
-    EXPECT_EQ(import(list).name, QStringLiteral("half (3)"));
+    EXPECT_EQ(import(list).name, "half (2)");
+    EXPECT_EQ(import(list).name, "half (3)");
     writeFile(lists + QStringLiteral("/none.m3u"), "gone.mp3\nalso-gone.mp3\n");
     const Imported none = import(lists + QStringLiteral("/none.m3u"));
     EXPECT_EQ(outcome(none), "done: 0 found, 2 missing");
@@ -288,8 +283,7 @@ TEST_F(PlaylistExchangeTest, HalfMissingKeepsOnlyTheFilesOfTheLibraryAndCountsTh
 
 TEST_F(PlaylistExchangeTest, PlsInNumberOrderWithUrisAndWindowsSeparators)
 {
-    library({QStringLiteral("Кино/Звезда по имени Солнце.mp3"), QStringLiteral("b c.mp3"),
-             QStringLiteral("Sub/d.mp3")});
+    library({"Кино/Звезда по имени Солнце.mp3", "b c.mp3", "Sub/d.mp3"});
     const QString list = audio + QStringLiteral("/radio.pls");
     writeFile(list,
               "[playlist]\n"
@@ -306,15 +300,14 @@ TEST_F(PlaylistExchangeTest, PlsInNumberOrderWithUrisAndWindowsSeparators)
                   "Version=2\n");
     const Imported imported = import(list);
     EXPECT_EQ(outcome(imported), "done: 3 found, 1 missing");
-    EXPECT_EQ(saved(imported), (QStringList{QStringLiteral("Кино/Звезда по имени Солнце.mp3"),
-                                            QStringLiteral("b c.mp3"), QStringLiteral("Sub/d.mp3")}));
+    EXPECT_EQ(saved(imported), (QStringList{"Кино/Звезда по имени Солнце.mp3", "b c.mp3", "Sub/d.mp3"}));
 }
 
 TEST_F(PlaylistExchangeTest, ReadsPercentEscapesInUrisButNotInPlainPaths)
 {
-    library({QStringLiteral("100% Хит.mp3"), QStringLiteral("a b.mp3")});
+    library({"100% Хит.mp3", "a b.mp3"});
     const auto local = [](const char *entry, bool uri) {
-        return PlaylistExchange::localPath(QString::fromUtf8(entry), QStringLiteral("/l"), uri);
+        return PlaylistExchange::localPath(QString::fromUtf8(entry), "/l", uri);
     };
     EXPECT_EQ(local("file:///x/100%25%20%D0%A5%D0%B8%D1%82.mp3", false), "/x/100% Хит.mp3");
     EXPECT_EQ(local("a%20b.mp3", false), "/l/a%20b.mp3");
@@ -338,13 +331,12 @@ TEST_F(PlaylistExchangeTest, ReadsPercentEscapesInUrisButNotInPlainPaths)
                   "</trackList></playlist>");
     const Imported imported = import(list);
     EXPECT_EQ(outcome(imported), "done: 3 found, 0 missing");
-    EXPECT_EQ(saved(imported), (QStringList{QStringLiteral("100% Хит.mp3"), QStringLiteral("a b.mp3"),
-                                            QStringLiteral("a b.mp3")}));
+    EXPECT_EQ(saved(imported), (QStringList{"100% Хит.mp3", "a b.mp3", "a b.mp3"}));
 }
 
 TEST_F(PlaylistExchangeTest, HostileListsImportNothingOutsideTheLibrary)
 {
-    library({QStringLiteral("in.mp3")});
+    library({"in.mp3"});
     // Music that exists, but outside the library; and a link inside the library that leads out.
     writeFile(m_root.path() + QStringLiteral("/outside/secret.mp3"), "ID3");
     writeFile(m_root.path() + QStringLiteral("/Audio-evil/x.mp3"), "ID3"); // shares the library's prefix
@@ -371,18 +363,16 @@ TEST_F(PlaylistExchangeTest, HostileListsImportNothingOutsideTheLibrary)
                         + "../../Audio/in.mp3\n");
     const Imported imported = import(list);
     EXPECT_EQ(outcome(imported), "done: 1 found, 10 missing");
-    EXPECT_EQ(saved(imported), QStringList{QStringLiteral("in.mp3")});
+    EXPECT_EQ(saved(imported), QStringList{"in.mp3"});
 
     // Binary junk never crashes and finds nothing; a list over the limit is not read at all.
     QByteArray junk(1 << 20, '\0');
     QRandomGenerator random(7);
     for (char &c : junk)
         c = char(random.bounded(256));
-    for (const QString &name :
-         {QStringLiteral("junk.m3u"), QStringLiteral("junk.pls"), QStringLiteral("junk.xspf")}) {
-        writeFile(lists + QLatin1Char('/') + name, junk);
-        EXPECT_EQ(outcome(import(lists + QLatin1Char('/') + name)).substr(0, 13), "done: 0 found")
-            << name.toStdString();
+    for (const char *name : {"/junk.m3u", "/junk.pls", "/junk.xspf"}) {
+        writeFile(lists + name, junk);
+        EXPECT_EQ(outcome(import(lists + name)).substr(0, 13), "done: 0 found") << name;
     }
     writeFile(lists + QStringLiteral("/huge.m3u"),
               QByteArray("../../Audio/in.mp3\n").repeated(PlaylistExchange::maxListSize / 19 + 1));
@@ -400,7 +390,7 @@ TEST_F(PlaylistExchangeTest, HostileListsImportNothingOutsideTheLibrary)
               "<track><location>&d;&d;&d;&d;&d;&d;&d;&d;</location></track><track><locat");
     const Imported bomb = import(lists + QStringLiteral("/bomb.xspf"));
     EXPECT_EQ(bomb.outcome, Imported::Done);
-    EXPECT_EQ(saved(bomb), QStringList{QStringLiteral("in.mp3")});
+    EXPECT_EQ(saved(bomb), QStringList{"in.mp3"});
 }
 
 // Inputs the fuzzer found: every entry maps to an absolute path in the list's folder tree or to nothing.
@@ -413,8 +403,7 @@ TEST(PlaylistExchangeFuzz, EntriesAreAbsolutePathsOrNothing)
         const QByteArray data = readFile(folder.filePath(name));
         for (const Format format : {Format::M3u, Format::Pls, Format::Xspf}) {
             for (const QString &entry : PlaylistExchange::parse(data, format)) {
-                const QString path =
-                    PlaylistExchange::localPath(entry, QStringLiteral("/lists"), format == Format::Xspf);
+                const QString path = PlaylistExchange::localPath(entry, "/lists", format == Format::Xspf);
                 EXPECT_TRUE(path.isEmpty() || path.startsWith(QLatin1Char('/'))) << name.toStdString();
             }
         }
@@ -423,17 +412,17 @@ TEST(PlaylistExchangeFuzz, EntriesAreAbsolutePathsOrNothing)
 
 TEST_F(PlaylistExchangeTest, ReadsWindows1251M3uAndRefusesOtherFormats)
 {
-    library({QStringLiteral("Кино.mp3")});
+    library({"Кино.mp3"});
     writeFile(lists + QStringLiteral("/old.m3u"), "../../Audio/\xCA\xE8\xED\xEE.mp3\n"); // "Кино" in 1251
     const Imported old = import(lists + QStringLiteral("/old.m3u"));
     EXPECT_EQ(old.found, 1);
-    EXPECT_EQ(saved(old), QStringList{QStringLiteral("Кино.mp3")});
+    EXPECT_EQ(saved(old), QStringList{"Кино.mp3"});
 
     writeFile(lists + QStringLiteral("/list.txt"), "../../Audio/Кино.mp3\n");
     EXPECT_EQ(import(lists + QStringLiteral("/list.txt")).outcome, Imported::Unreadable);
     EXPECT_EQ(import(lists + QStringLiteral("/absent.m3u")).outcome, Imported::Unreadable);
-    EXPECT_EQ(PlaylistExchange::formatOf(QStringLiteral("/a/B.M3U8")), Format::M3u);
-    EXPECT_EQ(PlaylistExchange::formatOf(QStringLiteral("/a/.pls")), Format::Unknown);
+    EXPECT_EQ(PlaylistExchange::formatOf("/a/B.M3U8"), Format::M3u);
+    EXPECT_EQ(PlaylistExchange::formatOf("/a/.pls"), Format::Unknown);
 }
 
 } // namespace

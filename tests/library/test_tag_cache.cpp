@@ -239,8 +239,8 @@ TEST_F(TagCacheTest, CacheFileReadsBackExactlyOrNotAtAll)
     EXPECT_TRUE(TagCacheFile::parse(bytes + '\0').isEmpty());
 
     for (const QString &badName :
-         {QStringLiteral("../../../etc/passwd"), QStringLiteral("/tmp/x.jpg"),
-          QString(40, QLatin1Char('a')) + ".exe", QString(39, QLatin1Char('a')) + ".jpg"}) {
+         QStringList{"../../../etc/passwd", "/tmp/x.jpg", QString(40, QLatin1Char('a')) + ".exe",
+                     QString(39, QLatin1Char('a')) + ".jpg"}) {
         TagCacheFile::Entries bad = entries;
         bad.begin()->coverFile = badName;
         EXPECT_TRUE(TagCacheFile::parse(TagCacheFile::serialize(bad)).isEmpty()) << badName.toStdString();

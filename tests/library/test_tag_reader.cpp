@@ -118,8 +118,8 @@ TEST_F(TagReaderTest, UntaggedFilesStillGiveTheirDuration)
     ASSERT_EQ(TagFixtures::mp3(path("plain.mp3"), {}, 3, 0), "");
     ASSERT_EQ(TagFixtures::mp4(path("plain.m4a"), {}, 3), "");
     ASSERT_FALSE(readFile(path("plain.mp3")).startsWith("ID3"));
-    for (const QString &name : {QStringLiteral("plain.mp3"), QStringLiteral("plain.m4a")}) {
-        EXPECT_EQ(read(name, 3000), line({})) << name.toStdString();
+    for (const char *name : {"plain.mp3", "plain.m4a"}) {
+        EXPECT_EQ(read(name, 3000), line({})) << name;
         EXPECT_TRUE(TagReader::readCover(path(name)).isNull());
     }
 }

@@ -33,7 +33,7 @@ using Availability = OutputSink::Availability;
 
 bool libmpvLoaded()
 {
-    QFile maps(QStringLiteral("/proc/self/maps"));
+    QFile maps("/proc/self/maps");
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libmpv.so");
 }
 
@@ -41,15 +41,14 @@ bool libmpvLoaded()
 OutputSink analog(quint32 index, const QString &active, Availability headphones)
 {
     return {index,
-            QStringLiteral("alsa_output.analog-stereo"),
+            "alsa_output.analog-stereo",
             active,
-            {{QStringLiteral("analog-output-headphones"), headphones},
-             {QStringLiteral("analog-output-speaker"), Availability::Unknown}}};
+            {{"analog-output-headphones", headphones}, {"analog-output-speaker", Availability::Unknown}}};
 }
 
 OutputSink usbHeadset(quint32 index)
 {
-    return {index, QStringLiteral("alsa_output.usb-headset"), QString(), {}};
+    return {index, "alsa_output.usb-headset", QString(), {}};
 }
 
 const QString headphones = QStringLiteral("analog-output-headphones");
@@ -61,7 +60,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(root.isValid());
-        Settings::setSharedPath(root.filePath(QStringLiteral("settings.conf")));
+        Settings::setSharedPath(root.filePath("settings.conf"));
         global = GlobalData::sharedGlobalData();
         Mp3Fixture::resetPlayerState();
         global->audioPlayer = &player;
@@ -89,20 +88,19 @@ TEST_F(AudioRouteTest, ADeviceGoneAwayPausesUnlessAutopauseIsOff)
     EXPECT_TRUE(player.playing) << "another property";
     AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(1));
     EXPECT_TRUE(player.playing) << "plugging in never pauses";
-    EXPECT_FALSE(Settings::shared().contains(QStringLiteral("settings_autopause")));
+    EXPECT_FALSE(Settings::shared().contains("settings_autopause"));
 
     AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(2));
     EXPECT_FALSE(player.playing);
-    EXPECT_TRUE(Settings::shared().boolValue(QStringLiteral("settings_autopause"), false))
-        << "written as true";
+    EXPECT_TRUE(Settings::shared().boolValue("settings_autopause", false)) << "written as true";
 
-    Settings::shared().setBool(QStringLiteral("settings_autopause"), false);
+    Settings::shared().setBool("settings_autopause", false);
     player.playing = true;
     AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(2));
     EXPECT_TRUE(player.playing);
 
     global->audioPlayer = nullptr;
-    Settings::shared().setBool(QStringLiteral("settings_autopause"), true);
+    Settings::shared().setBool("settings_autopause", true);
     AudioRoute::audioRouteChangeListener(AudioRoute::routeChangeProperty, reason(2)); // no player: nothing
 }
 
@@ -119,7 +117,7 @@ TEST(OutputRouteTracker, ReportsTheOutputInUseGoingAwayAndNothingElse)
 {
     qint64 now = 0;
     const auto laptopWithHeadphones = [](OutputRouteTracker &tracker) {
-        tracker.defaultSinkChanged(QStringLiteral("alsa_output.analog-stereo"));
+        tracker.defaultSinkChanged("alsa_output.analog-stereo");
         tracker.sinkChanged(analog(1, headphones, Availability::Yes));
         tracker.sinkChanged(usbHeadset(2));
     };
@@ -144,7 +142,7 @@ TEST(OutputRouteTracker, ReportsTheOutputInUseGoingAwayAndNothingElse)
          toSpeakers, 0},
         {"headphones plugged in",
          [](OutputRouteTracker &t) {
-             t.defaultSinkChanged(QStringLiteral("alsa_output.analog-stereo"));
+             t.defaultSinkChanged("alsa_output.analog-stereo");
              t.sinkChanged(analog(1, speaker, Availability::No));
          },
          [](OutputRouteTracker &t) { return t.sinkChanged(analog(1, headphones, Availability::Yes)); }, 1},
@@ -189,7 +187,7 @@ TEST_F(AudioRouteTest, TheMonitorPausesWhenTheSoundServerLosesTheOutputInUse)
 {
     AudioRouteMonitor monitor;
     QSignalSpy changes(&monitor, &AudioRouteMonitor::routeChanged);
-    monitor.defaultSinkChanged(QStringLiteral("alsa_output.analog-stereo"));
+    monitor.defaultSinkChanged("alsa_output.analog-stereo");
     monitor.sinkChanged(analog(1, headphones, Availability::Yes));
     monitor.streamSinkChanged(1);
     ASSERT_EQ(changes.count(), 1); // the sink, first seen
@@ -237,7 +235,7 @@ TEST_F(AudioRouteTest, WithoutASoundServerTheDeviceListIsWatched)
     EXPECT_FALSE(libmpvLoaded());
     global->audioPlayer = &player;
     Q_EMIT PlayerEvents::shared().sharedPlayerChanged();
-    EXPECT_TRUE(waitFor([&] { return live.devices().contains(QStringLiteral("auto")); }, 5000));
+    EXPECT_TRUE(waitFor([&] { return live.devices().contains("auto"); }, 5000));
     EXPECT_FALSE(live.followsSoundServer());
 }
 

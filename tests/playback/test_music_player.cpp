@@ -61,9 +61,9 @@ TEST_F(MusicPlayerTest, TenTrackChangesOpenEachTrackInTurn)
 
 TEST_F(MusicPlayerTest, TheEndOfATrackAdvancesOverGoneEntriesWithoutAnyScreen)
 {
-    makePlaylist({QStringLiteral("One.mp3")}, 0.5);
-    addMissing(QStringLiteral("Gone.mp3"));
-    makePlaylist({QStringLiteral("Two.mp3")}, 0.5);
+    makePlaylist({"One.mp3"}, 0.5);
+    addMissing("Gone.mp3");
+    makePlaylist({"Two.mp3"}, 0.5);
     music.playSound(0);
     ASSERT_TRUE(waitFor([&] { return playingFile() == QStringLiteral("Two.mp3"); }, 5000));
     EXPECT_EQ(marks(), (QStringList{"0", "0", "1"}));
@@ -72,7 +72,7 @@ TEST_F(MusicPlayerTest, TheEndOfATrackAdvancesOverGoneEntriesWithoutAnyScreen)
 
 TEST_F(MusicPlayerTest, TheTickCarriesOutRequestsFromOutsideWithoutAnyScreen)
 {
-    makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3")});
+    makePlaylist({"A.mp3", "B.mp3"});
     music.start();
     ASSERT_NE(global->playbackTimer, nullptr);
     global->pendingTrackStep = GlobalData::TrackStep::Next;
@@ -91,10 +91,10 @@ TEST_F(MusicPlayerTest, PlayWithoutACurrentTrackStartsTheFirstPlayableEntry)
     MusicPlayer::play(); // an empty playlist: nothing, and no crash
     EXPECT_EQ(global->audioPlayer, nullptr);
 
-    addMissing(QStringLiteral("Gone.mp3"));
-    makePlaylist({QStringLiteral("First.mp3"), QStringLiteral("Second.mp3")});
+    addMissing("Gone.mp3");
+    makePlaylist({"First.mp3", "Second.mp3"});
     MusicPlayer::play();
-    EXPECT_EQ(playingFile(), QStringLiteral("First.mp3"));
+    EXPECT_EQ(playingFile(), "First.mp3");
     EXPECT_EQ(marks(), (QStringList{"0", "1", "0"}));
     EXPECT_TRUE(player()->isPlaying());
 
@@ -108,26 +108,26 @@ TEST_F(MusicPlayerTest, PlayWithoutACurrentTrackStartsTheFirstPlayableEntry)
 
 TEST_F(MusicPlayerTest, EntriesWhoseFileIsGoneArePassedOverAndKept)
 {
-    makePlaylist({QStringLiteral("A.mp3")});
-    addMissing(QStringLiteral("Gone 1.mp3"));
-    addMissing(QStringLiteral("Gone 2.mp3"));
-    makePlaylist({QStringLiteral("D.mp3")});
+    makePlaylist({"A.mp3"});
+    addMissing("Gone 1.mp3");
+    addMissing("Gone 2.mp3");
+    makePlaylist({"D.mp3"});
 
     music.playSound(0);
     music.next();
-    EXPECT_EQ(playingFile(), QStringLiteral("D.mp3"));
+    EXPECT_EQ(playingFile(), "D.mp3");
     EXPECT_EQ(marks(), (QStringList{"0", "0", "0", "1"}));
     music.previous(); // at the start of D: backwards over both
-    EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
+    EXPECT_EQ(playingFile(), "A.mp3");
     music.playSound(1); // a tap on a gone entry plays the next one there is
-    EXPECT_EQ(playingFile(), QStringLiteral("D.mp3"));
+    EXPECT_EQ(playingFile(), "D.mp3");
     EXPECT_EQ(Stores::playlist().size(), 4) << "nothing is removed from the list";
 
     // The playing file deleted meanwhile: repeat cannot start it again and goes on to the next.
     global->playRepeatMusic = true;
     ASSERT_TRUE(QFile::remove(audio + QStringLiteral("/D.mp3")));
     music.next();
-    EXPECT_EQ(playingFile(), QStringLiteral("A.mp3"));
+    EXPECT_EQ(playingFile(), "A.mp3");
 
     // Nothing left to play: the player is dropped and a request from outside is not kept waiting.
     QSignalSpy nothing(&music, &MusicPlayer::nothingToPlay);
@@ -143,8 +143,8 @@ TEST_F(MusicPlayerTest, EntriesWhoseFileIsGoneArePassedOverAndKept)
 TEST_F(MusicPlayerTest, AFileThatCannotBeOpenedLeavesNoPlayerAndDoesNotAdvance)
 {
     ASSERT_TRUE(Mp3Fixture::writeBroken(audio + QStringLiteral("/Broken.mp3")));
-    Stores::playlist().append(PlaylistEntry{QStringLiteral("Broken.mp3"), false});
-    makePlaylist({QStringLiteral("Good.mp3")});
+    Stores::playlist().append(PlaylistEntry{"Broken.mp3", false});
+    makePlaylist({"Good.mp3"});
 
     music.playSound(0);
     EXPECT_EQ(marks(), (QStringList{"1", "0"}));
@@ -154,12 +154,12 @@ TEST_F(MusicPlayerTest, AFileThatCannotBeOpenedLeavesNoPlayerAndDoesNotAdvance)
     // Nothing ended, so nothing advances: not even to the entry waiting queued in libmpv.
     EXPECT_EQ(marks(), (QStringList{"1", "0"}));
     music.next(); // the next button still works
-    EXPECT_EQ(playingFile(), QStringLiteral("Good.mp3"));
+    EXPECT_EQ(playingFile(), "Good.mp3");
 }
 
 TEST_F(MusicPlayerTest, AJumpAskedForWhileTheFileOpensIsMadeOnceItIsOpen)
 {
-    makePlaylist({QStringLiteral("A.mp3")});
+    makePlaylist({"A.mp3"});
     music.playSound(0);
     LibraryPlayer *track = player();
     QSignalSpy jumps(track, &AudioPlayer::seeked);
@@ -181,7 +181,7 @@ TEST_F(MusicPlayerTest, AJumpAskedForWhileTheFileOpensIsMadeOnceItIsOpen)
 
 TEST_F(MusicPlayerTest, AReplacedTrackStopsAnsweringForTheInstance)
 {
-    makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3")});
+    makePlaylist({"A.mp3", "B.mp3"});
     music.playSound(0);
     QPointer<LibraryPlayer> first = player();
     ASSERT_TRUE(waitFor([&] { return loaded(); }, 5000));
@@ -197,9 +197,9 @@ TEST_F(MusicPlayerTest, AReplacedTrackStopsAnsweringForTheInstance)
 
 TEST_F(MusicPlayerTest, TagsAndLengthComeFromTheFile)
 {
-    ASSERT_TRUE(Mp3Fixture::writeTagged(audio + QStringLiteral("/file name.mp3"), 12, QStringLiteral("Песня"),
-                                        QStringLiteral("Исполнитель"), QStringLiteral("Альбом")));
-    Stores::playlist().append(PlaylistEntry{QStringLiteral("file name.mp3"), false});
+    ASSERT_TRUE(Mp3Fixture::writeTagged(audio + QStringLiteral("/file name.mp3"), 12, "Песня", "Исполнитель",
+                                        "Альбом"));
+    Stores::playlist().append(PlaylistEntry{"file name.mp3", false});
     QSignalSpy known(&music, &MusicPlayer::durationKnown);
     music.playSound(0);
     ASSERT_TRUE(waitFor([&] { return !player()->metadata().isEmpty() && player()->duration() > 0; }, 5000));
@@ -214,7 +214,7 @@ TEST_F(MusicPlayerTest, TagsAndLengthComeFromTheFile)
 
 TEST_F(MusicPlayerTest, VolumeStaysFromOneTrackToTheNext)
 {
-    makePlaylist({QStringLiteral("A.mp3"), QStringLiteral("B.mp3")});
+    makePlaylist({"A.mp3", "B.mp3"});
     QSignalSpy changes(&music, &MusicPlayer::volumeChanged);
     music.setVolume(0.25);
     EXPECT_DOUBLE_EQ(music.volume(), 0.25);
@@ -235,7 +235,7 @@ TEST_F(MusicPlayerTest, VolumeStaysFromOneTrackToTheNext)
 // first entry after the last one (playlist), nothing after the last one (none).
 TEST_F(MusicPlayerTest, TheRepeatModesDecideWhatFollowsTheEndOfATrack)
 {
-    makePlaylist({QStringLiteral("First.mp3"), QStringLiteral("Last.mp3")}, 0.6);
+    makePlaylist({"First.mp3", "Last.mp3"}, 0.6);
     QSignalSpy started(&music, &MusicPlayer::trackStarted);
 
     music.setRepeat(MusicPlayer::Repeat::Track);
@@ -244,7 +244,7 @@ TEST_F(MusicPlayerTest, TheRepeatModesDecideWhatFollowsTheEndOfATrack)
     for (const QList<QVariant> &start : std::as_const(started))
         EXPECT_EQ(start.at(0).toInt(), 1);
     music.next();
-    EXPECT_EQ(playingFile(), QStringLiteral("Last.mp3")) << "next repeats it too";
+    EXPECT_EQ(playingFile(), "Last.mp3") << "next repeats it too";
 
     music.setRepeat(MusicPlayer::Repeat::Playlist);
     started.clear();
@@ -259,7 +259,7 @@ TEST_F(MusicPlayerTest, TheRepeatModesDecideWhatFollowsTheEndOfATrack)
     EXPECT_TRUE(started.isEmpty());
     EXPECT_EQ(MusicPlayer::currentIndex(), -1);
     MusicPlayer::play();
-    EXPECT_EQ(playingFile(), QStringLiteral("First.mp3")) << "play starts it again from its first entry";
+    EXPECT_EQ(playingFile(), "First.mp3") << "play starts it again from its first entry";
 }
 
 // Shuffle and repeat as the user left them come back with the next start: a new player reads them.
@@ -278,7 +278,7 @@ TEST_F(MusicPlayerTest, ShuffleAndRepeatSurviveARestart)
         EXPECT_EQ(global->playRandomMusic, shuffle);
         EXPECT_EQ(MusicPlayer::repeat(), repeat);
     }
-    EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("player/repeat")), QStringLiteral("off"));
+    EXPECT_EQ(Settings::shared().stringValue("player/repeat"), "off");
 }
 
 // The gapless change of tracks: the entry that comes next waits queued in libmpv.
@@ -308,8 +308,8 @@ TEST_F(MusicPlayerTest, TheEntryThatComesNextWaitsQueuedAndFollowsThePlaylistAnd
     EXPECT_TRUE(deck->next().isEmpty());
     music.setRepeat(MusicPlayer::Repeat::Playlist);
     // Entries whose file is gone are passed over.
-    Stores::playlist().append(PlaylistEntry{QStringLiteral("gone.mp3"), false});
-    Stores::playlist().append(PlaylistEntry{QStringLiteral("c.mp3"), false});
+    Stores::playlist().append(PlaylistEntry{"gone.mp3", false});
+    Stores::playlist().append(PlaylistEntry{"c.mp3", false});
     EXPECT_EQ(deck->next(), path("c.mp3"));
 }
 
@@ -355,11 +355,11 @@ TEST_F(MusicPlayerTest, ReplayGainFollowsTheSettingAsSoonAsItIsWritten)
     // Unset: by track.
     EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "track"; }, 3000));
     const QString key = QLatin1String(MusicDeck::replayGainKey);
-    Settings::shared().setString(key, QStringLiteral("album"));
+    Settings::shared().setString(key, "album");
     EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "album"; }, 3000));
-    Settings::shared().setString(key, QStringLiteral("off"));
+    Settings::shared().setString(key, "off");
     EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "no"; }, 3000));
-    Settings::shared().setString(key, QStringLiteral("nonsense"));
+    Settings::shared().setString(key, "nonsense");
     EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "track"; }, 3000));
 }
 

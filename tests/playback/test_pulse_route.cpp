@@ -30,7 +30,7 @@ public:
     {
         m_socket = folder + QStringLiteral("/native");
         m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_daemon.start(QStringLiteral("pulseaudio"),
+        m_daemon.start("pulseaudio",
                        {"-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes",
                         "--use-pid-file=no", "-L",
                         "module-native-protocol-unix auth-anonymous=1 socket=" + m_socket, "-L",
@@ -57,9 +57,9 @@ public:
     {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("PULSE_SERVER"), address());
+        environment.insert("PULSE_SERVER", address());
         process.setProcessEnvironment(environment);
-        process.start(QStringLiteral("pactl"), arguments);
+        process.start("pactl", arguments);
         if (!process.waitForFinished(5000))
             return {};
         return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
@@ -85,8 +85,8 @@ class PulseRouteTest : public PlayerTest
 protected:
     static void SetUpTestSuite()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("pulseaudio")).isEmpty() ||
-            QStandardPaths::findExecutable(QStringLiteral("pactl")).isEmpty())
+        if (QStandardPaths::findExecutable("pulseaudio").isEmpty() ||
+            QStandardPaths::findExecutable("pactl").isEmpty())
             return; // each test says it was skipped
         folder = new QTemporaryDir;
         server = new PulseServer;
@@ -110,7 +110,7 @@ protected:
             GTEST_SKIP() << "pulseaudio is not installed";
         PlayerTest::SetUp();
         ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/Song.mp3"), 120));
-        Stores::playlist().append(PlaylistEntry{QStringLiteral("Song.mp3"), false});
+        Stores::playlist().append(PlaylistEntry{"Song.mp3", false});
     }
     static PulseServer *server;
     static QTemporaryDir *folder;
@@ -133,13 +133,13 @@ TEST_F(PulseRouteTest, UnpluggingTheOutputInUsePausesAndOthersDoNot)
     // A sink the music does not play to comes and goes: playback goes on.
     ASSERT_EQ(server->pactl({"load-module", "module-null-sink", "sink_name=usb"}).exitCode, 0);
     ASSERT_TRUE(waitFor([&] { return !changes.isEmpty() && changes.last().at(0).toInt() == 1; }, 5000));
-    ASSERT_TRUE(server->unplug(QStringLiteral("usb")));
-    ASSERT_TRUE(server->unplug(QStringLiteral("speakers")));
+    ASSERT_TRUE(server->unplug("usb"));
+    ASSERT_TRUE(server->unplug("speakers"));
     waitFor([] { return false; }, 500);
     EXPECT_TRUE(player()->isPlaying());
 
     // The one in use goes: paused.
-    ASSERT_TRUE(server->unplug(QStringLiteral("headset")));
+    ASSERT_TRUE(server->unplug("headset"));
     ASSERT_TRUE(waitFor([&] { return !player()->isPlaying(); }, 5000));
     EXPECT_EQ(changes.last().at(0).toInt(), 2);
 }
