@@ -7,6 +7,7 @@
 #include "core/StorageLayout.h"
 #include "core/Stores.h"
 #include "playback/LibraryPlayer.h"
+#include "playback/MpvHandle.h"
 #include "playback/MusicDeck.h"
 #include "playback/MusicPlayer.h"
 
@@ -16,6 +17,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
 
 using TestSupport::waitFor;
 
@@ -361,6 +365,37 @@ TEST_F(MusicPlayerTest, ReplayGainFollowsTheSettingAsSoonAsItIsWritten)
     EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "no"; }, 3000));
     Settings::shared().setString(key, "nonsense");
     EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "track"; }, 3000));
+}
+
+// What a libmpv instance of the program brings with it.
+// The threads of this process whose name starts with `prefix`.
+int threadsNamed(const QByteArray &prefix)
+{
+    int count = 0;
+    const QDir tasks(QStringLiteral("/proc/self/task"));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(tasks.filePath(task) + QStringLiteral("/comm"));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith(prefix))
+            ++count;
+    }
+    return count;
+}
+
+// libmpv runs each Lua script (its statistics page, its console, its profile switcher) on a thread of its own
+// with its own interpreter. The program shows none of mpv's on-screen tools, so no instance may start one:
+// they stayed in memory for the whole run, two per instance.
+TEST(MpvHandle, NoPurposeStartsMpvsOwnScripts)
+{
+    ASSERT_EQ(threadsNamed("mpv/lua"), 0);
+    std::vector<std::unique_ptr<MpvHandle>> handles;
+    for (auto purpose : {MpvHandle::Purpose::Music, MpvHandle::Purpose::Preview, MpvHandle::Purpose::Video,
+                         MpvHandle::Purpose::VideoWithPicture, MpvHandle::Purpose::DeviceWatch}) {
+        handles.push_back(std::make_unique<MpvHandle>(purpose));
+        ASSERT_TRUE(handles.back()->isValid());
+    }
+    // The instances themselves run: their core threads are there.
+    EXPECT_GE(threadsNamed("mpv/"), int(handles.size()));
+    EXPECT_EQ(threadsNamed("mpv/lua"), 0);
 }
 
 } // namespace
