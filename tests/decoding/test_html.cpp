@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <string>
+
 namespace {
 
 QString u(const char *utf8)
@@ -30,6 +32,15 @@ QStringList idsOf(const QList<HTMLNode> &nodes)
     return ids;
 }
 
+// What a search from `node` finds: the ids of every hit, then the id of the first one ("-" for none).
+std::string found(const HTMLNode &node, const char *attribute, const char *value, bool partial)
+{
+    const QString first = idOf(node.findChildWithAttribute(attribute, u(value), partial));
+    return (idsOf(node.findChildrenWithAttribute(attribute, u(value), partial)).join(' ') + " | " +
+            (first.isEmpty() ? u("-") : first))
+        .toStdString();
+}
+
 const char *const RowClass = "audios_row clear_fix";
 
 } // namespace
@@ -44,8 +55,7 @@ TEST(HtmlParser, EmptyInputGivesNoDocumentAndAnError)
     EXPECT_TRUE(parser.doc().isNull());
     EXPECT_EQ(error.domain, u("HTMLParserdomain"));
     EXPECT_EQ(error.code, 1);
-    EXPECT_TRUE(parser.doc().findChildrenWithAttribute("class", u(RowClass), true).isEmpty());
-    EXPECT_TRUE(parser.doc().findChildWithAttribute("class", u(RowClass), true).isNull());
+    EXPECT_EQ(found(parser.doc(), "class", RowClass, true), " | -");
     EXPECT_TRUE(parser.doc().rawContents().isNull());
 
     // Without an error slot the result is the same, just unreported.
@@ -70,9 +80,8 @@ TEST(HtmlParser, NonEmptyInputLeavesTheErrorAlone)
     HTMLParser blank(u("   "), &error);
     EXPECT_FALSE(blank.doc().isNull());
     EXPECT_EQ(error.code, 0);
-    EXPECT_TRUE(blank.doc().findChildrenWithAttribute("class", u("a"), true).isEmpty());
-    // No attribute name finds nothing.
-    EXPECT_TRUE(parser.doc().findChildrenWithAttribute(nullptr, u("a"), true).isEmpty());
+    EXPECT_EQ(found(blank.doc(), "class", "a", true), " | -");
+    EXPECT_EQ(found(parser.doc(), nullptr, "a", true), " | -") << "no attribute name finds nothing";
 }
 
 TEST(HtmlParser, MalformedMarkupRecovers)
@@ -119,20 +128,13 @@ TEST(HtmlSearch, PreOrderNestedHitsParentFirst)
                         "</div>"
                         "<p class=\"row\" id=\"d\"></p>"));
     const HTMLNode doc = parser.doc();
-    EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("class", u("row"), false)),
-              QStringList({"a", "a1", "a2", "a2x", "b1", "c", "d"}));
-    EXPECT_EQ(idOf(doc.findChildWithAttribute("class", u("row"), false)), u("a"));
-
+    EXPECT_EQ(found(doc, "class", "row", false), "a a1 a2 a2x b1 c d | a");
     // Searching from a hit: the hit itself is not tested, its descendants are.
     const HTMLNode a = doc.findChildWithAttribute("id", u("a"), false);
     ASSERT_FALSE(a.isNull());
-    EXPECT_EQ(idsOf(a.findChildrenWithAttribute("class", u("row"), false)), QStringList({"a1", "a2", "a2x"}));
-    EXPECT_EQ(idOf(a.findChildWithAttribute("class", u("row"), false)), u("a1"));
-
-    const HTMLNode leaf = doc.findChildWithAttribute("id", u("c"), false);
-    EXPECT_TRUE(leaf.findChildrenWithAttribute("class", u("row"), false).isEmpty());
-    EXPECT_TRUE(leaf.findChildWithAttribute("class", u("row"), false).isNull());
-    EXPECT_TRUE(doc.findChildWithAttribute("class", u("absent"), true).isNull());
+    EXPECT_EQ(found(a, "class", "row", false), "a1 a2 a2x | a1");
+    EXPECT_EQ(found(doc.findChildWithAttribute("id", u("c"), false), "class", "row", false), " | -");
+    EXPECT_EQ(found(doc, "class", "absent", true), " | -");
 }
 
 TEST(HtmlSearch, PartialAndExactMatch)
@@ -145,14 +147,13 @@ TEST(HtmlSearch, PartialAndExactMatch)
                         "<div data-class=\"audios_row clear_fix\" id=\"othername\"></div>"
                         "<div title=\"audios_row clear_fix\" id=\"othername2\"></div>"));
     const HTMLNode doc = parser.doc();
-    EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("class", u(RowClass), true)),
-              QStringList({"exact", "prefixed", "extra"}));
-    EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("class", u(RowClass), false)), QStringList({"exact"}));
-    EXPECT_EQ(idOf(doc.findChildWithAttribute("class", u("clear_fix selected"), true)), u("extra"));
-    EXPECT_TRUE(doc.findChildWithAttribute("class", u("clear_fix selected"), false).isNull());
+    EXPECT_EQ(found(doc, "class", RowClass, true), "exact prefixed extra | exact");
+    EXPECT_EQ(found(doc, "class", RowClass, false), "exact | exact");
+    EXPECT_EQ(found(doc, "class", "clear_fix selected", true), "extra | extra");
+    EXPECT_EQ(found(doc, "class", "clear_fix selected", false), " | -");
     // Attribute names are compared exactly.
-    EXPECT_TRUE(doc.findChildrenWithAttribute("CLASS", u(RowClass), true).isEmpty());
-    EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("title", u(RowClass), false)), QStringList({"othername2"}));
+    EXPECT_EQ(found(doc, "CLASS", RowClass, true), " | -");
+    EXPECT_EQ(found(doc, "title", RowClass, false), "othername2 | othername2");
 }
 
 TEST(HtmlSearch, NonAsciiValuesCompareAsUtf8)
@@ -160,11 +161,11 @@ TEST(HtmlSearch, NonAsciiValuesCompareAsUtf8)
     HTMLParser parser(u("<div title=\"Кино — Группа крови\" id=\"k\"></div>"
                         "<div title=\"Ария &amp; Кипелов\" id=\"a\"></div>"));
     const HTMLNode doc = parser.doc();
-    EXPECT_EQ(idOf(doc.findChildWithAttribute("title", u("Группа"), true)), u("k"));
-    EXPECT_EQ(idOf(doc.findChildWithAttribute("title", u("Кино — Группа крови"), false)), u("k"));
+    EXPECT_EQ(found(doc, "title", "Группа", true), "k | k");
+    EXPECT_EQ(found(doc, "title", "Кино — Группа крови", false), "k | k");
     // The parser decodes references in attribute values; the search sees the decoded text.
-    EXPECT_EQ(idOf(doc.findChildWithAttribute("title", u("Ария & Кипелов"), false)), u("a"));
-    EXPECT_TRUE(doc.findChildWithAttribute("title", u("группа"), true).isNull());
+    EXPECT_EQ(found(doc, "title", "Ария & Кипелов", false), "a | a");
+    EXPECT_EQ(found(doc, "title", "группа", true), " | -");
 }
 
 TEST(HtmlSearch, OnlyTheFirstAttributeOfTheNameCounts)
@@ -188,12 +189,11 @@ TEST(HtmlSearch, OnlyTheFirstAttributeOfTheNameCounts)
     attr->last->next = second;
     attr->last = second;
 
-    EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("class", u(RowClass), true)), QStringList({"pieces"}));
-    EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("class", u(RowClass), false)), QStringList({"pieces"}));
-    EXPECT_EQ(idsOf(doc.findChildrenWithAttribute("class", u("plain"), false)),
-              QStringList({"twice", "pieces"}));
+    EXPECT_EQ(found(doc, "class", RowClass, true), "pieces | pieces");
+    EXPECT_EQ(found(doc, "class", RowClass, false), "pieces | pieces");
+    EXPECT_EQ(found(doc, "class", "plain", false), "twice pieces | twice");
     // The pieces are not joined before comparing.
-    EXPECT_TRUE(doc.findChildWithAttribute("class", u("plainaudios_row"), true).isNull());
+    EXPECT_EQ(found(doc, "class", "plainaudios_row", true), " | -");
 }
 
 // ---- serialisation

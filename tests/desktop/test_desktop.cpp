@@ -72,10 +72,8 @@ public:
     }
 
 public Q_SLOTS:
-    void propertiesChanged(const QString &interface, const QVariantMap &changed,
-                           const QStringList &invalidated)
+    void propertiesChanged(const QString &interface, const QVariantMap &changed, const QStringList &)
     {
-        Q_UNUSED(invalidated);
         if (interface == QLatin1String("org.mpris.MediaPlayer2.Player"))
             changes << changed;
     }
@@ -83,6 +81,9 @@ public Q_SLOTS:
 };
 
 namespace {
+
+using enum RemoteControl::EventType;
+using enum RemoteControl::Subtype;
 
 void pump(int ms)
 {
@@ -121,36 +122,48 @@ public:
     QStringList calls;
 };
 
-class RemoteControlTest : public PlayerTest
+// The player fixture with the playlist's files made as they are named.
+class DesktopTest : public PlayerTest
 {
 protected:
-    void SetUp() override
-    {
-        PlayerTest::SetUp();
-        remote.setSeekInterval(20);
-    }
-    void TearDown() override
-    {
-        remote.sendEvent(2, RemoteControl::RemoteControlEndSeekingForward);
-        remote.sendEvent(2, RemoteControl::RemoteControlEndSeekingBackward);
-        waitFor([&] { return remote.runningSeekLoops() == 0; }, 2000);
-        if (global->audioPlayer == &fake)
-            global->audioPlayer = nullptr;
-        PlayerTest::TearDown();
-    }
     void makePlaylist(const QStringList &files, double seconds = 60)
     {
         ASSERT_TRUE(Mp3Fixture::appendToPlaylist(files, seconds));
     }
-    bool send(int subtype) { return remote.sendEvent(RemoteControl::RemoteControlEventType, subtype); }
+};
+
+class RemoteControlTest : public DesktopTest
+{
+protected:
+    void SetUp() override
+    {
+        DesktopTest::SetUp();
+        remote.setSeekInterval(20);
+    }
+    void TearDown() override
+    {
+        remote.sendEvent(2, RemoteControlEndSeekingForward);
+        remote.sendEvent(2, RemoteControlEndSeekingBackward);
+        waitFor([&] { return remote.runningSeekLoops() == 0; }, 2000);
+        if (global->audioPlayer == &fake)
+            global->audioPlayer = nullptr;
+        DesktopTest::TearDown();
+    }
+    // The fake as the shared player: `length` seconds long, at `position`.
+    void useFake(double length, double position, bool playing)
+    {
+        fake.length = length;
+        fake.position = position;
+        fake.playing = playing;
+        global->audioPlayer = &fake;
+    }
+    bool send(int subtype) { return remote.sendEvent(RemoteControlEventType, subtype); }
     // Holds a seek key until `done` holds (or two seconds pass), then releases it and waits for its loop.
     bool hold(bool forward, const std::function<bool()> &done)
     {
-        send(forward ? RemoteControl::RemoteControlBeginSeekingForward
-                     : RemoteControl::RemoteControlBeginSeekingBackward);
+        send(forward ? RemoteControlBeginSeekingForward : RemoteControlBeginSeekingBackward);
         const bool reached = waitFor(done, 10000); // generous: a loaded machine seeks slowly
-        send(forward ? RemoteControl::RemoteControlEndSeekingForward
-                     : RemoteControl::RemoteControlEndSeekingBackward);
+        send(forward ? RemoteControlEndSeekingForward : RemoteControlEndSeekingBackward);
         return waitFor([&] { return remote.runningSeekLoops() == 0; }, 10000) && reached;
     }
 
@@ -163,32 +176,32 @@ TEST_F(RemoteControlTest, TrackEventsDriveThePlayerOnlyWhileNoChangeIsPending)
     makePlaylist({"A.mp3", "B.mp3", "C.mp3"});
     // Nothing current yet (as after a restart): play, or the play/pause toggle, starts the playlist's first
     // entry.
-    EXPECT_TRUE(send(RemoteControl::RemoteControlTogglePlayPause));
+    EXPECT_TRUE(send(RemoteControlTogglePlayPause));
     EXPECT_EQ(playingFile(), "A.mp3");
     AudioPlayer *player = global->audioPlayer;
     ASSERT_NE(player, nullptr);
 
-    const std::pair<int, bool> events[] = {{RemoteControl::RemoteControlPause, false},
-                                           {RemoteControl::RemoteControlPlay, true},
-                                           {RemoteControl::RemoteControlTogglePlayPause, false},
-                                           {RemoteControl::RemoteControlTogglePlayPause, true}};
+    const std::pair<int, bool> events[] = {{RemoteControlPause, false},
+                                           {RemoteControlPlay, true},
+                                           {RemoteControlTogglePlayPause, false},
+                                           {RemoteControlTogglePlayPause, true}};
     for (const auto &[event, playing] : events) {
         send(event);
         EXPECT_EQ(player->isPlaying(), playing) << event;
     }
     player->setCurrentTime(25);
-    send(RemoteControl::RemoteControlStop);
+    send(RemoteControlStop);
     EXPECT_FALSE(player->isPlaying());
     EXPECT_NEAR(player->currentTime(), 25, 0.5) << "stop pauses where it is";
     EXPECT_EQ(global->audioPlayer, player);
 
     // Two next events before the player's tick: one track further, not two.
-    send(RemoteControl::RemoteControlNextTrack);
+    send(RemoteControlNextTrack);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next);
-    send(RemoteControl::RemoteControlNextTrack);
-    send(RemoteControl::RemoteControlPreviousTrack);
-    send(RemoteControl::RemoteControlPlay);
-    send(RemoteControl::RemoteControlTogglePlayPause);
+    send(RemoteControlNextTrack);
+    send(RemoteControlPreviousTrack);
+    send(RemoteControlPlay);
+    send(RemoteControlTogglePlayPause);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Next);
     EXPECT_FALSE(player->isPlaying()) << "play waits while a change is pending";
     music.updateTime();
@@ -196,7 +209,7 @@ TEST_F(RemoteControlTest, TrackEventsDriveThePlayerOnlyWhileNoChangeIsPending)
     EXPECT_EQ(playingFile(), "B.mp3");
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::None);
 
-    send(RemoteControl::RemoteControlPreviousTrack);
+    send(RemoteControlPreviousTrack);
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Previous);
     music.updateTime();
     EXPECT_EQ(playingFile(), "A.mp3");
@@ -204,11 +217,9 @@ TEST_F(RemoteControlTest, TrackEventsDriveThePlayerOnlyWhileNoChangeIsPending)
 
 TEST_F(RemoteControlTest, OtherEventsPassOnAndUnknownSubtypesAreSwallowed)
 {
-    fake.playing = false;
-    fake.length = 100;
-    global->audioPlayer = &fake;
-    EXPECT_FALSE(remote.sendEvent(1, RemoteControl::RemoteControlPlay)) << "not ours: passed on";
-    EXPECT_FALSE(remote.sendEvent(0, RemoteControl::RemoteControlNextTrack));
+    useFake(100, 0, false);
+    EXPECT_FALSE(remote.sendEvent(1, RemoteControlPlay)) << "not ours: passed on";
+    EXPECT_FALSE(remote.sendEvent(0, RemoteControlNextTrack));
     for (int subtype : {0, 99, 110, 200, -5}) {
         EXPECT_TRUE(remote.sendEvent(2, subtype)) << subtype;
     }
@@ -220,10 +231,7 @@ TEST_F(RemoteControlTest, OtherEventsPassOnAndUnknownSubtypesAreSwallowed)
 
 TEST_F(RemoteControlTest, SeekingForwardStepsAThirtiethAndStopsShortOfTheEnd)
 {
-    fake.length = 300;
-    fake.position = 250;
-    fake.playing = true;
-    global->audioPlayer = &fake;
+    useFake(300, 250, true);
     ASSERT_TRUE(hold(true, [&] { return fake.calls.count("pause") >= 8; }));
     EXPECT_EQ(fake.positions, (QList<double>{260, 270, 280, 290})) << "300 itself is never reached";
     EXPECT_EQ(fake.position, 290);
@@ -234,8 +242,7 @@ TEST_F(RemoteControlTest, SeekingForwardStepsAThirtiethAndStopsShortOfTheEnd)
     EXPECT_FALSE(remote.seekingForward());
 
     // A track whose length is not a whole multiple of 30: the steps stay in single precision.
-    fake.length = 7;
-    fake.position = 0;
+    useFake(7, 0, true);
     fake.positions.clear();
     ASSERT_TRUE(hold(true, [&] { return fake.positions.size() >= 3; }));
     EXPECT_EQ(float(fake.positions.at(0)), 7.0f / 30.0f);
@@ -244,10 +251,7 @@ TEST_F(RemoteControlTest, SeekingForwardStepsAThirtiethAndStopsShortOfTheEnd)
 
 TEST_F(RemoteControlTest, SeekingBackwardStopsAtZeroAndKeepsAPausedTrackPaused)
 {
-    fake.length = 300;
-    fake.position = 15;
-    fake.playing = false;
-    global->audioPlayer = &fake;
+    useFake(300, 15, false);
     ASSERT_TRUE(hold(false, [&] { return fake.positions.size() >= 3; }));
     EXPECT_EQ(fake.positions.mid(0, 3), (QList<double>{5, 0, 0}));
     EXPECT_FALSE(fake.calls.contains("play"));
@@ -260,7 +264,7 @@ TEST_F(RemoteControlTest, SeekingBackwardStopsAtZeroAndKeepsAPausedTrackPaused)
 
 TEST_F(RemoteControlTest, SeekingWithoutATrackLengthChangesNothingUntilReleased)
 {
-    send(RemoteControl::RemoteControlBeginSeekingForward);
+    send(RemoteControlBeginSeekingForward);
     EXPECT_TRUE(remote.seekingForward());
     pump(100);
     EXPECT_EQ(remote.runningSeekLoops(), 1) << "no player: the loop keeps waiting";
@@ -271,15 +275,15 @@ TEST_F(RemoteControlTest, SeekingWithoutATrackLengthChangesNothingUntilReleased)
         EXPECT_TRUE(fake.calls.isEmpty()) << length;
     }
     EXPECT_EQ(remote.runningSeekLoops(), 1);
-    send(RemoteControl::RemoteControlEndSeekingForward);
+    send(RemoteControlEndSeekingForward);
     EXPECT_TRUE(waitFor([&] { return remote.runningSeekLoops() == 0; }, 1000));
 
     // Two presses without a release run two loops; one release ends both.
     fake.length = 300;
-    send(RemoteControl::RemoteControlBeginSeekingBackward);
-    send(RemoteControl::RemoteControlBeginSeekingBackward);
+    send(RemoteControlBeginSeekingBackward);
+    send(RemoteControlBeginSeekingBackward);
     EXPECT_EQ(remote.runningSeekLoops(), 2);
-    send(RemoteControl::RemoteControlEndSeekingBackward);
+    send(RemoteControlEndSeekingBackward);
     EXPECT_TRUE(waitFor([&] { return remote.runningSeekLoops() == 0; }, 1000));
 }
 
@@ -479,13 +483,13 @@ public:
 
 // A case's two connections to the bus: the program's own and the desktop's (its stand-ins and listeners), on
 // the player fixture's documents folder and player state.
-class BusTest : public PlayerTest
+class BusTest : public DesktopTest
 {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(BusEnvironment::bus);
-        PlayerTest::SetUp();
+        DesktopTest::SetUp();
         static int serial = 0;
         name = QStringLiteral("case-%1").arg(++serial);
         own = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address(), name));
@@ -499,7 +503,7 @@ protected:
         desktop.reset();
         QDBusConnection::disconnectFromBus(name);
         QDBusConnection::disconnectFromBus(name + "-desktop");
-        PlayerTest::TearDown();
+        DesktopTest::TearDown();
     }
     static QString address() { return BusEnvironment::bus->address; }
     // Puts the desktop's stand-in `object` on the bus as `service`, at `path`.
@@ -541,10 +545,6 @@ protected:
     {
         mpris.reset();
         BusTest::TearDown();
-    }
-    void makePlaylist(const QStringList &files, double seconds = 60)
-    {
-        ASSERT_TRUE(Mp3Fixture::appendToPlaylist(files, seconds));
     }
     // Plays the playlist's first entry until its length is known.
     void playFirst()
