@@ -24,21 +24,20 @@ using PlaylistExchange::Imported;
 using PlaylistExchange::Track;
 using PropertyList::Error;
 
-QStringList files(const QList<PlaylistEntry> &entries)
-{
-    QStringList list;
-    for (const PlaylistEntry &entry : entries)
-        list << entry.file;
-    return list;
-}
-
-// The entries with their marks, "file|1" for the current one.
-QStringList texts(const QList<PlaylistEntry> &entries)
+// The entries with their marks ("file|1" for the current one) when `marks`.
+QStringList texts(const QList<PlaylistEntry> &entries, bool marks = true)
 {
     QStringList out;
     for (const PlaylistEntry &entry : entries)
-        out << entry.file + (entry.current ? QStringLiteral("|1") : QStringLiteral("|0"));
+        out << entry.file + (!marks ? "" : entry.current ? "|1" : "|0");
     return out;
+}
+
+// The entries of the playlist file at `path`, as `texts` gives them.
+QStringList entriesOf(const QString &path, bool marks = true)
+{
+    const std::optional<QList<PlaylistEntry>> entries = PlaylistFile::read(path);
+    return entries ? texts(*entries, marks) : QStringList{"<unreadable>"};
 }
 
 // The program's own playlist files.
@@ -75,12 +74,11 @@ TEST(PlaylistFile, EntriesComeFromXmlAndBinaryListsAlike)
     const QString binaryPath = dir.filePath("binary.tuneplaylist");
     writeFile(binaryPath, QByteArray(bin, qsizetype(length)));
     plist_to_bin_free(bin);
-    EXPECT_EQ(texts(PlaylistFile::read(binaryPath).value_or(QList<PlaylistEntry>{})), expected);
+    EXPECT_EQ(entriesOf(binaryPath), expected);
 
     // What we write reads back, marks as "0".
     ASSERT_EQ(PlaylistFile::write(xmlPath, fromXml.entries), PropertyList::WriteResult::Written);
-    EXPECT_EQ(texts(PlaylistFile::read(xmlPath).value_or(QList<PlaylistEntry>{})),
-              (QStringList{"Рок/Кино - Звезда.mp3|0", "R&B.mp3|0", "|0"}));
+    EXPECT_EQ(entriesOf(xmlPath), (QStringList{"Рок/Кино - Звезда.mp3|0", "R&B.mp3|0", "|0"}));
 }
 
 // A missing file is a fresh start; anything else that yields no playlist is unreadable and must be kept.
@@ -139,7 +137,7 @@ TEST(PlaylistFile, AListTooLargeToBeReadIsNotWritten)
     ASSERT_EQ(PlaylistFile::write(path, old), PropertyList::WriteResult::Written);
     const QList<PlaylistEntry> huge{{QString(qsizetype(PropertyList::maxFileSize), QLatin1Char('x')), false}};
     EXPECT_EQ(PlaylistFile::write(path, huge), PropertyList::WriteResult::TooLarge);
-    EXPECT_EQ(texts(PlaylistFile::read(path).value_or(QList<PlaylistEntry>{})), QStringList{"old.mp3|0"});
+    EXPECT_EQ(entriesOf(path), QStringList{"old.mp3|0"});
 }
 
 // Lists of other players, imported into the library and exported from it.
@@ -185,11 +183,7 @@ protected:
             .arg(imported.missing)
             .toStdString();
     }
-    QStringList saved(const Imported &imported)
-    {
-        const std::optional<QList<PlaylistEntry>> entries = PlaylistFile::read(imported.savedPath);
-        return entries ? files(*entries) : QStringList{"<unreadable>"};
-    }
+    static QStringList saved(const Imported &imported) { return entriesOf(imported.savedPath, false); }
 
     QTemporaryDir m_root;
     QString audio;
