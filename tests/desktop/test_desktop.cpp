@@ -603,8 +603,6 @@ TEST_F(MprisTest, TakesTheNameOrFallsBackToAnInstanceName)
     const Result identity = get("org.mpris.MediaPlayer2", "Identity");
     EXPECT_EQ(identity.code, 0);
     EXPECT_TRUE(identity.out.contains("\"Melodrop\"")) << identity.out.toStdString();
-    const Result status = playerProperty("PlaybackStatus");
-    EXPECT_TRUE(status.out.contains("\"Stopped\"")) << status.out.toStdString();
 }
 
 // Each method is its remote control event (whose rules the remote control's own tests check): Pause and Play
@@ -649,9 +647,9 @@ TEST_F(MprisTest, MethodsReachThePlayerAsRemoteControlEvents)
     EXPECT_EQ(global->pendingTrackStep, GlobalData::TrackStep::Previous);
 }
 
-TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
+// (Every jump is reported by the player's one signal: ChangesAreAnnouncedAndJumpsReported hears it.)
+TEST_F(MprisTest, JumpsAreMadeWithinTheTrack)
 {
-    ASSERT_NO_FATAL_FAILURE(listen());
     EXPECT_TRUE(playerProperty("CanSeek").out.contains("boolean false")) << "nothing to seek in";
     makePlaylist({"One.mp3", "Two.mp3"});
     ASSERT_NO_FATAL_FAILURE(playFirst());
@@ -661,8 +659,6 @@ TEST_F(MprisTest, JumpsAreMadeWithinTheTrackAndReported)
 
     EXPECT_EQ(playerctl({"position", "30"}).code, 0);
     EXPECT_NEAR(player->currentTime(), 30, 0.3);
-    ASSERT_TRUE(waitFor([&] { return !listener.jumps.isEmpty(); }, 5000));
-    EXPECT_NEAR(double(listener.jumps.last()), 30e6, 0.3e6);
     EXPECT_NEAR(playerctl({"position"}).out.toDouble(), 30, 0.3);
 
     EXPECT_EQ(playerctl({"position", "5-"}).code, 0); // Seek by -5 s

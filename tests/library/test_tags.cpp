@@ -315,15 +315,16 @@ struct CountingReader
 
     TagCache::Reader reader() const
     {
-        const auto count = [main = onMainThread](std::atomic<int> &reads) {
-            ++reads;
-            if (QThread::currentThread() == QCoreApplication::instance()->thread())
-                *main = true;
+        // `read`, counted in `reads`, noting a read on the main thread.
+        const auto counted = [main = onMainThread](std::shared_ptr<std::atomic<int>> reads, auto read) {
+            return [=](const QString &path) {
+                ++*reads;
+                if (QThread::currentThread() == QCoreApplication::instance()->thread())
+                    *main = true;
+                return read(path);
+            };
         };
-        return {[=, reads = tagReads](const QString &path) { return count(*reads), TagReader::read(path); },
-                [=, reads = coverReads](const QString &path) {
-                    return count(*reads), TagReader::readCover(path);
-                }};
+        return {counted(tagReads, TagReader::read), counted(coverReads, TagReader::readCover)};
     }
     int tags() const { return *tagReads; }
     int covers() const { return *coverReads; }
