@@ -1040,20 +1040,26 @@ protected:
         name = folder.filePath("melodrop.socket");
     }
 
-    // A second start runs in a process of its own; here a thread plays it, so that the running one can
+    // Waits for what another thread gives, the event loop turning meanwhile so that the running one can
     // answer.
-    std::future<bool> secondStart(const QStringList &arguments, const QString &workingDirectory,
-                                  int timeoutMs = 3000)
+    template <typename T> static T finish(std::future<T> result)
     {
-        return std::async(std::launch::async, [=, this] {
+        TestSupport::waitFor(
+            [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
+        return result.get();
+    }
+    // A second start runs in a process of its own; here a thread plays it. Whether it handed its files over.
+    bool secondStart(const QStringList &arguments, const QString &workingDirectory, int timeoutMs = 3000)
+    {
+        return finish(std::async(std::launch::async, [=, this] {
             SingleInstance other(name);
             return other.sendToRunningInstance(arguments, workingDirectory, timeoutMs);
-        });
+        }));
     }
     // Sends raw bytes as a misbehaving client would, from another thread; returns what came back.
-    std::future<QByteArray> rawClient(const QByteArray &bytes)
+    QByteArray rawClient(const QByteArray &bytes)
     {
-        return std::async(std::launch::async, [=, this] {
+        return finish(std::async(std::launch::async, [=, this] {
             QLocalSocket socket;
             socket.connectToServer(name);
             if (!socket.waitForConnected(2000))
@@ -1062,13 +1068,7 @@ protected:
             socket.waitForBytesWritten(2000);
             socket.waitForReadyRead(1000);
             return socket.readAll();
-        });
-    }
-    static bool finish(std::future<bool> &result)
-    {
-        TestSupport::waitFor(
-            [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
-        return result.get();
+        }));
     }
 
     QTemporaryDir folder;
@@ -1083,15 +1083,13 @@ TEST_F(SingleInstanceTest, ASecondStartHandsItsFilesToTheRunningProgram)
 
     const QStringList files{"/music/one.mp3", "relative two.mp3",
                             "file:///video/%D0%BA%D0%BB%D0%B8%D0%BF.mp4"};
-    std::future<bool> sent = secondStart(files, "/home/user/Загрузки");
-    EXPECT_TRUE(finish(sent));
+    EXPECT_TRUE(secondStart(files, "/home/user/Загрузки"));
     ASSERT_EQ(received.size(), 1);
     EXPECT_EQ(received.at(0).at(0).toStringList(), files);
     EXPECT_EQ(received.at(0).at(1).toString(), "/home/user/Загрузки");
 
     // A start without files asks to bring the window forward.
-    std::future<bool> bare = secondStart({}, "/");
-    EXPECT_TRUE(finish(bare));
+    EXPECT_TRUE(secondStart({}, "/"));
     ASSERT_EQ(received.size(), 2);
     EXPECT_TRUE(received.at(1).at(0).toStringList().isEmpty());
 
@@ -1104,8 +1102,7 @@ TEST_F(SingleInstanceTest, ASecondStartHandsItsFilesToTheRunningProgram)
 TEST_F(SingleInstanceTest, WithoutARunningProgramNothingIsSentAndTheSocketIsOwnerOnly)
 {
     SingleInstance first(name);
-    std::future<bool> sent = secondStart({"a.mp3"}, "/", 500);
-    EXPECT_FALSE(finish(sent));
+    EXPECT_FALSE(secondStart({"a.mp3"}, "/", 500));
     ASSERT_TRUE(first.listen());
     const QFileInfo socket(name);
     ASSERT_TRUE(socket.exists());
@@ -1130,8 +1127,7 @@ TEST_F(SingleInstanceTest, ASocketLeftBehindByACrashIsTakenOver)
     SingleInstance running(name);
     EXPECT_TRUE(running.listen());
     QSignalSpy received(&running, &SingleInstance::messageReceived);
-    std::future<bool> sent = secondStart({"x.mp3"}, "/");
-    EXPECT_TRUE(finish(sent));
+    EXPECT_TRUE(secondStart({"x.mp3"}, "/"));
     EXPECT_EQ(received.size(), 1);
 }
 
@@ -1159,16 +1155,11 @@ TEST_F(SingleInstanceTest, MalformedMessagesAreDroppedAndTheProgramKeepsListenin
         header(0x4d454c4f, quint32(lying.size())) + lying,                    // lying count
         header(0x4d454c4f, 6) + QByteArray("\x00\x00\x00\x08zz", 6),          // truncated text
     };
-    for (const QByteArray &attempt : attempts) {
-        std::future<QByteArray> answer = rawClient(attempt);
-        TestSupport::waitFor(
-            [&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; });
-        EXPECT_NE(answer.get(), QByteArray("K"));
-    }
+    for (const QByteArray &attempt : attempts)
+        EXPECT_NE(rawClient(attempt), QByteArray("K"));
     EXPECT_TRUE(received.isEmpty());
 
-    std::future<bool> sent = secondStart({"fine.mp3"}, "/");
-    EXPECT_TRUE(finish(sent));
+    EXPECT_TRUE(secondStart({"fine.mp3"}, "/"));
     ASSERT_EQ(received.size(), 1);
     EXPECT_EQ(received.at(0).at(0).toStringList(), QStringList{"fine.mp3"});
 }
