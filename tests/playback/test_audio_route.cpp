@@ -61,21 +61,18 @@ OutputSink usbHeadset(quint32 index)
 const QString headphones = QStringLiteral("analog-output-headphones");
 const QString speaker = QStringLiteral("analog-output-speaker");
 
-class AudioRouteTest : public ::testing::Test
+class AudioRouteTest : public PlayerTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(root.isValid());
-        Settings::setSharedPath(root.filePath("settings.conf"));
-        global = GlobalData::sharedGlobalData();
-        Mp3Fixture::resetPlayerState();
+        PlayerTest::SetUp();
         global->audioPlayer = &player;
     }
     void TearDown() override
     {
         global->audioPlayer = nullptr;
-        Settings::setSharedPath(QString());
+        PlayerTest::TearDown();
         if (pulseServer.isNull())
             qunsetenv("PULSE_SERVER");
         else
@@ -83,8 +80,6 @@ protected:
     }
     static QVariantMap reason(int value) { return {{QLatin1String(AudioRoute::reasonKey), value}}; }
 
-    QTemporaryDir root;
-    GlobalData *global = nullptr;
     PlayingPlayer player;
     const QByteArray pulseServer = qgetenv("PULSE_SERVER"); // a case may point it elsewhere
 };
