@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <cmath>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -48,117 +46,80 @@ QByteArray nested(int depth)
     return QByteArray(depth, '[') + QByteArray(depth, ']');
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Rejected input: every failure names its cause exactly.
 
-struct Rejection
+TEST(JsonRejects, WithExactMessage)
 {
-    const char *name;
-    QByteArray input;
-    const char *error;
-};
-
-void PrintTo(const Rejection &r, std::ostream *os)
-{
-    *os << r.name;
+    const struct
+    {
+        const char *error;
+        std::initializer_list<QByteArray> inputs;
+    } cases[] = {
+        // Numbers
+        {"Leading zero is illegal in number at offset 1", {"[01]"}},
+        {"Leading zero is illegal in number at offset 6", {"{\"a\": -012}"}},
+        {"No digits after initial minus", {"[-]", "[-a]"}},
+        {"No digits after decimal point at offset 1", {"[1.]"}},
+        {"No digits after decimal point at offset 5", {"[10, 2.,3]"}},
+        {"No digits after exponent mark at offset 1", {"[1e]"}},
+        {"No digits after exponent mark at offset 2", {"[ 2.5E+]"}},
+        {"Leading + is illegal in numbers at offset 1", {"[+1]"}},
+        {"Unrecognised leading character at offset 2", {"[0x10]"}},
+        // Tokens; offsets count UTF-8 bytes ("ж" takes two).
+        {"Unrecognised leading character at offset 1", {"[.5]", "[x]", "[True]"}},
+        {"Unrecognised leading character at offset 6", {"{\"a\": 'b'}"}},
+        {"Unrecognised leading character at offset 7", {"[\"\xD0\xB6\", x]"}},
+        {"Unrecognised leading character at offset 3", {QByteArray("[1,\0]", 5)}},
+        {"Expected 'true' but found 'tru]'.", {"[tru]"}},
+        {"Expected 'true' but found 'tru'.", {"[tru"}},
+        {"Expected 'false' but found 'fals]'.", {"[fals]"}},
+        {"Expected 'null' but found 'noth'.", {"{\"a\":nothing}"}},
+        // Strings
+        {"Unescaped control char 0x09", {"[\"a\tb\"]"}},
+        {"Unescaped control char 0x0A", {"[\"a\nb\"]"}},
+        {"Unescaped control char 0x1F", {"[\"\x1F\"]"}},
+        {"Unescaped control char 0x00", {QByteArray("[\"a\0\"]", 5)}},
+        {"Broken escape character at index 4 in token starting at offset 1", {"[\"ab\\x\"]"}},
+        {"Broken escape character at index 2 in token starting at offset 6", {"{\"k\": \"\\q\"}"}},
+        {"Broken escape character at index 2 in token starting at offset 1", {"[\"\\v\"]"}},
+        {"Missing hex quad", {"[\"\\u12G4\"]", "[\"\\u12\"]"}},
+        {"Missing low character in surrogate pair",
+         {"[\"\\ud834\"]", "[\"\\uD834abc\"]", "[\"\\ud834\\n\"]", "[\"\\ud834\\uZZZZ\"]"}},
+        {"Invalid low surrogate char", {"[\"\\ud834\\u0041\"]", "[\"\\ud834\\ud834\"]"}},
+        {"Invalid high character in surrogate pair", {"[\"\\udd1e\"]"}},
+        // Grammar
+        {"Token 'string' not expected before outer-most array or object", {"\"abc\""}},
+        {"Token 'number' not expected before outer-most array or object", {"42"}},
+        {"Token 'boolean' not expected before outer-most array or object", {" true "}},
+        {"Token 'null' not expected before outer-most array or object", {"null"}},
+        {"Token 'end of array' not expected before outer-most array or object", {"]"}},
+        {"Token 'value separator' not expected before outer-most array or object", {",[]"}},
+        {"Token 'number' not expected after array value", {"[1 2]"}},
+        {"Token 'value separator' not expected at array start", {"[,1]"}},
+        {"Token 'end of array' not expected as array value", {"[1,]"}},
+        {"Token 'key-value separator' not expected after array value", {"[1:2]"}},
+        {"Token 'end of object' not expected after array value", {"[1}"}},
+        {"Token 'number' not expected at beginning of object", {"{1:2}"}},
+        {"Token 'number' not expected after object key", {"{\"a\" 1}"}},
+        {"Token 'end of object' not expected as object value", {"{\"a\":}"}},
+        {"Token 'end of object' not expected in place of object key", {"{\"a\":1,}"}},
+        {"Token 'null' not expected in place of object key", {"{\"a\":1,null:2}"}},
+        {"Token 'string' not expected after object value", {"{\"a\":1 \"b\":2}"}},
+        {"Token 'end of array' not expected after object value", {"{\"a\":[1]]"}},
+        // Input that stops before the outermost value closes; a token cut by the end counts as unfinished.
+        {"Didn't find full object before EOF",
+         {"", " \t\r\n\f\v", "[", "{\"a\":1", "[\"abc", "[\"abc\\", "[\"\\u00", "[\"\\ud834",
+          "[\"\\ud834\\udd", "[\"\\ud834\\", "[\"\\ud834\\u", "[1,", "[12", "[-", "[1.", "[1e-", "[[],{}"}},
+    };
+    for (const auto &c : cases) {
+        for (const QByteArray &input : c.inputs) {
+            const Outcome out = parseBytes(input);
+            EXPECT_FALSE(out.value.has_value()) << input.toStdString();
+            EXPECT_EQ(out.error.toStdString(), std::string(c.error)) << input.toStdString();
+        }
+    }
 }
 
-class JsonRejects : public ::testing::TestWithParam<Rejection>
-{
-};
-
-TEST_P(JsonRejects, WithExactMessage)
-{
-    const Rejection &r = GetParam();
-    const Outcome out = parseBytes(r.input);
-    EXPECT_FALSE(out.value.has_value()) << out.value->toCompactJson().toStdString();
-    EXPECT_EQ(out.error.toStdString(), std::string(r.error));
-}
-
-const Rejection kRejections[] = {
-    // Numbers
-    {"leading_zero", "[01]", "Leading zero is illegal in number at offset 1"},
-    {"leading_zero_negative", "{\"a\": -012}", "Leading zero is illegal in number at offset 6"},
-    {"lone_minus", "[-]", "No digits after initial minus"},
-    {"minus_then_letter", "[-a]", "No digits after initial minus"},
-    {"trailing_point", "[1.]", "No digits after decimal point at offset 1"},
-    {"trailing_point_later", "[10, 2.,3]", "No digits after decimal point at offset 5"},
-    {"exponent_without_digits", "[1e]", "No digits after exponent mark at offset 1"},
-    {"signed_exponent_without_digits", "[ 2.5E+]", "No digits after exponent mark at offset 2"},
-    {"leading_plus", "[+1]", "Leading + is illegal in numbers at offset 1"},
-    {"point_first", "[.5]", "Unrecognised leading character at offset 1"},
-    {"hex_is_not_a_number", "[0x10]", "Unrecognised leading character at offset 2"},
-    // Tokens
-    {"unrecognised_character", "[x]", "Unrecognised leading character at offset 1"},
-    {"single_quotes", "{\"a\": 'b'}", "Unrecognised leading character at offset 6"},
-    // Offsets count UTF-8 bytes: "ж" takes two.
-    {"offset_after_multibyte", "[\"\xD0\xB6\", x]", "Unrecognised leading character at offset 7"},
-    {"embedded_nul", QByteArray("[1,\0]", 5), "Unrecognised leading character at offset 3"},
-    {"keyword_cut_by_bracket", "[tru]", "Expected 'true' but found 'tru]'."},
-    {"keyword_cut_by_end", "[tru", "Expected 'true' but found 'tru'."},
-    {"false_misspelt", "[fals]", "Expected 'false' but found 'fals]'."},
-    {"null_misspelt", "{\"a\":nothing}", "Expected 'null' but found 'noth'."},
-    {"keyword_capitalised", "[True]", "Unrecognised leading character at offset 1"},
-    // Strings
-    {"unescaped_tab", "[\"a\tb\"]", "Unescaped control char 0x09"},
-    {"unescaped_newline", "[\"a\nb\"]", "Unescaped control char 0x0A"},
-    {"unescaped_unit_separator", "[\"\x1F\"]", "Unescaped control char 0x1F"},
-    {"unescaped_nul", QByteArray("[\"a\0\"]", 5), "Unescaped control char 0x00"},
-    {"broken_escape", "[\"ab\\x\"]", "Broken escape character at index 4 in token starting at offset 1"},
-    {"broken_escape_later", "{\"k\": \"\\q\"}",
-     "Broken escape character at index 2 in token starting at offset 6"},
-    {"vertical_tab_escape", "[\"\\v\"]", "Broken escape character at index 2 in token starting at offset 1"},
-    {"bad_hex_quad", "[\"\\u12G4\"]", "Missing hex quad"},
-    {"short_hex_quad", "[\"\\u12\"]", "Missing hex quad"},
-    {"lone_high_surrogate", "[\"\\ud834\"]", "Missing low character in surrogate pair"},
-    {"high_surrogate_then_text", "[\"\\uD834abc\"]", "Missing low character in surrogate pair"},
-    {"high_surrogate_then_other_escape", "[\"\\ud834\\n\"]", "Missing low character in surrogate pair"},
-    {"high_surrogate_then_bad_quad", "[\"\\ud834\\uZZZZ\"]", "Missing low character in surrogate pair"},
-    {"high_surrogate_then_non_low", "[\"\\ud834\\u0041\"]", "Invalid low surrogate char"},
-    {"two_high_surrogates", "[\"\\ud834\\ud834\"]", "Invalid low surrogate char"},
-    {"lone_low_surrogate", "[\"\\udd1e\"]", "Invalid high character in surrogate pair"},
-    // Grammar
-    {"top_level_string", "\"abc\"", "Token 'string' not expected before outer-most array or object"},
-    {"top_level_number", "42", "Token 'number' not expected before outer-most array or object"},
-    {"top_level_true", " true ", "Token 'boolean' not expected before outer-most array or object"},
-    {"top_level_null", "null", "Token 'null' not expected before outer-most array or object"},
-    {"top_level_close", "]", "Token 'end of array' not expected before outer-most array or object"},
-    {"top_level_separator", ",[]", "Token 'value separator' not expected before outer-most array or object"},
-    {"missing_separator", "[1 2]", "Token 'number' not expected after array value"},
-    {"leading_separator", "[,1]", "Token 'value separator' not expected at array start"},
-    {"trailing_separator", "[1,]", "Token 'end of array' not expected as array value"},
-    {"colon_in_array", "[1:2]", "Token 'key-value separator' not expected after array value"},
-    {"array_closed_by_brace", "[1}", "Token 'end of object' not expected after array value"},
-    {"number_key", "{1:2}", "Token 'number' not expected at beginning of object"},
-    {"missing_colon", "{\"a\" 1}", "Token 'number' not expected after object key"},
-    {"missing_value", "{\"a\":}", "Token 'end of object' not expected as object value"},
-    {"trailing_member_separator", "{\"a\":1,}", "Token 'end of object' not expected in place of object key"},
-    {"null_key", "{\"a\":1,null:2}", "Token 'null' not expected in place of object key"},
-    {"missing_member_separator", "{\"a\":1 \"b\":2}", "Token 'string' not expected after object value"},
-    {"object_closed_by_bracket", "{\"a\":[1]]", "Token 'end of array' not expected after object value"},
-    // Input that stops before the outermost value closes; a token cut by the end counts as unfinished.
-    {"empty", "", "Didn't find full object before EOF"},
-    {"only_space", " \t\r\n\f\v", "Didn't find full object before EOF"},
-    {"open_array", "[", "Didn't find full object before EOF"},
-    {"open_object_after_value", "{\"a\":1", "Didn't find full object before EOF"},
-    {"open_string", "[\"abc", "Didn't find full object before EOF"},
-    {"string_ends_in_backslash", "[\"abc\\", "Didn't find full object before EOF"},
-    {"cut_hex_quad", "[\"\\u00", "Didn't find full object before EOF"},
-    {"cut_after_high_surrogate", "[\"\\ud834", "Didn't find full object before EOF"},
-    {"cut_low_surrogate", "[\"\\ud834\\udd", "Didn't find full object before EOF"},
-    {"cut_after_surrogate_backslash", "[\"\\ud834\\", "Didn't find full object before EOF"},
-    {"cut_after_surrogate_u", "[\"\\ud834\\u", "Didn't find full object before EOF"},
-    {"after_separator", "[1,", "Didn't find full object before EOF"},
-    {"number_at_end", "[12", "Didn't find full object before EOF"},
-    {"minus_at_end", "[-", "Didn't find full object before EOF"},
-    {"point_at_end", "[1.", "Didn't find full object before EOF"},
-    {"exponent_at_end", "[1e-", "Didn't find full object before EOF"},
-    {"inner_closed_outer_open", "[[],{}", "Didn't find full object before EOF"},
-};
-INSTANTIATE_TEST_SUITE_P(Input, JsonRejects, ::testing::ValuesIn(kRejections),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-// ---------------------------------------------------------------------------------------------------------------
 // Structure
 
 TEST(JsonStructure, AcceptedInputPrintsAsItsValue)
@@ -176,12 +137,31 @@ TEST(JsonStructure, AcceptedInputPrintsAsItsValue)
         // A number ends at every delimiter.
         {"{\"a\":1,\"b\":-2.5}", "{\"a\":1,\"b\":-2.5}"},
         {"[1\t,2\n,3 ]", "[1,2,3]"},
+        // Escapes decode (and print again as JSON needs them); a surrogate pair is one astral character, as
+        // its raw UTF-8 is.
+        {R"(["\"\\\/\b\f\n\r\t", "\u0041\u00e9\u0416\u20AC", "a\u0000b"])",
+         "[\"\\\"\\\\/\\b\\f\\n\\r\\t\",\"A\xC3\xA9\xD0\x96\xE2\x82\xAC\",\"a\\u0000b\"]"},
+        {R"(["\ud834\udd1e", "\uD834\uDD1E"])", "[\"\xF0\x9D\x84\x9E\",\"\xF0\x9D\x84\x9E\"]"},
+        {"[\"\xF0\x9D\x84\x9E\"]", "[\"\xF0\x9D\x84\x9E\"]"},
+        // Numbers print in their shortest exact form, empty containers as such.
+        {"{ \"name\" : \"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE \\\"q\\\" \\\\ \\/ \\t\\n\\u0001\\u001f\" ,\n"
+         "  \"n\": [0, -7, 1.5, 1e2, 123456789012, 1.2345678, true, false, null], \"empty\": {}, \"list\": "
+         "[[], [{}]] }",
+         "{\"name\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE \\\"q\\\" \\\\ / \\t\\n\\u0001\\u001f\","
+         "\"n\":[0,-7,1.5,100,123456789012,1.2345678,true,false,null],\"empty\":{},\"list\":[[],[{}]]}"},
+        // Raw UTF-8 and escapes in keys and values.
+        {"{\"\xD0\xB8\xD1\x81\xD0\xBF\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\",\"t\\u00eftle\":\"x\"}",
+         "{\"\xD0\xB8\xD1\x81\xD0\xBF\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\",\"t\xC3\xAFtle\":\"x\"}"},
     };
     for (const auto &c : cases) {
         const Outcome out = parse(c.input);
         ASSERT_TRUE(out.value) << c.input << ": " << out.error.toStdString();
         EXPECT_TRUE(out.error.isEmpty());
         EXPECT_EQ(out.value->toCompactJson(), QString::fromUtf8(c.compact));
+        // The output reads back to the same tree.
+        const Outcome again = parse(c.compact);
+        ASSERT_TRUE(again.value) << c.compact << ": " << again.error.toStdString();
+        EXPECT_EQ(again.value->toCompactJson(), QString::fromUtf8(c.compact));
     }
 }
 
@@ -192,21 +172,21 @@ TEST(JsonStructure, NestedValuesLandInTheirParents)
     ASSERT_TRUE(out.value) << out.error.toStdString();
     const Value &root = *out.value;
     ASSERT_EQ(root.size(), 3u);
-    const Value *list = root.value(QStringLiteral("list"));
+    const Value *list = root.value("list");
     ASSERT_TRUE(list && list->isArray());
-    ASSERT_EQ(list->size(), 3u);
-    EXPECT_EQ(list->items()[0].toInteger(), 1);
+    EXPECT_EQ(list->toCompactJson(), "[1,[2,3],{\"x\":false}]");
     EXPECT_EQ(list->items()[1].items()[1].toInteger(), 3);
-    ASSERT_NE(list->items()[2].value(QStringLiteral("x")), nullptr);
-    EXPECT_EQ(list->items()[2].value(QStringLiteral("x"))->type(), Value::Type::Boolean);
-    EXPECT_FALSE(list->items()[2].value(QStringLiteral("x"))->toBool());
-    const Value *map = root.value(QStringLiteral("map"));
+    const Value *x = list->items()[2].value("x");
+    ASSERT_NE(x, nullptr);
+    EXPECT_EQ(x->type(), Value::Type::Boolean);
+    EXPECT_FALSE(x->toBool());
+    const Value *map = root.value("map");
     ASSERT_TRUE(map && map->isObject());
-    EXPECT_TRUE(map->value(QStringLiteral("y"))->isArray());
-    EXPECT_TRUE(map->value(QStringLiteral("z"))->isObject());
-    EXPECT_EQ(root.value(QStringLiteral("s"))->toString(), QStringLiteral("t"));
-    EXPECT_EQ(root.value(QStringLiteral("missing")), nullptr);
-    EXPECT_EQ(list->value(QStringLiteral("list")), nullptr); // not an object
+    EXPECT_TRUE(map->value("y")->isArray());
+    EXPECT_TRUE(map->value("z")->isObject());
+    EXPECT_EQ(root.value("s")->toString(), "t");
+    EXPECT_EQ(root.value("missing"), nullptr);
+    EXPECT_EQ(list->value("list"), nullptr); // not an object
 }
 
 TEST(JsonStructure, DepthLimit)
@@ -223,13 +203,13 @@ TEST(JsonStructure, DepthLimit)
 
     const Outcome deep = parseBytes(nested(513));
     EXPECT_FALSE(deep.value);
-    EXPECT_EQ(deep.error, QStringLiteral("Parser exceeded max depth of 512"));
+    EXPECT_EQ(deep.error, "Parser exceeded max depth of 512");
 
     // Objects count the same as arrays, and the limit is checked before the input runs out.
     QByteArray mixed;
     for (int i = 0; i < 513; ++i)
         mixed += (i % 2) ? "{\"k\":" : "[";
-    EXPECT_EQ(parseBytes(mixed).error, QStringLiteral("Parser exceeded max depth of 512"));
+    EXPECT_EQ(parseBytes(mixed).error, "Parser exceeded max depth of 512");
 
     Json::Parser parser;
     parser.maxDepth = 2;
@@ -237,7 +217,7 @@ TEST(JsonStructure, DepthLimit)
     EXPECT_TRUE(parser.objectWithData(&two));
     const QByteArray three = nested(3);
     EXPECT_FALSE(parser.objectWithData(&three));
-    EXPECT_EQ(parser.error(), QStringLiteral("Parser exceeded max depth of 2"));
+    EXPECT_EQ(parser.error(), "Parser exceeded max depth of 2");
 }
 
 // Small objects find keys by a scan, bigger ones through an index: the same rules on both sides of the
@@ -258,20 +238,20 @@ TEST(JsonStructure, DuplicateKeyKeepsFirstPlaceAndLastValue)
             byHand.insert(QStringLiteral("k%1").arg(i), Value::string(QStringLiteral("v%1").arg(i)));
         }
         text += "\"last\":true}";
-        byHand.insert(QStringLiteral("last"), Value::boolean(true));
+        byHand.insert("last", Value::boolean(true));
         const Outcome out = parseBytes(text);
         ASSERT_TRUE(out.value) << out.error.toStdString();
-        const Value *const objects[] = {&*out.value, &byHand};
-        for (const Value *object : objects) {
-            const auto &members = object->members();
-            ASSERT_EQ(members.size(), std::size_t(size + 1));
-            for (int i = 0; i < size; ++i) {
-                EXPECT_EQ(members[i].first, QStringLiteral("k%1").arg(i));
-                EXPECT_EQ(object->value(QStringLiteral("k%1").arg(i)), &members[i].second) << i;
-                EXPECT_EQ(members[i].second.toCompactJson(),
-                          i % 2 == 0 ? QStringLiteral("\"v%1\"").arg(i) : QString::number(i));
-            }
-            EXPECT_EQ(members[size].first, QStringLiteral("last"));
+        // In order of first place, with the last value.
+        QString expected = "{";
+        for (int i = 0; i < size; ++i)
+            expected += QStringLiteral("\"k%1\":%2,")
+                            .arg(i)
+                            .arg(i % 2 ? QString::number(i) : QStringLiteral("\"v%1\"").arg(i));
+        expected += "\"last\":true}";
+        for (const Value *object : {&*out.value, &std::as_const(byHand)}) {
+            EXPECT_EQ(object->toCompactJson(), expected);
+            for (int i = 0; i < size; ++i)
+                EXPECT_EQ(object->value(QStringLiteral("k%1").arg(i)), &object->members()[i].second) << i;
         }
     }
 }
@@ -281,53 +261,17 @@ TEST(JsonStructure, CopiesDoNotShareLaterChanges)
     const Outcome out = parse("{\"list\":[1,2],\"n\":0}");
     ASSERT_TRUE(out.value);
     Value copy = *out.value;
-    copy.insert(QStringLiteral("n"), Value::integer(5));
-    copy.insert(QStringLiteral("new"), Value());
-    Value list = *copy.value(QStringLiteral("list"));
+    copy.insert("n", Value::integer(5));
+    copy.insert("new", Value());
+    Value list = *copy.value("list");
     list.append(Value::integer(3));
     list.items()[0] = Value::boolean(true);
-    EXPECT_EQ(out.value->toCompactJson(), QStringLiteral("{\"list\":[1,2],\"n\":0}"));
-    EXPECT_EQ(copy.toCompactJson(), QStringLiteral("{\"list\":[1,2],\"n\":5,\"new\":null}"));
-    EXPECT_EQ(list.toCompactJson(), QStringLiteral("[true,2,3]"));
+    EXPECT_EQ(out.value->toCompactJson(), "{\"list\":[1,2],\"n\":0}");
+    EXPECT_EQ(copy.toCompactJson(), "{\"list\":[1,2],\"n\":5,\"new\":null}");
+    EXPECT_EQ(list.toCompactJson(), "[true,2,3]");
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Strings
-
-TEST(JsonStrings, EscapesDecode)
-{
-    const Outcome out = parse(R"(["\"\\\/\b\f\n\r\t", "\u0041\u00e9\u0416\u20AC", "a\u0000b", "plain"])");
-    ASSERT_TRUE(out.value) << out.error.toStdString();
-    const auto &items = out.value->items();
-    ASSERT_EQ(items.size(), 4u);
-    EXPECT_EQ(items[0].toString(), QStringLiteral("\"\\/\b\f\n\r\t"));
-    EXPECT_EQ(items[1].toString(), QString::fromUtf8("A\xC3\xA9\xD0\x96\xE2\x82\xAC"));
-    EXPECT_EQ(items[2].toString(), QString(QChar(u'a')) + QChar(u'\0') + QChar(u'b'));
-    EXPECT_EQ(items[2].toString().size(), 3);
-    EXPECT_EQ(items[3].toString(), QStringLiteral("plain"));
-}
-
-TEST(JsonStrings, SurrogatePairBecomesOneAstralCharacter)
-{
-    for (const char *text : {R"(["\ud834\udd1e"])", R"(["\uD834\uDD1E"])", "[\"\xF0\x9D\x84\x9E\"]"}) {
-        const Outcome out = parse(text);
-        ASSERT_TRUE(out.value) << text << ": " << out.error.toStdString();
-        const QString s = out.value->items().at(0).toString();
-        ASSERT_EQ(s.size(), 2) << text;
-        EXPECT_EQ(s.toUcs4(), QList<uint>{0x1D11Eu}) << text;
-    }
-}
-
-TEST(JsonStrings, RawUtf8AndKeysDecode)
-{
-    const Outcome out = parse("{\"\xD0\xB8\xD1\x81\xD0\xBF\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE\","
-                              "\"t\\u00eftle\":\"x\"}");
-    ASSERT_TRUE(out.value) << out.error.toStdString();
-    EXPECT_EQ(out.value->members()[0].first, QString::fromUtf8("\xD0\xB8\xD1\x81\xD0\xBF"));
-    EXPECT_EQ(out.value->members()[0].second.toString(),
-              QString::fromUtf8("\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE"));
-    EXPECT_EQ(out.value->members()[1].first, QString::fromUtf8("t\xC3\xAFtle"));
-}
 
 TEST(JsonStrings, RepeatedKeysAcrossObjectsStayDistinct)
 {
@@ -338,85 +282,57 @@ TEST(JsonStrings, RepeatedKeysAcrossObjectsStayDistinct)
     text += "{}]";
     const Outcome out = parseBytes(text);
     ASSERT_TRUE(out.value) << out.error.toStdString();
-    for (int i = 0; i < 200; ++i) {
-        const auto &members = out.value->items()[i].members();
-        ASSERT_EQ(members.size(), 2u);
-        EXPECT_EQ(members[0].first, QStringLiteral("id"));
-        EXPECT_EQ(members[0].second.toInteger(), i);
-        EXPECT_EQ(members[1].first, QStringLiteral("k%1").arg(i % 70));
-    }
+    EXPECT_EQ(out.value->toCompactJson(), QString::fromUtf8(text));
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Numbers: short integers and short fractions become machine numbers, everything longer stays exact.
 
-struct NumberCase
+TEST(JsonNumbers, KindAndValue)
 {
-    const char *token;
-    Value::Type type;
-    qint64 integer;   // for Integer
-    double floating;  // for Double
-    const char *text; // toString()
-};
-
-void PrintTo(const NumberCase &c, std::ostream *os)
-{
-    *os << c.token;
-}
-
-class JsonNumbers : public ::testing::TestWithParam<NumberCase>
-{
-};
-
-TEST_P(JsonNumbers, KindAndValue)
-{
-    const NumberCase &c = GetParam();
-    const Outcome out = parseBytes(QByteArray("[") + c.token + "]");
-    ASSERT_TRUE(out.value) << out.error.toStdString();
-    const Value &v = out.value->items().at(0);
-    EXPECT_TRUE(v.isNumber());
-    ASSERT_EQ(int(v.type()), int(c.type)) << c.token;
-    if (c.type == Value::Type::Integer) {
-        EXPECT_EQ(v.toInteger(), c.integer);
-    } else if (c.type == Value::Type::Double && std::isinf(c.floating)) {
-        EXPECT_EQ(v.toDouble(), c.floating);
-    } else if (c.type == Value::Type::Double) {
-        EXPECT_DOUBLE_EQ(v.toDouble(), c.floating);
+    // The value is checked against the text it prints as.
+    const struct
+    {
+        const char *token;
+        Value::Type type;
+        const char *text; // toString()
+    } cases[] = {{"0", Value::Type::Integer, "0"},
+                 {"-0", Value::Type::Integer, "0"},
+                 {"12345678901", Value::Type::Integer, "12345678901"},
+                 {"-1234567890", Value::Type::Integer, "-1234567890"},
+                 {"123456789012", Value::Type::Decimal, "123456789012"},
+                 {"-12345678901", Value::Type::Decimal, "-12345678901"},
+                 {"123456789012345678901234567890", Value::Type::Decimal, "123456789012345678901234567890"},
+                 {"1.2345", Value::Type::Double, "1.2345"},
+                 {"-0.125", Value::Type::Double, "-0.125"},
+                 {"1.5e10", Value::Type::Double, "1.5e+10"},
+                 {"1E2", Value::Type::Double, "100"},
+                 {"1e400", Value::Type::Double, "inf"},
+                 {"1e-400", Value::Type::Double, "0"},
+                 {"1.23456", Value::Type::Decimal, "1.23456"},
+                 {"1.2345678", Value::Type::Decimal, "1.2345678"},
+                 {"1.50e+1", Value::Type::Decimal, "15"},
+                 {"123456.7890", Value::Type::Decimal, "123456.789"},
+                 {"1.2345678e3", Value::Type::Decimal, "1234.5678"},
+                 {"12345678e-10", Value::Type::Decimal, "0.0012345678"},
+                 {"-0.00000100", Value::Type::Decimal, "-0.000001"},
+                 {"-0.0000000", Value::Type::Decimal, "0"},
+                 {"1234567E+10", Value::Type::Decimal, "12345670000000000"},
+                 {"1.25e999999999", Value::Type::Decimal, "1.25e999999999"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.token);
+        const Outcome out = parseBytes(QByteArray("[") + c.token + "]");
+        ASSERT_TRUE(out.value) << out.error.toStdString();
+        const Value &v = out.value->items().at(0);
+        EXPECT_TRUE(v.isNumber());
+        ASSERT_EQ(int(v.type()), int(c.type));
+        if (c.type == Value::Type::Integer) {
+            EXPECT_EQ(v.toInteger(), QByteArray(c.text).toLongLong());
+        } else if (c.type == Value::Type::Double) {
+            EXPECT_DOUBLE_EQ(v.toDouble(), QByteArray(c.text).toDouble());
+        }
+        EXPECT_EQ(v.toString().toStdString(), std::string(c.text));
     }
-    EXPECT_EQ(v.toString().toStdString(), std::string(c.text));
 }
-
-const NumberCase kNumbers[] = {
-    {"0", Value::Type::Integer, 0, 0, "0"},
-    {"-0", Value::Type::Integer, 0, 0, "0"},
-    {"12345678901", Value::Type::Integer, 12345678901LL, 0, "12345678901"},
-    {"-1234567890", Value::Type::Integer, -1234567890LL, 0, "-1234567890"},
-    {"123456789012", Value::Type::Decimal, 0, 0, "123456789012"},
-    {"-12345678901", Value::Type::Decimal, 0, 0, "-12345678901"},
-    {"123456789012345678901234567890", Value::Type::Decimal, 0, 0, "123456789012345678901234567890"},
-    {"1.2345", Value::Type::Double, 0, 1.2345, "1.2345"},
-    {"-0.125", Value::Type::Double, 0, -0.125, "-0.125"},
-    {"1.5e10", Value::Type::Double, 0, 1.5e10, "1.5e+10"},
-    {"1E2", Value::Type::Double, 0, 100.0, "100"},
-    {"1e400", Value::Type::Double, 0, HUGE_VAL, "inf"},
-    {"1e-400", Value::Type::Double, 0, 0.0, "0"},
-    {"1.23456", Value::Type::Decimal, 0, 0, "1.23456"},
-    {"1.2345678", Value::Type::Decimal, 0, 0, "1.2345678"},
-    {"1.50e+1", Value::Type::Decimal, 0, 0, "15"},
-    {"123456.7890", Value::Type::Decimal, 0, 0, "123456.789"},
-    {"1.2345678e3", Value::Type::Decimal, 0, 0, "1234.5678"},
-    {"12345678e-10", Value::Type::Decimal, 0, 0, "0.0012345678"},
-    {"-0.00000100", Value::Type::Decimal, 0, 0, "-0.000001"},
-    {"-0.0000000", Value::Type::Decimal, 0, 0, "0"},
-    {"1234567E+10", Value::Type::Decimal, 0, 0, "12345670000000000"},
-    {"1.25e999999999", Value::Type::Decimal, 0, 0, "1.25e999999999"},
-};
-INSTANTIATE_TEST_SUITE_P(Kinds, JsonNumbers, ::testing::ValuesIn(kNumbers), [](const auto &info) {
-    std::string name;
-    for (const char *p = info.param.token; *p; ++p)
-        name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
-    return name + "_" + std::to_string(info.index);
-});
 
 TEST(JsonNumberUse, DecimalConvertsToMachineNumbers)
 {
@@ -429,20 +345,19 @@ TEST(JsonNumberUse, DecimalConvertsToMachineNumbers)
     EXPECT_EQ(items[2].toInteger(), std::numeric_limits<qint64>::max());
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Entry points
 
 TEST(JsonEntryPoints, MissingInputAnErrorClearedBySuccessAndOffsetsInUtf8Bytes)
 {
     Json::Parser parser;
     EXPECT_FALSE(parser.objectWithString(nullptr));
-    EXPECT_EQ(parser.error(), QStringLiteral("Input was 'nil'"));
+    EXPECT_EQ(parser.error(), "Input was 'nil'");
     EXPECT_FALSE(parser.objectWithData(nullptr));
-    EXPECT_EQ(parser.error(), QStringLiteral("Input was 'nil'"));
+    EXPECT_EQ(parser.error(), "Input was 'nil'");
 
     const QString bad = QString::fromUtf8("[\"\xD0\xB6\xD0\xB6\", 01]");
     EXPECT_FALSE(parser.objectWithString(&bad));
-    EXPECT_EQ(parser.error(), QStringLiteral("Leading zero is illegal in number at offset 9"));
+    EXPECT_EQ(parser.error(), "Leading zero is illegal in number at offset 9");
     const QString good = QString::fromUtf8("{\"\xD0\xB6\":[1]}");
     const auto v = parser.objectWithString(&good);
     ASSERT_TRUE(v);
@@ -453,43 +368,21 @@ TEST(JsonEntryPoints, MissingInputAnErrorClearedBySuccessAndOffsetsInUtf8Bytes)
 TEST(JsonEntryPoints, JSONValueLogsFailures)
 {
     TestSupport::LogCapture log;
-    EXPECT_FALSE(JSONValue(QStringLiteral("\"just text\"")));
-    EXPECT_FALSE(JSONValue(QStringLiteral("[1,")));
-    EXPECT_EQ(
-        log.lines(),
-        QStringList(
-            {QStringLiteral("-JSONValue failed. Error is: Token 'string' not expected before outer-most "
-                            "array or object"),
-             QStringLiteral("-JSONValue failed. Error is: Didn't find full object before EOF")}));
+    EXPECT_FALSE(JSONValue("\"just text\""));
+    EXPECT_FALSE(JSONValue("[1,"));
+    EXPECT_EQ(log.lines(),
+              QStringList({QStringLiteral(
+                               "-JSONValue failed. Error is: Token 'string' not expected before outer-most "
+                               "array or object"),
+                           "-JSONValue failed. Error is: Didn't find full object before EOF"}));
 
-    const auto ok = JSONValue(QStringLiteral("{\"response\":[1]}"));
+    const auto ok = JSONValue("{\"response\":[1]}");
     ASSERT_TRUE(ok);
-    EXPECT_EQ(ok->value(QStringLiteral("response"))->size(), 1u);
+    EXPECT_EQ(ok->value("response")->size(), 1u);
     EXPECT_EQ(log.lines().size(), 2); // success logs nothing
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Compact output
-
-TEST(JsonCompactOutput, RoundTrip)
-{
-    const char *input =
-        "{ \"name\" : \"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE \\\"q\\\" \\\\ \\/ \\t\\n\\u0001\\u001f\" ,\n"
-        "  \"n\": [0, -7, 1.5, 1e2, 123456789012, 1.2345678, true, false, null],\n"
-        "  \"astral\": \"\\ud834\\udd1e\", \"empty\": {}, \"list\": [[], [{}]] }";
-    const Outcome out = parse(input);
-    ASSERT_TRUE(out.value) << out.error.toStdString();
-    const QString expected = QString::fromUtf8(
-        "{\"name\":\"\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE \\\"q\\\" \\\\ / \\t\\n\\u0001\\u001f\","
-        "\"n\":[0,-7,1.5,100,123456789012,1.2345678,true,false,null],"
-        "\"astral\":\"\xF0\x9D\x84\x9E\",\"empty\":{},\"list\":[[],[{}]]}");
-    EXPECT_EQ(out.value->toCompactJson(), expected);
-
-    // The output reads back to the same tree.
-    const Outcome again = parseBytes(expected.toUtf8());
-    ASSERT_TRUE(again.value) << again.error.toStdString();
-    EXPECT_EQ(again.value->toCompactJson(), expected);
-}
 
 TEST(JsonCompactOutput, ValuesMadeInCode)
 {
@@ -499,7 +392,7 @@ TEST(JsonCompactOutput, ValuesMadeInCode)
     list.append(Value::floating(1e300 * 1e300));
     list.append(Value::string(QString(QChar(0xD800)) + QStringLiteral("\b\f\r\x7f") + QChar(0x9B) +
                               QChar(0x2028) + QStringLiteral("é")));
-    list.append(Value::decimal(QStringLiteral("12345678901234567890")));
+    list.append(Value::decimal("12345678901234567890"));
     list.append(Value::boolean(true));
     list.append(Value());
     EXPECT_EQ(
@@ -507,10 +400,9 @@ TEST(JsonCompactOutput, ValuesMadeInCode)
         // DEL, a C1 control and a line separator are escaped too: a printed line stays one line.
         QStringLiteral("[0.1,-2,1e999,\"\\ud800\\b\\f\\r\\u007f\\u009b\\u2028é\",12345678901234567890,true,"
                        "null]"));
-    EXPECT_EQ(Value().toCompactJson(), QStringLiteral("null"));
+    EXPECT_EQ(Value().toCompactJson(), "null");
 }
 
-// ---------------------------------------------------------------------------------------------------------------
 // Robustness: damaged input fails cleanly.
 
 TEST(JsonRobustness, EveryTruncationFails)

@@ -5,6 +5,7 @@
 #include "library/DocumentsMove.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -16,12 +17,23 @@
 namespace {
 
 using TestSupport::readFile;
+using TestSupport::writeFile;
 
-bool writeFile(const QString &path, const QByteArray &content)
+// The documents folder's files, one "name: content" each.
+const QStringList contents{"/AudioAutosavedPlaylist.tune: <plist/>",
+                           "/audio/Folder/Артист - Песня.mp3: mp3 one", "/audio/two.mp3: mp3 two",
+                           "/playlists/Мой.tuneplaylist: <plist/>"};
+
+// Every file below `root` (temporary ones too) in the form of `contents`, sorted.
+QStringList contentsUnder(const QString &root)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    QStringList out;
+    for (QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories); it.hasNext();) {
+        const QString path = it.next();
+        out << path.mid(root.size()) + QStringLiteral(": ") + QString::fromUtf8(readFile(path));
+    }
+    out.sort();
+    return out;
 }
 
 class DocumentsMoveTest : public ::testing::Test
@@ -30,12 +42,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(temp.isValid());
-        from = temp.filePath(QStringLiteral("old"));
-        to = temp.filePath(QStringLiteral("new"));
-        ASSERT_TRUE(writeFile(from + "/audio/Folder/Артист - Песня.mp3", "mp3 one"));
-        ASSERT_TRUE(writeFile(from + "/audio/two.mp3", "mp3 two"));
-        ASSERT_TRUE(writeFile(from + "/playlists/Мой.tuneplaylist", "<plist/>"));
-        ASSERT_TRUE(writeFile(from + "/AudioAutosavedPlaylist.tune", "<plist/>"));
+        from = temp.filePath("old");
+        to = temp.filePath("new");
+        for (const QString &line : contents)
+            writeFile(from + line.section(": ", 0, 0), line.section(": ", 1).toUtf8());
         ASSERT_TRUE(QDir().mkpath(from + "/Inbox"));
     }
     QTemporaryDir temp;
@@ -51,48 +61,32 @@ TEST_F(DocumentsMoveTest, EveryFileAndFolderArrivesAndTheOldFolderGoes)
     });
     ASSERT_TRUE(result.ok) << result.error.toStdString();
     EXPECT_EQ(result.files, 4);
-    EXPECT_EQ(readFile(to + "/audio/Folder/Артист - Песня.mp3"), "mp3 one");
-    EXPECT_EQ(readFile(to + "/audio/two.mp3"), "mp3 two");
-    EXPECT_EQ(readFile(to + "/playlists/Мой.tuneplaylist"), "<plist/>");
-    EXPECT_EQ(readFile(to + "/AudioAutosavedPlaylist.tune"), "<plist/>");
+    EXPECT_EQ(contentsUnder(to), contents) << "no temporary file is left behind";
     EXPECT_TRUE(QFileInfo(to + "/Inbox").isDir());
     EXPECT_FALSE(QFileInfo::exists(from));
     ASSERT_EQ(steps.size(), 4);
     EXPECT_EQ(steps.last(), std::make_pair(4, 4));
-    // No temporary file is left behind.
-    EXPECT_TRUE(QDir(to + "/audio").entryList({"*.melodrop-move"}, QDir::Files).isEmpty());
 }
 
 TEST_F(DocumentsMoveTest, AFailureHalfwayLosesNothingAndTakesTheCopiesBack)
 {
     // A file of the user's already in the new folder under the name of the third file: it is never replaced.
-    ASSERT_TRUE(writeFile(to + "/playlists/Мой.tuneplaylist", "the user's own"));
+    writeFile(to + "/playlists/Мой.tuneplaylist", "the user's own");
     const DocumentsMove::Result result = DocumentsMove::move(from, to, {});
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.error.isEmpty());
-    // Everything is still where it was...
-    EXPECT_EQ(readFile(from + "/audio/Folder/Артист - Песня.mp3"), "mp3 one");
-    EXPECT_EQ(readFile(from + "/audio/two.mp3"), "mp3 two");
-    EXPECT_EQ(readFile(from + "/playlists/Мой.tuneplaylist"), "<plist/>");
-    EXPECT_EQ(readFile(from + "/AudioAutosavedPlaylist.tune"), "<plist/>");
-    // ...the user's file is untouched, and no copy made before the failure stays.
-    EXPECT_EQ(readFile(to + "/playlists/Мой.tuneplaylist"), "the user's own");
-    QStringList left;
-    for (const char *name :
-         {"/audio/Folder/Артист - Песня.mp3", "/audio/two.mp3", "/AudioAutosavedPlaylist.tune"})
-        if (QFileInfo::exists(to + name))
-            left << name;
-    EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+    // Everything is still where it was, the user's file is untouched, and no copy made before the failure
+    // stays.
+    EXPECT_EQ(contentsUnder(from), contents);
+    EXPECT_EQ(contentsUnder(to), QStringList{"/playlists/Мой.tuneplaylist: the user's own"});
 }
 
 TEST_F(DocumentsMoveTest, TargetsThatCannotTakeTheFilesAreRefusedBeforeAnythingMoves)
 {
-    EXPECT_FALSE(DocumentsMove::refusal(from, from).isEmpty());
-    EXPECT_FALSE(DocumentsMove::refusal(from, from + "/").isEmpty());
-    EXPECT_FALSE(DocumentsMove::refusal(from, from + "/audio/deeper").isEmpty());
-    EXPECT_FALSE(DocumentsMove::refusal(from, QString()).isEmpty());
-    ASSERT_TRUE(writeFile(temp.filePath("plain-file"), "x"));
-    EXPECT_FALSE(DocumentsMove::refusal(from, temp.filePath("plain-file")).isEmpty());
+    writeFile(temp.filePath("plain-file"), "x");
+    for (const QString &target :
+         {from, from + "/", from + "/audio/deeper", QString(), temp.filePath("plain-file")})
+        EXPECT_FALSE(DocumentsMove::refusal(from, target).isEmpty()) << target.toStdString();
     // A sibling whose name merely begins like the old folder is fine, and so is a folder yet to be made.
     EXPECT_TRUE(DocumentsMove::refusal(from, from + "-elsewhere").isEmpty());
     EXPECT_TRUE(DocumentsMove::refusal(from, to + "/made/on/the/way").isEmpty());

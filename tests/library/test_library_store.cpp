@@ -1,3 +1,4 @@
+#include "../support/Files.h"
 #include "../support/TestSupport.h"
 
 #include "core/StorageLayout.h"
@@ -32,11 +33,11 @@ protected:
     }
 
     static LibraryStore &store() { return LibraryStore::audio(); }
-    static void touch(const QString &path)
+    // An empty file at `name` below the audio folder; its path.
+    QString touch(const QString &name) const
     {
-        QDir().mkpath(path.left(path.lastIndexOf(QLatin1Char('/'))));
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        TestSupport::writeFile(audioDir + QLatin1Char('/') + name, {});
+        return audioDir + QLatin1Char('/') + name;
     }
     // The MP3 files the store knows below `key`; -1 while it does not know them all.
     static int entriesBelow(const QString &key)
@@ -57,39 +58,37 @@ protected:
 
 TEST_F(LibraryStoreTest, AFileLandingWhileTheFirstWalkIsUnderWayIsCountedWhenItEnds)
 {
-    touch(audioDir + QStringLiteral("/a.mp3"));
+    touch("a.mp3");
     EXPECT_FALSE(store().totalsBelow(QString()).has_value()); // the walk starts
     // It has read the folder, and its result is on its way, when a download lands.
     store().waitForWorker();
-    touch(audioDir + QStringLiteral("/b.mp3"));
-    store().pathChanged(audioDir + QStringLiteral("/b.mp3"));
+    store().pathChanged(touch("b.mp3"));
     EXPECT_TRUE(TestSupport::waitFor([] { return entriesBelow(QString()) == 2; })) << entriesBelow(QString());
 }
 
 TEST_F(LibraryStoreTest, AReadingAskedForBeforeAListingNeverUndoesWhatTheListingSaw)
 {
-    touch(audioDir + QStringLiteral("/a.mp3"));
+    touch("a.mp3");
     ASSERT_EQ(counted(), 1);
     // A change has the folder read again on the worker; the reading is done and on its way back when the
     // screen lists the folder with one file more.
     store().pathChanged(audioDir + QStringLiteral("/a.mp3"));
     store().waitForWorker();
-    touch(audioDir + QStringLiteral("/b.mp3"));
-    store().folderListed(QString(), LibraryScan::read(audioDir, QStringLiteral("mp3")));
+    touch("b.mp3");
+    store().folderListed(QString(), LibraryScan::read(audioDir, "mp3"));
     QCoreApplication::processEvents();
     EXPECT_EQ(counted(), 2);
 }
 
 TEST_F(LibraryStoreTest, ANewFolderLandedInIsWalkedAndAFolderGoneTakesItsFilesAlong)
 {
-    touch(audioDir + QStringLiteral("/a.mp3"));
-    touch(audioDir + QStringLiteral("/Rock/b.mp3"));
+    touch("a.mp3");
+    touch("Rock/b.mp3");
     ASSERT_EQ(counted(), 2);
-    touch(audioDir + QStringLiteral("/Rock/Live/2020/c.mp3"));
-    touch(audioDir + QStringLiteral("/Rock/Live/d.mp3"));
-    store().pathChanged(audioDir + QStringLiteral("/Rock/Live/2020/c.mp3"));
+    touch("Rock/Live/d.mp3");
+    store().pathChanged(touch("Rock/Live/2020/c.mp3"));
     EXPECT_TRUE(TestSupport::waitFor([] { return entriesBelow(QString()) == 4; })) << entriesBelow(QString());
-    EXPECT_EQ(entriesBelow(QStringLiteral("Rock/Live")), 2);
+    EXPECT_EQ(entriesBelow("Rock/Live"), 2);
 
     ASSERT_TRUE(QDir(audioDir + QStringLiteral("/Rock")).removeRecursively());
     store().pathChanged(audioDir + QStringLiteral("/Rock"));
@@ -98,15 +97,15 @@ TEST_F(LibraryStoreTest, ANewFolderLandedInIsWalkedAndAFolderGoneTakesItsFilesAl
 
 TEST_F(LibraryStoreTest, AWalkOfAnotherMediaFolderIsDroppedWhenTheFolderMoved)
 {
-    touch(audioDir + QStringLiteral("/a.mp3"));
-    touch(audioDir + QStringLiteral("/b.mp3"));
+    touch("a.mp3");
+    touch("b.mp3");
     LibraryStore::holdWorker(true);
     EXPECT_FALSE(store().totalsBelow(QString()).has_value());
 
     QTemporaryDir other;
     StorageLayout::setRootDir(other.path());
-    touch(StorageLayout::getAudioDir() + QStringLiteral("/only.mp3"));
-    store().pathChanged(StorageLayout::getAudioDir() + QStringLiteral("/only.mp3")); // the store moves along
+    audioDir = StorageLayout::getAudioDir();
+    store().pathChanged(touch("only.mp3")); // the store moves along
     LibraryStore::holdWorker(false);
     store().waitForWorker();
     QCoreApplication::processEvents();

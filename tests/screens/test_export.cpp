@@ -1,4 +1,4 @@
-#include "../support/LibraryMp3.h"
+#include "../support/Mp3Fixture.h"
 #include "../support/PrivateBus.h"
 #include "../support/TestSupport.h"
 
@@ -190,7 +190,7 @@ protected:
         settings = std::make_unique<Settings>(root.filePath("settings.conf"));
         audioDir = StorageLayout::getAudioDir();
         ASSERT_TRUE(QDir().mkpath(audioDir + "/Sub"));
-        ASSERT_TRUE(LibraryMp3::write(audioDir + "/Sub/Song one.mp3", 0.5));
+        ASSERT_TRUE(Mp3Fixture::write(audioDir + "/Sub/Song one.mp3", 0.5));
         path = qgetenv("PATH");
         qputenv("PATH", tools.path().toUtf8() + ":" + path);
     }

@@ -1,5 +1,5 @@
 #include "../support/FakeMusic.h"
-#include "../support/LibraryMp3.h"
+#include "../support/Mp3Fixture.h"
 #include "../support/TestSupport.h"
 
 #include "core/GlobalData.h"
@@ -156,7 +156,7 @@ protected:
     void writeMp3(const QString &name, double seconds = 1.0)
     {
         QDir().mkpath(QFileInfo(inAudio(name)).absolutePath());
-        ASSERT_TRUE(LibraryMp3::write(inAudio(name), seconds));
+        ASSERT_TRUE(Mp3Fixture::write(inAudio(name), seconds));
     }
     // Lets the store's worker hand its sums over until the title is `expected`.
     static ::testing::AssertionResult titleBecomes(const LibraryBrowser &screen, const QString &expected)
@@ -333,7 +333,7 @@ TEST_F(LibraryTest, AChangeInTheShownFolderIsListedInPlaceAndTheCountersFollow)
         }
 
         ASSERT_TRUE(QFile::remove(inAudio(folder + "gone.mp3")));
-        ASSERT_TRUE(LibraryMp3::writeBytes(inAudio(folder + "b.mp3"), 3 * MB));
+        ASSERT_TRUE(Mp3Fixture::writeBytes(inAudio(folder + "b.mp3"), 3 * MB));
         ASSERT_TRUE(arrived(folder + "b.mp3", [&] { return listing().size() == 3 && removed.size() == 1; }));
         EXPECT_EQ(listing(), (QStringList{"a.mp3", "b.mp3", "c.mp3"}));
         ASSERT_EQ(inserted.size(), 1);
