@@ -277,6 +277,11 @@ TEST_F(CliAudioTest, ListsOfEachKind)
     run = cli(signedIn({"audio-list", "2", "--kind", "1"}));
     EXPECT_EQ(result(run), std::pair(0, QString()));
     EXPECT_TRUE(run.err.contains("-JSONValue failed. Error is: ")) << run.err.toStdString();
+    // An owner that cannot be part of an address asks nobody: an empty list, not a service that did not
+    // answer.
+    run = cli(signedIn({"audio-list", QString::fromStdString(uid) + " ", "--kind", "0"}));
+    EXPECT_EQ(result(run), std::pair(0, QString()));
+    EXPECT_FALSE(run.err.contains("Нет ответа")) << run.err.toStdString();
 }
 
 TEST_F(CliAudioTest, RiaaPrintsTheLinesAsJsonStringsWithoutSignIn)
