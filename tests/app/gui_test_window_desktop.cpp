@@ -487,6 +487,7 @@ TEST_F(DesktopWindowTest, WithTheTrashSettingTheNoticeUndoesADeletion)
     QQuickItem *undo = waitForItem(QStringLiteral("undoButton"));
     ASSERT_NE(undo, nullptr);
     EXPECT_EQ(undo->property("text").toString(), QStringLiteral("Отменить"));
+    settle(); // the notice has slid in
     click(undo);
     EXPECT_TRUE(waitFor([&] { return QFile::exists(file); }, 3000));
     EXPECT_TRUE(waitFor([&] { return find(QStringLiteral("undoButton")) == nullptr; }, 2000));

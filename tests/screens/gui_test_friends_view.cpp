@@ -14,25 +14,6 @@ using TestSupport::waitFor;
 
 namespace {
 
-// The screen as a tab shows it: pushed onto a navigation stack.
-const QByteArray hostQml = R"(
-import QtQuick
-import QtQuick.Controls
-import Melodrop
-ApplicationWindow {
-    width: 400
-    height: 600
-    visible: true
-    StackView { id: stack; anchors.fill: parent; initialItem: Item {} }
-    Component { id: friendsScreen; Friends_and_Groups {} }
-    function openFriends() {
-        const controller = friendsScreen.createObject(null)
-        stack.push("qrc:/qml/Melodrop/FriendsGroupsView.qml", { controller: controller, stack: stack })
-        return controller
-    }
-}
-)";
-
 class FriendsViewTest : public GuiHostTest
 {
 protected:
@@ -50,17 +31,16 @@ protected:
                                            pictures.arg(i));
         Stores::friendsGroups().append(QStringList() << QStringLiteral("Beta\n1\n") + pictures.arg(1)
                                                      << QStringLiteral("Бета\n2\n") + pictures.arg(2));
-        host(hostQml);
+        hostStack();
         if (!HasFatalFailure())
             openFriends(32);
     }
     // Pushes a new screen over the list as it stands, and waits until it shows its `count` records.
     void openFriends(int count)
     {
-        QVariant controller;
-        QMetaObject::invokeMethod(window, "openFriends", Q_RETURN_ARG(QVariant, controller));
-        screen = qobject_cast<Friends_and_Groups *>(controller.value<QObject *>());
-        ASSERT_NE(screen, nullptr);
+        screen = new Friends_and_Groups;
+        QQmlEngine::setObjectOwnership(screen, QQmlEngine::JavaScriptOwnership); // the view's, as a tab's
+        push("FriendsGroupsView.qml", screen);
         ASSERT_TRUE(waitFor([&] { return screen->title() == QStringLiteral("Всего: %1").arg(count); }, 5000));
         settle(); // the push transition ends
     }

@@ -18,25 +18,6 @@ using TestSupport::waitFor;
 
 namespace {
 
-const QByteArray shellQml = R"(
-import QtQuick
-import QtQuick.Controls
-import Melodrop
-ApplicationWindow {
-    width: 400
-    height: 700
-    visible: true
-    property alias stack: stack
-    StackView { id: stack; anchors.fill: parent; initialItem: Item {} }
-    Component { id: searchScreen; Audio_Search {} }
-    function openSearch() {
-        const controller = searchScreen.createObject(null, { title: "Поиск" })
-        stack.push("qrc:/qml/Melodrop/AudioResultsView.qml", { controller: controller, stack: stack })
-        return controller
-    }
-}
-)";
-
 class OverlayKeyboardTest : public GuiHostTest
 {
 protected:
@@ -57,12 +38,12 @@ protected:
             ServiceEndpoints::useServiceBase(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort())));
         global->domain = ServiceEndpoints::current().webHost;
 
-        host(shellQml);
+        hostStack();
         ASSERT_FALSE(HasFatalFailure());
-        QVariant made;
-        QMetaObject::invokeMethod(window, "openSearch", Q_RETURN_ARG(QVariant, made));
-        screen = qobject_cast<Audio_Search *>(made.value<QObject *>());
-        ASSERT_TRUE(screen);
+        screen = new Audio_Search;
+        QQmlEngine::setObjectOwnership(screen, QQmlEngine::JavaScriptOwnership); // the view's, as a tab's
+        screen->setProperty("title", QStringLiteral("Поиск"));
+        push("AudioResultsView.qml", screen);
         ASSERT_TRUE(waitFor([&] { return depth() == 2 && !stack()->property("busy").toBool(); }, 5000));
     }
     void TearDown() override
@@ -86,16 +67,14 @@ protected:
     }
 
     QObject *stack() const { return window->property("stack").value<QObject *>(); }
-    int depth() const { return stack()->property("depth").toInt(); }
     // Whether the window's focus sits on a control of the results screen, below its overlay.
     bool focusUnderTheOverlay() const
     {
         QQuickItem *focused = window->activeFocusItem();
-        QQuickItem *overlay = find(QStringLiteral("progressOverlay"));
         auto *page = stack()->property("currentItem").value<QQuickItem *>();
         bool inPage = false;
         for (QQuickItem *item = focused; item; item = item->parentItem()) {
-            if (item == overlay)
+            if (item->objectName() == QLatin1String("progressOverlay"))
                 return false;
             inPage = inPage || item == page;
         }

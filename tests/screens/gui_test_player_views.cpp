@@ -19,26 +19,6 @@ using TestSupport::waitFor;
 
 namespace {
 
-// The player screen as the audio tab shows it: pushed onto a navigation stack.
-const QByteArray shellQml = R"(
-import QtQuick
-import QtQuick.Controls
-import QtQuick.Controls.Material
-ApplicationWindow {
-    Material.theme: Material.Light
-    Material.accent: "#4a76a8"
-    Material.primary: "#4a76a8"
-    width: 400
-    height: 700
-    visible: true
-    property alias stack: stack
-    StackView { id: stack; anchors.fill: parent; initialItem: Item {} }
-    function openPlayer(controller, track) {
-        stack.push("qrc:/qml/Melodrop/PlaylistView.qml", { controller: controller, stack: stack, track: track })
-    }
-}
-)";
-
 class PlayerViewTest : public GuiHostTest
 {
 protected:
@@ -55,11 +35,10 @@ protected:
         }
         tags = std::make_unique<TagCache>(root.filePath(QStringLiteral("cache")), TagCache::Reader{});
         track = std::make_unique<NowPlaying>(tags.get());
-        host(shellQml);
+        hostStack();
         ASSERT_FALSE(HasFatalFailure());
-        QMetaObject::invokeMethod(window, "openPlayer",
-                                  Q_ARG(QVariant, QVariant::fromValue<QObject *>(&screen)),
-                                  Q_ARG(QVariant, QVariant::fromValue<QObject *>(track.get())));
+        push("PlaylistView.qml", &screen,
+             {{QStringLiteral("track"), QVariant::fromValue<QObject *>(track.get())}});
         ASSERT_TRUE(waitFor([&] { return screen.shown(); }, 5000)) << "the screen never appeared";
     }
     void TearDown() override
@@ -79,7 +58,6 @@ protected:
         Stores::playlist().setJustLoaded(false);
     }
 
-    int depth() const { return window->property("stack").value<QObject *>()->property("depth").toInt(); }
     QString playingFile() const
     {
         auto *player = qobject_cast<LibraryPlayer *>(global->audioPlayer);

@@ -87,25 +87,6 @@ protected:
     }
 };
 
-// Each row of the video menu opens its screen; the personal and the recommended ones have a button for the
-// user's own list.
-TEST_F(VideoViewTest, TheVideoTabOpensTheFourScreens)
-{
-    const std::pair<int, bool> rows[] = {{VideoResults::Search, false},
-                                         {VideoResults::Personal, true},
-                                         {VideoResults::Group, false},
-                                         {VideoResults::Recommended, true}};
-    for (int menuRow = 0; menuRow < 4; ++menuRow) {
-        SCOPED_TRACE(menuRow);
-        VideoResults *screen = open(menuRow);
-        ASSERT_NE(screen, nullptr);
-        EXPECT_EQ(screen->kind(), rows[menuRow].first);
-        EXPECT_EQ(screen->hasSelfButton(), rows[menuRow].second);
-        click(waitForItem(QStringLiteral("backButton")));
-        ASSERT_TRUE(waitFor([&] { return settledAt(stack("videoStack"), 1); }, 5000));
-    }
-}
-
 TEST_F(VideoViewTest, TheSelectorsOpenWhileTheFieldIsEditedAndEnterSearches)
 {
     VideoResults *screen = open(0);

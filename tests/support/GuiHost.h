@@ -36,6 +36,35 @@ protected:
         ASSERT_TRUE(window) << qPrintable(component.errorString());
         ASSERT_TRUE(TestSupport::waitFor([&] { return window->isExposed(); }, 5000));
     }
+    // A window with a navigation stack, as a tab shows its screens.
+    void hostStack()
+    {
+        host(R"(
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+ApplicationWindow {
+    Material.theme: Material.Light
+    Material.accent: "#4a76a8"
+    Material.primary: "#4a76a8"
+    width: 400
+    height: 700
+    visible: true
+    property alias stack: stack
+    StackView { id: stack; anchors.fill: parent; initialItem: Item {} }
+    function pushView(view, properties) { stack.push("qrc:/qml/Melodrop/" + view, properties) }
+}
+)");
+    }
+    // Pushes the view of that file for `controller`, with `properties` beside it.
+    void push(const char *view, QObject *controller, QVariantMap properties = {})
+    {
+        properties.insert(QStringLiteral("controller"), QVariant::fromValue(controller));
+        properties.insert(QStringLiteral("stack"), window->property("stack"));
+        QMetaObject::invokeMethod(window, "pushView", Q_ARG(QVariant, QString::fromLatin1(view)),
+                                  Q_ARG(QVariant, properties));
+    }
+    int depth() const { return window->property("stack").value<QObject *>()->property("depth").toInt(); }
     void closeWindow()
     {
         window = nullptr;
