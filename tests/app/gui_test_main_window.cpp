@@ -73,9 +73,7 @@ TEST_F(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
             SCOPED_TRACE(std::string(name) + " row " + std::to_string(row));
             ASSERT_TRUE(clickMenuRow(menuStack, row));
             ASSERT_TRUE(waitFor([&] { return settledAt(menuStack, 2); }, 5000));
-            click(findItem(menuStack->property("currentItem").value<QQuickItem *>(),
-                           QStringLiteral("backButton")));
-            ASSERT_TRUE(waitFor([&] { return settledAt(menuStack, 1); }, 5000));
+            ASSERT_TRUE(back(menuStack));
         }
     }
     EXPECT_EQ(window->findChild<QQuickItem *>(QStringLiteral("queueTable")), nullptr);
@@ -165,8 +163,7 @@ TEST_F(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
     EXPECT_EQ(personal->property("placeholder").toString().toStdString(), "ID пользователя (ваш - 1000001)");
     GlobalData::sharedGlobalData()->setVksid(QString());
     GlobalData::sharedGlobalData()->setVkuid(QString());
-    click(findItem(page(), QStringLiteral("backButton")));
-    ASSERT_TRUE(waitFor([&] { return settledAt(audioStack, 1); }, 5000));
+    ASSERT_TRUE(back(audioStack));
 
     ASSERT_NE(openRow(QStringLiteral("Медиатека")), nullptr);
     click(loginTab);

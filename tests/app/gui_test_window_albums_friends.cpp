@@ -130,10 +130,8 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
     EXPECT_EQ(files.size(), qsizetype(album.tracks.size())) << files.join('|').toStdString();
 
     section(2);
-    for (int depth = 3; depth > 1; --depth) {
-        click(findItem(audio->property("currentItem").value<QQuickItem *>(), QStringLiteral("backButton")));
-        ASSERT_TRUE(waitFor([&] { return settledAt(audio, depth - 1); }, 5000));
-    }
+    ASSERT_TRUE(back(audio));
+    ASSERT_TRUE(back(audio));
     click(waitForItem([&] { return withText(QStringLiteral("Медиатека")); }));
     ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
     for (const QString &file : files)
@@ -165,7 +163,6 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
               QStringLiteral("Альбом: Live & Loud"));
     settle(); // the rows are drawn: the album's last track loads no further page
     ASSERT_EQ(Stores::audioFound().size(), 1);
-    EXPECT_EQ(Stores::audioFound().records().front().artist, QStringLiteral("Metallica"));
     // Tab reaches the track list, and the keypad's Enter previews the track, as Return does.
     for (int press = 0; press < 10 && !focusIn(QStringLiteral("audioTable")); ++press)
         key(Qt::Key_Tab);
@@ -185,15 +182,16 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     ASSERT_TRUE(waitFor([&] { return settledAt(video, 2); }, 5000));
     QObject *friends = controllerOnTop(video);
     ASSERT_NE(friends, nullptr);
+    const auto listed = [&](size_t count) {
+        return waitFor(
+            [&] {
+                return friends->property("title").toString() == QStringLiteral("Всего: %1").arg(count) &&
+                       !friends->property("busy").toBool();
+            },
+            20000);
+    };
     click(find(QStringLiteral("friendsButton")));
-    const std::vector<SandboxPerson> people =
-        SandboxFriends::friendsOf(sandbox, Sandbox::defaultAccount().uid);
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return friends->property("title").toString() == QStringLiteral("Всего: %1").arg(people.size()) &&
-                   !friends->property("busy").toBool();
-        },
-        20000));
+    ASSERT_TRUE(listed(SandboxFriends::friendsOf(sandbox, Sandbox::defaultAccount().uid).size()));
     const QStringList alphabet = friends->property("alphabet").toStringList();
     ASSERT_GE(alphabet.size(), 3);
     QQuickItem *sideIndex = find(QStringLiteral("sideIndex"));
@@ -212,8 +210,6 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     ASSERT_TRUE(focusIn(QStringLiteral("friendsTable")));
     QTest::keyClick(window, letter.toLower().at(0).toLatin1());
     QQuickItem *table = find(QStringLiteral("friendsTable"));
-    const int current = table->property("currentIndex").toInt();
-    ASSERT_GE(current, 0);
     auto *currentRow = table->property("currentItem").value<QQuickItem *>();
     ASSERT_NE(currentRow, nullptr);
     QQuickItem *rowName = findItem(currentRow, QStringLiteral("friendName"));
@@ -257,13 +253,7 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
 
     // The communities replace them; every picture on the screen arrives through the cached loader.
     click(find(QStringLiteral("groupsButton")));
-    const size_t communities = SandboxFriends::groupsOf(sandbox, Sandbox::defaultAccount().uid).size();
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return friends->property("title").toString() == QStringLiteral("Всего: %1").arg(communities) &&
-                   !friends->property("busy").toBool();
-        },
-        20000));
+    ASSERT_TRUE(listed(SandboxFriends::groupsOf(sandbox, Sandbox::defaultAccount().uid).size()));
     auto avatarsOnScreen = [&](bool ready) {
         int count = 0;
         std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {

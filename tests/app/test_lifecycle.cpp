@@ -3,7 +3,6 @@
 
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
-#include "core/GlobalData.h"
 #include "core/PropertyList.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
@@ -15,7 +14,6 @@
 #include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "screens/AudioMenu.h"
-#include "screens/LoginForm.h"
 #include "screens/NowPlaying.h"
 
 #include <QDir>
@@ -56,15 +54,7 @@ protected:
         StorageLayout::setRootDir(root.path());
         settings = std::make_unique<Settings>(root.filePath(QStringLiteral("settings.conf")));
         lifecycle = std::make_unique<Lifecycle>(settings.get());
-        QObject::connect(
-            lifecycle.get(), &Lifecycle::alertRequested,
-            [this](const QString &title, const QString &message, const QStringList &buttons, int tag) {
-                notices.append(Notice{title, message, buttons});
-                // As a reader pressing "Готово" at once, unless the test keeps the notice on show.
-                if (answerNotices)
-                    lifecycle->alertAnswered(tag, 0);
-            });
-        global = GlobalData::sharedGlobalData();
+        watch(*lifecycle);
         Stores::playlist().clear();
         DownloadQueue::shared().clear();
         inbox = StorageLayout::getInboxDir();
@@ -79,6 +69,18 @@ protected:
         StorageLayout::setRootDir(QString());
     }
 
+    // The notices `which` shows land in `notices`, each answered with "Готово" at once as a reader would,
+    // unless the case keeps it on show.
+    void watch(Lifecycle &which)
+    {
+        QObject::connect(&which, &Lifecycle::alertRequested,
+                         [this, &which](const QString &title, const QString &message,
+                                        const QStringList &buttons, int tag) {
+                             notices.append(Notice{title, message, buttons});
+                             if (answerNotices)
+                                 which.alertAnswered(tag, 0);
+                         });
+    }
     // A file handed over from the Inbox.
     void receive(const QString &name, const QByteArray &content = "x")
     {
@@ -157,7 +159,6 @@ protected:
     QTemporaryDir root;
     std::unique_ptr<Settings> settings;
     std::unique_ptr<Lifecycle> lifecycle;
-    GlobalData *global = nullptr;
     QString inbox;
     QList<Notice> notices;
     bool answerNotices = true;
@@ -264,16 +265,12 @@ TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
     Stores::playlist().clear();
 
     Lifecycle next(settings.get());
-    QList<Notice> shown;
-    QObject::connect(&next, &Lifecycle::alertRequested,
-                     [&](const QString &title, const QString &message, const QStringList &buttons, int) {
-                         shown.append(Notice{title, message, buttons});
-                     });
+    watch(next);
     launch(next);
     EXPECT_TRUE(Stores::playlist().isEmpty()) << "the program starts with an empty playlist";
-    ASSERT_EQ(shown.size(), 1);
-    EXPECT_EQ(shown[0].buttons, QStringList{QStringLiteral("Готово")});
-    EXPECT_TRUE(shown[0].message.contains(autosaved() + QStringLiteral(".unreadable")));
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_EQ(notices[0].buttons, QStringList{QStringLiteral("Готово")});
+    EXPECT_TRUE(notices[0].message.contains(autosaved() + QStringLiteral(".unreadable")));
     EXPECT_EQ(log.lines().filter(QStringLiteral("could not be read")).size(), 1);
 
     next.applicationWillTerminate();
@@ -290,7 +287,7 @@ TEST_F(LifecycleTest, AnUnreadableAutosavedPlaylistIsKeptAndNeverOverwritten)
         writeFile(autosaved() + QStringLiteral(".%1.unreadable").arg(i), "taken");
     Lifecycle stuck(settings.get());
     launch(stuck);
-    Stores::playlist().assignEntries({{QStringLiteral("new.mp3"), false}});
+    Stores::playlist().append(PlaylistEntry{QStringLiteral("new.mp3"), false});
     stuck.applicationDidEnterBackground();
     stuck.autosave().wait();
     stuck.applicationWillTerminate();
@@ -316,23 +313,48 @@ TEST_F(LifecycleTest, APlaylistTooLargeToReadBackIsNotSavedAndTheUserIsTold)
     EXPECT_EQ(notices.size(), 1) << "told once, not at every minimise";
 }
 
-TEST_F(LifecycleTest, HidingTheWindowSavesThePlaylistWithEveryMarkCleared)
+// Hiding the window, the program suspended or in the background, and the exit save a changed playlist, never
+// on the main thread, with every mark cleared; the next launch reads it back.
+TEST_F(LifecycleTest, HidingOrLeavingTheWindowSavesAChangedPlaylistOffTheMainThread)
 {
+    QList<QThread *> writers;
+    lifecycle->autosave().setWriter([&](const QString &path, const QList<PlaylistEntry> &entries) {
+        writers << QThread::currentThread();
+        return PlaylistFile::write(path, entries);
+    });
+    showWindow(QWindow::Minimized);
+    EXPECT_TRUE(writers.isEmpty()) << "nothing changed since the start";
+
     playlistOfThreeWithTheSecondPlaying();
     showWindow(QWindow::Windowed);
     showWindow(QWindow::Maximized);
     EXPECT_FALSE(QFile::exists(autosaved()));
-
     showWindow(QWindow::Minimized);
+    ASSERT_EQ(writers.size(), 1);
+    EXPECT_NE(writers[0], QThread::currentThread());
     EXPECT_EQ(savedEntries(), QStringList({"a.mp3|0", "Rock/b.mp3|0", "c.mp3|0"}));
 
-    Stores::playlist().removeEntry(0);
+    lifecycle->windowVisibilityChanged(QWindow::Minimized);
+    Stores::playlist().setCurrentIndex(0); // another track: the file holds no marks
+    toBackground();
+    EXPECT_EQ(writers.size(), 1);
+
+    Stores::playlist().moveEntry(0, 2);
     lifecycle->applicationStateChanged(Qt::ApplicationSuspended);
     lifecycle->autosave().wait();
-    EXPECT_EQ(savedEntries().size(), 2);
+    EXPECT_EQ(savedEntries(), QStringList({"Rock/b.mp3|0", "c.mp3|0", "a.mp3|0"}));
     Stores::playlist().removeEntry(0);
     showWindow(QWindow::Hidden);
-    EXPECT_EQ(savedEntries(), QStringList{QStringLiteral("c.mp3|0")});
+    EXPECT_EQ(savedEntries(), QStringList({"c.mp3|0", "a.mp3|0"}));
+
+    // The exit waits for its write, which runs on the worker as well.
+    Stores::playlist().removeEntry(0);
+    lifecycle->applicationWillTerminate();
+    ASSERT_EQ(writers.size(), 4);
+    EXPECT_NE(writers[3], QThread::currentThread());
+    EXPECT_EQ(savedEntries(), QStringList{"a.mp3|0"});
+    lifecycle->applicationWillTerminate();
+    EXPECT_EQ(writers.size(), 4);
     Stores::playlist().clear();
     toBackground();
     EXPECT_TRUE(savedEntries().isEmpty());
@@ -344,52 +366,17 @@ TEST_F(LifecycleTest, HidingTheWindowSavesThePlaylistWithEveryMarkCleared)
     Lifecycle next(settings.get());
     launch(next);
     EXPECT_EQ(playlist(), QStringList({"a.mp3|0", "Rock/b.mp3|0", "c.mp3|0"}));
-}
-
-TEST_F(LifecycleTest, TheAutosaveWritesOnlyAChangedPlaylistAndNeverOnTheMainThread)
-{
-    QList<QThread *> writers;
-    lifecycle->autosave().setWriter([&](const QString &path, const QList<PlaylistEntry> &entries) {
-        writers << QThread::currentThread();
-        return PlaylistFile::write(path, entries);
-    });
-    showWindow(QWindow::Minimized);
-    EXPECT_TRUE(writers.isEmpty()) << "nothing changed since the start";
-
-    playlistOfThreeWithTheSecondPlaying();
-    showWindow(QWindow::Minimized);
-    ASSERT_EQ(writers.size(), 1);
-    EXPECT_NE(writers[0], QThread::currentThread());
-    EXPECT_EQ(savedEntries().size(), 3);
-
-    lifecycle->windowVisibilityChanged(QWindow::Minimized);
-    Stores::playlist().setCurrentIndex(0); // another track: the file holds no marks
-    toBackground();
-    EXPECT_EQ(writers.size(), 1);
-
-    Stores::playlist().moveEntry(0, 2);
-    toBackground();
-    ASSERT_EQ(writers.size(), 2);
-    EXPECT_EQ(savedEntries().last(), QStringLiteral("a.mp3|0"));
-
-    // The exit waits for its write, which runs on the worker as well.
-    Stores::playlist().removeEntry(0);
-    lifecycle->applicationWillTerminate();
-    ASSERT_EQ(writers.size(), 3);
-    EXPECT_NE(writers[2], QThread::currentThread());
-    EXPECT_EQ(savedEntries().size(), 2);
-    lifecycle->applicationWillTerminate();
-    EXPECT_EQ(writers.size(), 3);
 
     // A write that failed is tried again at the next save, though nothing changed since.
     lifecycle->autosave().setWriter([&](const QString &, const QList<PlaylistEntry> &) {
         writers << QThread::currentThread();
         return PropertyList::WriteResult::Failed;
     });
+    writers.clear();
     Stores::playlist().removeEntry(0);
     toBackground();
     toBackground();
-    EXPECT_EQ(writers.size(), 5);
+    EXPECT_EQ(writers.size(), 2);
 }
 
 TEST_F(LifecycleTest, ThePlaylistArrivesAfterTheFirstFrameAndThePlayerTakesIt)

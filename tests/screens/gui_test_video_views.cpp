@@ -79,6 +79,11 @@ protected:
         ASSERT_TRUE(waitFor([&] { return idle(screen); }, 20000));
         settle();
     }
+    static QList<QueueItem> queued() { return DownloadQueue::shared().items(DownloadQueue::Video); }
+    static QString text(QQuickItem *row, const char *name)
+    {
+        return findItem(row, QLatin1String(name))->property("text").toString();
+    }
     // The player's screen while the window shows one.
     QObject *playerController() const
     {
@@ -125,10 +130,8 @@ TEST_F(VideoViewTest, TheSelectorsOpenWhileTheFieldIsEditedAndEnterSearches)
     // The rows show the records, and the preview pictures arrive through the cache.
     QQuickItem *first = waitForRow(0);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(findItem(first, QStringLiteral("videoName"))->property("text").toString(),
-              Stores::videoFound().records().first().title);
-    EXPECT_EQ(findItem(first, QStringLiteral("videoQuality"))->property("text").toString(),
-              QStringLiteral("480+"));
+    EXPECT_EQ(text(first, "videoName") + '|' + text(first, "videoQuality"),
+              Stores::videoFound().records().first().title + QStringLiteral("|480+"));
     QQuickItem *preview = findItem(first, QStringLiteral("videoPreview"));
     ASSERT_NE(preview, nullptr);
     ASSERT_TRUE(waitFor([&] { return preview->property("ready").toBool(); }, 10000));
@@ -204,9 +207,8 @@ TEST_F(VideoViewTest, TheAccessoryButtonAsksForTheQualityAndQueuesTheChoice)
     EXPECT_EQ(choice->property("text").toString(), QStringLiteral("Качество 360"));
     ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
     click(choice);
-    ASSERT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 1);
-    EXPECT_TRUE(
-        DownloadQueue::shared().items(DownloadQueue::Video).first().url.endsWith(QStringLiteral(".360.mp4")));
+    ASSERT_EQ(queued().size(), 1);
+    EXPECT_TRUE(queued().first().url.endsWith(QStringLiteral(".360.mp4")));
     ASSERT_TRUE(waitFor([&] { return screen->records()->rowCount() == 39 && idle(screen); }, 5000));
     // The choice is remembered: a 720 video later is queued in 360 lines without the question.
     EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("video/quality")), QStringLiteral("360"));
@@ -228,14 +230,12 @@ TEST_F(VideoViewTest, TheAccessoryButtonAsksForTheQualityAndQueuesTheChoice)
     settle(); // the row queued before has left
     QQuickItem *row720 = waitForRow(hd720);
     ASSERT_NE(row720, nullptr);
-    EXPECT_EQ(findItem(row720, QStringLiteral("videoName"))->property("text").toString(), title720);
+    EXPECT_EQ(text(row720, "videoName"), title720);
     click(findItem(row720, QStringLiteral("queueButton")));
-    ASSERT_TRUE(
-        waitFor([&] { return DownloadQueue::shared().items(DownloadQueue::Video).size() == 2; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return queued().size() == 2; }, 10000));
     EXPECT_EQ(find(QStringLiteral("alertButton1")), nullptr) << "no question this time";
-    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).last().name, title720);
-    EXPECT_TRUE(
-        DownloadQueue::shared().items(DownloadQueue::Video).last().url.endsWith(QStringLiteral(".360.mp4")));
+    EXPECT_EQ(queued().last().name, title720);
+    EXPECT_TRUE(queued().last().url.endsWith(QStringLiteral(".360.mp4")));
     ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
 
     // Asked every time when the settings say so.
@@ -252,7 +252,7 @@ TEST_F(VideoViewTest, TheAccessoryButtonAsksForTheQualityAndQueuesTheChoice)
     EXPECT_EQ(question->property("text").toString(), QStringLiteral("Выберите качество"));
     ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
     click(find(QStringLiteral("alertButton0")));
-    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).size(), 2);
+    EXPECT_EQ(queued().size(), 2);
 }
 
 TEST_F(VideoViewTest, RowsAnswerTheKeyboardTheMouseAndTheirContextMenu)
@@ -298,9 +298,8 @@ TEST_F(VideoViewTest, RowsAnswerTheKeyboardTheMouseAndTheirContextMenu)
     EXPECT_TRUE(playerController() == nullptr) << "the right button does not watch";
     settle();
     click(queue);
-    ASSERT_TRUE(
-        waitFor([&] { return DownloadQueue::shared().items(DownloadQueue::Video).size() == 1; }, 10000));
-    EXPECT_EQ(DownloadQueue::shared().items(DownloadQueue::Video).first().tag, record.tag.toInt());
+    ASSERT_TRUE(waitFor([&] { return queued().size() == 1; }, 10000));
+    EXPECT_EQ(queued().first().tag, record.tag.toInt());
     ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
 
     // The menu key opens the same menu for the keyboard's row.

@@ -101,6 +101,14 @@ protected:
     {
         return stack->property("depth").toInt() == depth && !stack->property("busy").toBool();
     }
+    // Presses the back button of the stack's top screen; whether the screen below came back.
+    bool back(QQuickItem *stack) const
+    {
+        const int depth = stack->property("depth").toInt();
+        TestSupport::waitFor([&] { return !stack->property("busy").toBool(); }, 5000);
+        click(findItem(stack->property("currentItem").value<QQuickItem *>(), QStringLiteral("backButton")));
+        return TestSupport::waitFor([&] { return settledAt(stack, depth - 1); }, 5000);
+    }
     // Shows each section whose stack is not at its menu and presses the back button of its top screen until
     // it is.
     void backToMenus()
