@@ -2,19 +2,11 @@
 #include "../support/Files.h"
 #include "../support/MainWindowTest.h"
 
-#include "app/Lifecycle.h"
-#include "core/GlobalData.h"
-#include "core/Settings.h"
-#include "core/StorageLayout.h"
-
 #include <QCloseEvent>
-#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QPointer>
 #include <QTimer>
-
-#include <gtest/gtest.h>
 
 #include <csignal>
 

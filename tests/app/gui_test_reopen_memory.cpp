@@ -1,25 +1,9 @@
 // Screens opened and closed again and again keep nothing: the player screen over a long playlist, the library
 // and a results screen, twenty times each, leave the resident memory where it was.
-#include "../support/MainWindow.h"
-#include "../support/TestSupport.h"
+#include "../support/MainWindowTest.h"
 
-#include "app/Lifecycle.h"
-#include "app/Shell.h"
-#include "core/GlobalData.h"
-#include "core/StorageLayout.h"
-#include "core/Stores.h"
-
-#include <QDir>
-#include <QFile>
-#include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlExpression>
-#include <QQuickItem>
-#include <QQuickStyle>
-#include <QQuickWindow>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <malloc.h>
 #include <unistd.h>

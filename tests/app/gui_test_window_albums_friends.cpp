@@ -3,17 +3,12 @@
 // notices that leave the window usable under them.
 #include "../support/MainWindowTest.h"
 
-#include "core/Stores.h"
-#include "downloads/DownloadQueue.h"
 #include "sandbox/SandboxAudio.h"
 #include "sandbox/SandboxFriends.h"
 #include "sandbox/SandboxLastfm.h"
 
 #include <QClipboard>
-#include <QDir>
 #include <QGuiApplication>
-
-#include <gtest/gtest.h>
 
 namespace {
 

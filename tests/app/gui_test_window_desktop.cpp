@@ -11,10 +11,7 @@
 #include "playback/MusicPlayer.h"
 #include "screens/Audio_Playlist.h"
 
-#include <QImage>
 #include <QSignalSpy>
-
-#include <gtest/gtest.h>
 
 namespace {
 

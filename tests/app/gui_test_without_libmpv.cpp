@@ -3,11 +3,7 @@
 #include "../support/MainWindowTest.h"
 #include "../support/Mp3Fixture.h"
 
-#include "core/Stores.h"
-
 #include <QFile>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -3,18 +3,12 @@
 #include "../support/MainWindowTest.h"
 #include "../support/Mp3Fixture.h"
 
-#include "core/Stores.h"
-#include "downloads/DownloadQueue.h"
 #include "screens/NowPlaying.h"
 
 #include <QFont>
 #include <QFontMetricsF>
 #include <QTcpServer>
 #include <QTcpSocket>
-
-#include <gtest/gtest.h>
-
-#include <functional>
 
 namespace {
 

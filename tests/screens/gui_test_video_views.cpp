@@ -3,18 +3,12 @@
 #include "../library/TagFixtures.h"
 #include "../support/MainWindowTest.h"
 
-#include "core/Stores.h"
-#include "downloads/DownloadQueue.h"
 #include "sandbox/SandboxVideo.h"
 #include "screens/Video_Player.h"
 #include "screens/VideoResults.h"
 
-#include <QDir>
-#include <QImage>
 #include <QQmlEngine>
 #include <QWheelEvent>
-
-#include <gtest/gtest.h>
 
 using TestSupport::waitFor;
 
@@ -206,6 +200,7 @@ TEST_F(VideoViewTest, TheAccessoryButtonAsksForTheQualityAndQueuesTheChoice)
     ASSERT_TRUE(waitFor([&] { return (choice = find(QStringLiteral("alertButton2"))) != nullptr; }, 10000));
     EXPECT_EQ(choice->property("text").toString(), QStringLiteral("Качество 360"));
     ASSERT_TRUE(waitFor([&] { return idle(screen); }, 5000));
+    settle();
     click(choice);
     ASSERT_EQ(queued().size(), 1);
     EXPECT_TRUE(queued().first().url.endsWith(QStringLiteral(".360.mp4")));

@@ -4,9 +4,9 @@
 // are not QObject children, so the drawn tree is walked, and only what is visible counts; presses are real
 // clicks and keys at the items' places, so a hidden, covered or disabled control does not react.
 #include "TestSupport.h"
-#include "WindowSettle.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -92,10 +92,10 @@ protected:
         click(item);
         return true;
     }
-    // Clicks the item; false when it is missing, hidden or disabled.
+    // Clicks the item once the window has settled; false when it is missing, hidden or disabled.
     bool press(QQuickItem *item) const
     {
-        QQuickTest::qWaitForPolish(window);
+        settle();
         if (!item || !item->isVisible() || !item->isEnabled())
             return false;
         click(item);
@@ -116,7 +116,17 @@ protected:
                                     Qt::NoModifier);
         }
     }
-    void settle() const { TestSupport::settle(window, settleMs); }
+    // Lets the window's transitions run out: returns once it has drawn no frame for a tenth of a second, and
+    // after `settleMs` (the longest transition) whatever it still draws.
+    void settle() const
+    {
+        QElapsedTimer sinceFrame;
+        sinceFrame.start();
+        const QMetaObject::Connection frames =
+            QObject::connect(window, &QQuickWindow::afterAnimating, window, [&] { sinceFrame.restart(); });
+        TestSupport::waitFor([&] { return sinceFrame.elapsed() >= 100; }, settleMs);
+        QObject::disconnect(frames);
+    }
     // Whether the item lies wholly inside the window, so nothing of it is cut off.
     bool inside(QQuickItem *item) const
     {

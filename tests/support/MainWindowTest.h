@@ -6,12 +6,12 @@
 // case gets a documents folder and a settings file of its own, starts on the first section at 1280×800 with
 // both stacks at their menus, and fails on any warning of our QML.
 #include "../support/GuiItems.h"
-#include "../support/MainWindow.h"
 #include "../support/SandboxSignIn.h"
 
 #include "app/ImageCache.h"
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "app/ViewSingletons.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
@@ -22,7 +22,26 @@
 #include "service/ServiceEndpoints.h"
 
 #include <QQmlApplicationEngine>
+#include <QQuickStyle>
 #include <QTemporaryDir>
+
+namespace TestSupport {
+
+// The window as main() loads it: the shell and the lifecycle handed to the views (once per test program),
+// then Main.qml in the Material style; null when it did not load.
+inline void registerForQml(Shell *shell, Lifecycle *lifecycle)
+{
+    QQuickStyle::setStyle(QStringLiteral("Material"));
+    ViewSingletons::provide(shell, lifecycle);
+}
+inline QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine)
+{
+    engine.load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
+    return engine.rootObjects().isEmpty() ? nullptr
+                                          : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
+}
+
+} // namespace TestSupport
 
 class MainWindowTest : public ::testing::Test, public GuiItems
 {
