@@ -164,9 +164,10 @@ protected:
     bool answerNotices = true;
 };
 
-TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
+TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylistForThePlayer)
 {
     saveAutosaved({"a.mp3", "Rock/b.mp3", "c.mp3"});
+    NowPlaying bar(nullptr);
     DownloadQueue::shared().append(DownloadQueue::Audio, QueueItem{});
     DownloadQueue::shared().append(DownloadQueue::Video, QueueItem{});
     Badges::shared().setApplicationBadge(9);
@@ -200,12 +201,15 @@ TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
     EXPECT_EQ(Badges::shared().queueCount(), 2);
     lifecycle->autosave().wait();
     EXPECT_TRUE(Stores::playlist().isEmpty()) << "nothing is read before the window has drawn";
+    EXPECT_FALSE(bar.canPlay());
     QSignalSpy restored(&lifecycle->autosave(), &PlaylistAutosave::restored);
     ASSERT_TRUE(firstFrame);
     firstFrame();
+    EXPECT_TRUE(lifecycle->autosave().loading());
     ASSERT_TRUE(restored.wait(5000));
     EXPECT_EQ(restored.first().at(1).toInt(), 3);
     EXPECT_EQ(playlist(), QStringList({"a.mp3|0", "Rock/b.mp3|0", "c.mp3|0"}));
+    EXPECT_TRUE(bar.canPlay()) << "play starts the first entry once the playlist is there";
 
     // With "auto_sleep" off the idle timer is left alone; a stored "settings_rotation" is only read.
     settings->setBool(QStringLiteral("auto_sleep"), false);
@@ -216,6 +220,9 @@ TEST_F(LifecycleTest, LaunchRunsItsStepsInOrderAndRestoresThePlaylist)
     second.autosave().wait();
     EXPECT_EQ(steps.first(), QStringLiteral("window2"));
     EXPECT_FALSE(settings->boolValue(QStringLiteral("settings_rotation"), true));
+    // What came in was what the file holds: nothing to write back.
+    lifecycle->applicationWillTerminate();
+    EXPECT_FALSE(QFileInfo::exists(autosaved() + QStringLiteral(".unreadable")));
 }
 
 TEST_F(LifecycleTest, LaunchKeepsThePlaylistWhenTheSavedOneIsMissingEmptyOrDamaged)
@@ -377,32 +384,6 @@ TEST_F(LifecycleTest, HidingOrLeavingTheWindowSavesAChangedPlaylistOffTheMainThr
     toBackground();
     toBackground();
     EXPECT_EQ(writers.size(), 2);
-}
-
-TEST_F(LifecycleTest, ThePlaylistArrivesAfterTheFirstFrameAndThePlayerTakesIt)
-{
-    saveAutosaved({"a.mp3", "b.mp3"});
-    NowPlaying bar(nullptr);
-    std::function<void()> firstFrame;
-    Lifecycle::LaunchSteps launch;
-    launch.disableIdleTimer = [] {};
-    launch.afterFirstFrame = [&](std::function<void()> then) { firstFrame = std::move(then); };
-    lifecycle->didFinishLaunching(launch);
-    lifecycle->autosave().wait();
-    EXPECT_TRUE(Stores::playlist().isEmpty());
-    EXPECT_FALSE(bar.canPlay());
-
-    ASSERT_TRUE(firstFrame);
-    firstFrame();
-    EXPECT_TRUE(lifecycle->autosave().loading());
-    QSignalSpy restored(&lifecycle->autosave(), &PlaylistAutosave::restored);
-    ASSERT_TRUE(restored.wait(5000));
-    EXPECT_EQ(Stores::playlist().size(), 2);
-    EXPECT_TRUE(bar.canPlay()) << "play starts the first entry once the playlist is there";
-
-    // What came in was what the file holds: nothing to write back.
-    lifecycle->applicationWillTerminate();
-    EXPECT_FALSE(QFileInfo::exists(autosaved() + QStringLiteral(".unreadable")));
 }
 
 TEST_F(LifecycleTest, EntriesAddedBeforeTheSavedPlaylistArrivesStayAndTheExitWaitsForIt)
