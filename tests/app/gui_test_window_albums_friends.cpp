@@ -250,18 +250,12 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     click(find(QStringLiteral("groupsButton")));
     ASSERT_TRUE(listed(SandboxFriends::groupsOf(sandbox, Sandbox::defaultAccount().uid).size()));
     auto avatarsOnScreen = [&](bool ready) {
-        int count = 0;
-        std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
-            if (!item->isVisible())
-                return;
-            if (item->objectName() == QStringLiteral("avatar") && inside(item) &&
-                (!ready || item->property("ready").toBool()))
-                ++count;
-            for (QQuickItem *child : item->childItems())
-                walk(child);
-        };
-        walk(window->contentItem());
-        return count;
+        return findAll(window->contentItem(),
+                       [&](QQuickItem *item) {
+                           return item->objectName() == QStringLiteral("avatar") && inside(item) &&
+                                  (!ready || item->property("ready").toBool());
+                       })
+            .size();
     };
     ASSERT_GE(avatarsOnScreen(false), 5);
     // The pictures come from the stand-in over the network cache: slow when the whole suite runs at once.

@@ -32,18 +32,6 @@ struct Listener
     int connections = 0;
 };
 
-// The visible text items under `item` whose text holds `marker`: labels of the views, and the text items the
-// controls and the style draw their captions, titles and placeholders with.
-void collectTexts(QQuickItem *item, const QString &marker, QList<QQuickItem *> &found)
-{
-    if (!item || !item->isVisible())
-        return;
-    if (item->inherits("QQuickText") && item->property("text").toString().contains(marker))
-        found << item;
-    for (QQuickItem *child : item->childItems())
-        collectTexts(child, marker, found);
-}
-
 // How wide `text` is written out character for character in `font`: its widest line.
 qreal literalWidth(const QString &text, const QFont &font)
 {
@@ -108,8 +96,11 @@ protected:
     // letters, a picture and a link.
     void expectLiteral(const QString &marker, int atLeast, const char *where)
     {
-        QList<QQuickItem *> items;
-        collectTexts(window->contentItem(), marker, items);
+        // Labels of the views, and the text items the controls and the style draw their captions, titles and
+        // placeholders with.
+        const QList<QQuickItem *> items = findAll(window->contentItem(), [&](QQuickItem *item) {
+            return item->inherits("QQuickText") && item->property("text").toString().contains(marker);
+        });
         EXPECT_GE(items.size(), atLeast) << where;
         for (QQuickItem *item : std::as_const(items)) {
             const QString text = item->property("text").toString();

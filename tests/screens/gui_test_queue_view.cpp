@@ -91,28 +91,12 @@ protected:
         return nullptr;
     }
 
-    // The visible items that `accept` takes, top to bottom (a hidden item's children are hidden too).
-    QList<QQuickItem *> visibleItems(const std::function<bool(QQuickItem *)> &accept) const
-    {
-        QList<QQuickItem *> found;
-        const std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
-            if (!item->isVisible())
-                return;
-            if (accept(item))
-                found << item;
-            for (QQuickItem *child : item->childItems())
-                walk(child);
-        };
-        walk(window->contentItem()->parentItem() ? window->contentItem()->parentItem()
-                                                 : window->contentItem());
-        return found;
-    }
     // The names of the item rows the list draws, top to bottom.
     QStringList drawnNames() const
     {
         QStringList names;
         for (QQuickItem *label :
-             visibleItems([](QQuickItem *item) { return item->objectName() == QLatin1String("fileName"); }))
+             findAll([](QQuickItem *item) { return item->objectName() == QLatin1String("fileName"); }))
             names << label->property("text").toString();
         return names;
     }
@@ -178,12 +162,11 @@ TEST_F(QueueViewTest, AFailedRowShowsItsWholeTextAndItsMenuShowsItsFileInTheFold
     const QPoint over = label->mapToScene(QPointF(label->width() / 2, label->height() / 2)).toPoint();
     QTest::mouseMove(window, over - QPoint(5, 0));
     QTest::mouseMove(window, over);
-    const auto tooltipShown = [&] {
-        return !visibleItems([&](QQuickItem *item) {
-                    return item->property("text").toString().contains(text);
-                }).isEmpty();
-    };
-    EXPECT_TRUE(waitFor(tooltipShown, 5000));
+    EXPECT_NE(waitForItem([&] {
+                  return find(
+                      [&](QQuickItem *item) { return item->property("text").toString().contains(text); });
+              }),
+              nullptr);
     QTest::mouseMove(window, QPoint(2, window->height() - 2));
 
     // Right click: the menu's "Показать в папке" names the part to the file manager.

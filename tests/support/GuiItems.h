@@ -37,11 +37,28 @@ protected:
     {
         return findItem(item, [&](QQuickItem *candidate) { return candidate->objectName() == name; });
     }
+    // Every visible item at or below `item` that `accept` takes, in the drawn tree's order.
+    static QList<QQuickItem *> findAll(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept)
+    {
+        QList<QQuickItem *> found;
+        if (!item || !item->isVisible())
+            return found;
+        if (accept(item))
+            found << item;
+        for (QQuickItem *child : item->childItems())
+            found << findAll(child, accept);
+        return found;
+    }
     // Anywhere in the window, the popups included.
     QQuickItem *find(const std::function<bool(QQuickItem *)> &accept) const
     {
         QQuickItem *content = window->contentItem();
         return findItem(content->parentItem() ? content->parentItem() : content, accept);
+    }
+    QList<QQuickItem *> findAll(const std::function<bool(QQuickItem *)> &accept) const
+    {
+        QQuickItem *content = window->contentItem();
+        return findAll(content->parentItem() ? content->parentItem() : content, accept);
     }
     QQuickItem *find(const QString &name) const
     {
