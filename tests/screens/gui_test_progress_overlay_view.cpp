@@ -182,12 +182,14 @@ TEST_F(ProgressOverlayViewTest, SpinnerModeShowsCentredBoxWithLabelAndDimsOnlyWh
     EXPECT_LT(qRed(window.grabWindow().pixel(2, 2)), 0xf5 - 40) << "the screen behind is not dimmed";
 }
 
-TEST_F(ProgressOverlayViewTest, TextModeShowsResultMessageWithoutIndicatorAndWrapsLongDetails)
+TEST_F(ProgressOverlayViewTest, TextModeShowsAResultOnATranslucentBoxAndWrapsLongDetails)
 {
     hud->setMode(ProgressOverlay::CustomView);
     hud->setLabelText(QStringLiteral("Ошибка"));
     hud->setDetailsLabelText(QStringLiteral("Не удалось выполнить вход"));
+    const QImage behind = window.grabWindow();
     hud->show(false);
+    EXPECT_FLOAT_EQ(hud->opacity(), 0.8f);
 
     QQuickItem *label = part("progressOverlayLabel");
     QQuickItem *details = part("progressOverlayDetailsLabel");
@@ -203,6 +205,22 @@ TEST_F(ProgressOverlayViewTest, TextModeShowsResultMessageWithoutIndicatorAndWra
     EXPECT_GT(lightPixels(shot, sceneRect(label)), 20) << "the Cyrillic label left no ink";
     EXPECT_GT(lightPixels(shot, sceneRect(details)), 20) << "the Cyrillic details left no ink";
 
+    // A spot inside the box beside the texts: the box's grey laid over the screen at the overlay's opacity,
+    // the texts staying solid white on it.
+    const QRectF boxRect = sceneRect(part("progressOverlayBox"));
+    const QPoint spot(int(boxRect.left()) + 4, int(boxRect.center().y()));
+    const QRgb under = behind.pixel(spot);
+    for (const float opacity : {0.8f, 0.5f}) {
+        hud->setOpacity(opacity);
+        const QImage image = grab(QStringLiteral("overlay-opacity-%1.png").arg(opacity));
+        const auto blend = [&](int screen) { return qRound(0x2b * opacity + screen * (1 - opacity)); };
+        EXPECT_TRUE(sameColor(image.pixel(spot),
+                              qRgb(blend(qRed(under)), blend(qGreen(under)), blend(qBlue(under))), 3))
+            << "opacity " << opacity << ": drawn " << qPrintable(QColor(image.pixel(spot)).name()) << " over "
+            << qPrintable(QColor(under).name());
+        EXPECT_GT(lightPixels(image, sceneRect(label)), 20);
+    }
+
     // Long details wrap inside the window.
     EXPECT_EQ(details->property("lineCount").toInt(), 1);
     hud->setDetailsLabelText(QStringLiteral("Не удалось выполнить вход: сервер не ответил вовремя, "
@@ -213,30 +231,6 @@ TEST_F(ProgressOverlayViewTest, TextModeShowsResultMessageWithoutIndicatorAndWra
     EXPECT_GE(wrapped.left(), 0);
     EXPECT_LE(wrapped.right(), 400);
     EXPECT_TRUE(wrapped.contains(sceneRect(details)));
-}
-
-TEST_F(ProgressOverlayViewTest, TheBoxIsTranslucentByTheOverlaysOpacity)
-{
-    hud->setMode(ProgressOverlay::CustomView);
-    hud->setLabelText(QStringLiteral("Уведомление"));
-    const QImage behind = window.grabWindow();
-    hud->show(false);
-    EXPECT_FLOAT_EQ(hud->opacity(), 0.8f);
-
-    // A spot inside the box beside the texts: the box's grey laid over the screen at the overlay's opacity.
-    const QRectF boxRect = sceneRect(part("progressOverlayBox"));
-    const QPoint spot(int(boxRect.left()) + 4, int(boxRect.center().y()));
-    const QRgb under = behind.pixel(spot);
-    for (const float opacity : {0.8f, 0.5f}) {
-        hud->setOpacity(opacity);
-        const QRgb drawn = grab(QStringLiteral("overlay-opacity-%1.png").arg(opacity)).pixel(spot);
-        const auto blend = [&](int screen) { return qRound(0x2b * opacity + screen * (1 - opacity)); };
-        EXPECT_TRUE(sameColor(drawn, qRgb(blend(qRed(under)), blend(qGreen(under)), blend(qBlue(under))), 3))
-            << "opacity " << opacity << ": drawn " << qPrintable(QColor(drawn).name()) << " over "
-            << qPrintable(QColor(under).name());
-    }
-    // The texts stay solid white on it.
-    EXPECT_GT(lightPixels(window.grabWindow(), sceneRect(part("progressOverlayLabel"))), 20);
 }
 
 TEST_F(ProgressOverlayViewTest, ProgressModeFillsTheRingFromProgress)
