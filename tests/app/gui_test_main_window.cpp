@@ -94,13 +94,12 @@ TEST_F(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
     // The library and export rows open a new screen each time, at the top of the media folder.
     TestSupport::writeFile(StorageLayout::getAudioDir() + QStringLiteral("/Rock/inner.mp3"), "x");
     QQuickItem *audioTab = findText(tabBar, QStringLiteral("Аудио"));
-    ASSERT_NE(audioTab, nullptr);
     click(audioTab);
     auto page = [&] { return audioStack->property("currentItem").value<QQuickItem *>(); };
     // Opens the menu's row of that text; the screen it shows.
     auto openRow = [&](const QString &row) -> QObject * {
-        QQuickItem *menuRow = nullptr;
-        if (!waitFor([&] { return (menuRow = findText(page(), row)) != nullptr; }, 5000))
+        QQuickItem *menuRow = waitForItem([&] { return findText(page(), row); });
+        if (!menuRow)
             return nullptr;
         click(menuRow);
         return waitFor([&] { return settledAt(audioStack, 2); }, 5000)
@@ -116,10 +115,7 @@ TEST_F(MainWindow, LoadsWithoutQmlErrorsAndOpensTheMenusScreens)
             EXPECT_EQ(screen->property("dirLevel").toInt(), 0) << "opening " << opening + 1;
             if (opening == 0) {
                 first = screen;
-                QQuickItem *folder = nullptr;
-                ASSERT_TRUE(waitFor(
-                    [&] { return (folder = findText(page(), QStringLiteral("Rock"))) != nullptr; }, 5000));
-                click(folder);
+                click(waitForItem([&] { return findText(page(), QStringLiteral("Rock")); }));
                 ASSERT_TRUE(waitFor([&] { return screen->property("dirLevel").toInt() == 1; }, 5000));
             } else {
                 EXPECT_NE(screen, first.data()) << "the screen of the last opening came back";

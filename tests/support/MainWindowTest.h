@@ -45,6 +45,13 @@ inline QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine)
 
 class MainWindowTest : public ::testing::Test, public GuiItems
 {
+public:
+    // Whether the stack shows `depth` screens and has stopped moving.
+    static bool settledAt(QQuickItem *stack, int depth)
+    {
+        return stack->property("depth").toInt() == depth && !stack->property("busy").toBool();
+    }
+
 protected:
     static void SetUpTestSuite()
     {
@@ -115,10 +122,6 @@ protected:
     {
         auto *page = stack->property("currentItem").value<QQuickItem *>();
         return page ? page->property("controller").value<QObject *>() : nullptr;
-    }
-    static bool settledAt(QQuickItem *stack, int depth)
-    {
-        return stack->property("depth").toInt() == depth && !stack->property("busy").toBool();
     }
     // Presses the back button of the stack's top screen; whether the screen below came back.
     bool back(QQuickItem *stack) const
