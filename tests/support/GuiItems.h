@@ -20,23 +20,6 @@
 class GuiItems
 {
 protected:
-    // The first visible item at or below `item` that `accept` takes.
-    static QQuickItem *findItem(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept)
-    {
-        if (!item || !item->isVisible())
-            return nullptr;
-        if (accept(item))
-            return item;
-        for (QQuickItem *child : item->childItems()) {
-            if (QQuickItem *found = findItem(child, accept))
-                return found;
-        }
-        return nullptr;
-    }
-    static QQuickItem *findItem(QQuickItem *item, const QString &name)
-    {
-        return findItem(item, [&](QQuickItem *candidate) { return candidate->objectName() == name; });
-    }
     // Every visible item at or below `item` that `accept` takes, in the drawn tree's order.
     static QList<QQuickItem *> findAll(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept)
     {
@@ -49,16 +32,23 @@ protected:
             found << findAll(child, accept);
         return found;
     }
-    // Anywhere in the window, the popups included.
-    QQuickItem *find(const std::function<bool(QQuickItem *)> &accept) const
+    static QQuickItem *findItem(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept)
     {
-        QQuickItem *content = window->contentItem();
-        return findItem(content->parentItem() ? content->parentItem() : content, accept);
+        return findAll(item, accept).value(0);
     }
+    static QQuickItem *findItem(QQuickItem *item, const QString &name)
+    {
+        return findItem(item, [&](QQuickItem *candidate) { return candidate->objectName() == name; });
+    }
+    // Anywhere in the window, the popups included.
     QList<QQuickItem *> findAll(const std::function<bool(QQuickItem *)> &accept) const
     {
         QQuickItem *content = window->contentItem();
         return findAll(content->parentItem() ? content->parentItem() : content, accept);
+    }
+    QQuickItem *find(const std::function<bool(QQuickItem *)> &accept) const
+    {
+        return findAll(accept).value(0);
     }
     QQuickItem *find(const QString &name) const
     {
