@@ -152,7 +152,7 @@ protected:
 
 } // namespace
 
-TEST_F(ProgressOverlayViewTest, SpinnerModeShowsCentredBoxWithLabelAndDimsOnlyWhenAsked)
+TEST_F(ProgressOverlayViewTest, SpinnerAndProgressModesShowACentredBoxThatDimsOnlyWhenAsked)
 {
     hud->setLabelText(QStringLiteral("Загрузка…"));
     hud->show(false);
@@ -180,6 +180,19 @@ TEST_F(ProgressOverlayViewTest, SpinnerModeShowsCentredBoxWithLabelAndDimsOnlyWh
     hud->show(false);
     EXPECT_TRUE(part("progressOverlayDim")->isVisible());
     EXPECT_LT(qRed(window.grabWindow().pixel(2, 2)), 0xf5 - 40) << "the screen behind is not dimmed";
+
+    // In progress mode the ring takes the spinner's place and fills from the progress.
+    hud->setMode(ProgressOverlay::Determinate);
+    hud->setProgress(0.25f);
+    EXPECT_EQ(partsShown(), QStringLiteral("- ring -"));
+    const QImage quarter = grab(QStringLiteral("overlay-progress.png"));
+    const QPointF c = sceneRect(part("progressOverlayProgress")).center();
+    const double inner = part("progressOverlayProgress")->width() / 4 * 0.7; // halfway into the filled sector
+    EXPECT_TRUE(isLight(quarter.pixel(QPointF(c.x() + inner, c.y() - inner).toPoint())))
+        << "the first quarter (12 to 3 o'clock) is filled";
+    EXPECT_TRUE(isDark(quarter.pixel(QPointF(c.x() - inner, c.y() + inner).toPoint())));
+    hud->setProgress(1.0f);
+    EXPECT_TRUE(isLight(window.grabWindow().pixel(QPointF(c.x() - inner, c.y() + inner).toPoint())));
 }
 
 TEST_F(ProgressOverlayViewTest, TextModeShowsAResultOnATranslucentBoxAndWrapsLongDetails)
@@ -231,24 +244,6 @@ TEST_F(ProgressOverlayViewTest, TextModeShowsAResultOnATranslucentBoxAndWrapsLon
     EXPECT_GE(wrapped.left(), 0);
     EXPECT_LE(wrapped.right(), 400);
     EXPECT_TRUE(wrapped.contains(sceneRect(details)));
-}
-
-TEST_F(ProgressOverlayViewTest, ProgressModeFillsTheRingFromProgress)
-{
-    hud->setMode(ProgressOverlay::Determinate);
-    hud->setProgress(0.25f);
-    hud->setLabelText(QStringLiteral("Сохранение"));
-    hud->show(false);
-    EXPECT_EQ(partsShown(), QStringLiteral("- ring -"));
-
-    const QImage quarter = grab(QStringLiteral("overlay-progress.png"));
-    const QPointF c = sceneRect(part("progressOverlayProgress")).center();
-    const double inner = part("progressOverlayProgress")->width() / 4 * 0.7; // halfway into the filled sector
-    EXPECT_TRUE(isLight(quarter.pixel(QPointF(c.x() + inner, c.y() - inner).toPoint())))
-        << "the first quarter (12 to 3 o'clock) is filled";
-    EXPECT_TRUE(isDark(quarter.pixel(QPointF(c.x() - inner, c.y() + inner).toPoint())));
-    hud->setProgress(1.0f);
-    EXPECT_TRUE(isLight(window.grabWindow().pixel(QPointF(c.x() - inner, c.y() + inner).toPoint())));
 }
 
 TEST_F(ProgressOverlayViewTest, FollowsAlphaFadesOnlyWhenAnimatedAndIsModalWhileUp)

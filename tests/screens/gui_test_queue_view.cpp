@@ -73,13 +73,12 @@ protected:
         GuiHostTest::TearDown();
     }
 
-    QString bytesUrl(qint64 size, const QString &name) const
+    // Queues a download of `size` bytes from the stand-in's storage under that name; its tag.
+    int add(const QString &name, qint64 size)
     {
-        return QStringLiteral("%1/storage/bytes/%2/%3.bin").arg(base).arg(size).arg(name);
-    }
-    int add(const QString &name, const QString &url)
-    {
-        const QueueItem item{name, url, GlobalData::sharedGlobalData()->nextFileTag()};
+        const int tag = GlobalData::sharedGlobalData()->nextFileTag();
+        const QueueItem item{name, QStringLiteral("%1/storage/bytes/%2/%3.bin").arg(base).arg(size).arg(tag),
+                             tag};
         DownloadQueue::shared().append(DownloadQueue::Audio, item);
         return item.tag;
     }
@@ -114,8 +113,8 @@ TEST_F(QueueViewTest, TheClearButtonTakesTheWaitingRowsFromTheList)
     sandbox.storageFaults().throttleBytesPerSecond = 20000;
     QList<int> tags;
     for (int i = 0; i < 5; ++i)
-        tags << add(QStringLiteral("Song %1").arg(i), bytesUrl(2000000, QString::number(i)));
-    add(QStringLiteral("Never started"), bytesUrl(10, QStringLiteral("n")));
+        tags << add(QStringLiteral("Song %1").arg(i), 2000000);
+    add(QStringLiteral("Never started"), 10);
     for (int row = 0; row < 5; ++row)
         DownloadQueue::shared().start(DownloadQueue::Audio, row);
     ASSERT_TRUE(waitFor([&] {
@@ -148,7 +147,7 @@ TEST_F(QueueViewTest, AFailedRowShowsItsWholeTextAndItsMenuShowsItsFileInTheFold
 
     DownloadQueue::shared().setRetriesOnBreak(0);
     sandbox.storageFaults().dropAfterBytes = 50000;
-    const int broken = add(QStringLiteral("Broken & long"), bytesUrl(300000, QStringLiteral("broken")));
+    const int broken = add(QStringLiteral("Broken & long"), 300000);
     controller->startAll();
     ASSERT_TRUE(waitFor([&] { return item(broken) && item(broken)->state == QueueItem::State::Failed; }));
     controller->reloadTable();
