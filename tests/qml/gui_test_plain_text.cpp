@@ -119,7 +119,7 @@ protected:
     Listener listener;
 };
 
-TEST_F(PlainTextWindowTest, ServiceTextInResultRowsTitlesThePreviewAndTheQueueIsShownAsWritten)
+TEST_F(PlainTextWindowTest, ServiceTextAndFileNamesInRowsTitlesPreviewsAndTheBarAreShownAsWritten)
 {
     const QString title = serviceText(QStringLiteral("Песня"));
     const QString artist = serviceText(QStringLiteral("Исполнитель"));
@@ -165,21 +165,14 @@ TEST_F(PlainTextWindowTest, ServiceTextInResultRowsTitlesThePreviewAndTheQueueIs
     section(3);
     expectLiteral(QStringLiteral("Исполнитель <b>bold</b>"), 1, "the queue row");
 
-    expectNothingFetched();
-}
-
-TEST_F(PlainTextWindowTest, FileNamesInTheLibraryExportPlaylistAndNowPlayingAreShownAsWritten)
-{
+    // File names in the library, the export, the player and the now-playing bar.
     const QString name = markedFileName();
     ASSERT_TRUE(Mp3Fixture::write(
         StorageLayout::getAudioDir() + QLatin1Char('/') + name + QStringLiteral(".mp3"), 5));
     Stores::playlist().assignEntries({{name + QStringLiteral(".mp3"), true}});
     shell->nowPlaying()->refresh();
     const QString marker = QStringLiteral("<b>bold<i>italic");
-
     section(1);
-    QQuickItem *audio = stack("audioStack");
-    ASSERT_NE(audio, nullptr);
     ASSERT_NE(open(audio, QStringLiteral("Audio_Library"), QString()), nullptr);
     expectLiteral(marker, 2, "the library row and the now-playing bar");
 
