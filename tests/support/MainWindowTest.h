@@ -25,24 +25,6 @@
 #include <QQuickStyle>
 #include <QTemporaryDir>
 
-namespace TestSupport {
-
-// The window as main() loads it: the shell and the lifecycle handed to the views (once per test program),
-// then Main.qml in the Material style; null when it did not load.
-inline void registerForQml(Shell *shell, Lifecycle *lifecycle)
-{
-    QQuickStyle::setStyle(QStringLiteral("Material"));
-    ViewSingletons::provide(shell, lifecycle);
-}
-inline QQuickWindow *loadMainWindow(QQmlApplicationEngine &engine)
-{
-    engine.load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
-    return engine.rootObjects().isEmpty() ? nullptr
-                                          : qobject_cast<QQuickWindow *>(engine.rootObjects().first());
-}
-
-} // namespace TestSupport
-
 class MainWindowTest : public ::testing::Test, public GuiItems
 {
 public:
@@ -62,7 +44,8 @@ protected:
         lifecycle = new Lifecycle;
         imageFolder = new QTemporaryDir;
         imageCache = new ImageCache(imageFolder->path());
-        TestSupport::registerForQml(shell, lifecycle);
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+        ViewSingletons::provide(shell, lifecycle);
     }
 
     // Runs on the case's own folder and settings before the window is shown (and, in the program's first
@@ -83,8 +66,8 @@ protected:
         if (!engine) {
             engine = new QQmlApplicationEngine;
             engine->setNetworkAccessManagerFactory(imageCache);
-            ASSERT_NE(TestSupport::loadMainWindow(*engine), nullptr)
-                << qmlWarnings().join('\n').toStdString();
+            engine->load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
+            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings().join('\n').toStdString();
         }
         window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
         ASSERT_NE(window, nullptr);
