@@ -16,16 +16,10 @@
 #include "screens/AudioMenu.h"
 #include "screens/NowPlaying.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QWindow>
-
-#include <gtest/gtest.h>
 
 #include <csignal>
 

@@ -12,7 +12,6 @@
 
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
