@@ -4,8 +4,6 @@
 
 #include <QAccessible>
 
-#include <gtest/gtest.h>
-
 namespace {
 
 using Accessibility = MainWindowTest;

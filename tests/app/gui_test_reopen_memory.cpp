@@ -1,25 +1,10 @@
 // Screens opened and closed again and again keep nothing: the player screen over a long playlist, the library
 // and a results screen, twenty times each, leave the resident memory where it was.
-#include "../support/MainWindow.h"
-#include "../support/TestSupport.h"
+#include "../support/Files.h"
+#include "../support/MainWindowTest.h"
 
-#include "app/Lifecycle.h"
-#include "app/Shell.h"
-#include "core/GlobalData.h"
-#include "core/StorageLayout.h"
-#include "core/Stores.h"
-
-#include <QDir>
-#include <QFile>
-#include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlExpression>
-#include <QQuickItem>
-#include <QQuickStyle>
-#include <QQuickWindow>
-#include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 #include <malloc.h>
 #include <unistd.h>
@@ -44,78 +29,57 @@ void openAndClose(QQuickWindow *window, QQuickItem *stack, const QString &screen
 {
     QMetaObject::invokeMethod(stack, "open", Q_ARG(QVariant, screen), Q_ARG(QVariant, QString()),
                               Q_ARG(QVariant, QString()));
-    ASSERT_TRUE(TestSupport::waitFor(
-        [&] { return stack->property("depth").toInt() == 2 && !stack->property("busy").toBool(); }, 5000))
-        << screen.toStdString() << " depth " << stack->property("depth").toInt() << " busy "
-        << stack->property("busy").toBool();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return MainWindowTest::settledAt(stack, 2); }, 5000))
+        << screen.toStdString();
     window->grabWindow(); // the rows drawn, as a user would see them
     QQmlExpression(qmlContext(stack), stack, QStringLiteral("pop()")).evaluate();
-    ASSERT_TRUE(TestSupport::waitFor(
-        [&] { return stack->property("depth").toInt() == 1 && !stack->property("busy").toBool(); }, 5000));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return MainWindowTest::settledAt(stack, 1); }, 5000));
     // The popped view and its controller go by deferred deletion.
     for (int i = 0; i < 3; ++i)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-TEST(ReopenMemory, OpeningAndClosingScreensTwentyTimesKeepsNoMemory)
+using ReopenMemory = MainWindowTest;
+
+TEST_F(ReopenMemory, OpeningAndClosingScreensTwentyTimesKeepsNoMemory)
 {
 #if defined(__SANITIZE_ADDRESS__)
     // AddressSanitizer keeps freed memory in quarantine, so resident memory says nothing of what we keep.
     GTEST_SKIP() << "resident memory is not ours to judge under AddressSanitizer";
 #endif
-    QTemporaryDir root;
-    StorageLayout::setRootDir(root.path());
-    ASSERT_TRUE(QDir().mkpath(StorageLayout::getAudioDir() + QStringLiteral("/Rock")));
     for (int i = 0; i < 200; ++i)
-        QFile(StorageLayout::getAudioDir() + QStringLiteral("/Rock/%1.mp3").arg(i))
-            .open(QIODevice::WriteOnly);
+        TestSupport::writeFile(StorageLayout::getAudioDir() + QStringLiteral("/Rock/%1.mp3").arg(i), {});
     QList<PlaylistEntry> entries;
     for (int i = 0; i < 100000; ++i)
         entries.append({QStringLiteral("Rock/Исполнитель %1 - Песня %1.mp3").arg(i), false});
     Stores::playlist().assignEntries(entries);
     entries.clear();
-
-    Shell shell;
-    Lifecycle lifecycle;
-    TestSupport::registerForQml(&shell, &lifecycle);
-    QQmlApplicationEngine engine;
-    QQuickWindow *window = TestSupport::loadMainWindow(engine);
-    ASSERT_NE(window, nullptr);
     window->resize(420, 740);
-    window->show();
-    ASSERT_TRUE(TestSupport::waitFor([&] { return window->isExposed(); }, 5000));
     window->setProperty("section", 1); // the audio tab, whose stack the screens open on
-    auto *stack = window->findChild<QQuickItem *>(QStringLiteral("audioStack"));
-    ASSERT_NE(stack, nullptr);
+    QQuickItem *audio = stack("audioStack");
+    ASSERT_NE(audio, nullptr);
     const QStringList screens{QStringLiteral("Audio_Playlist"), QStringLiteral("Audio_Library"),
                               QStringLiteral("Audio_Search")};
 
     auto round = [&] {
         for (const QString &screen : screens)
-            openAndClose(window, stack, screen);
-        engine.collectGarbage();
+            openAndClose(window, audio, screen);
+        engine->collectGarbage();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     };
     // Warm-up: caches that fill once (styles, fonts, compiled views, glyphs) are not what is looked for.
-    for (int i = 0; i < 3; ++i) {
+    qint64 before = 0;
+    for (int i = 0; i < 23 && !HasFatalFailure(); ++i) {
+        if (i == 3)
+            before = residentBytes();
         round();
-        if (::testing::Test::HasFatalFailure())
-            return;
     }
-    const qint64 before = residentBytes();
+    ASSERT_FALSE(HasFatalFailure());
     ASSERT_GT(before, 0);
-    for (int i = 0; i < 20; ++i) {
-        round();
-        if (::testing::Test::HasFatalFailure())
-            return;
-    }
     const qint64 after = residentBytes();
     EXPECT_LT(after - before, 2 * 1024 * 1024)
         << "kept " << (after - before) / 1024 << " KB over 20 openings of "
         << screens.join(", ").toStdString();
-
-    Stores::playlist().clear();
-    StorageLayout::setRootDir(QString());
 }
 
 } // namespace

@@ -3,17 +3,12 @@
 // notices that leave the window usable under them.
 #include "../support/MainWindowTest.h"
 
-#include "core/Stores.h"
-#include "downloads/DownloadQueue.h"
 #include "sandbox/SandboxAudio.h"
 #include "sandbox/SandboxFriends.h"
 #include "sandbox/SandboxLastfm.h"
 
 #include <QClipboard>
-#include <QDir>
 #include <QGuiApplication>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -45,34 +40,41 @@ protected:
         key(Qt::Key_0 + number, Qt::ControlModifier);
         settle();
     }
+    // The albums screen from the audio menu, as the audio stack shows it; the stack.
+    QQuickItem *openAlbums()
+    {
+        section(2);
+        QQuickItem *audio = stack("audioStack");
+        if (audio) {
+            click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
+            waitFor([&] { return settledAt(audio, 2); }, 5000);
+        }
+        return audio && settledAt(audio, 2) ? audio : nullptr;
+    }
 };
 
 TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheLibrary)
 {
-    section(2);
-    QQuickItem *audio = stack("audioStack");
+    // Notices stay up for half their time in the program: long enough for clicks to land under them.
+    TestSupport::PacingScope pace(0.5);
+    QQuickItem *audio = openAlbums();
     ASSERT_NE(audio, nullptr);
-    click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
-    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
-    QObject *albums = controllerOnTop(audio);
-    ASSERT_NE(albums, nullptr);
-    EXPECT_STREQ(albums->metaObject()->className(), "Audio_Albums");
+    EXPECT_STREQ(controllerOnTop(audio)->metaObject()->className(), "Audio_Albums");
 
-    // Enter in the field searches; the albums are listed.
+    // Enter in the field searches; while the count of albums is up, the albums are listed and one opens with
+    // a click, which looks its tracks up and opens them on the search screen, as an album.
     click(find(QStringLiteral("searchBar")));
     type(QStringLiteral("Greatest"));
     key(Qt::Key_Return);
-    ASSERT_TRUE(waitFor(
-        [&] { return Stores::albums().size() == 3 && !albums->property("searchBusy").toBool(); }, 20000));
-    QQuickItem *queen = waitForItem([&] { return withText(QStringLiteral("Queen")); });
+    ASSERT_NE(waitForItem([&] { return withText(QStringLiteral("Найдено муз. альбомов: 3")); }, 20000),
+              nullptr);
+    QQuickItem *queen = withText(QStringLiteral("Queen"));
     ASSERT_NE(queen, nullptr);
     EXPECT_NE(withText(QStringLiteral("Scorpions")), nullptr);
     EXPECT_TRUE(inside(queen));
-
-    // A click on the album looks its tracks up and opens them on the search screen, as an album.
     const SandboxAlbum album = SandboxLastfm::albumsOf(sandbox).front();
     ASSERT_EQ(album.artist, "Queen");
-    settle(); // the overlay has faded
+    ASSERT_GE(album.tracks.size(), 3u);
     click(queen);
     ASSERT_TRUE(waitFor([&] { return settledAt(audio, 3); }, 30000));
     QObject *search = controllerOnTop(audio);
@@ -80,48 +82,55 @@ TEST_F(AlbumsFriendsWindowTest, AnAlbumFoundOpenedQueuedAndDownloadedLandsInTheL
     EXPECT_STREQ(search->metaObject()->className(), "Audio_Search");
     EXPECT_EQ(search->property("title").toString(), QStringLiteral("Greatest Hits"));
     EXPECT_EQ(search->property("placeholder").toString(), QStringLiteral("Альбом: Greatest Hits"));
-    ASSERT_EQ(Stores::audioFound().size(), qsizetype(album.tracks.size()));
-    const QString firstTitle = QString::fromStdString(album.tracks.front().second);
-    ASSERT_NE(waitForItem([&] { return withText(firstTitle); }), nullptr);
-
-    // Queue them all, start the downloads, and the files are in the audio library.
-    click(find(QStringLiteral("queueAllButton")));
     ASSERT_TRUE(waitFor(
         [&] {
-            return DownloadQueue::shared().items(DownloadQueue::Audio).size() ==
-                   qsizetype(album.tracks.size());
+            return !search->property("hud").value<QObject *>() && !search->property("tableBusy").toBool();
         },
-        5000));
+        10000));
+    ASSERT_EQ(Stores::audioFound().size(), qsizetype(album.tracks.size()));
+    ASSERT_NE(waitForItem([&] { return withText(QString::fromStdString(album.tracks.front().second)); }),
+              nullptr);
+
+    // Two queue arrows clicked 0.4 s apart queue two records, the second under the notice of the first.
+    auto queueButtonOfFirstRow = [&] {
+        return find([](QQuickItem *item) {
+            if (item->objectName() != QStringLiteral("queueButton"))
+                return false;
+            for (QQuickItem *p = item->parentItem(); p; p = p->parentItem()) {
+                if (p->objectName() == QStringLiteral("resultRow0"))
+                    return true;
+            }
+            return false;
+        });
+    };
+    click(waitForItem(queueButtonOfFirstRow));
+    ASSERT_NE(waitForItem([&] { return withText(QStringLiteral("Запись добавлена в очередь")); }, 3000),
+              nullptr);
+    QTest::qWait(400);
+    ASSERT_NE(withText(QStringLiteral("Запись добавлена в очередь")), nullptr) << "the notice went too soon";
+    click(waitForItem(queueButtonOfFirstRow));
+    const auto queued = [] { return DownloadQueue::shared().items(DownloadQueue::Audio).size(); };
+    EXPECT_TRUE(waitFor([&] { return queued() == 2; }, 3000)) << queued();
+    EXPECT_EQ(Stores::audioFound().size(), qsizetype(album.tracks.size()) - 2);
+
+    // The rest queued at once, the downloads started, and the files are in the audio folder.
+    ASSERT_TRUE(waitFor([&] { return !search->property("hud").value<QObject *>(); }, 10000));
+    click(find(QStringLiteral("queueAllButton")));
+    ASSERT_TRUE(waitFor([&] { return queued() == qsizetype(album.tracks.size()); }, 5000));
     ASSERT_TRUE(waitFor([&] { return !search->property("tableBusy").toBool(); }, 5000));
     section(4);
     click(waitForItem([&] { return find(QStringLiteral("startAllButton")); }));
-    ASSERT_TRUE(
-        waitFor([&] { return DownloadQueue::shared().items(DownloadQueue::Audio).isEmpty(); }, 60000));
+    ASSERT_TRUE(waitFor([&] { return queued() == 0; }, 60000));
     const QStringList files = QDir(StorageLayout::getAudioDir()).entryList({QStringLiteral("*.mp3")});
     EXPECT_EQ(files.size(), qsizetype(album.tracks.size())) << files.join('|').toStdString();
-
-    section(2);
-    for (int depth = 3; depth > 1; --depth) {
-        auto *page = audio->property("currentItem").value<QQuickItem *>();
-        click(findItem(page, QStringLiteral("backButton")));
-        ASSERT_TRUE(waitFor([&] { return settledAt(audio, depth - 1); }, 5000));
-    }
-    click(waitForItem([&] { return withText(QStringLiteral("Медиатека")); }));
-    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
-    for (const QString &file : files)
-        EXPECT_NE(waitForItem([&] { return withText(file); }), nullptr) << file.toStdString();
 }
 
 TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsList)
 {
     window->resize(420, 740);
     settle();
-    section(2);
-    QQuickItem *audio = stack("audioStack");
+    QQuickItem *audio = openAlbums();
     ASSERT_NE(audio, nullptr);
-    click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
-    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
-
     // Ctrl+F, the query, Return; then Down and Return open the first album.
     key(Qt::Key_F, Qt::ControlModifier);
     ASSERT_TRUE(focusIn(QStringLiteral("searchBar")));
@@ -141,7 +150,6 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
               QStringLiteral("Альбом: Live & Loud"));
     settle(); // the rows are drawn: the album's last track loads no further page
     ASSERT_EQ(Stores::audioFound().size(), 1);
-    EXPECT_EQ(Stores::audioFound().records().front().artist, QStringLiteral("Metallica"));
     // Tab reaches the track list, and the keypad's Enter previews the track, as Return does.
     for (int press = 0; press < 10 && !focusIn(QStringLiteral("audioTable")); ++press)
         key(Qt::Key_Tab);
@@ -161,15 +169,16 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     ASSERT_TRUE(waitFor([&] { return settledAt(video, 2); }, 5000));
     QObject *friends = controllerOnTop(video);
     ASSERT_NE(friends, nullptr);
+    const auto listed = [&](size_t count) {
+        return waitFor(
+            [&] {
+                return friends->property("title").toString() == QStringLiteral("Всего: %1").arg(count) &&
+                       !friends->property("busy").toBool();
+            },
+            20000);
+    };
     click(find(QStringLiteral("friendsButton")));
-    const std::vector<SandboxPerson> people =
-        SandboxFriends::friendsOf(sandbox, Sandbox::defaultAccount().uid);
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return friends->property("title").toString() == QStringLiteral("Всего: %1").arg(people.size()) &&
-                   !friends->property("busy").toBool();
-        },
-        20000));
+    ASSERT_TRUE(listed(SandboxFriends::friendsOf(sandbox, Sandbox::defaultAccount().uid).size()));
     const QStringList alphabet = friends->property("alphabet").toStringList();
     ASSERT_GE(alphabet.size(), 3);
     QQuickItem *sideIndex = find(QStringLiteral("sideIndex"));
@@ -185,13 +194,9 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     ASSERT_FALSE(letter.isEmpty());
     for (int press = 0; press < 20 && !focusIn(QStringLiteral("friendsTable")); ++press)
         key(Qt::Key_Tab);
-    ASSERT_TRUE(focusIn(QStringLiteral("friendsTable")))
-        << (window->activeFocusItem() ? window->activeFocusItem()->metaObject()->className() : "none") << " "
-        << (window->activeFocusItem() ? window->activeFocusItem()->objectName().toStdString() : "");
+    ASSERT_TRUE(focusIn(QStringLiteral("friendsTable")));
     QTest::keyClick(window, letter.toLower().at(0).toLatin1());
     QQuickItem *table = find(QStringLiteral("friendsTable"));
-    const int current = table->property("currentIndex").toInt();
-    ASSERT_GE(current, 0);
     auto *currentRow = table->property("currentItem").value<QQuickItem *>();
     ASSERT_NE(currentRow, nullptr);
     QQuickItem *rowName = findItem(currentRow, QStringLiteral("friendName"));
@@ -227,97 +232,28 @@ TEST_F(AlbumsFriendsWindowTest, NarrowWindowByKeyboardAlbumTracksAndTheFriendsLi
     ASSERT_TRUE(waitFor([&] { return !personal->property("searchBusy").toBool(); }, 20000));
     const std::optional<SandboxRequest> list = SandboxAudio::lastRequest(sandbox, "list");
     ASSERT_TRUE(list.has_value());
-    const std::string ownerPart = "&gid=0&id=" + number.toStdString();
-    EXPECT_TRUE(list->target.size() > ownerPart.size() &&
-                list->target.compare(list->target.size() - ownerPart.size(), ownerPart.size(), ownerPart) ==
-                    0)
+    EXPECT_TRUE(QString::fromStdString(list->target).endsWith(QStringLiteral("&gid=0&id=") + number))
         << list->target;
-    EXPECT_TRUE(window->property("section").toInt() == 1);
+    EXPECT_EQ(window->property("section").toInt(), 1);
     section(3);
     ASSERT_TRUE(settledAt(video, 2));
 
     // The communities replace them; every picture on the screen arrives through the cached loader.
     click(find(QStringLiteral("groupsButton")));
-    const size_t communities = SandboxFriends::groupsOf(sandbox, Sandbox::defaultAccount().uid).size();
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return friends->property("title").toString() == QStringLiteral("Всего: %1").arg(communities) &&
-                   !friends->property("busy").toBool();
-        },
-        20000));
+    ASSERT_TRUE(listed(SandboxFriends::groupsOf(sandbox, Sandbox::defaultAccount().uid).size()));
     auto avatarsOnScreen = [&](bool ready) {
-        int count = 0;
-        std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
-            if (!item->isVisible())
-                return;
-            if (item->objectName() == QStringLiteral("avatar") && inside(item) &&
-                (!ready || item->property("ready").toBool()))
-                ++count;
-            for (QQuickItem *child : item->childItems())
-                walk(child);
-        };
-        walk(window->contentItem());
-        return count;
+        return findAll(window->contentItem(),
+                       [&](QQuickItem *item) {
+                           return item->objectName() == QStringLiteral("avatar") && inside(item) &&
+                                  (!ready || item->property("ready").toBool());
+                       })
+            .size();
     };
     ASSERT_GE(avatarsOnScreen(false), 5);
     // The pictures come from the stand-in over the network cache: slow when the whole suite runs at once.
     EXPECT_TRUE(waitFor([&] { return avatarsOnScreen(true) == avatarsOnScreen(false); }, 30000))
         << avatarsOnScreen(true) << " of " << avatarsOnScreen(false);
     EXPECT_FALSE(QDir(imageFolder->path()).isEmpty()) << "the pictures were not kept on disk";
-}
-
-TEST_F(AlbumsFriendsWindowTest, ANoticeNeverEatsTheClicksThatFollowIt)
-{
-    // Notices stay up for half their time in the program: long enough for clicks to land under them.
-    TestSupport::PacingScope pace(0.5);
-    section(2);
-    QQuickItem *audio = stack("audioStack");
-    ASSERT_NE(audio, nullptr);
-    click(waitForItem([&] { return withText(QStringLiteral("Альбомы")); }));
-    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 2); }, 5000));
-    click(find(QStringLiteral("searchBar")));
-    type(QStringLiteral("Greatest"));
-    key(Qt::Key_Return);
-
-    // While the count of albums is up, the albums are listed and one opens with a click.
-    ASSERT_NE(waitForItem([&] { return withText(QStringLiteral("Найдено муз. альбомов: 3")); }, 20000),
-              nullptr);
-    QQuickItem *queen = withText(QStringLiteral("Queen"));
-    ASSERT_NE(queen, nullptr);
-    EXPECT_TRUE(inside(queen));
-    click(queen);
-    ASSERT_TRUE(waitFor([&] { return settledAt(audio, 3); }, 30000));
-    QObject *search = controllerOnTop(audio);
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return !search->property("hud").value<QObject *>() && !search->property("tableBusy").toBool();
-        },
-        10000));
-    const qsizetype tracks = Stores::audioFound().size();
-    ASSERT_GE(tracks, 3);
-
-    // Two queue arrows clicked 0.4 s apart queue two records, the second under the notice of the first.
-    auto queueButtonOfFirstRow = [&] {
-        return find([](QQuickItem *item) {
-            if (item->objectName() != QStringLiteral("queueButton"))
-                return false;
-            for (QQuickItem *p = item->parentItem(); p; p = p->parentItem()) {
-                if (p->objectName() == QStringLiteral("resultRow0"))
-                    return true;
-            }
-            return false;
-        });
-    };
-    click(waitForItem(queueButtonOfFirstRow));
-    ASSERT_NE(waitForItem([&] { return withText(QStringLiteral("Запись добавлена в очередь")); }, 3000),
-              nullptr);
-    QTest::qWait(400);
-    ASSERT_NE(withText(QStringLiteral("Запись добавлена в очередь")), nullptr) << "the notice went too soon";
-    click(waitForItem(queueButtonOfFirstRow));
-    EXPECT_TRUE(
-        waitFor([&] { return DownloadQueue::shared().items(DownloadQueue::Audio).size() == 2; }, 3000))
-        << DownloadQueue::shared().items(DownloadQueue::Audio).size();
-    EXPECT_EQ(Stores::audioFound().size(), tracks - 2);
 }
 
 } // namespace

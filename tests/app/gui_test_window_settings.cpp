@@ -2,33 +2,13 @@
 // program reads and acted on at once (the palette, the menu counter, the player's ReplayGain).
 #include "../support/MainWindowTest.h"
 #include "../support/Mp3Fixture.h"
-#include "../support/TestSupport.h"
-#include "../support/WindowSettle.h"
 
-#include "app/Lifecycle.h"
-#include "app/Shell.h"
-#include "core/GlobalData.h"
-#include "core/Settings.h"
-#include "core/StorageLayout.h"
-#include "core/Stores.h"
 #include "desktop/ColorScheme.h"
 #include "library/LibraryStore.h"
-#include "playback/AudioPlayer.h"
-#include "playback/LibraryPlayer.h"
 #include "playback/MusicDeck.h"
 #include "playback/MusicPlayer.h"
 
 #include <QColor>
-#include <QDir>
-#include <QImage>
-#include <QQmlApplicationEngine>
-#include <QQuickItem>
-#include <QQuickStyle>
-#include <QQuickWindow>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -92,15 +72,16 @@ TEST_F(SettingsWindowTest, ControlCommaOpensThePageAndTheColourSchemeSwitchesThe
     EXPECT_EQ(window->property("section").toInt(), 4);
 
     ColorScheme *scheme = shell->colorScheme();
+    const auto written = [] {
+        return Settings::shared().stringValue(QStringLiteral("appearance/color_scheme"));
+    };
     click(find(QStringLiteral("colorScheme2")));
-    EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("appearance/color_scheme")),
-              QStringLiteral("dark"));
+    EXPECT_EQ(written(), QStringLiteral("dark"));
     EXPECT_TRUE(scheme->dark());
     EXPECT_LT(backgroundLightness(), 80);
 
     click(find(QStringLiteral("colorScheme1")));
-    EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("appearance/color_scheme")),
-              QStringLiteral("light"));
+    EXPECT_EQ(written(), QStringLiteral("light"));
     EXPECT_FALSE(scheme->dark());
     EXPECT_GT(backgroundLightness(), 180);
 
@@ -110,8 +91,7 @@ TEST_F(SettingsWindowTest, ControlCommaOpensThePageAndTheColourSchemeSwitchesThe
     scheme->applyPortalValue(ColorScheme::PreferLight);
     EXPECT_TRUE(scheme->dark()); // the user's choice stands over the desktop's
     click(find(QStringLiteral("colorScheme0")));
-    EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("appearance/color_scheme")),
-              QStringLiteral("system"));
+    EXPECT_EQ(written(), QStringLiteral("system"));
     EXPECT_FALSE(scheme->dark());
     scheme->applyPortalValue(ColorScheme::PreferDark);
     EXPECT_TRUE(scheme->dark());
@@ -120,8 +100,8 @@ TEST_F(SettingsWindowTest, ControlCommaOpensThePageAndTheColourSchemeSwitchesThe
 
 TEST_F(SettingsWindowTest, TheCounterSwitchHidesAndShowsTheMenuCounterWithoutARestart)
 {
-    ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/a.mp3"), 0.1));
-    ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QStringLiteral("/b.mp3"), 0.1));
+    for (const char *name : {"/a.mp3", "/b.mp3"})
+        ASSERT_TRUE(Mp3Fixture::write(StorageLayout::getAudioDir() + QLatin1String(name), 0.1));
     // As the folder watcher would report them.
     LibraryStore::audio().pathChanged(StorageLayout::getAudioDir());
     key(Qt::Key_2, Qt::ControlModifier);
@@ -130,43 +110,34 @@ TEST_F(SettingsWindowTest, TheCounterSwitchHidesAndShowsTheMenuCounterWithoutARe
     };
     ASSERT_TRUE(waitFor(counterShown, 5000));
 
-    key(Qt::Key_Comma, Qt::ControlModifier);
-    QQuickItem *count = waitForItem(QStringLiteral("countAudio"));
-    ASSERT_NE(count, nullptr);
-    EXPECT_TRUE(count->property("checked").toBool());
-    click(count);
-    EXPECT_FALSE(Settings::shared().boolValue(QStringLiteral("count_audio"), true));
-    key(Qt::Key_2, Qt::ControlModifier);
-    EXPECT_TRUE(waitFor([&] { return !counterShown(); }, 2000));
-
-    key(Qt::Key_Comma, Qt::ControlModifier);
-    click(waitForItem(QStringLiteral("countAudio")));
-    EXPECT_TRUE(Settings::shared().boolValue(QStringLiteral("count_audio"), false));
-    key(Qt::Key_2, Qt::ControlModifier);
-    EXPECT_TRUE(waitFor(counterShown, 2000));
+    // Off, then on again.
+    for (const bool on : {false, true}) {
+        key(Qt::Key_Comma, Qt::ControlModifier);
+        QQuickItem *count = waitForItem(QStringLiteral("countAudio"));
+        ASSERT_NE(count, nullptr);
+        EXPECT_EQ(count->property("checked").toBool(), !on);
+        click(count);
+        EXPECT_EQ(Settings::shared().boolValue(QStringLiteral("count_audio"), !on), on);
+        key(Qt::Key_2, Qt::ControlModifier);
+        EXPECT_TRUE(waitFor([&] { return counterShown() == on; }, 2000)) << on;
+    }
 }
 
-TEST_F(SettingsWindowTest, ReplayGainChosenOnThePageReachesThePlayer)
-{
-    MusicDeck *deck = MusicPlayer::shared().deck();
-    ASSERT_TRUE(deck->isValid());
-    key(Qt::Key_Comma, Qt::ControlModifier);
-    QQuickItem *track = waitForItem(QStringLiteral("replayGain1"));
-    ASSERT_NE(track, nullptr);
-    EXPECT_TRUE(track->property("checked").toBool()); // the default
-    click(find(QStringLiteral("replayGain2")));
-    EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("player/replaygain")), QStringLiteral("album"));
-    EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "album"; }, 3000));
-    click(find(QStringLiteral("replayGain0")));
-    EXPECT_EQ(Settings::shared().stringValue(QStringLiteral("player/replaygain")), QStringLiteral("off"));
-    EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "no"; }, 3000));
-}
-
-TEST_F(SettingsWindowTest, EachSwitchWritesTheKeyTheProgramReads)
+TEST_F(SettingsWindowTest, EachControlWritesTheKeyTheProgramReadsAndReplayGainReachesThePlayer)
 {
     key(Qt::Key_Comma, Qt::ControlModifier);
     ASSERT_NE(waitForItem(QStringLiteral("settingsView")), nullptr);
     Settings &settings = Settings::shared();
+    MusicDeck *deck = MusicPlayer::shared().deck();
+    ASSERT_TRUE(deck->isValid());
+    EXPECT_TRUE(find(QStringLiteral("replayGain1"))->property("checked").toBool()); // the default
+    click(find(QStringLiteral("replayGain2")));
+    EXPECT_EQ(settings.stringValue(QStringLiteral("player/replaygain")), QStringLiteral("album"));
+    EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "album"; }, 3000));
+    click(find(QStringLiteral("replayGain0")));
+    EXPECT_EQ(settings.stringValue(QStringLiteral("player/replaygain")), QStringLiteral("off"));
+    EXPECT_TRUE(waitFor([&] { return deck->propertyNow("replaygain") == "no"; }, 3000));
+
     const QList<std::tuple<const char *, const char *, bool>> switches = {
         {"autopause", "settings_autopause", true},       {"autoLogin", "auto_login", false},
         {"moveToTrash", "library/move_to_trash", false}, {"notifyTrackChange", "notify_track_change", false},
@@ -188,27 +159,6 @@ TEST_F(SettingsWindowTest, EachSwitchWritesTheKeyTheProgramReads)
     // Written elsewhere, the page shows it.
     settings.setBool(QStringLiteral("auto_login"), false);
     EXPECT_FALSE(find(QStringLiteral("autoLogin"))->property("checked").toBool());
-}
-
-// Not a check: pictures of the page for a person to look at (run with --gtest_also_run_disabled_tests and
-// MELODROP_SHOTS=folder).
-TEST_F(SettingsWindowTest, DISABLED_Pictures)
-{
-    const QString folder = qEnvironmentVariable("MELODROP_SHOTS", QDir::tempPath());
-    key(Qt::Key_Comma, Qt::ControlModifier);
-    for (const char *scheme : {"light", "dark"}) {
-        Settings::shared().setString(QStringLiteral("appearance/color_scheme"), QLatin1String(scheme));
-        for (const QSize size : {QSize(1280, 800), QSize(420, 740)}) {
-            window->resize(size);
-            settle();
-            QTest::qWait(300);
-            window->grabWindow().save(QStringLiteral("%1/settings-%2x%3-%4.png")
-                                          .arg(folder)
-                                          .arg(size.width())
-                                          .arg(size.height())
-                                          .arg(QLatin1String(scheme)));
-        }
-    }
 }
 
 } // namespace

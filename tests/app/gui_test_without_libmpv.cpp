@@ -3,11 +3,8 @@
 #include "../support/MainWindowTest.h"
 #include "../support/Mp3Fixture.h"
 
-#include "core/Stores.h"
-
 #include <QFile>
-
-#include <gtest/gtest.h>
+#include <QRegularExpression>
 
 namespace {
 
@@ -20,13 +17,12 @@ bool libmpvLoaded()
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/libmpv.so");
 }
 
-int failures(const TestSupport::LogCapture &log)
+qsizetype failures(const TestSupport::LogCapture &log)
 {
-    int count = 0;
-    for (const QString &line : log.lines())
-        count += line.startsWith(QLatin1String("libmpv could not be loaded (")) &&
-                 line.endsWith(QLatin1String("): audio and video cannot play"));
-    return count;
+    return log.lines()
+        .filter(QRegularExpression(
+            QStringLiteral("^libmpv could not be loaded \\(.*\\): audio and video cannot play$")))
+        .size();
 }
 
 using WithoutLibmpv = MainWindowTest;

@@ -12,7 +12,6 @@
 
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -48,20 +47,17 @@ TEST(WindowState, KeepsItsKeysInItsOwnGroup)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Melodrop.conf"));
-    {
-        QSettings settings(path, QSettings::NativeFormat);
-        settings.setValue(QStringLiteral("auto_login"), true);
-        settings.setValue(QStringLiteral("window/x"), 12);
-        settings.setValue(QStringLiteral("window/y"), 34);
-        settings.setValue(QStringLiteral("window/width"), 1000);
-        settings.setValue(QStringLiteral("window/height"), 700);
-        settings.setValue(QStringLiteral("window/maximized"), true);
-    }
+    QSettings settings(path, QSettings::NativeFormat);
+    const std::pair<const char *, QVariant> values[] = {{"auto_login", true},   {"window/x", 12},
+                                                        {"window/y", 34},       {"window/width", 1000},
+                                                        {"window/height", 700}, {"window/maximized", true}};
+    for (const auto &[key, value] : values)
+        settings.setValue(QLatin1String(key), value);
+    settings.sync();
     WindowState state(path);
     EXPECT_EQ(state.savedRect(), QRect(12, 34, 1000, 700));
     EXPECT_TRUE(state.savedMaximized());
 
-    QSettings settings(path, QSettings::NativeFormat);
     settings.setValue(QStringLiteral("window/width"), 0);
     settings.sync();
     EXPECT_EQ(state.savedRect(), std::nullopt) << "an empty rectangle is no place to open";

@@ -20,22 +20,16 @@ struct Declaration
     QString body;
     QList<std::pair<QString, QString>> bindings;
 
-    QString value(const QString &name) const
+    const QString *find(const QString &name) const
     {
         for (const auto &[key, value] : bindings) {
             if (key == name)
-                return value;
+                return &value;
         }
-        return {};
+        return nullptr;
     }
-    bool has(const QString &name) const
-    {
-        for (const auto &binding : bindings) {
-            if (binding.first == name)
-                return true;
-        }
-        return false;
-    }
+    QString value(const QString &name) const { return find(name) ? *find(name) : QString(); }
+    bool has(const QString &name) const { return find(name) != nullptr; }
 };
 
 // Where the body opened at `open` (a '{') ends, and its text at its own depth: braces inside strings and
@@ -115,15 +109,11 @@ bool isLiteral(const QString &value)
 // What in `source` (the view `file`) could draw outside text as markup, one line per place.
 QStringList faults(const QString &file, const QString &source)
 {
-    static const QStringList textItems{QStringLiteral("Label"), QStringLiteral("Text"),
-                                       QStringLiteral("ToolTip"), QStringLiteral("TextArea"),
-                                       QStringLiteral("TextEdit")};
-    static const QStringList controls{
-        QStringLiteral("Button"),        QStringLiteral("ToolButton"),    QStringLiteral("RoundButton"),
-        QStringLiteral("DelayButton"),   QStringLiteral("ItemDelegate"),  QStringLiteral("SwipeDelegate"),
-        QStringLiteral("CheckDelegate"), QStringLiteral("RadioDelegate"), QStringLiteral("SwitchDelegate"),
-        QStringLiteral("MenuItem"),      QStringLiteral("TabButton"),     QStringLiteral("CheckBox"),
-        QStringLiteral("RadioButton"),   QStringLiteral("Switch")};
+    static const QStringList textItems = QStringLiteral("Label Text ToolTip TextArea TextEdit").split(u' ');
+    static const QStringList controls =
+        QStringLiteral("Button ToolButton RoundButton DelayButton ItemDelegate SwipeDelegate CheckDelegate "
+                       "RadioDelegate SwitchDelegate MenuItem TabButton CheckBox RadioButton Switch")
+            .split(u' ');
     static const QRegularExpression plain(QStringLiteral(R"(^Text\.PlainText$)"));
     static const QRegularExpression titleAssigned(QStringLiteral(R"(\.title\s*=[^=])"));
     static const QRegularExpression modelRole(QStringLiteral(R"(\bmodel\.)"));
@@ -183,15 +173,14 @@ TEST(QmlPlainText, TheRulesFindEachWayOfDrawingOutsideTextAsMarkup)
 )");
     const QStringList found = faults(QStringLiteral("sample.qml"), sample);
     const QStringList expected{
-        QStringLiteral("sample.qml:4 Label: text without textFormat: Text.PlainText"),
-        QStringLiteral("sample.qml:8 Text: text without textFormat: Text.PlainText"),
-        QStringLiteral("sample.qml:12 Text: text without textFormat: Text.PlainText"),
-        QStringLiteral("sample.qml:14 ToolTip: text without textFormat: Text.PlainText"),
-        QStringLiteral(
-            "sample.qml:19 TextField: placeholderText that is not a fixed text (use PlainTextField's "
-            "hint)"),
-        QStringLiteral("sample.qml:21 Dialog: a title that is not a fixed text, drawn by the style's header"),
-        QStringLiteral("sample.qml:23 ItemDelegate: a caption from the model, drawn by the style's caption"),
+        "sample.qml:4 Label: text without textFormat: Text.PlainText",
+        "sample.qml:8 Text: text without textFormat: Text.PlainText",
+        "sample.qml:12 Text: text without textFormat: Text.PlainText",
+        "sample.qml:14 ToolTip: text without textFormat: Text.PlainText",
+        "sample.qml:19 TextField: placeholderText that is not a fixed text (use PlainTextField's "
+        "hint)",
+        "sample.qml:21 Dialog: a title that is not a fixed text, drawn by the style's header",
+        "sample.qml:23 ItemDelegate: a caption from the model, drawn by the style's caption",
     };
     EXPECT_EQ(found, expected) << found.join(u'\n').toStdString();
 }

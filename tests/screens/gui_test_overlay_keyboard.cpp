@@ -1,76 +1,33 @@
 // The progress overlay is modal for the keyboard too: while it is up, no control of the screen under it takes
 // the focus or a key. Driven with real key presses on the audio search screen, whose search is held up by a
 // service that accepts the connection and never answers.
-#include "../support/TestSupport.h"
+#include "../support/GuiHost.h"
+#include "../support/SandboxSignIn.h"
 
-#include "app/Shell.h"
-#include "app/ViewSingletons.h"
 #include "core/GlobalData.h"
-#include "core/StorageLayout.h"
 #include "core/Stores.h"
-#include "net/Http.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Audio_Search.h"
 #include "service/ServiceEndpoints.h"
 
 #include <QPointer>
-#include <QQmlComponent>
-#include <QQmlEngine>
-#include <QQuickItem>
-#include <QQuickStyle>
-#include <QQuickWindow>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 using TestSupport::waitFor;
 
 namespace {
 
-const QByteArray shellQml = R"(
-import QtQuick
-import QtQuick.Controls
-import Melodrop
-ApplicationWindow {
-    width: 400
-    height: 700
-    visible: true
-    property alias stack: stack
-    StackView { id: stack; anchors.fill: parent; initialItem: Item {} }
-    Component { id: searchScreen; Audio_Search {} }
-    function openSearch() {
-        const controller = searchScreen.createObject(null, { title: "Поиск" })
-        stack.push("qrc:/qml/Melodrop/AudioResultsView.qml", { controller: controller, stack: stack })
-        return controller
-    }
-}
-)";
-
-class OverlayKeyboardTest : public ::testing::Test
+class OverlayKeyboardTest : public GuiHostTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        QQuickStyle::setStyle(QStringLiteral("Material"));
-        static Shell shell;
-        ViewSingletons::provide(&shell);
-    }
-
     void SetUp() override
     {
-        ASSERT_TRUE(root.isValid());
         StorageLayout::setRootDir(root.path());
         ASSERT_TRUE(sandbox.start());
         ASSERT_TRUE(ServiceEndpoints::useServiceBase(QString::fromStdString(sandbox.baseUrl())));
         global = GlobalData::sharedGlobalData();
-        const Sandbox::Account account = Sandbox::defaultAccount();
-        ASSERT_TRUE(TestSupport::signIn(QString::fromStdString(account.email),
-                                        QString::fromStdString(account.password)));
+        ASSERT_TRUE(TestSupport::signInToSandbox());
         // From now on the service takes every connection and never answers.
         ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
         QObject::connect(&silent, &QTcpServer::newConnection, [this] {
@@ -81,27 +38,22 @@ protected:
             ServiceEndpoints::useServiceBase(QStringLiteral("http://127.0.0.1:%1").arg(silent.serverPort())));
         global->domain = ServiceEndpoints::current().webHost;
 
-        QQmlComponent component(&engine);
-        component.setData(shellQml, QUrl());
-        window.reset(qobject_cast<QQuickWindow *>(component.create()));
-        ASSERT_TRUE(window) << qPrintable(component.errorString());
-        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
-        QVariant made;
-        QMetaObject::invokeMethod(window.get(), "openSearch", Q_RETURN_ARG(QVariant, made));
-        screen = qobject_cast<Audio_Search *>(made.value<QObject *>());
-        ASSERT_TRUE(screen);
+        hostStack();
+        ASSERT_FALSE(HasFatalFailure());
+        screen = new Audio_Search;
+        QQmlEngine::setObjectOwnership(screen, QQmlEngine::JavaScriptOwnership); // the view's, as a tab's
+        screen->setProperty("title", QStringLiteral("Поиск"));
+        push("AudioResultsView.qml", screen);
         ASSERT_TRUE(waitFor([&] { return depth() == 2 && !stack()->property("busy").toBool(); }, 5000));
     }
     void TearDown() override
     {
         answerNothingMore();
         waitFor([&] { return !screen || !screen->hud(); }, 20000);
-        window.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        GuiHostTest::TearDown();
         global->setVksid(QString());
         global->setVkuid(QString());
         Stores::audioFound().clear();
-        StorageLayout::setRootDir(QString());
     }
 
     // Requests under way fail at once, and later ones find nobody listening.
@@ -115,45 +67,24 @@ protected:
     }
 
     QObject *stack() const { return window->property("stack").value<QObject *>(); }
-    int depth() const { return stack()->property("depth").toInt(); }
-    static QQuickItem *findItem(QQuickItem *item, const QString &name)
-    {
-        if (item->objectName() == name)
-            return item;
-        for (QQuickItem *child : item->childItems()) {
-            if (QQuickItem *found = findItem(child, name))
-                return found;
-        }
-        return nullptr;
-    }
-    QQuickItem *find(const QString &name) const { return findItem(window->contentItem(), name); }
-    void click(QQuickItem *item)
-    {
-        QTest::mouseClick(window.get(), Qt::LeftButton, {},
-                          item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
-    }
     // Whether the window's focus sits on a control of the results screen, below its overlay.
     bool focusUnderTheOverlay() const
     {
         QQuickItem *focused = window->activeFocusItem();
-        QQuickItem *overlay = find(QStringLiteral("progressOverlay"));
         auto *page = stack()->property("currentItem").value<QQuickItem *>();
         bool inPage = false;
         for (QQuickItem *item = focused; item; item = item->parentItem()) {
-            if (item == overlay)
+            if (item->objectName() == QLatin1String("progressOverlay"))
                 return false;
             inPage = inPage || item == page;
         }
         return inPage && focused != page;
     }
 
-    QTemporaryDir root;
     Sandbox sandbox;
     QTcpServer silent;
     QList<QTcpSocket *> held;
     GlobalData *global = nullptr;
-    QQmlEngine engine;
-    std::unique_ptr<QQuickWindow> window;
     QPointer<Audio_Search> screen;
 };
 
@@ -163,28 +94,27 @@ TEST_F(OverlayKeyboardTest, NoControlUnderTheOverlayTakesTheFocusOrAKey)
     ASSERT_NE(field, nullptr);
     click(field);
     ASSERT_TRUE(field->hasActiveFocus());
-    for (char c : QByteArray("kino"))
-        QTest::keyClick(window.get(), c);
-    QTest::keyClick(window.get(), Qt::Key_Return);
+    type(QStringLiteral("kino"));
+    key(Qt::Key_Return);
     ASSERT_TRUE(waitFor([&] { return screen->hud() != nullptr; }, 5000));
     ASSERT_TRUE(screen->searchBusy());
 
     // Tab walks nowhere: neither to "‹ Назад" nor to the field or the buttons.
     for (int i = 0; i < 8; ++i) {
-        QTest::keyClick(window.get(), Qt::Key_Tab);
+        key(Qt::Key_Tab);
         ASSERT_FALSE(focusUnderTheOverlay())
             << "Tab " << i + 1 << " reached " << qPrintable(window->activeFocusItem()->objectName());
-        QTest::keyClick(window.get(), Qt::Key_Space);
+        key(Qt::Key_Space);
     }
-    QTest::keyClick(window.get(), Qt::Key_Backtab);
+    key(Qt::Key_Backtab);
     EXPECT_FALSE(focusUnderTheOverlay());
     // Enter, Space and typing press and change nothing under it.
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Backspace, Qt::Key_A})
-        QTest::keyClick(window.get(), key);
+    for (Qt::Key pressed : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space, Qt::Key_Backspace, Qt::Key_A})
+        key(pressed);
     // Even a control handed the focus directly gives it back.
     field->forceActiveFocus();
     EXPECT_FALSE(focusUnderTheOverlay());
-    QTest::keyClick(window.get(), Qt::Key_Return);
+    key(Qt::Key_Return);
 
     EXPECT_EQ(depth(), 2) << "a key pressed \"‹ Назад\" under the overlay";
     ASSERT_TRUE(screen) << "the screen was closed under its running search";
@@ -195,7 +125,7 @@ TEST_F(OverlayKeyboardTest, NoControlUnderTheOverlayTakesTheFocusOrAKey)
     answerNothingMore();
     ASSERT_TRUE(waitFor([&] { return !screen->hud() && !screen->searchBusy(); }, 20000));
     for (int i = 0; i < 8 && !focusUnderTheOverlay(); ++i)
-        QTest::keyClick(window.get(), Qt::Key_Tab);
+        key(Qt::Key_Tab);
     EXPECT_TRUE(focusUnderTheOverlay()) << "Tab reaches the screen's controls again";
 }
 

@@ -15,14 +15,6 @@ namespace {
 TEST(QueueRedraw, FollowsWhetherTheWindowIsShownNotWhetherItHasTheFocus)
 {
     DownloadQueue downloads;
-    int tag = 0;
-    const auto queueOne = [&] {
-        downloads.append(
-            DownloadQueue::Audio,
-            QueueItem{QStringLiteral("Song"), QStringLiteral("http://127.0.0.1:1/song.mp3"), ++tag});
-    };
-    queueOne();
-
     QWindow window;
     window.resize(200, 200);
     window.show();
@@ -30,32 +22,33 @@ TEST(QueueRedraw, FollowsWhetherTheWindowIsShownNotWhetherItHasTheFocus)
     QWindow other; // another window of the desktop has the focus
     other.show();
     other.requestActivate();
-
     Queue queue(&downloads);
     queue.viewDidLoad();
     queue.viewWillAppear();
     queue.viewDidAppear();
-    ASSERT_EQ(queue.rows()->rowCount(), 3); // two headers and the item
 
-    queueOne();
-    queue.updateQueue();
-    EXPECT_EQ(queue.rows()->rowCount(), 4);
-
-    other.hide();
-    window.showMinimized();
-    ASSERT_TRUE(TestSupport::waitFor([&] { return window.windowStates() & Qt::WindowMinimized; }));
-    queueOne();
-    queue.updateQueue();
-    EXPECT_EQ(queue.rows()->rowCount(), 4); // frozen while minimised
-
-    window.showNormal();
-    queue.updateQueue();
-    EXPECT_EQ(queue.rows()->rowCount(), 5);
-
-    window.hide();
-    queueOne();
-    queue.updateQueue();
-    EXPECT_EQ(queue.rows()->rowCount(), 5);
+    // An item queued after each change of the window, and the rows the list shows then (two are headers).
+    const std::pair<std::function<void()>, int> steps[] = {
+        {[] {}, 3},
+        {[] {}, 4},
+        {[&] {
+             other.hide();
+             window.showMinimized();
+             TestSupport::waitFor([&] { return window.windowStates() & Qt::WindowMinimized; });
+         },
+         4}, // frozen while minimised
+        {[&] { window.showNormal(); }, 6},
+        {[&] { window.hide(); }, 6},
+    };
+    int tag = 0;
+    for (const auto &[change, rows] : steps) {
+        change();
+        downloads.append(
+            DownloadQueue::Audio,
+            QueueItem{QStringLiteral("Song"), QStringLiteral("http://127.0.0.1:1/song.mp3"), ++tag});
+        queue.updateQueue();
+        EXPECT_EQ(queue.rows()->rowCount(), rows) << tag;
+    }
 }
 
 } // namespace

@@ -2,32 +2,16 @@
 // row's context menu that shows its file in the file manager (a stand-in on a private session bus), and a
 // failure's whole text on hover.
 #include "../support/FakeFileManager.h"
+#include "../support/GuiHost.h"
 #include "../support/PrivateBus.h"
-#include "../support/TestSupport.h"
-#include "../support/WindowSettle.h"
 
-#include "app/Shell.h"
-#include "app/ViewSingletons.h"
 #include "core/GlobalData.h"
-#include "core/StorageLayout.h"
 #include "downloads/DownloadQueue.h"
 #include "sandbox/Sandbox.h"
 #include "screens/Queue.h"
 
 #include <QDBusConnection>
-#include <QQmlComponent>
-#include <QQmlEngine>
-#include <QQuickItem>
-#include <QQuickStyle>
-#include <QQuickWindow>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QUrl>
-
-#include <gtest/gtest.h>
-
-#include <functional>
-#include <memory>
 
 using TestSupport::waitFor;
 
@@ -45,18 +29,7 @@ ApplicationWindow {
 }
 )";
 
-void collectItems(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept,
-                  QList<QQuickItem *> &found)
-{
-    if (!item || !item->isVisible())
-        return;
-    if (accept(item))
-        found << item;
-    for (QQuickItem *child : item->childItems())
-        collectItems(child, accept, found);
-}
-
-class QueueViewTest : public ::testing::Test
+class QueueViewTest : public GuiHostTest
 {
 protected:
     static void SetUpTestSuite()
@@ -65,9 +38,7 @@ protected:
         bus = new TestSupport::PrivateBus;
         ASSERT_TRUE(bus->start());
         qputenv("DBUS_SESSION_BUS_ADDRESS", bus->address.toUtf8());
-        QQuickStyle::setStyle(QStringLiteral("Material"));
-        static Shell shell;
-        ViewSingletons::provide(&shell);
+        GuiHostTest::SetUpTestSuite();
     }
     static void TearDownTestSuite()
     {
@@ -79,18 +50,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(bus);
-        ASSERT_TRUE(root.isValid());
         StorageLayout::setRootDir(root.path());
         ASSERT_TRUE(sandbox.start());
         base = QString::fromStdString(sandbox.baseUrl());
         DownloadQueue::shared().clear();
         controller = std::make_unique<Queue>(&DownloadQueue::shared());
-
-        QQmlComponent component(&engine);
-        component.setData(hostQml, QUrl());
-        window.reset(qobject_cast<QQuickWindow *>(component.create()));
-        ASSERT_TRUE(window) << qPrintable(component.errorString());
-        ASSERT_TRUE(waitFor([&] { return window->isExposed(); }, 5000));
+        host(hostQml);
+        ASSERT_FALSE(HasFatalFailure());
         QObject *page = window->property("page").value<QObject *>();
         ASSERT_NE(page, nullptr);
         page->setProperty("queue", QVariant::fromValue<QObject *>(controller.get()));
@@ -102,23 +68,17 @@ protected:
         sandbox.storageFaults().dropAfterBytes = -1;
         DownloadQueue::shared().clear();
         DownloadQueue::shared().setRetriesOnBreak(DownloadQueue::retriesOnBreak);
-        window.reset();
+        closeWindow();
         controller.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        StorageLayout::setRootDir(QString());
+        GuiHostTest::TearDown();
     }
 
-    void settle() { TestSupport::settle(window.get(), 400); }
-    QString bytesUrl(qint64 size, const QString &name) const
+    // Queues a download of `size` bytes from the stand-in's storage under that name; its tag.
+    int add(const QString &name, qint64 size)
     {
-        return QStringLiteral("%1/storage/bytes/%2/%3.bin").arg(base).arg(size).arg(name);
-    }
-    int add(const QString &name, const QString &url)
-    {
-        QueueItem item;
-        item.name = name;
-        item.url = url;
-        item.tag = GlobalData::sharedGlobalData()->nextFileTag();
+        const int tag = GlobalData::sharedGlobalData()->nextFileTag();
+        const QueueItem item{name, QStringLiteral("%1/storage/bytes/%2/%3.bin").arg(base).arg(size).arg(tag),
+                             tag};
         DownloadQueue::shared().append(DownloadQueue::Audio, item);
         return item.tag;
     }
@@ -130,51 +90,20 @@ protected:
         return nullptr;
     }
 
-    QList<QQuickItem *> visibleItems(const std::function<bool(QQuickItem *)> &accept) const
-    {
-        QList<QQuickItem *> found;
-        collectItems(window->contentItem()->parentItem() ? window->contentItem()->parentItem()
-                                                         : window->contentItem(),
-                     accept, found);
-        return found;
-    }
-    QQuickItem *named(const QString &name) const
-    {
-        const QList<QQuickItem *> found =
-            visibleItems([&](QQuickItem *item) { return item->objectName() == name; });
-        return found.isEmpty() ? nullptr : found.first();
-    }
     // The names of the item rows the list draws, top to bottom.
     QStringList drawnNames() const
     {
         QStringList names;
         for (QQuickItem *label :
-             visibleItems([](QQuickItem *item) { return item->objectName() == QLatin1String("fileName"); }))
+             findAll([](QQuickItem *item) { return item->objectName() == QLatin1String("fileName"); }))
             names << label->property("text").toString();
         return names;
     }
-    QQuickItem *nameLabel(const QString &name) const
-    {
-        const QList<QQuickItem *> found = visibleItems([&](QQuickItem *item) {
-            return item->objectName() == QLatin1String("fileName") &&
-                   item->property("text").toString() == name;
-        });
-        return found.isEmpty() ? nullptr : found.first();
-    }
-    void click(QQuickItem *item, Qt::MouseButton button = Qt::LeftButton)
-    {
-        ASSERT_NE(item, nullptr);
-        const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-        QTest::mouseClick(window.get(), button, Qt::NoModifier, centre.toPoint());
-    }
 
     static inline TestSupport::PrivateBus *bus = nullptr;
-    QTemporaryDir root;
     Sandbox sandbox;
     QString base;
-    QQmlEngine engine;
     std::unique_ptr<Queue> controller;
-    std::unique_ptr<QQuickWindow> window;
 };
 
 // The button takes the rows that never started and those whose transfers wait for one of the three slots, at
@@ -184,8 +113,8 @@ TEST_F(QueueViewTest, TheClearButtonTakesTheWaitingRowsFromTheList)
     sandbox.storageFaults().throttleBytesPerSecond = 20000;
     QList<int> tags;
     for (int i = 0; i < 5; ++i)
-        tags << add(QStringLiteral("Song %1").arg(i), bytesUrl(2000000, QString::number(i)));
-    add(QStringLiteral("Never started"), bytesUrl(10, QStringLiteral("n")));
+        tags << add(QStringLiteral("Song %1").arg(i), 2000000);
+    add(QStringLiteral("Never started"), 10);
     for (int row = 0; row < 5; ++row)
         DownloadQueue::shared().start(DownloadQueue::Audio, row);
     ASSERT_TRUE(waitFor([&] {
@@ -198,7 +127,7 @@ TEST_F(QueueViewTest, TheClearButtonTakesTheWaitingRowsFromTheList)
     ASSERT_TRUE(waitFor([&] { return drawnNames().size() == 6; }, 3000))
         << drawnNames().join(", ").toStdString();
 
-    click(named(QStringLiteral("clearInactiveButton")));
+    click(find(QStringLiteral("clearInactiveButton")));
     // Drawn before the queue's next redraw tick.
     QCoreApplication::processEvents();
     window->grabWindow();
@@ -218,33 +147,31 @@ TEST_F(QueueViewTest, AFailedRowShowsItsWholeTextAndItsMenuShowsItsFileInTheFold
 
     DownloadQueue::shared().setRetriesOnBreak(0);
     sandbox.storageFaults().dropAfterBytes = 50000;
-    const int broken = add(QStringLiteral("Broken & long"), bytesUrl(300000, QStringLiteral("broken")));
+    const int broken = add(QStringLiteral("Broken & long"), 300000);
     controller->startAll();
     ASSERT_TRUE(waitFor([&] { return item(broken) && item(broken)->state == QueueItem::State::Failed; }));
     controller->reloadTable();
     QQuickItem *label = nullptr;
-    ASSERT_TRUE(
-        waitFor([&] { return (label = nameLabel(QStringLiteral("Broken & long"))) != nullptr; }, 3000));
+    ASSERT_TRUE(waitFor([&] { return (label = find(QStringLiteral("fileName"))) != nullptr; }, 3000));
+    ASSERT_EQ(label->property("text").toString(), QStringLiteral("Broken & long"));
     settle();
 
     // Hover: the tooltip says what the transfer said.
     const QString text = QStringLiteral("Передача оборвалась: получено 50000 из 300000 байт");
     const QPoint over = label->mapToScene(QPointF(label->width() / 2, label->height() / 2)).toPoint();
-    QTest::mouseMove(window.get(), over - QPoint(5, 0));
-    QTest::mouseMove(window.get(), over);
-    const auto tooltipShown = [&] {
-        return !visibleItems([&](QQuickItem *item) {
-                    return item->property("text").toString().contains(text);
-                }).isEmpty();
-    };
-    EXPECT_TRUE(waitFor(tooltipShown, 5000));
-    QTest::mouseMove(window.get(), QPoint(2, window->height() - 2));
+    QTest::mouseMove(window, over - QPoint(5, 0));
+    QTest::mouseMove(window, over);
+    EXPECT_NE(waitForItem([&] {
+                  return find(
+                      [&](QQuickItem *item) { return item->property("text").toString().contains(text); });
+              }),
+              nullptr);
+    QTest::mouseMove(window, QPoint(2, window->height() - 2));
 
     // Right click: the menu's "Показать в папке" names the part to the file manager.
     click(label, Qt::RightButton);
-    QQuickItem *show = nullptr;
-    ASSERT_TRUE(
-        waitFor([&] { return (show = named(QStringLiteral("menuItem_showInFolder"))) != nullptr; }, 3000));
+    QQuickItem *show = waitForItem(QStringLiteral("menuItem_showInFolder"));
+    ASSERT_NE(show, nullptr);
     EXPECT_EQ(show->property("text").toString(), QStringLiteral("Показать в папке"));
     settle();
     click(show);

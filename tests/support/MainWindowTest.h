@@ -5,14 +5,13 @@
 // them; its pictures load through an image cache in a folder of the program's own, as the program's do); each
 // case gets a documents folder and a settings file of its own, starts on the first section at 1280×800 with
 // both stacks at their menus, and fails on any warning of our QML.
-#include "../support/MainWindow.h"
+#include "../support/GuiItems.h"
 #include "../support/SandboxSignIn.h"
-#include "../support/TestSupport.h"
-#include "../support/WindowSettle.h"
 
 #include "app/ImageCache.h"
 #include "app/Lifecycle.h"
 #include "app/Shell.h"
+#include "app/ViewSingletons.h"
 #include "core/GlobalData.h"
 #include "core/Settings.h"
 #include "core/StorageLayout.h"
@@ -23,19 +22,18 @@
 #include "service/ServiceEndpoints.h"
 
 #include <QQmlApplicationEngine>
-#include <QQuickItem>
 #include <QQuickStyle>
-#include <QQuickWindow>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QtQuickTest/quicktest.h>
 
-#include <gtest/gtest.h>
-
-#include <functional>
-
-class MainWindowTest : public ::testing::Test
+class MainWindowTest : public ::testing::Test, public GuiItems
 {
+public:
+    // Whether the stack shows `depth` screens and has stopped moving.
+    static bool settledAt(QQuickItem *stack, int depth)
+    {
+        return stack->property("depth").toInt() == depth && !stack->property("busy").toBool();
+    }
+
 protected:
     static void SetUpTestSuite()
     {
@@ -46,7 +44,8 @@ protected:
         lifecycle = new Lifecycle;
         imageFolder = new QTemporaryDir;
         imageCache = new ImageCache(imageFolder->path());
-        TestSupport::registerForQml(shell, lifecycle);
+        QQuickStyle::setStyle(QStringLiteral("Material"));
+        ViewSingletons::provide(shell, lifecycle);
     }
 
     // Runs on the case's own folder and settings before the window is shown (and, in the program's first
@@ -67,8 +66,8 @@ protected:
         if (!engine) {
             engine = new QQmlApplicationEngine;
             engine->setNetworkAccessManagerFactory(imageCache);
-            ASSERT_NE(TestSupport::loadMainWindow(*engine), nullptr)
-                << qmlWarnings().join('\n').toStdString();
+            engine->load(QUrl(QStringLiteral("qrc:/qml/Melodrop/Main.qml")));
+            ASSERT_FALSE(engine->rootObjects().isEmpty()) << qmlWarnings().join('\n').toStdString();
         }
         window = qobject_cast<QQuickWindow *>(engine->rootObjects().first());
         ASSERT_NE(window, nullptr);
@@ -98,96 +97,6 @@ protected:
         Settings::setSharedPath(QString());
     }
 
-    // Items on stack pages and in popups are not QObject children: walk the drawn tree.
-    static QQuickItem *findItem(QQuickItem *item, const std::function<bool(QQuickItem *)> &accept)
-    {
-        if (!item || !item->isVisible())
-            return nullptr;
-        if (accept(item))
-            return item;
-        for (QQuickItem *child : item->childItems()) {
-            if (QQuickItem *found = findItem(child, accept))
-                return found;
-        }
-        return nullptr;
-    }
-    static QQuickItem *findItem(QQuickItem *item, const QString &name)
-    {
-        return findItem(item, [&](QQuickItem *candidate) { return candidate->objectName() == name; });
-    }
-    // Anywhere in the window, the popups included.
-    QQuickItem *find(const std::function<bool(QQuickItem *)> &accept) const
-    {
-        QQuickItem *top =
-            window->contentItem()->parentItem() ? window->contentItem()->parentItem() : window->contentItem();
-        return findItem(top, accept);
-    }
-    QQuickItem *find(const QString &name) const
-    {
-        return find([&](QQuickItem *item) { return item->objectName() == name; });
-    }
-    QQuickItem *withText(const QString &text) const
-    {
-        return find([&](QQuickItem *item) { return item->property("text").toString() == text; });
-    }
-    QQuickItem *waitForItem(const std::function<QQuickItem *()> &lookup, int timeoutMs = 5000) const
-    {
-        QQuickItem *item = nullptr;
-        TestSupport::waitFor([&] { return (item = lookup()) != nullptr; }, timeoutMs);
-        return item;
-    }
-    QQuickItem *waitForItem(const QString &name, int timeoutMs = 5000) const
-    {
-        return waitForItem([&] { return find(name); }, timeoutMs);
-    }
-    // Whether the item has stopped moving in: a popup scales and fades in, and a click meanwhile lands off
-    // it.
-    static bool steady(const QQuickItem *item)
-    {
-        for (; item; item = item->parentItem()) {
-            if (item->opacity() < 1.0 || item->scale() != 1.0)
-                return false;
-        }
-        return true;
-    }
-    // A real click in the middle of the item (or at `at` inside it), once it is in place and the window's
-    // layouts are up to date, as the user sees the frame before clicking: whatever is drawn there gets it.
-    void click(QQuickItem *item, Qt::MouseButton button = Qt::LeftButton, QPointF at = QPointF(-1, -1))
-    {
-        ASSERT_NE(item, nullptr);
-        TestSupport::waitFor([&] { return steady(item); }, 2000);
-        QQuickTest::qWaitForPolish(window);
-        if (at.x() < 0)
-            at = QPointF(item->width() / 2, item->height() / 2);
-        QTest::mouseClick(window, button, Qt::NoModifier, item->mapToScene(at).toPoint());
-    }
-    // Waits for the item of that name, lets the window settle, and clicks it; false when it never showed.
-    bool press(const QString &name)
-    {
-        QQuickItem *item = waitForItem(name);
-        if (!item)
-            return false;
-        settle();
-        click(item);
-        return true;
-    }
-    void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QTest::keyClick(window, Qt::Key(key), modifiers);
-    }
-    // Types `text` key by key; letters beyond ASCII come as the keys of a keyboard that has them.
-    void type(const QString &text)
-    {
-        for (const QChar c : text) {
-            if (c.unicode() < 0x80)
-                QTest::keyClick(window, c.toLatin1());
-            else
-                QTest::sendKeyEvent(QTest::Click, window, Qt::Key(c.toUpper().unicode()), QString(c),
-                                    Qt::NoModifier);
-        }
-    }
-    void settle() { TestSupport::settle(window, settleMs); }
-
     QQuickItem *stack(const char *name) const
     {
         return window->findChild<QQuickItem *>(QString::fromLatin1(name));
@@ -197,24 +106,13 @@ protected:
         auto *page = stack->property("currentItem").value<QQuickItem *>();
         return page ? page->property("controller").value<QObject *>() : nullptr;
     }
-    static bool settledAt(QQuickItem *stack, int depth)
+    // Presses the back button of the stack's top screen; whether the screen below came back.
+    bool back(QQuickItem *stack) const
     {
-        return stack->property("depth").toInt() == depth && !stack->property("busy").toBool();
-    }
-    // Whether the item lies wholly inside the window, so nothing of it is cut off.
-    bool inside(QQuickItem *item) const
-    {
-        const QRectF rect = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-        return QRectF(0, 0, window->width(), window->height()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(rect);
-    }
-    // Whether the keyboard is in the item of that name or in one inside it.
-    bool focusIn(const QString &name) const
-    {
-        for (QQuickItem *item = window->activeFocusItem(); item; item = item->parentItem()) {
-            if (item->objectName() == name)
-                return true;
-        }
-        return false;
+        const int depth = stack->property("depth").toInt();
+        TestSupport::waitFor([&] { return !stack->property("busy").toBool(); }, 5000);
+        click(findItem(stack->property("currentItem").value<QQuickItem *>(), QStringLiteral("backButton")));
+        return TestSupport::waitFor([&] { return settledAt(stack, depth - 1); }, 5000);
     }
     // Shows each section whose stack is not at its menu and presses the back button of its top screen until
     // it is.
@@ -257,8 +155,6 @@ protected:
     QTemporaryDir root;
     GlobalData *global = nullptr;
     QtMessageHandler previousHandler = nullptr;
-    QQuickWindow *window = nullptr;
-    int settleMs = 300;
 };
 
 // The window signed in to the sandbox's own account before it is shown.
