@@ -10,15 +10,20 @@ const QString passwordKey = QStringLiteral("settings_password");
 
 } // namespace
 
-Credentials::Credentials(Settings &settings, QObject *parent)
+Credentials::Credentials(Settings *settings, QObject *parent)
     : QObject(parent), m_settings(settings), m_store(new SecretStore(QStringLiteral("Melodrop"), this))
 {}
+
+Settings &Credentials::settings() const
+{
+    return m_settings ? *m_settings : Settings::shared();
+}
 
 Credentials::~Credentials() = default;
 
 void Credentials::restore(const QString &email, std::function<void(const QString &)> done)
 {
-    const QString filed = m_settings.stringValue(passwordKey);
+    const QString filed = settings().stringValue(passwordKey);
     if (!filed.isEmpty()) {
         save(email, filed);
         done(filed);
@@ -27,7 +32,7 @@ void Credentials::restore(const QString &email, std::function<void(const QString
     m_store->read(email, [this, done = std::move(done)](SecretStore::Status status, const QString &secret) {
         // Without a store the file is where a password would be; it was empty a moment ago, but a save may
         // have filled it since.
-        done(status == SecretStore::Status::Unavailable ? m_settings.stringValue(passwordKey) : secret);
+        done(status == SecretStore::Status::Unavailable ? settings().stringValue(passwordKey) : secret);
     });
 }
 
@@ -41,7 +46,7 @@ void Credentials::save(const QString &email, const QString &password, const QStr
             Q_EMIT saved(false);
             return;
         }
-        m_settings.setString(passwordKey, QString());
+        settings().setString(passwordKey, QString());
         if (!previousEmail.isEmpty() && previousEmail != email)
             m_store->remove(previousEmail, [](SecretStore::Status) {});
         Q_EMIT saved(true);
@@ -51,18 +56,18 @@ void Credentials::save(const QString &email, const QString &password, const QStr
 void Credentials::forget(const QString &email)
 {
     ++m_generation;
-    m_settings.setString(passwordKey, QString());
+    settings().setString(passwordKey, QString());
     m_store->remove(email, [this](SecretStore::Status) { Q_EMIT forgotten(); });
 }
 
 void Credentials::keepInSettingsFile(const QString &password)
 {
-    m_settings.setString(passwordKey, password);
+    settings().setString(passwordKey, password);
     if (m_fallbackLogged)
         return;
     m_fallbackLogged = true;
     const QString problem = m_store->lastProblem();
     Log::line(
         QStringLiteral("Хранилище паролей недоступно%1: пароль хранится в файле настроек %2")
-            .arg(problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem), m_settings.path()));
+            .arg(problem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(problem), settings().path()));
 }

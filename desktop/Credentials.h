@@ -17,7 +17,8 @@ class Credentials : public QObject
     Q_OBJECT
 
 public:
-    explicit Credentials(Settings &settings, QObject *parent = nullptr);
+    // `settings` null: the shared settings, looked up at each use (they may be replaced meanwhile).
+    explicit Credentials(Settings *settings, QObject *parent = nullptr);
     ~Credentials() override;
 
     // Hands the password kept for `email` to `done`: at once when it still sits in the settings file (it
@@ -37,8 +38,9 @@ Q_SIGNALS:
 
 private:
     void keepInSettingsFile(const QString &password);
+    Settings &settings() const;
 
-    Settings &m_settings;
+    Settings *m_settings;
     SecretStore *m_store;
     bool m_fallbackLogged = false;
     // Bumped by forget, so that a save still under way does not put the password back into the file.

@@ -43,7 +43,7 @@ QString noticeText(const char *key)
 LoginForm::LoginForm(QObject *parent) : LoginForm(nullptr, parent) {}
 
 LoginForm::LoginForm(Settings *settings, QObject *parent)
-    : QObject(parent), m_settings(settings), m_credentials(new Credentials(this->settings(), this))
+    : QObject(parent), m_settings(settings), m_credentials(new Credentials(settings, this))
 {}
 
 LoginForm::~LoginForm() = default;

@@ -18,6 +18,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -119,6 +120,31 @@ TEST_F(LoginFormTest, SignInAndSignOutThroughTheButtonAndEnter)
     ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() == 3; }, 20000));
     EXPECT_FALSE(global->vksid().isEmpty());
     pressAndWait(); // sign out for the next test
+}
+
+// A form on the shared settings keeps the password in the shared settings of the moment, also after they were
+// replaced while it lived.
+TEST_F(LoginFormTest, AFormOnTheSharedSettingsFollowsThemWhenReplaced)
+{
+    TestSupport::LogCapture log;
+    Settings::setSharedPath(root.filePath("first.conf"));
+    const auto restore = qScopeGuard([] { Settings::setSharedPath(QString()); });
+    LoginForm onShared;
+    Settings::setSharedPath(root.filePath("second.conf"));
+    // Takes the place the first settings had, so that whatever still pointed there is seen.
+    const auto taken = std::make_unique<Settings>(root.filePath("other.conf"));
+    onShared.setLoginInput(email());
+    onShared.setPasswordInput(password());
+    QSignalSpy finished(&onShared, &LoginForm::operationFinished);
+    onShared.loginButtonPressed();
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() == 1; }, 20000));
+    EXPECT_TRUE(TestSupport::waitFor(
+        [&] { return Settings::shared().stringValue("settings_password") == password(); }));
+    EXPECT_EQ(log.lines().filter("пароль хранится в файле настроек " + root.filePath("second.conf")).size(),
+              1)
+        << log.lines().join('\n').toStdString();
+    onShared.loginButtonPressed(); // sign out for the next test
+    ASSERT_TRUE(TestSupport::waitFor([&] { return finished.count() == 2; }, 20000));
 }
 
 // Each failure shows its text. Without a secret store (the test main points the session bus nowhere) every
