@@ -16,9 +16,10 @@ Item {
     property alias searchField: searchBar
     // The list, for the pieces a screen adds (its rows' count, its focus).
     property alias listView: table
-    // Where the keyboard goes when the page is shown: the field, unless it is closed (an album's tracks), then the
-    // list, which passes it to the first row once rows arrive.
-    readonly property Item firstControl: searchEnabled ? searchBar as Item : table as Item
+    // Where the keyboard goes when the page is shown: the field while there is nothing to go through; the list once
+    // it has rows (coming back to them, the keyboard is on the row it left, and no selector opens above them) or
+    // while the field is closed (an album's tracks: the list passes it to the first row once rows arrive).
+    readonly property Item firstControl: searchEnabled && table.count === 0 ? searchBar as Item : table as Item
 
     // The bar's title while the controller has none, and its right button (none while empty).
     property string defaultTitle

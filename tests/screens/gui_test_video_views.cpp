@@ -182,12 +182,16 @@ TEST_F(VideoViewTest, TheListKeepsItsPlaceAcrossAFurtherPageAndASectionSwitch)
     EXPECT_GT(current, 0);
     EXPECT_EQ(table->property("currentIndex").toInt(), current) << "the row under the keyboard stays";
 
-    // Away to the downloads and back: the list appears where it was left.
+    // Away to the downloads and back: the list appears where it was left, drawn at the same place (no selector
+    // opens above it), with the keyboard on the row it left.
+    const qreal drawnAt = table->mapToScene(QPointF(0, 0)).y();
     key(Qt::Key_4, Qt::ControlModifier);
     settle();
     key(Qt::Key_3, Qt::ControlModifier);
     settle();
     EXPECT_EQ(controllerOnTop(stack("videoStack")), screen);
+    EXPECT_TRUE(focusIn(QStringLiteral("videoTable")));
+    EXPECT_EQ(table->mapToScene(QPointF(0, 0)).y(), drawnAt);
     EXPECT_EQ(table->property("contentY").toReal(), scrolled);
     EXPECT_EQ(topRow(), top);
     EXPECT_EQ(table->property("currentIndex").toInt(), current);
