@@ -464,21 +464,9 @@ struct Result
     QString out;
 };
 
-// The private bus, one for the whole program: the portals speak on the session bus, which this program
-// connects to once.
-class BusEnvironment : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        bus = std::make_unique<TestSupport::PrivateBus>();
-        ASSERT_TRUE(bus->start()) << "dbus-daemon could not start a private bus";
-        qputenv("DBUS_SESSION_BUS_ADDRESS", bus->address.toUtf8());
-    }
-    void TearDown() override { bus.reset(); }
-
-    static inline std::unique_ptr<TestSupport::PrivateBus> bus;
-};
+// The portals speak on the session bus, which this program connects to once: a private one for the whole
+// program.
+using BusEnvironment = TestSupport::PrivateBusEnvironment;
 [[maybe_unused]] const auto *const environment = ::testing::AddGlobalTestEnvironment(new BusEnvironment);
 
 // A case's two connections to the bus: the program's own and the desktop's (its stand-ins and listeners), on

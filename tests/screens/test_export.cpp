@@ -32,20 +32,7 @@
 namespace {
 
 // The tests run on a bus of their own, for the whole program.
-class OwnBus : public ::testing::Environment
-{
-public:
-    void SetUp() override
-    {
-        bus = std::make_unique<TestSupport::PrivateBus>();
-        ASSERT_TRUE(bus->start()) << "dbus-daemon is needed for these tests";
-        qputenv("DBUS_SESSION_BUS_ADDRESS", bus->address.toUtf8());
-    }
-    void TearDown() override { bus.reset(); }
-
-    static inline std::unique_ptr<TestSupport::PrivateBus> bus;
-};
-
+using OwnBus = TestSupport::PrivateBusEnvironment;
 [[maybe_unused]] const auto *const ownBus = ::testing::AddGlobalTestEnvironment(new OwnBus);
 
 struct ReceivedCall

@@ -2,10 +2,14 @@
 
 #include "TestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QFile>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+
+#include <memory>
 
 namespace TestSupport {
 
@@ -54,6 +58,22 @@ public:
 private:
     QTemporaryDir m_folder;
     QProcess m_daemon;
+};
+
+// One private bus for a whole test program, made its session bus before any case connects (the program
+// connects to its session bus once). Register it with ::testing::AddGlobalTestEnvironment.
+class PrivateBusEnvironment : public ::testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        bus = std::make_unique<PrivateBus>();
+        ASSERT_TRUE(bus->start()) << "dbus-daemon could not start a private bus";
+        qputenv("DBUS_SESSION_BUS_ADDRESS", bus->address.toUtf8());
+    }
+    void TearDown() override { bus.reset(); }
+
+    static inline std::unique_ptr<PrivateBus> bus;
 };
 
 } // namespace TestSupport
