@@ -260,17 +260,10 @@ TEST_F(DesktopWindowTest, TheBarShowsTheTrackAndItsCoverAndSpaceTogglesPlayback)
     Stores::playlist().append(PlaylistEntry{QStringLiteral("cover.mp3"), false});
     Stores::playlist().append(PlaylistEntry{QStringLiteral("Singer - Song.mp3"), false});
     Audio_Playlist::shared()->playSound(0);
-    QQuickItem *cover = waitForItem(
-        [&] {
-            QQuickItem *found = find(QStringLiteral("nowPlayingCover"));
-            return found && found->property("status").toInt() == 1 ? found : nullptr; // Image.Ready
-        },
-        10000);
+    QQuickItem *cover = waitForPicture(QStringLiteral("nowPlayingCover"));
     ASSERT_NE(cover, nullptr) << "the cover never showed";
     EXPECT_EQ(text(QStringLiteral("nowPlayingTitle")), QStringLiteral("Оранжевая"));
-    const QImage shot = grab(QStringLiteral("now-playing-cover.png"));
-    const QPointF middle = cover->mapToScene(QPointF(cover->width() / 2, cover->height() / 2));
-    const QColor drawn = shot.pixelColor((middle * shot.devicePixelRatio()).toPoint());
+    const QColor drawn = colourAtMiddle(grab(QStringLiteral("now-playing-cover.png")), cover);
     EXPECT_NEAR(drawn.red(), 255, 12);
     EXPECT_NEAR(drawn.green(), 128, 12);
     EXPECT_NEAR(drawn.blue(), 0, 12);

@@ -164,19 +164,12 @@ TEST_F(PlayerViewTest, TheCurrentTrackIsDrawnWithItsCoverAndAlbum)
                                20, 4, picture),
               QString());
     screen.playSound(1);
-    QQuickItem *cover = waitForItem(
-        [&] {
-            QQuickItem *found = find(QStringLiteral("playerCover"));
-            return found && found->property("status").toInt() == 1 ? found : nullptr; // Image.Ready
-        },
-        10000);
+    QQuickItem *cover = waitForPicture(QStringLiteral("playerCover"));
     ASSERT_NE(cover, nullptr) << "no cover drawn";
     EXPECT_NE(find(QStringLiteral("playerTrack")), nullptr);
     EXPECT_EQ(text(QStringLiteral("playerTrackTitle")) + '|' + text(QStringLiteral("playerTrackAlbum")),
               QStringLiteral("Вторая|Альбом"));
-    const QImage image = grab(QStringLiteral("player-cover.png"));
-    const QPointF middle = cover->mapToScene(QPointF(cover->width() / 2, cover->height() / 2));
-    const QColor drawn = image.pixelColor((middle * image.devicePixelRatio()).toPoint());
+    const QColor drawn = colourAtMiddle(grab(QStringLiteral("player-cover.png")), cover);
     EXPECT_NEAR(drawn.red(), 0, 12);
     EXPECT_NEAR(drawn.green(), 128, 12);
     EXPECT_NEAR(drawn.blue(), 255, 12);

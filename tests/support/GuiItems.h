@@ -68,6 +68,22 @@ protected:
     {
         return waitForItem([&] { return find(name); }, timeoutMs);
     }
+    // The picture named `name` once it has loaded (Image.Ready), or null.
+    QQuickItem *waitForPicture(const QString &name, int timeoutMs = 10000) const
+    {
+        return waitForItem(
+            [&] {
+                QQuickItem *found = find(name);
+                return found && found->property("status").toInt() == 1 ? found : nullptr;
+            },
+            timeoutMs);
+    }
+    // The colour drawn at the middle of `item` in the window's picture `shot`.
+    static QColor colourAtMiddle(const QImage &shot, const QQuickItem *item)
+    {
+        const QPointF middle = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+        return shot.pixelColor((middle * shot.devicePixelRatio()).toPoint());
+    }
     // Whether the item has stopped moving in: a popup scales and fades in, and a click meanwhile lands off
     // it.
     static bool steady(const QQuickItem *item)
