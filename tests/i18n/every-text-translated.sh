@@ -1,16 +1,14 @@
 #!/usr/bin/env bash
-# Collects the program's texts afresh over the committed English table (as scripts/update-translations.sh does,
-# into a copy) and fails on any text without a finished English version: a text that was added or moved to
-# another file since the table was last brought up to date shows up here.
+# Collects the program's texts afresh over a copy of the committed English table (scripts/update-translations.sh)
+# and fails on any text without a finished English version: a text that was added or moved to another file since
+# the table was last brought up to date shows up here.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 lupdate=${1:-$(command -v lupdate || echo /usr/lib/qt6/bin/lupdate)}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp "$root/app/i18n/melodrop_en.ts" "$work/melodrop_en.ts"
-cd "$root"
-"$lupdate" -silent -I . -locations none -no-obsolete -source-language ru_RU -target-language en_US \
-  app core decoding desktop downloads library net playback qml screens service -ts "$work/melodrop_en.ts"
+"$root/scripts/update-translations.sh" "$work/melodrop_en.ts" "$lupdate" 2>/dev/null
 python3 - "$work/melodrop_en.ts" <<'PY'
 import sys
 import xml.etree.ElementTree as ET
