@@ -157,6 +157,10 @@ protected:
     }
     static void TearDownTestSuite()
     {
+        // Unregistering waits for a call the desktop is still handling, so nothing reaches it once deleted.
+        FakeDesktop::bus().unregisterObject("/org/freedesktop/portal/desktop",
+                                            QDBusConnection::UnregisterTree);
+        FakeDesktop::bus().unregisterObject("/org/freedesktop/ScreenSaver");
         QDBusConnection::disconnectFromBus("fake-desktop");
         thread->quit();
         thread->wait();
